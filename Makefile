@@ -1,0 +1,56 @@
+# Tivorn's build interface.  Every target first installs what is missing.
+#
+#   make run          build, install into a Wine prefix with demo songs, start
+#   make test         every test (unit, GUI, end-to-end, fuzz) under Wine
+#   make build        build/bin/Tivorn.exe and build/bin/KORVEL.dll
+#   make bench        performance figures
+#   make screenshots  PNGs of every window in build/screenshots
+#   make stop         end the copy that make run started
+#
+# BUILD=dir puts everything (both build trees and the test prefix) elsewhere.
+
+BUILD ?= build
+NATIVE := $(BUILD)/native
+TEST_PREFIX := $(BUILD)/wineprefix
+RUN_PREFIX ?= $(HOME)/.local/share/tivorn/wineprefix
+JOBS ?= $(shell nproc)
+
+CROSS_CONFIG = -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake \
+	-DCMAKE_BUILD_TYPE=Release -DTIVORN_NATIVE_DIR=$(abspath $(NATIVE))
+NATIVE_CONFIG = -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	-DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: run test build bench screenshots stop deps configure native-configure native
+
+deps:
+	@scripts/ensure-packages.sh
+
+configure: deps
+	@test -f $(BUILD)/build.ninja || cmake -S . -B $(BUILD) $(CROSS_CONFIG)
+
+native-configure: deps
+	@test -f $(NATIVE)/build.ninja || cmake -S . -B $(NATIVE) $(NATIVE_CONFIG)
+
+native: native-configure
+	cmake --build $(NATIVE) -j $(JOBS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS) --target Tivorn KORVEL
+
+test: native configure
+	cmake --build $(BUILD) -j $(JOBS)
+	scripts/with-wine.sh $(TEST_PREFIX) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+bench: native configure
+	cmake --build $(BUILD) -j $(JOBS)
+	scripts/with-wine.sh $(TEST_PREFIX) scripts/bench.sh $(BUILD)
+
+screenshots: configure
+	cmake --build $(BUILD) -j $(JOBS)
+	scripts/with-wine.sh $(TEST_PREFIX) scripts/screenshots.sh $(BUILD)
+
+run: build native
+	scripts/run.sh $(BUILD) $(RUN_PREFIX)
+
+stop:
+	@scripts/stop.sh $(BUILD) $(RUN_PREFIX)

@@ -1,0 +1,79 @@
+/* KORVEL.dll as Tivorn sees it.
+ *
+ * The library exports these operations by ordinal only (see korvel.def);
+ * the program links against an import library made from that file.  Only
+ * plain C types cross the boundary: byte strings in the ANSI code page (932),
+ * integers and window, hook and registry-root handles.
+ */
+#ifndef TIVORN_ENGINE_KORVEL_H
+#define TIVORN_ENGINE_KORVEL_H
+
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#ifdef KORVEL_BUILDING_DLL
+/* Exports come from korvel.def alone, so no names leak into the table. */
+#define KORVEL_API
+#else
+#define KORVEL_API __declspec(dllimport)
+#endif
+
+/* End-of-song handler given to StartSong.  The value is 1 when the song
+ * ended by itself (the only way the engine calls it). */
+typedef void (*KorvelEndHandler)(int value);
+
+/* --- playback ------------------------------------------------------------ */
+KORVEL_API int  EngineInit(void);                         /* @1  nonzero: ready */
+KORVEL_API int  EngineClose(void);                        /* @2  0 only when closing failed */
+KORVEL_API int  OpenSong(const char *path, int readAtOnce);/* @3  nonzero: opened */
+KORVEL_API int  StartSong(KorvelEndHandler onEnd);        /* @5  nonzero: playing */
+KORVEL_API void StopSong(void);                           /* @6 */
+KORVEL_API int  ActivityState(void);                      /* @7  1 while notes sound */
+KORVEL_API HWND PlaybackOwner(void);                      /* @10 */
+KORVEL_API int  ReportPlayError(int preview, HWND owner); /* @11 nonzero: only this file is at fault */
+KORVEL_API void SetPlaybackOwner(HWND owner, int flag);   /* @16 */
+
+/* --- shell helpers --------------------------------------------------------- */
+/* @13 Target of a .lnk file into a buffer of KORVEL_PATH_BUFFER bytes. */
+KORVEL_API int  ResolveShortcut(const char *shortcut, char *target);
+/* @14 Passes a second start's command line to the running copy. */
+KORVEL_API void HandOver(const char *commandLine, HWND runningWindow);
+/* @15 Keyboard hook for the two hotkeys of "Settings"; NULL on failure. */
+KORVEL_API HHOOK InstallHook(int variant);
+/* @20 Releases a name or the array returned by ListFolder. */
+KORVEL_API void FreeEngineMemory(void *block);
+/* @21 Last '\' or '/' of path (double-byte aware), or NULL. */
+KORVEL_API char *LastSeparator(const char *path);
+/* @22 Nonzero when at points at a path separator of the string text.  The
+ * start of the string is needed to tell a 0x5C trail byte from a '\'. */
+KORVEL_API int  IsSeparatorAt(const char *text, const char *at);
+/* @23 Nonzero when path names an existing file (not a folder).  mode is 0. */
+KORVEL_API int  FileExists(const char *path, int mode);
+/* @24 Folder picker; the chosen folder goes into a KORVEL_PATH_BUFFER buffer. */
+KORVEL_API int  BrowseFolder(HWND owner, char *folder, const char *prompt, const char *caption);
+/* @25 Names in a folder.  kind 0: sub-folders, 1: files.  *lastIndex gets
+ * count - 1 (-1 when empty).  filter "*.ext" keeps names with that extension.
+ * NULL when nothing was found; release every name, then the array, with 20. */
+KORVEL_API char **ListFolder(const char *pattern, int kind, int *lastIndex, const char *filter);
+
+/* --- registry (HKEY_CURRENT_USER only) --------------------------------------- */
+KORVEL_API void  DeleteValue(const char *subkey, const char *name, HKEY root);           /* @26 */
+/* @27 Bytes read, 0 when missing, of another type or larger than size.  With a
+ * NULL buffer and size 0 it answers the size a buffer needs.  REG_SZ reads
+ * are always NUL-terminated inside the buffer. */
+KORVEL_API DWORD ReadValue(const char *subkey, const char *name, void *buffer, DWORD size,
+                           DWORD type, HKEY root);
+KORVEL_API void  WriteValue(const char *subkey, const char *name, const void *data, DWORD size,
+                            DWORD type, HKEY root);                                        /* @28 */
+KORVEL_API int   EngineVariant(void);                                                      /* @29 */
+
+#define KORVEL_PATH_BUFFER 260
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

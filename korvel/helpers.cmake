@@ -1,0 +1,5 @@
+list(APPEND KORVEL_PURE_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/ansi_text.cpp)
+list(APPEND KORVEL_WIN32_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/dllmain.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/helpers_stub.cpp)

@@ -1,0 +1,2 @@
+list(APPEND KORVEL_WIN32_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/playback_stub.cpp)

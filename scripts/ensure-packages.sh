@@ -1,0 +1,24 @@
+#!/bin/bash
+# Installs, with apt-get, the Debian packages the build, the tests and the
+# demo need, but only those that are missing, so a second call costs nothing.
+set -euo pipefail
+
+packages=(
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64   # cross compiler, windres, dlltool
+    cmake ninja-build make g++ clang libclang-rt-14-dev googletest
+    wine wine64 xvfb xauth x11-utils fonts-ipafont-gothic imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=()
+[[ $(id -u) -eq 0 ]] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

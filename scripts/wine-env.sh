@@ -1,0 +1,74 @@
+# Sourced by the scripts that run Windows programs under Wine.
+#
+#   tivorn_wine_up PREFIX   sets the environment, creates the prefix with the
+#                           Japanese font replacements, starts Xvfb when there
+#                           is no display and a persistent wineserver
+#   tivorn_wine_down        stops what tivorn_wine_up started
+#
+# Everything is kept in the prefix; nothing outside it is touched.
+
+tivorn_wine_env() {
+    export WINEPREFIX="$1"
+    export WINEARCH=win64
+    export LC_ALL=ja_JP.UTF-8          # Wine's ANSI code page becomes 932
+    export WINEDEBUG="${WINEDEBUG:--all}"
+    export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+}
+
+_tivorn_fonts_reg() {
+    # UTF-16 is what regedit reads reliably for non-ASCII names.
+    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+        '"MS Shell Dlg"="IPAPGothic"' \
+        '"MS Shell Dlg 2"="IPAPGothic"' \
+        '"Tahoma"="IPAPGothic"' \
+        '"MS UI Gothic"="IPAPGothic"' \
+        '"ＭＳ Ｐゴシック"="IPAPGothic"' \
+        '"ＭＳ ゴシック"="IPAPGothic"' \
+        '"MS PGothic"="IPAPGothic"' '' |
+        iconv -f UTF-8 -t UTF-16 >"$1"
+}
+
+_tivorn_start_xvfb() {
+    local n
+    for n in $(seq 90 140); do
+        [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        TIVORN_XVFB_PID=$!
+        local i
+        for i in $(seq 1 100); do
+            [[ -e /tmp/.X11-unix/X$n ]] && break
+            sleep 0.05
+        done
+        export DISPLAY=":$n"
+        return 0
+    done
+    echo "no free X display number for Xvfb" >&2
+    return 1
+}
+
+tivorn_wine_up() {
+    tivorn_wine_env "$1"
+    TIVORN_XVFB_PID=
+    if [[ -z "${DISPLAY:-}" ]]; then
+        _tivorn_start_xvfb || return 1
+    fi
+    if [[ ! -f "$WINEPREFIX/.tivorn-ready" ]]; then
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || true
+        local reg="$WINEPREFIX/fonts.reg"
+        _tivorn_fonts_reg "$reg"
+        wine regedit /S "$reg" >/dev/null 2>&1
+        wineserver -w
+        touch "$WINEPREFIX/.tivorn-ready"
+    fi
+    wineserver -p >/dev/null 2>&1 || true
+}
+
+tivorn_wine_down() {
+    wineserver -k >/dev/null 2>&1 || true
+    if [[ -n "${TIVORN_XVFB_PID:-}" ]]; then
+        kill "$TIVORN_XVFB_PID" 2>/dev/null || true
+        wait "$TIVORN_XVFB_PID" 2>/dev/null || true
+    fi
+}

@@ -1,0 +1,8 @@
+// Menu 103 with the item bitmaps of the tray menu.
+#ifndef TIVORN_SHELL_POPUP_MENU_H
+#define TIVORN_SHELL_POPUP_MENU_H
+
+void LoadPopupMenu();
+void UnloadPopupMenu();
+
+#endif

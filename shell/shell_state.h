@@ -1,0 +1,39 @@
+// Process-wide state of the application shell: one record, one instance.
+#ifndef TIVORN_SHELL_SHELL_STATE_H
+#define TIVORN_SHELL_SHELL_STATE_H
+
+#include <windows.h>
+
+// Which modeless window owns the keyboard, and whether the tray menu opens.
+enum AppMode {
+    kModeIdle = 0,          // the tray menu opens, a double-click skips
+    kModeAbout = 1,         // dialog keys go to the resident window
+    kModeLabelEdit = 2,     // a tree label is edited: Enter and Esc reach its edit box
+    kModeBestRequired = 3,  // the best settings dialog must be left with OK
+    kModeBestFromMenu = 4,  // the best settings dialog, opened from the menu
+};
+
+struct MenuBitmap {
+    UINT command;
+    WORD resource;
+    HBITMAP bitmap;
+};
+
+constexpr int kMenuBitmapCount = 9;
+
+struct ShellState {
+    HINSTANCE instance;
+    HWND resident;                   // null until CreateDialog returned
+    UINT taskbarCreated;             // the registered "TaskbarCreated" message
+    HMENU popupMenu;                 // menu 103; popup 0 is the tray menu
+    MenuBitmap menuBitmaps[kMenuBitmapCount];
+    HBITMAP checkBitmap;             // bitmap 155, the best menu's check mark
+    int appMode;
+    HWND bestDialog;                 // the best settings dialog while it is open
+    HHOOK hook;                      // the hotkey hook, null when none
+    int engineVariant;
+};
+
+extern ShellState g_shell;
+
+#endif
