@@ -9,11 +9,16 @@ set(TIVORN_SYSTEM_LIBS user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 olea
 #   PROGRAM    links the program's code (tivorn_core) and the import library
 #              of KORVEL.dll, and puts a copy of the DLL beside the test
 #   RESOURCES  links the program's resources (dialog templates, menus, images)
-#   SERIAL     runs alone: it touches the registry key of the program
+#   SERIAL     runs alone: it touches the registry key of the program, or
+#              shows windows that others could take for their own
+#   OWN_MAIN   the sources bring main(); otherwise gtest_main is linked
 function(tivorn_test)
-    cmake_parse_arguments(T "RESOURCES;PROGRAM;SERIAL" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "RESOURCES;PROGRAM;SERIAL;OWN_MAIN" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
+    if(NOT T_OWN_MAIN)
+        target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
+    endif()
     target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
     set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/test-bin)
     if(WIN32)
@@ -56,4 +61,39 @@ function(tivorn_native_test)
         set(T_TIMEOUT 300)
     endif()
     set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+endfunction()
+
+# tivorn_fuzzer(NAME name SOURCES ... LIBS ... [SECONDS n] [CORPUS dir])
+# A libFuzzer target of the native tree, run by CTest for a bounded time.
+# CORPUS is a folder of seed inputs; the run works on a copy in the tree.
+function(tivorn_fuzzer)
+    cmake_parse_arguments(F "" "NAME;SECONDS;CORPUS" "SOURCES;LIBS" ${ARGN})
+    if(NOT F_SECONDS)
+        set(F_SECONDS 30)
+    endif()
+    if(WIN32)
+        math(EXPR limit "${F_SECONDS} + 120")
+        tivorn_native_test(NAME ${F_NAME} TIMEOUT ${limit}
+            COMMAND fuzz/${F_NAME}-run.sh)
+        return()
+    endif()
+    add_executable(${F_NAME} ${F_SOURCES})
+    target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+    target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+    target_include_directories(${F_NAME} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+    set_target_properties(${F_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+    # A fresh working corpus for every run, seeded from the source tree.
+    set(work ${CMAKE_BINARY_DIR}/fuzz/${F_NAME}-corpus)
+    file(WRITE ${CMAKE_BINARY_DIR}/fuzz/${F_NAME}-run.sh
+"#!/bin/bash
+set -e
+rm -rf '${work}' && mkdir -p '${work}'
+if [ -n '${F_CORPUS}' ] && [ -d '${F_CORPUS}' ]; then cp -r '${F_CORPUS}'/. '${work}'/; fi
+exec '${CMAKE_BINARY_DIR}/fuzz/${F_NAME}' -max_total_time=${F_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 '${work}'
+")
+    file(CHMOD ${CMAKE_BINARY_DIR}/fuzz/${F_NAME}-run.sh
+         PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    if(TIVORN_TESTS)
+        add_test(NAME ${F_NAME} COMMAND ${CMAKE_BINARY_DIR}/fuzz/${F_NAME}-run.sh)
+    endif()
 endfunction()

@@ -10,7 +10,7 @@
 tivorn_wine_env() {
     export WINEPREFIX="$1"
     export WINEARCH=win64
-    export LC_ALL=ja_JP.UTF-8          # Wine's ANSI code page becomes 932
+    export LC_ALL=ja_JP.UTF-8 2>/dev/null  # Wine's ANSI code page becomes 932
     export WINEDEBUG="${WINEDEBUG:--all}"
     export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 }
@@ -63,6 +63,9 @@ tivorn_wine_up() {
         touch "$WINEPREFIX/.tivorn-ready"
     fi
     wineserver -p >/dev/null 2>&1 || true
+    # Start Wine's services now, with their output going nowhere, so that
+    # they do not hold on to the output of the first test that needs them.
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 tivorn_wine_down() {
