@@ -1,0 +1,114 @@
+// Start, single instance and exit of the real program.
+#include <gtest/gtest.h>
+
+#include "support/win_test_support.h"
+
+namespace {
+
+using namespace tt;
+
+const char kNotInstalled[] =
+    "Tivorn はインストールされていません。\nセットアップを実行してください。";
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override { program_key::Clear(); }
+    void TearDown() override { program_key::Clear(); }
+
+    // Starts a copy that shows its not-installed message; checks it and
+    // answers it.
+    void ExpectNotInstalled() {
+        TivornProcess tivorn;
+        ASSERT_TRUE(tivorn.Start());
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (box = FindMessageBox(tivorn.id())) != nullptr; }));
+        EXPECT_EQ(MessageBoxText(box), kNotInstalled);
+        EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
+        // Nothing else: no resident window.
+        for (HWND window : ProcessWindows(tivorn.id()))
+            EXPECT_TRUE(window == box || !IsWindowVisible(window) || ClassName(window) != "#32770")
+                << WindowText(window);
+        EXPECT_EQ(tivorn.WaitForResidentWindow(500), nullptr);
+        PressButton(box, IDOK);
+        EXPECT_EQ(tivorn.WaitForExit(), 0u);
+    }
+};
+
+TEST_F(StartupTest, WithoutUsableSettingsTheProgramIsNotInstalled) {
+    ExpectNotInstalled();  // no key at all
+
+    std::vector<uint8_t> tooLong(30, 0);
+    program_key::WriteSettings(tooLong);
+    ExpectNotInstalled();
+
+    program_key::WriteString(program_key::kKey, "Settings", "not a block");
+    ExpectNotInstalled();
+}
+
+TEST_F(StartupTest, RunsHiddenOnceAndExitsWithTheMenuCommand) {
+    program_key::WriteSettings(program_key::Settings());
+    TivornProcess first;
+    ASSERT_TRUE(first.Start());
+    HWND resident = first.WaitForResidentWindow();
+    ASSERT_NE(resident, nullptr);
+    EXPECT_EQ(WindowText(resident), "Tivorn");
+    EXPECT_EQ(ClassName(resident), "#32770");
+    EXPECT_FALSE(IsWindowVisible(resident));
+    EXPECT_TRUE(first.Running());
+
+    // Second starts hand their command line over and end at once.  The
+    // settings are gone meanwhile: a copy that read them would complain.
+    program_key::Delete(program_key::kKey, "Settings");
+    const char *commandLines[] = {"", "/next", "/stop", "/restart", "/NEXTBEST", "nonsense \"quoted arg\"",
+                                  "/menu /menu", "\xff\xfe\x81"};
+    for (const char *commandLine : commandLines) {
+        TivornProcess second;
+        ASSERT_TRUE(second.Start(commandLine));
+        EXPECT_EQ(second.WaitForExit(), 0u) << commandLine;
+        EXPECT_TRUE(ProcessWindows(second.id()).empty()) << commandLine;
+    }
+    TivornProcess longLine;
+    ASSERT_TRUE(longLine.Start(std::string(20000, 'x')));
+    EXPECT_EQ(longLine.WaitForExit(), 0u);
+
+    EXPECT_TRUE(first.Running());
+    EXPECT_EQ(FindMessageBox(first.id()), nullptr);
+    EXPECT_EQ(first.Exit(), 0u);
+}
+
+TEST_F(StartupTest, CopyDataOfAnyCodeLeavesTheProgramRunning) {
+    program_key::WriteSettings(program_key::Settings());
+    TivornProcess tivorn;
+    ASSERT_TRUE(tivorn.Start());
+    HWND resident = tivorn.WaitForResidentWindow();
+    ASSERT_NE(resident, nullptr);
+    for (ULONG_PTR code : {ULONG_PTR(6), ULONG_PTR(1000), ~ULONG_PTR(0), ULONG_PTR(2)})
+        EXPECT_EQ(tivorn.SendCode(code), 0) << code;
+
+    // A data block is never read, whatever its size claims.
+    char junk[16] = "junk";
+    COPYDATASTRUCT data = {2, 0x7FFFFFFF, junk};
+    SendMessageTimeoutA(resident, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 5000, nullptr);
+    EXPECT_TRUE(tivorn.Running());
+    EXPECT_EQ(tivorn.Exit(), 0u);
+}
+
+TEST_F(StartupTest, OnlyTheWholeTitleCountsAsARunningCopy) {
+    // Windows whose titles merely contain the name, as the best settings
+    // dialog's does, are not a running copy.
+    HWND lookalikes[2];
+    const char *titles[] = {"ベストの設定 - Tivorn", "Tivorn2"};
+    for (int i = 0; i < 2; ++i) {
+        lookalikes[i] = CreateWindowExA(0, "STATIC", titles[i], WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                        GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(lookalikes[i], nullptr);
+    }
+    program_key::WriteSettings(program_key::Settings());
+    TivornProcess tivorn;
+    ASSERT_TRUE(tivorn.Start());
+    EXPECT_NE(tivorn.WaitForResidentWindow(), nullptr);
+    EXPECT_EQ(tivorn.Exit(), 0u);
+    for (HWND window : lookalikes) DestroyWindow(window);
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+// The resident window, the message loop's key routing, the shutdown and the
+// out-of-memory handler.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdint>
+#include <thread>
+
+#include "engine/korvel.h"
+#include "resources/resource_ids.h"
+#include "shell/application.h"
+#include "shell/errors.h"
+#include "shell/message_loop.h"
+#include "shell/resident_window.h"
+#include "shell/shell_state.h"
+#include "shell/tray.h"
+#include "support/win_test_support.h"
+
+namespace {
+
+using namespace tt;
+
+class ResidentWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_shell = ShellState{};
+        g_shell.instance = GetModuleHandleA(nullptr);
+        window_ = CreateResidentWindow();
+        ASSERT_NE(window_, nullptr);
+    }
+    void TearDown() override {
+        DestroyWindow(window_);
+        PumpMessages();
+        g_shell = ShellState{};
+    }
+
+    LRESULT SendCode(ULONG_PTR code) {
+        COPYDATASTRUCT data = {code, 0, nullptr};
+        return SendMessageA(window_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    }
+
+    // Runs the real message loop over what is queued, then ends it.
+    void RunLoopOnce() {
+        PostQuitMessage(0);
+        EXPECT_EQ(RunMessageLoop(), 0);
+    }
+
+    HWND window_ = nullptr;
+};
+
+TEST_F(ResidentWindowTest, IsTheHiddenTemplateMarkedAsTheCommandTarget) {
+    EXPECT_FALSE(IsWindowVisible(window_));
+    EXPECT_EQ(WindowText(window_), "Tivorn");
+    EXPECT_NE(GetPropA(window_, "TivornResident"), nullptr);
+    EXPECT_EQ(GetWindowLongA(window_, GWL_STYLE) & WS_SYSMENU, 0);
+}
+
+TEST_F(ResidentWindowTest, CopyDataIsIgnoredUntilTheWindowIsStored) {
+    EXPECT_EQ(SendCode(0), 1);  // still being created, as far as the program knows
+    g_shell.resident = window_;
+    for (ULONG_PTR code : {ULONG_PTR(6), ULONG_PTR(99), ~ULONG_PTR(0)}) EXPECT_EQ(SendCode(code), 0);
+}
+
+TEST_F(ResidentWindowTest, ExitCommandClosesTheEngineAndEndsTheLoop) {
+    g_shell.resident = window_;
+    PostMessageA(window_, WM_COMMAND, IDM_EXIT, 0);
+    // The loop ends with the quit message that WM_DESTROY posts.
+    EXPECT_EQ(RunMessageLoop(), 0);
+    EXPECT_TRUE(IsWindow(window_));  // the window itself lives to the end
+}
+
+TEST_F(ResidentWindowTest, DialogKeysReachTheAboutViewOnlyWhileItShows) {
+    g_shell.resident = window_;
+    ShowWindow(window_, SW_SHOW);
+    g_shell.appMode = kModeIdle;
+    PostMessageA(GetDlgItem(window_, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+    RunLoopOnce();
+    EXPECT_TRUE(IsWindowVisible(window_));
+
+    g_shell.appMode = kModeAbout;
+    PostMessageA(GetDlgItem(window_, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+    RunLoopOnce();
+    EXPECT_FALSE(IsWindowVisible(window_));
+    EXPECT_EQ(g_shell.appMode, kModeIdle);
+}
+
+TEST_F(ResidentWindowTest, ShutdownRemovesTheTrayIconAndTheHook) {
+    g_shell.resident = window_;
+    UpdateTrayIcon(kTrayAdd, nullptr);
+    NOTIFYICONDATAA probe = {};
+    probe.cbSize = sizeof probe;
+    probe.hWnd = window_;
+    probe.uID = kTrayIconId;
+    probe.uFlags = NIF_TIP;
+    lstrcpyA(probe.szTip, "probe");
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &probe));
+    g_shell.hook = SetWindowsHookExA(WH_KEYBOARD_LL, [](int code, WPARAM w, LPARAM l) {
+        return CallNextHookEx(nullptr, code, w, l);
+    }, GetModuleHandleA(nullptr), 0);
+    ASSERT_NE(g_shell.hook, nullptr);
+    HHOOK hook = g_shell.hook;
+
+    ShutdownShell();
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &probe));
+    EXPECT_EQ(g_shell.hook, nullptr);
+    EXPECT_FALSE(UnhookWindowsHookEx(hook));  // already removed
+    EXPECT_EQ(g_shell.popupMenu, nullptr);
+}
+
+// Presses the buttons of the out-of-memory box of another process: OK the
+// first time (the allocation is retried), Cancel the second time.
+void AnswerOutOfMemoryBoxes(DWORD parent, volatile bool *stop) {
+    const char expected[] = "メモリが不足しています。";
+    int answered = 0;
+    while (!*stop && answered < 2) {
+        for (HWND box = FindWindowA("#32770", "Tivorn"); box; box = FindWindowExA(nullptr, box, "#32770", "Tivorn")) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(box, &owner);
+            if (owner == parent || MessageBoxText(box).compare(0, sizeof expected - 1, expected) != 0) continue;
+            PressButton(box, answered == 0 ? IDOK : IDCANCEL);
+            ++answered;
+            // Wait for this box to go before looking for the next.
+            while (!*stop && IsWindow(box)) Sleep(20);
+            break;
+        }
+        Sleep(20);
+    }
+}
+
+TEST(OutOfMemory, OkRetriesAndCancelEndsWithCodeTwo) {
+    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+    volatile bool stop = false;
+    std::thread answerer(AnswerOutOfMemoryBoxes, GetCurrentProcessId(), &stop);
+    EXPECT_EXIT(
+        {
+            InstallOutOfMemoryHandler();
+            void *block = AllocateMemory(SIZE_MAX / 2);  // can never succeed
+            FreeMemory(block);
+        },
+        ::testing::ExitedWithCode(2), "");
+    stop = true;
+    answerer.join();
+}
+
+}  // namespace

@@ -1,0 +1,326 @@
+#include "support/win_test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/resident_window.h"
+
+namespace tt {
+
+std::string WindowsPath(const std::string &path) {
+    if (path.empty() || path[0] != '/') return path;
+    std::string result = "Z:" + path;
+    for (char &c : result)
+        if (c == '/') c = '\\';
+    return result;
+}
+
+std::string BinDir() {
+    const char *dir = std::getenv("TIVORN_BIN_DIR");
+    return WindowsPath(dir ? dir : ".");
+}
+
+std::string ProgramPath() { return BinDir() + "\\Tivorn.exe"; }
+
+void PumpMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+bool WaitUntil(const std::function<bool()> &condition, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        PumpMessages();
+        if (condition()) return true;
+        if (GetTickCount() - start > timeoutMs) return false;
+        // Wake for this thread's messages, or poll again shortly.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+ScratchFolder::ScratchFolder() {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    static LONG counter;
+    char name[MAX_PATH];
+    std::snprintf(name, sizeof name, "%stivorn-test-%lu-%ld", temp, GetCurrentProcessId(),
+                  InterlockedIncrement(&counter));
+    path_ = name;
+    DeleteTree(path_);
+    CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder() { DeleteTree(path_); }
+
+std::string ScratchFolder::MakeFolder(const std::string &name) const {
+    std::string full = Join(name);
+    for (size_t i = path_.size() + 1; i <= full.size(); ++i) {
+        if (i == full.size() || full[i] == '\\') CreateDirectoryA(full.substr(0, i).c_str(), nullptr);
+    }
+    return full;
+}
+
+std::string ScratchFolder::WriteFile(const std::string &name, const std::vector<uint8_t> &bytes) const {
+    size_t slash = name.rfind('\\');
+    if (slash != std::string::npos) MakeFolder(name.substr(0, slash));
+    std::string full = Join(name);
+    HANDLE file = CreateFileA(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        if (!bytes.empty()) ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    return full;
+}
+
+bool ReadWholeFile(const std::string &path, std::string *content) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    content->clear();
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content->append(buffer, got);
+    CloseHandle(file);
+    return true;
+}
+
+void DeleteTree(const std::string &path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!std::strcmp(found.cFileName, ".") || !std::strcmp(found.cFileName, "..")) continue;
+            std::string child = path + "\\" + found.cFileName;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                DeleteTree(child);
+            } else {
+                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(child.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+namespace program_key {
+
+const char kKey[] = "Software\\Zarnith\\Tivorn";
+const char kHistoryKey[] = "Software\\Zarnith\\Tivorn\\Best";
+
+void Clear() { RegDeleteTreeA(HKEY_CURRENT_USER, kKey); }
+
+namespace {
+void Write(const char *subkey, const char *name, DWORD type, const void *data, DWORD size) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, name, 0, type, static_cast<const BYTE *>(data), size);
+    RegCloseKey(key);
+}
+}  // namespace
+
+void WriteBinary(const char *subkey, const char *name, const void *data, DWORD size) {
+    Write(subkey, name, REG_BINARY, data, size);
+}
+
+void WriteString(const char *subkey, const char *name, const std::string &value) {
+    Write(subkey, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+bool ReadRaw(const char *subkey, const char *name, std::string *data, DWORD *type) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    DWORD size = 0, kind = 0;
+    bool ok = RegQueryValueExA(key, name, nullptr, &kind, nullptr, &size) == ERROR_SUCCESS;
+    if (ok) {
+        data->assign(size, '\0');
+        ok = RegQueryValueExA(key, name, nullptr, &kind, reinterpret_cast<BYTE *>(&(*data)[0]), &size) ==
+             ERROR_SUCCESS;
+        data->resize(size);
+        if (type) *type = kind;
+    }
+    RegCloseKey(key);
+    return ok;
+}
+
+bool Exists(const char *subkey, const char *name) {
+    std::string ignored;
+    return ReadRaw(subkey, name, &ignored);
+}
+
+void Delete(const char *subkey, const char *name) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    RegDeleteValueA(key, name);
+    RegCloseKey(key);
+}
+
+std::vector<uint8_t> Settings(uint8_t options, uint16_t nextHotkey, uint16_t menuHotkey) {
+    std::vector<uint8_t> block(29, 0);
+    block[0] = nextHotkey & 0xFF;
+    block[1] = nextHotkey >> 8;
+    block[2] = menuHotkey & 0xFF;
+    block[3] = menuHotkey >> 8;
+    block[4] = 2;  // 通常
+    block[5] = options;
+    return block;
+}
+
+void WriteSettings(const std::vector<uint8_t> &block) {
+    WriteBinary(kKey, "Settings", block.data(), static_cast<DWORD>(block.size()));
+}
+
+}  // namespace program_key
+
+std::vector<std::string> ReadLines(const std::string &path) {
+    std::string content;
+    std::vector<std::string> lines;
+    if (!ReadWholeFile(path, &content)) return lines;
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        if (end == std::string::npos) break;  // a line still being written
+        std::string line = content.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+namespace {
+struct WindowSearch {
+    DWORD processId;
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
+    WindowSearch *search = reinterpret_cast<WindowSearch *>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && (!search->visibleOnly || IsWindowVisible(window)))
+        search->found.push_back(window);
+    return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> ProcessWindows(DWORD processId, bool visibleOnly) {
+    WindowSearch search{processId, visibleOnly, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string WindowText(HWND window) {
+    char text[4096] = "";
+    // WM_GETTEXT reaches windows of other processes too.
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        5000, nullptr);
+    return text;
+}
+
+std::string ClassName(HWND window) {
+    char name[256] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+HWND FindMessageBox(DWORD processId, const char *caption) {
+    for (HWND window : ProcessWindows(processId, true)) {
+        if (ClassName(window) == "#32770" && WindowText(window) == caption && !GetPropA(window, TIVORN_RESIDENT_PROP))
+            return window;
+    }
+    return nullptr;
+}
+
+std::string MessageBoxText(HWND box) {
+    HWND text = GetDlgItem(box, 0xFFFF);
+    return text ? WindowText(text) : std::string();
+}
+
+void PressButton(HWND dialog, int id) {
+    if (HWND button = GetDlgItem(dialog, id)) {
+        PostMessageA(button, BM_CLICK, 0, 0);
+    } else {
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    }
+}
+
+TivornProcess::~TivornProcess() {
+    if (info_.hProcess) {
+        if (Running()) Kill();
+        CloseHandle(info_.hProcess);
+        CloseHandle(info_.hThread);
+    }
+}
+
+bool TivornProcess::Start(const std::string &arguments, const std::string &exePath) {
+    std::string exe = exePath.empty() ? ProgramPath() : exePath;
+    std::string commandLine = "\"" + exe + "\"";
+    if (!arguments.empty()) commandLine += " " + arguments;
+    std::vector<char> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    resident_ = nullptr;
+    return CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &info_) != FALSE;
+}
+
+bool TivornProcess::Running() const {
+    return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+HWND TivornProcess::WaitForResidentWindow(DWORD timeoutMs) const {
+    WaitUntil(
+        [&] {
+            for (HWND window : ProcessWindows(info_.dwProcessId)) {
+                if (GetPropA(window, TIVORN_RESIDENT_PROP)) {
+                    resident_ = window;
+                    return true;
+                }
+            }
+            return !Running();
+        },
+        timeoutMs);
+    return resident_;
+}
+
+DWORD TivornProcess::WaitForExit(DWORD timeoutMs) const {
+    DWORD code = STILL_ACTIVE;
+    WaitUntil([&] { return !Running(); }, timeoutMs);
+    GetExitCodeProcess(info_.hProcess, &code);
+    return code;
+}
+
+void TivornProcess::Kill() {
+    TerminateProcess(info_.hProcess, 99);
+    WaitForSingleObject(info_.hProcess, 5000);
+}
+
+LRESULT TivornProcess::SendCode(ULONG_PTR code) const {
+    HWND window = resident_ ? resident_ : WaitForResidentWindow();
+    COPYDATASTRUCT data = {code, 0, nullptr};
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 15000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+void TivornProcess::PostCommand(WORD id) const {
+    HWND window = resident_ ? resident_ : WaitForResidentWindow();
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+DWORD TivornProcess::Exit(DWORD timeoutMs) {
+    PostCommand(40007);
+    return WaitForExit(timeoutMs);
+}
+
+}  // namespace tt

@@ -1,0 +1,109 @@
+// Helpers for Windows tests: paths, scratch folders, the program's registry
+// key, waiting on conditions, and driving a running Tivorn.exe and its
+// message boxes from outside.
+#ifndef TIVORN_TESTS_SUPPORT_WIN_TEST_SUPPORT_H
+#define TIVORN_TESTS_SUPPORT_WIN_TEST_SUPPORT_H
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tt {
+
+// A path given in the environment as a Unix path, as Wine's Z: drive sees it.
+std::string WindowsPath(const std::string &unixOrWindowsPath);
+// build/bin, where Tivorn.exe and KORVEL.dll are.
+std::string BinDir();
+std::string ProgramPath();
+
+// Runs the condition until it holds or the deadline passes, handling this
+// thread's messages meanwhile (windows of the test stay responsive).
+bool WaitUntil(const std::function<bool()> &condition, DWORD timeoutMs = 15000);
+// Handles this thread's pending messages.
+void PumpMessages();
+
+// A folder under %TEMP% that is removed with everything in it.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder &) = delete;
+    ScratchFolder &operator=(const ScratchFolder &) = delete;
+    const std::string &path() const { return path_; }
+    std::string Join(const std::string &name) const { return path_ + "\\" + name; }
+    // Writes bytes to a file below the folder (creating sub-folders).
+    std::string WriteFile(const std::string &name, const std::vector<uint8_t> &bytes) const;
+    std::string MakeFolder(const std::string &name) const;
+
+private:
+    std::string path_;
+};
+
+bool ReadWholeFile(const std::string &path, std::string *content);
+void DeleteTree(const std::string &path);
+
+// HKEY_CURRENT_USER\Software\Zarnith\Tivorn and its values.
+namespace program_key {
+extern const char kKey[];
+extern const char kHistoryKey[];
+void Clear();  // removes the key with every value and subkey
+void WriteBinary(const char *subkey, const char *name, const void *data, DWORD size);
+void WriteString(const char *subkey, const char *name, const std::string &value);
+bool ReadRaw(const char *subkey, const char *name, std::string *data, DWORD *type = nullptr);
+bool Exists(const char *subkey, const char *name);
+void Delete(const char *subkey, const char *name);
+// A 29-byte settings block: priority "通常", options byte as given.
+std::vector<uint8_t> Settings(uint8_t options = 0, uint16_t nextHotkey = 0, uint16_t menuHotkey = 0);
+void WriteSettings(const std::vector<uint8_t> &block);
+}  // namespace program_key
+
+// The engine's log output: every line the engine wrote to a log file.
+std::vector<std::string> ReadLines(const std::string &path);
+
+// Top-level windows of a process.
+std::vector<HWND> ProcessWindows(DWORD processId, bool visibleOnly = false);
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+// A message box (dialog class, caption "Tivorn") of the process, or null.
+HWND FindMessageBox(DWORD processId, const char *caption = "Tivorn");
+// The text of a message box (its static control).
+std::string MessageBoxText(HWND box);
+// Presses a button of a dialog as a click would.
+void PressButton(HWND dialog, int id);
+
+// A Tivorn.exe started by the test; ended (killed) at destruction if it is
+// still running.
+class TivornProcess {
+public:
+    TivornProcess() = default;
+    ~TivornProcess();
+    TivornProcess(const TivornProcess &) = delete;
+    TivornProcess &operator=(const TivornProcess &) = delete;
+
+    bool Start(const std::string &arguments = "", const std::string &exePath = "");
+    DWORD id() const { return info_.dwProcessId; }
+    HANDLE handle() const { return info_.hProcess; }
+    bool Running() const;
+    // The resident window: titled "Tivorn", hidden, of this process.
+    HWND WaitForResidentWindow(DWORD timeoutMs = 15000) const;
+    // Waits for the end; returns the exit code, or STILL_ACTIVE on timeout.
+    DWORD WaitForExit(DWORD timeoutMs = 15000) const;
+    void Kill();
+    // WM_COPYDATA with the command code, as the hook or a second start sends it.
+    LRESULT SendCode(ULONG_PTR code) const;
+    // A menu command, as choosing it in the tray menu does.
+    void PostCommand(WORD id) const;
+    // Ends the program the way the menu's exit does and waits for the end.
+    DWORD Exit(DWORD timeoutMs = 15000);
+
+private:
+    PROCESS_INFORMATION info_ = {};
+    mutable HWND resident_ = nullptr;
+};
+
+}  // namespace tt
+
+#endif
