@@ -35,7 +35,7 @@ native: native-configure
 	cmake --build $(NATIVE) -j $(JOBS)
 
 build: configure
-	cmake --build $(BUILD) -j $(JOBS) --target Tivorn KORVEL
+	cmake --build $(BUILD) -j $(JOBS) --target Tivorn KORVEL tivornctl
 
 test: native configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -49,7 +49,8 @@ screenshots: configure
 	cmake --build $(BUILD) -j $(JOBS)
 	scripts/with-wine.sh $(TEST_PREFIX) scripts/screenshots.sh $(BUILD)
 
-run: build native
+run: build native-configure
+	cmake --build $(NATIVE) -j $(JOBS) --target make-demo-songs
 	scripts/run.sh $(BUILD) $(RUN_PREFIX)
 
 stop:

@@ -1,0 +1,79 @@
+#!/bin/bash
+# make run: installs Tivorn into a Wine prefix of its own, gives it demo songs
+# and starts it.
+#   scripts/run.sh BUILD PREFIX
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "$1" && pwd)
+mkdir -p "$2"
+prefix=$(cd "$2" && pwd)
+state="$prefix/../run-state"
+. "$here/wine-env.sh"
+
+say() { printf '%s\n' "$*"; }
+
+# A display: the user's, or an Xvfb kept running until `make stop`.
+if [[ -z "${DISPLAY:-}" ]]; then
+    if [[ -f "$state/xvfb.pid" ]] && kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null; then
+        export DISPLAY=$(cat "$state/xvfb.display")
+    else
+        mkdir -p "$state"
+        _tivorn_start_xvfb
+        echo "$TIVORN_XVFB_PID" >"$state/xvfb.pid"
+        echo "$DISPLAY" >"$state/xvfb.display"
+    fi
+    headless=1
+fi
+tivorn_wine_up "$prefix"
+
+drive_c="$prefix/drive_c"
+program_dir="$drive_c/Program Files/Tivorn"
+demo_dir="$drive_c/TivornDemo"
+
+# 1. Install: the program and its engine library in a program folder.
+if [[ -f "$program_dir/Tivorn.exe" ]] && wine "$build/tools/tivornctl.exe" exit >/dev/null 2>&1; then
+    say "Ending the copy that was running ..."
+    for _ in $(seq 1 50); do
+        pgrep -f 'Program Files.Tivorn.Tivorn.exe' >/dev/null || break
+        sleep 0.1
+    done
+fi
+mkdir -p "$program_dir"
+cp "$build/bin/Tivorn.exe" "$build/bin/KORVEL.dll" "$program_dir/"
+[[ -f "$build/bin/KORVEL.chm" ]] && cp "$build/bin/KORVEL.chm" "$program_dir/"
+
+# 2. The settings block, written only when missing: priority 2 "通常", no
+#    options, no hotkeys.
+key='HKCU\Software\Zarnith\Tivorn'
+if ! wine reg query "$key" /v Settings >/dev/null 2>&1; then
+    wine reg add "$key" /v Settings /t REG_BINARY /d "$(printf '0000000002%048d' 0)" /f >/dev/null 2>&1
+    say "Wrote the default settings (priority 通常, no options, no hotkeys)."
+fi
+
+# 3. The demo songs, made here, as the MIDI folder.
+"$build/native/tools/make-demo-songs" "$demo_dir"
+wine reg add "$key" /v Root /t REG_SZ /d 'C:\TivornDemo' /f >/dev/null 2>&1
+
+# 4. Start it, detached from this terminal.
+log="$state/tivorn.log"
+mkdir -p "$state"
+(cd "$program_dir" && setsid wine "C:\\Program Files\\Tivorn\\Tivorn.exe" &) >"$log" 2>&1 </dev/null
+for _ in $(seq 1 100); do
+    pgrep -f 'Program Files.Tivorn.Tivorn.exe' >/dev/null && break
+    sleep 0.1
+done
+sleep 2
+
+say ""
+say "Tivorn runs in the Wine prefix $prefix"
+say "  program:     C:\\Program Files\\Tivorn\\Tivorn.exe"
+say "  demo songs:  C:\\TivornDemo (the MIDI folder, registry value Root)"
+say "  Wine output: $log"
+if [[ -n "${headless:-}" ]]; then
+    mkdir -p "$build/screenshots"
+    import -display "$DISPLAY" -window root "$build/screenshots/run.png" 2>/dev/null &&
+        say "  no display here: it runs under Xvfb ($DISPLAY); screenshot: $build/screenshots/run.png"
+fi
+say "Its icon sits in the notification area (under Wine without a desktop"
+say "panel: the small \"Wine System Tray\" window); right-click it for the menu."
+say "Stop it with: make stop   (or the menu's 終了(X))"
