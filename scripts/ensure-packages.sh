@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64   # cross compiler, windres, dlltool
     cmake ninja-build make g++ clang libclang-rt-14-dev googletest
-    wine wine64 xvfb xauth x11-utils fonts-ipafont-gothic imagemagick
+    wine wine64 xvfb xauth x11-utils fonts-ipafont-gothic imagemagick locales
 )
 
 missing=()
