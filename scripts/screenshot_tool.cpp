@@ -1,0 +1,520 @@
+// screenshot_tool.exe OUTPUT-FOLDER
+//
+// Shows every window of the program, built from the program's own resources,
+// and writes what is on screen as one BMP per window into OUTPUT-FOLDER
+// (scripts/screenshots.sh turns them into PNGs).  Windows that have no real
+// procedure yet get a stand-in that fills them with sample content, so the
+// pictures show how texts, images and controls look together; a scene names
+// its procedure, so switching to the real one is a one-line change.
+//
+// The exit code is the number of windows that could not be captured.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "resources/resource_ids.h"
+#include "shell/popup_menu.h"
+#include "shell/shell_state.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Small owners of GDI objects.
+
+class MemoryDC {
+public:
+    explicit MemoryDC(HDC like) : dc_(CreateCompatibleDC(like)) {}
+    ~MemoryDC() { if (dc_) DeleteDC(dc_); }
+    MemoryDC(const MemoryDC &) = delete;
+    MemoryDC &operator=(const MemoryDC &) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+class Selection {
+public:
+    Selection(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+    ~Selection() { SelectObject(dc_, old_); }
+    Selection(const Selection &) = delete;
+    Selection &operator=(const Selection &) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+class WindowDC {
+public:
+    explicit WindowDC(HWND window) : window_(window), dc_(GetWindowDC(window)) {}
+    ~WindowDC() { if (dc_) ReleaseDC(window_, dc_); }
+    WindowDC(const WindowDC &) = delete;
+    WindowDC &operator=(const WindowDC &) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+class ImageList {
+public:
+    ImageList() = default;
+    explicit ImageList(HIMAGELIST list) : list_(list) {}
+    ~ImageList() { if (list_) ImageList_Destroy(list_); }
+    ImageList(const ImageList &) = delete;
+    ImageList &operator=(const ImageList &) = delete;
+    void reset(HIMAGELIST list) {
+        if (list_) ImageList_Destroy(list_);
+        list_ = list;
+    }
+    HIMAGELIST get() const { return list_; }
+
+private:
+    HIMAGELIST list_ = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Image lists built the way the program builds them.
+
+constexpr COLORREF kMaskBlue = RGB(0, 0, 255);
+
+HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
+
+void AddBitmap(HIMAGELIST list, int resource) {
+    HBITMAP bitmap = LoadBitmapA(Instance(), MAKEINTRESOURCEA(resource));
+    ImageList_AddMasked(list, bitmap, kMaskBlue);
+    DeleteObject(bitmap);
+}
+
+void AddIcon(HIMAGELIST list, int resource) {
+    HICON icon = static_cast<HICON>(
+        LoadImageA(Instance(), MAKEINTRESOURCEA(resource), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    ImageList_AddIcon(list, icon);
+    DestroyIcon(icon);
+}
+
+HIMAGELIST ButtonFaces() {
+    HIMAGELIST list = ImageList_Create(25, 23, ILC_COLOR8 | ILC_MASK, 9, 0);
+    for (int i = 0; i < 9; ++i) AddBitmap(list, IDB_BUTTON_FIRST + i);
+    return list;
+}
+
+HIMAGELIST AboutFrames() {
+    HIMAGELIST list = ImageList_Create(68, 68, ILC_COLOR8, IDB_ABOUT_COUNT, 0);
+    for (int i = 0; i < IDB_ABOUT_COUNT; ++i) AddBitmap(list, IDB_ABOUT_FIRST + i);
+    return list;
+}
+
+HIMAGELIST StateImages(bool alternative) {
+    static const int plain[] = {IDI_BOX_EMPTY, IDI_BOX_EMPTY, IDI_BOX_TICKED, IDI_BOX_PARTLY};
+    static const int other[] = {IDI_BOX_EMPTY, IDI_FOLDER_UNCHECKED, IDI_FOLDER, IDI_FOLDER_PARTLY,
+                                IDI_BOX_EMPTY, IDI_FILE_UNCHECKED, IDI_FILE};
+    const int *ids = alternative ? other : plain;
+    int count = alternative ? ARRAYSIZE(other) : ARRAYSIZE(plain);
+    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, count, 0);
+    for (int i = 0; i < count; ++i) AddIcon(list, ids[i]);
+    return list;
+}
+
+HIMAGELIST NormalImages() {
+    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, 3, 0);
+    AddIcon(list, IDI_TRAY_A);
+    AddIcon(list, IDI_FOLDER);
+    AddIcon(list, IDI_FILE);
+    return list;
+}
+
+// ---------------------------------------------------------------------------
+// Capture
+
+struct Capture {
+    const char *folder;
+    int failures;
+};
+
+bool SaveWindow(HWND window, const char *folder, const char *name) {
+    RECT r;
+    GetWindowRect(window, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    if (width <= 0 || height <= 0) return false;
+
+    WindowDC source(window);
+    MemoryDC memory(source.get());
+    HBITMAP bitmap = CreateCompatibleBitmap(source.get(), width, height);
+    if (!source.get() || !memory.get() || !bitmap) {
+        if (bitmap) DeleteObject(bitmap);
+        return false;
+    }
+    {
+        Selection select(memory.get(), bitmap);
+        BitBlt(memory.get(), 0, 0, width, height, source.get(), 0, 0, SRCCOPY);
+    }
+
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    info.biSizeImage = stride * height;
+    std::vector<BYTE> pixels(info.biSizeImage);
+    int rows = GetDIBits(memory.get(), bitmap, 0, height, pixels.data(),
+                         reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    if (rows != height) return false;
+
+    char path[MAX_PATH];
+    if (snprintf(path, sizeof path, "%s\\%s.bmp", folder, name) >= static_cast<int>(sizeof path))
+        return false;
+    FILE *file = fopen(path, "wb");
+    if (!file) return false;
+    BITMAPFILEHEADER header = {};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof info;
+    header.bfSize = header.bfOffBits + info.biSizeImage;
+    bool written = fwrite(&header, sizeof header, 1, file) == 1 &&
+                   fwrite(&info, sizeof info, 1, file) == 1 &&
+                   fwrite(pixels.data(), pixels.size(), 1, file) == 1;
+    return fclose(file) == 0 && written;
+}
+
+// Lets the window and its children finish painting before the capture.
+void Settle(HWND window) {
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    MSG msg;
+    for (int round = 0; round < 1000 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++round) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    GdiFlush();
+}
+
+void Report(Capture &capture, const char *name, bool ok) {
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", name);
+    if (!ok) ++capture.failures;
+}
+
+// ---------------------------------------------------------------------------
+// Stand-in procedures with sample content.
+
+void SetText(HWND dialog, int id, const char *text) { SetDlgItemTextA(dialog, id, text); }
+
+// Resident window as the About view: the first animation frame.  The texts
+// are painted by the About view itself.
+INT_PTR CALLBACK AboutStandIn(HWND dialog, UINT message, WPARAM, LPARAM) {
+    static ImageList frames;
+    switch (message) {
+    case WM_INITDIALOG:
+        frames.reset(AboutFrames());
+        return TRUE;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(dialog, &paint);
+        if (dc) ImageList_Draw(frames.get(), 0, dc, 10, 10, ILD_NORMAL);
+        EndPaint(dialog, &paint);
+        return TRUE;
+    }
+    case WM_DESTROY:
+        frames.reset(nullptr);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+struct SampleItem {
+    int depth;
+    const char *text;
+    int image;  // 0 root, 1 folder, 2 file
+    int mark;   // state image
+};
+
+// A MIDI tab as the folder tree will show it.
+const SampleItem kSampleTree[] = {
+    {0, "MIDIファイル", 0, 3},
+    {1, "クラシック", 1, 2},
+    {2, "カノン.mid", 2, 2},
+    {2, "ジムノペディ.mid", 2, 2},
+    {1, "ゲーム音楽", 1, 3},
+    {2, "序曲.mid", 2, 2},
+    {2, "ソナチネ.mid", 2, 1},
+    {1, "練習曲", 1, 1},
+    {1, "にぎやかな行進曲.mid", 2, 2},
+};
+
+void FillSampleTree(HWND tree) {
+    HTREEITEM parents[3] = {TVI_ROOT, nullptr, nullptr};
+    for (const SampleItem &s : kSampleTree) {
+        TVINSERTSTRUCTA insert = {};
+        insert.hParent = parents[s.depth];
+        insert.hInsertAfter = TVI_LAST;
+        insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE | TVIF_CHILDREN;
+        insert.item.pszText = const_cast<char *>(s.text);
+        insert.item.iImage = insert.item.iSelectedImage = s.image;
+        insert.item.state = INDEXTOSTATEIMAGEMASK(s.mark);
+        insert.item.stateMask = TVIS_STATEIMAGEMASK;
+        insert.item.cChildren = s.image == 2 ? 0 : 1;
+        HTREEITEM item = reinterpret_cast<HTREEITEM>(
+            SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+        if (s.depth + 1 < static_cast<int>(ARRAYSIZE(parents))) parents[s.depth + 1] = item;
+    }
+    HTREEITEM root = TreeView_GetRoot(tree);
+    TreeView_Expand(tree, root, TVE_EXPAND);
+    for (HTREEITEM child = TreeView_GetChild(tree, root); child; child = TreeView_GetNextSibling(tree, child))
+        TreeView_Expand(tree, child, TVE_EXPAND);
+    TreeView_SelectItem(tree, root);
+}
+
+INT_PTR CALLBACK BestSettingsStandIn(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
+    static ImageList faces, normal, states;
+    switch (message) {
+    case WM_INITDIALOG: {
+        faces.reset(ButtonFaces());
+        normal.reset(NormalImages());
+        states.reset(StateImages(false));
+        HWND combo = GetDlgItem(dialog, IDC_BEST_LIST);
+        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("すべてのMIDIファイル"));
+        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("お気に入り"));
+        SendMessageA(combo, CB_SETCURSEL, 0, 0);
+        HWND tabs = GetDlgItem(dialog, IDC_TABS);
+        const char *names[] = {"MIDIファイル", "すべてのファイル"};
+        for (int i = 0; i < 2; ++i) {
+            TCITEMA tab = {};
+            tab.mask = TCIF_TEXT;
+            tab.pszText = const_cast<char *>(names[i]);
+            SendMessageA(tabs, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&tab));
+        }
+        HWND tree = GetDlgItem(dialog, IDC_TREE);
+        TreeView_SetImageList(tree, normal.get(), TVSIL_NORMAL);
+        TreeView_SetImageList(tree, states.get(), TVSIL_STATE);
+        FillSampleTree(tree);
+        SetText(dialog, IDC_PLAY_BEST, "すべてのMIDIファイル");
+        SetText(dialog, IDC_MIDI_FOLDER, "C:\\Users\\Public\\Music\\MIDI");
+        CheckDlgButton(dialog, IDC_RANDOM, BST_CHECKED);
+        CheckDlgButton(dialog, IDC_HOTKEYS, BST_CHECKED);
+        return TRUE;
+    }
+    case WM_DRAWITEM: {
+        // The normal faces of the three bitmap buttons, centred.
+        const DRAWITEMSTRUCT *item = reinterpret_cast<const DRAWITEMSTRUCT *>(lParam);
+        int k = static_cast<int>(item->CtlID) - IDC_NEW_BEST;
+        if (k < 0 || k > 2) return FALSE;
+        FillRect(item->hDC, &item->rcItem, GetSysColorBrush(COLOR_BTNFACE));
+        int x = (item->rcItem.right - item->rcItem.left - 25) / 2;
+        int y = (item->rcItem.bottom - item->rcItem.top - 23) / 2;
+        ImageList_Draw(faces.get(), k, item->hDC, x, y, ILD_NORMAL);
+        return TRUE;
+    }
+    case WM_DESTROY:
+        faces.reset(nullptr);
+        normal.reset(nullptr);
+        states.reset(nullptr);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK AdvancedStandIn(HWND dialog, UINT message, WPARAM, LPARAM) {
+    if (message != WM_INITDIALOG) return FALSE;
+    const char *priorities[] = {"高", "通常以上", "通常", "通常以下", "低"};
+    HWND combo = GetDlgItem(dialog, IDC_PRIORITY);
+    for (const char *text : priorities)
+        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageA(combo, CB_SETCURSEL, 2, 0);
+    SendDlgItemMessageA(dialog, IDC_HOTKEY_NEXT, HKM_SETHOTKEY,
+                        MAKEWORD(VK_RIGHT, HOTKEYF_CONTROL | HOTKEYF_ALT), 0);
+    SendDlgItemMessageA(dialog, IDC_HOTKEY_MENU, HKM_SETHOTKEY,
+                        MAKEWORD('M', HOTKEYF_CONTROL | HOTKEYF_ALT), 0);
+    SetText(dialog, IDC_DATA_FOLDER, "C:\\Users\\Public\\Documents\\Tivorn");
+    return TRUE;
+}
+
+INT_PTR CALLBACK BestNameStandIn(HWND dialog, UINT message, WPARAM, LPARAM) {
+    if (message != WM_INITDIALOG) return FALSE;
+    SetText(dialog, IDC_BEST_NAME, "ドライブ用");
+    return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// Scenes
+
+struct DialogScene {
+    const char *name;
+    int templateId;
+    DLGPROC procedure;
+};
+
+const DialogScene kDialogScenes[] = {
+    {"104-about", IDD_RESIDENT, AboutStandIn},
+    {"105-best-settings", IDD_BEST_SETTINGS, BestSettingsStandIn},
+    {"106-advanced-settings", IDD_ADVANCED, AdvancedStandIn},
+    {"107-best-name", IDD_BEST_NAME, BestNameStandIn},
+};
+
+void ShootDialog(Capture &capture, const DialogScene &scene) {
+    HWND dialog = CreateDialogParamA(Instance(), MAKEINTRESOURCEA(scene.templateId), nullptr,
+                                     scene.procedure, 0);
+    bool ok = false;
+    if (dialog) {
+        SetWindowPos(dialog, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+        SetForegroundWindow(dialog);
+        Settle(dialog);
+        ok = SaveWindow(dialog, capture.folder, scene.name);
+        DestroyWindow(dialog);
+    }
+    Report(capture, scene.name, ok);
+}
+
+// The tray menu: popup 0 of menu 103 with its item bitmaps, as the program
+// loads it, and two sample bests at its top with the current one checked.
+struct MenuShot {
+    Capture *capture;
+    DWORD deadline;
+    bool done;
+};
+MenuShot g_menuShot;
+
+LRESULT CALLBACK MenuOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER) {
+        HWND menu = FindWindowA("#32768", nullptr);
+        if (menu && IsWindowVisible(menu)) {
+            Settle(menu);
+            Report(*g_menuShot.capture, "103-tray-menu", SaveWindow(menu, g_menuShot.capture->folder,
+                                                                    "103-tray-menu"));
+            g_menuShot.done = true;
+            EndMenu();
+        } else if (GetTickCount() > g_menuShot.deadline) {
+            EndMenu();
+        }
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void AddSampleBests(HMENU tray) {
+    const char *labels[] = {"&1 すべてのMIDIファイル", "&2 お気に入り", "&3 ドライブ用"};
+    for (int i = 0; i < 3; ++i) {
+        MENUITEMINFOA item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE | MIIM_CHECKMARKS | MIIM_STATE;
+        item.fType = MFT_STRING | MFT_RADIOCHECK;
+        item.fState = i == 1 ? MFS_CHECKED : 0;
+        item.wID = IDM_BEST_FIRST + i;
+        item.hbmpChecked = g_shell.checkBitmap;
+        item.dwTypeData = const_cast<char *>(labels[i]);
+        InsertMenuItemA(tray, i, TRUE, &item);
+    }
+}
+
+void ShootTrayMenu(Capture &capture) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = MenuOwnerProc;
+    windowClass.hInstance = Instance();
+    windowClass.lpszClassName = "TivornScreenshotOwner";
+    RegisterClassA(&windowClass);
+    HWND owner = CreateWindowExA(WS_EX_TOOLWINDOW, windowClass.lpszClassName, "", WS_POPUP, 0, 0, 1, 1,
+                                 nullptr, nullptr, Instance(), nullptr);
+    g_shell.instance = Instance();
+    LoadPopupMenu();
+    HMENU tray = g_shell.popupMenu ? GetSubMenu(g_shell.popupMenu, 0) : nullptr;
+    if (!owner || !tray) {
+        Report(capture, "103-tray-menu", false);
+    } else {
+        AddSampleBests(tray);
+        g_menuShot = {&capture, GetTickCount() + 20000, false};
+        ShowWindow(owner, SW_SHOW);
+        SetForegroundWindow(owner);
+        SetTimer(owner, 1, 100, nullptr);
+        TrackPopupMenu(tray, TPM_RIGHTBUTTON, 60, 60, 0, owner, nullptr);
+        KillTimer(owner, 1);
+        if (!g_menuShot.done) Report(capture, "103-tray-menu", false);
+    }
+    UnloadPopupMenu();
+    if (owner) DestroyWindow(owner);
+}
+
+// Every picture of the program as its image lists and menus show it, on the
+// window background: a sheet to judge the pictures by.
+LRESULT CALLBACK SheetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_PAINT) return DefWindowProcA(window, message, wParam, lParam);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (!dc) return 0;
+    ImageList faces(ButtonFaces()), frames(AboutFrames());
+    ImageList plain(StateImages(false)), other(StateImages(true)), normal(NormalImages());
+    for (int i = 0; i < 9; ++i) ImageList_Draw(faces.get(), i, dc, 10 + i * 32, 10, ILD_NORMAL);
+    for (int i = 0; i < 4; ++i) ImageList_Draw(plain.get(), i, dc, 10 + i * 24, 45, ILD_NORMAL);
+    for (int i = 0; i < 7; ++i) ImageList_Draw(other.get(), i, dc, 120 + i * 24, 45, ILD_NORMAL);
+    for (int i = 0; i < 3; ++i) ImageList_Draw(normal.get(), i, dc, 300 + i * 24, 45, ILD_NORMAL);
+
+    MemoryDC memory(dc);
+    for (int i = 0; i <= IDB_CHECK - IDB_MENU_REWIND; ++i) {
+        HBITMAP bitmap = LoadBitmapA(Instance(), MAKEINTRESOURCEA(IDB_MENU_REWIND + i));
+        BITMAP size;
+        GetObject(bitmap, sizeof size, &size);
+        {
+            Selection select(memory.get(), bitmap);
+            BitBlt(dc, 10 + i * 20, 75, size.bmWidth, size.bmHeight, memory.get(), 0, 0, SRCCOPY);
+        }
+        DeleteObject(bitmap);
+    }
+    const int trayIcons[][2] = {{IDI_TRAY_A, 32}, {IDI_TRAY_A, 16}, {IDI_TRAY_B, 16}};
+    for (int i = 0; i < 3; ++i) {
+        int size = trayIcons[i][1];
+        HICON icon = static_cast<HICON>(LoadImageA(Instance(), MAKEINTRESOURCEA(trayIcons[i][0]),
+                                                   IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+        DrawIconEx(dc, 230 + i * 40, 70, icon, size, size, 0, nullptr, DI_NORMAL);
+        DestroyIcon(icon);
+    }
+    for (int i = 0; i < IDB_ABOUT_COUNT; ++i)
+        ImageList_Draw(frames.get(), i, dc, 10 + (i % 6) * 74, 110 + (i / 6) * 74, ILD_NORMAL);
+    EndPaint(window, &paint);
+    return 0;
+}
+
+void ShootImageSheet(Capture &capture) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = SheetProc;
+    windowClass.hInstance = Instance();
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_3DFACE);
+    windowClass.lpszClassName = "TivornScreenshotSheet";
+    RegisterClassA(&windowClass);
+    RECT r = {0, 0, 460, 270};
+    AdjustWindowRectEx(&r, WS_CAPTION, FALSE, 0);
+    HWND sheet = CreateWindowExA(0, windowClass.lpszClassName, "Tivorn の画像", WS_CAPTION | WS_VISIBLE,
+                                 40, 40, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                                 Instance(), nullptr);
+    bool ok = false;
+    if (sheet) {
+        Settle(sheet);
+        ok = SaveWindow(sheet, capture.folder, "images");
+        DestroyWindow(sheet);
+    }
+    Report(capture, "images", ok);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: screenshot_tool OUTPUT-FOLDER\n");
+        return 100;
+    }
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES | ICC_TAB_CLASSES |
+                                                          ICC_HOTKEY_CLASS | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    Capture capture = {argv[1], 0};
+    for (const DialogScene &scene : kDialogScenes) ShootDialog(capture, scene);
+    ShootTrayMenu(capture);
+    ShootImageSheet(capture);
+    return capture.failures;
+}
