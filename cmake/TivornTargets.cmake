@@ -30,11 +30,18 @@ function(tivorn_test)
         endif()
         target_link_libraries(${T_NAME} PRIVATE ${TIVORN_SYSTEM_LIBS})
         # Test programs need KORVEL.dll beside them; Tivorn.exe is found in
-        # TIVORN_BIN_DIR by the end-to-end tests.
-        add_dependencies(${T_NAME} KORVEL)
-        add_custom_command(TARGET ${T_NAME} POST_BUILD
-            COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:KORVEL>
-                    ${CMAKE_BINARY_DIR}/test-bin/KORVEL.dll)
+        # TIVORN_BIN_DIR by the end-to-end tests.  The copy is a target of
+        # its own so that it follows every rebuild of the DLL, also when no
+        # test program is linked again.
+        if(NOT TARGET korvel_test_copy)
+            add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/test-bin/KORVEL.dll
+                COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:KORVEL>
+                        ${CMAKE_BINARY_DIR}/test-bin/KORVEL.dll
+                DEPENDS KORVEL
+                COMMENT "KORVEL.dll beside the test programs")
+            add_custom_target(korvel_test_copy DEPENDS ${CMAKE_BINARY_DIR}/test-bin/KORVEL.dll)
+        endif()
+        add_dependencies(${T_NAME} KORVEL korvel_test_copy)
     endif()
     add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_color=no)
     if(NOT T_TIMEOUT)

@@ -13,6 +13,27 @@ tivorn_wine_env() {
     export LC_ALL=ja_JP.UTF-8 2>/dev/null  # Wine's ANSI code page becomes 932
     export WINEDEBUG="${WINEDEBUG:--all}"
     export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+    _tivorn_japanese_locale
+}
+
+# Wine takes both the ANSI code page and the character set of Unix file names
+# from the locale.  Without a generated ja_JP.UTF-8 locale the code page is
+# still 932, but no file name outside ASCII can be created or opened.  When
+# the system lacks the locale, one is generated inside the prefix.
+_tivorn_japanese_locale() {
+    locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8' && return 0
+    local dir="$WINEPREFIX/locale"
+    if [[ ! -d "$dir/ja_JP.UTF-8" ]]; then
+        mkdir -p "$dir"
+        # Made under another name and moved, so an interrupted run leaves no
+        # half-made locale behind.
+        rm -rf "$dir/ja_JP.UTF-8.$$"
+        localedef -i ja_JP -f UTF-8 "$dir/ja_JP.UTF-8.$$" >/dev/null 2>&1 || true
+        [[ -f "$dir/ja_JP.UTF-8.$$/LC_CTYPE" ]] && mv "$dir/ja_JP.UTF-8.$$" "$dir/ja_JP.UTF-8"
+        rm -rf "$dir/ja_JP.UTF-8.$$"
+    fi
+    [[ -d "$dir/ja_JP.UTF-8" ]] && export LOCPATH="$dir"
+    return 0
 }
 
 _tivorn_fonts_reg() {

@@ -12,6 +12,6 @@ fi
 log=$(mktemp "${TMPDIR:-/tmp}/tivorn-test.XXXXXX")
 wine "$@" >"$log" 2>&1 </dev/null
 status=$?
-grep -v -e '^ALSA lib' -e 'cannot change locale' "$log"
+grep -a -v -e '^ALSA lib' -e 'cannot change locale' "$log"
 rm -f "$log"
 exit $status
