@@ -1,0 +1,55 @@
+// Which keys the engine's keyboard hook takes for itself.  Plain C++: the
+// hook procedure only gathers the key event and acts on the answer.
+#ifndef TIVORN_KORVEL_HOTKEY_FILTER_H
+#define TIVORN_KORVEL_HOTKEY_FILTER_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace korvel {
+
+// Modifier flags as a hotkey control stores them in the high byte.
+enum HotkeyModifiers : unsigned {
+    kModShift = 0x01,
+    kModCtrl = 0x02,
+    kModAlt = 0x04,
+    kModExtended = 0x08,  // which of two keys with one code; not matched
+};
+
+enum class KeyAction {
+    Pass,        // not ours: the next hook and the focused window get it
+    Swallow,     // ours, already acted on (auto-repeat, key-up)
+    SendNext,    // the fast-forward hotkey was pressed: code 0
+    SendMenu,    // the menu hotkey was pressed: code 5
+};
+
+class HotkeyFilter {
+public:
+    // The fields of the settings block: low byte virtual key, high byte
+    // modifier flags; 0 (or a virtual key of 0) leaves that hotkey unset.
+    void SetHotkeys(uint16_t next, uint16_t menu);
+    // Takes both hotkeys from the first four bytes of a stored settings
+    // block (little-endian); a shorter value leaves both unset.
+    void SetHotkeysFromBlock(const unsigned char *block, size_t size);
+    uint16_t hotkey(int index) const { return hotkeys_[index]; }
+
+    // One key event.  modifiers are the Shift/Ctrl/Alt flags held while the
+    // key went down.  A hotkey's key-down acts once; its auto-repeats and
+    // its key-up are swallowed too, so the focused window never sees half
+    // of a keystroke.
+    KeyAction OnKey(unsigned virtualKey, bool down, unsigned modifiers);
+    // Forgets a hotkey key still held, for a hook installed afresh: its
+    // key-up may have gone to no hook at all.
+    void ForgetHeldKey() { held_ = 0; }
+
+private:
+    uint16_t hotkeys_[2] = {0, 0};
+    // The hotkey key pressed last and not yet released.  The keyboard repeats
+    // only the key pressed last, so any other key-down ends the hold; a lost
+    // key-up then costs nothing more than a swallowed repeat.
+    unsigned held_ = 0;
+};
+
+}  // namespace korvel
+
+#endif

@@ -1,0 +1,124 @@
+// Shortcut resolution and the folder picker, both through the shell's COM
+// objects.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "engine/korvel.h"
+#include "korvel/ansi_text.h"
+#include "korvel/folder_names.h"
+
+namespace {
+
+// COM for the length of one call.  A thread that already has COM keeps its
+// own apartment; what this scope started, it also ends.
+class ComScope {
+public:
+    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComScope() {
+        if (SUCCEEDED(result_)) CoUninitialize();
+    }
+    ComScope(const ComScope &) = delete;
+    ComScope &operator=(const ComScope &) = delete;
+
+    // RPC_E_CHANGED_MODE: the thread is in another apartment, which serves too.
+    bool usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
+
+private:
+    HRESULT result_;
+};
+
+// A COM interface pointer, released with its scope.
+template <class T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() {
+        if (pointer_) pointer_->Release();
+    }
+    ComPtr(const ComPtr &) = delete;
+    ComPtr &operator=(const ComPtr &) = delete;
+
+    T *operator->() const { return pointer_; }
+    T *get() const { return pointer_; }
+    void **out() { return reinterpret_cast<void **>(&pointer_); }
+
+private:
+    T *pointer_ = nullptr;
+};
+
+bool UsablePath(const char *path) {
+    return path && path[0] && std::strlen(path) < KORVEL_PATH_BUFFER;
+}
+
+struct BrowseRequest {
+    const char *caption;
+};
+
+int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
+    const BrowseRequest *request = reinterpret_cast<const BrowseRequest *>(data);
+    if (message == BFFM_INITIALIZED && request->caption) SetWindowTextA(window, request->caption);
+    return 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+int ResolveShortcut(const char *shortcut, char *target) {
+    if (!target) return 0;
+    target[0] = '\0';
+    if (!UsablePath(shortcut)) return 0;
+    WCHAR widePath[KORVEL_PATH_BUFFER];
+    if (!MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, shortcut, -1, widePath,
+                             static_cast<int>(sizeof widePath / sizeof widePath[0])))
+        return 0;
+
+    ComScope com;
+    if (!com.usable()) return 0;
+    ComPtr<IShellLinkA> link;
+    ComPtr<IPersistFile> file;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.out())) ||
+        FAILED(link->QueryInterface(IID_IPersistFile, file.out())) ||
+        FAILED(file->Load(widePath, STGM_READ)))
+        return 0;
+
+    char path[KORVEL_PATH_BUFFER] = {};
+    WIN32_FIND_DATAA found;
+    // S_FALSE: the shortcut points at something without a file-system path.
+    if (link->GetPath(path, static_cast<int>(sizeof path), &found, 0) != S_OK || !path[0]) return 0;
+    path[sizeof path - 1] = '\0';
+    ansi::CopyFit(target, KORVEL_PATH_BUFFER, path);
+    return 1;
+}
+
+int BrowseFolder(HWND owner, char *folder, const char *prompt, const char *caption) {
+    if (!folder) return 0;
+    ComScope com;
+    if (!com.usable()) return 0;
+
+    BrowseRequest request = {caption};
+    char displayName[MAX_PATH];
+    BROWSEINFOA info = {};
+    info.hwndOwner = owner;
+    info.pszDisplayName = displayName;
+    info.lpszTitle = prompt;
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    info.lpfn = BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(&request);
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info);
+    if (!chosen) return 0;  // cancelled: the caller's buffer stays as it was
+
+    char path[MAX_PATH] = {};
+    BOOL isFolder = SHGetPathFromIDListA(chosen, path);
+    CoTaskMemFree(chosen);
+    path[sizeof path - 1] = '\0';
+    if (!isFolder || !path[0]) return 0;
+    korvel::DropTrailingSeparator(path);
+    ansi::CopyFit(folder, KORVEL_PATH_BUFFER, path);
+    return 1;
+}
+
+}  // extern "C"
