@@ -1,0 +1,130 @@
+// The helpers' plain decisions: separators in Shift-JIS paths, the hand-over
+// command table, the listing filter and order, folder paths and the hotkey
+// filter.  Shift-JIS bytes are escapes: "\x83\x5c" (a katakana) and
+// "\x95\x5c" (a kanji) both end in the byte of a backslash.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "korvel/ansi_text.h"
+#include "korvel/command_line.h"
+#include "korvel/folder_names.h"
+#include "korvel/hotkey_filter.h"
+
+namespace {
+
+TEST(Separators, TrailBytesThatLookLikeBackslashesAreNotSeparators) {
+    const char path[] = "C:\\\x83\x5c\\\x95\x5c.mid";
+    EXPECT_TRUE(ansi::IsSeparatorAt(path, path + 2));
+    EXPECT_FALSE(ansi::IsSeparatorAt(path, path + 4));
+    EXPECT_TRUE(ansi::IsSeparatorAt(path, path + 5));
+    EXPECT_FALSE(ansi::IsSeparatorAt(path, path + 7));
+    EXPECT_EQ(ansi::LastSeparator(path), path + 5);
+
+    const char endsInTrail[] = "D:/Music\\\x83\x5c";
+    EXPECT_EQ(ansi::LastSeparator(endsInTrail), endsInTrail + 8);
+    EXPECT_FALSE(ansi::IsSeparatorAt(endsInTrail, endsInTrail + 10));
+    EXPECT_TRUE(ansi::IsSeparatorAt(endsInTrail, endsInTrail + 2));
+
+    EXPECT_EQ(ansi::LastSeparator("song.mid"), nullptr);
+    EXPECT_EQ(ansi::LastSeparator("\x83\x5c\x95\x5c"), nullptr);
+    EXPECT_EQ(ansi::LastSeparator(nullptr), nullptr);
+    const char damaged[] = "a\\\x83";  // a lead byte cut off by the terminator
+    EXPECT_EQ(ansi::LastSeparator(damaged), damaged + 1);
+}
+
+TEST(HandOverCode, CommandsInAnyCaseWithBlanksAndQuotes) {
+    const char *lines[] = {"/next", "/rewind", "/stop", "/nextbest", "/restart", "/menu"};
+    for (int code = 0; code < 6; ++code) EXPECT_EQ(korvel::HandOverCode(lines[code]), code);
+    EXPECT_EQ(korvel::HandOverCode("  /NextBest \r\n"), 3);
+    EXPECT_EQ(korvel::HandOverCode(" \" /rewind \" "), 1);
+    EXPECT_EQ(korvel::HandOverCode("\"/menu"), 5);  // unterminated quote
+    for (const char *empty : {"", "  \t ", "\"\""}) EXPECT_EQ(korvel::HandOverCode(empty), 5);
+    EXPECT_EQ(korvel::HandOverCode(nullptr), 5);
+}
+
+TEST(HandOverCode, AnythingElseSendsNothing) {
+    for (const char *line : {"/nex", "/nextx", "/next /stop", "next", "-next", "//next", "/next\"x\"",
+                             "\x83\x5c", "/next\x83", "C:\\a.mid", "/"})
+        EXPECT_EQ(korvel::HandOverCode(line), korvel::kNoCommand) << line;
+    EXPECT_EQ(korvel::HandOverCode(std::string(100000, 'x').c_str()), korvel::kNoCommand);
+}
+
+// The cases of file names are covered through the DLL's ListFolder; these
+// are the filter forms it never receives from the program.
+TEST(ListingFilter, WildcardsAndLiteralFilters) {
+    for (const char *filter : {static_cast<const char *>(nullptr), "", "*", "*.*"})
+        EXPECT_TRUE(korvel::PassesFilter("x.midi", filter));
+    EXPECT_TRUE(korvel::PassesFilter("Readme.TXT", "readme.txt"));
+    EXPECT_FALSE(korvel::PassesFilter("other.txt", "readme.txt"));
+    EXPECT_FALSE(korvel::PassesFilter("xmid", "*.mid"));
+    EXPECT_TRUE(korvel::IsDotEntry(".."));
+    EXPECT_FALSE(korvel::IsDotEntry("..."));
+}
+
+TEST(ListingOrder, NamesEqualButForCaseKeepAFixedOrder) {
+    std::string input[] = {"b", "a", "~", "A", "Z", "\x83\x5c", "_"};
+    std::vector<char *> names;
+    for (std::string &name : input) names.push_back(&name[0]);
+    korvel::SortNames(names.data(), names.size());
+    EXPECT_EQ(std::vector<std::string>(names.begin(), names.end()),
+              (std::vector<std::string>{"_", "A", "a", "b", "Z", "~", "\x83\x5c"}));
+}
+
+std::string Dropped(const char *path) {
+    char buffer[64];
+    std::strcpy(buffer, path);
+    korvel::DropTrailingSeparator(buffer);
+    return buffer;
+}
+
+TEST(FolderPath, TrailingSeparatorGoesExceptForRootsAndTrailBytes) {
+    EXPECT_EQ(Dropped("C:\\M\\"), "C:\\M");
+    EXPECT_EQ(Dropped("\\\\server\\share/"), "\\\\server\\share");
+    EXPECT_EQ(Dropped("D:\\"), "D:\\");
+    EXPECT_EQ(Dropped("\\"), "\\");
+    EXPECT_EQ(Dropped("C:\\\x83\x5c"), "C:\\\x83\x5c");
+    EXPECT_EQ(Dropped("C:\\\x83\x5c\\"), "C:\\\x83\x5c");
+}
+
+using korvel::KeyAction;
+constexpr unsigned kF9 = 0x78, kF10 = 0x79;
+constexpr unsigned kCtrl = korvel::kModCtrl, kShift = korvel::kModShift, kAlt = korvel::kModAlt;
+
+TEST(HotkeyFilter, KeyAndShiftCtrlAltMustMatchExactly) {
+    korvel::HotkeyFilter filter;
+    const unsigned char block[29] = {kF9, 0x02, kF10, 0x05};  // Ctrl+F9, Shift+Alt+F10
+    filter.SetHotkeysFromBlock(block, sizeof block);
+    for (unsigned modifiers : {0u, kCtrl | kShift, kAlt}) {
+        EXPECT_EQ(filter.OnKey(kF9, true, modifiers), KeyAction::Pass);
+        EXPECT_EQ(filter.OnKey(kF9, false, 0), KeyAction::Pass);
+    }
+    EXPECT_EQ(filter.OnKey(kF9, true, kCtrl), KeyAction::SendNext);
+    EXPECT_EQ(filter.OnKey(kF10, true, kShift | kAlt), KeyAction::SendMenu);
+
+    filter.SetHotkeysFromBlock(block, 3);  // too short to hold both: unset
+    EXPECT_EQ(filter.OnKey(kF9, true, kCtrl), KeyAction::Pass);
+    filter.SetHotkeys(0x0200, 0x0A24);  // modifiers alone; Ctrl+Home as an extended key
+    EXPECT_EQ(filter.OnKey(0, true, kCtrl), KeyAction::Pass);
+    EXPECT_EQ(filter.OnKey(0x24, true, kCtrl), KeyAction::SendMenu);
+}
+
+TEST(HotkeyFilter, OneActionPerKeystrokeWithRepeatsAndKeyUpSwallowed) {
+    korvel::HotkeyFilter filter;
+    filter.SetHotkeys(kF9, 0);
+    EXPECT_EQ(filter.OnKey(kF9, true, 0), KeyAction::SendNext);
+    EXPECT_EQ(filter.OnKey(kF9, true, 0), KeyAction::Swallow);
+    EXPECT_EQ(filter.OnKey(kF9, false, 0), KeyAction::Swallow);
+    EXPECT_EQ(filter.OnKey(kF9, false, 0), KeyAction::Pass);  // only its own key-up
+
+    // A key-up that never came is forgotten by the next other key or hook.
+    EXPECT_EQ(filter.OnKey(kF9, true, 0), KeyAction::SendNext);
+    EXPECT_EQ(filter.OnKey('A', true, 0), KeyAction::Pass);
+    EXPECT_EQ(filter.OnKey(kF9, true, 0), KeyAction::SendNext);
+    filter.ForgetHeldKey();
+    EXPECT_EQ(filter.OnKey(kF9, true, 0), KeyAction::SendNext);
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+#include "tests/korvel/korvel_test_windows.h"
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "engine/resident_window.h"
+
+namespace kt {
+
+void PumpMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+bool WaitUntil(const std::function<bool()> &condition, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        PumpMessages();
+        if (condition()) return true;
+        if (GetTickCount() - start > timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+ScratchFolder::ScratchFolder() {
+    char temp[MAX_PATH], name[64];
+    GetTempPathA(sizeof temp, temp);
+    wsprintfA(name, "korvel-test-%lu-%lu", GetCurrentProcessId(), GetTickCount());
+    path_ = std::string(temp) + name;
+    CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::string from = path_ + '\0';  // the list ends with a second NUL
+    SHFILEOPSTRUCTA operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationA(&operation);
+}
+
+std::string ScratchFolder::MakeFile(const std::string &name, const std::string &content) const {
+    std::string path = Join(name);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+    return path;
+}
+
+std::string ScratchFolder::MakeFolder(const std::string &name) const {
+    std::string path = Join(name);
+    EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path;
+    return path;
+}
+
+RecordingWindow::RecordingWindow(const char *title, bool resident) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = Proc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "KorvelTestRecorder";
+    RegisterClassA(&windowClass);
+    window_ = CreateWindowExA(0, windowClass.lpszClassName, title, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                              nullptr, nullptr, windowClass.hInstance, this);
+    EXPECT_NE(window_, nullptr);
+    if (resident) SetPropA(window_, TIVORN_RESIDENT_PROP, reinterpret_cast<HANDLE>(1));
+}
+
+bool RecordingWindow::HasKey(WPARAM key) const {
+    return std::find(keys.begin(), keys.end(), key) != keys.end();
+}
+
+LRESULT CALLBACK RecordingWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE)
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA *>(lParam)->lpCreateParams));
+    auto *self = reinterpret_cast<RecordingWindow *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (message == WM_NCDESTROY) RemovePropA(window, TIVORN_RESIDENT_PROP);
+    if (message == WM_COPYDATA && self) {
+        self->codes.push_back(reinterpret_cast<const COPYDATASTRUCT *>(lParam)->dwData);
+        return 0;
+    }
+    if ((message == WM_KEYDOWN || message == WM_SYSKEYDOWN) && self) {
+        self->keys.push_back(wParam);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace kt

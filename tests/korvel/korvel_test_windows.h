@@ -1,0 +1,56 @@
+// Windows helpers of the engine's tests: waiting while messages are handled,
+// a scratch folder, and a window that records the WM_COPYDATA codes and the
+// keys it receives.
+#ifndef TIVORN_TESTS_KORVEL_TEST_WINDOWS_H
+#define TIVORN_TESTS_KORVEL_TEST_WINDOWS_H
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kt {
+
+void PumpMessages();
+// Handles this thread's messages until the condition holds or time is up.
+bool WaitUntil(const std::function<bool()> &condition, DWORD timeoutMs = 15000);
+
+// A folder under %TEMP%, removed with its contents.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder &) = delete;
+    ScratchFolder &operator=(const ScratchFolder &) = delete;
+    const std::string &path() const { return path_; }
+    std::string Join(const std::string &name) const { return path_ + "\\" + name; }
+    std::string MakeFile(const std::string &name, const std::string &content = "x") const;
+    std::string MakeFolder(const std::string &name) const;
+
+private:
+    std::string path_;
+};
+
+// A top-level window of the creating thread.  Titled "Tivorn" and marked
+// resident, it stands for the running copy's window.
+class RecordingWindow {
+public:
+    RecordingWindow(const char *title, bool resident);
+    ~RecordingWindow() { DestroyWindow(window_); }
+    RecordingWindow(const RecordingWindow &) = delete;
+    RecordingWindow &operator=(const RecordingWindow &) = delete;
+
+    HWND handle() const { return window_; }
+    bool HasKey(WPARAM key) const;
+    std::vector<ULONG_PTR> codes;  // dwData of each WM_COPYDATA
+    std::vector<WPARAM> keys;      // WM_KEYDOWN and WM_SYSKEYDOWN
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND window_;
+};
+
+}  // namespace kt
+
+#endif
