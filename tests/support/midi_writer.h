@@ -72,22 +72,71 @@ struct Track {
         data.insert(data.end(), payload.begin(), payload.end());
         return *this;
     }
+    // F7 packet: a sysex continuation or an escape, sent as the payload alone.
+    Track &Escape(uint32_t delta, const Bytes &payload) {
+        PutVarLen(data, delta);
+        data.push_back(0xF7);
+        PutVarLen(data, static_cast<uint32_t>(payload.size()));
+        data.insert(data.end(), payload.begin(), payload.end());
+        return *this;
+    }
+    Track &Controller(uint32_t delta, int channel, int controller, int value) {
+        return Event(delta, {static_cast<uint8_t>(0xB0 | channel), static_cast<uint8_t>(controller),
+                             static_cast<uint8_t>(value)});
+    }
+    // Bytes with no delta time in front: damage, or a hand-made encoding.
+    Track &Raw(std::initializer_list<uint8_t> bytes) {
+        data.insert(data.end(), bytes.begin(), bytes.end());
+        return *this;
+    }
     Track &End(uint32_t delta = 0) { return Meta(delta, 0x2F, {}); }
 };
+
+// A chunk: id, big-endian length (declared, or the true one), data.
+inline Bytes Chunk(const char *id, const Bytes &body, int64_t declaredLength = -1) {
+    Bytes out(id, id + 4);
+    PutBE(out, declaredLength < 0 ? static_cast<uint32_t>(body.size()) : static_cast<uint32_t>(declaredLength), 4);
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+inline Bytes Header(int format, uint16_t trackCount, uint16_t division) {
+    Bytes body;
+    PutBE(body, static_cast<uint32_t>(format), 2);
+    PutBE(body, trackCount, 2);
+    PutBE(body, division, 2);
+    return Chunk("MThd", body);
+}
+
+inline void Append(Bytes &out, const Bytes &more) { out.insert(out.end(), more.begin(), more.end()); }
 
 // Header chunk and tracks.  division: ticks per quarter note, or SMPTE when
 // its top bit is set.
 inline Bytes File(int format, uint16_t division, const std::vector<Track> &tracks) {
-    Bytes out = {'M', 'T', 'h', 'd'};
-    PutBE(out, 6, 4);
-    PutBE(out, static_cast<uint32_t>(format), 2);
-    PutBE(out, static_cast<uint32_t>(tracks.size()), 2);
-    PutBE(out, division, 2);
-    for (const Track &t : tracks) {
-        out.insert(out.end(), {'M', 'T', 'r', 'k'});
-        PutBE(out, static_cast<uint32_t>(t.data.size()), 4);
-        out.insert(out.end(), t.data.begin(), t.data.end());
-    }
+    Bytes out = Header(format, static_cast<uint16_t>(tracks.size()), division);
+    for (const Track &t : tracks) Append(out, Chunk("MTrk", t.data));
+    return out;
+}
+
+// The RIFF RMID wrapper around an SMF, with an extra chunk in front of the
+// data as real files have.
+inline Bytes Rmid(const Bytes &smf) {
+    Bytes info = {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 3, 0, 0, 0, 'a', 'b', 0, 0};
+    Bytes body = {'R', 'M', 'I', 'D'};
+    auto putLE = [&body](uint32_t v) {
+        for (int i = 0; i < 4; ++i) body.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    body.insert(body.end(), {'L', 'I', 'S', 'T'});
+    putLE(static_cast<uint32_t>(info.size()));
+    Append(body, info);
+    body.insert(body.end(), {'d', 'a', 't', 'a'});
+    putLE(static_cast<uint32_t>(smf.size()));
+    Append(body, smf);
+    if (smf.size() & 1) body.push_back(0);
+    Bytes out = {'R', 'I', 'F', 'F'};
+    uint32_t size = static_cast<uint32_t>(body.size());
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(size >> (8 * i)));
+    Append(out, body);
     return out;
 }
 

@@ -1,0 +1,29 @@
+// A decoded song: every message the output is handed, in sending order, with
+// its time in microseconds from the start of the song.  Plain C++.
+#ifndef TIVORN_KORVEL_SONG_H
+#define TIVORN_KORVEL_SONG_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace korvel {
+
+struct SongEvent {
+    int64_t timeUs;
+    uint32_t offset;  // into Song::bytes
+    uint32_t size;    // never 0
+};
+
+struct Song {
+    std::vector<SongEvent> events;  // ordered by time; ties keep file order
+    std::vector<uint8_t> bytes;     // the messages back to back, as sent
+    int64_t endUs = 0;              // End of Track of the last track to end
+    uint16_t channelsUsed = 0;      // bit n: a channel message for channel n
+
+    const uint8_t *Message(const SongEvent &e) const { return bytes.data() + e.offset; }
+};
+
+}  // namespace korvel
+
+#endif
