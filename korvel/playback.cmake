@@ -1,2 +1,12 @@
+# Playback: the MIDI file reader and the sequencer's logic are plain C++
+# (built natively too, for sanitizer tests and fuzzing); the playback thread,
+# the outputs and the exported operations are the DLL's Windows side.
+list(APPEND KORVEL_PURE_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/smf_reader.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sequencer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/log_line.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/output_setting.cpp)
 list(APPEND KORVEL_WIN32_SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/playback_stub.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/midi_output.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/playback_thread.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/playback.cpp)

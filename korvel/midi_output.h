@@ -1,0 +1,48 @@
+// Where the engine's MIDI messages go: a MIDI out device (or the mapper), or
+// the log file that stands in for one.
+#ifndef TIVORN_KORVEL_MIDI_OUTPUT_H
+#define TIVORN_KORVEL_MIDI_OUTPUT_H
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "korvel/output_setting.h"
+
+namespace korvel {
+
+// Why an output could not be opened; each has its own message for the user.
+enum class OutputError { None, NoDevice, DeviceBusy, DeviceFailed, BadSetting, LogUnwritable };
+
+class Output {
+public:
+    virtual ~Output() = default;
+    // Playback thread, or any thread while none plays.
+    virtual void Send(const uint8_t *message, size_t size, bool added) = 0;
+    // After each group of messages sent at one moment.
+    virtual void Flush() {}
+    // Song markers (open, start, end, stop); only the log writes them.
+    virtual void Mark(const char * /*word*/, const char * /*argument*/ = nullptr) {}
+    // Writes "start" and counts message times from originQpc.
+    virtual void Start(LONGLONG /*originQpc*/) {}
+    virtual bool IsLog() const { return false; }
+    // false when the system reported a failure.
+    virtual bool Close() = 0;
+};
+
+struct OpenResult {
+    std::unique_ptr<Output> output;
+    OutputError error = OutputError::None;
+    UINT systemError = 0;  // MMRESULT or GetLastError value behind the error
+};
+
+OpenResult OpenOutput(const OutputSetting &setting);
+
+// The "Output" value of the engine's registry key.
+OutputSetting ReadOutputSetting();
+
+}  // namespace korvel
+
+#endif

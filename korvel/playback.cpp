@@ -1,0 +1,397 @@
+// The playback operations of KORVEL.dll: opening and playing songs, the end
+// handler, the output device and the errors the user is told about.
+//
+// Everything here runs on the thread that called EngineInit, except the
+// playback thread (playback_thread.cpp), which only reads its PlaybackRun
+// and reports the end of a song with a message to the hidden window.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/korvel.h"
+#include "korvel/ansi_text.h"
+#include "korvel/midi_output.h"
+#include "korvel/module.h"
+#include "korvel/playback_thread.h"
+#include "korvel/smf_reader.h"
+
+using namespace korvel;
+
+namespace {
+
+const char kWindowClass[] = "KorvelPlaybackWindow";
+const UINT kSongEndedMessage = WM_APP + 1;
+const char kProgramKey[] = "Software\\Zarnith\\Tivorn";
+const char kSettingsValue[] = "Settings";
+const size_t kPriorityByte = 4;
+
+// Why the last OpenSong or StartSong failed; ReportPlayError explains it.
+enum class PlayError {
+    None,
+    FileUnreadable,   // missing, locked, not a file
+    FileNotPlayable,  // not MIDI, damaged beyond use, too large
+    NothingOpened,    // StartSong without a song
+    NotInitialised,
+    Output,           // see outputError
+    ThreadFailed,
+};
+
+struct PlaybackState {
+    bool initialised = false;
+    HWND window = nullptr;
+    WaitCalibration calibration;
+
+    // The song of the last successful OpenSong.  Opened without reading at
+    // once, the file's bytes wait in fileBytes until StartSong decodes them.
+    std::shared_ptr<const Song> song;
+    std::vector<uint8_t> fileBytes;
+
+    PlayError error = PlayError::None;
+    OutputError outputError = OutputError::None;
+    UINT systemError = 0;
+    std::string errorDetail;
+
+    std::unique_ptr<Output> output;
+
+    // The song that plays, while its thread runs.
+    HANDLE thread = nullptr;
+    std::unique_ptr<PlaybackRun> run;
+    KorvelEndHandler onEnd = nullptr;
+    WPARAM generation = 0;  // changes with every start and stop
+    Activity activity;
+
+    HWND owner = nullptr;
+    int ownerFlag = 0;
+};
+
+PlaybackState g_playback;
+
+void Fail(PlayError error) { g_playback.error = error; }
+
+// Reads the whole file, or says why not.
+PlayError ReadSongFile(const char *path, std::vector<uint8_t> &bytes) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return PlayError::FileUnreadable;
+    PlayError result = PlayError::None;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size)) {
+        result = PlayError::FileUnreadable;
+    } else if (size.QuadPart > static_cast<LONGLONG>(kMaxSongFileBytes) || size.QuadPart == 0) {
+        result = PlayError::FileNotPlayable;
+    } else {
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+        DWORD read = 0;
+        if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+            result = PlayError::FileUnreadable;
+        else
+            bytes.resize(read);  // a file that shrank meanwhile plays what was there
+    }
+    CloseHandle(file);
+    return result;
+}
+
+PlayError Decode(const std::vector<uint8_t> &bytes, std::shared_ptr<const Song> &out) {
+    auto song = std::make_shared<Song>();
+    if (ReadSmf(bytes.data(), bytes.size(), *song) != SmfError::None) return PlayError::FileNotPlayable;
+    out = std::move(song);
+    return PlayError::None;
+}
+
+// The log output takes the song markers from OpenSong on, before any
+// StartSong has opened an output; a device waits for StartSong.
+void OpenLogForMarkers() {
+    if (g_playback.output) return;
+    OutputSetting setting = ReadOutputSetting();
+    if (setting.kind != OutputSetting::Log) return;
+    OpenResult opened = OpenOutput(setting);
+    g_playback.output = std::move(opened.output);
+}
+
+bool EnsureOutput() {
+    if (g_playback.output) return true;
+    OutputSetting setting = ReadOutputSetting();
+    OpenResult opened = OpenOutput(setting);
+    if (!opened.output) {
+        g_playback.error = PlayError::Output;
+        g_playback.outputError = opened.error;
+        g_playback.systemError = opened.systemError;
+        g_playback.errorDetail = setting.kind == OutputSetting::Log ? setting.logPath : std::string();
+        return false;
+    }
+    g_playback.output = std::move(opened.output);
+    return true;
+}
+
+bool CloseOutput() {
+    if (!g_playback.output) return true;
+    bool closed = g_playback.output->Close();
+    g_playback.output.reset();
+    return closed;
+}
+
+// Waits for the playback thread and releases its run.  Returns the thread's
+// exit code: 1 when the song had ended by itself.
+DWORD JoinThread() {
+    DWORD exitCode = 0;
+    WaitForSingleObject(g_playback.thread, INFINITE);
+    GetExitCodeThread(g_playback.thread, &exitCode);
+    CloseHandle(g_playback.thread);
+    g_playback.thread = nullptr;
+    if (g_playback.run) CloseHandle(g_playback.run->stopEvent);
+    g_playback.run.reset();
+    return exitCode;
+}
+
+// Stops the song without calling its handler; the thread silences every
+// channel the song used before it ends.
+void StopPlaying() {
+    ++g_playback.generation;  // an end already on its way is dropped
+    g_playback.onEnd = nullptr;
+    if (!g_playback.thread) return;
+    g_playback.run->stopRequested.store(true);
+    SetEvent(g_playback.run->stopEvent);
+    if (JoinThread() == 0 && g_playback.output) g_playback.output->Mark("stop");
+}
+
+void OnSongEnded(WPARAM generation) {
+    if (generation != g_playback.generation || !g_playback.thread) return;  // stopped meanwhile
+    JoinThread();
+    KorvelEndHandler onEnd = g_playback.onEnd;
+    g_playback.onEnd = nullptr;
+    ++g_playback.generation;
+    if (onEnd) onEnd(1);
+}
+
+// The device may be gone or reset after the machine sleeps; it is closed
+// now and opened again by the next StartSong.
+void OnSuspend() {
+    StopPlaying();
+    CloseOutput();
+}
+
+LRESULT CALLBACK PlaybackWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case kSongEndedMessage:
+        OnSongEnded(wParam);
+        return 0;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMSUSPEND) OnSuspend();
+        return TRUE;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+// A hidden top-level window (not message-only, which would miss the power
+// broadcasts); it has no title, so it is never taken for the program's.
+HWND CreatePlaybackWindow() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = PlaybackWindowProc;
+    windowClass.hInstance = g_korvelModule;
+    windowClass.lpszClassName = kWindowClass;
+    if (!RegisterClassA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+    return CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                           g_korvelModule, nullptr);
+}
+
+// Byte 4 of "Settings": 0 "高", 1 "通常以上", 2 "通常", 3 "通常以下", 4 "低".
+int PlaybackPriority() {
+    static const int kPriorities[] = {THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_NORMAL,
+                                      THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_LOWEST};
+    unsigned char settings[64] = {};
+    DWORD size = sizeof settings;
+    DWORD type = 0;
+    HKEY key;
+    size_t index = 0;  // timing matters most when nothing says otherwise
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        if (RegQueryValueExA(key, kSettingsValue, nullptr, &type, settings, &size) == ERROR_SUCCESS &&
+            type == REG_BINARY && size > kPriorityByte && settings[kPriorityByte] < 5)
+            index = settings[kPriorityByte];
+        RegCloseKey(key);
+    }
+    return kPriorities[index];
+}
+
+bool StartThread(KorvelEndHandler onEnd) {
+    auto run = std::make_unique<PlaybackRun>();
+    run->song = g_playback.song;
+    run->output = g_playback.output.get();
+    run->activity = &g_playback.activity;
+    run->calibration = g_playback.calibration;
+    run->notifyWindow = g_playback.window;
+    run->endMessage = kSongEndedMessage;
+    run->generation = ++g_playback.generation;
+    run->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!run->stopEvent) return false;
+    HANDLE thread = CreateThread(nullptr, 0, PlaybackThread, run.get(), CREATE_SUSPENDED, nullptr);
+    if (!thread) {
+        CloseHandle(run->stopEvent);
+        return false;
+    }
+    SetThreadPriority(thread, PlaybackPriority());
+    g_playback.activity.soundingNotes.store(0);
+    g_playback.activity.lastNoteOnQpc.store(0);
+    LARGE_INTEGER origin;
+    QueryPerformanceCounter(&origin);
+    run->originQpc = origin.QuadPart;
+    g_playback.output->Start(origin.QuadPart);
+    g_playback.onEnd = onEnd;
+    g_playback.thread = thread;
+    g_playback.run = std::move(run);
+    ResumeThread(thread);
+    return true;
+}
+
+const char *OutputErrorText(OutputError error) {
+    switch (error) {
+    case OutputError::NoDevice:
+        return "MIDI出力デバイスが見つからないため、再生できません。\n"
+               "MIDI音源が接続され、使える状態になっているか確認してください。";
+    case OutputError::DeviceBusy:
+        return "MIDI出力デバイスがほかのアプリケーションで使用中のため、再生できません。\n"
+               "そのアプリケーションを終了してから、もう一度再生してください。";
+    case OutputError::BadSetting:
+        return "MIDI出力先の設定が正しくないため、再生できません。\n"
+               "レジストリの値 \"Output\" を確認してください。";
+    case OutputError::LogUnwritable:
+        return "再生記録のファイルに書き込めないため、再生できません。\n";
+    default:
+        return "MIDI出力デバイスを開けないため、再生できません。\n";
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+int EngineInit(void) {
+    if (g_playback.initialised) return 1;
+    g_playback.window = CreatePlaybackWindow();
+    if (!g_playback.window) return 0;
+    g_playback.calibration = CalibrateWaits();
+    g_playback.initialised = true;
+    return 1;
+}
+
+int EngineClose(void) {
+    if (!g_playback.initialised) return 1;
+    StopPlaying();
+    bool closed = CloseOutput();
+    DestroyWindow(g_playback.window);
+    g_playback.window = nullptr;
+    g_playback.song.reset();
+    g_playback.fileBytes.clear();
+    g_playback.initialised = false;
+    return closed ? 1 : 0;
+}
+
+int OpenSong(const char *path, int readAtOnce) {
+    g_playback.error = PlayError::None;
+    g_playback.song.reset();
+    g_playback.fileBytes.clear();
+    if (!path || !*path || std::strlen(path) >= KORVEL_PATH_BUFFER) {
+        Fail(PlayError::FileUnreadable);
+        return 0;
+    }
+    std::vector<uint8_t> bytes;
+    PlayError error = ReadSongFile(path, bytes);
+    if (error == PlayError::None) {
+        if (readAtOnce)
+            error = Decode(bytes, g_playback.song);
+        else if (CheckSmfHeader(bytes.data(), bytes.size()) != SmfError::None)
+            error = PlayError::FileNotPlayable;
+        else
+            g_playback.fileBytes = std::move(bytes);
+    }
+    if (error != PlayError::None) {
+        Fail(error);
+        return 0;
+    }
+    OpenLogForMarkers();
+    if (g_playback.output) g_playback.output->Mark("open", path);
+    return 1;
+}
+
+int StartSong(KorvelEndHandler onEnd) {
+    g_playback.error = PlayError::None;
+    if (!g_playback.initialised) {
+        Fail(PlayError::NotInitialised);
+        return 0;
+    }
+    StopPlaying();
+    if (!g_playback.song && !g_playback.fileBytes.empty()) {
+        // Opened without reading at once: the tracks are decoded now.
+        std::vector<uint8_t> bytes = std::move(g_playback.fileBytes);
+        g_playback.fileBytes.clear();
+        PlayError error = Decode(bytes, g_playback.song);
+        if (error != PlayError::None) {
+            Fail(error);
+            return 0;
+        }
+    }
+    if (!g_playback.song) {
+        Fail(PlayError::NothingOpened);
+        return 0;
+    }
+    if (!EnsureOutput()) return 0;
+    if (!StartThread(onEnd)) {
+        Fail(PlayError::ThreadFailed);
+        return 0;
+    }
+    return 1;
+}
+
+void StopSong(void) { StopPlaying(); }
+
+int ActivityState(void) {
+    if (!g_playback.thread) return 0;
+    if (g_playback.activity.soundingNotes.load(std::memory_order_relaxed) > 0) return 1;
+    LONGLONG lastNoteOn = g_playback.activity.lastNoteOnQpc.load(std::memory_order_relaxed);
+    if (!lastNoteOn) return 0;
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return now.QuadPart - lastNoteOn < frequency.QuadPart / 2 ? 1 : 0;
+}
+
+HWND PlaybackOwner(void) { return g_playback.owner; }
+
+void SetPlaybackOwner(HWND owner, int flag) {
+    g_playback.owner = owner;
+    g_playback.ownerFlag = flag;
+}
+
+int ReportPlayError(int preview, HWND owner) {
+    (void)preview;  // a preview's own message follows a nonzero answer; the device's message is the same
+    char text[512];
+    switch (g_playback.error) {
+    case PlayError::Output: {
+        const char *reason = OutputErrorText(g_playback.outputError);
+        if (g_playback.outputError == OutputError::LogUnwritable) {
+            char path[KORVEL_PATH_BUFFER];
+            ansi::CopyFit(path, sizeof path, g_playback.errorDetail.c_str());
+            std::snprintf(text, sizeof text, "%s%s", reason, path);
+        } else if (g_playback.outputError == OutputError::DeviceFailed) {
+            std::snprintf(text, sizeof text, "%s(エラー番号 %u)", reason, g_playback.systemError);
+        } else {
+            std::snprintf(text, sizeof text, "%s", reason);
+        }
+        break;
+    }
+    case PlayError::ThreadFailed:
+    case PlayError::NotInitialised:
+        std::snprintf(text, sizeof text, "%s", "再生を開始できませんでした。\nシステムのリソースが不足しています。");
+        break;
+    default:
+        return 1;  // only this file is at fault
+    }
+    MessageBoxA(owner, text, "Tivorn", MB_OK | MB_ICONERROR);
+    return 0;
+}
+
+}  // extern "C"

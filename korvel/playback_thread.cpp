@@ -1,0 +1,215 @@
+#include "korvel/playback_thread.h"
+
+#include <mmsystem.h>
+
+#include <algorithm>
+
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+namespace korvel {
+namespace {
+
+// ntdll's relative sleep in 100 ns units.  Where the system honours
+// fractions of a millisecond with it, it is the cheapest precise sleep; the
+// calibration finds out.
+typedef LONG(NTAPI *DelayExecutionProc)(BOOLEAN alertable, PLARGE_INTEGER interval);
+
+DelayExecutionProc FindDelayExecution() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (!ntdll) return nullptr;
+    // Through void * because FARPROC's type says nothing about the real one.
+    return reinterpret_cast<DelayExecutionProc>(reinterpret_cast<void *>(GetProcAddress(ntdll, "NtDelayExecution")));
+}
+
+HANDLE CreateHighResolutionTimer() {
+    return CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+}
+
+LARGE_INTEGER RelativeDue(int64_t us) {
+    LARGE_INTEGER due;
+    due.QuadPart = -std::max<int64_t>(us, 1) * 10;
+    return due;
+}
+
+class QpcClock {
+public:
+    explicit QpcClock(LONGLONG origin) : origin_(origin) { QueryPerformanceFrequency(&frequency_); }
+
+    int64_t NowUs() const {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        LONGLONG ticks = now.QuadPart - origin_;
+        LONGLONG f = frequency_.QuadPart;
+        return (ticks / f) * 1000000 + (ticks % f) * 1000000 / f;
+    }
+
+private:
+    LONGLONG origin_;
+    LARGE_INTEGER frequency_;
+};
+
+void TimerSleep(HANDLE timer, int64_t us) {
+    LARGE_INTEGER due = RelativeDue(us);
+    if (SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE))
+        WaitForSingleObject(timer, static_cast<DWORD>(us / 1000 + 100));
+}
+
+// The playback thread's waits.  The timer exists only while a song plays:
+// a high-resolution waitable timer where the system has one, otherwise a
+// plain one with the system timer at 1 ms for as long as the song plays.
+class SystemWaits : public WaitPrimitives {
+public:
+    SystemWaits(PlaybackRun &run) : run_(run), clock_(run.originQpc) {
+        timer_ = CreateHighResolutionTimer();
+        if (!timer_) {
+            timer_ = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+            periodHeld_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+        }
+        fine_ = run.calibration.method;
+        if (fine_ == FineSleepMethod::Delay) delay_ = FindDelayExecution();
+        if ((fine_ == FineSleepMethod::Delay && !delay_) || (fine_ == FineSleepMethod::Timer && !timer_))
+            fine_ = FineSleepMethod::None;
+    }
+    ~SystemWaits() override {
+        if (periodHeld_) timeEndPeriod(1);
+        if (timer_) CloseHandle(timer_);
+    }
+    SystemWaits(const SystemWaits &) = delete;
+    SystemWaits &operator=(const SystemWaits &) = delete;
+
+    bool fineSleepAvailable() const { return fine_ != FineSleepMethod::None; }
+
+    int64_t NowUs() override { return clock_.NowUs(); }
+    bool StopRequested() override { return run_.stopRequested.load(std::memory_order_relaxed); }
+
+    bool CoarseWait(int64_t us) override {
+        DWORD result;
+        LARGE_INTEGER due = RelativeDue(us);
+        if (timer_ && SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE)) {
+            HANDLE handles[2] = {run_.stopEvent, timer_};
+            result = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+        } else {
+            result = WaitForSingleObject(run_.stopEvent, static_cast<DWORD>((us + 999) / 1000));
+        }
+        return result != WAIT_OBJECT_0;
+    }
+
+    void FineSleep(int64_t us) override {
+        if (fine_ == FineSleepMethod::Delay) {
+            LARGE_INTEGER interval = RelativeDue(us);
+            delay_(FALSE, &interval);
+        } else if (fine_ == FineSleepMethod::Timer) {
+            TimerSleep(timer_, us);
+        }
+    }
+
+    void SpinStep() override {
+        for (int i = 0; i < 32; ++i) YieldProcessor();
+    }
+
+private:
+    PlaybackRun &run_;
+    QpcClock clock_;
+    HANDLE timer_ = nullptr;
+    bool periodHeld_ = false;
+    FineSleepMethod fine_ = FineSleepMethod::None;
+    DelayExecutionProc delay_ = nullptr;
+};
+
+// Hands the sequencer's messages to the output and keeps ActivityState's
+// figures current.
+class ThreadOutput : public SongOutput {
+public:
+    ThreadOutput(Output &output, Activity &activity) : output_(output), activity_(activity) {}
+
+    void Send(const uint8_t *message, size_t size, bool added) override { output_.Send(message, size, added); }
+
+    void EndBatch(int soundingNotes, bool noteStarted) override {
+        output_.Flush();
+        activity_.soundingNotes.store(soundingNotes, std::memory_order_relaxed);
+        if (noteStarted) {
+            LARGE_INTEGER now;
+            QueryPerformanceCounter(&now);
+            activity_.lastNoteOnQpc.store(now.QuadPart, std::memory_order_relaxed);
+        }
+    }
+
+private:
+    Output &output_;
+    Activity &activity_;
+};
+
+// Median lateness of a few sleeps of askUs, in microseconds.
+template <typename SleepFn>
+int64_t MedianLateness(SleepFn sleep, int64_t askUs) {
+    LARGE_INTEGER origin;
+    QueryPerformanceCounter(&origin);
+    QpcClock clock(origin.QuadPart);
+    int64_t samples[7];
+    for (int64_t &late : samples) {
+        int64_t start = clock.NowUs();
+        sleep(askUs);
+        late = clock.NowUs() - start - askUs;
+    }
+    std::sort(samples, samples + 7);
+    return samples[3];
+}
+
+}  // namespace
+
+WaitCalibration CalibrateWaits() {
+    // Sleeps shorter than a millisecond: the part of a wait that the coarse
+    // timer cannot place exactly on every system.
+    constexpr int64_t kProbeUs = 400;
+    // A fine sleep later than this typically is not worth using.
+    constexpr int64_t kUsableLatenessUs = 300;
+
+    WaitCalibration result;
+    int64_t best = kUsableLatenessUs;
+    if (DelayExecutionProc delay = FindDelayExecution()) {
+        int64_t late = MedianLateness(
+            [delay](int64_t us) {
+                LARGE_INTEGER interval = RelativeDue(us);
+                delay(FALSE, &interval);
+            },
+            kProbeUs);
+        if (late < best) {
+            best = late;
+            result.method = FineSleepMethod::Delay;
+        }
+    }
+    if (HANDLE timer = CreateHighResolutionTimer()) {
+        int64_t late = MedianLateness([timer](int64_t us) { TimerSleep(timer, us); }, kProbeUs);
+        CloseHandle(timer);
+        if (late < best) {
+            best = late;
+            result.method = FineSleepMethod::Timer;
+        }
+    }
+    result.tuning.fineSleepUsable = result.method != FineSleepMethod::None;
+    result.tuning.fineLateUs = std::max<int64_t>(best, 0);
+    return result;
+}
+
+DWORD WINAPI PlaybackThread(LPVOID parameter) {
+    PlaybackRun &run = *static_cast<PlaybackRun *>(parameter);
+    SystemWaits waits(run);
+    Waiter::Tuning tuning = run.calibration.tuning;
+    tuning.fineSleepUsable = tuning.fineSleepUsable && waits.fineSleepAvailable();
+    Waiter waiter(waits, tuning);
+    ThreadOutput output(*run.output, *run.activity);
+
+    PlayOutcome outcome = PlaySong(*run.song, waiter, waits, output);
+
+    run.activity->soundingNotes.store(0);
+    run.activity->lastNoteOnQpc.store(0);
+    if (outcome == PlayOutcome::Stopped) return 0;
+    // The marker goes out before the handler can run.
+    run.output->Mark("end");
+    PostMessageA(run.notifyWindow, run.endMessage, run.generation, 0);
+    return 1;
+}
+
+}  // namespace korvel

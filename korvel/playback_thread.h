@@ -1,0 +1,55 @@
+// The playback thread: waits with the system's timers and sends each event
+// of the song at its time through the sequencer.
+#ifndef TIVORN_KORVEL_PLAYBACK_THREAD_H
+#define TIVORN_KORVEL_PLAYBACK_THREAD_H
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+
+#include "korvel/midi_output.h"
+#include "korvel/sequencer.h"
+#include "korvel/song.h"
+
+namespace korvel {
+
+// How the fine part of a wait is slept on this system, found by measuring.
+enum class FineSleepMethod { None, Delay, Timer };
+
+struct WaitCalibration {
+    FineSleepMethod method = FineSleepMethod::None;
+    Waiter::Tuning tuning;
+};
+
+// Measures the short sleeps the system offers (a few milliseconds).
+WaitCalibration CalibrateWaits();
+
+// What ActivityState reads while the thread plays.
+struct Activity {
+    std::atomic<int> soundingNotes{0};
+    std::atomic<LONGLONG> lastNoteOnQpc{0};  // 0: none since the song started
+};
+
+// One song's run.  The thread owns nothing of it: StopSong waits for the
+// thread before the run is released.
+struct PlaybackRun {
+    std::shared_ptr<const Song> song;
+    Output *output = nullptr;
+    Activity *activity = nullptr;
+    HANDLE stopEvent = nullptr;     // manual reset; set with stopRequested
+    std::atomic<bool> stopRequested{false};
+    LONGLONG originQpc = 0;         // the song's time 0
+    WaitCalibration calibration;
+    HWND notifyWindow = nullptr;    // gets endMessage when the song ended by itself
+    UINT endMessage = 0;
+    WPARAM generation = 0;          // passed back with endMessage
+};
+
+// Thread procedure; the parameter is the PlaybackRun.  The exit code is 1
+// when the song ended by itself, 0 when it was stopped.
+DWORD WINAPI PlaybackThread(LPVOID run);
+
+}  // namespace korvel
+
+#endif

@@ -1,0 +1,182 @@
+#include "korvel/sequencer.h"
+
+#include <algorithm>
+
+namespace korvel {
+
+const uint8_t kGmSystemOn[6] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+
+bool NoteTracker::Observe(const uint8_t *message, size_t size) {
+    // Only whole channel messages count; an escape packet may hold anything.
+    if (size != 3 || message[0] < 0x80 || message[0] > 0xEF || (message[1] & 0x80) || (message[2] & 0x80))
+        return false;
+    uint8_t kind = message[0] & 0xF0;
+    int channel = message[0] & 0x0F;
+    if (kind == 0x90 && message[2] != 0) {
+        uint16_t &count = count_[channel][message[1] & 127];
+        if (count != 0xFFFF) {
+            ++count;
+            ++total_;
+        }
+        return true;
+    }
+    if (kind == 0x80 || kind == 0x90) {
+        uint16_t &count = count_[channel][message[1] & 127];
+        if (count) {
+            --count;
+            --total_;
+        }
+    } else if (kind == 0xB0 && (message[1] == 120 || message[1] == 123)) {
+        for (uint16_t &count : count_[channel]) {
+            total_ -= count;
+            count = 0;
+        }
+    }
+    return false;
+}
+
+std::vector<ShortMessage> SilenceMessages(uint16_t channels, const NoteTracker &notes) {
+    std::vector<ShortMessage> out;
+    for (int channel = 0; channel < 16; ++channel) {
+        if (!(channels & (1u << channel))) continue;
+        uint8_t c = static_cast<uint8_t>(channel);
+        for (int key = 0; key < 128; ++key)
+            if (notes.IsSounding(channel, key))
+                out.push_back({static_cast<uint8_t>(0x80 | c), static_cast<uint8_t>(key), 0x40});
+        out.push_back({static_cast<uint8_t>(0xB0 | c), 64, 0});
+        out.push_back({static_cast<uint8_t>(0xB0 | c), 120, 0});
+        out.push_back({static_cast<uint8_t>(0xB0 | c), 123, 0});
+    }
+    return out;
+}
+
+namespace {
+
+// Left for the fine sleep after the coarse waits, at least.
+constexpr int64_t kFineReserveUs = 1000;
+// Added to the learned coarse lateness before aiming.
+constexpr int64_t kCoarseMarginUs = 300;
+// Shorter sleeps are not worth their system call: spin instead.
+constexpr int64_t kMinFineSleepUs = 30;
+constexpr int64_t kMinCoarseWaitUs = 500;
+// A fine sleep that is this late on average is no better than the timer.
+constexpr int64_t kFineGiveUpUs = 600;
+// One absurd wake (a descheduled thread) must not wreck the estimate.
+constexpr int64_t kLatenessCapUs = 5000;
+
+void Learn(int64_t &estimate, int64_t observed) {
+    observed = std::clamp<int64_t>(observed, 0, kLatenessCapUs);
+    estimate += (observed - estimate) / 8;
+}
+
+// How many messages go out between two looks at the stop request.
+constexpr size_t kStopCheckInterval = 64;
+
+}  // namespace
+
+Waiter::Waiter(WaitPrimitives &primitives, const Tuning &tuning)
+    : p_(primitives), fineUsable_(tuning.fineSleepUsable),
+      fineLateUs_(std::clamp<int64_t>(tuning.fineLateUs, 0, kLatenessCapUs)) {}
+
+bool Waiter::Coarse(int64_t us, int64_t now) {
+    if (!p_.CoarseWait(us)) return false;
+    Learn(coarseLateUs_, p_.NowUs() - now - us);
+    return true;
+}
+
+void Waiter::Fine(int64_t us, int64_t now) {
+    p_.FineSleep(us);
+    Learn(fineLateUs_, p_.NowUs() - now - us);
+    if (fineLateUs_ > kFineGiveUpUs) fineUsable_ = false;
+}
+
+bool Waiter::WaitUntil(int64_t dueUs) {
+    for (;;) {
+        if (p_.StopRequested()) return false;
+        int64_t now = p_.NowUs();
+        int64_t left = dueUs - now;
+        if (left <= 0) return true;
+        if (fineUsable_) {
+            // Whole milliseconds first, leaving enough for the fine sleep
+            // even when the coarse wait comes late.
+            int64_t reserve = std::max(kFineReserveUs, 2 * coarseLateUs_ + kCoarseMarginUs);
+            if (left >= reserve + 1000) {
+                if (!Coarse((left - reserve) / 1000 * 1000, now)) return false;
+                continue;
+            }
+            int64_t ask = left - fineLateUs_;
+            if (ask >= kMinFineSleepUs) {
+                Fine(ask, now);
+                continue;
+            }
+        } else {
+            int64_t ask = left - coarseLateUs_ - kCoarseMarginUs;
+            if (ask >= kMinCoarseWaitUs) {
+                if (!Coarse(ask, now)) return false;
+                continue;
+            }
+        }
+        p_.SpinStep();
+        spunUs_ += p_.NowUs() - now;
+    }
+}
+
+namespace {
+
+class Player {
+public:
+    Player(const Song &song, Waiter &waiter, WaitPrimitives &clock, SongOutput &output)
+        : song_(song), waiter_(waiter), clock_(clock), output_(output) {}
+
+    PlayOutcome Play() {
+        output_.Send(kGmSystemOn, sizeof kGmSystemOn, true);
+        output_.EndBatch(0, false);
+        const std::vector<SongEvent> &events = song_.events;
+        size_t next = 0;
+        while (next < events.size()) {
+            if (!waiter_.WaitUntil(events[next].timeUs)) return Silence(PlayOutcome::Stopped);
+            // Everything due by now goes out together: events of one moment,
+            // and any that a late wake has made overdue.
+            int64_t now = clock_.NowUs();
+            bool noteStarted = false;
+            size_t sent = 0;
+            do {
+                const SongEvent &e = events[next++];
+                const uint8_t *message = song_.Message(e);
+                noteStarted |= notes_.Observe(message, e.size);
+                output_.Send(message, e.size, false);
+                if (++sent % kStopCheckInterval == 0 && clock_.StopRequested()) {
+                    output_.EndBatch(notes_.Sounding(), noteStarted);
+                    return Silence(PlayOutcome::Stopped);
+                }
+            } while (next < events.size() && events[next].timeUs <= now);
+            output_.EndBatch(notes_.Sounding(), noteStarted);
+        }
+        if (!waiter_.WaitUntil(song_.endUs)) return Silence(PlayOutcome::Stopped);
+        return Silence(PlayOutcome::Ended);
+    }
+
+private:
+    PlayOutcome Silence(PlayOutcome outcome) {
+        for (const ShortMessage &m : SilenceMessages(song_.channelsUsed, notes_)) {
+            notes_.Observe(m.data(), m.size());
+            output_.Send(m.data(), m.size(), true);
+        }
+        output_.EndBatch(notes_.Sounding(), false);
+        return outcome;
+    }
+
+    const Song &song_;
+    Waiter &waiter_;
+    WaitPrimitives &clock_;
+    SongOutput &output_;
+    NoteTracker notes_;
+};
+
+}  // namespace
+
+PlayOutcome PlaySong(const Song &song, Waiter &waiter, WaitPrimitives &clock, SongOutput &output) {
+    return Player(song, waiter, clock, output).Play();
+}
+
+}  // namespace korvel

@@ -1,0 +1,106 @@
+// The sequencer's timing and sending logic, free of the system: the clock,
+// the waits and the output come in through small interfaces, so that the
+// same code runs on the playback thread and on a fake clock in tests.
+#ifndef TIVORN_KORVEL_SEQUENCER_H
+#define TIVORN_KORVEL_SEQUENCER_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "korvel/song.h"
+
+namespace korvel {
+
+// Counts the notes that sound, per channel and key.
+class NoteTracker {
+public:
+    // Returns true when the message starts a note.
+    bool Observe(const uint8_t *message, size_t size);
+    int Sounding() const { return total_; }
+    bool IsSounding(int channel, int key) const { return count_[channel & 15][key & 127] != 0; }
+
+private:
+    uint16_t count_[16][128] = {};
+    int total_ = 0;
+};
+
+using ShortMessage = std::array<uint8_t, 3>;
+
+// GM System On: sent before every song so that one song's programs,
+// controllers and pitch-bend ranges never carry over into the next.
+extern const uint8_t kGmSystemOn[6];
+
+// What silences the channels of the mask: for each channel a note-off for
+// every note still sounding there, then Sustain off (so that the notes are
+// not held by the pedal), All Sound Off and All Notes Off.
+std::vector<ShortMessage> SilenceMessages(uint16_t channels, const NoteTracker &notes);
+
+// The system side of waiting.  Times are microseconds on the song's clock.
+class WaitPrimitives {
+public:
+    virtual ~WaitPrimitives() = default;
+    virtual int64_t NowUs() = 0;
+    virtual bool StopRequested() = 0;
+    // Waits about us microseconds unless a stop is requested (false).
+    virtual bool CoarseWait(int64_t us) = 0;
+    // A short, uninterruptible sleep that is precise where the system allows.
+    virtual void FineSleep(int64_t us) = 0;
+    // One short busy step.
+    virtual void SpinStep() = 0;
+};
+
+// Waits until a due time with as little lateness and as little busy waiting
+// as the primitives allow.  Long stretches are covered by coarse waits of
+// whole milliseconds (which some timers honour more precisely than
+// fractions), the rest by one fine sleep aimed early by its typical
+// lateness, and the last few microseconds by spinning.  The lateness of both
+// kinds of wait is learned as playback goes; a fine sleep that proves
+// imprecise is given up for a spin.
+class Waiter {
+public:
+    struct Tuning {
+        bool fineSleepUsable = false;
+        int64_t fineLateUs = 100;  // typical lateness of a fine sleep
+    };
+
+    Waiter(WaitPrimitives &primitives, const Tuning &tuning);
+
+    // false when a stop was requested before the time came.
+    bool WaitUntil(int64_t dueUs);
+
+    bool fineSleepUsable() const { return fineUsable_; }
+    int64_t spunUs() const { return spunUs_; }
+
+private:
+    bool Coarse(int64_t us, int64_t now);
+    void Fine(int64_t us, int64_t now);
+
+    WaitPrimitives &p_;
+    bool fineUsable_;
+    int64_t fineLateUs_;
+    int64_t coarseLateUs_ = 200;
+    int64_t spunUs_ = 0;
+};
+
+// Where the sequencer's messages go.
+class SongOutput {
+public:
+    virtual ~SongOutput() = default;
+    // added: a message of the engine's own (reset, silence), not of the song.
+    virtual void Send(const uint8_t *message, size_t size, bool added) = 0;
+    // After each group of messages sent at one moment.
+    virtual void EndBatch(int soundingNotes, bool noteStarted) = 0;
+};
+
+enum class PlayOutcome { Ended, Stopped };
+
+// Plays the song from its start: the reset, every event at its time, and
+// when the song's end has come or a stop was requested, the silence for
+// every channel the song uses.
+PlayOutcome PlaySong(const Song &song, Waiter &waiter, WaitPrimitives &clock, SongOutput &output);
+
+}  // namespace korvel
+
+#endif

@@ -1,0 +1,55 @@
+// The log output's line format and the "Output" value's forms.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "korvel/log_line.h"
+#include "korvel/output_setting.h"
+
+namespace {
+
+using korvel::OutputSetting;
+
+TEST(LogLine, MessagesAndMarkersHaveTheirExactForm) {
+    std::string log;
+    const uint8_t note[] = {0x90, 0x3C, 0x00};
+    const uint8_t reset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+    const uint8_t off[] = {0xB9, 0x7B, 0x00};
+    korvel::AppendWordLine(log, "open", "C:\\\x83\x5c\x83\x93\x83\x4f.mid");  // the path's bytes as given
+    korvel::AppendWordLine(log, "start");
+    korvel::AppendMessageLine(log, 0, reset, sizeof reset, true);
+    korvel::AppendMessageLine(log, 1234567890123, note, sizeof note, false);
+    korvel::AppendMessageLine(log, 10, off, sizeof off, true);
+    korvel::AppendWordLine(log, "end");
+    EXPECT_EQ(log,
+              "open C:\\\x83\x5c\x83\x93\x83\x4f.mid\r\n"
+              "start\r\n"
+              "0 F0 7E 7F 09 01 F7 *\r\n"
+              "1234567890123 90 3C 00\r\n"
+              "10 B9 7B 00 *\r\n"
+              "end\r\n");
+}
+
+TEST(OutputSetting, EveryFormOfTheValue) {
+    auto parse = [](const std::string &text) { return korvel::ParseOutputSetting(text.data(), text.size()); };
+    EXPECT_EQ(korvel::ParseOutputSetting(nullptr, 0).kind, OutputSetting::Mapper);
+    EXPECT_EQ(parse("").kind, OutputSetting::Mapper);
+
+    OutputSetting device = parse("MIDI:12");
+    EXPECT_EQ(device.kind, OutputSetting::Device);
+    EXPECT_EQ(device.device, 12u);
+    EXPECT_EQ(parse("midi:0").device, 0u);
+
+    OutputSetting log = parse("log:C:\\logs\\\x83\x5c.txt");
+    EXPECT_EQ(log.kind, OutputSetting::Log);
+    EXPECT_EQ(log.logPath, "C:\\logs\\\x83\x5c.txt");
+    EXPECT_EQ(parse("log:" + std::string(korvel::kMaxLogPathBytes, 'a')).kind, OutputSetting::Log);
+
+    for (const std::string &bad : {std::string("midi:"), std::string("midi:-1"), std::string("midi:1x"),
+                                   std::string("midi:70000"), std::string("midi:000001"), std::string("log:"),
+                                   "log:" + std::string(korvel::kMaxLogPathBytes + 1, 'a'), std::string("speaker"),
+                                   std::string("midi:1\0", 7)})
+        EXPECT_EQ(parse(bad).kind, OutputSetting::Invalid) << bad;
+}
+
+}  // namespace

@@ -1,0 +1,211 @@
+// The sequencer on a fake clock: what is sent when, what a stop leaves
+// behind, and how the waits cope with timers that come late.
+#include "korvel/sequencer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "korvel/smf_reader.h"
+#include "support/midi_writer.h"
+
+namespace {
+
+using korvel::PlayOutcome;
+using midiw::Bytes;
+using midiw::Track;
+
+// Time passes only in the waits.  Each kind of wait comes late by what its
+// lateness function says; a stop can be scheduled.
+class FakeSystem : public korvel::WaitPrimitives {
+public:
+    std::function<int64_t(int64_t)> coarseLate = [](int64_t) { return 0; };
+    std::function<int64_t(int64_t)> fineLate = [](int64_t) { return 0; };
+    int64_t now = 0;
+    int64_t stopAt = INT64_MAX;
+    int coarseWaits = 0;
+
+    int64_t NowUs() override { return now; }
+    bool StopRequested() override { return now >= stopAt; }
+    bool CoarseWait(int64_t us) override {
+        ++coarseWaits;
+        now += us + coarseLate(us);
+        if (now >= stopAt) {
+            now = stopAt;  // the stop event ends the wait at once
+            return false;
+        }
+        return true;
+    }
+    void FineSleep(int64_t us) override { now += us + fineLate(us); }
+    void SpinStep() override { now += 1; }
+};
+
+struct Sent {
+    int64_t at;
+    Bytes message;
+    bool added;
+};
+
+class RecordingOutput : public korvel::SongOutput {
+public:
+    explicit RecordingOutput(FakeSystem &system) : system_(system) {}
+    std::vector<Sent> sent;
+    int lastSounding = -1;
+
+    void Send(const uint8_t *message, size_t size, bool added) override {
+        sent.push_back({system_.now, Bytes(message, message + size), added});
+    }
+    void EndBatch(int soundingNotes, bool) override { lastSounding = soundingNotes; }
+
+private:
+    FakeSystem &system_;
+};
+
+korvel::Song Decode(const Bytes &file) {
+    korvel::Song song;
+    EXPECT_EQ(korvel::ReadSmf(file.data(), file.size(), song), korvel::SmfError::None);
+    return song;
+}
+
+// A busy piece: two tracks with uneven gaps, from a few microseconds to a
+// good part of a second, and tempo changes.
+korvel::Song BusySong() {
+    Track a, b;
+    uint32_t gaps[] = {1, 7, 30, 2, 480, 13, 0, 96, 5, 250};
+    for (int i = 0; i < 200; ++i) {
+        a.NoteOn(gaps[i % 10], 0, 40 + i % 40, 90).NoteOff(gaps[(i + 3) % 10], 0, 40 + i % 40);
+        b.Controller(gaps[(i + 5) % 10], 1, 7, i % 128);
+        if (i % 17 == 0) b.Tempo(0, 300000 + 7919 * i);
+    }
+    a.End();
+    b.End(960);
+    return Decode(midiw::File(1, 480, {a, b}));
+}
+
+// Lateness of each song message against its time in the song.
+std::vector<int64_t> Lateness(const korvel::Song &song, const std::vector<Sent> &sent) {
+    std::vector<int64_t> late;
+    for (const Sent &s : sent)
+        if (!s.added) late.push_back(s.at - song.events.at(late.size()).timeUs);
+    EXPECT_EQ(late.size(), song.events.size());
+    return late;
+}
+
+TEST(Sequencer, SendsEveryEventAtItsTimeBetweenResetAndSilence) {
+    Track t;
+    t.Program(0, 2, 10).NoteOn(0, 2, 60, 100).NoteOn(240, 2, 60, 0).Sysex(240, {0x41, 0xF7}).End(480);
+    korvel::Song song = Decode(midiw::File(0, 480, {t}));
+    FakeSystem system;
+    korvel::Waiter waiter(system, {true, 0});
+    RecordingOutput output(system);
+
+    EXPECT_EQ(korvel::PlaySong(song, waiter, system, output), PlayOutcome::Ended);
+
+    std::vector<Sent> expected = {{0, {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}, true},
+                                  {0, {0xC2, 10}, false},
+                                  {0, {0x92, 60, 100}, false},
+                                  {250000, {0x92, 60, 0}, false},
+                                  {500000, {0xF0, 0x41, 0xF7}, false},
+                                  {1000000, {0xB2, 64, 0}, true},
+                                  {1000000, {0xB2, 120, 0}, true},
+                                  {1000000, {0xB2, 123, 0}, true}};
+    ASSERT_EQ(output.sent.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(output.sent[i].at, expected[i].at) << i;
+        EXPECT_EQ(output.sent[i].message, expected[i].message) << i;
+        EXPECT_EQ(output.sent[i].added, expected[i].added) << i;
+    }
+    EXPECT_EQ(output.lastSounding, 0);
+}
+
+TEST(Sequencer, StopSilencesEveryChannelUsedAndEveryNoteLeftSounding) {
+    Track t;
+    t.NoteOn(0, 0, 60, 100).NoteOn(0, 9, 36, 100).NoteOn(0, 9, 38, 100).NoteOff(100, 9, 36);
+    t.NoteOn(0, 4, 70, 1).NoteOff(0, 4, 70).NoteOff(10000, 0, 60).End();
+    korvel::Song song = Decode(midiw::File(0, 480, {t}));
+    FakeSystem system;
+    system.stopAt = 2000000;  // after the notes began, long before they end
+    korvel::Waiter waiter(system, {true, 0});
+    RecordingOutput output(system);
+
+    EXPECT_EQ(korvel::PlaySong(song, waiter, system, output), PlayOutcome::Stopped);
+
+    std::vector<Bytes> after;
+    for (const Sent &s : output.sent)
+        if (s.at >= system.stopAt) {
+            EXPECT_TRUE(s.added);
+            after.push_back(s.message);
+        }
+    EXPECT_EQ(after, (std::vector<Bytes>{{0x80, 60, 0x40},
+                                         {0xB0, 64, 0}, {0xB0, 120, 0}, {0xB0, 123, 0},
+                                         {0xB4, 64, 0}, {0xB4, 120, 0}, {0xB4, 123, 0},
+                                         {0x89, 38, 0x40},
+                                         {0xB9, 64, 0}, {0xB9, 120, 0}, {0xB9, 123, 0}}));
+    EXPECT_EQ(output.lastSounding, 0);
+}
+
+TEST(Sequencer, NoteTrackerFollowsWhatSounds) {
+    korvel::NoteTracker notes;
+    const uint8_t on[] = {0x91, 60, 90}, again[] = {0x91, 60, 80}, zero[] = {0x91, 60, 0}, off[] = {0x81, 60, 64},
+                  other[] = {0x92, 61, 1}, allOff[] = {0xB2, 123, 0}, pressure[] = {0xA1, 60, 5};
+    EXPECT_TRUE(notes.Observe(on, 3));
+    EXPECT_TRUE(notes.Observe(again, 3));  // a key struck twice needs two releases
+    EXPECT_FALSE(notes.Observe(pressure, 3));
+    EXPECT_FALSE(notes.Observe(zero, 3));
+    EXPECT_TRUE(notes.IsSounding(1, 60));
+    EXPECT_FALSE(notes.Observe(off, 3));
+    EXPECT_FALSE(notes.Observe(off, 3));  // more releases than strikes do not go negative
+    EXPECT_FALSE(notes.IsSounding(1, 60));
+    EXPECT_TRUE(notes.Observe(other, 3));
+    EXPECT_EQ(notes.Sounding(), 1);
+    notes.Observe(allOff, 3);
+    EXPECT_EQ(notes.Sounding(), 0);
+}
+
+TEST(Waiter, OnTimersLikeThisMachinesItSendsOnTimeWithLittleSpinning) {
+    // Coarse waits of whole milliseconds wake 80-250 us late, fine sleeps
+    // 60-110 us late: what the waits of this machine do.
+    korvel::Song song = BusySong();
+    FakeSystem system;
+    uint64_t noise = 12345;
+    auto jitter = [&noise](int64_t base, int64_t spread) {
+        noise = noise * 6364136223846793005ull + 1442695040888963407ull;
+        return base + static_cast<int64_t>((noise >> 33) % static_cast<uint64_t>(spread));
+    };
+    system.coarseLate = [&](int64_t) { return jitter(80, 170); };
+    system.fineLate = [&](int64_t) { return jitter(60, 50); };
+    korvel::Waiter waiter(system, {true, 150});  // a poor first guess
+    RecordingOutput output(system);
+
+    EXPECT_EQ(korvel::PlaySong(song, waiter, system, output), PlayOutcome::Ended);
+
+    std::vector<int64_t> late = Lateness(song, output.sent);
+    EXPECT_GE(*std::min_element(late.begin(), late.end()), 0);  // never early
+    EXPECT_LT(*std::max_element(late.begin(), late.end()), 200);
+    EXPECT_TRUE(waiter.fineSleepUsable());
+    EXPECT_LT(waiter.spunUs(), static_cast<int64_t>(song.events.size()) * 50);
+    EXPECT_GT(system.coarseWaits, 0);
+}
+
+TEST(Waiter, GivesUpFineSleepsThatAreNoBetterThanTheTimer) {
+    // A system whose short sleeps last a whole millisecond more than asked.
+    korvel::Song song = BusySong();
+    FakeSystem system;
+    system.coarseLate = [](int64_t) { return 300; };
+    system.fineLate = [](int64_t) { return 1000; };
+    korvel::Waiter waiter(system, {true, 100});
+    RecordingOutput output(system);
+
+    korvel::PlaySong(song, waiter, system, output);
+
+    EXPECT_FALSE(waiter.fineSleepUsable());
+    // Once given up, the timer is aimed early and the rest is spun.
+    std::vector<int64_t> late = Lateness(song, output.sent);
+    std::vector<int64_t> tail(late.end() - 200, late.end());
+    EXPECT_GE(*std::min_element(tail.begin(), tail.end()), 0);
+    EXPECT_LT(*std::max_element(tail.begin(), tail.end()), 100);
+}
+
+}  // namespace
