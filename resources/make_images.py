@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws the program's bitmaps and icons into resources/images/.
 
-    python3 resources/make_images.py [output-folder]
+    python3 resources/make_images.py [--check] [output-folder]
 
 Standard library only: the BMP and ICO bytes are written here.  Every
 picture is pixel art on a fixed palette, with hard edges, because the
@@ -60,9 +60,6 @@ class Canvas:
         c.pixels = [[None if p is None else fn(p) for p in row] for row in self.pixels]
         return c
 
-    def flattened(self, background):
-        return self.map(lambda p: p).fill_transparent(background)
-
     def fill_transparent(self, background):
         for row in self.pixels:
             for x, p in enumerate(row):
@@ -81,11 +78,6 @@ def art(rows, palette):
             if ch != '.' and ch != ' ':
                 c.pixels[y][x] = palette[ch]
     return c
-
-
-def cube(v):
-    """The nearest step of the colour cube."""
-    return max(0, min(255, int(round(v / 51.0)) * 51))
 
 
 def lighter(colour, steps=1):
@@ -807,44 +799,64 @@ def about_frames():
 # ----------------------------------------------------------------------------
 
 
-def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, 'images')
-    os.makedirs(out, exist_ok=True)
-
-    def write(name, data):
-        with open(os.path.join(out, name), 'wb') as f:
-            f.write(data)
-
+def pictures():
+    """Every file of resources/images/: name -> bytes."""
+    files = {}
     a16, a32, b16 = tray_images()
-    write('note_a.ico', ico8([a32, a16]))
-    write('note_b.ico', ico8([b16]))
+    files['note_a.ico'] = ico8([a32, a16])
+    files['note_b.ico'] = ico8([b16])
 
     folder = art(FOLDER, FOLDER_PALETTE)
     midi_file = art(MIDI_FILE, FILE_PALETTE)
-    write('folder.ico', ico8([folder]))
-    write('folder_unchecked.ico', ico8([folder.map(grey)]))
-    write('folder_partly.ico', ico8([partly_folder(folder)]))
-    write('file.ico', ico8([midi_file]))
-    write('file_unchecked.ico', ico8([midi_file.map(grey)]))
-    write('box_empty.ico', ico8([box(False, False)]))
-    write('box_ticked.ico', ico8([box(True, False)]))
-    write('box_partly.ico', ico8([box(True, True)]))
+    files['folder.ico'] = ico8([folder])
+    files['folder_unchecked.ico'] = ico8([folder.map(grey)])
+    files['folder_partly.ico'] = ico8([partly_folder(folder)])
+    files['file.ico'] = ico8([midi_file])
+    files['file_unchecked.ico'] = ico8([midi_file.map(grey)])
+    files['box_empty.ico'] = ico8([box(False, False)])
+    files['box_ticked.ico'] = ico8([box(True, False)])
+    files['box_partly.ico'] = ico8([box(True, True)])
 
     names = ['new', 'save', 'delete']
     for i, face in enumerate(faces()):
         style = ('normal', 'hot', 'pressed')[i // 3]
-        write('button_%s_%s.bmp' % (names[i % 3], style), bmp8(face))
+        files['button_%s_%s.bmp' % (names[i % 3], style)] = bmp8(face)
 
     menu_names = {146: 'rewind', 147: 'best_settings', 148: 'help', 149: 'song_info',
                   150: 'next', 151: 'play', 152: 'stop', 153: 'version', 154: 'exit'}
     for resource, picture in menu_images().items():
-        write('menu_%s.bmp' % menu_names[resource], bmp8(picture))
-    write('check.bmp', bmp8(check_image()))
+        files['menu_%s.bmp' % menu_names[resource]] = bmp8(picture)
+    files['check.bmp'] = bmp8(check_image())
 
     for i, frame in enumerate(about_frames()):
-        write('about_%02d.bmp' % i, bmp8(frame))
+        files['about_%02d.bmp' % i] = bmp8(frame)
+    return files
+
+
+def main():
+    """Writes the pictures, or with --check reports the committed files that
+    differ from what this script draws (exit code 1)."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    args = sys.argv[1:]
+    check = '--check' in args
+    args = [a for a in args if a != '--check']
+    out = args[0] if args else os.path.join(here, 'images')
+    files = pictures()
+    if check:
+        stale = []
+        for name, data in sorted(files.items()):
+            path = os.path.join(out, name)
+            if not os.path.isfile(path) or open(path, 'rb').read() != data:
+                stale.append(name)
+        for name in stale:
+            print('differs from its drawing: %s' % name)
+        return 1 if stale else 0
+    os.makedirs(out, exist_ok=True)
+    for name, data in files.items():
+        with open(os.path.join(out, name), 'wb') as f:
+            f.write(data)
+    return 0
 
 
 if __name__ == '__main__':
-    main()
+    sys.exit(main())

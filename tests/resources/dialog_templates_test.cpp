@@ -1,0 +1,383 @@
+// The dialog templates and the menu, created in process from the program's
+// own resources.  What is checked is what the program's code and its users
+// depend on: control ids and classes (code reaches controls by id), texts,
+// layout, and the style bits that change behaviour (default button, read-only,
+// owner drawing, drop-down lists, disabled controls, tab stops).
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "resources/resource_ids.h"
+
+namespace {
+
+struct ControlSpec {
+    int id;
+    const char *className;
+    const char *text;      // nullptr: not compared
+    int x, y, cx, cy;      // dialog units; cy 0: not compared (a combo box's closed height)
+    DWORD styleMask;
+    DWORD style;
+    DWORD exStyle;         // bits that must be set
+};
+
+struct TemplateSpec {
+    int templateId;
+    const char *caption;
+    int width, height;     // dialog units
+    int pointSize;
+    DWORD style;           // dialog style bits that must be set
+    DWORD absentStyle;     // dialog style bits that must be clear
+    bool visible;
+    std::vector<ControlSpec> controls;  // in template order
+};
+
+constexpr DWORD kType = BS_TYPEMASK;
+constexpr DWORD kComboType = 0x3;  // CBS_SIMPLE / CBS_DROPDOWN / CBS_DROPDOWNLIST
+constexpr DWORD kEditBits = ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_DISABLED;
+constexpr DWORD kButtonBits = kType | WS_TABSTOP | WS_DISABLED;
+// The combo box hands WS_VSCROLL to its list, so it is not compared.
+constexpr DWORD kComboBits = kComboType | CBS_SORT | WS_TABSTOP | WS_DISABLED;
+constexpr DWORD kStaticBits = WS_GROUP | WS_DISABLED;
+constexpr DWORD kDialogFrame = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_CENTER;
+
+const char kFontFace[] = "ＭＳ Ｐゴシック";
+
+const TemplateSpec kResident = {
+    IDD_RESIDENT, "Tivorn", 219, 101, 10, kDialogFrame, WS_SYSMENU, false,
+    {
+        {IDOK, "Button", "OK", 50, 80, 50, 14, kButtonBits, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
+        {IDCANCEL, "Button", "キャンセル", 120, 80, 50, 14, kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
+    }};
+
+const TemplateSpec kBestSettings = {
+    IDD_BEST_SETTINGS, "ベストの設定 - Tivorn", 289, 199, 9, kDialogFrame | WS_SYSMENU, 0, true,
+    {
+        {IDC_BEST_LIST, "ComboBox", nullptr, 5, 5, 85, 0, kComboBits,
+         CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0},
+        {IDC_TREE, "SysTreeView32", "Tree1", 10, 30, 125, 145,
+         TVS_HASBUTTONS | TVS_HASLINES | TVS_EDITLABELS | WS_BORDER | WS_TABSTOP,
+         TVS_HASBUTTONS | TVS_HASLINES | TVS_EDITLABELS | WS_BORDER | WS_TABSTOP, WS_EX_CLIENTEDGE},
+        {IDC_TABS, "SysTabControl32", "Tab1", 5, 25, 135, 170, TCS_BOTTOM | WS_CLIPSIBLINGS,
+         TCS_BOTTOM | WS_CLIPSIBLINGS, 0},
+        {IDC_NEW_BEST, "Button", "", 95, 5, 15, 15, kButtonBits, BS_OWNERDRAW | WS_TABSTOP, 0},
+        {IDC_SAVE_BEST, "Button", "", 110, 5, 15, 15, kButtonBits, BS_OWNERDRAW | WS_TABSTOP, 0},
+        {IDC_DELETE_BEST, "Button", "", 125, 5, 15, 15, kButtonBits, BS_OWNERDRAW | WS_TABSTOP, 0},
+        {IDC_PLAY_BEST_GROUP, "Button", "再生するベスト", 145, 5, 135, 45, kType, BS_GROUPBOX, 0},
+        {IDC_PLAY_BEST, "Edit", "", 150, 15, 125, 12, kEditBits, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER, 0},
+        {IDC_CHANGE_PLAY_BEST, "Button", "ベストを変更(&B)", 215, 30, 55, 15, kButtonBits,
+         BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDC_MIDI_GROUP, "Button", "MIDIフォルダ", 145, 55, 135, 45, kType, BS_GROUPBOX, 0},
+        {IDC_MIDI_FOLDER, "Edit", "", 150, 65, 125, 12, kEditBits, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER, 0},
+        {IDC_CHANGE_MIDI_FOLDER, "Button", "パスを変更(&W)", 215, 80, 55, 15, kButtonBits,
+         BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDC_RANDOM, "Button", "ランダムプレイ(&R)", 150, 105, 130, 10, kButtonBits,
+         BS_AUTOCHECKBOX | WS_TABSTOP, 0},
+        {IDC_SKIP_SHORTCUTS, "Button", "ショートカットを再生しない(&S)", 150, 120, 130, 10, kButtonBits,
+         BS_AUTOCHECKBOX | WS_TABSTOP, 0},
+        {IDC_AUTO_SAVE, "Button", "ベストの変更点を自動で保存する(&A)", 150, 135, 130, 10, kButtonBits,
+         BS_AUTOCHECKBOX | WS_TABSTOP, 0},
+        {IDC_HOTKEYS, "Button", "ホットキーを使う(&H)", 150, 150, 70, 10, kButtonBits,
+         BS_AUTOCHECKBOX | WS_TABSTOP, 0},
+        {IDC_ADVANCED, "Button", "高度な設定(&O)", 225, 155, 55, 15, kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDC_CANCEL, "Button", "ｷｬﾝｾﾙ", 170, 175, 50, 14, kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDC_OK, "Button", "OK", 230, 175, 50, 14, kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
+    }};
+
+const TemplateSpec kAdvanced = {
+    IDD_ADVANCED, "高度な設定", 175, 175, 9, kDialogFrame | WS_SYSMENU, 0, true,
+    {
+        {IDC_READ_AT_ONCE, "Button", "MIDIファイルを一度に読み込む", 5, 5, 160, 10, kButtonBits,
+         BS_AUTOCHECKBOX | WS_TABSTOP | WS_DISABLED, 0},
+        {IDC_ALT_CHECK_ICONS, "Button", "チェックボックスのアイコンを変える", 5, 20, 160, 10, kButtonBits,
+         BS_AUTOCHECKBOX | WS_TABSTOP, 0},
+        {IDC_STATIC_NONE, "Static", "再生の優先度", 5, 40, 160, 10, kStaticBits, WS_GROUP | WS_DISABLED, 0},
+        {IDC_PRIORITY, "ComboBox", nullptr, 5, 51, 110, 0, kComboBits,
+         CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_DISABLED, 0},
+        {IDC_STATIC_NONE, "Static", "早送りのホットキー", 5, 76, 80, 8, kStaticBits, WS_GROUP, 0},
+        {IDC_HOTKEY_NEXT, "msctls_hotkey32", "HotKey1", 85, 71, 80, 14, WS_BORDER | WS_TABSTOP | WS_DISABLED,
+         WS_BORDER | WS_TABSTOP, 0},
+        {IDC_STATIC_NONE, "Static", "メニュー表示のホットキー", 5, 91, 80, 8, kStaticBits, WS_GROUP, 0},
+        {IDC_HOTKEY_MENU, "msctls_hotkey32", "HotKey2", 85, 89, 80, 14, WS_BORDER | WS_TABSTOP | WS_DISABLED,
+         WS_BORDER | WS_TABSTOP, 0},
+        {IDC_DATA_GROUP, "Button", "設定ファイルを保存するフォルダ", 5, 106, 160, 45, kType, BS_GROUPBOX, 0},
+        {IDC_DATA_FOLDER, "Edit", "", 10, 116, 150, 12, kEditBits, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER, 0},
+        {IDC_CHANGE_DATA_FOLDER, "Button", "パスを変更", 100, 131, 55, 15, kButtonBits,
+         BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDC_CANCEL, "Button", "ｷｬﾝｾﾙ", 55, 156, 50, 14, kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDC_OK, "Button", "OK", 110, 156, 50, 14, kButtonBits, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
+    }};
+
+const TemplateSpec kBestName = {
+    IDD_BEST_NAME, "ベスト名の入力", 139, 59, 9, kDialogFrame | WS_SYSMENU, 0, true,
+    {
+        {IDC_STATIC_NONE, "Static", "新しいベスト名を入力してください", 5, 5, 125, 8, kStaticBits, WS_GROUP, 0},
+        {IDC_BEST_NAME, "Edit", "", 10, 20, 120, 12, kEditBits, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 0},
+        {IDCANCEL, "Button", "ｷｬﾝｾﾙ", 15, 40, 50, 14, kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDOK, "Button", "OK", 75, 40, 50, 14, kButtonBits, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
+    }};
+
+// A dialog created from a template with a procedure that only records the
+// commands it receives.
+class TemplateWindow {
+public:
+    explicit TemplateWindow(int templateId) {
+        static const bool initialised = [] {
+            INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES | ICC_TAB_CLASSES |
+                                                                  ICC_HOTKEY_CLASS | ICC_STANDARD_CLASSES};
+            return InitCommonControlsEx(&controls) != FALSE;
+        }();
+        (void)initialised;
+        commands().clear();
+        window_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), nullptr,
+                                     Procedure, 0);
+    }
+    ~TemplateWindow() {
+        if (window_) DestroyWindow(window_);
+    }
+    TemplateWindow(const TemplateWindow &) = delete;
+    TemplateWindow &operator=(const TemplateWindow &) = delete;
+
+    HWND get() const { return window_; }
+    static std::vector<int> &commands() {
+        static std::vector<int> received;
+        return received;
+    }
+
+private:
+    static INT_PTR CALLBACK Procedure(HWND, UINT message, WPARAM wParam, LPARAM) {
+        if (message == WM_INITDIALOG) return TRUE;
+        if (message == WM_COMMAND) commands().push_back(LOWORD(wParam));
+        return FALSE;
+    }
+
+    HWND window_;
+};
+
+std::string WindowText(HWND window) {
+    char text[512] = {};
+    GetWindowTextA(window, text, ARRAYSIZE(text));
+    return text;
+}
+
+std::string ClassOf(HWND window) {
+    char name[64] = {};
+    GetClassNameA(window, name, ARRAYSIZE(name));
+    return name;
+}
+
+// A rectangle in dialog units as the dialog manager maps it: position and
+// size each on their own, so the far edge is not mapped as a coordinate.
+RECT DialogUnits(HWND dialog, int x, int y, int cx, int cy) {
+    RECT r = {x, y, cx, cy};
+    MapDialogRect(dialog, &r);
+    return {r.left, r.top, r.left + r.right, r.top + r.bottom};
+}
+
+// Edits and trees turn WS_BORDER into a sunken client edge when they are
+// created; either shows that the template asked for a border.
+bool HasBorder(HWND window) {
+    return (GetWindowLongPtrA(window, GWL_STYLE) & WS_BORDER) ||
+           (GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+}
+
+void CheckDialog(const TemplateSpec &spec, HWND window) {
+    EXPECT_EQ(WindowText(window), spec.caption);
+    DWORD style = static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE));
+    EXPECT_EQ(style & spec.style, spec.style) << std::hex << style;
+    EXPECT_EQ(style & spec.absentStyle, 0u) << std::hex << style;
+    EXPECT_EQ(IsWindowVisible(window) != FALSE, spec.visible);
+
+    RECT client;
+    GetClientRect(window, &client);
+    RECT expected = DialogUnits(window, 0, 0, spec.width, spec.height);
+    EXPECT_EQ(client.right, expected.right);
+    EXPECT_EQ(client.bottom, expected.bottom);
+
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr);
+    LOGFONTA logFont = {};
+    ASSERT_TRUE(GetObjectA(font, sizeof logFont, &logFont));
+    EXPECT_STREQ(logFont.lfFaceName, kFontFace);
+    HDC screen = GetDC(nullptr);
+    int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(logFont.lfHeight, -MulDiv(spec.pointSize, pixelsPerInch, 72));
+}
+
+// Template order is also the tab and z order: the children come in it.
+void CheckControls(const TemplateSpec &spec, HWND dialog) {
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    ASSERT_EQ(children.size(), spec.controls.size());
+
+    for (size_t i = 0; i < children.size(); ++i) {
+        const ControlSpec &c = spec.controls[i];
+        HWND child = children[i];
+        SCOPED_TRACE("control " + std::to_string(i) + " (id " + std::to_string(c.id) + ")");
+        EXPECT_EQ(GetDlgCtrlID(child), c.id);
+        EXPECT_EQ(lstrcmpiA(ClassOf(child).c_str(), c.className), 0) << ClassOf(child);
+        if (c.text) {
+            EXPECT_EQ(WindowText(child), c.text);
+        }
+
+        DWORD style = static_cast<DWORD>(GetWindowLongPtrA(child, GWL_STYLE));
+        DWORD mask = c.styleMask & ~WS_BORDER;
+        EXPECT_EQ(style & mask, c.style & mask) << std::hex << style;
+        if (c.styleMask & WS_BORDER) {
+            EXPECT_EQ(HasBorder(child), (c.style & WS_BORDER) != 0);
+        }
+        DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(child, GWL_EXSTYLE));
+        EXPECT_EQ(exStyle & c.exStyle, c.exStyle) << std::hex << exStyle;
+        EXPECT_EQ(IsWindowEnabled(child) == FALSE, (c.style & WS_DISABLED) != 0);
+
+        RECT actual;
+        GetWindowRect(child, &actual);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&actual), 2);
+        RECT expected = DialogUnits(dialog, c.x, c.y, c.cx, c.cy);
+        EXPECT_EQ(actual.left, expected.left);
+        EXPECT_EQ(actual.top, expected.top);
+        EXPECT_EQ(actual.right, expected.right);
+        if (c.cy) {
+            EXPECT_EQ(actual.bottom, expected.bottom);
+        }
+    }
+}
+
+// Enter goes to the default button.  Where there is none (best settings) it
+// arrives as the generic OK command, and Esc as the generic Cancel command,
+// which best settings must not carry on any control.
+void CheckKeys(const TemplateSpec &spec, HWND window) {
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    HWND focus = GetNextDlgTabItem(window, nullptr, FALSE);
+    ASSERT_NE(focus, nullptr);
+    SetFocus(focus);
+
+    int defaultButton = 0;
+    for (const ControlSpec &c : spec.controls)
+        if (lstrcmpiA(c.className, "Button") == 0 && (c.style & kType) == BS_DEFPUSHBUTTON) defaultButton = c.id;
+
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+        TemplateWindow::commands().clear();
+        MSG msg = {focus, WM_KEYDOWN, key, 0x00010001, 0, {0, 0}};
+        IsDialogMessageA(window, &msg);
+        ASSERT_EQ(TemplateWindow::commands().size(), 1u) << "key " << key;
+        int command = TemplateWindow::commands()[0];
+        if (key == VK_RETURN && defaultButton) {
+            EXPECT_EQ(command, defaultButton);
+            continue;
+        }
+        EXPECT_EQ(command, key == VK_RETURN ? IDOK : IDCANCEL) << "key " << key;
+        if (spec.templateId == IDD_BEST_SETTINGS) {
+            EXPECT_EQ(GetDlgItem(window, command), nullptr);
+        }
+    }
+}
+
+// One dialog per template: showing and hiding windows is slow under Wine.
+void CheckTemplate(const TemplateSpec &spec) {
+    TemplateWindow dialog(spec.templateId);
+    ASSERT_NE(dialog.get(), nullptr) << "template " << spec.templateId;
+    {
+        SCOPED_TRACE("dialog");
+        CheckDialog(spec, dialog.get());
+    }
+    CheckControls(spec, dialog.get());
+    {
+        SCOPED_TRACE("keys");
+        CheckKeys(spec, dialog.get());
+    }
+}
+
+TEST(DialogTemplates, ResidentWindowIsAHiddenAboutViewWithOkAndCancel) { CheckTemplate(kResident); }
+TEST(DialogTemplates, BestSettingsHasNoDefaultButtonAndReadOnlyFields) { CheckTemplate(kBestSettings); }
+TEST(DialogTemplates, AdvancedSettingsShowsPriorityAndReadAtOnceDisabled) { CheckTemplate(kAdvanced); }
+TEST(DialogTemplates, BestNameTakesEnterAsOkAndEscAsCancel) { CheckTemplate(kBestName); }
+
+// ---------------------------------------------------------------------------
+// Menu 103
+
+struct MenuRow {
+    UINT id;          // 0: separator
+    const char *text;
+    bool grayed;
+};
+
+const MenuRow kTrayMenu[] = {
+    {0, nullptr, false},
+    {IDM_BEST_SETTINGS, "ベストの設定(&O)", false},
+    {IDM_PLAY, "再生(&P)", false},
+    {IDM_STOP, "停止(&S)", true},
+    {IDM_NEXT, "次の曲(&N)", false},
+    {IDM_REWIND, "巻き戻し(&B)", false},
+    {IDM_REPEAT_ONE, "１曲リピート(&E)", false},
+    {IDM_RANDOM, "ランダム(&R)", false},
+    {IDM_CLEAR_HISTORY, "ランダムデータの消去(&C)", false},
+    {IDM_SONG_INFO, "再生中の曲の情報(&I)", false},
+    {0, nullptr, false},
+    {IDM_HELP, "ヘルプ(&H)", false},
+    {IDM_VERSION, "バージョン情報(&V)", false},
+    {IDM_EXIT, "終了(&X)", false},
+};
+
+class Menu {
+public:
+    Menu() : menu_(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_POPUP_MENU))) {}
+    ~Menu() { if (menu_) DestroyMenu(menu_); }
+    Menu(const Menu &) = delete;
+    Menu &operator=(const Menu &) = delete;
+    HMENU get() const { return menu_; }
+
+private:
+    HMENU menu_;
+};
+
+std::string MenuText(HMENU menu, UINT position) {
+    char text[256] = {};
+    GetMenuStringA(menu, position, text, ARRAYSIZE(text), MF_BYPOSITION);
+    return text;
+}
+
+TEST(PopupMenu, TrayMenuListsTheCommandsInOrderWithStopGrayed) {
+    Menu menu;
+    ASSERT_NE(menu.get(), nullptr);
+    ASSERT_EQ(GetMenuItemCount(menu.get()), 2);
+    HMENU tray = GetSubMenu(menu.get(), 0);
+    ASSERT_NE(tray, nullptr);
+    ASSERT_EQ(GetMenuItemCount(tray), static_cast<int>(ARRAYSIZE(kTrayMenu)));
+    for (UINT i = 0; i < ARRAYSIZE(kTrayMenu); ++i) {
+        const MenuRow &row = kTrayMenu[i];
+        SCOPED_TRACE("position " + std::to_string(i));
+        UINT state = GetMenuState(tray, i, MF_BYPOSITION);
+        if (!row.id) {
+            EXPECT_TRUE(state & MF_SEPARATOR);
+            continue;
+        }
+        EXPECT_EQ(GetMenuItemID(tray, i), row.id);
+        EXPECT_EQ(MenuText(tray, i), row.text);
+        EXPECT_EQ((state & MF_GRAYED) != 0, row.grayed);
+        EXPECT_FALSE(state & MF_CHECKED);
+    }
+}
+
+TEST(PopupMenu, SecondPopupIsTheTreeContextMenuWithPlay) {
+    Menu menu;
+    ASSERT_NE(menu.get(), nullptr);
+    EXPECT_EQ(MenuText(menu.get(), 1), "ファイル");
+    HMENU context = GetSubMenu(menu.get(), 1);
+    ASSERT_NE(context, nullptr);
+    ASSERT_EQ(GetMenuItemCount(context), 1);
+    EXPECT_EQ(GetMenuItemID(context, 0), static_cast<UINT>(IDM_PLAY));
+    EXPECT_EQ(MenuText(context, 0), "再生(&P)");
+    EXPECT_EQ(GetMenuState(context, 0, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED), 0u);
+}
+
+}  // namespace
