@@ -1,0 +1,196 @@
+// Best records and the best file, over byte buffers (no windows.h).
+//
+// A best record (integers 32-bit little-endian):
+//   0   record length, from offset 0 to the end of the padding
+//   4   entry count, the number of non-empty strings in the entry list
+//   8   best name, NUL-terminated, at most kMaxNameLength bytes before the NUL
+//   ..  entries, NUL-terminated paths
+//   ..  an empty string (one zero byte) ends the list
+//   ..  zero padding up to the record length
+// The best file is the records one after another followed by a 32-bit zero.
+//
+// The Win32 reader and writer read the whole file into memory and hand the
+// bytes to the functions here; the writer writes what MergeBestFile returns
+// to a new file and replaces the old one with it.
+//
+// Validation.  The file is untrusted: every record is checked before any of
+// its fields is used, and nothing outside [file, file + size) is ever read.
+// A record is invalid when
+//   - its length is below 12 or reaches past the end of the bytes,
+//   - its name or an entry (the empty terminator included) has no NUL
+//     inside the record,
+//   - its name is longer than kMaxNameLength bytes (the program never writes
+//     one, and every name buffer of the program holds 260 bytes),
+//   - its entry count differs from the number of strings before the empty one.
+// The reader (FindBest, ListBestNames, ChooseBest) takes the first invalid
+// record as the end of the file.  For the writer's rule see MergeBestFile.
+#ifndef TIVORN_STORE_BEST_RECORD_H
+#define TIVORN_STORE_BEST_RECORD_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace best {
+
+constexpr size_t kHeaderSize = 8;          // record length and entry count
+constexpr uint32_t kMinRecordLength = 12;
+constexpr size_t kMaxNameLength = 259;     // bytes before the NUL
+constexpr size_t kMaxEntryLength = 259;    // a path in a 260-byte buffer
+constexpr size_t kEndMarkerSize = 4;
+
+// One valid record as found in a file's bytes; points into those bytes.
+struct RecordView {
+    const unsigned char *bytes = nullptr;  // the record's first byte
+    size_t offset = 0;                     // of the record in the file
+    uint32_t length = 0;
+    uint32_t count = 0;
+    const char *name = nullptr;            // NUL-terminated inside the record
+    size_t nameLength = 0;
+};
+
+enum class RecordState {
+    Valid,
+    End,         // the zero end marker, or fewer than 4 bytes left
+    BadContent,  // length plausible (>= 12, inside the file), content invalid
+    BadLength,   // length below 12 or past the end: nothing after it can be located
+};
+
+// Checks the record at offset.  Fills *record only when the result is Valid.
+// Linear in the record's length.
+RecordState CheckRecord(const unsigned char *file, size_t size, size_t offset, RecordView *record);
+
+// The reader's walk: the valid records in file order, up to the end marker or
+// the first invalid record.
+class RecordWalk {
+public:
+    RecordWalk(const unsigned char *file, size_t size) : file_(file), size_(size) {}
+    bool Next(RecordView *record);
+    // After Next returned false: whether the walk stopped at an invalid record
+    // rather than at the end marker (or the end of the bytes).
+    bool StoppedAtDamage() const { return state_ == RecordState::BadContent || state_ == RecordState::BadLength; }
+    size_t Offset() const { return offset_; }
+
+private:
+    const unsigned char *file_;
+    size_t size_;
+    size_t offset_ = 0;
+    RecordState state_ = RecordState::Valid;
+};
+
+// An owned copy of one record: what the reader hands out (the caller owns it)
+// and what the editor changes.  A BestRecord is either none (IsNone) or a
+// valid record: every operation keeps length, count and terminator
+// consistent.  Entries are reached through cursors, byte offsets into the
+// record that stay meaningful when the record grows or shrinks.
+class BestRecord {
+public:
+    BestRecord() = default;  // none
+
+    // The record of a new best: length = name length + 12, no entries.
+    // None when name is null or longer than kMaxNameLength bytes.
+    static BestRecord ForName(const char *name);
+    // The best made when there is no best at all: "すべてのMIDIファイル",
+    // length 35, no entries.
+    static BestRecord Default();
+    // A copy of a record found by CheckRecord or RecordWalk.
+    static BestRecord CopyOf(const RecordView &record);
+
+    bool IsNone() const { return bytes_.empty(); }
+    const unsigned char *Bytes() const { return bytes_.data(); }
+    size_t Size() const { return bytes_.size(); }  // == Length()
+    uint32_t Length() const;
+    uint32_t Count() const;
+    const char *Name() const;  // "" for none
+    size_t NameLength() const;
+    bool NameEquals(const char *name) const;  // byte for byte, case-sensitive
+
+    // Cursors.  FirstEntry is the cursor of entry 0 (or of the terminator
+    // when there is none); At gives the string at a cursor, "" at the
+    // terminator; Next steps over it.  Cursors run from FirstEntry to
+    // Terminator.
+    size_t FirstEntry() const;
+    size_t Terminator() const { return terminator_; }
+    const char *At(size_t cursor) const;
+    size_t Next(size_t cursor) const;
+    // Entry k, or null when k is not below Count().  Linear in k.
+    const char *Entry(uint32_t k) const;
+    // The cursor of every entry, in order: random access for the player.
+    std::vector<uint32_t> EntryOffsets() const;
+
+    // Inserts path before the entry at *cursor; length grows by the path's
+    // length + 1 and the count by 1; *cursor then points just after the new
+    // entry.  Refused (false, nothing changed) for none, a cursor that is not
+    // at an entry or at the terminator, an empty path, a path longer than
+    // kMaxEntryLength bytes, or a length that would overflow.
+    bool InsertEntry(size_t *cursor, const char *path);
+    // Removes the entry at *cursor; length shrinks by its length + 1 and the
+    // count by 1; *cursor then points at the entry that followed.  Refused at
+    // the terminator or at a cursor that is not at an entry.
+    bool RemoveEntry(size_t *cursor);
+
+private:
+    explicit BestRecord(std::vector<unsigned char> bytes, size_t terminator)
+        : bytes_(std::move(bytes)), terminator_(terminator) {}
+    bool IsEntryCursor(size_t cursor) const;
+    void SetField(size_t offset, uint32_t value);
+
+    std::vector<unsigned char> bytes_;
+    size_t terminator_ = 0;  // offset of the empty string ending the list
+};
+
+// --- the reader ------------------------------------------------------------
+
+// Mode 0, find: a copy of the first record named name (byte for byte), or
+// none.  A name that cannot be in the file (null, longer than
+// kMaxNameLength) finds none.
+BestRecord FindBest(const unsigned char *file, size_t size, const char *name);
+
+// Mode 2, names: the names of all records, in file order.
+std::vector<std::string> ListBestNames(const unsigned char *file, size_t size);
+
+// Modes 1 and 3, fill and select: every name for the combo box (record i at
+// index i), the index to select and a copy of that record.  The selection is
+// the first record named name (none when name is null); with firstByDefault
+// (mode 3) the first record when no record is named name.  selected is -1
+// and record none when nothing is selected.
+struct BestChoice {
+    std::vector<std::string> names;
+    int selected = -1;
+    BestRecord record;
+};
+BestChoice ChooseBest(const unsigned char *file, size_t size, const char *name, bool firstByDefault);
+
+// --- the writer ------------------------------------------------------------
+
+// What the merge left out of the old content beyond what it was asked to.
+struct MergeReport {
+    size_t damagedRecords = 0;  // invalid records with a plausible length, left out
+    size_t lostBytes = 0;       // their bytes, and the whole rest of the old content
+                                // from a record length that could not be trusted
+};
+
+// The new content of the best file: the old content (null or empty means
+// there is no file yet) with edited saved into it (mode nonzero) or its name
+// deleted from it (mode 0).
+//   - Valid records of other names are kept byte for byte and in order.
+//   - Saving writes edited in place of the first record of its name and
+//     drops the others of that name; without one it is appended.  Deleting
+//     drops every record of that name.
+//   - The result ends with the 4-byte end marker; bytes after the old end
+//     marker are not carried over.
+// Damaged old content: an invalid record whose length is plausible (>= 12
+// and inside the file) is left out and the walk goes on after it, so good
+// bests behind a damaged one survive the save.  At a length that cannot be
+// trusted the rest of the old content cannot be located and is left out.
+// Either way the result holds only valid records, and *report says what was
+// lost, so that the caller can keep a copy of the old file.
+// Returns false (and leaves *out empty) only when edited is none.
+// Linear in the size of the old content.
+bool MergeBestFile(const unsigned char *old, size_t oldSize, const BestRecord &edited, int mode,
+                   std::vector<unsigned char> *out, MergeReport *report = nullptr);
+
+}  // namespace best
+
+#endif
