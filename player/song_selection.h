@@ -1,0 +1,89 @@
+// The player record and the song selection with its played history
+// (no windows.h).
+//
+// The selection walks the history bitmap of the current best, in list order
+// or at random, so that every entry comes up once per cycle.  What it needs
+// from the system comes through PlayerEnvironment, which the Win32 player
+// implements over the engine, the tray and the registry, and tests fake.
+#ifndef TIVORN_PLAYER_SONG_SELECTION_H
+#define TIVORN_PLAYER_SONG_SELECTION_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "store/best_record.h"
+
+// The player's state, one per process.  Replaced as a whole by LoadPlayerBest.
+struct PlayerState {
+    PlayerState() = default;
+    PlayerState(const PlayerState &) = delete;  // currentSong points into this copy's record
+    PlayerState &operator=(const PlayerState &) = delete;
+
+    best::BestRecord best;               // the current best record; none when no best is loaded
+    std::vector<uint32_t> entryOffsets;  // cursor of entry i in best: no walk over the list per pick
+    int32_t songCount = 0;               // entry count of best; 0 when none
+    int32_t position = 0;                // index of the current song; the selection's cursor
+    std::vector<unsigned char> history;  // (songCount + 7) / 8 bytes; bit i set = entry i played
+    const char *currentSong = nullptr;   // entry `position` inside best; null when no song is chosen
+};
+
+class PlayerEnvironment {
+public:
+    // Nonzero when path names an existing file (not a folder).
+    virtual bool FileExists(const char *path) = 0;
+    // The millisecond field of the local time, 0 to 999.
+    virtual int LocalMilliseconds() = 0;
+    // Sets the tray tip to the file name of path; null puts back the product name.
+    virtual void SetTrayTip(const char *path) = 0;
+    // "このベストにはMIDIファイルがありません。..." with the warning icon.
+    virtual void ShowNoMidiFiles() = 0;
+    virtual bool SkipShortcuts() = 0;  // OPT_SKIP_SHORTCUTS
+    // The player's playing flag (not the engine's owner call).
+    virtual bool IsPlaying() = 0;
+    virtual void SetPlaying(bool playing) = 0;
+    // Writes the bitmap as the current best's history value, unconditionally.
+    virtual void SaveHistory(const unsigned char *bitmap, size_t size) = 0;
+
+protected:
+    ~PlayerEnvironment() = default;
+};
+
+// Makes record the current best: song count from its entry count, position 0,
+// no current song, a zeroed history of (count + 7) / 8 bytes.  Fill the history
+// next with LoadHistoryValue.  A none record unloads the best (song count 0,
+// no history).
+void LoadPlayerBest(PlayerState *player, best::BestRecord record);
+
+// Fills the zeroed history from a stored history value: one larger than the
+// bitmap cannot belong to this list and is ignored (every song unplayed); a
+// shorter one fills the bytes it holds.
+void LoadHistoryValue(PlayerState *player, const unsigned char *value, size_t size);
+
+bool IsPlayed(const PlayerState &player, int32_t entry);
+
+// The song count minus the played entries among 0 .. song count - 1.
+int CountUnplayed(const PlayerState &player);
+
+// Chooses the next song (random nonzero: at random).  On success the position
+// and the current song name it, it is marked played in memory (the caller
+// saves the history when it starts), the tray tip shows it, the playing flag
+// is cleared and the result is 1.  When nothing is playable the user is told,
+// the tray tip goes back to the product name and the result is 0.
+int SelectNextSong(PlayerState *player, PlayerEnvironment *env, int random);
+
+// Every entry unplayed, the history saved, position 0.  The song that plays
+// is not touched.
+void ClearHistory(PlayerState *player, PlayerEnvironment *env);
+
+// The history part of the random switch with reset: turning random on clears
+// the bytes before the one holding the current position; turning it off
+// marks entries 0 .. position played, so that in list order play continues
+// after the current song.  Nothing when no best is loaded.  Memory only.
+void AdjustHistoryForRandomSwitch(PlayerState *player, bool on);
+
+// The tray tip for a song: the file-name part of path, cut to fit capacity
+// bytes (NUL included) at a character boundary with "..." when it is longer.
+void TrayTipText(const char *path, char *tip, size_t capacity);
+
+#endif
