@@ -24,7 +24,7 @@ if [[ -z "${DISPLAY:-}" ]]; then
     fi
     headless=1
 fi
-tivorn_wine_up "$prefix"
+TIVORN_UNMANAGED=${headless:-0} tivorn_wine_up "$prefix"
 
 drive_c="$prefix/drive_c"
 program_dir="$drive_c/Program Files/Tivorn"

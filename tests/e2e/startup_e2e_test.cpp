@@ -85,9 +85,9 @@ TEST_F(StartupTest, CopyDataOfAnyCodeLeavesTheProgramRunning) {
     for (ULONG_PTR code : {ULONG_PTR(6), ULONG_PTR(1000), ~ULONG_PTR(0), ULONG_PTR(2)})
         EXPECT_EQ(tivorn.SendCode(code), 0) << code;
 
-    // A data block is never read, whatever its size claims.
-    char junk[16] = "junk";
-    COPYDATASTRUCT data = {2, 0x7FFFFFFF, junk};
+    // A data block is never read, whatever it holds.
+    std::vector<char> junk(1 << 20, '\xff');
+    COPYDATASTRUCT data = {2, static_cast<DWORD>(junk.size()), junk.data()};
     SendMessageTimeoutA(resident, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 5000, nullptr);
     EXPECT_TRUE(tivorn.Running());
     EXPECT_EQ(tivorn.Exit(), 0u);
