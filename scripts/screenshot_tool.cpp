@@ -105,8 +105,11 @@ HIMAGELIST ButtonFaces() {
     return list;
 }
 
+// With a mask, so the blue around the figure is transparent: without one,
+// ImageList_AddMasked paints the mask colour black and the figure stands in
+// a black box.
 HIMAGELIST AboutFrames() {
-    HIMAGELIST list = ImageList_Create(68, 68, ILC_COLOR8, IDB_ABOUT_COUNT, 0);
+    HIMAGELIST list = ImageList_Create(68, 68, ILC_COLOR8 | ILC_MASK, IDB_ABOUT_COUNT, 0);
     for (int i = 0; i < IDB_ABOUT_COUNT; ++i) AddBitmap(list, IDB_ABOUT_FIRST + i);
     return list;
 }
