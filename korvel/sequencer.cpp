@@ -52,7 +52,12 @@ std::vector<ShortMessage> SilenceMessages(uint16_t channels, const NoteTracker &
 
 namespace {
 
-// Left for the fine sleep after the coarse waits, at least.
+// Waits up to this long are one fine sleep: every wake costs processor
+// time, and a fine sleep is as precise over milliseconds as over
+// microseconds.  Longer ones start with a coarse wait, which a stop can
+// interrupt.
+constexpr int64_t kLongestFineSleepUs = 20000;
+// Left for the fine sleep after a coarse wait, at least.
 constexpr int64_t kFineReserveUs = 1000;
 // Added to the learned coarse lateness before aiming.
 constexpr int64_t kCoarseMarginUs = 300;
@@ -61,33 +66,40 @@ constexpr int64_t kMinFineSleepUs = 30;
 constexpr int64_t kMinCoarseWaitUs = 500;
 // A fine sleep that is this late on average is no better than the timer.
 constexpr int64_t kFineGiveUpUs = 600;
-// One absurd wake (a descheduled thread) must not wreck the estimate.
-constexpr int64_t kLatenessCapUs = 5000;
+constexpr int64_t kLatenessCapUs = 100000;
 
-void Learn(int64_t &estimate, int64_t observed) {
-    observed = std::clamp<int64_t>(observed, 0, kLatenessCapUs);
-    estimate += (observed - estimate) / 8;
-}
 
 // How many messages go out between two looks at the stop request.
 constexpr size_t kStopCheckInterval = 64;
 
 }  // namespace
 
+LatenessWindow::LatenessWindow(int64_t initialUs) : typical_(std::clamp<int64_t>(initialUs, 0, kLatenessCapUs)) {
+    std::fill(samples_, samples_ + kSize, typical_);
+}
+
+void LatenessWindow::Add(int64_t lateUs) {
+    samples_[next_] = std::clamp<int64_t>(lateUs, 0, kLatenessCapUs);
+    next_ = (next_ + 1) % kSize;
+    int64_t sorted[kSize];
+    std::copy(samples_, samples_ + kSize, sorted);
+    std::nth_element(sorted, sorted + kSize / 2, sorted + kSize);
+    typical_ = sorted[kSize / 2];
+}
+
 Waiter::Waiter(WaitPrimitives &primitives, const Tuning &tuning)
-    : p_(primitives), fineUsable_(tuning.fineSleepUsable),
-      fineLateUs_(std::clamp<int64_t>(tuning.fineLateUs, 0, kLatenessCapUs)) {}
+    : p_(primitives), fineUsable_(tuning.fineSleepUsable), fineLate_(tuning.fineLateUs), coarseLate_(200) {}
 
 bool Waiter::Coarse(int64_t us, int64_t now) {
     if (!p_.CoarseWait(us)) return false;
-    Learn(coarseLateUs_, p_.NowUs() - now - us);
+    coarseLate_.Add(p_.NowUs() - now - us);
     return true;
 }
 
 void Waiter::Fine(int64_t us, int64_t now) {
     p_.FineSleep(us);
-    Learn(fineLateUs_, p_.NowUs() - now - us);
-    if (fineLateUs_ > kFineGiveUpUs) fineUsable_ = false;
+    fineLate_.Add(p_.NowUs() - now - us);
+    if (fineLate_.Typical() > kFineGiveUpUs) fineUsable_ = false;
 }
 
 bool Waiter::WaitUntil(int64_t dueUs) {
@@ -99,18 +111,18 @@ bool Waiter::WaitUntil(int64_t dueUs) {
         if (fineUsable_) {
             // Whole milliseconds first, leaving enough for the fine sleep
             // even when the coarse wait comes late.
-            int64_t reserve = std::max(kFineReserveUs, 2 * coarseLateUs_ + kCoarseMarginUs);
-            if (left >= reserve + 1000) {
+            int64_t reserve = std::max(kFineReserveUs, 2 * coarseLate_.Typical() + kCoarseMarginUs);
+            if (left > kLongestFineSleepUs + reserve) {
                 if (!Coarse((left - reserve) / 1000 * 1000, now)) return false;
                 continue;
             }
-            int64_t ask = left - fineLateUs_;
+            int64_t ask = left - fineLate_.Typical();
             if (ask >= kMinFineSleepUs) {
                 Fine(ask, now);
                 continue;
             }
         } else {
-            int64_t ask = left - coarseLateUs_ - kCoarseMarginUs;
+            int64_t ask = left - coarseLate_.Typical() - kCoarseMarginUs;
             if (ask >= kMinCoarseWaitUs) {
                 if (!Coarse(ask, now)) return false;
                 continue;

@@ -51,13 +51,30 @@ public:
     virtual void SpinStep() = 0;
 };
 
+// The typical lateness of one kind of wait: the median of the last few, so
+// that a wake delayed by a busy machine does not sway it.
+class LatenessWindow {
+public:
+    explicit LatenessWindow(int64_t initialUs);
+    void Add(int64_t lateUs);
+    int64_t Typical() const { return typical_; }
+
+private:
+    static constexpr int kSize = 15;
+    int64_t samples_[kSize];
+    int next_ = 0;
+    int64_t typical_;
+};
+
 // Waits until a due time with as little lateness and as little busy waiting
 // as the primitives allow.  Long stretches are covered by coarse waits of
 // whole milliseconds (which some timers honour more precisely than
 // fractions), the rest by one fine sleep aimed early by its typical
 // lateness, and the last few microseconds by spinning.  The lateness of both
 // kinds of wait is learned as playback goes; a fine sleep that proves
-// imprecise is given up for a spin.
+// imprecise even typically is given up for a spin.  Spinning does not help
+// against a busy machine, which delays a spinning thread as much as a
+// sleeping one.
 class Waiter {
 public:
     struct Tuning {
@@ -79,8 +96,8 @@ private:
 
     WaitPrimitives &p_;
     bool fineUsable_;
-    int64_t fineLateUs_;
-    int64_t coarseLateUs_ = 200;
+    LatenessWindow fineLate_;
+    LatenessWindow coarseLate_;
     int64_t spunUs_ = 0;
 };
 

@@ -69,6 +69,14 @@ bool PumpUntil(const std::function<bool()> &done) {
     }
 }
 
+// Waits for done() without running this thread's messages, so that the
+// engine's notices stay queued.
+bool PollUntil(const std::function<bool()> &done) {
+    for (DWORD start = GetTickCount(); !done(); Sleep(10))
+        if (GetTickCount() - start > 20000) return false;
+    return true;
+}
+
 // Answers every message box of this process with OK and keeps its text.
 class BoxWatcher {
 public:
@@ -279,6 +287,16 @@ TEST_F(EngineDll, PlaysASongToItsEndAndCallsTheHandlerOnceOnThisThread) {
     ASSERT_TRUE(PumpUntil([] { return g_endB.calls > 0; }));
     EXPECT_EQ(g_endA.calls, 1);
     EXPECT_EQ(g_endB.calls, 1);
+
+    // A song that ended while its notice waited in the queue, and was
+    // stopped before the notice came through, calls no handler.
+    g_endA = EndRecord();
+    ASSERT_TRUE(StartSong(OnEndA));
+    ASSERT_TRUE(PollUntil([this] { return LastSong().back() == "end"; }));
+    StopSong();
+    EXPECT_TRUE(PumpUntil([] { return true; }));
+    EXPECT_EQ(g_endA.calls, 0);
+    EXPECT_EQ(LastSong().back(), "end");  // it was no longer playing: no "stop"
 
     SetPlaybackOwner(GetDesktopWindow(), 1);
     EXPECT_EQ(PlaybackOwner(), GetDesktopWindow());

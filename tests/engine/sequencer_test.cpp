@@ -189,6 +189,26 @@ TEST(Waiter, OnTimersLikeThisMachinesItSendsOnTimeWithLittleSpinning) {
     EXPECT_GT(system.coarseWaits, 0);
 }
 
+TEST(Waiter, ABusyMachinesOccasionalLongDelaysChangeNothing) {
+    // One wake in four delayed by milliseconds, as when other programs hog
+    // the processors: spinning would not help, so the waiter must neither
+    // give up its fine sleeps nor start aiming early.
+    korvel::Song song = BusySong();
+    FakeSystem system;
+    int coarseWakes = 0, fineWakes = 0;
+    system.coarseLate = [&coarseWakes](int64_t) { return ++coarseWakes % 4 == 0 ? 4000 : 100; };
+    system.fineLate = [&fineWakes](int64_t) { return ++fineWakes % 4 == 0 ? 3000 : 70; };
+    korvel::Waiter waiter(system, {true, 70});
+    RecordingOutput output(system);
+
+    korvel::PlaySong(song, waiter, system, output);
+
+    EXPECT_TRUE(waiter.fineSleepUsable());
+    EXPECT_LT(waiter.spunUs(), static_cast<int64_t>(song.events.size()) * 10);
+    std::vector<int64_t> late = Lateness(song, output.sent);
+    EXPECT_GE(*std::min_element(late.begin(), late.end()), 0);
+}
+
 TEST(Waiter, GivesUpFineSleepsThatAreNoBetterThanTheTimer) {
     // A system whose short sleeps last a whole millisecond more than asked.
     korvel::Song song = BusySong();
