@@ -1,0 +1,28 @@
+#!/bin/bash
+# Runs every benchmark program of a build tree and prints its figures.
+#   scripts/with-wine.sh PREFIX scripts/bench.sh BUILD
+# Each program runs alone (benchmarks measure time), its output going to a
+# file first: a Wine program must not write into a pipe that others hold.
+set -uo pipefail
+build=${1:?usage: scripts/bench.sh BUILD}
+shopt -s nullglob
+programs=("$build"/bench-bin/*.exe)
+if [[ ${#programs[@]} -eq 0 ]]; then
+    echo "bench.sh: no benchmark programs in $build/bench-bin" >&2
+    exit 1
+fi
+status=0
+out=$(mktemp "${TMPDIR:-/tmp}/tivorn-bench.XXXXXX")
+for program in "${programs[@]}"; do
+    echo "== $(basename "$program" .exe)"
+    wine "$program" >"$out" 2>&1 </dev/null
+    rc=$?
+    grep -v -e '^ALSA lib' -e 'cannot change locale' "$out"
+    if [[ $rc -ne 0 ]]; then
+        echo "   (exit status $rc)"
+        status=1
+    fi
+    echo
+done
+rm -f "$out"
+exit $status
