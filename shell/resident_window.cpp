@@ -1,15 +1,34 @@
 #include "shell/resident_window.h"
 
+#include <shellapi.h>
+
+#include "editor/best_settings_dialog.h"
 #include "engine/korvel.h"
 #include "engine/resident_window.h"
+#include "player/player.h"
 #include "resources/resource_ids.h"
+#include "shell/about_view.h"
 #include "shell/errors.h"
 #include "shell/shell_state.h"
 #include "shell/tray.h"
+#include "store/best_file.h"
+#include "store/settings.h"
 
 namespace {
 
 const char kEngineCloseFailed[] = "オーディオデバイスの終了処理に失敗しました。";
+const char kNoProperties[] = "プロパティを表示できませんでした。";
+
+// Posted to open the tray menu for copy-data code 5: the sender (the hook, a
+// second start) gets its answer at once instead of waiting while the user
+// looks at the menu.
+constexpr UINT kMsgOpenTrayMenu = WM_APP + 3;
+
+// A dialog procedure answers a message's result through DWLP_MSGRESULT.
+INT_PTR Answer(HWND window, LRESULT result) {
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+    return TRUE;
+}
 
 void OnInitDialog(HWND window) {
     // Marks this window as the target of hand-overs and hotkeys, so that a
@@ -17,19 +36,67 @@ void OnInitDialog(HWND window) {
     SetPropA(window, TIVORN_RESIDENT_PROP, reinterpret_cast<HANDLE>(1));
 }
 
-// Copy-data command codes from the engine's hook and from a second start.
-void RunCopyDataCommand(ULONG_PTR code) {
-    switch (code) {
-    default:
-        break;
+void RestartCurrentSong() {
+    StopPlayback();
+    PlayCurrentSong();
+}
+
+// Command 10000 + k.  FALSE when refused: no such best, or it is current.
+BOOL SwitchToBest(int k) {
+    if (k < 0 || static_cast<size_t>(k) >= g_store.bestNames.size() || k >= BestMenuItemCount()) return FALSE;
+    HMENU menu = GetSubMenu(g_shell.popupMenu, 0);
+    if (!menu || (GetMenuState(menu, k, MF_BYPOSITION) & MF_CHECKED)) return FALSE;
+    SaveHistory(1);
+    SetCurrentBestName(g_store.bestNames[k].c_str());
+    SetPlaybackOwner(nullptr, 1);
+    SwitchBest(1);
+    return TRUE;
+}
+
+// The best after the checked one, the first after the last or when none is checked.
+void SwitchToNextBest() {
+    HMENU menu = g_shell.popupMenu ? GetSubMenu(g_shell.popupMenu, 0) : nullptr;
+    int count = BestMenuItemCount();
+    if (!menu || count == 0) return;
+    int next = 0;
+    for (int i = 0; i < count; ++i) {
+        if (GetMenuState(menu, i, MF_BYPOSITION) & MF_CHECKED) {
+            next = (i + 1) % count;
+            break;
+        }
+    }
+    SwitchToBest(next);
+}
+
+void FlipRepeatOne() {
+    int on = SetOption(OPT_REPEAT_ONE, !TestOption(OPT_REPEAT_ONE));
+    CheckMenuItem(g_shell.popupMenu, IDM_REPEAT_ONE, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void OpenBestSettingsFromMenu(HWND window) {
+    // One dialog at a time: a second request brings the open one forward.
+    if (g_shell.bestDialog) {
+        SetForegroundWindow(g_shell.bestDialog);
+        return;
+    }
+    g_shell.appMode = kModeBestFromMenu;
+    g_shell.bestDialog = CreateBestSettingsDialog(window);
+    if (!g_shell.bestDialog) {
+        g_shell.appMode = kModeIdle;
+        ReportUnexpectedError(true);
     }
 }
 
-INT_PTR OnCopyData(const COPYDATASTRUCT *data) {
-    // A code that arrives while the window is still being created is ignored.
-    if (!g_shell.resident || !data) return 1;
-    RunCopyDataCommand(data->dwData);
-    return 0;
+// The shell's properties of the current song (of a shortcut, the shortcut itself).
+void ShowSongProperties(HWND window) {
+    const char *path = g_player.songs.currentSong;
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_INVOKEIDLIST | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = window;
+    info.lpVerb = "properties";
+    info.lpFile = path;
+    if (!path || !ShellExecuteExA(&info)) ShowMessage(window, kNoProperties, MB_OK | MB_ICONERROR);
 }
 
 void HideAbout(HWND window) {
@@ -37,24 +104,94 @@ void HideAbout(HWND window) {
     g_shell.appMode = kModeIdle;
 }
 
+void ShowAbout(HWND window) {
+    ShowWindow(window, SW_SHOW);
+    g_shell.appMode = kModeAbout;
+}
+
 INT_PTR OnCommand(HWND window, WORD id) {
+    if (id >= IDM_BEST_FIRST && id < IDM_BEST_FIRST + kMaxBestMenuItems) return SwitchToBest(id - IDM_BEST_FIRST);
     switch (id) {
     case IDOK:
-    case IDCANCEL:
-        HideAbout(window);
-        return TRUE;
-    case IDM_EXIT:
-        PostMessageA(window, WM_DESTROY, 0, 0);
-        return TRUE;
-    default:
-        return FALSE;
+    case IDCANCEL: HideAbout(window); break;
+    case IDM_PLAY: PlayCurrentSong(); break;
+    case IDM_STOP: StopPlayback(); break;
+    case IDM_RANDOM: SetRandomMode(!TestOption(OPT_RANDOM), 1); break;
+    case IDM_NEXT: NextSong(TestOption(OPT_RANDOM), 0); break;
+    case IDM_VERSION: ShowAbout(window); break;
+    case IDM_EXIT: PostMessageA(window, WM_DESTROY, 0, 0); break;
+    case IDM_BEST_SETTINGS: OpenBestSettingsFromMenu(window); break;
+    case IDM_REPEAT_ONE: FlipRepeatOne(); break;
+    case IDM_REWIND: RestartCurrentSong(); break;
+    case IDM_CLEAR_HISTORY: ClearHistory(); break;
+    case IDM_HELP: ShowHelp(window); break;
+    case IDM_SONG_INFO: ShowSongProperties(window); break;
+    default: return FALSE;
+    }
+    return TRUE;
+}
+
+// Copy-data command codes from the engine's hook and from a second start.
+void RunCopyDataCommand(HWND window, ULONG_PTR code) {
+    switch (code) {
+    case TIVORN_CODE_NEXT: NextSong(TestOption(OPT_RANDOM), 0); break;
+    case TIVORN_CODE_REWIND: RestartCurrentSong(); break;
+    case TIVORN_CODE_STOP: StopPlayback(); break;
+    case TIVORN_CODE_NEXT_BEST: SwitchToNextBest(); break;
+    case TIVORN_CODE_RESTART:
+        if (g_player.playing) RestartCurrentSong();
+        break;
+    case TIVORN_CODE_MENU: PostMessageA(window, kMsgOpenTrayMenu, 0, 0); break;
+    default: break;
+    }
+}
+
+LRESULT OnCopyData(HWND window, const COPYDATASTRUCT *data) {
+    // A code that arrives while the window is still being created is ignored.
+    if (!g_shell.resident || !data) return 1;
+    RunCopyDataCommand(window, data->dwData);
+    return 0;
+}
+
+void OnTrayNotify(HWND window, UINT mouseMessage) {
+    switch (mouseMessage) {
+    case WM_LBUTTONDBLCLK:
+        if (g_shell.appMode != kModeBestRequired) NextSong(TestOption(OPT_RANDOM), 0);
+        break;
+    case WM_RBUTTONUP:
+        if (g_shell.appMode == kModeIdle) ShowTrayMenu(window);
+        break;
+    default: break;
+    }
+}
+
+void OnTimer(HWND window, UINT_PTR id) {
+    if (id == kTrayAnimationTimer)
+        UpdateTrayIcon(ActivityState() + kTrayStill, nullptr);
+    else if (id == kAboutAnimationTimer)
+        OnAboutTimer(window);
+}
+
+void OnPowerBroadcast(HWND window, WPARAM event) {
+    if (!g_player.playing) return;
+    if (event == PBT_APMSUSPEND) {
+        // The playing flag stays set, so that the resume knows to play again.
+        SetPlaybackOwner(nullptr, 1);
+        KillTimer(window, kTrayAnimationTimer);
+        ++g_player.generation;
+        StopSong();
+    } else if (event == PBT_APMRESUMESUSPEND) {
+        PlayCurrentSong();
+        if (g_player.playing) SetTimer(window, kTrayAnimationTimer, kTrayAnimationPeriodMs, nullptr);
     }
 }
 
 // WM_DESTROY arrives posted by the exit command or a fatal error; the window
 // itself lives on until the process ends.
 void OnDestroy(HWND window) {
+    KillTimer(window, kTrayAnimationTimer);
     if (!EngineClose()) ShowMessage(window, kEngineCloseFailed, MB_OK | MB_ICONERROR);
+    FreeBestNames();
     PostQuitMessage(0);
 }
 
@@ -68,7 +205,7 @@ HWND CreateResidentWindow() {
 INT_PTR CALLBACK ResidentWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == g_shell.taskbarCreated && message != 0) {
         UpdateTrayIcon(kTrayAdd, nullptr);
-        return 0;
+        return Answer(window, 0);
     }
     switch (message) {
     case WM_INITDIALOG:
@@ -77,8 +214,30 @@ INT_PTR CALLBACK ResidentWindowProc(HWND window, UINT message, WPARAM wParam, LP
     case WM_COMMAND:
         return OnCommand(window, LOWORD(wParam));
     case WM_COPYDATA:
-        SetWindowLongPtrA(window, DWLP_MSGRESULT,
-                          OnCopyData(reinterpret_cast<const COPYDATASTRUCT *>(lParam)));
+        return Answer(window, OnCopyData(window, reinterpret_cast<const COPYDATASTRUCT *>(lParam)));
+    case kTrayMessage:
+        OnTrayNotify(window, static_cast<UINT>(lParam));
+        return Answer(window, 1);
+    case WM_TIMER:
+        OnTimer(window, wParam);
+        return TRUE;
+    case WM_POWERBROADCAST:
+        OnPowerBroadcast(window, wParam);
+        return Answer(window, 0);
+    case WM_SHOWWINDOW:
+        OnAboutShowWindow(window, wParam != 0);
+        return FALSE;
+    case WM_PAINT:
+        return OnAboutPaint(window);
+    case kMsgSongEnded:
+        HandleSongEnded(wParam);
+        return TRUE;
+    case kMsgPreviewEnded:
+        ResumeAfterPreview(static_cast<int>(wParam));
+        return TRUE;
+    case kMsgOpenTrayMenu:
+        // The mode may have changed since the code arrived.
+        if (g_shell.appMode == kModeIdle) ShowTrayMenu(window);
         return TRUE;
     case WM_DESTROY:
         OnDestroy(window);

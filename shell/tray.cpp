@@ -5,8 +5,11 @@
 
 #include "engine/korvel.h"
 #include "korvel/ansi_text.h"
+#include "player/player.h"
 #include "resources/resource_ids.h"
+#include "shell/best_menu_label.h"
 #include "shell/shell_state.h"
+#include "store/best_file.h"
 
 namespace {
 
@@ -58,12 +61,10 @@ void UpdateTrayIcon(int kind, const char *path) {
         Notify(NIM_ADD);
         break;
     case kTrayTip:
-        if (path) {
-            const char *separator = LastSeparator(path);
-            SetTip(separator ? separator + 1 : path);
-        } else {
+        if (path)
+            TrayTipText(path, r.szTip, kTrayTipBytes + 1);
+        else
             SetTip("Tivorn");
-        }
         Notify(NIM_MODIFY);
         break;
     case kTrayStill:
@@ -84,3 +85,86 @@ void UpdateTrayIcon(int kind, const char *path) {
 const char *TrayTipText() { return g_tray.record.szTip; }
 
 int TrayImageShown() { return g_tray.record.hIcon && g_tray.record.hIcon == g_tray.imageB ? 1 : 0; }
+
+namespace {
+
+HMENU TrayPopup() { return g_shell.popupMenu ? GetSubMenu(g_shell.popupMenu, 0) : nullptr; }
+
+bool IsSeparatorItem(HMENU menu, int position) {
+    MENUITEMINFOA item = {};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_FTYPE;
+    return GetMenuItemInfoA(menu, position, TRUE, &item) && (item.fType & MFT_SEPARATOR);
+}
+
+// The best items are the items above the first separator.
+int CountBestItems(HMENU menu) {
+    int items = GetMenuItemCount(menu);
+    int count = 0;
+    while (count < items && !IsSeparatorItem(menu, count)) ++count;
+    return count;
+}
+
+void InsertBestItem(HMENU menu, int index, const char *name) {
+    char label[MAX_PATH];
+    BestMenuLabel(index, name, label, sizeof label);
+    MENUITEMINFOA item = {};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STRING | MIIM_CHECKMARKS;
+    item.fType = MFT_STRING | MFT_RADIOCHECK;
+    item.wID = IDM_BEST_FIRST + index;
+    item.hbmpChecked = g_shell.checkBitmap;
+    item.dwTypeData = label;
+    InsertMenuItemA(menu, index, TRUE, &item);
+}
+
+}  // namespace
+
+int BestMenuItemCount() {
+    HMENU menu = TrayPopup();
+    return menu ? CountBestItems(menu) : 0;
+}
+
+int BuildBestMenu(int mode) {
+    HMENU menu = TrayPopup();
+    if (mode == 0) {
+        if (!menu) return 0;
+        while (GetMenuItemCount(menu) > 0 && !IsSeparatorItem(menu, 0)) DeleteMenu(menu, 0, MF_BYPOSITION);
+        // Without a readable file the menu has no bests, and neither has the
+        // list: positions and names must stay one to one.
+        if (!ReadBests(nullptr, kReadNames, nullptr, nullptr)) FreeBestNames();
+        for (size_t i = 0; i < g_store.bestNames.size() && i < static_cast<size_t>(kMaxBestMenuItems); ++i)
+            InsertBestItem(menu, static_cast<int>(i), g_store.bestNames[i].c_str());
+    }
+    if (!menu) return 1;
+    int count = CountBestItems(menu);
+    if (static_cast<size_t>(count) > g_store.bestNames.size()) count = static_cast<int>(g_store.bestNames.size());
+    const char *current = CurrentBestName();
+    for (int i = 0; i < count; ++i) {
+        bool isCurrent = current && g_store.bestNames[i] == current;
+        if (mode != 0 || isCurrent)
+            CheckMenuItem(menu, i, MF_BYPOSITION | (isCurrent ? MF_CHECKED : MF_UNCHECKED));
+    }
+    return 1;
+}
+
+void SetPlayMenuState(int playing) {
+    if (!g_shell.popupMenu) return;
+    UINT play = playing ? MF_GRAYED : MF_ENABLED;
+    UINT others = playing ? MF_ENABLED : MF_GRAYED;
+    EnableMenuItem(g_shell.popupMenu, IDM_PLAY, MF_BYCOMMAND | play);
+    EnableMenuItem(g_shell.popupMenu, IDM_STOP, MF_BYCOMMAND | others);
+    EnableMenuItem(g_shell.popupMenu, IDM_SONG_INFO, MF_BYCOMMAND | others);
+}
+
+void ShowTrayMenu(HWND owner) {
+    HMENU menu = TrayPopup();
+    if (!menu) return;
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    // Without the foreground the menu would not close when clicked away.
+    SetForegroundWindow(owner);
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, owner, nullptr);
+    // Lets the menu's modal loop end properly before the next click.
+    PostMessageA(owner, WM_USER, 0, 0);
+}

@@ -9,6 +9,7 @@ using namespace tt;
 
 const char kNotInstalled[] =
     "Tivorn はインストールされていません。\nセットアップを実行してください。";
+const char kNoMidiFiles[] = "このベストにはMIDIファイルがありません。\nほかのベストを指定してください。";
 
 class StartupTest : public ::testing::Test {
 protected:
@@ -72,6 +73,13 @@ TEST_F(StartupTest, RunsHiddenOnceAndExitsWithTheMenuCommand) {
     EXPECT_EQ(longLine.WaitForExit(), 0u);
 
     EXPECT_TRUE(first.Running());
+    // With no best to play, "/next" warns that there is nothing to play; no
+    // other command shows anything.
+    if (HWND box = FindMessageBox(first.id())) {
+        EXPECT_EQ(MessageBoxText(box), kNoMidiFiles);
+        PressButton(box, IDOK);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+    }
     EXPECT_EQ(FindMessageBox(first.id()), nullptr);
     EXPECT_EQ(first.Exit(), 0u);
 }

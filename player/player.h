@@ -1,0 +1,98 @@
+// The player: the current best's songs played one after another through the
+// engine, and its played history in the registry.
+//
+// Everything here runs on the user-interface thread.  The engine's end
+// handlers (OnSongEnd, OnPreviewEnd) only post a message to the resident
+// window, whose handler then moves on (HandleSongEnded, ResumeAfterPreview):
+// the engine is never called back from inside its own callback, and the
+// player's state is never touched from one.
+#ifndef TIVORN_PLAYER_PLAYER_H
+#define TIVORN_PLAYER_PLAYER_H
+
+#include <windows.h>
+
+#include <string>
+
+#include "player/song_selection.h"
+
+// Messages the player posts to the resident window.
+constexpr UINT kMsgSongEnded = WM_APP + 1;     // wParam: the song generation that ended
+constexpr UINT kMsgPreviewEnded = WM_APP + 2;  // wParam: the engine's end value
+
+// Timer of the resident window that animates the tray icon while a song plays.
+constexpr UINT_PTR kTrayAnimationTimer = 1;
+constexpr UINT kTrayAnimationPeriodMs = 500;
+
+// Close flags of the best settings dialog.
+enum CloseFlag {
+    kCloseRandomChanged = 1,
+    kCloseBestToPlayChanged = 2,
+    kCloseBestListChanged = 4,
+    kClosePlayingBestSaved = 8,
+};
+
+struct PlayerRecord {
+    PlayerState songs;  // the current best record, song count, position, history
+    std::string bestName;  // the current best name, mirrored in "PlayBest"
+    bool hasBestName = false;
+    bool playing = false;  // a song of the best is meant to be playing
+    // Changes whenever a song starts or is stopped, so that an end message
+    // still queued for an earlier song is recognised and dropped.
+    unsigned generation = 0;
+};
+
+extern PlayerRecord g_player;
+
+// The current best name, or null when there is none.
+const char *CurrentBestName();
+void SetCurrentBestName(const char *name);
+
+// Starts the current song.  1 when it started, or when the engine's error
+// report said to give up; otherwise the result of the search in list order
+// that it falls back to (0 when nothing could be played).
+int PlayCurrentSong();
+// Stops the song and the icon animation.
+void StopPlayback();
+// Stops, chooses the next song (random: at random) unless same is set, and
+// plays it.  0 when no song could be chosen.
+int NextSong(int random, int same);
+void SetPlayingFlag(int value);
+
+// End handler for StartSong: posts kMsgSongEnded.
+void OnSongEnd(int value);
+// The handling of kMsgSongEnded: the next song, or the same with repeat-one.
+void HandleSongEnded(WPARAM generation);
+
+// End handler for a preview's StartSong: posts kMsgPreviewEnded.
+void OnPreviewEnd(int value);
+// Ends a preview and gives playback back to the player; with resume set the
+// current song starts again if the best was playing.
+void ResumeAfterPreview(int resume);
+
+// Makes the best named by the current best name current; with play set it
+// starts its next song unless a preview holds playback.
+void SwitchBest(int play);
+// Applies the best settings dialog's close flags, then destroys the dialog.
+void CloseBestSettings(int flags);
+
+// Loads the best named by the current best name at start-up: record, song
+// count and history.  False when there is no such best.
+bool LoadCurrentBest();
+
+// --- the played history -------------------------------------------------------
+
+// The random switch: OPT_RANDOM and the menu check; with reset the history
+// is adjusted around the current position and the settings block saved.
+void SetRandomMode(int on, int reset);
+// Every song unplayed, saved, position 0.
+void ClearHistory();
+// Writes the history bitmap as the current best's history value; with
+// onlyIfPresent only when that value holds something.
+void SaveHistory(int onlyIfPresent);
+// Fills the zeroed history bitmap from the current best's history value.
+void LoadHistory();
+
+// What the song selection needs from the system, for the player record.
+PlayerEnvironment *PlayerSystem();
+
+#endif

@@ -1,0 +1,284 @@
+// The real Tivorn.exe as a player: a best file in a scratch data folder,
+// songs from the MIDI writer, and the engine's log output in place of sound.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "bestfile/best_bytes.h"
+#include "support/midi_writer.h"
+#include "support/win_test_support.h"
+
+namespace {
+
+using namespace tt;
+
+const char kEngineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
+const uint8_t kRandom = 0x04;
+
+class PlayerE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        program_key::Clear();
+        log_ = data_.Join("play.log");
+        program_key::WriteString(kEngineKey, "Output", "log:" + log_);
+        program_key::WriteString(program_key::kKey, "DataPath", data_.path());
+    }
+    void TearDown() override { program_key::Clear(); }
+
+    // A song of about `ms` milliseconds: one note at 120 beats a minute.
+    std::string Song(const std::string &name, int ms) {
+        uint32_t ticks = static_cast<uint32_t>(ms) * 480 / 500;
+        return data_.WriteFile("songs\\" + name, midiw::Tune({60}, ticks > 0 ? ticks : 1));
+    }
+
+    void WriteBests(const std::vector<bestbytes::Bytes> &records) {
+        bestbytes::Bytes file = bestbytes::File(records);
+        data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
+    }
+
+    void Start(const std::string &playBest, uint8_t options = 0) {
+        program_key::WriteSettings(program_key::Settings(options));
+        program_key::WriteString(program_key::kKey, "PlayBest", playBest);
+        ASSERT_TRUE(tivorn_.Start());
+        ASSERT_NE(tivorn_.WaitForResidentWindow(), nullptr);
+    }
+
+    // The engine's markers: "open <path>", "start", "end" and "stop".
+    std::vector<std::string> Events() const {
+        std::vector<std::string> events;
+        for (const std::string &line : ReadLines(log_))
+            if (!line.empty() && (line[0] < '0' || line[0] > '9')) events.push_back(line);
+        return events;
+    }
+
+    std::vector<std::string> Opened() const {
+        std::vector<std::string> opened;
+        for (const std::string &event : Events())
+            if (event.compare(0, 5, "open ") == 0) opened.push_back(event.substr(5));
+        return opened;
+    }
+
+    bool WaitForOpens(size_t count) {
+        return WaitUntil([&] { return Opened().size() >= count; });
+    }
+
+    // What the engine did after the first `from` markers.
+    std::vector<std::string> EventsSince(size_t from) const {
+        std::vector<std::string> events = Events();
+        return std::vector<std::string>(events.begin() + std::min(from, events.size()), events.end());
+    }
+
+    std::string History(const std::string &best) {
+        std::string value;
+        program_key::ReadRaw(program_key::kHistoryKey, best.c_str(), &value);
+        return value;
+    }
+
+    std::string Stored(const char *name) {
+        std::string value;
+        program_key::ReadRaw(program_key::kKey, name, &value);
+        return value.c_str();
+    }
+
+    // Sends a power notification as the system does, and waits for its handling.
+    void Power(WPARAM event) {
+        SendMessageTimeoutA(tivorn_.WaitForResidentWindow(), WM_POWERBROADCAST, event, 0, SMTO_NORMAL, 15000,
+                            nullptr);
+    }
+
+    // A command through the resident window, handled when this returns.
+    void Command(WORD id) {
+        SendMessageTimeoutA(tivorn_.WaitForResidentWindow(), WM_COMMAND, id, 0, SMTO_NORMAL, 15000, nullptr);
+    }
+
+    HWND OpenMenu() const {
+        for (HWND window : ProcessWindows(tivorn_.id(), true))
+            if (ClassName(window) == "#32768") return window;
+        return nullptr;
+    }
+
+    ScratchFolder data_;
+    std::string log_;
+    TivornProcess tivorn_;
+};
+
+TEST_F(PlayerE2E, PlaysTheCurrentBestInListOrderAndCyclesPastWhatCannotPlay) {
+    std::string a = Song("a.mid", 10), b = Song("b.mid", 10), c = Song("c.mid", 10);
+    std::string notMidi = data_.WriteFile("songs\\notes.txt", {'h', 'i'});
+    std::string folder = data_.path() + "\\songs";
+    WriteBests({bestbytes::Record("Other", {c}),
+                bestbytes::Record("Mixed", {a, folder + "/", data_.Join("gone.mid"), folder, notMidi, b, c})});
+    Start("Mixed");
+    ASSERT_TRUE(WaitForOpens(8));
+    std::vector<std::string> opened = Opened();
+    // The engine refuses the text file; it is passed over like the rest.
+    EXPECT_EQ(std::vector<std::string>(opened.begin(), opened.begin() + 8),
+              (std::vector<std::string>{a, b, c, a, b, c, a, b}));
+    std::vector<std::string> events = Events();
+    EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + 4),
+              (std::vector<std::string>{"open " + a, "start", "end", "open " + b}));
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+    EXPECT_EQ(Stored("PlayBest"), "Mixed");
+    EXPECT_EQ(FindMessageBox(tivorn_.id()), nullptr);
+}
+
+TEST_F(PlayerE2E, CopyDataCodesDriveThePlayer) {
+    std::string s0 = Song("s0.mid", 30000), s1 = Song("s1.mid", 30000), s2 = Song("s2.mid", 30000);
+    std::string t0 = Song("t0.mid", 30000);
+    WriteBests({bestbytes::Record("One", {s0, s1, s2}), bestbytes::Record("Two", {t0})});
+    Start("One");
+    ASSERT_TRUE(WaitForOpens(1));
+    EXPECT_EQ(Events(), (std::vector<std::string>{"open " + s0, "start"}));
+
+    size_t seen = Events().size();
+    EXPECT_EQ(tivorn_.SendCode(0), 0);  // next song
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + s1, "start"}));
+
+    seen = Events().size();
+    tivorn_.SendCode(1);  // the same song from its start
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + s1, "start"}));
+
+    seen = Events().size();
+    tivorn_.SendCode(2);  // stop
+    tivorn_.SendCode(4);  // restart only while playing: nothing
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop"}));
+
+    seen = Events().size();
+    tivorn_.SendCode(1);  // restarts even while stopped
+    tivorn_.SendCode(4);
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"open " + s1, "start", "stop", "open " + s1, "start"}));
+
+    seen = Events().size();
+    tivorn_.SendCode(3);  // next best, then after the last the first again
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + t0, "start"}));
+    EXPECT_EQ(Stored("PlayBest"), "Two");
+    seen = Events().size();
+    tivorn_.SendCode(3);
+    // One's history came along: s0 and s1 were played in this cycle.
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + s2, "start"}));
+    EXPECT_EQ(Stored("PlayBest"), "One");
+    EXPECT_EQ(History("One"), std::string(1, '\x07'));
+
+    // Codes outside 0-5 do nothing.
+    seen = Events().size();
+    for (ULONG_PTR code : {ULONG_PTR(6), ULONG_PTR(0x10005), ~ULONG_PTR(0)}) EXPECT_EQ(tivorn_.SendCode(code), 0);
+    EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
+
+    // 5 opens the tray menu, answering at once; only while nothing else is open.
+    EXPECT_EQ(tivorn_.SendCode(5), 0);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (menu = OpenMenu()) != nullptr; }));
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return OpenMenu() == nullptr; }));
+    Command(40006);  // the About view
+    tivorn_.SendCode(5);
+    // A rewind posted after the code shows in the log once the code's
+    // posted work is done.
+    seen = Events().size();
+    tivorn_.PostCommand(40010);
+    ASSERT_TRUE(WaitUntil([&] { return EventsSince(seen).size() == 3; }));
+    EXPECT_EQ(OpenMenu(), nullptr);
+    Command(IDOK);
+    EXPECT_FALSE(IsWindowVisible(tivorn_.WaitForResidentWindow()));
+
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+    EXPECT_EQ(Events().back(), "stop");
+}
+
+TEST_F(PlayerE2E, RepeatOnePlaysTheSameSongAgain) {
+    std::string a = Song("a.mid", 400), b = Song("b.mid", 400);
+    WriteBests({bestbytes::Record("Best", {a, b})});
+    Start("Best");
+    ASSERT_TRUE(WaitForOpens(1));
+    Command(40009);
+    ASSERT_TRUE(WaitForOpens(3));
+    std::vector<std::string> opened = Opened();
+    EXPECT_EQ(std::vector<std::string>(opened.begin(), opened.begin() + 3), (std::vector<std::string>{a, a, a}));
+    Command(40009);  // off again: the list goes on
+    size_t count = Opened().size();
+    ASSERT_TRUE(WaitForOpens(count + 1));
+    EXPECT_EQ(Opened()[count], b);
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+}
+
+TEST_F(PlayerE2E, RandomPlayPlaysEverySongOncePerCycle) {
+    std::vector<std::string> songs;
+    for (int i = 0; i < 6; ++i) songs.push_back(Song("r" + std::to_string(i) + ".mid", 10));
+    WriteBests({bestbytes::Record("Random", songs)});
+    Start("Random", kRandom);
+    ASSERT_TRUE(WaitForOpens(18));
+    std::vector<std::string> opened = Opened();
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+    std::set<std::string> all(songs.begin(), songs.end());
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        std::set<std::string> played(opened.begin() + 6 * cycle, opened.begin() + 6 * cycle + 6);
+        EXPECT_EQ(played, all) << "cycle " << cycle;
+    }
+}
+
+TEST_F(PlayerE2E, TheHistorySurvivesARestart) {
+    std::vector<std::string> songs;
+    for (int i = 0; i < 10; ++i) songs.push_back(Song("h" + std::to_string(i) + ".mid", 30000));
+    WriteBests({bestbytes::Record("Kept", songs)});
+    Start("Kept");
+    ASSERT_TRUE(WaitForOpens(1));
+    tivorn_.SendCode(0);
+    tivorn_.SendCode(0);
+    EXPECT_EQ(Opened(), (std::vector<std::string>{songs[0], songs[1], songs[2]}));
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+    EXPECT_EQ(History("Kept"), std::string("\x07\x00", 2));
+
+    // A history value that cannot belong to a list of ten songs is not used.
+    TivornProcess restarted;
+    ASSERT_TRUE(restarted.Start());
+    ASSERT_TRUE(WaitForOpens(4));
+    EXPECT_EQ(Opened()[3], songs[3]);
+    EXPECT_EQ(restarted.Exit(), 0u);
+    program_key::WriteBinary(program_key::kHistoryKey, "Kept", "\xff\xff\xff", 3);
+    TivornProcess third;
+    ASSERT_TRUE(third.Start());
+    ASSERT_TRUE(WaitForOpens(5));
+    EXPECT_EQ(Opened()[4], songs[0]);
+    EXPECT_EQ(third.Exit(), 0u);
+}
+
+TEST_F(PlayerE2E, SuspendStopsTheSongAndResumeStartsItAgain) {
+    std::string s0 = Song("s0.mid", 30000), s1 = Song("s1.mid", 30000);
+    WriteBests({bestbytes::Record("Best", {s0, s1})});
+    Start("Best");
+    ASSERT_TRUE(WaitForOpens(1));
+    tivorn_.SendCode(0);
+    size_t seen = Events().size();
+    Power(PBT_APMSUSPEND);
+    EXPECT_EQ(EventsSince(seen), std::vector<std::string>{"stop"});
+    Power(PBT_APMRESUMESUSPEND);
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + s1, "start"}));
+
+    // Stopped by the user: a resume starts nothing.
+    tivorn_.SendCode(2);
+    seen = Events().size();
+    Power(PBT_APMSUSPEND);
+    Power(PBT_APMRESUMESUSPEND);
+    EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+}
+
+TEST_F(PlayerE2E, ChoosingTheCheckedBestDoesNothingAndAnotherSwitches) {
+    std::string s0 = Song("s0.mid", 30000), t0 = Song("t0.mid", 30000);
+    WriteBests({bestbytes::Record("First", {s0}), bestbytes::Record("first", {t0})});
+    Start("First");
+    ASSERT_TRUE(WaitForOpens(1));
+    size_t seen = Events().size();
+    Command(10000);
+    Command(10002);  // no such best
+    EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
+    Command(10001);  // differs only in case: another best
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + t0, "start"}));
+    EXPECT_EQ(Stored("PlayBest"), "first");
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+}
+
+}  // namespace
