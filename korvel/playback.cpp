@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -84,22 +85,32 @@ PlayError ReadSongFile(const char *path, std::vector<uint8_t> &bytes) {
     } else if (size.QuadPart > static_cast<LONGLONG>(kMaxSongFileBytes) || size.QuadPart == 0) {
         result = PlayError::FileNotPlayable;
     } else {
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-        DWORD read = 0;
-        if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
-            result = PlayError::FileUnreadable;
-        else
-            bytes.resize(read);  // a file that shrank meanwhile plays what was there
+        try {
+            bytes.resize(static_cast<size_t>(size.QuadPart));
+            DWORD read = 0;
+            if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+                result = PlayError::FileUnreadable;
+            else
+                bytes.resize(read);  // a file that shrank meanwhile plays what was there
+        } catch (const std::bad_alloc &) {
+            result = PlayError::FileNotPlayable;
+        }
     }
     CloseHandle(file);
     return result;
 }
 
+// A file whose decoded events do not fit in memory is as unplayable as a
+// damaged one.
 PlayError Decode(const std::vector<uint8_t> &bytes, std::shared_ptr<const Song> &out) {
-    auto song = std::make_shared<Song>();
-    if (ReadSmf(bytes.data(), bytes.size(), *song) != SmfError::None) return PlayError::FileNotPlayable;
-    out = std::move(song);
-    return PlayError::None;
+    try {
+        auto song = std::make_shared<Song>();
+        if (ReadSmf(bytes.data(), bytes.size(), *song) != SmfError::None) return PlayError::FileNotPlayable;
+        out = std::move(song);
+        return PlayError::None;
+    } catch (const std::bad_alloc &) {
+        return PlayError::FileNotPlayable;
+    }
 }
 
 // The log output takes the song markers from OpenSong on, before any
@@ -218,7 +229,8 @@ int PlaybackPriority() {
 }
 
 bool StartThread(KorvelEndHandler onEnd) {
-    auto run = std::make_unique<PlaybackRun>();
+    std::unique_ptr<PlaybackRun> run(new (std::nothrow) PlaybackRun);
+    if (!run) return false;
     run->song = g_playback.song;
     run->output = g_playback.output.get();
     run->activity = &g_playback.activity;
@@ -384,8 +396,10 @@ int ReportPlayError(int preview, HWND owner) {
         break;
     }
     case PlayError::ThreadFailed:
-    case PlayError::NotInitialised:
         std::snprintf(text, sizeof text, "%s", "再生を開始できませんでした。\nシステムのリソースが不足しています。");
+        break;
+    case PlayError::NotInitialised:
+        std::snprintf(text, sizeof text, "%s", "再生の準備ができていないため、再生を開始できませんでした。");
         break;
     default:
         return 1;  // only this file is at fault

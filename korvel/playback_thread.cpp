@@ -3,6 +3,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <new>
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
@@ -201,7 +202,14 @@ DWORD WINAPI PlaybackThread(LPVOID parameter) {
     Waiter waiter(waits, tuning);
     ThreadOutput output(*run.output, *run.activity);
 
-    PlayOutcome outcome = PlaySong(*run.song, waiter, waits, output);
+    PlayOutcome outcome;
+    try {
+        outcome = PlaySong(*run.song, waiter, waits, output);
+    } catch (const std::bad_alloc &) {
+        // The log could not hold a huge message.  The song is given up as
+        // if it had ended, so that the player moves on.
+        outcome = PlayOutcome::Ended;
+    }
 
     run.activity->soundingNotes.store(0);
     run.activity->lastNoteOnQpc.store(0);

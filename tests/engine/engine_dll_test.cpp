@@ -5,16 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cctype>
+#include <cstring>
 #include <functional>
 #include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "engine/korvel.h"
 #include "support/midi_writer.h"
+#include "support/win_test_support.h"
 
 namespace {
 
@@ -22,30 +22,6 @@ using midiw::Bytes;
 using midiw::Track;
 
 const char kEngineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
-
-// Sets "Output" for the test and puts back what was there.
-class OutputValue {
-public:
-    OutputValue() {
-        DWORD size = sizeof saved_;
-        hadValue_ = RegGetValueA(HKEY_CURRENT_USER, kEngineKey, "Output", RRF_RT_REG_SZ, nullptr, saved_, &size) ==
-                    ERROR_SUCCESS;
-    }
-    ~OutputValue() {
-        if (hadValue_)
-            Set(saved_);
-        else
-            RegDeleteKeyValueA(HKEY_CURRENT_USER, kEngineKey, "Output");
-    }
-    void Set(const std::string &value) {
-        RegSetKeyValueA(HKEY_CURRENT_USER, kEngineKey, "Output", REG_SZ, value.c_str(),
-                        static_cast<DWORD>(value.size() + 1));
-    }
-
-private:
-    char saved_[600] = {};
-    bool hadValue_ = false;
-};
 
 struct EndRecord {
     int calls = 0;
@@ -56,19 +32,6 @@ EndRecord g_endA, g_endB;
 void OnEndA(int value) { g_endA = {g_endA.calls + 1, value, GetCurrentThreadId()}; }
 void OnEndB(int value) { g_endB = {g_endB.calls + 1, value, GetCurrentThreadId()}; }
 
-// Runs this thread's messages (the engine's end notices among them) until
-// done() holds or a generous deadline passes.
-bool PumpUntil(const std::function<bool()> &done) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-        if (done()) return true;
-        if (GetTickCount() - start > 20000) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
 // Waits for done() without running this thread's messages, so that the
 // engine's notices stay queued.
 bool PollUntil(const std::function<bool()> &done) {
@@ -77,65 +40,40 @@ bool PollUntil(const std::function<bool()> &done) {
     return true;
 }
 
-// Answers every message box of this process with OK and keeps its text.
+// Answers every message box of this process with OK, as a user would, and
+// keeps its owner and what it said.
 class BoxWatcher {
 public:
-    BoxWatcher() : thread_([this] { Run(); }) {}
+    BoxWatcher()
+        : thread_([this] {
+              for (; !done_; Sleep(20))
+                  if (HWND box = tt::FindMessageBox(GetCurrentProcessId())) {
+                      Box seen = {GetWindow(box, GW_OWNER), tt::MessageBoxText(box)};
+                      {
+                          std::lock_guard<std::mutex> lock(mutex_);
+                          boxes_.push_back(seen);
+                      }
+                      tt::PressButton(box, IDOK);
+                      while (IsWindow(box) && !done_) Sleep(5);
+                  }
+          }) {}
     ~BoxWatcher() {
         done_ = true;
         thread_.join();
     }
-    std::vector<std::string> Texts() {
+    struct Box {
+        HWND owner;
+        std::string text;
+    };
+    std::vector<Box> Seen() {
         std::lock_guard<std::mutex> lock(mutex_);
-        return texts_;
+        return boxes_;
     }
 
 private:
-    void Run() {
-        while (!done_) {
-            EnumWindows(
-                [](HWND window, LPARAM self) -> BOOL {
-                    reinterpret_cast<BoxWatcher *>(self)->Check(window);
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(this));
-            Sleep(20);
-        }
-    }
-    void Check(HWND window) {
-        DWORD process = 0;
-        char className[16], caption[16];
-        GetWindowThreadProcessId(window, &process);
-        if (process != GetCurrentProcessId() || !IsWindowVisible(window) || answered_.count(window)) return;
-        if (!GetClassNameA(window, className, sizeof className) || std::string(className) != "#32770") return;
-        GetWindowTextA(window, caption, sizeof caption);
-        std::string text = std::string(caption) + "|";
-        // The message is the longest static text of the box.
-        EnumChildWindows(
-            window,
-            [](HWND child, LPARAM out) -> BOOL {
-                char name[16], buffer[1024];
-                GetClassNameA(child, name, sizeof name);
-                if (lstrcmpiA(name, "Static") == 0 && GetWindowTextA(child, buffer, sizeof buffer) > 0) {
-                    std::string *best = reinterpret_cast<std::string *>(out);
-                    std::string caption = best->substr(0, best->find('|') + 1);
-                    if (std::string(buffer).size() > best->size() - caption.size()) *best = caption + buffer;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&text));
-        answered_.insert(window);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            texts_.push_back(text);
-        }
-        PostMessageA(window, WM_COMMAND, IDOK, 0);
-    }
-
     std::atomic<bool> done_{false};
-    std::set<HWND> answered_;
     std::mutex mutex_;
-    std::vector<std::string> texts_;
+    std::vector<Box> boxes_;
     std::thread thread_;
 };
 
@@ -164,60 +102,33 @@ const std::vector<std::string> kChordSilence = {"80 3C 40 *", "B0 40 00 *", "B0 
 class EngineDll : public ::testing::Test {
 protected:
     void SetUp() override {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        dir_ = std::string(temp) + "korvel-engine-" + std::to_string(GetCurrentProcessId()) + "\\";
-        CreateDirectoryA(dir_.c_str(), nullptr);
-        logPath_ = dir_ + "play.log";
-        DeleteFileA(logPath_.c_str());
-        output_.Set("log:" + logPath_);
+        logPath_ = scratch_.Join("play.log");
+        tt::program_key::WriteString(kEngineKey, "Output", "log:" + logPath_);
         g_endA = g_endB = EndRecord();
         ASSERT_TRUE(EngineInit());
     }
     void TearDown() override {
         EngineClose();
-        for (const std::string &file : files_) DeleteFileA(file.c_str());
-        DeleteFileA(logPath_.c_str());
-        RemoveDirectoryA(dir_.c_str());
+        tt::program_key::Delete(kEngineKey, "Output");
     }
 
-    std::string Write(const std::string &name, const Bytes &bytes) {
-        std::string path = dir_ + name;
-        EXPECT_TRUE(midiw::Save(path, bytes));
-        files_.push_back(path);
-        return path;
-    }
+    std::string Write(const std::string &name, const Bytes &bytes) { return scratch_.WriteFile(name, bytes); }
 
-    // The log as lines, checked for their exact form on the way.
+    // The log's lines, each message line checked for its form: whole
+    // microseconds, then two-digit upper-case hex bytes, then perhaps " *".
     std::vector<std::string> Log() {
-        std::vector<std::string> lines;
-        HANDLE file = CreateFileA(logPath_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return lines;
-        std::string text;
-        char buffer[65536];
-        DWORD read;
-        while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read) text.append(buffer, read);
-        CloseHandle(file);
-        size_t start = 0, end;
-        while ((end = text.find("\r\n", start)) != std::string::npos) {
-            std::string line = text.substr(start, end - start);
-            if (IsMessageLine(line)) {
-                EXPECT_EQ(line.find_first_not_of("0123456789"), line.find(' ')) << line;
-                std::string rest = WithoutTime(line);
-                if (rest.size() >= 2 && rest.compare(rest.size() - 2, 2, " *") == 0) rest.resize(rest.size() - 2);
-                for (size_t i = 0; i < rest.size(); i += 3) {
-                    EXPECT_TRUE(isxdigit(rest[i]) && isxdigit(rest[i + 1]) && !islower(rest[i]) && !islower(rest[i + 1]))
-                        << line;
-                    if (i + 2 < rest.size()) {
-                        EXPECT_EQ(rest[i + 2], ' ') << line;
-                    }
-                }
-            }
-            lines.push_back(line);
-            start = end + 2;
+        std::vector<std::string> lines = tt::ReadLines(logPath_);
+        for (const std::string &line : lines) {
+            if (!IsMessageLine(line)) continue;
+            size_t at = line.find_first_not_of("0123456789");
+            std::string bytes = line.substr(at);
+            if (bytes.size() > 2 && bytes.compare(bytes.size() - 2, 2, " *") == 0) bytes.resize(bytes.size() - 2);
+            bool wellFormed = bytes.size() % 3 == 0 && !bytes.empty();
+            for (size_t i = 0; wellFormed && i < bytes.size(); i += 3)
+                wellFormed = bytes[i] == ' ' && std::strchr("0123456789ABCDEF", bytes[i + 1]) &&
+                             std::strchr("0123456789ABCDEF", bytes[i + 2]);
+            EXPECT_TRUE(wellFormed) << line;
         }
-        EXPECT_EQ(start, text.size()) << "a line was left unfinished";
         return lines;
     }
 
@@ -249,19 +160,18 @@ protected:
     void PlayUntilChordSounds(const std::string &path) {
         ASSERT_TRUE(OpenSong(path.c_str(), 1));
         ASSERT_TRUE(StartSong(OnEndA));
-        ASSERT_TRUE(PumpUntil([this] { return NoteOnsOfLastSong() == 3; }));
+        ASSERT_TRUE(tt::WaitUntil([this] { return NoteOnsOfLastSong() == 3; }));
     }
 
-    OutputValue output_;
-    std::string dir_, logPath_;
-    std::vector<std::string> files_;
+    tt::ScratchFolder scratch_;
+    std::string logPath_;
 };
 
 TEST_F(EngineDll, PlaysASongToItsEndAndCallsTheHandlerOnceOnThisThread) {
     std::string tune = Write("tune.mid", ShortTune());
     ASSERT_TRUE(OpenSong(tune.c_str(), 1));
     ASSERT_TRUE(StartSong(OnEndA));
-    ASSERT_TRUE(PumpUntil([] { return g_endA.calls > 0; }));
+    ASSERT_TRUE(tt::WaitUntil([] { return g_endA.calls > 0; }));
     EXPECT_EQ(g_endA.value, 1);
     EXPECT_EQ(g_endA.thread, GetCurrentThreadId());
 
@@ -284,7 +194,7 @@ TEST_F(EngineDll, PlaysASongToItsEndAndCallsTheHandlerOnceOnThisThread) {
 
     // The next song's end reaches only its own handler: the first ran once.
     ASSERT_TRUE(StartSong(OnEndB));  // the same song again
-    ASSERT_TRUE(PumpUntil([] { return g_endB.calls > 0; }));
+    ASSERT_TRUE(tt::WaitUntil([] { return g_endB.calls > 0; }));
     EXPECT_EQ(g_endA.calls, 1);
     EXPECT_EQ(g_endB.calls, 1);
 
@@ -294,7 +204,7 @@ TEST_F(EngineDll, PlaysASongToItsEndAndCallsTheHandlerOnceOnThisThread) {
     ASSERT_TRUE(StartSong(OnEndA));
     ASSERT_TRUE(PollUntil([this] { return LastSong().back() == "end"; }));
     StopSong();
-    EXPECT_TRUE(PumpUntil([] { return true; }));
+    EXPECT_TRUE(tt::WaitUntil([] { return true; }));
     EXPECT_EQ(g_endA.calls, 0);
     EXPECT_EQ(LastSong().back(), "end");  // it was no longer playing: no "stop"
 
@@ -321,7 +231,7 @@ TEST_F(EngineDll, StopSkipSuspendAndCloseLeaveNoNoteHanging) {
     ASSERT_TRUE(OpenSong(tune.c_str(), 1));
     size_t before = Log().size();
     ASSERT_TRUE(StartSong(OnEndB));
-    ASSERT_TRUE(PumpUntil([] { return g_endB.calls > 0; }));
+    ASSERT_TRUE(tt::WaitUntil([] { return g_endB.calls > 0; }));
     std::vector<std::string> added;
     std::vector<std::string> log = Log();
     for (size_t i = before; i < log.size() && log[i] != "start"; ++i) added.push_back(WithoutTime(log[i]));
@@ -353,7 +263,7 @@ TEST_F(EngineDll, StopSkipSuspendAndCloseLeaveNoNoteHanging) {
     ExpectChordSilencedThen("stop");
     ASSERT_TRUE(EngineInit());
 
-    EXPECT_TRUE(PumpUntil([] { return true; }));
+    EXPECT_TRUE(tt::WaitUntil([] { return true; }));
     EXPECT_EQ(g_endA.calls, 0);  // a stopped song never calls its handler
 }
 
@@ -368,7 +278,7 @@ TEST_F(EngineDll, ReadingAtOnceOrNotPlaysTheSameAndFaultsOfTheFileAreQuiet) {
         g_endA = EndRecord();
         ASSERT_TRUE(OpenSong(multi.c_str(), readAtOnce));
         ASSERT_TRUE(StartSong(OnEndA));
-        ASSERT_TRUE(PumpUntil([] { return g_endA.calls > 0; }));
+        ASSERT_TRUE(tt::WaitUntil([] { return g_endA.calls > 0; }));
         played[readAtOnce] = LastSong();
     }
     EXPECT_EQ(played[0], played[1]);
@@ -388,9 +298,9 @@ TEST_F(EngineDll, ReadingAtOnceOrNotPlaysTheSameAndFaultsOfTheFileAreQuiet) {
     Bytes huge = ShortTune();
     huge.resize(16 * 1024 * 1024 + 1);
     std::string text = "not a song";
-    const std::string refused[] = {dir_ + "missing.mid", Write("empty.mid", {}),
+    const std::string refused[] = {scratch_.Join("missing.mid"), Write("empty.mid", {}),
                                    Write("text.mid", Bytes(text.begin(), text.end())), Write("huge.mid", huge),
-                                   Write("nodivision.mid", midiw::Tune({60}, 10, 0, 0, 0)), dir_};
+                                   Write("nodivision.mid", midiw::Tune({60}, 10, 0, 0, 0)), scratch_.path()};
     size_t linesBefore = Log().size();
     for (const std::string &path : refused) {
         EXPECT_FALSE(OpenSong(path.c_str(), 1)) << path;
@@ -399,27 +309,31 @@ TEST_F(EngineDll, ReadingAtOnceOrNotPlaysTheSameAndFaultsOfTheFileAreQuiet) {
         EXPECT_NE(ReportPlayError(1, nullptr), 0) << path;
     }
     EXPECT_EQ(Log().size(), linesBefore);
-    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_TRUE(boxes.Seen().empty());
     EXPECT_EQ(g_endA.calls, 1);
 }
 
 TEST_F(EngineDll, WhenNothingCanPlayOneBoxSaysWhy) {
     std::string tune = Write("tune.mid", ShortTune());
     // Wine here has no MIDI device, so the mapper fails.
-    const std::string settings[] = {"", "speaker", "log:" + dir_ + "no\\such\\folder\\play.log"};
+    const std::string settings[] = {"", "speaker", "log:" + scratch_.Join("no\\such\\folder\\play.log")};
+    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    int preview = 0;
     for (const std::string &setting : settings) {
         EngineClose();
-        output_.Set(setting);
+        tt::program_key::WriteString(kEngineKey, "Output", setting);
         ASSERT_TRUE(EngineInit());
-        BoxWatcher boxes;
+        BoxWatcher watcher;
         ASSERT_TRUE(OpenSong(tune.c_str(), 1)) << setting;
         EXPECT_FALSE(StartSong(OnEndA)) << setting;
-        EXPECT_EQ(ReportPlayError(0, nullptr), 0) << setting;
-        std::vector<std::string> texts = boxes.Texts();
-        ASSERT_EQ(texts.size(), 1u) << setting;
-        EXPECT_EQ(texts[0].substr(0, 7), "Tivorn|");
-        EXPECT_GT(texts[0].size(), 20u) << texts[0];
+        EXPECT_EQ(ReportPlayError(preview, owner), 0) << setting;  // for the player and a preview alike
+        preview ^= 1;
+        std::vector<BoxWatcher::Box> boxes = watcher.Seen();
+        ASSERT_EQ(boxes.size(), 1u) << setting;
+        EXPECT_EQ(boxes[0].owner, owner);
+        EXPECT_GT(boxes[0].text.size(), 20u) << setting;
     }
+    DestroyWindow(owner);
     EXPECT_EQ(g_endA.calls, 0);
 }
 
