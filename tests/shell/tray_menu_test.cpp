@@ -1,0 +1,209 @@
+// The tray menu's best items and play items, and the tray icon's images and
+// tip, in process over the real menu resource.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "bestfile/best_bytes.h"
+#include "player/player.h"
+#include "resources/resource_ids.h"
+#include "shell/popup_menu.h"
+#include "shell/resident_window.h"
+#include "shell/shell_state.h"
+#include "shell/tray.h"
+#include "store/best_file.h"
+#include "support/win_test_support.h"
+
+namespace {
+
+using namespace tt;
+
+class TrayMenuTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_shell = ShellState{};
+        g_shell.instance = GetModuleHandleA(nullptr);
+        g_shell.resident = CreateResidentWindow();
+        ASSERT_NE(g_shell.resident, nullptr);
+        LoadPopupMenu();
+        tray_ = GetSubMenu(g_shell.popupMenu, 0);
+        ASSERT_NE(tray_, nullptr);
+        lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
+        SetCurrentBestName(nullptr);
+    }
+    void TearDown() override {
+        UpdateTrayIcon(kTrayRemove, nullptr);
+        UnloadPopupMenu();
+        DestroyWindow(g_shell.resident);
+        PumpMessages();
+        FreeBestNames();
+        g_store.bestFile[0] = '\0';
+        SetCurrentBestName(nullptr);
+        g_shell = ShellState{};
+    }
+
+    void WriteBests(const std::vector<std::string> &names) {
+        std::vector<bestbytes::Bytes> records;
+        for (const std::string &name : names) records.push_back(bestbytes::Record(name, {"C:\\a.mid"}));
+        bestbytes::Bytes file = bestbytes::File(records);
+        data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
+    }
+
+    std::string Label(int position) {
+        char text[512] = "";
+        GetMenuStringA(tray_, position, text, sizeof text, MF_BYPOSITION);
+        return text;
+    }
+
+    bool Checked(int position) { return (GetMenuState(tray_, position, MF_BYPOSITION) & MF_CHECKED) != 0; }
+
+    std::vector<int> CheckedPositions() {
+        std::vector<int> checked;
+        for (int i = 0; i < GetMenuItemCount(tray_); ++i)
+            if (Checked(i)) checked.push_back(i);
+        return checked;
+    }
+
+    bool Grayed(UINT command) {
+        return (GetMenuState(g_shell.popupMenu, command, MF_BYCOMMAND) & MF_GRAYED) != 0;
+    }
+
+    ScratchFolder data_;
+    HMENU tray_ = nullptr;
+};
+
+TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 11; ++i) names.push_back("Best " + std::to_string(i));
+    names[3] = "Rock & Roll";
+    names[7] = "ソース";  // a name with a 0x5C trail byte
+    WriteBests(names);
+    SetCurrentBestName("Best 9");
+    ASSERT_EQ(BuildBestMenu(0), 1);
+
+    const int staticItems = 14;
+    ASSERT_EQ(GetMenuItemCount(tray_), 11 + staticItems);
+    ASSERT_EQ(BestMenuItemCount(), 11);
+    EXPECT_EQ(Label(0), "&1 Best 0");
+    EXPECT_EQ(Label(3), "&4 Rock && Roll");  // shows a plain '&'
+    EXPECT_EQ(Label(7), "&8 ソース");
+    EXPECT_EQ(Label(8), "&9 Best 8");
+    EXPECT_EQ(Label(9), "1&0 Best 9");
+    EXPECT_EQ(Label(10), "Best 10");  // no number, no mnemonic
+    EXPECT_EQ(GetMenuItemID(tray_, 11), 0u);  // the separator moved down
+    EXPECT_EQ(GetMenuItemID(tray_, 12), static_cast<UINT>(IDM_BEST_SETTINGS));
+    for (int i = 0; i < 11; ++i) {
+        MENUITEMINFOA item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_ID | MIIM_FTYPE | MIIM_CHECKMARKS;
+        ASSERT_TRUE(GetMenuItemInfoA(tray_, i, TRUE, &item));
+        EXPECT_EQ(item.wID, static_cast<UINT>(10000 + i));
+        EXPECT_TRUE(item.fType & MFT_RADIOCHECK);
+        EXPECT_EQ(item.hbmpChecked, g_shell.checkBitmap);
+        EXPECT_EQ(item.hbmpUnchecked, nullptr);
+    }
+    EXPECT_EQ(CheckedPositions(), std::vector<int>{9});
+    EXPECT_EQ(g_store.bestNames, names);
+
+    // Ten bests: the tenth is the last with a mnemonic; the rebuild replaces
+    // the old items rather than adding to them.
+    names.resize(10);
+    WriteBests(names);
+    ASSERT_EQ(BuildBestMenu(0), 1);
+    EXPECT_EQ(GetMenuItemCount(tray_), 10 + staticItems);
+    EXPECT_EQ(Label(9), "1&0 Best 9");
+    EXPECT_EQ(CheckedPositions(), std::vector<int>{9});
+}
+
+TEST_F(TrayMenuTest, TheCheckFollowsTheExactNameOnly) {
+    WriteBests({"Jazz", "jazz", "Jazz "});
+    SetCurrentBestName("jazz");
+    BuildBestMenu(0);
+    EXPECT_EQ(CheckedPositions(), std::vector<int>{1});
+
+    // Mode 1 only moves the mark; it does not read the file.
+    WriteBests({"Other"});
+    SetCurrentBestName("Jazz");
+    ASSERT_EQ(BuildBestMenu(1), 1);
+    EXPECT_EQ(CheckedPositions(), std::vector<int>{0});
+    EXPECT_EQ(Label(0), "&1 Jazz");
+    SetCurrentBestName("JAZZ");
+    BuildBestMenu(1);
+    EXPECT_EQ(CheckedPositions(), std::vector<int>{});
+
+    // The random and repeat items' checks are not best items.
+    CheckMenuItem(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND | MF_CHECKED);
+    SetCurrentBestName(nullptr);
+    BuildBestMenu(1);
+    EXPECT_TRUE(GetMenuState(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
+}
+
+TEST_F(TrayMenuTest, AnUnreadableFileLeavesNoBestsInMenuOrList) {
+    WriteBests({"A", "B"});
+    BuildBestMenu(0);
+    ASSERT_EQ(BestMenuItemCount(), 2);
+    DeleteFileA(g_store.bestFile);
+    ASSERT_EQ(BuildBestMenu(0), 1);
+    EXPECT_EQ(BestMenuItemCount(), 0);
+    EXPECT_TRUE(g_store.bestNames.empty());
+    EXPECT_EQ(GetMenuItemID(tray_, 1), static_cast<UINT>(IDM_BEST_SETTINGS));
+    // A best command that no item stands for is refused.
+    SendMessageA(g_shell.resident, WM_COMMAND, 10000, 0);
+    EXPECT_EQ(CurrentBestName(), nullptr);
+
+    UnloadPopupMenu();
+    EXPECT_EQ(BuildBestMenu(0), 0);
+}
+
+TEST_F(TrayMenuTest, PlayItemsFollowThePlayingState) {
+    WriteBests({"A"});
+    BuildBestMenu(0);  // the items are found by command wherever they moved
+    SetPlayMenuState(1);
+    EXPECT_TRUE(Grayed(IDM_PLAY));
+    EXPECT_FALSE(Grayed(IDM_STOP));
+    EXPECT_FALSE(Grayed(IDM_SONG_INFO));
+    SetPlayMenuState(0);
+    EXPECT_FALSE(Grayed(IDM_PLAY));
+    EXPECT_TRUE(Grayed(IDM_STOP));
+    EXPECT_TRUE(Grayed(IDM_SONG_INFO));
+    EXPECT_FALSE(Grayed(IDM_NEXT));
+}
+
+TEST_F(TrayMenuTest, IconAlternatesAndTheTipShowsTheFileName) {
+    UpdateTrayIcon(kTrayAdd, nullptr);
+    EXPECT_STREQ(TrayTipText(), "Tivorn");
+    EXPECT_EQ(TrayImageShown(), 0);
+    UpdateTrayIcon(kTrayStill, nullptr);
+    std::vector<int> shown;
+    for (int kind : {4, 4, 3, 4, 7, -1}) {  // 7 and -1 are no kinds: nothing
+        UpdateTrayIcon(kind, nullptr);
+        shown.push_back(TrayImageShown());
+    }
+    EXPECT_EQ(shown, (std::vector<int>{1, 0, 0, 1, 1, 1}));
+
+    UpdateTrayIcon(kTrayTip, "C:\\MIDI\\ソ\\曲.mid");
+    EXPECT_STREQ(TrayTipText(), "曲.mid");
+    std::string longName;
+    for (int i = 0; i < 40; ++i) longName += "ソ";
+    UpdateTrayIcon(kTrayTip, ("C:\\MIDI\\" + longName).c_str());
+    std::string tip = TrayTipText();
+    EXPECT_LE(tip.size(), 63u);
+    EXPECT_EQ(tip.substr(tip.size() - 3), "...");
+    EXPECT_EQ(tip.substr(0, tip.size() - 3), longName.substr(0, tip.size() - 3));
+    EXPECT_EQ((tip.size() - 3) % 2, 0u);  // whole characters only
+    UpdateTrayIcon(kTrayTip, nullptr);
+    EXPECT_STREQ(TrayTipText(), "Tivorn");
+
+    // The taskbar came back: the icon is added again with image A.
+    UpdateTrayIcon(kTrayAlternate, nullptr);
+    UpdateTrayIcon(kTrayTip, "C:\\a.mid");
+    g_shell.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    SendMessageA(g_shell.resident, g_shell.taskbarCreated, 0, 0);
+    EXPECT_EQ(TrayImageShown(), 0);
+    EXPECT_STREQ(TrayTipText(), "Tivorn");
+}
+
+}  // namespace
