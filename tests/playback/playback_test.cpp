@@ -1,0 +1,273 @@
+// The player in process over the real engine (log output): the end of a
+// song, the end of a preview, the close of the best settings dialog and the
+// played history in the registry.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "bestfile/best_bytes.h"
+#include "editor/best_settings_dialog.h"
+#include "engine/korvel.h"
+#include "player/player.h"
+#include "resources/resource_ids.h"
+#include "shell/popup_menu.h"
+#include "shell/resident_window.h"
+#include "shell/shell_state.h"
+#include "shell/tray.h"
+#include "store/best_file.h"
+#include "store/settings.h"
+#include "support/midi_writer.h"
+#include "support/win_test_support.h"
+
+namespace {
+
+using namespace tt;
+using bestbytes::Record;
+
+class PlaybackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        program_key::Clear();
+        log_ = data_.Join("play.log");
+        program_key::WriteString("Software\\Zarnith\\Tivorn\\Engine", "Output", "log:" + log_);
+        program_key::WriteSettings(program_key::Settings());
+        g_shell = ShellState{};
+        g_settings = SettingsState{};
+        g_shell.instance = GetModuleHandleA(nullptr);
+        g_shell.resident = CreateResidentWindow();
+        ASSERT_NE(g_shell.resident, nullptr);
+        LoadPopupMenu();
+        lstrcpyA(g_store.dataFolder, data_.path().c_str());
+        lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
+        LoadPlayerBest(&g_player.songs, best::BestRecord());
+        SetCurrentBestName(nullptr);
+        g_player.playing = false;
+        ASSERT_TRUE(EngineInit());
+        for (int i = 0; i < 3; ++i) songs_.push_back(data_.WriteFile("s" + std::to_string(i) + ".mid",
+                                                                     midiw::Tune({60}, 30000)));
+    }
+    void TearDown() override {
+        StopPlayback();
+        if (g_shell.bestDialog) DestroyWindow(g_shell.bestDialog);
+        UnloadPopupMenu();
+        DestroyWindow(g_shell.resident);  // its WM_DESTROY closes the engine
+        PumpMessages();
+        LoadPlayerBest(&g_player.songs, best::BestRecord());
+        SetCurrentBestName(nullptr);
+        g_store = StoreState{};
+        g_shell = ShellState{};
+        program_key::Clear();
+    }
+
+    void WriteBests(const std::vector<bestbytes::Bytes> &records) {
+        bestbytes::Bytes file = bestbytes::File(records);
+        data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
+    }
+
+    // Makes best `name` current and plays its first song.
+    void PlayBest(const char *name) {
+        SetCurrentBestName(name);
+        ASSERT_TRUE(LoadCurrentBest());
+        ASSERT_EQ(NextSong(0, 0), 1);
+    }
+
+    std::vector<std::string> Events() const {
+        std::vector<std::string> events;
+        for (const std::string &line : ReadLines(log_))
+            if (!line.empty() && (line[0] < '0' || line[0] > '9')) events.push_back(line);
+        return events;
+    }
+
+    std::vector<std::string> EventsSince(size_t from) const {
+        std::vector<std::string> events = Events();
+        return std::vector<std::string>(events.begin() + std::min(from, events.size()), events.end());
+    }
+
+    std::string History(const char *best) {
+        std::string value;
+        program_key::ReadRaw(program_key::kHistoryKey, best, &value);
+        return value;
+    }
+
+    void OpenBestSettings(int mode) {
+        g_shell.appMode = mode;
+        g_shell.bestDialog = CreateBestSettingsDialog(g_shell.resident);
+        ASSERT_NE(g_shell.bestDialog, nullptr);
+    }
+
+    ScratchFolder data_;
+    std::string log_;
+    std::vector<std::string> songs_;
+};
+
+TEST_F(PlaybackTest, AnEndMovesOnOnlyForTheSongThatStillPlays) {
+    WriteBests({Record("Best", songs_)});
+    PlayBest("Best");
+    ASSERT_EQ(Events(), (std::vector<std::string>{"open " + songs_[0], "start"}));
+
+    // An end posted for an earlier song is dropped.
+    size_t seen = Events().size();
+    SendMessageA(g_shell.resident, kMsgSongEnded, g_player.generation - 1, 0);
+    EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
+
+    // The engine's handler only posts; the resident window moves on.
+    OnSongEnd(1);
+    EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
+    PumpMessages();
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + songs_[1], "start"}));
+
+    SetOption(OPT_REPEAT_ONE, 1);
+    seen = Events().size();
+    OnSongEnd(1);
+    PumpMessages();
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + songs_[1], "start"}));
+    EXPECT_EQ(g_player.songs.position, 1);
+    EXPECT_EQ(History("Best"), std::string(1, '\x03'));
+
+    // Stopped before the end was handled: nothing starts.
+    OnSongEnd(1);
+    StopPlayback();
+    seen = Events().size();
+    PumpMessages();
+    EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
+    EXPECT_FALSE(g_player.playing);
+}
+
+TEST_F(PlaybackTest, APreviewsEndResumesOnlyABestThatWasPlaying) {
+    WriteBests({Record("Best", songs_)});
+    PlayBest("Best");
+    HWND previewOwner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                        GetModuleHandleA(nullptr), nullptr);
+    // A preview takes playback over as the best settings dialog does.
+    SetPlaybackOwner(previewOwner, 1);
+    StopSong();
+    size_t seen = Events().size();
+    OnPreviewEnd(1);
+    PumpMessages();
+    EXPECT_EQ(PlaybackOwner(), nullptr);
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"open " + songs_[0], "start"}));
+
+    // The engine asked the owner to end it: no resume.
+    SetPlaybackOwner(previewOwner, 1);
+    seen = Events().size();
+    OnPreviewEnd(0);
+    PumpMessages();
+    EXPECT_EQ(EventsSince(seen), std::vector<std::string>{"stop"});
+    EXPECT_TRUE(g_player.playing);  // the player's state is kept for a later resume
+
+    StopPlayback();
+    seen = Events().size();
+    ResumeAfterPreview(1);
+    EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
+    DestroyWindow(previewOwner);
+}
+
+TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
+    WriteBests({Record("A", {songs_[0]})});
+    PlayBest("A");
+    BuildBestMenu(0);
+
+    // Bests were added and the playing best saved: the menu and the list are
+    // read again without interrupting the song.
+    WriteBests({Record("A", {songs_[0], songs_[1]}), Record("B", {songs_[2]})});
+    OpenBestSettings(kModeBestFromMenu);
+    HWND dialog = g_shell.bestDialog;
+    size_t seen = Events().size();
+    CloseBestSettings(kCloseBestListChanged | kClosePlayingBestSaved);
+    EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
+    EXPECT_EQ(BestMenuItemCount(), 2);
+    EXPECT_EQ(g_player.songs.songCount, 2);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(g_shell.bestDialog, nullptr);
+    EXPECT_EQ(g_shell.appMode, kModeIdle);
+
+    // The random box changed: switched and stored.
+    OpenBestSettings(kModeBestFromMenu);
+    CloseBestSettings(kCloseRandomChanged);
+    EXPECT_EQ(TestOption(OPT_RANDOM), 1);
+    EXPECT_TRUE(GetMenuState(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
+    std::string stored;
+    ASSERT_TRUE(program_key::ReadRaw(program_key::kKey, "Settings", &stored));
+    EXPECT_EQ(stored[5] & 0x04, 0x04);
+
+    // Another best to play; a preview of the dialog is ended first.
+    OpenBestSettings(kModeBestFromMenu);
+    SetPlaybackOwner(g_shell.bestDialog, 1);
+    SetCurrentBestName("B");
+    seen = Events().size();
+    CloseBestSettings(kCloseBestToPlayChanged);
+    std::vector<std::string> events = EventsSince(seen);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back(), "start");
+    EXPECT_EQ(events[events.size() - 2], "open " + songs_[2]);
+    EXPECT_EQ(PlaybackOwner(), nullptr);
+    EXPECT_EQ(std::vector<int>{1}, [] {
+        std::vector<int> checked;
+        HMENU tray = GetSubMenu(g_shell.popupMenu, 0);
+        for (int i = 0; i < BestMenuItemCount(); ++i)
+            if (GetMenuState(tray, i, MF_BYPOSITION) & MF_CHECKED) checked.push_back(i);
+        return checked;
+    }());
+}
+
+TEST_F(PlaybackTest, TheRequiredDialogWithoutAnyBestClosesQuietly) {
+    OpenBestSettings(kModeBestRequired);
+    HWND dialog = g_shell.bestDialog;
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CANCEL)));
+    SendMessageA(dialog, WM_CLOSE, 0, 0);  // only OK closes it
+    EXPECT_TRUE(IsWindow(dialog));
+    SendMessageA(dialog, WM_COMMAND, IDC_OK, 0);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(g_shell.appMode, kModeIdle);
+    EXPECT_EQ(CurrentBestName(), nullptr);
+    PumpMessages();  // no shut-down was asked for
+    EXPECT_EQ(Events(), std::vector<std::string>{});
+}
+
+TEST_F(PlaybackTest, TheHistoryIsWrittenBackOnlyWhereTheWriterLeftIt) {
+    WriteBests({Record("H", songs_)});
+    PlayBest("H");
+    EXPECT_EQ(History("H"), std::string(1, '\x01'));
+
+    // The best file's writer emptied the value: the old bitmap stays out.
+    program_key::WriteBinary(program_key::kHistoryKey, "H", "", 0);
+    SaveHistory(1);
+    EXPECT_EQ(History("H"), "");
+    SaveHistory(0);
+    EXPECT_EQ(History("H"), std::string(1, '\x01'));
+
+    // Loading: a larger value is not this list's; a shorter one fills what it holds.
+    program_key::WriteBinary(program_key::kHistoryKey, "H", "\x06\x01", 2);
+    ASSERT_TRUE(LoadCurrentBest());
+    EXPECT_EQ(CountUnplayed(g_player.songs), 3);
+    program_key::WriteBinary(program_key::kHistoryKey, "H", "\x06", 1);
+    ASSERT_TRUE(LoadCurrentBest());
+    EXPECT_EQ(CountUnplayed(g_player.songs), 1);
+
+    // Clearing during a song saves at once and does not stop it.
+    size_t seen = Events().size();
+    ClearHistory();
+    EXPECT_EQ(History("H"), std::string(1, '\0'));
+    EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
+}
+
+TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
+    SetRandomMode(1, 0);
+    EXPECT_EQ(TestOption(OPT_RANDOM), 1);
+    EXPECT_TRUE(GetMenuState(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_EQ(program_key::Settings(), [] {
+        std::string stored;
+        program_key::ReadRaw(program_key::kKey, "Settings", &stored);
+        return std::vector<uint8_t>(stored.begin(), stored.end());
+    }());  // without reset nothing is stored
+    SetRandomMode(0, 1);
+    EXPECT_EQ(TestOption(OPT_RANDOM), 0);
+    EXPECT_FALSE(GetMenuState(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_TRUE(g_player.songs.history.empty());
+}
+
+}  // namespace
