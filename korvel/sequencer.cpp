@@ -57,8 +57,10 @@ namespace {
 // microseconds.  Longer ones start with a coarse wait, which a stop can
 // interrupt.
 constexpr int64_t kLongestFineSleepUs = 20000;
-// Left for the fine sleep after a coarse wait, at least.
-constexpr int64_t kFineReserveUs = 1000;
+// Left for the fine sleep after a coarse wait, at least: generous, because
+// a coarse wait may depend on a busy system process to wake it (as Wine's
+// timers do), and the fine sleep is cheap however long.
+constexpr int64_t kFineReserveUs = 4000;
 // Added to the learned coarse lateness before aiming.
 constexpr int64_t kCoarseMarginUs = 300;
 // Shorter sleeps are not worth their system call: spin instead.
