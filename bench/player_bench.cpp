@@ -1,0 +1,192 @@
+// The player's figures: how long the program takes from its start to the
+// first song's "start" in the engine's log, and how long the best file's
+// reader and writer take on a large best file (1,000 bests of 1,000 paths).
+//
+// Runs in the test prefix: it writes the program's registry key and removes
+// it when done.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bestfile/best_bytes.h"
+#include "engine/resident_window.h"
+#include "store/best_file.h"
+#include "support/midi_writer.h"
+
+namespace {
+
+const char kProgramKey[] = "Software\\Zarnith\\Tivorn";
+const char kEngineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
+constexpr int kStartRuns = 5;
+constexpr int kFileRuns = 5;
+constexpr int kBests = 1000;
+constexpr int kEntries = 1000;
+
+double Now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+void SetString(const char *key, const char *name, const std::string &value) {
+    RegSetKeyValueA(HKEY_CURRENT_USER, key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+bool WriteBytes(const std::string &path, const std::vector<unsigned char> &bytes) {
+    return midiw::Save(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+}
+
+std::string ReadText(const std::string &path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    std::string text;
+    if (file == INVALID_HANDLE_VALUE) return text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
+
+// build/bench-bin/player_bench.exe -> build/bin/Tivorn.exe
+std::string ProgramPath() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string dir(path);
+    dir.resize(dir.rfind('\\'));
+    dir.resize(dir.rfind('\\'));
+    return dir + "\\bin\\Tivorn.exe";
+}
+
+// Milliseconds from CreateProcess to the first "start" line, or -1.
+double TimeOneStart(const std::string &program, const std::string &log) {
+    DeleteFileA(log.c_str());
+    std::string commandLine = "\"" + program + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    double begin = Now();
+    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return -1;
+    double elapsed = -1;
+    while (Now() - begin < 30000) {
+        if (ReadText(log).find("start\r\n") != std::string::npos) {
+            elapsed = Now() - begin;
+            break;
+        }
+        Sleep(1);
+    }
+    if (HWND resident = FindTivornWindow()) PostMessageA(resident, WM_COMMAND, 40007, 0);
+    if (WaitForSingleObject(process.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return elapsed;
+}
+
+void BenchStartUp(const std::string &dir) {
+    std::string song = dir + "\\song.mid";
+    midiw::Save(song, midiw::Tune({60, 64, 67}, 480));
+    std::vector<std::string> entries(200, song);
+    bestbytes::Bytes file = bestbytes::File({bestbytes::Record("Bench", entries)});
+    WriteBytes(dir + "\\KORVEL.dat", file);
+    std::vector<unsigned char> settings(29, 0);
+    settings[4] = 2;
+    RegSetKeyValueA(HKEY_CURRENT_USER, kProgramKey, "Settings", REG_BINARY, settings.data(),
+                    static_cast<DWORD>(settings.size()));
+    SetString(kProgramKey, "DataPath", dir);
+    SetString(kProgramKey, "PlayBest", "Bench");
+    std::string log = dir + "\\play.log";
+    SetString(kEngineKey, "Output", "log:" + log);
+
+    std::vector<double> times;
+    for (int run = 0; run < kStartRuns; ++run) {
+        double ms = TimeOneStart(ProgramPath(), log);
+        if (ms < 0) {
+            std::printf("start-up to the first song: failed (run %d)\n", run + 1);
+            return;
+        }
+        times.push_back(ms);
+    }
+    std::printf("start-up to the first song's start: median %.0f ms, best %.0f ms (%d runs)\n", Median(times),
+                *std::min_element(times.begin(), times.end()), kStartRuns);
+}
+
+void BenchBestFile(const std::string &dir) {
+    std::vector<bestbytes::Bytes> records;
+    records.reserve(kBests);
+    for (int b = 0; b < kBests; ++b) {
+        std::vector<std::string> entries;
+        entries.reserve(kEntries);
+        for (int e = 0; e < kEntries; ++e)
+            entries.push_back("C:\\Music\\Artist " + std::to_string(b) + "\\Album\\Track " + std::to_string(e) + ".mid");
+        records.push_back(bestbytes::Record("Best " + std::to_string(b), entries));
+    }
+    bestbytes::Bytes file = bestbytes::File(records);
+    records.clear();
+    std::string path = dir + "\\KORVEL.dat";
+    if (!WriteBytes(path, file)) {
+        std::printf("best file: could not be written\n");
+        return;
+    }
+    lstrcpyA(g_store.dataFolder, dir.c_str());
+    lstrcpyA(g_store.bestFile, path.c_str());
+    std::printf("best file of %d bests of %d entries: %.1f MB\n", kBests, kEntries, file.size() / 1048576.0);
+
+    // The last best: the whole file is walked.
+    std::string last = "Best " + std::to_string(kBests - 1);
+    std::vector<double> reads;
+    best::BestRecord found;
+    for (int run = 0; run < kFileRuns; ++run) {
+        double begin = Now();
+        ReadBests(last.c_str(), kReadFind, nullptr, &found);
+        reads.push_back(Now() - begin);
+    }
+    std::printf("ReadBests mode 0 (the last best): median %.1f ms%s\n", Median(reads),
+                found.Count() == kEntries ? "" : "  (WRONG RESULT)");
+
+    // A best in the middle saved with one entry more.
+    g_store.edited = FindBestInFile("Best 500");
+    size_t cursor = g_store.edited.Terminator();
+    g_store.edited.InsertEntry(&cursor, "C:\\Music\\new.mid");
+    std::vector<double> saves;
+    int result = 0;
+    for (int run = 0; run < kFileRuns; ++run) {
+        double begin = Now();
+        result = SaveBest(nullptr, 0, kSaveAsIs);
+        saves.push_back(Now() - begin);
+    }
+    std::printf("SaveBest mode 2 (a best in the middle): median %.1f ms%s\n", Median(saves),
+                result == kSaved ? "" : "  (FAILED)");
+    DeleteFileA(path.c_str());
+}
+
+}  // namespace
+
+int main() {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string dir = std::string(temp) + "tivorn-player-bench-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(dir.c_str(), nullptr);
+
+    BenchStartUp(dir);
+    BenchBestFile(dir);
+
+    RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
+    for (const char *name : {"song.mid", "play.log", "KORVEL.dat"}) DeleteFileA((dir + "\\" + name).c_str());
+    RemoveDirectoryA(dir.c_str());
+    return 0;
+}
