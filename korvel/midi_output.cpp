@@ -107,8 +107,6 @@ public:
         ReleaseSRWLockExclusive(&lock_);
     }
 
-    bool IsLog() const override { return true; }
-
     bool Close() override {
         if (file_ == INVALID_HANDLE_VALUE) return true;
         Flush();

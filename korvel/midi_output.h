@@ -27,7 +27,6 @@ public:
     virtual void Mark(const char * /*word*/, const char * /*argument*/ = nullptr) {}
     // Writes "start" and counts message times from originQpc.
     virtual void Start(LONGLONG /*originQpc*/) {}
-    virtual bool IsLog() const { return false; }
     // false when the system reported a failure.
     virtual bool Close() = 0;
 };

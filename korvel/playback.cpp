@@ -57,6 +57,7 @@ struct PlaybackState {
     std::string errorDetail;
 
     std::unique_ptr<Output> output;
+    bool reopenOutput = false;  // the machine slept: the device may have changed
 
     // The song that plays, while its thread runs.
     HANDLE thread = nullptr;
@@ -185,13 +186,20 @@ void OnSuspend() {
     CloseOutput();
 }
 
+// A resume whose suspend went unseen (the notice is not guaranteed) still
+// gets a freshly opened device at the next start.
+void OnResume() { g_playback.reopenOutput = true; }
+
 LRESULT CALLBACK PlaybackWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case kSongEndedMessage:
         OnSongEnded(wParam);
         return 0;
     case WM_POWERBROADCAST:
-        if (wParam == PBT_APMSUSPEND) OnSuspend();
+        if (wParam == PBT_APMSUSPEND)
+            OnSuspend();
+        else if (wParam == PBT_APMRESUMESUSPEND || wParam == PBT_APMRESUMEAUTOMATIC)
+            OnResume();
         return TRUE;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
@@ -336,6 +344,10 @@ int StartSong(KorvelEndHandler onEnd) {
         return 0;
     }
     StopPlaying();
+    if (g_playback.reopenOutput) {
+        CloseOutput();
+        g_playback.reopenOutput = false;
+    }
     if (!g_playback.song && !g_playback.fileBytes.empty()) {
         // Opened without reading at once: the tracks are decoded now.
         std::vector<uint8_t> bytes = std::move(g_playback.fileBytes);
