@@ -66,10 +66,10 @@ constexpr int64_t kCoarseMarginUs = 300;
 // Shorter sleeps are not worth their system call: spin instead.
 constexpr int64_t kMinFineSleepUs = 30;
 constexpr int64_t kMinCoarseWaitUs = 500;
-// A fine sleep that is this late on average is no better than the timer.
+// A fine sleep that is typically this late is no better than the timer.
 constexpr int64_t kFineGiveUpUs = 600;
+// Lateness beyond this (a suspended machine) counts as this.
 constexpr int64_t kLatenessCapUs = 100000;
-
 
 // How many messages go out between two looks at the stop request.
 constexpr size_t kStopCheckInterval = 64;
@@ -111,8 +111,8 @@ bool Waiter::WaitUntil(int64_t dueUs) {
         int64_t left = dueUs - now;
         if (left <= 0) return true;
         if (fineUsable_) {
-            // Whole milliseconds first, leaving enough for the fine sleep
-            // even when the coarse wait comes late.
+            // A long wait starts with whole milliseconds, leaving enough for
+            // the fine sleep even when the coarse wait comes late.
             int64_t reserve = std::max(kFineReserveUs, 2 * coarseLate_.Typical() + kCoarseMarginUs);
             if (left > kLongestFineSleepUs + reserve) {
                 if (!Coarse((left - reserve) / 1000 * 1000, now)) return false;
