@@ -13,6 +13,14 @@
 
 namespace {
 
+// The bitmap belongs to the loaded record; while the current best name names
+// another best (the best settings dialog changed it, the new best is not
+// loaded yet) it must not be stored under that name.
+const char *HistoryOwner() {
+    const char *name = CurrentBestName();
+    return name && g_player.songs.best.NameEquals(name) ? name : nullptr;
+}
+
 void WriteHistory(const char *name, const unsigned char *bitmap, size_t size) {
     WriteValue(kHistoryKey, name, bitmap, static_cast<DWORD>(size), REG_BINARY, HKEY_CURRENT_USER);
 }
@@ -34,7 +42,7 @@ public:
     bool IsPlaying() override { return g_player.playing; }
     void SetPlaying(bool playing) override { g_player.playing = playing; }
     void SaveHistory(const unsigned char *bitmap, size_t size) override {
-        if (const char *name = CurrentBestName()) WriteHistory(name, bitmap, size);
+        if (const char *name = HistoryOwner()) WriteHistory(name, bitmap, size);
     }
 };
 
@@ -57,8 +65,8 @@ void SetRandomMode(int on, int reset) {
 void ClearHistory() { ClearHistory(&g_player.songs, PlayerSystem()); }
 
 void SaveHistory(int onlyIfPresent) {
-    const char *name = CurrentBestName();
-    if (!name || g_player.songs.best.IsNone()) return;
+    const char *name = HistoryOwner();
+    if (!name) return;
     // An empty value was left by the best file's writer: the list changed,
     // and the bitmap in memory no longer matches it.
     if (onlyIfPresent && ReadValue(kHistoryKey, name, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER) == 0) return;

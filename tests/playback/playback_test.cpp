@@ -253,6 +253,14 @@ TEST_F(PlaybackTest, TheHistoryIsWrittenBackOnlyWhereTheWriterLeftIt) {
     ClearHistory();
     EXPECT_EQ(History("H"), std::string(1, '\0'));
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
+
+    // The name already names another best that is not loaded yet: H's
+    // bitmap is not stored under it.
+    SetCurrentBestName("Other");
+    program_key::WriteBinary(program_key::kHistoryKey, "Other", "\x05", 1);
+    SaveHistory(0);
+    SaveHistory(1);
+    EXPECT_EQ(History("Other"), "\x05");
 }
 
 TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
