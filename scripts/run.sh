@@ -50,9 +50,15 @@ if ! wine reg query "$key" /v Settings >/dev/null 2>&1; then
     say "Wrote the default settings (priority 通常, no options, no hotkeys)."
 fi
 
-# 3. The demo songs, made here, as the MIDI folder.
-"$build/native/tools/make-demo-songs" "$demo_dir"
+# 3. The demo songs, made here, as the MIDI folder; and, when there is no
+#    best file yet, a best of every song as the one to play.
+fresh_bests=
+[[ -f "$program_dir/KORVEL.dat" ]] || fresh_bests=1
+"$build/native/tools/make-demo-songs" "$demo_dir" 'C:\TivornDemo' "$program_dir/KORVEL.dat"
 wine reg add "$key" /v Root /t REG_SZ /d 'C:\TivornDemo' /f >/dev/null 2>&1
+if [[ -n "$fresh_bests" ]]; then
+    wine reg add "$key" /v PlayBest /t REG_SZ /d 'すべてのMIDIファイル' /f >/dev/null 2>&1
+fi
 
 # 4. Start it, detached from this terminal.
 log="$state/tivorn.log"
@@ -67,7 +73,8 @@ sleep 2
 say ""
 say "Tivorn runs in the Wine prefix $prefix"
 say "  program:     C:\\Program Files\\Tivorn\\Tivorn.exe"
-say "  demo songs:  C:\\TivornDemo (the MIDI folder, registry value Root)"
+say "  demo songs:  C:\\TivornDemo (the MIDI folder, registry value Root), all in"
+say "               the best \"すべてのMIDIファイル\" of C:\\Program Files\\Tivorn\\KORVEL.dat"
 say "  Wine output: $log"
 if [[ -n "${headless:-}" ]]; then
     mkdir -p "$build/screenshots"

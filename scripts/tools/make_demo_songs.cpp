@@ -1,16 +1,25 @@
 // Writes the demo songs of `make run` into a folder: short pieces composed
 // here, so the demo carries no third-party music.
 //
-//   make-demo-songs FOLDER
+//   make-demo-songs FOLDER [WINDOWS_FOLDER BEST_FILE]
+//
+// With the last two arguments it also writes, when BEST_FILE does not exist
+// yet, a best file holding one best with every song, "すべてのMIDIファイル",
+// as the best settings dialog makes it for a MIDI folder (WINDOWS_FOLDER is
+// FOLDER as Windows sees it).  Then make run plays at once.
 //
 // File names are Japanese on purpose (one holds the 0x5C trail byte of "ソ"
 // in Shift-JIS), so the demo exercises double-byte paths.
+#include <iconv.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "korvel/ansi_text.h"
+#include "store/best_record.h"
 #include "support/midi_writer.h"
 
 namespace {
@@ -125,6 +134,45 @@ midiw::Bytes NightMusicBox() {
     return midiw::Tune({67, 64, 60, 64, 67, 72, 71, 67, 65, 62, 59, 60}, 480, 0, 8, kDivision);
 }
 
+// UTF-8 (the Linux file names) to code page 932 (what the program stores).
+std::string ToCp932(const std::string &utf8) {
+    iconv_t convert = iconv_open("CP932", "UTF-8");
+    std::string out(utf8.size() * 2 + 1, '\0');
+    char *in = const_cast<char *>(utf8.data());
+    char *to = &out[0];
+    size_t inLeft = utf8.size(), outLeft = out.size();
+    iconv(convert, &in, &inLeft, &to, &outLeft);
+    iconv_close(convert);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// Songs of one folder as the program lists them: by name, case-insensitively.
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end(),
+              [](const std::string &a, const std::string &b) { return ansi::CompareNoCase(a.c_str(), b.c_str()) < 0; });
+    return names;
+}
+
+// The best of every song in folder-first order: the folder's marker, the
+// sub-folder's songs, then the folder's own songs.
+bool WriteDemoBest(const std::string &windowsFolder, const std::string &bestFile,
+                   const std::vector<std::string> &pieceNames, const std::vector<std::string> &songNames) {
+    struct stat existing;
+    if (stat(bestFile.c_str(), &existing) == 0) return true;  // never replace the user's bests
+    std::string root = ToCp932(windowsFolder);
+    best::BestRecord record = best::BestRecord::Default();
+    size_t cursor = record.FirstEntry();
+    bool ok = record.InsertEntry(&cursor, (root + "/").c_str());
+    for (const std::string &name : Sorted(pieceNames))
+        ok = ok && record.InsertEntry(&cursor, (root + ToCp932("\\小品集\\") + name).c_str());
+    for (const std::string &name : Sorted(songNames))
+        ok = ok && record.InsertEntry(&cursor, (root + "\\" + name).c_str());
+    std::vector<unsigned char> file;
+    ok = ok && best::MergeBestFile(nullptr, 0, record, 2, &file);
+    return ok && midiw::Save(bestFile, midiw::Bytes(file.begin(), file.end()));
+}
+
 bool Write(const std::string &path, const midiw::Bytes &bytes) {
     if (midiw::Save(path, bytes)) return true;
     std::fprintf(stderr, "make-demo-songs: cannot write %s\n", path.c_str());
@@ -134,8 +182,8 @@ bool Write(const std::string &path, const midiw::Bytes &bytes) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make-demo-songs FOLDER\n");
+    if (argc != 2 && argc != 4) {
+        std::fprintf(stderr, "usage: make-demo-songs FOLDER [WINDOWS_FOLDER BEST_FILE]\n");
         return 2;
     }
     std::string folder = argv[1];
@@ -148,5 +196,11 @@ int main(int argc, char **argv) {
               Write(folder + "/04 ソーダ・ビート.mid", SodaBeat()) &&
               Write(pieces + "/春の風.mid", SpringBreeze()) &&
               Write(pieces + "/夜のオルゴール.mid", NightMusicBox());
+    if (ok && argc == 4) {
+        ok = WriteDemoBest(argv[2], argv[3], {ToCp932("春の風.mid"), ToCp932("夜のオルゴール.mid")},
+                           {ToCp932("01 朝の散歩.mid"), ToCp932("02 雨だれ.mid"), ToCp932("03 小さなワルツ.mid"),
+                            ToCp932("04 ソーダ・ビート.mid")});
+        if (!ok) std::fprintf(stderr, "make-demo-songs: cannot write %s\n", argv[3]);
+    }
     return ok ? 0 : 1;
 }
