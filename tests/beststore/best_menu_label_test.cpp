@@ -23,7 +23,8 @@ TEST(BestMenuLabel, NumbersTheFirstTenAndShowsAmpersandsAsThemselves) {
 }
 
 TEST(BestMenuLabel, LongNamesAreCutAtACharacterBoundary) {
-    // 129 times "ソ" (lead 0x83, trail 0x5C) and one byte: 259 bytes, the longest name.
+    // 129 double-byte characters (lead 0x83, trail 0x5C) and one byte: 259
+    // bytes, the longest name.
     std::string name;
     for (int i = 0; i < 129; ++i) name += "\x83\x5c";
     name += "x";

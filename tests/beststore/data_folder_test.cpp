@@ -45,7 +45,8 @@ TEST(DataFolder, DataPathCountsOnlyWhenItHoldsOneOfTheFiles) {
 TEST(DataFolder, SeparatorsAreFoundAsCharactersAndPathsStayBounded) {
     Files files;
     DataFolder folder;
-    // A drive root typed with its backslash; "ソ" ends in the byte 0x5C.
+    // A drive root typed with its backslash; the character 0x83 0x5C ends in a
+    // byte that looks like a backslash.
     files.existing = {"D:\\KORVEL.ini", "E:\\\x83\x5c\\KORVEL.dat", "E:\\\x83\x5c\\KORVEL.ini"};
     ASSERT_TRUE(store::ResolveDataFolder("D:\\", kModule, files.Query(), &folder));
     EXPECT_EQ(folder.folder, "D:");
