@@ -12,8 +12,13 @@ set(TIVORN_SYSTEM_LIBS user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 olea
 #   SERIAL     runs alone: it touches the registry key of the program, or
 #              shows windows that others could take for their own
 #   OWN_MAIN   the sources bring main(); otherwise gtest_main is linked
+#   PURE       plain C++ built in both trees: the Windows tree's CTest also
+#              runs the native build under the sanitizers, as NAME_sanitized
 function(tivorn_test)
-    cmake_parse_arguments(T "RESOURCES;PROGRAM;SERIAL;OWN_MAIN" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "RESOURCES;PROGRAM;SERIAL;OWN_MAIN;PURE" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    if(T_PURE)
+        tivorn_native_test(NAME ${T_NAME}_sanitized COMMAND test-bin/${T_NAME})
+    endif()
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
     if(NOT T_OWN_MAIN)
