@@ -60,9 +60,23 @@ if [[ -n "$fresh_bests" ]]; then
     wine reg add "$key" /v PlayBest /t REG_SZ /d 'すべてのMIDIファイル' /f >/dev/null 2>&1
 fi
 
-# 4. Start it, detached from this terminal.
-log="$state/tivorn.log"
+# 4. Without a MIDI synthesizer on the ALSA sequencer nothing could sound:
+#    then the engine writes what it plays to a file instead (its log output).
 mkdir -p "$state"
+played="$state/played.log"
+engine_key='HKCU\Software\Zarnith\Tivorn\Engine'
+played_value="log:Z:${played//\//\\}"
+if [[ -e /dev/snd/seq ]]; then
+    if wine reg query "$engine_key" /v Output 2>/dev/null | grep -q 'run-state'; then
+        wine reg delete "$engine_key" /v Output /f >/dev/null 2>&1
+    fi
+else
+    wine reg add "$engine_key" /v Output /t REG_SZ /d "$played_value" /f >/dev/null 2>&1
+    no_synth=1
+fi
+
+# 5. Start it, detached from this terminal.
+log="$state/tivorn.log"
 (cd "$program_dir" && setsid wine "C:\\Program Files\\Tivorn\\Tivorn.exe" &) >"$log" 2>&1 </dev/null
 for _ in $(seq 1 100); do
     pgrep -f 'Program Files.Tivorn.Tivorn.exe' >/dev/null && break
@@ -80,6 +94,10 @@ if [[ -n "${headless:-}" ]]; then
     mkdir -p "$build/screenshots"
     import -display "$DISPLAY" -window root "$build/screenshots/run.png" 2>/dev/null &&
         say "  no display here: it runs under Xvfb ($DISPLAY); screenshot: $build/screenshots/run.png"
+fi
+if [[ -n "${no_synth:-}" ]]; then
+    say "  no MIDI synthesizer here (/dev/snd/seq is missing): the engine writes what"
+    say "  it plays to $played instead (registry value Output under Engine)"
 fi
 say "Its icon sits in the notification area (under Wine without a desktop"
 say "panel: the small \"Wine System Tray\" window); right-click it for the menu."
