@@ -58,9 +58,10 @@ namespace {
 // interrupt.
 constexpr int64_t kLongestFineSleepUs = 20000;
 // Left for the fine sleep after a coarse wait, at least: generous, because
-// a coarse wait may depend on a busy system process to wake it (as Wine's
-// timers do), and the fine sleep is cheap however long.
-constexpr int64_t kFineReserveUs = 4000;
+// a coarse wait may depend on another process to wake it (as Wine's timers
+// do), which a busy machine can delay by several milliseconds, and the fine
+// sleep costs the same however long.
+constexpr int64_t kFineReserveUs = 20000;
 // Added to the learned coarse lateness before aiming.
 constexpr int64_t kCoarseMarginUs = 300;
 // Shorter sleeps are not worth their system call: spin instead.
