@@ -1,7 +1,6 @@
 #include "tests/korvel/korvel_test_windows.h"
 
 #include <gtest/gtest.h>
-#include <shellapi.h>
 
 #include <algorithm>
 
@@ -9,48 +8,9 @@
 
 namespace kt {
 
-void PumpMessages() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
-bool WaitUntil(const std::function<bool()> &condition, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        PumpMessages();
-        if (condition()) return true;
-        if (GetTickCount() - start > timeoutMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
-ScratchFolder::ScratchFolder() {
-    char temp[MAX_PATH], name[64];
-    GetTempPathA(sizeof temp, temp);
-    wsprintfA(name, "korvel-test-%lu-%lu", GetCurrentProcessId(), GetTickCount());
-    path_ = std::string(temp) + name;
-    CreateDirectoryA(path_.c_str(), nullptr);
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::string from = path_ + '\0';  // the list ends with a second NUL
-    SHFILEOPSTRUCTA operation = {};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = from.c_str();
-    operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationA(&operation);
-}
-
 std::string ScratchFolder::MakeFile(const std::string &name, const std::string &content) const {
-    std::string path = Join(name);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    CloseHandle(file);
+    std::string path = WriteFile(name, std::vector<uint8_t>(content.begin(), content.end()));
+    EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << path;
     return path;
 }
 

@@ -1,6 +1,5 @@
-// Windows helpers of the engine's tests: waiting while messages are handled,
-// a scratch folder, and a window that records the WM_COPYDATA codes and the
-// keys it receives.
+// Windows helpers of the engine's tests: the shared test helpers, and a
+// window that records the WM_COPYDATA codes and the keys it receives.
 #ifndef TIVORN_TESTS_KORVEL_TEST_WINDOWS_H
 #define TIVORN_TESTS_KORVEL_TEST_WINDOWS_H
 
@@ -10,26 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "support/win_test_support.h"
+
 namespace kt {
 
-void PumpMessages();
-// Handles this thread's messages until the condition holds or time is up.
-bool WaitUntil(const std::function<bool()> &condition, DWORD timeoutMs = 15000);
+using tt::PumpMessages;
+using tt::WaitUntil;
 
 // A folder under %TEMP%, removed with its contents.
-class ScratchFolder {
+class ScratchFolder : public tt::ScratchFolder {
 public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder &) = delete;
-    ScratchFolder &operator=(const ScratchFolder &) = delete;
-    const std::string &path() const { return path_; }
-    std::string Join(const std::string &name) const { return path_ + "\\" + name; }
     std::string MakeFile(const std::string &name, const std::string &content = "x") const;
     std::string MakeFolder(const std::string &name) const;
-
-private:
-    std::string path_;
 };
 
 // A top-level window of the creating thread.  Titled "Tivorn" and marked
