@@ -4,6 +4,24 @@
 set(TIVORN_SYSTEM_LIBS user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 oleaut32
     uuid advapi32 winmm)
 
+# tivorn_korvel_beside(target): a copy of KORVEL.dll in the target's output
+# folder, so the program finds it under Wine.  The copy is a target of its
+# own per folder, so that it follows every rebuild of the DLL, also when the
+# program is not linked again.
+function(tivorn_korvel_beside TARGET)
+    get_target_property(dir ${TARGET} RUNTIME_OUTPUT_DIRECTORY)
+    file(RELATIVE_PATH rel ${CMAKE_BINARY_DIR} ${dir})
+    string(MAKE_C_IDENTIFIER "korvel_copy_${rel}" copy)
+    if(NOT TARGET ${copy})
+        add_custom_command(OUTPUT ${dir}/KORVEL.dll
+            COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:KORVEL> ${dir}/KORVEL.dll
+            DEPENDS KORVEL
+            COMMENT "KORVEL.dll beside the programs in ${dir}")
+        add_custom_target(${copy} DEPENDS ${dir}/KORVEL.dll)
+    endif()
+    add_dependencies(${TARGET} KORVEL ${copy})
+endfunction()
+
 # tivorn_test(NAME name SOURCES ... [LIBS ...] [RESOURCES] [PROGRAM] [SERIAL] [TIMEOUT s])
 # A GoogleTest program run by CTest (under Wine in the Windows tree).
 #   PROGRAM    links the program's code (tivorn_core) and the import library
@@ -35,18 +53,8 @@ function(tivorn_test)
         endif()
         target_link_libraries(${T_NAME} PRIVATE ${TIVORN_SYSTEM_LIBS})
         # Test programs need KORVEL.dll beside them; Tivorn.exe is found in
-        # TIVORN_BIN_DIR by the end-to-end tests.  The copy is a target of
-        # its own so that it follows every rebuild of the DLL, also when no
-        # test program is linked again.
-        if(NOT TARGET korvel_test_copy)
-            add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/test-bin/KORVEL.dll
-                COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:KORVEL>
-                        ${CMAKE_BINARY_DIR}/test-bin/KORVEL.dll
-                DEPENDS KORVEL
-                COMMENT "KORVEL.dll beside the test programs")
-            add_custom_target(korvel_test_copy DEPENDS ${CMAKE_BINARY_DIR}/test-bin/KORVEL.dll)
-        endif()
-        add_dependencies(${T_NAME} KORVEL korvel_test_copy)
+        # TIVORN_BIN_DIR by the end-to-end tests.
+        tivorn_korvel_beside(${T_NAME})
     endif()
     add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_color=no)
     if(NOT T_TIMEOUT)
