@@ -260,18 +260,20 @@ TEST(BrowseFolder, CaptionCancelAndTheFormOfChosenFolders) {
     EXPECT_STREQ(folder, "unchanged");
 
     // Folders the shell already knows: Wine's picker does not always find
-    // one made moments ago by its path.
+    // one made moments ago by its path.  The caption is not "Tivorn": tests
+    // that start the program run beside this one, and a window of that
+    // title would be taken for a running copy.
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, sizeof windows);
     std::string cases[][2] = {{std::string(windows) + "\\", windows}, {"C:\\", "C:\\"}};
     for (const auto &c : cases) {
-        PickerDriver driver("Tivorn", c[0].c_str(), IDOK);
-        EXPECT_TRUE(BrowseFolder(nullptr, folder, "", "Tivorn"));
+        PickerDriver driver("フォルダの参照", c[0].c_str(), IDOK);
+        EXPECT_TRUE(BrowseFolder(nullptr, folder, "", "フォルダの参照"));
         EXPECT_TRUE(ansi::EqualNoCase(folder, c[1].c_str())) << folder << " / " << c[1];
     }
     {   // the picker's first folder: a real one, without the separator
-        PickerDriver driver("Tivorn", nullptr, IDOK);
-        EXPECT_TRUE(BrowseFolder(nullptr, folder, "", "Tivorn"));
+        PickerDriver driver("フォルダの参照", nullptr, IDOK);
+        EXPECT_TRUE(BrowseFolder(nullptr, folder, "", "フォルダの参照"));
     }
     DWORD attributes = GetFileAttributesA(folder);
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) << folder;
