@@ -17,6 +17,11 @@ const char kOutputValue[] = "Output";
 // 64 KiB message needs only about 21 s at 31250 baud, and no sane song sends that.
 constexpr DWORD kLongMessageLimitMs = 30000;
 
+// The longest a log line waits in memory before it is written, and the most
+// that is gathered at all.
+constexpr int64_t kLogHoldUs = 20000;
+constexpr size_t kLogGatherBytes = 16384;
+
 class DeviceOutput : public Output {
 public:
     explicit DeviceOutput(HMIDIOUT device) : device_(device) {}
@@ -68,8 +73,11 @@ private:
     std::vector<char> buffer_;
 };
 
-// Lines are appended and handed to the system as soon as they are complete,
-// so that a reader (a test, a curious user) sees them while the song plays.
+// Lines are appended and handed to the system while the song plays, so that
+// a reader (a test, a curious user) sees them as they come.  Each write costs
+// the playback thread about as much as a wake (a file system update), so the
+// lines of a dense passage are gathered, but no line waits in memory longer
+// than kLogHoldUs; markers, a pause in the song and the end write at once.
 class LogOutput : public Output {
 public:
     explicit LogOutput(HANDLE file) : file_(file) {
@@ -82,13 +90,19 @@ public:
         LARGE_INTEGER now;
         QueryPerformanceCounter(&now);
         AcquireSRWLockExclusive(&lock_);
+        if (pending_.empty()) oldestPendingQpc_ = now.QuadPart;
         AppendMessageLine(pending_, ToMicroseconds(now.QuadPart - origin_), message, size, added);
         ReleaseSRWLockExclusive(&lock_);
     }
 
-    void Flush() override {
+    void Flush(int64_t idleUs) override {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
         AcquireSRWLockExclusive(&lock_);
-        WritePending();
+        // Written now unless the next moment comes soon enough for the
+        // oldest line to be written with it and still within the hold.
+        int64_t held = ToMicroseconds(now.QuadPart - oldestPendingQpc_);
+        if (idleUs >= kLogHoldUs - held || pending_.size() >= kLogGatherBytes) WritePending();
         ReleaseSRWLockExclusive(&lock_);
     }
 
@@ -109,7 +123,9 @@ public:
 
     bool Close() override {
         if (file_ == INVALID_HANDLE_VALUE) return true;
-        Flush();
+        AcquireSRWLockExclusive(&lock_);
+        WritePending();
+        ReleaseSRWLockExclusive(&lock_);
         BOOL closed = CloseHandle(file_);
         file_ = INVALID_HANDLE_VALUE;
         return closed != FALSE;
@@ -140,6 +156,7 @@ private:
     SRWLOCK lock_;
     LARGE_INTEGER frequency_;
     LONGLONG origin_ = 0;
+    LONGLONG oldestPendingQpc_ = 0;
     std::string pending_;
 };
 

@@ -21,8 +21,9 @@ public:
     virtual ~Output() = default;
     // Playback thread, or any thread while none plays.
     virtual void Send(const uint8_t *message, size_t size, bool added) = 0;
-    // After each group of messages sent at one moment.
-    virtual void Flush() {}
+    // After each group of messages sent at one moment; nothing more is sent
+    // for idleUs microseconds.
+    virtual void Flush(int64_t /*idleUs*/) {}
     // Song markers (open, start, end, stop); only the log writes them.
     virtual void Mark(const char * /*word*/, const char * /*argument*/ = nullptr) {}
     // Writes "start" and counts message times from originQpc.

@@ -127,8 +127,8 @@ public:
 
     void Send(const uint8_t *message, size_t size, bool added) override { output_.Send(message, size, added); }
 
-    void EndBatch(int soundingNotes, bool noteStarted) override {
-        output_.Flush();
+    void EndBatch(int soundingNotes, bool noteStarted, int64_t idleUs) override {
+        output_.Flush(idleUs);
         activity_.soundingNotes.store(soundingNotes, std::memory_order_relaxed);
         if (noteStarted) {
             LARGE_INTEGER now;

@@ -144,9 +144,9 @@ public:
         : song_(song), waiter_(waiter), clock_(clock), output_(output) {}
 
     PlayOutcome Play() {
-        output_.Send(kGmSystemOn, sizeof kGmSystemOn, true);
-        output_.EndBatch(0, false);
         const std::vector<SongEvent> &events = song_.events;
+        output_.Send(kGmSystemOn, sizeof kGmSystemOn, true);
+        output_.EndBatch(0, false, IdleUntil(events.empty() ? song_.endUs : events[0].timeUs));
         size_t next = 0;
         while (next < events.size()) {
             if (!waiter_.WaitUntil(events[next].timeUs)) return Silence(PlayOutcome::Stopped);
@@ -161,11 +161,12 @@ public:
                 noteStarted |= notes_.Observe(message, e.size);
                 output_.Send(message, e.size, false);
                 if (++sent % kStopCheckInterval == 0 && clock_.StopRequested()) {
-                    output_.EndBatch(notes_.Sounding(), noteStarted);
+                    output_.EndBatch(notes_.Sounding(), noteStarted, 0);
                     return Silence(PlayOutcome::Stopped);
                 }
             } while (next < events.size() && events[next].timeUs <= now);
-            output_.EndBatch(notes_.Sounding(), noteStarted);
+            output_.EndBatch(notes_.Sounding(), noteStarted,
+                             IdleUntil(next < events.size() ? events[next].timeUs : song_.endUs));
         }
         if (!waiter_.WaitUntil(song_.endUs)) return Silence(PlayOutcome::Stopped);
         return Silence(PlayOutcome::Ended);
@@ -177,9 +178,11 @@ private:
             notes_.Observe(m.data(), m.size());
             output_.Send(m.data(), m.size(), true);
         }
-        output_.EndBatch(notes_.Sounding(), false);
+        output_.EndBatch(notes_.Sounding(), false, SongOutput::kIdleForGood);
         return outcome;
     }
+
+    int64_t IdleUntil(int64_t dueUs) { return std::max<int64_t>(dueUs - clock_.NowUs(), 0); }
 
     const Song &song_;
     Waiter &waiter_;

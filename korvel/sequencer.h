@@ -107,8 +107,10 @@ public:
     virtual ~SongOutput() = default;
     // added: a message of the engine's own (reset, silence), not of the song.
     virtual void Send(const uint8_t *message, size_t size, bool added) = 0;
-    // After each group of messages sent at one moment.
-    virtual void EndBatch(int soundingNotes, bool noteStarted) = 0;
+    // After each group of messages sent at one moment.  idleUs: how long
+    // until the next group is due (kIdleForGood when none follows).
+    virtual void EndBatch(int soundingNotes, bool noteStarted, int64_t idleUs) = 0;
+    static constexpr int64_t kIdleForGood = INT64_MAX;
 };
 
 enum class PlayOutcome { Ended, Stopped };

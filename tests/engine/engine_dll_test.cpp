@@ -214,6 +214,43 @@ TEST_F(EngineDll, PlaysASongToItsEndAndCallsTheHandlerOnceOnThisThread) {
     EXPECT_EQ(PlaybackOwner(), nullptr);
 }
 
+// A reader of the log sees a dense passage while it plays, and all of it as
+// soon as a pause comes, although the engine gathers the lines of close
+// moments into one write.
+TEST_F(EngineDll, LinesReachTheLogWhileTheSongPlays) {
+    Track t;  // 600 notes 2 ms apart (division 500 at 120 BPM: 1 tick = 1 ms), a 3 s pause, one note
+    for (int i = 0; i < 600; ++i) t.NoteOn(i ? 1 : 0, 0, 60 + i % 12, 100).NoteOff(1, 0, 60 + i % 12);
+    t.NoteOn(3000, 0, 72, 100).NoteOff(100, 0, 72).End();
+    std::string dense = Write("dense.mid", midiw::File(0, 500, {t}));
+    ASSERT_TRUE(OpenSong(dense.c_str(), 1));
+    LARGE_INTEGER frequency, started, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&started);
+    ASSERT_TRUE(StartSong(OnEndA));
+
+    auto lastTimeUs = [this] {
+        long long last = -1;
+        for (const std::string &line : tt::ReadLines(logPath_))
+            if (IsMessageLine(line)) last = std::stoll(line);
+        return last;
+    };
+    // Half way through the passage the newest line is recent.  The margin
+    // is wide: a busy machine may hold the whole playback thread back.
+    Sleep(600);
+    QueryPerformanceCounter(&now);
+    long long elapsedUs = (now.QuadPart - started.QuadPart) * 1000000 / frequency.QuadPart;
+    long long last = lastTimeUs();
+    EXPECT_GT(last, 0);
+    EXPECT_LT(elapsedUs - last, 300000) << "the newest line is from " << last << " us, " << elapsedUs << " us in";
+
+    // In the pause every note of the passage is there.
+    ASSERT_TRUE(PollUntil([&] { return NoteOnsOfLastSong() == 600; }));
+    QueryPerformanceCounter(&now);
+    EXPECT_LT((now.QuadPart - started.QuadPart) * 1000 / frequency.QuadPart, 3000) << "only at the end of the pause";
+    StopSong();
+    EXPECT_EQ(LastSong().back(), "stop");
+}
+
 TEST_F(EngineDll, StopSkipSuspendAndCloseLeaveNoNoteHanging) {
     std::string chord = Write("chord.mid", LongChord());
     std::string tune = Write("tune.mid", ShortTune());

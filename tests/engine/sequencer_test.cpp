@@ -57,7 +57,7 @@ public:
     void Send(const uint8_t *message, size_t size, bool added) override {
         sent.push_back({system_.now, Bytes(message, message + size), added});
     }
-    void EndBatch(int soundingNotes, bool) override { lastSounding = soundingNotes; }
+    void EndBatch(int soundingNotes, bool, int64_t) override { lastSounding = soundingNotes; }
 
 private:
     FakeSystem &system_;

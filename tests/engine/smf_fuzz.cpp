@@ -28,7 +28,7 @@ public:
     void Send(const uint8_t *message, size_t size, bool) override {
         if (!message || size == 0) std::abort();
     }
-    void EndBatch(int soundingNotes, bool) override {
+    void EndBatch(int soundingNotes, bool, int64_t) override {
         if (soundingNotes < 0) std::abort();
         last = soundingNotes;
     }
