@@ -17,7 +17,7 @@
 
 namespace {
 
-struct ControlSpec {
+struct ControlLayout {
     int id;
     const char *className;
     const char *text;      // nullptr: not compared
@@ -27,7 +27,7 @@ struct ControlSpec {
     DWORD exStyle;         // bits that must be set
 };
 
-struct TemplateSpec {
+struct TemplateLayout {
     int templateId;
     const char *caption;
     int width, height;     // dialog units
@@ -35,7 +35,7 @@ struct TemplateSpec {
     DWORD style;           // dialog style bits that must be set
     DWORD absentStyle;     // dialog style bits that must be clear
     bool visible;
-    std::vector<ControlSpec> controls;  // in template order
+    std::vector<ControlLayout> controls;  // in template order
 };
 
 constexpr DWORD kType = BS_TYPEMASK;
@@ -49,14 +49,14 @@ constexpr DWORD kDialogFrame = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_CENTER
 
 const char kFontFace[] = "ＭＳ Ｐゴシック";
 
-const TemplateSpec kResident = {
+const TemplateLayout kResident = {
     IDD_RESIDENT, "Tivorn", 219, 101, 10, kDialogFrame, WS_SYSMENU, false,
     {
         {IDOK, "Button", "OK", 50, 80, 50, 14, kButtonBits, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
         {IDCANCEL, "Button", "キャンセル", 120, 80, 50, 14, kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
     }};
 
-const TemplateSpec kBestSettings = {
+const TemplateLayout kBestSettings = {
     IDD_BEST_SETTINGS, "ベストの設定 - Tivorn", 289, 199, 9, kDialogFrame | WS_SYSMENU, 0, true,
     {
         {IDC_BEST_LIST, "ComboBox", nullptr, 5, 5, 85, 0, kComboBits,
@@ -90,7 +90,7 @@ const TemplateSpec kBestSettings = {
         {IDC_OK, "Button", "OK", 230, 175, 50, 14, kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
     }};
 
-const TemplateSpec kAdvanced = {
+const TemplateLayout kAdvanced = {
     IDD_ADVANCED, "高度な設定", 175, 175, 9, kDialogFrame | WS_SYSMENU, 0, true,
     {
         {IDC_READ_AT_ONCE, "Button", "MIDIファイルを一度に読み込む", 5, 5, 160, 10, kButtonBits,
@@ -114,7 +114,7 @@ const TemplateSpec kAdvanced = {
         {IDC_OK, "Button", "OK", 110, 156, 50, 14, kButtonBits, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
     }};
 
-const TemplateSpec kBestName = {
+const TemplateLayout kBestName = {
     IDD_BEST_NAME, "ベスト名の入力", 139, 59, 9, kDialogFrame | WS_SYSMENU, 0, true,
     {
         {IDC_STATIC_NONE, "Static", "新しいベスト名を入力してください", 5, 5, 125, 8, kStaticBits, WS_GROUP, 0},
@@ -187,16 +187,16 @@ bool HasBorder(HWND window) {
            (GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
 }
 
-void CheckDialog(const TemplateSpec &spec, HWND window) {
-    EXPECT_EQ(WindowText(window), spec.caption);
+void CheckDialog(const TemplateLayout &layout, HWND window) {
+    EXPECT_EQ(WindowText(window), layout.caption);
     DWORD style = static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE));
-    EXPECT_EQ(style & spec.style, spec.style) << std::hex << style;
-    EXPECT_EQ(style & spec.absentStyle, 0u) << std::hex << style;
-    EXPECT_EQ(IsWindowVisible(window) != FALSE, spec.visible);
+    EXPECT_EQ(style & layout.style, layout.style) << std::hex << style;
+    EXPECT_EQ(style & layout.absentStyle, 0u) << std::hex << style;
+    EXPECT_EQ(IsWindowVisible(window) != FALSE, layout.visible);
 
     RECT client;
     GetClientRect(window, &client);
-    RECT expected = DialogUnits(window, 0, 0, spec.width, spec.height);
+    RECT expected = DialogUnits(window, 0, 0, layout.width, layout.height);
     EXPECT_EQ(client.right, expected.right);
     EXPECT_EQ(client.bottom, expected.bottom);
 
@@ -208,18 +208,18 @@ void CheckDialog(const TemplateSpec &spec, HWND window) {
     HDC screen = GetDC(nullptr);
     int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
-    EXPECT_EQ(logFont.lfHeight, -MulDiv(spec.pointSize, pixelsPerInch, 72));
+    EXPECT_EQ(logFont.lfHeight, -MulDiv(layout.pointSize, pixelsPerInch, 72));
 }
 
 // Template order is also the tab and z order: the children come in it.
-void CheckControls(const TemplateSpec &spec, HWND dialog) {
+void CheckControls(const TemplateLayout &layout, HWND dialog) {
     std::vector<HWND> children;
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         children.push_back(child);
-    ASSERT_EQ(children.size(), spec.controls.size());
+    ASSERT_EQ(children.size(), layout.controls.size());
 
     for (size_t i = 0; i < children.size(); ++i) {
-        const ControlSpec &c = spec.controls[i];
+        const ControlLayout &c = layout.controls[i];
         HWND child = children[i];
         SCOPED_TRACE("control " + std::to_string(i) + " (id " + std::to_string(c.id) + ")");
         EXPECT_EQ(GetDlgCtrlID(child), c.id);
@@ -254,7 +254,7 @@ void CheckControls(const TemplateSpec &spec, HWND dialog) {
 // Enter goes to the default button.  Where there is none (best settings) it
 // arrives as the generic OK command, and Esc as the generic Cancel command,
 // which best settings must not carry on any control.
-void CheckKeys(const TemplateSpec &spec, HWND window) {
+void CheckKeys(const TemplateLayout &layout, HWND window) {
     ShowWindow(window, SW_SHOW);
     SetForegroundWindow(window);
     HWND focus = GetNextDlgTabItem(window, nullptr, FALSE);
@@ -262,7 +262,7 @@ void CheckKeys(const TemplateSpec &spec, HWND window) {
     SetFocus(focus);
 
     int defaultButton = 0;
-    for (const ControlSpec &c : spec.controls)
+    for (const ControlLayout &c : layout.controls)
         if (lstrcmpiA(c.className, "Button") == 0 && (c.style & kType) == BS_DEFPUSHBUTTON) defaultButton = c.id;
 
     for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
@@ -276,24 +276,24 @@ void CheckKeys(const TemplateSpec &spec, HWND window) {
             continue;
         }
         EXPECT_EQ(command, key == VK_RETURN ? IDOK : IDCANCEL) << "key " << key;
-        if (spec.templateId == IDD_BEST_SETTINGS) {
+        if (layout.templateId == IDD_BEST_SETTINGS) {
             EXPECT_EQ(GetDlgItem(window, command), nullptr);
         }
     }
 }
 
 // One dialog per template: showing and hiding windows is slow under Wine.
-void CheckTemplate(const TemplateSpec &spec) {
-    TemplateWindow dialog(spec.templateId);
-    ASSERT_NE(dialog.get(), nullptr) << "template " << spec.templateId;
+void CheckTemplate(const TemplateLayout &layout) {
+    TemplateWindow dialog(layout.templateId);
+    ASSERT_NE(dialog.get(), nullptr) << "template " << layout.templateId;
     {
         SCOPED_TRACE("dialog");
-        CheckDialog(spec, dialog.get());
+        CheckDialog(layout, dialog.get());
     }
-    CheckControls(spec, dialog.get());
+    CheckControls(layout, dialog.get());
     {
         SCOPED_TRACE("keys");
-        CheckKeys(spec, dialog.get());
+        CheckKeys(layout, dialog.get());
     }
 }
 
