@@ -8,11 +8,10 @@
 // Targets: |error| p99 <= 1000 us, max <= 5000 us, CPU <= 1 % of one core.
 #include <windows.h>
 
-#include <cstring>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
