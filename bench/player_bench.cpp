@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "bestfile/best_bytes.h"
+#include "support/best_bytes.h"
 #include "engine/resident_window.h"
 #include "store/best_file.h"
 #include "support/midi_writer.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bestfile/best_bytes.h"
+#include "support/best_bytes.h"
 #include "support/midi_writer.h"
 #include "support/win_test_support.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bestfile/best_bytes.h"
+#include "support/best_bytes.h"
 
 namespace {
 

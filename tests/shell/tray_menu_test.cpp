@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bestfile/best_bytes.h"
+#include "support/best_bytes.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "shell/popup_menu.h"

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "bestfile/best_bytes.h"
+#include "support/best_bytes.h"
 #include "shell/shell_state.h"
 #include "store/best_file.h"
 #include "store/settings.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bestfile/best_bytes.h"
+#include "support/best_bytes.h"
 #include "editor/best_settings_dialog.h"
 #include "engine/korvel.h"
 #include "player/player.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "bestfile/best_bytes.h"
+#include "support/best_bytes.h"
 
 namespace {
 
