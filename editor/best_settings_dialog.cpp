@@ -7,7 +7,7 @@
 
 #include "editor/best_editing.h"
 #include "engine/korvel.h"
-#include "korvel/ansi_text.h"
+#include "utils/ansi_text.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "shell/errors.h"

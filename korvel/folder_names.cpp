@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "korvel/ansi_text.h"
+#include "utils/ansi_text.h"
 
 namespace korvel {
 

@@ -3,7 +3,6 @@
 # hotkey hook.  The decisions are plain C++ (korvel_pure, tested natively
 # too); the Windows side only gathers input and acts on them.
 list(APPEND KORVEL_PURE_SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/ansi_text.cpp
     ${CMAKE_CURRENT_LIST_DIR}/command_line.cpp
     ${CMAKE_CURRENT_LIST_DIR}/folder_names.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hotkey_filter.cpp

@@ -12,11 +12,11 @@
 #include <windows.h>
 
 #include "engine/korvel.h"
+#include "engine/registry_names.h"
 #include "engine/resident_window.h"
 #include "korvel/hotkey_filter.h"
 #include "korvel/module.h"
 #include "korvel/registry_access.h"
-#include "store/registry_layout.h"
 
 namespace {
 

@@ -5,13 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/registry_names.h"
 #include "korvel/log_line.h"
 
 namespace korvel {
 namespace {
-
-const char kEngineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
-const char kOutputValue[] = "Output";
 
 // How long a sysex may take on the wire before the device is reset: even a
 // 64 KiB message needs only about 21 s at 31250 baud, and no sane song sends that.
@@ -220,7 +218,7 @@ OutputSetting ReadOutputSetting() {
     char text[kMaxLogPathBytes + 8];
     DWORD type = 0;
     DWORD size = sizeof text;
-    LONG status = RegQueryValueExA(key, kOutputValue, nullptr, &type, reinterpret_cast<BYTE *>(text), &size);
+    LONG status = RegQueryValueExA(key, kValueOutput, nullptr, &type, reinterpret_cast<BYTE *>(text), &size);
     RegCloseKey(key);
     if (status == ERROR_FILE_NOT_FOUND) return ParseOutputSetting(nullptr, 0);
     OutputSetting invalid;

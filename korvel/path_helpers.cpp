@@ -4,8 +4,9 @@
 #include <cstring>
 
 #include "engine/korvel.h"
-#include "korvel/ansi_text.h"
 #include "korvel/folder_names.h"
+#include "utils/ansi_text.h"
+#include "utils/scope_guard.h"
 
 namespace {
 
@@ -16,25 +17,6 @@ bool UsablePath(const char *path) {
 }
 
 void *Allocate(size_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
-
-// A FindFirstFileA search, closed with its scope.
-class FolderSearch {
-public:
-    explicit FolderSearch(const char *pattern) : find_(FindFirstFileA(pattern, &data_)) {}
-    ~FolderSearch() {
-        if (find_ != INVALID_HANDLE_VALUE) FindClose(find_);
-    }
-    FolderSearch(const FolderSearch &) = delete;
-    FolderSearch &operator=(const FolderSearch &) = delete;
-
-    bool found() const { return find_ != INVALID_HANDLE_VALUE; }
-    const WIN32_FIND_DATAA &entry() const { return data_; }
-    bool Next() { return FindNextFileA(find_, &data_) != FALSE; }
-
-private:
-    WIN32_FIND_DATAA data_ = {};
-    HANDLE find_;
-};
 
 // The names gathered by one listing; what is not handed out is released.
 class NameList {
@@ -124,17 +106,18 @@ int FileExists(const char *path, int) {
 char **ListFolder(const char *pattern, int kind, int *lastIndex, const char *filter) {
     if (lastIndex) *lastIndex = -1;
     if (!UsablePath(pattern) || (kind != 0 && kind != 1)) return nullptr;
-    FolderSearch search(pattern);
-    if (!search.found()) return nullptr;
+    WIN32_FIND_DATAA entry = {};
+    HANDLE search = FindFirstFileA(pattern, &entry);
+    if (search == INVALID_HANDLE_VALUE) return nullptr;
+    ScopeGuard closeSearch([search] { FindClose(search); });
     NameList list;
     do {
-        const WIN32_FIND_DATAA &entry = search.entry();
         if (!Listed(entry, kind)) continue;
         const char *name = ReachableName(entry);
         if (!name || !korvel::PassesFilter(name, filter)) continue;
         // Out of memory: an empty listing, which every caller handles.
         if (!list.Add(name)) return nullptr;
-    } while (search.Next());
+    } while (FindNextFileA(search, &entry));
     if (list.count() == 0) return nullptr;
     korvel::SortNames(list.names(), list.count());
     if (lastIndex) *lastIndex = static_cast<int>(list.count()) - 1;

@@ -14,11 +14,13 @@
 #include <vector>
 
 #include "engine/korvel.h"
-#include "korvel/ansi_text.h"
+#include "engine/registry_names.h"
 #include "korvel/midi_output.h"
 #include "korvel/module.h"
 #include "korvel/playback_thread.h"
 #include "korvel/smf_reader.h"
+#include "utils/ansi_text.h"
+#include "utils/message_box.h"
 
 using namespace korvel;
 
@@ -26,8 +28,6 @@ namespace {
 
 const char kWindowClass[] = "KorvelPlaybackWindow";
 const UINT kSongEndedMessage = WM_APP + 1;
-const char kProgramKey[] = "Software\\Zarnith\\Tivorn";
-const char kSettingsValue[] = "Settings";
 const size_t kPriorityByte = 4;
 
 // Why the last OpenSong or StartSong failed; ReportPlayError explains it.
@@ -228,7 +228,7 @@ int PlaybackPriority() {
     HKEY key;
     size_t index = 0;  // timing matters most when nothing says otherwise
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
-        if (RegQueryValueExA(key, kSettingsValue, nullptr, &type, settings, &size) == ERROR_SUCCESS &&
+        if (RegQueryValueExA(key, kValueSettings, nullptr, &type, settings, &size) == ERROR_SUCCESS &&
             type == REG_BINARY && size > kPriorityByte && settings[kPriorityByte] < 5)
             index = settings[kPriorityByte];
         RegCloseKey(key);
@@ -416,7 +416,7 @@ int ReportPlayError(int preview, HWND owner) {
     default:
         return 1;  // only this file is at fault
     }
-    MessageBoxA(owner, text, "Tivorn", MB_OK | MB_ICONERROR);
+    ShowMessage(owner, text, MB_OK | MB_ICONERROR);
     return 0;
 }
 

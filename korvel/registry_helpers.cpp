@@ -4,6 +4,7 @@
 #include "engine/korvel.h"
 #include "korvel/registry_access.h"
 #include "korvel/registry_value.h"
+#include "utils/scope_guard.h"
 
 namespace korvel {
 
@@ -57,28 +58,13 @@ bool Served(HKEY root, const char *subkey, const char *name) {
     return root == HKEY_CURRENT_USER && subkey && subkey[0] && name;
 }
 
-// An open registry key, closed with its scope.
-class RegistryKey {
-public:
-    RegistryKey() = default;
-    ~RegistryKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    RegistryKey(const RegistryKey &) = delete;
-    RegistryKey &operator=(const RegistryKey &) = delete;
-
-    bool Open(const char *subkey, REGSAM access) {
-        return RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, access, &key_) == ERROR_SUCCESS;
-    }
-    bool Create(const char *subkey, REGSAM access) {
-        return RegCreateKeyExA(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, access, nullptr, &key_,
-                               nullptr) == ERROR_SUCCESS;
-    }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
+// Opens (or with create, creates) a subkey of HKEY_CURRENT_USER; null on failure.
+HKEY OpenKey(const char *subkey, REGSAM access, bool create) {
+    HKEY key = nullptr;
+    LONG status = create ? RegCreateKeyExA(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, access, nullptr, &key, nullptr)
+                         : RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, access, &key);
+    return status == ERROR_SUCCESS ? key : nullptr;
+}
 
 }  // namespace
 
@@ -86,16 +72,19 @@ extern "C" {
 
 void DeleteValue(const char *subkey, const char *name, HKEY root) {
     if (!Served(root, subkey, name)) return;
-    RegistryKey key;
-    if (key.Open(subkey, KEY_SET_VALUE)) RegDeleteValueA(key.get(), name);
+    HKEY key = OpenKey(subkey, KEY_SET_VALUE, false);
+    if (!key) return;
+    ScopeGuard closeKey([key] { RegCloseKey(key); });
+    RegDeleteValueA(key, name);
 }
 
 DWORD ReadValue(const char *subkey, const char *name, void *buffer, DWORD size, DWORD type, HKEY root) {
     if (!Served(root, subkey, name) || (!buffer && size != 0)) return 0;
-    RegistryKey key;
+    HKEY key = OpenKey(subkey, KEY_QUERY_VALUE, false);
+    if (!key) return 0;
+    ScopeGuard closeKey([key] { RegCloseKey(key); });
     korvel::StoredValue value;
-    if (!key.Open(subkey, KEY_QUERY_VALUE) || !value.Read(key.get(), name) || value.type() != type)
-        return 0;
+    if (!value.Read(key, name) || value.type() != type) return 0;
     bool isString = type == REG_SZ;
     if (!buffer) return static_cast<DWORD>(korvel::NeededSize(value.bytes(), value.size(), isString));
     return static_cast<DWORD>(korvel::CopyToCaller(value.bytes(), value.size(), isString, buffer, size));
@@ -104,11 +93,12 @@ DWORD ReadValue(const char *subkey, const char *name, void *buffer, DWORD size, 
 void WriteValue(const char *subkey, const char *name, const void *data, DWORD size, DWORD type,
                 HKEY root) {
     if (!Served(root, subkey, name) || (!data && size != 0)) return;
-    RegistryKey key;
+    HKEY key = OpenKey(subkey, KEY_SET_VALUE, true);
+    if (!key) return;
+    ScopeGuard closeKey([key] { RegCloseKey(key); });
     // Setting a value replaces it as a whole or not at all, so a failed
     // write leaves the stored value as it was.
-    if (key.Create(subkey, KEY_SET_VALUE))
-        RegSetValueExA(key.get(), name, 0, type, static_cast<const BYTE *>(data), size);
+    RegSetValueExA(key, name, 0, type, static_cast<const BYTE *>(data), size);
 }
 
 }  // extern "C"

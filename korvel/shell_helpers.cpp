@@ -7,28 +7,23 @@
 #include <cstring>
 
 #include "engine/korvel.h"
-#include "korvel/ansi_text.h"
 #include "korvel/folder_names.h"
+#include "utils/ansi_text.h"
+#include "utils/scope_guard.h"
 
 namespace {
 
 // COM for the length of one call.  A thread that already has COM keeps its
-// own apartment; what this scope started, it also ends.
-class ComScope {
-public:
-    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComScope() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComScope(const ComScope &) = delete;
-    ComScope &operator=(const ComScope &) = delete;
+// own apartment; what this call started, the returned result tells the
+// caller to end (SUCCEEDED: CoUninitialize when done).
+HRESULT StartCom() { return CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE); }
 
-    // RPC_E_CHANGED_MODE: the thread is in another apartment, which serves too.
-    bool usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
+// RPC_E_CHANGED_MODE: the thread is in another apartment, which serves too.
+bool ComUsable(HRESULT started) { return SUCCEEDED(started) || started == RPC_E_CHANGED_MODE; }
 
-private:
-    HRESULT result_;
-};
+void EndCom(HRESULT started) {
+    if (SUCCEEDED(started)) CoUninitialize();
+}
 
 // A COM interface pointer, released with its scope.
 template <class T>
@@ -76,8 +71,9 @@ int ResolveShortcut(const char *shortcut, char *target) {
                              static_cast<int>(sizeof widePath / sizeof widePath[0])))
         return 0;
 
-    ComScope com;
-    if (!com.usable()) return 0;
+    HRESULT com = StartCom();
+    if (!ComUsable(com)) return 0;
+    ScopeGuard endCom([com] { EndCom(com); });
     ComPtr<IShellLinkA> link;
     ComPtr<IPersistFile> file;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.out())) ||
@@ -96,8 +92,9 @@ int ResolveShortcut(const char *shortcut, char *target) {
 
 int BrowseFolder(HWND owner, char *folder, const char *prompt, const char *caption) {
     if (!folder) return 0;
-    ComScope com;
-    if (!com.usable()) return 0;
+    HRESULT com = StartCom();
+    if (!ComUsable(com)) return 0;
+    ScopeGuard endCom([com] { EndCom(com); });
 
     BrowseRequest request = {caption};
     char displayName[MAX_PATH];

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "engine/korvel.h"
-#include "korvel/ansi_text.h"
+#include "utils/ansi_text.h"
 #include "player/player.h"
 #include "shell/errors.h"
 #include "shell/shell_state.h"

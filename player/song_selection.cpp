@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "korvel/ansi_text.h"
+#include "utils/ansi_text.h"
 
 namespace {
 

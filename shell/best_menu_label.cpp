@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "korvel/ansi_text.h"
+#include "utils/ansi_text.h"
 
 void BestMenuLabel(int index, const char *name, char *label, size_t capacity) {
     if (!label || capacity == 0) return;

@@ -4,7 +4,7 @@
 #include <shellapi.h>
 
 #include "engine/korvel.h"
-#include "korvel/ansi_text.h"
+#include "utils/ansi_text.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "shell/best_menu_label.h"

@@ -4,7 +4,7 @@
 
 #include "editor/best_editing.h"
 #include "engine/korvel.h"
-#include "korvel/ansi_text.h"
+#include "utils/ansi_text.h"
 #include "shell/errors.h"
 #include "store/data_folder.h"
 #include "store/registry_layout.h"

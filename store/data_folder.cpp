@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "korvel/ansi_text.h"
+#include "utils/ansi_text.h"
 
 namespace store {
 

@@ -2,10 +2,11 @@
 #ifndef TIVORN_STORE_REGISTRY_LAYOUT_H
 #define TIVORN_STORE_REGISTRY_LAYOUT_H
 
-constexpr char kProgramKey[] = "Software\\Zarnith\\Tivorn";
+// The program key and "Settings", which the engine reads too.
+#include "engine/registry_names.h"
+
 constexpr char kHistoryKey[] = "Software\\Zarnith\\Tivorn\\Best";  // one value per best
 
-constexpr char kValueSettings[] = "Settings";   // REG_BINARY, 29 bytes
 constexpr char kValueRoot[] = "Root";           // REG_SZ, the MIDI folder
 constexpr char kValueDataPath[] = "DataPath";   // REG_SZ, the data folder
 constexpr char kValuePlayBest[] = "PlayBest";   // REG_SZ, the current best

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "korvel/ansi_text.h"
+#include "utils/ansi_text.h"
 #include "store/best_record.h"
 #include "support/midi_writer.h"
 

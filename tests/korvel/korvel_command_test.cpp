@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "engine/korvel.h"
+#include "engine/registry_names.h"
 #include "engine/resident_window.h"
-#include "store/registry_layout.h"
 #include "tests/korvel/korvel_test_windows.h"
 
 namespace {

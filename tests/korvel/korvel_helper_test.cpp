@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/korvel.h"
-#include "korvel/ansi_text.h"
+#include "utils/ansi_text.h"
 #include "tests/korvel/korvel_test_windows.h"
 
 namespace {

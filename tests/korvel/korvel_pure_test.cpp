@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "korvel/ansi_text.h"
+#include "utils/ansi_text.h"
 #include "korvel/command_line.h"
 #include "korvel/folder_names.h"
 #include "korvel/hotkey_filter.h"

@@ -5,8 +5,8 @@
 // byte of "ソ" is 0x5C, a backslash, and trail bytes in 0x41-0x7A look like
 // letters.  Every function here walks from the start of the string so that
 // such bytes are never mistaken for separators or folded as letters.
-#ifndef TIVORN_KORVEL_ANSI_TEXT_H
-#define TIVORN_KORVEL_ANSI_TEXT_H
+#ifndef TIVORN_UTILS_ANSI_TEXT_H
+#define TIVORN_UTILS_ANSI_TEXT_H
 
 #include <cstddef>
 

@@ -1,4 +1,4 @@
-#include "korvel/ansi_text.h"
+#include "utils/ansi_text.h"
 
 #include <cstring>
 

@@ -1,0 +1,13 @@
+/* The registry names that Tivorn and KORVEL.dll share, all under
+ * HKEY_CURRENT_USER.  The engine reads the settings block for the hotkeys
+ * and the playback priority, and its own key for the output. */
+#ifndef TIVORN_ENGINE_REGISTRY_NAMES_H
+#define TIVORN_ENGINE_REGISTRY_NAMES_H
+
+constexpr char kProgramKey[] = "Software\\Zarnith\\Tivorn";
+constexpr char kValueSettings[] = "Settings";  /* REG_BINARY, the 29-byte settings block */
+
+constexpr char kEngineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
+constexpr char kValueOutput[] = "Output";      /* REG_SZ: empty, "midi:N" or "log:PATH" */
+
+#endif

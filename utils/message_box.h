@@ -1,0 +1,16 @@
+// The program's message boxes: every box has the caption "Tivorn", and the
+// owner is always given by the caller.
+#ifndef TIVORN_UTILS_MESSAGE_BOX_H
+#define TIVORN_UTILS_MESSAGE_BOX_H
+
+#include <windows.h>
+
+int ShowMessage(HWND owner, const char *text, UINT flags);
+
+// Tells the user that something unexpected failed.  Without shutDown the box
+// has no owner and nothing else happens.  With shutDown the box is owned by
+// resident, the program's resident window, and WM_DESTROY is then posted to
+// it, which shuts the program down in order.
+void ReportUnexpectedError(HWND resident, bool shutDown);
+
+#endif

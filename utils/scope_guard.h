@@ -1,0 +1,36 @@
+// Runs a clean-up when the scope ends: closing a handle, deleting a GDI
+// object, destroying a menu, releasing a COM object.
+//
+//   HANDLE file = CreateFileA(...);
+//   ScopeGuard closeFile([&] { CloseHandle(file); });
+//
+// Dismiss() keeps what the guard would have released, for a value that is
+// handed on; Run() releases it now (where the result of the release matters,
+// as with a file that must be closed before it replaces another).
+#ifndef TIVORN_UTILS_SCOPE_GUARD_H
+#define TIVORN_UTILS_SCOPE_GUARD_H
+
+#include <utility>
+
+template <typename Cleanup>
+class ScopeGuard {
+public:
+    explicit ScopeGuard(Cleanup cleanup) : cleanup_(std::move(cleanup)) {}
+    ~ScopeGuard() {
+        if (armed_) cleanup_();
+    }
+    ScopeGuard(const ScopeGuard &) = delete;
+    ScopeGuard &operator=(const ScopeGuard &) = delete;
+
+    void Dismiss() { armed_ = false; }
+    auto Run() {
+        armed_ = false;
+        return cleanup_();
+    }
+
+private:
+    Cleanup cleanup_;
+    bool armed_ = true;
+};
+
+#endif
