@@ -84,11 +84,28 @@ RecordState CheckRecord(const unsigned char *file, size_t size, size_t offset, R
 }
 
 bool RecordWalk::Next(RecordView *record) {
-    if (state_ != RecordState::Valid) return false;
-    state_ = CheckRecord(file_, size_, offset_, record);
-    if (state_ != RecordState::Valid) return false;
-    offset_ += record->length;
-    return true;
+    while (!stopped_) {
+        switch (CheckRecord(file_, size_, offset_, record)) {
+        case RecordState::Valid:
+            offset_ += record->length;
+            return true;
+        case RecordState::BadContent: {
+            uint32_t length = ReadLE32(file_ + offset_);  // plausible: >= 12, inside the bytes
+            ++damagedRecords_;
+            lostBytes_ += length;
+            offset_ += length;
+            break;
+        }
+        case RecordState::BadLength:
+            lostBytes_ += size_ - offset_;
+            stopped_ = true;
+            break;
+        case RecordState::End:
+            stopped_ = true;
+            break;
+        }
+    }
+    return false;
 }
 
 // --- BestRecord --------------------------------------------------------------
@@ -245,7 +262,6 @@ BestChoice ChooseBest(const unsigned char *file, size_t size, const char *name, 
 
 bool MergeBestFile(const unsigned char *old, size_t oldSize, const BestRecord &edited, int mode,
                    std::vector<unsigned char> *out, MergeReport *report) {
-    MergeReport lost;
     out->clear();
     if (edited.IsNone()) return false;
     if (!old) oldSize = 0;
@@ -256,22 +272,9 @@ bool MergeBestFile(const unsigned char *old, size_t oldSize, const BestRecord &e
     bool written = false;
     out->reserve(oldSize + edited.Size() + kEndMarkerSize);
 
-    size_t offset = 0;
-    for (;;) {
-        RecordView record;
-        RecordState state = CheckRecord(old, oldSize, offset, &record);
-        if (state == RecordState::End) break;
-        if (state == RecordState::BadLength) {
-            lost.lostBytes += oldSize - offset;
-            break;
-        }
-        uint32_t length = ReadLE32(old + offset);  // plausible here: >= 12, inside the content
-        offset += length;
-        if (state == RecordState::BadContent) {
-            ++lost.damagedRecords;
-            lost.lostBytes += length;
-            continue;
-        }
+    RecordWalk walk(old, oldSize);
+    RecordView record;
+    while (walk.Next(&record)) {
         if (!ViewNamed(record, name, nameLength)) {
             out->insert(out->end(), record.bytes, record.bytes + record.length);
         } else if (saving && !written) {
@@ -281,7 +284,10 @@ bool MergeBestFile(const unsigned char *old, size_t oldSize, const BestRecord &e
     }
     if (saving && !written) out->insert(out->end(), edited.Bytes(), edited.Bytes() + edited.Size());
     out->insert(out->end(), kEndMarkerSize, 0);
-    if (report) *report = lost;
+    if (report) {
+        report->damagedRecords = walk.DamagedRecords();
+        report->lostBytes = walk.LostBytes();
+    }
     return true;
 }
 

@@ -22,8 +22,15 @@
 //   - its name is longer than kMaxNameLength bytes (the program never writes
 //     one, and every name buffer of the program holds 260 bytes),
 //   - its entry count differs from the number of strings before the empty one.
-// The reader (FindBest, ListBestNames, ChooseBest) takes the first invalid
-// record as the end of the file.  For the writer's rule see MergeBestFile.
+// The reader (FindBest, ListBestNames, ChooseBest) and the writer
+// (MergeBestFile) walk the file alike, with RecordWalk: from each record to
+// the next by its length.  An invalid record whose length is plausible (>= 12,
+// inside the file) is passed over and the records after it are still found; a
+// length that cannot be trusted leaves nothing after it to locate, so the walk
+// ends there.  Only valid records are ever listed, found or written back.  Were
+// the reader to stop where the writer goes on, bests behind a damaged record
+// would be hidden from the user and yet kept by every save, and a new best
+// could take a hidden one's name.
 #ifndef TIVORN_STORE_BEST_RECORD_H
 #define TIVORN_STORE_BEST_RECORD_H
 
@@ -61,22 +68,34 @@ enum class RecordState {
 // Linear in the record's length.
 RecordState CheckRecord(const unsigned char *file, size_t size, size_t offset, RecordView *record);
 
-// The reader's walk: the valid records in file order, up to the end marker or
-// the first invalid record.
+// The walk shared by the reader and the writer: the valid records in file
+// order, up to the end marker or a length that cannot be trusted.  Records
+// with a plausible length but invalid content are passed over and counted.
 class RecordWalk {
 public:
     RecordWalk(const unsigned char *file, size_t size) : file_(file), size_(size) {}
+    // The next valid record, or false once the walk has stopped (for good).
     bool Next(RecordView *record);
-    // After Next returned false: whether the walk stopped at an invalid record
-    // rather than at the end marker (or the end of the bytes).
-    bool StoppedAtDamage() const { return state_ == RecordState::BadContent || state_ == RecordState::BadLength; }
+    // The damage met so far: the invalid records passed over, and the bytes
+    // the walk could not use, theirs and, after a length that cannot be
+    // trusted, the whole rest of the bytes.
+    size_t DamagedRecords() const { return damagedRecords_; }
+    size_t LostBytes() const { return lostBytes_; }
+    // Whether any record was passed over or the walk stopped at a length that
+    // cannot be trusted.  Every damage loses bytes: a passed-over record has
+    // 12 or more, and a bad length is met only with 4 or more bytes left.
+    bool MetDamage() const { return lostBytes_ > 0; }
+    // After Next returned false: where the walk stopped, at the end marker,
+    // the end of the bytes or the record whose length cannot be trusted.
     size_t Offset() const { return offset_; }
 
 private:
     const unsigned char *file_;
     size_t size_;
     size_t offset_ = 0;
-    RecordState state_ = RecordState::Valid;
+    bool stopped_ = false;
+    size_t damagedRecords_ = 0;
+    size_t lostBytes_ = 0;
 };
 
 // An owned copy of one record: what the reader hands out (the caller owns it)
@@ -180,12 +199,13 @@ struct MergeReport {
 //     drops every record of that name.
 //   - The result ends with the 4-byte end marker; bytes after the old end
 //     marker are not carried over.
-// Damaged old content: an invalid record whose length is plausible (>= 12
-// and inside the file) is left out and the walk goes on after it, so good
-// bests behind a damaged one survive the save.  At a length that cannot be
-// trusted the rest of the old content cannot be located and is left out.
-// Either way the result holds only valid records, and *report says what was
-// lost, so that the caller can keep a copy of the old file.
+// Damaged old content is walked as the reader walks it (RecordWalk): an
+// invalid record whose length is plausible (>= 12 and inside the file) is left
+// out and the records after it are kept; at a length that cannot be trusted
+// the rest of the old content cannot be located and is left out.  So the
+// result holds exactly the valid records the reader lists (less or plus
+// edited), and *report says what was lost, so that the caller can keep a copy
+// of the old file.
 // Returns false (and leaves *out empty) only when edited is none.
 // Linear in the size of the old content.
 bool MergeBestFile(const unsigned char *old, size_t oldSize, const BestRecord &edited, int mode,

@@ -36,7 +36,7 @@ void ExpectClean(const Bytes &file) {
     RecordWalk walk(file.data(), file.size());
     RecordView record;
     while (walk.Next(&record)) {}
-    EXPECT_FALSE(walk.StoppedAtDamage());
+    EXPECT_FALSE(walk.MetDamage());
     EXPECT_EQ(walk.Offset() + 4, file.size());
 }
 
@@ -116,7 +116,7 @@ TEST(BestFileWriter, SavesInPlaceAppendsDeletesAndRoundTrips) {
     EXPECT_EQ(NamesIn(saved), (Names{"A", "B", "C", "E"}));
 }
 
-TEST(DamagedBestFile, AnInvalidRecordEndsTheReadAndIsNeverWrittenBack) {
+TEST(DamagedBestFile, ReaderAndWriterPassOverTheSameRecordsAndNeverWriteThemBack) {
     using bestbytes::Raw;
     Bytes good = Record("Good", {"C:\\g.mid"}), after = Record("After", {});
     const std::vector<std::pair<const char *, Bytes>> damaged = {
@@ -134,21 +134,55 @@ TEST(DamagedBestFile, AnInvalidRecordEndsTheReadAndIsNeverWrittenBack) {
     for (const auto &[what, record] : damaged) {
         SCOPED_TRACE(what);
         Bytes file = File({good, record, after});
-        EXPECT_EQ(NamesIn(file), Names{"Good"});
-        EXPECT_TRUE(FindBest(file.data(), file.size(), "After").IsNone());
-
-        // Behind a plausible length the writer skips the record and keeps
-        // the good best after it; behind an implausible one nothing can be
-        // located.  Either way what it lost is reported.
+        // Behind a plausible length the record is passed over and the good
+        // best after it is still found; behind an implausible one nothing can
+        // be located.  The writer keeps exactly what the reader lists and
+        // reports what it lost.
         RecordView view;
         bool located = CheckRecord(file.data(), file.size(), good.size(), &view) == RecordState::BadContent;
+        const Names listed = located ? Names{"Good", "After"} : Names{"Good"};
+        EXPECT_EQ(NamesIn(file), listed);
+        EXPECT_EQ(FindBest(file.data(), file.size(), "After").IsNone(), !located);
+
         MergeReport report;
         Bytes saved = Merge(file, Make("New", {}), 1, &report);
         ExpectClean(saved);
-        EXPECT_EQ(NamesIn(saved), located ? (Names{"Good", "After", "New"}) : (Names{"Good", "New"}));
+        Names expected = listed;
+        expected.push_back("New");
+        EXPECT_EQ(NamesIn(saved), expected);
         EXPECT_EQ(report.damagedRecords, located ? 1u : 0u);
         EXPECT_EQ(report.lostBytes, located ? record.size() : record.size() + after.size() + 4);
     }
+}
+
+TEST(DamagedBestFile, BestsBehindADamagedRecordStayVisibleUntilALengthCannotBeTrusted) {
+    Bytes a = Record("A", {"C:\\a.mid"}), bad = Record("X", {"C:\\x.mid"}, 2, 5), b = Record("B", {"C:\\b.mid"});
+    Bytes file = File({a, bad, b});
+    EXPECT_EQ(BytesOf(FindBest(file.data(), file.size(), "B")), b);
+    EXPECT_TRUE(FindBest(file.data(), file.size(), "X").IsNone());
+    EXPECT_EQ(NamesIn(file), (Names{"A", "B"}));
+    // The combo box indices are those of the listed names, not of the records.
+    BestChoice choice = ChooseBest(file.data(), file.size(), "B", false);
+    EXPECT_EQ(choice.names, (Names{"A", "B"}));
+    EXPECT_EQ(choice.selected, 1);
+    EXPECT_EQ(BytesOf(choice.record), b);
+
+    // The walk reaches the end marker and still tells that it passed over damage.
+    RecordWalk walk(file.data(), file.size());
+    RecordView record;
+    while (walk.Next(&record)) {}
+    EXPECT_TRUE(walk.MetDamage());
+    EXPECT_EQ(walk.Offset() + 4, file.size());
+
+    // A length that cannot be trusted still ends the walk, even after a passed-over record.
+    Bytes cut = File({a, bad, Record("L", {}, 2, -1, 11), b});
+    EXPECT_EQ(NamesIn(cut), Names{"A"});
+    EXPECT_TRUE(FindBest(cut.data(), cut.size(), "B").IsNone());
+    EXPECT_EQ(ChooseBest(cut.data(), cut.size(), "B", true).selected, 0);
+    RecordWalk stopped(cut.data(), cut.size());
+    while (stopped.Next(&record)) {}
+    EXPECT_TRUE(stopped.MetDamage());
+    EXPECT_EQ(stopped.Offset(), a.size() + bad.size());
 }
 
 TEST(DamagedBestFile, EveryTruncationReadsTheWholeRecordsAndSavesCleanly) {

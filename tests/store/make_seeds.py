@@ -39,6 +39,8 @@ seeds = {
     "length-past-end": seed(1, 0, b"A", best_file(record(b"A", songs, length=5000))),
     "count-mismatch": seed(1, 1, b"Z", best_file(record(b"A", songs, count=2), record(b"B", songs))),
     "huge-count": seed(0, 0, b"B", best_file(record(b"A", songs, count=0xFFFFFFFF), record(b"B", []))),
+    "delete-absent-behind-damage": seed(0, 0, b"Z", best_file(record(b"A", songs), record(b"X", songs, count=9),
+                                                              record(b"B", songs[:2]))),
     "no-terminator": seed(1, 0, b"A", best_file(record(b"A", songs, pad=-1), record(b"B", []))),
     "long-name": seed(1, 0, b"N" * 200, best_file(record(b"N" * 260, []), record(b"N" * 259, []))),
 }
