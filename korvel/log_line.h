@@ -1,7 +1,8 @@
 // Lines of the log output, the engine's diagnostic stand-in for a MIDI
 // device.  Plain C++.
 //
-//   open <path>             OpenSong succeeded (the path as given)
+//   open <path>             OpenSong succeeded (the path in UTF-8; the
+//                           caller converts it, these functions copy bytes)
 //   start                   StartSong succeeded; times below count from here
 //   <t> <HH> <HH> ...       a message handed to the output, t in whole
 //                           microseconds since start; " *" ends a message the

@@ -20,6 +20,23 @@ constexpr DWORD kLongMessageLimitMs = 30000;
 constexpr int64_t kLogHoldUs = 20000;
 constexpr size_t kLogGatherBytes = 16384;
 
+// The log is read on other systems too (shells, editors, scripts), which
+// take text for UTF-8, while the program hands paths over in the ANSI code
+// page.  A path that is not valid text of that code page is written as its
+// bytes: a marker line must never go missing for the sake of its argument.
+std::string AnsiToUtf8(const char *text) {
+    int wideLength = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+    if (wideLength <= 0) return text;
+    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+    if (!MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, &wide[0], wideLength)) return text;
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return text;
+    std::string utf8(static_cast<size_t>(length), '\0');
+    if (!WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], length, nullptr, nullptr)) return text;
+    utf8.resize(static_cast<size_t>(length) - 1);  // the NUL counted above
+    return utf8;
+}
+
 class DeviceOutput : public Output {
 public:
     explicit DeviceOutput(HMIDIOUT device) : device_(device) {}
@@ -105,8 +122,10 @@ public:
     }
 
     void Mark(const char *word, const char *argument) override {
+        std::string utf8;
+        if (argument) utf8 = AnsiToUtf8(argument);
         AcquireSRWLockExclusive(&lock_);
-        AppendWordLine(pending_, word, argument);
+        AppendWordLine(pending_, word, argument ? utf8.c_str() : nullptr);
         WritePending();
         ReleaseSRWLockExclusive(&lock_);
     }

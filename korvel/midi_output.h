@@ -24,7 +24,9 @@ public:
     // After each group of messages sent at one moment; nothing more is sent
     // for idleUs microseconds.
     virtual void Flush(int64_t /*idleUs*/) {}
-    // Song markers (open, start, end, stop); only the log writes them.
+    // Song markers (open, start, end, stop); only the log writes them.  The
+    // argument (a song's path) comes in the ANSI code page; the log writes
+    // it in UTF-8.
     virtual void Mark(const char * /*word*/, const char * /*argument*/ = nullptr) {}
     // Writes "start" and counts message times from originQpc.
     virtual void Start(LONGLONG /*originQpc*/) {}

@@ -44,6 +44,16 @@ bool MakeShortcut(const std::string &path, const std::string &target) {
     return made;
 }
 
+// Paths as the log shows them: in UTF-8, while the program and its bests
+// hold them in the ANSI code page.
+std::string Logged(const std::string &path) { return AnsiToUtf8(path); }
+std::vector<std::string> LoggedAll(const std::vector<std::string> &paths) {
+    std::vector<std::string> logged;
+    for (const std::string &path : paths) logged.push_back(Logged(path));
+    return logged;
+}
+std::string Open(const std::string &path) { return "open " + Logged(path); }
+
 class PlayerE2E : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -72,7 +82,7 @@ protected:
         ASSERT_NE(tivorn_.WaitForResidentWindow(), nullptr);
     }
 
-    // The engine's markers: "open <path>", "start", "end" and "stop".
+    // The engine's markers: "open <path>" (UTF-8), "start", "end" and "stop".
     std::vector<std::string> Events() const {
         std::vector<std::string> events;
         for (const std::string &line : ReadLines(log_))
@@ -173,10 +183,10 @@ TEST_F(PlayerE2E, PlaysTheCurrentBestInListOrderAndCyclesPastWhatCannotPlay) {
     std::vector<std::string> opened = Opened();
     // The engine refuses the text file; it is passed over like the rest.
     EXPECT_EQ(std::vector<std::string>(opened.begin(), opened.begin() + 8),
-              (std::vector<std::string>{a, b, c, a, b, c, a, b}));
+              LoggedAll({a, b, c, a, b, c, a, b}));
     std::vector<std::string> events = Events();
     EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + 4),
-              (std::vector<std::string>{"open " + a, "start", "end", "open " + b}));
+              (std::vector<std::string>{Open(a), "start", "end", Open(b)}));
     EXPECT_EQ(tivorn_.Exit(), 0u);
     EXPECT_EQ(Stored("PlayBest"), "Mixed");
     EXPECT_EQ(FindMessageBox(tivorn_.id()), nullptr);
@@ -188,15 +198,15 @@ TEST_F(PlayerE2E, CopyDataCodesDriveThePlayer) {
     WriteBests({bestbytes::Record("One", {s0, s1, s2}), bestbytes::Record("Two", {t0})});
     Start("One");
     ASSERT_TRUE(WaitForFirstStart());
-    EXPECT_EQ(Events(), (std::vector<std::string>{"open " + s0, "start"}));
+    EXPECT_EQ(Events(), (std::vector<std::string>{Open(s0), "start"}));
 
     size_t seen = Events().size();
     EXPECT_EQ(tivorn_.SendCode(0), 0);  // next song
-    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + s1, "start"}));
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", Open(s1), "start"}));
 
     seen = Events().size();
     tivorn_.SendCode(1);  // the same song from its start
-    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + s1, "start"}));
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", Open(s1), "start"}));
 
     seen = Events().size();
     tivorn_.SendCode(2);  // stop
@@ -206,16 +216,16 @@ TEST_F(PlayerE2E, CopyDataCodesDriveThePlayer) {
     seen = Events().size();
     tivorn_.SendCode(1);  // restarts even while stopped
     tivorn_.SendCode(4);
-    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"open " + s1, "start", "stop", "open " + s1, "start"}));
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{Open(s1), "start", "stop", Open(s1), "start"}));
 
     seen = Events().size();
     tivorn_.SendCode(3);  // next best, then after the last the first again
-    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + t0, "start"}));
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", Open(t0), "start"}));
     EXPECT_EQ(Stored("PlayBest"), "Two");
     seen = Events().size();
     tivorn_.SendCode(3);
     // One's history came along: s0 and s1 were played in this cycle.
-    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + s2, "start"}));
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", Open(s2), "start"}));
     EXPECT_EQ(Stored("PlayBest"), "One");
     EXPECT_EQ(History("One"), std::string(1, '\x07'));
 
@@ -253,17 +263,17 @@ TEST_F(PlayerE2E, RepeatOnePlaysTheSameSongAgain) {
     Command(40009);
     ASSERT_TRUE(WaitForOpens(3));
     std::vector<std::string> opened = Opened();
-    EXPECT_EQ(std::vector<std::string>(opened.begin(), opened.begin() + 3), (std::vector<std::string>{a, a, a}));
+    EXPECT_EQ(std::vector<std::string>(opened.begin(), opened.begin() + 3), LoggedAll({a, a, a}));
     // Off again: the list goes on with the next song (a repeat may still
     // have started while the command was on its way).
     size_t count = Opened().size();
     Command(40009);
     ASSERT_TRUE(WaitUntil([&] {
         std::vector<std::string> now = Opened();
-        return std::find(now.begin() + count, now.end(), b) != now.end();
+        return std::find(now.begin() + count, now.end(), Logged(b)) != now.end();
     }));
     opened = Opened();
-    size_t repeats = std::find(opened.begin() + count, opened.end(), b) - (opened.begin() + count);
+    size_t repeats = std::find(opened.begin() + count, opened.end(), Logged(b)) - (opened.begin() + count);
     EXPECT_LE(repeats, 1u);
     EXPECT_EQ(tivorn_.Exit(), 0u);
 }
@@ -276,7 +286,8 @@ TEST_F(PlayerE2E, RandomPlayPlaysEverySongOncePerCycle) {
     ASSERT_TRUE(WaitForOpens(18));
     std::vector<std::string> opened = Opened();
     EXPECT_EQ(tivorn_.Exit(), 0u);
-    std::set<std::string> all(songs.begin(), songs.end());
+    std::vector<std::string> logged = LoggedAll(songs);
+    std::set<std::string> all(logged.begin(), logged.end());
     for (int cycle = 0; cycle < 3; ++cycle) {
         std::set<std::string> played(opened.begin() + 6 * cycle, opened.begin() + 6 * cycle + 6);
         EXPECT_EQ(played, all) << "cycle " << cycle;
@@ -291,7 +302,7 @@ TEST_F(PlayerE2E, TheHistorySurvivesARestart) {
     ASSERT_TRUE(WaitForFirstStart());
     tivorn_.SendCode(0);
     tivorn_.SendCode(0);
-    EXPECT_EQ(Opened(), (std::vector<std::string>{songs[0], songs[1], songs[2]}));
+    EXPECT_EQ(Opened(), LoggedAll({songs[0], songs[1], songs[2]}));
     EXPECT_EQ(tivorn_.Exit(), 0u);
     EXPECT_EQ(History("Kept"), std::string("\x07\x00", 2));
 
@@ -299,13 +310,13 @@ TEST_F(PlayerE2E, TheHistorySurvivesARestart) {
     TivornProcess restarted;
     ASSERT_TRUE(restarted.Start());
     ASSERT_TRUE(WaitForOpens(4));
-    EXPECT_EQ(Opened()[3], songs[3]);
+    EXPECT_EQ(Opened()[3], Logged(songs[3]));
     EXPECT_EQ(restarted.Exit(), 0u);
     program_key::WriteBinary(program_key::kHistoryKey, "Kept", "\xff\xff\xff", 3);
     TivornProcess third;
     ASSERT_TRUE(third.Start());
     ASSERT_TRUE(WaitForOpens(5));
-    EXPECT_EQ(Opened()[4], songs[0]);
+    EXPECT_EQ(Opened()[4], Logged(songs[0]));
     EXPECT_EQ(third.Exit(), 0u);
 }
 
@@ -319,7 +330,7 @@ TEST_F(PlayerE2E, SuspendStopsTheSongAndResumeStartsItAgain) {
     Power(PBT_APMSUSPEND);
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{"stop"});
     Power(PBT_APMRESUMESUSPEND);
-    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + s1, "start"}));
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", Open(s1), "start"}));
 
     // Stopped by the user: a resume starts nothing.
     tivorn_.SendCode(2);
@@ -340,7 +351,7 @@ TEST_F(PlayerE2E, ChoosingTheCheckedBestDoesNothingAndAnotherSwitches) {
     Command(10002);  // no such best
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
     Command(10001);  // differs only in case: another best
-    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + t0, "start"}));
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", Open(t0), "start"}));
     EXPECT_EQ(Stored("PlayBest"), "first");
     EXPECT_EQ(tivorn_.Exit(), 0u);
 }
@@ -355,7 +366,7 @@ TEST_F(PlayerE2E, ShortcutsPlayTheirTargetsUnlessSkipped) {
     Start("Links");
     ASSERT_TRUE(WaitForOpens(4));
     std::vector<std::string> opened = Opened();
-    EXPECT_EQ(std::vector<std::string>(opened.begin(), opened.begin() + 4), (std::vector<std::string>{a, b, a, b}));
+    EXPECT_EQ(std::vector<std::string>(opened.begin(), opened.begin() + 4), LoggedAll({a, b, a, b}));
     EXPECT_EQ(tivorn_.Exit(), 0u);
 
     TivornProcess skipping;
@@ -365,7 +376,7 @@ TEST_F(PlayerE2E, ShortcutsPlayTheirTargetsUnlessSkipped) {
     ASSERT_TRUE(WaitForOpens(before + 3));
     opened = Opened();
     EXPECT_EQ(std::vector<std::string>(opened.begin() + before, opened.begin() + before + 3),
-              (std::vector<std::string>{b, b, b}));
+              LoggedAll({b, b, b}));
     EXPECT_EQ(skipping.Exit(), 0u);
 }
 
@@ -397,7 +408,7 @@ TEST_F(PlayerE2E, WithNothingPlayableTheBestSettingsMustBeConfirmed) {
 
     // Idle now: the next best plays.
     tivorn_.SendCode(3);
-    EXPECT_EQ(Opened(), std::vector<std::string>{song});
+    EXPECT_EQ(Opened(), LoggedAll({song}));
     EXPECT_EQ(tivorn_.Exit(), 0u);
 }
 
@@ -411,7 +422,7 @@ TEST_F(PlayerE2E, WithoutACurrentBestOkStartsTheFirstBest) {
     EXPECT_EQ(WindowText(GetDlgItem(dialog, 1013)), "First");
     PressButton(dialog, 1002);
     ASSERT_TRUE(WaitForFirstStart());
-    EXPECT_EQ(Opened(), std::vector<std::string>{s0});
+    EXPECT_EQ(Opened(), LoggedAll({s0}));
     EXPECT_EQ(Stored("PlayBest"), "First");
 
     // From the menu the dialog can be left with Cancel, and changes nothing.
@@ -419,7 +430,7 @@ TEST_F(PlayerE2E, WithoutACurrentBestOkStartsTheFirstBest) {
     ASSERT_TRUE(WaitUntil([&] { return (dialog = Dialog(kBestSettingsTitle)) != nullptr; }));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1005)));
     TrayClick(WM_LBUTTONDBLCLK);  // skips even while the dialog is open from the menu
-    EXPECT_EQ(Opened(), (std::vector<std::string>{s0, s0}));
+    EXPECT_EQ(Opened(), LoggedAll({s0, s0}));
     PressButton(dialog, 1005);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
     PostTrayClick(WM_RBUTTONUP);
@@ -453,12 +464,12 @@ TEST_F(PlayerE2E, MenuCommandsOfTheSettingsAndTheHistory) {
     size_t seen = Events().size();
     Command(40003);
     Command(40002);  // play after stop: the same song
-    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + songs[2], "start"}));
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", Open(songs[2]), "start"}));
     Command(40010);  // rewind
     EXPECT_EQ(EventsSince(seen).back(), "start");
-    EXPECT_EQ(Opened().back(), songs[2]);
+    EXPECT_EQ(Opened().back(), Logged(songs[2]));
     Command(40005);  // the history was cleared: from the first song again
-    EXPECT_EQ(Opened().back(), songs[0]);
+    EXPECT_EQ(Opened().back(), Logged(songs[0]));
 
     // The song's properties: Wine's shell has no properties sheet for a
     // file, so its refusal is what shows here.

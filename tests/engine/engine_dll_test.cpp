@@ -177,7 +177,7 @@ TEST_F(EngineDll, PlaysASongToItsEndAndCallsTheHandlerOnceOnThisThread) {
 
     std::vector<std::string> log = Log();
     ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[0], "open " + tune);
+    EXPECT_EQ(log[0], "open " + tt::AnsiToUtf8(tune));
     EXPECT_EQ(log[1], "start");
     std::vector<std::string> song = LastSong();
     EXPECT_EQ(song, (std::vector<std::string>{"start", "F0 7E 7F 09 01 F7 *", "C0 00", "90 3C 60", "80 3C 40",
@@ -212,6 +212,29 @@ TEST_F(EngineDll, PlaysASongToItsEndAndCallsTheHandlerOnceOnThisThread) {
     EXPECT_EQ(PlaybackOwner(), GetDesktopWindow());
     SetPlaybackOwner(nullptr, 0);
     EXPECT_EQ(PlaybackOwner(), nullptr);
+}
+
+// The log is UTF-8 for whoever reads it, while paths come in code page
+// 932, where the second byte of ソ is a backslash.
+TEST_F(EngineDll, TheOpenLineNamesTheSongInUtf8) {
+    ASSERT_EQ(std::string("曲ソ.mid"), "\x8B\xC8\x83\x5C.mid");  // literals are CP932 here
+    std::string song = Write("曲ソ.mid", ShortTune());
+    ASSERT_TRUE(OpenSong(song.c_str(), 1));
+    ASSERT_TRUE(StartSong(OnEndA));
+    ASSERT_TRUE(tt::WaitUntil([] { return g_endA.calls > 0; }));
+    std::string folder = tt::AnsiToUtf8(scratch_.path());
+    ASSERT_FALSE(folder.empty());
+    std::vector<std::string> log = Log();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0], "open " + folder + "\\\xE6\x9B\xB2\xE3\x82\xBD.mid");
+    EXPECT_EQ(log[1], "start");
+    EXPECT_EQ(log.back(), "end");
+
+    // A name that is no text of the code page (a lead byte before '.')
+    // still gets its line, with its bytes as they were given.
+    std::string odd = Write("x\x81.mid", ShortTune());
+    ASSERT_TRUE(OpenSong(odd.c_str(), 1));
+    EXPECT_EQ(Log().back(), "open " + folder + "\\x\x81.mid");
 }
 
 // A reader of the log sees a dense passage while it plays, and all of it as

@@ -15,14 +15,15 @@ TEST(LogLine, MessagesAndMarkersHaveTheirExactForm) {
     const uint8_t note[] = {0x90, 0x3C, 0x00};
     const uint8_t reset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
     const uint8_t off[] = {0xB9, 0x7B, 0x00};
-    korvel::AppendWordLine(log, "open", "C:\\\x83\x5c\x83\x93\x83\x4f.mid");  // the path's bytes as given
+    // The path's bytes as given: the log output hands them over in UTF-8.
+    korvel::AppendWordLine(log, "open", "C:\\\xE3\x82\xBD\xE3\x83\xB3\xE3\x82\xB0.mid");
     korvel::AppendWordLine(log, "start");
     korvel::AppendMessageLine(log, 0, reset, sizeof reset, true);
     korvel::AppendMessageLine(log, 1234567890123, note, sizeof note, false);
     korvel::AppendMessageLine(log, 10, off, sizeof off, true);
     korvel::AppendWordLine(log, "end");
     EXPECT_EQ(log,
-              "open C:\\\x83\x5c\x83\x93\x83\x4f.mid\r\n"
+              "open C:\\\xE3\x82\xBD\xE3\x83\xB3\xE3\x82\xB0.mid\r\n"
               "start\r\n"
               "0 F0 7E 7F 09 01 F7 *\r\n"
               "1234567890123 90 3C 00\r\n"

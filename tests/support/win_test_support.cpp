@@ -195,6 +195,20 @@ std::vector<std::string> ReadLines(const std::string &path) {
     return lines;
 }
 
+std::string AnsiToUtf8(const std::string &ansi) {
+    if (ansi.empty()) return ansi;
+    int wideLength = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), static_cast<int>(ansi.size()),
+                                         nullptr, 0);
+    if (wideLength <= 0) return std::string();
+    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), static_cast<int>(ansi.size()), &wide[0],
+                        wideLength);
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, &utf8[0], length, nullptr, nullptr);
+    return utf8;
+}
+
 namespace {
 struct WindowSearch {
     DWORD processId;

@@ -62,6 +62,10 @@ void WriteSettings(const std::vector<uint8_t> &block);
 
 // The engine's log output: every line the engine wrote to a log file.
 std::vector<std::string> ReadLines(const std::string &path);
+// A path as the log's "open" line shows it: the log is UTF-8, while the
+// program (and a test) holds paths in the ANSI code page.  Empty when the
+// text does not convert.
+std::string AnsiToUtf8(const std::string &ansi);
 
 // Top-level windows of a process.
 std::vector<HWND> ProcessWindows(DWORD processId, bool visibleOnly = false);
