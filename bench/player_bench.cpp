@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "support/best_bytes.h"
 #include "engine/resident_window.h"
 #include "store/best_file.h"
+#include "support/best_bytes.h"
 #include "support/midi_writer.h"
 
 namespace {
@@ -152,25 +152,25 @@ void BenchBestFile(const std::string &dir) {
     best::BestRecord found;
     for (int run = 0; run < kFileRuns; ++run) {
         double begin = Now();
-        ReadBests(last.c_str(), kReadFind, nullptr, &found);
+        found = FindBestInFile(last.c_str());
         reads.push_back(Now() - begin);
     }
     std::printf("ReadBests mode 0 (the last best): median %.1f ms%s\n", Median(reads),
                 found.Count() == kEntries ? "" : "  (WRONG RESULT)");
 
     // A best in the middle saved with one entry more.
-    g_store.edited = FindBestInFile("Best 500");
-    size_t cursor = g_store.edited.Terminator();
-    g_store.edited.InsertEntry(&cursor, "C:\\Music\\new.mid");
+    best::BestRecord edited = FindBestInFile("Best 500");
+    size_t cursor = edited.Terminator();
+    edited.InsertEntry(&cursor, "C:\\Music\\new.mid");
     std::vector<double> saves;
-    int result = 0;
+    bool result = false;
     for (int run = 0; run < kFileRuns; ++run) {
         double begin = Now();
-        result = SaveBest(nullptr, 0, kSaveAsIs);
+        result = WriteBest(edited, false);
         saves.push_back(Now() - begin);
     }
     std::printf("SaveBest mode 2 (a best in the middle): median %.1f ms%s\n", Median(saves),
-                result == kSaved ? "" : "  (FAILED)");
+                result ? "" : "  (FAILED)");
     DeleteFileA(path.c_str());
 }
 

@@ -4,105 +4,219 @@
 #include "editor/best_settings_dialog.h"
 
 #include <cstring>
+#include <memory>
 
-#include "editor/best_editing.h"
 #include "engine/korvel.h"
-#include "utils/ansi_text.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
-#include "shell/errors.h"
-#include "shell/shell_state.h"
 #include "store/best_file.h"
 #include "store/registry_layout.h"
 #include "store/settings.h"
+#include "utils/ansi_text.h"
+#include "utils/message_box.h"
 
 namespace {
 
-// What the user changed during one opening.
-enum ChangeMark {
-    kMarkBestToPlay = 1,
-    kMarkSettingsFolder = 2,
-    kMarkMidiFolder = 4,
-    kMarkBestList = 8,
-    kMarkPlayingBestSaved = 16,
-};
-
-struct BestDialogState {
-    int changeMarks;
-    char midiFolder[MAX_PATH];  // "Root", the folder shown under the tree's root
-};
-
-BestDialogState g_dialog;
+const char kSaveQuestion[] = "このベストの変更点を保存しますか？";
 
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
 void Tick(HWND dialog, int id, bool on) { CheckDlgButton(dialog, id, on ? BST_CHECKED : BST_UNCHECKED); }
 
-// From here on only OK closes the dialog: a best to play has to be confirmed.
-void RequireOk(HWND dialog) {
-    EnableWindow(GetDlgItem(dialog, IDC_CANCEL), FALSE);
-    EnableMenuItem(GetSystemMenu(dialog, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+}  // namespace
+
+// --- creation and the window procedure ---------------------------------------
+
+HWND BestSettingsDialog::Create(HINSTANCE instance, HWND owner, EditorHost *host) {
+    // The window takes the object over at WM_INITDIALOG; if it never gets
+    // that far, the object goes with this scope.
+    std::unique_ptr<BestSettingsDialog> dialog(new BestSettingsDialog(host));
+    return CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_BEST_SETTINGS), owner, Proc,
+                              reinterpret_cast<LPARAM>(&dialog));
 }
 
-void ShowMidiFolder(HWND dialog) {
+BestSettingsDialog *BestSettingsDialog::From(HWND dialog) {
+    return reinterpret_cast<BestSettingsDialog *>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+INT_PTR CALLBACK BestSettingsDialog::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto *owner = reinterpret_cast<std::unique_ptr<BestSettingsDialog> *>(lParam);
+        BestSettingsDialog *self = owner->release();
+        self->window_ = window;
+        SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+        self->OnInitDialog();
+        return TRUE;
+    }
+    BestSettingsDialog *self = From(window);
+    if (!self) return FALSE;  // messages before WM_INITDIALOG
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(window, DWLP_USER, 0);
+        delete self;
+        return FALSE;
+    }
+    return self->OnMessage(message, wParam, lParam);
+}
+
+INT_PTR BestSettingsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_COMMAND:
+        return OnCommand(LOWORD(wParam), HIWORD(wParam));
+    case WM_COPYDATA:
+        // The engine tells the playback owner that its preview has to end.
+        ResumeAfterPreview(false);
+        return FALSE;
+    case WM_CLOSE:
+        OnCancel();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR BestSettingsDialog::OnCommand(WORD id, WORD notification) {
+    switch (id) {
+    case IDC_OK: OnOk(); return TRUE;
+    case IDC_CANCEL: OnCancel(); return TRUE;
+    case IDC_BEST_LIST:
+        if (notification == CBN_SELCHANGE) OnBestSelected();
+        return TRUE;
+    default: return FALSE;
+    }
+}
+
+// --- the best file, as the dialog reads and writes it -------------------------
+
+int BestSettingsDialog::ReadBests(const char *name, int mode, HWND combo, best::BestRecord *record) {
+    best::BestRecord ignored;
+    if (!record) record = &ignored;
+    *record = best::BestRecord();
+    switch (mode) {
+    case kReadFind:
+        *record = FindBestInFile(name);
+        return record->IsNone() ? 0 : 1;
+    case kReadFillSelect:
+    case kReadFillSelectFirst: {
+        best::BestChoice choice;
+        if (!combo || !ReadBestChoice(name, mode == kReadFillSelectFirst, &choice)) return 0;
+        for (size_t i = 0; i < choice.names.size(); ++i)
+            SendMessageA(combo, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(choice.names[i].c_str()));
+        if (choice.selected < 0) return 0;
+        SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(choice.selected), 0);
+        LoadSelectedBest(combo);
+        *record = std::move(choice.record);
+        return 1;
+    }
+    default:
+        // The names alone are the best menu's, which reads them itself.
+        return 0;
+    }
+}
+
+int BestSettingsDialog::SaveBest(HWND owner, bool ask, int mode) {
+    if (mode < kSaveDelete || mode > kSaveRebuildOnly) return kSaveFailed;
+    if (mode == kSaveRebuild || mode == kSaveRebuildOnly) {
+        bool changed = CollectTreeMarks();
+        if (!changed && !state_.dirty) return kSaved;
+        state_.dirty = true;
+    }
+    if (mode == kSaveRebuildOnly) return kSaveCancelled;
+    if (ask && !TestOption(OPT_AUTO_SAVE)) {
+        switch (ShowMessage(owner, kSaveQuestion, MB_YESNOCANCEL | MB_ICONQUESTION)) {
+        case IDCANCEL: return kSaveCancelled;
+        case IDNO: return kSaveDeclined;
+        default: break;
+        }
+    }
+    if (!WriteBest(state_.edited, mode == kSaveDelete)) return kSaveFailed;
+    state_.dirty = false;
+    return kSaved;
+}
+
+void BestSettingsDialog::LoadSelectedBest(HWND combo) {
+    LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
+    if (index == CB_ERR) return;
+    // A name the best file cannot hold (longer than 259 bytes) is not loaded.
+    char name[MAX_PATH];
+    LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR || length < 0 || static_cast<size_t>(length) >= sizeof name) return;
+    if (SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name)) == CB_ERR)
+        return;
+    state_.dirty = false;
+    state_.edited = FindBestInFile(name);
+    if (state_.edited.IsNone()) state_.edited = best::BestRecord::ForName(name);
+}
+
+// The folder tree does not exist yet, so there are no marks to collect.
+bool BestSettingsDialog::CollectTreeMarks() { return false; }
+
+// --- the dialog ------------------------------------------------------------------
+
+HWND BestSettingsDialog::Resident() const { return window_ ? GetWindow(window_, GW_OWNER) : nullptr; }
+
+bool BestSettingsDialog::EditedIsCurrent() const {
+    const char *current = CurrentBestName();
+    return current && !state_.edited.IsNone() && state_.edited.NameEquals(current);
+}
+
+// From here on only OK closes the dialog: a best to play has to be confirmed.
+void BestSettingsDialog::RequireOk() {
+    EnableWindow(GetDlgItem(window_, IDC_CANCEL), FALSE);
+    EnableMenuItem(GetSystemMenu(window_, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+}
+
+void BestSettingsDialog::ShowMidiFolder() {
     // A drive root is stored as "D:" and shown as "D:\".
     char shown[MAX_PATH + 1];
-    ansi::CopyFit(shown, MAX_PATH, g_dialog.midiFolder);
+    ansi::CopyFit(shown, MAX_PATH, midiFolder_);
     if (std::strlen(shown) == 2 && shown[1] == ':') std::strcat(shown, "\\");
-    SetDlgItemTextA(dialog, IDC_MIDI_FOLDER, shown);
-}
-
-bool EditedIsCurrent() {
-    const char *current = CurrentBestName();
-    return current && !g_store.edited.IsNone() && g_store.edited.NameEquals(current);
+    SetDlgItemTextA(window_, IDC_MIDI_FOLDER, shown);
 }
 
 // The save of the edited best before another takes its place.
-int LeaveBestSave(HWND dialog) {
+int BestSettingsDialog::LeaveBestSave() {
     bool wasCurrent = EditedIsCurrent();
-    int result = SaveBest(dialog, 1, kSaveRebuild);
-    if (result == kSaved && wasCurrent) g_dialog.changeMarks |= kMarkPlayingBestSaved;
+    int result = SaveBest(window_, true, kSaveRebuild);
+    if (result == kSaved && wasCurrent) state_.changeMarks |= kMarkPlayingBestSaved;
     return result;
 }
 
-void OnInitDialog(HWND dialog) {
-    g_dialog.changeMarks = 0;
-    Tick(dialog, IDC_RANDOM, TestOption(OPT_RANDOM));
-    Tick(dialog, IDC_SKIP_SHORTCUTS, TestOption(OPT_SKIP_SHORTCUTS));
-    Tick(dialog, IDC_AUTO_SAVE, TestOption(OPT_AUTO_SAVE));
-    Tick(dialog, IDC_HOTKEYS, g_shell.hook != nullptr);
-    g_dialog.midiFolder[0] = '\0';
-    ReadValue(kProgramKey, kValueRoot, g_dialog.midiFolder, sizeof g_dialog.midiFolder, REG_SZ, HKEY_CURRENT_USER);
+void BestSettingsDialog::OnInitDialog() {
+    state_ = EditState();
+    Tick(window_, IDC_RANDOM, TestOption(OPT_RANDOM));
+    Tick(window_, IDC_SKIP_SHORTCUTS, TestOption(OPT_SKIP_SHORTCUTS));
+    Tick(window_, IDC_AUTO_SAVE, TestOption(OPT_AUTO_SAVE));
+    Tick(window_, IDC_HOTKEYS, host_->HotkeyHookInstalled());
+    midiFolder_[0] = '\0';
+    ReadValue(kProgramKey, kValueRoot, midiFolder_, sizeof midiFolder_, REG_SZ, HKEY_CURRENT_USER);
 
-    HWND combo = GetDlgItem(dialog, IDC_BEST_LIST);
-    g_store.edited = best::BestRecord();
-    g_store.dirty = false;
+    HWND combo = GetDlgItem(window_, IDC_BEST_LIST);
     best::BestRecord record;
     // A current best that the file no longer holds is treated as none.
     if (!CurrentBestName() || !ReadBests(CurrentBestName(), kReadFillSelect, combo, &record)) {
         SendMessageA(combo, CB_RESETCONTENT, 0, 0);
         if (ReadBests(nullptr, kReadFillSelectFirst, combo, &record)) {
             SetCurrentBestName(record.Name());
-            g_dialog.changeMarks |= kMarkBestToPlay;
+            state_.changeMarks |= kMarkBestToPlay;
         }
-        RequireOk(dialog);
+        RequireOk();
     }
-    g_store.edited = std::move(record);
+    state_.edited = std::move(record);
 
-    ShowMidiFolder(dialog);
-    SetDlgItemTextA(dialog, IDC_PLAY_BEST, CurrentBestName() ? CurrentBestName() : "");
+    ShowMidiFolder();
+    SetDlgItemTextA(window_, IDC_PLAY_BEST, CurrentBestName() ? CurrentBestName() : "");
 }
 
-void OnBestSelected(HWND dialog) {
-    HWND combo = GetDlgItem(dialog, IDC_BEST_LIST);
-    switch (LeaveBestSave(dialog)) {
+void BestSettingsDialog::OnBestSelected() {
+    HWND combo = GetDlgItem(window_, IDC_BEST_LIST);
+    switch (LeaveBestSave()) {
     case kSaveFailed:
-        ReportUnexpectedError(true);
+        ReportUnexpectedError(Resident(), true);
         return;
     case kSaveCancelled: {
         // Back to the best being edited.
         LRESULT index = SendMessageA(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                     reinterpret_cast<LPARAM>(g_store.edited.Name()));
+                                     reinterpret_cast<LPARAM>(state_.edited.Name()));
         if (index != CB_ERR) {
             SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
             return;
@@ -115,83 +229,31 @@ void OnBestSelected(HWND dialog) {
     LoadSelectedBest(combo);
 }
 
-void ApplyHotkeyOption(bool on) {
-    SetOption(OPT_HOTKEYS, on);
-    if (on && !g_shell.hook)
-        InstallHotkeyHook(0);
-    else if (!on && g_shell.hook)
-        RemoveHotkeyHook();
-}
-
-int CloseFlagsKept() {
-    int flags = 0;
-    if (g_dialog.changeMarks & kMarkBestList) flags |= kCloseBestListChanged;
-    if (g_dialog.changeMarks & kMarkPlayingBestSaved) flags |= kClosePlayingBestSaved;
-    return flags;
-}
-
-void OnOk(HWND dialog) {
-    int saved = LeaveBestSave(dialog);
+void BestSettingsDialog::OnOk() {
+    int saved = LeaveBestSave();
     if (saved == kSaveCancelled) return;
-    if (saved == kSaveFailed) ReportUnexpectedError(true);
+    if (saved == kSaveFailed) ReportUnexpectedError(Resident(), true);
 
-    bool randomChanged = IsChecked(dialog, IDC_RANDOM) != (TestOption(OPT_RANDOM) != 0);
-    SetOption(OPT_AUTO_SAVE, IsChecked(dialog, IDC_AUTO_SAVE));
-    ApplyHotkeyOption(IsChecked(dialog, IDC_HOTKEYS));
-    SetOption(OPT_SKIP_SHORTCUTS, IsChecked(dialog, IDC_SKIP_SHORTCUTS));
+    bool randomChanged = IsChecked(window_, IDC_RANDOM) != (TestOption(OPT_RANDOM) != 0);
+    SetOption(OPT_AUTO_SAVE, IsChecked(window_, IDC_AUTO_SAVE));
+    bool hotkeys = IsChecked(window_, IDC_HOTKEYS);
+    SetOption(OPT_HOTKEYS, hotkeys);
+    if (hotkeys != host_->HotkeyHookInstalled()) host_->SetHotkeyHook(hotkeys);
+    SetOption(OPT_SKIP_SHORTCUTS, IsChecked(window_, IDC_SKIP_SHORTCUTS));
 
-    int flags = CloseFlagsKept();
-    if (g_dialog.changeMarks & kMarkBestToPlay) {
-        SaveHistory(1);
+    if (state_.changeMarks & kMarkBestToPlay) {
+        SaveHistory(true);
         char name[MAX_PATH] = "";
-        GetDlgItemTextA(dialog, IDC_PLAY_BEST, name, sizeof name);
+        GetDlgItemTextA(window_, IDC_PLAY_BEST, name, sizeof name);
         SetCurrentBestName(name[0] ? name : nullptr);
-        flags |= kCloseBestToPlayChanged;
     }
     SaveSettings();
-    if (randomChanged) flags |= kCloseRandomChanged;
-    CloseBestSettings(flags);
+    // The host destroys this dialog and its object.
+    host_->CloseBestSettings(OkCloseFlags(state_.changeMarks, randomChanged));
 }
 
-void OnCancel(HWND dialog) {
+void BestSettingsDialog::OnCancel() {
     // While only OK may close the dialog, Close and Esc do nothing.
-    if (!IsWindowEnabled(GetDlgItem(dialog, IDC_CANCEL))) return;
-    CloseBestSettings(CloseFlagsKept());
-}
-
-INT_PTR OnCommand(HWND dialog, WORD id, WORD notification) {
-    switch (id) {
-    case IDC_OK: OnOk(dialog); return TRUE;
-    case IDC_CANCEL: OnCancel(dialog); return TRUE;
-    case IDC_BEST_LIST:
-        if (notification == CBN_SELCHANGE) OnBestSelected(dialog);
-        return TRUE;
-    default: return FALSE;
-    }
-}
-
-}  // namespace
-
-HWND CreateBestSettingsDialog(HWND owner) {
-    return CreateDialogParamA(g_shell.instance, MAKEINTRESOURCEA(IDD_BEST_SETTINGS), owner,
-                              BestSettingsDialogProc, 0);
-}
-
-INT_PTR CALLBACK BestSettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-    case WM_INITDIALOG:
-        OnInitDialog(dialog);
-        return TRUE;
-    case WM_COMMAND:
-        return OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
-    case WM_COPYDATA:
-        // The engine tells the playback owner that its preview has to end.
-        ResumeAfterPreview(0);
-        return FALSE;
-    case WM_CLOSE:
-        OnCancel(dialog);
-        return TRUE;
-    default:
-        return FALSE;
-    }
+    if (!IsWindowEnabled(GetDlgItem(window_, IDC_CANCEL))) return;
+    host_->CloseBestSettings(KeptCloseFlags(state_.changeMarks));
 }

@@ -1,14 +1,100 @@
 // The best settings dialog (template 105), modeless, owned by the resident
-// window.  Whoever creates it stores its handle in g_shell.bestDialog and
-// sets the application mode; closing it goes through CloseBestSettings.
+// window.  The dialog object is bound to its window (DWLP_USER) and owns
+// what one opening edits: the edited best record, its dirty flag and the
+// change marks.  What the dialog needs of the application shell comes
+// through EditorHost, which the shell implements.
 #ifndef TIVORN_EDITOR_BEST_SETTINGS_DIALOG_H
 #define TIVORN_EDITOR_BEST_SETTINGS_DIALOG_H
 
 #include <windows.h>
 
-// Null when the dialog could not be created.
-HWND CreateBestSettingsDialog(HWND owner);
+#include "editor/edit_model.h"
 
-INT_PTR CALLBACK BestSettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+class EditorHost {
+public:
+    // Applies the close flags to playback and the best menu, then destroys
+    // the dialog.  The dialog object is gone when this returns.
+    virtual void CloseBestSettings(int flags) = 0;
+    virtual bool HotkeyHookInstalled() = 0;
+    // Installs the hotkey hook (a failure is reported, not fatal) or removes it.
+    virtual void SetHotkeyHook(bool on) = 0;
+
+protected:
+    ~EditorHost() = default;
+};
+
+enum ReadBestsMode {
+    kReadFind = 0,             // the record of that name
+    kReadFillSelect = 1,       // fill the combo box, select and load that name
+    kReadFillSelectFirst = 3,  // as 1, the first best when no name matches
+};
+
+enum SaveBestMode {
+    kSaveDelete = 0,       // remove the edited best's name from the file
+    kSaveRebuild = 1,      // take the tree's marks, then save
+    kSaveAsIs = 2,         // save the edited record as it is
+    kSaveRebuildOnly = 3,  // take the tree's marks, leave the file alone
+};
+
+enum SaveBestResult {
+    kSaveDeclined = -1,  // the user chose not to save
+    kSaveFailed = 0,
+    kSaved = 1,          // saved, or nothing to save
+    kSaveCancelled = 2,  // the user cancelled; always for kSaveRebuildOnly
+};
+
+class BestSettingsDialog {
+public:
+    explicit BestSettingsDialog(EditorHost *host) : host_(host) {}
+    BestSettingsDialog(const BestSettingsDialog &) = delete;
+    BestSettingsDialog &operator=(const BestSettingsDialog &) = delete;
+
+    // Creates the dialog and its object; null when it could not be created.
+    static HWND Create(HINSTANCE instance, HWND owner, EditorHost *host);
+    // The object of a dialog made by Create.
+    static BestSettingsDialog *From(HWND dialog);
+
+    // The best file's reader for the dialog.  Mode 0 puts a copy of the
+    // record of that name into *record.  Modes 1 and 3 fill the combo box
+    // with every name, select the record named name (mode 3: the first when
+    // none is) and load it as the edited best without the save question;
+    // *record gets a copy.  Nonzero when a record was found or selected;
+    // 0 when the file holds no best, and nothing changes.
+    int ReadBests(const char *name, int mode, HWND combo, best::BestRecord *record);
+
+    // Saves the edited best record into the best file (see SaveBestMode).
+    // With ask, and unless changes are saved automatically, the user is
+    // asked first in a box owned by owner.  Answers a SaveBestResult.
+    int SaveBest(HWND owner, bool ask, int mode);
+
+    EditState &state() { return state_; }
+
+private:
+    static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnInitDialog();
+    INT_PTR OnCommand(WORD id, WORD notification);
+    void OnBestSelected();
+    void OnOk();
+    void OnCancel();
+
+    // The selection-change handling without the save question: the best
+    // selected in combo becomes the edited best record, or a new empty
+    // record when the file has no best of that name.
+    void LoadSelectedBest(HWND combo);
+    // Collects the check marks of the folder tree into the edited best
+    // record; answers whether its entry list changed.
+    bool CollectTreeMarks();
+    int LeaveBestSave();
+    bool EditedIsCurrent() const;
+    void RequireOk();
+    void ShowMidiFolder();
+    HWND Resident() const;
+
+    HWND window_ = nullptr;
+    EditorHost *host_;
+    EditState state_;
+    char midiFolder_[MAX_PATH] = "";  // "Root", the folder shown under the tree's root
+};
 
 #endif

@@ -1,34 +1,38 @@
-// Playing the current best: start, stop, next, the end of a song, the switch
-// to another best and the close of the best settings dialog.
+// Playing the current best: start, stop, next, the end of a song, sleep and
+// wake, and the switch to another best.
 #include <cstdint>
 
 #include "engine/korvel.h"
-#include "utils/ansi_text.h"
 #include "player/player.h"
-#include "shell/errors.h"
-#include "shell/shell_state.h"
-#include "shell/tray.h"
 #include "store/best_file.h"
-#include "store/registry_layout.h"
 #include "store/settings.h"
+#include "utils/ansi_text.h"
+#include "utils/message_box.h"
 
 PlayerRecord g_player;
 
 namespace {
+
+// Until the shell connects itself (and in tests of the player alone) nobody
+// is told anything.
+class NoHost : public PlayerHost {
+public:
+    HWND Window() override { return nullptr; }
+    void ShowPlaying(bool) override {}
+    void AnimateIcon(bool) override {}
+    void ShowSongTip(const char *) override {}
+    void ShowCurrentBest() override {}
+    void ShowRandomMode(bool) override {}
+};
+
+NoHost g_noHost;
+PlayerHost *g_host = &g_noHost;
 
 enum class StartResult {
     Started,
     GaveUp,  // the engine's report said not to try further
     Skip,    // this entry cannot be played; try the next in list order
 };
-
-void StartAnimation() {
-    if (g_shell.resident) SetTimer(g_shell.resident, kTrayAnimationTimer, kTrayAnimationPeriodMs, nullptr);
-}
-
-void StopAnimation() {
-    if (g_shell.resident) KillTimer(g_shell.resident, kTrayAnimationTimer);
-}
 
 StartResult StartCurrentSong() {
     const char *path = g_player.songs.currentSong;
@@ -42,16 +46,25 @@ StartResult StartCurrentSong() {
     }
     ++g_player.generation;
     if (OpenSong(file, TestOption(OPT_READ_AT_ONCE)) && StartSong(OnSongEnd)) {
-        StartAnimation();
-        SetPlayingFlag(1);
-        SetPlayMenuState(1);
-        SaveHistory(0);
+        g_host->AnimateIcon(true);
+        SetPlayingFlag(true);
+        g_host->ShowPlaying(true);
+        SaveHistory(false);
         return StartResult::Started;
     }
-    return ReportPlayError(0, g_shell.resident) ? StartResult::Skip : StartResult::GaveUp;
+    return ReportPlayError(0, g_host->Window()) ? StartResult::Skip : StartResult::GaveUp;
+}
+
+void PostToHost(UINT message, WPARAM wParam) {
+    // Called on the engine's thread: only the window handle is read here.
+    if (HWND window = g_host->Window()) PostMessageA(window, message, wParam, 0);
 }
 
 }  // namespace
+
+void SetPlayerHost(PlayerHost *host) { g_host = host ? host : &g_noHost; }
+
+PlayerHost *Host() { return g_host; }
 
 const char *CurrentBestName() { return g_player.hasBestName ? g_player.bestName.c_str() : nullptr; }
 
@@ -60,9 +73,9 @@ void SetCurrentBestName(const char *name) {
     g_player.bestName = name ? name : "";
 }
 
-void SetPlayingFlag(int value) {
+void SetPlayingFlag(bool value) {
     SetPlaybackOwner(nullptr, 1);
-    g_player.playing = value != 0;
+    g_player.playing = value;
 }
 
 int PlayCurrentSong() {
@@ -78,7 +91,7 @@ int PlayCurrentSong() {
         if (g_player.songs.songCount > 0 && attempt >= attemptsLeft) {
             StopPlayback();
             PlayerSystem()->ShowNoMidiFiles();
-            UpdateTrayIcon(kTrayTip, nullptr);
+            g_host->ShowSongTip(nullptr);
             return 0;
         }
         StopPlayback();
@@ -87,22 +100,35 @@ int PlayCurrentSong() {
 }
 
 void StopPlayback() {
-    StopAnimation();
-    SetPlayingFlag(0);
+    g_host->AnimateIcon(false);
+    SetPlayingFlag(false);
     ++g_player.generation;
     StopSong();
-    SetPlayMenuState(0);
+    g_host->ShowPlaying(false);
 }
 
-int NextSong(int random, int same) {
+int NextSong(bool random, bool same) {
     StopPlayback();
     if (!same && !SelectNextSong(&g_player.songs, PlayerSystem(), random)) return 0;
     return PlayCurrentSong();
 }
 
-void OnSongEnd(int) {
-    if (g_shell.resident) PostMessageA(g_shell.resident, kMsgSongEnded, g_player.generation, 0);
+void SuspendPlayback() {
+    if (!g_player.playing) return;
+    // The playing flag stays set, so that the resume knows to play again.
+    SetPlaybackOwner(nullptr, 1);
+    g_host->AnimateIcon(false);
+    ++g_player.generation;
+    StopSong();
 }
+
+void ResumePlayback() {
+    if (!g_player.playing) return;
+    PlayCurrentSong();
+    if (g_player.playing) g_host->AnimateIcon(true);
+}
+
+void OnSongEnd(int) { PostToHost(kMsgSongEnded, g_player.generation); }
 
 void HandleSongEnded(WPARAM generation) {
     // A song started or stopped since this end was posted.
@@ -110,21 +136,21 @@ void HandleSongEnded(WPARAM generation) {
     NextSong(TestOption(OPT_RANDOM), TestOption(OPT_REPEAT_ONE));
 }
 
-void OnPreviewEnd(int value) {
-    if (g_shell.resident) PostMessageA(g_shell.resident, kMsgPreviewEnded, static_cast<WPARAM>(value), 0);
-}
+void OnPreviewEnd(int value) { PostToHost(kMsgPreviewEnded, static_cast<WPARAM>(value)); }
 
-void ResumeAfterPreview(int resume) {
+void ResumeAfterPreview(bool resume) {
     StopSong();
     ++g_player.generation;
     SetPlaybackOwner(nullptr, 0);
     if (resume && g_player.playing) {
         PlayCurrentSong();
-        StartAnimation();
+        g_host->AnimateIcon(true);
     } else {
-        StopAnimation();
+        g_host->AnimateIcon(false);
     }
 }
+
+void UnloadBest() { LoadPlayerBest(&g_player.songs, best::BestRecord()); }
 
 bool LoadCurrentBest() {
     const char *name = CurrentBestName();
@@ -135,37 +161,17 @@ bool LoadCurrentBest() {
     return true;
 }
 
-void SwitchBest(int play) {
-    LoadPlayerBest(&g_player.songs, best::BestRecord());
+void SwitchBest(bool play) {
+    UnloadBest();
     const char *name = CurrentBestName();
     best::BestRecord record = name ? FindBestInFile(name) : best::BestRecord();
     if (record.IsNone()) {
-        ReportUnexpectedError(true);
+        ReportUnexpectedError(g_host->Window(), true);
         return;
     }
-    BuildBestMenu(1);
-    WriteValue(kProgramKey, kValuePlayBest, name, static_cast<DWORD>(g_player.bestName.size() + 1), REG_SZ,
-               HKEY_CURRENT_USER);
+    g_host->ShowCurrentBest();
+    WritePlayBest(name);
     LoadPlayerBest(&g_player.songs, std::move(record));
     LoadHistory();
-    if (play && PlaybackOwner() == nullptr) NextSong(TestOption(OPT_RANDOM), 0);
-}
-
-void CloseBestSettings(int flags) {
-    HWND dialog = g_shell.bestDialog;
-    if (dialog && PlaybackOwner() == dialog) ResumeAfterPreview(1);
-    if (flags & kCloseRandomChanged) SetRandomMode(!TestOption(OPT_RANDOM), 1);
-    bool required = g_shell.appMode == kModeBestRequired;
-    if ((flags & kCloseBestListChanged) || required) BuildBestMenu(0);
-    // Without a current best (no best at all) there is nothing to switch to;
-    // the player stays without a best until one is made.
-    if (CurrentBestName()) {
-        if ((flags & kCloseBestToPlayChanged) || required)
-            SwitchBest(1);
-        else if (flags & kClosePlayingBestSaved)
-            SwitchBest(0);
-    }
-    g_shell.bestDialog = nullptr;
-    if (dialog) DestroyWindow(dialog);
-    g_shell.appMode = kModeIdle;
+    if (play && PlaybackOwner() == nullptr) NextSong(TestOption(OPT_RANDOM), false);
 }

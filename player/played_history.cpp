@@ -4,12 +4,9 @@
 
 #include "engine/korvel.h"
 #include "player/player.h"
-#include "resources/resource_ids.h"
-#include "shell/errors.h"
-#include "shell/shell_state.h"
-#include "shell/tray.h"
 #include "store/registry_layout.h"
 #include "store/settings.h"
+#include "utils/message_box.h"
 
 namespace {
 
@@ -36,8 +33,8 @@ public:
         GetLocalTime(&now);
         return now.wMilliseconds;
     }
-    void SetTrayTip(const char *path) override { UpdateTrayIcon(kTrayTip, path); }
-    void ShowNoMidiFiles() override { ShowMessage(g_shell.resident, kNoMidiFiles, MB_OK | MB_ICONWARNING); }
+    void SetTrayTip(const char *path) override { Host()->ShowSongTip(path); }
+    void ShowNoMidiFiles() override { ShowMessage(Host()->Window(), kNoMidiFiles, MB_OK | MB_ICONWARNING); }
     bool SkipShortcuts() override { return TestOption(OPT_SKIP_SHORTCUTS) != 0; }
     bool IsPlaying() override { return g_player.playing; }
     void SetPlaying(bool playing) override { g_player.playing = playing; }
@@ -52,19 +49,18 @@ SystemEnvironment g_system;
 
 PlayerEnvironment *PlayerSystem() { return &g_system; }
 
-void SetRandomMode(int on, int reset) {
+void SetRandomMode(bool on, bool reset) {
     SetOption(OPT_RANDOM, on ? 1 : 0);
-    if (g_shell.popupMenu)
-        CheckMenuItem(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+    Host()->ShowRandomMode(on);
     if (!reset) return;
     // Memory only; the next song's start saves it.
-    AdjustHistoryForRandomSwitch(&g_player.songs, on != 0);
+    AdjustHistoryForRandomSwitch(&g_player.songs, on);
     SaveSettings();
 }
 
 void ClearHistory() { ClearHistory(&g_player.songs, PlayerSystem()); }
 
-void SaveHistory(int onlyIfPresent) {
+void SaveHistory(bool onlyIfPresent) {
     const char *name = HistoryOwner();
     if (!name) return;
     // An empty value was left by the best file's writer: the list changed,

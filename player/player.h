@@ -2,10 +2,11 @@
 // engine, and its played history in the registry.
 //
 // Everything here runs on the user-interface thread.  The engine's end
-// handlers (OnSongEnd, OnPreviewEnd) only post a message to the resident
+// handlers (OnSongEnd, OnPreviewEnd) only post a message to the host's
 // window, whose handler then moves on (HandleSongEnded, ResumeAfterPreview):
 // the engine is never called back from inside its own callback, and the
-// player's state is never touched from one.
+// player's state is never touched from one.  What the player shows goes
+// through the PlayerHost that the shell implements.
 #ifndef TIVORN_PLAYER_PLAYER_H
 #define TIVORN_PLAYER_PLAYER_H
 
@@ -13,23 +14,12 @@
 
 #include <string>
 
+#include "player/player_host.h"
 #include "player/song_selection.h"
 
-// Messages the player posts to the resident window.
+// Messages the player posts to the host's window.
 constexpr UINT kMsgSongEnded = WM_APP + 1;     // wParam: the song generation that ended
 constexpr UINT kMsgPreviewEnded = WM_APP + 2;  // wParam: the engine's end value
-
-// Timer of the resident window that animates the tray icon while a song plays.
-constexpr UINT_PTR kTrayAnimationTimer = 1;
-constexpr UINT kTrayAnimationPeriodMs = 500;
-
-// Close flags of the best settings dialog.
-enum CloseFlag {
-    kCloseRandomChanged = 1,
-    kCloseBestToPlayChanged = 2,
-    kCloseBestListChanged = 4,
-    kClosePlayingBestSaved = 8,
-};
 
 struct PlayerRecord {
     PlayerState songs;  // the current best record, song count, position, history
@@ -53,10 +43,16 @@ void SetCurrentBestName(const char *name);
 int PlayCurrentSong();
 // Stops the song and the icon animation.
 void StopPlayback();
-// Stops, chooses the next song (random: at random) unless same is set, and
-// plays it.  0 when no song could be chosen.
-int NextSong(int random, int same);
-void SetPlayingFlag(int value);
+// Stops, chooses the next song (at random when random is set) unless same
+// is set, and plays it.  0 when no song could be chosen.
+int NextSong(bool random, bool same);
+void SetPlayingFlag(bool value);
+
+// The computer goes to sleep: the song stops, the playing flag stays set.
+void SuspendPlayback();
+// It woke up: the current song starts again from its beginning if the best
+// was playing.
+void ResumePlayback();
 
 // End handler for StartSong: posts kMsgSongEnded.
 void OnSongEnd(int value);
@@ -67,14 +63,14 @@ void HandleSongEnded(WPARAM generation);
 void OnPreviewEnd(int value);
 // Ends a preview and gives playback back to the player; with resume set the
 // current song starts again if the best was playing.
-void ResumeAfterPreview(int resume);
+void ResumeAfterPreview(bool resume);
 
 // Makes the best named by the current best name current; with play set it
 // starts its next song unless a preview holds playback.
-void SwitchBest(int play);
-// Applies the best settings dialog's close flags, then destroys the dialog.
-void CloseBestSettings(int flags);
+void SwitchBest(bool play);
 
+// The start of a run: no best loaded, no current song, position 0.
+void UnloadBest();
 // Loads the best named by the current best name at start-up: record, song
 // count and history.  False when there is no such best.
 bool LoadCurrentBest();
@@ -83,16 +79,18 @@ bool LoadCurrentBest();
 
 // The random switch: OPT_RANDOM and the menu check; with reset the history
 // is adjusted around the current position and the settings block saved.
-void SetRandomMode(int on, int reset);
+void SetRandomMode(bool on, bool reset);
 // Every song unplayed, saved, position 0.
 void ClearHistory();
 // Writes the history bitmap as the current best's history value; with
 // onlyIfPresent only when that value holds something.
-void SaveHistory(int onlyIfPresent);
+void SaveHistory(bool onlyIfPresent);
 // Fills the zeroed history bitmap from the current best's history value.
 void LoadHistory();
 
 // What the song selection needs from the system, for the player record.
 PlayerEnvironment *PlayerSystem();
+// The host the player tells what changed.
+PlayerHost *Host();
 
 #endif

@@ -3,7 +3,8 @@
 #include <cstring>
 
 #include "engine/korvel.h"
-#include "shell/errors.h"
+#include "shell/shell_state.h"
+#include "utils/message_box.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ void ShowHelp(HWND owner) {
     char path[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     if (length == 0 || length >= sizeof path) {
-        ReportUnexpectedError(true);
+        ReportUnexpectedError(g_shell.resident, true);
         return;
     }
     // The help file is looked for beside the program file only.

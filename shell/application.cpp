@@ -4,14 +4,16 @@
 
 #include "engine/korvel.h"
 #include "engine/resident_window.h"
-#include "shell/errors.h"
+#include "shell/hotkeys.h"
 #include "shell/message_loop.h"
+#include "shell/out_of_memory.h"
 #include "shell/popup_menu.h"
 #include "shell/resident_window.h"
 #include "shell/shell_state.h"
+#include "shell/startup.h"
 #include "shell/tray.h"
 #include "store/settings.h"
-#include "store/startup.h"
+#include "utils/message_box.h"
 
 namespace {
 
@@ -52,7 +54,7 @@ int RunTivorn(HINSTANCE instance, const char *commandLine) {
     g_shell.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     HWND resident = CreateResidentWindow();
     if (!resident) {
-        ReportUnexpectedError(false);
+        ReportUnexpectedError(nullptr, false);
         return 0;
     }
     g_shell.resident = resident;

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "shell/errors.h"
 #include "shell/shell_state.h"
+#include "utils/message_box.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ int RunMessageLoop() {
         BOOL fetched = GetMessageA(&message, nullptr, 0, 0);
         if (fetched == 0) return static_cast<int>(message.wParam);
         if (fetched == -1) {
-            ReportUnexpectedError(true);
+            ReportUnexpectedError(g_shell.resident, true);
             return 0;
         }
         HWND dialog = DialogForKeys();

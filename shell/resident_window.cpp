@@ -2,17 +2,17 @@
 
 #include <shellapi.h>
 
-#include "editor/best_settings_dialog.h"
 #include "engine/korvel.h"
 #include "engine/resident_window.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "shell/about_view.h"
-#include "shell/errors.h"
+#include "shell/best_settings.h"
+#include "shell/player_link.h"
 #include "shell/shell_state.h"
 #include "shell/tray.h"
-#include "store/best_file.h"
 #include "store/settings.h"
+#include "utils/message_box.h"
 
 namespace {
 
@@ -43,13 +43,13 @@ void RestartCurrentSong() {
 
 // Command 10000 + k.  FALSE when refused: no such best, or it is current.
 BOOL SwitchToBest(int k) {
-    if (k < 0 || static_cast<size_t>(k) >= g_store.bestNames.size() || k >= BestMenuItemCount()) return FALSE;
+    if (k < 0 || static_cast<size_t>(k) >= BestNames().size() || k >= BestMenuItemCount()) return FALSE;
     HMENU menu = GetSubMenu(g_shell.popupMenu, 0);
     if (!menu || (GetMenuState(menu, k, MF_BYPOSITION) & MF_CHECKED)) return FALSE;
-    SaveHistory(1);
-    SetCurrentBestName(g_store.bestNames[k].c_str());
+    SaveHistory(true);
+    SetCurrentBestName(BestNames()[k].c_str());
     SetPlaybackOwner(nullptr, 1);
-    SwitchBest(1);
+    SwitchBest(true);
     return TRUE;
 }
 
@@ -79,12 +79,7 @@ void OpenBestSettingsFromMenu(HWND window) {
         SetForegroundWindow(g_shell.bestDialog);
         return;
     }
-    g_shell.appMode = kModeBestFromMenu;
-    g_shell.bestDialog = CreateBestSettingsDialog(window);
-    if (!g_shell.bestDialog) {
-        g_shell.appMode = kModeIdle;
-        ReportUnexpectedError(true);
-    }
+    if (!OpenBestSettings(kModeBestFromMenu)) ReportUnexpectedError(window, true);
 }
 
 // The shell's properties of the current song (of a shortcut, the shortcut itself).
@@ -116,8 +111,8 @@ INT_PTR OnCommand(HWND window, WORD id) {
     case IDCANCEL: HideAbout(window); break;
     case IDM_PLAY: PlayCurrentSong(); break;
     case IDM_STOP: StopPlayback(); break;
-    case IDM_RANDOM: SetRandomMode(!TestOption(OPT_RANDOM), 1); break;
-    case IDM_NEXT: NextSong(TestOption(OPT_RANDOM), 0); break;
+    case IDM_RANDOM: SetRandomMode(!TestOption(OPT_RANDOM), true); break;
+    case IDM_NEXT: NextSong(TestOption(OPT_RANDOM), false); break;
     case IDM_VERSION: ShowAbout(window); break;
     case IDM_EXIT: PostMessageA(window, WM_DESTROY, 0, 0); break;
     case IDM_BEST_SETTINGS: OpenBestSettingsFromMenu(window); break;
@@ -134,7 +129,7 @@ INT_PTR OnCommand(HWND window, WORD id) {
 // Copy-data command codes from the engine's hook and from a second start.
 void RunCopyDataCommand(HWND window, ULONG_PTR code) {
     switch (code) {
-    case TIVORN_CODE_NEXT: NextSong(TestOption(OPT_RANDOM), 0); break;
+    case TIVORN_CODE_NEXT: NextSong(TestOption(OPT_RANDOM), false); break;
     case TIVORN_CODE_REWIND: RestartCurrentSong(); break;
     case TIVORN_CODE_STOP: StopPlayback(); break;
     case TIVORN_CODE_NEXT_BEST: SwitchToNextBest(); break;
@@ -156,7 +151,7 @@ LRESULT OnCopyData(HWND window, const COPYDATASTRUCT *data) {
 void OnTrayNotify(HWND window, UINT mouseMessage) {
     switch (mouseMessage) {
     case WM_LBUTTONDBLCLK:
-        if (g_shell.appMode != kModeBestRequired) NextSong(TestOption(OPT_RANDOM), 0);
+        if (g_shell.appMode != kModeBestRequired) NextSong(TestOption(OPT_RANDOM), false);
         break;
     case WM_RBUTTONUP:
         if (g_shell.appMode == kModeIdle) ShowTrayMenu(window);
@@ -172,18 +167,11 @@ void OnTimer(HWND window, UINT_PTR id) {
         OnAboutTimer(window);
 }
 
-void OnPowerBroadcast(HWND window, WPARAM event) {
-    if (!g_player.playing) return;
-    if (event == PBT_APMSUSPEND) {
-        // The playing flag stays set, so that the resume knows to play again.
-        SetPlaybackOwner(nullptr, 1);
-        KillTimer(window, kTrayAnimationTimer);
-        ++g_player.generation;
-        StopSong();
-    } else if (event == PBT_APMRESUMESUSPEND) {
-        PlayCurrentSong();
-        if (g_player.playing) SetTimer(window, kTrayAnimationTimer, kTrayAnimationPeriodMs, nullptr);
-    }
+void OnPowerBroadcast(WPARAM event) {
+    if (event == PBT_APMSUSPEND)
+        SuspendPlayback();
+    else if (event == PBT_APMRESUMESUSPEND)
+        ResumePlayback();
 }
 
 // WM_DESTROY arrives posted by the exit command or a fatal error; the window
@@ -198,6 +186,8 @@ void OnDestroy(HWND window) {
 }  // namespace
 
 HWND CreateResidentWindow() {
+    // The player reports to this window and the tray from its first call.
+    ConnectPlayer();
     return CreateDialogParamA(g_shell.instance, MAKEINTRESOURCEA(IDD_RESIDENT), nullptr,
                               ResidentWindowProc, 0);
 }
@@ -222,7 +212,7 @@ INT_PTR CALLBACK ResidentWindowProc(HWND window, UINT message, WPARAM wParam, LP
         OnTimer(window, wParam);
         return TRUE;
     case WM_POWERBROADCAST:
-        OnPowerBroadcast(window, wParam);
+        OnPowerBroadcast(wParam);
         return Answer(window, 0);
     case WM_SHOWWINDOW:
         OnAboutShowWindow(window, wParam != 0);
@@ -233,7 +223,7 @@ INT_PTR CALLBACK ResidentWindowProc(HWND window, UINT message, WPARAM wParam, LP
         HandleSongEnded(wParam);
         return TRUE;
     case kMsgPreviewEnded:
-        ResumeAfterPreview(static_cast<int>(wParam));
+        ResumeAfterPreview(wParam != 0);
         return TRUE;
     case kMsgOpenTrayMenu:
         // The mode may have changed since the code arrived.

@@ -31,7 +31,6 @@ struct ShellState {
     int appMode;
     HWND bestDialog;                 // the best settings dialog while it is open
     HHOOK hook;                      // the hotkey hook, null when none
-    int engineVariant;
 };
 
 extern ShellState g_shell;

@@ -22,6 +22,9 @@ struct TrayState {
 
 TrayState g_tray;
 
+// Positions of the best items and names correspond one to one.
+std::vector<std::string> g_bestNames;
+
 HICON LoadSmallIcon(WORD id) {
     return static_cast<HICON>(
         LoadImageA(g_shell.instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
@@ -125,30 +128,37 @@ int BestMenuItemCount() {
     return menu ? CountBestItems(menu) : 0;
 }
 
-int BuildBestMenu(int mode) {
+int BuildBestMenu(BestMenuMode mode) {
     HMENU menu = TrayPopup();
-    if (mode == 0) {
+    if (mode == kRebuildBestMenu) {
         if (!menu) return 0;
         while (GetMenuItemCount(menu) > 0 && !IsSeparatorItem(menu, 0)) DeleteMenu(menu, 0, MF_BYPOSITION);
         // Without a readable file the menu has no bests, and neither has the
         // list: positions and names must stay one to one.
-        if (!ReadBests(nullptr, kReadNames, nullptr, nullptr)) FreeBestNames();
-        for (size_t i = 0; i < g_store.bestNames.size() && i < static_cast<size_t>(kMaxBestMenuItems); ++i)
-            InsertBestItem(menu, static_cast<int>(i), g_store.bestNames[i].c_str());
+        if (!ReadBestNames(&g_bestNames)) FreeBestNames();
+        for (size_t i = 0; i < g_bestNames.size() && i < static_cast<size_t>(kMaxBestMenuItems); ++i)
+            InsertBestItem(menu, static_cast<int>(i), g_bestNames[i].c_str());
     }
     if (!menu) return 1;
     int count = CountBestItems(menu);
-    if (static_cast<size_t>(count) > g_store.bestNames.size()) count = static_cast<int>(g_store.bestNames.size());
+    if (static_cast<size_t>(count) > g_bestNames.size()) count = static_cast<int>(g_bestNames.size());
     const char *current = CurrentBestName();
     for (int i = 0; i < count; ++i) {
-        bool isCurrent = current && g_store.bestNames[i] == current;
-        if (mode != 0 || isCurrent)
+        bool isCurrent = current && g_bestNames[i] == current;
+        if (mode == kMarkCurrentBest || isCurrent)
             CheckMenuItem(menu, i, MF_BYPOSITION | (isCurrent ? MF_CHECKED : MF_UNCHECKED));
     }
     return 1;
 }
 
-void SetPlayMenuState(int playing) {
+const std::vector<std::string> &BestNames() { return g_bestNames; }
+
+void FreeBestNames() {
+    g_bestNames.clear();
+    g_bestNames.shrink_to_fit();
+}
+
+void SetPlayMenuState(bool playing) {
     if (!g_shell.popupMenu) return;
     UINT play = playing ? MF_GRAYED : MF_ENABLED;
     UINT others = playing ? MF_ENABLED : MF_GRAYED;

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 enum TrayKind {
     kTrayRemove = 0,     // delete the icon
     kTrayAdd = 1,        // add it with image A and the tip "Tivorn"
@@ -11,6 +14,10 @@ enum TrayKind {
     kTrayStill = 3,      // show image A
     kTrayAlternate = 4,  // show A and B in turn
 };
+
+// Timer of the resident window that animates the tray icon while a song plays.
+constexpr UINT_PTR kTrayAnimationTimer = 1;
+constexpr UINT kTrayAnimationPeriodMs = 500;
 
 // The tray notification message of the resident window.
 constexpr unsigned kTrayMessage = 32868;
@@ -24,14 +31,23 @@ void UpdateTrayIcon(int kind, const char *path);
 // menu's own (40002 on), so later bests get no item.
 constexpr int kMaxBestMenuItems = 30000;
 
-// Mode 0: rebuilds the best items at the top of the tray menu from the best
-// file, then checks the current best.  Mode 1: only moves the check mark.
-// 0 when the tray menu is missing in a rebuild, else 1.
-int BuildBestMenu(int mode);
+enum BestMenuMode {
+    kRebuildBestMenu,  // the best items anew from the best file, then the check
+    kMarkCurrentBest,  // only move the check mark to the current best
+};
+
+// The best items at the top of the tray menu, with the current best
+// checked.  0 when the tray menu is missing in a rebuild, else 1.
+int BuildBestMenu(BestMenuMode mode);
+
+// The best name list: name k is item k of the best menu and command
+// 10000 + k.  Rebuilt with the best menu, freed at shutdown.
+const std::vector<std::string> &BestNames();
+void FreeBestNames();
 
 // Greys "再生(&P)" and enables "停止(&S)" and "再生中の曲の情報(&I)" while
 // playing; the reverse when stopped.
-void SetPlayMenuState(int playing);
+void SetPlayMenuState(bool playing);
 
 // The number of best items at the top of the tray menu.
 int BestMenuItemCount();

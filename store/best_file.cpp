@@ -2,47 +2,29 @@
 
 #include <cstring>
 
-#include "editor/best_editing.h"
 #include "engine/korvel.h"
-#include "utils/ansi_text.h"
-#include "shell/errors.h"
 #include "store/data_folder.h"
 #include "store/registry_layout.h"
-#include "store/settings.h"
+#include "utils/ansi_text.h"
+#include "utils/scope_guard.h"
 
 StoreState g_store;
 
 namespace {
 
-const char kSaveQuestion[] = "このベストの変更点を保存しますか？";
-const char kBackupSuffix[] = ".bak";
+// Beside KORVEL.dat, and no longer than its name: whenever the best file's
+// path fits a path buffer, so do these.
+const char kTemporaryName[] = "KORVEL.tmp";
+const char kBackupName[] = "KORVEL.bak";
+static_assert(sizeof kTemporaryName <= sizeof store::kBestFileName &&
+                  sizeof kBackupName <= sizeof store::kBestFileName,
+              "the writer's files must fit wherever the best file does");
 
 // Far beyond any best file the program could write (a thousand bests of a
 // thousand paths is about 60 MB); a larger one is refused rather than given
 // all the memory it asks for.
 constexpr LONGLONG kLargestBestFile = 1LL << 30;
 constexpr DWORD kIoChunk = 1u << 24;
-
-// A file handle, closed with its scope.
-class ScopedFile {
-public:
-    explicit ScopedFile(HANDLE handle) : handle_(handle) {}
-    ~ScopedFile() { Close(); }
-    ScopedFile(const ScopedFile &) = delete;
-    ScopedFile &operator=(const ScopedFile &) = delete;
-
-    explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-    bool Close() {
-        if (handle_ == INVALID_HANDLE_VALUE) return true;
-        BOOL closed = CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-        return closed != FALSE;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 enum class FileRead { Read, Missing, Failed };
 
@@ -52,15 +34,16 @@ enum class FileRead { Read, Missing, Failed };
 FileRead ReadBestFile(std::vector<unsigned char> *bytes) {
     bytes->clear();
     if (!g_store.bestFile[0]) return FileRead::Failed;
-    ScopedFile file(CreateFileA(g_store.bestFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
+    HANDLE file = CreateFileA(g_store.bestFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileRead::Missing
                                                                               : FileRead::Failed;
     }
+    ScopeGuard closeFile([file] { CloseHandle(file); });
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > kLargestBestFile)
+    if (!GetFileSizeEx(file, &size) || size.QuadPart < 0 || size.QuadPart > kLargestBestFile)
         return FileRead::Failed;
     bytes->resize(static_cast<size_t>(size.QuadPart));
     size_t done = 0;
@@ -68,7 +51,7 @@ FileRead ReadBestFile(std::vector<unsigned char> *bytes) {
         size_t left = bytes->size() - done;
         DWORD chunk = left > kIoChunk ? kIoChunk : static_cast<DWORD>(left);
         DWORD got = 0;
-        if (!ReadFile(file.get(), bytes->data() + done, chunk, &got, nullptr) || got == 0) {
+        if (!ReadFile(file, bytes->data() + done, chunk, &got, nullptr) || got == 0) {
             bytes->clear();
             return FileRead::Failed;
         }
@@ -77,36 +60,25 @@ FileRead ReadBestFile(std::vector<unsigned char> *bytes) {
     return FileRead::Read;
 }
 
-// Reading for the reader's modes: nothing to work on unless there are bytes.
+// Reading for the reader: nothing to work on unless there are bytes.
 bool ReadBestBytes(std::vector<unsigned char> *bytes) {
     return ReadBestFile(bytes) == FileRead::Read && !bytes->empty();
 }
 
-int FillCombo(const std::vector<unsigned char> &bytes, const char *name, bool firstByDefault, HWND combo,
-              best::BestRecord *record) {
-    best::BestChoice choice = best::ChooseBest(bytes.data(), bytes.size(), name, firstByDefault);
-    for (size_t i = 0; i < choice.names.size(); ++i)
-        SendMessageA(combo, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(choice.names[i].c_str()));
-    if (choice.selected < 0) return 0;
-    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(choice.selected), 0);
-    LoadSelectedBest(combo);
-    *record = std::move(choice.record);
-    return 1;
-}
-
 bool WriteWholeFile(const char *path, const std::vector<unsigned char> &content) {
-    ScopedFile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    ScopeGuard closeFile([file] { return CloseHandle(file) != FALSE; });
     size_t done = 0;
     while (done < content.size()) {
         size_t left = content.size() - done;
         DWORD chunk = left > kIoChunk ? kIoChunk : static_cast<DWORD>(left);
         DWORD written = 0;
-        if (!WriteFile(file.get(), content.data() + done, chunk, &written, nullptr) || written == 0) return false;
+        if (!WriteFile(file, content.data() + done, chunk, &written, nullptr) || written == 0) return false;
         done += written;
     }
     // The content must be on disk before it replaces the old file.
-    return FlushFileBuffers(file.get()) && file.Close();
+    return FlushFileBuffers(file) && closeFile.Run();
 }
 
 // Makes an existing best file writable; true when there is no file.
@@ -119,30 +91,28 @@ bool MakeWritable() {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
 }
 
-// Writes content to a temporary file beside the best file and moves it over
-// the best file.  With keepOld the old file is copied to KORVEL.dat.bak
-// first.  On failure the old file is untouched and the temporary file gone.
-bool ReplaceBestFile(const std::vector<unsigned char> &content, bool keepOld) {
-    // A drive root is stored as "D:", which alone would mean D:'s current folder.
-    char folder[MAX_PATH];
-    size_t length = std::strlen(g_store.dataFolder);
-    if (length == 0 || length + 2 > sizeof folder) return false;
-    std::memcpy(folder, g_store.dataFolder, length);
-    folder[length] = '\\';
-    folder[length + 1] = '\0';
-    char temporary[MAX_PATH];
-    if (!GetTempFileNameA(folder, "kdt", 0, temporary)) return false;
+// The file called name in the folder of the best file.
+bool BesideBestFile(const char *name, char (&path)[MAX_PATH]) {
+    const char *separator = ansi::LastSeparator(g_store.bestFile);
+    if (!separator) return false;
+    size_t folder = static_cast<size_t>(separator - g_store.bestFile) + 1;
+    size_t length = std::strlen(name);
+    if (folder + length >= sizeof path) return false;
+    std::memcpy(path, g_store.bestFile, folder);
+    std::memcpy(path + folder, name, length + 1);
+    return true;
+}
 
+// Writes content to a temporary file beside the best file and moves it over
+// the best file.  With keepOld the old file is copied to KORVEL.bak first.
+// On failure the old file is untouched and the temporary file gone.
+bool ReplaceBestFile(const std::vector<unsigned char> &content, bool keepOld) {
+    char temporary[MAX_PATH];
+    if (!g_store.dataFolder[0] || !BesideBestFile(kTemporaryName, temporary)) return false;
     bool done = WriteWholeFile(temporary, content);
     if (done && keepOld) {
         char backup[MAX_PATH];
-        size_t pathLength = std::strlen(g_store.bestFile);
-        done = pathLength + sizeof kBackupSuffix <= sizeof backup;
-        if (done) {
-            std::memcpy(backup, g_store.bestFile, pathLength);
-            std::memcpy(backup + pathLength, kBackupSuffix, sizeof kBackupSuffix);
-            done = CopyFileA(g_store.bestFile, backup, FALSE) != FALSE;
-        }
+        done = BesideBestFile(kBackupName, backup) && CopyFileA(g_store.bestFile, backup, FALSE) != FALSE;
     }
     if (done)
         done = MoveFileExA(temporary, g_store.bestFile, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
@@ -152,77 +122,66 @@ bool ReplaceBestFile(const std::vector<unsigned char> &content, bool keepOld) {
 
 }  // namespace
 
-int ReadBests(const char *name, int mode, HWND combo, best::BestRecord *record) {
-    best::BestRecord ignored;
-    if (!record) record = &ignored;
-    *record = best::BestRecord();
-    std::vector<unsigned char> bytes;
-    if (!ReadBestBytes(&bytes)) return 0;
-    switch (mode) {
-    case kReadFind:
-        *record = best::FindBest(bytes.data(), bytes.size(), name);
-        return record->IsNone() ? 0 : 1;
-    case kReadFillSelect:
-    case kReadFillSelectFirst:
-        if (!combo) return 0;
-        return FillCombo(bytes, name, mode == kReadFillSelectFirst, combo, record);
-    case kReadNames:
-        g_store.bestNames = best::ListBestNames(bytes.data(), bytes.size());
-        return 1;
-    default:
-        return 0;
-    }
-}
-
 best::BestRecord FindBestInFile(const char *name) {
-    best::BestRecord record;
-    ReadBests(name, kReadFind, nullptr, &record);
-    return record;
+    std::vector<unsigned char> bytes;
+    if (!ReadBestBytes(&bytes)) return best::BestRecord();
+    return best::FindBest(bytes.data(), bytes.size(), name);
 }
 
-int SaveBest(HWND owner, int ask, int mode) {
-    if (mode < kSaveDelete || mode > kSaveRebuildOnly) return kSaveFailed;
-    if (mode == kSaveRebuild || mode == kSaveRebuildOnly) {
-        bool changed = CollectTreeMarks();
-        if (!changed && !g_store.dirty) return kSaved;
-        g_store.dirty = true;
-    }
-    if (mode == kSaveRebuildOnly) return kSaveCancelled;
-    if (ask && !TestOption(OPT_AUTO_SAVE)) {
-        switch (ShowMessage(owner, kSaveQuestion, MB_YESNOCANCEL | MB_ICONQUESTION)) {
-        case IDCANCEL: return kSaveCancelled;
-        case IDNO: return kSaveDeclined;
-        default: break;
-        }
-    }
-    if (g_store.edited.IsNone()) return kSaveFailed;
+bool ReadBestNames(std::vector<std::string> *names) {
+    std::vector<unsigned char> bytes;
+    if (!ReadBestBytes(&bytes)) return false;
+    *names = best::ListBestNames(bytes.data(), bytes.size());
+    return true;
+}
+
+bool ReadBestChoice(const char *name, bool firstByDefault, best::BestChoice *choice) {
+    std::vector<unsigned char> bytes;
+    if (!ReadBestBytes(&bytes)) return false;
+    *choice = best::ChooseBest(bytes.data(), bytes.size(), name, firstByDefault);
+    return true;
+}
+
+bool WriteBest(const best::BestRecord &edited, bool remove) {
+    if (edited.IsNone()) return false;
 
     // The entry numbers change with the list, so the best's played history
     // starts afresh; an empty value also tells a later best switch not to
     // write the old bitmap back.
     char name[MAX_PATH];
-    ansi::CopyFit(name, sizeof name, g_store.edited.Name());
+    ansi::CopyFit(name, sizeof name, edited.Name());
     WriteValue(kHistoryKey, name, "", 0, REG_BINARY, HKEY_CURRENT_USER);
 
     // A missing file and an empty one are both a file without bests.
     std::vector<unsigned char> old;
     switch (ReadBestFile(&old)) {
-    case FileRead::Failed: return kSaveFailed;
+    case FileRead::Failed: return false;
     case FileRead::Missing: break;
     case FileRead::Read:
-        if (!MakeWritable()) return kSaveFailed;
+        if (!MakeWritable()) return false;
         break;
     }
 
     std::vector<unsigned char> content;
     best::MergeReport report;
-    if (!best::MergeBestFile(old.data(), old.size(), g_store.edited, mode == kSaveDelete ? 0 : 1, &content, &report))
-        return kSaveFailed;
+    if (!best::MergeBestFile(old.data(), old.size(), edited, remove ? 0 : 1, &content, &report)) return false;
     // Damaged records cannot be written back; the old file keeps them.
     bool keepOld = report.damagedRecords > 0 || report.lostBytes > 0;
-    if (!ReplaceBestFile(content, keepOld)) return kSaveFailed;
-    g_store.dirty = false;
-    return kSaved;
+    return ReplaceBestFile(content, keepOld);
+}
+
+bool ReadPlayBest(std::string *name) {
+    DWORD size = ReadValue(kProgramKey, kValuePlayBest, nullptr, 0, REG_SZ, HKEY_CURRENT_USER);
+    if (size == 0 || size > MAX_PATH) return false;
+    char value[MAX_PATH];
+    if (!ReadValue(kProgramKey, kValuePlayBest, value, sizeof value, REG_SZ, HKEY_CURRENT_USER)) return false;
+    *name = value;
+    return true;
+}
+
+void WritePlayBest(const char *name) {
+    WriteValue(kProgramKey, kValuePlayBest, name, static_cast<DWORD>(std::strlen(name) + 1), REG_SZ,
+               HKEY_CURRENT_USER);
 }
 
 bool LoadDataFolder() {
@@ -244,9 +203,4 @@ bool LoadDataFolder() {
         WriteValue(kProgramKey, kValueDataPath, g_store.dataFolder, static_cast<DWORD>(folder.folder.size() + 1),
                    REG_SZ, HKEY_CURRENT_USER);
     return true;
-}
-
-void FreeBestNames() {
-    g_store.bestNames.clear();
-    g_store.bestNames.shrink_to_fit();
 }

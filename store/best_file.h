@@ -1,8 +1,9 @@
-// The data folder and the best file KORVEL.dat: the reader, the writer and
-// the state the store keeps between their calls.
+// The data folder and the best file KORVEL.dat: where they are, and reading
+// and writing whole records.  Data and input/output only: the best settings
+// dialog fills its combo box and asks its questions over these.
 //
 // The bytes are checked and merged by store/best_record.h; this side reads
-// and writes files, fills combo boxes and asks the user.
+// and writes the files.
 #ifndef TIVORN_STORE_BEST_FILE_H
 #define TIVORN_STORE_BEST_FILE_H
 
@@ -13,61 +14,42 @@
 
 #include "store/best_record.h"
 
+// The data folder and the two files in it, fixed by LoadDataFolder.
 struct StoreState {
     char dataFolder[MAX_PATH];    // without a trailing backslash
     char settingsFile[MAX_PATH];  // dataFolder\KORVEL.ini
     char bestFile[MAX_PATH];      // dataFolder\KORVEL.dat
-    // The best name list: name k is item k of the best menu and command
-    // 10000 + k.  Rebuilt with the best menu.
-    std::vector<std::string> bestNames;
-    // The best shown in the best settings dialog, and whether its entry list
-    // has changes that are not saved.
-    best::BestRecord edited;
-    bool dirty;
 };
 
 extern StoreState g_store;
-
-enum ReadBestsMode {
-    kReadFind = 0,             // the record of that name
-    kReadFillSelect = 1,       // fill the combo box, select and load that name
-    kReadNames = 2,            // rebuild the best name list
-    kReadFillSelectFirst = 3,  // as 1, the first best when no name matches
-};
-
-// Reads the whole best file and works on it by mode.  Modes 0, 1 and 3 put
-// the record found or selected into *record (none when nothing) and answer
-// nonzero when there is one; mode 2 answers nonzero when the list was
-// rebuilt.  When the file is missing, unreadable or empty the answer is 0
-// and nothing changes (mode 2 keeps the previous list).
-int ReadBests(const char *name, int mode, HWND combo, best::BestRecord *record);
-
-// Shorthand for mode 0.
-best::BestRecord FindBestInFile(const char *name);
-
-enum SaveBestMode {
-    kSaveDelete = 0,       // remove the edited best's name from the file
-    kSaveRebuild = 1,      // take the tree's marks, then save
-    kSaveAsIs = 2,         // save the edited record as it is
-    kSaveRebuildOnly = 3,  // take the tree's marks, leave the file alone
-};
-
-enum SaveBestResult {
-    kSaveDeclined = -1,  // the user chose not to save
-    kSaveFailed = 0,
-    kSaved = 1,          // saved, or nothing to save
-    kSaveCancelled = 2,  // the user cancelled; always for kSaveRebuildOnly
-};
-
-// Saves the edited best record into the best file.  The new content goes to
-// a temporary file in the data folder first and replaces KORVEL.dat only
-// once it is complete on disk, so a failure leaves the old file whole.
-int SaveBest(HWND owner, int ask, int mode);
 
 // The data folder step of the start-up load: fills the paths of g_store and
 // rewrites "DataPath" when the program's folder was chosen.
 bool LoadDataFolder();
 
-void FreeBestNames();
+// "PlayBest", the name of the current best.  Reading fails when the value is
+// missing, unreadable, or longer than any name the best file can hold.
+bool ReadPlayBest(std::string *name);
+void WritePlayBest(const char *name);
+
+// The reader.  Each call reads the whole file anew; when it is missing,
+// unreadable or empty there is no best, and the results below say so
+// without changing anything.
+
+// A copy of the first record named name (byte for byte), or none.
+best::BestRecord FindBestInFile(const char *name);
+// The names of all bests in file order; false (and *names untouched) when
+// the file holds no best.
+bool ReadBestNames(std::vector<std::string> *names);
+// Every name, and the record named name selected (with firstByDefault, the
+// first record when none is named so); false when the file holds no best.
+bool ReadBestChoice(const char *name, bool firstByDefault, best::BestChoice *choice);
+
+// The writer: saves edited into the best file in place of the record of its
+// name, or appends it; with remove, deletes that name's record instead.
+// Either way the best's played history starts afresh.  The new content goes
+// to a temporary file in the data folder first and replaces KORVEL.dat only
+// once it is complete on disk, so a failure leaves the old file whole.
+bool WriteBest(const best::BestRecord &edited, bool remove);
 
 #endif

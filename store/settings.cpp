@@ -3,8 +3,6 @@
 #include <cstring>
 
 #include "engine/korvel.h"
-#include "shell/errors.h"
-#include "shell/shell_state.h"
 #include "store/registry_layout.h"
 
 SettingsState g_settings;
@@ -16,7 +14,7 @@ LoadResult LoadSettings() {
         ReadValue(kProgramKey, kValueSettings, stored, sizeof stored, REG_BINARY, HKEY_CURRENT_USER) == 0)
         return LoadResult::NotInstalled;
     std::memcpy(g_settings.block, stored, sizeof stored);
-    g_shell.engineVariant = EngineVariant();
+    g_settings.engineVariant = EngineVariant();
     return LoadResult::Ready;
 }
 
@@ -25,21 +23,14 @@ void SaveSettings() {
                HKEY_CURRENT_USER);
 }
 
-int InstallHotkeyHook(int fatal) {
-    HHOOK hook = InstallHook(g_shell.engineVariant);
-    if (!hook) {
-        ReportUnexpectedError(fatal != 0);
-        return 0;
-    }
-    g_shell.hook = hook;
-    DWORD value = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(hook));
-    WriteValue(kProgramKey, kValueHook, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
-    return 1;
+void TakeCurrentHotkeys() {
+    g_settings.currentHotkeys[0] = HotkeyField(g_settings.block, 0);
+    g_settings.currentHotkeys[1] = HotkeyField(g_settings.block, 1);
 }
 
-void RemoveHotkeyHook() {
-    if (g_shell.hook) {
-        UnhookWindowsHookEx(g_shell.hook);
-        g_shell.hook = nullptr;
-    }
+void TakeAltCheckIcons() { g_settings.altCheckIcons = TestOption(OPT_ALT_CHECK_ICONS) != 0; }
+
+void WriteHookValue(HHOOK hook) {
+    DWORD value = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(hook));
+    WriteValue(kProgramKey, kValueHook, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
 }

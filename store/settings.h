@@ -1,4 +1,4 @@
-// The settings block in memory, its registry value and the hotkey hook.
+// The settings block in memory and its registry value.
 #ifndef TIVORN_STORE_SETTINGS_H
 #define TIVORN_STORE_SETTINGS_H
 
@@ -10,6 +10,7 @@ struct SettingsState {
     unsigned char block[kSettingsSize];  // the one copy every reader uses
     unsigned currentHotkeys[2];          // taken at start, kept in step by the advanced dialog
     bool altCheckIcons;                  // copy of OPT_ALT_CHECK_ICONS the folder tree reads
+    int engineVariant;                   // EngineVariant(), handed back to InstallHook
 };
 
 extern SettingsState g_settings;
@@ -21,11 +22,12 @@ enum class LoadResult { Ready, NotInstalled };
 LoadResult LoadSettings();
 void SaveSettings();
 
-// Installs the engine's keyboard hook and records it in "Hook".  On failure
-// gives the unexpected-error report, with shut-down when fatal is set.
-int InstallHotkeyHook(int fatal);
-// Removes the hook, if one is installed.
-void RemoveHotkeyHook();
+// "Hook": the handle of the installed hotkey hook, written and never read.
+void WriteHookValue(HHOOK hook);
+
+// The start-up copies: the hotkeys from the block, and the check-mark look.
+void TakeCurrentHotkeys();
+void TakeAltCheckIcons();
 
 inline int TestOption(int bit) { return TestOptionBit(bit, g_settings.block); }
 inline int SetOption(int bit, int value) { return SetOptionBit(bit, value, g_settings.block); }

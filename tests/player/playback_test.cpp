@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "support/best_bytes.h"
-#include "editor/best_settings_dialog.h"
+#include "editor/edit_model.h"
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
+#include "shell/best_settings.h"
 #include "shell/popup_menu.h"
 #include "shell/resident_window.h"
 #include "shell/shell_state.h"
@@ -93,9 +94,8 @@ protected:
         return value;
     }
 
-    void OpenBestSettings(int mode) {
-        g_shell.appMode = mode;
-        g_shell.bestDialog = CreateBestSettingsDialog(g_shell.resident);
+    void OpenBestSettings(AppMode mode) {
+        ASSERT_TRUE(::OpenBestSettings(mode));
         ASSERT_NE(g_shell.bestDialog, nullptr);
     }
 
@@ -107,7 +107,7 @@ protected:
 TEST_F(PlaybackTest, AnEndMovesOnOnlyForTheSongThatStillPlays) {
     WriteBests({Record("Best", songs_)});
     PlayBest("Best");
-    ASSERT_EQ(Events(), (std::vector<std::string>{"open " + songs_[0], "start"}));
+    ASSERT_EQ(Events(), (std::vector<std::string>{"open " + AnsiToUtf8(songs_[0]), "start"}));
 
     // An end posted for an earlier song is dropped.
     size_t seen = Events().size();
@@ -118,13 +118,13 @@ TEST_F(PlaybackTest, AnEndMovesOnOnlyForTheSongThatStillPlays) {
     OnSongEnd(1);
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
     PumpMessages();
-    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + songs_[1], "start"}));
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + AnsiToUtf8(songs_[1]), "start"}));
 
     SetOption(OPT_REPEAT_ONE, 1);
     seen = Events().size();
     OnSongEnd(1);
     PumpMessages();
-    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + songs_[1], "start"}));
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + AnsiToUtf8(songs_[1]), "start"}));
     EXPECT_EQ(g_player.songs.position, 1);
     EXPECT_EQ(History("Best"), std::string(1, '\x03'));
 
@@ -149,7 +149,7 @@ TEST_F(PlaybackTest, APreviewsEndResumesOnlyABestThatWasPlaying) {
     OnPreviewEnd(1);
     PumpMessages();
     EXPECT_EQ(PlaybackOwner(), nullptr);
-    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"open " + songs_[0], "start"}));
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"open " + AnsiToUtf8(songs_[0]), "start"}));
 
     // The engine asked the owner to end it: no resume.
     SetPlaybackOwner(previewOwner, 1);
@@ -169,7 +169,7 @@ TEST_F(PlaybackTest, APreviewsEndResumesOnlyABestThatWasPlaying) {
 TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     WriteBests({Record("A", {songs_[0]})});
     PlayBest("A");
-    BuildBestMenu(0);
+    BuildBestMenu(kRebuildBestMenu);
 
     // Bests were added and the playing best saved: the menu and the list are
     // read again without interrupting the song.
@@ -203,7 +203,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     std::vector<std::string> events = EventsSince(seen);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back(), "start");
-    EXPECT_EQ(events[events.size() - 2], "open " + songs_[2]);
+    EXPECT_EQ(events[events.size() - 2], "open " + AnsiToUtf8(songs_[2]));
     EXPECT_EQ(PlaybackOwner(), nullptr);
     EXPECT_EQ(std::vector<int>{1}, [] {
         std::vector<int> checked;

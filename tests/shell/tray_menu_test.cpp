@@ -82,7 +82,7 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
     names[7] = "ソース";  // a name with a 0x5C trail byte
     WriteBests(names);
     SetCurrentBestName("Best 9");
-    ASSERT_EQ(BuildBestMenu(0), 1);
+    ASSERT_EQ(BuildBestMenu(kRebuildBestMenu), 1);
 
     const int staticItems = 14;
     ASSERT_EQ(GetMenuItemCount(tray_), 11 + staticItems);
@@ -106,13 +106,13 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
         EXPECT_EQ(item.hbmpUnchecked, nullptr);
     }
     EXPECT_EQ(CheckedPositions(), std::vector<int>{9});
-    EXPECT_EQ(g_store.bestNames, names);
+    EXPECT_EQ(BestNames(), names);
 
     // Ten bests: the tenth is the last with a mnemonic; the rebuild replaces
     // the old items rather than adding to them.
     names.resize(10);
     WriteBests(names);
-    ASSERT_EQ(BuildBestMenu(0), 1);
+    ASSERT_EQ(BuildBestMenu(kRebuildBestMenu), 1);
     EXPECT_EQ(GetMenuItemCount(tray_), 10 + staticItems);
     EXPECT_EQ(Label(9), "1&0 Best 9");
     EXPECT_EQ(CheckedPositions(), std::vector<int>{9});
@@ -121,46 +121,46 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
 TEST_F(TrayMenuTest, TheCheckFollowsTheExactNameOnly) {
     WriteBests({"Jazz", "jazz", "Jazz "});
     SetCurrentBestName("jazz");
-    BuildBestMenu(0);
+    BuildBestMenu(kRebuildBestMenu);
     EXPECT_EQ(CheckedPositions(), std::vector<int>{1});
 
     // Mode 1 only moves the mark; it does not read the file.
     WriteBests({"Other"});
     SetCurrentBestName("Jazz");
-    ASSERT_EQ(BuildBestMenu(1), 1);
+    ASSERT_EQ(BuildBestMenu(kMarkCurrentBest), 1);
     EXPECT_EQ(CheckedPositions(), std::vector<int>{0});
     EXPECT_EQ(Label(0), "&1 Jazz");
     SetCurrentBestName("JAZZ");
-    BuildBestMenu(1);
+    BuildBestMenu(kMarkCurrentBest);
     EXPECT_EQ(CheckedPositions(), std::vector<int>{});
 
     // The random and repeat items' checks are not best items.
     CheckMenuItem(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND | MF_CHECKED);
     SetCurrentBestName(nullptr);
-    BuildBestMenu(1);
+    BuildBestMenu(kMarkCurrentBest);
     EXPECT_TRUE(GetMenuState(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
 }
 
 TEST_F(TrayMenuTest, AnUnreadableFileLeavesNoBestsInMenuOrList) {
     WriteBests({"A", "B"});
-    BuildBestMenu(0);
+    BuildBestMenu(kRebuildBestMenu);
     ASSERT_EQ(BestMenuItemCount(), 2);
     DeleteFileA(g_store.bestFile);
-    ASSERT_EQ(BuildBestMenu(0), 1);
+    ASSERT_EQ(BuildBestMenu(kRebuildBestMenu), 1);
     EXPECT_EQ(BestMenuItemCount(), 0);
-    EXPECT_TRUE(g_store.bestNames.empty());
+    EXPECT_TRUE(BestNames().empty());
     EXPECT_EQ(GetMenuItemID(tray_, 1), static_cast<UINT>(IDM_BEST_SETTINGS));
     // A best command that no item stands for is refused.
     SendMessageA(g_shell.resident, WM_COMMAND, 10000, 0);
     EXPECT_EQ(CurrentBestName(), nullptr);
 
     UnloadPopupMenu();
-    EXPECT_EQ(BuildBestMenu(0), 0);
+    EXPECT_EQ(BuildBestMenu(kRebuildBestMenu), 0);
 }
 
 TEST_F(TrayMenuTest, PlayItemsFollowThePlayingState) {
     WriteBests({"A"});
-    BuildBestMenu(0);  // the items are found by command wherever they moved
+    BuildBestMenu(kRebuildBestMenu);  // the items are found by command wherever they moved
     SetPlayMenuState(1);
     EXPECT_TRUE(Grayed(IDM_PLAY));
     EXPECT_FALSE(Grayed(IDM_STOP));

@@ -1,18 +1,13 @@
-// The best file's reader and writer on real files in a scratch data folder,
-// with the save question answered as a user would.
+// The best file's reader and writer on real files in a scratch data folder.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "support/best_bytes.h"
-#include "shell/shell_state.h"
 #include "store/best_file.h"
-#include "store/settings.h"
+#include "support/best_bytes.h"
 #include "support/win_test_support.h"
 
 namespace {
@@ -21,53 +16,20 @@ using namespace tt;
 using bestbytes::Bytes;
 using bestbytes::Record;
 
-const char kSaveQuestion[] = "このベストの変更点を保存しますか？";
-
-// Answers the next message box of this process with a button, from a thread
-// of its own while the test's thread waits inside the box.
-class BoxAnswerer {
-public:
-    explicit BoxAnswerer(int button) : thread_([this, button] { Run(button); }) {}
-    ~BoxAnswerer() {
-        stop_ = true;
-        thread_.join();
-    }
-    const std::string &text() const { return text_; }
-
-private:
-    void Run(int button) {
-        DWORD start = GetTickCount();
-        while (!stop_ && GetTickCount() - start < 15000) {
-            if (HWND box = FindMessageBox(GetCurrentProcessId())) {
-                text_ = MessageBoxText(box);
-                PressButton(box, button);
-                return;
-            }
-            Sleep(10);
-        }
-    }
-
-    std::atomic<bool> stop_{false};
-    std::string text_;
-    std::thread thread_;
-};
-
 class BestFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         program_key::Clear();
-        g_shell = ShellState{};
-        g_settings = SettingsState{};
-        lstrcpyA(g_store.dataFolder, data_.path().c_str());
-        lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
-        g_store.edited = best::BestRecord();
-        g_store.dirty = false;
-        FreeBestNames();
+        UseDataFolder(data_.path());
     }
     void TearDown() override {
-        if (combo_) DestroyWindow(combo_);
         g_store = StoreState{};
         program_key::Clear();
+    }
+
+    void UseDataFolder(const std::string &folder) {
+        lstrcpyA(g_store.dataFolder, folder.c_str());
+        lstrcpyA(g_store.bestFile, (folder + "\\KORVEL.dat").c_str());
     }
 
     void Write(const Bytes &bytes) { data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(bytes.begin(), bytes.end())); }
@@ -91,23 +53,19 @@ protected:
         return names;
     }
 
-    void Edit(const char *name, const std::vector<std::string> &entries) {
-        g_store.edited = best::BestRecord::ForName(name);
-        size_t cursor = g_store.edited.Terminator();
-        for (const std::string &entry : entries) ASSERT_TRUE(g_store.edited.InsertEntry(&cursor, entry.c_str()));
+    // Saves (or with remove deletes) a best of that name and entries.
+    bool Save(const char *name, const std::vector<std::string> &entries, bool remove = false) {
+        best::BestRecord record = best::BestRecord::ForName(name);
+        size_t cursor = record.Terminator();
+        for (const std::string &entry : entries)
+            if (!record.InsertEntry(&cursor, entry.c_str())) return false;
+        return WriteBest(record, remove);
     }
 
-    HWND Combo() {
-        if (combo_) DestroyWindow(combo_);
-        combo_ = CreateWindowExA(0, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
-        return combo_;
-    }
-
-    std::string ComboText(int index) {
-        char text[300] = "";
-        SendMessageA(combo_, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
-        return text;
+    std::vector<std::string> Names() {
+        std::vector<std::string> names;
+        ReadBestNames(&names);
+        return names;
     }
 
     bool HistoryIsEmpty(const char *best) {
@@ -116,41 +74,22 @@ protected:
     }
 
     ScratchFolder data_;
-    HWND combo_ = nullptr;
 };
 
-TEST_F(BestFileTest, ReaderFindsListsAndFillsByExactName) {
+TEST_F(BestFileTest, ReaderFindsAndListsByExactName) {
     Write(bestbytes::File({Record("Jazz", {"C:\\j.mid"}), Record("jazz", {"C:\\k.mid", "C:\\l.mid"}),
                            Record("Rock", {})}));
-    best::BestRecord found;
-    ASSERT_EQ(ReadBests("jazz", kReadFind, nullptr, &found), 1);
+    best::BestRecord found = FindBestInFile("jazz");
     EXPECT_STREQ(found.Name(), "jazz");
     EXPECT_EQ(found.Count(), 2u);
-    EXPECT_EQ(ReadBests("JAZZ", kReadFind, nullptr, &found), 0);
-    EXPECT_TRUE(found.IsNone());
+    EXPECT_TRUE(FindBestInFile("JAZZ").IsNone());
     std::string longName(400, 'n');
     EXPECT_TRUE(FindBestInFile(longName.c_str()).IsNone());
     EXPECT_TRUE(FindBestInFile(nullptr).IsNone());
 
-    ASSERT_EQ(ReadBests(nullptr, kReadNames, nullptr, nullptr), 1);
-    EXPECT_EQ(g_store.bestNames, (std::vector<std::string>{"Jazz", "jazz", "Rock"}));
-
-    // Fill and select: the combo box holds every name, the edited best is loaded.
-    ASSERT_EQ(ReadBests("Rock", kReadFillSelect, Combo(), &found), 1);
-    EXPECT_EQ(SendMessageA(combo_, CB_GETCOUNT, 0, 0), 3);
-    EXPECT_EQ(ComboText(1), "jazz");
-    EXPECT_EQ(SendMessageA(combo_, CB_GETCURSEL, 0, 0), 2);
-    EXPECT_STREQ(found.Name(), "Rock");
-    EXPECT_STREQ(g_store.edited.Name(), "Rock");
-    EXPECT_EQ(ReadBests("Blues", kReadFillSelect, Combo(), &found), 0);
-    EXPECT_EQ(SendMessageA(combo_, CB_GETCOUNT, 0, 0), 3);
-    EXPECT_EQ(SendMessageA(combo_, CB_GETCURSEL, 0, 0), CB_ERR);
-    EXPECT_TRUE(found.IsNone());
-    ASSERT_EQ(ReadBests("Blues", kReadFillSelectFirst, Combo(), &found), 1);
-    EXPECT_EQ(SendMessageA(combo_, CB_GETCURSEL, 0, 0), 0);
-    EXPECT_STREQ(g_store.edited.Name(), "Jazz");
-    ASSERT_EQ(ReadBests("jazz", kReadFillSelectFirst, Combo(), &found), 1);
-    EXPECT_EQ(SendMessageA(combo_, CB_GETCURSEL, 0, 0), 1);
+    std::vector<std::string> names;
+    ASSERT_TRUE(ReadBestNames(&names));
+    EXPECT_EQ(names, (std::vector<std::string>{"Jazz", "jazz", "Rock"}));
 
     // Missing and empty files hold no best; the names stay what they were.
     for (bool empty : {true, false}) {
@@ -158,20 +97,24 @@ TEST_F(BestFileTest, ReaderFindsListsAndFillsByExactName) {
             Write({});
         else
             DeleteFileA(g_store.bestFile);
-        EXPECT_EQ(ReadBests("Jazz", kReadFind, nullptr, &found), 0);
-        EXPECT_EQ(ReadBests(nullptr, kReadNames, nullptr, nullptr), 0);
-        EXPECT_EQ(g_store.bestNames.size(), 3u);
-        EXPECT_EQ(ReadBests(nullptr, kReadFillSelectFirst, Combo(), &found), 0);
-        EXPECT_EQ(SendMessageA(combo_, CB_GETCOUNT, 0, 0), 0);
+        EXPECT_TRUE(FindBestInFile("Jazz").IsNone());
+        EXPECT_FALSE(ReadBestNames(&names));
+        EXPECT_EQ(names.size(), 3u);
+        best::BestChoice choice;
+        EXPECT_FALSE(ReadBestChoice(nullptr, true, &choice));
     }
 }
 
-TEST_F(BestFileTest, ReaderStopsAtTheFirstDamagedRecord) {
+TEST_F(BestFileTest, ReaderPassesOverADamagedRecordAsTheWriterDoes) {
     Bytes badCount = Record("Bad", {"C:\\x.mid"}, 2, /*count=*/3);
     Write(bestbytes::File({Record("Good", {"C:\\g.mid"}), badCount, Record("Behind", {})}));
-    ReadBests(nullptr, kReadNames, nullptr, nullptr);
-    EXPECT_EQ(g_store.bestNames, std::vector<std::string>{"Good"});
-    EXPECT_TRUE(FindBestInFile("Behind").IsNone());
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Good", "Behind"}));
+    EXPECT_FALSE(FindBestInFile("Behind").IsNone());
+    EXPECT_TRUE(FindBestInFile("Bad").IsNone());
+    // So a save of the best behind the damage replaces it rather than
+    // adding a second best of that name.
+    ASSERT_TRUE(Save("Behind", {"C:\\b.mid"}));
+    EXPECT_EQ(Stored(), bestbytes::File({Record("Good", {"C:\\g.mid"}), Record("Behind", {"C:\\b.mid"})}));
 
     // A length that reaches past the end, and a file cut inside a record.
     Bytes file = bestbytes::File({Record("Good", {}), Record("Long", {"C:\\x.mid"}, 2, -1, 5000)});
@@ -181,135 +124,103 @@ TEST_F(BestFileTest, ReaderStopsAtTheFirstDamagedRecord) {
     file = bestbytes::File({Record("Good", {}), Record("Cut", {"C:\\x.mid"})});
     file.resize(file.size() - 10);
     Write(file);
-    ReadBests(nullptr, kReadNames, nullptr, nullptr);
-    EXPECT_EQ(g_store.bestNames, std::vector<std::string>{"Good"});
+    EXPECT_EQ(Names(), std::vector<std::string>{"Good"});
 }
 
 TEST_F(BestFileTest, WriterAppendsReplacesInPlaceAndDeletes) {
     // No file yet: it is created with the one record.
-    Edit("B", {"C:\\b.mid"});
-    g_store.dirty = true;
-    ASSERT_EQ(SaveBest(nullptr, 0, kSaveAsIs), kSaved);
-    EXPECT_FALSE(g_store.dirty);
+    ASSERT_TRUE(Save("B", {"C:\\b.mid"}));
     EXPECT_EQ(Stored(), bestbytes::File({Record("B", {"C:\\b.mid"})}));
     EXPECT_TRUE(HistoryIsEmpty("B"));
 
     Write(bestbytes::File({Record("A", {"C:\\a.mid"}, 5), Record("B", {"C:\\b.mid"})}));
-    Edit("C", {});
-    ASSERT_EQ(SaveBest(nullptr, 0, kSaveAsIs), kSaved);
-    Edit("A", {"C:\\x.mid", "C:\\y.mid"});
-    ASSERT_EQ(SaveBest(nullptr, 0, kSaveAsIs), kSaved);
+    ASSERT_TRUE(Save("C", {}));
+    ASSERT_TRUE(Save("A", {"C:\\x.mid", "C:\\y.mid"}));
     EXPECT_EQ(Stored(), bestbytes::File({Record("A", {"C:\\x.mid", "C:\\y.mid"}), Record("B", {"C:\\b.mid"}),
                                          Record("C", {})}));
 
-    Edit("B", {});
-    ASSERT_EQ(SaveBest(nullptr, 0, kSaveDelete), kSaved);
+    ASSERT_TRUE(Save("B", {}, /*remove=*/true));
     Bytes afterDelete = Stored();
     EXPECT_EQ(afterDelete, bestbytes::File({Record("A", {"C:\\x.mid", "C:\\y.mid"}), Record("C", {})}));
-    Edit("Z", {});
-    ASSERT_EQ(SaveBest(nullptr, 0, kSaveDelete), kSaved);
+    ASSERT_TRUE(Save("Z", {}, true));
     EXPECT_EQ(Stored(), afterDelete);
     EXPECT_TRUE(HistoryIsEmpty("Z"));
 
     // The last best deleted: only the end marker is left.
-    for (const char *name : {"A", "C"}) {
-        Edit(name, {});
-        ASSERT_EQ(SaveBest(nullptr, 0, kSaveDelete), kSaved);
-    }
+    for (const char *name : {"A", "C"}) ASSERT_TRUE(Save(name, {}, true));
     EXPECT_EQ(Stored(), Bytes(4, 0));
-    EXPECT_EQ(ReadBests(nullptr, kReadNames, nullptr, nullptr), 1);
-    EXPECT_TRUE(g_store.bestNames.empty());
+    std::vector<std::string> names{"stale"};
+    EXPECT_TRUE(ReadBestNames(&names));
+    EXPECT_TRUE(names.empty());
     EXPECT_EQ(Files(), std::vector<std::string>{"KORVEL.dat"});
 }
 
 TEST_F(BestFileTest, WriterSavesOverEmptyReadOnlyAndDamagedFiles) {
     // A file of 0 bytes is a file without bests.
     Write({});
-    Edit("New", {"C:\\n.mid"});
-    ASSERT_EQ(SaveBest(nullptr, 0, kSaveAsIs), kSaved);
+    ASSERT_TRUE(Save("New", {"C:\\n.mid"}));
     EXPECT_EQ(Stored(), bestbytes::File({Record("New", {"C:\\n.mid"})}));
 
     // A read-only file is made writable first.
     SetFileAttributesA(g_store.bestFile, FILE_ATTRIBUTE_READONLY);
-    Edit("Other", {});
-    ASSERT_EQ(SaveBest(nullptr, 0, kSaveAsIs), kSaved);
+    ASSERT_TRUE(Save("Other", {}));
     EXPECT_EQ(Stored(), bestbytes::File({Record("New", {"C:\\n.mid"}), Record("Other", {})}));
 
     // Damaged records cannot be carried over; the old file is kept beside.
     Bytes damaged = bestbytes::File({Record("Good", {}), Record("Bad", {"C:\\x.mid"}, 2, 7), Record("Behind", {})});
     Write(damaged);
-    Edit("Good", {"C:\\g.mid"});
-    ASSERT_EQ(SaveBest(nullptr, 0, kSaveAsIs), kSaved);
+    ASSERT_TRUE(Save("Good", {"C:\\g.mid"}));
     EXPECT_EQ(Stored(), bestbytes::File({Record("Good", {"C:\\g.mid"}), Record("Behind", {})}));
-    EXPECT_EQ(Stored("KORVEL.dat.bak"), damaged);
+    EXPECT_EQ(Stored("KORVEL.bak"), damaged);
     // A clean save leaves the copy alone.
-    Edit("Good", {});
-    ASSERT_EQ(SaveBest(nullptr, 0, kSaveAsIs), kSaved);
-    EXPECT_EQ(Stored("KORVEL.dat.bak"), damaged);
+    ASSERT_TRUE(Save("Good", {}));
+    EXPECT_EQ(Stored("KORVEL.bak"), damaged);
+}
+
+TEST_F(BestFileTest, TheLongestDataFolderSavesWithItsBackup) {
+    // The resolver takes a folder as long as KORVEL.dat in it still fits a
+    // 260-byte path buffer: 248 bytes.  The writer's temporary file and the
+    // backup of a damaged file must fit there too.
+    std::string folder = data_.path() + "\\";
+    folder += std::string(248 - folder.size(), 'd');
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    UseDataFolder(folder);
+    ASSERT_EQ(std::string(g_store.bestFile).size(), 259u);
+
+    ASSERT_TRUE(Save("First", {"C:\\f.mid"}));
+    Bytes damaged = bestbytes::File({Record("First", {}), Record("Bad", {}, 2, 4)});
+    data_.WriteFile(folder.substr(data_.path().size() + 1) + "\\KORVEL.dat",
+                    std::vector<uint8_t>(damaged.begin(), damaged.end()));
+    ASSERT_TRUE(Save("Second", {}));
+    std::string content;
+    ASSERT_TRUE(ReadWholeFile(g_store.bestFile, &content));
+    EXPECT_EQ(Bytes(content.begin(), content.end()), bestbytes::File({Record("First", {}), Record("Second", {})}));
+    ASSERT_TRUE(ReadWholeFile(folder + "\\KORVEL.bak", &content));
+    EXPECT_EQ(Bytes(content.begin(), content.end()), damaged);
 }
 
 TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileWhole) {
     Bytes old = bestbytes::File({Record("Keep", {"C:\\k.mid"})});
     Write(old);
-    Edit("Keep", {});
-    g_store.dirty = true;
 
     // Another program reads the file without letting it be replaced.
     HANDLE reader = CreateFileA(g_store.bestFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(SaveBest(nullptr, 0, kSaveAsIs), kSaveFailed);
+    EXPECT_FALSE(Save("Keep", {}));
     CloseHandle(reader);
     EXPECT_EQ(Stored(), old);
-    EXPECT_TRUE(g_store.dirty);
     EXPECT_EQ(Files(), std::vector<std::string>{"KORVEL.dat"});
 
     // A file locked against reading is not taken for a missing one.
     HANDLE locker = CreateFileA(g_store.bestFile, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(locker, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(SaveBest(nullptr, 0, kSaveAsIs), kSaveFailed);
+    EXPECT_FALSE(Save("Keep", {}));
     CloseHandle(locker);
     EXPECT_EQ(Stored(), old);
 
     // Without a data folder there is nowhere to write.
     g_store.dataFolder[0] = '\0';
-    EXPECT_EQ(SaveBest(nullptr, 0, kSaveAsIs), kSaveFailed);
-    EXPECT_EQ(Stored(), old);
-}
-
-TEST_F(BestFileTest, TheSaveQuestionAndTheRebuildModes) {
-    Bytes old = bestbytes::File({Record("Asked", {})});
-    Write(old);
-    Edit("Asked", {"C:\\a.mid"});
-
-    // Nothing collected from the tree and nothing dirty: nothing to save.
-    EXPECT_EQ(SaveBest(nullptr, 1, kSaveRebuild), kSaved);
-    EXPECT_EQ(SaveBest(nullptr, 1, kSaveRebuildOnly), kSaved);
-    EXPECT_FALSE(program_key::Exists(program_key::kHistoryKey, "Asked"));
-
-    g_store.dirty = true;
-    EXPECT_EQ(SaveBest(nullptr, 1, kSaveRebuildOnly), kSaveCancelled);
-    {
-        BoxAnswerer answer(IDCANCEL);
-        EXPECT_EQ(SaveBest(nullptr, 1, kSaveRebuild), kSaveCancelled);
-        EXPECT_EQ(answer.text(), kSaveQuestion);
-    }
-    {
-        BoxAnswerer answer(IDNO);
-        EXPECT_EQ(SaveBest(nullptr, 1, kSaveRebuild), kSaveDeclined);
-    }
-    EXPECT_TRUE(g_store.dirty);
-    EXPECT_EQ(Stored(), old);
-    {
-        BoxAnswerer answer(IDYES);
-        EXPECT_EQ(SaveBest(nullptr, 1, kSaveRebuild), kSaved);
-    }
-    EXPECT_EQ(Stored(), bestbytes::File({Record("Asked", {"C:\\a.mid"})}));
-
-    // Saved without asking when changes are saved automatically.
-    SetOption(OPT_AUTO_SAVE, 1);
-    g_store.dirty = true;
-    Edit("Asked", {});
-    EXPECT_EQ(SaveBest(nullptr, 1, kSaveRebuild), kSaved);
+    EXPECT_FALSE(Save("Keep", {}));
     EXPECT_EQ(Stored(), old);
 }
 

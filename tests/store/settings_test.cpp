@@ -1,11 +1,9 @@
-// The settings block in the registry and the start-up steps that use it.
+// The settings block in the registry.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "shell/shell_state.h"
 #include "store/settings.h"
-#include "store/startup.h"
 #include "support/win_test_support.h"
 
 namespace {
@@ -16,13 +14,9 @@ class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         program_key::Clear();
-        g_shell = ShellState{};
         g_settings = SettingsState{};
     }
-    void TearDown() override {
-        RemoveHotkeyHook();
-        program_key::Clear();
-    }
+    void TearDown() override { program_key::Clear(); }
 
     std::string Stored() {
         std::string data;
@@ -69,28 +63,6 @@ TEST_F(SettingsTest, ReservedBytesAndPriorityAreWrittenBackExactly) {
         EXPECT_EQ(static_cast<uint8_t>(stored[i]), block[i]) << "byte " << i;
     }
     EXPECT_EQ(static_cast<uint8_t>(stored[5]), 0x80);
-}
-
-TEST_F(SettingsTest, StartUpClearsRepeatOneAndInstallsTheHookOnRequest) {
-    program_key::WriteSettings(program_key::Settings(0x20 | 0x40, 0x0227, 0x0624));
-    ASSERT_EQ(LoadSettings(), LoadResult::Ready);
-    ASSERT_EQ(RunStartupLoad(), 1);
-    EXPECT_EQ(TestOption(OPT_REPEAT_ONE), 0);
-    EXPECT_TRUE(g_settings.altCheckIcons);
-    EXPECT_EQ(g_settings.currentHotkeys[0], 0x0227u);
-    EXPECT_EQ(g_settings.currentHotkeys[1], 0x0624u);
-    EXPECT_EQ(g_shell.hook, nullptr);
-    EXPECT_FALSE(program_key::Exists(program_key::kKey, "Hook"));
-
-    program_key::WriteSettings(program_key::Settings(0x01));
-    ASSERT_EQ(LoadSettings(), LoadResult::Ready);
-    ASSERT_EQ(RunStartupLoad(), 1);
-    ASSERT_NE(g_shell.hook, nullptr);
-    std::string hook;
-    DWORD type = 0;
-    ASSERT_TRUE(program_key::ReadRaw(program_key::kKey, "Hook", &hook, &type));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(hook.size(), 4u);
 }
 
 }  // namespace

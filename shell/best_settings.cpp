@@ -1,0 +1,52 @@
+#include "shell/best_settings.h"
+
+#include "editor/best_settings_dialog.h"
+#include "engine/korvel.h"
+#include "player/player.h"
+#include "shell/hotkeys.h"
+#include "shell/tray.h"
+#include "store/settings.h"
+
+namespace {
+
+class ShellEditorHost : public EditorHost {
+public:
+    void CloseBestSettings(int flags) override { ::CloseBestSettings(flags); }
+    bool HotkeyHookInstalled() override { return g_shell.hook != nullptr; }
+    void SetHotkeyHook(bool on) override {
+        if (on)
+            InstallHotkeyHook(false);
+        else
+            RemoveHotkeyHook();
+    }
+};
+
+ShellEditorHost g_editorHost;
+
+}  // namespace
+
+bool OpenBestSettings(AppMode mode) {
+    g_shell.appMode = mode;
+    g_shell.bestDialog = BestSettingsDialog::Create(g_shell.instance, g_shell.resident, &g_editorHost);
+    if (!g_shell.bestDialog) g_shell.appMode = kModeIdle;
+    return g_shell.bestDialog != nullptr;
+}
+
+void CloseBestSettings(int flags) {
+    HWND dialog = g_shell.bestDialog;
+    if (dialog && PlaybackOwner() == dialog) ResumeAfterPreview(true);
+    if (flags & kCloseRandomChanged) SetRandomMode(!TestOption(OPT_RANDOM), true);
+    bool required = g_shell.appMode == kModeBestRequired;
+    if ((flags & kCloseBestListChanged) || required) BuildBestMenu(kRebuildBestMenu);
+    // Without a current best (no best at all) there is nothing to switch to;
+    // the player stays without a best until one is made.
+    if (CurrentBestName()) {
+        if ((flags & kCloseBestToPlayChanged) || required)
+            SwitchBest(true);
+        else if (flags & kClosePlayingBestSaved)
+            SwitchBest(false);
+    }
+    g_shell.bestDialog = nullptr;
+    if (dialog) DestroyWindow(dialog);
+    g_shell.appMode = kModeIdle;
+}
