@@ -87,7 +87,7 @@ INT_PTR BestSettingsDialog::OnCommand(WORD id, WORD notification) {
 
 // --- the best file, as the dialog reads and writes it -------------------------
 
-int BestSettingsDialog::ReadBests(const char *name, int mode, HWND combo, best::BestRecord *record) {
+int BestSettingsDialog::ReadBests(const char *name, ReadBestsMode mode, HWND combo, best::BestRecord *record) {
     best::BestRecord ignored;
     if (!record) record = &ignored;
     *record = best::BestRecord();
@@ -107,14 +107,11 @@ int BestSettingsDialog::ReadBests(const char *name, int mode, HWND combo, best::
         *record = std::move(choice.record);
         return 1;
     }
-    default:
-        // The names alone are the best menu's, which reads them itself.
-        return 0;
     }
+    return 0;
 }
 
-int BestSettingsDialog::SaveBest(HWND owner, bool ask, int mode) {
-    if (mode < kSaveDelete || mode > kSaveRebuildOnly) return kSaveFailed;
+int BestSettingsDialog::SaveBest(HWND owner, bool ask, SaveBestMode mode) {
     if (mode == kSaveRebuild || mode == kSaveRebuildOnly) {
         bool changed = CollectTreeMarks();
         if (!changed && !state_.dirty) return kSaved;

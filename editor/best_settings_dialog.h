@@ -23,6 +23,7 @@ protected:
     ~EditorHost() = default;
 };
 
+// Mode 2 (names) is the best menu's, which asks the store for them itself.
 enum ReadBestsMode {
     kReadFind = 0,             // the record of that name
     kReadFillSelect = 1,       // fill the combo box, select and load that name
@@ -60,12 +61,12 @@ public:
     // none is) and load it as the edited best without the save question;
     // *record gets a copy.  Nonzero when a record was found or selected;
     // 0 when the file holds no best, and nothing changes.
-    int ReadBests(const char *name, int mode, HWND combo, best::BestRecord *record);
+    int ReadBests(const char *name, ReadBestsMode mode, HWND combo, best::BestRecord *record);
 
     // Saves the edited best record into the best file (see SaveBestMode).
     // With ask, and unless changes are saved automatically, the user is
     // asked first in a box owned by owner.  Answers a SaveBestResult.
-    int SaveBest(HWND owner, bool ask, int mode);
+    int SaveBest(HWND owner, bool ask, SaveBestMode mode);
 
     EditState &state() { return state_; }
 

@@ -95,7 +95,7 @@ int PlayCurrentSong() {
             return 0;
         }
         StopPlayback();
-        if (!SelectNextSong(&g_player.songs, PlayerSystem(), 0)) return 0;
+        if (!SelectNextSong(&g_player.songs, PlayerSystem(), false)) return 0;
     }
 }
 

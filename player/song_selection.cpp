@@ -65,7 +65,7 @@ int CountUnplayed(const PlayerState &player) {
     return player.songCount - played;
 }
 
-int SelectNextSong(PlayerState *player, PlayerEnvironment *env, int random) {
+int SelectNextSong(PlayerState *player, PlayerEnvironment *env, bool random) {
     if (HasSongs(*player)) {
         const int32_t count = player->songCount;
         // Each pass marks one unplayed entry, so u is kept by counting down
@@ -109,7 +109,7 @@ int SelectNextSong(PlayerState *player, PlayerEnvironment *env, int random) {
                 env->SetPlaying(false);
                 return 1;
             }
-            random = 0;  // the rest of this search goes in list order
+            random = false;  // the rest of this search goes in list order
         }
     }
     env->ShowNoMidiFiles();

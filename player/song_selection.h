@@ -65,12 +65,12 @@ bool IsPlayed(const PlayerState &player, int32_t entry);
 // The song count minus the played entries among 0 .. song count - 1.
 int CountUnplayed(const PlayerState &player);
 
-// Chooses the next song (random nonzero: at random).  On success the position
+// Chooses the next song (at random when random is set).  On success the position
 // and the current song name it, it is marked played in memory (the caller
 // saves the history when it starts), the tray tip shows it, the playing flag
 // is cleared and the result is 1.  When nothing is playable the user is told,
 // the tray tip goes back to the product name and the result is 0.
-int SelectNextSong(PlayerState *player, PlayerEnvironment *env, int random);
+int SelectNextSong(PlayerState *player, PlayerEnvironment *env, bool random);
 
 // Every entry unplayed, the history saved, position 0.  The song that plays
 // is not touched.

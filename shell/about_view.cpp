@@ -15,15 +15,11 @@ const char kHelpFailed[] = "ヘルプを表示できませんでした。";
 constexpr UINT kAboutAnimationPeriodMs = 500;
 constexpr UINT kHelpDisplayTopic = 0;  // HH_DISPLAY_TOPIC
 
-// The animation's place in its 24-step sequence; it survives hiding the view.
 struct AboutState {
-    int frameCounter;
-    bool animating;
+    bool animating;  // timer 2 runs while the view shows
 };
 
 AboutState g_about;
-
-constexpr int kFrameSteps = 24;
 
 using HtmlHelpFunction = HWND(WINAPI *)(HWND, LPCSTR, UINT, DWORD_PTR);
 
@@ -50,7 +46,8 @@ void OnAboutShowWindow(HWND window, bool shown) {
     }
 }
 
-void OnAboutTimer(HWND) { g_about.frameCounter = (g_about.frameCounter + 1) % kFrameSteps; }
+// The view paints no frames yet, so a tick has nothing to advance.
+void OnAboutTimer(HWND) {}
 
 INT_PTR OnAboutPaint(HWND) { return FALSE; }
 
