@@ -135,6 +135,12 @@ BestRecord BestRecord::CopyOf(const RecordView &record) {
     return BestRecord(std::move(bytes), terminator);
 }
 
+const unsigned char *BestRecord::Bytes() const {
+    MoveGap(Size());
+    return bytes_.data();
+}
+
+// The header and the name lie before the gap: they are read where they are stored.
 uint32_t BestRecord::Length() const { return IsNone() ? 0 : ReadLE32(bytes_.data()); }
 
 uint32_t BestRecord::Count() const { return IsNone() ? 0 : ReadLE32(bytes_.data() + 4); }
@@ -153,7 +159,8 @@ size_t BestRecord::FirstEntry() const { return IsNone() ? 0 : kHeaderSize + Name
 
 const char *BestRecord::At(size_t cursor) const {
     if (IsNone() || cursor < FirstEntry() || cursor > terminator_) return "";
-    return reinterpret_cast<const char *>(bytes_.data() + cursor);
+    // No string straddles the gap, so the one at cursor is stored whole.
+    return reinterpret_cast<const char *>(bytes_.data() + Stored(cursor));
 }
 
 size_t BestRecord::Next(size_t cursor) const {
@@ -179,10 +186,22 @@ std::vector<uint32_t> BestRecord::EntryOffsets() const {
 bool BestRecord::IsEntryCursor(size_t cursor) const {
     // A string starts where the name ends or right after another string's NUL.
     return !IsNone() && cursor >= FirstEntry() && cursor < terminator_ &&
-           (cursor == FirstEntry() || bytes_[cursor - 1] == 0);
+           (cursor == FirstEntry() || bytes_[Stored(cursor - 1)] == 0);
 }
 
 void BestRecord::SetField(size_t offset, uint32_t value) { WriteLE32(bytes_.data() + offset, value); }
+
+void BestRecord::MoveGap(size_t cursor) const {
+    if (IsNone() || cursor == gapStart_) return;
+    unsigned char *data = bytes_.data();
+    if (gapLength_ != 0) {
+        if (cursor < gapStart_)
+            std::memmove(data + cursor + gapLength_, data + cursor, gapStart_ - cursor);
+        else
+            std::memmove(data + gapStart_, data + gapStart_ + gapLength_, cursor - gapStart_);
+    }
+    gapStart_ = cursor;
+}
 
 bool BestRecord::InsertEntry(size_t *cursor, const char *path) {
     if (IsNone() || !cursor || !path) return false;
@@ -194,18 +213,31 @@ bool BestRecord::InsertEntry(size_t *cursor, const char *path) {
     uint64_t length = static_cast<uint64_t>(Length()) + pathLength + 1;
     if (length > UINT32_MAX || Count() == UINT32_MAX) return false;
 
-    bytes_.insert(bytes_.begin() + *cursor, path, path + pathLength + 1);
+    size_t size = pathLength + 1;
+    MoveGap(*cursor);
+    if (gapLength_ < size) {
+        // Half the record again each time the gap runs out: the bytes moved by
+        // widening it are paid for by the insertions it then holds.
+        size_t widen = size - gapLength_ + Size() / 2 + 64;
+        bytes_.insert(bytes_.begin() + gapStart_ + gapLength_, widen, 0);
+        gapLength_ += widen;
+    }
+    std::memcpy(bytes_.data() + gapStart_, path, size);
+    gapStart_ += size;
+    gapLength_ -= size;
     SetField(0, static_cast<uint32_t>(length));
     SetField(4, Count() + 1);
-    terminator_ += pathLength + 1;
-    *cursor += pathLength + 1;
+    terminator_ += size;
+    *cursor += size;
     return true;
 }
 
 bool BestRecord::RemoveEntry(size_t *cursor) {
     if (!cursor || !IsEntryCursor(*cursor)) return false;
     size_t size = std::strlen(At(*cursor)) + 1;
-    bytes_.erase(bytes_.begin() + *cursor, bytes_.begin() + *cursor + size);
+    // The entry lies just after the gap once the gap is at it: the gap takes it in.
+    MoveGap(*cursor);
+    gapLength_ += size;
     SetField(0, Length() - static_cast<uint32_t>(size));
     SetField(4, Count() - 1);
     terminator_ -= size;

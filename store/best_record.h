@@ -103,6 +103,21 @@ private:
 // valid record: every operation keeps length, count and terminator
 // consistent.  Entries are reached through cursors, byte offsets into the
 // record that stay meaningful when the record grows or shrinks.
+//
+// The editor makes long runs of insertions, removals and steps at a cursor
+// that moves forward, so the bytes are kept as a gap buffer: unused bytes (the
+// gap) sit where the last edit was made, an edit there fills or widens the gap,
+// and moving the gap costs the bytes it passes.  Filling a long list at a
+// forward-moving cursor is thus linear in the list's length, not quadratic.
+// Cursors are offsets in the record as written, as if there were no gap.  The
+// gap always lies at an entry boundary (an entry's cursor or the terminator)
+// or after the padding, so no string straddles it: At returns whole strings
+// and the header and name lie before it.  Records made by ForName, Default and
+// CopyOf have no gap, and reading costs them nothing extra.  Bytes moves the
+// gap after the padding so that the record is contiguous; it is logically
+// const but moves the entries behind the last edit, so a record with an open
+// gap must not be read from two threads at once.  A pointer from At or Entry
+// stays valid until the next edit, or the next Bytes after an edit.
 class BestRecord {
 public:
     BestRecord() = default;  // none
@@ -117,8 +132,10 @@ public:
     static BestRecord CopyOf(const RecordView &record);
 
     bool IsNone() const { return bytes_.empty(); }
-    const unsigned char *Bytes() const { return bytes_.data(); }
-    size_t Size() const { return bytes_.size(); }  // == Length()
+    // The whole record, contiguous: Size() bytes.  Linear in the bytes behind
+    // the last edit the first time after it, then constant.
+    const unsigned char *Bytes() const;
+    size_t Size() const { return IsNone() ? 0 : bytes_.size() - gapLength_; }  // == Length()
     uint32_t Length() const;
     uint32_t Count() const;
     const char *Name() const;  // "" for none
@@ -142,21 +159,31 @@ public:
     // length + 1 and the count by 1; *cursor then points just after the new
     // entry.  Refused (false, nothing changed) for none, a cursor that is not
     // at an entry or at the terminator, an empty path, a path longer than
-    // kMaxEntryLength bytes, or a length that would overflow.
+    // kMaxEntryLength bytes, or a length that would overflow.  Amortized
+    // linear in the path's length plus the distance from the last edit.
     bool InsertEntry(size_t *cursor, const char *path);
     // Removes the entry at *cursor; length shrinks by its length + 1 and the
     // count by 1; *cursor then points at the entry that followed.  Refused at
-    // the terminator or at a cursor that is not at an entry.
+    // the terminator or at a cursor that is not at an entry.  Linear in the
+    // entry's length plus the distance from the last edit.
     bool RemoveEntry(size_t *cursor);
 
 private:
     explicit BestRecord(std::vector<unsigned char> bytes, size_t terminator)
-        : bytes_(std::move(bytes)), terminator_(terminator) {}
+        : bytes_(std::move(bytes)), terminator_(terminator), gapStart_(bytes_.size()) {}
     bool IsEntryCursor(size_t cursor) const;
     void SetField(size_t offset, uint32_t value);
+    // Where the byte at a cursor is stored.
+    size_t Stored(size_t cursor) const { return cursor < gapStart_ ? cursor : cursor + gapLength_; }
+    // Moves the gap to cursor (an entry boundary or the end of the record).
+    void MoveGap(size_t cursor) const;
 
-    std::vector<unsigned char> bytes_;
-    size_t terminator_ = 0;  // offset of the empty string ending the list
+    // The record with the gap's bytes at gapStart_: bytes_.size() is
+    // Length() + gapLength_.
+    mutable std::vector<unsigned char> bytes_;
+    size_t terminator_ = 0;  // cursor of the empty string ending the list
+    mutable size_t gapStart_ = 0;  // a cursor: the gap lies just before the byte at it
+    size_t gapLength_ = 0;
 };
 
 // --- the reader ------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <random>
 
 #include "support/best_bytes.h"
 
@@ -67,6 +68,46 @@ TEST(BestRecord, NewDefaultAndEditedRecordsKeepTheirLayout) {
     EXPECT_FALSE(record.InsertEntry(&end, ""));
     EXPECT_FALSE(record.InsertEntry(&end, std::string(260, 'p').c_str()));
     EXPECT_EQ(BytesOf(record), Record("b", {"C:\\z.mid"}));
+}
+
+// Long runs of edits at a cursor that mostly moves forward, as the editor
+// makes them, against a list edited the plain way.  Reading the bytes in
+// between closes the gap, so edits after it start from a contiguous record.
+TEST(BestRecord, EditRunsAtAMovingCursorMatchAListEditedInPlace) {
+    std::vector<std::string> model = {"C:\\a.mid", "C:\\\x83\x5c\\b.mid"};
+    Bytes loaded = Record("Ops", model, 7);
+    RecordView view;
+    ASSERT_EQ(CheckRecord(loaded.data(), loaded.size(), 0, &view), RecordState::Valid);
+    BestRecord record = BestRecord::CopyOf(view);
+    std::mt19937 random(7);
+    size_t cursor = record.FirstEntry(), at = 0;
+    for (int step = 0; step < 4000; ++step) {
+        unsigned op = random() % 16;
+        if (op < 7) {
+            std::string path = "C:\\" + std::string(1 + random() % (op == 0 ? 256 : 20), 'a' + step % 26);
+            ASSERT_TRUE(record.InsertEntry(&cursor, path.c_str()));
+            model.insert(model.begin() + at++, path);
+        } else if (op < 11) {
+            EXPECT_EQ(record.RemoveEntry(&cursor), at < model.size());
+            if (at < model.size()) model.erase(model.begin() + at);
+        } else if (op < 15) {
+            cursor = record.Next(cursor);
+            at = std::min(at + 1, model.size());
+        } else {
+            cursor = record.FirstEntry();
+            at = 0;
+        }
+        ASSERT_STREQ(record.At(cursor), at < model.size() ? model[at].c_str() : "") << step;
+        ASSERT_EQ(record.Count(), model.size());
+        if (step % 61 == 0 || step % 61 == 1) {
+            ASSERT_EQ(BytesOf(record), Record("Ops", model, 7)) << step;
+            ASSERT_EQ(record.Length(), record.Size());
+            std::vector<uint32_t> offsets = record.EntryOffsets();
+            ASSERT_EQ(offsets.size(), model.size());
+            for (size_t i = 0; i < offsets.size(); ++i) ASSERT_STREQ(record.At(offsets[i]), model[i].c_str());
+        }
+    }
+    EXPECT_EQ(BytesOf(record), Record("Ops", model, 7));
 }
 
 TEST(BestFileReader, FindsChoosesAndListsByExactName) {
