@@ -32,6 +32,29 @@ void Prepare(const char *path, OrderedPath *out) {
     out->parentLength = separator ? static_cast<size_t>(separator - out->text) : 0;
 }
 
+bool IsSeparatorByte(unsigned char c) { return c == '\\' || c == '/'; }
+
+// Case-insensitive as ansi::CompareNoCaseN, except that a separator sorts
+// before every other character: a folder's contents ("Album\x.mid") come
+// before a sibling whose name goes on ("Album 2"), which is how the tree
+// lists them.  Plain comparison would put "Album 2" first (' ' is below
+// '\'), and a seek would then stop or remove in the wrong place.
+int ComparePaths(const char *a, const char *b, size_t n = static_cast<size_t>(-1)) {
+    size_t i = 0;
+    while (i < n) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x == 0 || y == 0) return x == y ? 0 : (x == 0 ? -1 : 1);
+        // Equal so far, so i is a character boundary in both strings.
+        bool separatorX = IsSeparatorByte(x), separatorY = IsSeparatorByte(y);
+        if (separatorX != separatorY) return separatorX ? -1 : 1;
+        size_t length = ansi::CharLength(a + i);
+        int order = ansi::CompareNoCaseN(a + i, b + i, length < n - i ? length : n - i);
+        if (order != 0) return order;
+        i += length;
+    }
+    return 0;
+}
+
 bool IsNetwork(const OrderedPath &path) { return path.text[0] == '\\' && path.text[1] == '\\'; }
 
 // The first characters, case-insensitively; a drive root is known by its
@@ -58,10 +81,10 @@ bool Before(const OrderedPath &a, const OrderedPath &p, PathKind pathKind, PathQ
     PathKind kindA = query.Kind(a.text);
     if (kindA == PathKind::Missing) return true;
     bool folderA = kindA == PathKind::Folder, folderP = pathKind == PathKind::Folder;
-    if (folderA && folderP) return ansi::CompareNoCase(a.text, p.text) < 0;
+    if (folderA && folderP) return ComparePaths(a.text, p.text) < 0;
 
     size_t shorter = a.parentLength < p.parentLength ? a.parentLength : p.parentLength;
-    int parents = ansi::CompareNoCaseN(p.text, a.text, shorter);
+    int parents = ComparePaths(p.text, a.text, shorter);
     if (parents != 0) return parents > 0;
 
     if (a.parentLength < p.parentLength) {
@@ -71,18 +94,18 @@ bool Before(const OrderedPath &a, const OrderedPath &p, PathKind pathKind, PathQ
         if (!folderA) return false;  // a folder's own files come after everything under its sub-folders
         char parentP[kPathCapacity];
         ParentOf(p, parentP);
-        return ansi::CompareNoCase(parentP, a.text) >= 0;
+        return ComparePaths(parentP, a.text) >= 0;
     }
     if (p.parentLength < a.parentLength) {
         if (!ansi::IsSeparatorAt(a.text, a.text + p.parentLength)) return false;
         if (!folderP) return true;  // P is one of the files after A's sub-folder
         char parentA[kPathCapacity];
         ParentOf(a, parentA);
-        return ansi::CompareNoCase(p.text, parentA) > 0;
+        return ComparePaths(p.text, parentA) > 0;
     }
     // The same parent: its sub-folders first, then its files by name.
     if (folderA != folderP) return folderA;
-    return ansi::CompareNoCase(a.text, p.text) < 0;
+    return ComparePaths(a.text, p.text) < 0;
 }
 
 }  // namespace

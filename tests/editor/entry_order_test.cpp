@@ -45,6 +45,8 @@ const std::vector<std::pair<std::string, PathKind>> kOrdered = {
     {"C:\\m\\a\\2.mid", F},
     {"C:\\m\\a\\a.mid", F},
     {"C:\\m\\a\\B.mid", F},
+    {"C:\\m\\a 2", D},  // goes on with a character below the separator
+    {"C:\\m\\a 2\\1.mid", F},
     {"C:\\m\\ab", D},  // a sibling whose name goes on past "a"
     {"C:\\m\\ab\\3.mid", F},
     {"C:\\m\\B", D},  // after "ab" only when case is ignored
