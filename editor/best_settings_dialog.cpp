@@ -1,11 +1,13 @@
-// The best settings dialog: choosing the best to edit, the options, and the
-// way out through OK, Cancel and Close.  The folder tree, the best buttons
-// and the folder choices are not part of this dialog yet.
+// The best settings dialog: the bests in a combo box with buttons to create,
+// save and delete them, the folder tree of the edited best, the best to
+// play, the MIDI folder, the options, and the way out through OK, Cancel and
+// Close.
 #include "editor/best_settings_dialog.h"
 
 #include <cstring>
 #include <memory>
 
+#include "editor/best_name_dialog.h"
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
@@ -18,10 +20,31 @@
 namespace {
 
 const char kSaveQuestion[] = "このベストの変更点を保存しますか？";
+const char kDeleteQuestion[] = "このベストを削除してもよろしいですか？";
+const char kLastBest[] = "すべてのベストを削除することはできません。";
+const char kFolderPrompt[] = "MIDIフォルダを指定してください。";
+const char kCaption[] = "Tivorn";
+
+// The faces of the three bitmap buttons: normal, hot and pressed for each.
+constexpr int kButtonCount = 3;
+constexpr int kHotFaces = 3;
+constexpr int kPressedFaces = 6;
+constexpr int kFaceCount = 9;
+constexpr COLORREF kTransparent = RGB(0, 0, 255);
+
+BestSettingsDialog::FolderPicker g_folderPicker = BrowseFolder;
 
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
 void Tick(HWND dialog, int id, bool on) { CheckDlgButton(dialog, id, on ? BST_CHECKED : BST_UNCHECKED); }
+
+std::string ControlText(HWND dialog, int id) {
+    char text[MAX_PATH] = "";
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+bool SameName(const char *a, const char *b) { return a && b && std::strcmp(a, b) == 0; }
 
 }  // namespace
 
@@ -39,14 +62,15 @@ BestSettingsDialog *BestSettingsDialog::From(HWND dialog) {
     return reinterpret_cast<BestSettingsDialog *>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
 
+void BestSettingsDialog::SetFolderPicker(FolderPicker picker) { g_folderPicker = picker ? picker : BrowseFolder; }
+
 INT_PTR CALLBACK BestSettingsDialog::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto *owner = reinterpret_cast<std::unique_ptr<BestSettingsDialog> *>(lParam);
         BestSettingsDialog *self = owner->release();
         self->window_ = window;
         SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
-        self->OnInitDialog();
-        return TRUE;
+        return self->OnInitDialog() ? TRUE : FALSE;
     }
     BestSettingsDialog *self = From(window);
     if (!self) return FALSE;  // messages before WM_INITDIALOG
@@ -58,10 +82,18 @@ INT_PTR CALLBACK BestSettingsDialog::Proc(HWND window, UINT message, WPARAM wPar
     return self->OnMessage(message, wParam, lParam);
 }
 
-INT_PTR BestSettingsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM) {
+INT_PTR BestSettingsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam), HIWORD(wParam));
+    case WM_NOTIFY:
+        return OnNotify(reinterpret_cast<const NMHDR *>(lParam));
+    case WM_DRAWITEM:
+        OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
+        return TRUE;
+    case WM_SETCURSOR:
+        OnSetCursor(reinterpret_cast<HWND>(wParam), HIWORD(lParam));
+        return FALSE;
     case WM_COPYDATA:
         // The engine tells the playback owner that its preview has to end.
         ResumeAfterPreview(false);
@@ -69,6 +101,9 @@ INT_PTR BestSettingsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM) {
     case WM_CLOSE:
         OnCancel();
         return TRUE;
+    case WM_DESTROY:
+        OnDestroy();
+        return FALSE;
     default:
         return FALSE;
     }
@@ -78,11 +113,31 @@ INT_PTR BestSettingsDialog::OnCommand(WORD id, WORD notification) {
     switch (id) {
     case IDC_OK: OnOk(); return TRUE;
     case IDC_CANCEL: OnCancel(); return TRUE;
+    case IDC_SAVE_BEST: OnSave(); return TRUE;
+    case IDC_NEW_BEST: OnNewBest(); return TRUE;
+    case IDC_DELETE_BEST: OnDeleteBest(); return TRUE;
+    case IDC_CHANGE_PLAY_BEST: OnChangeBestToPlay(); return TRUE;
+    case IDC_CHANGE_MIDI_FOLDER: OnChangeMidiFolder(); return TRUE;
     case IDC_BEST_LIST:
         if (notification == CBN_SELCHANGE) OnBestSelected();
         return TRUE;
-    default: return FALSE;
+    default:
+        // Enter and Esc (IDOK, IDCANCEL) never close this dialog.
+        return FALSE;
     }
+}
+
+INT_PTR BestSettingsDialog::OnNotify(const NMHDR *notice) {
+    if (notice->code == TCN_SELCHANGE) {
+        // The marks of the tab being left go into the edited best first.
+        SaveBest(window_, false, kSaveRebuildOnly);
+        tree_.OnTabChanged();
+        return FALSE;
+    }
+    LRESULT result = FALSE;
+    if (!tree_.OnNotify(notice, &result)) return FALSE;
+    SetWindowLongPtrA(window_, DWLP_MSGRESULT, result);
+    return TRUE;
 }
 
 // --- the best file, as the dialog reads and writes it -------------------------
@@ -144,12 +199,115 @@ void BestSettingsDialog::LoadSelectedBest(HWND combo) {
     if (state_.edited.IsNone()) state_.edited = best::BestRecord::ForName(name);
 }
 
-// The folder tree does not exist yet, so there are no marks to collect.
-bool BestSettingsDialog::CollectTreeMarks() { return false; }
+void BestSettingsDialog::ShowLoadedBest() {
+    if (treeShown_) tree_.ShowTab(0);
+}
 
-// --- the dialog ------------------------------------------------------------------
+bool BestSettingsDialog::CollectTreeMarks() { return window_ && tree_.Collect(); }
+
+// --- opening ----------------------------------------------------------------------
+
+HWND BestSettingsDialog::Combo() const { return GetDlgItem(window_, IDC_BEST_LIST); }
 
 HWND BestSettingsDialog::Resident() const { return window_ ? GetWindow(window_, GW_OWNER) : nullptr; }
+
+bool BestSettingsDialog::CreateButtonImages() {
+    buttonImages_ = ImageList_Create(25, 23, ILC_COLOR8 | ILC_MASK, kFaceCount, 0);
+    if (!buttonImages_) return false;
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_, GWLP_HINSTANCE));
+    for (int i = 0; i < kFaceCount; ++i) {
+        HBITMAP face = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_BUTTON_FIRST + i));
+        ImageList_AddMasked(buttonImages_, face, kTransparent);
+        if (face) DeleteObject(face);
+    }
+    return true;
+}
+
+// No best at all: "すべてのMIDIファイル", the whole MIDI folder, becomes the
+// only best.
+void BestSettingsDialog::MakeDefaultBest(HWND combo, best::BestRecord *record) {
+    DeleteAllBests();
+    state_.edited = best::BestRecord::Default();
+    tree_.MarkWholeMidiFolder();
+    SaveBest(window_, false, kSaveRebuild);
+    SendMessageA(combo, CB_RESETCONTENT, 0, 0);
+    if (!ReadBests(nullptr, kReadFillSelectFirst, combo, record)) ReportUnexpectedError(Resident(), true);
+}
+
+bool BestSettingsDialog::OnInitDialog() {
+    tree_.Attach(window_);
+    for (int k = 0; k < kButtonCount; ++k) buttons_[k] = GetDlgItem(window_, IDC_NEW_BEST + k);
+    if (!CreateButtonImages()) return false;
+
+    state_ = EditState();
+    Tick(window_, IDC_RANDOM, TestOption(OPT_RANDOM));
+    Tick(window_, IDC_SKIP_SHORTCUTS, TestOption(OPT_SKIP_SHORTCUTS));
+    Tick(window_, IDC_AUTO_SAVE, TestOption(OPT_AUTO_SAVE));
+    Tick(window_, IDC_HOTKEYS, host_->HotkeyHookInstalled());
+    midiFolder_[0] = '\0';
+    ReadValue(kProgramKey, kValueRoot, midiFolder_, sizeof midiFolder_, REG_SZ, HKEY_CURRENT_USER);
+
+    HWND combo = Combo();
+    best::BestRecord record;
+    // A current best that the file no longer holds is treated as none.
+    if (!CurrentBestName() || !ReadBests(CurrentBestName(), kReadFillSelect, combo, &record)) {
+        SendMessageA(combo, CB_RESETCONTENT, 0, 0);
+        if (!ReadBests(nullptr, kReadFillSelectFirst, combo, &record)) MakeDefaultBest(combo, &record);
+        RequireOk();
+        if (!record.IsNone()) {
+            SetCurrentBestName(record.Name());
+            state_.changeMarks |= kMarkBestToPlay;
+        }
+    }
+    state_.edited = std::move(record);
+
+    tree_.SetUp();
+    treeShown_ = true;
+    ShowMidiFolder();
+    SetDlgItemTextA(window_, IDC_PLAY_BEST, CurrentBestName() ? CurrentBestName() : "");
+    return true;
+}
+
+void BestSettingsDialog::OnDestroy() {
+    tree_.TearDown();
+    if (buttonImages_) ImageList_Destroy(buttonImages_);
+    buttonImages_ = nullptr;
+}
+
+// --- the bitmap buttons ------------------------------------------------------------
+
+void BestSettingsDialog::OnDrawItem(const DRAWITEMSTRUCT *draw) {
+    int k = static_cast<int>(draw->CtlID) - IDC_NEW_BEST;
+    if (k < 0 || k >= kButtonCount) return;
+    HWND button = draw->hwndItem;
+    int face = k;
+    if ((draw->itemAction & ODA_SELECT) && (draw->itemState & ODS_SELECTED)) {
+        face = kPressedFaces + k;
+    } else if (draw->itemState & ODS_FOCUS) {
+        face = kHotFaces + k;
+    } else if (draw->itemAction & (ODA_SELECT | ODA_FOCUS)) {
+        if (hotButton_ == button) hotButton_ = nullptr;
+        InvalidateRect(button, nullptr, TRUE);
+    } else if (hotButton_ == button) {
+        face = kHotFaces + k;
+    }
+    ImageList_Draw(buttonImages_, face, draw->hDC, 0, 0, ILD_NORMAL);
+}
+
+void BestSettingsDialog::OnSetCursor(HWND under, UINT mouseMessage) {
+    if (under == hotButton_) return;
+    if (hotButton_) InvalidateRect(hotButton_, nullptr, TRUE);
+    hotButton_ = nullptr;
+    if (mouseMessage != WM_MOUSEMOVE) return;
+    for (HWND button : buttons_) {
+        if (button && button == under) {
+            hotButton_ = button;
+            InvalidateRect(button, nullptr, TRUE);
+        }
+    }
+}
+
+// --- the dialog's state ---------------------------------------------------------------
 
 bool BestSettingsDialog::EditedIsCurrent() const {
     const char *current = CurrentBestName();
@@ -170,6 +328,16 @@ void BestSettingsDialog::ShowMidiFolder() {
     SetDlgItemTextA(window_, IDC_MIDI_FOLDER, shown);
 }
 
+std::string BestSettingsDialog::SelectedName() {
+    HWND combo = Combo();
+    LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
+    LRESULT length = index == CB_ERR ? CB_ERR : SendMessageA(combo, CB_GETLBTEXTLEN, index, 0);
+    if (length == CB_ERR || length < 0 || length >= MAX_PATH) return std::string();
+    char name[MAX_PATH] = "";
+    SendMessageA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(name));
+    return name;
+}
+
 // The save of the edited best before another takes its place.
 int BestSettingsDialog::LeaveBestSave() {
     bool wasCurrent = EditedIsCurrent();
@@ -178,34 +346,10 @@ int BestSettingsDialog::LeaveBestSave() {
     return result;
 }
 
-void BestSettingsDialog::OnInitDialog() {
-    state_ = EditState();
-    Tick(window_, IDC_RANDOM, TestOption(OPT_RANDOM));
-    Tick(window_, IDC_SKIP_SHORTCUTS, TestOption(OPT_SKIP_SHORTCUTS));
-    Tick(window_, IDC_AUTO_SAVE, TestOption(OPT_AUTO_SAVE));
-    Tick(window_, IDC_HOTKEYS, host_->HotkeyHookInstalled());
-    midiFolder_[0] = '\0';
-    ReadValue(kProgramKey, kValueRoot, midiFolder_, sizeof midiFolder_, REG_SZ, HKEY_CURRENT_USER);
-
-    HWND combo = GetDlgItem(window_, IDC_BEST_LIST);
-    best::BestRecord record;
-    // A current best that the file no longer holds is treated as none.
-    if (!CurrentBestName() || !ReadBests(CurrentBestName(), kReadFillSelect, combo, &record)) {
-        SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-        if (ReadBests(nullptr, kReadFillSelectFirst, combo, &record)) {
-            SetCurrentBestName(record.Name());
-            state_.changeMarks |= kMarkBestToPlay;
-        }
-        RequireOk();
-    }
-    state_.edited = std::move(record);
-
-    ShowMidiFolder();
-    SetDlgItemTextA(window_, IDC_PLAY_BEST, CurrentBestName() ? CurrentBestName() : "");
-}
+// --- commands ------------------------------------------------------------------------------
 
 void BestSettingsDialog::OnBestSelected() {
-    HWND combo = GetDlgItem(window_, IDC_BEST_LIST);
+    HWND combo = Combo();
     switch (LeaveBestSave()) {
     case kSaveFailed:
         ReportUnexpectedError(Resident(), true);
@@ -224,6 +368,82 @@ void BestSettingsDialog::OnBestSelected() {
         break;
     }
     LoadSelectedBest(combo);
+    ShowLoadedBest();
+}
+
+void BestSettingsDialog::OnSave() {
+    if (SaveBest(window_, false, kSaveRebuild) == kSaveFailed) {
+        ReportUnexpectedError(Resident(), true);
+        return;
+    }
+    if (EditedIsCurrent()) state_.changeMarks |= kMarkPlayingBestSaved;
+}
+
+void BestSettingsDialog::OnNewBest() {
+    HWND combo = Combo();
+    std::string name;
+    if (!AskBestName(window_, combo, &name)) return;
+    int left = LeaveBestSave();
+    if (left == kSaveFailed) ReportUnexpectedError(Resident(), true);
+    if (left == kSaveCancelled) return;
+    LRESULT index = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    LoadSelectedBest(combo);
+    ShowLoadedBest();
+    if (SaveBest(window_, false, kSaveAsIs) == kSaveFailed) ReportUnexpectedError(Resident(), true);
+    state_.changeMarks |= kMarkBestList;
+}
+
+void BestSettingsDialog::OnDeleteBest() {
+    HWND combo = Combo();
+    LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
+    if (count == 1) {
+        ShowMessage(window_, kLastBest, MB_OK | MB_ICONERROR);
+        return;
+    }
+    if (ShowMessage(window_, kDeleteQuestion, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;
+    if (SaveBest(window_, false, kSaveDelete) == kSaveFailed) ReportUnexpectedError(Resident(), true);
+
+    std::string deleted = SelectedName();
+    std::string shown = ControlText(window_, IDC_PLAY_BEST);
+    LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
+    SendMessageA(combo, CB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    // The best that followed takes the place; after the last, the one before.
+    if (index >= SendMessageA(combo, CB_GETCOUNT, 0, 0)) --index;
+    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    LoadSelectedBest(combo);
+    ShowLoadedBest();
+
+    if (SameName(deleted.c_str(), CurrentBestName())) {
+        // The player's best is gone: the one now selected must be confirmed.
+        SetCurrentBestName(SelectedName().c_str());
+        RequireOk();
+        host_->SetDialogKeys(DialogKeys::OkRequired);
+    }
+    if (deleted == shown) {
+        SetDlgItemTextA(window_, IDC_PLAY_BEST, CurrentBestName() ? CurrentBestName() : "");
+        state_.changeMarks |= kMarkBestToPlay;
+    }
+    DeleteHistory(deleted.c_str());
+    state_.changeMarks |= kMarkBestList;
+}
+
+void BestSettingsDialog::OnChangeBestToPlay() {
+    SetDlgItemTextA(window_, IDC_PLAY_BEST, SelectedName().c_str());
+    state_.changeMarks |= kMarkBestToPlay;
+}
+
+void BestSettingsDialog::OnChangeMidiFolder() {
+    char chosen[KORVEL_PATH_BUFFER] = "";
+    if (!g_folderPicker(window_, chosen, kFolderPrompt, kCaption)) return;
+    chosen[sizeof chosen - 1] = '\0';
+    SaveBest(window_, false, kSaveRebuildOnly);
+    // A drive root comes back as "D:\" and is kept as "D:".
+    if (std::strlen(chosen) == 3 && chosen[1] == ':') chosen[2] = '\0';
+    ansi::CopyFit(midiFolder_, sizeof midiFolder_, chosen);
+    tree_.ShowTab(0);
+    state_.changeMarks |= kMarkMidiFolder;
+    ShowMidiFolder();
 }
 
 void BestSettingsDialog::OnOk() {
@@ -238,11 +458,16 @@ void BestSettingsDialog::OnOk() {
     if (hotkeys != host_->HotkeyHookInstalled()) host_->SetHotkeyHook(hotkeys);
     SetOption(OPT_SKIP_SHORTCUTS, IsChecked(window_, IDC_SKIP_SHORTCUTS));
 
+    if (state_.changeMarks & kMarkMidiFolder) {
+        std::string folder = ControlText(window_, IDC_MIDI_FOLDER);
+        if (folder.size() == 3 && folder[1] == ':') folder.resize(2);
+        WriteValue(kProgramKey, kValueRoot, folder.c_str(), static_cast<DWORD>(folder.size() + 1), REG_SZ,
+                   HKEY_CURRENT_USER);
+    }
     if (state_.changeMarks & kMarkBestToPlay) {
         SaveHistory(true);
-        char name[MAX_PATH] = "";
-        GetDlgItemTextA(window_, IDC_PLAY_BEST, name, sizeof name);
-        SetCurrentBestName(name[0] ? name : nullptr);
+        std::string name = ControlText(window_, IDC_PLAY_BEST);
+        SetCurrentBestName(name.empty() ? nullptr : name.c_str());
     }
     SaveSettings();
     // The host destroys this dialog and its object.

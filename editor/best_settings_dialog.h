@@ -8,7 +8,18 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include "editor/edit_model.h"
+#include "editor/folder_tree.h"
+
+// Who gets the keyboard while the dialog is open (the shell's message loop
+// routes dialog keys by it).
+enum class DialogKeys {
+    LabelEditing,  // a tree label is edited: Enter and Esc reach its edit box
+    OkRequired,    // the dialog's keys; only OK may close it
+    FromMenu,      // the dialog's keys
+};
 
 class EditorHost {
 public:
@@ -18,6 +29,7 @@ public:
     virtual bool HotkeyHookInstalled() = 0;
     // Installs the hotkey hook (a failure is reported, not fatal) or removes it.
     virtual void SetHotkeyHook(bool on) = 0;
+    virtual void SetDialogKeys(DialogKeys keys) = 0;
 
 protected:
     ~EditorHost() = default;
@@ -46,7 +58,7 @@ enum SaveBestResult {
 
 class BestSettingsDialog {
 public:
-    explicit BestSettingsDialog(EditorHost *host) : host_(host) {}
+    explicit BestSettingsDialog(EditorHost *host) : host_(host), tree_(&state_, midiFolder_, host) {}
     BestSettingsDialog(const BestSettingsDialog &) = delete;
     BestSettingsDialog &operator=(const BestSettingsDialog &) = delete;
 
@@ -69,20 +81,40 @@ public:
     int SaveBest(HWND owner, bool ask, SaveBestMode mode);
 
     EditState &state() { return state_; }
+    FolderTree &tree() { return tree_; }
+
+    // How the MIDI folder is chosen: the engine's folder picker, or what a
+    // test puts in its place.
+    using FolderPicker = int (*)(HWND owner, char *folder, const char *prompt, const char *caption);
+    static void SetFolderPicker(FolderPicker picker);
 
 private:
     static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void OnInitDialog();
+    bool OnInitDialog();
     INT_PTR OnCommand(WORD id, WORD notification);
+    INT_PTR OnNotify(const NMHDR *notice);
+    void OnDrawItem(const DRAWITEMSTRUCT *draw);
+    void OnSetCursor(HWND under, UINT mouseMessage);
+    void OnDestroy();
+
     void OnBestSelected();
+    void OnSave();
+    void OnNewBest();
+    void OnDeleteBest();
+    void OnChangeBestToPlay();
+    void OnChangeMidiFolder();
     void OnOk();
     void OnCancel();
 
+    bool CreateButtonImages();
+    void MakeDefaultBest(HWND combo, best::BestRecord *record);
     // The selection-change handling without the save question: the best
     // selected in combo becomes the edited best record, or a new empty
     // record when the file has no best of that name.
     void LoadSelectedBest(HWND combo);
+    // After a load by the user: the tree shows the loaded best.
+    void ShowLoadedBest();
     // Collects the check marks of the folder tree into the edited best
     // record; answers whether its entry list changed.
     bool CollectTreeMarks();
@@ -90,12 +122,19 @@ private:
     bool EditedIsCurrent() const;
     void RequireOk();
     void ShowMidiFolder();
+    std::string SelectedName();
+    HWND Combo() const;
     HWND Resident() const;
 
     HWND window_ = nullptr;
     EditorHost *host_;
     EditState state_;
     char midiFolder_[MAX_PATH] = "";  // "Root", the folder shown under the tree's root
+    FolderTree tree_;
+    bool treeShown_ = false;          // SetUp has run: loads rebuild the tree
+    HWND buttons_[3] = {};            // new, save, delete
+    HWND hotButton_ = nullptr;        // the button under the mouse
+    HIMAGELIST buttonImages_ = nullptr;
 };
 
 #endif

@@ -136,6 +136,13 @@ void HandleSongEnded(WPARAM generation) {
     NextSong(TestOption(OPT_RANDOM), TestOption(OPT_REPEAT_ONE));
 }
 
+void StopForPreview(HWND owner) {
+    SetPlaybackOwner(owner, 1);
+    g_host->AnimateIcon(false);
+    ++g_player.generation;
+    StopSong();
+}
+
 void OnPreviewEnd(int value) { PostToHost(kMsgPreviewEnded, static_cast<WPARAM>(value)); }
 
 void ResumeAfterPreview(bool resume) {

@@ -59,6 +59,10 @@ void OnSongEnd(int value);
 // The handling of kMsgSongEnded: the next song, or the same with repeat-one.
 void HandleSongEnded(WPARAM generation);
 
+// A preview takes playback over: owner (the best settings dialog) becomes
+// the playback owner and the player's song stops; its playing flag stays, so
+// that ResumeAfterPreview can start it again.
+void StopForPreview(HWND owner);
 // End handler for a preview's StartSong: posts kMsgPreviewEnded.
 void OnPreviewEnd(int value);
 // Ends a preview and gives playback back to the player; with resume set the

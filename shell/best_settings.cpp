@@ -19,6 +19,13 @@ public:
         else
             RemoveHotkeyHook();
     }
+    void SetDialogKeys(DialogKeys keys) override {
+        switch (keys) {
+        case DialogKeys::LabelEditing: g_shell.appMode = kModeLabelEdit; break;
+        case DialogKeys::OkRequired: g_shell.appMode = kModeBestRequired; break;
+        case DialogKeys::FromMenu: g_shell.appMode = kModeBestFromMenu; break;
+        }
+    }
 };
 
 ShellEditorHost g_editorHost;

@@ -204,3 +204,29 @@ bool LoadDataFolder() {
                    REG_SZ, HKEY_CURRENT_USER);
     return true;
 }
+
+void DeleteHistory(const char *name) { DeleteValue(kHistoryKey, name, HKEY_CURRENT_USER); }
+
+void DeleteAllBests() {
+    RegDeleteKeyA(HKEY_CURRENT_USER, kHistoryKey);
+    if (g_store.bestFile[0]) DeleteFileA(g_store.bestFile);
+}
+
+namespace {
+const char kAlbumSection[] = "AlbumName";
+}  // namespace
+
+std::string ReadAlbumName(const char *folder) {
+    char name[MAX_PATH] = "";
+    if (g_store.settingsFile[0])
+        GetPrivateProfileStringA(kAlbumSection, folder, "", name, sizeof name, g_store.settingsFile);
+    return name;
+}
+
+void WriteAlbumName(const char *folder, const char *name) {
+    if (g_store.settingsFile[0]) WritePrivateProfileStringA(kAlbumSection, folder, name, g_store.settingsFile);
+}
+
+void DeleteAlbumName(const char *folder) {
+    if (g_store.settingsFile[0]) WritePrivateProfileStringA(kAlbumSection, folder, nullptr, g_store.settingsFile);
+}

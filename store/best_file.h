@@ -52,4 +52,18 @@ bool ReadBestChoice(const char *name, bool firstByDefault, best::BestChoice *cho
 // once it is complete on disk, so a failure leaves the old file whole.
 bool WriteBest(const best::BestRecord &edited, bool remove);
 
+// The played history of the best called name, as the player keeps it.
+void DeleteHistory(const char *name);
+
+// A fresh start when there is no best at all: the best file and every
+// best's played history go.
+void DeleteAllBests();
+
+// Album names: the name a folder of the MIDI tab is shown under, kept in
+// the settings file KORVEL.ini by the folder's full path.  Empty when the
+// folder has none.
+std::string ReadAlbumName(const char *folder);
+void WriteAlbumName(const char *folder, const char *name);
+void DeleteAlbumName(const char *folder);
+
 #endif

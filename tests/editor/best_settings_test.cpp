@@ -57,6 +57,7 @@ public:
     void CloseBestSettings(int) override {}
     bool HotkeyHookInstalled() override { return false; }
     void SetHotkeyHook(bool) override {}
+    void SetDialogKeys(DialogKeys) override {}
 };
 
 class BestSettingsTest : public ::testing::Test {

@@ -1,0 +1,186 @@
+#include "editor/collection.h"
+
+#include <cstring>
+
+#include "utils/ansi_text.h"
+
+namespace {
+
+constexpr size_t kLongestPath = 259;
+
+bool EndsWithSeparator(const std::string &path) {
+    return !path.empty() && ansi::IsSeparatorAt(path.c_str(), path.c_str() + path.size() - 1);
+}
+
+// folder\name; a folder that ends with a separator ("C:\") takes none more.
+std::string JoinPath(const std::string &folder, const char *name) {
+    if (folder.empty()) return name;
+    return EndsWithSeparator(folder) ? folder + name : folder + '\\' + name;
+}
+
+bool BeginsWith(const char *entry, const std::string &prefix) {
+    return ansi::CompareNoCaseN(entry, prefix.c_str(), prefix.size()) == 0;
+}
+
+bool IsMarkerOf(const char *entry, const std::string &path) {
+    size_t length = std::strlen(entry);
+    return length == path.size() + 1 && entry[path.size()] == '/' && BeginsWith(entry, path);
+}
+
+// The entries the MIDI tab leaves alone: files it does not show (ticked on
+// the all-files tab), which no item of this tab stands for.
+bool HiddenByMidiTab(const Collection &c, const char *entry) {
+    return c.midiTab && !ansi::EndsWithNoCase(entry, ".mid") && c.paths.Kind(entry) == PathKind::File;
+}
+
+// Moves the cursor to where path's entries are.  Entries passed belong to no
+// item: inside a walked folder they are stale and go, except what the MIDI
+// tab does not show; at the top of a walk they lie outside the tree (bests
+// ticked on the all-files tab, other drives) and stay.
+void SeekItem(Collection &c, const std::string &path, size_t *cursor, bool top) {
+    PathKind kind = c.paths.Kind(path.c_str());
+    if (kind == PathKind::Missing) return;
+    best::BestRecord &record = c.record;
+    while (*cursor != record.Terminator() && ComesBefore(record.At(*cursor), path.c_str(), kind, c.paths)) {
+        if (top || HiddenByMidiTab(c, record.At(*cursor)))
+            *cursor = record.Next(*cursor);
+        else
+            record.RemoveEntry(cursor);
+    }
+}
+
+// An unchanged item keeps its entries: its own, its marker, and everything
+// below a folder.
+void KeepEntries(Collection &c, const std::string &path, bool folder, size_t *cursor) {
+    best::BestRecord &record = c.record;
+    const char *entry = record.At(*cursor);
+    if (*cursor != record.Terminator() && (ansi::EqualNoCase(entry, path.c_str()) || IsMarkerOf(entry, path)))
+        *cursor = record.Next(*cursor);
+    if (!folder) return;
+    std::string below = path + '\\';
+    while (*cursor != record.Terminator() && BeginsWith(record.At(*cursor), below)) *cursor = record.Next(*cursor);
+}
+
+// A changed item's old entries.  On the MIDI tab a folder loses only what
+// that tab writes (MIDI files, shortcuts and markers); entries of other
+// files below it were ticked on the all-files tab and stay.
+void RemoveEntries(Collection &c, const std::string &path, bool folder, size_t *cursor) {
+    best::BestRecord &record = c.record;
+    if (*cursor == record.Terminator()) return;
+    if (ansi::EqualNoCase(record.At(*cursor), path.c_str())) record.RemoveEntry(cursor);
+    if (!folder) return;
+    if (c.midiTab && IsMarkerOf(record.At(*cursor), path)) record.RemoveEntry(cursor);
+    std::string below = path + '\\';
+    while (*cursor != record.Terminator() && BeginsWith(record.At(*cursor), below)) {
+        const char *entry = record.At(*cursor);
+        size_t length = std::strlen(entry);
+        bool written = !c.midiTab || ansi::EndsWithNoCase(entry, ".mid") || ansi::EndsWithNoCase(entry, ".lnk") ||
+                       entry[length - 1] == '/';
+        if (written)
+            record.RemoveEntry(cursor);
+        else
+            *cursor = record.Next(*cursor);
+    }
+}
+
+void WriteEntries(Collection &c, const std::string &path, bool folder, size_t *cursor) {
+    best::BestRecord &record = c.record;
+    if (c.midiTab && folder) {
+        // The marker's place among the entries kept so far.
+        *cursor = record.FirstEntry();
+        SeekEntry(&record, cursor, path.c_str(), false, KnownKind::Folder, c.paths);
+        if (!ansi::EqualNoCase(record.At(*cursor), path.c_str())) record.InsertEntry(cursor, (path + '/').c_str());
+    } else {
+        record.InsertEntry(cursor, path.c_str());
+    }
+    if (folder) AddFolderContents(c, path, cursor);
+}
+
+}  // namespace
+
+bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tree::Item first, bool restart) {
+    if (restart) *cursor = c.record.FirstEntry();
+    bool changed = false;
+    for (tree::Item item = first; item != tree::kNoItem; item = c.tree.NextSibling(item)) {
+        uint32_t data = c.tree.Data(item);
+        if (tree::IsShellNode(data)) {
+            changed |= CollectChecks(c, std::string(), cursor, c.tree.FirstChild(item), true);
+            continue;
+        }
+        unsigned state = c.tree.State(item);
+        bool isFolder = c.tree.HasChildren(item);
+        std::string path = JoinPath(folder, c.tree.Name(data & tree::kNameIndexMask));
+        if (path.size() > kLongestPath) continue;
+        SeekItem(c, path, cursor, folder.empty());
+
+        unsigned mark = tree::Mark(state);
+        if (mark == tree::kPartly && (state & tree::kExpandedOnce)) {
+            changed |= CollectChecks(c, path, cursor, c.tree.FirstChild(item), false);
+            continue;
+        }
+        // A partly checked folder that was never filled cannot tell which of
+        // its entries are meant: they all stay.
+        if (!(data & tree::kChangedBit) || mark == tree::kPartly) {
+            KeepEntries(c, path, isFolder, cursor);
+            continue;
+        }
+        RemoveEntries(c, path, isFolder, cursor);
+        changed = true;
+        if (state & tree::kChecked) WriteEntries(c, path, isFolder, cursor);
+        c.tree.SetData(item, data & tree::kNameIndexMask);
+    }
+    return changed;
+}
+
+void AddFolderContents(Collection &c, const std::string &folder, size_t *cursor) {
+    for (const std::string &name : c.lister.List(folder, false, false)) {
+        std::string below = JoinPath(folder, name.c_str());
+        if (below.size() <= kLongestPath) AddFolderContents(c, below, cursor);
+    }
+    for (const std::string &name : c.lister.List(folder, true, c.midiTab)) {
+        std::string path = JoinPath(folder, name.c_str());
+        if (path.size() > kLongestPath) continue;
+        if (c.midiTab) SeekEntry(&c.record, cursor, path.c_str(), false, KnownKind::Ask, c.paths);
+        c.record.InsertEntry(cursor, path.c_str());
+    }
+}
+
+unsigned RootMark(best::BestRecord &record, const std::string &midiFolder, PathQuery &paths) {
+    size_t cursor = record.FirstEntry();
+    if (cursor != record.Terminator() && ansi::EqualNoCase(record.At(cursor), midiFolder.c_str())) return tree::kChecked;
+    SeekEntry(&record, &cursor, midiFolder.c_str(), false, KnownKind::Ask, paths);
+    const char *entry = record.At(cursor);
+    if (cursor == record.Terminator() || !BeginsWith(entry, midiFolder)) return tree::kUnchecked;
+    switch (entry[midiFolder.size()]) {
+    case '\0':
+    case '/': return tree::kChecked;
+    case '\\': return tree::kPartly;
+    default: return tree::kUnchecked;
+    }
+}
+
+unsigned FolderMark(best::BestRecord &record, size_t *cursor, const std::string &path, bool midiTab,
+                    PathQuery &paths) {
+    SeekEntry(&record, cursor, path.c_str(), false, KnownKind::Folder, paths);
+    const char *entry = record.At(*cursor);
+    if (*cursor == record.Terminator() || !BeginsWith(entry, path)) return tree::kUnchecked;
+    switch (entry[path.size()]) {
+    case '\0': return tree::kChecked;
+    case '/': return midiTab ? tree::kChecked : tree::kPartly;
+    case '\\':
+        break;
+    default: return tree::kUnchecked;
+    }
+    if (!midiTab) return tree::kPartly;
+    // The MIDI tab shows MIDI files only: a folder below which the best holds
+    // nothing else (shortcuts, other files) shows unchecked.
+    std::string below = path + '\\';
+    for (; *cursor != record.Terminator() && BeginsWith(record.At(*cursor), below); *cursor = record.Next(*cursor))
+        if (ansi::EndsWithNoCase(record.At(*cursor), ".mid")) return tree::kPartly;
+    return tree::kUnchecked;
+}
+
+bool FileListed(best::BestRecord &record, size_t *cursor, const std::string &path, PathQuery &paths) {
+    SeekEntry(&record, cursor, path.c_str(), false, KnownKind::File, paths);
+    return *cursor != record.Terminator() && ansi::EqualNoCase(record.At(*cursor), path.c_str());
+}

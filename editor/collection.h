@@ -1,0 +1,65 @@
+// The check marks of the folder tree into the edited best's entry list, and
+// the entry list into the marks of items being created (no windows.h).
+//
+// The entry list is kept in the folder-first order (editor/entry_order.h),
+// and the tree lists every folder in that order too, so a collection walks
+// the tree and moves one cursor through the list alongside: a single forward
+// pass.  Only items whose mark was changed rewrite their part of the list;
+// the entries of the others are stepped over and kept, even where the tree
+// never loaded them.  A checked folder expands into an entry per file below
+// it, read from the disk at that moment.
+#ifndef TIVORN_EDITOR_COLLECTION_H
+#define TIVORN_EDITOR_COLLECTION_H
+
+#include <string>
+#include <vector>
+
+#include "editor/entry_order.h"
+#include "editor/mark_tree.h"
+#include "store/best_record.h"
+
+// The names in a folder, sorted as the engine's ListFolder sorts them.
+class FolderLister {
+public:
+    // Sub-folders (files false) or files of folder; with midiOnly the files
+    // are the "*.mid" ones only.
+    virtual std::vector<std::string> List(const std::string &folder, bool files, bool midiOnly) = 0;
+
+protected:
+    ~FolderLister() = default;
+};
+
+struct Collection {
+    tree::MarkTree &tree;
+    best::BestRecord &record;  // the edited best
+    PathQuery &paths;
+    FolderLister &lister;
+    bool midiTab;  // the MIDI tab: folders as markers, "*.mid" files only
+};
+
+// Collects the marks of first and its siblings (and, where needed, what lies
+// below them) into the record, from *cursor on.  folder is the path of their
+// parent ("" at the top of a walk); restart puts the cursor on the first
+// entry first.  Clears the changed bits it acts on.  True when a changed
+// item was met.
+bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tree::Item first, bool restart);
+
+// Inserts at *cursor an entry for every file below folder, sub-folders'
+// files first.
+void AddFolderContents(Collection &c, const std::string &folder, size_t *cursor);
+
+// --- the marks of items being created --------------------------------------
+
+// The MIDI tab's root: checked when the list holds the MIDI folder itself (or
+// its marker), partly when it holds something below it.
+unsigned RootMark(best::BestRecord &record, const std::string &midiFolder, PathQuery &paths);
+
+// A sub-folder at path, from the entries at and after *cursor (which moves
+// only forward, so the folders of one fill are looked up in their order).
+unsigned FolderMark(best::BestRecord &record, size_t *cursor, const std::string &path, bool midiTab,
+                    PathQuery &paths);
+
+// A file at path: whether the list holds it.
+bool FileListed(best::BestRecord &record, size_t *cursor, const std::string &path, PathQuery &paths);
+
+#endif

@@ -1,0 +1,577 @@
+#include "editor/folder_tree.h"
+
+#include <cstring>
+
+#include "editor/best_settings_dialog.h"
+#include "editor/collection.h"
+#include "engine/korvel.h"
+#include "player/player.h"
+#include "resources/resource_ids.h"
+#include "store/best_file.h"
+#include "store/settings.h"
+#include "utils/ansi_text.h"
+#include "utils/message_box.h"
+#include "utils/scope_guard.h"
+
+namespace {
+
+const char kTreeProp[] = "TivornFolderTree";
+const char kRootText[] = "MIDIファイル";
+const char kMidiTabText[] = "MIDIファイル";
+const char kAllFilesTabText[] = "すべてのファイル";
+const char kFileNotFound[] = "ファイルが見つかりません。";
+const char kPreviewFailed[] = "エラーにより再生できませんでした。";
+const char kShortcutLabel[] =
+    "このファイルはショートカットです。\n名前を変更する場合はリンク元を編集してください。";
+
+constexpr size_t kLongestPath = 259;
+constexpr int kPopupFile = 1;  // the popup "ファイル" of menu 103
+
+class DiskPaths : public PathQuery {
+public:
+    PathKind Kind(const char *path) override {
+        DWORD attributes = GetFileAttributesA(path);
+        if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
+    }
+};
+
+class DiskLister : public FolderLister {
+public:
+    std::vector<std::string> List(const std::string &folder, bool files, bool midiOnly) override {
+        std::vector<std::string> names;
+        if (folder.empty()) return names;
+        bool separated = ansi::IsSeparatorAt(folder.c_str(), folder.c_str() + folder.size() - 1);
+        std::string pattern = folder + (separated ? "" : "\\") + (files && midiOnly ? "*.mid" : "*.*");
+        if (pattern.size() > kLongestPath) return names;
+        int last = -1;
+        char **list = ListFolder(pattern.c_str(), files ? 1 : 0, &last, files && midiOnly ? "*.mid" : nullptr);
+        if (!list) return names;
+        names.reserve(static_cast<size_t>(last + 1));
+        for (int i = 0; i <= last; ++i) {
+            names.emplace_back(list[i]);
+            FreeEngineMemory(list[i]);
+        }
+        FreeEngineMemory(list);
+        return names;
+    }
+};
+
+std::string JoinPath(const std::string &folder, const std::string &name) {
+    if (folder.empty()) return name;
+    bool separated = ansi::IsSeparatorAt(folder.c_str(), folder.c_str() + folder.size() - 1);
+    return separated ? folder + name : folder + '\\' + name;
+}
+
+int AddIcon(HIMAGELIST list, HINSTANCE instance, WORD id) {
+    HICON icon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    int index = ImageList_AddIcon(list, icon);
+    if (icon) DestroyIcon(icon);
+    return index;
+}
+
+HINSTANCE InstanceOf(HWND window) { return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)); }
+
+HTREEITEM AsHandle(tree::Item item) { return reinterpret_cast<HTREEITEM>(item); }
+tree::Item AsItem(HTREEITEM item) { return reinterpret_cast<tree::Item>(item); }
+
+}  // namespace
+
+// --- set-up and tabs -----------------------------------------------------------
+
+void FolderTree::Attach(HWND dialog) {
+    dialog_ = dialog;
+    tree_ = GetDlgItem(dialog, IDC_TREE);
+    tabs_ = GetDlgItem(dialog, IDC_TABS);
+}
+
+void FolderTree::SetUp() {
+    names_.clear();
+    SetPropA(tree_, kTreeProp, this);
+    previous_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(tree_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TreeProc)));
+
+    HINSTANCE instance = InstanceOf(dialog_);
+    normalImages_ = ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, 3, 0);
+    rootImage_ = AddIcon(normalImages_, instance, IDI_TRAY_A);
+    folderImage_ = AddIcon(normalImages_, instance, IDI_FOLDER);
+    fileImage_ = AddIcon(normalImages_, instance, IDI_FILE);
+    TreeView_SetImageList(tree_, normalImages_, TVSIL_NORMAL);
+    BuildStateImages();
+
+    const char *texts[] = {kMidiTabText, kAllFilesTabText};
+    for (int i = 0; i < 2; ++i) {
+        TCITEMA tab = {};
+        tab.mask = TCIF_TEXT;
+        tab.pszText = const_cast<char *>(texts[i]);
+        SendMessageA(tabs_, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&tab));
+    }
+    ShowTab(0);
+}
+
+void FolderTree::TearDown() {
+    if (previous_) {
+        SetWindowLongPtrA(tree_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+        RemovePropA(tree_, kTreeProp);
+        previous_ = nullptr;
+    }
+    if (tree_) {
+        TreeView_SetImageList(tree_, nullptr, TVSIL_NORMAL);
+        TreeView_SetImageList(tree_, nullptr, TVSIL_STATE);
+    }
+    if (normalImages_) ImageList_Destroy(normalImages_);
+    if (stateImages_) ImageList_Destroy(stateImages_);
+    normalImages_ = stateImages_ = nullptr;
+    names_.clear();
+}
+
+void FolderTree::BuildStateImages() {
+    // The plain set shows boxes beside the item's own image; the alternative
+    // set draws folder and file with their mark, and the tree then has no
+    // normal images.
+    static const WORD kPlain[] = {IDI_BOX_EMPTY, IDI_BOX_EMPTY, IDI_BOX_TICKED, IDI_BOX_PARTLY};
+    static const WORD kAlternative[] = {IDI_BOX_EMPTY,  IDI_FOLDER_UNCHECKED, IDI_FOLDER,  IDI_FOLDER_PARTLY,
+                                        IDI_BOX_EMPTY,  IDI_FILE_UNCHECKED,   IDI_FILE};
+    bool alternative = g_settings.altCheckIcons;
+    const WORD *ids = alternative ? kAlternative : kPlain;
+    int count = alternative ? 7 : 4;
+    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, count, 0);
+    HINSTANCE instance = InstanceOf(dialog_);
+    for (int i = 0; i < count; ++i) AddIcon(list, instance, ids[i]);
+    TreeView_SetImageList(tree_, list, TVSIL_STATE);
+    if (stateImages_) ImageList_Destroy(stateImages_);
+    stateImages_ = list;
+}
+
+void FolderTree::ShowTab(int tab) {
+    SendMessageA(tabs_, TCM_SETCURSEL, tab, 0);
+    midiTab_ = tab == 0;
+    Rebuild();
+}
+
+void FolderTree::OnTabChanged() {
+    midiTab_ = SendMessageA(tabs_, TCM_GETCURSEL, 0, 0) == 0;
+    Rebuild();
+}
+
+void FolderTree::Rebuild() {
+    pending_ = nullptr;
+    names_.clear();
+    if (midiTab_) {
+        BuildMidiTree();
+    } else {
+        // The shell namespace of the all-files tab is not shown yet.
+        TreeView_DeleteAllItems(tree_);
+    }
+}
+
+bool FolderTree::PushName(const char *name) {
+    if (names_.size() >= tree::kMaxNames) return false;
+    names_.emplace_back(name);
+    return true;
+}
+
+// --- the MIDI tab --------------------------------------------------------------
+
+void FolderTree::BuildMidiTree() {
+    TreeView_DeleteAllItems(tree_);
+    TreeView_SetImageList(tree_, g_settings.altCheckIcons ? nullptr : normalImages_, TVSIL_NORMAL);
+    PushName(midiFolder_);
+    DiskPaths paths;
+    unsigned mark = tree::kUnchecked;
+    if (!state_->edited.IsNone() && midiFolder_[0]) mark = RootMark(state_->edited, midiFolder_, paths);
+
+    TVINSERTSTRUCTA insert = {};
+    insert.hParent = TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST;
+    TVITEMA &item = insert.item;
+    item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN | TVIF_PARAM | TVIF_STATE;
+    item.pszText = const_cast<char *>(kRootText);
+    item.iImage = item.iSelectedImage = rootImage_;
+    item.cChildren = 1;
+    item.lParam = 0;
+    item.state = mark;
+    item.stateMask = tree::kStateImageMask;
+    HTREEITEM root = TreeView_InsertItem(tree_, &insert);
+    if (!root) return;
+    TreeView_Expand(tree_, root, TVE_EXPAND);
+    TreeView_SelectItem(tree_, root);
+}
+
+void FolderTree::FillFolder(HTREEITEM folder) {
+    unsigned state = State(AsItem(folder));
+    uint32_t data = Data(AsItem(folder));
+    unsigned inherited = tree::Mark(state);
+    bool lookUp = inherited == tree::kPartly;
+    bool alternative = g_settings.altCheckIcons;
+    best::BestRecord &record = state_->edited;
+    bool noList = record.IsNone();
+    size_t cursor = record.FirstEntry();
+    std::string path = PathOf(folder);
+    DiskPaths paths;
+    DiskLister lister;
+
+    TVINSERTSTRUCTA insert = {};
+    insert.hParent = folder;
+    insert.hInsertAfter = TVI_LAST;
+    TVITEMA &item = insert.item;
+    item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN | TVIF_PARAM | TVIF_STATE;
+    item.stateMask = tree::kStateImageMask;
+
+    std::vector<std::string> folders = lister.List(path, false, false);
+    for (const std::string &name : folders) {
+        std::string child = JoinPath(path, name);
+        if (child.size() > kLongestPath) continue;
+        uint32_t index = static_cast<uint32_t>(names_.size());
+        if (!PushName(name.c_str())) break;
+        std::string album = midiTab_ ? ReadAlbumName(child.c_str()) : std::string();
+        item.pszText = const_cast<char *>(album.empty() ? name.c_str() : album.c_str());
+        item.iImage = item.iSelectedImage = folderImage_;
+        item.cChildren = 1;
+        item.lParam = index | (data & tree::kChangedBit);
+        item.state = lookUp ? (noList ? tree::kUnchecked : FolderMark(record, &cursor, child, midiTab_, paths))
+                            : inherited;
+        TreeView_InsertItem(tree_, &insert);
+    }
+
+    cursor = record.FirstEntry();
+    unsigned fileBits = alternative ? tree::kAltFileImages : 0;
+    std::vector<std::string> files = lister.List(path, true, midiTab_);
+    for (const std::string &name : files) {
+        std::string file = JoinPath(path, name);
+        if (file.size() > kLongestPath) continue;
+        uint32_t index = static_cast<uint32_t>(names_.size());
+        if (!PushName(name.c_str())) break;
+        item.pszText = const_cast<char *>(name.c_str());
+        item.iImage = item.iSelectedImage = fileImage_;
+        item.cChildren = 0;
+        item.lParam = index;
+        unsigned mark;
+        if (data & tree::kChangedBit)
+            mark = lookUp ? tree::kUnchecked : inherited;
+        else
+            mark = !noList && FileListed(record, &cursor, file, paths) ? tree::kChecked : tree::kUnchecked;
+        item.state = mark | fileBits;
+        TreeView_InsertItem(tree_, &insert);
+    }
+
+    if (folders.empty() && files.empty()) {
+        // Nothing inside: the expand button goes.
+        TVITEMA empty = {};
+        empty.mask = TVIF_CHILDREN;
+        empty.hItem = folder;
+        empty.cChildren = 0;
+        TreeView_SetItem(tree_, &empty);
+        return;
+    }
+    if (HTREEITEM first = TreeView_GetChild(tree_, folder)) tree::RecomputeUp(*this, AsItem(first), 0);
+}
+
+std::string FolderTree::PathOf(HTREEITEM item) {
+    std::string path;
+    tree::ItemPath(*this, AsItem(item), &path);
+    return path;
+}
+
+void FolderTree::MarkWholeMidiFolder() {
+    midiTab_ = true;
+    names_.clear();
+    PushName(midiFolder_);
+    TreeView_DeleteAllItems(tree_);
+    TVINSERTSTRUCTA insert = {};
+    insert.hParent = TVI_ROOT;
+    insert.hInsertAfter = TVI_FIRST;
+    insert.item.mask = TVIF_CHILDREN | TVIF_PARAM | TVIF_STATE;
+    insert.item.cChildren = 1;
+    insert.item.lParam = tree::kChangedBit;  // names entry 0, the MIDI folder
+    insert.item.state = tree::kChecked;
+    insert.item.stateMask = tree::kStateImageMask;
+    TreeView_InsertItem(tree_, &insert);
+}
+
+bool FolderTree::Collect() {
+    if (state_->edited.IsNone()) return false;
+    DiskPaths paths;
+    DiskLister lister;
+    Collection collection{*this, state_->edited, paths, lister, midiTab_};
+    size_t cursor = state_->edited.FirstEntry();
+    return CollectChecks(collection, std::string(), &cursor, FirstChild(tree::kNoItem), midiTab_);
+}
+
+// --- tree::MarkTree over the control -------------------------------------------
+
+tree::Item FolderTree::FirstChild(tree::Item parent) {
+    return AsItem(parent == tree::kNoItem ? TreeView_GetRoot(tree_) : TreeView_GetChild(tree_, AsHandle(parent)));
+}
+
+tree::Item FolderTree::NextSibling(tree::Item item) { return AsItem(TreeView_GetNextSibling(tree_, AsHandle(item))); }
+
+tree::Item FolderTree::Parent(tree::Item item) { return AsItem(TreeView_GetParent(tree_, AsHandle(item))); }
+
+unsigned FolderTree::State(tree::Item item) {
+    return static_cast<unsigned>(TreeView_GetItemState(tree_, AsHandle(item), 0xFFFF));
+}
+
+void FolderTree::SetStateImage(tree::Item item, unsigned bits) {
+    TVITEMA changed = {};
+    changed.mask = TVIF_STATE;
+    changed.hItem = AsHandle(item);
+    changed.state = bits & tree::kStateImageMask;
+    changed.stateMask = tree::kStateImageMask;
+    TreeView_SetItem(tree_, &changed);
+}
+
+uint32_t FolderTree::Data(tree::Item item) {
+    TVITEMA read = {};
+    read.mask = TVIF_PARAM;
+    read.hItem = AsHandle(item);
+    TreeView_GetItem(tree_, &read);
+    return static_cast<uint32_t>(read.lParam);
+}
+
+void FolderTree::SetData(tree::Item item, uint32_t data) {
+    TVITEMA changed = {};
+    changed.mask = TVIF_PARAM;
+    changed.hItem = AsHandle(item);
+    changed.lParam = static_cast<LPARAM>(data);
+    TreeView_SetItem(tree_, &changed);
+}
+
+bool FolderTree::HasChildren(tree::Item item) {
+    TVITEMA read = {};
+    read.mask = TVIF_CHILDREN;
+    read.hItem = AsHandle(item);
+    TreeView_GetItem(tree_, &read);
+    return read.cChildren != 0;
+}
+
+bool FolderTree::IsFile(tree::Item item) {
+    if (!midiTab_) return !HasChildren(item);
+    TVITEMA read = {};
+    read.mask = TVIF_IMAGE;
+    read.hItem = AsHandle(item);
+    TreeView_GetItem(tree_, &read);
+    return read.iImage == fileImage_;
+}
+
+const char *FolderTree::Name(uint32_t index) { return index < names_.size() ? names_[index].c_str() : ""; }
+
+// --- the subclassed tree -------------------------------------------------------
+
+LRESULT CALLBACK FolderTree::TreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto *self = static_cast<FolderTree *>(GetPropA(window, kTreeProp));
+    if (!self) return DefWindowProcA(window, message, wParam, lParam);
+    return self->OnTreeMessage(message, wParam, lParam);
+}
+
+LRESULT FolderTree::Default(UINT message, WPARAM wParam, LPARAM lParam) {
+    return CallWindowProcA(previous_, tree_, message, wParam, lParam);
+}
+
+HTREEITEM FolderTree::Hit(LPARAM point, UINT flags) {
+    TVHITTESTINFO hit = {};
+    if (point == -1) {
+        GetCursorPos(&hit.pt);
+        ScreenToClient(tree_, &hit.pt);
+    } else {
+        hit.pt.x = static_cast<short>(LOWORD(point));
+        hit.pt.y = static_cast<short>(HIWORD(point));
+    }
+    HTREEITEM item = TreeView_HitTest(tree_, &hit);
+    return item && (hit.flags & flags) ? item : nullptr;
+}
+
+HTREEITEM FolderTree::Selected() { return TreeView_GetSelection(tree_); }
+
+LRESULT FolderTree::OnTreeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_LBUTTONDOWN:
+        pending_ = Hit(lParam, TVHT_ONITEMSTATEICON);
+        rightButton_ = false;
+        break;
+    case WM_RBUTTONDOWN:
+        pending_ = Hit(-1, TVHT_ONITEMICON | TVHT_ONITEMLABEL);
+        rightButton_ = true;
+        break;
+    case WM_MOUSEMOVE:
+        // Moving off where the button went down gives the click up.
+        if (pending_ && Hit(lParam, rightButton_ ? TVHT_ONITEMICON | TVHT_ONITEMLABEL : TVHT_ONITEMSTATEICON) != pending_)
+            pending_ = nullptr;
+        break;
+    case WM_CAPTURECHANGED:
+        return OnCaptureChanged(false, wParam, lParam);
+    case WM_LBUTTONDBLCLK:
+        if (HTREEITEM item = Hit(lParam, TVHT_ONITEMICON)) {
+            Preview(item);
+            return 0;
+        }
+        break;
+    case WM_CONTEXTMENU: {
+        HTREEITEM item = Selected();
+        if (!item) break;
+        pending_ = item;
+        RECT text = {};
+        TreeView_GetItemRect(tree_, item, &text, TRUE);
+        POINT at = {(text.left + text.right) / 2, (text.top + text.bottom) / 2};
+        ClientToScreen(tree_, &at);
+        ShowContextMenu(item, at);
+        return 0;
+    }
+    case WM_GETDLGCODE:
+        return OnGetDlgCode(wParam, lParam);
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDM_PLAY) {
+            Preview(pending_);
+            return 1;
+        }
+        break;
+    default:
+        break;
+    }
+    return Default(message, wParam, lParam);
+}
+
+LRESULT FolderTree::OnCaptureChanged(bool internal, WPARAM wParam, LPARAM lParam) {
+    if (!pending_) return internal ? 0 : Default(WM_CAPTURECHANGED, wParam, lParam);
+    if (rightButton_) {
+        if (Hit(-1, TVHT_ONITEMICON | TVHT_ONITEMLABEL) == pending_) {
+            POINT at;
+            GetCursorPos(&at);
+            ShowContextMenu(pending_, at);
+            return 0;
+        }
+        return internal ? 0 : Default(WM_CAPTURECHANGED, wParam, lParam);
+    }
+    if (!internal && Hit(-1, TVHT_ONITEMSTATEICON) != pending_) {
+        pending_ = nullptr;
+        return Default(WM_CAPTURECHANGED, wParam, lParam);
+    }
+    tree::ToggleMark(*this, AsItem(pending_), g_settings.altCheckIcons);
+    pending_ = nullptr;
+    return 0;
+}
+
+LRESULT FolderTree::OnGetDlgCode(WPARAM wParam, LPARAM lParam) {
+    // The dialog manager may ask without a message.
+    const MSG *asked = reinterpret_cast<const MSG *>(lParam);
+    if (asked && asked->message == WM_KEYDOWN && asked->wParam == VK_RETURN) {
+        Preview(Selected());
+    } else if (asked && asked->message == WM_CHAR && asked->wParam == ' ') {
+        pending_ = Selected();
+        if (HTREEITEM item = pending_) {
+            OnCaptureChanged(true, 0, 0);
+            TreeView_SelectItem(tree_, item);
+            return 0;
+        }
+    }
+    return Default(WM_GETDLGCODE, wParam, lParam);
+}
+
+void FolderTree::ShowContextMenu(HTREEITEM item, POINT at) {
+    uint32_t data = Data(AsItem(item));
+    if (midiTab_ ? !IsFile(AsItem(item)) : tree::IsShellNode(data)) return;
+    HMENU menu = LoadMenuA(InstanceOf(dialog_), MAKEINTRESOURCEA(IDR_POPUP_MENU));
+    if (!menu) return;
+    ScopeGuard destroyMenu([menu] { DestroyMenu(menu); });
+    HMENU popup = GetSubMenu(menu, kPopupFile);
+    if (!popup) return;
+    if (!midiTab_ && !FileExists(PathOf(item).c_str(), 0))
+        EnableMenuItem(popup, IDM_PLAY, MF_BYCOMMAND | MF_GRAYED);
+    UINT command = static_cast<UINT>(
+        TrackPopupMenu(popup, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y, 0, tree_, nullptr));
+    if (command && OnTreeMessage(WM_COMMAND, command, 0)) pending_ = nullptr;
+}
+
+// --- the preview ---------------------------------------------------------------
+
+void FolderTree::Preview(HTREEITEM item) {
+    if (!item || (midiTab_ && !IsFile(AsItem(item)))) return;
+    std::string path = PathOf(item);
+    if (!FileExists(path.c_str(), 0)) {
+        if (midiTab_) ShowMessage(dialog_, kFileNotFound, MB_OK | MB_ICONERROR);
+        return;
+    }
+    StopForPreview(dialog_);
+    char target[KORVEL_PATH_BUFFER];
+    const char *file = path.c_str();
+    bool resolved = true;
+    if (ansi::EndsWithNoCase(file, ".lnk")) {
+        resolved = ResolveShortcut(file, target) != 0;
+        target[sizeof target - 1] = '\0';
+        file = target;
+    }
+    if (resolved && OpenSong(file, TestOption(OPT_READ_AT_ONCE)) && StartSong(OnPreviewEnd)) {
+        Host()->AnimateIcon(true);
+        return;
+    }
+    if (ReportPlayError(1, Host()->Window())) ShowMessage(dialog_, kPreviewFailed, MB_OK | MB_ICONERROR);
+    ResumeAfterPreview(true);
+}
+
+// --- notices: expansion, drags and album names ----------------------------------
+
+bool FolderTree::OnNotify(const NMHDR *notice, LRESULT *result) {
+    if (notice->hwndFrom != tree_) return false;
+    *result = FALSE;
+    switch (notice->code) {
+    case TVN_ITEMEXPANDINGA: {
+        HTREEITEM item = reinterpret_cast<const NMTREEVIEWA *>(notice)->itemNew.hItem;
+        if (TreeView_GetItemState(tree_, item, TVIS_EXPANDEDONCE) & TVIS_EXPANDEDONCE) return true;
+        if (!tree::IsShellNode(Data(AsItem(item)))) FillFolder(item);
+        return true;
+    }
+    case TVN_KEYDOWN:
+        if (reinterpret_cast<const NMTVKEYDOWN *>(notice)->wVKey == VK_F2 && midiTab_)
+            if (HTREEITEM item = Selected()) TreeView_EditLabel(tree_, item);
+        return true;
+    case TVN_BEGINLABELEDITA:
+        *result = OnBeginLabelEdit(reinterpret_cast<const NMTVDISPINFOA *>(notice));
+        return true;
+    case TVN_ENDLABELEDITA:
+        *result = OnEndLabelEdit(reinterpret_cast<const NMTVDISPINFOA *>(notice));
+        return true;
+    case TVN_BEGINDRAGA:
+    case TVN_BEGINRDRAGA:
+        pending_ = nullptr;
+        return true;
+    default:
+        return false;
+    }
+}
+
+LRESULT FolderTree::OnBeginLabelEdit(const NMTVDISPINFOA *info) {
+    // Album names are for the folders of the MIDI tab; the root is the MIDI
+    // folder itself.
+    if (!midiTab_ || (Data(AsItem(info->item.hItem)) & tree::kNameIndexMask) == 0) return TRUE;
+    host_->SetDialogKeys(DialogKeys::LabelEditing);
+    // The settings file keeps what a 260-byte buffer reads back whole.
+    if (HWND edit = TreeView_GetEditControl(tree_)) SendMessageA(edit, EM_LIMITTEXT, kLongestPath, 0);
+    return FALSE;
+}
+
+LRESULT FolderTree::OnEndLabelEdit(const NMTVDISPINFOA *info) {
+    HTREEITEM item = info->item.hItem;
+    std::string path = PathOf(item);
+    bool okRequired = !IsWindowEnabled(GetDlgItem(dialog_, IDC_CANCEL));
+    host_->SetDialogKeys(okRequired ? DialogKeys::OkRequired : DialogKeys::FromMenu);
+
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        // Files keep their names: nothing on disk is ever renamed.
+        if (ansi::EndsWithNoCase(path.c_str(), ".lnk")) ShowMessage(dialog_, kShortcutLabel, MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    const char *text = info->item.pszText;
+    if (text && text[0]) {
+        WriteAlbumName(path.c_str(), text);
+        return TRUE;
+    }
+    // Cancelled (or emptied): the folder is shown under its own name again.
+    DeleteAlbumName(path.c_str());
+    TVITEMA own = {};
+    own.mask = TVIF_TEXT;
+    own.hItem = item;
+    own.pszText = const_cast<char *>(Name(Data(AsItem(item)) & tree::kNameIndexMask));
+    TreeView_SetItem(tree_, &own);
+    return TRUE;
+}

@@ -1,0 +1,110 @@
+// The folder tree of the best settings dialog (control 1004 under the tab
+// control 1034): the MIDI folder, filled folder by folder as it is opened,
+// with a check mark on every file and folder that says whether it belongs to
+// the edited best.  The tree is subclassed for its clicks, keys, context
+// menu and preview; album names are edited as its labels.
+#ifndef TIVORN_EDITOR_FOLDER_TREE_H
+#define TIVORN_EDITOR_FOLDER_TREE_H
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "editor/edit_model.h"
+#include "editor/mark_tree.h"
+
+class EditorHost;
+
+class FolderTree : public tree::MarkTree {
+public:
+    // edited: the dialog's record; midiFolder: its MIDI folder buffer.
+    FolderTree(EditState *state, const char *midiFolder, EditorHost *host)
+        : state_(state), midiFolder_(midiFolder), host_(host) {}
+    FolderTree(const FolderTree &) = delete;
+    FolderTree &operator=(const FolderTree &) = delete;
+
+    // Takes the dialog's tree and tab controls.
+    void Attach(HWND dialog);
+    // Subclasses the tree, makes the image lists and the two tabs, and shows
+    // the MIDI tab.
+    void SetUp();
+    // Gives the tree its own window procedure back and frees what SetUp made.
+    void TearDown();
+
+    // Shows the tab (0 MIDI, 1 all files) anew from the edited best.
+    void ShowTab(int tab);
+    bool MidiTab() const { return midiTab_; }
+    // The tab control was switched by the user.
+    void OnTabChanged();
+
+    // The tree's and tab's notices, routed here by the dialog.  True when
+    // handled, with the dialog's result in *result.
+    bool OnNotify(const NMHDR *notice, LRESULT *result);
+
+    // The check marks into the edited best's entry list; true when an item
+    // had been changed.
+    bool Collect();
+
+    // The default best: one checked item standing for the whole MIDI folder,
+    // for the collection to take in before any tree is shown.
+    void MarkWholeMidiFolder();
+
+    // The check-mark images anew, after the look changed.
+    void BuildStateImages();
+
+    // --- tree::MarkTree ---------------------------------------------------
+    tree::Item FirstChild(tree::Item parent) override;
+    tree::Item NextSibling(tree::Item item) override;
+    tree::Item Parent(tree::Item item) override;
+    unsigned State(tree::Item item) override;
+    void SetStateImage(tree::Item item, unsigned bits) override;
+    uint32_t Data(tree::Item item) override;
+    void SetData(tree::Item item, uint32_t data) override;
+    bool HasChildren(tree::Item item) override;
+    bool IsFile(tree::Item item) override;
+    const char *Name(uint32_t index) override;
+
+private:
+    static LRESULT CALLBACK TreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnTreeMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnCaptureChanged(bool internal, WPARAM wParam, LPARAM lParam);
+    LRESULT OnGetDlgCode(WPARAM wParam, LPARAM lParam);
+    void ShowContextMenu(HTREEITEM item, POINT at);
+
+    void Rebuild();
+    void BuildMidiTree();
+    void FillFolder(HTREEITEM item);
+    bool PushName(const char *name);
+    HTREEITEM Hit(LPARAM point, UINT flags);
+    HTREEITEM Selected();
+    std::string PathOf(HTREEITEM item);
+    void Preview(HTREEITEM item);
+
+    LRESULT OnBeginLabelEdit(const NMTVDISPINFOA *info);
+    LRESULT OnEndLabelEdit(const NMTVDISPINFOA *info);
+
+    EditState *state_;
+    const char *midiFolder_;
+    EditorHost *host_;
+    HWND dialog_ = nullptr;
+    HWND tree_ = nullptr;
+    HWND tabs_ = nullptr;
+    WNDPROC previous_ = nullptr;
+    HIMAGELIST normalImages_ = nullptr;
+    HIMAGELIST stateImages_ = nullptr;
+    int rootImage_ = 0;
+    int folderImage_ = 0;
+    int fileImage_ = 0;
+    bool midiTab_ = true;
+    std::vector<std::string> names_;
+
+    // A click is completed only when the tree gives the mouse back over the
+    // item the button went down on.
+    HTREEITEM pending_ = nullptr;
+    bool rightButton_ = false;
+};
+
+#endif

@@ -1,0 +1,96 @@
+// The folder tree's items and check marks as the editor's plain code sees
+// them (no windows.h).  The Win32 side implements MarkTree over the tree
+// view control; tests implement it over a few structs.
+//
+// Every file and file-system folder item carries a mark in its state image
+// bits: unchecked, checked, or partly checked (a folder some of whose
+// contents are checked).  The item data holds an index into the names table,
+// the changed bit (the mark was changed since the last collection, so the
+// collection rewrites the item's part of the entry list) and the shell node
+// bit (a shell namespace node that is no file-system folder: no mark, never
+// part of a path).
+#ifndef TIVORN_EDITOR_MARK_TREE_H
+#define TIVORN_EDITOR_MARK_TREE_H
+
+#include <cstdint>
+#include <string>
+
+namespace tree {
+
+using Item = uintptr_t;  // the tree control's item handle
+constexpr Item kNoItem = 0;
+
+// The state image bits of an item's state.  Tests of a mark look at
+// kMarkBits alone, so the alternative file images count as their marks.
+constexpr unsigned kStateImageMask = 0xF000;
+constexpr unsigned kMarkBits = 0x3000;
+constexpr unsigned kUnchecked = 0x1000;
+constexpr unsigned kChecked = 0x2000;
+constexpr unsigned kPartly = 0x3000;
+constexpr unsigned kAltFileImages = 0x4000;  // file items, with the alternative check icons
+
+// The control's own state flags.
+constexpr unsigned kExpanded = 0x20;
+constexpr unsigned kExpandedOnce = 0x40;
+
+constexpr uint32_t kNameIndexMask = 0xFFFF;
+constexpr uint32_t kChangedBit = 0x10000;
+constexpr uint32_t kShellNodeBit = 0x80000000u;
+// The names index has 16 bits: a fill stops adding items at this many names.
+constexpr uint32_t kMaxNames = 0x10000;
+
+class MarkTree {
+public:
+    // The first child of parent; kNoItem as parent: the first root item.
+    virtual Item FirstChild(Item parent) = 0;
+    virtual Item NextSibling(Item item) = 0;
+    virtual Item Parent(Item item) = 0;
+    virtual unsigned State(Item item) = 0;
+    // Replaces the state image bits (kStateImageMask) of the item's state.
+    virtual void SetStateImage(Item item, unsigned bits) = 0;
+    virtual uint32_t Data(Item item) = 0;
+    virtual void SetData(Item item, uint32_t data) = 0;
+    // The children flag: set for folders (cleared for one found empty).
+    virtual bool HasChildren(Item item) = 0;
+    // A file item, by the kind it was created as.
+    virtual bool IsFile(Item item) = 0;
+    // Entry index of the names table; "" when there is none.
+    virtual const char *Name(uint32_t index) = 0;
+
+protected:
+    ~MarkTree() = default;
+};
+
+inline unsigned Mark(unsigned state) { return state & kMarkBits; }
+inline bool IsShellNode(uint32_t data) { return (data & kShellNodeBit) != 0; }
+
+// Gives an item's parent the mark its children imply, and so on up while a
+// mark changes; never into a shell node.  With mark 0, item is a first child
+// and its own mark counts; otherwise item first takes mark (and the changed
+// bit).  A checked folder that becomes partly checked gives its checked
+// children the changed bit, so that the collection writes them one by one
+// instead of the whole folder.
+void RecomputeUp(MarkTree &tree, Item item, unsigned mark);
+
+// Gives every loaded item below item the mark (and the changed bit), except
+// that a child already carrying it keeps it with its whole subtree.
+void SetSubtree(MarkTree &tree, Item item, unsigned mark);
+
+// Gives the direct file children of folder the mark (and the changed bit);
+// with altIcons the file images of the alternative set.
+void SetFileChildren(MarkTree &tree, Item folder, unsigned mark, bool altIcons);
+
+// A click on item's check box, or Space on it.  An expanded folder changes
+// only its direct files; anything else changes with everything loaded below
+// it.  Marks then go up.  False when nothing changed: a shell node, or an
+// expanded item without children.
+bool ToggleMark(MarkTree &tree, Item item, bool altIcons);
+
+// The full path of item, built from the names table up to the first item or
+// the first below a shell node; empty for a shell node itself.  False when
+// the path would not fit a 260-byte buffer.
+bool ItemPath(MarkTree &tree, Item item, std::string *path);
+
+}  // namespace tree
+
+#endif
