@@ -110,7 +110,8 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
         unsigned state = c.tree.State(item);
         bool isFolder = c.tree.HasChildren(item);
         std::string path = JoinPath(folder, c.tree.Name(data & tree::kNameIndexMask));
-        if (path.size() > kLongestPath) continue;
+        // No MIDI folder chosen yet, or a path no buffer of the program holds.
+        if (path.empty() || path.size() > kLongestPath) continue;
         SeekItem(c, path, cursor, folder.empty());
 
         unsigned mark = tree::Mark(state);
@@ -133,6 +134,7 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
 }
 
 void AddFolderContents(Collection &c, const std::string &folder, size_t *cursor) {
+    if (folder.empty()) return;
     for (const std::string &name : c.lister.List(folder, false, false)) {
         std::string below = JoinPath(folder, name.c_str());
         if (below.size() <= kLongestPath) AddFolderContents(c, below, cursor);
@@ -173,7 +175,7 @@ unsigned FolderMark(best::BestRecord &record, size_t *cursor, const std::string 
     }
     if (!midiTab) return tree::kPartly;
     // The MIDI tab shows MIDI files only: a folder below which the best holds
-    // nothing else (shortcuts, other files) shows unchecked.
+    // only shortcuts or other files shows unchecked.
     std::string below = path + '\\';
     for (; *cursor != record.Terminator() && BeginsWith(record.At(*cursor), below); *cursor = record.Next(*cursor))
         if (ansi::EndsWithNoCase(record.At(*cursor), ".mid")) return tree::kPartly;

@@ -214,7 +214,8 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     }());
 }
 
-TEST_F(PlaybackTest, TheRequiredDialogWithoutAnyBestClosesQuietly) {
+TEST_F(PlaybackTest, WithoutAnyBestTheRequiredDialogMakesTheDefaultBestAndOkPlaysIt) {
+    program_key::WriteString(program_key::kKey, "Root", data_.path());
     OpenBestSettings(kModeBestRequired);
     HWND dialog = g_shell.bestDialog;
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CANCEL)));
@@ -223,9 +224,11 @@ TEST_F(PlaybackTest, TheRequiredDialogWithoutAnyBestClosesQuietly) {
     SendMessageA(dialog, WM_COMMAND, IDC_OK, 0);
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(g_shell.appMode, kModeIdle);
-    EXPECT_EQ(CurrentBestName(), nullptr);
+    ASSERT_NE(CurrentBestName(), nullptr);
+    EXPECT_STREQ(CurrentBestName(), "すべてのMIDIファイル");
+    EXPECT_EQ(BestMenuItemCount(), 1);
     PumpMessages();  // no shut-down was asked for
-    EXPECT_EQ(Events(), std::vector<std::string>{});
+    EXPECT_EQ(Events(), (std::vector<std::string>{"open " + AnsiToUtf8(songs_[0]), "start"}));
 }
 
 TEST_F(PlaybackTest, TheHistoryIsWrittenBackOnlyWhereTheWriterLeftIt) {
