@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "engine/resident_window.h"
 #include "store/best_file.h"
 #include "support/best_bytes.h"
@@ -18,70 +19,23 @@
 
 namespace {
 
-const char kProgramKey[] = "Software\\Zarnith\\Tivorn";
-const char kEngineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
+using namespace bench;
+
 constexpr int kStartRuns = 5;
 constexpr int kFileRuns = 5;
 constexpr int kBests = 1000;
 constexpr int kEntries = 1000;
 
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
-void SetString(const char *key, const char *name, const std::string &value) {
-    RegSetKeyValueA(HKEY_CURRENT_USER, key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
-}
-
 bool WriteBytes(const std::string &path, const std::vector<unsigned char> &bytes) {
     return midiw::Save(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
-}
-
-std::string ReadText(const std::string &path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    std::string text;
-    if (file == INVALID_HANDLE_VALUE) return text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
-    CloseHandle(file);
-    return text;
-}
-
-// build/bench-bin/player_bench.exe -> build/bin/Tivorn.exe
-std::string ProgramPath() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string dir(path);
-    dir.resize(dir.rfind('\\'));
-    dir.resize(dir.rfind('\\'));
-    return dir + "\\bin\\Tivorn.exe";
 }
 
 // Milliseconds from CreateProcess to the first "start" line, or -1.
 double TimeOneStart(const std::string &program, const std::string &log) {
     DeleteFileA(log.c_str());
-    std::string commandLine = "\"" + program + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
+    PROCESS_INFORMATION process;
     double begin = Now();
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return -1;
+    if (!StartProgram(program, &process)) return -1;
     double elapsed = -1;
     while (Now() - begin < 30000) {
         if (ReadText(log).find("start\r\n") != std::string::npos) {
@@ -90,10 +44,7 @@ double TimeOneStart(const std::string &program, const std::string &log) {
         }
         Sleep(1);
     }
-    if (HWND resident = FindTivornWindow()) PostMessageA(resident, WM_COMMAND, 40007, 0);
-    if (WaitForSingleObject(process.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    EndProgram(&process, FindTivornWindow());
     return elapsed;
 }
 
@@ -103,10 +54,7 @@ void BenchStartUp(const std::string &dir) {
     std::vector<std::string> entries(200, song);
     bestbytes::Bytes file = bestbytes::File({bestbytes::Record("Bench", entries)});
     WriteBytes(dir + "\\KORVEL.dat", file);
-    std::vector<unsigned char> settings(29, 0);
-    settings[4] = 2;
-    RegSetKeyValueA(HKEY_CURRENT_USER, kProgramKey, "Settings", REG_BINARY, settings.data(),
-                    static_cast<DWORD>(settings.size()));
+    SetDefaultSettings();
     SetString(kProgramKey, "DataPath", dir);
     SetString(kProgramKey, "PlayBest", "Bench");
     std::string log = dir + "\\play.log";
