@@ -1,0 +1,199 @@
+// The check marks of the MIDI tab's tree written into a best's entry list,
+// and the entry list read back into marks, over a small disk in memory.
+#include "editor/collection.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fake_tree.h"
+#include "utils/ansi_text.h"
+
+namespace {
+
+using faketree::FakeTree;
+using tree::Item;
+using Paths = std::vector<std::string>;
+
+constexpr unsigned U = tree::kUnchecked, C = tree::kChecked, P = tree::kPartly;
+
+// Each folder's sorted sub-folders and files; a file exists when its folder lists it.
+class Disk : public PathQuery, public FolderLister {
+public:
+    explicit Disk(std::map<std::string, std::pair<Paths, Paths>> folders) : folders_(std::move(folders)) {}
+    PathKind Kind(const char *path) override {
+        std::string p = path;
+        if (!p.empty() && p.back() == '/') p.pop_back();  // a marker names its folder
+        if (folders_.count(p)) return PathKind::Folder;
+        size_t cut = p.rfind('\\');
+        auto folder = folders_.find(p.substr(0, cut));
+        if (cut == std::string::npos || folder == folders_.end()) return PathKind::Missing;
+        for (const std::string &file : folder->second.second)
+            if (file == p.substr(cut + 1)) return PathKind::File;
+        return PathKind::Missing;
+    }
+    Paths List(const std::string &folder, bool files, bool midiOnly) override {
+        Paths out;
+        auto found = folders_.find(folder);
+        if (found == folders_.end()) return out;
+        for (const std::string &name : files ? found->second.second : found->second.first)
+            if (!midiOnly || ansi::EndsWithNoCase(name.c_str(), ".mid")) out.push_back(name);
+        return out;
+    }
+
+private:
+    std::map<std::string, std::pair<Paths, Paths>> folders_;
+};
+
+best::BestRecord Make(const Paths &entries) {
+    best::BestRecord record = best::BestRecord::ForName("t");
+    size_t cursor = record.Terminator();
+    for (const std::string &entry : entries) EXPECT_TRUE(record.InsertEntry(&cursor, entry.c_str()));
+    return record;
+}
+
+Paths Entries(const best::BestRecord &record) {
+    Paths out;
+    for (size_t cursor = record.FirstEntry(); cursor != record.Terminator(); cursor = record.Next(cursor))
+        out.emplace_back(record.At(cursor));
+    return out;
+}
+
+Paths Join(Paths a, const Paths &b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The MIDI tab, its MIDI folder "D:\M" the only root item (names entry 0).
+struct MidiTab {
+    MidiTab(const Paths &entries, unsigned rootState) : record(Make(entries)) {
+        root = t.Add(tree::kNoItem, "D:\\M", rootState);
+    }
+    // An item for every sub-folder and MIDI file of folder (at path), all with mark.
+    void Fill(Item folder, const std::string &path, unsigned mark) {
+        for (const std::string &name : disk.List(path, false, false)) t.Add(folder, name, mark);
+        for (const std::string &name : disk.List(path, true, true)) t.Add(folder, name, mark, true);
+        t.At(folder).state |= tree::kExpanded | tree::kExpandedOnce;
+    }
+    bool Collect() {
+        Collection c{t, record, disk, disk, true};
+        size_t cursor = record.FirstEntry();
+        return CollectChecks(c, std::string(), &cursor, t.FirstChild(tree::kNoItem), true);
+    }
+
+    Disk disk{{{"C:\\Other", {{}, {"x.mid"}}},
+               {"D:\\M", {{"A", "B"}, {"a.wav", "top.mid"}}},
+               {"D:\\M\\A", {{"Deep"}, {"1.mid", "2.mid", "cover.jpg", "s.lnk"}}},
+               {"D:\\M\\A\\Deep", {{}, {"d.mid"}}},
+               {"D:\\M\\B", {{}, {"b1.mid", "b2.mid", "b3.mid"}}},
+               {"D:\\MM", {{}, {"y.mid"}}}}};
+    FakeTree t;
+    best::BestRecord record;
+    Item root;
+};
+
+const Paths kB = {"D:\\M\\B/", "D:\\M\\B\\b1.mid", "D:\\M\\B\\b2.mid", "D:\\M\\B\\b3.mid"};
+
+TEST(Collection, AWholeCheckedMidiFolderIsItsMarkerAndEveryMidiFileBelowSubFoldersFirst) {
+    const Paths outside = {"C:\\Other\\x.mid", "D:\\M\\a.wav", "D:\\MM\\y.mid"};
+    MidiTab tab(outside, C);
+    tab.t.At(tab.root).data |= tree::kChangedBit;
+    EXPECT_TRUE(tab.Collect());
+    EXPECT_EQ(Entries(tab.record),
+              (Paths{"C:\\Other\\x.mid", "D:\\M/", "D:\\M\\A\\Deep\\d.mid", "D:\\M\\A\\1.mid", "D:\\M\\A\\2.mid",
+                     "D:\\M\\B\\b1.mid", "D:\\M\\B\\b2.mid", "D:\\M\\B\\b3.mid", "D:\\M\\a.wav", "D:\\M\\top.mid",
+                     "D:\\MM\\y.mid"}));
+    EXPECT_FALSE(tab.Collect());
+
+    EXPECT_TRUE(tree::ToggleMark(tab.t, tab.root, false));
+    EXPECT_TRUE(tab.Collect());
+    EXPECT_EQ(Entries(tab.record), outside);
+}
+
+TEST(Collection, CheckingAFolderRewritesItsPartAndUncheckingTakesBackOnlyWhatTheTabWrites) {
+    MidiTab tab(Join({"C:\\Other\\x.mid", "D:\\M\\A\\Deep/", "D:\\M\\A\\cover.jpg", "D:\\M\\A\\s.lnk"},
+                     Join(kB, {"D:\\M\\a.wav"})),
+                P);
+    tab.Fill(tab.root, "D:\\M", U);
+    Item a = tab.t.Child(tab.root, "A");
+    tab.t.At(tab.t.Child(tab.root, "B")).state = C;
+
+    EXPECT_TRUE(tree::ToggleMark(tab.t, a, false));
+    EXPECT_TRUE(tab.Collect());
+    const Paths checked = Join({"C:\\Other\\x.mid", "D:\\M\\A/", "D:\\M\\A\\Deep\\d.mid", "D:\\M\\A\\1.mid",
+                                "D:\\M\\A\\2.mid", "D:\\M\\A\\cover.jpg"},
+                               Join(kB, {"D:\\M\\a.wav"}));
+    EXPECT_EQ(Entries(tab.record), checked);
+    EXPECT_FALSE(tab.Collect());
+    EXPECT_EQ(Entries(tab.record), checked);
+
+    EXPECT_TRUE(tree::ToggleMark(tab.t, a, false));
+    EXPECT_TRUE(tab.Collect());
+    EXPECT_EQ(Entries(tab.record), Join({"C:\\Other\\x.mid", "D:\\M\\A\\cover.jpg"}, Join(kB, {"D:\\M\\a.wav"})));
+}
+
+TEST(Collection, UncheckingOneFileOfACheckedFolderWritesTheOtherFilesOneByOne) {
+    MidiTab tab(kB, P);
+    tab.Fill(tab.root, "D:\\M", U);
+    Item b = tab.t.Child(tab.root, "B");
+    tab.t.At(b).state = C;
+    tab.Fill(b, "D:\\M\\B", C);
+    Item b1 = tab.t.Child(b, "b1.mid"), b2 = tab.t.Child(b, "b2.mid"), b3 = tab.t.Child(b, "b3.mid");
+
+    EXPECT_TRUE(tree::ToggleMark(tab.t, b2, false));
+    EXPECT_EQ(tab.t.MarkOf(b), P);
+    EXPECT_TRUE(tab.Collect());
+    EXPECT_EQ(Entries(tab.record), (Paths{"D:\\M\\B\\b1.mid", "D:\\M\\B\\b3.mid"}));
+    EXPECT_FALSE(tab.t.Changed(b1) || tab.t.Changed(b2) || tab.t.Changed(b3));
+    EXPECT_FALSE(tab.Collect());
+}
+
+TEST(Collection, UnchangedItemsKeepTheirEntriesAndOnlyStaleOnesInsideWalkedFoldersGo) {
+    const Paths before = {"C:\\Gone\\x.mid", "D:\\M\\A\\Deep\\d.mid", "D:\\M\\A\\zz.mid"};
+    const Paths after = {"D:\\M\\top.mid", "D:\\MM\\y.mid"};
+    MidiTab tab(Join(Join(before, kB), Join({"D:\\M\\old.mid"}, after)), P);
+    tab.Fill(tab.root, "D:\\M", C);
+    // Partly checked but never filled: which of its entries are meant is
+    // unknown, so all stay, the stale one too, though it was clicked.
+    Item a = tab.t.Child(tab.root, "A");
+    tab.t.At(a).state = P;
+    tab.t.At(a).data |= tree::kChangedBit;
+    EXPECT_FALSE(tab.Collect());
+    EXPECT_EQ(Entries(tab.record), Join(Join(before, kB), after));
+}
+
+TEST(MarksFromTheList, TheMidiFolderAsTheRoot) {
+    MidiTab tab({}, U);
+    auto root = [&](const Paths &entries) {
+        best::BestRecord record = Make(entries);
+        return RootMark(record, "D:\\M", tab.disk);
+    };
+    EXPECT_EQ(root({"D:\\M", "D:\\MM\\y.mid"}), C);
+    EXPECT_EQ(root({"C:\\Other\\x.mid", "D:\\M/", "D:\\M\\top.mid"}), C);
+    EXPECT_EQ(root({"C:\\Other\\x.mid", "D:\\M\\B\\b1.mid"}), P);
+    EXPECT_EQ(root({"C:\\Other\\x.mid", "D:\\MM\\y.mid"}), U);  // a sibling that begins alike
+    EXPECT_EQ(root({}), U);
+}
+
+TEST(MarksFromTheList, SubFoldersAndFilesInTheOrderOfOneFill) {
+    Disk disk({{"D:\\R", {{"Deep", "Lnk", "Mark", "Plain", "Sub", "Subway", "Un"}, {}}},
+               {"D:\\R\\Deep", {{}, {"a.lnk", "b.mid"}}}, {"D:\\R\\Lnk", {{}, {"s.lnk"}}},
+               {"D:\\R\\Mark", {{}, {"x.mid"}}}, {"D:\\R\\Plain", {}}, {"D:\\R\\Sub", {{}, {"a.lnk"}}},
+               {"D:\\R\\Subway", {{}, {"z.mid"}}}, {"D:\\R\\Un", {}}});
+    best::BestRecord record = Make({"D:\\R\\Deep\\a.lnk", "D:\\R\\Deep\\b.mid", "D:\\R\\Lnk\\s.lnk", "D:\\R\\Mark/",
+                                    "D:\\R\\Mark\\x.mid", "D:\\R\\Plain", "D:\\R\\Sub\\a.lnk", "D:\\R\\Subway\\z.mid"});
+    // Deep: a MIDI file after a shortcut; Lnk: only a shortcut; Sub: "Subway\z.mid" is not below it.
+    const std::vector<std::pair<std::string, unsigned>> folders = {
+        {"Deep", P}, {"Lnk", U}, {"Mark", C}, {"Plain", C}, {"Sub", U}, {"Subway", P}, {"Un", U}};
+    size_t cursor = record.FirstEntry();
+    for (const auto &[name, mark] : folders)
+        EXPECT_EQ(FolderMark(record, &cursor, "D:\\R\\" + name, true, disk), mark) << name;
+
+    cursor = record.FirstEntry();
+    for (const char *file : {"D:\\R\\Deep\\a.lnk", "D:\\R\\Deep\\a.mid", "D:\\R\\Deep\\b.mid", "D:\\R\\Sub\\a.lnk"})
+        EXPECT_EQ(FileListed(record, &cursor, file, disk), std::string(file) != "D:\\R\\Deep\\a.mid") << file;
+}
+
+}  // namespace
