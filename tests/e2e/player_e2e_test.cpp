@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/best_bytes.h"
@@ -438,6 +439,66 @@ TEST_F(PlayerE2E, WithoutACurrentBestOkStartsTheFirstBest) {
     ASSERT_TRUE(WaitUntil([&] { return (menu = OpenMenu()) != nullptr; }));
     PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     ASSERT_TRUE(WaitUntil([&] { return OpenMenu() == nullptr; }));
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+}
+
+// The names and entries of every best in a best file, in file order.
+using Bests = std::vector<std::pair<std::string, std::vector<std::string>>>;
+Bests ReadBestFile(const std::string &path) {
+    Bests bests;
+    std::string bytes;
+    if (!ReadWholeFile(path, &bytes)) return bests;
+    size_t at = 0;
+    while (at + 8 <= bytes.size()) {
+        uint32_t length = 0;
+        for (int i = 3; i >= 0; --i) length = length << 8 | static_cast<uint8_t>(bytes[at + i]);
+        if (length < 8 || at + length > bytes.size()) break;
+        std::string content = bytes.substr(at + 8, length - 8);
+        std::vector<std::string> strings;
+        for (size_t from = 0; from < content.size();) {
+            std::string text = content.c_str() + from;
+            if (text.empty() && !strings.empty()) break;  // the terminator
+            strings.push_back(text);
+            from += text.size() + 1;
+        }
+        if (!strings.empty())
+            bests.emplace_back(strings[0], std::vector<std::string>(strings.begin() + 1, strings.end()));
+        at += length;
+    }
+    return bests;
+}
+
+TEST_F(PlayerE2E, WithoutAnyBestTheDefaultBestOfTheMidiFolderIsMadeAndOkPlaysItsFirstSong) {
+    // A settings file keeps the scratch folder the data folder while it has
+    // no best file.  Japanese names hold 0x5C trail bytes ("ソ" is 83 5C):
+    // no path may be split at them.  Sub-folders come before files (a.mid
+    // last), and names compare without case ("ソa" before "ソB").
+    data_.WriteFile("KORVEL.ini", {});
+    std::string midi = data_.Join("midi");
+    ASSERT_TRUE(CreateDirectoryA(midi.c_str(), nullptr));
+    for (const char *folder : {"\\ソB", "\\ソa"}) ASSERT_TRUE(CreateDirectoryA((midi + folder).c_str(), nullptr));
+    std::vector<std::string> songs = {midi + "\\ソa\\曲ソ.mid", midi + "\\ソB\\x.mid", midi + "\\a.mid"};
+    for (const std::string &song : songs) ASSERT_TRUE(midiw::Save(song, midiw::Tune({60}, 28800)));
+    program_key::WriteString(program_key::kKey, "Root", midi);
+    program_key::WriteSettings(program_key::Settings());
+    ASSERT_TRUE(tivorn_.Start());
+
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = Dialog(kBestSettingsTitle)) != nullptr; }));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1005)));
+    EXPECT_EQ(SendMessageA(GetDlgItem(dialog, 1026), CB_GETCOUNT, 0, 0), 1);
+    EXPECT_TRUE(Opened().empty());
+
+    PressButton(dialog, 1002);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+    ASSERT_TRUE(WaitForFirstStart());
+    EXPECT_EQ(Events(), (std::vector<std::string>{Open(songs[0]), "start"}));
+
+    const std::string kDefaultBest = "すべてのMIDIファイル";
+    std::vector<std::string> entries = {midi + "/"};
+    entries.insert(entries.end(), songs.begin(), songs.end());
+    EXPECT_EQ(ReadBestFile(data_.Join("KORVEL.dat")), (Bests{{kDefaultBest, entries}}));
+    EXPECT_EQ(Stored("PlayBest"), kDefaultBest);
     EXPECT_EQ(tivorn_.Exit(), 0u);
 }
 
