@@ -5,7 +5,9 @@
 // (scripts/screenshots.sh turns them into PNGs).  Windows that have no real
 // procedure yet get a stand-in that fills them with sample content, so the
 // pictures show how texts, images and controls look together; a scene names
-// its procedure, so switching to the real one is a one-line change.
+// its procedure, so switching to the real one is a one-line change.  The
+// best settings dialog is the program's own, opened as the tray menu opens
+// it over a scratch MIDI folder and best file, once in each check-mark look.
 //
 // The exit code is the number of windows that could not be captured.
 
@@ -14,11 +16,20 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "engine/korvel.h"
+#include "player/player.h"
 #include "resources/resource_ids.h"
+#include "shell/best_settings.h"
 #include "shell/popup_menu.h"
+#include "shell/resident_window.h"
 #include "shell/shell_state.h"
+#include "store/best_file.h"
+#include "store/settings.h"
+#include "support/best_bytes.h"
+#include "support/midi_writer.h"
 
 namespace {
 
@@ -234,98 +245,6 @@ INT_PTR CALLBACK AboutStandIn(HWND dialog, UINT message, WPARAM, LPARAM) {
     return FALSE;
 }
 
-struct SampleItem {
-    int depth;
-    const char *text;
-    int image;  // 0 root, 1 folder, 2 file
-    int mark;   // state image
-};
-
-// A MIDI tab as the folder tree will show it.
-const SampleItem kSampleTree[] = {
-    {0, "MIDIファイル", 0, 3},
-    {1, "クラシック", 1, 2},
-    {2, "カノン.mid", 2, 2},
-    {2, "ジムノペディ.mid", 2, 2},
-    {1, "ゲーム音楽", 1, 3},
-    {2, "序曲.mid", 2, 2},
-    {2, "ソナチネ.mid", 2, 1},
-    {1, "練習曲", 1, 1},
-    {1, "にぎやかな行進曲.mid", 2, 2},
-};
-
-void FillSampleTree(HWND tree) {
-    HTREEITEM parents[3] = {TVI_ROOT, nullptr, nullptr};
-    for (const SampleItem &s : kSampleTree) {
-        TVINSERTSTRUCTA insert = {};
-        insert.hParent = parents[s.depth];
-        insert.hInsertAfter = TVI_LAST;
-        insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE | TVIF_CHILDREN;
-        insert.item.pszText = const_cast<char *>(s.text);
-        insert.item.iImage = insert.item.iSelectedImage = s.image;
-        insert.item.state = INDEXTOSTATEIMAGEMASK(s.mark);
-        insert.item.stateMask = TVIS_STATEIMAGEMASK;
-        insert.item.cChildren = s.image == 2 ? 0 : 1;
-        HTREEITEM item = reinterpret_cast<HTREEITEM>(
-            SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
-        if (s.depth + 1 < static_cast<int>(ARRAYSIZE(parents))) parents[s.depth + 1] = item;
-    }
-    HTREEITEM root = TreeView_GetRoot(tree);
-    TreeView_Expand(tree, root, TVE_EXPAND);
-    for (HTREEITEM child = TreeView_GetChild(tree, root); child; child = TreeView_GetNextSibling(tree, child))
-        TreeView_Expand(tree, child, TVE_EXPAND);
-    TreeView_SelectItem(tree, root);
-}
-
-INT_PTR CALLBACK BestSettingsStandIn(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
-    static ImageList faces, normal, states;
-    switch (message) {
-    case WM_INITDIALOG: {
-        faces.reset(ButtonFaces());
-        normal.reset(NormalImages());
-        states.reset(StateImages(false));
-        HWND combo = GetDlgItem(dialog, IDC_BEST_LIST);
-        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("すべてのMIDIファイル"));
-        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("お気に入り"));
-        SendMessageA(combo, CB_SETCURSEL, 0, 0);
-        HWND tabs = GetDlgItem(dialog, IDC_TABS);
-        const char *names[] = {"MIDIファイル", "すべてのファイル"};
-        for (int i = 0; i < 2; ++i) {
-            TCITEMA tab = {};
-            tab.mask = TCIF_TEXT;
-            tab.pszText = const_cast<char *>(names[i]);
-            SendMessageA(tabs, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&tab));
-        }
-        HWND tree = GetDlgItem(dialog, IDC_TREE);
-        TreeView_SetImageList(tree, normal.get(), TVSIL_NORMAL);
-        TreeView_SetImageList(tree, states.get(), TVSIL_STATE);
-        FillSampleTree(tree);
-        SetText(dialog, IDC_PLAY_BEST, "すべてのMIDIファイル");
-        SetText(dialog, IDC_MIDI_FOLDER, "C:\\Users\\Public\\Music\\MIDI");
-        CheckDlgButton(dialog, IDC_RANDOM, BST_CHECKED);
-        CheckDlgButton(dialog, IDC_HOTKEYS, BST_CHECKED);
-        return TRUE;
-    }
-    case WM_DRAWITEM: {
-        // The normal faces of the three bitmap buttons, centred.
-        const DRAWITEMSTRUCT *item = reinterpret_cast<const DRAWITEMSTRUCT *>(lParam);
-        int k = static_cast<int>(item->CtlID) - IDC_NEW_BEST;
-        if (k < 0 || k > 2) return FALSE;
-        FillRect(item->hDC, &item->rcItem, GetSysColorBrush(COLOR_BTNFACE));
-        int x = (item->rcItem.right - item->rcItem.left - 25) / 2;
-        int y = (item->rcItem.bottom - item->rcItem.top - 23) / 2;
-        ImageList_Draw(faces.get(), k, item->hDC, x, y, ILD_NORMAL);
-        return TRUE;
-    }
-    case WM_DESTROY:
-        faces.reset(nullptr);
-        normal.reset(nullptr);
-        states.reset(nullptr);
-        return FALSE;
-    }
-    return FALSE;
-}
-
 INT_PTR CALLBACK AdvancedStandIn(HWND dialog, UINT message, WPARAM, LPARAM) {
     if (message != WM_INITDIALOG) return FALSE;
     const char *priorities[] = {"高", "通常以上", "通常", "通常以下", "低"};
@@ -358,7 +277,6 @@ struct DialogScene {
 
 const DialogScene kDialogScenes[] = {
     {"104-about", IDD_RESIDENT, AboutStandIn},
-    {"105-best-settings", IDD_BEST_SETTINGS, BestSettingsStandIn},
     {"106-advanced-settings", IDD_ADVANCED, AdvancedStandIn},
     {"107-best-name", IDD_BEST_NAME, BestNameStandIn},
 };
@@ -505,6 +423,183 @@ void ShootImageSheet(Capture &capture) {
     Report(capture, "images", ok);
 }
 
+// ---------------------------------------------------------------------------
+// The best settings dialog: the program's own, opened the way the menu opens
+// it, over a scratch MIDI folder and best file.
+
+// The MIDI folder in folder-first order (sub-folders first, then files),
+// and which files the best "お気に入り" holds: all of クラシック (with its
+// folder marker), part of ゲーム音楽, none of 練習曲.
+struct SceneFile {
+    const char *path;  // below the MIDI folder
+    bool favourite;
+};
+const char *const kSceneFolders[] = {"クラシック", "ゲーム音楽", "練習曲"};
+const SceneFile kSceneFiles[] = {
+    {"クラシック\\カノン.mid", true},       {"クラシック\\ジムノペディ.mid", true},
+    {"ゲーム音楽\\ソナチネ.mid", false},    {"ゲーム音楽\\フィナーレ.mid", true},
+    {"ゲーム音楽\\序曲.mid", true},         {"練習曲\\エチュード.mid", false},
+    {"にぎやかな行進曲.mid", true},         {"子守歌.mid", false},
+};
+const char kAllBest[] = "すべてのMIDIファイル";
+const char kFavouriteBest[] = "お気に入り";
+const char kPartlyFolder[] = "ゲーム音楽";
+const char kProgramKey[] = "Software\\Zarnith\\Tivorn";
+
+bool WriteFileBytes(const std::string &path, const std::vector<unsigned char> &bytes) {
+    FILE *file = fopen(path.c_str(), "wb");
+    if (!file) return false;
+    bool written = bytes.empty() || fwrite(bytes.data(), bytes.size(), 1, file) == 1;
+    return fclose(file) == 0 && written;
+}
+
+// The scratch folder: the data files beside a MIDI folder of short songs.
+class SceneFolder {
+public:
+    SceneFolder() {
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        dir_ = std::string(temp) + "tivorn-screenshots-" + std::to_string(GetCurrentProcessId());
+        midi_ = dir_ + "\\MIDI";
+    }
+    ~SceneFolder() {
+        for (const SceneFile &file : kSceneFiles) DeleteFileA((midi_ + "\\" + file.path).c_str());
+        for (const char *folder : kSceneFolders) RemoveDirectoryA((midi_ + "\\" + folder).c_str());
+        RemoveDirectoryA(midi_.c_str());
+        for (const char *name : {"KORVEL.dat", "KORVEL.ini"}) DeleteFileA((dir_ + "\\" + name).c_str());
+        RemoveDirectoryA(dir_.c_str());
+    }
+    SceneFolder(const SceneFolder &) = delete;
+    SceneFolder &operator=(const SceneFolder &) = delete;
+
+    bool Make() const {
+        CreateDirectoryA(dir_.c_str(), nullptr);
+        CreateDirectoryA(midi_.c_str(), nullptr);
+        for (const char *folder : kSceneFolders) CreateDirectoryA((midi_ + "\\" + folder).c_str(), nullptr);
+        for (const SceneFile &file : kSceneFiles)
+            if (!midiw::Save(midi_ + "\\" + file.path, midiw::Tune({60, 64, 67}))) return false;
+        // The default best (the folder's marker and every song) and the
+        // favourites (クラシック whole, so with its marker).
+        std::vector<std::string> all = {midi_ + "/"};
+        std::vector<std::string> favourites = {midi_ + "\\" + kSceneFolders[0] + "/"};
+        for (const SceneFile &file : kSceneFiles) {
+            all.push_back(midi_ + "\\" + file.path);
+            if (file.favourite) favourites.push_back(midi_ + "\\" + file.path);
+        }
+        bestbytes::Bytes bests =
+            bestbytes::File({bestbytes::Record(kAllBest, all), bestbytes::Record(kFavouriteBest, favourites)});
+        return WriteFileBytes(dir_ + "\\KORVEL.dat", bests) && WriteFileBytes(dir_ + "\\KORVEL.ini", {});
+    }
+
+    const std::string &dir() const { return dir_; }
+    const std::string &midi() const { return midi_; }
+
+private:
+    std::string dir_, midi_;
+};
+
+// "Root" for the time of the scene; what was there before comes back.
+class RootValue {
+public:
+    explicit RootValue(const std::string &folder) {
+        HKEY key;
+        keyExisted_ = RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS;
+        if (keyExisted_) {
+            char old[MAX_PATH];
+            DWORD size = sizeof old, type = 0;
+            if (RegQueryValueExA(key, "Root", nullptr, &type, reinterpret_cast<BYTE *>(old), &size) ==
+                    ERROR_SUCCESS && type == REG_SZ) {
+                old_.assign(old, size ? size - 1 : 0);
+                hadValue_ = true;
+            }
+            RegCloseKey(key);
+        }
+        RegSetKeyValueA(HKEY_CURRENT_USER, kProgramKey, "Root", REG_SZ, folder.c_str(),
+                        static_cast<DWORD>(folder.size() + 1));
+    }
+    ~RootValue() {
+        if (!keyExisted_)
+            RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
+        else if (hadValue_)
+            RegSetKeyValueA(HKEY_CURRENT_USER, kProgramKey, "Root", REG_SZ, old_.c_str(),
+                            static_cast<DWORD>(old_.size() + 1));
+        else
+            RegDeleteKeyValueA(HKEY_CURRENT_USER, kProgramKey, "Root");
+    }
+    RootValue(const RootValue &) = delete;
+    RootValue &operator=(const RootValue &) = delete;
+
+private:
+    bool keyExisted_ = false;
+    bool hadValue_ = false;
+    std::string old_;
+};
+
+HTREEITEM FindChild(HWND tree, HTREEITEM parent, const char *text) {
+    for (HTREEITEM item = TreeView_GetChild(tree, parent); item; item = TreeView_GetNextSibling(tree, item)) {
+        char label[MAX_PATH] = "";
+        TVITEMA read = {};
+        read.mask = TVIF_TEXT;
+        read.hItem = item;
+        read.pszText = label;
+        read.cchTextMax = sizeof label;
+        if (TreeView_GetItem(tree, &read) && std::strcmp(label, text) == 0) return item;
+    }
+    return nullptr;
+}
+
+// Opens the dialog as the menu does with the check-mark look given, opens
+// the partly checked folder (the tree fills it as it fills one the user
+// opens), and captures it.
+void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
+    g_settings.altCheckIcons = alternative;
+    SetOption(OPT_ALT_CHECK_ICONS, alternative);
+    bool ok = false;
+    if (OpenBestSettings(kModeBestFromMenu)) {
+        HWND dialog = g_shell.bestDialog;
+        HWND tree = GetDlgItem(dialog, IDC_TREE);
+        HTREEITEM root = TreeView_GetRoot(tree);
+        HTREEITEM partly = root ? FindChild(tree, root, kPartlyFolder) : nullptr;
+        if (partly) TreeView_Expand(tree, partly, TVE_EXPAND);
+        SetWindowPos(dialog, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+        SetForegroundWindow(dialog);
+        Settle(dialog);
+        ok = partly && SaveWindow(dialog, capture.folder, name);
+        if (!partly) std::printf("%s: the tree has no folder %s\n", name, kPartlyFolder);
+        CloseBestSettings(0);
+    }
+    Report(capture, name, ok);
+}
+
+void ShootBestSettingsScenes(Capture &capture) {
+    SceneFolder scene;
+    if (!scene.Make()) {
+        std::printf("the scratch MIDI folder could not be made\n");
+        Report(capture, "105-best-settings", false);
+        Report(capture, "105-best-settings-alt", false);
+        return;
+    }
+    RootValue root(scene.midi());
+    g_shell.instance = Instance();
+    g_shell.resident = CreateResidentWindow();
+    lstrcpyA(g_store.dataFolder, scene.dir().c_str());
+    lstrcpyA(g_store.settingsFile, (scene.dir() + "\\KORVEL.ini").c_str());
+    lstrcpyA(g_store.bestFile, (scene.dir() + "\\KORVEL.dat").c_str());
+    bool engine = EngineInit() != 0;
+    SetOption(OPT_RANDOM, 1);  // one option ticked, as a user would have it
+    SetCurrentBestName(kFavouriteBest);
+
+    ShootBestSettings(capture, "105-best-settings", false);
+    ShootBestSettings(capture, "105-best-settings-alt", true);
+
+    SetCurrentBestName(nullptr);
+    // Without an engine to close, the resident window would report that
+    // closing it failed.
+    if (g_shell.resident && engine) DestroyWindow(g_shell.resident);
+    g_shell.resident = nullptr;
+    g_store = StoreState{};
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -519,5 +614,7 @@ int main(int argc, char **argv) {
     for (const DialogScene &scene : kDialogScenes) ShootDialog(capture, scene);
     ShootTrayMenu(capture);
     ShootImageSheet(capture);
+    // Last: the resident window it makes ends the message loop when it goes.
+    ShootBestSettingsScenes(capture);
     return capture.failures;
 }
