@@ -326,6 +326,10 @@ void BestSettingsDialog::ShowMidiFolder() {
     ansi::CopyFit(shown, MAX_PATH, midiFolder_);
     if (std::strlen(shown) == 2 && shown[1] == ':') std::strcat(shown, "\\");
     SetDlgItemTextA(window_, IDC_MIDI_FOLDER, shown);
+    // A long path shows its end, where the folder's own name is.
+    LPARAM end = static_cast<LPARAM>(std::strlen(shown));
+    SendDlgItemMessageA(window_, IDC_MIDI_FOLDER, EM_SETSEL, end, end);
+    SendDlgItemMessageA(window_, IDC_MIDI_FOLDER, EM_SCROLLCARET, 0, 0);
 }
 
 std::string BestSettingsDialog::SelectedName() {

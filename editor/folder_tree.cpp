@@ -544,12 +544,15 @@ LRESULT FolderTree::OnBeginLabelEdit(const NMTVDISPINFOA *info) {
     // folder itself.
     if (!midiTab_ || (Data(AsItem(info->item.hItem)) & tree::kNameIndexMask) == 0) return TRUE;
     host_->SetDialogKeys(DialogKeys::LabelEditing);
+    editing_ = true;
     // The settings file keeps what a 260-byte buffer reads back whole.
     if (HWND edit = TreeView_GetEditControl(tree_)) SendMessageA(edit, EM_LIMITTEXT, kLongestPath, 0);
     return FALSE;
 }
 
 LRESULT FolderTree::OnEndLabelEdit(const NMTVDISPINFOA *info) {
+    if (!editing_) return FALSE;
+    editing_ = false;
     HTREEITEM item = info->item.hItem;
     std::string path = PathOf(item);
     bool okRequired = !IsWindowEnabled(GetDlgItem(dialog_, IDC_CANCEL));

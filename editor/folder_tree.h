@@ -105,6 +105,9 @@ private:
     // item the button went down on.
     HTREEITEM pending_ = nullptr;
     bool rightButton_ = false;
+    // A label edit that has begun and not ended: the control may report its
+    // end twice (once more when the edit box loses the focus on its way out).
+    bool editing_ = false;
 };
 
 #endif

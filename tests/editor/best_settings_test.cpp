@@ -9,9 +9,14 @@
 #include <thread>
 #include <vector>
 
+#include "editor/best_name_dialog.h"
 #include "editor/best_settings_dialog.h"
+#include "engine/korvel.h"
+#include "player/player.h"
+#include "resources/resource_ids.h"
 #include "store/best_file.h"
 #include "store/settings.h"
+#include "support/midi_writer.h"
 #include "support/best_bytes.h"
 #include "support/win_test_support.h"
 
@@ -27,7 +32,9 @@ const char kSaveQuestion[] = "このベストの変更点を保存しますか�
 // of its own while the test's thread waits inside the box.
 class BoxAnswerer {
 public:
-    explicit BoxAnswerer(int button) : thread_([this, button] { Run(button); }) {}
+    explicit BoxAnswerer(int button, const char *caption = "Tivorn", const char *text = nullptr)
+        : caption_(caption), typed_(text ? text : ""), type_(text != nullptr),
+          thread_([this, button] { Run(button); }) {}
     ~BoxAnswerer() {
         stop_ = true;
         thread_.join();
@@ -38,8 +45,9 @@ private:
     void Run(int button) {
         DWORD start = GetTickCount();
         while (!stop_ && GetTickCount() - start < 15000) {
-            if (HWND box = FindMessageBox(GetCurrentProcessId())) {
+            if (HWND box = FindMessageBox(GetCurrentProcessId(), caption_)) {
                 text_ = MessageBoxText(box);
+                if (type_) SetDlgItemTextA(box, IDC_BEST_NAME, typed_.c_str());
                 PressButton(box, button);
                 return;
             }
@@ -47,6 +55,9 @@ private:
         }
     }
 
+    const char *caption_;
+    std::string typed_;
+    bool type_;
     std::atomic<bool> stop_{false};
     std::string text_;
     std::thread thread_;
@@ -186,6 +197,363 @@ TEST_F(BestSettingsTest, TheSaveQuestionAndTheRebuildModes) {
     EXPECT_EQ(dialog_.SaveBest(nullptr, false, kSaveAsIs), kSaveFailed);
     CloseHandle(reader);
     EXPECT_TRUE(dialog_.state().dirty);
+}
+
+// --- the real dialog over a scratch MIDI folder --------------------------------
+
+// The shell's part, as far as the dialog sees it: closing destroys it.
+class TestShell : public EditorHost {
+public:
+    void CloseBestSettings(int flags) override {
+        closeFlags = flags;
+        DestroyWindow(dialog);
+    }
+    bool HotkeyHookInstalled() override { return false; }
+    void SetHotkeyHook(bool) override {}
+    void SetDialogKeys(DialogKeys keys) override { this->keys = keys; }
+    HWND dialog = nullptr;
+    int closeFlags = -1;
+    DialogKeys keys = DialogKeys::FromMenu;
+};
+
+int PickChosenFolder(HWND, char *folder, const char *, const char *);
+std::string g_chosenFolder;
+
+class BestDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        program_key::Clear();
+        g_settings = SettingsState{};
+        lstrcpyA(g_store.dataFolder, data_.path().c_str());
+        lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
+        lstrcpyA(g_store.settingsFile, data_.Join("KORVEL.ini").c_str());
+        log_ = data_.Join("play.log");
+        program_key::WriteString("Software\\Zarnith\\Tivorn\\Engine", "Output", "log:" + log_);
+        ASSERT_TRUE(EngineInit());
+        for (const char *song : {"A\\a1.mid", "A\\a2.mid", "B\\b1.mid", "r.mid"})
+            midi_.WriteFile(song, midiw::Tune({60}, 30000));
+        program_key::WriteString(program_key::kKey, "Root", midi_.path());
+        BestSettingsDialog::SetFolderPicker(PickChosenFolder);
+    }
+    void TearDown() override {
+        if (IsWindow(shell_.dialog)) DestroyWindow(shell_.dialog);
+        StopSong();
+        SetPlaybackOwner(nullptr, 0);
+        EngineClose();
+        SetCurrentBestName(nullptr);
+        g_store = StoreState{};
+        program_key::Clear();
+    }
+
+    std::string M(const std::string &below = "") const { return below.empty() ? midi_.path() : midi_.Join(below); }
+
+    void Open(const std::vector<bestbytes::Bytes> &bests, const char *current) {
+        if (!bests.empty()) {
+            Bytes file = bestbytes::File(bests);
+            data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
+        }
+        SetCurrentBestName(current);
+        shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_);
+        ASSERT_NE(shell_.dialog, nullptr);
+        tree_ = GetDlgItem(shell_.dialog, IDC_TREE);
+    }
+
+    BestSettingsDialog &Dialog() { return *BestSettingsDialog::From(shell_.dialog); }
+
+    // The item reached by labels from the root "MIDIファイル".
+    HTREEITEM Item(const std::vector<std::string> &labels) {
+        HTREEITEM item = TreeView_GetRoot(tree_);
+        for (const std::string &label : labels) {
+            TreeView_Expand(tree_, item, TVE_EXPAND);
+            for (item = TreeView_GetChild(tree_, item); item; item = TreeView_GetNextSibling(tree_, item))
+                if (Label(item) == label) break;
+            if (!item) return nullptr;
+        }
+        return item;
+    }
+
+    std::string Label(HTREEITEM item) {
+        char text[MAX_PATH] = "";
+        TVITEMA read = {};
+        read.mask = TVIF_TEXT;
+        read.hItem = item;
+        read.pszText = text;
+        read.cchTextMax = sizeof text;
+        TreeView_GetItem(tree_, &read);
+        return text;
+    }
+
+    unsigned Mark(HTREEITEM item) { return TreeView_GetItemState(tree_, item, 0xF000) & 0x3000; }
+
+    // A press on the item's check box, the mouse given back over the box or
+    // elsewhere, as the tree's own tracking gives it back.
+    void ClickBox(HTREEITEM item, bool releaseOver = true) {
+        TreeView_EnsureVisible(tree_, item);
+        RECT label = {};
+        TreeView_GetItemRect(tree_, item, &label, TRUE);
+        POINT box = {0, (label.top + label.bottom) / 2};
+        TVHITTESTINFO hit = {};
+        for (box.x = 0; box.x < label.left; ++box.x) {
+            hit.pt = box;
+            if (TreeView_HitTest(tree_, &hit) == item && (hit.flags & TVHT_ONITEMSTATEICON)) break;
+        }
+        ASSERT_LT(box.x, label.left) << "no check box";
+        POINT release = releaseOver ? box : POINT{label.right + 40, label.top - 40};
+        ClientToScreen(tree_, &release);
+        SetCursorPos(release.x, release.y);
+        PumpMessages();
+        PostMessageA(tree_, WM_LBUTTONUP, 0, MAKELPARAM(box.x, box.y));
+        SendMessageA(tree_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(box.x, box.y));
+        PumpMessages();
+    }
+
+    // A key as the dialog manager offers it to the tree.
+    void Key(HTREEITEM item, UINT message, WPARAM key) {
+        TreeView_SelectItem(tree_, item);
+        MSG asked = {tree_, message, key, 0, 0, {}};
+        SendMessageA(tree_, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&asked));
+    }
+
+    void Command(int id, int notification = BN_CLICKED) {
+        SendMessageA(shell_.dialog, WM_COMMAND, MAKEWPARAM(id, notification), 0);
+    }
+
+    void SelectBest(int index) {
+        SendDlgItemMessageA(shell_.dialog, IDC_BEST_LIST, CB_SETCURSEL, index, 0);
+        Command(IDC_BEST_LIST, CBN_SELCHANGE);
+    }
+
+    std::vector<std::string> Names() {
+        std::vector<std::string> names;
+        ReadBestNames(&names);
+        return names;
+    }
+
+    std::vector<std::string> Entries(const char *best) {
+        std::vector<std::string> entries;
+        best::BestRecord record = FindBestInFile(best);
+        for (size_t at = record.FirstEntry(); at != record.Terminator(); at = record.Next(at))
+            entries.push_back(record.At(at));
+        return entries;
+    }
+
+    std::vector<std::string> Events() {
+        std::vector<std::string> events;
+        for (const std::string &line : ReadLines(log_))
+            if (!line.empty() && (line[0] < '0' || line[0] > '9')) events.push_back(line);
+        return events;
+    }
+
+    ScratchFolder data_;
+    ScratchFolder midi_;
+    std::string log_;
+    TestShell shell_;
+    HWND tree_ = nullptr;
+};
+
+int PickChosenFolder(HWND, char *folder, const char *, const char *) {
+    if (g_chosenFolder.empty()) return 0;
+    lstrcpyA(folder, g_chosenFolder.c_str());
+    return 1;
+}
+
+TEST_F(BestDialogTest, ClicksAndSpaceSetTheMarksThatSavingAndTabsKeep) {
+    Open({Record("T", {})}, "T");
+    HTREEITEM root = TreeView_GetRoot(tree_);
+    HTREEITEM a = Item({"A"}), b = Item({"B"});
+    TreeView_Expand(tree_, b, TVE_COLLAPSE);
+    EXPECT_EQ(Mark(root), 0x1000u);
+
+    ClickBox(a, false);  // given back elsewhere: no click
+    EXPECT_EQ(Mark(a), 0x1000u);
+    TreeView_Expand(tree_, a, TVE_COLLAPSE);
+    ClickBox(a);
+    EXPECT_EQ(Mark(a), 0x2000u);
+    EXPECT_EQ(Mark(Item({"A", "a1.mid"})), 0x2000u);
+    EXPECT_EQ(Mark(root), 0x3000u);
+    Key(Item({"r.mid"}), WM_CHAR, ' ');
+    EXPECT_EQ(Mark(Item({"r.mid"})), 0x2000u);
+
+    // One file of the checked folder off: the folder is partly checked.
+    Key(Item({"A", "a2.mid"}), WM_CHAR, ' ');
+    EXPECT_EQ(Mark(a), 0x3000u);
+    Command(IDC_SAVE_BEST);
+    EXPECT_EQ(Entries("T"), (std::vector<std::string>{M("A\\a1.mid"), M("r.mid")}));
+
+    // An expanded folder's click is for its files: a checked one among them
+    // turns them all off, the next click all on, and the folder follows.
+    ClickBox(a);
+    EXPECT_EQ(Mark(a), 0x1000u);
+    EXPECT_EQ(Mark(Item({"A", "a1.mid"})), 0x1000u);
+    ClickBox(a);
+    EXPECT_EQ(Mark(a), 0x2000u);
+    EXPECT_EQ(Mark(Item({"A", "a2.mid"})), 0x2000u);
+
+    // The marks of a tab are taken in before the other is shown.
+    TabCtrl_SetCurSel(GetDlgItem(shell_.dialog, IDC_TABS), 1);
+    NMHDR change = {GetDlgItem(shell_.dialog, IDC_TABS), IDC_TABS, static_cast<UINT>(TCN_SELCHANGE)};
+    SendMessageA(shell_.dialog, WM_NOTIFY, IDC_TABS, reinterpret_cast<LPARAM>(&change));
+    TabCtrl_SetCurSel(GetDlgItem(shell_.dialog, IDC_TABS), 0);
+    SendMessageA(shell_.dialog, WM_NOTIFY, IDC_TABS, reinterpret_cast<LPARAM>(&change));
+    EXPECT_EQ(Mark(Item({"A"})), 0x2000u);
+    EXPECT_EQ(Mark(Item({"r.mid"})), 0x2000u);
+    EXPECT_EQ(Mark(Item({"B"})), 0x1000u);
+    EXPECT_EQ(Dialog().state().edited.Count(), 4u);  // A/, a1, a2, r
+    Command(IDC_CANCEL);
+    EXPECT_EQ(shell_.closeFlags, kClosePlayingBestSaved);
+}
+
+TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
+    Open({Record("T", {}), Record("U", {M("r.mid")})}, "U");
+    EXPECT_EQ(Mark(Item({"r.mid"})), 0x2000u);
+    HWND combo = GetDlgItem(shell_.dialog, IDC_BEST_LIST);
+
+    // Changes, then another best: Cancel stays, No leaves them, Yes saves.
+    Key(Item({"r.mid"}), WM_CHAR, ' ');
+    {
+        BoxAnswerer answer(IDCANCEL);
+        SelectBest(0);
+        EXPECT_EQ(answer.text(), kSaveQuestion);
+    }
+    EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1);
+    EXPECT_EQ(Mark(Item({"r.mid"})), 0x1000u);
+    {
+        BoxAnswerer answer(IDNO);
+        SelectBest(0);
+    }
+    EXPECT_EQ(Entries("U"), std::vector<std::string>{M("r.mid")});
+    Key(Item({"B", "b1.mid"}), WM_CHAR, ' ');
+    {
+        BoxAnswerer answer(IDYES);
+        SelectBest(1);
+    }
+    // B's one file makes the whole folder checked: its marker and its file.
+    EXPECT_EQ(Entries("T"), (std::vector<std::string>{M("B") + "/", M("B\\b1.mid")}));
+
+    // A new best goes to the end of the file and is selected, empty.
+    {
+        BoxAnswerer answer(IDOK, "ベスト名の入力", "New");
+        Command(IDC_NEW_BEST);
+    }
+    EXPECT_EQ(Names(), (std::vector<std::string>{"T", "U", "New"}));
+    EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 2);
+
+    // Deleting the current best selects the next and must be confirmed.
+    SelectBest(1);
+    {
+        BoxAnswerer answer(IDOK);
+        Command(IDC_DELETE_BEST);
+        EXPECT_EQ(answer.text(), "このベストを削除してもよろしいですか？");
+    }
+    EXPECT_EQ(Names(), (std::vector<std::string>{"T", "New"}));
+    EXPECT_STREQ(CurrentBestName(), "New");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(shell_.dialog, IDC_CANCEL)));
+    EXPECT_EQ(shell_.keys, DialogKeys::OkRequired);
+    char shown[MAX_PATH] = "";
+    GetDlgItemTextA(shell_.dialog, IDC_PLAY_BEST, shown, sizeof shown);
+    EXPECT_STREQ(shown, "New");
+    {
+        BoxAnswerer answer(IDCANCEL);  // the question answered Cancel: nothing
+        Command(IDC_DELETE_BEST);
+    }
+    {
+        BoxAnswerer answer(IDOK);
+        Command(IDC_DELETE_BEST);
+    }
+    {
+        BoxAnswerer answer(IDOK);  // the last best cannot go
+        Command(IDC_DELETE_BEST);
+        EXPECT_EQ(answer.text(), "すべてのベストを削除することはできません。");
+    }
+    EXPECT_EQ(Names(), std::vector<std::string>{"T"});
+    Command(IDC_OK);
+    EXPECT_EQ(shell_.closeFlags, kCloseBestToPlayChanged | kCloseBestListChanged | kClosePlayingBestSaved);
+}
+
+TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
+    Open({Record("T", {}), Record("U", {})}, "T");
+    SelectBest(1);
+    Command(IDC_CHANGE_PLAY_BEST);
+    char shown[MAX_PATH] = "";
+    GetDlgItemTextA(shell_.dialog, IDC_PLAY_BEST, shown, sizeof shown);
+    EXPECT_STREQ(shown, "U");
+
+    // Album names: F2 names a folder; Esc takes the name away again.
+    HTREEITEM a = Item({"A"});
+    TreeView_SelectItem(tree_, a);
+    NMTVKEYDOWN f2 = {{tree_, IDC_TREE, static_cast<UINT>(TVN_KEYDOWN)}, VK_F2, 0};
+    SendMessageA(shell_.dialog, WM_NOTIFY, IDC_TREE, reinterpret_cast<LPARAM>(&f2));
+    HWND edit = TreeView_GetEditControl(tree_);
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(shell_.keys, DialogKeys::LabelEditing);
+    SetWindowTextA(edit, "アルバム");
+    SendMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(ReadAlbumName(M("A").c_str()), "アルバム");
+    EXPECT_EQ(Label(Item({"アルバム"})), "アルバム");
+    EXPECT_EQ(shell_.keys, DialogKeys::FromMenu);
+    HTREEITEM named = Item({"アルバム"});
+    ASSERT_NE(named, nullptr);
+    edit = TreeView_EditLabel(tree_, named);
+    ASSERT_NE(edit, nullptr);
+    SendMessageA(edit, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(ReadAlbumName(M("A").c_str()), "");
+    EXPECT_NE(Item({"A"}), nullptr);
+
+    // A double-click on a file's icon plays it with the dialog as owner;
+    // the engine's call to the owner ends it.
+    HTREEITEM song = Item({"r.mid"});
+    RECT label = {};
+    TreeView_GetItemRect(tree_, song, &label, TRUE);
+    SendMessageA(tree_, WM_LBUTTONDBLCLK, 0, MAKELPARAM(label.left - 8, (label.top + label.bottom) / 2));
+    EXPECT_EQ(Events(), (std::vector<std::string>{"open " + AnsiToUtf8(M("r.mid")), "start"}));
+    EXPECT_EQ(PlaybackOwner(), shell_.dialog);
+    COPYDATASTRUCT end = {};
+    SendMessageA(shell_.dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(PlaybackOwner(), nullptr);
+    EXPECT_EQ(Events().back(), "stop");
+    Key(Item({"B"}), WM_KEYDOWN, VK_RETURN);  // Enter on a folder plays nothing
+    EXPECT_EQ(Events().back(), "stop");
+
+    // Another MIDI folder: the tree shows it, OK stores it.
+    ScratchFolder other;
+    other.WriteFile("o.mid", midiw::Tune({60}, 30000));
+    g_chosenFolder = other.path();
+    Command(IDC_CHANGE_MIDI_FOLDER);
+    g_chosenFolder.clear();
+    EXPECT_NE(Item({"o.mid"}), nullptr);
+    Command(IDC_OK);
+    // Leaving the current best saved it, with nothing to save: its list is
+    // read again all the same.
+    EXPECT_EQ(shell_.closeFlags, kCloseBestToPlayChanged | kClosePlayingBestSaved);
+    EXPECT_STREQ(CurrentBestName(), "U");
+    std::string root;
+    program_key::ReadRaw(program_key::kKey, "Root", &root);
+    EXPECT_EQ(root, other.path() + '\0');
+}
+
+TEST(BestNameDialog, RefusesEmptyListedAndStoredNames) {
+    ScratchFolder data;
+    lstrcpyA(g_store.bestFile, data.Join("KORVEL.dat").c_str());
+    Bytes file = bestbytes::File({Record("Stored", {})});
+    data.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
+    HWND combo = CreateWindowExA(0, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Listed"));
+    std::string name;
+    for (const char *refused : {"", "LISTED", "Stored"}) {
+        BoxAnswerer warning(IDOK);
+        BoxAnswerer dialog(IDOK, "ベスト名の入力", refused);
+        std::thread cancel([] {
+            WaitUntil([] { return FindMessageBox(GetCurrentProcessId()) != nullptr; });
+            WaitUntil([] { return FindMessageBox(GetCurrentProcessId()) == nullptr; });
+            if (HWND box = FindMessageBox(GetCurrentProcessId(), "ベスト名の入力")) PressButton(box, IDCANCEL);
+        });
+        EXPECT_FALSE(AskBestName(combo, combo, &name)) << refused;
+        cancel.join();
+        EXPECT_FALSE(warning.text().empty()) << refused;
+    }
+    DestroyWindow(combo);
+    g_store = StoreState{};
 }
 
 }  // namespace
