@@ -540,18 +540,31 @@ TEST(BestNameDialog, RefusesEmptyListedAndStoredNames) {
                                  GetModuleHandleA(nullptr), nullptr);
     SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Listed"));
     std::string name;
+    std::vector<std::string> warnings;
     for (const char *refused : {"", "LISTED", "Stored"}) {
-        BoxAnswerer warning(IDOK);
-        BoxAnswerer dialog(IDOK, "ベスト名の入力", refused);
-        std::thread cancel([] {
-            WaitUntil([] { return FindMessageBox(GetCurrentProcessId()) != nullptr; });
-            WaitUntil([] { return FindMessageBox(GetCurrentProcessId()) == nullptr; });
-            if (HWND box = FindMessageBox(GetCurrentProcessId(), "ベスト名の入力")) PressButton(box, IDCANCEL);
+        // As a user would: type the name, press OK, read the warning, then
+        // give up with Cancel.
+        std::string warning;
+        std::thread user([&] {
+            DWORD self = GetCurrentProcessId();
+            HWND dialog = nullptr, box = nullptr;
+            WaitUntil([&] { return (dialog = FindMessageBox(self, "ベスト名の入力")) != nullptr; });
+            SetDlgItemTextA(dialog, IDC_BEST_NAME, refused);
+            PressButton(dialog, IDOK);
+            WaitUntil([&] { return (box = FindMessageBox(self)) != nullptr; });
+            warning = MessageBoxText(box);
+            PressButton(box, IDOK);
+            WaitUntil([&] { return !IsWindow(box); });
+            PressButton(dialog, IDCANCEL);
         });
         EXPECT_FALSE(AskBestName(combo, combo, &name)) << refused;
-        cancel.join();
-        EXPECT_FALSE(warning.text().empty()) << refused;
+        user.join();
+        warnings.push_back(warning);
     }
+    EXPECT_EQ(warnings, (std::vector<std::string>{
+                            "ベスト名が入力されていません。",
+                            "このベスト名はすでに登録されています。\n別の名前を入力してください。",
+                            "同じ名前のベストがすでに存在します。\n別の名前を入力してください。"}));
     DestroyWindow(combo);
     g_store = StoreState{};
 }
