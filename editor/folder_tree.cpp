@@ -407,6 +407,9 @@ LRESULT FolderTree::OnTreeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_CONTEXTMENU: {
+        // A right-click has had its menu when the button was let go over the
+        // item; the mouse's own context menu message would be a second one.
+        if (lParam != -1) return 0;
         HTREEITEM item = Selected();
         if (!item) break;
         pending_ = item;
@@ -479,7 +482,9 @@ void FolderTree::ShowContextMenu(HTREEITEM item, POINT at) {
         EnableMenuItem(popup, IDM_PLAY, MF_BYCOMMAND | MF_GRAYED);
     UINT command = static_cast<UINT>(
         TrackPopupMenu(popup, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y, 0, tree_, nullptr));
-    if (command && OnTreeMessage(WM_COMMAND, command, 0)) pending_ = nullptr;
+    if (command) OnTreeMessage(WM_COMMAND, command, 0);
+    // Whatever was chosen, the press that opened the menu is done with.
+    pending_ = nullptr;
 }
 
 // --- the preview ---------------------------------------------------------------
