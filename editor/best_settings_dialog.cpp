@@ -229,6 +229,9 @@ void BestSettingsDialog::MakeDefaultBest(HWND combo, best::BestRecord *record) {
     DeleteAllBests();
     state_.edited = best::BestRecord::Default();
     tree_.MarkWholeMidiFolder();
+    // Written even when there is nothing to collect (no MIDI folder yet):
+    // the dialog needs a best to show and to play.
+    state_.dirty = true;
     SaveBest(window_, false, kSaveRebuild);
     SendMessageA(combo, CB_RESETCONTENT, 0, 0);
     if (!ReadBests(nullptr, kReadFillSelectFirst, combo, record)) ReportUnexpectedError(Resident(), true);

@@ -531,6 +531,15 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     EXPECT_EQ(root, other.path() + '\0');
 }
 
+TEST_F(BestDialogTest, WithoutAMidiFolderTheDefaultBestIsMadeEmpty) {
+    program_key::Delete(program_key::kKey, "Root");
+    Open({}, nullptr);
+    EXPECT_EQ(Names(), std::vector<std::string>{"すべてのMIDIファイル"});
+    EXPECT_TRUE(Entries("すべてのMIDIファイル").empty());
+    EXPECT_STREQ(CurrentBestName(), "すべてのMIDIファイル");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(shell_.dialog, IDC_CANCEL)));
+}
+
 TEST(BestNameDialog, RefusesEmptyListedAndStoredNames) {
     ScratchFolder data;
     lstrcpyA(g_store.bestFile, data.Join("KORVEL.dat").c_str());
