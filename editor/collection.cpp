@@ -6,17 +6,8 @@
 
 namespace {
 
-constexpr size_t kLongestPath = 259;
-
-bool EndsWithSeparator(const std::string &path) {
-    return !path.empty() && ansi::IsSeparatorAt(path.c_str(), path.c_str() + path.size() - 1);
-}
-
-// folder\name; a folder that ends with a separator ("C:\") takes none more.
-std::string JoinPath(const std::string &folder, const char *name) {
-    if (folder.empty()) return name;
-    return EndsWithSeparator(folder) ? folder + name : folder + '\\' + name;
-}
+using tree::JoinPath;
+using tree::kLongestPath;
 
 bool BeginsWith(const char *entry, const std::string &prefix) {
     return ansi::CompareNoCaseN(entry, prefix.c_str(), prefix.size()) == 0;
@@ -136,11 +127,11 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
 void AddFolderContents(Collection &c, const std::string &folder, size_t *cursor) {
     if (folder.empty()) return;
     for (const std::string &name : c.lister.List(folder, false, false)) {
-        std::string below = JoinPath(folder, name.c_str());
+        std::string below = JoinPath(folder, name);
         if (below.size() <= kLongestPath) AddFolderContents(c, below, cursor);
     }
     for (const std::string &name : c.lister.List(folder, true, c.midiTab)) {
-        std::string path = JoinPath(folder, name.c_str());
+        std::string path = JoinPath(folder, name);
         if (path.size() > kLongestPath) continue;
         if (c.midiTab) SeekEntry(&c.record, cursor, path.c_str(), false, KnownKind::Ask, c.paths);
         c.record.InsertEntry(cursor, path.c_str());

@@ -24,7 +24,8 @@ const char kPreviewFailed[] = "エラーにより再生できませんでした�
 const char kShortcutLabel[] =
     "このファイルはショートカットです。\n名前を変更する場合はリンク元を編集してください。";
 
-constexpr size_t kLongestPath = 259;
+using tree::JoinPath;
+using tree::kLongestPath;
 constexpr int kPopupFile = 1;  // the popup "ファイル" of menu 103
 
 class DiskPaths : public PathQuery {
@@ -41,8 +42,7 @@ public:
     std::vector<std::string> List(const std::string &folder, bool files, bool midiOnly) override {
         std::vector<std::string> names;
         if (folder.empty()) return names;
-        bool separated = ansi::IsSeparatorAt(folder.c_str(), folder.c_str() + folder.size() - 1);
-        std::string pattern = folder + (separated ? "" : "\\") + (files && midiOnly ? "*.mid" : "*.*");
+        std::string pattern = JoinPath(folder, files && midiOnly ? "*.mid" : "*.*");
         if (pattern.size() > kLongestPath) return names;
         int last = -1;
         char **list = ListFolder(pattern.c_str(), files ? 1 : 0, &last, files && midiOnly ? "*.mid" : nullptr);
@@ -56,12 +56,6 @@ public:
         return names;
     }
 };
-
-std::string JoinPath(const std::string &folder, const std::string &name) {
-    if (folder.empty()) return name;
-    bool separated = ansi::IsSeparatorAt(folder.c_str(), folder.c_str() + folder.size() - 1);
-    return separated ? folder + name : folder + '\\' + name;
-}
 
 int AddIcon(HIMAGELIST list, HINSTANCE instance, WORD id) {
     HICON icon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
@@ -321,13 +315,15 @@ void FolderTree::SetStateImage(tree::Item item, unsigned bits) {
     TreeView_SetItem(tree_, &changed);
 }
 
-uint32_t FolderTree::Data(tree::Item item) {
+TVITEMA FolderTree::Read(tree::Item item, UINT fields) {
     TVITEMA read = {};
-    read.mask = TVIF_PARAM;
+    read.mask = fields;
     read.hItem = AsHandle(item);
     TreeView_GetItem(tree_, &read);
-    return static_cast<uint32_t>(read.lParam);
+    return read;
 }
+
+uint32_t FolderTree::Data(tree::Item item) { return static_cast<uint32_t>(Read(item, TVIF_PARAM).lParam); }
 
 void FolderTree::SetData(tree::Item item, uint32_t data) {
     TVITEMA changed = {};
@@ -337,21 +333,11 @@ void FolderTree::SetData(tree::Item item, uint32_t data) {
     TreeView_SetItem(tree_, &changed);
 }
 
-bool FolderTree::HasChildren(tree::Item item) {
-    TVITEMA read = {};
-    read.mask = TVIF_CHILDREN;
-    read.hItem = AsHandle(item);
-    TreeView_GetItem(tree_, &read);
-    return read.cChildren != 0;
-}
+bool FolderTree::HasChildren(tree::Item item) { return Read(item, TVIF_CHILDREN).cChildren != 0; }
 
 bool FolderTree::IsFile(tree::Item item) {
     if (!midiTab_) return !HasChildren(item);
-    TVITEMA read = {};
-    read.mask = TVIF_IMAGE;
-    read.hItem = AsHandle(item);
-    TreeView_GetItem(tree_, &read);
-    return read.iImage == fileImage_;
+    return Read(item, TVIF_IMAGE).iImage == fileImage_;
 }
 
 const char *FolderTree::Name(uint32_t index) { return index < names_.size() ? names_[index].c_str() : ""; }

@@ -70,6 +70,7 @@ private:
     static LRESULT CALLBACK TreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnTreeMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
+    TVITEMA Read(tree::Item item, UINT fields);
     LRESULT OnCaptureChanged(bool internal, WPARAM wParam, LPARAM lParam);
     LRESULT OnGetDlgCode(WPARAM wParam, LPARAM lParam);
     void ShowContextMenu(HTREEITEM item, POINT at);

@@ -9,14 +9,7 @@ namespace tree {
 
 namespace {
 
-constexpr size_t kLongestPath = 259;
-
 void AddChangedBit(MarkTree &tree, Item item) { tree.SetData(item, tree.Data(item) | kChangedBit); }
-
-bool EndsWithSeparator(const char *name) {
-    size_t length = std::strlen(name);
-    return length > 0 && ansi::IsSeparatorAt(name, name + length - 1);
-}
 
 // The mark the items from first on imply together: theirs when they agree,
 // partly checked when they do not.
@@ -28,6 +21,15 @@ unsigned CombinedMark(MarkTree &tree, Item first) {
 }
 
 }  // namespace
+
+bool EndsWithSeparator(const std::string &path) {
+    return !path.empty() && ansi::IsSeparatorAt(path.c_str(), path.c_str() + path.size() - 1);
+}
+
+std::string JoinPath(const std::string &folder, const std::string &name) {
+    if (folder.empty()) return name;
+    return EndsWithSeparator(folder) ? folder + name : folder + '\\' + name;
+}
 
 void RecomputeUp(MarkTree &tree, Item item, unsigned mark) {
     while (item != kNoItem) {
