@@ -35,7 +35,7 @@ native: native-configure
 	cmake --build $(NATIVE) -j $(JOBS)
 
 build: configure
-	cmake --build $(BUILD) -j $(JOBS) --target Tivorn KORVEL tivornctl
+	cmake --build $(BUILD) -j $(JOBS) --target Tivorn KORVEL tivornctl tivorn_help
 
 test: native configure
 	cmake --build $(BUILD) -j $(JOBS)
