@@ -2,12 +2,12 @@
 //
 // Shows every window of the program, built from the program's own resources,
 // and writes what is on screen as one BMP per window into OUTPUT-FOLDER
-// (scripts/screenshots.sh turns them into PNGs).  Windows that have no real
-// procedure yet get a stand-in that fills them with sample content, so the
-// pictures show how texts, images and controls look together; a scene names
-// its procedure, so switching to the real one is a one-line change.  The
-// best settings dialog is the program's own, opened as the tray menu opens
-// it over a scratch MIDI folder and best file, once in each check-mark look.
+// (scripts/screenshots.sh turns them into PNGs).  The windows are the
+// program's own, opened the way a user opens them: the About view from the
+// resident window's menu command, the best settings dialog as the tray menu
+// opens it over a scratch MIDI folder and best file (once in each check-mark
+// look, and on its all-files tab), and the advanced settings and best name
+// dialogs from its buttons.
 //
 // The exit code is the number of windows that could not be captured.
 
@@ -22,6 +22,7 @@
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
+#include "shell/about_view.h"
 #include "shell/best_settings.h"
 #include "shell/popup_menu.h"
 #include "shell/resident_window.h"
@@ -216,83 +217,6 @@ void Settle(HWND window) {
 void Report(Capture &capture, const char *name, bool ok) {
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", name);
     if (!ok) ++capture.failures;
-}
-
-// ---------------------------------------------------------------------------
-// Stand-in procedures with sample content.
-
-void SetText(HWND dialog, int id, const char *text) { SetDlgItemTextA(dialog, id, text); }
-
-// Resident window as the About view: the first animation frame.  The texts
-// are painted by the About view itself.
-INT_PTR CALLBACK AboutStandIn(HWND dialog, UINT message, WPARAM, LPARAM) {
-    static ImageList frames;
-    switch (message) {
-    case WM_INITDIALOG:
-        frames.reset(AboutFrames());
-        return TRUE;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(dialog, &paint);
-        if (dc) ImageList_Draw(frames.get(), 0, dc, 10, 10, ILD_NORMAL);
-        EndPaint(dialog, &paint);
-        return TRUE;
-    }
-    case WM_DESTROY:
-        frames.reset(nullptr);
-        return FALSE;
-    }
-    return FALSE;
-}
-
-INT_PTR CALLBACK AdvancedStandIn(HWND dialog, UINT message, WPARAM, LPARAM) {
-    if (message != WM_INITDIALOG) return FALSE;
-    const char *priorities[] = {"高", "通常以上", "通常", "通常以下", "低"};
-    HWND combo = GetDlgItem(dialog, IDC_PRIORITY);
-    for (const char *text : priorities)
-        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-    SendMessageA(combo, CB_SETCURSEL, 2, 0);
-    SendDlgItemMessageA(dialog, IDC_HOTKEY_NEXT, HKM_SETHOTKEY,
-                        MAKEWORD(VK_RIGHT, HOTKEYF_CONTROL | HOTKEYF_ALT), 0);
-    SendDlgItemMessageA(dialog, IDC_HOTKEY_MENU, HKM_SETHOTKEY,
-                        MAKEWORD('M', HOTKEYF_CONTROL | HOTKEYF_ALT), 0);
-    SetText(dialog, IDC_DATA_FOLDER, "C:\\Users\\Public\\Documents\\Tivorn");
-    return TRUE;
-}
-
-INT_PTR CALLBACK BestNameStandIn(HWND dialog, UINT message, WPARAM, LPARAM) {
-    if (message != WM_INITDIALOG) return FALSE;
-    SetText(dialog, IDC_BEST_NAME, "ドライブ用");
-    return TRUE;
-}
-
-// ---------------------------------------------------------------------------
-// Scenes
-
-struct DialogScene {
-    const char *name;
-    int templateId;
-    DLGPROC procedure;
-};
-
-const DialogScene kDialogScenes[] = {
-    {"104-about", IDD_RESIDENT, AboutStandIn},
-    {"106-advanced-settings", IDD_ADVANCED, AdvancedStandIn},
-    {"107-best-name", IDD_BEST_NAME, BestNameStandIn},
-};
-
-void ShootDialog(Capture &capture, const DialogScene &scene) {
-    HWND dialog = CreateDialogParamA(Instance(), MAKEINTRESOURCEA(scene.templateId), nullptr,
-                                     scene.procedure, 0);
-    bool ok = false;
-    if (dialog) {
-        SetWindowPos(dialog, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-        SetForegroundWindow(dialog);
-        Settle(dialog);
-        ok = SaveWindow(dialog, capture.folder, scene.name);
-        DestroyWindow(dialog);
-    }
-    Report(capture, scene.name, ok);
 }
 
 // The tray menu: popup 0 of menu 103 with its item bitmaps, as the program
@@ -548,35 +472,139 @@ HTREEITEM FindChild(HWND tree, HTREEITEM parent, const char *text) {
     return nullptr;
 }
 
+// A modal dialog the program opens from a button: the capture runs from a
+// timer inside the dialog's own loop, then the dialog is closed as a user
+// closes it (its close box).
+struct ModalShot {
+    Capture *capture;
+    const char *name;
+    HWND owner;
+    DWORD deadline;
+    void (*prepare)(HWND dialog);
+    int ticksSeen;
+    bool done;
+};
+ModalShot g_modalShot;
+
+// The enabled dialog over owner: the one its button opened.
+HWND ModalOver(HWND owner) {
+    for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT)) {
+        char className[16] = "";
+        GetClassNameA(window, className, ARRAYSIZE(className));
+        if (window != owner && GetWindow(window, GW_OWNER) == owner && IsWindowVisible(window) &&
+            std::strcmp(className, "#32770") == 0)
+            return window;
+    }
+    return nullptr;
+}
+
+void CALLBACK ModalTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+    ModalShot &shot = g_modalShot;
+    HWND dialog = ModalOver(shot.owner);
+    if (!dialog && GetTickCount() < shot.deadline) return;
+    if (!dialog) {
+        KillTimer(nullptr, timer);
+        return;
+    }
+    // The display shows a new window a moment after it is made visible.
+    if (shot.ticksSeen++ == 0) {
+        if (shot.prepare) shot.prepare(dialog);
+        SetWindowPos(dialog, HWND_TOP, 60, 60, 0, 0, SWP_NOSIZE);
+    }
+    if (shot.ticksSeen < 4) return;
+    KillTimer(nullptr, timer);
+    Settle(dialog);
+    Report(*shot.capture, shot.name, SaveWindow(dialog, shot.capture->folder, shot.name));
+    shot.done = true;
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+}
+
+void ShootModal(Capture &capture, const char *name, HWND owner, int button, void (*prepare)(HWND)) {
+    g_modalShot = {&capture, name, owner, GetTickCount() + 20000, prepare, 0, false};
+    UINT_PTR timer = SetTimer(nullptr, 0, 100, ModalTimer);
+    SendMessageA(owner, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(owner, button)));
+    // A button that opened nothing leaves the timer running.
+    KillTimer(nullptr, timer);
+    if (!g_modalShot.done) Report(capture, name, false);
+}
+
+void TypeBestName(HWND dialog) { SetDlgItemTextA(dialog, IDC_BEST_NAME, "ドライブ用"); }
+
+// Switches the dialog's tab as a click on it does.
+void SelectTab(HWND dialog, int tab) {
+    HWND tabs = GetDlgItem(dialog, IDC_TABS);
+    SendMessageA(tabs, TCM_SETCURSEL, tab, 0);
+    NMHDR notice = {tabs, static_cast<UINT_PTR>(IDC_TABS), static_cast<UINT>(TCN_SELCHANGE)};
+    SendMessageA(dialog, WM_NOTIFY, IDC_TABS, reinterpret_cast<LPARAM>(&notice));
+}
+
+void ShowDialog(HWND dialog) {
+    SetWindowPos(dialog, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    SetForegroundWindow(dialog);
+    Settle(dialog);
+}
+
 // Opens the dialog as the menu does with the check-mark look given, opens
 // the partly checked folder (the tree fills it as it fills one the user
-// opens), and captures it.
+// opens), and captures it.  The plain look also shows the all-files tab
+// with the drive of the scratch folder opened, and the dialogs behind its
+// buttons.
 void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
     g_settings.altCheckIcons = alternative;
     SetOption(OPT_ALT_CHECK_ICONS, alternative);
+    if (!OpenBestSettings(kModeBestFromMenu)) {
+        Report(capture, name, false);
+        return;
+    }
+    HWND dialog = g_shell.bestDialog;
+    HWND tree = GetDlgItem(dialog, IDC_TREE);
+    HTREEITEM root = TreeView_GetRoot(tree);
+    HTREEITEM partly = root ? FindChild(tree, root, kPartlyFolder) : nullptr;
+    if (partly) TreeView_Expand(tree, partly, TVE_EXPAND);
+    ShowDialog(dialog);
+    Report(capture, name, partly && SaveWindow(dialog, capture.folder, name));
+    if (!partly) std::printf("%s: the tree has no folder %s\n", name, kPartlyFolder);
+
+    if (!alternative) {
+        ShootModal(capture, "106-advanced-settings", dialog, IDC_ADVANCED, nullptr);
+        ShootModal(capture, "107-best-name", dialog, IDC_NEW_BEST, TypeBestName);
+
+        SelectTab(dialog, 1);
+        // My Computer is open and selected; its first drive shows its folders.
+        HTREEITEM computer = TreeView_GetSelection(tree);
+        HTREEITEM drive = computer ? TreeView_GetChild(tree, computer) : nullptr;
+        if (drive) TreeView_Expand(tree, drive, TVE_EXPAND);
+        ShowDialog(dialog);
+        const char *allFiles = "105-best-settings-all-files";
+        Report(capture, allFiles, drive && SaveWindow(dialog, capture.folder, allFiles));
+        if (!drive) std::printf("%s: My Computer shows no drive\n", allFiles);
+    }
+    CloseBestSettings(0);
+}
+
+// The resident window as the About view, opened by its menu command; its
+// animation has run for a few ticks.
+void ShootAbout(Capture &capture) {
+    const char *name = "104-about";
+    HWND about = g_shell.resident;
     bool ok = false;
-    if (OpenBestSettings(kModeBestFromMenu)) {
-        HWND dialog = g_shell.bestDialog;
-        HWND tree = GetDlgItem(dialog, IDC_TREE);
-        HTREEITEM root = TreeView_GetRoot(tree);
-        HTREEITEM partly = root ? FindChild(tree, root, kPartlyFolder) : nullptr;
-        if (partly) TreeView_Expand(tree, partly, TVE_EXPAND);
-        SetWindowPos(dialog, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-        SetForegroundWindow(dialog);
-        Settle(dialog);
-        ok = partly && SaveWindow(dialog, capture.folder, name);
-        if (!partly) std::printf("%s: the tree has no folder %s\n", name, kPartlyFolder);
-        CloseBestSettings(0);
+    if (about) {
+        SendMessageA(about, WM_COMMAND, IDM_VERSION, 0);
+        SetWindowPos(about, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE);
+        for (int tick = 0; tick < 5; ++tick) SendMessageA(about, WM_TIMER, kAboutAnimationTimer, 0);
+        Settle(about);
+        ok = IsWindowVisible(about) && SaveWindow(about, capture.folder, name);
+        SendMessageA(about, WM_COMMAND, IDCANCEL, 0);
     }
     Report(capture, name, ok);
 }
 
-void ShootBestSettingsScenes(Capture &capture) {
+void ShootProgramScenes(Capture &capture) {
     SceneFolder scene;
     if (!scene.Make()) {
         std::printf("the scratch MIDI folder could not be made\n");
-        Report(capture, "105-best-settings", false);
-        Report(capture, "105-best-settings-alt", false);
+        for (const char *name : {"104-about", "105-best-settings", "105-best-settings-alt"}) Report(capture, name, false);
         return;
     }
     RootValue root(scene.midi());
@@ -589,6 +617,7 @@ void ShootBestSettingsScenes(Capture &capture) {
     SetOption(OPT_RANDOM, 1);  // one option ticked, as a user would have it
     SetCurrentBestName(kFavouriteBest);
 
+    ShootAbout(capture);
     ShootBestSettings(capture, "105-best-settings", false);
     ShootBestSettings(capture, "105-best-settings-alt", true);
 
@@ -611,10 +640,9 @@ int main(int argc, char **argv) {
                                                           ICC_HOTKEY_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     Capture capture = {argv[1], 0};
-    for (const DialogScene &scene : kDialogScenes) ShootDialog(capture, scene);
     ShootTrayMenu(capture);
     ShootImageSheet(capture);
     // Last: the resident window it makes ends the message loop when it goes.
-    ShootBestSettingsScenes(capture);
+    ShootProgramScenes(capture);
     return capture.failures;
 }
