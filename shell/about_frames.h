@@ -1,0 +1,18 @@
+// The About view's animation as steps of a cycle (no windows.h): which of
+// the eleven pictures shows at each step, and the step after a step.
+#ifndef TIVORN_SHELL_ABOUT_FRAMES_H
+#define TIVORN_SHELL_ABOUT_FRAMES_H
+
+// Pictures 0 to 10 (bitmaps 167 to 177).
+constexpr int kAboutFrameCount = 11;
+// Steps 0 to 23: the figure bobs twice, sweeps up to its full kick and back.
+constexpr int kAboutCycleLength = 24;
+
+// The step after step: one on, and 0 after the last.  A step outside the
+// cycle starts it again at 0.
+int NextAboutStep(int step);
+
+// The picture shown at step; a step outside the cycle shows picture 0.
+int AboutFrameAt(int step);
+
+#endif

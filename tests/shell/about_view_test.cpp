@@ -1,0 +1,220 @@
+// The About view's animation and painting, its keys beside the best settings
+// dialog, and help when the help file is missing.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "resources/resource_ids.h"
+#include "shell/about_view.h"
+#include "shell/best_settings.h"
+#include "shell/message_loop.h"
+#include "shell/resident_window.h"
+#include "shell/shell_state.h"
+#include "support/win_test_support.h"
+
+namespace {
+
+using namespace tt;
+
+class AboutViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_shell = ShellState{};
+        g_shell.instance = GetModuleHandleA(nullptr);
+        window_ = CreateResidentWindow();
+        ASSERT_NE(window_, nullptr);
+        g_shell.resident = window_;
+    }
+    void TearDown() override {
+        if (IsWindowVisible(window_)) Command(IDCANCEL);
+        DestroyWindow(window_);
+        PumpMessages();
+        g_shell = ShellState{};
+    }
+
+    void Command(WORD id) { SendMessageA(window_, WM_COMMAND, id, 0); }
+    void Tick() { SendMessageA(window_, WM_TIMER, kAboutAnimationTimer, 0); }
+    void Repaint() {
+        InvalidateRect(window_, nullptr, TRUE);
+        UpdateWindow(window_);
+    }
+    // Runs the real message loop over what is queued, then ends it.
+    void RunLoopOnce() {
+        PostQuitMessage(0);
+        EXPECT_EQ(RunMessageLoop(), 0);
+    }
+    void PressEscapeIn(HWND dialog, int control) {
+        PostMessageA(GetDlgItem(dialog, control), WM_KEYDOWN, VK_ESCAPE, 0);
+        RunLoopOnce();
+    }
+
+    HWND window_ = nullptr;
+};
+
+int Steps(int from, int to) { return (to - from + 24) % 24; }
+
+TEST_F(AboutViewTest, TicksAdvanceTheAnimationRepaintsDoNotAndReopeningRunsOnWhereItStopped) {
+    Command(IDM_VERSION);
+    ASSERT_TRUE(IsWindowVisible(window_));
+    EXPECT_EQ(g_shell.appMode, kModeAbout);
+    // The view's own timer runs while it shows.
+    int shown = AboutAnimationStep();
+    EXPECT_TRUE(WaitUntil([&] { return AboutAnimationStep() != shown; }, 5000));
+
+    int start = AboutAnimationStep();
+    for (int i = 0; i < 5; ++i) Tick();
+    EXPECT_EQ(Steps(start, AboutAnimationStep()), 5);
+    Repaint();
+    Repaint();
+    EXPECT_EQ(Steps(start, AboutAnimationStep()), 5);
+
+    Command(IDCANCEL);
+    EXPECT_FALSE(IsWindowVisible(window_));
+    EXPECT_EQ(g_shell.appMode, kModeIdle);
+    int hidden = AboutAnimationStep();
+    Command(IDM_VERSION);
+    EXPECT_EQ(AboutAnimationStep(), hidden);
+    Tick();
+    EXPECT_EQ(Steps(hidden, AboutAnimationStep()), 1);
+
+    // A whole cycle brings the same step back.
+    int before = AboutAnimationStep();
+    for (int i = 0; i < 24; ++i) Tick();
+    EXPECT_EQ(AboutAnimationStep(), before);
+}
+
+TEST_F(AboutViewTest, ThePictureStandsOnTheDialogsOwnBackgroundNotOnItsBlueGround) {
+    Command(IDM_VERSION);
+    for (int round = 0; round < 2; ++round) {
+        // Once painted whole, once drawn by a tick over the previous picture.
+        if (round == 0)
+            Repaint();
+        else
+            Tick();
+        HDC dc = GetDC(window_);
+        ASSERT_NE(dc, nullptr);
+        COLORREF background = GetNearestColor(dc, GetSysColor(COLOR_3DFACE));
+        int blue = 0;
+        for (int y = 10; y < 78; ++y)
+            for (int x = 10; x < 78; ++x)
+                if (GetPixel(dc, x, y) == RGB(0, 0, 255)) ++blue;
+        EXPECT_EQ(blue, 0) << "round " << round;
+        // The picture's corners are its ground.
+        EXPECT_EQ(GetPixel(dc, 10, 10), background);
+        EXPECT_EQ(GetPixel(dc, 77, 10), background);
+        ReleaseDC(window_, dc);
+    }
+}
+
+// Stands in for the best settings dialog: a modeless dialog owned by the
+// resident window that counts the Esc it receives.
+int g_standInCancels;
+
+INT_PTR CALLBACK StandInProc(HWND, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) ++g_standInCancels;
+    return message == WM_INITDIALOG;
+}
+
+TEST_F(AboutViewTest, AboutAndTheBestSettingsDialogEachKeepTheirKeysAndTheDialogItsMode) {
+    g_standInCancels = 0;
+    HWND dialog = CreateDialogParamA(g_shell.instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_, StandInProc, 0);
+    ASSERT_NE(dialog, nullptr);
+
+    // About over a dialog that must be left with OK: the dialog's mode stays,
+    // so closing it will still rebuild the menu and start playing.
+    g_shell.bestDialog = dialog;
+    g_shell.appMode = kModeBestRequired;
+    Command(IDM_VERSION);
+    EXPECT_TRUE(IsWindowVisible(window_));
+    EXPECT_EQ(g_shell.appMode, kModeBestRequired);
+    PressEscapeIn(dialog, IDC_BEST_NAME);
+    EXPECT_EQ(g_standInCancels, 1);
+    EXPECT_TRUE(IsWindowVisible(window_));
+    PressEscapeIn(window_, IDOK);
+    EXPECT_FALSE(IsWindowVisible(window_));
+    EXPECT_EQ(g_shell.appMode, kModeBestRequired);
+    PressEscapeIn(dialog, IDC_BEST_NAME);
+    EXPECT_EQ(g_standInCancels, 2);
+
+    // The dialog opened over the About view: both get their keys, and when
+    // the dialog closes the view is in charge again.
+    g_shell.bestDialog = nullptr;
+    g_shell.appMode = kModeIdle;
+    Command(IDM_VERSION);
+    EXPECT_EQ(g_shell.appMode, kModeAbout);
+    g_shell.bestDialog = dialog;
+    g_shell.appMode = kModeBestFromMenu;
+    PressEscapeIn(dialog, IDC_BEST_NAME);
+    EXPECT_EQ(g_standInCancels, 3);
+    EXPECT_TRUE(IsWindowVisible(window_));
+    CloseBestSettings(0);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(g_shell.appMode, kModeAbout);
+    PressEscapeIn(window_, IDOK);
+    EXPECT_FALSE(IsWindowVisible(window_));
+    EXPECT_EQ(g_shell.appMode, kModeIdle);
+}
+
+// Answers the first message box of this process with OK, as a user would,
+// and keeps its text.
+class BoxAnswerer {
+public:
+    BoxAnswerer() : thread_([this] { Run(); }) {}
+    ~BoxAnswerer() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    std::string Text() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        return text_;
+    }
+
+private:
+    void Run() {
+        DWORD start = GetTickCount();
+        while (!stop_ && GetTickCount() - start < 15000) {
+            if (HWND box = FindMessageBox(GetCurrentProcessId())) {
+                text_ = MessageBoxText(box);
+                PressButton(box, IDOK);
+                return;
+            }
+            Sleep(10);
+        }
+    }
+
+    std::atomic<bool> stop_{false};
+    std::string text_;
+    std::thread thread_;
+};
+
+TEST_F(AboutViewTest, HelpIsLookedForBesideTheProgramOnlyAndItsAbsenceIsReported) {
+    char program[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(nullptr, program, MAX_PATH), 0u);
+    std::string beside(program);
+    beside = beside.substr(0, beside.find_last_of('\\') + 1) + "KORVEL.chm";
+    ASSERT_EQ(GetFileAttributesA(beside.c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the tests need no help file beside them: " << beside;
+
+    // A help file in the current folder is not the program's.
+    ScratchFolder folder;
+    folder.WriteFile("KORVEL.chm", {'I', 'T', 'S', 'F'});
+    char previous[MAX_PATH];
+    ASSERT_GT(GetCurrentDirectoryA(MAX_PATH, previous), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryA(folder.path().c_str()));
+
+    std::string text;
+    {
+        BoxAnswerer answer;
+        Command(IDM_HELP);
+        text = answer.Text();
+    }
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ(text, "ヘルプファイルが見つかりません。\nTivornをインストールしなおしてください。");
+}
+
+}  // namespace
