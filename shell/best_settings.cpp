@@ -4,6 +4,7 @@
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "shell/hotkeys.h"
+#include "shell/resident_window.h"
 #include "shell/tray.h"
 #include "store/settings.h"
 
@@ -35,7 +36,7 @@ ShellEditorHost g_editorHost;
 bool OpenBestSettings(AppMode mode) {
     g_shell.appMode = mode;
     g_shell.bestDialog = BestSettingsDialog::Create(g_shell.instance, g_shell.resident, &g_editorHost);
-    if (!g_shell.bestDialog) g_shell.appMode = kModeIdle;
+    if (!g_shell.bestDialog) g_shell.appMode = ModeWithoutBestSettings();
     return g_shell.bestDialog != nullptr;
 }
 
@@ -55,5 +56,5 @@ void CloseBestSettings(int flags) {
     }
     g_shell.bestDialog = nullptr;
     if (dialog) DestroyWindow(dialog);
-    g_shell.appMode = kModeIdle;
+    g_shell.appMode = ModeWithoutBestSettings();
 }

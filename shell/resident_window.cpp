@@ -94,14 +94,17 @@ void ShowSongProperties(HWND window) {
     if (!path || !ShellExecuteExA(&info)) ShowMessage(window, kNoProperties, MB_OK | MB_ICONERROR);
 }
 
+// The About view can also show over an open best settings dialog: the mode
+// then stays the dialog's, which says whether it must be left with OK and
+// keeps its keys; the message loop gives the view its keys by its window.
 void HideAbout(HWND window) {
     ShowWindow(window, SW_HIDE);
-    g_shell.appMode = kModeIdle;
+    if (g_shell.appMode == kModeAbout) g_shell.appMode = kModeIdle;
 }
 
 void ShowAbout(HWND window) {
     ShowWindow(window, SW_SHOW);
-    g_shell.appMode = kModeAbout;
+    if (g_shell.appMode == kModeIdle) g_shell.appMode = kModeAbout;
 }
 
 INT_PTR OnCommand(HWND window, WORD id) {
@@ -184,6 +187,10 @@ void OnDestroy(HWND window) {
 }
 
 }  // namespace
+
+AppMode ModeWithoutBestSettings() {
+    return g_shell.resident && IsWindowVisible(g_shell.resident) ? kModeAbout : kModeIdle;
+}
 
 HWND CreateResidentWindow() {
     // The player reports to this window and the tray from its first call.

@@ -4,9 +4,15 @@
 
 #include <windows.h>
 
+#include "shell/shell_state.h"
+
 // Creates the window hidden; null on failure.
 HWND CreateResidentWindow();
 
 INT_PTR CALLBACK ResidentWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The application mode once the best settings dialog is gone: About showing
+// while the window shows as the About view (opened over the dialog), else idle.
+AppMode ModeWithoutBestSettings();
 
 #endif
