@@ -21,6 +21,7 @@ const char kHelpFailed[] = "ヘルプを表示できませんでした。";
 
 constexpr UINT kAboutAnimationPeriodMs = 500;
 constexpr UINT kHelpDisplayTopic = 0;  // HH_DISPLAY_TOPIC
+constexpr UINT kHelpCloseAll = 0x12;   // HH_CLOSE_ALL
 
 // The pictures: 68 x 68 pixels, drawn on pure blue, which is left out so the
 // figure stands on the dialog's own background.
@@ -109,22 +110,23 @@ void DrawAboutTexts(HDC dc) {
 
 using HtmlHelpFunction = HWND(WINAPI *)(HWND, LPCSTR, UINT, DWORD_PTR);
 
+HtmlHelpFunction g_htmlHelp;
+
 // HTML Help is loaded on first use and kept: the control keeps its own
 // windows and threads, which must not lose their code while they run.  It is
 // taken from the system folder by its full path, so that a file of the same
 // name in the program's or the current folder is never loaded instead.
 HtmlHelpFunction LoadHtmlHelp() {
-    static HtmlHelpFunction function;
-    if (function) return function;
+    if (g_htmlHelp) return g_htmlHelp;
     char path[MAX_PATH];
     UINT length = GetSystemDirectoryA(path, ARRAYSIZE(path));
     if (length == 0 || length + 1 + sizeof kHelpControl > ARRAYSIZE(path)) return nullptr;
     path[length] = '\\';
     std::memcpy(path + length + 1, kHelpControl, sizeof kHelpControl);
     if (HMODULE module = LoadLibraryA(path))
-        function = reinterpret_cast<HtmlHelpFunction>(
+        g_htmlHelp = reinterpret_cast<HtmlHelpFunction>(
             reinterpret_cast<void (*)()>(GetProcAddress(module, "HtmlHelpA")));
-    return function;
+    return g_htmlHelp;
 }
 
 }  // namespace
@@ -187,4 +189,9 @@ void ShowHelp(HWND owner) {
     HtmlHelpFunction htmlHelp = LoadHtmlHelp();
     if (!htmlHelp || !htmlHelp(owner, path, kHelpDisplayTopic, 0))
         ShowMessage(owner, kHelpFailed, MB_OK | MB_ICONERROR);
+}
+
+void CloseHelp() {
+    // Only a help that was opened has windows to close.
+    if (g_htmlHelp) g_htmlHelp(nullptr, nullptr, kHelpCloseAll, 0);
 }

@@ -21,5 +21,8 @@ int AboutAnimationStep();
 
 // Opens KORVEL.chm beside the program file with HTML Help.
 void ShowHelp(HWND owner);
+// Closes the help windows at the program's end, before the process takes
+// them away under HTML Help's own threads.
+void CloseHelp();
 
 #endif

@@ -181,6 +181,7 @@ void OnPowerBroadcast(WPARAM event) {
 // itself lives on until the process ends.
 void OnDestroy(HWND window) {
     KillTimer(window, kTrayAnimationTimer);
+    CloseHelp();
     if (!EngineClose()) ShowMessage(window, kEngineCloseFailed, MB_OK | MB_ICONERROR);
     FreeBestNames();
     PostQuitMessage(0);
