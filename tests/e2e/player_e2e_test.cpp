@@ -537,9 +537,15 @@ TEST_F(PlayerE2E, MenuCommandsOfTheSettingsAndTheHistory) {
     tivorn_.PostCommand(40018);
     AnswerBox("プロパティを表示できませんでした。");
 
-    // Help looks for its file beside the program, where there is none.
+    // Help opens KORVEL.chm, built beside the program, in its own window
+    // titled by the file; the program's end closes it.
     tivorn_.PostCommand(40017);
-    AnswerBox("ヘルプファイルが見つかりません。\nTivornをインストールしなおしてください。");
+    EXPECT_TRUE(WaitUntil([&] {
+        for (HWND window : ProcessWindows(tivorn_.id(), true))
+            if (WindowText(window) == "Tivorn ヘルプ") return true;
+        return false;
+    }));
+    EXPECT_EQ(FindMessageBox(tivorn_.id()), nullptr);
     EXPECT_EQ(tivorn_.Exit(), 0u);
 }
 
