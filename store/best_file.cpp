@@ -205,6 +205,112 @@ bool LoadDataFolder() {
     return true;
 }
 
+namespace {
+
+// A path that names a folder when opened: "D:" alone is the current
+// directory of drive D, its root is "D:\".
+std::string OpenableFolder(const std::string &folder) {
+    return folder.size() == 2 && folder[1] == ':' ? folder + "\\" : folder;
+}
+
+// The full, long form of a folder path without a trailing separator; as
+// far as it can be had, the text itself otherwise.
+std::string CanonicalFolder(const char *folder) {
+    std::string given = OpenableFolder(folder);
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(given.c_str(), sizeof full, full, nullptr);
+    if (length == 0 || length >= sizeof full) return store::WithoutTrailingSeparator(given.c_str());
+    // Only a path that exists has a long form to be found.
+    char longer[MAX_PATH];
+    length = GetLongPathNameA(full, longer, sizeof longer);
+    return store::WithoutTrailingSeparator(length != 0 && length < sizeof longer ? longer : full);
+}
+
+// The folder's identity on disk: its volume and file index.
+bool FolderIdentity(const std::string &folder, BY_HANDLE_FILE_INFORMATION *info) {
+    HANDLE handle = CreateFileA(OpenableFolder(folder).c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    ScopeGuard closeHandle([handle] { CloseHandle(handle); });
+    // A file system without file indexes cannot tell folders apart this way.
+    return GetFileInformationByHandle(handle, info) && (info->nFileIndexHigh | info->nFileIndexLow) != 0;
+}
+
+bool SameFolderOnDisk(const std::string &a, const std::string &b) {
+    BY_HANDLE_FILE_INFORMATION first, second;
+    return FolderIdentity(a, &first) && FolderIdentity(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+class DiskFiles : public store::DataFileSystem {
+public:
+    bool IsFile(const std::string &path) override { return FileExists(path.c_str(), 0) != 0; }
+
+    bool Move(const std::string &from, const std::string &to) override {
+        // To another drive the file is copied, and on disk before the
+        // original goes.
+        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) return true;
+        if (!IsFile(from)) return IsFile(to);
+        // A copy cut short is no file of ours; the original is still there.
+        if (IsFile(to)) Remove(to);
+        return false;
+    }
+
+    bool Remove(const std::string &path) override {
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        return DeleteFileA(path.c_str()) != FALSE;
+    }
+};
+
+// "DataPath" names the new folder, read back to be sure: it is the one place
+// the next start looks for the files.  When it does not hold, the value
+// that was there is put back.
+bool WriteDataPath(const std::string &folder) {
+    char old[MAX_PATH] = "";
+    DWORD had = ReadValue(kProgramKey, kValueDataPath, old, sizeof old, REG_SZ, HKEY_CURRENT_USER);
+    WriteValue(kProgramKey, kValueDataPath, folder.c_str(), static_cast<DWORD>(folder.size() + 1), REG_SZ,
+               HKEY_CURRENT_USER);
+    char stored[MAX_PATH] = "";
+    if (ReadValue(kProgramKey, kValueDataPath, stored, sizeof stored, REG_SZ, HKEY_CURRENT_USER) &&
+        folder == stored)
+        return true;
+    if (had)
+        WriteValue(kProgramKey, kValueDataPath, old, static_cast<DWORD>(std::strlen(old) + 1), REG_SZ,
+                   HKEY_CURRENT_USER);
+    else
+        DeleteValue(kProgramKey, kValueDataPath, HKEY_CURRENT_USER);
+    return false;
+}
+
+}  // namespace
+
+bool IsDataFolder(const char *folder) {
+    if (!folder[0] || !g_store.dataFolder[0]) return false;
+    std::string chosen = CanonicalFolder(folder);
+    std::string current = CanonicalFolder(g_store.dataFolder);
+    return ansi::EqualNoCase(chosen.c_str(), current.c_str()) || SameFolderOnDisk(chosen, current);
+}
+
+bool MoveDataFolder(const store::DataFolder &to) {
+    if (to.folder.empty() || to.settingsFile.size() >= MAX_PATH || to.bestFile.size() >= MAX_PATH) return false;
+    // Moving the files onto themselves would only set them aside.
+    if (IsDataFolder(to.folder.c_str())) return true;
+    store::DataFolder from;
+    from.folder = g_store.dataFolder;
+    from.settingsFile = g_store.settingsFile;
+    from.bestFile = g_store.bestFile;
+    DiskFiles files;
+    if (!store::MoveDataFiles(from, to, &files, [&to] { return WriteDataPath(to.folder); })) return false;
+    ansi::CopyFit(g_store.dataFolder, sizeof g_store.dataFolder, to.folder.c_str());
+    ansi::CopyFit(g_store.settingsFile, sizeof g_store.settingsFile, to.settingsFile.c_str());
+    ansi::CopyFit(g_store.bestFile, sizeof g_store.bestFile, to.bestFile.c_str());
+    return true;
+}
+
 void DeleteHistory(const char *name) { DeleteValue(kHistoryKey, name, HKEY_CURRENT_USER); }
 
 void DeleteAllBests() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "store/best_record.h"
+#include "store/data_folder.h"
 
 // The data folder and the two files in it, fixed by LoadDataFolder.
 struct StoreState {
@@ -26,6 +27,19 @@ extern StoreState g_store;
 // The data folder step of the start-up load: fills the paths of g_store and
 // rewrites "DataPath" when the program's folder was chosen.
 bool LoadDataFolder();
+
+// Whether folder is the data folder, however either is written: a drive
+// root with or without its backslash, a short 8.3 name, other letter case,
+// or another path to the same folder on disk.
+bool IsDataFolder(const char *folder);
+
+// Makes `to` (as store::FormDataFolder gives it) the data folder: KORVEL.ini
+// and KORVEL.dat move there, replacing files of the same names, "DataPath"
+// names it and the paths of g_store switch.  All or nothing: false when
+// either file could not be moved or "DataPath" not written; everything then
+// stays as it was.  A file that does not exist yet moves nothing and its
+// path switches all the same.
+bool MoveDataFolder(const store::DataFolder &to);
 
 // "PlayBest", the name of the current best.  Reading fails when the value is
 // missing, unreadable, or longer than any name the best file can hold.

@@ -29,6 +29,41 @@ struct DataFolder {
 // folder + "\" + name, or false when that does not fit kPathBuffer.
 bool JoinDataPath(const std::string &folder, const char *name, std::string *out);
 
+// The folder without a trailing separator ("D:\MIDI\" is "D:\MIDI", "D:\"
+// is "D:"), the separator found as a character, not as a trail byte.
+std::string WithoutTrailingSeparator(const char *folder);
+
+// The folder the user chose for the data files, as the data folder keeps
+// it: without a trailing separator, so that "D:\" is the drive root "D:".
+// False when the text is empty or a file path would not fit kPathBuffer:
+// such a folder is refused, never cut.
+bool FormDataFolder(const char *text, DataFolder *out);
+
+// The file system as the move of the data files sees it.
+class DataFileSystem {
+public:
+    // An existing file (not a folder).
+    virtual bool IsFile(const std::string &path) = 0;
+    // Moves a file to a path where no file is.  False when it did not move;
+    // the file is then still where it was and nothing is at `to`.
+    virtual bool Move(const std::string &from, const std::string &to) = 0;
+    // Deletes a file, a read-only one too.
+    virtual bool Remove(const std::string &path) = 0;
+
+protected:
+    ~DataFileSystem() = default;
+};
+
+// Moves KORVEL.ini and KORVEL.dat from one data folder to another, all or
+// nothing: a file of the same name in the target is replaced, a file that
+// does not exist in `from` leaves none in `to`.  commit runs once both files
+// are in place (it makes the new folder the data folder) and may refuse.
+// True when everything moved and commit agreed.  Otherwise every file is back
+// where it was, target files included, so that the old data folder stays
+// whole; replaced target files are set aside until then, never deleted first.
+bool MoveDataFiles(const DataFolder &from, const DataFolder &to, DataFileSystem *files,
+                   const std::function<bool()> &commit);
+
 // dataPath: the stored "DataPath" (null when it could not be read).
 // modulePath: the program file's full path.
 // fileExists: whether a path names an existing file (not a folder).

@@ -28,6 +28,22 @@ void TakeCurrentHotkeys() {
     g_settings.currentHotkeys[1] = HotkeyField(g_settings.block, 1);
 }
 
+bool SetHotkeys(unsigned next, unsigned menu) {
+    const unsigned hotkeys[2] = {next & 0xFFFFu, menu & 0xFFFFu};
+    bool changed = false;
+    for (int i = 0; i < 2; ++i) {
+        SetHotkeyField(g_settings.block, i, hotkeys[i]);
+        if (hotkeys[i] != g_settings.currentHotkeys[i]) changed = true;
+        g_settings.currentHotkeys[i] = hotkeys[i];
+    }
+    return changed;
+}
+
+void SetAltCheckIcons(bool on) {
+    SetOption(OPT_ALT_CHECK_ICONS, on);
+    g_settings.altCheckIcons = on;
+}
+
 void TakeAltCheckIcons() { g_settings.altCheckIcons = TestOption(OPT_ALT_CHECK_ICONS) != 0; }
 
 void WriteHookValue(HHOOK hook) {

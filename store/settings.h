@@ -29,6 +29,13 @@ void WriteHookValue(HHOOK hook);
 void TakeCurrentHotkeys();
 void TakeAltCheckIcons();
 
+// The advanced settings dialog's hotkeys into the block, as given (none and
+// two equal ones included).  True when either differs from its current
+// copy; the copies then follow.
+bool SetHotkeys(unsigned next, unsigned menu);
+// The check-mark look: OPT_ALT_CHECK_ICONS and the folder tree's copy together.
+void SetAltCheckIcons(bool on);
+
 inline int TestOption(int bit) { return TestOptionBit(bit, g_settings.block); }
 inline int SetOption(int bit, int value) { return SetOptionBit(bit, value, g_settings.block); }
 
