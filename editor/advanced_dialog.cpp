@@ -1,1 +1,200 @@
-// placeholder
+// The advanced settings dialog: hotkeys, the check-mark look and the data
+// folder, applied by OK in that order.
+#include "editor/advanced_dialog.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "editor/best_settings_dialog.h"
+#include "engine/korvel.h"
+#include "resources/resource_ids.h"
+#include "store/best_file.h"
+#include "store/data_folder.h"
+#include "store/settings.h"
+#include "utils/ansi_text.h"
+#include "utils/message_box.h"
+
+namespace {
+
+const char kFolderPrompt[] = "設定ファイルを保存するフォルダを指定してください。";
+const char kCaption[] = "Tivorn";
+const char kOverwriteQuestion[] = "指定したフォルダにはすでに設定ファイルが存在します。\n上書きしますか？";
+const char kMoveFailed[] = "設定ファイルを移動できませんでした。\nフォルダは変更されていません。";
+const char kPathTooLong[] = "指定したフォルダのパスが長すぎます。\n別のフォルダを指定してください。";
+
+// Index = the priority byte of the settings block.
+const char *const kPriorities[] = {"高", "通常以上", "通常", "通常以下", "低"};
+constexpr int kPriorityCount = sizeof kPriorities / sizeof kPriorities[0];
+constexpr int kPriorityByte = 4;
+
+class AdvancedDialog {
+public:
+    explicit AdvancedDialog(BestSettingsDialog *owner) : owner_(owner) {}
+    AdvancedDialog(const AdvancedDialog &) = delete;
+    AdvancedDialog &operator=(const AdvancedDialog &) = delete;
+
+    static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_INITDIALOG) {
+            auto *self = reinterpret_cast<AdvancedDialog *>(lParam);
+            self->window_ = window;
+            SetWindowLongPtrA(window, DWLP_USER, lParam);
+            self->OnInitDialog();
+            return FALSE;
+        }
+        auto *self = reinterpret_cast<AdvancedDialog *>(GetWindowLongPtrA(window, DWLP_USER));
+        if (!self) return FALSE;  // messages before WM_INITDIALOG
+        return self->OnMessage(message, wParam);
+    }
+
+private:
+    INT_PTR OnMessage(UINT message, WPARAM wParam) {
+        switch (message) {
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+            case IDC_OK: OnOk(); return TRUE;
+            case IDC_CANCEL: OnCancel(); return TRUE;
+            case IDC_CHANGE_DATA_FOLDER: OnChooseFolder(); return TRUE;
+            default:
+                // Esc arrives as IDCANCEL and is ignored: only the buttons end the dialog.
+                return FALSE;
+            }
+        case WM_CLOSE:
+            OnCancel();
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    }
+
+    void OnInitDialog();
+    void OnChooseFolder();
+    void OnOk();
+    void OnCancel();
+
+    bool ApplyHotkeys();
+    bool ApplyCheckLook();
+    bool ApplyDataFolder();
+    void ShowFolder(const char *folder);
+    int &Marks() { return owner_->state().changeMarks; }
+
+    BestSettingsDialog *owner_;
+    HWND window_ = nullptr;
+};
+
+void AdvancedDialog::OnInitDialog() {
+    // The data folder: the settings file's folder.
+    char folder[MAX_PATH] = "";
+    ansi::CopyFit(folder, sizeof folder, g_store.settingsFile);
+    if (char *separator = const_cast<char *>(ansi::LastSeparator(folder))) *separator = '\0';
+    ShowFolder(folder);
+
+    HWND priority = GetDlgItem(window_, IDC_PRIORITY);
+    for (const char *text : kPriorities) SendMessageA(priority, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    int stored = g_settings.block[kPriorityByte];
+    SendMessageA(priority, CB_SETCURSEL, stored < kPriorityCount ? stored : -1, 0);
+
+    CheckDlgButton(window_, IDC_READ_AT_ONCE, TestOption(OPT_READ_AT_ONCE) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(window_, IDC_ALT_CHECK_ICONS, g_settings.altCheckIcons ? BST_CHECKED : BST_UNCHECKED);
+    SendDlgItemMessageA(window_, IDC_HOTKEY_NEXT, HKM_SETHOTKEY, g_settings.currentHotkeys[0], 0);
+    SendDlgItemMessageA(window_, IDC_HOTKEY_MENU, HKM_SETHOTKEY, g_settings.currentHotkeys[1], 0);
+}
+
+// A drive root is kept as "D:" and shown as "D:\"; a long path shows its end.
+void AdvancedDialog::ShowFolder(const char *folder) {
+    char shown[MAX_PATH + 1];
+    ansi::CopyFit(shown, MAX_PATH, folder);
+    if (std::strlen(shown) == 2 && shown[1] == ':') std::strcat(shown, "\\");
+    SetDlgItemTextA(window_, IDC_DATA_FOLDER, shown);
+    LPARAM end = static_cast<LPARAM>(std::strlen(shown));
+    SendDlgItemMessageA(window_, IDC_DATA_FOLDER, EM_SETSEL, end, end);
+    SendDlgItemMessageA(window_, IDC_DATA_FOLDER, EM_SCROLLCARET, 0, 0);
+}
+
+void AdvancedDialog::OnChooseFolder() {
+    char chosen[KORVEL_PATH_BUFFER] = "";
+    if (!BestSettingsDialog::PickFolder(window_, chosen, kFolderPrompt, kCaption)) return;
+    chosen[sizeof chosen - 1] = '\0';
+    if (!chosen[0]) return;
+    // A folder whose file paths would not fit is refused, not cut to
+    // another folder's name.
+    store::DataFolder target;
+    if (!store::FormDataFolder(chosen, &target)) {
+        ShowMessage(window_, kPathTooLong, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    // The current folder written another way must never reach the move.
+    if (IsDataFolder(target.folder.c_str()))
+        Marks() &= ~kMarkSettingsFolder;
+    else
+        Marks() |= kMarkSettingsFolder;
+    ShowFolder(target.folder.c_str());
+}
+
+bool AdvancedDialog::ApplyHotkeys() {
+    unsigned next = LOWORD(SendDlgItemMessageA(window_, IDC_HOTKEY_NEXT, HKM_GETHOTKEY, 0, 0));
+    unsigned menu = LOWORD(SendDlgItemMessageA(window_, IDC_HOTKEY_MENU, HKM_GETHOTKEY, 0, 0));
+    if (!SetHotkeys(next, menu)) return false;
+    // A running hook takes the new keys by being installed again; should
+    // that fail, the host reports it and the program goes on without it.
+    EditorHost *host = owner_->host();
+    if (host->HotkeyHookInstalled()) {
+        host->SetHotkeyHook(false);
+        host->SetHotkeyHook(true);
+    }
+    return true;
+}
+
+bool AdvancedDialog::ApplyCheckLook() {
+    bool alternative = IsDlgButtonChecked(window_, IDC_ALT_CHECK_ICONS) == BST_CHECKED;
+    if (alternative == g_settings.altCheckIcons) return false;
+    // The marks on screen go into the edited best before the tree is built
+    // anew from it.
+    owner_->SaveBest(owner_->window(), false, kSaveRebuildOnly);
+    SetAltCheckIcons(alternative);
+    owner_->tree().BuildStateImages();
+    owner_->tree().ShowTab(0);
+    return true;
+}
+
+bool AdvancedDialog::ApplyDataFolder() {
+    if (!(Marks() & kMarkSettingsFolder)) return false;
+    Marks() &= ~kMarkSettingsFolder;
+    char text[KORVEL_PATH_BUFFER] = "";
+    GetDlgItemTextA(window_, IDC_DATA_FOLDER, text, sizeof text);
+    // "D:\" is the drive root "D:"; the folder was checked to fit when chosen.
+    store::DataFolder target;
+    if (!store::FormDataFolder(text, &target)) return true;
+    bool occupied = FileExists(target.settingsFile.c_str(), 0) || FileExists(target.bestFile.c_str(), 0);
+    if (occupied && ShowMessage(window_, kOverwriteQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES) return true;
+    // Both files move or neither does: bests left behind would be gone from
+    // the program, and the next start reads one folder for both.
+    if (!MoveDataFolder(target)) ShowMessage(window_, kMoveFailed, MB_OK | MB_ICONERROR);
+    return true;
+}
+
+void AdvancedDialog::OnOk() {
+    // The priority and reading at once are shown only: never read back.
+    bool changed = ApplyHotkeys();
+    changed = ApplyCheckLook() || changed;
+    changed = ApplyDataFolder() || changed;
+    if (changed) SaveSettings();
+    EndDialog(window_, 0);
+}
+
+void AdvancedDialog::OnCancel() {
+    Marks() &= ~kMarkSettingsFolder;
+    EndDialog(window_, 0);
+}
+
+}  // namespace
+
+void RunAdvancedSettings(BestSettingsDialog *owner) {
+    AdvancedDialog dialog(owner);
+    HWND window = owner->window();
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ADVANCED), window, AdvancedDialog::Proc,
+                    reinterpret_cast<LPARAM>(&dialog));
+}

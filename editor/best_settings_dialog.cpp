@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "editor/advanced_dialog.h"
 #include "editor/best_name_dialog.h"
 #include "engine/korvel.h"
 #include "player/player.h"
@@ -64,6 +65,10 @@ BestSettingsDialog *BestSettingsDialog::From(HWND dialog) {
 
 void BestSettingsDialog::SetFolderPicker(FolderPicker picker) { g_folderPicker = picker ? picker : BrowseFolder; }
 
+int BestSettingsDialog::PickFolder(HWND owner, char *folder, const char *prompt, const char *caption) {
+    return g_folderPicker(owner, folder, prompt, caption);
+}
+
 INT_PTR CALLBACK BestSettingsDialog::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto *owner = reinterpret_cast<std::unique_ptr<BestSettingsDialog> *>(lParam);
@@ -118,6 +123,7 @@ INT_PTR BestSettingsDialog::OnCommand(WORD id, WORD notification) {
     case IDC_DELETE_BEST: OnDeleteBest(); return TRUE;
     case IDC_CHANGE_PLAY_BEST: OnChangeBestToPlay(); return TRUE;
     case IDC_CHANGE_MIDI_FOLDER: OnChangeMidiFolder(); return TRUE;
+    case IDC_ADVANCED: RunAdvancedSettings(this); return TRUE;
     case IDC_BEST_LIST:
         if (notification == CBN_SELCHANGE) OnBestSelected();
         return TRUE;

@@ -82,11 +82,15 @@ public:
 
     EditState &state() { return state_; }
     FolderTree &tree() { return tree_; }
+    HWND window() const { return window_; }
+    EditorHost *host() const { return host_; }
 
-    // How the MIDI folder is chosen: the engine's folder picker, or what a
-    // test puts in its place.
+    // How the MIDI folder and the data folder are chosen: the engine's
+    // folder picker, or what a test puts in its place.
     using FolderPicker = int (*)(HWND owner, char *folder, const char *prompt, const char *caption);
     static void SetFolderPicker(FolderPicker picker);
+    // folder: KORVEL_PATH_BUFFER bytes.  Nonzero when a folder was chosen.
+    static int PickFolder(HWND owner, char *folder, const char *prompt, const char *caption);
 
 private:
     static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
