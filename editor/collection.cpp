@@ -99,7 +99,8 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
             continue;
         }
         unsigned state = c.tree.State(item);
-        bool isFolder = c.tree.HasChildren(item);
+        // By its kind: a folder found empty is still written as a folder.
+        bool isFolder = !c.tree.IsFile(item);
         std::string path = JoinPath(folder, c.tree.Name(data & tree::kNameIndexMask));
         // No MIDI folder chosen yet, or a path no buffer of the program holds.
         if (path.empty() || path.size() > kLongestPath) continue;

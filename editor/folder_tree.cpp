@@ -92,6 +92,13 @@ void FolderTree::SetUp() {
     fileImage_ = AddIcon(normalImages_, instance, IDI_FILE);
     TreeView_SetImageList(tree_, normalImages_, TVSIL_NORMAL);
     BuildStateImages();
+    if (!shell_.Open(dialog_, tree_)) {
+        // Nothing more: no tabs and no items (not even the default best's
+        // stand-in item, which has been collected by now).
+        TreeView_DeleteAllItems(tree_);
+        names_.clear();
+        return;
+    }
 
     const char *texts[] = {kMidiTabText, kAllFilesTabText};
     for (int i = 0; i < 2; ++i) {
@@ -110,6 +117,8 @@ void FolderTree::TearDown() {
         previous_ = nullptr;
     }
     if (tree_) {
+        // The all-files tab's list is the system's: it is let go, never
+        // destroyed.
         TreeView_SetImageList(tree_, nullptr, TVSIL_NORMAL);
         TreeView_SetImageList(tree_, nullptr, TVSIL_STATE);
     }
@@ -117,6 +126,7 @@ void FolderTree::TearDown() {
     if (stateImages_) ImageList_Destroy(stateImages_);
     normalImages_ = stateImages_ = nullptr;
     names_.clear();
+    shell_.Close();
 }
 
 void FolderTree::BuildStateImages() {
@@ -150,19 +160,35 @@ void FolderTree::OnTabChanged() {
 
 void FolderTree::Rebuild() {
     pending_ = nullptr;
+    shell_.Clear();
     names_.clear();
-    if (midiTab_) {
+    if (!shell_.IsOpen()) {
+        // SetUp found no desktop folder: the tree stays empty.
+        TreeView_DeleteAllItems(tree_);
+    } else if (midiTab_) {
         BuildMidiTree();
     } else {
-        // The shell namespace of the all-files tab is not shown yet.
-        TreeView_DeleteAllItems(tree_);
+        shell_.BuildShellTree();
     }
 }
 
-bool FolderTree::PushName(const char *name) {
+bool FolderTree::PushName(const char *name, bool file) {
     if (names_.size() >= tree::kMaxNames) return false;
-    names_.emplace_back(name);
+    names_.push_back(NameEntry{name, file});
     return true;
+}
+
+bool FolderTree::PushFolderPath(const std::string &path, uint32_t *index) {
+    *index = static_cast<uint32_t>(names_.size());
+    return PushName(path.c_str(), false);
+}
+
+unsigned FolderTree::FolderPathMark(const std::string &path) {
+    best::BestRecord &record = state_->edited;
+    if (record.IsNone()) return tree::kUnchecked;
+    DiskPaths paths;
+    size_t cursor = record.FirstEntry();
+    return FolderMark(record, &cursor, path, false, paths);
 }
 
 // --- the MIDI tab --------------------------------------------------------------
@@ -170,7 +196,7 @@ bool FolderTree::PushName(const char *name) {
 void FolderTree::BuildMidiTree() {
     TreeView_DeleteAllItems(tree_);
     TreeView_SetImageList(tree_, g_settings.altCheckIcons ? nullptr : normalImages_, TVSIL_NORMAL);
-    PushName(midiFolder_);
+    PushName(midiFolder_, false);
     DiskPaths paths;
     unsigned mark = tree::kUnchecked;
     if (!state_->edited.IsNone() && midiFolder_[0]) mark = RootMark(state_->edited, midiFolder_, paths);
@@ -217,10 +243,10 @@ void FolderTree::FillFolder(HTREEITEM folder) {
         std::string child = JoinPath(path, name);
         if (child.size() > kLongestPath) continue;
         uint32_t index = static_cast<uint32_t>(names_.size());
-        if (!PushName(name.c_str())) break;
+        if (!PushName(name.c_str(), false)) break;
         std::string album = midiTab_ ? ReadAlbumName(child.c_str()) : std::string();
         item.pszText = const_cast<char *>(album.empty() ? name.c_str() : album.c_str());
-        item.iImage = item.iSelectedImage = folderImage_;
+        SetImages(&item, child, false);
         item.cChildren = 1;
         item.lParam = index | (data & tree::kChangedBit);
         item.state = lookUp ? (noList ? tree::kUnchecked : FolderMark(record, &cursor, child, midiTab_, paths))
@@ -235,9 +261,9 @@ void FolderTree::FillFolder(HTREEITEM folder) {
         std::string file = JoinPath(path, name);
         if (file.size() > kLongestPath) continue;
         uint32_t index = static_cast<uint32_t>(names_.size());
-        if (!PushName(name.c_str())) break;
+        if (!PushName(name.c_str(), true)) break;
         item.pszText = const_cast<char *>(name.c_str());
-        item.iImage = item.iSelectedImage = fileImage_;
+        SetImages(&item, file, true);
         item.cChildren = 0;
         item.lParam = index;
         unsigned mark;
@@ -261,6 +287,15 @@ void FolderTree::FillFolder(HTREEITEM folder) {
     if (HTREEITEM first = TreeView_GetChild(tree_, folder)) tree::RecomputeUp(*this, AsItem(first), 0);
 }
 
+void FolderTree::SetImages(TVITEMA *item, const std::string &path, bool file) {
+    if (midiTab_) {
+        item->iImage = item->iSelectedImage = file ? fileImage_ : folderImage_;
+        return;
+    }
+    // The all-files tab shows the system's small icons, as the shell does.
+    if (!SystemIconIndexes(path.c_str(), &item->iImage, &item->iSelectedImage)) item->iImage = item->iSelectedImage = 0;
+}
+
 std::string FolderTree::PathOf(HTREEITEM item) {
     std::string path;
     tree::ItemPath(*this, AsItem(item), &path);
@@ -270,7 +305,7 @@ std::string FolderTree::PathOf(HTREEITEM item) {
 void FolderTree::MarkWholeMidiFolder() {
     midiTab_ = true;
     names_.clear();
-    PushName(midiFolder_);
+    PushName(midiFolder_, false);
     TreeView_DeleteAllItems(tree_);
     TVINSERTSTRUCTA insert = {};
     insert.hParent = TVI_ROOT;
@@ -333,14 +368,14 @@ void FolderTree::SetData(tree::Item item, uint32_t data) {
     TreeView_SetItem(tree_, &changed);
 }
 
-bool FolderTree::HasChildren(tree::Item item) { return Read(item, TVIF_CHILDREN).cChildren != 0; }
-
 bool FolderTree::IsFile(tree::Item item) {
-    if (!midiTab_) return !HasChildren(item);
-    return Read(item, TVIF_IMAGE).iImage == fileImage_;
+    uint32_t data = Data(item);
+    if (tree::IsShellNode(data)) return false;
+    uint32_t index = data & tree::kNameIndexMask;
+    return index < names_.size() && names_[index].file;
 }
 
-const char *FolderTree::Name(uint32_t index) { return index < names_.size() ? names_[index].c_str() : ""; }
+const char *FolderTree::Name(uint32_t index) { return index < names_.size() ? names_[index].text.c_str() : ""; }
 
 // --- the subclassed tree -------------------------------------------------------
 
@@ -506,9 +541,14 @@ bool FolderTree::OnNotify(const NMHDR *notice, LRESULT *result) {
     *result = FALSE;
     switch (notice->code) {
     case TVN_ITEMEXPANDINGA: {
+        // Filled once; the expansion itself is never refused.
         HTREEITEM item = reinterpret_cast<const NMTREEVIEWA *>(notice)->itemNew.hItem;
         if (TreeView_GetItemState(tree_, item, TVIS_EXPANDEDONCE) & TVIS_EXPANDEDONCE) return true;
-        if (!tree::IsShellNode(Data(AsItem(item)))) FillFolder(item);
+        uint32_t data = Data(AsItem(item));
+        if (tree::IsShellNode(data))
+            shell_.FillShellNode(data & tree::kNameIndexMask, item);
+        else
+            FillFolder(item);
         return true;
     }
     case TVN_KEYDOWN:

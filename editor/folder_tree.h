@@ -1,8 +1,10 @@
 // The folder tree of the best settings dialog (control 1004 under the tab
-// control 1034): the MIDI folder, filled folder by folder as it is opened,
-// with a check mark on every file and folder that says whether it belongs to
-// the edited best.  The tree is subclassed for its clicks, keys, context
-// menu and preview; album names are edited as its labels.
+// control 1034): on the MIDI tab the MIDI folder, on the all-files tab the
+// shell namespace down to every drive and share (editor/shell_tree.h), both
+// filled folder by folder as they are opened, with a check mark on every
+// file and folder that says whether it belongs to the edited best.  The tree
+// is subclassed for its clicks, keys, context menu and preview; album names
+// are edited as its labels.
 #ifndef TIVORN_EDITOR_FOLDER_TREE_H
 #define TIVORN_EDITOR_FOLDER_TREE_H
 
@@ -14,21 +16,23 @@
 
 #include "editor/edit_model.h"
 #include "editor/mark_tree.h"
+#include "editor/shell_tree.h"
 
 class EditorHost;
 
-class FolderTree : public tree::MarkTree {
+class FolderTree : public tree::MarkTree, private ShellTreeSite {
 public:
     // edited: the dialog's record; midiFolder: its MIDI folder buffer.
     FolderTree(EditState *state, const char *midiFolder, EditorHost *host)
-        : state_(state), midiFolder_(midiFolder), host_(host) {}
+        : state_(state), midiFolder_(midiFolder), host_(host), shell_(this) {}
     FolderTree(const FolderTree &) = delete;
     FolderTree &operator=(const FolderTree &) = delete;
 
     // Takes the dialog's tree and tab controls.
     void Attach(HWND dialog);
-    // Subclasses the tree, makes the image lists and the two tabs, and shows
-    // the MIDI tab.
+    // Subclasses the tree, makes the image lists, obtains the shell's desktop
+    // folder and, with it, makes the two tabs and shows the MIDI tab.
+    // Without the desktop folder there are no tabs and the tree stays empty.
     void SetUp();
     // Gives the tree its own window procedure back and frees what SetUp made.
     void TearDown();
@@ -62,7 +66,6 @@ public:
     void SetStateImage(tree::Item item, unsigned bits) override;
     uint32_t Data(tree::Item item) override;
     void SetData(tree::Item item, uint32_t data) override;
-    bool HasChildren(tree::Item item) override;
     bool IsFile(tree::Item item) override;
     const char *Name(uint32_t index) override;
 
@@ -78,7 +81,13 @@ private:
     void Rebuild();
     void BuildMidiTree();
     void FillFolder(HTREEITEM item);
-    bool PushName(const char *name);
+    bool PushName(const char *name, bool file);
+    // A new item's images: the tab's own for a file or folder at path.
+    void SetImages(TVITEMA *item, const std::string &path, bool file);
+
+    // --- ShellTreeSite ---
+    bool PushFolderPath(const std::string &path, uint32_t *index) override;
+    unsigned FolderPathMark(const std::string &path) override;
     HTREEITEM Hit(LPARAM point, UINT flags);
     HTREEITEM Selected();
     std::string PathOf(HTREEITEM item);
@@ -100,7 +109,15 @@ private:
     int folderImage_ = 0;
     int fileImage_ = 0;
     bool midiTab_ = true;
-    std::vector<std::string> names_;
+    // The names table.  Each item has an entry of its own, which also keeps
+    // the kind the item was created as: a folder found empty loses its
+    // expand button but stays a folder.
+    struct NameEntry {
+        std::string text;
+        bool file;
+    };
+    std::vector<NameEntry> names_;
+    ShellTree shell_;
 
     // A click is completed only when the tree gives the mouse back over the
     // item the button went down on.

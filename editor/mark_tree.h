@@ -60,9 +60,8 @@ public:
     virtual void SetStateImage(Item item, unsigned bits) = 0;
     virtual uint32_t Data(Item item) = 0;
     virtual void SetData(Item item, uint32_t data) = 0;
-    // The children flag: set for folders (cleared for one found empty).
-    virtual bool HasChildren(Item item) = 0;
-    // A file item, by the kind it was created as.
+    // A file item, by the kind it was created as (a folder found empty has
+    // lost its expand button but is no file).
     virtual bool IsFile(Item item) = 0;
     // Entry index of the names table; "" when there is none.
     virtual const char *Name(uint32_t index) = 0;

@@ -1,5 +1,5 @@
-// The check marks of the MIDI tab's tree written into a best's entry list,
-// and the entry list read back into marks, over a small disk in memory.
+// The check marks of the folder tree written into a best's entry list, and
+// the entry list read back into marks, over a small disk in memory.
 #include "editor/collection.h"
 
 #include <gtest/gtest.h>
@@ -162,6 +162,22 @@ TEST(Collection, UnchangedItemsKeepTheirEntriesAndOnlyStaleOnesInsideWalkedFolde
     tab.t.At(a).data |= tree::kChangedBit;
     EXPECT_FALSE(tab.Collect());
     EXPECT_EQ(Entries(tab.record), Join(Join(before, kB), after));
+}
+
+// A filled folder that held nothing the tab shows (no expand button left)
+// is still a folder: on the MIDI tab it is written as its marker.
+TEST(Collection, AFolderFoundEmptyIsWrittenAsAFolder) {
+    Disk disk({{"D:\\M", {{"E", "F"}, {}}}, {"D:\\M\\E", {{}, {"n.txt"}}}, {"D:\\M\\F", {{}, {"f.mid"}}}});
+    FakeTree t;
+    best::BestRecord record = Make({"D:\\M\\E\\n.txt"});
+    Item root = t.Add(tree::kNoItem, "D:\\M", P | tree::kExpanded | tree::kExpandedOnce);
+    Item e = t.Add(root, "E", C | tree::kExpandedOnce, false, tree::kChangedBit);
+    t.Add(root, "F", U);
+    Collection c{t, record, disk, disk, true};
+    size_t cursor = record.FirstEntry();
+    EXPECT_TRUE(CollectChecks(c, std::string(), &cursor, root, true));
+    EXPECT_EQ(Entries(record), (Paths{"D:\\M\\E/", "D:\\M\\E\\n.txt"}));
+    EXPECT_FALSE(t.Changed(e));
 }
 
 TEST(MarksFromTheList, TheMidiFolderAsTheRoot) {

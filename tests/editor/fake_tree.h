@@ -18,7 +18,7 @@ struct Node {
     std::vector<Item> children;
     unsigned state;
     uint32_t data;
-    bool isFile, hasChildren;
+    bool isFile;
 };
 
 class FakeTree : public tree::MarkTree {
@@ -26,7 +26,7 @@ public:
     // A new last child of parent, named by the next names entry.
     Item Add(Item parent, const std::string &name, unsigned state, bool file = false, uint32_t bits = 0) {
         names.push_back(name);
-        nodes.push_back({parent, {}, state, static_cast<uint32_t>(names.size() - 1) | bits, file, !file});
+        nodes.push_back({parent, {}, state, static_cast<uint32_t>(names.size() - 1) | bits, file});
         Siblings(parent).push_back(nodes.size());
         return nodes.size();
     }
@@ -54,7 +54,6 @@ public:
     }
     uint32_t Data(Item item) override { return At(item).data; }
     void SetData(Item item, uint32_t data) override { At(item).data = data; }
-    bool HasChildren(Item item) override { return At(item).hasChildren; }
     bool IsFile(Item item) override { return At(item).isFile; }
     const char *Name(uint32_t index) override { return index < names.size() ? names[index].c_str() : ""; }
 
