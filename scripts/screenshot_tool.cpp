@@ -614,7 +614,11 @@ void ShootProgramScenes(Capture &capture) {
     lstrcpyA(g_store.settingsFile, (scene.dir() + "\\KORVEL.ini").c_str());
     lstrcpyA(g_store.bestFile, (scene.dir() + "\\KORVEL.dat").c_str());
     bool engine = EngineInit() != 0;
-    SetOption(OPT_RANDOM, 1);  // one option ticked, as a user would have it
+    // Settings as a user would have them: one option ticked, the usual
+    // priority, both hotkeys chosen.
+    SetOption(OPT_RANDOM, 1);
+    g_settings.block[4] = 2;
+    SetHotkeys(MAKEWORD('N', HOTKEYF_CONTROL | HOTKEYF_ALT), MAKEWORD('M', HOTKEYF_CONTROL | HOTKEYF_ALT));
     SetCurrentBestName(kFavouriteBest);
 
     ShootAbout(capture);
