@@ -75,28 +75,69 @@ HIMAGELIST BuildFrames() {
     return list;
 }
 
+// The view is a dialog, so it grows with the screen's DPI (the program is
+// DPI aware).  The picture and the texts painted on it grow with it and keep
+// their places beside the buttons; at 96 DPI they are the sizes above, pixel
+// for pixel.
+constexpr int kDesignDpi = 96;
+
+int ViewDpi(HWND window, HDC dc) {
+    // GetDpiForWindow (Windows 10 1607 on) knows the monitor the view is on;
+    // without it the device's DPI is the system's.
+    using DpiForWindow = UINT(WINAPI *)(HWND);
+    static const DpiForWindow dpiForWindow = reinterpret_cast<DpiForWindow>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    int dpi = dpiForWindow ? static_cast<int>(dpiForWindow(window)) : 0;
+    if (dpi <= 0) dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    return dpi > 0 ? dpi : kDesignDpi;
+}
+
+int Scaled(int value, int dpi) { return MulDiv(value, dpi, kDesignDpi); }
+
 // The picture of the current step.  Its transparent part is filled with the
 // dialog's colour in the same blit, so a picture drawn over the previous one
-// by the timer leaves nothing of it behind, and nothing flickers.
-void DrawCurrentFrame(HDC dc) {
+// by the timer leaves nothing of it behind, and nothing flickers.  On a
+// larger DPI it is drawn so into a scratch bitmap first and stretched whole,
+// pixel for pixel (it is pixel art: no smoothing).
+void DrawCurrentFrame(HDC dc, int dpi) {
     if (!g_about.frames) return;
-    ImageList_DrawEx(g_about.frames, AboutFrameAt(g_about.step), dc, kFrameX, kFrameY, 0, 0,
-                     GetSysColor(COLOR_3DFACE), CLR_NONE, ILD_NORMAL);
+    int frame = AboutFrameAt(g_about.step);
+    COLORREF ground = GetSysColor(COLOR_3DFACE);
+    if (dpi != kDesignDpi) {
+        HDC scratch = CreateCompatibleDC(dc);
+        HBITMAP bitmap = CreateCompatibleBitmap(dc, kFrameSize, kFrameSize);
+        ScopeGuard release([scratch, bitmap] {
+            if (bitmap) DeleteObject(bitmap);
+            if (scratch) DeleteDC(scratch);
+        });
+        if (scratch && bitmap) {
+            HGDIOBJ previous = SelectObject(scratch, bitmap);
+            ImageList_DrawEx(g_about.frames, frame, scratch, 0, 0, 0, 0, ground, CLR_NONE, ILD_NORMAL);
+            int previousMode = SetStretchBltMode(dc, COLORONCOLOR);
+            StretchBlt(dc, Scaled(kFrameX, dpi), Scaled(kFrameY, dpi), Scaled(kFrameSize, dpi),
+                       Scaled(kFrameSize, dpi), scratch, 0, 0, kFrameSize, kFrameSize, SRCCOPY);
+            if (previousMode) SetStretchBltMode(dc, previousMode);
+            SelectObject(scratch, previous);
+            return;
+        }
+        // Without the scratch bitmap the picture is still shown, unstretched.
+    }
+    ImageList_DrawEx(g_about.frames, frame, dc, kFrameX, kFrameY, 0, 0, ground, CLR_NONE, ILD_NORMAL);
 }
 
 // One text in its own font; a font that cannot be made leaves its text out.
-void DrawAboutText(HDC dc, const AboutText &text) {
-    HFONT font = CreateFontA(text.height, text.width, 0, 0, FW_BOLD, text.italic, FALSE, FALSE, SHIFTJIS_CHARSET,
-                             0, 0, 0, 0, kFontFace);
+void DrawAboutText(HDC dc, const AboutText &text, int dpi) {
+    HFONT font = CreateFontA(Scaled(text.height, dpi), Scaled(text.width, dpi), 0, 0, FW_BOLD, text.italic, FALSE,
+                             FALSE, SHIFTJIS_CHARSET, 0, 0, 0, 0, kFontFace);
     if (!font) return;
     ScopeGuard deleteFont([font] { DeleteObject(font); });
     HGDIOBJ previous = SelectObject(dc, font);
     ScopeGuard restoreFont([dc, previous] { SelectObject(dc, previous); });
     SetTextColor(dc, text.colour);
-    TextOutA(dc, text.x, text.y, text.text, lstrlenA(text.text));
+    TextOutA(dc, Scaled(text.x, dpi), Scaled(text.y, dpi), text.text, lstrlenA(text.text));
 }
 
-void DrawAboutTexts(HDC dc) {
+void DrawAboutTexts(HDC dc, int dpi) {
     const AboutText texts[] = {
         {32, g_settings.engineVariant == 0 ? kTitleWidth : kTitleWidthOtherEngine, true, kBlue, kTitle, 90, 7},
         {26, 12, false, kBlue, kVersion, 235, 47},
@@ -104,7 +145,7 @@ void DrawAboutTexts(HDC dc) {
         {14, 7, false, kBlack, kGraphicsCredit, 40, 103},
     };
     int previousMode = SetBkMode(dc, TRANSPARENT);
-    for (const AboutText &text : texts) DrawAboutText(dc, text);
+    for (const AboutText &text : texts) DrawAboutText(dc, text, dpi);
     if (previousMode) SetBkMode(dc, previousMode);
 }
 
@@ -151,7 +192,7 @@ void OnAboutTimer(HWND window) {
     HDC dc = GetDC(window);
     if (!dc) return;
     g_about.step = NextAboutStep(g_about.step);
-    DrawCurrentFrame(dc);
+    DrawCurrentFrame(dc, ViewDpi(window, dc));
     ReleaseDC(window, dc);
 }
 
@@ -159,8 +200,9 @@ INT_PTR OnAboutPaint(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     if (!dc) return TRUE;
-    DrawCurrentFrame(dc);
-    DrawAboutTexts(dc);
+    int dpi = ViewDpi(window, dc);
+    DrawCurrentFrame(dc, dpi);
+    DrawAboutTexts(dc, dpi);
     EndPaint(window, &paint);
     return TRUE;
 }
