@@ -4,6 +4,7 @@
 // Close.
 #include "editor/best_settings_dialog.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -300,7 +301,13 @@ void BestSettingsDialog::OnDrawItem(const DRAWITEMSTRUCT *draw) {
     } else if (hotButton_ == button) {
         face = kHotFaces + k;
     }
-    ImageList_Draw(buttonImages_, face, draw->hDC, 0, 0, ILD_NORMAL);
+    // The faces keep their pixel size; a button grown with the display's
+    // DPI shows its face in the middle.
+    int width = 0, height = 0;
+    ImageList_GetIconSize(buttonImages_, &width, &height);
+    int x = (std::max)(0, (static_cast<int>(draw->rcItem.right - draw->rcItem.left) - width) / 2);
+    int y = (std::max)(0, (static_cast<int>(draw->rcItem.bottom - draw->rcItem.top) - height) / 2);
+    ImageList_Draw(buttonImages_, face, draw->hDC, draw->rcItem.left + x, draw->rcItem.top + y, ILD_NORMAL);
 }
 
 void BestSettingsDialog::OnSetCursor(HWND under, UINT mouseMessage) {
