@@ -3,6 +3,7 @@
 #   make run          build, install into a Wine prefix with demo songs, start
 #   make test         every test (unit, GUI, end-to-end, fuzz) under Wine
 #   make build        build/bin/Tivorn.exe and build/bin/KORVEL.dll
+#   make dist         build/dist/Tivorn-<version>-setup.exe, the installer
 #   make bench        performance figures
 #   make screenshots  PNGs of every window in build/screenshots
 #   make stop         end the copy that make run started
@@ -20,7 +21,7 @@ CROSS_CONFIG = -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake \
 NATIVE_CONFIG = -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	-DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test build bench screenshots stop deps configure native-configure native
+.PHONY: run test build dist bench screenshots stop deps configure native-configure native
 
 deps:
 	@scripts/ensure-packages.sh
@@ -36,6 +37,11 @@ native: native-configure
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS) --target Tivorn KORVEL tivornctl tivorn_help
+
+# A tree configured before makensis was installed learns of it here.
+dist: configure
+	@grep -q tivorn_dist $(BUILD)/build.ninja || cmake -S . -B $(BUILD) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target tivorn_dist
 
 test: native configure
 	cmake --build $(BUILD) -j $(JOBS)

@@ -8,6 +8,7 @@ packages=(
     cmake ninja-build make g++ clang libclang-rt-14-dev googletest
     wine wine64 xvfb xauth x11-utils fonts-ipafont-gothic imagemagick locales
     fp-utils python3                                 # chmcmd and chmls, and the help file's build step
+    nsis                                             # makensis: the installer
 )
 
 missing=()

@@ -1,0 +1,245 @@
+; Tivorn's setup: installs the program for the current user, without
+; administrator rights, into the user's Programs folder, and takes it away
+; again with the uninstaller it leaves there.
+;
+; Built by the tivorn_dist target (installer/CMakeLists.txt), which defines
+;   VERSION   the program's version, as the About view shows it
+;   BIN_DIR   the folder holding Tivorn.exe, KORVEL.dll and KORVEL.chm
+;   OUT_FILE  the setup program to write
+; and reads this file as UTF-8 (-INPUTCHARSET UTF8).
+
+!ifndef VERSION | BIN_DIR | OUT_FILE
+  !error "VERSION, BIN_DIR and OUT_FILE must be defined (makensis -DVERSION=...)"
+!endif
+
+; The program is a 64-bit Windows program; its setup is one too.
+Target amd64-unicode
+ManifestSupportedOS all
+RequestExecutionLevel user
+
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "Sections.nsh"
+!include "FileFunc.nsh"
+
+!define PRODUCT "Tivorn"
+!define PUBLISHER "Zarnith"
+!define PROGRAM_KEY "Software\Zarnith\Tivorn"
+!define MAKER_KEY "Software\Zarnith"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tivorn"
+!define UNINSTALLER "Uninstall.exe"
+; The default settings block: 29 bytes, playback priority (byte 4) 通常,
+; no options, no hotkeys.
+!define DEFAULT_SETTINGS "0000000002000000000000000000000000000000000000000000000000"
+!define SETTINGS_SIZE 29
+; How the program is found and ended: its resident window is a dialog titled
+; "Tivorn" that carries this property (a message box of the program has the
+; same title but not the property), and the tray menu's exit command makes
+; it close the engine and quit in order.
+!define RESIDENT_PROP "TivornResident"
+!define IDM_EXIT 40007
+!define SYNCHRONIZE 0x00100000
+!define EXIT_WAIT_MS 20000
+
+Name "${PRODUCT}"
+OutFile "${OUT_FILE}"
+InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
+; Installing again goes where the first installation went.
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "${PRODUCT} ${VERSION}"
+SetCompressor /SOLID lzma
+
+!searchparse "${VERSION}" "" VERSION_MAJOR "." VERSION_MINOR
+VIProductVersion "${VERSION_MAJOR}.${VERSION_MINOR}.0.0"
+VIFileVersion "${VERSION_MAJOR}.${VERSION_MINOR}.0.0"
+
+!define MUI_ABORTWARNING
+!define MUI_COMPONENTSPAGE_NODESC
+!define MUI_FINISHPAGE_RUN "$INSTDIR\Tivorn.exe"
+!define MUI_FINISHPAGE_RUN_TEXT "$(RunNow)"
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "Japanese"
+
+VIAddVersionKey /LANG=${LANG_JAPANESE} "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=${LANG_JAPANESE} "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=${LANG_JAPANESE} "FileDescription" "${PRODUCT} セットアップ"
+VIAddVersionKey /LANG=${LANG_JAPANESE} "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_JAPANESE} "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_JAPANESE} "LegalCopyright" "Copyright (C) ${PUBLISHER}"
+
+LangString SecProgramName ${LANG_JAPANESE} "Tivorn 本体"
+LangString SecStartupName ${LANG_JAPANESE} "Windows の起動時に Tivorn を起動する"
+LangString RunNow ${LANG_JAPANESE} "Tivorn を起動する"
+LangString CannotEnd ${LANG_JAPANESE} "実行中の Tivorn を終了できませんでした。$\nTivorn を終了してから、再試行をクリックしてください。"
+LangString AskRemoveData ${LANG_JAPANESE} "ベスト、再生の履歴、設定も削除しますか？$\n$\n「いいえ」を選ぶと、これらは残り、もう一度インストールしたときにそのまま使えます。"
+
+; Ends a running Tivorn through its own exit command, so that it closes the
+; engine and saves what it keeps, and waits until the process is gone.
+; Aborts the installation (or the removal) when it does not end and the user
+; does not retry; a silent run does not retry.
+!macro END_RUNNING_TIVORN UN
+Function ${UN}EndRunningTivorn
+  Push $R0
+  Push $R1
+  Push $R2
+  Push $R3
+  Push $R4
+  StrCpy $R0 0
+  ${Do}
+    FindWindow $R0 "#32770" "Tivorn" "" $R0
+    ${If} $R0 = 0
+      ${Break}
+    ${EndIf}
+    System::Call "user32::GetPropW(p R0, w '${RESIDENT_PROP}') p .R1"
+    ${If} $R1 P<> 0
+      System::Call "user32::GetWindowThreadProcessId(p R0, *i .R2)"
+      ; The process is opened before the command is posted, so the wait is
+      ; on that very process however quickly it ends.
+      System::Call "kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i R2) p .R3"
+      System::Call "user32::PostMessageW(p R0, i ${WM_COMMAND}, p ${IDM_EXIT}, p 0)"
+      StrCpy $R4 1
+      ${If} $R3 P<> 0
+        System::Call "kernel32::WaitForSingleObject(p R3, i ${EXIT_WAIT_MS}) i .R4"
+        System::Call "kernel32::CloseHandle(p R3)"
+      ${EndIf}
+      ${If} $R4 <> 0
+        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(CannotEnd)" /SD IDCANCEL IDRETRY +2
+        Abort
+      ${EndIf}
+      ; Look again from the first window: the ended copy's windows are gone.
+      StrCpy $R0 0
+    ${EndIf}
+  ${Loop}
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R1
+  Pop $R0
+FunctionEnd
+!macroend
+!insertmacro END_RUNNING_TIVORN ""
+!insertmacro END_RUNNING_TIVORN "un."
+
+; The program refuses to start without a usable "Settings" value and tells
+; the user to run setup: so setup writes the default block when the value is
+; missing or is not a 29-byte binary value, and leaves a usable one alone.
+Function WriteSettingsUnlessUsable
+  Push $0
+  Push $1
+  Push $2
+  StrCpy $1 0
+  StrCpy $2 0
+  ; HKEY_CURRENT_USER as a 64-bit handle value (sign-extended 0x80000001);
+  ; RRF_RT_ANY, no data buffer: only the type and the size are asked for.
+  System::Call "advapi32::RegGetValueW(p -2147483647, w '${PROGRAM_KEY}', w 'Settings', i 0xffff, *i .r1, p 0, *i .r2) i .r0"
+  ${If} $0 <> 0
+  ${OrIf} $1 <> 3
+  ${OrIf} $2 <> ${SETTINGS_SIZE}
+    WriteRegBin HKCU "${PROGRAM_KEY}" "Settings" "${DEFAULT_SETTINGS}"
+  ${EndIf}
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
+Section "$(SecProgramName)" SecProgram
+  SectionIn RO
+  Call EndRunningTivorn
+  SetOutPath "$INSTDIR"
+  File "${BIN_DIR}\Tivorn.exe"
+  File "${BIN_DIR}\KORVEL.dll"
+  File "${BIN_DIR}\KORVEL.chm"
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+
+  Call WriteSettingsUnlessUsable
+  ; The MIDI folder: the user's Music folder until the user chooses another.
+  ClearErrors
+  ReadRegStr $0 HKCU "${PROGRAM_KEY}" "Root"
+  ${If} ${Errors}
+    WriteRegStr HKCU "${PROGRAM_KEY}" "Root" "$MUSIC"
+  ${EndIf}
+
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Tivorn.exe"
+
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Tivorn.exe,0"
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "$(SecStartupName)" SecStartup
+  CreateShortcut "$SMSTARTUP\${PRODUCT}.lnk" "$INSTDIR\Tivorn.exe"
+SectionEnd
+
+Section "-Finish"
+  ; Unticked when installing again: the user no longer wants it.
+  ${IfNot} ${SectionIsSelected} ${SecStartup}
+    Delete "$SMSTARTUP\${PRODUCT}.lnk"
+  ${EndIf}
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+Function .onInit
+  ; Installing again keeps the earlier choice about starting with Windows.
+  ClearErrors
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${IfNot} ${Errors}
+  ${AndIfNot} ${FileExists} "$SMSTARTUP\${PRODUCT}.lnk"
+    !insertmacro UnselectSection ${SecStartup}
+  ${EndIf}
+FunctionEnd
+
+; Deletes the program's data files in one folder, never the folder itself:
+; a data folder may be any folder of the user's.  The two "~" files are what
+; a cut-short move of the data files can leave behind.
+!macro DELETE_DATA_FILES FOLDER
+  Delete "${FOLDER}\KORVEL.dat"
+  Delete "${FOLDER}\KORVEL.ini"
+  Delete "${FOLDER}\KORVEL.da~"
+  Delete "${FOLDER}\KORVEL.in~"
+!macroend
+
+Section "Uninstall"
+  Call un.EndRunningTivorn
+
+  Delete "$INSTDIR\Tivorn.exe"
+  Delete "$INSTDIR\KORVEL.dll"
+  Delete "$INSTDIR\KORVEL.chm"
+  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  Delete "$SMSTARTUP\${PRODUCT}.lnk"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+
+  MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "$(AskRemoveData)" /SD IDNO IDYES remove_data IDNO keep_data
+  remove_data:
+    ; The data folder is "DataPath" when it holds the files, otherwise the
+    ; program's folder: the files go from both.
+    ClearErrors
+    ReadRegStr $0 HKCU "${PROGRAM_KEY}" "DataPath"
+    ${IfNot} ${Errors}
+    ${AndIf} $0 != ""
+      !insertmacro DELETE_DATA_FILES "$0"
+    ${EndIf}
+    !insertmacro DELETE_DATA_FILES "$INSTDIR"
+    DeleteRegKey HKCU "${PROGRAM_KEY}"
+    DeleteRegKey /ifempty HKCU "${MAKER_KEY}"
+  keep_data:
+
+  Delete "$INSTDIR\${UNINSTALLER}"
+  ; Only when empty: data kept in the program's folder keeps the folder.
+  RMDir "$INSTDIR"
+  SetAutoClose true
+SectionEnd

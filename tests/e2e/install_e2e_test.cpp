@@ -1,0 +1,202 @@
+// The setup program end to end in the test prefix: a silent installation
+// that plays, one over a running copy that keeps the user's state, and the
+// uninstaller, which keeps the user's data unless told otherwise.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/best_bytes.h"
+#include "support/midi_writer.h"
+#include "support/win_test_support.h"
+
+namespace {
+
+using namespace tt;
+
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tivorn";
+const char kAskRemoveData[] = "ベスト、再生の履歴、設定も削除しますか？\n\n「いいえ」を選ぶと、これらは残り、"
+                              "もう一度インストールしたときにそのまま使えます。";
+const char kBest[] = "インストールのテスト";
+const char *const kProgramFiles[] = {"Tivorn.exe", "KORVEL.dll", "KORVEL.chm"};
+
+std::string ShellFolder(int csidl) {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+std::string Installed(const std::string &name = "") {
+    return ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Tivorn" + (name.empty() ? "" : "\\" + name);
+}
+std::string Shortcut(int csidl) { return ShellFolder(csidl) + "\\Tivorn.lnk"; }
+bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+std::string Content(const std::string &path) {
+    std::string content = "(missing)";
+    ReadWholeFile(path, &content);
+    return content;
+}
+// A stored value; a string without its NUL.
+std::string Value(const char *subkey, const char *name) {
+    std::string data;
+    DWORD type = REG_NONE;
+    if (!program_key::ReadRaw(subkey, name, &data, &type)) return "(missing)";
+    return type == REG_SZ ? std::string(data.c_str()) : data;
+}
+std::string Bytes(const std::vector<uint8_t> &bytes) { return std::string(bytes.begin(), bytes.end()); }
+bool KeyExists(const char *subkey) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Runs the setup, or the uninstaller in place (without _? it copies itself
+// away and ends at once); the exit code, or STILL_ACTIVE.
+DWORD InstallSilently() {
+    const char *setup = std::getenv("TIVORN_SETUP");
+    TivornProcess process;
+    return process.Start("/S", WindowsPath(setup ? setup : "")) ? process.WaitForExit(60000) : ~DWORD(0);
+}
+bool StartUninstall(TivornProcess *process, const std::string &options) {
+    return process->Start(options + " _?=" + Installed(), Installed("Uninstall.exe"));
+}
+
+class InstallE2E : public ::testing::Test {
+protected:
+    // Nothing of an installation may outlast a test: the other tests expect
+    // no key, and the prefix would start the program with Wine.
+    void SetUp() override { TearDown(); }
+    void TearDown() override {
+        program_key::Clear();
+        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Zarnith");  // only when empty
+        RegDeleteTreeA(HKEY_CURRENT_USER, kUninstallKey);
+        DeleteFileA(Shortcut(CSIDL_PROGRAMS).c_str());
+        DeleteFileA(Shortcut(CSIDL_STARTUP).c_str());
+        DeleteTree(Installed());
+    }
+
+    // A best of one song in the data folder `folder`; starts the installed
+    // program on it and waits until the song plays and its history is kept.
+    void StartPlaying(const std::string &folder) {
+        std::string song = songs_.WriteFile("song.mid", midiw::Tune({60}, 960));
+        bestbytes::Bytes file = bestbytes::File({bestbytes::Record(kBest, {song})});
+        songs_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
+        if (folder != songs_.path()) {
+            ASSERT_TRUE(CopyFileA(songs_.Join("KORVEL.dat").c_str(), (folder + "\\KORVEL.dat").c_str(), FALSE));
+        }
+        program_key::WriteString(program_key::kKey, "DataPath", folder);
+        program_key::WriteString(program_key::kKey, "PlayBest", kBest);
+        program_key::WriteString("Software\\Zarnith\\Tivorn\\Engine", "Output", "log:" + songs_.Join("log"));
+        ASSERT_TRUE(tivorn_.Start("", Installed("Tivorn.exe")));
+        ASSERT_TRUE(WaitUntil([&] {
+            std::vector<std::string> log = ReadLines(songs_.Join("log"));
+            return std::find(log.begin(), log.end(), "start") != log.end() &&
+                   program_key::Exists(program_key::kHistoryKey, kBest);
+        }));
+    }
+
+    ScratchFolder songs_;
+    TivornProcess tivorn_;
+};
+
+TEST_F(InstallE2E, SilentInstallPlaysAndSilentUninstallEndsTheProgramAndKeepsTheData) {
+    ASSERT_EQ(InstallSilently(), 0u);
+    for (const char *name : kProgramFiles) EXPECT_EQ(Content(Installed(name)), Content(BinDir() + "\\" + name));
+    EXPECT_TRUE(Exists(Shortcut(CSIDL_PROGRAMS)));
+    EXPECT_TRUE(Exists(Shortcut(CSIDL_STARTUP)));
+    EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(program_key::Settings()));
+    EXPECT_EQ(Value(program_key::kKey, "Root"), ShellFolder(CSIDL_MYMUSIC));
+    std::string uninstaller = "\"" + Installed("Uninstall.exe") + "\"";
+    const char *version = std::getenv("TIVORN_VERSION");
+    const std::string expected[][2] = {
+        {"DisplayName", "Tivorn"}, {"DisplayVersion", version ? version : ""}, {"Publisher", "Zarnith"},
+        {"UninstallString", uninstaller}, {"QuietUninstallString", uninstaller + " /S"},
+        {"InstallLocation", Installed()}, {"DisplayIcon", Installed("Tivorn.exe") + ",0"},
+        {"NoModify", std::string("\1\0\0\0", 4)}, {"NoRepair", std::string("\1\0\0\0", 4)}};
+    for (const auto &value : expected) EXPECT_EQ(Value(kUninstallKey, value[0].c_str()), value[1]) << value[0];
+    std::string size = Value(kUninstallKey, "EstimatedSize");
+    ASSERT_EQ(size.size(), 4u);
+    EXPECT_GT(*reinterpret_cast<const DWORD *>(size.data()), Content(Installed("Tivorn.exe")).size() / 1024);
+
+    StartPlaying(songs_.path());
+    std::string history = Value(program_key::kHistoryKey, kBest);
+    TivornProcess uninstall;
+    ASSERT_TRUE(StartUninstall(&uninstall, "/S"));
+    ASSERT_EQ(uninstall.WaitForExit(60000), 0u);
+    EXPECT_EQ(tivorn_.WaitForExit(0), 0u);  // ended by its exit command, not killed
+    for (const char *name : kProgramFiles) EXPECT_FALSE(Exists(Installed(name))) << name;
+    EXPECT_FALSE(Exists(Shortcut(CSIDL_PROGRAMS)));
+    EXPECT_FALSE(Exists(Shortcut(CSIDL_STARTUP)));
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+    EXPECT_TRUE(Exists(songs_.Join("KORVEL.dat")));
+    EXPECT_EQ(Value(program_key::kHistoryKey, kBest), history);
+    EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(program_key::Settings()));
+}
+
+TEST_F(InstallE2E, InstallingOverARunningCopyKeepsTheUsersStateAndMendsOnlyUnusableSettings) {
+    ASSERT_EQ(InstallSilently(), 0u);
+    std::vector<uint8_t> settings = program_key::Settings(0x15, 0x0274, 0x0675);
+    settings[4] = 4;
+    settings[20] = 0xA5;
+    program_key::WriteSettings(settings);
+    program_key::WriteString(program_key::kKey, "Root", "C:\\MIDI");
+    ASSERT_TRUE(DeleteFileA(Shortcut(CSIDL_STARTUP).c_str()));  // unticked: stays so
+    StartPlaying(Installed());  // the data folder the program starts with
+    std::string bests = Content(Installed("KORVEL.dat")), history = Value(program_key::kHistoryKey, kBest);
+
+    ASSERT_EQ(InstallSilently(), 0u);
+    EXPECT_EQ(tivorn_.WaitForExit(0), 0u);
+    EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(settings));
+    EXPECT_EQ(Value(program_key::kKey, "Root"), "C:\\MIDI");
+    EXPECT_EQ(Content(Installed("KORVEL.dat")), bests);
+    EXPECT_EQ(Value(program_key::kHistoryKey, kBest), history);
+    EXPECT_FALSE(Exists(Shortcut(CSIDL_STARTUP)));
+
+    // The program asks for setup when "Settings" is no 29-byte block.
+    program_key::WriteSettings(std::vector<uint8_t>(30, 7));
+    ASSERT_EQ(InstallSilently(), 0u);
+    EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(program_key::Settings()));
+    program_key::WriteString(program_key::kKey, "Settings", std::string(28, 'x'));
+    ASSERT_EQ(InstallSilently(), 0u);
+    EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(program_key::Settings()));
+}
+
+TEST_F(InstallE2E, UninstallToldToRemoveTheDataRemovesOnlyItsOwnFiles) {
+    ASSERT_EQ(InstallSilently(), 0u);
+    StartPlaying(songs_.path());
+    tivorn_.Exit();
+    songs_.WriteFile("KORVEL.ini", {'[', 'A', ']'});
+    std::string theirs[] = {songs_.WriteFile("mine\\KORVEL.dat", {1}), songs_.Join("song.mid"), Installed("x.txt")};
+    ASSERT_TRUE(CopyFileA(songs_.Join("KORVEL.dat").c_str(), Installed("KORVEL.dat").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(theirs[0].c_str(), theirs[2].c_str(), FALSE));
+
+    TivornProcess uninstall;
+    ASSERT_TRUE(StartUninstall(&uninstall, ""));
+    HWND page = nullptr, box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (HWND window : ProcessWindows(uninstall.id(), true))
+            if (HWND button = GetDlgItem(window, IDOK)) page = IsWindowEnabled(button) ? window : nullptr;
+        return page != nullptr;
+    }));
+    PressButton(page, IDOK);  // アンインストール
+    ASSERT_TRUE(WaitUntil([&] {
+        for (HWND window : ProcessWindows(uninstall.id(), true))
+            if (MessageBoxText(window) == kAskRemoveData) box = window;
+        return box != nullptr;
+    }));
+    EXPECT_EQ(GetWindowLongPtrA(GetDlgItem(box, IDNO), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    PressButton(box, IDYES);
+    ASSERT_EQ(uninstall.WaitForExit(60000), 0u);
+
+    for (const char *name : {"KORVEL.dat", "KORVEL.ini"}) EXPECT_FALSE(Exists(songs_.Join(name))) << name;
+    EXPECT_FALSE(Exists(Installed("KORVEL.dat")));
+    EXPECT_FALSE(Exists(Installed("Tivorn.exe")));
+    EXPECT_FALSE(KeyExists(program_key::kKey));
+    for (const std::string &path : theirs) EXPECT_TRUE(Exists(path)) << path;
+}
+
+}  // namespace
