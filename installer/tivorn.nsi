@@ -53,7 +53,11 @@ SetCompressor /SOLID lzma
 VIProductVersion "${VERSION_MAJOR}.${VERSION_MINOR}.0.0"
 VIFileVersion "${VERSION_MAJOR}.${VERSION_MINOR}.0.0"
 
+; The program's own note icon, for the setup and the uninstaller alike.
+!define MUI_ICON "${__FILEDIR__}/../resources/images/note_a.ico"
+!define MUI_UNICON "${__FILEDIR__}/../resources/images/note_a.ico"
 !define MUI_ABORTWARNING
+!define MUI_WELCOMEPAGE_TEXT "$(WelcomeText)"
 !define MUI_COMPONENTSPAGE_NODESC
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Tivorn.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "$(RunNow)"
@@ -74,6 +78,7 @@ VIAddVersionKey /LANG=${LANG_JAPANESE} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_JAPANESE} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_JAPANESE} "LegalCopyright" "Copyright (C) ${PUBLISHER}"
 
+LangString WelcomeText ${LANG_JAPANESE} "Tivorn は、タスクバーに常駐して MIDI ファイルを次々に演奏するプレーヤーです。$\r$\n$\r$\nTivorn ${VERSION} をお使いのユーザーにインストールします。管理者の権限は必要ありません。実行中の Tivorn は、インストールの前に終了します。ベスト、再生の履歴、設定はそのまま引き継がれます。$\r$\n$\r$\n続けるには [次へ] をクリックしてください。"
 LangString SecProgramName ${LANG_JAPANESE} "Tivorn 本体"
 LangString SecStartupName ${LANG_JAPANESE} "Windows の起動時に Tivorn を起動する"
 LangString RunNow ${LANG_JAPANESE} "Tivorn を起動する"
