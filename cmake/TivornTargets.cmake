@@ -4,6 +4,18 @@
 set(TIVORN_SYSTEM_LIBS user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 oleaut32
     uuid advapi32 winmm)
 
+# tivorn_version_definitions(target): the version resource's numbers and
+# text for a resource script, from the one version of the build
+# (TIVORN_VERSION "1.00" gives 1.0.0.0 and "1.00").
+function(tivorn_version_definitions TARGET)
+    if(NOT TIVORN_VERSION MATCHES "^([0-9]+)\\.([0-9]+)$")
+        message(FATAL_ERROR "TIVORN_VERSION must be MAJOR.MINOR, not '${TIVORN_VERSION}'")
+    endif()
+    math(EXPR minor "${CMAKE_MATCH_2}")
+    target_compile_definitions(${TARGET} PRIVATE TIVORN_VERSION=${TIVORN_VERSION}
+        TIVORN_VERSION_MAJOR=${CMAKE_MATCH_1} TIVORN_VERSION_MINOR=${minor})
+endfunction()
+
 # tivorn_korvel_beside(target): a copy of KORVEL.dll in the target's output
 # folder, so the program finds it under Wine.  The copy is a target of its
 # own per folder, so that it follows every rebuild of the DLL, also when the
