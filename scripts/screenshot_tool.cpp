@@ -30,6 +30,7 @@
 #include "store/best_file.h"
 #include "store/settings.h"
 #include "support/best_bytes.h"
+#include "support/best_dialog_driving.h"
 #include "support/midi_writer.h"
 
 namespace {
@@ -459,19 +460,6 @@ private:
     std::string old_;
 };
 
-HTREEITEM FindChild(HWND tree, HTREEITEM parent, const char *text) {
-    for (HTREEITEM item = TreeView_GetChild(tree, parent); item; item = TreeView_GetNextSibling(tree, item)) {
-        char label[MAX_PATH] = "";
-        TVITEMA read = {};
-        read.mask = TVIF_TEXT;
-        read.hItem = item;
-        read.pszText = label;
-        read.cchTextMax = sizeof label;
-        if (TreeView_GetItem(tree, &read) && std::strcmp(label, text) == 0) return item;
-    }
-    return nullptr;
-}
-
 // A modal dialog the program opens from a button: the capture runs from a
 // timer inside the dialog's own loop, then the dialog is closed as a user
 // closes it (its close box).
@@ -531,14 +519,6 @@ void ShootModal(Capture &capture, const char *name, HWND owner, int button, void
 
 void TypeBestName(HWND dialog) { SetDlgItemTextA(dialog, IDC_BEST_NAME, "ドライブ用"); }
 
-// Switches the dialog's tab as a click on it does.
-void SelectTab(HWND dialog, int tab) {
-    HWND tabs = GetDlgItem(dialog, IDC_TABS);
-    SendMessageA(tabs, TCM_SETCURSEL, tab, 0);
-    NMHDR notice = {tabs, static_cast<UINT_PTR>(IDC_TABS), static_cast<UINT>(TCN_SELCHANGE)};
-    SendMessageA(dialog, WM_NOTIFY, IDC_TABS, reinterpret_cast<LPARAM>(&notice));
-}
-
 void ShowDialog(HWND dialog) {
     SetWindowPos(dialog, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     SetForegroundWindow(dialog);
@@ -560,7 +540,7 @@ void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
     HWND dialog = g_shell.bestDialog;
     HWND tree = GetDlgItem(dialog, IDC_TREE);
     HTREEITEM root = TreeView_GetRoot(tree);
-    HTREEITEM partly = root ? FindChild(tree, root, kPartlyFolder) : nullptr;
+    HTREEITEM partly = root ? tt::ChildLabelled(tree, root, kPartlyFolder) : nullptr;
     if (partly) TreeView_Expand(tree, partly, TVE_EXPAND);
     ShowDialog(dialog);
     Report(capture, name, partly && SaveWindow(dialog, capture.folder, name));
@@ -570,7 +550,7 @@ void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
         ShootModal(capture, "106-advanced-settings", dialog, IDC_ADVANCED, nullptr);
         ShootModal(capture, "107-best-name", dialog, IDC_NEW_BEST, TypeBestName);
 
-        SelectTab(dialog, 1);
+        tt::SwitchTab(dialog, 1);
         // My Computer is open and selected; its first drive shows its folders.
         HTREEITEM computer = TreeView_GetSelection(tree);
         HTREEITEM drive = computer ? TreeView_GetChild(tree, computer) : nullptr;

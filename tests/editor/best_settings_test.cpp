@@ -18,6 +18,7 @@
 #include "store/settings.h"
 #include "support/midi_writer.h"
 #include "support/best_bytes.h"
+#include "support/best_dialog_driving.h"
 #include "support/win_test_support.h"
 
 namespace {
@@ -265,23 +266,13 @@ protected:
         HTREEITEM item = TreeView_GetRoot(tree_);
         for (const std::string &label : labels) {
             TreeView_Expand(tree_, item, TVE_EXPAND);
-            for (item = TreeView_GetChild(tree_, item); item; item = TreeView_GetNextSibling(tree_, item))
-                if (Label(item) == label) break;
+            item = ChildLabelled(tree_, item, label);
             if (!item) return nullptr;
         }
         return item;
     }
 
-    std::string Label(HTREEITEM item) {
-        char text[MAX_PATH] = "";
-        TVITEMA read = {};
-        read.mask = TVIF_TEXT;
-        read.hItem = item;
-        read.pszText = text;
-        read.cchTextMax = sizeof text;
-        TreeView_GetItem(tree_, &read);
-        return text;
-    }
+    std::string Label(HTREEITEM item) { return ItemLabel(tree_, item); }
 
     unsigned Mark(HTREEITEM item) { return TreeView_GetItemState(tree_, item, 0xF000) & 0x3000; }
 
@@ -308,11 +299,7 @@ protected:
     }
 
     // A key as the dialog manager offers it to the tree.
-    void Key(HTREEITEM item, UINT message, WPARAM key) {
-        TreeView_SelectItem(tree_, item);
-        MSG asked = {tree_, message, key, 0, 0, {}};
-        SendMessageA(tree_, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&asked));
-    }
+    void Key(HTREEITEM item, UINT message, WPARAM key) { OfferKey(tree_, item, message, key); }
 
     void Command(int id, int notification = BN_CLICKED) {
         SendMessageA(shell_.dialog, WM_COMMAND, MAKEWPARAM(id, notification), 0);

@@ -19,6 +19,7 @@
 #include "store/best_file.h"
 #include "store/settings.h"
 #include "support/best_bytes.h"
+#include "support/best_dialog_driving.h"
 #include "support/win_test_support.h"
 
 namespace {
@@ -76,12 +77,7 @@ protected:
         tree_ = GetDlgItem(shell_.dialog, IDC_TREE);
         SwitchTab(1);
     }
-    void SwitchTab(int tab) {
-        HWND tabs = GetDlgItem(shell_.dialog, IDC_TABS);
-        TabCtrl_SetCurSel(tabs, tab);
-        NMHDR change = {tabs, IDC_TABS, static_cast<UINT>(TCN_SELCHANGE)};
-        SendMessageA(shell_.dialog, WM_NOTIFY, IDC_TABS, reinterpret_cast<LPARAM>(&change));
-    }
+    void SwitchTab(int tab) { tt::SwitchTab(shell_.dialog, tab); }
 
     FolderTree &Tree() { return BestSettingsDialog::From(shell_.dialog)->tree(); }
     uint32_t Data(HTREEITEM item) { return Tree().Data(reinterpret_cast<tree::Item>(item)); }
@@ -96,12 +92,7 @@ protected:
     unsigned Mark(HTREEITEM item) { return State(item) & 0x3000; }
     bool IsFile(HTREEITEM item) { return Tree().IsFile(reinterpret_cast<tree::Item>(item)); }
     std::string Name(HTREEITEM item) { return Tree().Name(Data(item) & tree::kNameIndexMask); }
-    std::vector<HTREEITEM> Children(HTREEITEM parent) {
-        std::vector<HTREEITEM> children;
-        for (HTREEITEM c = TreeView_GetChild(tree_, parent); c; c = TreeView_GetNextSibling(tree_, c))
-            children.push_back(c);
-        return children;
-    }
+    std::vector<HTREEITEM> Children(HTREEITEM parent) { return ChildItems(tree_, parent); }
     HTREEITEM Computer() { return TreeView_GetChild(tree_, TreeView_GetRoot(tree_)); }
 
     // The item of path ("C:\..."), each folder on the way opened.
@@ -119,11 +110,7 @@ protected:
         return item;
     }
     // Space as the dialog manager offers it to the tree.
-    void Space(HTREEITEM item) {
-        TreeView_SelectItem(tree_, item);
-        MSG asked = {tree_, WM_CHAR, ' ', 0, 0, {}};
-        SendMessageA(tree_, WM_GETDLGCODE, ' ', reinterpret_cast<LPARAM>(&asked));
-    }
+    void Space(HTREEITEM item) { OfferKey(tree_, item, WM_CHAR, ' '); }
 
     ScratchFolder data_;
     const std::string disk_ = "C:\\tivorn-shelltab-" + std::to_string(GetCurrentProcessId());

@@ -13,6 +13,7 @@
 #include "shell/best_settings.h"
 #include "shell/message_loop.h"
 #include "shell/resident_window.h"
+#include "shell/resident_window_fixture.h"
 #include "shell/shell_state.h"
 #include "support/win_test_support.h"
 
@@ -20,20 +21,15 @@ namespace {
 
 using namespace tt;
 
-class AboutViewTest : public ::testing::Test {
+class AboutViewTest : public ResidentWindowFixture {
 protected:
     void SetUp() override {
-        g_shell = ShellState{};
-        g_shell.instance = GetModuleHandleA(nullptr);
-        window_ = CreateResidentWindow();
-        ASSERT_NE(window_, nullptr);
+        ResidentWindowFixture::SetUp();
         g_shell.resident = window_;
     }
     void TearDown() override {
         if (IsWindowVisible(window_)) Command(IDCANCEL);
-        DestroyWindow(window_);
-        PumpMessages();
-        g_shell = ShellState{};
+        ResidentWindowFixture::TearDown();
     }
 
     void Command(WORD id) { SendMessageA(window_, WM_COMMAND, id, 0); }
@@ -42,17 +38,10 @@ protected:
         InvalidateRect(window_, nullptr, TRUE);
         UpdateWindow(window_);
     }
-    // Runs the real message loop over what is queued, then ends it.
-    void RunLoopOnce() {
-        PostQuitMessage(0);
-        EXPECT_EQ(RunMessageLoop(), 0);
-    }
     void PressEscapeIn(HWND dialog, int control) {
         PostMessageA(GetDlgItem(dialog, control), WM_KEYDOWN, VK_ESCAPE, 0);
         RunLoopOnce();
     }
-
-    HWND window_ = nullptr;
 };
 
 int Steps(int from, int to) { return (to - from + 24) % 24; }

@@ -14,6 +14,7 @@
 #include "shell/message_loop.h"
 #include "shell/out_of_memory.h"
 #include "shell/resident_window.h"
+#include "shell/resident_window_fixture.h"
 #include "shell/shell_state.h"
 #include "shell/tray.h"
 #include "support/win_test_support.h"
@@ -22,32 +23,12 @@ namespace {
 
 using namespace tt;
 
-class ResidentWindowTest : public ::testing::Test {
+class ResidentWindowTest : public ResidentWindowFixture {
 protected:
-    void SetUp() override {
-        g_shell = ShellState{};
-        g_shell.instance = GetModuleHandleA(nullptr);
-        window_ = CreateResidentWindow();
-        ASSERT_NE(window_, nullptr);
-    }
-    void TearDown() override {
-        DestroyWindow(window_);
-        PumpMessages();
-        g_shell = ShellState{};
-    }
-
     LRESULT SendCode(ULONG_PTR code) {
         COPYDATASTRUCT data = {code, 0, nullptr};
         return SendMessageA(window_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
     }
-
-    // Runs the real message loop over what is queued, then ends it.
-    void RunLoopOnce() {
-        PostQuitMessage(0);
-        EXPECT_EQ(RunMessageLoop(), 0);
-    }
-
-    HWND window_ = nullptr;
 };
 
 TEST_F(ResidentWindowTest, IsTheHiddenTemplateMarkedAsTheCommandTarget) {

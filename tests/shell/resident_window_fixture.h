@@ -1,0 +1,38 @@
+// The real resident window from the real resources, made afresh for each
+// test, and the real message loop run over what is queued.
+#ifndef TIVORN_TESTS_SHELL_RESIDENT_WINDOW_FIXTURE_H
+#define TIVORN_TESTS_SHELL_RESIDENT_WINDOW_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "shell/message_loop.h"
+#include "shell/resident_window.h"
+#include "shell/shell_state.h"
+#include "support/win_test_support.h"
+
+class ResidentWindowFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_shell = ShellState{};
+        g_shell.instance = GetModuleHandleA(nullptr);
+        window_ = CreateResidentWindow();
+        ASSERT_NE(window_, nullptr);
+    }
+    void TearDown() override {
+        DestroyWindow(window_);
+        tt::PumpMessages();
+        g_shell = ShellState{};
+    }
+
+    // Runs the real message loop over what is queued, then ends it.
+    void RunLoopOnce() {
+        PostQuitMessage(0);
+        EXPECT_EQ(RunMessageLoop(), 0);
+    }
+
+    HWND window_ = nullptr;
+};
+
+#endif
