@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <string>
 
 #include "editor/best_settings_dialog.h"
 #include "engine/korvel.h"
@@ -23,6 +24,10 @@ const char kFolderPrompt[] = "設定ファイルを保存するフォルダを�
 const char kCaption[] = "Tivorn";
 const char kOverwriteQuestion[] = "指定したフォルダにはすでに設定ファイルが存在します。\n上書きしますか？";
 const char kMoveFailed[] = "設定ファイルを移動できませんでした。\nフォルダは変更されていません。";
+// Followed by the chosen folder, where the files that could not go back are.
+const char kMoveLeftFiles[] =
+    "設定ファイルを移動できませんでした。\nフォルダは変更されていませんが、元に戻せなかったファイルが"
+    "次のフォルダに残っています。\n\n";
 const char kPathTooLong[] = "指定したフォルダのパスが長すぎます。\n別のフォルダを指定してください。";
 
 // Index = the priority byte of the settings block.
@@ -171,7 +176,17 @@ bool AdvancedDialog::ApplyDataFolder() {
     if (occupied && ShowMessage(window_, kOverwriteQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES) return true;
     // Both files move or neither does: bests left behind would be gone from
     // the program, and the next start reads one folder for both.
-    if (!MoveDataFolder(target)) ShowMessage(window_, kMoveFailed, MB_OK | MB_ICONERROR);
+    switch (MoveDataFolder(target)) {
+    case store::DataMove::Moved: break;
+    case store::DataMove::Undone: ShowMessage(window_, kMoveFailed, MB_OK | MB_ICONERROR); break;
+    case store::DataMove::PartlyUndone: {
+        // Nothing is lost, but what the old folder lacks now is there.
+        std::string text = kMoveLeftFiles + target.folder;
+        if (target.folder.size() == 2) text += '\\';  // a drive root
+        ShowMessage(window_, text.c_str(), MB_OK | MB_ICONERROR);
+        break;
+    }
+    }
     return true;
 }
 

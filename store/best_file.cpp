@@ -4,6 +4,7 @@
 
 #include "engine/korvel.h"
 #include "store/data_folder.h"
+#include "store/file_io.h"
 #include "store/registry_layout.h"
 #include "utils/ansi_text.h"
 #include "utils/scope_guard.h"
@@ -20,75 +21,10 @@ static_assert(sizeof kTemporaryName <= sizeof store::kBestFileName &&
                   sizeof kBackupName <= sizeof store::kBestFileName,
               "the writer's files must fit wherever the best file does");
 
-// Far beyond any best file the program could write (a thousand bests of a
-// thousand paths is about 60 MB); a larger one is refused rather than given
-// all the memory it asks for.
-constexpr LONGLONG kLargestBestFile = 1LL << 30;
-constexpr DWORD kIoChunk = 1u << 24;
-
-enum class FileRead { Read, Missing, Failed };
-
-// The whole best file.  Missing means that it does not exist; a file that
-// exists but cannot be opened (locked, no access) is a failure, so that the
-// writer never takes it for an empty one and overwrites what it holds.
-FileRead ReadBestFile(std::vector<unsigned char> *bytes) {
-    bytes->clear();
-    if (!g_store.bestFile[0]) return FileRead::Failed;
-    HANDLE file = CreateFileA(g_store.bestFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileRead::Missing
-                                                                              : FileRead::Failed;
-    }
-    ScopeGuard closeFile([file] { CloseHandle(file); });
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file, &size) || size.QuadPart < 0 || size.QuadPart > kLargestBestFile)
-        return FileRead::Failed;
-    bytes->resize(static_cast<size_t>(size.QuadPart));
-    size_t done = 0;
-    while (done < bytes->size()) {
-        size_t left = bytes->size() - done;
-        DWORD chunk = left > kIoChunk ? kIoChunk : static_cast<DWORD>(left);
-        DWORD got = 0;
-        if (!ReadFile(file, bytes->data() + done, chunk, &got, nullptr) || got == 0) {
-            bytes->clear();
-            return FileRead::Failed;
-        }
-        done += got;
-    }
-    return FileRead::Read;
-}
-
 // Reading for the reader: nothing to work on unless there are bytes.
 bool ReadBestBytes(std::vector<unsigned char> *bytes) {
-    return ReadBestFile(bytes) == FileRead::Read && !bytes->empty();
-}
-
-bool WriteWholeFile(const char *path, const std::vector<unsigned char> &content) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    ScopeGuard closeFile([file] { return CloseHandle(file) != FALSE; });
-    size_t done = 0;
-    while (done < content.size()) {
-        size_t left = content.size() - done;
-        DWORD chunk = left > kIoChunk ? kIoChunk : static_cast<DWORD>(left);
-        DWORD written = 0;
-        if (!WriteFile(file, content.data() + done, chunk, &written, nullptr) || written == 0) return false;
-        done += written;
-    }
-    // The content must be on disk before it replaces the old file.
-    return FlushFileBuffers(file) && closeFile.Run();
-}
-
-// Makes an existing best file writable; true when there is no file.
-bool MakeWritable() {
-    DWORD attributes = GetFileAttributesA(g_store.bestFile);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-    if (!(attributes & FILE_ATTRIBUTE_READONLY)) return true;
-    SetFileAttributesA(g_store.bestFile, attributes & ~FILE_ATTRIBUTE_READONLY);
-    attributes = GetFileAttributesA(g_store.bestFile);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
+    return g_store.bestFile[0] && fileio::ReadWholeFile(g_store.bestFile, bytes) == fileio::FileRead::Read &&
+           !bytes->empty();
 }
 
 // The file called name in the folder of the best file.
@@ -104,20 +40,20 @@ bool BesideBestFile(const char *name, char (&path)[MAX_PATH]) {
 }
 
 // Writes content to a temporary file beside the best file and moves it over
-// the best file.  With keepOld the old file is copied to KORVEL.bak first.
-// On failure the old file is untouched and the temporary file gone.
-bool ReplaceBestFile(const std::vector<unsigned char> &content, bool keepOld) {
-    char temporary[MAX_PATH];
-    if (!g_store.dataFolder[0] || !BesideBestFile(kTemporaryName, temporary)) return false;
-    bool done = WriteWholeFile(temporary, content);
-    if (done && keepOld) {
-        char backup[MAX_PATH];
-        done = BesideBestFile(kBackupName, backup) && CopyFileA(g_store.bestFile, backup, FALSE) != FALSE;
-    }
-    if (done)
-        done = MoveFileExA(temporary, g_store.bestFile, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-    if (!done) DeleteFileA(temporary);
-    return done;
+// the best file.  With keep, that is written to KORVEL.bak first: the old
+// file as read, on disk before the new one takes its place.  On failure the
+// old file is untouched and the temporary file gone.
+bool ReplaceBestFile(const std::vector<unsigned char> &content, const std::vector<unsigned char> *keep) {
+    char temporary[MAX_PATH], backup[MAX_PATH];
+    if (!g_store.dataFolder[0] || !BesideBestFile(kTemporaryName, temporary) || !BesideBestFile(kBackupName, backup))
+        return false;
+    if (!fileio::WriteWholeFile(temporary, content, fileio::Creation::Replace)) return false;
+    if (keep) fileio::MakeWritable(backup);
+    if ((!keep || fileio::WriteWholeFile(backup, *keep, fileio::Creation::Replace)) &&
+        fileio::ReplaceFile(temporary, g_store.bestFile))
+        return true;
+    fileio::RemoveFile(temporary);
+    return false;
 }
 
 }  // namespace
@@ -154,11 +90,12 @@ bool WriteBest(const best::BestRecord &edited, bool remove) {
 
     // A missing file and an empty one are both a file without bests.
     std::vector<unsigned char> old;
-    switch (ReadBestFile(&old)) {
-    case FileRead::Failed: return false;
-    case FileRead::Missing: break;
-    case FileRead::Read:
-        if (!MakeWritable()) return false;
+    if (!g_store.bestFile[0]) return false;
+    switch (fileio::ReadWholeFile(g_store.bestFile, &old)) {
+    case fileio::FileRead::Failed: return false;
+    case fileio::FileRead::Missing: break;
+    case fileio::FileRead::Read:
+        if (!fileio::MakeWritable(g_store.bestFile)) return false;
         break;
     }
 
@@ -167,7 +104,7 @@ bool WriteBest(const best::BestRecord &edited, bool remove) {
     if (!best::MergeBestFile(old.data(), old.size(), edited, remove ? 0 : 1, &content, &report)) return false;
     // Damaged records cannot be written back; the old file keeps them.
     bool keepOld = report.damagedRecords > 0 || report.lostBytes > 0;
-    return ReplaceBestFile(content, keepOld);
+    return ReplaceBestFile(content, keepOld ? &old : nullptr);
 }
 
 bool ReadPlayBest(std::string *name) {
@@ -244,28 +181,6 @@ bool SameFolderOnDisk(const std::string &a, const std::string &b) {
            first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
-class DiskFiles : public store::DataFileSystem {
-public:
-    bool IsFile(const std::string &path) override { return FileExists(path.c_str(), 0) != 0; }
-
-    bool Move(const std::string &from, const std::string &to) override {
-        // To another drive the file is copied, and on disk before the
-        // original goes.
-        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) return true;
-        if (!IsFile(from)) return IsFile(to);
-        // A copy cut short is no file of ours; the original is still there.
-        if (IsFile(to)) Remove(to);
-        return false;
-    }
-
-    bool Remove(const std::string &path) override {
-        DWORD attributes = GetFileAttributesA(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-            SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-        return DeleteFileA(path.c_str()) != FALSE;
-    }
-};
-
 // "DataPath" names the new folder, read back to be sure: it is the one place
 // the next start looks for the files.  When it does not hold, the value
 // that was there is put back.
@@ -295,27 +210,29 @@ bool IsDataFolder(const char *folder) {
     return ansi::EqualNoCase(chosen.c_str(), current.c_str()) || SameFolderOnDisk(chosen, current);
 }
 
-bool MoveDataFolder(const store::DataFolder &to) {
-    if (to.folder.empty() || to.settingsFile.size() >= MAX_PATH || to.bestFile.size() >= MAX_PATH) return false;
+store::DataMove MoveDataFolder(const store::DataFolder &to) {
+    if (to.folder.empty() || to.settingsFile.size() >= MAX_PATH || to.bestFile.size() >= MAX_PATH)
+        return store::DataMove::Undone;
     // Moving the files onto themselves would only set them aside.
-    if (IsDataFolder(to.folder.c_str())) return true;
+    if (IsDataFolder(to.folder.c_str())) return store::DataMove::Moved;
     store::DataFolder from;
     from.folder = g_store.dataFolder;
     from.settingsFile = g_store.settingsFile;
     from.bestFile = g_store.bestFile;
-    DiskFiles files;
-    if (!store::MoveDataFiles(from, to, &files, [&to] { return WriteDataPath(to.folder); })) return false;
+    store::DataMove result =
+        store::MoveDataFiles(from, to, &fileio::DiskFiles(), [&to] { return WriteDataPath(to.folder); });
+    if (result != store::DataMove::Moved) return result;
     ansi::CopyFit(g_store.dataFolder, sizeof g_store.dataFolder, to.folder.c_str());
     ansi::CopyFit(g_store.settingsFile, sizeof g_store.settingsFile, to.settingsFile.c_str());
     ansi::CopyFit(g_store.bestFile, sizeof g_store.bestFile, to.bestFile.c_str());
-    return true;
+    return result;
 }
 
 void DeleteHistory(const char *name) { DeleteValue(kHistoryKey, name, HKEY_CURRENT_USER); }
 
 void DeleteAllBests() {
     RegDeleteKeyA(HKEY_CURRENT_USER, kHistoryKey);
-    if (g_store.bestFile[0]) DeleteFileA(g_store.bestFile);
+    if (g_store.bestFile[0]) fileio::RemoveFile(g_store.bestFile);
 }
 
 namespace {
@@ -329,10 +246,12 @@ std::string ReadAlbumName(const char *folder) {
     return name;
 }
 
+// A null name deletes the folder's key.
 void WriteAlbumName(const char *folder, const char *name) {
-    if (g_store.settingsFile[0]) WritePrivateProfileStringA(kAlbumSection, folder, name, g_store.settingsFile);
+    if (!g_store.settingsFile[0]) return;
+    fileio::RetryWhileHeld(fileio::Denial::MayPass, [&] {
+        return WritePrivateProfileStringA(kAlbumSection, folder, name, g_store.settingsFile) != FALSE;
+    });
 }
 
-void DeleteAlbumName(const char *folder) {
-    if (g_store.settingsFile[0]) WritePrivateProfileStringA(kAlbumSection, folder, nullptr, g_store.settingsFile);
-}
+void DeleteAlbumName(const char *folder) { WriteAlbumName(folder, nullptr); }

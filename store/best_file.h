@@ -35,11 +35,13 @@ bool IsDataFolder(const char *folder);
 
 // Makes `to` (as store::FormDataFolder gives it) the data folder: KORVEL.ini
 // and KORVEL.dat move there, replacing files of the same names, "DataPath"
-// names it and the paths of g_store switch.  All or nothing: false when
-// either file could not be moved or "DataPath" not written; everything then
-// stays as it was.  A file that does not exist yet moves nothing and its
-// path switches all the same.
-bool MoveDataFolder(const store::DataFolder &to);
+// names it and the paths of g_store switch.  All or nothing: Moved, or when
+// either file could not be moved or "DataPath" not written, Undone with
+// everything as it was; PartlyUndone when not every step could be taken
+// back (see store::DataMove): the data folder is then still the old one,
+// and some files are left in `to`.  A file that does not exist yet moves
+// nothing and its path switches all the same.
+store::DataMove MoveDataFolder(const store::DataFolder &to);
 
 // "PlayBest", the name of the current best.  Reading fails when the value is
 // missing, unreadable, or longer than any name the best file can hold.

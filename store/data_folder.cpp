@@ -28,35 +28,81 @@ constexpr char kBestAside[] = "KORVEL.da~";
 static_assert(sizeof kSettingsAside == sizeof kSettingsFileName && sizeof kBestAside == sizeof kBestFileName,
               "the set-aside files must fit wherever the data files do");
 
-// One data file on its way: where it is, where it goes, and where the file
-// it replaces waits.
-struct FileMove {
-    std::string from, to, aside;
-    bool setAside = false;  // a target file was moved to `aside`
-    bool moved = false;     // the file is at `to`
+// One file on its way from one path to another.
+struct Transfer {
+    std::string from, to;
+    bool arrived = false;     // the whole file is at `to`
+    bool sourceLeft = false;  // and still at `from` too: it was copied
 };
 
-// Puts back what the moves did, the last first.
-void Undo(std::vector<FileMove> *moves, DataFileSystem *files) {
-    for (auto step = moves->rbegin(); step != moves->rend(); ++step) {
-        if (step->moved) files->Move(step->to, step->from);
-        if (step->setAside) files->Move(step->aside, step->to);
-    }
+// Moves and then looks.  A success counts only with the file at `to`, and a
+// move that left its source is known as a copy.  A failure is believed while
+// the source is still there: what may stand at `to` then is no whole file.
+void Shift(Transfer *step, DataFileSystem *files) {
+    bool reported = files->Move(step->from, step->to);
+    bool source = files->IsFile(step->from);
+    step->arrived = files->IsFile(step->to) && (reported || !source);
+    step->sourceLeft = step->arrived && source;
 }
 
+// Removes one of two copies of a file, only while the other is there.
+// True when it is gone.
+bool DropOneOfTwo(const std::string &doomed, const std::string &kept, DataFileSystem *files) {
+    if (!files->IsFile(kept)) return false;
+    files->Remove(doomed);
+    return !files->IsFile(doomed);
+}
+
+// Takes one transfer back.  False when the file stays at `to`, as a second
+// copy or as the only one; nothing is removed unless its original is there.
+bool TakeBack(const Transfer &step, DataFileSystem *files) {
+    if (!step.arrived) return true;
+    if (step.sourceLeft) return DropOneOfTwo(step.to, step.from, files);
+    // A file now standing where this one came from is not ours to replace.
+    if (files->IsFile(step.from)) return false;
+    Transfer back{step.to, step.from};
+    Shift(&back, files);
+    return back.arrived && (!back.sourceLeft || DropOneOfTwo(step.to, step.from, files));
+}
+
+// One data file: the target's file of that name set aside, then the data
+// file carried over.
+struct FileMove {
+    Transfer aside;  // the target's file to its set-aside name
+    Transfer carry;  // the data file into the target folder
+};
+
 bool Carry(FileMove *step, DataFileSystem *files) {
-    bool source = files->IsFile(step->from);
-    if (files->IsFile(step->to)) {
-        // Left over from a move that was cut short: ours to drop.
-        if (files->IsFile(step->aside) && !files->Remove(step->aside)) return false;
-        if (!files->Move(step->to, step->aside)) return false;
-        step->setAside = true;
+    bool source = files->IsFile(step->carry.from);
+    if (files->IsFile(step->carry.to)) {
+        // Left over from an earlier move into this folder that was cut short
+        // or not undone in full: a file the user agreed to replace then, and
+        // (being asked again, as the target holds a file) agrees to now.
+        if (files->IsFile(step->aside.to) && !files->Remove(step->aside.to)) return false;
+        Shift(&step->aside, files);
+        if (!step->aside.arrived) return false;
+        // Set aside as a copy: the target's name must still be freed.
+        if (step->aside.sourceLeft) {
+            if (!DropOneOfTwo(step->aside.from, step->aside.to, files)) return false;
+            step->aside.sourceLeft = false;
+        }
     }
     if (source) {
-        if (!files->Move(step->from, step->to)) return false;
-        step->moved = true;
+        Shift(&step->carry, files);
+        if (!step->carry.arrived) return false;
     }
     return true;
+}
+
+// Puts back what the moves did, the last first, and every step of it even
+// when one fails.  False when some file could not go back.
+DataMove Undo(std::vector<FileMove> *moves, DataFileSystem *files) {
+    bool whole = true;
+    for (auto step = moves->rbegin(); step != moves->rend(); ++step) {
+        whole = TakeBack(step->carry, files) && whole;
+        whole = TakeBack(step->aside, files) && whole;
+    }
+    return whole ? DataMove::Undone : DataMove::PartlyUndone;
 }
 
 }  // namespace
@@ -78,30 +124,29 @@ bool FormDataFolder(const char *text, DataFolder *out) {
     return false;
 }
 
-bool MoveDataFiles(const DataFolder &from, const DataFolder &to, DataFileSystem *files,
-                   const std::function<bool()> &commit) {
+DataMove MoveDataFiles(const DataFolder &from, const DataFolder &to, DataFileSystem *files,
+                       const std::function<bool()> &commit) {
     std::string settingsAside, bestAside;
     if (!JoinDataPath(to.folder, kSettingsAside, &settingsAside) || !JoinDataPath(to.folder, kBestAside, &bestAside))
-        return false;
+        return DataMove::Undone;
     // The settings file first: when the best file cannot follow, only the
     // album names have to go back.
-    std::vector<FileMove> moves = {{from.settingsFile, to.settingsFile, settingsAside},
-                                   {from.bestFile, to.bestFile, bestAside}};
-    for (FileMove &step : moves) {
-        if (!Carry(&step, files)) {
-            Undo(&moves, files);
-            return false;
-        }
+    std::vector<FileMove> moves(2);
+    moves[0].aside = {to.settingsFile, settingsAside};
+    moves[0].carry = {from.settingsFile, to.settingsFile};
+    moves[1].aside = {to.bestFile, bestAside};
+    moves[1].carry = {from.bestFile, to.bestFile};
+    for (FileMove &step : moves)
+        if (!Carry(&step, files)) return Undo(&moves, files);
+    if (!commit()) return Undo(&moves, files);
+    // The replaced files and the originals of copies are not needed any
+    // more; one that stays behind does no harm, and a set-aside one goes
+    // with the next move into this folder.
+    for (const FileMove &step : moves) {
+        if (step.aside.arrived) files->Remove(step.aside.to);
+        if (step.carry.sourceLeft) DropOneOfTwo(step.carry.from, step.carry.to, files);
     }
-    if (!commit()) {
-        Undo(&moves, files);
-        return false;
-    }
-    // The replaced files are not needed any more; one that stays behind does
-    // no harm and goes with the next move into this folder.
-    for (const FileMove &step : moves)
-        if (step.setAside) files->Remove(step.aside);
-    return true;
+    return DataMove::Moved;
 }
 
 bool JoinDataPath(const std::string &folder, const char *name, std::string *out) {

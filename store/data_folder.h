@@ -39,13 +39,17 @@ std::string WithoutTrailingSeparator(const char *folder);
 // such a folder is refused, never cut.
 bool FormDataFolder(const char *text, DataFolder *out);
 
-// The file system as the move of the data files sees it.
+// The file system as the move of the data files sees it.  The move does not
+// take its reports on trust: it looks at both paths after every step.
 class DataFileSystem {
 public:
     // An existing file (not a folder).
     virtual bool IsFile(const std::string &path) = 0;
-    // Moves a file to a path where no file is.  False when it did not move;
-    // the file is then still where it was and nothing is at `to`.
+    // Moves a file to a path where no file is.  True once the whole file is
+    // at `to`; a move to another drive may then have left the source behind
+    // as well.  False when it did not arrive, with whatever this call made
+    // at `to` gone again.  It never replaces or removes a file it did not
+    // make itself.
     virtual bool Move(const std::string &from, const std::string &to) = 0;
     // Deletes a file, a read-only one too.
     virtual bool Remove(const std::string &path) = 0;
@@ -54,15 +58,26 @@ protected:
     ~DataFileSystem() = default;
 };
 
+// How a move of the data files ended.
+enum class DataMove {
+    Moved,         // both files are in the new folder and commit agreed
+    Undone,        // it failed, and every file is back where it was
+    // It failed and not every step could be undone.  Every file still
+    // exists, but some are left in the target folder: under their own names,
+    // or set aside there as KORVEL.in~ and KORVEL.da~.
+    PartlyUndone,
+};
+
 // Moves KORVEL.ini and KORVEL.dat from one data folder to another, all or
 // nothing: a file of the same name in the target is replaced, a file that
 // does not exist in `from` leaves none in `to`.  commit runs once both files
 // are in place (it makes the new folder the data folder) and may refuse.
-// True when everything moved and commit agreed.  Otherwise every file is back
-// where it was, target files included, so that the old data folder stays
-// whole; replaced target files are set aside until then, never deleted first.
-bool MoveDataFiles(const DataFolder &from, const DataFolder &to, DataFileSystem *files,
-                   const std::function<bool()> &commit);
+// Replaced target files are set aside until then, never deleted first; on
+// failure every file goes back where it was, target files included, so that
+// the old data folder stays whole.  A step of that undo that fails leaves the
+// file where it is, so that a file may then exist twice, but never not at all.
+DataMove MoveDataFiles(const DataFolder &from, const DataFolder &to, DataFileSystem *files,
+                       const std::function<bool()> &commit);
 
 // dataPath: the stored "DataPath" (null when it could not be read).
 // modulePath: the program file's full path.

@@ -260,6 +260,27 @@ TEST_F(AdvancedTest, TheDataFilesMoveTogetherOrNotAtAll) {
     EXPECT_STREQ(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
     EXPECT_EQ(Value("DataPath"), "(none)");
 
+    // The settings file, once moved, is held in the chosen folder as well,
+    // so that it cannot come back: it stays there, and the user is told so.
+    held = CreateFileA(g_store.bestFile, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE arrived = INVALID_HANDLE_VALUE;
+    Advanced([&](HWND dialog) {
+        moveTo(other.path())(dialog);
+        WaitUntil([&] {
+            arrived = CreateFileA(other.Join("KORVEL.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            return arrived != INVALID_HANDLE_VALUE;
+        });
+        EXPECT_EQ(Answer(IDOK), "設定ファイルを移動できませんでした。\nフォルダは変更されていませんが、元に戻せなかった"
+                                "ファイルが次のフォルダに残っています。\n\n" + other.path());
+    });
+    CloseHandle(arrived);
+    CloseHandle(held);
+    EXPECT_EQ(Content(other.Join("KORVEL.ini")), ini);
+    EXPECT_EQ(Content(data_.Join("KORVEL.dat")), dat);
+    EXPECT_STREQ(g_store.settingsFile, data_.Join("KORVEL.ini").c_str());
+    EXPECT_EQ(Value("DataPath"), "(none)");
+    ASSERT_TRUE(MoveFileA(other.Join("KORVEL.ini").c_str(), data_.Join("KORVEL.ini").c_str()));  // as the user would
+
     // A file of theirs in the way: No moves nothing and applies the rest;
     // Yes replaces it, read-only as it is.
     std::string theirs = other.WriteFile("KORVEL.ini", {'[', ']'});

@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "store/best_file.h"
@@ -50,6 +52,7 @@ protected:
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
         } while (FindNextFileA(search, &found));
         FindClose(search);
+        std::sort(names.begin(), names.end());
         return names;
     }
 
@@ -199,11 +202,37 @@ TEST_F(BestFileTest, TheLongestDataFolderSavesWithItsBackup) {
     EXPECT_EQ(Bytes(content.begin(), content.end()), damaged);
 }
 
+TEST_F(BestFileTest, ASaveWaitsOutAMomentaryHold) {
+    Write(bestbytes::File({Record("Keep", {"C:\\k.mid"})}));
+    // Another program holds the file and lets go once the writer has met the
+    // hold: without sharing, at the writer's read (it empties the best's
+    // history just before); reading, at its replace (the temporary file is
+    // written just before).
+    std::string temporary = data_.Join("KORVEL.tmp");
+    for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}}) {
+        program_key::WriteBinary(program_key::kHistoryKey, "Keep", "\1", 1);
+        HANDLE held = CreateFileA(g_store.bestFile, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        std::thread scanner([&] {
+            WaitUntil([&] {
+                return share ? GetFileAttributesA(temporary.c_str()) != INVALID_FILE_ATTRIBUTES : HistoryIsEmpty("Keep");
+            });
+            CloseHandle(held);
+        });
+        bool saved = Save("Keep", {"C:\\new.mid"});
+        scanner.join();
+        EXPECT_TRUE(saved) << share;
+        EXPECT_EQ(Stored(), bestbytes::File({Record("Keep", {"C:\\new.mid"})})) << share;
+    }
+    EXPECT_EQ(Files(), std::vector<std::string>{"KORVEL.dat"});
+}
+
 TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileWhole) {
     Bytes old = bestbytes::File({Record("Keep", {"C:\\k.mid"})});
     Write(old);
 
-    // Another program reads the file without letting it be replaced.
+    // Another program reads the file without letting it be replaced, for
+    // longer than the writer waits.
     HANDLE reader = CreateFileA(g_store.bestFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(Save("Keep", {}));
@@ -222,6 +251,27 @@ TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileWhole) {
     g_store.dataFolder[0] = '\0';
     EXPECT_FALSE(Save("Keep", {}));
     EXPECT_EQ(Stored(), old);
+}
+
+TEST_F(BestFileTest, TheDataFilesMoveToAnotherDriveWhole) {
+    // Z:\dev\shm is a memory file system, another device than drive C: on
+    // most hosts; where it is not, the files move by renaming, which must do
+    // as well.
+    std::string folder = "Z:\\dev\\shm\\tivorn-move-" + std::to_string(GetCurrentProcessId());
+    if (!CreateDirectoryA(folder.c_str(), nullptr)) GTEST_SKIP() << "no " << folder;
+    Bytes bests = bestbytes::File({Record("Keep", {"C:\\k.mid"})});
+    Write(bests);
+    SetFileAttributesA(g_store.bestFile, FILE_ATTRIBUTE_READONLY);
+    lstrcpyA(g_store.settingsFile, data_.WriteFile("KORVEL.ini", {'[', ']'}).c_str());
+    store::DataFolder to;
+    ASSERT_TRUE(store::FormDataFolder(folder.c_str(), &to));
+    EXPECT_EQ(MoveDataFolder(to), store::DataMove::Moved);
+    EXPECT_TRUE(Files().empty());
+    std::string moved, names;
+    EXPECT_TRUE(ReadWholeFile(to.bestFile, &moved) && Bytes(moved.begin(), moved.end()) == bests);
+    EXPECT_TRUE(ReadWholeFile(to.settingsFile, &names) && names == "[]");
+    EXPECT_TRUE(GetFileAttributesA(g_store.bestFile) & FILE_ATTRIBUTE_READONLY);
+    DeleteTree(folder);
 }
 
 TEST_F(BestFileTest, DataFolderIsStoredWhenTheProgramsFolderIsChosen) {

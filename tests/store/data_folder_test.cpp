@@ -86,18 +86,22 @@ TEST(DataFolder, AChosenFolderIsFormedAsStoredOrRefused) {
     EXPECT_FALSE(store::FormDataFolder((longest + "x").c_str(), &folder));
 }
 
-// Files by path with their content; the n-th move or removal fails once.
+// Files by path with their content.  The moves and removals whose turn is in
+// `fail` fail (counted from 0, both kinds together); with copies, a move
+// copies and leaves its source, as a move to another drive may.
 class FakeDisk : public store::DataFileSystem {
 public:
     std::map<std::string, std::string> files;
-    int failAt = -1, operations = 0;
+    std::set<int> fail;
+    bool copies = false;
+    int operations = 0;
     bool IsFile(const std::string &path) override { return files.count(path) != 0; }
     bool Move(const std::string &from, const std::string &to) override {
-        if (operations++ == failAt || !files.count(from) || files.count(to)) return false;
+        if (fail.count(operations++) || !files.count(from) || files.count(to)) return false;
         files[to] = files[from];
-        return files.erase(from);
+        return copies || files.erase(from);
     }
-    bool Remove(const std::string &path) override { return operations++ != failAt && files.erase(path); }
+    bool Remove(const std::string &path) override { return !fail.count(operations++) && files.erase(path); }
 };
 
 TEST(DataFolder, TheDataFilesMoveAllOrNothing) {
@@ -116,8 +120,8 @@ TEST(DataFolder, TheDataFilesMoveAllOrNothing) {
     for (int failAt = 0; failAt <= 7; ++failAt) {
         FakeDisk disk;
         disk.files = before;
-        disk.failAt = failAt < 7 ? failAt : -1;
-        bool done = store::MoveDataFiles(from, to, &disk, [&] { return failAt != 7; });
+        if (failAt < 7) disk.fail = {failAt};
+        bool done = store::MoveDataFiles(from, to, &disk, [&] { return failAt != 7; }) == store::DataMove::Moved;
         EXPECT_EQ(done, failAt >= 4 && failAt != 7) << failAt;
         if (!done) {
             EXPECT_EQ(disk.files, before) << failAt;
@@ -133,8 +137,70 @@ TEST(DataFolder, TheDataFilesMoveAllOrNothing) {
     disk.files = {{"C:\\Old\\KORVEL.dat", "bests"},
                   {"D:\\New\\KORVEL.ini", "theirs"},
                   {"D:\\New\\KORVEL.in~", "left over"}};
-    EXPECT_TRUE(store::MoveDataFiles(from, to, &disk, [] { return true; }));
+    EXPECT_EQ(store::MoveDataFiles(from, to, &disk, [] { return true; }), store::DataMove::Moved);
     EXPECT_EQ(disk.files, (Files{{"D:\\New\\KORVEL.dat", "bests"}}));
+}
+
+TEST(DataFolder, NoFailingStepOfTheMoveOrOfItsUndoLosesAFile) {
+    DataFolder from, to;
+    store::FormDataFolder("C:\\Old", &from);
+    store::FormDataFolder("D:\\New", &to);
+    using Files = std::map<std::string, std::string>;
+    const Files before = {{"C:\\Old\\KORVEL.ini", "names"}, {"C:\\Old\\KORVEL.dat", "bests"},
+                          {"D:\\New\\KORVEL.ini", "their names"}, {"D:\\New\\KORVEL.dat", "their bests"}};
+    auto holds = [](const Files &files, const std::string &content, const char *folder) {
+        for (const auto &file : files)
+            if (file.second == content && file.first.rfind(folder, 0) == 0) return true;
+        return false;
+    };
+    // The first failure sets the undo going (or fails the clean-up after the
+    // commit); the second fails a later step, of the undo too.  A step beyond
+    // the last fails nothing.
+    std::map<store::DataMove, int> outcomes;
+    for (bool copies : {false, true}) {
+        for (bool refuse : {false, true}) {
+            for (int first = 0; first <= 12; ++first) {
+                for (int second = first; second <= 30; ++second) {
+                    FakeDisk disk;
+                    disk.files = before;
+                    disk.copies = copies;
+                    disk.fail = {first, second};
+                    store::DataMove result = store::MoveDataFiles(from, to, &disk, [&] { return !refuse; });
+                    std::string where = std::to_string(copies) + std::to_string(refuse) + " " +
+                                        std::to_string(first) + "," + std::to_string(second);
+                    ++outcomes[result];
+                    if (result == store::DataMove::Undone) {
+                        EXPECT_EQ(disk.files, before) << where;
+                        continue;
+                    }
+                    if (result == store::DataMove::Moved) {
+                        EXPECT_FALSE(refuse) << where;
+                        EXPECT_EQ(disk.files["D:\\New\\KORVEL.ini"], "names") << where;
+                        EXPECT_EQ(disk.files["D:\\New\\KORVEL.dat"], "bests") << where;
+                        continue;
+                    }
+                    // Not undone in full, which only a failing step of the
+                    // undo excuses: whatever is not back in its place is in
+                    // the target folder, and of the old folder only the file
+                    // whose step failed is missing.
+                    EXPECT_TRUE(first != second || refuse) << where;
+                    int away = 0;
+                    for (const auto &file : before) {
+                        std::string now = disk.files.count(file.first) ? disk.files[file.first] : "";
+                        if (now != file.second) {
+                            EXPECT_TRUE(holds(disk.files, file.second, "D:\\New\\")) << where;
+                        }
+                        if (file.first[0] == 'C') {
+                            EXPECT_TRUE(now.empty() || now == file.second) << where;
+                            away += now.empty();
+                        }
+                    }
+                    EXPECT_LE(away, first != second && refuse ? 2 : 1) << where;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(outcomes.size(), 3u);
 }
 
 }  // namespace

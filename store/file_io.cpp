@@ -1,0 +1,186 @@
+#include "store/file_io.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "engine/korvel.h"
+#include "utils/scope_guard.h"
+
+namespace fileio {
+
+namespace {
+
+// Long enough for a scanner or an indexer to let go, short enough that the
+// user waits no longer than a moment before a failure is told.
+constexpr ULONGLONG kHoldLimitMs = 2000;
+constexpr DWORD kPauseMs = 50;
+
+// Far beyond any data file the program could write (a thousand bests of a
+// thousand paths is about 60 MB); a larger one is refused rather than given
+// all the memory it asks for.
+constexpr LONGLONG kLargestFile = 1LL << 30;
+constexpr DWORD kIoChunk = 1u << 24;
+
+// Sharing and lock violations are another program's hold, whatever the call.
+// Windows answers some calls with "access denied" for a hold as well: a
+// rename onto, or the delete of, a file another program has open without
+// delete sharing, and the opening or creating of a file that was deleted
+// while another program still has it open.  A lasting denial (no rights, a
+// read-only folder) is told apart from those only by waiting, so calls that
+// replace, create or delete wait it out too, at the cost of a moment before
+// the same failure; a read takes a denial as final.
+bool IsHold(DWORD error, Denial denial) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           (denial == Denial::MayPass && error == ERROR_ACCESS_DENIED);
+}
+
+// One try at reading the whole file: ERROR_SUCCESS, or why it failed.  The
+// reason is returned rather than left as the last error, which closing the
+// file might change.
+DWORD ReadOnce(const char *path, std::vector<unsigned char> *bytes) {
+    bytes->clear();
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError();
+    ScopeGuard closeFile([file] { CloseHandle(file); });
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size)) return GetLastError();
+    if (size.QuadPart < 0 || size.QuadPart > kLargestFile) return ERROR_FILE_TOO_LARGE;
+    bytes->resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < bytes->size()) {
+        size_t left = bytes->size() - done;
+        DWORD chunk = left > kIoChunk ? kIoChunk : static_cast<DWORD>(left);
+        DWORD got = 0;
+        if (!ReadFile(file, bytes->data() + done, chunk, &got, nullptr)) {
+            bytes->clear();
+            return GetLastError();
+        }
+        if (got == 0) {  // cut short while it was read
+            bytes->clear();
+            return ERROR_HANDLE_EOF;
+        }
+        done += got;
+    }
+    return ERROR_SUCCESS;
+}
+
+bool IsFile(const char *path) { return FileExists(path, 0) != 0; }
+
+// Moves a file to a free name.  To another drive it is copied, the copy
+// flushed and read back, and only then the original deleted: a move that
+// lets the system copy can report success with the original still there,
+// and leave a copy cut short behind when it fails.
+class Disk : public store::DataFileSystem {
+public:
+    bool IsFile(const std::string &path) override { return fileio::IsFile(path.c_str()); }
+
+    bool Move(const std::string &from, const std::string &to) override {
+        if (RetryWhileHeld(Denial::MayPass,
+                           [&] { return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE; }))
+            return true;
+        return GetLastError() == ERROR_NOT_SAME_DEVICE && CopyAcross(from.c_str(), to.c_str());
+    }
+
+    bool Remove(const std::string &path) override { return RemoveFile(path.c_str()); }
+
+private:
+    static bool CopyAcross(const char *from, const char *to) {
+        std::vector<unsigned char> bytes, copy;
+        DWORD attributes = GetFileAttributesA(from);
+        if (attributes == INVALID_FILE_ATTRIBUTES || ReadWholeFile(from, &bytes) != FileRead::Read) return false;
+        // A new file only: whatever stands at `to` is not this call's to replace.
+        if (!WriteWholeFile(to, bytes, Creation::New)) return false;
+        if (ReadWholeFile(to, &copy) != FileRead::Read || copy != bytes) {
+            RemoveFile(to);
+            return false;
+        }
+        DWORD kept = attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+        if (kept) SetFileAttributesA(to, kept);
+        // The copy is whole; an original that will not go is the caller's to
+        // see (both are then there).
+        RemoveFile(from);
+        return true;
+    }
+};
+
+}  // namespace
+
+bool RetryWhileHeld(Denial denial, const std::function<bool()> &attempt) {
+    ULONGLONG start = GetTickCount64();
+    for (;;) {
+        if (attempt()) return true;
+        DWORD error = GetLastError();
+        if (!IsHold(error, denial) || GetTickCount64() - start >= kHoldLimitMs) {
+            SetLastError(error);
+            return false;
+        }
+        Sleep(kPauseMs);
+    }
+}
+
+FileRead ReadWholeFile(const char *path, std::vector<unsigned char> *bytes) {
+    auto attempt = [&] {
+        DWORD error = ReadOnce(path, bytes);
+        SetLastError(error);
+        return error == ERROR_SUCCESS;
+    };
+    if (RetryWhileHeld(Denial::Final, attempt)) return FileRead::Read;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileRead::Missing : FileRead::Failed;
+}
+
+bool WriteWholeFile(const char *path, const std::vector<unsigned char> &content, Creation creation) {
+    DWORD disposition = creation == Creation::New ? CREATE_NEW : CREATE_ALWAYS;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (!RetryWhileHeld(Denial::MayPass, [&] {
+            file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+            return file != INVALID_HANDLE_VALUE;
+        }))
+        return false;
+    ScopeGuard closeFile([file] { return CloseHandle(file) != FALSE; });
+    bool written = true;
+    size_t done = 0;
+    while (written && done < content.size()) {
+        size_t left = content.size() - done;
+        DWORD chunk = left > kIoChunk ? kIoChunk : static_cast<DWORD>(left);
+        DWORD wrote = 0;
+        written = WriteFile(file, content.data() + done, chunk, &wrote, nullptr) && wrote != 0;
+        done += wrote;
+    }
+    // The content must be on disk before it replaces another file.
+    written = written && FlushFileBuffers(file);
+    written = closeFile.Run() && written;
+    if (!written) RemoveFile(path);
+    return written;
+}
+
+bool ReplaceFile(const char *from, const char *to) {
+    return RetryWhileHeld(Denial::MayPass, [&] {
+        return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    });
+}
+
+bool RemoveFile(const char *path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    return RetryWhileHeld(Denial::MayPass, [&] { return DeleteFileA(path) != FALSE; });
+}
+
+bool MakeWritable(const char *path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    if (!(attributes & FILE_ATTRIBUTE_READONLY)) return true;
+    SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+store::DataFileSystem &DiskFiles() {
+    static Disk disk;
+    return disk;
+}
+
+}  // namespace fileio
