@@ -1,5 +1,6 @@
 #include "store/best_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/korvel.h"
@@ -232,7 +233,22 @@ void DeleteHistory(const char *name) { DeleteValue(kHistoryKey, name, HKEY_CURRE
 
 void DeleteAllBests() {
     RegDeleteKeyA(HKEY_CURRENT_USER, kHistoryKey);
-    if (g_store.bestFile[0]) fileio::RemoveFile(g_store.bestFile);
+    // A file without a best that can be read may still hold the user's bests
+    // behind damage: it is set aside whole rather than deleted.  One that
+    // cannot be read stays as it is, and the writer keeps what it cannot
+    // carry over.
+    std::vector<unsigned char> old;
+    if (!g_store.bestFile[0] || fileio::ReadWholeFile(g_store.bestFile, &old) != fileio::FileRead::Read) return;
+    // Nothing but zero bytes (an empty file, the end marker alone) holds
+    // nothing to keep, and must not take the place of a KORVEL.bak that does.
+    if (std::all_of(old.begin(), old.end(), [](unsigned char byte) { return byte == 0; })) {
+        fileio::RemoveFile(g_store.bestFile);
+        return;
+    }
+    char backup[MAX_PATH];
+    if (!BesideBestFile(kBackupName, backup)) return;
+    fileio::MakeWritable(backup);
+    fileio::ReplaceFile(g_store.bestFile, backup);
 }
 
 namespace {

@@ -71,8 +71,11 @@ bool WriteBest(const best::BestRecord &edited, bool remove);
 // The played history of the best called name, as the player keeps it.
 void DeleteHistory(const char *name);
 
-// A fresh start when there is no best at all: the best file and every
-// best's played history go.
+// A fresh start when there is no best at all: every best's played history
+// goes, and the best file is set aside as KORVEL.bak beside it (replacing
+// one there), whole, so that bests behind damage are not lost.  An empty
+// file, or one of zero bytes only, holds nothing and is deleted; one that
+// cannot be read or set aside stays where it is.
 void DeleteAllBests();
 
 // Album names: the name a folder of the MIDI tab is shown under, kept in

@@ -180,6 +180,32 @@ TEST_F(BestFileTest, WriterSavesOverEmptyReadOnlyAndDamagedFiles) {
     EXPECT_EQ(Stored("KORVEL.bak"), damaged);
 }
 
+TEST_F(BestFileTest, AFileWithoutAReadableBestIsSetAsideWhole) {
+    // Damaged throughout: no best to read, but maybe the user's all the same.
+    Bytes damaged = bestbytes::File({Record("Lost", {"C:\\x.mid"}, 2, -1, 5000)});
+    Write(damaged);
+    ASSERT_TRUE(Names().empty());
+    data_.WriteFile("KORVEL.bak", {'o', 'l', 'd'});
+    data_.WriteFile("KORVEL.ini", {'[', ']'});
+    program_key::WriteBinary(program_key::kHistoryKey, "Lost", "\1", 1);
+    DeleteAllBests();
+    EXPECT_EQ(Stored("KORVEL.bak"), damaged);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"KORVEL.bak", "KORVEL.ini"}));
+    EXPECT_FALSE(program_key::Exists(program_key::kHistoryKey, "Lost"));
+    // The new file starts afresh and leaves the copy alone.
+    ASSERT_TRUE(Save("New", {}));
+    EXPECT_EQ(Stored(), bestbytes::File({Record("New", {})}));
+    EXPECT_EQ(Stored("KORVEL.bak"), damaged);
+
+    // A file that holds nothing has nothing to set aside.
+    for (const Bytes &nothing : {Bytes{}, Bytes(4, 0)}) {
+        Write(nothing);
+        DeleteAllBests();
+        EXPECT_EQ(Files(), (std::vector<std::string>{"KORVEL.bak", "KORVEL.ini"}));
+        EXPECT_EQ(Stored("KORVEL.bak"), damaged);
+    }
+}
+
 TEST_F(BestFileTest, TheLongestDataFolderSavesWithItsBackup) {
     // The resolver takes a folder as long as KORVEL.dat in it still fits a
     // 260-byte path buffer: 248 bytes.  The writer's temporary file and the
