@@ -50,12 +50,14 @@ void AddFolderContents(Collection &c, const std::string &folder, size_t *cursor)
 
 // --- the marks of items being created --------------------------------------
 
-// The MIDI tab's root: checked when the list holds the MIDI folder itself (or
-// its marker), partly when it holds something below it.
+// The MIDI tab's root: the mark FolderMark gives the MIDI folder there.
 unsigned RootMark(best::BestRecord &record, const std::string &midiFolder, PathQuery &paths);
 
 // A sub-folder at path, from the entries at and after *cursor (which moves
 // only forward, so the folders of one fill are looked up in their order).
+// Checked on either tab when the list holds the folder whole, as its bare
+// path or its marker; partly when it holds something below it (on the MIDI
+// tab a MIDI file).
 unsigned FolderMark(best::BestRecord &record, size_t *cursor, const std::string &path, bool midiTab,
                     PathQuery &paths);
 

@@ -66,19 +66,26 @@ Paths Join(Paths a, const Paths &b) {
     return a;
 }
 
-// The MIDI tab, its MIDI folder "D:\M" the only root item (names entry 0).
+// The MIDI tab (or with midi false the all-files tab), its MIDI folder "D:\M"
+// the only root item (names entry 0).
 struct MidiTab {
-    MidiTab(const Paths &entries, unsigned rootState) : record(Make(entries)) {
-        root = t.Add(tree::kNoItem, "D:\\M", rootState);
+    MidiTab(const Paths &entries, unsigned rootState, bool midi = true, const char *folder = "D:\\M")
+        : midi(midi), record(Make(entries)) {
+        root = t.Add(tree::kNoItem, folder, rootState);
     }
-    // An item for every sub-folder and MIDI file of folder (at path), all with mark.
+    // An item for every sub-folder and file the tab shows in folder (at
+    // path), all with mark, or with 0 the mark the list gives.
     void Fill(Item folder, const std::string &path, unsigned mark) {
-        for (const std::string &name : disk.List(path, false, false)) t.Add(folder, name, mark);
-        for (const std::string &name : disk.List(path, true, true)) t.Add(folder, name, mark, true);
+        size_t at = record.FirstEntry();
+        for (const std::string &name : disk.List(path, false, false))
+            t.Add(folder, name, mark ? mark : FolderMark(record, &at, path + "\\" + name, midi, disk));
+        at = record.FirstEntry();
+        for (const std::string &name : disk.List(path, true, midi))
+            t.Add(folder, name, mark ? mark : FileListed(record, &at, path + "\\" + name, disk) ? C : U, true);
         t.At(folder).state |= tree::kExpanded | tree::kExpandedOnce;
     }
     bool Collect() {
-        Collection c{t, record, disk, disk, true};
+        Collection c{t, record, disk, disk, midi};
         size_t cursor = record.FirstEntry();
         return CollectChecks(c, std::string(), &cursor, t.FirstChild(tree::kNoItem), true);
     }
@@ -87,8 +94,9 @@ struct MidiTab {
                {"D:\\M", {{"A", "B"}, {"a.wav", "top.mid"}}},
                {"D:\\M\\A", {{"Deep"}, {"1.mid", "2.mid", "cover.jpg", "s.lnk"}}},
                {"D:\\M\\A\\Deep", {{}, {"d.mid"}}},
-               {"D:\\M\\B", {{}, {"b1.mid", "b2.mid", "b3.mid"}}},
+               {"D:\\M\\B", {{}, {"b1.mid", "b2.mid", "b3.mid", "liner.txt"}}},
                {"D:\\MM", {{}, {"y.mid"}}}}};
+    bool midi;
     FakeTree t;
     best::BestRecord record;
     Item root;
@@ -148,6 +156,55 @@ TEST(Collection, UncheckingOneFileOfACheckedFolderWritesTheOtherFilesOneByOne) {
     EXPECT_EQ(Entries(tab.record), (Paths{"D:\\M\\B\\b1.mid", "D:\\M\\B\\b3.mid"}));
     EXPECT_FALSE(tab.t.Changed(b1) || tab.t.Changed(b2) || tab.t.Changed(b3));
     EXPECT_FALSE(tab.Collect());
+}
+
+// A folder written by one tab is one state on the other: shown checked,
+// taken out whole when unticked, and written once when ticked again.  It is
+// the top of the walk, where no later item's seek tidies up after it.
+TEST(Collection, AFolderTickedOnOneTabIsOneStateOnTheOther) {
+    const std::string x = "C:\\Other\\x.mid", wav = "D:\\M\\a.wav", txt = "D:\\M\\B\\liner.txt";
+    const char *b = "D:\\M\\B";
+    const Paths outside = {x, wav}, midiB = Join({x}, Join(kB, {wav})), wholeB = {x, b, kB[1], kB[2], kB[3], txt, wav};
+    Paths both = wholeB;  // as the two tabs used to write it
+    both.insert(both.end() - 1, kB.begin(), kB.end());
+    struct Case {
+        Paths entries;
+        bool midi;
+        const char *folder;
+        unsigned shown;
+        const char *file;  // opens the folder and clicks this file (a MIDI file twice: off and on)
+        Paths after;
+    } const cases[] = {
+        // The MIDI tab's marker, then the all-files tab: unticked, or made
+        // whole by ticking the one file the marker left out.
+        {outside, true, b, U, nullptr, midiB},
+        {midiB, false, b, C, nullptr, outside},
+        {midiB, false, b, C, "liner.txt", wholeB},
+        {both, false, b, C, nullptr, outside},
+        // The other way: the MIDI tab takes out what it shows, also where
+        // the folder goes with the MIDI folder, and writes it once.
+        {outside, false, b, U, nullptr, wholeB},
+        {wholeB, true, b, C, nullptr, {x, txt, wav}},
+        {wholeB, true, "D:\\M", P, nullptr, {x, txt, wav}},
+        {wholeB, true, b, C, "b2.mid", Join({x}, Join(kB, {txt, wav}))},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(&k - cases);
+        MidiTab tab(k.entries, U, k.midi, k.folder);
+        Item clicked = tab.root;
+        size_t at = tab.record.FirstEntry();
+        tab.t.At(clicked).state = FolderMark(tab.record, &at, k.folder, k.midi, tab.disk);
+        EXPECT_EQ(tab.t.MarkOf(clicked), k.shown);
+        if (k.file) {
+            tab.Fill(tab.root, k.folder, 0);
+            tree::RecomputeUp(tab.t, tab.t.FirstChild(tab.root), 0);
+            clicked = tab.t.Child(tab.root, k.file);
+            if (k.midi) tree::ToggleMark(tab.t, clicked, false);
+        }
+        tree::ToggleMark(tab.t, clicked, false);
+        EXPECT_TRUE(tab.Collect());
+        EXPECT_EQ(Entries(tab.record), k.after);
+    }
 }
 
 TEST(Collection, UnchangedItemsKeepTheirEntriesAndOnlyStaleOnesInsideWalkedFoldersGo) {
