@@ -117,16 +117,28 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
         std::string path = JoinPath(folder, c.tree.Name(data & tree::kNameIndexMask));
         // No MIDI folder chosen yet, or a path no buffer of the program holds.
         if (path.empty() || path.size() > kLongestPath) continue;
-        SeekItem(c, path, cursor, folder.empty());
-
         unsigned mark = tree::Mark(state);
-        if (mark == tree::kPartly && (state & tree::kExpandedOnce)) {
+        bool filledPartly = mark == tree::kPartly && (state & tree::kExpandedOnce);
+        // A partly checked folder that was never filled cannot tell which of
+        // its entries are meant: they all stay.
+        bool keep = !filledPartly && (!(data & tree::kChangedBit) || mark == tree::kPartly);
+        bool top = folder.empty();
+        if (top) {
+            // The items at the top need not come in the list's order: the
+            // Desktop shows its own folders after My Computer's drives, in
+            // the shell's order.  Each is sought from the first entry, and
+            // one that only keeps its entries is not sought at all, since
+            // nothing passed at the top goes.
+            if (keep) continue;
+            *cursor = c.record.FirstEntry();
+        }
+        SeekItem(c, path, cursor, top);
+
+        if (filledPartly) {
             changed |= CollectChecks(c, path, cursor, c.tree.FirstChild(item), false);
             continue;
         }
-        // A partly checked folder that was never filled cannot tell which of
-        // its entries are meant: they all stay.
-        if (!(data & tree::kChangedBit) || mark == tree::kPartly) {
+        if (keep) {
             KeepEntries(c, path, isFolder, cursor);
             continue;
         }

@@ -4,10 +4,12 @@
 // The entry list is kept in the folder-first order (editor/entry_order.h),
 // and the tree lists every folder in that order too, so a collection walks
 // the tree and moves one cursor through the list alongside: a single forward
-// pass.  Only items whose mark was changed rewrite their part of the list;
-// the entries of the others are stepped over and kept, even where the tree
-// never loaded them.  A checked folder expands into an entry per file below
-// it, read from the disk at that moment.
+// pass below each item at the top (those come in the shell's order, so each
+// that changes something is sought from the first entry).  Only items whose
+// mark was changed rewrite their part of the list; the entries of the others
+// are stepped over and kept, even where the tree never loaded them.  A
+// checked folder expands into an entry per file below it, read from the disk
+// at that moment.
 #ifndef TIVORN_EDITOR_COLLECTION_H
 #define TIVORN_EDITOR_COLLECTION_H
 

@@ -207,6 +207,16 @@ TEST(Collection, AFolderTickedOnOneTabIsOneStateOnTheOther) {
     }
 }
 
+// The folders below a shell node come in the shell's order, not the list's
+// (the Desktop's own folders after My Computer's drives).
+TEST(Collection, FoldersAtTheTopAreFoundWhateverTheirOrder) {
+    MidiTab tab({"C:\\Other\\x.mid", "D:\\MM\\y.mid"}, C, false, "D:\\M\\B");
+    tab.t.At(tab.root).data |= tree::kChangedBit;
+    tab.t.Add(tree::kNoItem, "C:\\Other", U, false, tree::kChangedBit);
+    EXPECT_TRUE(tab.Collect());
+    EXPECT_EQ(Entries(tab.record), (Paths{"D:\\M\\B", kB[1], kB[2], kB[3], "D:\\M\\B\\liner.txt", "D:\\MM\\y.mid"}));
+}
+
 TEST(Collection, UnchangedItemsKeepTheirEntriesAndOnlyStaleOnesInsideWalkedFoldersGo) {
     const Paths before = {"C:\\Gone\\x.mid", "D:\\M\\A\\Deep\\d.mid", "D:\\M\\A\\zz.mid"};
     const Paths after = {"D:\\M\\top.mid", "D:\\MM\\y.mid"};
