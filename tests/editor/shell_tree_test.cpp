@@ -55,6 +55,10 @@ protected:
         if (IsWindow(shell_.dialog)) DestroyWindow(shell_.dialog);
         DeleteFileW(std::wstring(tooLong_.begin(), tooLong_.end()).c_str());
         DeleteTree(disk_);
+        if (desktopMoved_ && desktopWas_.empty()) RegDeleteKeyValueA(HKEY_CURRENT_USER, kShellFolders, "Desktop");
+        if (desktopMoved_ && !desktopWas_.empty())
+            RegSetKeyValueA(HKEY_CURRENT_USER, kShellFolders, "Desktop", REG_EXPAND_SZ, desktopWas_.c_str(),
+                            static_cast<DWORD>(desktopWas_.size() + 1));
         SetCurrentBestName(nullptr);
         g_store = StoreState{};
         program_key::Clear();
@@ -116,26 +120,57 @@ protected:
     const std::string disk_ = "C:\\tivorn-shelltab-" + std::to_string(GetCurrentProcessId());
     const std::string long_ = std::string(240 - disk_.size() - 1, 'L');
     const std::string tooLong_ = "\\\\?\\" + disk_ + "\\" + long_ + "\\" + std::string(30, 'x') + ".txt";
+    // Wine links the user's desktop folder to the Unix home: a test moves it
+    // into the scratch folder, and the old place is put back afterwards.
+    static constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    std::string MoveDesktop() {
+        char was[MAX_PATH] = "";
+        DWORD size = sizeof was;
+        if (RegGetValueA(HKEY_CURRENT_USER, kShellFolders, "Desktop", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
+                         was, &size) == ERROR_SUCCESS)
+            desktopWas_ = was;
+        desktopMoved_ = true;
+        std::string desktop = D("Desktop");
+        CreateDirectoryA(desktop.c_str(), nullptr);
+        RegSetKeyValueA(HKEY_CURRENT_USER, kShellFolders, "Desktop", REG_EXPAND_SZ, desktop.c_str(),
+                        static_cast<DWORD>(desktop.size() + 1));
+        return desktop;
+    }
+    std::string desktopWas_;
+    bool desktopMoved_ = false;
     TestShell shell_;
     HWND tree_ = nullptr;
 };
 
-TEST_F(ShellTabTest, TheDesktopHoldsMyComputerWithTheDrivesAndNetworkNeighborhood) {
-    Open({});
+TEST_F(ShellTabTest, TheDesktopHoldsMyComputerWithTheDrivesNetworkNeighborhoodAndItsOwnFolders) {
+    std::string onDesktop = MoveDesktop() + "\\Own";
+    ASSERT_TRUE(CreateDirectoryA(onDesktop.c_str(), nullptr) && Touch(onDesktop + "\\a.mid"));
+    Open({onDesktop + "\\a.mid"});
     HTREEITEM desktop = TreeView_GetRoot(tree_), computer = Computer();
     EXPECT_EQ(TreeView_GetNextSibling(tree_, desktop), nullptr);
     EXPECT_EQ(TreeView_GetSelection(tree_), computer);
     EXPECT_TRUE(State(computer) & State(desktop) & TVIS_EXPANDED);
-    // The build's two nodes, however often the Desktop is opened.
+    // The build's two nodes first and once each, however often the Desktop
+    // is opened, then the desktop's own folders, with marks from the best.
     TreeView_Expand(tree_, desktop, TVE_COLLAPSE);
     TreeView_Expand(tree_, desktop, TVE_EXPAND);
     std::vector<HTREEITEM> top = Children(desktop);
-    ASSERT_EQ(top.size(), 2u);
+    ASSERT_GE(top.size(), 3u);
     EXPECT_EQ(Data(desktop), tree::kShellNodeBit | ShellNodes::kDesktop);
     EXPECT_EQ(Data(top[0]), tree::kShellNodeBit | ShellNodes::kMyComputer);
     EXPECT_EQ(Data(top[1]), tree::kShellNodeBit | ShellNodes::kNetwork);
+    Paths labels;
+    for (HTREEITEM item : top) labels.push_back(ItemLabel(tree_, item));
+    for (int node : {0, 1}) EXPECT_EQ(std::count(labels.begin(), labels.end(), labels[node]), 1) << labels[node];
+    auto mine = std::find_if(top.begin(), top.end(), [&](HTREEITEM item) {
+        return !(Data(item) & tree::kShellNodeBit) && Name(item) == onDesktop;
+    });
+    ASSERT_NE(mine, top.end());
+    EXPECT_EQ(Mark(*mine), 0x3000u);
     // No mark on a shell node, and Space changes nothing there.
-    for (HTREEITEM node : {desktop, top[0], top[1]}) {
+    top.push_back(desktop);
+    for (HTREEITEM node : top) {
+        if (!(Data(node) & tree::kShellNodeBit)) continue;
         Space(node);
         EXPECT_EQ(State(node) & 0xF000, 0u);
         EXPECT_EQ(Data(node) & tree::kChangedBit, 0u);
@@ -145,7 +180,7 @@ TEST_F(ShellTabTest, TheDesktopHoldsMyComputerWithTheDrivesAndNetworkNeighborhoo
     Paths drives;
     for (HTREEITEM drive : Children(computer)) {
         EXPECT_EQ(Data(drive) & tree::kShellNodeBit, 0u);
-        EXPECT_EQ(Mark(drive), 0x1000u);
+        EXPECT_EQ(Mark(drive), Name(drive) == "C:" ? 0x3000u : 0x1000u);  // the desktop folder is on C:
         drives.push_back(Name(drive));
     }
     EXPECT_NE(std::find(drives.begin(), drives.end(), "C:"), drives.end());
