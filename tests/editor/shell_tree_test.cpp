@@ -191,7 +191,12 @@ TEST_F(ShellTabTest, TheDesktopHoldsMyComputerWithTheDrivesNetworkNeighborhoodAn
         SHGetFileInfoA(D("Sub\\b.txt").c_str(), 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
     EXPECT_EQ(TreeView_GetImageList(tree_, TVSIL_NORMAL), system);
     EXPECT_EQ(Read(Reach(D("Sub\\b.txt")), TVIF_IMAGE).iImage, info.iIcon);
+    // The desktop's folder unticked: its file leaves the best, though the
+    // shell lists the folder after the drives.
+    Space(*mine);
     SwitchTab(0);
+    best::BestRecord &record = BestSettingsDialog::From(shell_.dialog)->state().edited;
+    EXPECT_EQ(record.FirstEntry(), record.Terminator());
     EXPECT_NE(TreeView_GetImageList(tree_, TVSIL_NORMAL), system);
 }
 
