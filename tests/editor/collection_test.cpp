@@ -73,15 +73,10 @@ struct MidiTab {
         : midi(midi), record(Make(entries)) {
         root = t.Add(tree::kNoItem, folder, rootState);
     }
-    // An item for every sub-folder and file the tab shows in folder (at
-    // path), all with mark, or with 0 the mark the list gives.
+    // An item for every sub-folder and file the tab shows in folder (at path), all with mark.
     void Fill(Item folder, const std::string &path, unsigned mark) {
-        size_t at = record.FirstEntry();
-        for (const std::string &name : disk.List(path, false, false))
-            t.Add(folder, name, mark ? mark : FolderMark(record, &at, path + "\\" + name, midi, disk));
-        at = record.FirstEntry();
-        for (const std::string &name : disk.List(path, true, midi))
-            t.Add(folder, name, mark ? mark : FileListed(record, &at, path + "\\" + name, disk) ? C : U, true);
+        for (const std::string &name : disk.List(path, false, false)) t.Add(folder, name, mark);
+        for (const std::string &name : disk.List(path, true, midi)) t.Add(folder, name, mark, true);
         t.At(folder).state |= tree::kExpanded | tree::kExpandedOnce;
     }
     bool Collect() {
@@ -159,62 +154,36 @@ TEST(Collection, UncheckingOneFileOfACheckedFolderWritesTheOtherFilesOneByOne) {
 }
 
 // A folder written by one tab is one state on the other: shown checked,
-// taken out whole when unticked, and written once when ticked again.  It is
-// the top of the walk, where no later item's seek tidies up after it.
+// taken out whole when unticked, and written once when ticked again (at the
+// top of the walk, where no later item's seek tidies up after it).
 TEST(Collection, AFolderTickedOnOneTabIsOneStateOnTheOther) {
-    const std::string x = "C:\\Other\\x.mid", wav = "D:\\M\\a.wav", txt = "D:\\M\\B\\liner.txt";
-    const char *b = "D:\\M\\B";
-    const Paths outside = {x, wav}, midiB = Join({x}, Join(kB, {wav})), wholeB = {x, b, kB[1], kB[2], kB[3], txt, wav};
+    const std::string x = "C:\\Other\\x.mid", wav = "D:\\M\\a.wav", txt = "D:\\M\\B\\liner.txt", b = "D:\\M\\B";
+    const Paths midiB = Join({x}, Join(kB, {wav})), wholeB = {x, b, kB[1], kB[2], kB[3], txt, wav};
     Paths both = wholeB;  // as the two tabs used to write it
     both.insert(both.end() - 1, kB.begin(), kB.end());
-    struct Case {
-        Paths entries;
-        bool midi;
-        const char *folder;
-        unsigned shown;
-        const char *file;  // opens the folder and clicks this file (a MIDI file twice: off and on)
-        Paths after;
-    } const cases[] = {
-        // The MIDI tab's marker, then the all-files tab: unticked, or made
-        // whole by ticking the one file the marker left out.
-        {outside, true, b, U, nullptr, midiB},
-        {midiB, false, b, C, nullptr, outside},
-        {midiB, false, b, C, "liner.txt", wholeB},
-        {both, false, b, C, nullptr, outside},
-        // The other way: the MIDI tab takes out what it shows, also where
-        // the folder goes with the MIDI folder, and writes it once.
-        {outside, false, b, U, nullptr, wholeB},
-        {wholeB, true, b, C, nullptr, {x, txt, wav}},
-        {wholeB, true, "D:\\M", P, nullptr, {x, txt, wav}},
-        {wholeB, true, b, C, "b2.mid", Join({x}, Join(kB, {txt, wav}))},
-    };
-    for (const Case &k : cases) {
-        SCOPED_TRACE(&k - cases);
-        MidiTab tab(k.entries, U, k.midi, k.folder);
-        Item clicked = tab.root;
+    // The entries, the tab, the folder (with the mark it shows) clicked or
+    // opened for a file in it clicked off and on, and the entries after.
+    struct Case { Paths entries; bool midi; std::string folder; unsigned shown; const char *file; Paths after; };
+    const Case cases[] = {{both, false, b, C, nullptr, {x, wav}},
+                          {midiB, false, b, C, "b1.mid", wholeB},
+                          {wholeB, true, b, C, nullptr, {x, txt, wav}},
+                          {wholeB, true, "D:\\M", P, nullptr, {x, txt, wav}},
+                          {wholeB, true, b, C, "b2.mid", Join({x}, Join(kB, {txt, wav}))}};
+    for (const auto &k : cases) {
+        MidiTab tab(k.entries, U, k.midi, k.folder.c_str());
         size_t at = tab.record.FirstEntry();
-        tab.t.At(clicked).state = FolderMark(tab.record, &at, k.folder, k.midi, tab.disk);
-        EXPECT_EQ(tab.t.MarkOf(clicked), k.shown);
+        tab.t.At(tab.root).state = FolderMark(tab.record, &at, k.folder, k.midi, tab.disk);
+        EXPECT_EQ(tab.t.MarkOf(tab.root), k.shown) << k.folder;
+        Item clicked = tab.root;
         if (k.file) {
-            tab.Fill(tab.root, k.folder, 0);
-            tree::RecomputeUp(tab.t, tab.t.FirstChild(tab.root), 0);
+            tab.Fill(tab.root, k.folder, C);
             clicked = tab.t.Child(tab.root, k.file);
-            if (k.midi) tree::ToggleMark(tab.t, clicked, false);
+            tree::ToggleMark(tab.t, clicked, false);
         }
         tree::ToggleMark(tab.t, clicked, false);
         EXPECT_TRUE(tab.Collect());
         EXPECT_EQ(Entries(tab.record), k.after);
     }
-}
-
-// The folders below a shell node come in the shell's order, not the list's
-// (the Desktop's own folders after My Computer's drives).
-TEST(Collection, FoldersAtTheTopAreFoundWhateverTheirOrder) {
-    MidiTab tab({"C:\\Other\\x.mid", "D:\\MM\\y.mid"}, C, false, "D:\\M\\B");
-    tab.t.At(tab.root).data |= tree::kChangedBit;
-    tab.t.Add(tree::kNoItem, "C:\\Other", U, false, tree::kChangedBit);
-    EXPECT_TRUE(tab.Collect());
-    EXPECT_EQ(Entries(tab.record), (Paths{"D:\\M\\B", kB[1], kB[2], kB[3], "D:\\M\\B\\liner.txt", "D:\\MM\\y.mid"}));
 }
 
 TEST(Collection, UnchangedItemsKeepTheirEntriesAndOnlyStaleOnesInsideWalkedFoldersGo) {

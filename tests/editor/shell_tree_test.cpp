@@ -26,6 +26,7 @@ namespace {
 
 using namespace tt;
 using Paths = std::vector<std::string>;
+const char kUserFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
 class TestShell : public EditorHost {
 public:
@@ -44,9 +45,10 @@ protected:
         lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
         program_key::WriteString(program_key::kKey, "Root", data_.path());
         DeleteTree(disk_);
-        for (const std::string &folder : {disk_, D("Sub"), D("Sub\\Mark"), D("Empty"), D(long_)})
+        for (const std::string &folder :
+             {disk_, D("Sub"), D("Sub\\Mark"), D("Empty"), D(long_), D("Desktop"), D("Desktop\\Own")})
             CreateDirectoryA(folder.c_str(), nullptr);
-        for (const char *file : {"Sub\\a.mid", "Sub\\b.txt", "Sub\\Mark\\m.mid"}) Touch(D(file));
+        for (const char *file : {"Sub\\a.mid", "Sub\\b.txt", "Sub\\Mark\\m.mid", "Desktop\\Own\\a.mid"}) Touch(D(file));
         // In a folder that nearly fills a path buffer one name fits, one does not.
         Touch(D(long_ + "\\fits.txt"));
         ASSERT_TRUE(Touch(tooLong_));
@@ -55,10 +57,7 @@ protected:
         if (IsWindow(shell_.dialog)) DestroyWindow(shell_.dialog);
         DeleteFileW(std::wstring(tooLong_.begin(), tooLong_.end()).c_str());
         DeleteTree(disk_);
-        if (desktopMoved_ && desktopWas_.empty()) RegDeleteKeyValueA(HKEY_CURRENT_USER, kShellFolders, "Desktop");
-        if (desktopMoved_ && !desktopWas_.empty())
-            RegSetKeyValueA(HKEY_CURRENT_USER, kShellFolders, "Desktop", REG_EXPAND_SZ, desktopWas_.c_str(),
-                            static_cast<DWORD>(desktopWas_.size() + 1));
+        if (!desktopWas_.empty()) SetDesktop(desktopWas_);
         SetCurrentBestName(nullptr);
         g_store = StoreState{};
         program_key::Clear();
@@ -120,32 +119,24 @@ protected:
     const std::string disk_ = "C:\\tivorn-shelltab-" + std::to_string(GetCurrentProcessId());
     const std::string long_ = std::string(240 - disk_.size() - 1, 'L');
     const std::string tooLong_ = "\\\\?\\" + disk_ + "\\" + long_ + "\\" + std::string(30, 'x') + ".txt";
-    // Wine links the user's desktop folder to the Unix home: a test moves it
-    // into the scratch folder, and the old place is put back afterwards.
-    static constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    std::string MoveDesktop() {
-        char was[MAX_PATH] = "";
-        DWORD size = sizeof was;
-        if (RegGetValueA(HKEY_CURRENT_USER, kShellFolders, "Desktop", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
-                         was, &size) == ERROR_SUCCESS)
-            desktopWas_ = was;
-        desktopMoved_ = true;
-        std::string desktop = D("Desktop");
-        CreateDirectoryA(desktop.c_str(), nullptr);
-        RegSetKeyValueA(HKEY_CURRENT_USER, kShellFolders, "Desktop", REG_EXPAND_SZ, desktop.c_str(),
-                        static_cast<DWORD>(desktop.size() + 1));
-        return desktop;
+    // The user's desktop folder, which Wine links to the Unix home: a test
+    // moves it into the scratch folder, and it is put back afterwards.
+    static void SetDesktop(const std::string &folder) {
+        RegSetKeyValueA(HKEY_CURRENT_USER, kUserFolders, "Desktop", REG_EXPAND_SZ, folder.c_str(),
+                        static_cast<DWORD>(folder.size() + 1));
     }
     std::string desktopWas_;
-    bool desktopMoved_ = false;
     TestShell shell_;
     HWND tree_ = nullptr;
 };
 
 TEST_F(ShellTabTest, TheDesktopHoldsMyComputerWithTheDrivesNetworkNeighborhoodAndItsOwnFolders) {
-    std::string onDesktop = MoveDesktop() + "\\Own";
-    ASSERT_TRUE(CreateDirectoryA(onDesktop.c_str(), nullptr) && Touch(onDesktop + "\\a.mid"));
-    Open({onDesktop + "\\a.mid"});
+    char was[MAX_PATH] = "";
+    DWORD size = sizeof was;
+    RegGetValueA(HKEY_CURRENT_USER, kUserFolders, "Desktop", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, was, &size);
+    desktopWas_ = was;
+    SetDesktop(D("Desktop"));
+    Open({D("Desktop\\Own\\a.mid")});
     HTREEITEM desktop = TreeView_GetRoot(tree_), computer = Computer();
     EXPECT_EQ(TreeView_GetNextSibling(tree_, desktop), nullptr);
     EXPECT_EQ(TreeView_GetSelection(tree_), computer);
@@ -162,11 +153,10 @@ TEST_F(ShellTabTest, TheDesktopHoldsMyComputerWithTheDrivesNetworkNeighborhoodAn
     Paths labels;
     for (HTREEITEM item : top) labels.push_back(ItemLabel(tree_, item));
     for (int node : {0, 1}) EXPECT_EQ(std::count(labels.begin(), labels.end(), labels[node]), 1) << labels[node];
-    auto mine = std::find_if(top.begin(), top.end(), [&](HTREEITEM item) {
-        return !(Data(item) & tree::kShellNodeBit) && Name(item) == onDesktop;
-    });
-    ASSERT_NE(mine, top.end());
-    EXPECT_EQ(Mark(*mine), 0x3000u);
+    HTREEITEM own = ChildLabelled(tree_, desktop, "Own");
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(Mark(own), 0x3000u);
+    EXPECT_EQ(Name(own), D("Desktop\\Own"));
     // No mark on a shell node, and Space changes nothing there.
     top.push_back(desktop);
     for (HTREEITEM node : top) {
@@ -193,7 +183,7 @@ TEST_F(ShellTabTest, TheDesktopHoldsMyComputerWithTheDrivesNetworkNeighborhoodAn
     EXPECT_EQ(Read(Reach(D("Sub\\b.txt")), TVIF_IMAGE).iImage, info.iIcon);
     // The desktop's folder unticked: its file leaves the best, though the
     // shell lists the folder after the drives.
-    Space(*mine);
+    Space(own);
     SwitchTab(0);
     best::BestRecord &record = BestSettingsDialog::From(shell_.dialog)->state().edited;
     EXPECT_EQ(record.FirstEntry(), record.Terminator());
