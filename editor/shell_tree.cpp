@@ -175,8 +175,9 @@ bool ShellTree::FillShellNode(uint32_t index, HTREEITEM item) {
         ShellIdList child(found);
         if (next != S_OK || fetched != 1 || !child) break;
 
+        // The same item, not merely the same name.
         auto same = [&](const ShellIdList &id) {
-            HRESULT order = folder->CompareIDs(0, id.get(), child.get());
+            HRESULT order = folder->CompareIDs(SHCIDS_CANONICALONLY, id.get(), child.get());
             return SUCCEEDED(order) && HRESULT_CODE(order) == 0;
         };
         if (std::any_of(present.begin(), present.end(), same)) continue;
