@@ -40,33 +40,46 @@ void SeekItem(Collection &c, const std::string &path, size_t *cursor, bool top) 
     }
 }
 
+// Whether entry is one of the folder's own: its bare path (the all-files
+// tab's form), its marker (the MIDI tab's) or anything below it.  Either tab
+// may have written the folder, and a best saved before the two forms were
+// taken as one may even hold both, so they are handled alike.
+bool OfFolder(const char *entry, const std::string &path, const std::string &below) {
+    return ansi::EqualNoCase(entry, path.c_str()) || IsMarkerOf(entry, path) || BeginsWith(entry, below);
+}
+
 // An unchanged item keeps its entries: its own, its marker, and everything
 // below a folder.
 void KeepEntries(Collection &c, const std::string &path, bool folder, size_t *cursor) {
     best::BestRecord &record = c.record;
-    const char *entry = record.At(*cursor);
-    if (*cursor != record.Terminator() && (ansi::EqualNoCase(entry, path.c_str()) || IsMarkerOf(entry, path)))
-        *cursor = record.Next(*cursor);
-    if (!folder) return;
+    if (!folder) {
+        if (*cursor != record.Terminator() && ansi::EqualNoCase(record.At(*cursor), path.c_str()))
+            *cursor = record.Next(*cursor);
+        return;
+    }
     std::string below = path + '\\';
-    while (*cursor != record.Terminator() && BeginsWith(record.At(*cursor), below)) *cursor = record.Next(*cursor);
+    while (*cursor != record.Terminator() && OfFolder(record.At(*cursor), path, below)) *cursor = record.Next(*cursor);
 }
 
-// A changed item's old entries.  On the MIDI tab a folder loses only what
-// that tab writes (MIDI files, shortcuts and markers); entries of other
-// files below it were ticked on the all-files tab and stay.
+// A changed item's old entries.  A folder's bare path and marker go on
+// either tab, so that the folder is one state whichever tab wrote it.  On
+// the MIDI tab a folder loses below it what that tab writes or shows (MIDI
+// files, shortcuts, markers and folders); entries of other files below it
+// were ticked on the all-files tab and stay.
 void RemoveEntries(Collection &c, const std::string &path, bool folder, size_t *cursor) {
     best::BestRecord &record = c.record;
-    if (*cursor == record.Terminator()) return;
-    if (ansi::EqualNoCase(record.At(*cursor), path.c_str())) record.RemoveEntry(cursor);
-    if (!folder) return;
-    if (c.midiTab && IsMarkerOf(record.At(*cursor), path)) record.RemoveEntry(cursor);
+    if (!folder) {
+        if (*cursor != record.Terminator() && ansi::EqualNoCase(record.At(*cursor), path.c_str()))
+            record.RemoveEntry(cursor);
+        return;
+    }
     std::string below = path + '\\';
-    while (*cursor != record.Terminator() && BeginsWith(record.At(*cursor), below)) {
+    while (*cursor != record.Terminator() && OfFolder(record.At(*cursor), path, below)) {
         const char *entry = record.At(*cursor);
         size_t length = std::strlen(entry);
-        bool written = !c.midiTab || ansi::EndsWithNoCase(entry, ".mid") || ansi::EndsWithNoCase(entry, ".lnk") ||
-                       entry[length - 1] == '/';
+        bool written = !c.midiTab || !BeginsWith(entry, below) || ansi::EndsWithNoCase(entry, ".mid") ||
+                       ansi::EndsWithNoCase(entry, ".lnk") || entry[length - 1] == '/' ||
+                       c.paths.Kind(entry) == PathKind::Folder;
         if (written)
             record.RemoveEntry(cursor);
         else
@@ -104,16 +117,28 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
         std::string path = JoinPath(folder, c.tree.Name(data & tree::kNameIndexMask));
         // No MIDI folder chosen yet, or a path no buffer of the program holds.
         if (path.empty() || path.size() > kLongestPath) continue;
-        SeekItem(c, path, cursor, folder.empty());
-
         unsigned mark = tree::Mark(state);
-        if (mark == tree::kPartly && (state & tree::kExpandedOnce)) {
+        bool filledPartly = mark == tree::kPartly && (state & tree::kExpandedOnce);
+        // A partly checked folder that was never filled cannot tell which of
+        // its entries are meant: they all stay.
+        bool keep = !filledPartly && (!(data & tree::kChangedBit) || mark == tree::kPartly);
+        bool top = folder.empty();
+        if (top) {
+            // The items at the top need not come in the list's order: the
+            // Desktop shows its own folders after My Computer's drives, in
+            // the shell's order.  Each is sought from the first entry, and
+            // one that only keeps its entries is not sought at all, since
+            // nothing passed at the top goes.
+            if (keep) continue;
+            *cursor = c.record.FirstEntry();
+        }
+        SeekItem(c, path, cursor, top);
+
+        if (filledPartly) {
             changed |= CollectChecks(c, path, cursor, c.tree.FirstChild(item), false);
             continue;
         }
-        // A partly checked folder that was never filled cannot tell which of
-        // its entries are meant: they all stay.
-        if (!(data & tree::kChangedBit) || mark == tree::kPartly) {
+        if (keep) {
             KeepEntries(c, path, isFolder, cursor);
             continue;
         }
@@ -142,15 +167,7 @@ void AddFolderContents(Collection &c, const std::string &folder, size_t *cursor)
 unsigned RootMark(best::BestRecord &record, const std::string &midiFolder, PathQuery &paths) {
     size_t cursor = record.FirstEntry();
     if (cursor != record.Terminator() && ansi::EqualNoCase(record.At(cursor), midiFolder.c_str())) return tree::kChecked;
-    SeekEntry(&record, &cursor, midiFolder.c_str(), false, KnownKind::Ask, paths);
-    const char *entry = record.At(cursor);
-    if (cursor == record.Terminator() || !BeginsWith(entry, midiFolder)) return tree::kUnchecked;
-    switch (entry[midiFolder.size()]) {
-    case '\0':
-    case '/': return tree::kChecked;
-    case '\\': return tree::kPartly;
-    default: return tree::kUnchecked;
-    }
+    return FolderMark(record, &cursor, midiFolder, true, paths);
 }
 
 unsigned FolderMark(best::BestRecord &record, size_t *cursor, const std::string &path, bool midiTab,
@@ -159,8 +176,10 @@ unsigned FolderMark(best::BestRecord &record, size_t *cursor, const std::string 
     const char *entry = record.At(*cursor);
     if (*cursor == record.Terminator() || !BeginsWith(entry, path)) return tree::kUnchecked;
     switch (entry[path.size()]) {
-    case '\0': return tree::kChecked;
-    case '/': return midiTab ? tree::kChecked : tree::kPartly;
+    // The folder whole, as either tab writes it: checked on both, so that
+    // unticking it on either takes it out.
+    case '\0':
+    case '/': return tree::kChecked;
     case '\\':
         break;
     default: return tree::kUnchecked;

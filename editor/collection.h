@@ -4,10 +4,12 @@
 // The entry list is kept in the folder-first order (editor/entry_order.h),
 // and the tree lists every folder in that order too, so a collection walks
 // the tree and moves one cursor through the list alongside: a single forward
-// pass.  Only items whose mark was changed rewrite their part of the list;
-// the entries of the others are stepped over and kept, even where the tree
-// never loaded them.  A checked folder expands into an entry per file below
-// it, read from the disk at that moment.
+// pass below each item at the top (those come in the shell's order, so each
+// that changes something is sought from the first entry).  Only items whose
+// mark was changed rewrite their part of the list; the entries of the others
+// are stepped over and kept, even where the tree never loaded them.  A
+// checked folder expands into an entry per file below it, read from the disk
+// at that moment.
 #ifndef TIVORN_EDITOR_COLLECTION_H
 #define TIVORN_EDITOR_COLLECTION_H
 
@@ -50,12 +52,14 @@ void AddFolderContents(Collection &c, const std::string &folder, size_t *cursor)
 
 // --- the marks of items being created --------------------------------------
 
-// The MIDI tab's root: checked when the list holds the MIDI folder itself (or
-// its marker), partly when it holds something below it.
+// The MIDI tab's root: the mark FolderMark gives the MIDI folder there.
 unsigned RootMark(best::BestRecord &record, const std::string &midiFolder, PathQuery &paths);
 
 // A sub-folder at path, from the entries at and after *cursor (which moves
 // only forward, so the folders of one fill are looked up in their order).
+// Checked on either tab when the list holds the folder whole, as its bare
+// path or its marker; partly when it holds something below it (on the MIDI
+// tab a MIDI file).
 unsigned FolderMark(best::BestRecord &record, size_t *cursor, const std::string &path, bool midiTab,
                     PathQuery &paths);
 

@@ -127,22 +127,25 @@ bool ShellTree::BuildShellTree() {
     if (!PushNodeIdList(lists[1].get())) return false;
     HTREEITEM computer = InsertShellItem(lists[1].get(), desktop, true);
     if (!computer) return false;
+    // Both nodes go in before the Desktop opens (selecting My Computer opens
+    // it too): its first expansion notice adds the desktop's own folders
+    // after them, in the shell's order, and leaves out these two.
+    bool network = PushNodeIdList(lists[2].get()) && InsertShellItem(lists[2].get(), desktop, true);
     // Its first expansion notice fills it with the drives.
     TreeView_Expand(tree_, computer, TVE_EXPAND);
-    TreeView_SelectItem(tree_, computer);
-    if (!PushNodeIdList(lists[2].get()) || !InsertShellItem(lists[2].get(), desktop, true)) return false;
     TreeView_Expand(tree_, desktop, TVE_EXPAND);
-    return true;
+    TreeView_SelectItem(tree_, computer);
+    return network;
 }
 
 bool ShellTree::FillShellNode(uint32_t index, HTREEITEM item) {
-    // The Desktop's children are the two nodes of the build.  Enumerating it
-    // as well would add a second My Computer and Network Neighborhood, with
-    // the desktop's own folders.
-    if (index == ShellNodes::kDesktop || !desktop_) return false;
-
+    if (!desktop_) return false;
     IShellFolder *folder = nullptr;
-    {
+    if (index == ShellNodes::kDesktop) {
+        // The desktop folder itself: its empty list has nothing to bind.
+        folder = desktop_;
+        folder->AddRef();
+    } else {
         ShellIdList list = NodeIdList(item, nullptr);
         if (!list) return false;
         if (FAILED(desktop_->BindToObject(list.get(), nullptr, IID_IShellFolder, reinterpret_cast<void **>(&folder))))
@@ -156,6 +159,15 @@ bool ShellTree::FillShellNode(uint32_t index, HTREEITEM item) {
     if (!children) return false;
     ScopeGuard releaseChildren([&children] { Release(children); });
 
+    // The nodes already below the item: on the Desktop, the build's My
+    // Computer and Network Neighborhood, which the shell lists again there.
+    std::vector<ShellIdList> present;
+    for (HTREEITEM at = TreeView_GetChild(tree_, item); at; at = TreeView_GetNextSibling(tree_, at)) {
+        uint32_t data = ItemData(tree_, at);
+        if (!tree::IsShellNode(data)) continue;
+        if (ShellIdList id = nodes_.Compose({data & tree::kNameIndexMask}, nullptr)) present.push_back(std::move(id));
+    }
+
     for (;;) {
         LPITEMIDLIST found = nullptr;
         ULONG fetched = 0;
@@ -163,6 +175,12 @@ bool ShellTree::FillShellNode(uint32_t index, HTREEITEM item) {
         ShellIdList child(found);
         if (next != S_OK || fetched != 1 || !child) break;
 
+        // The same item, not merely the same name.
+        auto same = [&](const ShellIdList &id) {
+            HRESULT order = folder->CompareIDs(SHCIDS_CANONICALONLY, id.get(), child.get());
+            return SUCCEEDED(order) && HRESULT_CODE(order) == 0;
+        };
+        if (std::any_of(present.begin(), present.end(), same)) continue;
         SFGAOF attributes = SFGAO_FILESYSTEM;
         LPCITEMIDLIST asked = child.get();
         bool fileSystem =
@@ -215,6 +233,12 @@ HTREEITEM ShellTree::InsertShellItem(LPCITEMIDLIST list, HTREEITEM parent, bool 
         std::string folder = path;
         if (tree::EndsWithSeparator(folder)) folder.pop_back();
         if (folder.empty() || folder.size() > tree::kLongestPath) return nullptr;
+        // An archive the shell opens as a folder is a file on the disk: the
+        // folder tree could not fill it, and the best would hold a file as a
+        // folder.  Drives ("C:") are not asked: one without a disk in it is
+        // shown all the same.
+        DWORD kind = folder.size() > 2 ? GetFileAttributesA(folder.c_str()) : INVALID_FILE_ATTRIBUTES;
+        if (kind != INVALID_FILE_ATTRIBUTES && !(kind & FILE_ATTRIBUTE_DIRECTORY)) return nullptr;
         uint32_t index = 0;
         if (!site_->PushFolderPath(folder, &index)) return nullptr;
         item.stateMask = tree::kStateImageMask;

@@ -1,8 +1,10 @@
 // The top of the all-files tab: the shell namespace from the Desktop down to
 // the first file-system folders (drives, shares, folders on the desktop).
 // The Desktop holds My Computer, filled with its drives at once, expanded
-// and selected, and Network Neighborhood; any other node that is no
-// file-system folder is filled from the shell when it is first opened.  A
+// and selected, and Network Neighborhood, then what the shell's desktop
+// holds besides (the user's folders, libraries, folders on the desktop);
+// any node that is no file-system folder is filled from the shell when it
+// is first opened.  A
 // file-system folder found there becomes an ordinary folder item of the
 // folder tree: its full path goes into the names table, it carries a check
 // mark, and the folder tree fills it from the disk.
@@ -92,11 +94,12 @@ public:
     void Clear() { nodes_.Clear(); }
 
     // Empties the tree and builds Desktop > (My Computer with its drives,
-    // Network Neighborhood).  True when all three were built; a failure
-    // leaves what was built so far.
+    // Network Neighborhood, the desktop's own folders).  True when the three
+    // roots were built; a failure leaves what was built so far.
     bool BuildShellTree();
-    // The first expansion of shell node index, item.  True when the node was
-    // enumerated.
+    // The first expansion of shell node index, item: its folders, except
+    // nodes already below it (the Desktop's two from the build).  True when
+    // the node was enumerated; otherwise nothing is added.
     bool FillShellNode(uint32_t index, HTREEITEM item);
 
     const ShellNodes &nodes() const { return nodes_; }

@@ -66,19 +66,21 @@ Paths Join(Paths a, const Paths &b) {
     return a;
 }
 
-// The MIDI tab, its MIDI folder "D:\M" the only root item (names entry 0).
+// The MIDI tab (or with midi false the all-files tab), its MIDI folder "D:\M"
+// the only root item (names entry 0).
 struct MidiTab {
-    MidiTab(const Paths &entries, unsigned rootState) : record(Make(entries)) {
-        root = t.Add(tree::kNoItem, "D:\\M", rootState);
+    MidiTab(const Paths &entries, unsigned rootState, bool midi = true, const char *folder = "D:\\M")
+        : midi(midi), record(Make(entries)) {
+        root = t.Add(tree::kNoItem, folder, rootState);
     }
-    // An item for every sub-folder and MIDI file of folder (at path), all with mark.
+    // An item for every sub-folder and file the tab shows in folder (at path), all with mark.
     void Fill(Item folder, const std::string &path, unsigned mark) {
         for (const std::string &name : disk.List(path, false, false)) t.Add(folder, name, mark);
-        for (const std::string &name : disk.List(path, true, true)) t.Add(folder, name, mark, true);
+        for (const std::string &name : disk.List(path, true, midi)) t.Add(folder, name, mark, true);
         t.At(folder).state |= tree::kExpanded | tree::kExpandedOnce;
     }
     bool Collect() {
-        Collection c{t, record, disk, disk, true};
+        Collection c{t, record, disk, disk, midi};
         size_t cursor = record.FirstEntry();
         return CollectChecks(c, std::string(), &cursor, t.FirstChild(tree::kNoItem), true);
     }
@@ -87,8 +89,9 @@ struct MidiTab {
                {"D:\\M", {{"A", "B"}, {"a.wav", "top.mid"}}},
                {"D:\\M\\A", {{"Deep"}, {"1.mid", "2.mid", "cover.jpg", "s.lnk"}}},
                {"D:\\M\\A\\Deep", {{}, {"d.mid"}}},
-               {"D:\\M\\B", {{}, {"b1.mid", "b2.mid", "b3.mid"}}},
+               {"D:\\M\\B", {{}, {"b1.mid", "b2.mid", "b3.mid", "liner.txt"}}},
                {"D:\\MM", {{}, {"y.mid"}}}}};
+    bool midi;
     FakeTree t;
     best::BestRecord record;
     Item root;
@@ -148,6 +151,39 @@ TEST(Collection, UncheckingOneFileOfACheckedFolderWritesTheOtherFilesOneByOne) {
     EXPECT_EQ(Entries(tab.record), (Paths{"D:\\M\\B\\b1.mid", "D:\\M\\B\\b3.mid"}));
     EXPECT_FALSE(tab.t.Changed(b1) || tab.t.Changed(b2) || tab.t.Changed(b3));
     EXPECT_FALSE(tab.Collect());
+}
+
+// A folder written by one tab is one state on the other: shown checked,
+// taken out whole when unticked, and written once when ticked again (at the
+// top of the walk, where no later item's seek tidies up after it).
+TEST(Collection, AFolderTickedOnOneTabIsOneStateOnTheOther) {
+    const std::string x = "C:\\Other\\x.mid", wav = "D:\\M\\a.wav", txt = "D:\\M\\B\\liner.txt", b = "D:\\M\\B";
+    const Paths midiB = Join({x}, Join(kB, {wav})), wholeB = {x, b, kB[1], kB[2], kB[3], txt, wav};
+    Paths both = wholeB;  // as the two tabs used to write it
+    both.insert(both.end() - 1, kB.begin(), kB.end());
+    // The entries, the tab, the folder (with the mark it shows) clicked or
+    // opened for a file in it clicked off and on, and the entries after.
+    struct Case { Paths entries; bool midi; std::string folder; unsigned shown; const char *file; Paths after; };
+    const Case cases[] = {{both, false, b, C, nullptr, {x, wav}},
+                          {midiB, false, b, C, "b1.mid", wholeB},
+                          {wholeB, true, b, C, nullptr, {x, txt, wav}},
+                          {wholeB, true, "D:\\M", P, nullptr, {x, txt, wav}},
+                          {wholeB, true, b, C, "b2.mid", Join({x}, Join(kB, {txt, wav}))}};
+    for (const auto &k : cases) {
+        MidiTab tab(k.entries, U, k.midi, k.folder.c_str());
+        size_t at = tab.record.FirstEntry();
+        tab.t.At(tab.root).state = FolderMark(tab.record, &at, k.folder, k.midi, tab.disk);
+        EXPECT_EQ(tab.t.MarkOf(tab.root), k.shown) << k.folder;
+        Item clicked = tab.root;
+        if (k.file) {
+            tab.Fill(tab.root, k.folder, C);
+            clicked = tab.t.Child(tab.root, k.file);
+            tree::ToggleMark(tab.t, clicked, false);
+        }
+        tree::ToggleMark(tab.t, clicked, false);
+        EXPECT_TRUE(tab.Collect());
+        EXPECT_EQ(Entries(tab.record), k.after);
+    }
 }
 
 TEST(Collection, UnchangedItemsKeepTheirEntriesAndOnlyStaleOnesInsideWalkedFoldersGo) {

@@ -26,6 +26,7 @@ namespace {
 
 using namespace tt;
 using Paths = std::vector<std::string>;
+const char kUserFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
 class TestShell : public EditorHost {
 public:
@@ -44,9 +45,10 @@ protected:
         lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
         program_key::WriteString(program_key::kKey, "Root", data_.path());
         DeleteTree(disk_);
-        for (const std::string &folder : {disk_, D("Sub"), D("Sub\\Mark"), D("Empty"), D(long_)})
+        for (const std::string &folder :
+             {disk_, D("Sub"), D("Sub\\Mark"), D("Empty"), D(long_), D("Desktop"), D("Desktop\\Own")})
             CreateDirectoryA(folder.c_str(), nullptr);
-        for (const char *file : {"Sub\\a.mid", "Sub\\b.txt", "Sub\\Mark\\m.mid"}) Touch(D(file));
+        for (const char *file : {"Sub\\a.mid", "Sub\\b.txt", "Sub\\Mark\\m.mid", "Desktop\\Own\\a.mid"}) Touch(D(file));
         // In a folder that nearly fills a path buffer one name fits, one does not.
         Touch(D(long_ + "\\fits.txt"));
         ASSERT_TRUE(Touch(tooLong_));
@@ -55,6 +57,7 @@ protected:
         if (IsWindow(shell_.dialog)) DestroyWindow(shell_.dialog);
         DeleteFileW(std::wstring(tooLong_.begin(), tooLong_.end()).c_str());
         DeleteTree(disk_);
+        if (!desktopWas_.empty()) SetDesktop(desktopWas_);
         SetCurrentBestName(nullptr);
         g_store = StoreState{};
         program_key::Clear();
@@ -116,26 +119,48 @@ protected:
     const std::string disk_ = "C:\\tivorn-shelltab-" + std::to_string(GetCurrentProcessId());
     const std::string long_ = std::string(240 - disk_.size() - 1, 'L');
     const std::string tooLong_ = "\\\\?\\" + disk_ + "\\" + long_ + "\\" + std::string(30, 'x') + ".txt";
+    // The user's desktop folder, which Wine links to the Unix home: a test
+    // moves it into the scratch folder, and it is put back afterwards.
+    static void SetDesktop(const std::string &folder) {
+        RegSetKeyValueA(HKEY_CURRENT_USER, kUserFolders, "Desktop", REG_EXPAND_SZ, folder.c_str(),
+                        static_cast<DWORD>(folder.size() + 1));
+    }
+    std::string desktopWas_;
     TestShell shell_;
     HWND tree_ = nullptr;
 };
 
-TEST_F(ShellTabTest, TheDesktopHoldsMyComputerWithTheDrivesAndNetworkNeighborhood) {
-    Open({});
+TEST_F(ShellTabTest, TheDesktopHoldsMyComputerWithTheDrivesNetworkNeighborhoodAndItsOwnFolders) {
+    char was[MAX_PATH] = "";
+    DWORD size = sizeof was;
+    RegGetValueA(HKEY_CURRENT_USER, kUserFolders, "Desktop", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, was, &size);
+    desktopWas_ = was;
+    SetDesktop(D("Desktop"));
+    Open({D("Desktop\\Own\\a.mid")});
     HTREEITEM desktop = TreeView_GetRoot(tree_), computer = Computer();
     EXPECT_EQ(TreeView_GetNextSibling(tree_, desktop), nullptr);
     EXPECT_EQ(TreeView_GetSelection(tree_), computer);
     EXPECT_TRUE(State(computer) & State(desktop) & TVIS_EXPANDED);
-    // The build's two nodes, however often the Desktop is opened.
+    // The build's two nodes first and once each, however often the Desktop
+    // is opened, then the desktop's own folders, with marks from the best.
     TreeView_Expand(tree_, desktop, TVE_COLLAPSE);
     TreeView_Expand(tree_, desktop, TVE_EXPAND);
     std::vector<HTREEITEM> top = Children(desktop);
-    ASSERT_EQ(top.size(), 2u);
+    ASSERT_GE(top.size(), 3u);
     EXPECT_EQ(Data(desktop), tree::kShellNodeBit | ShellNodes::kDesktop);
     EXPECT_EQ(Data(top[0]), tree::kShellNodeBit | ShellNodes::kMyComputer);
     EXPECT_EQ(Data(top[1]), tree::kShellNodeBit | ShellNodes::kNetwork);
+    Paths labels;
+    for (HTREEITEM item : top) labels.push_back(ItemLabel(tree_, item));
+    for (int node : {0, 1}) EXPECT_EQ(std::count(labels.begin(), labels.end(), labels[node]), 1) << labels[node];
+    HTREEITEM own = ChildLabelled(tree_, desktop, "Own");
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(Mark(own), 0x3000u);
+    EXPECT_EQ(Name(own), D("Desktop\\Own"));
     // No mark on a shell node, and Space changes nothing there.
-    for (HTREEITEM node : {desktop, top[0], top[1]}) {
+    top.push_back(desktop);
+    for (HTREEITEM node : top) {
+        if (!(Data(node) & tree::kShellNodeBit)) continue;
         Space(node);
         EXPECT_EQ(State(node) & 0xF000, 0u);
         EXPECT_EQ(Data(node) & tree::kChangedBit, 0u);
@@ -145,7 +170,7 @@ TEST_F(ShellTabTest, TheDesktopHoldsMyComputerWithTheDrivesAndNetworkNeighborhoo
     Paths drives;
     for (HTREEITEM drive : Children(computer)) {
         EXPECT_EQ(Data(drive) & tree::kShellNodeBit, 0u);
-        EXPECT_EQ(Mark(drive), 0x1000u);
+        EXPECT_EQ(Mark(drive), Name(drive) == "C:" ? 0x3000u : 0x1000u);  // the desktop folder is on C:
         drives.push_back(Name(drive));
     }
     EXPECT_NE(std::find(drives.begin(), drives.end(), "C:"), drives.end());
@@ -156,7 +181,12 @@ TEST_F(ShellTabTest, TheDesktopHoldsMyComputerWithTheDrivesAndNetworkNeighborhoo
         SHGetFileInfoA(D("Sub\\b.txt").c_str(), 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
     EXPECT_EQ(TreeView_GetImageList(tree_, TVSIL_NORMAL), system);
     EXPECT_EQ(Read(Reach(D("Sub\\b.txt")), TVIF_IMAGE).iImage, info.iIcon);
+    // The desktop's folder unticked: its file leaves the best, though the
+    // shell lists the folder after the drives.
+    Space(own);
     SwitchTab(0);
+    best::BestRecord &record = BestSettingsDialog::From(shell_.dialog)->state().edited;
+    EXPECT_EQ(record.FirstEntry(), record.Terminator());
     EXPECT_NE(TreeView_GetImageList(tree_, TVSIL_NORMAL), system);
 }
 
@@ -164,8 +194,8 @@ TEST_F(ShellTabTest, MarksBelowADriveComeFromTheEntriesAndEveryFileIsShown) {
     Open({D("Sub\\Mark") + "/", D("Sub\\Mark\\m.mid"), D("Sub\\a.mid")});
     EXPECT_EQ(Mark(Reach("C:")), 0x3000u);
     EXPECT_EQ(Mark(Reach(D("Sub"))), 0x3000u);
-    // A folder marker stands for the MIDI files below: partly checked here.
-    EXPECT_EQ(Mark(Reach(D("Sub\\Mark"))), 0x3000u);
+    // A folder marker stands for the folder whole, here as on the MIDI tab.
+    EXPECT_EQ(Mark(Reach(D("Sub\\Mark"))), 0x2000u);
     HTREEITEM a = Reach(D("Sub\\a.mid")), b = Reach(D("Sub\\b.txt"));
     ASSERT_TRUE(a && b);
     EXPECT_EQ(Mark(a), 0x2000u);
