@@ -1,6 +1,7 @@
 // The setup program end to end in the test prefix: a silent installation
-// that plays, one over a running copy that keeps the user's state, and the
-// uninstaller, which keeps the user's data unless told otherwise.
+// that plays, one over a running copy that keeps the user's state and starts
+// it again, one that meets a copy it cannot end, and the uninstaller, which
+// keeps the user's data unless told otherwise.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -8,8 +9,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "engine/resident_window.h"
 #include "support/best_bytes.h"
 #include "support/midi_writer.h"
 #include "support/win_test_support.h"
@@ -65,12 +68,36 @@ bool StartUninstall(TivornProcess *process, const std::string &options) {
     return process->Start(options + " _?=" + Installed(), Installed("Uninstall.exe"));
 }
 
+// A running copy's resident window (not a box of the same title), or null.
+HWND RunningResidentWindow() {
+    HWND window = FindTivornWindow();
+    return window && GetPropA(window, TIVORN_RESIDENT_PROP) ? window : nullptr;
+}
+// Ends the copy that owns the resident window by its exit command; its image
+// and exit code.
+std::pair<std::string, DWORD> EndCopy(HWND resident) {
+    DWORD id = 0, code = STILL_ACTIVE;
+    GetWindowThreadProcessId(resident, &id);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (!process) return {"(not opened)", code};
+    char image[MAX_PATH] = "";
+    DWORD size = sizeof image;
+    QueryFullProcessImageNameA(process, 0, image, &size);
+    PostMessageA(resident, WM_COMMAND, 40007, 0);
+    WaitForSingleObject(process, 15000);
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    return {image, code};
+}
+
 class InstallE2E : public ::testing::Test {
 protected:
     // Nothing of an installation may outlast a test: the other tests expect
     // no key, and the prefix would start the program with Wine.
     void SetUp() override { TearDown(); }
     void TearDown() override {
+        for (int i = 0; i < 3; ++i)  // what a setup started again
+            if (HWND resident = RunningResidentWindow()) EndCopy(resident);
         program_key::Clear();
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Zarnith");  // only when empty
         RegDeleteTreeA(HKEY_CURRENT_USER, kUninstallKey);
@@ -153,8 +180,14 @@ TEST_F(InstallE2E, InstallingOverARunningCopyKeepsTheUsersStateAndMendsOnlyUnusa
     EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(settings));
     EXPECT_EQ(Value(program_key::kKey, "Root"), "C:\\MIDI");
     EXPECT_EQ(Content(Installed("KORVEL.dat")), bests);
-    EXPECT_EQ(Value(program_key::kHistoryKey, kBest), history);
+    EXPECT_EQ(Value(program_key::kHistoryKey, kBest), history);  // one song: its replay keeps it
     EXPECT_FALSE(Exists(Shortcut(CSIDL_STARTUP)));
+    // A silent update started the installed program again.
+    HWND resident = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (resident = RunningResidentWindow()) != nullptr; }, 30000));
+    auto ended = EndCopy(resident);
+    EXPECT_EQ(lstrcmpiA(ended.first.c_str(), Installed("Tivorn.exe").c_str()), 0) << ended.first;
+    EXPECT_EQ(ended.second, 0u);
 
     // The program asks for setup when "Settings" is no 29-byte block.
     program_key::WriteSettings(std::vector<uint8_t>(30, 7));
@@ -165,11 +198,39 @@ TEST_F(InstallE2E, InstallingOverARunningCopyKeepsTheUsersStateAndMendsOnlyUnusa
     EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(program_key::Settings()));
 }
 
+TEST_F(InstallE2E, ACopyWithoutAResidentWindowHoldsOffSetupAndUninstallUntilItEnds) {
+    ASSERT_EQ(InstallSilently(), 0u);
+    program_key::Delete(program_key::kKey, "Settings");  // the copy shows only its box
+    TivornProcess boxOnly;
+    ASSERT_TRUE(boxOnly.Start("", Installed("Tivorn.exe")));
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindMessageBox(boxOnly.id())) != nullptr; }));
+    songs_.WriteFile("old.chm", {'o', 'l', 'd'});
+    ASSERT_TRUE(CopyFileA(songs_.Join("old.chm").c_str(), Installed("KORVEL.chm").c_str(), FALSE));
+
+    EXPECT_NE(InstallSilently(), 0u);
+    // EXPECT_TRUE: a failure would print the whole help file.
+    EXPECT_TRUE(Content(Installed("KORVEL.chm")) == "old");
+    EXPECT_FALSE(program_key::Exists(program_key::kKey, "Settings"));
+    TivornProcess uninstall;
+    ASSERT_TRUE(StartUninstall(&uninstall, "/S"));
+    EXPECT_NE(uninstall.WaitForExit(60000), 0u);
+    for (const char *name : kProgramFiles) EXPECT_TRUE(Exists(Installed(name))) << name;
+    EXPECT_TRUE(KeyExists(kUninstallKey));
+    EXPECT_TRUE(boxOnly.Running());
+
+    PressButton(box, IDOK);
+    ASSERT_EQ(boxOnly.WaitForExit(), 0u);
+    ASSERT_EQ(InstallSilently(), 0u);
+    EXPECT_TRUE(Content(Installed("KORVEL.chm")) == Content(BinDir() + "\\KORVEL.chm"));
+    EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(program_key::Settings()));
+}
+
 TEST_F(InstallE2E, UninstallToldToRemoveTheDataRemovesOnlyItsOwnFiles) {
     ASSERT_EQ(InstallSilently(), 0u);
     StartPlaying(songs_.path());
     tivorn_.Exit();
-    songs_.WriteFile("KORVEL.ini", {'[', 'A', ']'});
+    for (const char *name : {"KORVEL.ini", "KORVEL.bak", "KORVEL.tmp"}) songs_.WriteFile(name, {'[', 'A', ']'});
     std::string theirs[] = {songs_.WriteFile("mine\\KORVEL.dat", {1}), songs_.Join("song.mid"), Installed("x.txt")};
     ASSERT_TRUE(CopyFileA(songs_.Join("KORVEL.dat").c_str(), Installed("KORVEL.dat").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(theirs[0].c_str(), theirs[2].c_str(), FALSE));
@@ -192,7 +253,8 @@ TEST_F(InstallE2E, UninstallToldToRemoveTheDataRemovesOnlyItsOwnFiles) {
     PressButton(box, IDYES);
     ASSERT_EQ(uninstall.WaitForExit(60000), 0u);
 
-    for (const char *name : {"KORVEL.dat", "KORVEL.ini"}) EXPECT_FALSE(Exists(songs_.Join(name))) << name;
+    for (const char *name : {"KORVEL.dat", "KORVEL.ini", "KORVEL.bak", "KORVEL.tmp"})
+        EXPECT_FALSE(Exists(songs_.Join(name))) << name;
     EXPECT_FALSE(Exists(Installed("KORVEL.dat")));
     EXPECT_FALSE(Exists(Installed("Tivorn.exe")));
     EXPECT_FALSE(KeyExists(program_key::kKey));
