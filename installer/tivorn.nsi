@@ -40,6 +40,19 @@ RequestExecutionLevel user
 !define IDM_EXIT 40007
 !define SYNCHRONIZE 0x00100000
 !define EXIT_WAIT_MS 20000
+!define POLL_MS 100
+; A copy with no resident window (one that shows only its "not installed"
+; box, say) still holds Tivorn.exe; it is found among the processes by its
+; image.  PROCESSENTRY32W as a 64-bit process sees it: its size, and where
+; the process id and the image's file name lie.
+!define TH32CS_SNAPPROCESS 2
+!define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
+!define PROCESSENTRY_SIZE 568
+!define PROCESSENTRY_ID 8
+!define PROCESSENTRY_EXE 44
+; How long a copy whose window went, but which could not be waited on, may
+; take to end before it counts as one still running.
+!define LINGER_MS 5000
 
 Name "${PRODUCT}"
 OutFile "${OUT_FILE}"
@@ -83,10 +96,17 @@ LangString SecProgramName ${LANG_JAPANESE} "Tivorn 本体"
 LangString SecStartupName ${LANG_JAPANESE} "Windows の起動時に Tivorn を起動する"
 LangString RunNow ${LANG_JAPANESE} "Tivorn を起動する"
 LangString CannotEnd ${LANG_JAPANESE} "実行中の Tivorn を終了できませんでした。$\nTivorn を終了してから、再試行をクリックしてください。"
+LangString InUseInstall ${LANG_JAPANESE} "Tivorn が実行中のため、ファイルを置き換えられません。$\n$INSTDIR\Tivorn.exe$\n$\n表示されている Tivorn のメッセージを閉じるなどして Tivorn を終了してから、再試行をクリックしてください。"
+LangString InUseRemove ${LANG_JAPANESE} "Tivorn が実行中のため、削除できません。$\n$INSTDIR\Tivorn.exe$\n$\n表示されている Tivorn のメッセージを閉じるなどして Tivorn を終了してから、再試行をクリックしてください。"
 LangString AskRemoveData ${LANG_JAPANESE} "ベスト、再生の履歴、設定も削除しますか？$\n$\n「いいえ」を選ぶと、これらは残り、もう一度インストールしたときにそのまま使えます。"
 
+; What this run did to a running copy: nothing (empty), ended it and waited
+; for its process (1), or ended it with only its window to watch (2).  A
+; silent installation starts the program again when it ended one.
+Var EndedCopy
+
 ; Ends a running Tivorn through its own exit command, so that it closes the
-; engine and saves what it keeps, and waits until the process is gone.
+; engine and saves what it keeps, and waits until it is gone.
 ; Aborts the installation (or the removal) when it does not end and the user
 ; does not retry; a silent run does not retry.
 !macro END_RUNNING_TIVORN UN
@@ -96,6 +116,7 @@ Function ${UN}EndRunningTivorn
   Push $R2
   Push $R3
   Push $R4
+  Push $R5
   StrCpy $R0 0
   ${Do}
     FindWindow $R0 "#32770" "Tivorn" "" $R0
@@ -108,10 +129,34 @@ Function ${UN}EndRunningTivorn
       ; The process is opened before the command is posted, so the wait is
       ; on that very process however quickly it ends.
       System::Call "kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i R2) p .R3"
-      System::Call "user32::PostMessageW(p R0, i ${WM_COMMAND}, p ${IDM_EXIT}, p 0)"
+      System::Call "user32::PostMessageW(p R0, i ${WM_COMMAND}, p ${IDM_EXIT}, p 0) i .R5"
       StrCpy $R4 1
-      ${If} $R3 P<> 0
+      ${If} $R5 = 0
+        ; The command did not reach it: nothing to wait for.
+      ${ElseIf} $R3 P<> 0
         System::Call "kernel32::WaitForSingleObject(p R3, i ${EXIT_WAIT_MS}) i .R4"
+        ${If} $R4 = 0
+          StrCpy $EndedCopy 1
+        ${EndIf}
+      ${Else}
+        ; A process that may not be opened (one with other rights than
+        ; ours) still ends by the command: its window going shows that.
+        StrCpy $R5 0
+        ${Do}
+          System::Call "user32::IsWindow(p R0) i .R1"
+          ${If} $R1 = 0
+            StrCpy $R4 0
+            StrCpy $EndedCopy 2
+            ${Break}
+          ${EndIf}
+          ${If} $R5 >= ${EXIT_WAIT_MS}
+            ${Break}
+          ${EndIf}
+          Sleep ${POLL_MS}
+          IntOp $R5 $R5 + ${POLL_MS}
+        ${Loop}
+      ${EndIf}
+      ${If} $R3 P<> 0
         System::Call "kernel32::CloseHandle(p R3)"
       ${EndIf}
       ${If} $R4 <> 0
@@ -122,9 +167,95 @@ Function ${UN}EndRunningTivorn
       StrCpy $R0 0
     ${EndIf}
   ${Loop}
+  Pop $R5
   Pop $R4
   Pop $R3
   Pop $R2
+  Pop $R1
+  Pop $R0
+FunctionEnd
+
+; The id of a process whose image is $INSTDIR\Tivorn.exe, or 0, on the
+; stack.  The image's name picks the candidates; its full path, compared
+; without regard to case, decides.  A process that may not be asked for its
+; image is not ours to find.
+Function ${UN}TivornInFolder
+  Push $R0
+  Push $R1
+  Push $R2
+  Push $R3
+  Push $R4
+  Push $R5
+  Push $R6
+  Push $R7
+  StrCpy $R7 0
+  System::Call "kernel32::CreateToolhelp32Snapshot(i ${TH32CS_SNAPPROCESS}, i 0) p .R0"
+  ${If} $R0 P<> -1
+    System::Alloc ${PROCESSENTRY_SIZE}
+    Pop $R1
+    System::Call "*$R1(i ${PROCESSENTRY_SIZE})"
+    System::Call "kernel32::Process32FirstW(p R0, p R1) i .R2"
+    ${DoWhile} $R2 <> 0
+      IntPtrOp $R3 $R1 + ${PROCESSENTRY_EXE}
+      System::Call "*$R3(&w260 .R4)"
+      ${If} $R4 == "Tivorn.exe"
+        IntPtrOp $R3 $R1 + ${PROCESSENTRY_ID}
+        System::Call "*$R3(i .R5)"
+        System::Call "kernel32::OpenProcess(i ${PROCESS_QUERY_LIMITED_INFORMATION}, i 0, i R5) p .R6"
+        ${If} $R6 P<> 0
+          System::Call "kernel32::QueryFullProcessImageNameW(p R6, i 0, w .R4, *i ${NSIS_MAX_STRLEN}) i .R3"
+          System::Call "kernel32::CloseHandle(p R6)"
+          ${If} $R3 <> 0
+          ${AndIf} $R4 == "$INSTDIR\Tivorn.exe"
+            StrCpy $R7 $R5
+            ${Break}
+          ${EndIf}
+        ${EndIf}
+      ${EndIf}
+      System::Call "kernel32::Process32NextW(p R0, p R1) i .R2"
+    ${Loop}
+    System::Free $R1
+    System::Call "kernel32::CloseHandle(p R0)"
+  ${EndIf}
+  StrCpy $R0 $R7
+  Pop $R7
+  Pop $R6
+  Pop $R5
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R1
+  Exch $R0
+FunctionEnd
+
+; Goes on only when no copy runs from the program's folder, whether it has
+; a resident window or not: such a copy holds Tivorn.exe, and replacing or
+; deleting it would fail.  The user ends it and retries, or cancels; a
+; silent run fails.
+Function ${UN}WaitForFolderFree
+  Push $R0
+  Push $R1
+  StrCpy $R1 0
+  ${Do}
+    Call ${UN}TivornInFolder
+    Pop $R0
+    ${If} $R0 = 0
+      ${Break}
+    ${EndIf}
+    ; A copy ended without a process to wait on may still be closing.
+    ${If} $EndedCopy = 2
+    ${AndIf} $R1 < ${LINGER_MS}
+      Sleep ${POLL_MS}
+      IntOp $R1 $R1 + ${POLL_MS}
+      ${Continue}
+    ${EndIf}
+    !if "${UN}" == ""
+      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(InUseInstall)" /SD IDCANCEL IDRETRY +2
+    !else
+      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(InUseRemove)" /SD IDCANCEL IDRETRY +2
+    !endif
+    Abort
+  ${Loop}
   Pop $R1
   Pop $R0
 FunctionEnd
@@ -157,6 +288,7 @@ FunctionEnd
 Section "$(SecProgramName)" SecProgram
   SectionIn RO
   Call EndRunningTivorn
+  Call WaitForFolderFree
   SetOutPath "$INSTDIR"
   File "${BIN_DIR}\Tivorn.exe"
   File "${BIN_DIR}\KORVEL.dll"
@@ -196,6 +328,13 @@ Section "-Finish"
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntFmt $0 "0x%08X" $0
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+  ; A scripted update must not leave the user without the player it ended:
+  ; the new copy starts, and is not waited for.  With pages the finish page
+  ; offers it instead.
+  ${If} ${Silent}
+  ${AndIf} $EndedCopy <> 0
+    Exec '"$INSTDIR\Tivorn.exe"'
+  ${EndIf}
 SectionEnd
 
 Function .onInit
@@ -210,16 +349,20 @@ FunctionEnd
 
 ; Deletes the program's data files in one folder, never the folder itself:
 ; a data folder may be any folder of the user's.  The two "~" files are what
-; a cut-short move of the data files can leave behind.
+; a cut-short move of the data files can leave behind; KORVEL.tmp is the
+; best file writer's, and KORVEL.bak a damaged best file it set aside.
 !macro DELETE_DATA_FILES FOLDER
   Delete "${FOLDER}\KORVEL.dat"
   Delete "${FOLDER}\KORVEL.ini"
   Delete "${FOLDER}\KORVEL.da~"
   Delete "${FOLDER}\KORVEL.in~"
+  Delete "${FOLDER}\KORVEL.tmp"
+  Delete "${FOLDER}\KORVEL.bak"
 !macroend
 
 Section "Uninstall"
   Call un.EndRunningTivorn
+  Call un.WaitForFolderFree
 
   Delete "$INSTDIR\Tivorn.exe"
   Delete "$INSTDIR\KORVEL.dll"

@@ -1,6 +1,7 @@
 // The setup program end to end in the test prefix: a silent installation
-// that plays, one over a running copy that keeps the user's state, and the
-// uninstaller, which keeps the user's data unless told otherwise.
+// that plays, one over a running copy that keeps the user's state and starts
+// it again, and the uninstaller, which keeps the user's data unless told
+// otherwise; both wait for a copy they cannot end.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/resident_window.h"
 #include "support/best_bytes.h"
 #include "support/midi_writer.h"
 #include "support/win_test_support.h"
@@ -65,12 +67,27 @@ bool StartUninstall(TivornProcess *process, const std::string &options) {
     return process->Start(options + " _?=" + Installed(), Installed("Uninstall.exe"));
 }
 
+// Ends the running copy by its resident window's exit command; its exit
+// code, or STILL_ACTIVE when none runs.
+DWORD EndRunningCopy() {
+    HWND window = FindTivornWindow();
+    DWORD id = 0, code = STILL_ACTIVE;
+    if (!window || !GetPropA(window, TIVORN_RESIDENT_PROP)) return code;
+    GetWindowThreadProcessId(window, &id);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    PostMessageA(window, WM_COMMAND, 40007, 0);
+    if (process && WaitForSingleObject(process, 15000) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+    if (process) CloseHandle(process);
+    return code;
+}
+
 class InstallE2E : public ::testing::Test {
 protected:
     // Nothing of an installation may outlast a test: the other tests expect
     // no key, and the prefix would start the program with Wine.
     void SetUp() override { TearDown(); }
     void TearDown() override {
+        EndRunningCopy();  // one a setup started again
         program_key::Clear();
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Zarnith");  // only when empty
         RegDeleteTreeA(HKEY_CURRENT_USER, kUninstallKey);
@@ -155,6 +172,8 @@ TEST_F(InstallE2E, InstallingOverARunningCopyKeepsTheUsersStateAndMendsOnlyUnusa
     EXPECT_EQ(Content(Installed("KORVEL.dat")), bests);
     EXPECT_EQ(Value(program_key::kHistoryKey, kBest), history);
     EXPECT_FALSE(Exists(Shortcut(CSIDL_STARTUP)));
+    // A silent update started it again.
+    EXPECT_TRUE(WaitUntil([] { return EndRunningCopy() == 0; }, 30000));
 
     // The program asks for setup when "Settings" is no 29-byte block.
     program_key::WriteSettings(std::vector<uint8_t>(30, 7));
@@ -165,11 +184,32 @@ TEST_F(InstallE2E, InstallingOverARunningCopyKeepsTheUsersStateAndMendsOnlyUnusa
     EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(program_key::Settings()));
 }
 
+TEST_F(InstallE2E, ACopyWithoutAResidentWindowHoldsOffSetupAndUninstallUntilItEnds) {
+    ASSERT_EQ(InstallSilently(), 0u);
+    program_key::Delete(program_key::kKey, "Settings");  // the copy shows only its box
+    TivornProcess boxOnly;
+    ASSERT_TRUE(boxOnly.Start("", Installed("Tivorn.exe")));
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindMessageBox(boxOnly.id())) != nullptr; }));
+    TivornProcess uninstall;
+    ASSERT_TRUE(StartUninstall(&uninstall, "/S"));
+    EXPECT_NE(uninstall.WaitForExit(60000), 0u);
+    EXPECT_NE(InstallSilently(), 0u);
+    for (const char *name : kProgramFiles) EXPECT_TRUE(Exists(Installed(name))) << name;
+    EXPECT_TRUE(KeyExists(kUninstallKey));
+    EXPECT_FALSE(program_key::Exists(program_key::kKey, "Settings"));  // setup wrote nothing
+
+    PressButton(box, IDOK);
+    ASSERT_EQ(boxOnly.WaitForExit(), 0u);
+    ASSERT_EQ(InstallSilently(), 0u);
+    EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(program_key::Settings()));
+}
+
 TEST_F(InstallE2E, UninstallToldToRemoveTheDataRemovesOnlyItsOwnFiles) {
     ASSERT_EQ(InstallSilently(), 0u);
     StartPlaying(songs_.path());
     tivorn_.Exit();
-    songs_.WriteFile("KORVEL.ini", {'[', 'A', ']'});
+    for (const char *name : {"KORVEL.ini", "KORVEL.bak", "KORVEL.tmp"}) songs_.WriteFile(name, {'[', 'A', ']'});
     std::string theirs[] = {songs_.WriteFile("mine\\KORVEL.dat", {1}), songs_.Join("song.mid"), Installed("x.txt")};
     ASSERT_TRUE(CopyFileA(songs_.Join("KORVEL.dat").c_str(), Installed("KORVEL.dat").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(theirs[0].c_str(), theirs[2].c_str(), FALSE));
@@ -192,7 +232,8 @@ TEST_F(InstallE2E, UninstallToldToRemoveTheDataRemovesOnlyItsOwnFiles) {
     PressButton(box, IDYES);
     ASSERT_EQ(uninstall.WaitForExit(60000), 0u);
 
-    for (const char *name : {"KORVEL.dat", "KORVEL.ini"}) EXPECT_FALSE(Exists(songs_.Join(name))) << name;
+    for (const char *name : {"KORVEL.dat", "KORVEL.ini", "KORVEL.bak", "KORVEL.tmp"})
+        EXPECT_FALSE(Exists(songs_.Join(name))) << name;
     EXPECT_FALSE(Exists(Installed("KORVEL.dat")));
     EXPECT_FALSE(Exists(Installed("Tivorn.exe")));
     EXPECT_FALSE(KeyExists(program_key::kKey));
