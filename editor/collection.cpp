@@ -167,7 +167,15 @@ void AddFolderContents(Collection &c, const std::string &folder, size_t *cursor)
 unsigned RootMark(best::BestRecord &record, const std::string &midiFolder, PathQuery &paths) {
     size_t cursor = record.FirstEntry();
     if (cursor != record.Terminator() && ansi::EqualNoCase(record.At(cursor), midiFolder.c_str())) return tree::kChecked;
-    return FolderMark(record, &cursor, midiFolder, true, paths);
+    SeekEntry(&record, &cursor, midiFolder.c_str(), false, KnownKind::Ask, paths);
+    const char *entry = record.At(cursor);
+    if (cursor == record.Terminator() || !BeginsWith(entry, midiFolder)) return tree::kUnchecked;
+    switch (entry[midiFolder.size()]) {
+    case '\0':
+    case '/': return tree::kChecked;
+    case '\\': return tree::kPartly;
+    default: return tree::kUnchecked;
+    }
 }
 
 unsigned FolderMark(best::BestRecord &record, size_t *cursor, const std::string &path, bool midiTab,
@@ -176,10 +184,11 @@ unsigned FolderMark(best::BestRecord &record, size_t *cursor, const std::string 
     const char *entry = record.At(*cursor);
     if (*cursor == record.Terminator() || !BeginsWith(entry, path)) return tree::kUnchecked;
     switch (entry[path.size()]) {
-    // The folder whole, as either tab writes it: checked on both, so that
-    // unticking it on either takes it out.
-    case '\0':
-    case '/': return tree::kChecked;
+    case '\0': return tree::kChecked;
+    // The marker stands for the MIDI files alone: the all-files tab, which
+    // shows every file, sees the folder partly checked.  Unticking it there
+    // takes out the marker with the files all the same.
+    case '/': return midiTab ? tree::kChecked : tree::kPartly;
     case '\\':
         break;
     default: return tree::kUnchecked;

@@ -52,14 +52,15 @@ void AddFolderContents(Collection &c, const std::string &folder, size_t *cursor)
 
 // --- the marks of items being created --------------------------------------
 
-// The MIDI tab's root: the mark FolderMark gives the MIDI folder there.
+// The MIDI tab's root: checked when the list holds the MIDI folder itself (or
+// its marker), partly when it holds something below it.
 unsigned RootMark(best::BestRecord &record, const std::string &midiFolder, PathQuery &paths);
 
 // A sub-folder at path, from the entries at and after *cursor (which moves
 // only forward, so the folders of one fill are looked up in their order).
-// Checked on either tab when the list holds the folder whole, as its bare
-// path or its marker; partly when it holds something below it (on the MIDI
-// tab a MIDI file).
+// Checked when the list holds the folder whole (its bare path; on the MIDI
+// tab its marker too); partly when it holds something below it (on the MIDI
+// tab a MIDI file) or, on the all-files tab, its marker.
 unsigned FolderMark(best::BestRecord &record, size_t *cursor, const std::string &path, bool midiTab,
                     PathQuery &paths);
 

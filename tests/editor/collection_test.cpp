@@ -153,8 +153,8 @@ TEST(Collection, UncheckingOneFileOfACheckedFolderWritesTheOtherFilesOneByOne) {
     EXPECT_FALSE(tab.Collect());
 }
 
-// A folder written by one tab is one state on the other: shown checked,
-// taken out whole when unticked, and written once when ticked again (at the
+// A folder written by one tab is one state on the other: shown ticked (a
+// marker partly on the all-files tab), taken out whole when unticked, and written once when ticked again (at the
 // top of the walk, where no later item's seek tidies up after it).
 TEST(Collection, AFolderTickedOnOneTabIsOneStateOnTheOther) {
     const std::string x = "C:\\Other\\x.mid", wav = "D:\\M\\a.wav", txt = "D:\\M\\B\\liner.txt", b = "D:\\M\\B";
@@ -165,7 +165,7 @@ TEST(Collection, AFolderTickedOnOneTabIsOneStateOnTheOther) {
     // opened for a file in it clicked off and on, and the entries after.
     struct Case { Paths entries; bool midi; std::string folder; unsigned shown; const char *file; Paths after; };
     const Case cases[] = {{both, false, b, C, nullptr, {x, wav}},
-                          {midiB, false, b, C, "b1.mid", wholeB},
+                          {midiB, false, b, P, "b1.mid", wholeB},
                           {wholeB, true, b, C, nullptr, {x, txt, wav}},
                           {wholeB, true, "D:\\M", P, nullptr, {x, txt, wav}},
                           {wholeB, true, b, C, "b2.mid", Join({x}, Join(kB, {txt, wav}))}};

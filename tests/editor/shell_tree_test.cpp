@@ -194,8 +194,8 @@ TEST_F(ShellTabTest, MarksBelowADriveComeFromTheEntriesAndEveryFileIsShown) {
     Open({D("Sub\\Mark") + "/", D("Sub\\Mark\\m.mid"), D("Sub\\a.mid")});
     EXPECT_EQ(Mark(Reach("C:")), 0x3000u);
     EXPECT_EQ(Mark(Reach(D("Sub"))), 0x3000u);
-    // A folder marker stands for the folder whole, here as on the MIDI tab.
-    EXPECT_EQ(Mark(Reach(D("Sub\\Mark"))), 0x2000u);
+    // A folder marker stands for the MIDI files below: partly checked here.
+    EXPECT_EQ(Mark(Reach(D("Sub\\Mark"))), 0x3000u);
     HTREEITEM a = Reach(D("Sub\\a.mid")), b = Reach(D("Sub\\b.txt"));
     ASSERT_TRUE(a && b);
     EXPECT_EQ(Mark(a), 0x2000u);
