@@ -479,7 +479,9 @@ LRESULT FolderTree::OnGetDlgCode(WPARAM wParam, LPARAM lParam) {
     // The dialog manager may ask without a message.
     const MSG *asked = reinterpret_cast<const MSG *>(lParam);
     if (asked && asked->message == WM_KEYDOWN && asked->wParam == VK_RETURN) {
+        LifeWatch watch = life_.Watch();
         Preview(Selected());
+        if (watch.Ended()) return 0;
     } else if (asked && asked->message == WM_CHAR && asked->wParam == ' ') {
         pending_ = Selected();
         if (HTREEITEM item = pending_) {
@@ -501,9 +503,12 @@ void FolderTree::ShowContextMenu(HTREEITEM item, POINT at) {
     if (!popup) return;
     if (!midiTab_ && !FileExists(PathOf(item).c_str(), 0))
         EnableMenuItem(popup, IDM_PLAY, MF_BYCOMMAND | MF_GRAYED);
+    LifeWatch watch = life_.Watch();
     UINT command = static_cast<UINT>(
         TrackPopupMenu(popup, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y, 0, tree_, nullptr));
+    if (watch.Ended()) return;
     if (command) OnTreeMessage(WM_COMMAND, command, 0);
+    if (watch.Ended()) return;
     // Whatever was chosen, the press that opened the menu is done with.
     pending_ = nullptr;
 }
@@ -530,8 +535,12 @@ void FolderTree::Preview(HTREEITEM item) {
         Host()->AnimateIcon(true);
         return;
     }
-    if (ReportPlayError(1, Host()->Window())) ShowMessage(dialog_, kPreviewFailed, MB_OK | MB_ICONERROR);
-    ResumeAfterPreview(true);
+    // Both boxes are modal to the dialog.  Should it close all the same while
+    // one is up, its close has given playback back already.
+    LifeWatch watch = life_.Watch();
+    HWND dialog = dialog_;
+    if (ReportPlayError(1, dialog) && !watch.Ended()) ShowMessage(dialog, kPreviewFailed, MB_OK | MB_ICONERROR);
+    if (!watch.Ended()) ResumeAfterPreview(true);
 }
 
 // --- notices: expansion, drags and album names ----------------------------------

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "editor/edit_model.h"
+#include "editor/life_token.h"
 #include "editor/mark_tree.h"
 #include "editor/shell_tree.h"
 
@@ -126,6 +127,9 @@ private:
     // A label edit that has begun and not ended: the control may report its
     // end twice (once more when the edit box loses the focus on its way out).
     bool editing_ = false;
+    // The preview and the context menu show boxes and menus, in whose loops
+    // the dialog may close.
+    LifeToken life_;
 };
 
 #endif

@@ -207,6 +207,7 @@ class TestShell : public EditorHost {
 public:
     void CloseBestSettings(int flags) override {
         closeFlags = flags;
+        ++closes;
         DestroyWindow(dialog);
     }
     bool HotkeyHookInstalled() override { return false; }
@@ -214,6 +215,7 @@ public:
     void SetDialogKeys(DialogKeys keys) override { this->keys = keys; }
     HWND dialog = nullptr;
     int closeFlags = -1;
+    int closes = 0;
     DialogKeys keys = DialogKeys::FromMenu;
 };
 
@@ -248,13 +250,13 @@ protected:
 
     std::string M(const std::string &below = "") const { return below.empty() ? midi_.path() : midi_.Join(below); }
 
-    void Open(const std::vector<bestbytes::Bytes> &bests, const char *current) {
+    void Open(const std::vector<bestbytes::Bytes> &bests, const char *current, HWND owner = nullptr) {
         if (!bests.empty()) {
             Bytes file = bestbytes::File(bests);
             data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
         }
         SetCurrentBestName(current);
-        shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_);
+        shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), owner, &shell_);
         ASSERT_NE(shell_.dialog, nullptr);
         tree_ = GetDlgItem(shell_.dialog, IDC_TREE);
     }
@@ -516,6 +518,47 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     std::string root;
     program_key::ReadRaw(program_key::kKey, "Root", &root);
     EXPECT_EQ(root, other.path() + '\0');
+}
+
+TEST_F(BestDialogTest, AFailedSaveReportsOverTheDialogAndACloseMeanwhileEndsItCleanly) {
+    // The resident window: the report's shut-down is posted to it.
+    HWND resident = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+    Open({Record("T", {}), Record("U", {})}, "T", resident);
+    HWND dialog = shell_.dialog;
+    std::string before, after;
+    ReadWholeFile(g_store.bestFile, &before);
+    SetOption(OPT_AUTO_SAVE, 1);
+    Key(Item({"r.mid"}), WM_CHAR, ' ');
+    // The writer cannot make its temporary file: a folder has its name.
+    ASSERT_TRUE(CreateDirectoryA(data_.Join("KORVEL.tmp").c_str(), nullptr));
+
+    // While the report is up the dialog takes no clicks; a Cancel that
+    // reaches it all the same closes it, and OK goes no further.
+    std::string report;
+    bool disabled = false;
+    std::thread user([&] {
+        HWND box = nullptr;
+        WaitUntil([&] { return (box = FindMessageBox(GetCurrentProcessId())) != nullptr; });
+        report = MessageBoxText(box);
+        disabled = !IsWindowEnabled(dialog);
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_CANCEL)));
+        WaitUntil([&] { return !IsWindow(dialog); });
+        if (IsWindow(box)) PressButton(box, IDOK);
+    });
+    Command(IDC_OK);
+    user.join();
+    EXPECT_EQ(report.rfind("予期せぬエラーが発生しました。", 0), 0u) << report;
+    EXPECT_TRUE(disabled);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(shell_.closes, 1);
+    MSG shutDown;
+    EXPECT_TRUE(PeekMessageA(&shutDown, resident, WM_DESTROY, WM_DESTROY, PM_REMOVE));
+    EXPECT_FALSE(PeekMessageA(&shutDown, resident, WM_DESTROY, WM_DESTROY, PM_REMOVE));
+    ReadWholeFile(g_store.bestFile, &after);
+    EXPECT_EQ(after, before);
+    DestroyWindow(resident);
 }
 
 TEST_F(BestDialogTest, WithoutAMidiFolderTheDefaultBestIsMadeEmpty) {
