@@ -288,6 +288,8 @@ bool BestSettingsDialog::OnInitDialog() {
 }
 
 void BestSettingsDialog::OnDestroy() {
+    // Last resort: the dialog went without OK or Cancel (the program ends).
+    tree_.EndLabelEdit();
     tree_.TearDown();
     if (buttonImages_) ImageList_Destroy(buttonImages_);
     buttonImages_ = nullptr;
@@ -494,6 +496,8 @@ void BestSettingsDialog::OnChangeMidiFolder() {
 
 void BestSettingsDialog::OnOk() {
     LifeWatch watch = life_.Watch();
+    // An album name being typed is kept, as a click on OK would keep it.
+    tree_.EndLabelEdit();
     int saved = LeaveBestSave();
     if (watch.Ended() || saved == kSaveCancelled) return;
     // The report ends the program; until the shut-down arrives the dialog
@@ -529,5 +533,6 @@ void BestSettingsDialog::OnOk() {
 void BestSettingsDialog::OnCancel() {
     // While only OK may close the dialog, Close and Esc do nothing.
     if (!IsWindowEnabled(GetDlgItem(window_, IDC_CANCEL))) return;
+    tree_.EndLabelEdit();
     host_->CloseBestSettings(KeptCloseFlags(state_.changeMarks));
 }
