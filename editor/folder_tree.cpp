@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "editor/best_settings_dialog.h"
+#include "editor/byte_limited_edit.h"
 #include "editor/collection.h"
 #include "engine/korvel.h"
 #include "player/player.h"
@@ -612,7 +613,10 @@ LRESULT FolderTree::OnBeginLabelEdit(const NMTVDISPINFOA *info) {
     host_->SetDialogKeys(DialogKeys::LabelEditing);
     editing_ = true;
     // The settings file keeps what a 260-byte buffer reads back whole.
-    if (HWND edit = TreeView_GetEditControl(tree_)) SendMessageA(edit, EM_LIMITTEXT, kLongestPath, 0);
+    if (HWND edit = TreeView_GetEditControl(tree_)) {
+        SendMessageA(edit, EM_LIMITTEXT, kLongestPath, 0);
+        LimitEditBytes(edit, kLongestPath);
+    }
     return FALSE;
 }
 

@@ -520,6 +520,21 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     EXPECT_EQ(root, other.path() + '\0');
 }
 
+// Typed as the keyboard types it, one character after another.
+void Type(HWND edit, const wchar_t *text) {
+    for (; *text; ++text) SendMessageW(edit, WM_CHAR, *text, 0);
+}
+
+void PutOnClipboard(const char *text) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, strlen(text) + 1);
+    lstrcpyA(static_cast<char *>(GlobalLock(memory)), text);
+    GlobalUnlock(memory);
+    SetClipboardData(CF_TEXT, memory);
+    CloseClipboard();
+}
+
 TEST_F(BestDialogTest, AFailedSaveReportsOverTheDialogAndACloseMeanwhileEndsItCleanly) {
     // The resident window: the report's shut-down is posted to it.
     HWND resident = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
@@ -559,6 +574,51 @@ TEST_F(BestDialogTest, AFailedSaveReportsOverTheDialogAndACloseMeanwhileEndsItCl
     ReadWholeFile(g_store.bestFile, &after);
     EXPECT_EQ(after, before);
     DestroyWindow(resident);
+}
+
+TEST_F(BestDialogTest, TheKeyboardsMenuAndAlbumNamesHeldTo259BytesAndKeptByATabSwitchOrAClose) {
+    Open({Record("T", {})}, "T");
+    // The menu key on a selected file, with both coordinates -1 as a 64-bit
+    // lParam holds them: its menu's one item, 再生(&P), plays the file.
+    TreeView_SelectItem(tree_, Item({"r.mid"}));
+    std::thread user([] {
+        HWND menu = nullptr;
+        WaitUntil([&] {
+            for (HWND window : ProcessWindows(GetCurrentProcessId(), true))
+                if (ClassName(window) == "#32768") menu = window;
+            return menu != nullptr;
+        });
+        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    });
+    SendMessageA(tree_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree_), static_cast<LPARAM>(0xFFFFFFFFu));
+    user.join();
+    EXPECT_EQ(Events(), (std::vector<std::string>{"open " + AnsiToUtf8(M("r.mid")), "start"}));
+
+    // 257 bytes: one more double-byte character fits, then nothing.
+    std::string full = "a";
+    for (int i = 0; i < 128; ++i) full += "あ";
+    HWND edit = TreeView_EditLabel(tree_, Item({"A"}));
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextA(edit, full.c_str());
+    SendMessageA(edit, EM_SETSEL, full.size(), full.size());
+    Type(edit, L"あいb");
+    EXPECT_EQ(WindowText(edit), full + "あ");
+    // A paste puts in what fits, whole characters only.
+    SetWindowTextA(edit, full.substr(0, 255).c_str());
+    SendMessageA(edit, EM_SETSEL, 0, 0);
+    PutOnClipboard("かきく");
+    SendMessageA(edit, WM_PASTE, 0, 0);
+    // A tab click leaves the focus in the edit: the name is kept all the same.
+    SwitchTab(shell_.dialog, 1);
+    EXPECT_EQ(shell_.keys, DialogKeys::FromMenu);
+    EXPECT_EQ(ReadAlbumName(M("A").c_str()), "かき" + full.substr(0, 255));
+
+    SwitchTab(shell_.dialog, 0);
+    SetWindowTextA(TreeView_EditLabel(tree_, Item({"B"})), "ベスト盤");
+    Command(IDC_CANCEL);
+    EXPECT_EQ(shell_.keys, DialogKeys::FromMenu);
+    EXPECT_EQ(ReadAlbumName(M("B").c_str()), "ベスト盤");
 }
 
 TEST_F(BestDialogTest, WithoutAMidiFolderTheDefaultBestIsMadeEmpty) {
@@ -606,6 +666,24 @@ TEST(BestNameDialog, RefusesEmptyListedAndStoredNames) {
                             "同じ名前のベストがすでに存在します。\n別の名前を入力してください。"}));
     DestroyWindow(combo);
     g_store = StoreState{};
+}
+
+TEST_F(BestSettingsTest, TheBestNameIsHeldTo259BytesAsTyped) {
+    std::string name, typed = "ab";
+    for (int i = 0; i < 128; ++i) typed += "あ";
+    std::thread user([&] {
+        HWND dialog = nullptr;
+        WaitUntil([&] { return (dialog = FindMessageBox(GetCurrentProcessId(), "ベスト名の入力")) != nullptr; });
+        HWND edit = GetDlgItem(dialog, IDC_BEST_NAME);
+        SetWindowTextA(edit, typed.c_str());
+        SendMessageA(edit, EM_SETSEL, 0, 0);
+        Type(edit, L"いc");
+        PressButton(dialog, IDOK);
+    });
+    HWND combo = Combo();
+    EXPECT_TRUE(AskBestName(combo, combo, &name));
+    user.join();
+    EXPECT_EQ(name, "c" + typed);
 }
 
 }  // namespace

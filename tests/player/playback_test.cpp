@@ -173,8 +173,7 @@ TEST_F(PlaybackTest, TheEndOfAnEarlierPreviewStopsNeitherTheNextNorTheBest) {
                                         GetModuleHandleA(nullptr), nullptr);
     auto preview = [&](const std::string &song) {
         StopForPreview(previewOwner);
-        ASSERT_TRUE(OpenSong(song.c_str(), 0));
-        ASSERT_TRUE(StartSong(OnPreviewEnd));
+        ASSERT_TRUE(OpenSong(song.c_str(), 0) && StartSong(OnPreviewEnd));
     };
     // Preview A ends; its end is still queued when preview B starts.
     preview(songs_[1]);
