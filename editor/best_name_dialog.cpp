@@ -1,5 +1,6 @@
 #include "editor/best_name_dialog.h"
 
+#include "editor/byte_limited_edit.h"
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
 #include "utils/message_box.h"
@@ -10,7 +11,8 @@ const char kEmptyName[] = "ベスト名が入力されていません。";
 const char kListedName[] = "このベスト名はすでに登録されています。\n別の名前を入力してください。";
 const char kStoredName[] = "同じ名前のベストがすでに存在します。\n別の名前を入力してください。";
 
-// The best file holds names of at most 259 bytes.
+// The best file holds names of at most 259 bytes, which the edit counts
+// as the user types.
 constexpr int kLongestName = 259;
 
 class BestNameDialog {
@@ -21,6 +23,7 @@ public:
         if (message == WM_INITDIALOG) {
             SetWindowLongPtrA(window, DWLP_USER, lParam);
             SendDlgItemMessageA(window, IDC_BEST_NAME, EM_LIMITTEXT, kLongestName, 0);
+            LimitEditBytes(GetDlgItem(window, IDC_BEST_NAME), kLongestName);
             return TRUE;
         }
         auto *self = reinterpret_cast<BestNameDialog *>(GetWindowLongPtrA(window, DWLP_USER));

@@ -141,8 +141,10 @@ INT_PTR BestSettingsDialog::OnNotify(const NMHDR *notice) {
         tree_.OnTabChanged();
         return FALSE;
     }
+    LifeWatch watch = life_.Watch();
     LRESULT result = FALSE;
-    if (!tree_.OnNotify(notice, &result)) return FALSE;
+    // The end of a label edit may show a box.
+    if (!tree_.OnNotify(notice, &result) || watch.Ended()) return FALSE;
     SetWindowLongPtrA(window_, DWLP_MSGRESULT, result);
     return TRUE;
 }
@@ -181,7 +183,10 @@ int BestSettingsDialog::SaveBest(HWND owner, bool ask, SaveBestMode mode) {
     }
     if (mode == kSaveRebuildOnly) return kSaveCancelled;
     if (ask && !TestOption(OPT_AUTO_SAVE)) {
-        switch (ShowMessage(owner, kSaveQuestion, MB_YESNOCANCEL | MB_ICONQUESTION)) {
+        LifeWatch watch = life_.Watch();
+        int answer = ShowMessage(owner, kSaveQuestion, MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (watch.Ended()) return kSaveCancelled;
+        switch (answer) {
         case IDCANCEL: return kSaveCancelled;
         case IDNO: return kSaveDeclined;
         default: break;
@@ -241,7 +246,7 @@ void BestSettingsDialog::MakeDefaultBest(HWND combo, best::BestRecord *record) {
     state_.dirty = true;
     SaveBest(window_, false, kSaveRebuild);
     SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-    if (!ReadBests(nullptr, kReadFillSelectFirst, combo, record)) ReportUnexpectedError(Resident(), true);
+    if (!ReadBests(nullptr, kReadFillSelectFirst, combo, record)) ReportFailure();
 }
 
 bool BestSettingsDialog::OnInitDialog() {
@@ -262,7 +267,11 @@ bool BestSettingsDialog::OnInitDialog() {
     // A current best that the file no longer holds is treated as none.
     if (!CurrentBestName() || !ReadBests(CurrentBestName(), kReadFillSelect, combo, &record)) {
         SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-        if (!ReadBests(nullptr, kReadFillSelectFirst, combo, &record)) MakeDefaultBest(combo, &record);
+        if (!ReadBests(nullptr, kReadFillSelectFirst, combo, &record)) {
+            LifeWatch watch = life_.Watch();
+            MakeDefaultBest(combo, &record);
+            if (watch.Ended()) return false;
+        }
         RequireOk();
         if (!record.IsNone()) {
             SetCurrentBestName(record.Name());
@@ -279,6 +288,8 @@ bool BestSettingsDialog::OnInitDialog() {
 }
 
 void BestSettingsDialog::OnDestroy() {
+    // Last resort: the dialog went without OK or Cancel (the program ends).
+    tree_.EndLabelEdit();
     tree_.TearDown();
     if (buttonImages_) ImageList_Destroy(buttonImages_);
     buttonImages_ = nullptr;
@@ -366,13 +377,22 @@ int BestSettingsDialog::LeaveBestSave() {
     return result;
 }
 
+void BestSettingsDialog::ReportFailure() {
+    // Modal to this dialog, so that Cancel, OK or Close cannot be clicked
+    // while the box is up; the shut-down still goes to the resident window.
+    ReportUnexpectedErrorOver(window_, Resident());
+}
+
 // --- commands ------------------------------------------------------------------------------
 
 void BestSettingsDialog::OnBestSelected() {
+    LifeWatch watch = life_.Watch();
+    int left = LeaveBestSave();
+    if (watch.Ended()) return;
     HWND combo = Combo();
-    switch (LeaveBestSave()) {
+    switch (left) {
     case kSaveFailed:
-        ReportUnexpectedError(Resident(), true);
+        ReportFailure();
         return;
     case kSaveCancelled: {
         // Back to the best being edited.
@@ -393,36 +413,42 @@ void BestSettingsDialog::OnBestSelected() {
 
 void BestSettingsDialog::OnSave() {
     if (SaveBest(window_, false, kSaveRebuild) == kSaveFailed) {
-        ReportUnexpectedError(Resident(), true);
+        ReportFailure();
         return;
     }
     if (EditedIsCurrent()) state_.changeMarks |= kMarkPlayingBestSaved;
 }
 
 void BestSettingsDialog::OnNewBest() {
+    LifeWatch watch = life_.Watch();
     HWND combo = Combo();
     std::string name;
-    if (!AskBestName(window_, combo, &name)) return;
+    if (!AskBestName(window_, combo, &name) || watch.Ended()) return;
     int left = LeaveBestSave();
-    if (left == kSaveFailed) ReportUnexpectedError(Resident(), true);
-    if (left == kSaveCancelled) return;
+    if (watch.Ended()) return;
+    if (left == kSaveFailed) ReportFailure();
+    if (watch.Ended() || left == kSaveCancelled) return;
     LRESULT index = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     LoadSelectedBest(combo);
     ShowLoadedBest();
-    if (SaveBest(window_, false, kSaveAsIs) == kSaveFailed) ReportUnexpectedError(Resident(), true);
+    if (SaveBest(window_, false, kSaveAsIs) == kSaveFailed) ReportFailure();
+    if (watch.Ended()) return;
     state_.changeMarks |= kMarkBestList;
 }
 
 void BestSettingsDialog::OnDeleteBest() {
+    LifeWatch watch = life_.Watch();
     HWND combo = Combo();
     LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
     if (count == 1) {
         ShowMessage(window_, kLastBest, MB_OK | MB_ICONERROR);
         return;
     }
-    if (ShowMessage(window_, kDeleteQuestion, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;
-    if (SaveBest(window_, false, kSaveDelete) == kSaveFailed) ReportUnexpectedError(Resident(), true);
+    int answer = ShowMessage(window_, kDeleteQuestion, MB_OKCANCEL | MB_ICONQUESTION);
+    if (watch.Ended() || answer != IDOK) return;
+    if (SaveBest(window_, false, kSaveDelete) == kSaveFailed) ReportFailure();
+    if (watch.Ended()) return;
 
     std::string deleted = SelectedName();
     std::string shown = ControlText(window_, IDC_PLAY_BEST);
@@ -454,8 +480,10 @@ void BestSettingsDialog::OnChangeBestToPlay() {
 }
 
 void BestSettingsDialog::OnChangeMidiFolder() {
+    LifeWatch watch = life_.Watch();
     char chosen[KORVEL_PATH_BUFFER] = "";
-    if (!g_folderPicker(window_, chosen, kFolderPrompt, kCaption)) return;
+    int picked = g_folderPicker(window_, chosen, kFolderPrompt, kCaption);
+    if (watch.Ended() || !picked) return;
     chosen[sizeof chosen - 1] = '\0';
     SaveBest(window_, false, kSaveRebuildOnly);
     // A drive root comes back as "D:\" and is kept as "D:".
@@ -467,15 +495,23 @@ void BestSettingsDialog::OnChangeMidiFolder() {
 }
 
 void BestSettingsDialog::OnOk() {
+    LifeWatch watch = life_.Watch();
+    // An album name being typed is kept, as a click on OK would keep it.
+    tree_.EndLabelEdit();
     int saved = LeaveBestSave();
-    if (saved == kSaveCancelled) return;
-    if (saved == kSaveFailed) ReportUnexpectedError(Resident(), true);
+    if (watch.Ended() || saved == kSaveCancelled) return;
+    // The report ends the program; until the shut-down arrives the dialog
+    // goes on with OK, unless it was closed meanwhile.
+    if (saved == kSaveFailed) ReportFailure();
+    if (watch.Ended()) return;
 
     bool randomChanged = IsChecked(window_, IDC_RANDOM) != (TestOption(OPT_RANDOM) != 0);
     SetOption(OPT_AUTO_SAVE, IsChecked(window_, IDC_AUTO_SAVE));
     bool hotkeys = IsChecked(window_, IDC_HOTKEYS);
     SetOption(OPT_HOTKEYS, hotkeys);
     if (hotkeys != host_->HotkeyHookInstalled()) host_->SetHotkeyHook(hotkeys);
+    // A hook that cannot be installed is reported in a box of its own.
+    if (watch.Ended()) return;
     SetOption(OPT_SKIP_SHORTCUTS, IsChecked(window_, IDC_SKIP_SHORTCUTS));
 
     if (state_.changeMarks & kMarkMidiFolder) {
@@ -497,5 +533,6 @@ void BestSettingsDialog::OnOk() {
 void BestSettingsDialog::OnCancel() {
     // While only OK may close the dialog, Close and Esc do nothing.
     if (!IsWindowEnabled(GetDlgItem(window_, IDC_CANCEL))) return;
+    tree_.EndLabelEdit();
     host_->CloseBestSettings(KeptCloseFlags(state_.changeMarks));
 }

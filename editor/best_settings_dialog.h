@@ -12,6 +12,7 @@
 
 #include "editor/edit_model.h"
 #include "editor/folder_tree.h"
+#include "editor/life_token.h"
 
 // Who gets the keyboard while the dialog is open (the shell's message loop
 // routes dialog keys by it).
@@ -77,7 +78,9 @@ public:
 
     // Saves the edited best record into the best file (see SaveBestMode).
     // With ask, and unless changes are saved automatically, the user is
-    // asked first in a box owned by owner.  Answers a SaveBestResult.
+    // asked first in a box owned by owner.  Answers a SaveBestResult;
+    // kSaveCancelled when the dialog was closed while the question was up
+    // (the object is gone then).
     int SaveBest(HWND owner, bool ask, SaveBestMode mode);
 
     EditState &state() { return state_; }
@@ -123,6 +126,9 @@ private:
     // record; answers whether its entry list changed.
     bool CollectTreeMarks();
     int LeaveBestSave();
+    // The unexpected-error report with shut-down, modal to this dialog.  The
+    // object may be gone when it returns.
+    void ReportFailure();
     bool EditedIsCurrent() const;
     void RequireOk();
     void ShowMidiFolder();
@@ -139,6 +145,8 @@ private:
     HWND buttons_[3] = {};            // new, save, delete
     HWND hotButton_ = nullptr;        // the button under the mouse
     HIMAGELIST buttonImages_ = nullptr;
+    // Every handler that shows a box or runs a nested dialog watches it.
+    LifeToken life_;
 };
 
 #endif

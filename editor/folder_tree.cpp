@@ -1,8 +1,11 @@
 #include "editor/folder_tree.h"
 
+#include <windowsx.h>
+
 #include <cstring>
 
 #include "editor/best_settings_dialog.h"
+#include "editor/byte_limited_edit.h"
 #include "editor/collection.h"
 #include "engine/korvel.h"
 #include "player/player.h"
@@ -68,6 +71,14 @@ HINSTANCE InstanceOf(HWND window) { return reinterpret_cast<HINSTANCE>(GetWindow
 
 HTREEITEM AsHandle(tree::Item item) { return reinterpret_cast<HTREEITEM>(item); }
 tree::Item AsItem(HTREEITEM item) { return reinterpret_cast<tree::Item>(item); }
+
+// The point of a mouse message, as signed client coordinates.
+POINT MessagePoint(LPARAM lParam) { return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
+
+// WM_CONTEXTMENU made by the keyboard (Shift+F10, the menu key) has no
+// point: both coordinates are -1.  A 64-bit lParam holding them is not -1
+// as a whole, so each is tested.
+bool FromKeyboard(LPARAM lParam) { return GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1; }
 
 }  // namespace
 
@@ -158,7 +169,20 @@ void FolderTree::OnTabChanged() {
     Rebuild();
 }
 
+void FolderTree::EndLabelEdit() {
+    if (!editing_) return;
+    quietEnd_ = true;
+    if (tree_) TreeView_EndEditLabelNow(tree_, FALSE);
+    quietEnd_ = false;
+    // The control had no edit left to end: the keys come back all the same.
+    if (editing_) {
+        editing_ = false;
+        RestoreDialogKeys();
+    }
+}
+
 void FolderTree::Rebuild() {
+    EndLabelEdit();
     pending_ = nullptr;
     shell_.Clear();
     names_.clear();
@@ -389,17 +413,18 @@ LRESULT FolderTree::Default(UINT message, WPARAM wParam, LPARAM lParam) {
     return CallWindowProcA(previous_, tree_, message, wParam, lParam);
 }
 
-HTREEITEM FolderTree::Hit(LPARAM point, UINT flags) {
+HTREEITEM FolderTree::HitAt(POINT client, UINT flags) {
     TVHITTESTINFO hit = {};
-    if (point == -1) {
-        GetCursorPos(&hit.pt);
-        ScreenToClient(tree_, &hit.pt);
-    } else {
-        hit.pt.x = static_cast<short>(LOWORD(point));
-        hit.pt.y = static_cast<short>(HIWORD(point));
-    }
+    hit.pt = client;
     HTREEITEM item = TreeView_HitTest(tree_, &hit);
     return item && (hit.flags & flags) ? item : nullptr;
+}
+
+HTREEITEM FolderTree::HitUnderCursor(UINT flags) {
+    POINT at;
+    GetCursorPos(&at);
+    ScreenToClient(tree_, &at);
+    return HitAt(at, flags);
 }
 
 HTREEITEM FolderTree::Selected() { return TreeView_GetSelection(tree_); }
@@ -407,22 +432,24 @@ HTREEITEM FolderTree::Selected() { return TreeView_GetSelection(tree_); }
 LRESULT FolderTree::OnTreeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_LBUTTONDOWN:
-        pending_ = Hit(lParam, TVHT_ONITEMSTATEICON);
+        pending_ = HitAt(MessagePoint(lParam), TVHT_ONITEMSTATEICON);
         rightButton_ = false;
         break;
     case WM_RBUTTONDOWN:
-        pending_ = Hit(-1, TVHT_ONITEMICON | TVHT_ONITEMLABEL);
+        pending_ = HitUnderCursor(TVHT_ONITEMICON | TVHT_ONITEMLABEL);
         rightButton_ = true;
         break;
     case WM_MOUSEMOVE:
         // Moving off where the button went down gives the click up.
-        if (pending_ && Hit(lParam, rightButton_ ? TVHT_ONITEMICON | TVHT_ONITEMLABEL : TVHT_ONITEMSTATEICON) != pending_)
+        if (pending_ &&
+            HitAt(MessagePoint(lParam), rightButton_ ? TVHT_ONITEMICON | TVHT_ONITEMLABEL : TVHT_ONITEMSTATEICON) !=
+                pending_)
             pending_ = nullptr;
         break;
     case WM_CAPTURECHANGED:
         return OnCaptureChanged(false, wParam, lParam);
     case WM_LBUTTONDBLCLK:
-        if (HTREEITEM item = Hit(lParam, TVHT_ONITEMICON)) {
+        if (HTREEITEM item = HitAt(MessagePoint(lParam), TVHT_ONITEMICON)) {
             Preview(item);
             return 0;
         }
@@ -430,7 +457,7 @@ LRESULT FolderTree::OnTreeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CONTEXTMENU: {
         // A right-click has had its menu when the button was let go over the
         // item; the mouse's own context menu message would be a second one.
-        if (lParam != -1) return 0;
+        if (!FromKeyboard(lParam)) return 0;
         HTREEITEM item = Selected();
         if (!item) break;
         pending_ = item;
@@ -458,7 +485,7 @@ LRESULT FolderTree::OnTreeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 LRESULT FolderTree::OnCaptureChanged(bool internal, WPARAM wParam, LPARAM lParam) {
     if (!pending_) return internal ? 0 : Default(WM_CAPTURECHANGED, wParam, lParam);
     if (rightButton_) {
-        if (Hit(-1, TVHT_ONITEMICON | TVHT_ONITEMLABEL) == pending_) {
+        if (HitUnderCursor(TVHT_ONITEMICON | TVHT_ONITEMLABEL) == pending_) {
             POINT at;
             GetCursorPos(&at);
             ShowContextMenu(pending_, at);
@@ -466,7 +493,7 @@ LRESULT FolderTree::OnCaptureChanged(bool internal, WPARAM wParam, LPARAM lParam
         }
         return internal ? 0 : Default(WM_CAPTURECHANGED, wParam, lParam);
     }
-    if (!internal && Hit(-1, TVHT_ONITEMSTATEICON) != pending_) {
+    if (!internal && HitUnderCursor(TVHT_ONITEMSTATEICON) != pending_) {
         pending_ = nullptr;
         return Default(WM_CAPTURECHANGED, wParam, lParam);
     }
@@ -479,7 +506,9 @@ LRESULT FolderTree::OnGetDlgCode(WPARAM wParam, LPARAM lParam) {
     // The dialog manager may ask without a message.
     const MSG *asked = reinterpret_cast<const MSG *>(lParam);
     if (asked && asked->message == WM_KEYDOWN && asked->wParam == VK_RETURN) {
+        LifeWatch watch = life_.Watch();
         Preview(Selected());
+        if (watch.Ended()) return 0;
     } else if (asked && asked->message == WM_CHAR && asked->wParam == ' ') {
         pending_ = Selected();
         if (HTREEITEM item = pending_) {
@@ -501,9 +530,12 @@ void FolderTree::ShowContextMenu(HTREEITEM item, POINT at) {
     if (!popup) return;
     if (!midiTab_ && !FileExists(PathOf(item).c_str(), 0))
         EnableMenuItem(popup, IDM_PLAY, MF_BYCOMMAND | MF_GRAYED);
+    LifeWatch watch = life_.Watch();
     UINT command = static_cast<UINT>(
         TrackPopupMenu(popup, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y, 0, tree_, nullptr));
+    if (watch.Ended()) return;
     if (command) OnTreeMessage(WM_COMMAND, command, 0);
+    if (watch.Ended()) return;
     // Whatever was chosen, the press that opened the menu is done with.
     pending_ = nullptr;
 }
@@ -530,8 +562,12 @@ void FolderTree::Preview(HTREEITEM item) {
         Host()->AnimateIcon(true);
         return;
     }
-    if (ReportPlayError(1, Host()->Window())) ShowMessage(dialog_, kPreviewFailed, MB_OK | MB_ICONERROR);
-    ResumeAfterPreview(true);
+    // Both boxes are modal to the dialog.  Should it close all the same while
+    // one is up, its close has given playback back already.
+    LifeWatch watch = life_.Watch();
+    HWND dialog = dialog_;
+    if (ReportPlayError(1, dialog) && !watch.Ended()) ShowMessage(dialog, kPreviewFailed, MB_OK | MB_ICONERROR);
+    if (!watch.Ended()) ResumeAfterPreview(true);
 }
 
 // --- notices: expansion, drags and album names ----------------------------------
@@ -577,7 +613,10 @@ LRESULT FolderTree::OnBeginLabelEdit(const NMTVDISPINFOA *info) {
     host_->SetDialogKeys(DialogKeys::LabelEditing);
     editing_ = true;
     // The settings file keeps what a 260-byte buffer reads back whole.
-    if (HWND edit = TreeView_GetEditControl(tree_)) SendMessageA(edit, EM_LIMITTEXT, kLongestPath, 0);
+    if (HWND edit = TreeView_GetEditControl(tree_)) {
+        SendMessageA(edit, EM_LIMITTEXT, kLongestPath, 0);
+        LimitEditBytes(edit, kLongestPath);
+    }
     return FALSE;
 }
 
@@ -586,13 +625,13 @@ LRESULT FolderTree::OnEndLabelEdit(const NMTVDISPINFOA *info) {
     editing_ = false;
     HTREEITEM item = info->item.hItem;
     std::string path = PathOf(item);
-    bool okRequired = !IsWindowEnabled(GetDlgItem(dialog_, IDC_CANCEL));
-    host_->SetDialogKeys(okRequired ? DialogKeys::OkRequired : DialogKeys::FromMenu);
+    RestoreDialogKeys();
 
     DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         // Files keep their names: nothing on disk is ever renamed.
-        if (ansi::EndsWithNoCase(path.c_str(), ".lnk")) ShowMessage(dialog_, kShortcutLabel, MB_OK | MB_ICONWARNING);
+        if (ansi::EndsWithNoCase(path.c_str(), ".lnk") && !quietEnd_)
+            ShowMessage(dialog_, kShortcutLabel, MB_OK | MB_ICONWARNING);
         return FALSE;
     }
     const char *text = info->item.pszText;
@@ -608,4 +647,9 @@ LRESULT FolderTree::OnEndLabelEdit(const NMTVDISPINFOA *info) {
     own.pszText = const_cast<char *>(Name(Data(AsItem(item)) & tree::kNameIndexMask));
     TreeView_SetItem(tree_, &own);
     return TRUE;
+}
+
+void FolderTree::RestoreDialogKeys() {
+    bool okRequired = !IsWindowEnabled(GetDlgItem(dialog_, IDC_CANCEL));
+    host_->SetDialogKeys(okRequired ? DialogKeys::OkRequired : DialogKeys::FromMenu);
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "editor/edit_model.h"
+#include "editor/life_token.h"
 #include "editor/mark_tree.h"
 #include "editor/shell_tree.h"
 
@@ -42,6 +43,12 @@ public:
     bool MidiTab() const { return midiTab_; }
     // The tab control was switched by the user.
     void OnTabChanged();
+
+    // Ends a label edit that is still open and keeps what was typed, as a
+    // click elsewhere does (a cancelled edit would remove the album name).
+    // Needed before the items and the names table go, and before the dialog
+    // closes: a tab click or a command does not take the focus from the edit.
+    void EndLabelEdit();
 
     // The tree's and tab's notices, routed here by the dialog.  True when
     // handled, with the dialog's result in *result.
@@ -88,13 +95,17 @@ private:
     // --- ShellTreeSite ---
     bool PushFolderPath(const std::string &path, uint32_t *index) override;
     unsigned FolderPathMark(const std::string &path) override;
-    HTREEITEM Hit(LPARAM point, UINT flags);
+    // The item at a point of the client area, or under the mouse cursor,
+    // when its hit-test flags share a bit with flags; else null.
+    HTREEITEM HitAt(POINT client, UINT flags);
+    HTREEITEM HitUnderCursor(UINT flags);
     HTREEITEM Selected();
     std::string PathOf(HTREEITEM item);
     void Preview(HTREEITEM item);
 
     LRESULT OnBeginLabelEdit(const NMTVDISPINFOA *info);
     LRESULT OnEndLabelEdit(const NMTVDISPINFOA *info);
+    void RestoreDialogKeys();
 
     EditState *state_;
     const char *midiFolder_;
@@ -126,6 +137,12 @@ private:
     // A label edit that has begun and not ended: the control may report its
     // end twice (once more when the edit box loses the focus on its way out).
     bool editing_ = false;
+    // EndLabelEdit is ending it: no box may come up in the middle of a
+    // rebuild or a close.
+    bool quietEnd_ = false;
+    // The preview and the context menu show boxes and menus, in whose loops
+    // the dialog may close.
+    LifeToken life_;
 };
 
 #endif

@@ -55,9 +55,9 @@ StartResult StartCurrentSong() {
     return ReportPlayError(0, g_host->Window()) ? StartResult::Skip : StartResult::GaveUp;
 }
 
-void PostToHost(UINT message, WPARAM wParam) {
+void PostToHost(UINT message, WPARAM wParam, LPARAM lParam = 0) {
     // Called on the engine's thread: only the window handle is read here.
-    if (HWND window = g_host->Window()) PostMessageA(window, message, wParam, 0);
+    if (HWND window = g_host->Window()) PostMessageA(window, message, wParam, lParam);
 }
 
 }  // namespace
@@ -137,15 +137,24 @@ void HandleSongEnded(WPARAM generation) {
 }
 
 void StopForPreview(HWND owner) {
+    ++g_player.previewGeneration;
     SetPlaybackOwner(owner, 1);
     g_host->AnimateIcon(false);
     ++g_player.generation;
     StopSong();
 }
 
-void OnPreviewEnd(int value) { PostToHost(kMsgPreviewEnded, static_cast<WPARAM>(value)); }
+void OnPreviewEnd(int value) { PostToHost(kMsgPreviewEnded, g_player.previewGeneration, value); }
+
+void HandlePreviewEnded(WPARAM generation, LPARAM value) {
+    // Another preview started, or this one was ended otherwise, since this
+    // end was posted.
+    if (generation != g_player.previewGeneration) return;
+    ResumeAfterPreview(value != 0);
+}
 
 void ResumeAfterPreview(bool resume) {
+    ++g_player.previewGeneration;
     StopSong();
     ++g_player.generation;
     SetPlaybackOwner(nullptr, 0);

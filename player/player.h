@@ -3,15 +3,17 @@
 //
 // Everything here runs on the user-interface thread.  The engine's end
 // handlers (OnSongEnd, OnPreviewEnd) only post a message to the host's
-// window, whose handler then moves on (HandleSongEnded, ResumeAfterPreview):
+// window, whose handler then moves on (HandleSongEnded, HandlePreviewEnded):
 // the engine is never called back from inside its own callback, and the
-// player's state is never touched from one.  What the player shows goes
+// player's state is never touched from one; the handlers read only the
+// generations, which may happen on the engine's thread.  What the player shows goes
 // through the PlayerHost that the shell implements.
 #ifndef TIVORN_PLAYER_PLAYER_H
 #define TIVORN_PLAYER_PLAYER_H
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "player/player_host.h"
@@ -19,7 +21,8 @@
 
 // Messages the player posts to the host's window.
 constexpr UINT kMsgSongEnded = WM_APP + 1;     // wParam: the song generation that ended
-constexpr UINT kMsgPreviewEnded = WM_APP + 2;  // wParam: the engine's end value
+// wParam: the preview generation that ended; lParam: the engine's end value.
+constexpr UINT kMsgPreviewEnded = WM_APP + 2;
 
 struct PlayerRecord {
     PlayerState songs;  // the current best record, song count, position, history
@@ -28,7 +31,11 @@ struct PlayerRecord {
     bool playing = false;  // a song of the best is meant to be playing
     // Changes whenever a song starts or is stopped, so that an end message
     // still queued for an earlier song is recognised and dropped.
-    unsigned generation = 0;
+    std::atomic<unsigned> generation{0};
+    // Changes whenever a preview starts or ends, so that the end of an
+    // earlier preview, still queued, neither stops the preview that now
+    // plays nor the best that took playback back.
+    std::atomic<unsigned> previewGeneration{0};
 };
 
 extern PlayerRecord g_player;
@@ -65,6 +72,9 @@ void HandleSongEnded(WPARAM generation);
 void StopForPreview(HWND owner);
 // End handler for a preview's StartSong: posts kMsgPreviewEnded.
 void OnPreviewEnd(int value);
+// The handling of kMsgPreviewEnded: ResumeAfterPreview (value) when the end
+// belongs to the preview that plays now.
+void HandlePreviewEnded(WPARAM generation, LPARAM value);
 // Ends a preview and gives playback back to the player; with resume set the
 // current song starts again if the best was playing.
 void ResumeAfterPreview(bool resume);

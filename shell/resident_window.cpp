@@ -231,7 +231,7 @@ INT_PTR CALLBACK ResidentWindowProc(HWND window, UINT message, WPARAM wParam, LP
         HandleSongEnded(wParam);
         return TRUE;
     case kMsgPreviewEnded:
-        ResumeAfterPreview(wParam != 0);
+        HandlePreviewEnded(wParam, lParam);
         return TRUE;
     case kMsgOpenTrayMenu:
         // The mode may have changed since the code arrived.

@@ -18,6 +18,10 @@ void ReportUnexpectedError(HWND resident, bool shutDown) {
         ShowMessage(nullptr, kUnexpectedError, MB_OK | MB_ICONERROR);
         return;
     }
-    ShowMessage(resident, kUnexpectedError, MB_OK | MB_ICONERROR);
+    ReportUnexpectedErrorOver(resident, resident);
+}
+
+void ReportUnexpectedErrorOver(HWND owner, HWND resident) {
+    ShowMessage(owner, kUnexpectedError, MB_OK | MB_ICONERROR);
     if (resident) PostMessageA(resident, WM_DESTROY, 0, 0);
 }

@@ -13,4 +13,11 @@ int ShowMessage(HWND owner, const char *text, UINT flags);
 // it, which shuts the program down in order.
 void ReportUnexpectedError(HWND resident, bool shutDown);
 
+// The same report with shut-down from inside an open dialog: the box is
+// modal to owner, so that nothing in the dialog can be clicked while the box
+// is up, and WM_DESTROY then goes to resident as above.  The dialog may be
+// gone when this returns (a message handled while the box was up can close
+// it); the caller checks before it touches the dialog again.
+void ReportUnexpectedErrorOver(HWND owner, HWND resident);
+
 #endif

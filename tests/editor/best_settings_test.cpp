@@ -207,6 +207,7 @@ class TestShell : public EditorHost {
 public:
     void CloseBestSettings(int flags) override {
         closeFlags = flags;
+        ++closes;
         DestroyWindow(dialog);
     }
     bool HotkeyHookInstalled() override { return false; }
@@ -214,6 +215,7 @@ public:
     void SetDialogKeys(DialogKeys keys) override { this->keys = keys; }
     HWND dialog = nullptr;
     int closeFlags = -1;
+    int closes = 0;
     DialogKeys keys = DialogKeys::FromMenu;
 };
 
@@ -248,13 +250,13 @@ protected:
 
     std::string M(const std::string &below = "") const { return below.empty() ? midi_.path() : midi_.Join(below); }
 
-    void Open(const std::vector<bestbytes::Bytes> &bests, const char *current) {
+    void Open(const std::vector<bestbytes::Bytes> &bests, const char *current, HWND owner = nullptr) {
         if (!bests.empty()) {
             Bytes file = bestbytes::File(bests);
             data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
         }
         SetCurrentBestName(current);
-        shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_);
+        shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), owner, &shell_);
         ASSERT_NE(shell_.dialog, nullptr);
         tree_ = GetDlgItem(shell_.dialog, IDC_TREE);
     }
@@ -518,6 +520,107 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     EXPECT_EQ(root, other.path() + '\0');
 }
 
+// Typed as the keyboard types it, one character after another.
+void Type(HWND edit, const wchar_t *text) {
+    for (; *text; ++text) SendMessageW(edit, WM_CHAR, *text, 0);
+}
+
+void PutOnClipboard(const char *text) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, strlen(text) + 1);
+    lstrcpyA(static_cast<char *>(GlobalLock(memory)), text);
+    GlobalUnlock(memory);
+    SetClipboardData(CF_TEXT, memory);
+    CloseClipboard();
+}
+
+TEST_F(BestDialogTest, AFailedSaveReportsOverTheDialogAndACloseMeanwhileEndsItCleanly) {
+    // The resident window: the report's shut-down is posted to it.
+    HWND resident = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+    Open({Record("T", {}), Record("U", {})}, "T", resident);
+    HWND dialog = shell_.dialog;
+    std::string before, after;
+    ReadWholeFile(g_store.bestFile, &before);
+    SetOption(OPT_AUTO_SAVE, 1);
+    Key(Item({"r.mid"}), WM_CHAR, ' ');
+    // The writer cannot make its temporary file: a folder has its name.
+    ASSERT_TRUE(CreateDirectoryA(data_.Join("KORVEL.tmp").c_str(), nullptr));
+
+    // While the report is up the dialog takes no clicks; a Cancel that
+    // reaches it all the same closes it, and OK goes no further.
+    std::string report;
+    bool disabled = false;
+    std::thread user([&] {
+        HWND box = nullptr;
+        WaitUntil([&] { return (box = FindMessageBox(GetCurrentProcessId())) != nullptr; });
+        report = MessageBoxText(box);
+        disabled = !IsWindowEnabled(dialog);
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_CANCEL)));
+        WaitUntil([&] { return !IsWindow(dialog); });
+        if (IsWindow(box)) PressButton(box, IDOK);
+    });
+    Command(IDC_OK);
+    user.join();
+    EXPECT_EQ(report.rfind("予期せぬエラーが発生しました。", 0), 0u) << report;
+    EXPECT_TRUE(disabled);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(shell_.closes, 1);
+    MSG shutDown;
+    EXPECT_TRUE(PeekMessageA(&shutDown, resident, WM_DESTROY, WM_DESTROY, PM_REMOVE));
+    EXPECT_FALSE(PeekMessageA(&shutDown, resident, WM_DESTROY, WM_DESTROY, PM_REMOVE));
+    ReadWholeFile(g_store.bestFile, &after);
+    EXPECT_EQ(after, before);
+    DestroyWindow(resident);
+}
+
+TEST_F(BestDialogTest, TheKeyboardsMenuAndAlbumNamesHeldTo259BytesAndKeptByATabSwitchOrAClose) {
+    Open({Record("T", {})}, "T");
+    // The menu key on a selected file, with both coordinates -1 as a 64-bit
+    // lParam holds them: its menu's one item, 再生(&P), plays the file.
+    TreeView_SelectItem(tree_, Item({"r.mid"}));
+    std::thread user([] {
+        HWND menu = nullptr;
+        WaitUntil([&] {
+            for (HWND window : ProcessWindows(GetCurrentProcessId(), true))
+                if (ClassName(window) == "#32768") menu = window;
+            return menu != nullptr;
+        });
+        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    });
+    SendMessageA(tree_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree_), static_cast<LPARAM>(0xFFFFFFFFu));
+    user.join();
+    EXPECT_EQ(Events(), (std::vector<std::string>{"open " + AnsiToUtf8(M("r.mid")), "start"}));
+
+    // 257 bytes: one more double-byte character fits, then nothing.
+    std::string full = "a";
+    for (int i = 0; i < 128; ++i) full += "あ";
+    HWND edit = TreeView_EditLabel(tree_, Item({"A"}));
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextA(edit, full.c_str());
+    SendMessageA(edit, EM_SETSEL, full.size(), full.size());
+    Type(edit, L"あいb");
+    EXPECT_EQ(WindowText(edit), full + "あ");
+    // A paste puts in what fits, whole characters only.
+    SetWindowTextA(edit, full.substr(0, 255).c_str());
+    SendMessageA(edit, EM_SETSEL, 0, 0);
+    PutOnClipboard("かきく");
+    SendMessageA(edit, WM_PASTE, 0, 0);
+    // A tab click leaves the focus in the edit: the name is kept all the same.
+    SwitchTab(shell_.dialog, 1);
+    EXPECT_EQ(shell_.keys, DialogKeys::FromMenu);
+    EXPECT_EQ(ReadAlbumName(M("A").c_str()), "かき" + full.substr(0, 255));
+
+    SwitchTab(shell_.dialog, 0);
+    SetWindowTextA(TreeView_EditLabel(tree_, Item({"B"})), "ベスト盤");
+    Command(IDC_CANCEL);
+    EXPECT_EQ(shell_.keys, DialogKeys::FromMenu);
+    EXPECT_EQ(ReadAlbumName(M("B").c_str()), "ベスト盤");
+}
+
 TEST_F(BestDialogTest, WithoutAMidiFolderTheDefaultBestIsMadeEmpty) {
     program_key::Delete(program_key::kKey, "Root");
     Open({}, nullptr);
@@ -563,6 +666,24 @@ TEST(BestNameDialog, RefusesEmptyListedAndStoredNames) {
                             "同じ名前のベストがすでに存在します。\n別の名前を入力してください。"}));
     DestroyWindow(combo);
     g_store = StoreState{};
+}
+
+TEST_F(BestSettingsTest, TheBestNameIsHeldTo259BytesAsTyped) {
+    std::string name, typed = "ab";
+    for (int i = 0; i < 128; ++i) typed += "あ";
+    std::thread user([&] {
+        HWND dialog = nullptr;
+        WaitUntil([&] { return (dialog = FindMessageBox(GetCurrentProcessId(), "ベスト名の入力")) != nullptr; });
+        HWND edit = GetDlgItem(dialog, IDC_BEST_NAME);
+        SetWindowTextA(edit, typed.c_str());
+        SendMessageA(edit, EM_SETSEL, 0, 0);
+        Type(edit, L"いc");
+        PressButton(dialog, IDOK);
+    });
+    HWND combo = Combo();
+    EXPECT_TRUE(AskBestName(combo, combo, &name));
+    user.join();
+    EXPECT_EQ(name, "c" + typed);
 }
 
 }  // namespace

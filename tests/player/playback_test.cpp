@@ -166,6 +166,34 @@ TEST_F(PlaybackTest, APreviewsEndResumesOnlyABestThatWasPlaying) {
     DestroyWindow(previewOwner);
 }
 
+TEST_F(PlaybackTest, TheEndOfAnEarlierPreviewStopsNeitherTheNextNorTheBest) {
+    WriteBests({Record("Best", songs_)});
+    PlayBest("Best");
+    HWND previewOwner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                        GetModuleHandleA(nullptr), nullptr);
+    auto preview = [&](const std::string &song) {
+        StopForPreview(previewOwner);
+        ASSERT_TRUE(OpenSong(song.c_str(), 0) && StartSong(OnPreviewEnd));
+    };
+    // Preview A ends; its end is still queued when preview B starts.
+    preview(songs_[1]);
+    OnPreviewEnd(1);
+    preview(songs_[2]);
+    size_t seen = Events().size();
+    PumpMessages();
+    EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
+    EXPECT_EQ(PlaybackOwner(), previewOwner);
+
+    // B's own end gives playback back to the best; an end of B handled after
+    // that (the engine asked its owner too) is stale as well.
+    OnPreviewEnd(1);
+    OnPreviewEnd(1);
+    PumpMessages();
+    EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + AnsiToUtf8(songs_[0]), "start"}));
+    EXPECT_EQ(PlaybackOwner(), nullptr);
+    DestroyWindow(previewOwner);
+}
+
 TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     WriteBests({Record("A", {songs_[0]})});
     PlayBest("A");
