@@ -370,6 +370,9 @@ const char kAllBest[] = "すべてのMIDIファイル";
 const char kFavouriteBest[] = "お気に入り";
 const char kPartlyFolder[] = "ゲーム音楽";
 const char kProgramKey[] = "Software\\Zarnith\\Tivorn";
+const char kUserShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+// What the scene's desktop holds.
+const char *const kDesktopFolders[] = {"写真", "ダウンロードした曲"};
 
 bool WriteFileBytes(const std::string &path, const std::vector<unsigned char> &bytes) {
     FILE *file = fopen(path.c_str(), "wb");
@@ -386,11 +389,14 @@ public:
         GetTempPathA(sizeof temp, temp);
         dir_ = std::string(temp) + "tivorn-screenshots-" + std::to_string(GetCurrentProcessId());
         midi_ = dir_ + "\\MIDI";
+        desktop_ = dir_ + "\\Desktop";
     }
     ~SceneFolder() {
         for (const SceneFile &file : kSceneFiles) DeleteFileA((midi_ + "\\" + file.path).c_str());
         for (const char *folder : kSceneFolders) RemoveDirectoryA((midi_ + "\\" + folder).c_str());
         RemoveDirectoryA(midi_.c_str());
+        for (const char *folder : kDesktopFolders) RemoveDirectoryA((desktop_ + "\\" + folder).c_str());
+        RemoveDirectoryA(desktop_.c_str());
         for (const char *name : {"KORVEL.dat", "KORVEL.ini"}) DeleteFileA((dir_ + "\\" + name).c_str());
         RemoveDirectoryA(dir_.c_str());
     }
@@ -401,6 +407,8 @@ public:
         CreateDirectoryA(dir_.c_str(), nullptr);
         CreateDirectoryA(midi_.c_str(), nullptr);
         for (const char *folder : kSceneFolders) CreateDirectoryA((midi_ + "\\" + folder).c_str(), nullptr);
+        CreateDirectoryA(desktop_.c_str(), nullptr);
+        for (const char *folder : kDesktopFolders) CreateDirectoryA((desktop_ + "\\" + folder).c_str(), nullptr);
         for (const SceneFile &file : kSceneFiles)
             if (!midiw::Save(midi_ + "\\" + file.path, midiw::Tune({60, 64, 67}))) return false;
         // The default best (the folder's marker and every song) and the
@@ -418,45 +426,49 @@ public:
 
     const std::string &dir() const { return dir_; }
     const std::string &midi() const { return midi_; }
+    const std::string &desktop() const { return desktop_; }
 
 private:
-    std::string dir_, midi_;
+    std::string dir_, midi_, desktop_;
 };
 
-// "Root" for the time of the scene; what was there before comes back.
-class RootValue {
+// A registry value of the user's for the time of the scene; what was there
+// before comes back, and a key made for it goes again.
+class SceneValue {
 public:
-    explicit RootValue(const std::string &folder) {
-        HKEY key;
-        keyExisted_ = RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS;
+    SceneValue(const char *key, const char *name, DWORD type, const std::string &value) : key_(key), name_(name) {
+        HKEY opened;
+        keyExisted_ = RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_QUERY_VALUE, &opened) == ERROR_SUCCESS;
         if (keyExisted_) {
             char old[MAX_PATH];
-            DWORD size = sizeof old, type = 0;
-            if (RegQueryValueExA(key, "Root", nullptr, &type, reinterpret_cast<BYTE *>(old), &size) ==
-                    ERROR_SUCCESS && type == REG_SZ) {
+            DWORD size = sizeof old;
+            if (RegQueryValueExA(opened, name, nullptr, &oldType_, reinterpret_cast<BYTE *>(old), &size) ==
+                    ERROR_SUCCESS && (oldType_ == REG_SZ || oldType_ == REG_EXPAND_SZ)) {
                 old_.assign(old, size ? size - 1 : 0);
                 hadValue_ = true;
             }
-            RegCloseKey(key);
+            RegCloseKey(opened);
         }
-        RegSetKeyValueA(HKEY_CURRENT_USER, kProgramKey, "Root", REG_SZ, folder.c_str(),
-                        static_cast<DWORD>(folder.size() + 1));
+        RegSetKeyValueA(HKEY_CURRENT_USER, key, name, type, value.c_str(), static_cast<DWORD>(value.size() + 1));
     }
-    ~RootValue() {
+    ~SceneValue() {
         if (!keyExisted_)
-            RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
+            RegDeleteTreeA(HKEY_CURRENT_USER, key_);
         else if (hadValue_)
-            RegSetKeyValueA(HKEY_CURRENT_USER, kProgramKey, "Root", REG_SZ, old_.c_str(),
+            RegSetKeyValueA(HKEY_CURRENT_USER, key_, name_, oldType_, old_.c_str(),
                             static_cast<DWORD>(old_.size() + 1));
         else
-            RegDeleteKeyValueA(HKEY_CURRENT_USER, kProgramKey, "Root");
+            RegDeleteKeyValueA(HKEY_CURRENT_USER, key_, name_);
     }
-    RootValue(const RootValue &) = delete;
-    RootValue &operator=(const RootValue &) = delete;
+    SceneValue(const SceneValue &) = delete;
+    SceneValue &operator=(const SceneValue &) = delete;
 
 private:
+    const char *key_;
+    const char *name_;
     bool keyExisted_ = false;
     bool hadValue_ = false;
+    DWORD oldType_ = REG_SZ;
     std::string old_;
 };
 
@@ -587,7 +599,10 @@ void ShootProgramScenes(Capture &capture) {
         for (const char *name : {"104-about", "105-best-settings", "105-best-settings-alt"}) Report(capture, name, false);
         return;
     }
-    RootValue root(scene.midi());
+    SceneValue root(kProgramKey, "Root", REG_SZ, scene.midi());
+    // The all-files tab lists the desktop's folders; Wine's desktop is the
+    // Unix home, which is no user's desktop.
+    SceneValue desktop(kUserShellFolders, "Desktop", REG_EXPAND_SZ, scene.desktop());
     g_shell.instance = Instance();
     g_shell.resident = CreateResidentWindow();
     lstrcpyA(g_store.dataFolder, scene.dir().c_str());
