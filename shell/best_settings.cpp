@@ -7,6 +7,7 @@
 #include "shell/resident_window.h"
 #include "shell/tray.h"
 #include "store/settings.h"
+#include "utils/scope_guard.h"
 
 namespace {
 
@@ -41,7 +42,15 @@ bool OpenBestSettings(AppMode mode) {
 }
 
 void CloseBestSettings(int flags) {
+    // Applying the flags can show a box (a song that cannot be played) while
+    // the dialog still stands: a close that reaches it meanwhile finds this
+    // one under way and leaves it to finish.
+    if (g_shell.closingBestSettings) return;
+    g_shell.closingBestSettings = true;
+    ScopeGuard closed([] { g_shell.closingBestSettings = false; });
     HWND dialog = g_shell.bestDialog;
+    // Nor can the dialog be clicked while a box is up.
+    if (dialog) EnableWindow(dialog, FALSE);
     if (dialog && PlaybackOwner() == dialog) ResumeAfterPreview(true);
     if (flags & kCloseRandomChanged) SetRandomMode(!TestOption(OPT_RANDOM), true);
     bool required = g_shell.appMode == kModeBestRequired;

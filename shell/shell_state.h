@@ -30,6 +30,7 @@ struct ShellState {
     HBITMAP checkBitmap;             // bitmap 155, the best menu's check mark
     int appMode;
     HWND bestDialog;                 // the best settings dialog while it is open
+    bool closingBestSettings;        // its close flags are being applied
     HHOOK hook;                      // the hotkey hook, null when none
 };
 
