@@ -22,7 +22,6 @@ public:
     static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_INITDIALOG) {
             SetWindowLongPtrA(window, DWLP_USER, lParam);
-            SendDlgItemMessageA(window, IDC_BEST_NAME, EM_LIMITTEXT, kLongestName, 0);
             LimitEditBytes(GetDlgItem(window, IDC_BEST_NAME), kLongestName);
             return TRUE;
         }

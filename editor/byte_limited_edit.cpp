@@ -72,6 +72,7 @@ LRESULT CALLBACK LimitedEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM 
 
 void LimitEditBytes(HWND edit, size_t limit) {
     if (!edit) return;
+    SendMessageA(edit, EM_LIMITTEXT, limit, 0);
     SetPropA(edit, kLimitProp, reinterpret_cast<HANDLE>(static_cast<uintptr_t>(limit)));
     if (GetPropA(edit, kPreviousProp)) return;
     // The procedure it had stays in the chain below this one until the edit

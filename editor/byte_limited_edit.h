@@ -9,7 +9,8 @@
 
 #include <cstddef>
 
-// Subclasses edit until it is destroyed.
+// Subclasses edit until it is destroyed; its own limit (which counts its
+// positions) is set to limit as well, a backstop no byte count can pass.
 void LimitEditBytes(HWND edit, size_t limit);
 
 #endif

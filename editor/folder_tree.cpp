@@ -613,10 +613,7 @@ LRESULT FolderTree::OnBeginLabelEdit(const NMTVDISPINFOA *info) {
     host_->SetDialogKeys(DialogKeys::LabelEditing);
     editing_ = true;
     // The settings file keeps what a 260-byte buffer reads back whole.
-    if (HWND edit = TreeView_GetEditControl(tree_)) {
-        SendMessageA(edit, EM_LIMITTEXT, kLongestPath, 0);
-        LimitEditBytes(edit, kLongestPath);
-    }
+    if (HWND edit = TreeView_GetEditControl(tree_)) LimitEditBytes(edit, kLongestPath);
     return FALSE;
 }
 

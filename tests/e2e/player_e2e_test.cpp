@@ -162,11 +162,7 @@ protected:
     }
     void PostTrayClick(UINT mouseMessage) { PostMessageA(tivorn_.WaitForResidentWindow(), 32868, 1, mouseMessage); }
 
-    HWND OpenMenu() const {
-        for (HWND window : ProcessWindows(tivorn_.id(), true))
-            if (ClassName(window) == "#32768") return window;
-        return nullptr;
-    }
+    HWND OpenMenu() const { return FindPopupMenu(tivorn_.id()); }
 
     ScratchFolder data_;
     std::string log_;

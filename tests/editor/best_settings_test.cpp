@@ -583,11 +583,7 @@ TEST_F(BestDialogTest, TheKeyboardsMenuAndAlbumNamesHeldTo259BytesAndKeptByATabS
     TreeView_SelectItem(tree_, Item({"r.mid"}));
     std::thread user([] {
         HWND menu = nullptr;
-        WaitUntil([&] {
-            for (HWND window : ProcessWindows(GetCurrentProcessId(), true))
-                if (ClassName(window) == "#32768") menu = window;
-            return menu != nullptr;
-        });
+        WaitUntil([&] { return (menu = FindPopupMenu(GetCurrentProcessId())) != nullptr; });
         PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
         PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
     });

@@ -246,6 +246,12 @@ std::string ClassName(HWND window) {
     return name;
 }
 
+HWND FindPopupMenu(DWORD processId) {
+    for (HWND window : ProcessWindows(processId, true))
+        if (ClassName(window) == "#32768") return window;
+    return nullptr;
+}
+
 HWND FindMessageBox(DWORD processId, const char *caption) {
     for (HWND window : ProcessWindows(processId, true)) {
         if (ClassName(window) == "#32770" && WindowText(window) == caption && !GetPropA(window, TIVORN_RESIDENT_PROP))

@@ -71,6 +71,8 @@ std::string AnsiToUtf8(const std::string &ansi);
 std::vector<HWND> ProcessWindows(DWORD processId, bool visibleOnly = false);
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
+// The popup menu the process shows (class #32768), or null.
+HWND FindPopupMenu(DWORD processId);
 // A message box (dialog class, caption "Tivorn") of the process, or null.
 HWND FindMessageBox(DWORD processId, const char *caption = "Tivorn");
 // The text of a message box (its static control).
