@@ -14,8 +14,8 @@
 #include "bench/bench_support.h"
 #include "engine/resident_window.h"
 #include "store/best_file.h"
-#include "support/best_bytes.h"
-#include "support/midi_writer.h"
+#include "testing/best_bytes.h"
+#include "testing/midi_writer.h"
 
 namespace {
 

@@ -29,9 +29,9 @@
 #include "shell/shell_state.h"
 #include "store/best_file.h"
 #include "store/settings.h"
-#include "support/best_bytes.h"
-#include "support/best_dialog_driving.h"
-#include "support/midi_writer.h"
+#include "testing/best_bytes.h"
+#include "testing/best_dialog_driving.h"
+#include "testing/midi_writer.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "support/win_test_support.h"
+#include "testing/win_test_support.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // Helpers for Windows tests: paths, scratch folders, the program's registry
 // key, waiting on conditions, and driving a running Tivorn.exe and its
 // message boxes from outside.
-#ifndef TIVORN_TESTS_SUPPORT_WIN_TEST_SUPPORT_H
-#define TIVORN_TESTS_SUPPORT_WIN_TEST_SUPPORT_H
+#ifndef TIVORN_TESTING_WIN_TEST_SUPPORT_H
+#define TIVORN_TESTING_WIN_TEST_SUPPORT_H
 
 #include <windows.h>
 

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "support/best_bytes.h"
-#include "support/midi_writer.h"
-#include "support/win_test_support.h"
+#include "testing/best_bytes.h"
+#include "testing/midi_writer.h"
+#include "testing/win_test_support.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Start, single instance and exit of the real program.
 #include <gtest/gtest.h>
 
-#include "support/win_test_support.h"
+#include "testing/win_test_support.h"
 
 namespace {
 

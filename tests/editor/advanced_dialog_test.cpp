@@ -19,9 +19,9 @@
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
 #include "store/settings.h"
-#include "support/best_bytes.h"
-#include "support/midi_writer.h"
-#include "support/win_test_support.h"
+#include "testing/best_bytes.h"
+#include "testing/midi_writer.h"
+#include "testing/win_test_support.h"
 
 namespace {
 

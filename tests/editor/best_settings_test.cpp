@@ -16,10 +16,10 @@
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
 #include "store/settings.h"
-#include "support/midi_writer.h"
-#include "support/best_bytes.h"
-#include "support/best_dialog_driving.h"
-#include "support/win_test_support.h"
+#include "testing/midi_writer.h"
+#include "testing/best_bytes.h"
+#include "testing/best_dialog_driving.h"
+#include "testing/win_test_support.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
 #include "store/settings.h"
-#include "support/best_bytes.h"
-#include "support/best_dialog_driving.h"
-#include "support/win_test_support.h"
+#include "testing/best_bytes.h"
+#include "testing/best_dialog_driving.h"
+#include "testing/win_test_support.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/best_bytes.h"
+#include "testing/best_bytes.h"
 #include "editor/edit_model.h"
 #include "engine/korvel.h"
 #include "player/player.h"
@@ -21,8 +21,8 @@
 #include "shell/tray.h"
 #include "store/best_file.h"
 #include "store/settings.h"
-#include "support/midi_writer.h"
-#include "support/win_test_support.h"
+#include "testing/midi_writer.h"
+#include "testing/win_test_support.h"
 
 namespace {
 

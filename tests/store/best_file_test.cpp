@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "store/best_file.h"
-#include "support/best_bytes.h"
-#include "support/win_test_support.h"
+#include "testing/best_bytes.h"
+#include "testing/win_test_support.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "store/settings.h"
-#include "support/win_test_support.h"
+#include "testing/win_test_support.h"
 
 namespace {
 
