@@ -12,7 +12,7 @@
 
 #include "testing/best_bytes.h"
 #include "testing/midi_writer.h"
-#include "testing/win_test_support.h"
+#include "testing/store_fixture.h"
 
 namespace {
 
@@ -55,25 +55,18 @@ std::vector<std::string> LoggedAll(const std::vector<std::string> &paths) {
 }
 std::string Open(const std::string &path) { return "open " + Logged(path); }
 
-class PlayerE2E : public ::testing::Test {
+class PlayerE2E : public ProgramKeyFixture {
 protected:
     void SetUp() override {
-        program_key::Clear();
+        ProgramKeyFixture::SetUp();
         log_ = data_.Join("play.log");
         program_key::WriteString(kEngineKey, "Output", "log:" + log_);
         program_key::WriteString(program_key::kKey, "DataPath", data_.path());
     }
-    void TearDown() override { program_key::Clear(); }
-
     // A song of about `ms` milliseconds: one note at 120 beats a minute.
     std::string Song(const std::string &name, int ms) {
         uint32_t ticks = static_cast<uint32_t>(ms) * 480 / 500;
         return data_.WriteFile("songs\\" + name, midiw::Tune({60}, ticks > 0 ? ticks : 1));
-    }
-
-    void WriteBests(const std::vector<bestbytes::Bytes> &records) {
-        bestbytes::Bytes file = bestbytes::File(records);
-        data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
     }
 
     void Start(const std::string &playBest, uint8_t options = 0) {
@@ -164,7 +157,6 @@ protected:
 
     HWND OpenMenu() const { return FindPopupMenu(tivorn_.id()); }
 
-    ScratchFolder data_;
     std::string log_;
     TivornProcess tivorn_;
 };

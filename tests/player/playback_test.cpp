@@ -22,28 +22,25 @@
 #include "store/best_file.h"
 #include "store/settings.h"
 #include "testing/midi_writer.h"
-#include "testing/win_test_support.h"
+#include "testing/store_fixture.h"
 
 namespace {
 
 using namespace tt;
 using bestbytes::Record;
 
-class PlaybackTest : public ::testing::Test {
+class PlaybackTest : public StoreFixture {
 protected:
     void SetUp() override {
-        program_key::Clear();
+        StoreFixture::SetUp();
         log_ = data_.Join("play.log");
         program_key::WriteString("Software\\Zarnith\\Tivorn\\Engine", "Output", "log:" + log_);
         program_key::WriteSettings(program_key::Settings());
         g_shell = ShellState{};
-        g_settings = SettingsState{};
         g_shell.instance = GetModuleHandleA(nullptr);
         g_shell.resident = CreateResidentWindow();
         ASSERT_NE(g_shell.resident, nullptr);
         LoadPopupMenu();
-        lstrcpyA(g_store.dataFolder, data_.path().c_str());
-        lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
         LoadPlayerBest(&g_player.songs, best::BestRecord());
         SetCurrentBestName(nullptr);
         g_player.playing = false;
@@ -59,14 +56,8 @@ protected:
         PumpMessages();
         LoadPlayerBest(&g_player.songs, best::BestRecord());
         SetCurrentBestName(nullptr);
-        g_store = StoreState{};
         g_shell = ShellState{};
-        program_key::Clear();
-    }
-
-    void WriteBests(const std::vector<bestbytes::Bytes> &records) {
-        bestbytes::Bytes file = bestbytes::File(records);
-        data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
+        StoreFixture::TearDown();
     }
 
     // Makes best `name` current and plays its first song.
@@ -99,7 +90,6 @@ protected:
         ASSERT_NE(g_shell.bestDialog, nullptr);
     }
 
-    ScratchFolder data_;
     std::string log_;
     std::vector<std::string> songs_;
 };
