@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "store/store_setup.h"
@@ -26,6 +27,18 @@ protected:
         data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
     }
     void WriteBests(const std::vector<bestbytes::Bytes> &records) { WriteBestFile(bestbytes::File(records)); }
+    // A file of the data folder as it is now; empty when it cannot be read.
+    bestbytes::Bytes Stored(const std::string &name = "KORVEL.dat") {
+        std::string content;
+        return ReadWholeFile(data_.Join(name), &content) ? bestbytes::Bytes(content.begin(), content.end())
+                                                         : bestbytes::Bytes();
+    }
+    // The played history of a best, as the registry holds it.
+    std::string History(const std::string &best) {
+        std::string value;
+        program_key::ReadRaw(program_key::kHistoryKey, best.c_str(), &value);
+        return value;
+    }
 
     ScratchFolder data_;
 };

@@ -63,6 +63,7 @@ protected:
         program_key::WriteString(kEngineKey, "Output", "log:" + log_);
         program_key::WriteString(program_key::kKey, "DataPath", data_.path());
     }
+
     // A song of about `ms` milliseconds: one note at 120 beats a minute.
     std::string Song(const std::string &name, int ms) {
         uint32_t ticks = static_cast<uint32_t>(ms) * 480 / 500;
@@ -77,12 +78,7 @@ protected:
     }
 
     // The engine's markers: "open <path>" (UTF-8), "start", "end" and "stop".
-    std::vector<std::string> Events() const {
-        std::vector<std::string> events;
-        for (const std::string &line : ReadLines(log_))
-            if (!line.empty() && (line[0] < '0' || line[0] > '9')) events.push_back(line);
-        return events;
-    }
+    std::vector<std::string> Events() const { return LogMarkers(log_); }
 
     std::vector<std::string> Opened() const {
         std::vector<std::string> opened;
@@ -104,16 +100,7 @@ protected:
     }
 
     // What the engine did after the first `from` markers.
-    std::vector<std::string> EventsSince(size_t from) const {
-        std::vector<std::string> events = Events();
-        return std::vector<std::string>(events.begin() + std::min(from, events.size()), events.end());
-    }
-
-    std::string History(const std::string &best) {
-        std::string value;
-        program_key::ReadRaw(program_key::kHistoryKey, best.c_str(), &value);
-        return value;
-    }
+    std::vector<std::string> EventsSince(size_t from) const { return LogMarkers(log_, from); }
 
     std::string Stored(const char *name) {
         std::string value;

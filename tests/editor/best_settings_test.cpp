@@ -72,12 +72,6 @@ protected:
         StoreFixture::TearDown();
     }
 
-    Bytes Stored() {
-        std::string content;
-        if (!ReadWholeFile(g_store.bestFile, &content)) return {};
-        return Bytes(content.begin(), content.end());
-    }
-
     void Edit(const char *name, const std::vector<std::string> &entries) {
         best::BestRecord &edited = dialog_.state().edited;
         edited = best::BestRecord::ForName(name);
@@ -104,8 +98,7 @@ protected:
 };
 
 TEST_F(BestSettingsTest, TheComboBoxIsFilledAndTheSelectedBestLoaded) {
-    WriteBestFile(bestbytes::File({Record("Jazz", {"C:\\j.mid"}), Record("jazz", {"C:\\k.mid", "C:\\l.mid"}),
-                           Record("Rock", {})}));
+    WriteBests({Record("Jazz", {"C:\\j.mid"}), Record("jazz", {"C:\\k.mid", "C:\\l.mid"}), Record("Rock", {})});
     best::BestRecord found;
     ASSERT_EQ(dialog_.ReadBests("jazz", kReadFind, nullptr, &found), 1);
     EXPECT_EQ(found.Count(), 2u);
@@ -284,12 +277,7 @@ protected:
         return entries;
     }
 
-    std::vector<std::string> Events() {
-        std::vector<std::string> events;
-        for (const std::string &line : ReadLines(log_))
-            if (!line.empty() && (line[0] < '0' || line[0] > '9')) events.push_back(line);
-        return events;
-    }
+    std::vector<std::string> Events() { return LogMarkers(log_); }
 
     ScratchFolder midi_;
     std::string log_;

@@ -67,23 +67,8 @@ protected:
         ASSERT_EQ(NextSong(0, 0), 1);
     }
 
-    std::vector<std::string> Events() const {
-        std::vector<std::string> events;
-        for (const std::string &line : ReadLines(log_))
-            if (!line.empty() && (line[0] < '0' || line[0] > '9')) events.push_back(line);
-        return events;
-    }
-
-    std::vector<std::string> EventsSince(size_t from) const {
-        std::vector<std::string> events = Events();
-        return std::vector<std::string>(events.begin() + std::min(from, events.size()), events.end());
-    }
-
-    std::string History(const char *best) {
-        std::string value;
-        program_key::ReadRaw(program_key::kHistoryKey, best, &value);
-        return value;
-    }
+    std::vector<std::string> Events() const { return LogMarkers(log_); }
+    std::vector<std::string> EventsSince(size_t from) const { return LogMarkers(log_, from); }
 
     void OpenBestSettings(AppMode mode) {
         ASSERT_TRUE(::OpenBestSettings(mode));

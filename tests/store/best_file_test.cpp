@@ -20,12 +20,6 @@ using bestbytes::Record;
 
 class BestFileTest : public StoreFixture {
 protected:
-    Bytes Stored(const std::string &name = "KORVEL.dat") {
-        std::string content;
-        if (!ReadWholeFile(data_.Join(name), &content)) return {};
-        return Bytes(content.begin(), content.end());
-    }
-
     // Files of the data folder, to see that no temporary file stays behind.
     std::vector<std::string> Files() {
         std::vector<std::string> names;
@@ -62,8 +56,7 @@ protected:
 };
 
 TEST_F(BestFileTest, ReaderFindsAndListsByExactName) {
-    WriteBestFile(bestbytes::File({Record("Jazz", {"C:\\j.mid"}), Record("jazz", {"C:\\k.mid", "C:\\l.mid"}),
-                           Record("Rock", {})}));
+    WriteBests({Record("Jazz", {"C:\\j.mid"}), Record("jazz", {"C:\\k.mid", "C:\\l.mid"}), Record("Rock", {})});
     best::BestRecord found = FindBestInFile("jazz");
     EXPECT_STREQ(found.Name(), "jazz");
     EXPECT_EQ(found.Count(), 2u);
@@ -92,7 +85,7 @@ TEST_F(BestFileTest, ReaderFindsAndListsByExactName) {
 
 TEST_F(BestFileTest, ReaderPassesOverADamagedRecordAsTheWriterDoes) {
     Bytes badCount = Record("Bad", {"C:\\x.mid"}, 2, /*count=*/3);
-    WriteBestFile(bestbytes::File({Record("Good", {"C:\\g.mid"}), badCount, Record("Behind", {})}));
+    WriteBests({Record("Good", {"C:\\g.mid"}), badCount, Record("Behind", {})});
     EXPECT_EQ(Names(), (std::vector<std::string>{"Good", "Behind"}));
     EXPECT_FALSE(FindBestInFile("Behind").IsNone());
     EXPECT_TRUE(FindBestInFile("Bad").IsNone());
@@ -118,7 +111,7 @@ TEST_F(BestFileTest, WriterAppendsReplacesInPlaceAndDeletes) {
     EXPECT_EQ(Stored(), bestbytes::File({Record("B", {"C:\\b.mid"})}));
     EXPECT_TRUE(HistoryIsEmpty("B"));
 
-    WriteBestFile(bestbytes::File({Record("A", {"C:\\a.mid"}, 5), Record("B", {"C:\\b.mid"})}));
+    WriteBests({Record("A", {"C:\\a.mid"}, 5), Record("B", {"C:\\b.mid"})});
     ASSERT_TRUE(Save("C", {}));
     ASSERT_TRUE(Save("A", {"C:\\x.mid", "C:\\y.mid"}));
     EXPECT_EQ(Stored(), bestbytes::File({Record("A", {"C:\\x.mid", "C:\\y.mid"}), Record("B", {"C:\\b.mid"}),
@@ -205,7 +198,7 @@ TEST_F(BestFileTest, TheLongestDataFolderSavesWithItsBackup) {
 }
 
 TEST_F(BestFileTest, ASaveWaitsOutAMomentaryHold) {
-    WriteBestFile(bestbytes::File({Record("Keep", {"C:\\k.mid"})}));
+    WriteBests({Record("Keep", {"C:\\k.mid"})});
     // Another program holds the file and lets go once the writer has met the
     // hold: without sharing, at the writer's read (it empties the best's
     // history just before); reading, at its replace (the temporary file is
