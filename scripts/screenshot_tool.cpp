@@ -29,9 +29,10 @@
 #include "shell/shell_state.h"
 #include "store/best_file.h"
 #include "store/settings.h"
-#include "support/best_bytes.h"
-#include "support/best_dialog_driving.h"
-#include "support/midi_writer.h"
+#include "store/store_setup.h"
+#include "testing/best_bytes.h"
+#include "testing/best_dialog_driving.h"
+#include "testing/midi_writer.h"
 
 namespace {
 
@@ -543,8 +544,7 @@ void ShowDialog(HWND dialog) {
 // with the drive of the scratch folder opened, and the dialogs behind its
 // buttons.
 void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
-    g_settings.altCheckIcons = alternative;
-    SetOption(OPT_ALT_CHECK_ICONS, alternative);
+    SetAltCheckIcons(alternative);
     if (!OpenBestSettings(kModeBestFromMenu)) {
         Report(capture, name, false);
         return;
@@ -605,14 +605,14 @@ void ShootProgramScenes(Capture &capture) {
     SceneValue desktop(kUserShellFolders, "Desktop", REG_EXPAND_SZ, scene.desktop());
     g_shell.instance = Instance();
     g_shell.resident = CreateResidentWindow();
-    lstrcpyA(g_store.dataFolder, scene.dir().c_str());
-    lstrcpyA(g_store.settingsFile, (scene.dir() + "\\KORVEL.ini").c_str());
-    lstrcpyA(g_store.bestFile, (scene.dir() + "\\KORVEL.dat").c_str());
+    UseDataFolder(scene.dir().c_str());
     bool engine = EngineInit() != 0;
     // Settings as a user would have them: one option ticked, the usual
     // priority, both hotkeys chosen.
+    unsigned char settings[kSettingsSize] = {};
+    settings[4] = 2;  // 通常
+    UseSettings(settings, sizeof settings);
     SetOption(OPT_RANDOM, 1);
-    g_settings.block[4] = 2;
     SetHotkeys(MAKEWORD('N', HOTKEYF_CONTROL | HOTKEYF_ALT), MAKEWORD('M', HOTKEYF_CONTROL | HOTKEYF_ALT));
     SetCurrentBestName(kFavouriteBest);
 
@@ -625,7 +625,7 @@ void ShootProgramScenes(Capture &capture) {
     // closing it failed.
     if (g_shell.resident && engine) DestroyWindow(g_shell.resident);
     g_shell.resident = nullptr;
-    g_store = StoreState{};
+    ResetStore();
 }
 
 }  // namespace

@@ -16,10 +16,11 @@
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
 #include "store/settings.h"
-#include "support/midi_writer.h"
-#include "support/best_bytes.h"
-#include "support/best_dialog_driving.h"
-#include "support/win_test_support.h"
+#include "testing/midi_writer.h"
+#include "testing/best_bytes.h"
+#include "testing/best_dialog_driving.h"
+#include "testing/fake_editor_host.h"
+#include "testing/store_fixture.h"
 
 namespace {
 
@@ -64,34 +65,11 @@ private:
     std::thread thread_;
 };
 
-class NoShell : public EditorHost {
-public:
-    void CloseBestSettings(int) override {}
-    bool HotkeyHookInstalled() override { return false; }
-    void SetHotkeyHook(bool) override {}
-    void SetDialogKeys(DialogKeys) override {}
-};
-
-class BestSettingsTest : public ::testing::Test {
+class BestSettingsTest : public StoreFixture {
 protected:
-    void SetUp() override {
-        program_key::Clear();
-        g_settings = SettingsState{};
-        lstrcpyA(g_store.dataFolder, data_.path().c_str());
-        lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
-    }
     void TearDown() override {
         if (combo_) DestroyWindow(combo_);
-        g_store = StoreState{};
-        program_key::Clear();
-    }
-
-    void Write(const Bytes &bytes) { data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(bytes.begin(), bytes.end())); }
-
-    Bytes Stored() {
-        std::string content;
-        if (!ReadWholeFile(g_store.bestFile, &content)) return {};
-        return Bytes(content.begin(), content.end());
+        StoreFixture::TearDown();
     }
 
     void Edit(const char *name, const std::vector<std::string> &entries) {
@@ -114,15 +92,13 @@ protected:
         return text;
     }
 
-    ScratchFolder data_;
-    NoShell shell_;
+    FakeEditorHost shell_;
     BestSettingsDialog dialog_{&shell_};
     HWND combo_ = nullptr;
 };
 
 TEST_F(BestSettingsTest, TheComboBoxIsFilledAndTheSelectedBestLoaded) {
-    Write(bestbytes::File({Record("Jazz", {"C:\\j.mid"}), Record("jazz", {"C:\\k.mid", "C:\\l.mid"}),
-                           Record("Rock", {})}));
+    WriteBests({Record("Jazz", {"C:\\j.mid"}), Record("jazz", {"C:\\k.mid", "C:\\l.mid"}), Record("Rock", {})});
     best::BestRecord found;
     ASSERT_EQ(dialog_.ReadBests("jazz", kReadFind, nullptr, &found), 1);
     EXPECT_EQ(found.Count(), 2u);
@@ -156,7 +132,7 @@ TEST_F(BestSettingsTest, TheComboBoxIsFilledAndTheSelectedBestLoaded) {
 
 TEST_F(BestSettingsTest, TheSaveQuestionAndTheRebuildModes) {
     Bytes old = bestbytes::File({Record("Asked", {})});
-    Write(old);
+    WriteBestFile(old);
     Edit("Asked", {"C:\\a.mid"});
 
     // Nothing collected from the tree and nothing dirty: nothing to save.
@@ -202,34 +178,13 @@ TEST_F(BestSettingsTest, TheSaveQuestionAndTheRebuildModes) {
 
 // --- the real dialog over a scratch MIDI folder --------------------------------
 
-// The shell's part, as far as the dialog sees it: closing destroys it.
-class TestShell : public EditorHost {
-public:
-    void CloseBestSettings(int flags) override {
-        closeFlags = flags;
-        ++closes;
-        DestroyWindow(dialog);
-    }
-    bool HotkeyHookInstalled() override { return false; }
-    void SetHotkeyHook(bool) override {}
-    void SetDialogKeys(DialogKeys keys) override { this->keys = keys; }
-    HWND dialog = nullptr;
-    int closeFlags = -1;
-    int closes = 0;
-    DialogKeys keys = DialogKeys::FromMenu;
-};
-
 int PickChosenFolder(HWND, char *folder, const char *, const char *);
 std::string g_chosenFolder;
 
-class BestDialogTest : public ::testing::Test {
+class BestDialogTest : public StoreFixture {
 protected:
     void SetUp() override {
-        program_key::Clear();
-        g_settings = SettingsState{};
-        lstrcpyA(g_store.dataFolder, data_.path().c_str());
-        lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
-        lstrcpyA(g_store.settingsFile, data_.Join("KORVEL.ini").c_str());
+        StoreFixture::SetUp();
         log_ = data_.Join("play.log");
         program_key::WriteString("Software\\Zarnith\\Tivorn\\Engine", "Output", "log:" + log_);
         ASSERT_TRUE(EngineInit());
@@ -244,17 +199,13 @@ protected:
         SetPlaybackOwner(nullptr, 0);
         EngineClose();
         SetCurrentBestName(nullptr);
-        g_store = StoreState{};
-        program_key::Clear();
+        StoreFixture::TearDown();
     }
 
     std::string M(const std::string &below = "") const { return below.empty() ? midi_.path() : midi_.Join(below); }
 
     void Open(const std::vector<bestbytes::Bytes> &bests, const char *current, HWND owner = nullptr) {
-        if (!bests.empty()) {
-            Bytes file = bestbytes::File(bests);
-            data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
-        }
+        if (!bests.empty()) WriteBests(bests);
         SetCurrentBestName(current);
         shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), owner, &shell_);
         ASSERT_NE(shell_.dialog, nullptr);
@@ -326,17 +277,11 @@ protected:
         return entries;
     }
 
-    std::vector<std::string> Events() {
-        std::vector<std::string> events;
-        for (const std::string &line : ReadLines(log_))
-            if (!line.empty() && (line[0] < '0' || line[0] > '9')) events.push_back(line);
-        return events;
-    }
+    std::vector<std::string> Events() { return LogMarkers(log_); }
 
-    ScratchFolder data_;
     ScratchFolder midi_;
     std::string log_;
-    TestShell shell_;
+    FakeEditorHost shell_;
     HWND tree_ = nullptr;
 };
 
@@ -626,11 +571,10 @@ TEST_F(BestDialogTest, WithoutAMidiFolderTheDefaultBestIsMadeEmpty) {
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(shell_.dialog, IDC_CANCEL)));
 }
 
-TEST(BestNameDialog, RefusesEmptyListedAndStoredNames) {
-    ScratchFolder data;
-    lstrcpyA(g_store.bestFile, data.Join("KORVEL.dat").c_str());
-    Bytes file = bestbytes::File({Record("Stored", {})});
-    data.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
+using BestNameDialog = StoreFixture;
+
+TEST_F(BestNameDialog, RefusesEmptyListedAndStoredNames) {
+    WriteBests({Record("Stored", {})});
     HWND combo = CreateWindowExA(0, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
     SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Listed"));
@@ -661,7 +605,6 @@ TEST(BestNameDialog, RefusesEmptyListedAndStoredNames) {
                             "このベスト名はすでに登録されています。\n別の名前を入力してください。",
                             "同じ名前のベストがすでに存在します。\n別の名前を入力してください。"}));
     DestroyWindow(combo);
-    g_store = StoreState{};
 }
 
 TEST_F(BestSettingsTest, TheBestNameIsHeldTo259BytesAsTyped) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/best_bytes.h"
+#include "testing/best_bytes.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/best_bytes.h"
+#include "testing/best_bytes.h"
 #include "editor/edit_model.h"
 #include "engine/korvel.h"
 #include "player/player.h"
@@ -21,29 +21,26 @@
 #include "shell/tray.h"
 #include "store/best_file.h"
 #include "store/settings.h"
-#include "support/midi_writer.h"
-#include "support/win_test_support.h"
+#include "testing/midi_writer.h"
+#include "testing/store_fixture.h"
 
 namespace {
 
 using namespace tt;
 using bestbytes::Record;
 
-class PlaybackTest : public ::testing::Test {
+class PlaybackTest : public StoreFixture {
 protected:
     void SetUp() override {
-        program_key::Clear();
+        StoreFixture::SetUp();
         log_ = data_.Join("play.log");
         program_key::WriteString("Software\\Zarnith\\Tivorn\\Engine", "Output", "log:" + log_);
         program_key::WriteSettings(program_key::Settings());
         g_shell = ShellState{};
-        g_settings = SettingsState{};
         g_shell.instance = GetModuleHandleA(nullptr);
         g_shell.resident = CreateResidentWindow();
         ASSERT_NE(g_shell.resident, nullptr);
         LoadPopupMenu();
-        lstrcpyA(g_store.dataFolder, data_.path().c_str());
-        lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
         LoadPlayerBest(&g_player.songs, best::BestRecord());
         SetCurrentBestName(nullptr);
         g_player.playing = false;
@@ -59,14 +56,8 @@ protected:
         PumpMessages();
         LoadPlayerBest(&g_player.songs, best::BestRecord());
         SetCurrentBestName(nullptr);
-        g_store = StoreState{};
         g_shell = ShellState{};
-        program_key::Clear();
-    }
-
-    void WriteBests(const std::vector<bestbytes::Bytes> &records) {
-        bestbytes::Bytes file = bestbytes::File(records);
-        data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
+        StoreFixture::TearDown();
     }
 
     // Makes best `name` current and plays its first song.
@@ -76,30 +67,14 @@ protected:
         ASSERT_EQ(NextSong(0, 0), 1);
     }
 
-    std::vector<std::string> Events() const {
-        std::vector<std::string> events;
-        for (const std::string &line : ReadLines(log_))
-            if (!line.empty() && (line[0] < '0' || line[0] > '9')) events.push_back(line);
-        return events;
-    }
-
-    std::vector<std::string> EventsSince(size_t from) const {
-        std::vector<std::string> events = Events();
-        return std::vector<std::string>(events.begin() + std::min(from, events.size()), events.end());
-    }
-
-    std::string History(const char *best) {
-        std::string value;
-        program_key::ReadRaw(program_key::kHistoryKey, best, &value);
-        return value;
-    }
+    std::vector<std::string> Events() const { return LogMarkers(log_); }
+    std::vector<std::string> EventsSince(size_t from) const { return LogMarkers(log_, from); }
 
     void OpenBestSettings(AppMode mode) {
         ASSERT_TRUE(::OpenBestSettings(mode));
         ASSERT_NE(g_shell.bestDialog, nullptr);
     }
 
-    ScratchFolder data_;
     std::string log_;
     std::vector<std::string> songs_;
 };

@@ -15,7 +15,7 @@
 #include "shell/resident_window.h"
 #include "shell/resident_window_fixture.h"
 #include "shell/shell_state.h"
-#include "support/win_test_support.h"
+#include "testing/win_test_support.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "shell/message_loop.h"
 #include "shell/resident_window.h"
 #include "shell/shell_state.h"
-#include "support/win_test_support.h"
+#include "testing/win_test_support.h"
 
 class ResidentWindowFixture : public ::testing::Test {
 protected:

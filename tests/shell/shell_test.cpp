@@ -17,7 +17,7 @@
 #include "shell/resident_window_fixture.h"
 #include "shell/shell_state.h"
 #include "shell/tray.h"
-#include "support/win_test_support.h"
+#include "testing/win_test_support.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "shell/shell_state.h"
 #include "shell/startup.h"
 #include "store/settings.h"
-#include "support/win_test_support.h"
+#include "testing/win_test_support.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/best_bytes.h"
+#include "testing/best_bytes.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "shell/popup_menu.h"
@@ -15,7 +15,7 @@
 #include "shell/shell_state.h"
 #include "shell/tray.h"
 #include "store/best_file.h"
-#include "support/win_test_support.h"
+#include "testing/win_test_support.h"
 
 namespace {
 
