@@ -81,15 +81,14 @@ protected:
         bestbytes::Bytes file = bestbytes::File({bestbytes::Record("T", {})});
         data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
         WriteAlbumName(midi_.Join("A").c_str(), "アルバム");
-        BestSettingsDialog::SetFolderPicker(PickChosen);
         SetCurrentBestName("T");
         dialog_ = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_);
         ASSERT_NE(dialog_, nullptr);
+        BestSettingsDialog::From(dialog_)->SetFolderPicker(PickChosen);
         tree_ = GetDlgItem(dialog_, IDC_TREE);
     }
     void TearDown() override {
         DestroyWindow(dialog_);
-        BestSettingsDialog::SetFolderPicker(nullptr);
         SetCurrentBestName(nullptr);
         g_store = StoreState{};
         g_settings = SettingsState{};
