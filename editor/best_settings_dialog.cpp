@@ -485,6 +485,7 @@ void BestSettingsDialog::OnAdvanced() {
 void BestSettingsDialog::ApplyAdvanced(const AdvancedChoice &choice) {
     LifeWatch watch = life_.Watch();
     bool changed = ApplyHotkeys(choice);
+    // A hook that cannot be installed is reported in a box of its own.
     if (watch.Ended()) return;
     changed = ApplyCheckLook(choice) || changed;
     changed = MoveChosenDataFolder(window_, choice) || changed;

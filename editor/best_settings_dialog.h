@@ -90,7 +90,6 @@ public:
     EditState &state() { return state_; }
     FolderTree &tree() { return tree_; }
     HWND window() const { return window_; }
-    EditorHost *host() const { return host_; }
 
     // The folder picker of this dialog and of its advanced settings; the
     // engine's unless a test gives another.  Null gives the engine's back.
