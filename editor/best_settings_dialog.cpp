@@ -18,6 +18,7 @@
 #include "store/settings.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
+#include "utils/scope_guard.h"
 
 namespace {
 
@@ -33,8 +34,6 @@ constexpr int kHotFaces = 3;
 constexpr int kPressedFaces = 6;
 constexpr int kFaceCount = 9;
 constexpr COLORREF kTransparent = RGB(0, 0, 255);
-
-BestSettingsDialog::FolderPicker g_folderPicker = BrowseFolder;
 
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
@@ -53,39 +52,14 @@ bool SameName(const char *a, const char *b) { return a && b && std::strcmp(a, b)
 // --- creation and the window procedure ---------------------------------------
 
 HWND BestSettingsDialog::Create(HINSTANCE instance, HWND owner, EditorHost *host) {
-    // The window takes the object over at WM_INITDIALOG; if it never gets
-    // that far, the object goes with this scope.
-    std::unique_ptr<BestSettingsDialog> dialog(new BestSettingsDialog(host));
-    return CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_BEST_SETTINGS), owner, Proc,
-                              reinterpret_cast<LPARAM>(&dialog));
+    return Binding::Create(instance, IDD_BEST_SETTINGS, owner, std::make_unique<BestSettingsDialog>(host));
 }
 
-BestSettingsDialog *BestSettingsDialog::From(HWND dialog) {
-    return reinterpret_cast<BestSettingsDialog *>(GetWindowLongPtrA(dialog, DWLP_USER));
-}
+BestSettingsDialog *BestSettingsDialog::From(HWND dialog) { return Binding::From(dialog); }
 
-void BestSettingsDialog::SetFolderPicker(FolderPicker picker) { g_folderPicker = picker ? picker : BrowseFolder; }
-
-int BestSettingsDialog::PickFolder(HWND owner, char *folder, const char *prompt, const char *caption) {
-    return g_folderPicker(owner, folder, prompt, caption);
-}
-
-INT_PTR CALLBACK BestSettingsDialog::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto *owner = reinterpret_cast<std::unique_ptr<BestSettingsDialog> *>(lParam);
-        BestSettingsDialog *self = owner->release();
-        self->window_ = window;
-        SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
-        return self->OnInitDialog() ? TRUE : FALSE;
-    }
-    BestSettingsDialog *self = From(window);
-    if (!self) return FALSE;  // messages before WM_INITDIALOG
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(window, DWLP_USER, 0);
-        delete self;
-        return FALSE;
-    }
-    return self->OnMessage(message, wParam, lParam);
+INT_PTR BestSettingsDialog::OnInitDialog(HWND window) {
+    window_ = window;
+    return SetUp() ? TRUE : FALSE;
 }
 
 INT_PTR BestSettingsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -124,7 +98,7 @@ INT_PTR BestSettingsDialog::OnCommand(WORD id, WORD notification) {
     case IDC_DELETE_BEST: OnDeleteBest(); return TRUE;
     case IDC_CHANGE_PLAY_BEST: OnChangeBestToPlay(); return TRUE;
     case IDC_CHANGE_MIDI_FOLDER: OnChangeMidiFolder(); return TRUE;
-    case IDC_ADVANCED: RunAdvancedSettings(this); return TRUE;
+    case IDC_ADVANCED: OnAdvanced(); return TRUE;
     case IDC_BEST_LIST:
         if (notification == CBN_SELCHANGE) OnBestSelected();
         return TRUE;
@@ -249,7 +223,7 @@ void BestSettingsDialog::MakeDefaultBest(HWND combo, best::BestRecord *record) {
     if (!ReadBests(nullptr, kReadFillSelectFirst, combo, record)) ReportFailure();
 }
 
-bool BestSettingsDialog::OnInitDialog() {
+bool BestSettingsDialog::SetUp() {
     tree_.Attach(window_);
     for (int k = 0; k < kButtonCount; ++k) buttons_[k] = GetDlgItem(window_, IDC_NEW_BEST + k);
     if (!CreateButtonImages()) return false;
@@ -482,7 +456,7 @@ void BestSettingsDialog::OnChangeBestToPlay() {
 void BestSettingsDialog::OnChangeMidiFolder() {
     LifeWatch watch = life_.Watch();
     char chosen[KORVEL_PATH_BUFFER] = "";
-    int picked = g_folderPicker(window_, chosen, kFolderPrompt, kCaption);
+    int picked = picker_(window_, chosen, kFolderPrompt, kCaption);
     if (watch.Ended() || !picked) return;
     chosen[sizeof chosen - 1] = '\0';
     SaveBest(window_, false, kSaveRebuildOnly);
@@ -492,6 +466,53 @@ void BestSettingsDialog::OnChangeMidiFolder() {
     tree_.ShowTab(0);
     state_.changeMarks |= kMarkMidiFolder;
     ShowMidiFolder();
+}
+
+void BestSettingsDialog::OnAdvanced() {
+    LifeWatch watch = life_.Watch();
+    AdvancedChoice choice = RunAdvancedSettings(window_, picker_);
+    if (watch.Ended() || choice.end != AdvancedEnd::Accepted) return;
+    // Applying can show boxes (a hook that cannot be installed, the data
+    // files in the way); the dialog takes no clicks meanwhile, as it took
+    // none under the advanced settings.
+    EnableWindow(window_, FALSE);
+    ScopeGuard enable([this, watch] {
+        if (!watch.Ended()) EnableWindow(window_, TRUE);
+    });
+    ApplyAdvanced(choice);
+}
+
+void BestSettingsDialog::ApplyAdvanced(const AdvancedChoice &choice) {
+    LifeWatch watch = life_.Watch();
+    bool changed = ApplyHotkeys(choice);
+    // A hook that cannot be installed is reported in a box of its own.
+    if (watch.Ended()) return;
+    changed = ApplyCheckLook(choice) || changed;
+    changed = MoveChosenDataFolder(window_, choice) || changed;
+    if (changed) SaveSettings();
+}
+
+bool BestSettingsDialog::ApplyHotkeys(const AdvancedChoice &choice) {
+    if (!SetHotkeys(choice.nextHotkey, choice.menuHotkey)) return false;
+    // A running hook takes the new keys by being installed again; should
+    // that fail, the host reports it and the program goes on without it.
+    if (host_->HotkeyHookInstalled()) {
+        host_->SetHotkeyHook(false);
+        host_->SetHotkeyHook(true);
+    }
+    return true;
+}
+
+bool BestSettingsDialog::ApplyCheckLook(const AdvancedChoice &choice) {
+    bool alternative = choice.look == CheckLook::Alternative;
+    if (alternative == g_settings.altCheckIcons) return false;
+    // The marks on screen go into the edited best before the tree is built
+    // anew from it.
+    SaveBest(window_, false, kSaveRebuildOnly);
+    SetAltCheckIcons(alternative);
+    tree_.BuildStateImages();
+    tree_.ShowTab(0);
+    return true;
 }
 
 void BestSettingsDialog::OnOk() {

@@ -10,9 +10,12 @@
 
 #include <commctrl.h>
 
+#include "editor/advanced_dialog.h"
 #include "editor/edit_model.h"
 #include "editor/folder_tree.h"
 #include "editor/life_token.h"
+#include "engine/korvel.h"
+#include "utils/window_binding.h"
 
 // Who gets the keyboard while the dialog is open (the shell's message loop
 // routes dialog keys by it).
@@ -63,9 +66,10 @@ public:
     BestSettingsDialog(const BestSettingsDialog &) = delete;
     BestSettingsDialog &operator=(const BestSettingsDialog &) = delete;
 
-    // Creates the dialog and its object; null when it could not be created.
+    // Creates the dialog and its object, which the window deletes when it
+    // is destroyed; null when it could not be created.
     static HWND Create(HINSTANCE instance, HWND owner, EditorHost *host);
-    // The object of a dialog made by Create.
+    // The object of a dialog made by Create; null once it is destroyed.
     static BestSettingsDialog *From(HWND dialog);
 
     // The best file's reader for the dialog.  Mode 0 puts a copy of the
@@ -86,19 +90,18 @@ public:
     EditState &state() { return state_; }
     FolderTree &tree() { return tree_; }
     HWND window() const { return window_; }
-    EditorHost *host() const { return host_; }
 
-    // How the MIDI folder and the data folder are chosen: the engine's
-    // folder picker, or what a test puts in its place.
-    using FolderPicker = int (*)(HWND owner, char *folder, const char *prompt, const char *caption);
-    static void SetFolderPicker(FolderPicker picker);
-    // folder: KORVEL_PATH_BUFFER bytes.  Nonzero when a folder was chosen.
-    static int PickFolder(HWND owner, char *folder, const char *prompt, const char *caption);
+    // The folder picker of this dialog and of its advanced settings; the
+    // engine's unless a test gives another.  Null gives the engine's back.
+    void SetFolderPicker(FolderPicker picker) { picker_ = picker ? picker : BrowseFolder; }
 
 private:
-    static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    using Binding = WindowBinding<BestSettingsDialog, WindowLifetime::DeletedWithWindow>;
+    friend Binding;
+
+    INT_PTR OnInitDialog(HWND window);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    bool OnInitDialog();
+    bool SetUp();
     INT_PTR OnCommand(WORD id, WORD notification);
     INT_PTR OnNotify(const NMHDR *notice);
     void OnDrawItem(const DRAWITEMSTRUCT *draw);
@@ -111,8 +114,13 @@ private:
     void OnDeleteBest();
     void OnChangeBestToPlay();
     void OnChangeMidiFolder();
+    void OnAdvanced();
     void OnOk();
     void OnCancel();
+
+    void ApplyAdvanced(const AdvancedChoice &choice);
+    bool ApplyHotkeys(const AdvancedChoice &choice);
+    bool ApplyCheckLook(const AdvancedChoice &choice);
 
     bool CreateButtonImages();
     void MakeDefaultBest(HWND combo, best::BestRecord *record);
@@ -138,6 +146,7 @@ private:
 
     HWND window_ = nullptr;
     EditorHost *host_;
+    FolderPicker picker_ = BrowseFolder;
     EditState state_;
     char midiFolder_[MAX_PATH] = "";  // "Root", the folder shown under the tree's root
     FolderTree tree_;

@@ -22,11 +22,8 @@
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
-#include "shell/about_view.h"
-#include "shell/best_settings.h"
+#include "shell/application.h"
 #include "shell/popup_menu.h"
-#include "shell/resident_window.h"
-#include "shell/shell_state.h"
 #include "store/best_file.h"
 #include "store/settings.h"
 #include "store/store_setup.h"
@@ -99,6 +96,12 @@ private:
 constexpr COLORREF kMaskBlue = RGB(0, 0, 255);
 
 HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
+
+// The program's shell, whose windows and menu are shown.
+Application &App() {
+    static Application app(Instance());
+    return app;
+}
 
 void AddBitmap(HIMAGELIST list, int resource) {
     HBITMAP bitmap = LoadBitmapA(Instance(), MAKEINTRESOURCEA(resource));
@@ -256,7 +259,7 @@ void AddSampleBests(HMENU tray) {
         item.fType = MFT_STRING | MFT_RADIOCHECK;
         item.fState = i == 1 ? MFS_CHECKED : 0;
         item.wID = IDM_BEST_FIRST + i;
-        item.hbmpChecked = g_shell.checkBitmap;
+        item.hbmpChecked = App().shell().checkBitmap;
         item.dwTypeData = const_cast<char *>(labels[i]);
         InsertMenuItemA(tray, i, TRUE, &item);
     }
@@ -270,9 +273,8 @@ void ShootTrayMenu(Capture &capture) {
     RegisterClassA(&windowClass);
     HWND owner = CreateWindowExA(WS_EX_TOOLWINDOW, windowClass.lpszClassName, "", WS_POPUP, 0, 0, 1, 1,
                                  nullptr, nullptr, Instance(), nullptr);
-    g_shell.instance = Instance();
-    LoadPopupMenu();
-    HMENU tray = g_shell.popupMenu ? GetSubMenu(g_shell.popupMenu, 0) : nullptr;
+    LoadPopupMenu(App().shell());
+    HMENU tray = App().shell().popupMenu ? GetSubMenu(App().shell().popupMenu, 0) : nullptr;
     if (!owner || !tray) {
         Report(capture, "103-tray-menu", false);
     } else {
@@ -285,7 +287,7 @@ void ShootTrayMenu(Capture &capture) {
         KillTimer(owner, 1);
         if (!g_menuShot.done) Report(capture, "103-tray-menu", false);
     }
-    UnloadPopupMenu();
+    UnloadPopupMenu(App().shell());
     if (owner) DestroyWindow(owner);
 }
 
@@ -545,11 +547,11 @@ void ShowDialog(HWND dialog) {
 // buttons.
 void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
     SetAltCheckIcons(alternative);
-    if (!OpenBestSettings(kModeBestFromMenu)) {
+    if (!App().editorHost().OpenBestSettings(kModeBestFromMenu)) {
         Report(capture, name, false);
         return;
     }
-    HWND dialog = g_shell.bestDialog;
+    HWND dialog = App().shell().bestDialog;
     HWND tree = GetDlgItem(dialog, IDC_TREE);
     HTREEITEM root = TreeView_GetRoot(tree);
     HTREEITEM partly = root ? tt::ChildLabelled(tree, root, kPartlyFolder) : nullptr;
@@ -572,14 +574,14 @@ void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
         Report(capture, allFiles, drive && SaveWindow(dialog, capture.folder, allFiles));
         if (!drive) std::printf("%s: My Computer shows no drive\n", allFiles);
     }
-    CloseBestSettings(0);
+    App().editorHost().CloseBestSettings(0);
 }
 
 // The resident window as the About view, opened by its menu command; its
 // animation has run for a few ticks.
 void ShootAbout(Capture &capture) {
     const char *name = "104-about";
-    HWND about = g_shell.resident;
+    HWND about = App().shell().resident;
     bool ok = false;
     if (about) {
         SendMessageA(about, WM_COMMAND, IDM_VERSION, 0);
@@ -603,8 +605,7 @@ void ShootProgramScenes(Capture &capture) {
     // The all-files tab lists the desktop's folders; Wine's desktop is the
     // Unix home, which is no user's desktop.
     SceneValue desktop(kUserShellFolders, "Desktop", REG_EXPAND_SZ, scene.desktop());
-    g_shell.instance = Instance();
-    g_shell.resident = CreateResidentWindow();
+    App().shell().resident = App().CreateResidentWindow();
     UseDataFolder(scene.dir().c_str());
     bool engine = EngineInit() != 0;
     // Settings as a user would have them: one option ticked, the usual
@@ -623,8 +624,8 @@ void ShootProgramScenes(Capture &capture) {
     SetCurrentBestName(nullptr);
     // Without an engine to close, the resident window would report that
     // closing it failed.
-    if (g_shell.resident && engine) DestroyWindow(g_shell.resident);
-    g_shell.resident = nullptr;
+    if (App().shell().resident && engine) DestroyWindow(App().shell().resident);
+    App().shell().resident = nullptr;
     ResetStore();
 }
 

@@ -8,12 +8,10 @@
 #include "shell/message_loop.h"
 #include "shell/out_of_memory.h"
 #include "shell/popup_menu.h"
-#include "shell/resident_window.h"
-#include "shell/shell_state.h"
 #include "shell/startup.h"
-#include "shell/tray.h"
 #include "store/settings.h"
 #include "utils/message_box.h"
+#include "utils/scope_guard.h"
 
 namespace {
 
@@ -28,14 +26,26 @@ void InitControlClasses() {
 
 }  // namespace
 
-void ShutdownShell() {
-    UnloadPopupMenu();
-    UpdateTrayIcon(kTrayRemove, nullptr);
-    RemoveHotkeyHook();
+Application::Application(HINSTANCE instance) { shell_.instance = instance; }
+
+Application::~Application() { SetPlayerHost(nullptr); }
+
+HWND Application::CreateResidentWindow() {
+    // The player reports to this window and the tray from its first call.
+    SetPlayerHost(&playerHost_);
+    return residentWindow_.Create(shell_.instance);
 }
 
-int RunTivorn(HINSTANCE instance, const char *commandLine) {
-    InstallOutOfMemoryHandler();
+void Application::Shutdown() {
+    UnloadPopupMenu(shell_);
+    tray_.UpdateIcon(kTrayRemove, nullptr);
+    RemoveHotkeyHook(shell_);
+}
+
+int Application::Run(const char *commandLine) {
+    InstallOutOfMemoryHandler(&shell_);
+    // The handler outlives this object; its boxes then have no owner.
+    ScopeGuard unowned([] { InstallOutOfMemoryHandler(nullptr); });
 
     // One copy per user: a second start passes its command line on and ends
     // without reading anything.
@@ -44,27 +54,26 @@ int RunTivorn(HINSTANCE instance, const char *commandLine) {
         return 0;
     }
 
-    g_shell.instance = instance;
     if (LoadSettings() != LoadResult::Ready) {
         ShowMessage(nullptr, kNotInstalled, MB_OK | MB_ICONERROR);
         return 0;
     }
 
     InitControlClasses();
-    g_shell.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    shell_.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     HWND resident = CreateResidentWindow();
     if (!resident) {
         ReportUnexpectedError(nullptr, false);
         return 0;
     }
-    g_shell.resident = resident;
+    shell_.resident = resident;
 
-    LoadPopupMenu();
+    LoadPopupMenu(shell_);
     // A failed start-up load has reported itself; the loop then only handles
     // what is already queued and the shutdown still runs.
-    if (!RunStartupLoad()) PostQuitMessage(0);
+    if (!RunStartupLoad(*this)) PostQuitMessage(0);
 
-    int exitCode = RunMessageLoop();
-    ShutdownShell();
+    int exitCode = RunMessageLoop(shell_);
+    Shutdown();
     return exitCode;
 }

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "resources/resource_ids.h"
-#include "shell/shell_state.h"
 
 namespace {
 
@@ -22,25 +21,25 @@ const MenuBitmap kMenuBitmaps[kMenuBitmapCount] = {
 
 }  // namespace
 
-void LoadPopupMenu() {
-    g_shell.popupMenu = LoadMenuA(g_shell.instance, MAKEINTRESOURCEA(IDR_POPUP_MENU));
+void LoadPopupMenu(ShellState &shell) {
+    shell.popupMenu = LoadMenuA(shell.instance, MAKEINTRESOURCEA(IDR_POPUP_MENU));
     for (int i = 0; i < kMenuBitmapCount; ++i) {
-        MenuBitmap &row = g_shell.menuBitmaps[i];
+        MenuBitmap &row = shell.menuBitmaps[i];
         row = kMenuBitmaps[i];
-        row.bitmap = LoadBitmapA(g_shell.instance, MAKEINTRESOURCEA(row.resource));
-        if (g_shell.popupMenu)
-            SetMenuItemBitmaps(g_shell.popupMenu, row.command, MF_BYCOMMAND, row.bitmap, nullptr);
+        row.bitmap = LoadBitmapA(shell.instance, MAKEINTRESOURCEA(row.resource));
+        if (shell.popupMenu)
+            SetMenuItemBitmaps(shell.popupMenu, row.command, MF_BYCOMMAND, row.bitmap, nullptr);
     }
-    g_shell.checkBitmap = LoadBitmapA(g_shell.instance, MAKEINTRESOURCEA(IDB_CHECK));
+    shell.checkBitmap = LoadBitmapA(shell.instance, MAKEINTRESOURCEA(IDB_CHECK));
 }
 
-void UnloadPopupMenu() {
-    for (MenuBitmap &row : g_shell.menuBitmaps) {
+void UnloadPopupMenu(ShellState &shell) {
+    for (MenuBitmap &row : shell.menuBitmaps) {
         if (row.bitmap) DeleteObject(row.bitmap);
         row.bitmap = nullptr;
     }
-    if (g_shell.popupMenu) DestroyMenu(g_shell.popupMenu);
-    g_shell.popupMenu = nullptr;
-    if (g_shell.checkBitmap) DeleteObject(g_shell.checkBitmap);
-    g_shell.checkBitmap = nullptr;
+    if (shell.popupMenu) DestroyMenu(shell.popupMenu);
+    shell.popupMenu = nullptr;
+    if (shell.checkBitmap) DeleteObject(shell.checkBitmap);
+    shell.checkBitmap = nullptr;
 }

@@ -67,15 +67,14 @@ protected:
         program_key::WriteString(program_key::kKey, "Root", midi_.path());
         WriteBests({bestbytes::Record("T", {})});
         WriteAlbumName(midi_.Join("A").c_str(), "アルバム");
-        BestSettingsDialog::SetFolderPicker(PickChosen);
         SetCurrentBestName("T");
         dialog_ = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_);
         ASSERT_NE(dialog_, nullptr);
+        BestSettingsDialog::From(dialog_)->SetFolderPicker(PickChosen);
         tree_ = GetDlgItem(dialog_, IDC_TREE);
     }
     void TearDown() override {
         DestroyWindow(dialog_);
-        BestSettingsDialog::SetFolderPicker(nullptr);
         SetCurrentBestName(nullptr);
         StoreFixture::TearDown();
     }

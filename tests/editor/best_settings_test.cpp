@@ -191,7 +191,6 @@ protected:
         for (const char *song : {"A\\a1.mid", "A\\a2.mid", "B\\b1.mid", "r.mid"})
             midi_.WriteFile(song, midiw::Tune({60}, 30000));
         program_key::WriteString(program_key::kKey, "Root", midi_.path());
-        BestSettingsDialog::SetFolderPicker(PickChosenFolder);
     }
     void TearDown() override {
         if (IsWindow(shell_.dialog)) DestroyWindow(shell_.dialog);
@@ -209,6 +208,7 @@ protected:
         SetCurrentBestName(current);
         shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), owner, &shell_);
         ASSERT_NE(shell_.dialog, nullptr);
+        Dialog().SetFolderPicker(PickChosenFolder);
         tree_ = GetDlgItem(shell_.dialog, IDC_TREE);
     }
 

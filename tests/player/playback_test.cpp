@@ -14,11 +14,8 @@
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
-#include "shell/best_settings.h"
+#include "shell/application.h"
 #include "shell/popup_menu.h"
-#include "shell/resident_window.h"
-#include "shell/shell_state.h"
-#include "shell/tray.h"
 #include "store/best_file.h"
 #include "store/settings.h"
 #include "testing/midi_writer.h"
@@ -36,11 +33,9 @@ protected:
         log_ = data_.Join("play.log");
         program_key::WriteString("Software\\Zarnith\\Tivorn\\Engine", "Output", "log:" + log_);
         program_key::WriteSettings(program_key::Settings());
-        g_shell = ShellState{};
-        g_shell.instance = GetModuleHandleA(nullptr);
-        g_shell.resident = CreateResidentWindow();
-        ASSERT_NE(g_shell.resident, nullptr);
-        LoadPopupMenu();
+        app_.shell().resident = app_.CreateResidentWindow();
+        ASSERT_NE(app_.shell().resident, nullptr);
+        LoadPopupMenu(app_.shell());
         LoadPlayerBest(&g_player.songs, best::BestRecord());
         SetCurrentBestName(nullptr);
         g_player.playing = false;
@@ -50,13 +45,12 @@ protected:
     }
     void TearDown() override {
         StopPlayback();
-        if (g_shell.bestDialog) DestroyWindow(g_shell.bestDialog);
-        UnloadPopupMenu();
-        DestroyWindow(g_shell.resident);  // its WM_DESTROY closes the engine
+        if (app_.shell().bestDialog) DestroyWindow(app_.shell().bestDialog);
+        UnloadPopupMenu(app_.shell());
+        DestroyWindow(app_.shell().resident);  // its WM_DESTROY closes the engine
         PumpMessages();
         LoadPlayerBest(&g_player.songs, best::BestRecord());
         SetCurrentBestName(nullptr);
-        g_shell = ShellState{};
         StoreFixture::TearDown();
     }
 
@@ -71,10 +65,11 @@ protected:
     std::vector<std::string> EventsSince(size_t from) const { return LogMarkers(log_, from); }
 
     void OpenBestSettings(AppMode mode) {
-        ASSERT_TRUE(::OpenBestSettings(mode));
-        ASSERT_NE(g_shell.bestDialog, nullptr);
+        ASSERT_TRUE(app_.editorHost().OpenBestSettings(mode));
+        ASSERT_NE(app_.shell().bestDialog, nullptr);
     }
 
+    Application app_{GetModuleHandleA(nullptr)};
     std::string log_;
     std::vector<std::string> songs_;
 };
@@ -86,7 +81,7 @@ TEST_F(PlaybackTest, AnEndMovesOnOnlyForTheSongThatStillPlays) {
 
     // An end posted for an earlier song is dropped.
     size_t seen = Events().size();
-    SendMessageA(g_shell.resident, kMsgSongEnded, g_player.generation - 1, 0);
+    SendMessageA(app_.shell().resident, kMsgSongEnded, g_player.generation - 1, 0);
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
 
     // The engine's handler only posts; the resident window moves on.
@@ -172,46 +167,46 @@ TEST_F(PlaybackTest, TheEndOfAnEarlierPreviewStopsNeitherTheNextNorTheBest) {
 TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     WriteBests({Record("A", {songs_[0]})});
     PlayBest("A");
-    BuildBestMenu(kRebuildBestMenu);
+    app_.tray().BuildBestMenu(kRebuildBestMenu);
 
     // Bests were added and the playing best saved: the menu and the list are
     // read again without interrupting the song.
     WriteBests({Record("A", {songs_[0], songs_[1]}), Record("B", {songs_[2]})});
     OpenBestSettings(kModeBestFromMenu);
-    HWND dialog = g_shell.bestDialog;
+    HWND dialog = app_.shell().bestDialog;
     size_t seen = Events().size();
-    CloseBestSettings(kCloseBestListChanged | kClosePlayingBestSaved);
+    app_.editorHost().CloseBestSettings(kCloseBestListChanged | kClosePlayingBestSaved);
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
-    EXPECT_EQ(BestMenuItemCount(), 2);
+    EXPECT_EQ(app_.tray().BestMenuItemCount(), 2);
     EXPECT_EQ(g_player.songs.songCount, 2);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(g_shell.bestDialog, nullptr);
-    EXPECT_EQ(g_shell.appMode, kModeIdle);
+    EXPECT_EQ(app_.shell().bestDialog, nullptr);
+    EXPECT_EQ(app_.shell().appMode, kModeIdle);
 
     // The random box changed: switched and stored.
     OpenBestSettings(kModeBestFromMenu);
-    CloseBestSettings(kCloseRandomChanged);
+    app_.editorHost().CloseBestSettings(kCloseRandomChanged);
     EXPECT_EQ(TestOption(OPT_RANDOM), 1);
-    EXPECT_TRUE(GetMenuState(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     std::string stored;
     ASSERT_TRUE(program_key::ReadRaw(program_key::kKey, "Settings", &stored));
     EXPECT_EQ(stored[5] & 0x04, 0x04);
 
     // Another best to play; a preview of the dialog is ended first.
     OpenBestSettings(kModeBestFromMenu);
-    SetPlaybackOwner(g_shell.bestDialog, 1);
+    SetPlaybackOwner(app_.shell().bestDialog, 1);
     SetCurrentBestName("B");
     seen = Events().size();
-    CloseBestSettings(kCloseBestToPlayChanged);
+    app_.editorHost().CloseBestSettings(kCloseBestToPlayChanged);
     std::vector<std::string> events = EventsSince(seen);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back(), "start");
     EXPECT_EQ(events[events.size() - 2], "open " + AnsiToUtf8(songs_[2]));
     EXPECT_EQ(PlaybackOwner(), nullptr);
-    EXPECT_EQ(std::vector<int>{1}, [] {
+    EXPECT_EQ(std::vector<int>{1}, [this] {
         std::vector<int> checked;
-        HMENU tray = GetSubMenu(g_shell.popupMenu, 0);
-        for (int i = 0; i < BestMenuItemCount(); ++i)
+        HMENU tray = GetSubMenu(app_.shell().popupMenu, 0);
+        for (int i = 0; i < app_.tray().BestMenuItemCount(); ++i)
             if (GetMenuState(tray, i, MF_BYPOSITION) & MF_CHECKED) checked.push_back(i);
         return checked;
     }());
@@ -220,16 +215,16 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
 TEST_F(PlaybackTest, WithoutAnyBestTheRequiredDialogMakesTheDefaultBestAndOkPlaysIt) {
     program_key::WriteString(program_key::kKey, "Root", data_.path());
     OpenBestSettings(kModeBestRequired);
-    HWND dialog = g_shell.bestDialog;
+    HWND dialog = app_.shell().bestDialog;
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CANCEL)));
     SendMessageA(dialog, WM_CLOSE, 0, 0);  // only OK closes it
     EXPECT_TRUE(IsWindow(dialog));
     SendMessageA(dialog, WM_COMMAND, IDC_OK, 0);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(g_shell.appMode, kModeIdle);
+    EXPECT_EQ(app_.shell().appMode, kModeIdle);
     ASSERT_NE(CurrentBestName(), nullptr);
     EXPECT_STREQ(CurrentBestName(), "すべてのMIDIファイル");
-    EXPECT_EQ(BestMenuItemCount(), 1);
+    EXPECT_EQ(app_.tray().BestMenuItemCount(), 1);
     PumpMessages();  // no shut-down was asked for
     EXPECT_EQ(Events(), (std::vector<std::string>{"open " + AnsiToUtf8(songs_[0]), "start"}));
 }
@@ -272,7 +267,7 @@ TEST_F(PlaybackTest, TheHistoryIsWrittenBackOnlyWhereTheWriterLeftIt) {
 TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
     SetRandomMode(1, 0);
     EXPECT_EQ(TestOption(OPT_RANDOM), 1);
-    EXPECT_TRUE(GetMenuState(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_EQ(program_key::Settings(), [] {
         std::string stored;
         program_key::ReadRaw(program_key::kKey, "Settings", &stored);
@@ -280,7 +275,7 @@ TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
     }());  // without reset nothing is stored
     SetRandomMode(0, 1);
     EXPECT_EQ(TestOption(OPT_RANDOM), 0);
-    EXPECT_FALSE(GetMenuState(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_FALSE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_TRUE(g_player.songs.history.empty());
 }
 
