@@ -11,6 +11,7 @@
 
 #include "editor/best_settings_dialog.h"
 #include "engine/korvel.h"
+#include "engine/settings_block.h"
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
 #include "store/data_folder.h"
@@ -31,9 +32,7 @@ const char kMoveLeftFiles[] =
 const char kPathTooLong[] = "指定したフォルダのパスが長すぎます。\n別のフォルダを指定してください。";
 
 // Index = the priority byte of the settings block.
-const char *const kPriorities[] = {"高", "通常以上", "通常", "通常以下", "低"};
-constexpr int kPriorityCount = sizeof kPriorities / sizeof kPriorities[0];
-constexpr int kPriorityByte = 4;
+const char *const kPriorities[kPriorityCount] = {"高", "通常以上", "通常", "通常以下", "低"};
 
 class AdvancedDialog {
 public:
@@ -98,8 +97,7 @@ void AdvancedDialog::OnInitDialog() {
 
     HWND priority = GetDlgItem(window_, IDC_PRIORITY);
     for (const char *text : kPriorities) SendMessageA(priority, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-    int stored = g_settings.block[kPriorityByte];
-    SendMessageA(priority, CB_SETCURSEL, stored < kPriorityCount ? stored : -1, 0);
+    SendMessageA(priority, CB_SETCURSEL, StoredPriority(g_settings.block, sizeof g_settings.block), 0);
 
     CheckDlgButton(window_, IDC_READ_AT_ONCE, TestOption(OPT_READ_AT_ONCE) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(window_, IDC_ALT_CHECK_ICONS, g_settings.altCheckIcons ? BST_CHECKED : BST_UNCHECKED);
