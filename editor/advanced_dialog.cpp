@@ -18,6 +18,7 @@
 #include "store/settings.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
+#include "utils/path_rules.h"
 
 namespace {
 
@@ -107,11 +108,9 @@ void AdvancedDialog::OnInitDialog() {
 
 // A drive root is kept as "D:" and shown as "D:\"; a long path shows its end.
 void AdvancedDialog::ShowFolder(const char *folder) {
-    char shown[MAX_PATH + 1];
-    ansi::CopyFit(shown, MAX_PATH, folder);
-    if (std::strlen(shown) == 2 && shown[1] == ':') std::strcat(shown, "\\");
-    SetDlgItemTextA(window_, IDC_DATA_FOLDER, shown);
-    LPARAM end = static_cast<LPARAM>(std::strlen(shown));
+    std::string shown = paths::ShownFolder(folder);
+    SetDlgItemTextA(window_, IDC_DATA_FOLDER, shown.c_str());
+    LPARAM end = static_cast<LPARAM>(shown.size());
     SendDlgItemMessageA(window_, IDC_DATA_FOLDER, EM_SETSEL, end, end);
     SendDlgItemMessageA(window_, IDC_DATA_FOLDER, EM_SCROLLCARET, 0, 0);
 }
@@ -179,8 +178,7 @@ bool AdvancedDialog::ApplyDataFolder() {
     case store::DataMove::Undone: ShowMessage(window_, kMoveFailed, MB_OK | MB_ICONERROR); break;
     case store::DataMove::PartlyUndone: {
         // Nothing is lost, but what the old folder lacks now is there.
-        std::string text = kMoveLeftFiles + target.folder;
-        if (target.folder.size() == 2) text += '\\';  // a drive root
+        std::string text = kMoveLeftFiles + paths::ShownFolder(target.folder);
         ShowMessage(window_, text.c_str(), MB_OK | MB_ICONERROR);
         break;
     }

@@ -18,6 +18,7 @@
 #include "store/settings.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
+#include "utils/path_rules.h"
 
 namespace {
 
@@ -349,12 +350,10 @@ void BestSettingsDialog::RequireOk() {
 
 void BestSettingsDialog::ShowMidiFolder() {
     // A drive root is stored as "D:" and shown as "D:\".
-    char shown[MAX_PATH + 1];
-    ansi::CopyFit(shown, MAX_PATH, midiFolder_);
-    if (std::strlen(shown) == 2 && shown[1] == ':') std::strcat(shown, "\\");
-    SetDlgItemTextA(window_, IDC_MIDI_FOLDER, shown);
+    std::string shown = paths::ShownFolder(midiFolder_);
+    SetDlgItemTextA(window_, IDC_MIDI_FOLDER, shown.c_str());
     // A long path shows its end, where the folder's own name is.
-    LPARAM end = static_cast<LPARAM>(std::strlen(shown));
+    LPARAM end = static_cast<LPARAM>(shown.size());
     SendDlgItemMessageA(window_, IDC_MIDI_FOLDER, EM_SETSEL, end, end);
     SendDlgItemMessageA(window_, IDC_MIDI_FOLDER, EM_SCROLLCARET, 0, 0);
 }
@@ -487,8 +486,7 @@ void BestSettingsDialog::OnChangeMidiFolder() {
     chosen[sizeof chosen - 1] = '\0';
     SaveBest(window_, false, kSaveRebuildOnly);
     // A drive root comes back as "D:\" and is kept as "D:".
-    if (std::strlen(chosen) == 3 && chosen[1] == ':') chosen[2] = '\0';
-    ansi::CopyFit(midiFolder_, sizeof midiFolder_, chosen);
+    ansi::CopyFit(midiFolder_, sizeof midiFolder_, paths::KeptFolder(chosen).c_str());
     tree_.ShowTab(0);
     state_.changeMarks |= kMarkMidiFolder;
     ShowMidiFolder();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "editor/mark_tree.h"
+#include "utils/path_rules.h"
 #include "utils/scope_guard.h"
 
 namespace {
@@ -231,7 +232,7 @@ HTREEITEM ShellTree::InsertShellItem(LPCITEMIDLIST list, HTREEITEM parent, bool 
         path[sizeof path - 1] = '\0';
         // Folders are kept without a final separator; a drive root as "C:".
         std::string folder = path;
-        if (tree::EndsWithSeparator(folder)) folder.pop_back();
+        if (paths::EndsWithSeparator(folder)) folder.pop_back();
         if (folder.empty() || folder.size() > tree::kLongestPath) return nullptr;
         // An archive the shell opens as a folder is a file on the disk: the
         // folder tree could not fill it, and the best would hold a file as a

@@ -8,6 +8,7 @@
 #include "store/file_io.h"
 #include "store/registry_layout.h"
 #include "utils/ansi_text.h"
+#include "utils/path_rules.h"
 #include "utils/scope_guard.h"
 
 StoreState g_store;
@@ -145,28 +146,22 @@ bool LoadDataFolder() {
 
 namespace {
 
-// A path that names a folder when opened: "D:" alone is the current
-// directory of drive D, its root is "D:\".
-std::string OpenableFolder(const std::string &folder) {
-    return folder.size() == 2 && folder[1] == ':' ? folder + "\\" : folder;
-}
-
 // The full, long form of a folder path without a trailing separator; as
 // far as it can be had, the text itself otherwise.
 std::string CanonicalFolder(const char *folder) {
-    std::string given = OpenableFolder(folder);
+    std::string given = paths::ShownFolder(folder);
     char full[MAX_PATH];
     DWORD length = GetFullPathNameA(given.c_str(), sizeof full, full, nullptr);
-    if (length == 0 || length >= sizeof full) return store::WithoutTrailingSeparator(given.c_str());
+    if (length == 0 || length >= sizeof full) return paths::KeptFolder(given.c_str());
     // Only a path that exists has a long form to be found.
     char longer[MAX_PATH];
     length = GetLongPathNameA(full, longer, sizeof longer);
-    return store::WithoutTrailingSeparator(length != 0 && length < sizeof longer ? longer : full);
+    return paths::KeptFolder(length != 0 && length < sizeof longer ? longer : full);
 }
 
 // The folder's identity on disk: its volume and file index.
 bool FolderIdentity(const std::string &folder, BY_HANDLE_FILE_INFORMATION *info) {
-    HANDLE handle = CreateFileA(OpenableFolder(folder).c_str(), 0,
+    HANDLE handle = CreateFileA(paths::ShownFolder(folder).c_str(), 0,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
