@@ -157,13 +157,13 @@ int BestSettingsDialog::ReadBests(const char *name, ReadBestsMode mode, HWND com
     if (!record) record = &ignored;
     *record = best::BestRecord();
     switch (mode) {
-    case kReadFind:
+    case ReadBestsMode::Find:
         *record = FindBestInFile(name);
         return record->IsNone() ? 0 : 1;
-    case kReadFillSelect:
-    case kReadFillSelectFirst: {
+    case ReadBestsMode::FillSelect:
+    case ReadBestsMode::FillSelectFirst: {
         best::BestChoice choice;
-        if (!combo || !ReadBestChoice(name, mode == kReadFillSelectFirst, &choice)) return 0;
+        if (!combo || !ReadBestChoice(name, mode == ReadBestsMode::FillSelectFirst, &choice)) return 0;
         for (size_t i = 0; i < choice.names.size(); ++i)
             SendMessageA(combo, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(choice.names[i].c_str()));
         if (choice.selected < 0) return 0;
@@ -176,7 +176,7 @@ int BestSettingsDialog::ReadBests(const char *name, ReadBestsMode mode, HWND com
     return 0;
 }
 
-int BestSettingsDialog::SaveBest(HWND owner, bool ask, SaveBestMode mode) {
+SaveBestResult BestSettingsDialog::SaveBest(HWND owner, bool ask, SaveBestMode mode) {
     if (mode == kSaveRebuild || mode == kSaveRebuildOnly) {
         bool changed = CollectTreeMarks();
         if (!changed && !state_.dirty) return kSaved;
@@ -247,7 +247,7 @@ void BestSettingsDialog::MakeDefaultBest(HWND combo, best::BestRecord *record) {
     state_.dirty = true;
     SaveBest(window_, false, kSaveRebuild);
     SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-    if (!ReadBests(nullptr, kReadFillSelectFirst, combo, record)) ReportFailure();
+    if (!ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, record)) ReportFailure();
 }
 
 bool BestSettingsDialog::OnInitDialog() {
@@ -266,9 +266,9 @@ bool BestSettingsDialog::OnInitDialog() {
     HWND combo = Combo();
     best::BestRecord record;
     // A current best that the file no longer holds is treated as none.
-    if (!CurrentBestName() || !ReadBests(CurrentBestName(), kReadFillSelect, combo, &record)) {
+    if (!CurrentBestName() || !ReadBests(CurrentBestName(), ReadBestsMode::FillSelect, combo, &record)) {
         SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-        if (!ReadBests(nullptr, kReadFillSelectFirst, combo, &record)) {
+        if (!ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, &record)) {
             LifeWatch watch = life_.Watch();
             MakeDefaultBest(combo, &record);
             if (watch.Ended()) return false;
@@ -369,9 +369,9 @@ std::string BestSettingsDialog::SelectedName() {
 }
 
 // The save of the edited best before another takes its place.
-int BestSettingsDialog::LeaveBestSave() {
+SaveBestResult BestSettingsDialog::LeaveBestSave() {
     bool wasCurrent = EditedIsCurrent();
-    int result = SaveBest(window_, true, kSaveRebuild);
+    SaveBestResult result = SaveBest(window_, true, kSaveRebuild);
     if (result == kSaved && wasCurrent) state_.changeMarks |= kMarkPlayingBestSaved;
     return result;
 }
@@ -386,7 +386,7 @@ void BestSettingsDialog::ReportFailure() {
 
 void BestSettingsDialog::OnBestSelected() {
     LifeWatch watch = life_.Watch();
-    int left = LeaveBestSave();
+    SaveBestResult left = LeaveBestSave();
     if (watch.Ended()) return;
     HWND combo = Combo();
     switch (left) {
@@ -423,7 +423,7 @@ void BestSettingsDialog::OnNewBest() {
     HWND combo = Combo();
     std::string name;
     if (!AskBestName(window_, combo, &name) || watch.Ended()) return;
-    int left = LeaveBestSave();
+    SaveBestResult left = LeaveBestSave();
     if (watch.Ended()) return;
     if (left == kSaveFailed) ReportFailure();
     if (watch.Ended() || left == kSaveCancelled) return;
@@ -496,7 +496,7 @@ void BestSettingsDialog::OnOk() {
     LifeWatch watch = life_.Watch();
     // An album name being typed is kept, as a click on OK would keep it.
     tree_.EndLabelEdit();
-    int saved = LeaveBestSave();
+    SaveBestResult saved = LeaveBestSave();
     if (watch.Ended() || saved == kSaveCancelled) return;
     // The report ends the program; until the shut-down arrives the dialog
     // goes on with OK, unless it was closed meanwhile.
