@@ -14,7 +14,6 @@
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
-#include "store/registry_layout.h"
 #include "store/settings.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
@@ -103,7 +102,7 @@ INT_PTR BestSettingsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
         return FALSE;
     case WM_COPYDATA:
         // The engine tells the playback owner that its preview has to end.
-        ResumeAfterPreview(false);
+        ResumeAfterPreview(AfterPreview::Stay);
         return FALSE;
     case WM_CLOSE:
         OnCancel();
@@ -260,8 +259,7 @@ bool BestSettingsDialog::OnInitDialog() {
     Tick(window_, IDC_SKIP_SHORTCUTS, TestOption(OPT_SKIP_SHORTCUTS));
     Tick(window_, IDC_AUTO_SAVE, TestOption(OPT_AUTO_SAVE));
     Tick(window_, IDC_HOTKEYS, host_->HotkeyHookInstalled());
-    midiFolder_[0] = '\0';
-    ReadValue(kProgramKey, kValueRoot, midiFolder_, sizeof midiFolder_, REG_SZ, HKEY_CURRENT_USER);
+    ReadMidiFolder(midiFolder_, sizeof midiFolder_);
 
     HWND combo = Combo();
     best::BestRecord record;
@@ -513,13 +511,11 @@ void BestSettingsDialog::OnOk() {
     SetOption(OPT_SKIP_SHORTCUTS, IsChecked(window_, IDC_SKIP_SHORTCUTS));
 
     if (state_.changeMarks & kMarkMidiFolder) {
-        std::string folder = ControlText(window_, IDC_MIDI_FOLDER);
-        if (folder.size() == 3 && folder[1] == ':') folder.resize(2);
-        WriteValue(kProgramKey, kValueRoot, folder.c_str(), static_cast<DWORD>(folder.size() + 1), REG_SZ,
-                   HKEY_CURRENT_USER);
+        std::string folder = paths::KeptFolder(ControlText(window_, IDC_MIDI_FOLDER).c_str());
+        WriteMidiFolder(folder.c_str());
     }
     if (state_.changeMarks & kMarkBestToPlay) {
-        SaveHistory(true);
+        SaveHistory(HistorySave::IfPresent);
         std::string name = ControlText(window_, IDC_PLAY_BEST);
         SetCurrentBestName(name.empty() ? nullptr : name.c_str());
     }

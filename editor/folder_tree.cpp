@@ -551,25 +551,13 @@ void FolderTree::Preview(HTREEITEM item) {
         if (midiTab_) ShowMessage(dialog_, kFileNotFound, MB_OK | MB_ICONERROR);
         return;
     }
-    StopForPreview(dialog_);
-    char target[KORVEL_PATH_BUFFER];
-    const char *file = path.c_str();
-    bool resolved = true;
-    if (ansi::EndsWithNoCase(file, ".lnk")) {
-        resolved = ResolveShortcut(file, target) != 0;
-        target[sizeof target - 1] = '\0';
-        file = target;
-    }
-    if (resolved && OpenSong(file, TestOption(OPT_READ_AT_ONCE)) && StartSong(OnPreviewEnd)) {
-        Host()->AnimateIcon(true);
-        return;
-    }
+    if (PlayPreview(path.c_str(), dialog_)) return;
     // Both boxes are modal to the dialog.  Should it close all the same while
     // one is up, its close has given playback back already.
     LifeWatch watch = life_.Watch();
     HWND dialog = dialog_;
     if (ReportPlayError(1, dialog) && !watch.Ended()) ShowMessage(dialog, kPreviewFailed, MB_OK | MB_ICONERROR);
-    if (!watch.Ended()) ResumeAfterPreview(true);
+    if (!watch.Ended()) ResumeAfterPreview(AfterPreview::Resume);
 }
 
 // --- notices: expansion, drags and album names ----------------------------------

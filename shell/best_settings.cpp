@@ -51,17 +51,17 @@ void CloseBestSettings(int flags) {
     HWND dialog = g_shell.bestDialog;
     // Nor can the dialog be clicked while a box is up.
     if (dialog) EnableWindow(dialog, FALSE);
-    if (dialog && PlaybackOwner() == dialog) ResumeAfterPreview(true);
-    if (flags & kCloseRandomChanged) SetRandomMode(!TestOption(OPT_RANDOM), true);
+    if (dialog && PlaybackOwner() == dialog) ResumeAfterPreview(AfterPreview::Resume);
+    if (flags & kCloseRandomChanged) SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch);
     bool required = g_shell.appMode == kModeBestRequired;
     if ((flags & kCloseBestListChanged) || required) BuildBestMenu(kRebuildBestMenu);
     // Without a current best (no best at all) there is nothing to switch to;
     // the player stays without a best until one is made.
     if (CurrentBestName()) {
         if ((flags & kCloseBestToPlayChanged) || required)
-            SwitchBest(true);
+            SwitchBest(AfterSwitch::Play);
         else if (flags & kClosePlayingBestSaved)
-            SwitchBest(false);
+            SwitchBest(AfterSwitch::Wait);
     }
     g_shell.bestDialog = nullptr;
     if (dialog) DestroyWindow(dialog);

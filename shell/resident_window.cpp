@@ -46,10 +46,10 @@ BOOL SwitchToBest(int k) {
     if (k < 0 || static_cast<size_t>(k) >= BestNames().size() || k >= BestMenuItemCount()) return FALSE;
     HMENU menu = GetSubMenu(g_shell.popupMenu, 0);
     if (!menu || (GetMenuState(menu, k, MF_BYPOSITION) & MF_CHECKED)) return FALSE;
-    SaveHistory(true);
+    SaveHistory(HistorySave::IfPresent);
     SetCurrentBestName(BestNames()[k].c_str());
     SetPlaybackOwner(nullptr, 1);
-    SwitchBest(true);
+    SwitchBest(AfterSwitch::Play);
     return TRUE;
 }
 
@@ -114,8 +114,8 @@ INT_PTR OnCommand(HWND window, WORD id) {
     case IDCANCEL: HideAbout(window); break;
     case IDM_PLAY: PlayCurrentSong(); break;
     case IDM_STOP: StopPlayback(); break;
-    case IDM_RANDOM: SetRandomMode(!TestOption(OPT_RANDOM), true); break;
-    case IDM_NEXT: NextSong(TestOption(OPT_RANDOM), false); break;
+    case IDM_RANDOM: SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch); break;
+    case IDM_NEXT: PlayNextSong(); break;
     case IDM_VERSION: ShowAbout(window); break;
     case IDM_EXIT: PostMessageA(window, WM_DESTROY, 0, 0); break;
     case IDM_BEST_SETTINGS: OpenBestSettingsFromMenu(window); break;
@@ -132,7 +132,7 @@ INT_PTR OnCommand(HWND window, WORD id) {
 // Copy-data command codes from the engine's hook and from a second start.
 void RunCopyDataCommand(HWND window, ULONG_PTR code) {
     switch (code) {
-    case TIVORN_CODE_NEXT: NextSong(TestOption(OPT_RANDOM), false); break;
+    case TIVORN_CODE_NEXT: PlayNextSong(); break;
     case TIVORN_CODE_REWIND: RestartCurrentSong(); break;
     case TIVORN_CODE_STOP: StopPlayback(); break;
     case TIVORN_CODE_NEXT_BEST: SwitchToNextBest(); break;
@@ -154,7 +154,7 @@ LRESULT OnCopyData(HWND window, const COPYDATASTRUCT *data) {
 void OnTrayNotify(HWND window, UINT mouseMessage) {
     switch (mouseMessage) {
     case WM_LBUTTONDBLCLK:
-        if (g_shell.appMode != kModeBestRequired) NextSong(TestOption(OPT_RANDOM), false);
+        if (g_shell.appMode != kModeBestRequired) PlayNextSong();
         break;
     case WM_RBUTTONUP:
         if (g_shell.appMode == kModeIdle) ShowTrayMenu(window);

@@ -88,7 +88,7 @@ bool WriteBest(const best::BestRecord &edited, bool remove) {
     // write the old bitmap back.
     char name[MAX_PATH];
     ansi::CopyFit(name, sizeof name, edited.Name());
-    WriteValue(kHistoryKey, name, "", 0, REG_BINARY, HKEY_CURRENT_USER);
+    EmptyHistory(name);
 
     // A missing file and an empty one are both a file without bests.
     std::vector<unsigned char> old;
@@ -120,6 +120,16 @@ bool ReadPlayBest(std::string *name) {
 
 void WritePlayBest(const char *name) {
     WriteValue(kProgramKey, kValuePlayBest, name, static_cast<DWORD>(std::strlen(name) + 1), REG_SZ,
+               HKEY_CURRENT_USER);
+}
+
+void ReadMidiFolder(char *folder, size_t size) {
+    folder[0] = '\0';
+    ReadValue(kProgramKey, kValueRoot, folder, static_cast<DWORD>(size), REG_SZ, HKEY_CURRENT_USER);
+}
+
+void WriteMidiFolder(const char *folder) {
+    WriteValue(kProgramKey, kValueRoot, folder, static_cast<DWORD>(std::strlen(folder) + 1), REG_SZ,
                HKEY_CURRENT_USER);
 }
 
@@ -222,6 +232,24 @@ store::DataMove MoveDataFolder(const store::DataFolder &to) {
     ansi::CopyFit(g_store.settingsFile, sizeof g_store.settingsFile, to.settingsFile.c_str());
     ansi::CopyFit(g_store.bestFile, sizeof g_store.bestFile, to.bestFile.c_str());
     return result;
+}
+
+void WriteHistory(const char *name, const unsigned char *bitmap, size_t size) {
+    WriteValue(kHistoryKey, name, bitmap, static_cast<DWORD>(size), REG_BINARY, HKEY_CURRENT_USER);
+}
+
+void EmptyHistory(const char *name) { WriteValue(kHistoryKey, name, "", 0, REG_BINARY, HKEY_CURRENT_USER); }
+
+std::vector<unsigned char> ReadHistory(const char *name, size_t largest) {
+    DWORD stored = ReadValue(kHistoryKey, name, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER);
+    if (stored == 0 || stored > largest) return {};
+    std::vector<unsigned char> value(stored);
+    value.resize(ReadValue(kHistoryKey, name, value.data(), stored, REG_BINARY, HKEY_CURRENT_USER));
+    return value;
+}
+
+bool HistoryPresent(const char *name) {
+    return ReadValue(kHistoryKey, name, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER) != 0;
 }
 
 void DeleteHistory(const char *name) { DeleteValue(kHistoryKey, name, HKEY_CURRENT_USER); }
