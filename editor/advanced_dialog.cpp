@@ -10,12 +10,14 @@
 #include <string>
 
 #include "engine/korvel.h"
+#include "engine/settings_block.h"
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
 #include "store/data_folder.h"
 #include "store/settings.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
+#include "utils/path_rules.h"
 #include "utils/window_binding.h"
 
 namespace {
@@ -31,9 +33,7 @@ const char kMoveLeftFiles[] =
 const char kPathTooLong[] = "指定したフォルダのパスが長すぎます。\n別のフォルダを指定してください。";
 
 // Index = the priority byte of the settings block.
-const char *const kPriorities[] = {"高", "通常以上", "通常", "通常以下", "低"};
-constexpr int kPriorityCount = sizeof kPriorities / sizeof kPriorities[0];
-constexpr int kPriorityByte = 4;
+const char *const kPriorities[kPriorityCount] = {"高", "通常以上", "通常", "通常以下", "低"};
 
 // The dialog only shows and gathers: OK hands what it shows back to the
 // caller, which applies it.
@@ -90,8 +90,7 @@ INT_PTR AdvancedDialog::OnInitDialog(HWND window) {
 
     HWND priority = GetDlgItem(window_, IDC_PRIORITY);
     for (const char *text : kPriorities) SendMessageA(priority, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-    int stored = g_settings.block[kPriorityByte];
-    SendMessageA(priority, CB_SETCURSEL, stored < kPriorityCount ? stored : -1, 0);
+    SendMessageA(priority, CB_SETCURSEL, StoredPriority(g_settings.block, sizeof g_settings.block), 0);
 
     CheckDlgButton(window_, IDC_READ_AT_ONCE, TestOption(OPT_READ_AT_ONCE) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(window_, IDC_ALT_CHECK_ICONS, g_settings.altCheckIcons ? BST_CHECKED : BST_UNCHECKED);
@@ -102,11 +101,9 @@ INT_PTR AdvancedDialog::OnInitDialog(HWND window) {
 
 // A drive root is kept as "D:" and shown as "D:\"; a long path shows its end.
 void AdvancedDialog::ShowFolder(const char *folder) {
-    char shown[MAX_PATH + 1];
-    ansi::CopyFit(shown, MAX_PATH, folder);
-    if (std::strlen(shown) == 2 && shown[1] == ':') std::strcat(shown, "\\");
-    SetDlgItemTextA(window_, IDC_DATA_FOLDER, shown);
-    LPARAM end = static_cast<LPARAM>(std::strlen(shown));
+    std::string shown = paths::ShownFolder(folder);
+    SetDlgItemTextA(window_, IDC_DATA_FOLDER, shown.c_str());
+    LPARAM end = static_cast<LPARAM>(shown.size());
     SendDlgItemMessageA(window_, IDC_DATA_FOLDER, EM_SETSEL, end, end);
     SendDlgItemMessageA(window_, IDC_DATA_FOLDER, EM_SCROLLCARET, 0, 0);
 }
@@ -171,8 +168,7 @@ bool MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice) {
     case store::DataMove::Undone: ShowMessage(owner, kMoveFailed, MB_OK | MB_ICONERROR); break;
     case store::DataMove::PartlyUndone: {
         // Nothing is lost, but what the old folder lacks now is there.
-        std::string text = kMoveLeftFiles + target.folder;
-        if (target.folder.size() == 2) text += '\\';  // a drive root
+        std::string text = kMoveLeftFiles + paths::ShownFolder(target.folder);
         ShowMessage(owner, text.c_str(), MB_OK | MB_ICONERROR);
         break;
     }

@@ -14,10 +14,10 @@
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
-#include "store/registry_layout.h"
 #include "store/settings.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
+#include "utils/path_rules.h"
 #include "utils/scope_guard.h"
 
 namespace {
@@ -76,7 +76,7 @@ INT_PTR BestSettingsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
         return FALSE;
     case WM_COPYDATA:
         // The engine tells the playback owner that its preview has to end.
-        ResumeAfterPreview(false);
+        ResumeAfterPreview(AfterPreview::Stay);
         return FALSE;
     case WM_CLOSE:
         OnCancel();
@@ -130,13 +130,13 @@ int BestSettingsDialog::ReadBests(const char *name, ReadBestsMode mode, HWND com
     if (!record) record = &ignored;
     *record = best::BestRecord();
     switch (mode) {
-    case kReadFind:
+    case ReadBestsMode::Find:
         *record = FindBestInFile(name);
         return record->IsNone() ? 0 : 1;
-    case kReadFillSelect:
-    case kReadFillSelectFirst: {
+    case ReadBestsMode::FillSelect:
+    case ReadBestsMode::FillSelectFirst: {
         best::BestChoice choice;
-        if (!combo || !ReadBestChoice(name, mode == kReadFillSelectFirst, &choice)) return 0;
+        if (!combo || !ReadBestChoice(name, mode == ReadBestsMode::FillSelectFirst, &choice)) return 0;
         for (size_t i = 0; i < choice.names.size(); ++i)
             SendMessageA(combo, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(choice.names[i].c_str()));
         if (choice.selected < 0) return 0;
@@ -149,7 +149,7 @@ int BestSettingsDialog::ReadBests(const char *name, ReadBestsMode mode, HWND com
     return 0;
 }
 
-int BestSettingsDialog::SaveBest(HWND owner, bool ask, SaveBestMode mode) {
+SaveBestResult BestSettingsDialog::SaveBest(HWND owner, bool ask, SaveBestMode mode) {
     if (mode == kSaveRebuild || mode == kSaveRebuildOnly) {
         bool changed = CollectTreeMarks();
         if (!changed && !state_.dirty) return kSaved;
@@ -220,7 +220,7 @@ void BestSettingsDialog::MakeDefaultBest(HWND combo, best::BestRecord *record) {
     state_.dirty = true;
     SaveBest(window_, false, kSaveRebuild);
     SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-    if (!ReadBests(nullptr, kReadFillSelectFirst, combo, record)) ReportFailure();
+    if (!ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, record)) ReportFailure();
 }
 
 bool BestSettingsDialog::SetUp() {
@@ -233,15 +233,14 @@ bool BestSettingsDialog::SetUp() {
     Tick(window_, IDC_SKIP_SHORTCUTS, TestOption(OPT_SKIP_SHORTCUTS));
     Tick(window_, IDC_AUTO_SAVE, TestOption(OPT_AUTO_SAVE));
     Tick(window_, IDC_HOTKEYS, host_->HotkeyHookInstalled());
-    midiFolder_[0] = '\0';
-    ReadValue(kProgramKey, kValueRoot, midiFolder_, sizeof midiFolder_, REG_SZ, HKEY_CURRENT_USER);
+    ReadMidiFolder(midiFolder_, sizeof midiFolder_);
 
     HWND combo = Combo();
     best::BestRecord record;
     // A current best that the file no longer holds is treated as none.
-    if (!CurrentBestName() || !ReadBests(CurrentBestName(), kReadFillSelect, combo, &record)) {
+    if (!CurrentBestName() || !ReadBests(CurrentBestName(), ReadBestsMode::FillSelect, combo, &record)) {
         SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-        if (!ReadBests(nullptr, kReadFillSelectFirst, combo, &record)) {
+        if (!ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, &record)) {
             LifeWatch watch = life_.Watch();
             MakeDefaultBest(combo, &record);
             if (watch.Ended()) return false;
@@ -323,12 +322,10 @@ void BestSettingsDialog::RequireOk() {
 
 void BestSettingsDialog::ShowMidiFolder() {
     // A drive root is stored as "D:" and shown as "D:\".
-    char shown[MAX_PATH + 1];
-    ansi::CopyFit(shown, MAX_PATH, midiFolder_);
-    if (std::strlen(shown) == 2 && shown[1] == ':') std::strcat(shown, "\\");
-    SetDlgItemTextA(window_, IDC_MIDI_FOLDER, shown);
+    std::string shown = paths::ShownFolder(midiFolder_);
+    SetDlgItemTextA(window_, IDC_MIDI_FOLDER, shown.c_str());
     // A long path shows its end, where the folder's own name is.
-    LPARAM end = static_cast<LPARAM>(std::strlen(shown));
+    LPARAM end = static_cast<LPARAM>(shown.size());
     SendDlgItemMessageA(window_, IDC_MIDI_FOLDER, EM_SETSEL, end, end);
     SendDlgItemMessageA(window_, IDC_MIDI_FOLDER, EM_SCROLLCARET, 0, 0);
 }
@@ -344,9 +341,9 @@ std::string BestSettingsDialog::SelectedName() {
 }
 
 // The save of the edited best before another takes its place.
-int BestSettingsDialog::LeaveBestSave() {
+SaveBestResult BestSettingsDialog::LeaveBestSave() {
     bool wasCurrent = EditedIsCurrent();
-    int result = SaveBest(window_, true, kSaveRebuild);
+    SaveBestResult result = SaveBest(window_, true, kSaveRebuild);
     if (result == kSaved && wasCurrent) state_.changeMarks |= kMarkPlayingBestSaved;
     return result;
 }
@@ -361,7 +358,7 @@ void BestSettingsDialog::ReportFailure() {
 
 void BestSettingsDialog::OnBestSelected() {
     LifeWatch watch = life_.Watch();
-    int left = LeaveBestSave();
+    SaveBestResult left = LeaveBestSave();
     if (watch.Ended()) return;
     HWND combo = Combo();
     switch (left) {
@@ -398,7 +395,7 @@ void BestSettingsDialog::OnNewBest() {
     HWND combo = Combo();
     std::string name;
     if (!AskBestName(window_, combo, &name) || watch.Ended()) return;
-    int left = LeaveBestSave();
+    SaveBestResult left = LeaveBestSave();
     if (watch.Ended()) return;
     if (left == kSaveFailed) ReportFailure();
     if (watch.Ended() || left == kSaveCancelled) return;
@@ -461,8 +458,7 @@ void BestSettingsDialog::OnChangeMidiFolder() {
     chosen[sizeof chosen - 1] = '\0';
     SaveBest(window_, false, kSaveRebuildOnly);
     // A drive root comes back as "D:\" and is kept as "D:".
-    if (std::strlen(chosen) == 3 && chosen[1] == ':') chosen[2] = '\0';
-    ansi::CopyFit(midiFolder_, sizeof midiFolder_, chosen);
+    ansi::CopyFit(midiFolder_, sizeof midiFolder_, paths::KeptFolder(chosen).c_str());
     tree_.ShowTab(0);
     state_.changeMarks |= kMarkMidiFolder;
     ShowMidiFolder();
@@ -519,7 +515,7 @@ void BestSettingsDialog::OnOk() {
     LifeWatch watch = life_.Watch();
     // An album name being typed is kept, as a click on OK would keep it.
     tree_.EndLabelEdit();
-    int saved = LeaveBestSave();
+    SaveBestResult saved = LeaveBestSave();
     if (watch.Ended() || saved == kSaveCancelled) return;
     // The report ends the program; until the shut-down arrives the dialog
     // goes on with OK, unless it was closed meanwhile.
@@ -536,13 +532,11 @@ void BestSettingsDialog::OnOk() {
     SetOption(OPT_SKIP_SHORTCUTS, IsChecked(window_, IDC_SKIP_SHORTCUTS));
 
     if (state_.changeMarks & kMarkMidiFolder) {
-        std::string folder = ControlText(window_, IDC_MIDI_FOLDER);
-        if (folder.size() == 3 && folder[1] == ':') folder.resize(2);
-        WriteValue(kProgramKey, kValueRoot, folder.c_str(), static_cast<DWORD>(folder.size() + 1), REG_SZ,
-                   HKEY_CURRENT_USER);
+        std::string folder = paths::KeptFolder(ControlText(window_, IDC_MIDI_FOLDER).c_str());
+        WriteMidiFolder(folder.c_str());
     }
     if (state_.changeMarks & kMarkBestToPlay) {
-        SaveHistory(true);
+        SaveHistory(HistorySave::IfPresent);
         std::string name = ControlText(window_, IDC_PLAY_BEST);
         SetCurrentBestName(name.empty() ? nullptr : name.c_str());
     }

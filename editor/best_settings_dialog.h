@@ -39,11 +39,11 @@ protected:
     ~EditorHost() = default;
 };
 
-// Mode 2 (names) is the best menu's, which asks the store for them itself.
-enum ReadBestsMode {
-    kReadFind = 0,             // the record of that name
-    kReadFillSelect = 1,       // fill the combo box, select and load that name
-    kReadFillSelectFirst = 3,  // as 1, the first best when no name matches
+// The best menu reads the names alone, and asks the store for them itself.
+enum class ReadBestsMode {
+    Find,             // the record of that name
+    FillSelect,       // fill the combo box, select and load that name
+    FillSelectFirst,  // as FillSelect, the first best when no name matches
 };
 
 enum SaveBestMode {
@@ -72,20 +72,20 @@ public:
     // The object of a dialog made by Create; null once it is destroyed.
     static BestSettingsDialog *From(HWND dialog);
 
-    // The best file's reader for the dialog.  Mode 0 puts a copy of the
-    // record of that name into *record.  Modes 1 and 3 fill the combo box
-    // with every name, select the record named name (mode 3: the first when
-    // none is) and load it as the edited best without the save question;
-    // *record gets a copy.  Nonzero when a record was found or selected;
-    // 0 when the file holds no best, and nothing changes.
+    // The best file's reader for the dialog.  Find puts a copy of the record
+    // of that name into *record.  FillSelect and FillSelectFirst fill the
+    // combo box with every name, select the record named name (or with
+    // FillSelectFirst the first when none is) and load it as the edited best
+    // without the save question; *record gets a copy.  Nonzero when a
+    // record was found or selected; 0 when the file holds no best, and
+    // nothing changes.
     int ReadBests(const char *name, ReadBestsMode mode, HWND combo, best::BestRecord *record);
 
     // Saves the edited best record into the best file (see SaveBestMode).
     // With ask, and unless changes are saved automatically, the user is
-    // asked first in a box owned by owner.  Answers a SaveBestResult;
-    // kSaveCancelled when the dialog was closed while the question was up
-    // (the object is gone then).
-    int SaveBest(HWND owner, bool ask, SaveBestMode mode);
+    // asked first in a box owned by owner.  kSaveCancelled when the dialog
+    // was closed while the question was up (the object is gone then).
+    SaveBestResult SaveBest(HWND owner, bool ask, SaveBestMode mode);
 
     EditState &state() { return state_; }
     FolderTree &tree() { return tree_; }
@@ -133,7 +133,7 @@ private:
     // Collects the check marks of the folder tree into the edited best
     // record; answers whether its entry list changed.
     bool CollectTreeMarks();
-    int LeaveBestSave();
+    SaveBestResult LeaveBestSave();
     // The unexpected-error report with shut-down, modal to this dialog.  The
     // object may be gone when it returns.
     void ReportFailure();

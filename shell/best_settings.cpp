@@ -38,17 +38,17 @@ void ShellEditorHost::CloseBestSettings(int flags) {
     HWND dialog = shell_.bestDialog;
     // Nor can the dialog be clicked while a box is up.
     if (dialog) EnableWindow(dialog, FALSE);
-    if (dialog && PlaybackOwner() == dialog) ResumeAfterPreview(true);
-    if (flags & kCloseRandomChanged) SetRandomMode(!TestOption(OPT_RANDOM), true);
+    if (dialog && PlaybackOwner() == dialog) ResumeAfterPreview(AfterPreview::Resume);
+    if (flags & kCloseRandomChanged) SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch);
     bool required = shell_.appMode == kModeBestRequired;
     if ((flags & kCloseBestListChanged) || required) tray_.BuildBestMenu(kRebuildBestMenu);
     // Without a current best (no best at all) there is nothing to switch to;
     // the player stays without a best until one is made.
     if (CurrentBestName()) {
         if ((flags & kCloseBestToPlayChanged) || required)
-            SwitchBest(true);
+            SwitchBest(AfterSwitch::Play);
         else if (flags & kClosePlayingBestSaved)
-            SwitchBest(false);
+            SwitchBest(AfterSwitch::Wait);
     }
     shell_.bestDialog = nullptr;
     if (dialog) DestroyWindow(dialog);

@@ -80,10 +80,10 @@ BOOL ResidentWindow::SwitchToBest(int k) {
     if (k < 0 || static_cast<size_t>(k) >= tray.BestNames().size() || k >= tray.BestMenuItemCount()) return FALSE;
     HMENU menu = GetSubMenu(app_.shell().popupMenu, 0);
     if (!menu || (GetMenuState(menu, k, MF_BYPOSITION) & MF_CHECKED)) return FALSE;
-    SaveHistory(true);
+    SaveHistory(HistorySave::IfPresent);
     SetCurrentBestName(tray.BestNames()[k].c_str());
     SetPlaybackOwner(nullptr, 1);
-    SwitchBest(true);
+    SwitchBest(AfterSwitch::Play);
     return TRUE;
 }
 
@@ -149,8 +149,8 @@ INT_PTR ResidentWindow::OnCommand(WORD id) {
     case IDCANCEL: HideAbout(); break;
     case IDM_PLAY: PlayCurrentSong(); break;
     case IDM_STOP: StopPlayback(); break;
-    case IDM_RANDOM: SetRandomMode(!TestOption(OPT_RANDOM), true); break;
-    case IDM_NEXT: NextSong(TestOption(OPT_RANDOM), false); break;
+    case IDM_RANDOM: SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch); break;
+    case IDM_NEXT: PlayNextSong(); break;
     case IDM_VERSION: ShowAbout(); break;
     case IDM_EXIT: PostMessageA(window_, WM_DESTROY, 0, 0); break;
     case IDM_BEST_SETTINGS: OpenBestSettingsFromMenu(); break;
@@ -167,7 +167,7 @@ INT_PTR ResidentWindow::OnCommand(WORD id) {
 // Copy-data command codes from the engine's hook and from a second start.
 void ResidentWindow::RunCopyDataCommand(ULONG_PTR code) {
     switch (code) {
-    case TIVORN_CODE_NEXT: NextSong(TestOption(OPT_RANDOM), false); break;
+    case TIVORN_CODE_NEXT: PlayNextSong(); break;
     case TIVORN_CODE_REWIND: RestartCurrentSong(); break;
     case TIVORN_CODE_STOP: StopPlayback(); break;
     case TIVORN_CODE_NEXT_BEST: SwitchToNextBest(); break;
@@ -189,7 +189,7 @@ LRESULT ResidentWindow::OnCopyData(const COPYDATASTRUCT *data) {
 void ResidentWindow::OnTrayNotify(UINT mouseMessage) {
     switch (mouseMessage) {
     case WM_LBUTTONDBLCLK:
-        if (app_.shell().appMode != kModeBestRequired) NextSong(TestOption(OPT_RANDOM), false);
+        if (app_.shell().appMode != kModeBestRequired) PlayNextSong();
         break;
     case WM_RBUTTONUP:
         if (app_.shell().appMode == kModeIdle) app_.tray().ShowMenu(window_);

@@ -18,7 +18,7 @@ bool StartCurrentBest(Tray &tray) {
     if (!ReadPlayBest(&name)) return false;
     SetCurrentBestName(name.c_str());
     if (!LoadCurrentBest()) return false;
-    if (!NextSong(TestOption(OPT_RANDOM), false)) return false;
+    if (!PlayNextSong()) return false;
     tray.BuildBestMenu(kRebuildBestMenu);
     return true;
 }
@@ -33,7 +33,7 @@ int RunStartupLoad(Application &app) {
         return 0;
     }
     SetOption(OPT_REPEAT_ONE, 0);  // repeat-one never survives a restart
-    SetRandomMode(TestOption(OPT_RANDOM), false);
+    SetRandomMode(TestOption(OPT_RANDOM), RandomChange::ShowOnly);
 
     if (!EngineInit()) {
         ReportUnexpectedError(nullptr, false);

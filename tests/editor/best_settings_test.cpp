@@ -100,33 +100,33 @@ protected:
 TEST_F(BestSettingsTest, TheComboBoxIsFilledAndTheSelectedBestLoaded) {
     WriteBests({Record("Jazz", {"C:\\j.mid"}), Record("jazz", {"C:\\k.mid", "C:\\l.mid"}), Record("Rock", {})});
     best::BestRecord found;
-    ASSERT_EQ(dialog_.ReadBests("jazz", kReadFind, nullptr, &found), 1);
+    ASSERT_EQ(dialog_.ReadBests("jazz", ReadBestsMode::Find, nullptr, &found), 1);
     EXPECT_EQ(found.Count(), 2u);
-    EXPECT_EQ(dialog_.ReadBests("JAZZ", kReadFind, nullptr, &found), 0);
+    EXPECT_EQ(dialog_.ReadBests("JAZZ", ReadBestsMode::Find, nullptr, &found), 0);
     EXPECT_TRUE(found.IsNone());
 
     // Fill and select: the combo box holds every name, the edited best is loaded.
     dialog_.state().dirty = true;
-    ASSERT_EQ(dialog_.ReadBests("Rock", kReadFillSelect, Combo(), &found), 1);
+    ASSERT_EQ(dialog_.ReadBests("Rock", ReadBestsMode::FillSelect, Combo(), &found), 1);
     EXPECT_EQ(SendMessageA(combo_, CB_GETCOUNT, 0, 0), 3);
     EXPECT_EQ(ComboText(1), "jazz");
     EXPECT_EQ(SendMessageA(combo_, CB_GETCURSEL, 0, 0), 2);
     EXPECT_STREQ(found.Name(), "Rock");
     EXPECT_STREQ(dialog_.state().edited.Name(), "Rock");
     EXPECT_FALSE(dialog_.state().dirty);
-    EXPECT_EQ(dialog_.ReadBests("Blues", kReadFillSelect, Combo(), &found), 0);
+    EXPECT_EQ(dialog_.ReadBests("Blues", ReadBestsMode::FillSelect, Combo(), &found), 0);
     EXPECT_EQ(SendMessageA(combo_, CB_GETCOUNT, 0, 0), 3);
     EXPECT_EQ(SendMessageA(combo_, CB_GETCURSEL, 0, 0), CB_ERR);
     EXPECT_TRUE(found.IsNone());
-    ASSERT_EQ(dialog_.ReadBests("Blues", kReadFillSelectFirst, Combo(), &found), 1);
+    ASSERT_EQ(dialog_.ReadBests("Blues", ReadBestsMode::FillSelectFirst, Combo(), &found), 1);
     EXPECT_EQ(SendMessageA(combo_, CB_GETCURSEL, 0, 0), 0);
     EXPECT_STREQ(dialog_.state().edited.Name(), "Jazz");
-    ASSERT_EQ(dialog_.ReadBests("jazz", kReadFillSelectFirst, Combo(), &found), 1);
+    ASSERT_EQ(dialog_.ReadBests("jazz", ReadBestsMode::FillSelectFirst, Combo(), &found), 1);
     EXPECT_EQ(SendMessageA(combo_, CB_GETCURSEL, 0, 0), 1);
 
     // Without a best file the combo box stays empty.
     DeleteFileA(g_store.bestFile);
-    EXPECT_EQ(dialog_.ReadBests(nullptr, kReadFillSelectFirst, Combo(), &found), 0);
+    EXPECT_EQ(dialog_.ReadBests(nullptr, ReadBestsMode::FillSelectFirst, Combo(), &found), 0);
     EXPECT_EQ(SendMessageA(combo_, CB_GETCOUNT, 0, 0), 0);
 }
 

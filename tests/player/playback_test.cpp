@@ -58,7 +58,7 @@ protected:
     void PlayBest(const char *name) {
         SetCurrentBestName(name);
         ASSERT_TRUE(LoadCurrentBest());
-        ASSERT_EQ(NextSong(0, 0), 1);
+        ASSERT_EQ(NextSong(SongOrder::InOrder, NextChoice::Next), 1);
     }
 
     std::vector<std::string> Events() const { return LogMarkers(log_); }
@@ -131,7 +131,7 @@ TEST_F(PlaybackTest, APreviewsEndResumesOnlyABestThatWasPlaying) {
 
     StopPlayback();
     seen = Events().size();
-    ResumeAfterPreview(1);
+    ResumeAfterPreview(AfterPreview::Resume);
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
     DestroyWindow(previewOwner);
 }
@@ -236,9 +236,9 @@ TEST_F(PlaybackTest, TheHistoryIsWrittenBackOnlyWhereTheWriterLeftIt) {
 
     // The best file's writer emptied the value: the old bitmap stays out.
     program_key::WriteBinary(program_key::kHistoryKey, "H", "", 0);
-    SaveHistory(1);
+    SaveHistory(HistorySave::IfPresent);
     EXPECT_EQ(History("H"), "");
-    SaveHistory(0);
+    SaveHistory(HistorySave::Always);
     EXPECT_EQ(History("H"), std::string(1, '\x01'));
 
     // Loading: a larger value is not this list's; a shorter one fills what it holds.
@@ -259,13 +259,13 @@ TEST_F(PlaybackTest, TheHistoryIsWrittenBackOnlyWhereTheWriterLeftIt) {
     // bitmap is not stored under it.
     SetCurrentBestName("Other");
     program_key::WriteBinary(program_key::kHistoryKey, "Other", "\x05", 1);
-    SaveHistory(0);
-    SaveHistory(1);
+    SaveHistory(HistorySave::Always);
+    SaveHistory(HistorySave::IfPresent);
     EXPECT_EQ(History("Other"), "\x05");
 }
 
 TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
-    SetRandomMode(1, 0);
+    SetRandomMode(true, RandomChange::ShowOnly);
     EXPECT_EQ(TestOption(OPT_RANDOM), 1);
     EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_EQ(program_key::Settings(), [] {
@@ -273,7 +273,7 @@ TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
         program_key::ReadRaw(program_key::kKey, "Settings", &stored);
         return std::vector<uint8_t>(stored.begin(), stored.end());
     }());  // without reset nothing is stored
-    SetRandomMode(0, 1);
+    SetRandomMode(false, RandomChange::Switch);
     EXPECT_EQ(TestOption(OPT_RANDOM), 0);
     EXPECT_FALSE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_TRUE(g_player.songs.history.empty());
