@@ -10,7 +10,8 @@ them out.
 Standard library only: the BMP and ICO bytes are written here.  Every
 picture is pixel art on a fixed palette, with hard edges, because the
 program shows most of them through 8-bit image lists with a 1-bit mask:
-soft edges would turn into coloured fringes there.  Colours come from the
+soft edges would turn into coloured fringes there.  The menu pictures
+are 32-bit with alpha instead: a menu draws its item bitmaps alpha-blended.  Colours come from the
 6 x 6 x 6 colour cube (channel steps of 51), which an 8-bit image list holds
 exactly, so nothing is dithered away.
 
@@ -22,7 +23,7 @@ import sys
 
 from drawing.about import about_frames
 from drawing.buttons import faces
-from drawing.formats import bmp8, ico8
+from drawing.formats import bmp8, bmp32, ico8
 from drawing.menu import check_image, menu_images
 from drawing.tray import tray_images
 from drawing.tree import FILE_PALETTE, FOLDER, FOLDER_PALETTE, MIDI_FILE, box, grey, partly_folder
@@ -33,9 +34,9 @@ from drawing.canvas import art
 def pictures():
     """Every file of resources/images/: name -> bytes."""
     files = {}
-    a16, a32, b16 = tray_images()
-    files['note_a.ico'] = ico8([a32, a16])
-    files['note_b.ico'] = ico8([b16])
+    a, b = tray_images()
+    files['note_a.ico'] = ico8(list(reversed(a)))
+    files['note_b.ico'] = ico8(list(reversed(b)))
 
     folder = art(FOLDER, FOLDER_PALETTE)
     midi_file = art(MIDI_FILE, FILE_PALETTE)
@@ -56,7 +57,7 @@ def pictures():
     menu_names = {146: 'rewind', 147: 'best_settings', 148: 'help', 149: 'song_info',
                   150: 'next', 151: 'play', 152: 'stop', 153: 'version', 154: 'exit'}
     for resource, picture in menu_images().items():
-        files['menu_%s.bmp' % menu_names[resource]] = bmp8(picture)
+        files['menu_%s.bmp' % menu_names[resource]] = bmp32(picture)
     files['check.bmp'] = bmp8(check_image())
 
     for i, frame in enumerate(about_frames()):

@@ -307,21 +307,28 @@ LRESULT CALLBACK SheetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
     MemoryDC memory(dc);
     for (int i = 0; i <= IDB_CHECK - IDB_MENU_REWIND; ++i) {
-        HBITMAP bitmap = LoadBitmapA(Instance(), MAKEINTRESOURCEA(IDB_MENU_REWIND + i));
+        HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(Instance(), MAKEINTRESOURCEA(IDB_MENU_REWIND + i),
+                                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
         BITMAP size;
         GetObject(bitmap, sizeof size, &size);
         {
+            // The menu pictures carry alpha and are blended as the menu does.
             Selection select(memory.get(), bitmap);
-            BitBlt(dc, 10 + i * 20, 75, size.bmWidth, size.bmHeight, memory.get(), 0, 0, SRCCOPY);
+            BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+            if (size.bmBitsPixel == 32)
+                GdiAlphaBlend(dc, 10 + i * 20, 75, size.bmWidth, size.bmHeight, memory.get(), 0, 0, size.bmWidth,
+                              size.bmHeight, blend);
+            else
+                BitBlt(dc, 10 + i * 20, 75, size.bmWidth, size.bmHeight, memory.get(), 0, 0, SRCCOPY);
         }
         DeleteObject(bitmap);
     }
-    const int trayIcons[][2] = {{IDI_TRAY_A, 32}, {IDI_TRAY_A, 16}, {IDI_TRAY_B, 16}};
-    for (int i = 0; i < 3; ++i) {
-        int size = trayIcons[i][1];
-        HICON icon = static_cast<HICON>(LoadImageA(Instance(), MAKEINTRESOURCEA(trayIcons[i][0]),
+    const int traySizes[] = {16, 20, 24, 32};
+    for (int i = 0; i < 8; ++i) {
+        int size = traySizes[i % 4];
+        HICON icon = static_cast<HICON>(LoadImageA(Instance(), MAKEINTRESOURCEA(i < 4 ? IDI_TRAY_A : IDI_TRAY_B),
                                                    IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
-        DrawIconEx(dc, 230 + i * 40, 70, icon, size, size, 0, nullptr, DI_NORMAL);
+        DrawIconEx(dc, 210 + i * 30, 70, icon, size, size, 0, nullptr, DI_NORMAL);
         DestroyIcon(icon);
     }
     for (int i = 0; i < IDB_ABOUT_COUNT; ++i)

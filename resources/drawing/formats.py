@@ -37,6 +37,21 @@ def bmp8(canvas):
     return header + info + palette + pixels
 
 
+def bmp32(canvas):
+    """A 32-bit BMP with alpha, transparent pixels all zero.  Every other
+    pixel is opaque, so its colour is already premultiplied, which is what
+    a menu needs of its item bitmaps to blend them over its background."""
+    pixels = bytearray()
+    for y in range(canvas.height - 1, -1, -1):
+        for p in canvas.pixels[y]:
+            pixels += b'\0\0\0\0' if p is None else struct.pack('<BBBB', p[2], p[1], p[0], 255)
+    offset = 14 + 40
+    header = struct.pack('<2sIHHI', b'BM', offset + len(pixels), 0, 0, offset)
+    info = struct.pack('<IiiHHIIiiII', 40, canvas.width, canvas.height, 1, 32, 0, len(pixels),
+                       2835, 2835, 0, 0)
+    return header + info + bytes(pixels)
+
+
 def ico8(canvases):
     """An icon file with one 8-bit image (and its AND mask) per canvas."""
     images = []

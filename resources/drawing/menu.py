@@ -1,4 +1,5 @@
-"""Menu images (11 x 11 on the menu background) and the best check (9 x 9)."""
+"""Menu images (11 x 11, transparent around the picture) and the best check
+(9 x 9, on the menu background)."""
 
 from drawing.canvas import MENU_BACK, art
 
@@ -147,7 +148,8 @@ def menu_images():
     out = {}
     for resource, rows in MENU_IMAGES.items():
         picture = art(rows if rows else VERSION_NOTE, MENU_PALETTE)
-        out[resource] = picture.fill_transparent(MENU_BACK)
+        # Transparent where the menu shows through: alpha 0 in the 32-bit bitmap.
+        out[resource] = picture
     return out
 
 
