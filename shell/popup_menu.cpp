@@ -23,12 +23,30 @@ const MenuBitmap kMenuBitmaps[kMenuBitmapCount] = {
 
 void LoadPopupMenu(ShellState &shell) {
     shell.popupMenu = LoadMenuA(shell.instance, MAKEINTRESOURCEA(IDR_POPUP_MENU));
+    // No item has both a picture and a check, so both share the one column
+    // beside the text, as the pictures did when they were check marks.
+    if (HMENU tray = shell.popupMenu ? GetSubMenu(shell.popupMenu, 0) : nullptr) {
+        MENUINFO info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIM_STYLE;
+        info.dwStyle = MNS_CHECKORBMP;
+        SetMenuInfo(tray, &info);
+    }
     for (int i = 0; i < kMenuBitmapCount; ++i) {
         MenuBitmap &row = shell.menuBitmaps[i];
         row = kMenuBitmaps[i];
-        row.bitmap = LoadBitmapA(shell.instance, MAKEINTRESOURCEA(row.resource));
-        if (shell.popupMenu)
-            SetMenuItemBitmaps(shell.popupMenu, row.command, MF_BYCOMMAND, row.bitmap, nullptr);
+        // A DIB section keeps the 32 bits with their premultiplied alpha,
+        // which the menu blends over its background and its highlight.
+        // Given as check-mark bitmaps instead, the pictures would be ANDed
+        // onto the background as monochrome marks and box on the highlight.
+        row.bitmap = static_cast<HBITMAP>(
+            LoadImageA(shell.instance, MAKEINTRESOURCEA(row.resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        if (!shell.popupMenu) continue;
+        MENUITEMINFOA item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_BITMAP;
+        item.hbmpItem = row.bitmap;
+        SetMenuItemInfoA(shell.popupMenu, row.command, FALSE, &item);
     }
     shell.checkBitmap = LoadBitmapA(shell.instance, MAKEINTRESOURCEA(IDB_CHECK));
 }
