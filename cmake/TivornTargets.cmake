@@ -2,7 +2,7 @@
 
 # Windows libraries the program and its tests link.
 set(TIVORN_SYSTEM_LIBS user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 oleaut32
-    uuid advapi32 winmm)
+    uuid advapi32 winmm uxtheme)
 
 # tivorn_version_definitions(target): the version resource's numbers and
 # text for a resource script, from the one version of the build

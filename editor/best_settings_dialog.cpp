@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include <uxtheme.h>
+
 #include "editor/advanced_dialog.h"
 #include "editor/best_name_dialog.h"
 #include "engine/korvel.h"
@@ -225,6 +227,9 @@ void BestSettingsDialog::MakeDefaultBest(HWND combo, best::BestRecord *record) {
 
 bool BestSettingsDialog::SetUp() {
     tree_.Attach(window_);
+    // Under a visual style the tab control has no bottom tabs: it draws
+    // TCS_BOTTOM as top tabs turned over.  Drawn unthemed, it keeps them.
+    SetWindowTheme(GetDlgItem(window_, IDC_TABS), L"", L"");
     for (int k = 0; k < kButtonCount; ++k) buttons_[k] = GetDlgItem(window_, IDC_NEW_BEST + k);
     if (!CreateButtonImages()) return false;
 
