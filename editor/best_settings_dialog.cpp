@@ -53,14 +53,20 @@ bool SameName(const char *a, const char *b) { return a && b && std::strcmp(a, b)
 
 // --- creation and the window procedure ---------------------------------------
 
-HWND BestSettingsDialog::Create(HINSTANCE instance, HWND owner, EditorHost *host) {
-    return Binding::Create(instance, IDD_BEST_SETTINGS, owner, std::make_unique<BestSettingsDialog>(host));
+HWND BestSettingsDialog::Create(HINSTANCE instance, HWND owner, EditorHost *host, TaskbarButton button) {
+    auto dialog = std::make_unique<BestSettingsDialog>(host);
+    dialog->taskbarButton_ = button;
+    return Binding::Create(instance, IDD_BEST_SETTINGS, owner, std::move(dialog));
 }
 
 BestSettingsDialog *BestSettingsDialog::From(HWND dialog) { return Binding::From(dialog); }
 
 INT_PTR BestSettingsDialog::OnInitDialog(HWND window) {
     window_ = window;
+    // An owned window has no taskbar button unless it asks for one, and the
+    // taskbar takes the style when the window first shows, after this.
+    if (taskbarButton_ == TaskbarButton::Own)
+        SetWindowLongPtrA(window, GWL_EXSTYLE, GetWindowLongPtrA(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
     return SetUp() ? TRUE : FALSE;
 }
 

@@ -60,6 +60,12 @@ enum SaveBestResult {
     kSaveCancelled = 2,  // the user cancelled; always for kSaveRebuildOnly
 };
 
+// Whether the dialog gets a button on the taskbar of its own.
+enum class TaskbarButton {
+    None,  // opened from the tray menu, under its owner
+    Own,   // opened by itself at start: nothing else shows that it waits
+};
+
 class BestSettingsDialog {
 public:
     explicit BestSettingsDialog(EditorHost *host) : host_(host), tree_(&state_, midiFolder_, host) {}
@@ -68,7 +74,8 @@ public:
 
     // Creates the dialog and its object, which the window deletes when it
     // is destroyed; null when it could not be created.
-    static HWND Create(HINSTANCE instance, HWND owner, EditorHost *host);
+    static HWND Create(HINSTANCE instance, HWND owner, EditorHost *host,
+                       TaskbarButton button = TaskbarButton::None);
     // The object of a dialog made by Create; null once it is destroyed.
     static BestSettingsDialog *From(HWND dialog);
 
@@ -102,6 +109,7 @@ private:
     INT_PTR OnInitDialog(HWND window);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     bool SetUp();
+    TaskbarButton taskbarButton_ = TaskbarButton::None;
     INT_PTR OnCommand(WORD id, WORD notification);
     INT_PTR OnNotify(const NMHDR *notice);
     void OnDrawItem(const DRAWITEMSTRUCT *draw);

@@ -23,9 +23,18 @@ void ShellEditorHost::SetDialogKeys(DialogKeys keys) {
 
 bool ShellEditorHost::OpenBestSettings(AppMode mode) {
     shell_.appMode = mode;
-    shell_.bestDialog = BestSettingsDialog::Create(shell_.instance, shell_.resident, this);
-    if (!shell_.bestDialog) shell_.appMode = ModeWithoutBestSettings(shell_);
-    return shell_.bestDialog != nullptr;
+    // The dialog that start-up opens by itself may come up behind the
+    // windows the user works in (a start at logon): its own taskbar button
+    // and the foreground, where Windows grants it, show that it waits.
+    bool required = mode == kModeBestRequired;
+    shell_.bestDialog = BestSettingsDialog::Create(shell_.instance, shell_.resident, this,
+                                                   required ? TaskbarButton::Own : TaskbarButton::None);
+    if (!shell_.bestDialog) {
+        shell_.appMode = ModeWithoutBestSettings(shell_);
+        return false;
+    }
+    if (required) SetForegroundWindow(shell_.bestDialog);
+    return true;
 }
 
 void ShellEditorHost::CloseBestSettings(int flags) {
