@@ -1,5 +1,7 @@
 #include "shell/tray.h"
 
+#include <commctrl.h>
+
 #include "engine/korvel.h"
 #include "utils/ansi_text.h"
 #include "player/player.h"
@@ -12,21 +14,52 @@ Tray::~Tray() {
     if (imageB_) DestroyIcon(imageB_);
 }
 
+// The notification area shows small icons at the display's scale: 16 px at
+// 100 %, 20, 24 and 32 px at 125, 150 and 200 %.  The icon files carry each
+// size, and the small icon metric picks the one that fits instead of a 16 px
+// image blurred to size.
 HICON Tray::LoadSmallIcon(WORD id) const {
-    return static_cast<HICON>(
-        LoadImageA(shell_.instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    HICON icon = nullptr;
+    if (SUCCEEDED(LoadIconMetric(shell_.instance, MAKEINTRESOURCEW(id), LIM_SMALL, &icon))) return icon;
+    return static_cast<HICON>(LoadImageA(shell_.instance, MAKEINTRESOURCEA(id), IMAGE_ICON,
+                                         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                         LR_DEFAULTCOLOR));
 }
 
 void Tray::LoadImages() {
+    // The shell keeps its own copy of the icon shown, so the old images
+    // can go before the new ones are shown.
     if (imageA_) DestroyIcon(imageA_);
     if (imageB_) DestroyIcon(imageB_);
     imageA_ = LoadSmallIcon(IDI_TRAY_A);
     imageB_ = LoadSmallIcon(IDI_TRAY_B);
 }
 
+void Tray::ReloadImages() {
+    LoadImages();
+    record_.hIcon = alternate_ ? imageB_ : imageA_;
+    Notify(NIM_MODIFY);
+}
+
 void Tray::SetTip(const char *text) { ansi::CopyFit(record_.szTip, kTrayTipBytes + 1, text); }
 
-void Tray::Notify(DWORD action) { Shell_NotifyIconA(action, &record_); }
+bool Tray::Notify(DWORD action) { return Shell_NotifyIconA(action, &record_) != FALSE; }
+
+// While Explorer starts (a start at logon) the notification area may not
+// take the icon yet, and a busy Explorer lets the call time out.  An icon
+// that survived an Explorer restart is still there, so adding it again
+// fails where changing it succeeds.
+bool Tray::AddIcon() {
+    if (!Notify(NIM_ADD) && !Notify(NIM_MODIFY)) return false;
+    addTriesLeft_ = 0;
+    if (shell_.resident) KillTimer(shell_.resident, kTrayAddRetryTimer);
+    return true;
+}
+
+void Tray::RetryAdd() {
+    if (addTriesLeft_ <= 0 || AddIcon()) return;
+    if (--addTriesLeft_ == 0 && shell_.resident) KillTimer(shell_.resident, kTrayAddRetryTimer);
+}
 
 void Tray::UpdateIcon(int kind, const char *path) {
     NOTIFYICONDATAA &r = record_;
@@ -36,6 +69,8 @@ void Tray::UpdateIcon(int kind, const char *path) {
     r.uCallbackMessage = kTrayMessage;
     switch (kind) {
     case kTrayRemove:
+        addTriesLeft_ = 0;
+        if (shell_.resident) KillTimer(shell_.resident, kTrayAddRetryTimer);
         Notify(NIM_DELETE);
         break;
     case kTrayAdd:
@@ -44,7 +79,10 @@ void Tray::UpdateIcon(int kind, const char *path) {
         r.hWnd = shell_.resident;
         LoadImages();
         r.hIcon = imageA_;
-        Notify(NIM_ADD);
+        if (!AddIcon() && shell_.resident) {
+            addTriesLeft_ = kTrayAddRetries;
+            SetTimer(shell_.resident, kTrayAddRetryTimer, kTrayAddRetryPeriodMs, nullptr);
+        }
         break;
     case kTrayTip:
         if (path)

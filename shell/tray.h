@@ -22,6 +22,12 @@ enum TrayKind {
 constexpr UINT_PTR kTrayAnimationTimer = 1;
 constexpr UINT kTrayAnimationPeriodMs = 500;
 
+// Timer of the resident window that adds the icon again while the
+// notification area does not take it, every period, at most so many times.
+constexpr UINT_PTR kTrayAddRetryTimer = 3;
+constexpr UINT kTrayAddRetryPeriodMs = 2000;
+constexpr int kTrayAddRetries = 60;
+
 // The tray notification message of the resident window.
 constexpr unsigned kTrayMessage = 32868;
 constexpr unsigned kTrayIconId = 1;
@@ -46,8 +52,13 @@ public:
     Tray(const Tray &) = delete;
     Tray &operator=(const Tray &) = delete;
 
-    // kind: a TrayKind; any other number does nothing.
+    // kind: a TrayKind; any other number does nothing.  An add that the
+    // notification area refuses is tried again on kTrayAddRetryTimer.
     void UpdateIcon(int kind, const char *path);
+    // kTrayAddRetryTimer fired: one more try at adding the icon.
+    void RetryAdd();
+    // The display's scale changed: the icon's images at the new size.
+    void ReloadImages();
 
     // The best items at the top of the tray menu, with the current best
     // checked.  0 when the tray menu is missing in a rebuild, else 1.
@@ -78,7 +89,8 @@ private:
     HICON LoadSmallIcon(WORD id) const;
     void LoadImages();
     void SetTip(const char *text);
-    void Notify(DWORD action);
+    bool Notify(DWORD action);
+    bool AddIcon();
     void InsertBestItem(HMENU menu, int index, const char *name);
 
     const ShellState &shell_;
@@ -86,6 +98,7 @@ private:
     HICON imageA_ = nullptr;
     HICON imageB_ = nullptr;
     int alternate_ = 0;           // 1 while image B is shown by the animation
+    int addTriesLeft_ = 0;        // tries of kTrayAddRetryTimer still to come
     // Positions of the best items and names correspond one to one.
     std::vector<std::string> bestNames_;
 };
