@@ -417,7 +417,7 @@ int ReportPlayError(int preview, HWND owner) {
     default:
         return 1;  // only this file is at fault
     }
-    ShowMessage(owner, text, MB_OK | MB_ICONERROR);
+    ShowMessage(owner, text, MB_OK | MB_ICONERROR | ((preview & KORVEL_REPORT_FOREGROUND) ? MB_SETFOREGROUND : 0));
     return 0;
 }
 

@@ -55,8 +55,21 @@ StartResult StartCurrentSong() {
     case SongStart::Unresolved: return StartResult::Skip;
     case SongStart::Failed: break;
     }
-    return ReportPlayError(0, g_player.host->Window()) ? StartResult::Skip : StartResult::GaveUp;
+    int report = g_player.cause == PlayCause::Automatic ? KORVEL_REPORT_FOREGROUND : 0;
+    return ReportPlayError(report, g_player.host->Window()) ? StartResult::Skip : StartResult::GaveUp;
 }
+
+// Marks what runs in its scope as an automatic change, for the boxes it shows.
+class AutomaticChange {
+public:
+    AutomaticChange() : previous_(g_player.cause) { g_player.cause = PlayCause::Automatic; }
+    ~AutomaticChange() { g_player.cause = previous_; }
+    AutomaticChange(const AutomaticChange &) = delete;
+    AutomaticChange &operator=(const AutomaticChange &) = delete;
+
+private:
+    PlayCause previous_;
+};
 
 void PostToHost(UINT message, WPARAM wParam, LPARAM lParam = 0) {
     // Called on the engine's thread: only the window handle is read here.
@@ -64,6 +77,8 @@ void PostToHost(UINT message, WPARAM wParam, LPARAM lParam = 0) {
 }
 
 }  // namespace
+
+UINT PlayerBoxFlags() { return g_player.cause == PlayCause::Automatic ? MB_SETFOREGROUND : 0; }
 
 void SetPlayerHost(PlayerHost *host) { g_player.host = host ? host : &g_player.noHost; }
 
@@ -132,6 +147,7 @@ void SuspendPlayback() {
 
 void ResumePlayback() {
     if (!g_player.playing) return;
+    AutomaticChange automatic;
     PlayCurrentSong();
     if (g_player.playing) g_player.host->AnimateIcon(true);
 }
@@ -141,6 +157,7 @@ void OnSongEnd(int) { PostToHost(kMsgSongEnded, g_player.generation); }
 void HandleSongEnded(WPARAM generation) {
     // A song started or stopped since this end was posted.
     if (generation != g_player.generation || !g_player.playing) return;
+    AutomaticChange automatic;
     NextSong(ChosenOrder(), TestOption(OPT_REPEAT_ONE) ? NextChoice::Same : NextChoice::Next);
 }
 
@@ -165,6 +182,7 @@ void HandlePreviewEnded(WPARAM generation, LPARAM value) {
     // Another preview started, or this one was ended otherwise, since this
     // end was posted.
     if (generation != g_player.previewGeneration) return;
+    AutomaticChange automatic;
     ResumeAfterPreview(value != 0 ? AfterPreview::Resume : AfterPreview::Stay);
 }
 

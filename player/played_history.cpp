@@ -33,7 +33,7 @@ int SystemEnvironment::LocalMilliseconds() {
 
 void SystemEnvironment::SetTrayTip(const char *path) { Host()->ShowSongTip(path); }
 
-void SystemEnvironment::ShowNoMidiFiles() { ShowMessage(Host()->Window(), kNoMidiFiles, MB_OK | MB_ICONWARNING); }
+void SystemEnvironment::ShowNoMidiFiles() { ShowMessage(Host()->Window(), kNoMidiFiles, MB_OK | MB_ICONWARNING | PlayerBoxFlags()); }
 
 bool SystemEnvironment::SkipShortcuts() { return TestOption(OPT_SKIP_SHORTCUTS) != 0; }
 

@@ -38,6 +38,12 @@ public:
     void SaveHistory(const unsigned char *bitmap, size_t size) override;
 };
 
+// Who asked for the song being started.  The user's own action leaves
+// Tivorn in the foreground for its boxes; an automatic change (the end of a
+// song, a wake, the end of a preview) does not, and its boxes have to ask to
+// come to the front, or they wait unseen behind the user's window.
+enum class PlayCause { User, Automatic };
+
 // The player's whole state, in the process's one player object: the songs,
 // and the host and system it talks to.
 struct PlayerRecord {
@@ -53,6 +59,8 @@ struct PlayerRecord {
     // plays nor the best that took playback back.
     std::atomic<unsigned> previewGeneration{0};
 
+    PlayCause cause = PlayCause::User;  // of the change under way
+
     NoPlayerHost noHost;
     PlayerHost *host = &noHost;  // the shell, once it has connected itself
     SystemEnvironment system;
@@ -63,6 +71,9 @@ extern PlayerRecord g_player;
 // The current best name, or null when there is none.
 const char *CurrentBestName();
 void SetCurrentBestName(const char *name);
+
+// The flags a box of the player adds for the change under way.
+UINT PlayerBoxFlags();
 
 // Starts the current song.  1 when it started, or when the engine's error
 // report said to give up; otherwise the result of the search in list order
