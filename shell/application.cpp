@@ -1,6 +1,7 @@
 #include "shell/application.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "engine/korvel.h"
 #include "engine/resident_window.h"
@@ -43,6 +44,10 @@ void Application::Shutdown() {
 }
 
 int Application::Run(const char *commandLine) {
+    // A drive without its medium (an empty card reader in the folder tree, a
+    // dropped share) is then a failed call, not the system's box asking for
+    // a disk in the middle of a listing.
+    SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS);
     InstallOutOfMemoryHandler(&shell_);
     // The handler outlives this object; its boxes then have no owner.
     ScopeGuard unowned([] { InstallOutOfMemoryHandler(nullptr); });
@@ -58,6 +63,14 @@ int Application::Run(const char *commandLine) {
         ShowMessage(nullptr, kNotInstalled, MB_OK | MB_ICONERROR);
         return 0;
     }
+
+    // The shell's verbs (the song's properties through ShellExecuteEx) may
+    // run COM objects, which need the thread initialised first; the user
+    // interface thread is a single-threaded apartment.
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    ScopeGuard endCom([com] {
+        if (SUCCEEDED(com)) CoUninitialize();
+    });
 
     InitControlClasses();
     shell_.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
