@@ -1,5 +1,6 @@
 #include "shell/resident_window.h"
 
+#include <mmsystem.h>
 #include <shellapi.h>
 
 #include "engine/korvel.h"
@@ -31,12 +32,16 @@ void RestartCurrentSong() {
     PlayCurrentSong();
 }
 
-void OnPowerBroadcast(WPARAM event) {
-    if (event == PBT_APMSUSPEND)
-        SuspendPlayback();
-    else if (event == PBT_APMRESUMESUSPEND)
-        ResumePlayback();
-}
+// After a wake the MIDI devices come back in their own time (a USB device is
+// enumerated again, a driver restarts), so playing again waits for them on a
+// timer, a few tries apart, rather than inside the power message.
+constexpr UINT_PTR kResumeRetryTimer = 4;
+constexpr UINT kResumeRetryPeriodMs = 1000;
+constexpr int kResumeTries = 5;
+
+// Some MIDI device is there again; the last try plays whatever the outcome,
+// so that a song without a device reports why.
+bool DevicesBack(int triesLeft) { return midiOutGetNumDevs() > 0 || triesLeft <= 1; }
 
 }  // namespace
 
@@ -63,7 +68,12 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COPYDATA: return Answer(window_, OnCopyData(reinterpret_cast<const COPYDATASTRUCT *>(lParam)));
     case kTrayMessage: OnTrayNotify(static_cast<UINT>(lParam)); return Answer(window_, 1);
     case WM_TIMER: OnTimer(wParam); return TRUE;
-    case WM_POWERBROADCAST: OnPowerBroadcast(wParam); return Answer(window_, 0);
+    case WM_POWERBROADCAST: OnPowerBroadcast(wParam); return Answer(window_, TRUE);
+    case WM_DPICHANGED: app_.tray().ReloadImages(); return FALSE;
+    case WM_QUERYENDSESSION: return Answer(window_, TRUE);
+    case WM_ENDSESSION:
+        if (wParam) OnEndSession();
+        return Answer(window_, 0);
     case WM_SHOWWINDOW: app_.about().OnShowWindow(window_, wParam != 0); return FALSE;
     case WM_PAINT: return app_.about().OnPaint(window_);
     case kMsgSongEnded: HandleSongEnded(wParam); return TRUE;
@@ -208,14 +218,68 @@ void ResidentWindow::OnTimer(UINT_PTR id) {
         app_.tray().UpdateIcon(ActivityState() + kTrayStill, nullptr);
     else if (id == kAboutAnimationTimer)
         app_.about().OnTimer(window_);
+    else if (id == kTrayAddRetryTimer)
+        app_.tray().RetryAdd();
+    else if (id == kResumeRetryTimer)
+        RetryResume();
+}
+
+void ResidentWindow::OnPowerBroadcast(WPARAM event) {
+    switch (event) {
+    case PBT_APMSUSPEND:
+        // Only a song stopped here is played again on the wake: one that
+        // went on playing (no suspend notice came) is left alone.
+        suspended_ = g_player.playing;
+        resumeTriesLeft_ = 0;
+        KillTimer(window_, kResumeRetryTimer);
+        SuspendPlayback();
+        break;
+    case PBT_APMRESUMEAUTOMATIC:
+    case PBT_APMRESUMESUSPEND:
+        // Both may come for one wake; the second only starts the wait again.
+        if (!suspended_) break;
+        resumeTriesLeft_ = kResumeTries;
+        SetTimer(window_, kResumeRetryTimer, kResumeRetryPeriodMs, nullptr);
+        break;
+    default: break;
+    }
+}
+
+void ResidentWindow::RetryResume() {
+    if (resumeTriesLeft_ > 0 && !DevicesBack(resumeTriesLeft_--)) return;
+    KillTimer(window_, kResumeRetryTimer);
+    resumeTriesLeft_ = 0;
+    if (!suspended_) return;
+    suspended_ = false;
+    ResumePlayback();
+}
+
+// What the exit command and the end of the session both do before the
+// process goes: the notes released (a device would hold them sounding) and
+// the history saved (a random switch changes it in memory only).  Once only.
+void ResidentWindow::EndRun() {
+    if (ended_) return;
+    ended_ = true;
+    KillTimer(window_, kTrayAnimationTimer);
+    KillTimer(window_, kResumeRetryTimer);
+    app_.help().Close();
+    SaveHistory(HistorySave::IfPresent);
+    if (!EngineClose()) ShowMessage(window_, kEngineCloseFailed, MB_OK | MB_ICONERROR);
+    app_.tray().FreeBestNames();
 }
 
 // WM_DESTROY arrives posted by the exit command or a fatal error; the window
 // itself lives on until the process ends.
 void ResidentWindow::OnDestroy() {
-    KillTimer(window_, kTrayAnimationTimer);
-    app_.help().Close();
-    if (!EngineClose()) ShowMessage(window_, kEngineCloseFailed, MB_OK | MB_ICONERROR);
-    app_.tray().FreeBestNames();
+    EndRun();
+    PostQuitMessage(0);
+}
+
+// The session ends (logoff, shutdown): Windows may end the process at any
+// moment once this message returns, so everything an exit does is done here
+// and now, the shutdown of the shell included.
+void ResidentWindow::OnEndSession() {
+    EndRun();
+    app_.Shutdown();
     PostQuitMessage(0);
 }

@@ -39,10 +39,17 @@ private:
     void OnTrayNotify(UINT mouseMessage);
     void OpenTrayMenuWhenIdle();
     void OnTimer(UINT_PTR id);
+    void OnPowerBroadcast(WPARAM event);
+    void RetryResume();
+    void EndRun();
     void OnDestroy();
+    void OnEndSession();
 
     Application &app_;
     HWND window_ = nullptr;
+    bool suspended_ = false;   // the sleep stopped a playing song
+    int resumeTriesLeft_ = 0;  // of the wait for the devices after a wake
+    bool ended_ = false;       // EndRun has run
 };
 
 #endif

@@ -1,6 +1,6 @@
 // The player in process over the real engine (log output): the end of a
-// song, the end of a preview, the close of the best settings dialog and the
-// played history in the registry.
+// song, the end of a preview, the close of the best settings dialog, the end
+// of the session and the played history in the registry.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -262,6 +262,21 @@ TEST_F(PlaybackTest, TheHistoryIsWrittenBackOnlyWhereTheWriterLeftIt) {
     SaveHistory(HistorySave::Always);
     SaveHistory(HistorySave::IfPresent);
     EXPECT_EQ(History("Other"), "\x05");
+}
+
+// Windows may end the process as soon as WM_ENDSESSION returns: the notes
+// are released and the history saved there, as the exit does.
+TEST_F(PlaybackTest, TheEndOfTheSessionReleasesTheSongAndSavesTheHistory) {
+    WriteBests({Record("H", songs_)});
+    PlayBest("H");
+    g_player.songs.history[0] = 0x07;  // changed in memory only, as a random switch does
+    size_t seen = Events().size();
+    HWND resident = app_.shell().resident;
+    EXPECT_EQ(SendMessageA(resident, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    SendMessageA(resident, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_EQ(EventsSince(seen), std::vector<std::string>{"stop"});
+    EXPECT_EQ(History("H"), std::string(1, '\x07'));
+    EXPECT_EQ(app_.shell().popupMenu, nullptr);  // the shell is shut down too
 }
 
 TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
