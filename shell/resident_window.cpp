@@ -3,7 +3,10 @@
 #include <mmsystem.h>
 #include <shellapi.h>
 
+#include <cstring>
+
 #include "engine/korvel.h"
+#include "engine/registry_names.h"
 #include "engine/resident_window.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
@@ -39,9 +42,15 @@ constexpr UINT_PTR kResumeRetryTimer = 4;
 constexpr UINT kResumeRetryPeriodMs = 1000;
 constexpr int kResumeTries = 5;
 
-// Some MIDI device is there again; the last try plays whatever the outcome,
-// so that a song without a device reports why.
-bool DevicesBack(int triesLeft) { return midiOutGetNumDevs() > 0 || triesLeft <= 1; }
+// The output can play again: some MIDI device is back, or the output needs
+// none (the play log).  The last try plays whatever the outcome, so that a
+// song without its device says why.
+bool OutputReady(int triesLeft) {
+    if (triesLeft <= 1 || midiOutGetNumDevs() > 0) return true;
+    char output[KORVEL_PATH_BUFFER + 8] = "";
+    ReadValue(kEngineKey, kValueOutput, output, sizeof output, REG_SZ, HKEY_CURRENT_USER);
+    return std::strncmp(output, "log:", 4) == 0;
+}
 
 }  // namespace
 
@@ -246,7 +255,7 @@ void ResidentWindow::OnPowerBroadcast(WPARAM event) {
 }
 
 void ResidentWindow::RetryResume() {
-    if (resumeTriesLeft_ > 0 && !DevicesBack(resumeTriesLeft_--)) return;
+    if (resumeTriesLeft_ > 0 && !OutputReady(resumeTriesLeft_--)) return;
     KillTimer(window_, kResumeRetryTimer);
     resumeTriesLeft_ = 0;
     if (!suspended_) return;
