@@ -216,6 +216,7 @@ TEST_F(PlaybackTest, WithoutAnyBestTheRequiredDialogMakesTheDefaultBestAndOkPlay
     program_key::WriteString(program_key::kKey, "Root", data_.path());
     OpenBestSettings(kModeBestRequired);
     HWND dialog = app_.shell().bestDialog;
+    EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);  // nothing else shows it waits
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CANCEL)));
     SendMessageA(dialog, WM_CLOSE, 0, 0);  // only OK closes it
     EXPECT_TRUE(IsWindow(dialog));
