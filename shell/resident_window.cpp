@@ -11,6 +11,7 @@
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "shell/application.h"
+#include "shell/popup_menu.h"
 #include "store/settings.h"
 #include "utils/message_box.h"
 
@@ -78,6 +79,9 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kTrayMessage: OnTrayNotify(static_cast<UINT>(lParam)); return Answer(window_, 1);
     case WM_TIMER: OnTimer(wParam); return TRUE;
     case WM_POWERBROADCAST: OnPowerBroadcast(wParam); return Answer(window_, TRUE);
+    case WM_MEASUREITEM:
+        return MeasureMenuPicture(app_.shell(), reinterpret_cast<MEASUREITEMSTRUCT *>(lParam));
+    case WM_DRAWITEM: return DrawMenuPicture(app_.shell(), reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
     case WM_DPICHANGED: app_.tray().ReloadImages(); return FALSE;
     case WM_QUERYENDSESSION: return Answer(window_, TRUE);
     case WM_ENDSESSION:
