@@ -29,6 +29,20 @@ bool ReadBestBytes(std::vector<unsigned char> *bytes) {
            !bytes->empty();
 }
 
+// The whole best file and what it offers.  Without a data folder there is
+// no file to read, and so no best.
+best::BestFileState JudgeBestBytes(std::vector<unsigned char> *bytes) {
+    bytes->clear();
+    if (!g_store.bestFile[0]) return best::BestFileState::NoBest;
+    best::FileReading reading = best::FileReading::Read;
+    switch (fileio::ReadWholeFile(g_store.bestFile, bytes)) {
+    case fileio::FileRead::Read: break;
+    case fileio::FileRead::Missing: reading = best::FileReading::Missing; break;
+    case fileio::FileRead::Failed: reading = best::FileReading::Failed; break;
+    }
+    return best::JudgeBestFile(reading, bytes->data(), bytes->size());
+}
+
 // The file called name in the folder of the best file.
 bool BesideBestFile(const char *name, char (&path)[MAX_PATH]) {
     const char *separator = ansi::LastSeparator(g_store.bestFile);
@@ -254,24 +268,31 @@ bool HistoryPresent(const char *name) {
 
 void DeleteHistory(const char *name) { DeleteValue(kHistoryKey, name, HKEY_CURRENT_USER); }
 
-void DeleteAllBests() {
-    RegDeleteKeyA(HKEY_CURRENT_USER, kHistoryKey);
-    // A file without a best that can be read may still hold the user's bests
-    // behind damage: it is set aside whole rather than deleted.  One that
-    // cannot be read stays as it is, and the writer keeps what it cannot
-    // carry over.
+best::BestFileState ReadBestFileState() {
+    std::vector<unsigned char> bytes;
+    return JudgeBestBytes(&bytes);
+}
+
+best::BestFileState DeleteAllBests() {
+    // Judged on the very bytes that are set aside: the reader's "no best" a
+    // moment ago may have been a hold that has passed since, or a failure.
     std::vector<unsigned char> old;
-    if (!g_store.bestFile[0] || fileio::ReadWholeFile(g_store.bestFile, &old) != fileio::FileRead::Read) return;
-    // Nothing but zero bytes (an empty file, the end marker alone) holds
-    // nothing to keep, and must not take the place of a KORVEL.bak that does.
+    best::BestFileState state = JudgeBestBytes(&old);
+    if (state != best::BestFileState::NoBest) return state;
+    RegDeleteKeyA(HKEY_CURRENT_USER, kHistoryKey);
+    // A file without a valid best may still hold the user's bests behind
+    // damage: it is set aside whole rather than deleted.  Nothing but zero
+    // bytes (an empty file, the end marker alone) holds nothing to keep, and
+    // must not take the place of a KORVEL.bak that does.
     if (std::all_of(old.begin(), old.end(), [](unsigned char byte) { return byte == 0; })) {
         fileio::RemoveFile(g_store.bestFile);
-        return;
+        return state;
     }
     char backup[MAX_PATH];
-    if (!BesideBestFile(kBackupName, backup)) return;
+    if (!BesideBestFile(kBackupName, backup)) return state;
     fileio::MakeWritable(backup);
     fileio::ReplaceFile(g_store.bestFile, backup);
+    return state;
 }
 
 namespace {

@@ -175,6 +175,31 @@ TEST_F(BestFileTest, AFileWithoutAReadableBestIsSetAsideWhole) {
     }
 }
 
+TEST_F(BestFileTest, AHeldFileIsNeverTakenForOneWithoutBests) {
+    WriteBests({Record("Kept", {"C:\\k.mid"})});
+    Bytes before = Stored();
+    program_key::WriteBinary(program_key::kHistoryKey, "Kept", "\x01", 1);
+    auto open = [](DWORD access, DWORD sharing) {
+        return CreateFileA(g_store.bestFile, access, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+    };
+    // A sync client writing with every sharing granted does not stop a read.
+    HANDLE writer = open(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ReadBestFileState(), best::BestFileState::Bests);
+    EXPECT_FALSE(FindBestInFile("Kept").IsNone());
+    CloseHandle(writer);
+
+    // One that shares nothing makes the read fail, and the fresh start refuses;
+    // so does a file that holds bests again.
+    HANDLE held = open(GENERIC_READ, 0);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(DeleteAllBests(), best::BestFileState::Unreadable);
+    CloseHandle(held);
+    EXPECT_EQ(DeleteAllBests(), best::BestFileState::Bests);
+    EXPECT_EQ(Stored(), before);
+    EXPECT_EQ(History("Kept"), "\x01");
+}
+
 TEST_F(BestFileTest, TheLongestDataFolderSavesWithItsBackup) {
     // The resolver takes a folder as long as KORVEL.dat in it still fits a
     // 260-byte path buffer: 248 bytes.  The writer's temporary file and the

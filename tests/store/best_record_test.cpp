@@ -132,6 +132,19 @@ TEST(BestFileReader, FindsChoosesAndListsByExactName) {
     EXPECT_EQ(ChooseBest(file.data(), file.size(), "rock", true).selected, 1);
 }
 
+// Only a file that is missing or holds no valid record leads to the default
+// best (and the loss of every history); a failed read never does.
+TEST(BestFileReader, OnlyAMissingOrBestlessFileHasNoBest) {
+    Bytes good = File({Record("A", {})});
+    Bytes damaged = File({Record("Lost", {"C:\\x.mid"}, 2, -1, 5000)});
+    EXPECT_EQ(JudgeBestFile(FileReading::Read, good.data(), good.size()), BestFileState::Bests);
+    EXPECT_EQ(JudgeBestFile(FileReading::Failed, good.data(), good.size()), BestFileState::Unreadable);
+    EXPECT_EQ(JudgeBestFile(FileReading::Failed, nullptr, 0), BestFileState::Unreadable);
+    EXPECT_EQ(JudgeBestFile(FileReading::Missing, nullptr, 0), BestFileState::NoBest);
+    for (const Bytes &none : {Bytes{}, Bytes(4, 0), damaged})
+        EXPECT_EQ(JudgeBestFile(FileReading::Read, none.data(), none.size()), BestFileState::NoBest);
+}
+
 TEST(BestFileWriter, SavesInPlaceAppendsDeletesAndRoundTrips) {
     Bytes a = Record("A", {"C:\\a.mid"}), b = Record("B", {}, 7), c = Record("C", {"C:\\c.mid"});
     Bytes file = File({a, b, c});
