@@ -1,5 +1,7 @@
 #include "store/best_file.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -147,6 +149,48 @@ void WriteMidiFolder(const char *folder) {
                HKEY_CURRENT_USER);
 }
 
+namespace {
+
+// Whether the program can create files in folder, found the way Windows
+// documents it: by creating one.  Attributes and rights cannot tell (the
+// read-only attribute of a folder means nothing to the file system, and
+// Program Files refuses a standard user through its access list), and this
+// program's manifest turns file virtualization off, so a write that would
+// fail there really fails.
+bool CanCreateFileIn(const char *folder) {
+    char probe[MAX_PATH];
+    std::string shown = paths::ShownFolder(folder);
+    // GetTempFileName needs room for its own name after the folder.
+    if (shown.size() > MAX_PATH - 14) return false;
+    if (!GetTempFileNameA(shown.c_str(), "tvn", 0, probe)) return false;
+    DeleteFileA(probe);
+    return true;
+}
+
+bool MakeFolder(const char *folder) {
+    std::string shown = paths::ShownFolder(folder);
+    if (CreateDirectoryA(shown.c_str(), nullptr)) return true;
+    DWORD attributes = GetFileAttributesA(shown.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// %LOCALAPPDATA%\Tivorn in the ANSI code page; empty when the user's folder
+// cannot be had or its name has characters the code page lacks (a path
+// with "?" in it would name another folder, or none).
+std::string LocalDataFolder() {
+    PWSTR wide = nullptr;
+    HRESULT found = SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &wide);
+    ScopeGuard freeWide([&wide] { CoTaskMemFree(wide); });  // also on failure, as documented
+    if (FAILED(found) || !wide) return std::string();
+    char ansi[MAX_PATH];
+    BOOL lossy = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, ansi, sizeof ansi, nullptr, &lossy);
+    if (length <= 1 || lossy) return std::string();
+    return paths::KeptFolder(ansi) + "\\Tivorn";
+}
+
+}  // namespace
+
 bool LoadDataFolder() {
     char dataPath[MAX_PATH] = "";
     DWORD got = ReadValue(kProgramKey, kValueDataPath, dataPath, sizeof dataPath, REG_SZ, HKEY_CURRENT_USER);
@@ -156,7 +200,12 @@ bool LoadDataFolder() {
 
     store::DataFolder folder;
     auto fileExists = [](const char *path) { return FileExists(path, 0) != 0; };
-    if (!store::ResolveDataFolder(got ? dataPath : nullptr, module[0] ? module : nullptr, fileExists, &folder))
+    store::WritableFallback fallback;
+    fallback.writable = CanCreateFileIn;
+    fallback.makeFolder = MakeFolder;
+    fallback.localFolder = LocalDataFolder();
+    if (!store::ResolveDataFolder(got ? dataPath : nullptr, module[0] ? module : nullptr, fileExists, &folder,
+                                  fallback))
         return false;
     // Resolution keeps every path within the buffers.
     ansi::CopyFit(g_store.dataFolder, sizeof g_store.dataFolder, folder.folder.c_str());

@@ -44,6 +44,41 @@ TEST(DataFolder, DataPathCountsOnlyWhenItHoldsOneOfTheFiles) {
     }
 }
 
+TEST(DataFolder, AProgramFolderThatCannotBeWrittenGivesWayToTheLocalFolder) {
+    const std::string local = "C:\\Users\\u\\AppData\\Local\\Tivorn";
+    Files files;
+    std::set<std::string> writable = {local}, made;
+    store::WritableFallback fallback;
+    fallback.writable = [&](const char *folder) { return writable.count(folder) != 0; };
+    fallback.makeFolder = [&](const char *folder) { return made.insert(folder), true; };
+    fallback.localFolder = local;
+    DataFolder folder;
+    // No usable "DataPath": the local folder, made and stored.
+    for (const char *dataPath : {static_cast<const char *>(nullptr), "D:\\Gone"}) {
+        ASSERT_TRUE(store::ResolveDataFolder(dataPath, kModule, files.Query(), &folder, fallback));
+        EXPECT_EQ(folder.bestFile, local + "\\KORVEL.dat");
+        EXPECT_TRUE(folder.rewriteDataPath);
+    }
+    EXPECT_EQ(made, std::set<std::string>{local});
+
+    // The program's folder stays when it can be written, when it holds the
+    // user's files, or when the local folder is no better.
+    auto expectProgramFolder = [&] {
+        ASSERT_TRUE(store::ResolveDataFolder(nullptr, kModule, files.Query(), &folder, fallback));
+        EXPECT_EQ(folder.folder, "C:\\Program Files\\Tivorn");
+        EXPECT_TRUE(folder.rewriteDataPath);
+    };
+    files.existing = {"C:\\Program Files\\Tivorn\\KORVEL.ini"};
+    expectProgramFolder();
+    files.existing.clear();
+    writable = {"C:\\Program Files\\Tivorn", local};
+    expectProgramFolder();
+    writable.clear();
+    expectProgramFolder();
+    fallback.localFolder.clear();
+    expectProgramFolder();
+}
+
 TEST(DataFolder, SeparatorsAreFoundAsCharactersAndPathsStayBounded) {
     Files files;
     DataFolder folder;
