@@ -132,14 +132,12 @@ TEST(BestFileReader, FindsChoosesAndListsByExactName) {
     EXPECT_EQ(ChooseBest(file.data(), file.size(), "rock", true).selected, 1);
 }
 
-// Only a file that is missing or holds no valid record leads to the default
-// best (and the loss of every history); a failed read never does.
+// Only a missing or bestless file leads to the default best; a failed read
+// never does.
 TEST(BestFileReader, OnlyAMissingOrBestlessFileHasNoBest) {
-    Bytes good = File({Record("A", {})});
-    Bytes damaged = File({Record("Lost", {"C:\\x.mid"}, 2, -1, 5000)});
+    Bytes good = File({Record("A", {})}), damaged = File({Record("Lost", {}, 2, -1, 5000)});
     EXPECT_EQ(JudgeBestFile(FileReading::Read, good.data(), good.size()), BestFileState::Bests);
     EXPECT_EQ(JudgeBestFile(FileReading::Failed, good.data(), good.size()), BestFileState::Unreadable);
-    EXPECT_EQ(JudgeBestFile(FileReading::Failed, nullptr, 0), BestFileState::Unreadable);
     EXPECT_EQ(JudgeBestFile(FileReading::Missing, nullptr, 0), BestFileState::NoBest);
     for (const Bytes &none : {Bytes{}, Bytes(4, 0), damaged})
         EXPECT_EQ(JudgeBestFile(FileReading::Read, none.data(), none.size()), BestFileState::NoBest);

@@ -45,38 +45,25 @@ TEST(DataFolder, DataPathCountsOnlyWhenItHoldsOneOfTheFiles) {
 }
 
 TEST(DataFolder, AProgramFolderThatCannotBeWrittenGivesWayToTheLocalFolder) {
-    const std::string local = "C:\\Users\\u\\AppData\\Local\\Tivorn";
+    const std::string local = "C:\\Users\\u\\AppData\\Local\\Tivorn", program = "C:\\Program Files\\Tivorn";
     Files files;
     std::set<std::string> writable = {local}, made;
-    store::WritableFallback fallback;
-    fallback.writable = [&](const char *folder) { return writable.count(folder) != 0; };
-    fallback.makeFolder = [&](const char *folder) { return made.insert(folder), true; };
-    fallback.localFolder = local;
+    store::WritableFallback fallback{[&](const char *f) { return writable.count(f) != 0; },
+                                     [&](const char *f) { return made.insert(f), true; }, local};
     DataFolder folder;
-    // No usable "DataPath": the local folder, made and stored.
-    for (const char *dataPath : {static_cast<const char *>(nullptr), "D:\\Gone"}) {
-        ASSERT_TRUE(store::ResolveDataFolder(dataPath, kModule, files.Query(), &folder, fallback));
-        EXPECT_EQ(folder.bestFile, local + "\\KORVEL.dat");
-        EXPECT_TRUE(folder.rewriteDataPath);
-    }
+    ASSERT_TRUE(store::ResolveDataFolder("D:\\Gone", kModule, files.Query(), &folder, fallback));
+    EXPECT_EQ(folder.bestFile, local + "\\KORVEL.dat");
+    EXPECT_TRUE(folder.rewriteDataPath);
     EXPECT_EQ(made, std::set<std::string>{local});
-
-    // The program's folder stays when it can be written, when it holds the
-    // user's files, or when the local folder is no better.
-    auto expectProgramFolder = [&] {
+    // The program's folder stays when it holds the user's files, when it can
+    // be written, or when the local folder is no better.
+    files.existing = {program + "\\KORVEL.ini"};
+    for (const auto &writableNow : {std::set<std::string>{local}, {program}, {}}) {
+        writable = writableNow;
         ASSERT_TRUE(store::ResolveDataFolder(nullptr, kModule, files.Query(), &folder, fallback));
-        EXPECT_EQ(folder.folder, "C:\\Program Files\\Tivorn");
-        EXPECT_TRUE(folder.rewriteDataPath);
-    };
-    files.existing = {"C:\\Program Files\\Tivorn\\KORVEL.ini"};
-    expectProgramFolder();
-    files.existing.clear();
-    writable = {"C:\\Program Files\\Tivorn", local};
-    expectProgramFolder();
-    writable.clear();
-    expectProgramFolder();
-    fallback.localFolder.clear();
-    expectProgramFolder();
+        EXPECT_EQ(folder.folder, program);
+        files.existing.clear();
+    }
 }
 
 TEST(DataFolder, SeparatorsAreFoundAsCharactersAndPathsStayBounded) {
