@@ -100,7 +100,21 @@ unsigned HeldModifiers() {
     if (GetAsyncKeyState(VK_SHIFT) & 0x8000) flags |= korvel::kModShift;
     if (GetAsyncKeyState(VK_CONTROL) & 0x8000) flags |= korvel::kModCtrl;
     if (GetAsyncKeyState(VK_MENU) & 0x8000) flags |= korvel::kModAlt;
+    if ((GetAsyncKeyState(VK_LWIN) | GetAsyncKeyState(VK_RWIN)) & 0x8000) flags |= korvel::kModWin;
     return flags;
+}
+
+// The masking key, down and up.  Injected input is queued behind the key
+// being decided, which is swallowed, so the focused window sees the mask
+// where it would have seen the hotkey.  The hook passes it on.
+void InjectMaskKey() {
+    INPUT mask[2] = {};
+    for (INPUT &input : mask) {
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = static_cast<WORD>(korvel::kMaskKey);
+    }
+    mask[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, mask, sizeof mask[0]);
 }
 
 void PostCommand(WPARAM code) {
@@ -118,6 +132,7 @@ LRESULT CALLBACK KeyboardHook(int code, WPARAM message, LPARAM data) {
     unsigned modifiers = down ? HeldModifiers() : 0;
     korvel::KeyAction action = g_hook.filter.OnKey(key->vkCode, down, modifiers);
     if (action == korvel::KeyAction::Pass) return CallNextHookEx(nullptr, code, message, data);
+    if (korvel::HotkeyFilter::MasksBefore(action, modifiers)) InjectMaskKey();
     switch (action) {
     case korvel::KeyAction::SendNext:
         PostCommand(TIVORN_CODE_NEXT);
