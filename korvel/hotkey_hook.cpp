@@ -37,7 +37,8 @@ constexpr UINT kRereadPeriodMs = 1000;
 constexpr UINT kDeliveryTimeoutMs = 5000;
 constexpr int kEngineVariant = 1;
 
-// Everything here but the relay belongs to the hook's thread alone.
+// Used on the hook's thread alone, but for window: set once by the first
+// install, before that install's request reaches the thread.
 struct HookState {
     HHOOK hook;
     HWND window;            // the hook thread's hidden window: installs, the reread timer
