@@ -11,6 +11,7 @@
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "shell/application.h"
+#include "shell/hotkeys.h"
 #include "shell/popup_menu.h"
 #include "store/settings.h"
 #include "utils/message_box.h"
@@ -223,7 +224,13 @@ void ResidentWindow::OnTrayNotify(UINT mouseMessage) {
 
 void ResidentWindow::OpenTrayMenuWhenIdle() {
     // The mode may have changed since the code arrived.
-    if (app_.shell().appMode == kModeIdle) app_.tray().ShowMenu(window_);
+    if (app_.shell().appMode != kModeIdle) return;
+    // A menu without the foreground could not be used with the keys nor
+    // closed by a click elsewhere: better none, with the refusal's beep.
+    if (TakeForegroundForMenu(window_))
+        app_.tray().ShowMenu(window_);
+    else
+        MessageBeep(MB_OK);
 }
 
 void ResidentWindow::OnTimer(UINT_PTR id) {
