@@ -125,7 +125,7 @@ class ThreadOutput : public SongOutput {
 public:
     ThreadOutput(Output &output, Activity &activity) : output_(output), activity_(activity) {}
 
-    void Send(const uint8_t *message, size_t size, bool added) override { output_.Send(message, size, added); }
+    bool Send(const uint8_t *message, size_t size, bool added) override { return output_.Send(message, size, added); }
 
     void EndBatch(int soundingNotes, bool noteStarted, int64_t idleUs) override {
         output_.Flush(idleUs);
@@ -202,6 +202,7 @@ DWORD WINAPI PlaybackThread(LPVOID parameter) {
     Waiter waiter(waits, tuning);
     ThreadOutput output(*run.output, *run.activity);
 
+    run.output->WatchStop(run.stopEvent);
     PlayOutcome outcome;
     try {
         outcome = PlaySong(*run.song, waiter, waits, output);
@@ -210,14 +211,15 @@ DWORD WINAPI PlaybackThread(LPVOID parameter) {
         // if it had ended, so that the player moves on.
         outcome = PlayOutcome::Ended;
     }
+    run.output->WatchStop(nullptr);  // the event goes with the run
 
     run.activity->soundingNotes.store(0);
     run.activity->lastNoteOnQpc.store(0);
-    if (outcome == PlayOutcome::Stopped) return 0;
+    if (outcome == PlayOutcome::Stopped) return kSongStopped;
     // The marker goes out before the handler can run.
-    run.output->Mark("end");
+    if (outcome == PlayOutcome::Ended) run.output->Mark("end");
     PostMessageA(run.notifyWindow, run.endMessage, run.generation, 0);
-    return 1;
+    return outcome == PlayOutcome::Ended ? kSongEnded : kSongFailed;
 }
 
 }  // namespace korvel
