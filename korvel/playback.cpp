@@ -269,7 +269,11 @@ bool StartThread(KorvelEndHandler onEnd) {
         CloseHandle(run->stopEvent);
         return false;
     }
-    SetThreadPriority(thread, PlaybackPriority());
+    int priority = PlaybackPriority();
+    SetThreadPriority(thread, priority);
+    // The scheduler service would lift the thread above a lower priority
+    // that the settings ask for; it is joined only at the highest.
+    run->joinMmcss = priority == THREAD_PRIORITY_HIGHEST;
     g_playback.activity.soundingNotes.store(0);
     g_playback.activity.lastNoteOnQpc.store(0);
     LARGE_INTEGER origin;

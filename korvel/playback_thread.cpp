@@ -142,6 +142,77 @@ private:
     Activity &activity_;
 };
 
+// What the system does for a thread that keeps time, held while a song plays.
+//
+// The Multimedia Class Scheduler Service runs an "Audio" thread at a
+// priority that other busy programs do not hold back, and lowers it again
+// when the thread leaves.  Windows 11 may run a process without a window in
+// front with EcoQoS (slower processors) and ignore its timer resolution; the
+// process opts out of both while it plays and gives the choice back to the
+// system when it stops.  Both are looked up at run time: neither exists on
+// every system the program runs on.
+class TimingPrivileges {
+public:
+    explicit TimingPrivileges(bool joinMmcss) {
+        SetThrottling(kThrottlingControlled);
+        if (!joinMmcss) return;
+        char path[MAX_PATH + 16];
+        UINT length = GetSystemDirectoryA(path, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return;
+        lstrcatA(path, "\\avrt.dll");  // from the system folder only, never from beside the program
+        avrt_ = LoadLibraryA(path);
+        if (!avrt_) return;
+        auto join = reinterpret_cast<JoinProc>(reinterpret_cast<void *>(GetProcAddress(avrt_, "AvSetMmThreadCharacteristicsA")));
+        leave_ = reinterpret_cast<LeaveProc>(reinterpret_cast<void *>(GetProcAddress(avrt_, "AvRevertMmThreadCharacteristics")));
+        DWORD taskIndex = 0;
+        if (join && leave_) task_ = join("Audio", &taskIndex);
+    }
+    ~TimingPrivileges() {
+        if (task_) leave_(task_);
+        if (avrt_) FreeLibrary(avrt_);
+        SetThrottling(0);
+    }
+    TimingPrivileges(const TimingPrivileges &) = delete;
+    TimingPrivileges &operator=(const TimingPrivileges &) = delete;
+
+private:
+    typedef HANDLE(WINAPI *JoinProc)(LPCSTR task, LPDWORD taskIndex);
+    typedef BOOL(WINAPI *LeaveProc)(HANDLE task);
+    // SetProcessInformation with ProcessPowerThrottling (4) and
+    // PROCESS_POWER_THROTTLING_STATE, which older headers lack.
+    typedef BOOL(WINAPI *SetProcessInformationProc)(HANDLE process, int infoClass, LPVOID info, DWORD size);
+    struct ThrottlingState {
+        ULONG version;
+        ULONG controlMask;
+        ULONG stateMask;
+    };
+    static constexpr int kProcessPowerThrottling = 4;
+    static constexpr ULONG kThrottlingVersion = 1;
+    static constexpr ULONG kExecutionSpeed = 0x1;
+    static constexpr ULONG kIgnoreTimerResolution = 0x4;
+    static constexpr ULONG kThrottlingControlled = kExecutionSpeed | kIgnoreTimerResolution;
+
+    // controlMask: the kinds of throttling this process decides itself, each
+    // switched off (state 0); 0 leaves them all to the system again.
+    static void SetThrottling(ULONG controlMask) {
+        HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        auto set = kernel ? reinterpret_cast<SetProcessInformationProc>(
+                                reinterpret_cast<void *>(GetProcAddress(kernel, "SetProcessInformation")))
+                          : nullptr;
+        if (!set) return;
+        ThrottlingState state = {kThrottlingVersion, controlMask, 0};
+        // Windows 10 knows only the execution speed and refuses the timer flag.
+        if (!set(GetCurrentProcess(), kProcessPowerThrottling, &state, sizeof state) && controlMask) {
+            state.controlMask = kExecutionSpeed;
+            set(GetCurrentProcess(), kProcessPowerThrottling, &state, sizeof state);
+        }
+    }
+
+    HMODULE avrt_ = nullptr;
+    LeaveProc leave_ = nullptr;
+    HANDLE task_ = nullptr;
+};
+
 // Median lateness of a few sleeps of askUs, in microseconds.
 template <typename SleepFn>
 int64_t MedianLateness(SleepFn sleep, int64_t askUs) {
@@ -196,6 +267,7 @@ WaitCalibration CalibrateWaits() {
 
 DWORD WINAPI PlaybackThread(LPVOID parameter) {
     PlaybackRun &run = *static_cast<PlaybackRun *>(parameter);
+    TimingPrivileges privileges(run.joinMmcss);
     SystemWaits waits(run);
     Waiter::Tuning tuning = run.calibration.tuning;
     tuning.fineSleepUsable = tuning.fineSleepUsable && waits.fineSleepAvailable();

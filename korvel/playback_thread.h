@@ -41,6 +41,7 @@ struct PlaybackRun {
     std::atomic<bool> stopRequested{false};
     LONGLONG originQpc = 0;         // the song's time 0
     WaitCalibration calibration;
+    bool joinMmcss = false;         // the thread's priority is the system's to manage
     HWND notifyWindow = nullptr;    // gets endMessage when the song ended by itself or failed
     UINT endMessage = 0;
     WPARAM generation = 0;          // passed back with endMessage
