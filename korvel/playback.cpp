@@ -22,6 +22,7 @@
 #include "korvel/smf_reader.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
+#include "utils/suspend_resume_notice.h"
 
 using namespace korvel;
 
@@ -44,6 +45,7 @@ enum class PlayError {
 struct PlaybackState {
     bool initialised = false;
     HWND window = nullptr;
+    SuspendResumeNotice powerNotice;  // for window
     WaitCalibration calibration;
 
     // The song of the last successful OpenSong.  Opened without reading at
@@ -313,6 +315,7 @@ int EngineInit(void) {
     if (g_playback.initialised) return 1;
     g_playback.window = CreatePlaybackWindow();
     if (!g_playback.window) return 0;
+    g_playback.powerNotice.Register(g_playback.window);
     g_playback.calibration = CalibrateWaits();
     g_playback.initialised = true;
     return 1;
@@ -322,6 +325,7 @@ int EngineClose(void) {
     if (!g_playback.initialised) return 1;
     StopPlaying();
     bool closed = CloseOutput();
+    g_playback.powerNotice.Unregister();
     DestroyWindow(g_playback.window);
     g_playback.window = nullptr;
     g_playback.song.reset();
