@@ -162,8 +162,8 @@ public:
         lstrcatA(path, "\\avrt.dll");  // from the system folder only, never from beside the program
         avrt_ = LoadLibraryA(path);
         if (!avrt_) return;
-        auto join = reinterpret_cast<JoinProc>(reinterpret_cast<void *>(GetProcAddress(avrt_, "AvSetMmThreadCharacteristicsA")));
-        leave_ = reinterpret_cast<LeaveProc>(reinterpret_cast<void *>(GetProcAddress(avrt_, "AvRevertMmThreadCharacteristics")));
+        auto join = Find<JoinProc>(avrt_, "AvSetMmThreadCharacteristicsA");
+        leave_ = Find<LeaveProc>(avrt_, "AvRevertMmThreadCharacteristics");
         DWORD taskIndex = 0;
         if (join && leave_) task_ = join("Audio", &taskIndex);
     }
@@ -192,13 +192,17 @@ private:
     static constexpr ULONG kIgnoreTimerResolution = 0x4;
     static constexpr ULONG kThrottlingControlled = kExecutionSpeed | kIgnoreTimerResolution;
 
+    // Through void * because FARPROC's type says nothing about the real one.
+    template <typename Proc>
+    static Proc Find(HMODULE module, const char *name) {
+        return reinterpret_cast<Proc>(reinterpret_cast<void *>(GetProcAddress(module, name)));
+    }
+
     // controlMask: the kinds of throttling this process decides itself, each
     // switched off (state 0); 0 leaves them all to the system again.
     static void SetThrottling(ULONG controlMask) {
         HMODULE kernel = GetModuleHandleA("kernel32.dll");
-        auto set = kernel ? reinterpret_cast<SetProcessInformationProc>(
-                                reinterpret_cast<void *>(GetProcAddress(kernel, "SetProcessInformation")))
-                          : nullptr;
+        auto set = kernel ? Find<SetProcessInformationProc>(kernel, "SetProcessInformation") : nullptr;
         if (!set) return;
         ThrottlingState state = {kThrottlingVersion, controlMask, 0};
         // Windows 10 knows only the execution speed and refuses the timer flag.
