@@ -93,6 +93,7 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kMsgSongEnded: HandleSongEnded(wParam); return TRUE;
     case kMsgPreviewEnded: HandlePreviewEnded(wParam, lParam); return TRUE;
     case kMsgOpenTrayMenu: OpenTrayMenuWhenIdle(); return TRUE;
+    case WM_HOTKEY: OnMediaKey(wParam); return TRUE;
     case WM_DESTROY: OnDestroy(); return TRUE;
     default: return FALSE;
     }
@@ -208,6 +209,14 @@ LRESULT ResidentWindow::OnCopyData(const COPYDATASTRUCT *data) {
     if (!app_.shell().resident || !data) return 1;
     RunCopyDataCommand(data->dwData);
     return 0;
+}
+
+// A media key acts as its tray menu command would.  While the best settings
+// dialog is open (it may be previewing a song, or wait for its OK) it is
+// ignored, as the tray menu does not open then.
+void ResidentWindow::OnMediaKey(WPARAM hotkeyId) {
+    if (app_.shell().bestDialog || app_.shell().appMode == kModeBestRequired) return;
+    if (UINT command = MediaKeyCommand(hotkeyId, g_player.playing)) OnCommand(static_cast<WORD>(command));
 }
 
 void ResidentWindow::OnTrayNotify(UINT mouseMessage) {

@@ -36,6 +36,7 @@ private:
     void ShowAbout();
     void RunCopyDataCommand(ULONG_PTR code);
     LRESULT OnCopyData(const COPYDATASTRUCT *data);
+    void OnMediaKey(WPARAM hotkeyId);
     void OnTrayNotify(UINT mouseMessage);
     void OpenTrayMenuWhenIdle();
     void OnTimer(UINT_PTR id);
