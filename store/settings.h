@@ -11,7 +11,7 @@ struct SettingsState {
     unsigned currentHotkeys[2];          // taken at start, kept in step by the advanced dialog
     bool altCheckIcons;                  // copy of OPT_ALT_CHECK_ICONS the folder tree reads
     int engineVariant;                   // EngineVariant(), handed back to InstallHook
-    bool mediaKeys;                      // copy of "MediaKeys": Play/Pause, Next, Previous, Stop taken
+    bool mediaKeys = true;               // copy of "MediaKeys": Play/Pause, Next, Previous, Stop taken
 };
 
 extern SettingsState g_settings;
