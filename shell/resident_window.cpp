@@ -15,6 +15,7 @@
 #include "shell/popup_menu.h"
 #include "store/settings.h"
 #include "utils/message_box.h"
+#include "utils/scope_guard.h"
 
 namespace {
 
@@ -214,9 +215,15 @@ LRESULT ResidentWindow::OnCopyData(const COPYDATASTRUCT *data) {
 // A media key acts as its tray menu command would.  While the best settings
 // dialog is open (it may be previewing a song, or wait for its OK) it is
 // ignored, as the tray menu does not open then.
+// A key pressed while a box of an earlier key's command waits (a song that
+// cannot be played) is ignored too: the command is not entered twice.
 void ResidentWindow::OnMediaKey(WPARAM hotkeyId) {
-    if (app_.shell().bestDialog || app_.shell().appMode == kModeBestRequired) return;
-    if (UINT command = MediaKeyCommand(hotkeyId, g_player.playing)) OnCommand(static_cast<WORD>(command));
+    if (inMediaKey_ || app_.shell().bestDialog || app_.shell().appMode == kModeBestRequired) return;
+    UINT command = MediaKeyCommand(hotkeyId, g_player.playing);
+    if (!command) return;
+    inMediaKey_ = true;
+    ScopeGuard done([this] { inMediaKey_ = false; });
+    OnCommand(static_cast<WORD>(command));
 }
 
 void ResidentWindow::OnTrayNotify(UINT mouseMessage) {
