@@ -15,6 +15,7 @@
 #include "shell/popup_menu.h"
 #include "store/settings.h"
 #include "utils/message_box.h"
+#include "utils/scope_guard.h"
 
 namespace {
 
@@ -93,6 +94,7 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kMsgSongEnded: HandleSongEnded(wParam); return TRUE;
     case kMsgPreviewEnded: HandlePreviewEnded(wParam, lParam); return TRUE;
     case kMsgOpenTrayMenu: OpenTrayMenuWhenIdle(); return TRUE;
+    case WM_HOTKEY: OnMediaKey(wParam); return TRUE;
     case WM_DESTROY: OnDestroy(); return TRUE;
     default: return FALSE;
     }
@@ -208,6 +210,20 @@ LRESULT ResidentWindow::OnCopyData(const COPYDATASTRUCT *data) {
     if (!app_.shell().resident || !data) return 1;
     RunCopyDataCommand(data->dwData);
     return 0;
+}
+
+// A media key acts as its tray menu command would.  While the best settings
+// dialog is open (it may be previewing a song, or wait for its OK) it is
+// ignored, as the tray menu does not open then.
+// A key pressed while a box of an earlier key's command waits (a song that
+// cannot be played) is ignored too: the command is not entered twice.
+void ResidentWindow::OnMediaKey(WPARAM hotkeyId) {
+    if (inMediaKey_ || app_.shell().bestDialog || app_.shell().appMode == kModeBestRequired) return;
+    UINT command = MediaKeyCommand(hotkeyId, g_player.playing);
+    if (!command) return;
+    inMediaKey_ = true;
+    ScopeGuard done([this] { inMediaKey_ = false; });
+    OnCommand(static_cast<WORD>(command));
 }
 
 void ResidentWindow::OnTrayNotify(UINT mouseMessage) {

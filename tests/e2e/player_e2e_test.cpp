@@ -559,4 +559,45 @@ TEST_F(PlayerE2E, MenuCommandsOfTheSettingsAndTheHistory) {
     EXPECT_EQ(tivorn_.Exit(), 0u);
 }
 
+// A key pressed and released on the keyboard, wherever the focus is.
+void PressKey(WORD key) {
+    INPUT input[2] = {{INPUT_KEYBOARD, {}}, {INPUT_KEYBOARD, {}}};
+    input[0].ki.wVk = input[1].ki.wVk = key;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof input[0]);
+}
+
+TEST_F(PlayerE2E, MediaKeysActAsTheMenuAndLeaveKeysHeldElsewhere) {
+    std::string s0 = Song("s0.mid", 30000), s1 = Song("s1.mid", 30000);
+    WriteBests({bestbytes::Record("Keys", {s0, s1})});
+    // Stop is held here first, as by another player: it stays here.
+    ASSERT_TRUE(RegisterHotKey(nullptr, 1, 0, VK_MEDIA_STOP));
+    Start("Keys");
+    ASSERT_TRUE(WaitForFirstStart());
+    auto press = [&](WORD key, std::vector<std::string> expected) {
+        size_t seen = Events().size();
+        PressKey(key);
+        EXPECT_TRUE(WaitUntil([&] { return EventsSince(seen).size() >= expected.size(); })) << key;
+        EXPECT_EQ(EventsSince(seen), expected) << key;
+    };
+    press(VK_MEDIA_PLAY_PAUSE, {"stop"});
+    press(VK_MEDIA_PLAY_PAUSE, {Open(s0), "start"});
+    press(VK_MEDIA_NEXT_TRACK, {"stop", Open(s1), "start"});
+    press(VK_MEDIA_PREV_TRACK, {"stop", Open(s1), "start"});
+    PressKey(VK_MEDIA_STOP);  // were it Tivorn's, Play/Pause would play, then stop
+    press(VK_MEDIA_PLAY_PAUSE, {"stop"});
+    press(VK_MEDIA_PLAY_PAUSE, {Open(s1), "start"});
+    UnregisterHotKey(nullptr, 1);
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+
+    // MediaKeys 0: Tivorn takes no key.
+    DWORD off = 0;
+    RegSetKeyValueA(HKEY_CURRENT_USER, program_key::kKey, "MediaKeys", REG_DWORD, &off, sizeof off);
+    Start("Keys");
+    ASSERT_TRUE(WaitForFirstStart());
+    EXPECT_TRUE(RegisterHotKey(nullptr, 2, 0, VK_MEDIA_PLAY_PAUSE));
+    UnregisterHotKey(nullptr, 2);
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+}
+
 }  // namespace
