@@ -10,8 +10,10 @@
 #include "shell/out_of_memory.h"
 #include "shell/popup_menu.h"
 #include "shell/single_instance.h"
+#include "player/player.h"
 #include "shell/startup.h"
 #include "store/settings.h"
+#include "utils/command_line_files.h"
 #include "utils/message_box.h"
 #include "utils/scope_guard.h"
 
@@ -87,6 +89,8 @@ int Application::Run(const char *commandLine) {
     shell_.resident = resident;
 
     LoadPopupMenu(shell_);
+    // Files on the command line play first, in place of the best's first song.
+    QueueHandedFiles(cmdline::FilesOnCommandLine(commandLine));
     // A failed start-up load has reported itself; the loop then only handles
     // what is already queued and the shutdown still runs.
     if (!RunStartupLoad(*this)) PostQuitMessage(0);
