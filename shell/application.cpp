@@ -5,12 +5,12 @@
 
 #include "engine/korvel.h"
 #include "engine/resident_window.h"
+#include "player/player.h"
 #include "shell/hotkeys.h"
 #include "shell/message_loop.h"
 #include "shell/out_of_memory.h"
 #include "shell/popup_menu.h"
 #include "shell/single_instance.h"
-#include "player/player.h"
 #include "shell/startup.h"
 #include "store/settings.h"
 #include "utils/command_line_files.h"
