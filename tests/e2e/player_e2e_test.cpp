@@ -601,3 +601,31 @@ TEST_F(PlayerE2E, MediaKeysActAsTheMenuAndLeaveKeysHeldElsewhere) {
 }
 
 }  // namespace
+
+TEST_F(PlayerE2E, FilesOnTheCommandLinePlayFirstThenTheBestGoesOnUnchanged) {
+    std::string s0 = Song("s0.mid", 30000), s1 = Song("s1.mid", 30000);
+    // Spaces, and "ソ" whose trail byte is a backslash.
+    std::string first = Song("曲\\ソ a.mid", 10), second = Song("b c.mid", 10), third = Song("ソ.mid", 30000);
+    WriteBests({bestbytes::Record("One", {s0, s1})});
+    program_key::WriteSettings(program_key::Settings(0));
+    program_key::WriteString(program_key::kKey, "PlayBest", "One");
+    // A first start: the files play in order, the missing one skipped, then the best's first song.
+    ASSERT_TRUE(tivorn_.Start("\"" + first + "\" \"" + data_.Join("gone.mid") + "\" /next \"" + second + "\""));
+    ASSERT_TRUE(WaitUntil([&] { return Events().size() >= 8; }));
+    EXPECT_EQ(Events(), (std::vector<std::string>{Open(first), "start", "end", Open(second), "start", "end",
+                                                  Open(s0), "start"}));
+
+    // A second start hands its file over and ends; next after it goes back to
+    // the song it interrupted.
+    TivornProcess secondStart;
+    ASSERT_TRUE(secondStart.Start("\"" + third + "\""));
+    EXPECT_EQ(secondStart.WaitForExit(), 0u);
+    ASSERT_TRUE(WaitUntil([&] { return Events().size() >= 11; }));
+    EXPECT_EQ(EventsSince(8), (std::vector<std::string>{"stop", Open(third), "start"}));
+    tivorn_.SendCode(0);
+    EXPECT_EQ(EventsSince(11), (std::vector<std::string>{"stop", Open(s0), "start"}));
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+    EXPECT_EQ(Stored("PlayBest"), "One");
+    EXPECT_EQ(History("One"), "\x01");
+    EXPECT_EQ(FindMessageBox(tivorn_.id()), nullptr);
+}
