@@ -107,6 +107,10 @@ void ChooseOutput(UINT command, HWND owner) {
         // A nameless device can only be kept by its number.
         value = names[device].empty() ? "midi:" + std::to_string(device) : outputs::DeviceNameValue(names[device]);
     }
+    std::string previous = ReadOutputValue();
     WriteOutputValue(value);
-    if (!SwitchOutput()) ReportPlayError(0, owner);
+    if (SwitchOutput()) return;
+    // The song goes on where it was, and so does the next one.
+    WriteOutputValue(previous);
+    ReportPlayError(0, owner);
 }

@@ -18,7 +18,8 @@ void BuildOutputMenu(HMENU tray);
 bool IsOutputCommand(UINT command);
 
 // Stores the chosen output by its device's name and moves a playing song
-// over to it; a device that cannot be opened is reported over owner.
+// over to it.  A device that cannot be opened is reported over owner and
+// leaves the output as it was.
 void ChooseOutput(UINT command, HWND owner);
 
 #endif
