@@ -4,7 +4,8 @@
 list(APPEND KORVEL_PURE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/smf_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sequencer.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/log_line.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/log_line.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/midi_errors.cpp)
 list(APPEND KORVEL_WIN32_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/midi_output.cpp
     ${CMAKE_CURRENT_LIST_DIR}/switching_output.cpp

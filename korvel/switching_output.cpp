@@ -23,10 +23,25 @@ SwitchingOutput::SwitchingOutput(std::unique_ptr<Output> current) : current_(std
     }
 }
 
-void SwitchingOutput::Send(const uint8_t *message, size_t size, bool added) {
+bool SwitchingOutput::Send(const uint8_t *message, size_t size, bool added) {
     AcquireSRWLockExclusive(&lock_);
     Remember(message, size);
-    current_->Send(message, size, added);
+    bool sent = current_->Send(message, size, added);
+    ReleaseSRWLockExclusive(&lock_);
+    return sent;
+}
+
+unsigned SwitchingOutput::LostBecause() const {
+    AcquireSRWLockShared(&lock_);
+    unsigned result = current_->LostBecause();
+    ReleaseSRWLockShared(&lock_);
+    return result;
+}
+
+void SwitchingOutput::WatchStop(HANDLE stopEvent) {
+    AcquireSRWLockExclusive(&lock_);
+    stopEvent_ = stopEvent;
+    current_->WatchStop(stopEvent);
     ReleaseSRWLockExclusive(&lock_);
 }
 
@@ -120,8 +135,10 @@ void SwitchingOutput::Replace(std::unique_ptr<Output> next) {
     }
     current_->Flush(kNothingSoonUs);
     current_->Mark("stop");
+    current_->WatchStop(nullptr);
     current_->Close();
     current_ = std::move(next);
+    current_->WatchStop(stopEvent_);
     if (started_) current_->Start(originQpc_);
     // The song goes on with its sounds; notes start again with their next note-on.
     for (int c = 0; c < 16; ++c) {

@@ -19,7 +19,9 @@ public:
     SwitchingOutput(const SwitchingOutput &) = delete;
     SwitchingOutput &operator=(const SwitchingOutput &) = delete;
 
-    void Send(const uint8_t *message, size_t size, bool added) override;
+    bool Send(const uint8_t *message, size_t size, bool added) override;
+    unsigned LostBecause() const override;
+    void WatchStop(HANDLE stopEvent) override;
     void Flush(int64_t idleUs) override;
     void Mark(const char *word, const char *argument = nullptr) override;
     void Start(LONGLONG originQpc) override;
@@ -43,10 +45,11 @@ private:
     void Remember(const uint8_t *message, size_t size);
     void SendAdded(Output &output, uint8_t status, uint8_t first, int second);
 
-    SRWLOCK lock_;
+    mutable SRWLOCK lock_;
     std::unique_ptr<Output> current_;
     bool started_ = false;
     LONGLONG originQpc_ = 0;
+    HANDLE stopEvent_ = nullptr;
     Channel channels_[16];
 };
 

@@ -14,6 +14,7 @@
 #include "store/settings.h"
 #include "utils/message_box.h"
 #include "utils/scope_guard.h"
+#include "utils/suspend_resume_notice.h"
 
 namespace {
 
@@ -85,6 +86,7 @@ int Application::Run(const char *commandLine) {
         return 0;
     }
     shell_.resident = resident;
+    SuspendResumeNotice powerNotices(resident);  // until the loop has ended
 
     LoadPopupMenu(shell_);
     // A failed start-up load has reported itself; the loop then only handles
