@@ -155,7 +155,9 @@ function(tivorn_test)
     set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
         ENVIRONMENT "TIVORN_BIN_DIR=${TIVORN_BIN_DIR};TIVORN_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
     if(T_SERIAL)
-        set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK tivorn_registry)
+        # One after another they are the longest chain of the run, so CTest
+        # starts each as soon as it can, before tests that cost more alone.
+        set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK tivorn_registry COST 100)
     endif()
 endfunction()
 
@@ -178,6 +180,8 @@ endfunction()
 # tivorn_fuzzer(NAME name SOURCES ... LIBS ... [SECONDS n] [CORPUS dir])
 # A libFuzzer target of the native tree, run by CTest for a bounded time.
 # CORPUS is a folder of seed inputs; the run works on a copy in the tree.
+# The run is niced: it takes whatever processor time is left over in its
+# SECONDS, and the Wine tests beside it, which wait on windows, stay quick.
 function(tivorn_fuzzer)
     cmake_parse_arguments(F "" "NAME;SECONDS;CORPUS" "SOURCES;LIBS" ${ARGN})
     if(NOT F_SECONDS)
@@ -187,6 +191,10 @@ function(tivorn_fuzzer)
         math(EXPR limit "${F_SECONDS} + 120")
         tivorn_native_test(NAME ${F_NAME} TIMEOUT ${limit}
             COMMAND fuzz/${F_NAME}-run.sh)
+        # The longest tests beside the serial ones: started early.
+        if(TEST ${F_NAME})
+            set_tests_properties(${F_NAME} PROPERTIES COST ${F_SECONDS})
+        endif()
         return()
     endif()
     add_executable(${F_NAME} ${F_SOURCES})
@@ -200,7 +208,7 @@ function(tivorn_fuzzer)
 set -e
 rm -rf '${work}' && mkdir -p '${work}'
 if [ -n '${F_CORPUS}' ] && [ -d '${F_CORPUS}' ]; then cp -r '${F_CORPUS}'/. '${work}'/; fi
-exec '${CMAKE_BINARY_DIR}/fuzz/${F_NAME}' -max_total_time=${F_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 '${work}'
+exec nice -n 10 '${CMAKE_BINARY_DIR}/fuzz/${F_NAME}' -max_total_time=${F_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 '${work}'
 ")
     file(CHMOD ${CMAKE_BINARY_DIR}/fuzz/${F_NAME}-run.sh
          PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
