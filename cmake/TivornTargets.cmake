@@ -101,13 +101,27 @@ function(tivorn_korvel_beside TARGET)
     add_dependencies(${TARGET} KORVEL ${copy})
 endfunction()
 
-# How test programs are compiled: unoptimised; in the native tree with line
+# How test code is compiled: unoptimised; in the native tree with line
 # tables only, which is all the sanitizers' reports need.
 if(WIN32)
     set(TIVORN_TEST_FLAGS -O0)
 else()
     set(TIVORN_TEST_FLAGS -O0 -gline-tables-only)
 endif()
+
+# tivorn_test_code(target [PLAIN]): compiles the target as test code: the
+# flags above, and the headers most tests include precompiled once per tree
+# (tests/CMakeLists.txt), without windows.h for PLAIN code.  Test code is
+# compiled often and runs for moments.
+function(tivorn_test_code TARGET)
+    cmake_parse_arguments(C "PLAIN" "" "" ${ARGN})
+    target_compile_options(${TARGET} PRIVATE ${TIVORN_TEST_FLAGS})
+    if(C_PLAIN OR NOT WIN32)
+        target_precompile_headers(${TARGET} REUSE_FROM tivorn_test_pch_plain)
+    else()
+        target_precompile_headers(${TARGET} REUSE_FROM tivorn_test_pch_windows)
+    endif()
+endfunction()
 
 # tivorn_test(NAME name SOURCES ... [LIBS ...] [RESOURCES] [SERIAL] [TIMEOUT s])
 # A GoogleTest program run by CTest (under Wine in the Windows tree).
@@ -126,14 +140,10 @@ function(tivorn_test)
     endif()
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} tivorn_test_includes GTest::gtest)
-    # Test code is compiled often and runs for moments: no optimiser, and the
-    # headers every test includes precompiled once (tests/CMakeLists.txt).
-    # Plain tests get no windows.h from it.
-    target_compile_options(${T_NAME} PRIVATE ${TIVORN_TEST_FLAGS})
     if(T_PURE)
-        target_precompile_headers(${T_NAME} REUSE_FROM tivorn_test_pch_plain)
+        tivorn_test_code(${T_NAME} PLAIN)
     else()
-        target_precompile_headers(${T_NAME} REUSE_FROM tivorn_test_pch_windows)
+        tivorn_test_code(${T_NAME})
     endif()
     if(NOT T_OWN_MAIN)
         target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
