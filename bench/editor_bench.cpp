@@ -16,7 +16,7 @@
 
 #include "bench/bench_support.h"
 #include "engine/resident_window.h"
-#include "support/midi_writer.h"
+#include "testing/midi_writer.h"
 
 namespace {
 

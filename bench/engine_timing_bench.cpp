@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "engine/korvel.h"
-#include "support/midi_writer.h"
+#include "testing/midi_writer.h"
 
 namespace {
 

@@ -14,8 +14,9 @@
 #include "bench/bench_support.h"
 #include "engine/resident_window.h"
 #include "store/best_file.h"
-#include "support/best_bytes.h"
-#include "support/midi_writer.h"
+#include "store/store_setup.h"
+#include "testing/best_bytes.h"
+#include "testing/midi_writer.h"
 
 namespace {
 
@@ -90,8 +91,7 @@ void BenchBestFile(const std::string &dir) {
         std::printf("best file: could not be written\n");
         return;
     }
-    lstrcpyA(g_store.dataFolder, dir.c_str());
-    lstrcpyA(g_store.bestFile, path.c_str());
+    UseDataFolder(dir.c_str());
     std::printf("best file of %d bests of %d entries: %.1f MB\n", kBests, kEntries, file.size() / 1048576.0);
 
     // The last best: the whole file is walked.

@@ -2,7 +2,7 @@
 
 # Windows libraries the program and its tests link.
 set(TIVORN_SYSTEM_LIBS user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 oleaut32
-    uuid advapi32 winmm)
+    uuid advapi32 winmm uxtheme)
 
 # tivorn_layer(folder [SEES folder...] [PLAIN source...] [WINDOWS source...])
 # The library of one source folder, tivorn_<folder>, and the folders its code

@@ -1,5 +1,5 @@
 // The advanced settings dialog: hotkeys, the check-mark look and the data
-// folder, applied by OK in that order.
+// folder, handed back by OK to be applied in that order.
 #include "editor/advanced_dialog.h"
 
 #include <windows.h>
@@ -9,14 +9,16 @@
 #include <cstring>
 #include <string>
 
-#include "editor/best_settings_dialog.h"
 #include "engine/korvel.h"
+#include "engine/settings_block.h"
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
 #include "store/data_folder.h"
 #include "store/settings.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
+#include "utils/path_rules.h"
+#include "utils/window_binding.h"
 
 namespace {
 
@@ -31,31 +33,23 @@ const char kMoveLeftFiles[] =
 const char kPathTooLong[] = "指定したフォルダのパスが長すぎます。\n別のフォルダを指定してください。";
 
 // Index = the priority byte of the settings block.
-const char *const kPriorities[] = {"高", "通常以上", "通常", "通常以下", "低"};
-constexpr int kPriorityCount = sizeof kPriorities / sizeof kPriorities[0];
-constexpr int kPriorityByte = 4;
+const char *const kPriorities[kPriorityCount] = {"高", "通常以上", "通常", "通常以下", "低"};
 
+// The dialog only shows and gathers: OK hands what it shows back to the
+// caller, which applies it.
 class AdvancedDialog {
 public:
-    explicit AdvancedDialog(BestSettingsDialog *owner) : owner_(owner) {}
+    explicit AdvancedDialog(FolderPicker picker) : picker_(picker) {}
     AdvancedDialog(const AdvancedDialog &) = delete;
     AdvancedDialog &operator=(const AdvancedDialog &) = delete;
 
-    static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_INITDIALOG) {
-            auto *self = reinterpret_cast<AdvancedDialog *>(lParam);
-            self->window_ = window;
-            SetWindowLongPtrA(window, DWLP_USER, lParam);
-            self->OnInitDialog();
-            return FALSE;
-        }
-        auto *self = reinterpret_cast<AdvancedDialog *>(GetWindowLongPtrA(window, DWLP_USER));
-        if (!self) return FALSE;  // messages before WM_INITDIALOG
-        return self->OnMessage(message, wParam);
-    }
+    const AdvancedChoice &choice() const { return choice_; }
 
 private:
-    INT_PTR OnMessage(UINT message, WPARAM wParam) {
+    friend class WindowBinding<AdvancedDialog, WindowLifetime::OutlivesWindow>;
+
+    INT_PTR OnInitDialog(HWND window);
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM) {
         switch (message) {
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
@@ -74,22 +68,20 @@ private:
         }
     }
 
-    void OnInitDialog();
     void OnChooseFolder();
     void OnOk();
     void OnCancel();
 
-    bool ApplyHotkeys();
-    bool ApplyCheckLook();
-    bool ApplyDataFolder();
     void ShowFolder(const char *folder);
-    int &Marks() { return owner_->state().changeMarks; }
 
-    BestSettingsDialog *owner_;
+    FolderPicker picker_;
     HWND window_ = nullptr;
+    bool folderChosen_ = false;  // a folder other than the current one is shown
+    AdvancedChoice choice_;
 };
 
-void AdvancedDialog::OnInitDialog() {
+INT_PTR AdvancedDialog::OnInitDialog(HWND window) {
+    window_ = window;
     // The data folder: the settings file's folder.
     char folder[MAX_PATH] = "";
     ansi::CopyFit(folder, sizeof folder, g_store.settingsFile);
@@ -98,29 +90,27 @@ void AdvancedDialog::OnInitDialog() {
 
     HWND priority = GetDlgItem(window_, IDC_PRIORITY);
     for (const char *text : kPriorities) SendMessageA(priority, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-    int stored = g_settings.block[kPriorityByte];
-    SendMessageA(priority, CB_SETCURSEL, stored < kPriorityCount ? stored : -1, 0);
+    SendMessageA(priority, CB_SETCURSEL, StoredPriority(g_settings.block, sizeof g_settings.block), 0);
 
     CheckDlgButton(window_, IDC_READ_AT_ONCE, TestOption(OPT_READ_AT_ONCE) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(window_, IDC_ALT_CHECK_ICONS, g_settings.altCheckIcons ? BST_CHECKED : BST_UNCHECKED);
     SendDlgItemMessageA(window_, IDC_HOTKEY_NEXT, HKM_SETHOTKEY, g_settings.currentHotkeys[0], 0);
     SendDlgItemMessageA(window_, IDC_HOTKEY_MENU, HKM_SETHOTKEY, g_settings.currentHotkeys[1], 0);
+    return FALSE;
 }
 
 // A drive root is kept as "D:" and shown as "D:\"; a long path shows its end.
 void AdvancedDialog::ShowFolder(const char *folder) {
-    char shown[MAX_PATH + 1];
-    ansi::CopyFit(shown, MAX_PATH, folder);
-    if (std::strlen(shown) == 2 && shown[1] == ':') std::strcat(shown, "\\");
-    SetDlgItemTextA(window_, IDC_DATA_FOLDER, shown);
-    LPARAM end = static_cast<LPARAM>(std::strlen(shown));
+    std::string shown = paths::ShownFolder(folder);
+    SetDlgItemTextA(window_, IDC_DATA_FOLDER, shown.c_str());
+    LPARAM end = static_cast<LPARAM>(shown.size());
     SendDlgItemMessageA(window_, IDC_DATA_FOLDER, EM_SETSEL, end, end);
     SendDlgItemMessageA(window_, IDC_DATA_FOLDER, EM_SCROLLCARET, 0, 0);
 }
 
 void AdvancedDialog::OnChooseFolder() {
     char chosen[KORVEL_PATH_BUFFER] = "";
-    if (!BestSettingsDialog::PickFolder(window_, chosen, kFolderPrompt, kCaption)) return;
+    if (!picker_(window_, chosen, kFolderPrompt, kCaption)) return;
     chosen[sizeof chosen - 1] = '\0';
     if (!chosen[0]) return;
     // A folder whose file paths would not fit is refused, not cut to
@@ -131,85 +121,57 @@ void AdvancedDialog::OnChooseFolder() {
         return;
     }
     // The current folder written another way must never reach the move.
-    if (IsDataFolder(target.folder.c_str()))
-        Marks() &= ~kMarkSettingsFolder;
-    else
-        Marks() |= kMarkSettingsFolder;
+    folderChosen_ = !IsDataFolder(target.folder.c_str());
     ShowFolder(target.folder.c_str());
-}
-
-bool AdvancedDialog::ApplyHotkeys() {
-    unsigned next = LOWORD(SendDlgItemMessageA(window_, IDC_HOTKEY_NEXT, HKM_GETHOTKEY, 0, 0));
-    unsigned menu = LOWORD(SendDlgItemMessageA(window_, IDC_HOTKEY_MENU, HKM_GETHOTKEY, 0, 0));
-    if (!SetHotkeys(next, menu)) return false;
-    // A running hook takes the new keys by being installed again; should
-    // that fail, the host reports it and the program goes on without it.
-    EditorHost *host = owner_->host();
-    if (host->HotkeyHookInstalled()) {
-        host->SetHotkeyHook(false);
-        host->SetHotkeyHook(true);
-    }
-    return true;
-}
-
-bool AdvancedDialog::ApplyCheckLook() {
-    bool alternative = IsDlgButtonChecked(window_, IDC_ALT_CHECK_ICONS) == BST_CHECKED;
-    if (alternative == g_settings.altCheckIcons) return false;
-    // The marks on screen go into the edited best before the tree is built
-    // anew from it.
-    owner_->SaveBest(owner_->window(), false, kSaveRebuildOnly);
-    SetAltCheckIcons(alternative);
-    owner_->tree().BuildStateImages();
-    owner_->tree().ShowTab(0);
-    return true;
-}
-
-bool AdvancedDialog::ApplyDataFolder() {
-    if (!(Marks() & kMarkSettingsFolder)) return false;
-    Marks() &= ~kMarkSettingsFolder;
-    char text[KORVEL_PATH_BUFFER] = "";
-    GetDlgItemTextA(window_, IDC_DATA_FOLDER, text, sizeof text);
-    // "D:\" is the drive root "D:"; the folder was checked to fit when chosen.
-    store::DataFolder target;
-    if (!store::FormDataFolder(text, &target)) return true;
-    bool occupied = FileExists(target.settingsFile.c_str(), 0) || FileExists(target.bestFile.c_str(), 0);
-    if (occupied && ShowMessage(window_, kOverwriteQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES) return true;
-    // Both files move or neither does: bests left behind would be gone from
-    // the program, and the next start reads one folder for both.
-    switch (MoveDataFolder(target)) {
-    case store::DataMove::Moved: break;
-    case store::DataMove::Undone: ShowMessage(window_, kMoveFailed, MB_OK | MB_ICONERROR); break;
-    case store::DataMove::PartlyUndone: {
-        // Nothing is lost, but what the old folder lacks now is there.
-        std::string text = kMoveLeftFiles + target.folder;
-        if (target.folder.size() == 2) text += '\\';  // a drive root
-        ShowMessage(window_, text.c_str(), MB_OK | MB_ICONERROR);
-        break;
-    }
-    }
-    return true;
 }
 
 void AdvancedDialog::OnOk() {
     // The priority and reading at once are shown only: never read back.
-    bool changed = ApplyHotkeys();
-    changed = ApplyCheckLook() || changed;
-    changed = ApplyDataFolder() || changed;
-    if (changed) SaveSettings();
+    choice_.end = AdvancedEnd::Accepted;
+    choice_.nextHotkey = LOWORD(SendDlgItemMessageA(window_, IDC_HOTKEY_NEXT, HKM_GETHOTKEY, 0, 0));
+    choice_.menuHotkey = LOWORD(SendDlgItemMessageA(window_, IDC_HOTKEY_MENU, HKM_GETHOTKEY, 0, 0));
+    bool alternative = IsDlgButtonChecked(window_, IDC_ALT_CHECK_ICONS) == BST_CHECKED;
+    choice_.look = alternative ? CheckLook::Alternative : CheckLook::Standard;
+    if (folderChosen_) {
+        char text[KORVEL_PATH_BUFFER] = "";
+        GetDlgItemTextA(window_, IDC_DATA_FOLDER, text, sizeof text);
+        choice_.dataFolder = text;
+    }
     EndDialog(window_, 0);
 }
 
 void AdvancedDialog::OnCancel() {
-    Marks() &= ~kMarkSettingsFolder;
+    choice_ = AdvancedChoice();
     EndDialog(window_, 0);
 }
 
 }  // namespace
 
-void RunAdvancedSettings(BestSettingsDialog *owner) {
-    AdvancedDialog dialog(owner);
-    HWND window = owner->window();
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ADVANCED), window, AdvancedDialog::Proc,
-                    reinterpret_cast<LPARAM>(&dialog));
+AdvancedChoice RunAdvancedSettings(HWND owner, FolderPicker picker) {
+    AdvancedDialog dialog(picker);
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE));
+    WindowBinding<AdvancedDialog, WindowLifetime::OutlivesWindow>::Run(instance, IDD_ADVANCED, owner, dialog);
+    return dialog.choice();
+}
+
+bool MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice) {
+    if (choice.dataFolder.empty()) return false;
+    // "D:\" is the drive root "D:"; the folder was checked to fit when chosen.
+    store::DataFolder target;
+    if (!store::FormDataFolder(choice.dataFolder.c_str(), &target)) return true;
+    bool occupied = FileExists(target.settingsFile.c_str(), 0) || FileExists(target.bestFile.c_str(), 0);
+    if (occupied && ShowMessage(owner, kOverwriteQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES) return true;
+    // Both files move or neither does: bests left behind would be gone from
+    // the program, and the next start reads one folder for both.
+    switch (MoveDataFolder(target)) {
+    case store::DataMove::Moved: break;
+    case store::DataMove::Undone: ShowMessage(owner, kMoveFailed, MB_OK | MB_ICONERROR); break;
+    case store::DataMove::PartlyUndone: {
+        // Nothing is lost, but what the old folder lacks now is there.
+        std::string text = kMoveLeftFiles + paths::ShownFolder(target.folder);
+        ShowMessage(owner, text.c_str(), MB_OK | MB_ICONERROR);
+        break;
+    }
+    }
+    return true;
 }

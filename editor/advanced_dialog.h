@@ -5,11 +5,41 @@
 #ifndef TIVORN_EDITOR_ADVANCED_DIALOG_H
 #define TIVORN_EDITOR_ADVANCED_DIALOG_H
 
-class BestSettingsDialog;
+#include <windows.h>
 
-// Runs the dialog over the best settings dialog until OK, Cancel or Close.
-// OK applies and saves what changed, including the data folder chosen with
-// its button; the other ways out change nothing.
-void RunAdvancedSettings(BestSettingsDialog *owner);
+#include <string>
+
+// How the MIDI folder and the data folder are chosen: the engine's folder
+// picker, or what a test puts in its place.  folder: KORVEL_PATH_BUFFER
+// bytes.  Nonzero when a folder was chosen.
+using FolderPicker = int (*)(HWND owner, char *folder, const char *prompt, const char *caption);
+
+enum class AdvancedEnd {
+    Cancelled,  // Cancel or Close: nothing is to change
+    Accepted,   // OK: what the dialog showed is to be applied
+};
+
+enum class CheckLook {
+    Standard,
+    Alternative,
+};
+
+// What the user chose; the best settings dialog applies it, since the
+// check-mark look changes its tree.
+struct AdvancedChoice {
+    AdvancedEnd end = AdvancedEnd::Cancelled;
+    unsigned nextHotkey = 0;  // HKM_GETHOTKEY's low word
+    unsigned menuHotkey = 0;
+    CheckLook look = CheckLook::Standard;
+    std::string dataFolder;   // as shown; empty when no other folder was chosen
+};
+
+// Runs the dialog over owner until OK, Cancel or Close.
+AdvancedChoice RunAdvancedSettings(HWND owner, FolderPicker picker);
+
+// Moves both data files into the chosen folder, after asking before files
+// already there are replaced.  Boxes are owned by owner.  True when a folder
+// was chosen, moved or not: the settings are then saved.
+bool MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice);
 
 #endif

@@ -4,6 +4,7 @@
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
 #include "utils/message_box.h"
+#include "utils/window_binding.h"
 
 namespace {
 
@@ -19,51 +20,53 @@ class BestNameDialog {
 public:
     explicit BestNameDialog(HWND combo) : combo_(combo) {}
 
-    static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_INITDIALOG) {
-            SetWindowLongPtrA(window, DWLP_USER, lParam);
-            LimitEditBytes(GetDlgItem(window, IDC_BEST_NAME), kLongestName);
-            return TRUE;
-        }
-        auto *self = reinterpret_cast<BestNameDialog *>(GetWindowLongPtrA(window, DWLP_USER));
-        if (!self) return FALSE;
+    const std::string &name() const { return name_; }
+
+private:
+    friend class WindowBinding<BestNameDialog, WindowLifetime::OutlivesWindow>;
+
+    INT_PTR OnInitDialog(HWND window) {
+        window_ = window;
+        LimitEditBytes(GetDlgItem(window, IDC_BEST_NAME), kLongestName);
+        return TRUE;
+    }
+
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM) {
         switch (message) {
         case WM_COMMAND:
-            if (LOWORD(wParam) == IDOK) self->OnOk(window);
-            if (LOWORD(wParam) == IDCANCEL) EndDialog(window, 0);
+            if (LOWORD(wParam) == IDOK) OnOk();
+            if (LOWORD(wParam) == IDCANCEL) EndDialog(window_, 0);
             return TRUE;
         case WM_CLOSE:
-            EndDialog(window, 0);
+            EndDialog(window_, 0);
             return TRUE;
         default:
             return FALSE;
         }
     }
 
-    const std::string &name() const { return name_; }
-
-private:
     // After a refusal the text stays, for the user to change it.
-    void OnOk(HWND window) {
+    void OnOk() {
         char text[kLongestName + 1] = "";
-        GetDlgItemTextA(window, IDC_BEST_NAME, text, sizeof text);
+        GetDlgItemTextA(window_, IDC_BEST_NAME, text, sizeof text);
         if (!text[0]) {
-            ShowMessage(window, kEmptyName, MB_OK | MB_ICONWARNING);
+            ShowMessage(window_, kEmptyName, MB_OK | MB_ICONWARNING);
             return;
         }
         if (SendMessageA(combo_, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text)) !=
             CB_ERR) {
-            ShowMessage(window, kListedName, MB_OK | MB_ICONWARNING);
+            ShowMessage(window_, kListedName, MB_OK | MB_ICONWARNING);
             return;
         }
         if (!FindBestInFile(text).IsNone()) {
-            ShowMessage(window, kStoredName, MB_OK | MB_ICONWARNING);
+            ShowMessage(window_, kStoredName, MB_OK | MB_ICONWARNING);
             return;
         }
         name_ = text;
-        EndDialog(window, 1);
+        EndDialog(window_, 1);
     }
 
+    HWND window_ = nullptr;
     HWND combo_;
     std::string name_;
 };
@@ -73,8 +76,8 @@ private:
 bool AskBestName(HWND owner, HWND combo, std::string *name) {
     BestNameDialog dialog(combo);
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE));
-    INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_BEST_NAME), owner, BestNameDialog::Proc,
-                                     reinterpret_cast<LPARAM>(&dialog));
+    INT_PTR result =
+        WindowBinding<BestNameDialog, WindowLifetime::OutlivesWindow>::Run(instance, IDD_BEST_NAME, owner, dialog);
     if (result != 1) return false;
     *name = dialog.name();
     return true;

@@ -8,16 +8,19 @@
 #include <cstring>
 #include <memory>
 
+#include <uxtheme.h>
+
 #include "editor/advanced_dialog.h"
 #include "editor/best_name_dialog.h"
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
-#include "store/registry_layout.h"
 #include "store/settings.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
+#include "utils/path_rules.h"
+#include "utils/scope_guard.h"
 
 namespace {
 
@@ -33,8 +36,6 @@ constexpr int kHotFaces = 3;
 constexpr int kPressedFaces = 6;
 constexpr int kFaceCount = 9;
 constexpr COLORREF kTransparent = RGB(0, 0, 255);
-
-BestSettingsDialog::FolderPicker g_folderPicker = BrowseFolder;
 
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
@@ -52,40 +53,21 @@ bool SameName(const char *a, const char *b) { return a && b && std::strcmp(a, b)
 
 // --- creation and the window procedure ---------------------------------------
 
-HWND BestSettingsDialog::Create(HINSTANCE instance, HWND owner, EditorHost *host) {
-    // The window takes the object over at WM_INITDIALOG; if it never gets
-    // that far, the object goes with this scope.
-    std::unique_ptr<BestSettingsDialog> dialog(new BestSettingsDialog(host));
-    return CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_BEST_SETTINGS), owner, Proc,
-                              reinterpret_cast<LPARAM>(&dialog));
+HWND BestSettingsDialog::Create(HINSTANCE instance, HWND owner, EditorHost *host, TaskbarButton button) {
+    auto dialog = std::make_unique<BestSettingsDialog>(host);
+    dialog->taskbarButton_ = button;
+    return Binding::Create(instance, IDD_BEST_SETTINGS, owner, std::move(dialog));
 }
 
-BestSettingsDialog *BestSettingsDialog::From(HWND dialog) {
-    return reinterpret_cast<BestSettingsDialog *>(GetWindowLongPtrA(dialog, DWLP_USER));
-}
+BestSettingsDialog *BestSettingsDialog::From(HWND dialog) { return Binding::From(dialog); }
 
-void BestSettingsDialog::SetFolderPicker(FolderPicker picker) { g_folderPicker = picker ? picker : BrowseFolder; }
-
-int BestSettingsDialog::PickFolder(HWND owner, char *folder, const char *prompt, const char *caption) {
-    return g_folderPicker(owner, folder, prompt, caption);
-}
-
-INT_PTR CALLBACK BestSettingsDialog::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto *owner = reinterpret_cast<std::unique_ptr<BestSettingsDialog> *>(lParam);
-        BestSettingsDialog *self = owner->release();
-        self->window_ = window;
-        SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
-        return self->OnInitDialog() ? TRUE : FALSE;
-    }
-    BestSettingsDialog *self = From(window);
-    if (!self) return FALSE;  // messages before WM_INITDIALOG
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(window, DWLP_USER, 0);
-        delete self;
-        return FALSE;
-    }
-    return self->OnMessage(message, wParam, lParam);
+INT_PTR BestSettingsDialog::OnInitDialog(HWND window) {
+    window_ = window;
+    // An owned window has no taskbar button unless it asks for one, and the
+    // taskbar takes the style when the window first shows, after this.
+    if (taskbarButton_ == TaskbarButton::Own)
+        SetWindowLongPtrA(window, GWL_EXSTYLE, GetWindowLongPtrA(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
+    return SetUp() ? TRUE : FALSE;
 }
 
 INT_PTR BestSettingsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -102,7 +84,7 @@ INT_PTR BestSettingsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
         return FALSE;
     case WM_COPYDATA:
         // The engine tells the playback owner that its preview has to end.
-        ResumeAfterPreview(false);
+        ResumeAfterPreview(AfterPreview::Stay);
         return FALSE;
     case WM_CLOSE:
         OnCancel();
@@ -124,7 +106,7 @@ INT_PTR BestSettingsDialog::OnCommand(WORD id, WORD notification) {
     case IDC_DELETE_BEST: OnDeleteBest(); return TRUE;
     case IDC_CHANGE_PLAY_BEST: OnChangeBestToPlay(); return TRUE;
     case IDC_CHANGE_MIDI_FOLDER: OnChangeMidiFolder(); return TRUE;
-    case IDC_ADVANCED: RunAdvancedSettings(this); return TRUE;
+    case IDC_ADVANCED: OnAdvanced(); return TRUE;
     case IDC_BEST_LIST:
         if (notification == CBN_SELCHANGE) OnBestSelected();
         return TRUE;
@@ -156,13 +138,13 @@ int BestSettingsDialog::ReadBests(const char *name, ReadBestsMode mode, HWND com
     if (!record) record = &ignored;
     *record = best::BestRecord();
     switch (mode) {
-    case kReadFind:
+    case ReadBestsMode::Find:
         *record = FindBestInFile(name);
         return record->IsNone() ? 0 : 1;
-    case kReadFillSelect:
-    case kReadFillSelectFirst: {
+    case ReadBestsMode::FillSelect:
+    case ReadBestsMode::FillSelectFirst: {
         best::BestChoice choice;
-        if (!combo || !ReadBestChoice(name, mode == kReadFillSelectFirst, &choice)) return 0;
+        if (!combo || !ReadBestChoice(name, mode == ReadBestsMode::FillSelectFirst, &choice)) return 0;
         for (size_t i = 0; i < choice.names.size(); ++i)
             SendMessageA(combo, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(choice.names[i].c_str()));
         if (choice.selected < 0) return 0;
@@ -175,7 +157,7 @@ int BestSettingsDialog::ReadBests(const char *name, ReadBestsMode mode, HWND com
     return 0;
 }
 
-int BestSettingsDialog::SaveBest(HWND owner, bool ask, SaveBestMode mode) {
+SaveBestResult BestSettingsDialog::SaveBest(HWND owner, bool ask, SaveBestMode mode) {
     if (mode == kSaveRebuild || mode == kSaveRebuildOnly) {
         bool changed = CollectTreeMarks();
         if (!changed && !state_.dirty) return kSaved;
@@ -246,11 +228,14 @@ void BestSettingsDialog::MakeDefaultBest(HWND combo, best::BestRecord *record) {
     state_.dirty = true;
     SaveBest(window_, false, kSaveRebuild);
     SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-    if (!ReadBests(nullptr, kReadFillSelectFirst, combo, record)) ReportFailure();
+    if (!ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, record)) ReportFailure();
 }
 
-bool BestSettingsDialog::OnInitDialog() {
+bool BestSettingsDialog::SetUp() {
     tree_.Attach(window_);
+    // Under a visual style the tab control has no bottom tabs: it draws
+    // TCS_BOTTOM as top tabs turned over.  Drawn unthemed, it keeps them.
+    SetWindowTheme(GetDlgItem(window_, IDC_TABS), L"", L"");
     for (int k = 0; k < kButtonCount; ++k) buttons_[k] = GetDlgItem(window_, IDC_NEW_BEST + k);
     if (!CreateButtonImages()) return false;
 
@@ -259,15 +244,14 @@ bool BestSettingsDialog::OnInitDialog() {
     Tick(window_, IDC_SKIP_SHORTCUTS, TestOption(OPT_SKIP_SHORTCUTS));
     Tick(window_, IDC_AUTO_SAVE, TestOption(OPT_AUTO_SAVE));
     Tick(window_, IDC_HOTKEYS, host_->HotkeyHookInstalled());
-    midiFolder_[0] = '\0';
-    ReadValue(kProgramKey, kValueRoot, midiFolder_, sizeof midiFolder_, REG_SZ, HKEY_CURRENT_USER);
+    ReadMidiFolder(midiFolder_, sizeof midiFolder_);
 
     HWND combo = Combo();
     best::BestRecord record;
     // A current best that the file no longer holds is treated as none.
-    if (!CurrentBestName() || !ReadBests(CurrentBestName(), kReadFillSelect, combo, &record)) {
+    if (!CurrentBestName() || !ReadBests(CurrentBestName(), ReadBestsMode::FillSelect, combo, &record)) {
         SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-        if (!ReadBests(nullptr, kReadFillSelectFirst, combo, &record)) {
+        if (!ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, &record)) {
             LifeWatch watch = life_.Watch();
             MakeDefaultBest(combo, &record);
             if (watch.Ended()) return false;
@@ -349,12 +333,10 @@ void BestSettingsDialog::RequireOk() {
 
 void BestSettingsDialog::ShowMidiFolder() {
     // A drive root is stored as "D:" and shown as "D:\".
-    char shown[MAX_PATH + 1];
-    ansi::CopyFit(shown, MAX_PATH, midiFolder_);
-    if (std::strlen(shown) == 2 && shown[1] == ':') std::strcat(shown, "\\");
-    SetDlgItemTextA(window_, IDC_MIDI_FOLDER, shown);
+    std::string shown = paths::ShownFolder(midiFolder_);
+    SetDlgItemTextA(window_, IDC_MIDI_FOLDER, shown.c_str());
     // A long path shows its end, where the folder's own name is.
-    LPARAM end = static_cast<LPARAM>(std::strlen(shown));
+    LPARAM end = static_cast<LPARAM>(shown.size());
     SendDlgItemMessageA(window_, IDC_MIDI_FOLDER, EM_SETSEL, end, end);
     SendDlgItemMessageA(window_, IDC_MIDI_FOLDER, EM_SCROLLCARET, 0, 0);
 }
@@ -370,9 +352,9 @@ std::string BestSettingsDialog::SelectedName() {
 }
 
 // The save of the edited best before another takes its place.
-int BestSettingsDialog::LeaveBestSave() {
+SaveBestResult BestSettingsDialog::LeaveBestSave() {
     bool wasCurrent = EditedIsCurrent();
-    int result = SaveBest(window_, true, kSaveRebuild);
+    SaveBestResult result = SaveBest(window_, true, kSaveRebuild);
     if (result == kSaved && wasCurrent) state_.changeMarks |= kMarkPlayingBestSaved;
     return result;
 }
@@ -387,7 +369,7 @@ void BestSettingsDialog::ReportFailure() {
 
 void BestSettingsDialog::OnBestSelected() {
     LifeWatch watch = life_.Watch();
-    int left = LeaveBestSave();
+    SaveBestResult left = LeaveBestSave();
     if (watch.Ended()) return;
     HWND combo = Combo();
     switch (left) {
@@ -424,7 +406,7 @@ void BestSettingsDialog::OnNewBest() {
     HWND combo = Combo();
     std::string name;
     if (!AskBestName(window_, combo, &name) || watch.Ended()) return;
-    int left = LeaveBestSave();
+    SaveBestResult left = LeaveBestSave();
     if (watch.Ended()) return;
     if (left == kSaveFailed) ReportFailure();
     if (watch.Ended() || left == kSaveCancelled) return;
@@ -482,23 +464,69 @@ void BestSettingsDialog::OnChangeBestToPlay() {
 void BestSettingsDialog::OnChangeMidiFolder() {
     LifeWatch watch = life_.Watch();
     char chosen[KORVEL_PATH_BUFFER] = "";
-    int picked = g_folderPicker(window_, chosen, kFolderPrompt, kCaption);
+    int picked = picker_(window_, chosen, kFolderPrompt, kCaption);
     if (watch.Ended() || !picked) return;
     chosen[sizeof chosen - 1] = '\0';
     SaveBest(window_, false, kSaveRebuildOnly);
     // A drive root comes back as "D:\" and is kept as "D:".
-    if (std::strlen(chosen) == 3 && chosen[1] == ':') chosen[2] = '\0';
-    ansi::CopyFit(midiFolder_, sizeof midiFolder_, chosen);
+    ansi::CopyFit(midiFolder_, sizeof midiFolder_, paths::KeptFolder(chosen).c_str());
     tree_.ShowTab(0);
     state_.changeMarks |= kMarkMidiFolder;
     ShowMidiFolder();
+}
+
+void BestSettingsDialog::OnAdvanced() {
+    LifeWatch watch = life_.Watch();
+    AdvancedChoice choice = RunAdvancedSettings(window_, picker_);
+    if (watch.Ended() || choice.end != AdvancedEnd::Accepted) return;
+    // Applying can show boxes (a hook that cannot be installed, the data
+    // files in the way); the dialog takes no clicks meanwhile, as it took
+    // none under the advanced settings.
+    EnableWindow(window_, FALSE);
+    ScopeGuard enable([this, watch] {
+        if (!watch.Ended()) EnableWindow(window_, TRUE);
+    });
+    ApplyAdvanced(choice);
+}
+
+void BestSettingsDialog::ApplyAdvanced(const AdvancedChoice &choice) {
+    LifeWatch watch = life_.Watch();
+    bool changed = ApplyHotkeys(choice);
+    // A hook that cannot be installed is reported in a box of its own.
+    if (watch.Ended()) return;
+    changed = ApplyCheckLook(choice) || changed;
+    changed = MoveChosenDataFolder(window_, choice) || changed;
+    if (changed) SaveSettings();
+}
+
+bool BestSettingsDialog::ApplyHotkeys(const AdvancedChoice &choice) {
+    if (!SetHotkeys(choice.nextHotkey, choice.menuHotkey)) return false;
+    // A running hook takes the new keys by being installed again; should
+    // that fail, the host reports it and the program goes on without it.
+    if (host_->HotkeyHookInstalled()) {
+        host_->SetHotkeyHook(false);
+        host_->SetHotkeyHook(true);
+    }
+    return true;
+}
+
+bool BestSettingsDialog::ApplyCheckLook(const AdvancedChoice &choice) {
+    bool alternative = choice.look == CheckLook::Alternative;
+    if (alternative == g_settings.altCheckIcons) return false;
+    // The marks on screen go into the edited best before the tree is built
+    // anew from it.
+    SaveBest(window_, false, kSaveRebuildOnly);
+    SetAltCheckIcons(alternative);
+    tree_.BuildStateImages();
+    tree_.ShowTab(0);
+    return true;
 }
 
 void BestSettingsDialog::OnOk() {
     LifeWatch watch = life_.Watch();
     // An album name being typed is kept, as a click on OK would keep it.
     tree_.EndLabelEdit();
-    int saved = LeaveBestSave();
+    SaveBestResult saved = LeaveBestSave();
     if (watch.Ended() || saved == kSaveCancelled) return;
     // The report ends the program; until the shut-down arrives the dialog
     // goes on with OK, unless it was closed meanwhile.
@@ -515,13 +543,11 @@ void BestSettingsDialog::OnOk() {
     SetOption(OPT_SKIP_SHORTCUTS, IsChecked(window_, IDC_SKIP_SHORTCUTS));
 
     if (state_.changeMarks & kMarkMidiFolder) {
-        std::string folder = ControlText(window_, IDC_MIDI_FOLDER);
-        if (folder.size() == 3 && folder[1] == ':') folder.resize(2);
-        WriteValue(kProgramKey, kValueRoot, folder.c_str(), static_cast<DWORD>(folder.size() + 1), REG_SZ,
-                   HKEY_CURRENT_USER);
+        std::string folder = paths::KeptFolder(ControlText(window_, IDC_MIDI_FOLDER).c_str());
+        WriteMidiFolder(folder.c_str());
     }
     if (state_.changeMarks & kMarkBestToPlay) {
-        SaveHistory(true);
+        SaveHistory(HistorySave::IfPresent);
         std::string name = ControlText(window_, IDC_PLAY_BEST);
         SetCurrentBestName(name.empty() ? nullptr : name.c_str());
     }

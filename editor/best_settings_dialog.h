@@ -10,9 +10,12 @@
 
 #include <commctrl.h>
 
+#include "editor/advanced_dialog.h"
 #include "editor/edit_model.h"
 #include "editor/folder_tree.h"
 #include "editor/life_token.h"
+#include "engine/korvel.h"
+#include "utils/window_binding.h"
 
 // Who gets the keyboard while the dialog is open (the shell's message loop
 // routes dialog keys by it).
@@ -36,11 +39,11 @@ protected:
     ~EditorHost() = default;
 };
 
-// Mode 2 (names) is the best menu's, which asks the store for them itself.
-enum ReadBestsMode {
-    kReadFind = 0,             // the record of that name
-    kReadFillSelect = 1,       // fill the combo box, select and load that name
-    kReadFillSelectFirst = 3,  // as 1, the first best when no name matches
+// The best menu reads the names alone, and asks the store for them itself.
+enum class ReadBestsMode {
+    Find,             // the record of that name
+    FillSelect,       // fill the combo box, select and load that name
+    FillSelectFirst,  // as FillSelect, the first best when no name matches
 };
 
 enum SaveBestMode {
@@ -57,48 +60,56 @@ enum SaveBestResult {
     kSaveCancelled = 2,  // the user cancelled; always for kSaveRebuildOnly
 };
 
+// Whether the dialog gets a button on the taskbar of its own.
+enum class TaskbarButton {
+    None,  // opened from the tray menu, under its owner
+    Own,   // opened by itself at start: nothing else shows that it waits
+};
+
 class BestSettingsDialog {
 public:
     explicit BestSettingsDialog(EditorHost *host) : host_(host), tree_(&state_, midiFolder_, host) {}
     BestSettingsDialog(const BestSettingsDialog &) = delete;
     BestSettingsDialog &operator=(const BestSettingsDialog &) = delete;
 
-    // Creates the dialog and its object; null when it could not be created.
-    static HWND Create(HINSTANCE instance, HWND owner, EditorHost *host);
-    // The object of a dialog made by Create.
+    // Creates the dialog and its object, which the window deletes when it
+    // is destroyed; null when it could not be created.
+    static HWND Create(HINSTANCE instance, HWND owner, EditorHost *host,
+                       TaskbarButton button = TaskbarButton::None);
+    // The object of a dialog made by Create; null once it is destroyed.
     static BestSettingsDialog *From(HWND dialog);
 
-    // The best file's reader for the dialog.  Mode 0 puts a copy of the
-    // record of that name into *record.  Modes 1 and 3 fill the combo box
-    // with every name, select the record named name (mode 3: the first when
-    // none is) and load it as the edited best without the save question;
-    // *record gets a copy.  Nonzero when a record was found or selected;
-    // 0 when the file holds no best, and nothing changes.
+    // The best file's reader for the dialog.  Find puts a copy of the record
+    // of that name into *record.  FillSelect and FillSelectFirst fill the
+    // combo box with every name, select the record named name (or with
+    // FillSelectFirst the first when none is) and load it as the edited best
+    // without the save question; *record gets a copy.  Nonzero when a
+    // record was found or selected; 0 when the file holds no best, and
+    // nothing changes.
     int ReadBests(const char *name, ReadBestsMode mode, HWND combo, best::BestRecord *record);
 
     // Saves the edited best record into the best file (see SaveBestMode).
     // With ask, and unless changes are saved automatically, the user is
-    // asked first in a box owned by owner.  Answers a SaveBestResult;
-    // kSaveCancelled when the dialog was closed while the question was up
-    // (the object is gone then).
-    int SaveBest(HWND owner, bool ask, SaveBestMode mode);
+    // asked first in a box owned by owner.  kSaveCancelled when the dialog
+    // was closed while the question was up (the object is gone then).
+    SaveBestResult SaveBest(HWND owner, bool ask, SaveBestMode mode);
 
     EditState &state() { return state_; }
     FolderTree &tree() { return tree_; }
     HWND window() const { return window_; }
-    EditorHost *host() const { return host_; }
 
-    // How the MIDI folder and the data folder are chosen: the engine's
-    // folder picker, or what a test puts in its place.
-    using FolderPicker = int (*)(HWND owner, char *folder, const char *prompt, const char *caption);
-    static void SetFolderPicker(FolderPicker picker);
-    // folder: KORVEL_PATH_BUFFER bytes.  Nonzero when a folder was chosen.
-    static int PickFolder(HWND owner, char *folder, const char *prompt, const char *caption);
+    // The folder picker of this dialog and of its advanced settings; the
+    // engine's unless a test gives another.  Null gives the engine's back.
+    void SetFolderPicker(FolderPicker picker) { picker_ = picker ? picker : BrowseFolder; }
 
 private:
-    static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    using Binding = WindowBinding<BestSettingsDialog, WindowLifetime::DeletedWithWindow>;
+    friend Binding;
+
+    INT_PTR OnInitDialog(HWND window);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    bool OnInitDialog();
+    bool SetUp();
+    TaskbarButton taskbarButton_ = TaskbarButton::None;
     INT_PTR OnCommand(WORD id, WORD notification);
     INT_PTR OnNotify(const NMHDR *notice);
     void OnDrawItem(const DRAWITEMSTRUCT *draw);
@@ -111,8 +122,13 @@ private:
     void OnDeleteBest();
     void OnChangeBestToPlay();
     void OnChangeMidiFolder();
+    void OnAdvanced();
     void OnOk();
     void OnCancel();
+
+    void ApplyAdvanced(const AdvancedChoice &choice);
+    bool ApplyHotkeys(const AdvancedChoice &choice);
+    bool ApplyCheckLook(const AdvancedChoice &choice);
 
     bool CreateButtonImages();
     void MakeDefaultBest(HWND combo, best::BestRecord *record);
@@ -125,7 +141,7 @@ private:
     // Collects the check marks of the folder tree into the edited best
     // record; answers whether its entry list changed.
     bool CollectTreeMarks();
-    int LeaveBestSave();
+    SaveBestResult LeaveBestSave();
     // The unexpected-error report with shut-down, modal to this dialog.  The
     // object may be gone when it returns.
     void ReportFailure();
@@ -138,6 +154,7 @@ private:
 
     HWND window_ = nullptr;
     EditorHost *host_;
+    FolderPicker picker_ = BrowseFolder;
     EditState state_;
     char midiFolder_[MAX_PATH] = "";  // "Root", the folder shown under the tree's root
     FolderTree tree_;

@@ -92,7 +92,7 @@ void WriteEntries(Collection &c, const std::string &path, bool folder, size_t *c
     if (c.midiTab && folder) {
         // The marker's place among the entries kept so far.
         *cursor = record.FirstEntry();
-        SeekEntry(&record, cursor, path.c_str(), false, KnownKind::Folder, c.paths);
+        SeekEntry(&record, cursor, path.c_str(), SeekPass::StepOver, KnownKind::Folder, c.paths);
         if (!ansi::EqualNoCase(record.At(*cursor), path.c_str())) record.InsertEntry(cursor, (path + '/').c_str());
     } else {
         record.InsertEntry(cursor, path.c_str());
@@ -102,13 +102,13 @@ void WriteEntries(Collection &c, const std::string &path, bool folder, size_t *c
 
 }  // namespace
 
-bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tree::Item first, bool restart) {
-    if (restart) *cursor = c.record.FirstEntry();
+bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tree::Item first, CollectFrom from) {
+    if (from == CollectFrom::FirstEntry) *cursor = c.record.FirstEntry();
     bool changed = false;
     for (tree::Item item = first; item != tree::kNoItem; item = c.tree.NextSibling(item)) {
         uint32_t data = c.tree.Data(item);
         if (tree::IsShellNode(data)) {
-            changed |= CollectChecks(c, std::string(), cursor, c.tree.FirstChild(item), true);
+            changed |= CollectChecks(c, std::string(), cursor, c.tree.FirstChild(item), CollectFrom::FirstEntry);
             continue;
         }
         unsigned state = c.tree.State(item);
@@ -135,7 +135,7 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
         SeekItem(c, path, cursor, top);
 
         if (filledPartly) {
-            changed |= CollectChecks(c, path, cursor, c.tree.FirstChild(item), false);
+            changed |= CollectChecks(c, path, cursor, c.tree.FirstChild(item), CollectFrom::Cursor);
             continue;
         }
         if (keep) {
@@ -152,14 +152,14 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
 
 void AddFolderContents(Collection &c, const std::string &folder, size_t *cursor) {
     if (folder.empty()) return;
-    for (const std::string &name : c.lister.List(folder, false, false)) {
+    for (const std::string &name : c.lister.List(folder, Listing::Folders)) {
         std::string below = JoinPath(folder, name);
         if (below.size() <= kLongestPath) AddFolderContents(c, below, cursor);
     }
-    for (const std::string &name : c.lister.List(folder, true, c.midiTab)) {
+    for (const std::string &name : c.lister.List(folder, c.midiTab ? Listing::MidiFiles : Listing::Files)) {
         std::string path = JoinPath(folder, name);
         if (path.size() > kLongestPath) continue;
-        if (c.midiTab) SeekEntry(&c.record, cursor, path.c_str(), false, KnownKind::Ask, c.paths);
+        if (c.midiTab) SeekEntry(&c.record, cursor, path.c_str(), SeekPass::StepOver, KnownKind::Ask, c.paths);
         c.record.InsertEntry(cursor, path.c_str());
     }
 }
@@ -167,7 +167,7 @@ void AddFolderContents(Collection &c, const std::string &folder, size_t *cursor)
 unsigned RootMark(best::BestRecord &record, const std::string &midiFolder, PathQuery &paths) {
     size_t cursor = record.FirstEntry();
     if (cursor != record.Terminator() && ansi::EqualNoCase(record.At(cursor), midiFolder.c_str())) return tree::kChecked;
-    SeekEntry(&record, &cursor, midiFolder.c_str(), false, KnownKind::Ask, paths);
+    SeekEntry(&record, &cursor, midiFolder.c_str(), SeekPass::StepOver, KnownKind::Ask, paths);
     const char *entry = record.At(cursor);
     if (cursor == record.Terminator() || !BeginsWith(entry, midiFolder)) return tree::kUnchecked;
     switch (entry[midiFolder.size()]) {
@@ -180,7 +180,7 @@ unsigned RootMark(best::BestRecord &record, const std::string &midiFolder, PathQ
 
 unsigned FolderMark(best::BestRecord &record, size_t *cursor, const std::string &path, bool midiTab,
                     PathQuery &paths) {
-    SeekEntry(&record, cursor, path.c_str(), false, KnownKind::Folder, paths);
+    SeekEntry(&record, cursor, path.c_str(), SeekPass::StepOver, KnownKind::Folder, paths);
     const char *entry = record.At(*cursor);
     if (*cursor == record.Terminator() || !BeginsWith(entry, path)) return tree::kUnchecked;
     switch (entry[path.size()]) {
@@ -203,6 +203,6 @@ unsigned FolderMark(best::BestRecord &record, size_t *cursor, const std::string 
 }
 
 bool FileListed(best::BestRecord &record, size_t *cursor, const std::string &path, PathQuery &paths) {
-    SeekEntry(&record, cursor, path.c_str(), false, KnownKind::File, paths);
+    SeekEntry(&record, cursor, path.c_str(), SeekPass::StepOver, KnownKind::File, paths);
     return *cursor != record.Terminator() && ansi::EqualNoCase(record.At(*cursor), path.c_str());
 }

@@ -21,11 +21,12 @@
 #include "store/best_record.h"
 
 // The names in a folder, sorted as the engine's ListFolder sorts them.
+// What a folder listing lists.
+enum class Listing { Folders, Files, MidiFiles /* "*.mid" only */ };
+
 class FolderLister {
 public:
-    // Sub-folders (files false) or files of folder; with midiOnly the files
-    // are the "*.mid" ones only.
-    virtual std::vector<std::string> List(const std::string &folder, bool files, bool midiOnly) = 0;
+    virtual std::vector<std::string> List(const std::string &folder, Listing what) = 0;
 
 protected:
     ~FolderLister() = default;
@@ -41,10 +42,11 @@ struct Collection {
 
 // Collects the marks of first and its siblings (and, where needed, what lies
 // below them) into the record, from *cursor on.  folder is the path of their
-// parent ("" at the top of a walk); restart puts the cursor on the first
+// parent ("" at the top of a walk); FirstEntry puts the cursor on the first
 // entry first.  Clears the changed bits it acts on.  True when a changed
 // item was met.
-bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tree::Item first, bool restart);
+enum class CollectFrom { Cursor, FirstEntry };
+bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tree::Item first, CollectFrom from);
 
 // Inserts at *cursor an entry for every file below folder, sub-folders'
 // files first.

@@ -9,7 +9,6 @@
 // What the user changed during one opening of the dialog.
 enum ChangeMark {
     kMarkBestToPlay = 1,
-    kMarkSettingsFolder = 2,
     kMarkMidiFolder = 4,
     kMarkBestList = 8,
     kMarkPlayingBestSaved = 16,

@@ -117,7 +117,7 @@ bool ComesBefore(const char *entry, const char *path, PathKind pathKind, PathQue
     return Before(a, p, pathKind, query);
 }
 
-void SeekEntry(best::BestRecord *record, size_t *cursor, const char *path, bool remove, KnownKind kind,
+void SeekEntry(best::BestRecord *record, size_t *cursor, const char *path, SeekPass pass, KnownKind kind,
                PathQuery &query) {
     if (!record || !cursor) return;
     OrderedPath p;
@@ -131,7 +131,7 @@ void SeekEntry(best::BestRecord *record, size_t *cursor, const char *path, bool 
     while (*cursor < record->Terminator()) {
         Prepare(record->At(*cursor), &a);
         if (!Before(a, p, pathKind, query)) return;
-        if (remove) {
+        if (pass == SeekPass::Remove) {
             // A cursor inside an entry cannot be removed at; stop rather than spin.
             if (!record->RemoveEntry(cursor)) return;
         } else {

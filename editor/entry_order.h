@@ -35,12 +35,15 @@ enum class KnownKind { Ask, File, Folder };
 // kind of path, already known (never Missing); entry's kind is asked.
 bool ComesBefore(const char *entry, const char *path, PathKind pathKind, PathQuery &query);
 
+// What becomes of the entries a seek passes.
+enum class SeekPass { StepOver, Remove };
+
 // Moves *cursor (a cursor of record, see best::BestRecord) forward over the
 // entries that come before path, so that it ends on the first entry that does
-// not; with remove those entries are removed instead of stepped over.  With
+// not; with Remove those entries are removed instead of stepped over.  With
 // KnownKind::Ask a path that does not exist stops the search at once (the
 // cursor stays).  Linear in the entries passed.
-void SeekEntry(best::BestRecord *record, size_t *cursor, const char *path, bool remove, KnownKind kind,
+void SeekEntry(best::BestRecord *record, size_t *cursor, const char *path, SeekPass pass, KnownKind kind,
                PathQuery &query);
 
 #endif

@@ -42,7 +42,8 @@ public:
 
 class DiskLister : public FolderLister {
 public:
-    std::vector<std::string> List(const std::string &folder, bool files, bool midiOnly) override {
+    std::vector<std::string> List(const std::string &folder, Listing what) override {
+        const bool files = what != Listing::Folders, midiOnly = what == Listing::MidiFiles;
         std::vector<std::string> names;
         if (folder.empty()) return names;
         std::string pattern = JoinPath(folder, files && midiOnly ? "*.mid" : "*.*");
@@ -196,15 +197,15 @@ void FolderTree::Rebuild() {
     }
 }
 
-bool FolderTree::PushName(const char *name, bool file) {
+bool FolderTree::PushName(const char *name, ItemKind kind) {
     if (names_.size() >= tree::kMaxNames) return false;
-    names_.push_back(NameEntry{name, file});
+    names_.push_back(NameEntry{name, kind == ItemKind::File});
     return true;
 }
 
 bool FolderTree::PushFolderPath(const std::string &path, uint32_t *index) {
     *index = static_cast<uint32_t>(names_.size());
-    return PushName(path.c_str(), false);
+    return PushName(path.c_str(), ItemKind::Folder);
 }
 
 unsigned FolderTree::FolderPathMark(const std::string &path) {
@@ -220,7 +221,7 @@ unsigned FolderTree::FolderPathMark(const std::string &path) {
 void FolderTree::BuildMidiTree() {
     TreeView_DeleteAllItems(tree_);
     TreeView_SetImageList(tree_, g_settings.altCheckIcons ? nullptr : normalImages_, TVSIL_NORMAL);
-    PushName(midiFolder_, false);
+    PushName(midiFolder_, ItemKind::Folder);
     DiskPaths paths;
     unsigned mark = tree::kUnchecked;
     if (!state_->edited.IsNone() && midiFolder_[0]) mark = RootMark(state_->edited, midiFolder_, paths);
@@ -262,15 +263,15 @@ void FolderTree::FillFolder(HTREEITEM folder) {
     item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN | TVIF_PARAM | TVIF_STATE;
     item.stateMask = tree::kStateImageMask;
 
-    std::vector<std::string> folders = lister.List(path, false, false);
+    std::vector<std::string> folders = lister.List(path, Listing::Folders);
     for (const std::string &name : folders) {
         std::string child = JoinPath(path, name);
         if (child.size() > kLongestPath) continue;
         uint32_t index = static_cast<uint32_t>(names_.size());
-        if (!PushName(name.c_str(), false)) break;
+        if (!PushName(name.c_str(), ItemKind::Folder)) break;
         std::string album = midiTab_ ? ReadAlbumName(child.c_str()) : std::string();
         item.pszText = const_cast<char *>(album.empty() ? name.c_str() : album.c_str());
-        SetImages(&item, child, false);
+        SetImages(&item, child, ItemKind::Folder);
         item.cChildren = 1;
         item.lParam = index | (data & tree::kChangedBit);
         item.state = lookUp ? (noList ? tree::kUnchecked : FolderMark(record, &cursor, child, midiTab_, paths))
@@ -280,14 +281,14 @@ void FolderTree::FillFolder(HTREEITEM folder) {
 
     cursor = record.FirstEntry();
     unsigned fileBits = alternative ? tree::kAltFileImages : 0;
-    std::vector<std::string> files = lister.List(path, true, midiTab_);
+    std::vector<std::string> files = lister.List(path, midiTab_ ? Listing::MidiFiles : Listing::Files);
     for (const std::string &name : files) {
         std::string file = JoinPath(path, name);
         if (file.size() > kLongestPath) continue;
         uint32_t index = static_cast<uint32_t>(names_.size());
-        if (!PushName(name.c_str(), true)) break;
+        if (!PushName(name.c_str(), ItemKind::File)) break;
         item.pszText = const_cast<char *>(name.c_str());
-        SetImages(&item, file, true);
+        SetImages(&item, file, ItemKind::File);
         item.cChildren = 0;
         item.lParam = index;
         unsigned mark;
@@ -311,9 +312,9 @@ void FolderTree::FillFolder(HTREEITEM folder) {
     if (HTREEITEM first = TreeView_GetChild(tree_, folder)) tree::RecomputeUp(*this, AsItem(first), 0);
 }
 
-void FolderTree::SetImages(TVITEMA *item, const std::string &path, bool file) {
+void FolderTree::SetImages(TVITEMA *item, const std::string &path, ItemKind kind) {
     if (midiTab_) {
-        item->iImage = item->iSelectedImage = file ? fileImage_ : folderImage_;
+        item->iImage = item->iSelectedImage = kind == ItemKind::File ? fileImage_ : folderImage_;
         return;
     }
     // The all-files tab shows the system's small icons, as the shell does.
@@ -329,7 +330,7 @@ std::string FolderTree::PathOf(HTREEITEM item) {
 void FolderTree::MarkWholeMidiFolder() {
     midiTab_ = true;
     names_.clear();
-    PushName(midiFolder_, false);
+    PushName(midiFolder_, ItemKind::Folder);
     TreeView_DeleteAllItems(tree_);
     TVINSERTSTRUCTA insert = {};
     insert.hParent = TVI_ROOT;
@@ -348,7 +349,8 @@ bool FolderTree::Collect() {
     DiskLister lister;
     Collection collection{*this, state_->edited, paths, lister, midiTab_};
     size_t cursor = state_->edited.FirstEntry();
-    return CollectChecks(collection, std::string(), &cursor, FirstChild(tree::kNoItem), midiTab_);
+    return CollectChecks(collection, std::string(), &cursor, FirstChild(tree::kNoItem),
+                         midiTab_ ? CollectFrom::FirstEntry : CollectFrom::Cursor);
 }
 
 // --- tree::MarkTree over the control -------------------------------------------
@@ -549,25 +551,13 @@ void FolderTree::Preview(HTREEITEM item) {
         if (midiTab_) ShowMessage(dialog_, kFileNotFound, MB_OK | MB_ICONERROR);
         return;
     }
-    StopForPreview(dialog_);
-    char target[KORVEL_PATH_BUFFER];
-    const char *file = path.c_str();
-    bool resolved = true;
-    if (ansi::EndsWithNoCase(file, ".lnk")) {
-        resolved = ResolveShortcut(file, target) != 0;
-        target[sizeof target - 1] = '\0';
-        file = target;
-    }
-    if (resolved && OpenSong(file, TestOption(OPT_READ_AT_ONCE)) && StartSong(OnPreviewEnd)) {
-        Host()->AnimateIcon(true);
-        return;
-    }
+    if (PlayPreview(path.c_str(), dialog_)) return;
     // Both boxes are modal to the dialog.  Should it close all the same while
     // one is up, its close has given playback back already.
     LifeWatch watch = life_.Watch();
     HWND dialog = dialog_;
     if (ReportPlayError(1, dialog) && !watch.Ended()) ShowMessage(dialog, kPreviewFailed, MB_OK | MB_ICONERROR);
-    if (!watch.Ended()) ResumeAfterPreview(true);
+    if (!watch.Ended()) ResumeAfterPreview(AfterPreview::Resume);
 }
 
 // --- notices: expansion, drags and album names ----------------------------------

@@ -88,9 +88,10 @@ private:
     void Rebuild();
     void BuildMidiTree();
     void FillFolder(HTREEITEM item);
-    bool PushName(const char *name, bool file);
+    enum class ItemKind { Folder, File };
+    bool PushName(const char *name, ItemKind kind);
     // A new item's images: the tab's own for a file or folder at path.
-    void SetImages(TVITEMA *item, const std::string &path, bool file);
+    void SetImages(TVITEMA *item, const std::string &path, ItemKind kind);
 
     // --- ShellTreeSite ---
     bool PushFolderPath(const std::string &path, uint32_t *index) override;

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <vector>
 
-#include "utils/ansi_text.h"
 
 namespace tree {
 
@@ -21,15 +20,6 @@ unsigned CombinedMark(MarkTree &tree, Item first) {
 }
 
 }  // namespace
-
-bool EndsWithSeparator(const std::string &path) {
-    return !path.empty() && ansi::IsSeparatorAt(path.c_str(), path.c_str() + path.size() - 1);
-}
-
-std::string JoinPath(const std::string &folder, const std::string &name) {
-    if (folder.empty()) return name;
-    return EndsWithSeparator(folder) ? folder + name : folder + '\\' + name;
-}
 
 void RecomputeUp(MarkTree &tree, Item item, unsigned mark) {
     while (item != kNoItem) {

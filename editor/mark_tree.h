@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <string>
 
+#include "utils/path_rules.h"
+
 namespace tree {
 
 using Item = uintptr_t;  // the tree control's item handle
@@ -37,14 +39,10 @@ constexpr unsigned kExpandedOnce = 0x40;
 constexpr uint32_t kNameIndexMask = 0xFFFF;
 constexpr uint32_t kChangedBit = 0x10000;
 constexpr uint32_t kShellNodeBit = 0x80000000u;
-// Every path of the program fits a 260-byte buffer, NUL included.
-constexpr size_t kLongestPath = 259;
-
-// Whether path ends with a separator character (a trail byte 0x5C does not).
-bool EndsWithSeparator(const std::string &path);
-// folder\name; a folder that ends with a separator ("C:\") takes none more,
-// and an empty folder gives name alone.
-std::string JoinPath(const std::string &folder, const std::string &name);
+// The path rules the tree's paths follow (utils/path_rules.h).
+using paths::EndsWithSeparator;
+using paths::JoinPath;
+using paths::kLongestPath;
 
 // The names index has 16 bits: a fill stops adding items at this many names.
 constexpr uint32_t kMaxNames = 0x10000;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "editor/mark_tree.h"
+#include "utils/path_rules.h"
 #include "utils/scope_guard.h"
 
 namespace {
@@ -122,15 +123,15 @@ bool ShellTree::BuildShellTree() {
     TreeView_SetImageList(tree_, reinterpret_cast<HIMAGELIST>(system), TVSIL_NORMAL);
 
     nodes_.Start();
-    HTREEITEM desktop = InsertShellItem(lists[0].get(), nullptr, true);
+    HTREEITEM desktop = InsertShellItem(lists[0].get(), nullptr, ShellItem::Node);
     if (!desktop) return false;
     if (!PushNodeIdList(lists[1].get())) return false;
-    HTREEITEM computer = InsertShellItem(lists[1].get(), desktop, true);
+    HTREEITEM computer = InsertShellItem(lists[1].get(), desktop, ShellItem::Node);
     if (!computer) return false;
     // Both nodes go in before the Desktop opens (selecting My Computer opens
     // it too): its first expansion notice adds the desktop's own folders
     // after them, in the shell's order, and leaves out these two.
-    bool network = PushNodeIdList(lists[2].get()) && InsertShellItem(lists[2].get(), desktop, true);
+    bool network = PushNodeIdList(lists[2].get()) && InsertShellItem(lists[2].get(), desktop, ShellItem::Node);
     // Its first expansion notice fills it with the drives.
     TreeView_Expand(tree_, computer, TVE_EXPAND);
     TreeView_Expand(tree_, desktop, TVE_EXPAND);
@@ -191,12 +192,13 @@ bool ShellTree::FillShellNode(uint32_t index, HTREEITEM item) {
         ShellIdList absolute = NodeIdList(item, child.get());
         if (!absolute) continue;
         if (!fileSystem && !PushNodeIdList(child.get())) continue;
-        InsertShellItem(absolute.get(), item, !fileSystem);
+        InsertShellItem(absolute.get(), item, fileSystem ? ShellItem::Folder : ShellItem::Node);
     }
     return true;
 }
 
-HTREEITEM ShellTree::InsertShellItem(LPCITEMIDLIST list, HTREEITEM parent, bool shellNode) {
+HTREEITEM ShellTree::InsertShellItem(LPCITEMIDLIST list, HTREEITEM parent, ShellItem kind) {
+    const bool shellNode = kind == ShellItem::Node;
     LPCSTR asPath = reinterpret_cast<LPCSTR>(list);
     SHFILEINFOA normal = {};
     SHFILEINFOA open = {};
@@ -231,7 +233,7 @@ HTREEITEM ShellTree::InsertShellItem(LPCITEMIDLIST list, HTREEITEM parent, bool 
         path[sizeof path - 1] = '\0';
         // Folders are kept without a final separator; a drive root as "C:".
         std::string folder = path;
-        if (tree::EndsWithSeparator(folder)) folder.pop_back();
+        if (paths::EndsWithSeparator(folder)) folder.pop_back();
         if (folder.empty() || folder.size() > tree::kLongestPath) return nullptr;
         // An archive the shell opens as a folder is a file on the disk: the
         // folder tree could not fill it, and the best would hold a file as a

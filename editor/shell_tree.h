@@ -105,10 +105,11 @@ public:
     const ShellNodes &nodes() const { return nodes_; }
 
 private:
+    enum class ShellItem { Folder, Node };
     // Inserts the item for the absolute list below parent (null: a root):
     // a shell node standing for the table's last entry, or a file-system
     // folder.  Null when the shell gives no icon, name or path.
-    HTREEITEM InsertShellItem(LPCITEMIDLIST list, HTREEITEM parent, bool shellNode);
+    HTREEITEM InsertShellItem(LPCITEMIDLIST list, HTREEITEM parent, ShellItem kind);
     // The absolute list of shell node item, with child's item ID after it
     // when child is given.
     ShellIdList NodeIdList(HTREEITEM item, LPCITEMIDLIST child);

@@ -34,6 +34,9 @@ KORVEL_API void StopSong(void);                           /* @6 */
 KORVEL_API int  ActivityState(void);                      /* @7  1 while notes sound */
 KORVEL_API HWND PlaybackOwner(void);                      /* @10 */
 KORVEL_API int  ReportPlayError(int preview, HWND owner); /* @11 nonzero: only this file is at fault */
+/* Added to ReportPlayError's first argument: the box comes to the front, for
+ * an error that no action of the user led to (an automatic song change). */
+#define KORVEL_REPORT_FOREGROUND 2
 KORVEL_API void SetPlaybackOwner(HWND owner, int flag);   /* @16 */
 
 /* --- shell helpers --------------------------------------------------------- */

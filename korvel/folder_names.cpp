@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "utils/ansi_text.h"
+#include "utils/path_rules.h"
 
 namespace korvel {
 
@@ -43,11 +45,11 @@ void SortNames(char **names, size_t count) {
 }
 
 void DropTrailingSeparator(char *path) {
-    const char *last = ansi::LastSeparator(path);
-    if (!last || last[1] != '\0' || last == path) return;
-    size_t length = static_cast<size_t>(last - path) + 1;
-    if (length == 3 && path[1] == ':') return;
-    path[length - 1] = '\0';
+    std::string kept = paths::KeptFolder(path);
+    // The picker's drive root stays "D:\", the form that opens the root;
+    // the program keeps it as "D:" itself.
+    if (paths::IsDriveRoot(kept)) return;
+    std::memcpy(path, kept.c_str(), kept.size() + 1);
 }
 
 }  // namespace korvel

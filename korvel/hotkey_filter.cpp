@@ -8,12 +8,12 @@ void HotkeyFilter::SetHotkeys(uint16_t next, uint16_t menu) {
 }
 
 void HotkeyFilter::SetHotkeysFromBlock(const unsigned char *block, size_t size) {
-    if (!block || size < 4) {
+    if (!block || size < kHotkeyBytes) {
         SetHotkeys(0, 0);
         return;
     }
-    SetHotkeys(static_cast<uint16_t>(block[0] | block[1] << 8),
-               static_cast<uint16_t>(block[2] | block[3] << 8));
+    SetHotkeys(static_cast<uint16_t>(HotkeyField(block, kHotkeyNext)),
+               static_cast<uint16_t>(HotkeyField(block, kHotkeyMenu)));
 }
 
 KeyAction HotkeyFilter::OnKey(unsigned virtualKey, bool down, unsigned modifiers) {

@@ -6,15 +6,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/settings_block.h"
+
 namespace korvel {
 
-// Modifier flags as a hotkey control stores them in the high byte.
-enum HotkeyModifiers : unsigned {
-    kModShift = 0x01,
-    kModCtrl = 0x02,
-    kModAlt = 0x04,
-    kModExtended = 0x08,  // which of two keys with one code; not matched
-};
+// The modifier flags of the settings block's hotkey fields, under the names
+// the hook has always used.
+using ::kModAlt;
+using ::kModCtrl;
+using ::kModExtended;
+using ::kModShift;
 
 enum class KeyAction {
     Pass,        // not ours: the next hook and the focused window get it
@@ -28,8 +29,8 @@ public:
     // The fields of the settings block: low byte virtual key, high byte
     // modifier flags; 0 (or a virtual key of 0) leaves that hotkey unset.
     void SetHotkeys(uint16_t next, uint16_t menu);
-    // Takes both hotkeys from the first four bytes of a stored settings
-    // block (little-endian); a shorter value leaves both unset.
+    // Takes both hotkeys from a stored settings block; a value too short
+    // to hold both fields leaves both unset.
     void SetHotkeysFromBlock(const unsigned char *block, size_t size);
     uint16_t hotkey(int index) const { return hotkeys_[index]; }
 

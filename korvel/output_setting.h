@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <string>
 
+#include "utils/path_rules.h"
+
 namespace korvel {
 
 struct OutputSetting {
@@ -19,8 +21,8 @@ struct OutputSetting {
     std::string logPath;
 };
 
-// Longest log path, as every path of the program: 259 bytes and the NUL.
-constexpr size_t kMaxLogPathBytes = 259;
+// Longest log path, as every path of the program.
+constexpr size_t kMaxLogPathBytes = paths::kLongestPath;
 
 // text is the value's bytes without their NUL (null when missing).
 OutputSetting ParseOutputSetting(const char *text, size_t size);

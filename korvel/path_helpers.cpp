@@ -6,11 +6,13 @@
 #include "engine/korvel.h"
 #include "korvel/folder_names.h"
 #include "utils/ansi_text.h"
+#include "utils/path_rules.h"
 #include "utils/scope_guard.h"
 
 namespace {
 
-constexpr size_t kLongestPath = KORVEL_PATH_BUFFER - 1;
+using paths::kLongestPath;
+static_assert(KORVEL_PATH_BUFFER == paths::kPathBuffer, "the engine's path buffers hold every path of the program");
 
 bool UsablePath(const char *path) {
     return path && path[0] && std::strlen(path) <= kLongestPath;

@@ -15,6 +15,7 @@
 
 #include "engine/korvel.h"
 #include "engine/registry_names.h"
+#include "engine/settings_block.h"
 #include "korvel/midi_output.h"
 #include "korvel/module.h"
 #include "korvel/playback_thread.h"
@@ -28,7 +29,6 @@ namespace {
 
 const char kWindowClass[] = "KorvelPlaybackWindow";
 const UINT kSongEndedMessage = WM_APP + 1;
-const size_t kPriorityByte = 4;
 
 // Why the last OpenSong or StartSong failed; ReportPlayError explains it.
 enum class PlayError {
@@ -218,10 +218,11 @@ HWND CreatePlaybackWindow() {
                            g_korvelModule, nullptr);
 }
 
-// Byte 4 of "Settings": 0 "高", 1 "通常以上", 2 "通常", 3 "通常以下", 4 "低".
+// The priority byte of "Settings": 0 "高", 1 "通常以上", 2 "通常", 3 "通常以下", 4 "低".
 int PlaybackPriority() {
-    static const int kPriorities[] = {THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_NORMAL,
-                                      THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_LOWEST};
+    static const int kPriorities[kPriorityCount] = {THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_ABOVE_NORMAL,
+                                                    THREAD_PRIORITY_NORMAL, THREAD_PRIORITY_BELOW_NORMAL,
+                                                    THREAD_PRIORITY_LOWEST};
     unsigned char settings[64] = {};
     DWORD size = sizeof settings;
     DWORD type = 0;
@@ -229,8 +230,8 @@ int PlaybackPriority() {
     size_t index = 0;  // timing matters most when nothing says otherwise
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
         if (RegQueryValueExA(key, kValueSettings, nullptr, &type, settings, &size) == ERROR_SUCCESS &&
-            type == REG_BINARY && size > kPriorityByte && settings[kPriorityByte] < 5)
-            index = settings[kPriorityByte];
+            type == REG_BINARY && StoredPriority(settings, size) >= 0)
+            index = static_cast<size_t>(StoredPriority(settings, size));
         RegCloseKey(key);
     }
     return kPriorities[index];
@@ -416,7 +417,7 @@ int ReportPlayError(int preview, HWND owner) {
     default:
         return 1;  // only this file is at fault
     }
-    ShowMessage(owner, text, MB_OK | MB_ICONERROR);
+    ShowMessage(owner, text, MB_OK | MB_ICONERROR | ((preview & KORVEL_REPORT_FOREGROUND) ? MB_SETFOREGROUND : 0));
     return 0;
 }
 

@@ -9,24 +9,31 @@
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
 
+// The process's one player: every other piece of the player's state is a
+// member of it.
 PlayerRecord g_player;
 
 namespace {
 
-// Until the shell connects itself (and in tests of the player alone) nobody
-// is told anything.
-class NoHost : public PlayerHost {
-public:
-    HWND Window() override { return nullptr; }
-    void ShowPlaying(bool) override {}
-    void AnimateIcon(bool) override {}
-    void ShowSongTip(const char *) override {}
-    void ShowCurrentBest() override {}
-    void ShowRandomMode(bool) override {}
+enum class SongStart {
+    Started,
+    Unresolved,  // a shortcut without a target: the engine was not asked
+    Failed,      // the engine could not open or start it; it knows why
 };
 
-NoHost g_noHost;
-PlayerHost *g_host = &g_noHost;
+// The song and the preview alike: a shortcut is resolved to its target, the
+// file opened and started, with onEnd as the engine's end handler.
+SongStart StartFile(const char *path, KorvelEndHandler onEnd) {
+    char target[KORVEL_PATH_BUFFER];
+    const char *file = path;
+    if (ansi::EndsWithNoCase(path, ".lnk")) {
+        if (!ResolveShortcut(path, target)) return SongStart::Unresolved;
+        target[sizeof target - 1] = '\0';
+        file = target;
+    }
+    return OpenSong(file, TestOption(OPT_READ_AT_ONCE)) && StartSong(onEnd) ? SongStart::Started
+                                                                            : SongStart::Failed;
+}
 
 enum class StartResult {
     Started,
@@ -37,34 +44,45 @@ enum class StartResult {
 StartResult StartCurrentSong() {
     const char *path = g_player.songs.currentSong;
     if (!path || !FileExists(path, 0)) return StartResult::Skip;
-    char target[KORVEL_PATH_BUFFER];
-    const char *file = path;
-    if (ansi::EndsWithNoCase(path, ".lnk")) {
-        if (!ResolveShortcut(path, target)) return StartResult::Skip;
-        target[sizeof target - 1] = '\0';
-        file = target;
-    }
     ++g_player.generation;
-    if (OpenSong(file, TestOption(OPT_READ_AT_ONCE)) && StartSong(OnSongEnd)) {
-        g_host->AnimateIcon(true);
+    switch (StartFile(path, OnSongEnd)) {
+    case SongStart::Started:
+        g_player.host->AnimateIcon(true);
         SetPlayingFlag(true);
-        g_host->ShowPlaying(true);
-        SaveHistory(false);
+        g_player.host->ShowPlaying(true);
+        SaveHistory(HistorySave::Always);
         return StartResult::Started;
+    case SongStart::Unresolved: return StartResult::Skip;
+    case SongStart::Failed: break;
     }
-    return ReportPlayError(0, g_host->Window()) ? StartResult::Skip : StartResult::GaveUp;
+    int report = g_player.cause == PlayCause::Automatic ? KORVEL_REPORT_FOREGROUND : 0;
+    return ReportPlayError(report, g_player.host->Window()) ? StartResult::Skip : StartResult::GaveUp;
 }
+
+// Marks what runs in its scope as an automatic change, for the boxes it shows.
+class AutomaticChange {
+public:
+    AutomaticChange() : previous_(g_player.cause) { g_player.cause = PlayCause::Automatic; }
+    ~AutomaticChange() { g_player.cause = previous_; }
+    AutomaticChange(const AutomaticChange &) = delete;
+    AutomaticChange &operator=(const AutomaticChange &) = delete;
+
+private:
+    PlayCause previous_;
+};
 
 void PostToHost(UINT message, WPARAM wParam, LPARAM lParam = 0) {
     // Called on the engine's thread: only the window handle is read here.
-    if (HWND window = g_host->Window()) PostMessageA(window, message, wParam, lParam);
+    if (HWND window = g_player.host->Window()) PostMessageA(window, message, wParam, lParam);
 }
 
 }  // namespace
 
-void SetPlayerHost(PlayerHost *host) { g_host = host ? host : &g_noHost; }
+UINT PlayerBoxFlags() { return g_player.cause == PlayCause::Automatic ? MB_SETFOREGROUND : 0; }
 
-PlayerHost *Host() { return g_host; }
+void SetPlayerHost(PlayerHost *host) { g_player.host = host ? host : &g_player.noHost; }
+
+PlayerHost *Host() { return g_player.host; }
 
 const char *CurrentBestName() { return g_player.hasBestName ? g_player.bestName.c_str() : nullptr; }
 
@@ -91,41 +109,47 @@ int PlayCurrentSong() {
         if (g_player.songs.songCount > 0 && attempt >= attemptsLeft) {
             StopPlayback();
             PlayerSystem()->ShowNoMidiFiles();
-            g_host->ShowSongTip(nullptr);
+            g_player.host->ShowSongTip(nullptr);
             return 0;
         }
         StopPlayback();
-        if (!SelectNextSong(&g_player.songs, PlayerSystem(), false)) return 0;
+        if (!SelectNextSong(&g_player.songs, PlayerSystem(), /*random=*/false)) return 0;
     }
 }
 
 void StopPlayback() {
-    g_host->AnimateIcon(false);
+    g_player.host->AnimateIcon(false);
     SetPlayingFlag(false);
     ++g_player.generation;
     StopSong();
-    g_host->ShowPlaying(false);
+    g_player.host->ShowPlaying(false);
 }
 
-int NextSong(bool random, bool same) {
+SongOrder ChosenOrder() { return TestOption(OPT_RANDOM) ? SongOrder::Random : SongOrder::InOrder; }
+
+int NextSong(SongOrder order, NextChoice choice) {
     StopPlayback();
-    if (!same && !SelectNextSong(&g_player.songs, PlayerSystem(), random)) return 0;
+    if (choice == NextChoice::Next && !SelectNextSong(&g_player.songs, PlayerSystem(), order == SongOrder::Random))
+        return 0;
     return PlayCurrentSong();
 }
+
+int PlayNextSong() { return NextSong(ChosenOrder(), NextChoice::Next); }
 
 void SuspendPlayback() {
     if (!g_player.playing) return;
     // The playing flag stays set, so that the resume knows to play again.
     SetPlaybackOwner(nullptr, 1);
-    g_host->AnimateIcon(false);
+    g_player.host->AnimateIcon(false);
     ++g_player.generation;
     StopSong();
 }
 
 void ResumePlayback() {
     if (!g_player.playing) return;
+    AutomaticChange automatic;
     PlayCurrentSong();
-    if (g_player.playing) g_host->AnimateIcon(true);
+    if (g_player.playing) g_player.host->AnimateIcon(true);
 }
 
 void OnSongEnd(int) { PostToHost(kMsgSongEnded, g_player.generation); }
@@ -133,15 +157,23 @@ void OnSongEnd(int) { PostToHost(kMsgSongEnded, g_player.generation); }
 void HandleSongEnded(WPARAM generation) {
     // A song started or stopped since this end was posted.
     if (generation != g_player.generation || !g_player.playing) return;
-    NextSong(TestOption(OPT_RANDOM), TestOption(OPT_REPEAT_ONE));
+    AutomaticChange automatic;
+    NextSong(ChosenOrder(), TestOption(OPT_REPEAT_ONE) ? NextChoice::Same : NextChoice::Next);
 }
 
 void StopForPreview(HWND owner) {
     ++g_player.previewGeneration;
     SetPlaybackOwner(owner, 1);
-    g_host->AnimateIcon(false);
+    g_player.host->AnimateIcon(false);
     ++g_player.generation;
     StopSong();
+}
+
+bool PlayPreview(const char *path, HWND owner) {
+    StopForPreview(owner);
+    if (StartFile(path, OnPreviewEnd) != SongStart::Started) return false;
+    g_player.host->AnimateIcon(true);
+    return true;
 }
 
 void OnPreviewEnd(int value) { PostToHost(kMsgPreviewEnded, g_player.previewGeneration, value); }
@@ -150,19 +182,20 @@ void HandlePreviewEnded(WPARAM generation, LPARAM value) {
     // Another preview started, or this one was ended otherwise, since this
     // end was posted.
     if (generation != g_player.previewGeneration) return;
-    ResumeAfterPreview(value != 0);
+    AutomaticChange automatic;
+    ResumeAfterPreview(value != 0 ? AfterPreview::Resume : AfterPreview::Stay);
 }
 
-void ResumeAfterPreview(bool resume) {
+void ResumeAfterPreview(AfterPreview after) {
     ++g_player.previewGeneration;
     StopSong();
     ++g_player.generation;
     SetPlaybackOwner(nullptr, 0);
-    if (resume && g_player.playing) {
+    if (after == AfterPreview::Resume && g_player.playing) {
         PlayCurrentSong();
-        g_host->AnimateIcon(true);
+        g_player.host->AnimateIcon(true);
     } else {
-        g_host->AnimateIcon(false);
+        g_player.host->AnimateIcon(false);
     }
 }
 
@@ -177,17 +210,17 @@ bool LoadCurrentBest() {
     return true;
 }
 
-void SwitchBest(bool play) {
+void SwitchBest(AfterSwitch after) {
     UnloadBest();
     const char *name = CurrentBestName();
     best::BestRecord record = name ? FindBestInFile(name) : best::BestRecord();
     if (record.IsNone()) {
-        ReportUnexpectedError(g_host->Window(), true);
+        ReportUnexpectedError(g_player.host->Window(), true);
         return;
     }
-    g_host->ShowCurrentBest();
+    g_player.host->ShowCurrentBest();
     WritePlayBest(name);
     LoadPlayerBest(&g_player.songs, std::move(record));
     LoadHistory();
-    if (play && PlaybackOwner() == nullptr) NextSong(TestOption(OPT_RANDOM), false);
+    if (after == AfterSwitch::Play && PlaybackOwner() == nullptr) PlayNextSong();
 }

@@ -1,10 +1,10 @@
-// The played history in the registry, the random switch, and the system
-// behind the song selection.
+// The played history, the random switch, and the system behind the song
+// selection.  The history's registry value is the store's to read and write.
 #include <vector>
 
 #include "engine/korvel.h"
 #include "player/player.h"
-#include "store/registry_layout.h"
+#include "store/best_file.h"
 #include "store/settings.h"
 #include "utils/message_box.h"
 
@@ -18,41 +18,39 @@ const char *HistoryOwner() {
     return name && g_player.songs.best.NameEquals(name) ? name : nullptr;
 }
 
-void WriteHistory(const char *name, const unsigned char *bitmap, size_t size) {
-    WriteValue(kHistoryKey, name, bitmap, static_cast<DWORD>(size), REG_BINARY, HKEY_CURRENT_USER);
-}
-
 const char kNoMidiFiles[] =
     "このベストにはMIDIファイルがありません。\nほかのベストを指定してください。";
 
-class SystemEnvironment : public PlayerEnvironment {
-public:
-    bool FileExists(const char *path) override { return ::FileExists(path, 0) != 0; }
-    int LocalMilliseconds() override {
-        SYSTEMTIME now;
-        GetLocalTime(&now);
-        return now.wMilliseconds;
-    }
-    void SetTrayTip(const char *path) override { Host()->ShowSongTip(path); }
-    void ShowNoMidiFiles() override { ShowMessage(Host()->Window(), kNoMidiFiles, MB_OK | MB_ICONWARNING); }
-    bool SkipShortcuts() override { return TestOption(OPT_SKIP_SHORTCUTS) != 0; }
-    bool IsPlaying() override { return g_player.playing; }
-    void SetPlaying(bool playing) override { g_player.playing = playing; }
-    void SaveHistory(const unsigned char *bitmap, size_t size) override {
-        if (const char *name = HistoryOwner()) WriteHistory(name, bitmap, size);
-    }
-};
-
-SystemEnvironment g_system;
-
 }  // namespace
 
-PlayerEnvironment *PlayerSystem() { return &g_system; }
+bool SystemEnvironment::FileExists(const char *path) { return ::FileExists(path, 0) != 0; }
 
-void SetRandomMode(bool on, bool reset) {
+int SystemEnvironment::LocalMilliseconds() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return now.wMilliseconds;
+}
+
+void SystemEnvironment::SetTrayTip(const char *path) { Host()->ShowSongTip(path); }
+
+void SystemEnvironment::ShowNoMidiFiles() { ShowMessage(Host()->Window(), kNoMidiFiles, MB_OK | MB_ICONWARNING | PlayerBoxFlags()); }
+
+bool SystemEnvironment::SkipShortcuts() { return TestOption(OPT_SKIP_SHORTCUTS) != 0; }
+
+bool SystemEnvironment::IsPlaying() { return g_player.playing; }
+
+void SystemEnvironment::SetPlaying(bool playing) { g_player.playing = playing; }
+
+void SystemEnvironment::SaveHistory(const unsigned char *bitmap, size_t size) {
+    if (const char *name = HistoryOwner()) WriteHistory(name, bitmap, size);
+}
+
+PlayerEnvironment *PlayerSystem() { return &g_player.system; }
+
+void SetRandomMode(bool on, RandomChange change) {
     SetOption(OPT_RANDOM, on ? 1 : 0);
     Host()->ShowRandomMode(on);
-    if (!reset) return;
+    if (change == RandomChange::ShowOnly) return;
     // Memory only; the next song's start saves it.
     AdjustHistoryForRandomSwitch(&g_player.songs, on);
     SaveSettings();
@@ -60,12 +58,10 @@ void SetRandomMode(bool on, bool reset) {
 
 void ClearHistory() { ClearHistory(&g_player.songs, PlayerSystem()); }
 
-void SaveHistory(bool onlyIfPresent) {
+void SaveHistory(HistorySave when) {
     const char *name = HistoryOwner();
     if (!name) return;
-    // An empty value was left by the best file's writer: the list changed,
-    // and the bitmap in memory no longer matches it.
-    if (onlyIfPresent && ReadValue(kHistoryKey, name, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER) == 0) return;
+    if (when == HistorySave::IfPresent && !HistoryPresent(name)) return;
     WriteHistory(name, g_player.songs.history.data(), g_player.songs.history.size());
 }
 
@@ -74,9 +70,6 @@ void LoadHistory() {
     size_t size = g_player.songs.history.size();
     if (!name || size == 0) return;
     // A larger value cannot belong to this list; every song stays unplayed.
-    DWORD stored = ReadValue(kHistoryKey, name, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER);
-    if (stored == 0 || stored > size) return;
-    std::vector<unsigned char> value(stored);
-    DWORD got = ReadValue(kHistoryKey, name, value.data(), stored, REG_BINARY, HKEY_CURRENT_USER);
-    if (got) LoadHistoryValue(&g_player.songs, value.data(), got);
+    std::vector<unsigned char> value = ReadHistory(name, size);
+    if (!value.empty()) LoadHistoryValue(&g_player.songs, value.data(), value.size());
 }

@@ -24,6 +24,28 @@ constexpr UINT kMsgSongEnded = WM_APP + 1;     // wParam: the song generation th
 // wParam: the preview generation that ended; lParam: the engine's end value.
 constexpr UINT kMsgPreviewEnded = WM_APP + 2;
 
+// What the song selection needs from the system: files, the clock, the
+// tray tip and the history's registry value (played_history.cpp).
+class SystemEnvironment final : public PlayerEnvironment {
+public:
+    bool FileExists(const char *path) override;
+    int LocalMilliseconds() override;
+    void SetTrayTip(const char *path) override;
+    void ShowNoMidiFiles() override;
+    bool SkipShortcuts() override;
+    bool IsPlaying() override;
+    void SetPlaying(bool playing) override;
+    void SaveHistory(const unsigned char *bitmap, size_t size) override;
+};
+
+// Who asked for the song being started.  The user's own action leaves
+// Tivorn in the foreground for its boxes; an automatic change (the end of a
+// song, a wake, the end of a preview) does not, and its boxes have to ask to
+// come to the front, or they wait unseen behind the user's window.
+enum class PlayCause { User, Automatic };
+
+// The player's whole state, in the process's one player object: the songs,
+// and the host and system it talks to.
 struct PlayerRecord {
     PlayerState songs;  // the current best record, song count, position, history
     std::string bestName;  // the current best name, mirrored in "PlayBest"
@@ -36,6 +58,12 @@ struct PlayerRecord {
     // earlier preview, still queued, neither stops the preview that now
     // plays nor the best that took playback back.
     std::atomic<unsigned> previewGeneration{0};
+
+    PlayCause cause = PlayCause::User;  // of the change under way
+
+    NoPlayerHost noHost;
+    PlayerHost *host = &noHost;  // the shell, once it has connected itself
+    SystemEnvironment system;
 };
 
 extern PlayerRecord g_player;
@@ -44,15 +72,26 @@ extern PlayerRecord g_player;
 const char *CurrentBestName();
 void SetCurrentBestName(const char *name);
 
+// The flags a box of the player adds for the change under way.
+UINT PlayerBoxFlags();
+
 // Starts the current song.  1 when it started, or when the engine's error
 // report said to give up; otherwise the result of the search in list order
 // that it falls back to (0 when nothing could be played).
 int PlayCurrentSong();
 // Stops the song and the icon animation.
 void StopPlayback();
-// Stops, chooses the next song (at random when random is set) unless same
-// is set, and plays it.  0 when no song could be chosen.
-int NextSong(bool random, bool same);
+
+enum class SongOrder { InOrder, Random };
+enum class NextChoice { Next, Same };
+// The order the random switch (OPT_RANDOM) sets.
+SongOrder ChosenOrder();
+// Stops, chooses the next song in order (or the same one again), and plays
+// it.  0 when no song could be chosen.
+int NextSong(SongOrder order, NextChoice choice);
+// The next song in the chosen order: what 次の曲, the hotkey and a best
+// switch ask for.
+int PlayNextSong();
 void SetPlayingFlag(bool value);
 
 // The computer goes to sleep: the song stops, the playing flag stays set.
@@ -70,18 +109,24 @@ void HandleSongEnded(WPARAM generation);
 // the playback owner and the player's song stops; its playing flag stays, so
 // that ResumeAfterPreview can start it again.
 void StopForPreview(HWND owner);
+// Plays the file at path (a shortcut: its target) once as owner's preview,
+// stopping the player's song first.  False when it did not start: the
+// caller then asks the engine why (ReportPlayError) and gives playback back.
+bool PlayPreview(const char *path, HWND owner);
 // End handler for a preview's StartSong: posts kMsgPreviewEnded.
 void OnPreviewEnd(int value);
 // The handling of kMsgPreviewEnded: ResumeAfterPreview (value) when the end
 // belongs to the preview that plays now.
 void HandlePreviewEnded(WPARAM generation, LPARAM value);
-// Ends a preview and gives playback back to the player; with resume set the
+enum class AfterPreview { Resume, Stay };
+// Ends a preview and gives playback back to the player; with Resume the
 // current song starts again if the best was playing.
-void ResumeAfterPreview(bool resume);
+void ResumeAfterPreview(AfterPreview after);
 
-// Makes the best named by the current best name current; with play set it
+enum class AfterSwitch { Play, Wait };
+// Makes the best named by the current best name current; with Play it
 // starts its next song unless a preview holds playback.
-void SwitchBest(bool play);
+void SwitchBest(AfterSwitch after);
 
 // The start of a run: no best loaded, no current song, position 0.
 void UnloadBest();
@@ -91,14 +136,22 @@ bool LoadCurrentBest();
 
 // --- the played history -------------------------------------------------------
 
-// The random switch: OPT_RANDOM and the menu check; with reset the history
-// is adjusted around the current position and the settings block saved.
-void SetRandomMode(bool on, bool reset);
+enum class RandomChange {
+    ShowOnly,  // the start-up: the menu shows the stored switch
+    Switch,    // the user's: the history is adjusted around the current
+               // position and the settings block saved
+};
+// The random switch: OPT_RANDOM and the menu check.
+void SetRandomMode(bool on, RandomChange change);
 // Every song unplayed, saved, position 0.
 void ClearHistory();
-// Writes the history bitmap as the current best's history value; with
-// onlyIfPresent only when that value holds something.
-void SaveHistory(bool onlyIfPresent);
+enum class HistorySave {
+    Always,
+    IfPresent,  // only when the stored value holds something: an emptied one
+                // belongs to a list that changed since the bitmap was made
+};
+// Writes the history bitmap as the current best's history value.
+void SaveHistory(HistorySave when);
 // Fills the zeroed history bitmap from the current best's history value.
 void LoadHistory();
 

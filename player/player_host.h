@@ -26,6 +26,18 @@ protected:
     ~PlayerHost() = default;
 };
 
+// Until the shell connects itself (and in tests of the player alone) nobody
+// is told anything.
+class NoPlayerHost final : public PlayerHost {
+public:
+    HWND Window() override { return nullptr; }
+    void ShowPlaying(bool) override {}
+    void AnimateIcon(bool) override {}
+    void ShowSongTip(const char *) override {}
+    void ShowCurrentBest() override {}
+    void ShowRandomMode(bool) override {}
+};
+
 // The shell connects itself before the player is used; until then the
 // player tells nobody.
 void SetPlayerHost(PlayerHost *host);

@@ -22,16 +22,14 @@
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
-#include "shell/about_view.h"
-#include "shell/best_settings.h"
+#include "shell/application.h"
 #include "shell/popup_menu.h"
-#include "shell/resident_window.h"
-#include "shell/shell_state.h"
 #include "store/best_file.h"
 #include "store/settings.h"
-#include "support/best_bytes.h"
-#include "support/best_dialog_driving.h"
-#include "support/midi_writer.h"
+#include "store/store_setup.h"
+#include "testing/best_bytes.h"
+#include "testing/best_dialog_driving.h"
+#include "testing/midi_writer.h"
 
 namespace {
 
@@ -98,6 +96,12 @@ private:
 constexpr COLORREF kMaskBlue = RGB(0, 0, 255);
 
 HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
+
+// The program's shell, whose windows and menu are shown.
+Application &App() {
+    static Application app(Instance());
+    return app;
+}
 
 void AddBitmap(HIMAGELIST list, int resource) {
     HBITMAP bitmap = LoadBitmapA(Instance(), MAKEINTRESOURCEA(resource));
@@ -255,7 +259,7 @@ void AddSampleBests(HMENU tray) {
         item.fType = MFT_STRING | MFT_RADIOCHECK;
         item.fState = i == 1 ? MFS_CHECKED : 0;
         item.wID = IDM_BEST_FIRST + i;
-        item.hbmpChecked = g_shell.checkBitmap;
+        item.hbmpChecked = App().shell().checkBitmap;
         item.dwTypeData = const_cast<char *>(labels[i]);
         InsertMenuItemA(tray, i, TRUE, &item);
     }
@@ -269,9 +273,8 @@ void ShootTrayMenu(Capture &capture) {
     RegisterClassA(&windowClass);
     HWND owner = CreateWindowExA(WS_EX_TOOLWINDOW, windowClass.lpszClassName, "", WS_POPUP, 0, 0, 1, 1,
                                  nullptr, nullptr, Instance(), nullptr);
-    g_shell.instance = Instance();
-    LoadPopupMenu();
-    HMENU tray = g_shell.popupMenu ? GetSubMenu(g_shell.popupMenu, 0) : nullptr;
+    LoadPopupMenu(App().shell());
+    HMENU tray = App().shell().popupMenu ? GetSubMenu(App().shell().popupMenu, 0) : nullptr;
     if (!owner || !tray) {
         Report(capture, "103-tray-menu", false);
     } else {
@@ -284,7 +287,7 @@ void ShootTrayMenu(Capture &capture) {
         KillTimer(owner, 1);
         if (!g_menuShot.done) Report(capture, "103-tray-menu", false);
     }
-    UnloadPopupMenu();
+    UnloadPopupMenu(App().shell());
     if (owner) DestroyWindow(owner);
 }
 
@@ -304,21 +307,28 @@ LRESULT CALLBACK SheetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
     MemoryDC memory(dc);
     for (int i = 0; i <= IDB_CHECK - IDB_MENU_REWIND; ++i) {
-        HBITMAP bitmap = LoadBitmapA(Instance(), MAKEINTRESOURCEA(IDB_MENU_REWIND + i));
+        HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(Instance(), MAKEINTRESOURCEA(IDB_MENU_REWIND + i),
+                                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
         BITMAP size;
         GetObject(bitmap, sizeof size, &size);
         {
+            // The menu pictures carry alpha and are blended as the menu does.
             Selection select(memory.get(), bitmap);
-            BitBlt(dc, 10 + i * 20, 75, size.bmWidth, size.bmHeight, memory.get(), 0, 0, SRCCOPY);
+            BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+            if (size.bmBitsPixel == 32)
+                GdiAlphaBlend(dc, 10 + i * 20, 75, size.bmWidth, size.bmHeight, memory.get(), 0, 0, size.bmWidth,
+                              size.bmHeight, blend);
+            else
+                BitBlt(dc, 10 + i * 20, 75, size.bmWidth, size.bmHeight, memory.get(), 0, 0, SRCCOPY);
         }
         DeleteObject(bitmap);
     }
-    const int trayIcons[][2] = {{IDI_TRAY_A, 32}, {IDI_TRAY_A, 16}, {IDI_TRAY_B, 16}};
-    for (int i = 0; i < 3; ++i) {
-        int size = trayIcons[i][1];
-        HICON icon = static_cast<HICON>(LoadImageA(Instance(), MAKEINTRESOURCEA(trayIcons[i][0]),
+    const int traySizes[] = {16, 20, 24, 32};
+    for (int i = 0; i < 8; ++i) {
+        int size = traySizes[i % 4];
+        HICON icon = static_cast<HICON>(LoadImageA(Instance(), MAKEINTRESOURCEA(i < 4 ? IDI_TRAY_A : IDI_TRAY_B),
                                                    IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
-        DrawIconEx(dc, 230 + i * 40, 70, icon, size, size, 0, nullptr, DI_NORMAL);
+        DrawIconEx(dc, 210 + i * 30, 70, icon, size, size, 0, nullptr, DI_NORMAL);
         DestroyIcon(icon);
     }
     for (int i = 0; i < IDB_ABOUT_COUNT; ++i)
@@ -543,13 +553,12 @@ void ShowDialog(HWND dialog) {
 // with the drive of the scratch folder opened, and the dialogs behind its
 // buttons.
 void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
-    g_settings.altCheckIcons = alternative;
-    SetOption(OPT_ALT_CHECK_ICONS, alternative);
-    if (!OpenBestSettings(kModeBestFromMenu)) {
+    SetAltCheckIcons(alternative);
+    if (!App().editorHost().OpenBestSettings(kModeBestFromMenu)) {
         Report(capture, name, false);
         return;
     }
-    HWND dialog = g_shell.bestDialog;
+    HWND dialog = App().shell().bestDialog;
     HWND tree = GetDlgItem(dialog, IDC_TREE);
     HTREEITEM root = TreeView_GetRoot(tree);
     HTREEITEM partly = root ? tt::ChildLabelled(tree, root, kPartlyFolder) : nullptr;
@@ -572,14 +581,14 @@ void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
         Report(capture, allFiles, drive && SaveWindow(dialog, capture.folder, allFiles));
         if (!drive) std::printf("%s: My Computer shows no drive\n", allFiles);
     }
-    CloseBestSettings(0);
+    App().editorHost().CloseBestSettings(0);
 }
 
 // The resident window as the About view, opened by its menu command; its
 // animation has run for a few ticks.
 void ShootAbout(Capture &capture) {
     const char *name = "104-about";
-    HWND about = g_shell.resident;
+    HWND about = App().shell().resident;
     bool ok = false;
     if (about) {
         SendMessageA(about, WM_COMMAND, IDM_VERSION, 0);
@@ -603,16 +612,15 @@ void ShootProgramScenes(Capture &capture) {
     // The all-files tab lists the desktop's folders; Wine's desktop is the
     // Unix home, which is no user's desktop.
     SceneValue desktop(kUserShellFolders, "Desktop", REG_EXPAND_SZ, scene.desktop());
-    g_shell.instance = Instance();
-    g_shell.resident = CreateResidentWindow();
-    lstrcpyA(g_store.dataFolder, scene.dir().c_str());
-    lstrcpyA(g_store.settingsFile, (scene.dir() + "\\KORVEL.ini").c_str());
-    lstrcpyA(g_store.bestFile, (scene.dir() + "\\KORVEL.dat").c_str());
+    App().shell().resident = App().CreateResidentWindow();
+    UseDataFolder(scene.dir().c_str());
     bool engine = EngineInit() != 0;
     // Settings as a user would have them: one option ticked, the usual
     // priority, both hotkeys chosen.
+    unsigned char settings[kSettingsSize] = {};
+    settings[4] = 2;  // 通常
+    UseSettings(settings, sizeof settings);
     SetOption(OPT_RANDOM, 1);
-    g_settings.block[4] = 2;
     SetHotkeys(MAKEWORD('N', HOTKEYF_CONTROL | HOTKEYF_ALT), MAKEWORD('M', HOTKEYF_CONTROL | HOTKEYF_ALT));
     SetCurrentBestName(kFavouriteBest);
 
@@ -623,9 +631,9 @@ void ShootProgramScenes(Capture &capture) {
     SetCurrentBestName(nullptr);
     // Without an engine to close, the resident window would report that
     // closing it failed.
-    if (g_shell.resident && engine) DestroyWindow(g_shell.resident);
-    g_shell.resident = nullptr;
-    g_store = StoreState{};
+    if (App().shell().resident && engine) DestroyWindow(App().shell().resident);
+    App().shell().resident = nullptr;
+    ResetStore();
 }
 
 }  // namespace

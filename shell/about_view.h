@@ -1,28 +1,47 @@
-// The About view (the resident window made visible) and help.
+// The About view: the resident window made visible, with its animation.
 #ifndef TIVORN_SHELL_ABOUT_VIEW_H
 #define TIVORN_SHELL_ABOUT_VIEW_H
 
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include "shell/shell_state.h"
+
 // Timer of the resident window that animates the About view while it shows.
 constexpr UINT_PTR kAboutAnimationTimer = 2;
 
-// WM_SHOWWINDOW of the resident window: the animation's pictures and timer
-// exist only while the view shows.
-void OnAboutShowWindow(HWND window, bool shown);
-// Timer 2 of the resident window: the next step of the animation.
-void OnAboutTimer(HWND window);
-// WM_PAINT of the resident window: the current picture and the texts.
-INT_PTR OnAboutPaint(HWND window);
+class AboutView {
+public:
+    explicit AboutView(const ShellState &shell);
+    ~AboutView();
+    AboutView(const AboutView &) = delete;
+    AboutView &operator=(const AboutView &) = delete;
 
-// The animation's step (0 to 23); it runs on from where it stopped each time
-// the view shows again.
-int AboutAnimationStep();
+    // WM_SHOWWINDOW of the resident window: the animation's pictures and
+    // timer exist only while the view shows.
+    void OnShowWindow(HWND window, bool shown);
+    // Timer 2 of the resident window: the next step of the animation.
+    void OnTimer(HWND window);
+    // WM_PAINT of the resident window: the current picture and the texts.
+    INT_PTR OnPaint(HWND window);
 
-// Opens KORVEL.chm beside the program file with HTML Help.
-void ShowHelp(HWND owner);
-// Closes the help windows at the program's end, before the process takes
-// them away under HTML Help's own threads.
-void CloseHelp();
+    // The animation's step (0 to 23); it runs on from where it stopped each
+    // time the view shows again.
+    int AnimationStep() const { return step_; }
+
+private:
+    // The view is a dialog, so it grows with the screen's DPI (the program
+    // is DPI aware), and what it paints grows with it.
+    int ViewDpi(HWND window, HDC dc) const;
+
+    using DpiForWindow = UINT(WINAPI *)(HWND);
+
+    const ShellState &shell_;
+    DpiForWindow dpiForWindow_ = nullptr;  // null before Windows 10 1607
+    HIMAGELIST frames_ = nullptr;          // exists only while the view shows
+    bool animating_ = false;               // timer 2 runs
+    int step_ = 0;                         // survives hiding: a reopened view runs on from here
+};
 
 #endif

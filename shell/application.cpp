@@ -1,6 +1,7 @@
 #include "shell/application.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "engine/korvel.h"
 #include "engine/resident_window.h"
@@ -8,12 +9,10 @@
 #include "shell/message_loop.h"
 #include "shell/out_of_memory.h"
 #include "shell/popup_menu.h"
-#include "shell/resident_window.h"
-#include "shell/shell_state.h"
 #include "shell/startup.h"
-#include "shell/tray.h"
 #include "store/settings.h"
 #include "utils/message_box.h"
+#include "utils/scope_guard.h"
 
 namespace {
 
@@ -28,14 +27,30 @@ void InitControlClasses() {
 
 }  // namespace
 
-void ShutdownShell() {
-    UnloadPopupMenu();
-    UpdateTrayIcon(kTrayRemove, nullptr);
-    RemoveHotkeyHook();
+Application::Application(HINSTANCE instance) { shell_.instance = instance; }
+
+Application::~Application() { SetPlayerHost(nullptr); }
+
+HWND Application::CreateResidentWindow() {
+    // The player reports to this window and the tray from its first call.
+    SetPlayerHost(&playerHost_);
+    return residentWindow_.Create(shell_.instance);
 }
 
-int RunTivorn(HINSTANCE instance, const char *commandLine) {
-    InstallOutOfMemoryHandler();
+void Application::Shutdown() {
+    UnloadPopupMenu(shell_);
+    tray_.UpdateIcon(kTrayRemove, nullptr);
+    RemoveHotkeyHook(shell_);
+}
+
+int Application::Run(const char *commandLine) {
+    // A drive without its medium (an empty card reader in the folder tree, a
+    // dropped share) is then a failed call, not the system's box asking for
+    // a disk in the middle of a listing.
+    SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS);
+    InstallOutOfMemoryHandler(&shell_);
+    // The handler outlives this object; its boxes then have no owner.
+    ScopeGuard unowned([] { InstallOutOfMemoryHandler(nullptr); });
 
     // One copy per user: a second start passes its command line on and ends
     // without reading anything.
@@ -44,27 +59,34 @@ int RunTivorn(HINSTANCE instance, const char *commandLine) {
         return 0;
     }
 
-    g_shell.instance = instance;
     if (LoadSettings() != LoadResult::Ready) {
         ShowMessage(nullptr, kNotInstalled, MB_OK | MB_ICONERROR);
         return 0;
     }
 
+    // The shell's verbs (the song's properties through ShellExecuteEx) may
+    // run COM objects, which need the thread initialised first; the user
+    // interface thread is a single-threaded apartment.
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    ScopeGuard endCom([com] {
+        if (SUCCEEDED(com)) CoUninitialize();
+    });
+
     InitControlClasses();
-    g_shell.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    shell_.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     HWND resident = CreateResidentWindow();
     if (!resident) {
         ReportUnexpectedError(nullptr, false);
         return 0;
     }
-    g_shell.resident = resident;
+    shell_.resident = resident;
 
-    LoadPopupMenu();
+    LoadPopupMenu(shell_);
     // A failed start-up load has reported itself; the loop then only handles
     // what is already queued and the shutdown still runs.
-    if (!RunStartupLoad()) PostQuitMessage(0);
+    if (!RunStartupLoad(*this)) PostQuitMessage(0);
 
-    int exitCode = RunMessageLoop();
-    ShutdownShell();
+    int exitCode = RunMessageLoop(shell_);
+    Shutdown();
     return exitCode;
 }

@@ -1,14 +1,53 @@
-// The program from start to end: everything WinMain does.
+// The program from start to end: the object WinMain makes, which owns the
+// resident window's state and every part of the shell that reads it.
 #ifndef TIVORN_SHELL_APPLICATION_H
 #define TIVORN_SHELL_APPLICATION_H
 
 #include <windows.h>
 
-// Returns the process exit code.
-int RunTivorn(HINSTANCE instance, const char *commandLine);
+#include "shell/about_view.h"
+#include "shell/best_settings.h"
+#include "shell/help.h"
+#include "shell/player_link.h"
+#include "shell/resident_window.h"
+#include "shell/shell_state.h"
+#include "shell/tray.h"
 
-// Releases what start-up loaded: the menu and its bitmaps, the tray icon and
-// the hotkey hook.
-void ShutdownShell();
+class Application {
+public:
+    explicit Application(HINSTANCE instance);
+    // The player is told of no window once the shell is gone.
+    ~Application();
+    Application(const Application &) = delete;
+    Application &operator=(const Application &) = delete;
+
+    // Everything WinMain does; returns the process exit code.
+    int Run(const char *commandLine);
+
+    // Creates the resident window hidden, with the player reporting to it
+    // and the tray from then on; null on failure.  The window is not yet
+    // the shell's: Run stores it once it stands.
+    HWND CreateResidentWindow();
+
+    // Releases what start-up loaded: the menu and its bitmaps, the tray icon
+    // and the hotkey hook.
+    void Shutdown();
+
+    ShellState &shell() { return shell_; }
+    Tray &tray() { return tray_; }
+    AboutView &about() { return about_; }
+    HelpLoader &help() { return help_; }
+    ShellEditorHost &editorHost() { return editorHost_; }
+
+private:
+    // Declared in the order they are made: each part gets what is made before it.
+    ShellState shell_ = {};
+    Tray tray_{shell_};
+    AboutView about_{shell_};
+    HelpLoader help_;
+    ShellEditorHost editorHost_{shell_, tray_};
+    ShellPlayerHost playerHost_{shell_, tray_};
+    ResidentWindow residentWindow_{*this};
+};
 
 #endif

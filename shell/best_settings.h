@@ -1,17 +1,35 @@
-// Opening and closing the best settings dialog, which the shell keeps in
-// g_shell.bestDialog and whose keys the message loop routes to it.
+// The shell as the best settings dialog's host: it opens the dialog, keeps
+// it in shell.bestDialog (the message loop routes its keys by it) and
+// applies what closing it asks for.
 #ifndef TIVORN_SHELL_BEST_SETTINGS_H
 #define TIVORN_SHELL_BEST_SETTINGS_H
 
+#include "editor/best_settings_dialog.h"
 #include "shell/shell_state.h"
+#include "shell/tray.h"
 
-// Creates the dialog, owned by the resident window, in mode kModeBestRequired
-// or kModeBestFromMenu.  False (and the mode idle again) when it could not
-// be created.
-bool OpenBestSettings(AppMode mode);
+class ShellEditorHost : public EditorHost {
+public:
+    ShellEditorHost(ShellState &shell, Tray &tray) : shell_(shell), tray_(tray) {}
+    ShellEditorHost(const ShellEditorHost &) = delete;
+    ShellEditorHost &operator=(const ShellEditorHost &) = delete;
+    ~ShellEditorHost() = default;
 
-// The dialog closed: flags (CloseFlag) are applied to playback and to the
-// best menu, the dialog is destroyed and the mode is idle again.
-void CloseBestSettings(int flags);
+    // Creates the dialog, owned by the resident window, in mode
+    // kModeBestRequired or kModeBestFromMenu.  False (and the mode as
+    // without the dialog) when it could not be created.
+    bool OpenBestSettings(AppMode mode);
+
+    // The dialog closed: flags (CloseFlag) are applied to playback and to
+    // the best menu, the dialog is destroyed and the mode is idle again.
+    void CloseBestSettings(int flags) override;
+    bool HotkeyHookInstalled() override { return shell_.hook != nullptr; }
+    void SetHotkeyHook(bool on) override;
+    void SetDialogKeys(DialogKeys keys) override;
+
+private:
+    ShellState &shell_;
+    Tray &tray_;
+};
 
 #endif

@@ -2,11 +2,18 @@
 #ifndef TIVORN_SHELL_HOTKEYS_H
 #define TIVORN_SHELL_HOTKEYS_H
 
-// Installs the hook and records it in "Hook".  On failure gives the
-// unexpected-error report: with fatal set the program then shuts down; without
-// it the box has no owner and the program goes on without the hook.
-bool InstallHotkeyHook(bool fatal);
+#include "shell/shell_state.h"
+
+// What a hook that cannot be installed leads to, after the unexpected-error
+// report.
+enum class HookFailure {
+    EndsProgram,  // the box is owned by the resident window, which then shuts down
+    GoesOn,       // the box has no owner and the program goes on without the hook
+};
+
+// Installs the hook, keeps it in shell.hook and records it in "Hook".
+bool InstallHotkeyHook(ShellState &shell, HookFailure failure);
 // Removes the hook, if one is installed.
-void RemoveHotkeyHook();
+void RemoveHotkeyHook(ShellState &shell);
 
 #endif

@@ -4,5 +4,6 @@
 #include "shell/application.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-    return RunTivorn(instance, commandLine);
+    Application application(instance);
+    return application.Run(commandLine);
 }

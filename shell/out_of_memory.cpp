@@ -17,14 +17,22 @@ const char kOutOfMemory[] =
     "このままTivornを終了してもよいなら\n"
     "キャンセルをクリックしてください。";
 
+// operator new calls its handler without any context, so the handler finds
+// the resident window here: the shell's one process-wide variable.
+const ShellState *g_boxOwner = nullptr;
+
 // Called by operator new before it gives up; returns only when the user
 // chose to retry.  The program allocates through new alone (the containers
 // included), so this one handler covers every allocation.
 void AskAfterFailedAllocation() {
-    if (ShowMessage(g_shell.resident, kOutOfMemory, MB_OKCANCEL | MB_ICONERROR) != IDOK)
+    HWND owner = g_boxOwner ? g_boxOwner->resident : nullptr;
+    if (ShowMessage(owner, kOutOfMemory, MB_OKCANCEL | MB_ICONERROR) != IDOK)
         TerminateProcess(GetCurrentProcess(), 2);
 }
 
 }  // namespace
 
-void InstallOutOfMemoryHandler() { std::set_new_handler(AskAfterFailedAllocation); }
+void InstallOutOfMemoryHandler(const ShellState *shell) {
+    g_boxOwner = shell;
+    std::set_new_handler(AskAfterFailedAllocation);
+}

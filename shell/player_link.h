@@ -3,7 +3,27 @@
 #ifndef TIVORN_SHELL_PLAYER_LINK_H
 #define TIVORN_SHELL_PLAYER_LINK_H
 
-// Connects the player to the shell; done when the resident window is made.
-void ConnectPlayer();
+#include "player/player.h"
+#include "shell/shell_state.h"
+#include "shell/tray.h"
+
+class ShellPlayerHost : public PlayerHost {
+public:
+    ShellPlayerHost(const ShellState &shell, Tray &tray) : shell_(shell), tray_(tray) {}
+    ShellPlayerHost(const ShellPlayerHost &) = delete;
+    ShellPlayerHost &operator=(const ShellPlayerHost &) = delete;
+    ~ShellPlayerHost() = default;
+
+    HWND Window() override { return shell_.resident; }
+    void ShowPlaying(bool playing) override { tray_.SetPlayMenuState(playing); }
+    void AnimateIcon(bool on) override;
+    void ShowSongTip(const char *path) override { tray_.UpdateIcon(kTrayTip, path); }
+    void ShowCurrentBest() override { tray_.BuildBestMenu(kMarkCurrentBest); }
+    void ShowRandomMode(bool on) override;
+
+private:
+    const ShellState &shell_;
+    Tray &tray_;
+};
 
 #endif

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "resources/resource_ids.h"
-#include "shell/shell_state.h"
 
 namespace {
 
@@ -22,25 +21,43 @@ const MenuBitmap kMenuBitmaps[kMenuBitmapCount] = {
 
 }  // namespace
 
-void LoadPopupMenu() {
-    g_shell.popupMenu = LoadMenuA(g_shell.instance, MAKEINTRESOURCEA(IDR_POPUP_MENU));
-    for (int i = 0; i < kMenuBitmapCount; ++i) {
-        MenuBitmap &row = g_shell.menuBitmaps[i];
-        row = kMenuBitmaps[i];
-        row.bitmap = LoadBitmapA(g_shell.instance, MAKEINTRESOURCEA(row.resource));
-        if (g_shell.popupMenu)
-            SetMenuItemBitmaps(g_shell.popupMenu, row.command, MF_BYCOMMAND, row.bitmap, nullptr);
+void LoadPopupMenu(ShellState &shell) {
+    shell.popupMenu = LoadMenuA(shell.instance, MAKEINTRESOURCEA(IDR_POPUP_MENU));
+    // No item has both a picture and a check, so both share the one column
+    // beside the text, as the pictures did when they were check marks.
+    if (HMENU tray = shell.popupMenu ? GetSubMenu(shell.popupMenu, 0) : nullptr) {
+        MENUINFO info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIM_STYLE;
+        info.dwStyle = MNS_CHECKORBMP;
+        SetMenuInfo(tray, &info);
     }
-    g_shell.checkBitmap = LoadBitmapA(g_shell.instance, MAKEINTRESOURCEA(IDB_CHECK));
+    for (int i = 0; i < kMenuBitmapCount; ++i) {
+        MenuBitmap &row = shell.menuBitmaps[i];
+        row = kMenuBitmaps[i];
+        // A DIB section keeps the 32 bits with their premultiplied alpha,
+        // which the menu blends over its background and its highlight.
+        // Given as check-mark bitmaps instead, the pictures would be ANDed
+        // onto the background as monochrome marks and box on the highlight.
+        row.bitmap = static_cast<HBITMAP>(
+            LoadImageA(shell.instance, MAKEINTRESOURCEA(row.resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        if (!shell.popupMenu) continue;
+        MENUITEMINFOA item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_BITMAP;
+        item.hbmpItem = row.bitmap;
+        SetMenuItemInfoA(shell.popupMenu, row.command, FALSE, &item);
+    }
+    shell.checkBitmap = LoadBitmapA(shell.instance, MAKEINTRESOURCEA(IDB_CHECK));
 }
 
-void UnloadPopupMenu() {
-    for (MenuBitmap &row : g_shell.menuBitmaps) {
+void UnloadPopupMenu(ShellState &shell) {
+    for (MenuBitmap &row : shell.menuBitmaps) {
         if (row.bitmap) DeleteObject(row.bitmap);
         row.bitmap = nullptr;
     }
-    if (g_shell.popupMenu) DestroyMenu(g_shell.popupMenu);
-    g_shell.popupMenu = nullptr;
-    if (g_shell.checkBitmap) DeleteObject(g_shell.checkBitmap);
-    g_shell.checkBitmap = nullptr;
+    if (shell.popupMenu) DestroyMenu(shell.popupMenu);
+    shell.popupMenu = nullptr;
+    if (shell.checkBitmap) DeleteObject(shell.checkBitmap);
+    shell.checkBitmap = nullptr;
 }

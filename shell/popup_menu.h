@@ -2,7 +2,9 @@
 #ifndef TIVORN_SHELL_POPUP_MENU_H
 #define TIVORN_SHELL_POPUP_MENU_H
 
-void LoadPopupMenu();
-void UnloadPopupMenu();
+#include "shell/shell_state.h"
+
+void LoadPopupMenu(ShellState &shell);
+void UnloadPopupMenu(ShellState &shell);
 
 #endif

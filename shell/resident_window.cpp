@@ -1,16 +1,16 @@
 #include "shell/resident_window.h"
 
+#include <mmsystem.h>
 #include <shellapi.h>
 
+#include <cstring>
+
 #include "engine/korvel.h"
+#include "engine/registry_names.h"
 #include "engine/resident_window.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
-#include "shell/about_view.h"
-#include "shell/best_settings.h"
-#include "shell/player_link.h"
-#include "shell/shell_state.h"
-#include "shell/tray.h"
+#include "shell/application.h"
 #include "store/settings.h"
 #include "utils/message_box.h"
 
@@ -30,33 +30,87 @@ INT_PTR Answer(HWND window, LRESULT result) {
     return TRUE;
 }
 
-void OnInitDialog(HWND window) {
-    // Marks this window as the target of hand-overs and hotkeys, so that a
-    // message box captioned "Tivorn" is never taken for it.
-    SetPropA(window, TIVORN_RESIDENT_PROP, reinterpret_cast<HANDLE>(1));
-}
-
 void RestartCurrentSong() {
     StopPlayback();
     PlayCurrentSong();
 }
 
+// After a wake the MIDI devices come back in their own time (a USB device is
+// enumerated again, a driver restarts), so playing again waits for them on a
+// timer, a few tries apart, rather than inside the power message.
+constexpr UINT_PTR kResumeRetryTimer = 4;
+constexpr UINT kResumeRetryPeriodMs = 1000;
+constexpr int kResumeTries = 5;
+
+// The output can play again: some MIDI device is back, or the output needs
+// none (the play log).  The last try plays whatever the outcome, so that a
+// song without its device says why.
+bool OutputReady(int triesLeft) {
+    if (triesLeft <= 1 || midiOutGetNumDevs() > 0) return true;
+    char output[KORVEL_PATH_BUFFER + 8] = "";
+    ReadValue(kEngineKey, kValueOutput, output, sizeof output, REG_SZ, HKEY_CURRENT_USER);
+    return std::strncmp(output, "log:", 4) == 0;
+}
+
+}  // namespace
+
+HWND ResidentWindow::Create(HINSTANCE instance) {
+    return WindowBinding<ResidentWindow, WindowLifetime::OutlivesWindow>::Create(instance, IDD_RESIDENT, nullptr,
+                                                                                 *this);
+}
+
+INT_PTR ResidentWindow::OnInitDialog(HWND window) {
+    window_ = window;
+    // Marks this window as the target of hand-overs and hotkeys, so that a
+    // message box captioned "Tivorn" is never taken for it.
+    SetPropA(window, TIVORN_RESIDENT_PROP, reinterpret_cast<HANDLE>(1));
+    return TRUE;
+}
+
+INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == app_.shell().taskbarCreated && message != 0) {
+        app_.tray().UpdateIcon(kTrayAdd, nullptr);
+        return Answer(window_, 0);
+    }
+    switch (message) {
+    case WM_COMMAND: return OnCommand(LOWORD(wParam));
+    case WM_COPYDATA: return Answer(window_, OnCopyData(reinterpret_cast<const COPYDATASTRUCT *>(lParam)));
+    case kTrayMessage: OnTrayNotify(static_cast<UINT>(lParam)); return Answer(window_, 1);
+    case WM_TIMER: OnTimer(wParam); return TRUE;
+    case WM_POWERBROADCAST: OnPowerBroadcast(wParam); return Answer(window_, TRUE);
+    case WM_DPICHANGED: app_.tray().ReloadImages(); return FALSE;
+    case WM_QUERYENDSESSION: return Answer(window_, TRUE);
+    case WM_ENDSESSION:
+        if (wParam) OnEndSession();
+        return Answer(window_, 0);
+    case WM_SHOWWINDOW: app_.about().OnShowWindow(window_, wParam != 0); return FALSE;
+    case WM_PAINT: return app_.about().OnPaint(window_);
+    case kMsgSongEnded: HandleSongEnded(wParam); return TRUE;
+    case kMsgPreviewEnded: HandlePreviewEnded(wParam, lParam); return TRUE;
+    case kMsgOpenTrayMenu: OpenTrayMenuWhenIdle(); return TRUE;
+    case WM_DESTROY: OnDestroy(); return TRUE;
+    default: return FALSE;
+    }
+}
+
 // Command 10000 + k.  FALSE when refused: no such best, or it is current.
-BOOL SwitchToBest(int k) {
-    if (k < 0 || static_cast<size_t>(k) >= BestNames().size() || k >= BestMenuItemCount()) return FALSE;
-    HMENU menu = GetSubMenu(g_shell.popupMenu, 0);
+BOOL ResidentWindow::SwitchToBest(int k) {
+    Tray &tray = app_.tray();
+    if (k < 0 || static_cast<size_t>(k) >= tray.BestNames().size() || k >= tray.BestMenuItemCount()) return FALSE;
+    HMENU menu = GetSubMenu(app_.shell().popupMenu, 0);
     if (!menu || (GetMenuState(menu, k, MF_BYPOSITION) & MF_CHECKED)) return FALSE;
-    SaveHistory(true);
-    SetCurrentBestName(BestNames()[k].c_str());
+    SaveHistory(HistorySave::IfPresent);
+    SetCurrentBestName(tray.BestNames()[k].c_str());
     SetPlaybackOwner(nullptr, 1);
-    SwitchBest(true);
+    SwitchBest(AfterSwitch::Play);
     return TRUE;
 }
 
 // The best after the checked one, the first after the last or when none is checked.
-void SwitchToNextBest() {
-    HMENU menu = g_shell.popupMenu ? GetSubMenu(g_shell.popupMenu, 0) : nullptr;
-    int count = BestMenuItemCount();
+void ResidentWindow::SwitchToNextBest() {
+    HMENU popupMenu = app_.shell().popupMenu;
+    HMENU menu = popupMenu ? GetSubMenu(popupMenu, 0) : nullptr;
+    int count = app_.tray().BestMenuItemCount();
     if (!menu || count == 0) return;
     int next = 0;
     for (int i = 0; i < count; ++i) {
@@ -68,179 +122,173 @@ void SwitchToNextBest() {
     SwitchToBest(next);
 }
 
-void FlipRepeatOne() {
+void ResidentWindow::FlipRepeatOne() {
     int on = SetOption(OPT_REPEAT_ONE, !TestOption(OPT_REPEAT_ONE));
-    CheckMenuItem(g_shell.popupMenu, IDM_REPEAT_ONE, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(app_.shell().popupMenu, IDM_REPEAT_ONE, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
 }
 
-void OpenBestSettingsFromMenu(HWND window) {
+void ResidentWindow::OpenBestSettingsFromMenu() {
     // One dialog at a time: a second request brings the open one forward.
-    if (g_shell.bestDialog) {
-        SetForegroundWindow(g_shell.bestDialog);
+    if (HWND open = app_.shell().bestDialog) {
+        SetForegroundWindow(open);
         return;
     }
-    if (!OpenBestSettings(kModeBestFromMenu)) ReportUnexpectedError(window, true);
+    if (!app_.editorHost().OpenBestSettings(kModeBestFromMenu)) ReportUnexpectedError(window_, true);
 }
 
 // The shell's properties of the current song (of a shortcut, the shortcut itself).
-void ShowSongProperties(HWND window) {
+void ResidentWindow::ShowSongProperties() {
     const char *path = g_player.songs.currentSong;
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_INVOKEIDLIST | SEE_MASK_FLAG_NO_UI;
-    info.hwnd = window;
+    info.hwnd = window_;
     info.lpVerb = "properties";
     info.lpFile = path;
-    if (!path || !ShellExecuteExA(&info)) ShowMessage(window, kNoProperties, MB_OK | MB_ICONERROR);
+    if (!path || !ShellExecuteExA(&info)) ShowMessage(window_, kNoProperties, MB_OK | MB_ICONERROR);
 }
 
 // The About view can also show over an open best settings dialog: the mode
 // then stays the dialog's, which says whether it must be left with OK and
 // keeps its keys; the message loop gives the view its keys by its window.
-void HideAbout(HWND window) {
-    ShowWindow(window, SW_HIDE);
-    if (g_shell.appMode == kModeAbout) g_shell.appMode = kModeIdle;
+void ResidentWindow::HideAbout() {
+    ShowWindow(window_, SW_HIDE);
+    if (app_.shell().appMode == kModeAbout) app_.shell().appMode = kModeIdle;
 }
 
-void ShowAbout(HWND window) {
-    ShowWindow(window, SW_SHOW);
-    if (g_shell.appMode == kModeIdle) g_shell.appMode = kModeAbout;
+void ResidentWindow::ShowAbout() {
+    ShowWindow(window_, SW_SHOW);
+    if (app_.shell().appMode == kModeIdle) app_.shell().appMode = kModeAbout;
 }
 
-INT_PTR OnCommand(HWND window, WORD id) {
+INT_PTR ResidentWindow::OnCommand(WORD id) {
     if (id >= IDM_BEST_FIRST && id < IDM_BEST_FIRST + kMaxBestMenuItems) return SwitchToBest(id - IDM_BEST_FIRST);
     switch (id) {
     case IDOK:
-    case IDCANCEL: HideAbout(window); break;
+    case IDCANCEL: HideAbout(); break;
     case IDM_PLAY: PlayCurrentSong(); break;
     case IDM_STOP: StopPlayback(); break;
-    case IDM_RANDOM: SetRandomMode(!TestOption(OPT_RANDOM), true); break;
-    case IDM_NEXT: NextSong(TestOption(OPT_RANDOM), false); break;
-    case IDM_VERSION: ShowAbout(window); break;
-    case IDM_EXIT: PostMessageA(window, WM_DESTROY, 0, 0); break;
-    case IDM_BEST_SETTINGS: OpenBestSettingsFromMenu(window); break;
+    case IDM_RANDOM: SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch); break;
+    case IDM_NEXT: PlayNextSong(); break;
+    case IDM_VERSION: ShowAbout(); break;
+    case IDM_EXIT: PostMessageA(window_, WM_DESTROY, 0, 0); break;
+    case IDM_BEST_SETTINGS: OpenBestSettingsFromMenu(); break;
     case IDM_REPEAT_ONE: FlipRepeatOne(); break;
     case IDM_REWIND: RestartCurrentSong(); break;
     case IDM_CLEAR_HISTORY: ClearHistory(); break;
-    case IDM_HELP: ShowHelp(window); break;
-    case IDM_SONG_INFO: ShowSongProperties(window); break;
+    case IDM_HELP: app_.help().Show(window_, app_.shell().resident); break;
+    case IDM_SONG_INFO: ShowSongProperties(); break;
     default: return FALSE;
     }
     return TRUE;
 }
 
 // Copy-data command codes from the engine's hook and from a second start.
-void RunCopyDataCommand(HWND window, ULONG_PTR code) {
+void ResidentWindow::RunCopyDataCommand(ULONG_PTR code) {
     switch (code) {
-    case TIVORN_CODE_NEXT: NextSong(TestOption(OPT_RANDOM), false); break;
+    case TIVORN_CODE_NEXT: PlayNextSong(); break;
     case TIVORN_CODE_REWIND: RestartCurrentSong(); break;
     case TIVORN_CODE_STOP: StopPlayback(); break;
     case TIVORN_CODE_NEXT_BEST: SwitchToNextBest(); break;
     case TIVORN_CODE_RESTART:
         if (g_player.playing) RestartCurrentSong();
         break;
-    case TIVORN_CODE_MENU: PostMessageA(window, kMsgOpenTrayMenu, 0, 0); break;
+    case TIVORN_CODE_MENU: PostMessageA(window_, kMsgOpenTrayMenu, 0, 0); break;
     default: break;
     }
 }
 
-LRESULT OnCopyData(HWND window, const COPYDATASTRUCT *data) {
+LRESULT ResidentWindow::OnCopyData(const COPYDATASTRUCT *data) {
     // A code that arrives while the window is still being created is ignored.
-    if (!g_shell.resident || !data) return 1;
-    RunCopyDataCommand(window, data->dwData);
+    if (!app_.shell().resident || !data) return 1;
+    RunCopyDataCommand(data->dwData);
     return 0;
 }
 
-void OnTrayNotify(HWND window, UINT mouseMessage) {
+void ResidentWindow::OnTrayNotify(UINT mouseMessage) {
     switch (mouseMessage) {
     case WM_LBUTTONDBLCLK:
-        if (g_shell.appMode != kModeBestRequired) NextSong(TestOption(OPT_RANDOM), false);
+        if (app_.shell().appMode != kModeBestRequired) PlayNextSong();
         break;
     case WM_RBUTTONUP:
-        if (g_shell.appMode == kModeIdle) ShowTrayMenu(window);
+        if (app_.shell().appMode == kModeIdle) app_.tray().ShowMenu(window_);
         break;
     default: break;
     }
 }
 
-void OnTimer(HWND window, UINT_PTR id) {
-    if (id == kTrayAnimationTimer)
-        UpdateTrayIcon(ActivityState() + kTrayStill, nullptr);
-    else if (id == kAboutAnimationTimer)
-        OnAboutTimer(window);
+void ResidentWindow::OpenTrayMenuWhenIdle() {
+    // The mode may have changed since the code arrived.
+    if (app_.shell().appMode == kModeIdle) app_.tray().ShowMenu(window_);
 }
 
-void OnPowerBroadcast(WPARAM event) {
-    if (event == PBT_APMSUSPEND)
+void ResidentWindow::OnTimer(UINT_PTR id) {
+    if (id == kTrayAnimationTimer)
+        app_.tray().UpdateIcon(ActivityState() + kTrayStill, nullptr);
+    else if (id == kAboutAnimationTimer)
+        app_.about().OnTimer(window_);
+    else if (id == kTrayAddRetryTimer)
+        app_.tray().RetryAdd();
+    else if (id == kResumeRetryTimer)
+        RetryResume();
+}
+
+void ResidentWindow::OnPowerBroadcast(WPARAM event) {
+    switch (event) {
+    case PBT_APMSUSPEND:
+        // Only a song stopped here is played again on the wake: one that
+        // went on playing (no suspend notice came) is left alone.
+        suspended_ = g_player.playing;
+        resumeTriesLeft_ = 0;
+        KillTimer(window_, kResumeRetryTimer);
         SuspendPlayback();
-    else if (event == PBT_APMRESUMESUSPEND)
-        ResumePlayback();
+        break;
+    case PBT_APMRESUMEAUTOMATIC:
+    case PBT_APMRESUMESUSPEND:
+        // Both may come for one wake; the second only starts the wait again.
+        if (!suspended_) break;
+        resumeTriesLeft_ = kResumeTries;
+        SetTimer(window_, kResumeRetryTimer, kResumeRetryPeriodMs, nullptr);
+        break;
+    default: break;
+    }
+}
+
+void ResidentWindow::RetryResume() {
+    if (resumeTriesLeft_ > 0 && !OutputReady(resumeTriesLeft_--)) return;
+    KillTimer(window_, kResumeRetryTimer);
+    resumeTriesLeft_ = 0;
+    if (!suspended_) return;
+    suspended_ = false;
+    ResumePlayback();
+}
+
+// What the exit command and the end of the session both do before the
+// process goes: the notes released (a device would hold them sounding) and
+// the history saved (a random switch changes it in memory only).  Once only.
+void ResidentWindow::EndRun() {
+    if (ended_) return;
+    ended_ = true;
+    KillTimer(window_, kTrayAnimationTimer);
+    KillTimer(window_, kResumeRetryTimer);
+    app_.help().Close();
+    SaveHistory(HistorySave::IfPresent);
+    if (!EngineClose()) ShowMessage(window_, kEngineCloseFailed, MB_OK | MB_ICONERROR);
+    app_.tray().FreeBestNames();
 }
 
 // WM_DESTROY arrives posted by the exit command or a fatal error; the window
 // itself lives on until the process ends.
-void OnDestroy(HWND window) {
-    KillTimer(window, kTrayAnimationTimer);
-    CloseHelp();
-    if (!EngineClose()) ShowMessage(window, kEngineCloseFailed, MB_OK | MB_ICONERROR);
-    FreeBestNames();
+void ResidentWindow::OnDestroy() {
+    EndRun();
     PostQuitMessage(0);
 }
 
-}  // namespace
-
-AppMode ModeWithoutBestSettings() {
-    return g_shell.resident && IsWindowVisible(g_shell.resident) ? kModeAbout : kModeIdle;
-}
-
-HWND CreateResidentWindow() {
-    // The player reports to this window and the tray from its first call.
-    ConnectPlayer();
-    return CreateDialogParamA(g_shell.instance, MAKEINTRESOURCEA(IDD_RESIDENT), nullptr,
-                              ResidentWindowProc, 0);
-}
-
-INT_PTR CALLBACK ResidentWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == g_shell.taskbarCreated && message != 0) {
-        UpdateTrayIcon(kTrayAdd, nullptr);
-        return Answer(window, 0);
-    }
-    switch (message) {
-    case WM_INITDIALOG:
-        OnInitDialog(window);
-        return TRUE;
-    case WM_COMMAND:
-        return OnCommand(window, LOWORD(wParam));
-    case WM_COPYDATA:
-        return Answer(window, OnCopyData(window, reinterpret_cast<const COPYDATASTRUCT *>(lParam)));
-    case kTrayMessage:
-        OnTrayNotify(window, static_cast<UINT>(lParam));
-        return Answer(window, 1);
-    case WM_TIMER:
-        OnTimer(window, wParam);
-        return TRUE;
-    case WM_POWERBROADCAST:
-        OnPowerBroadcast(wParam);
-        return Answer(window, 0);
-    case WM_SHOWWINDOW:
-        OnAboutShowWindow(window, wParam != 0);
-        return FALSE;
-    case WM_PAINT:
-        return OnAboutPaint(window);
-    case kMsgSongEnded:
-        HandleSongEnded(wParam);
-        return TRUE;
-    case kMsgPreviewEnded:
-        HandlePreviewEnded(wParam, lParam);
-        return TRUE;
-    case kMsgOpenTrayMenu:
-        // The mode may have changed since the code arrived.
-        if (g_shell.appMode == kModeIdle) ShowTrayMenu(window);
-        return TRUE;
-    case WM_DESTROY:
-        OnDestroy(window);
-        return TRUE;
-    default:
-        return FALSE;
-    }
+// The session ends (logoff, shutdown): Windows may end the process at any
+// moment once this message returns, so everything an exit does is done here
+// and now, the shutdown of the shell included.
+void ResidentWindow::OnEndSession() {
+    EndRun();
+    app_.Shutdown();
+    PostQuitMessage(0);
 }

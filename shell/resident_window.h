@@ -1,18 +1,55 @@
-// The hidden resident window (template 104) that receives every command.
+// The hidden resident window (template 104) that receives every command,
+// and shows itself as the About view.
 #ifndef TIVORN_SHELL_RESIDENT_WINDOW_H
 #define TIVORN_SHELL_RESIDENT_WINDOW_H
 
 #include <windows.h>
 
-#include "shell/shell_state.h"
+#include "utils/window_binding.h"
 
-// Creates the window hidden; null on failure.
-HWND CreateResidentWindow();
+class Application;
 
-INT_PTR CALLBACK ResidentWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The window's handlers over the application's parts.  The application
+// owns this object and outlives the window, which only lets go of it.
+class ResidentWindow {
+public:
+    explicit ResidentWindow(Application &app) : app_(app) {}
+    ResidentWindow(const ResidentWindow &) = delete;
+    ResidentWindow &operator=(const ResidentWindow &) = delete;
 
-// The application mode once the best settings dialog is gone: About showing
-// while the window shows as the About view (opened over the dialog), else idle.
-AppMode ModeWithoutBestSettings();
+    // Creates the window hidden; null on failure.
+    HWND Create(HINSTANCE instance);
+
+private:
+    friend class WindowBinding<ResidentWindow, WindowLifetime::OutlivesWindow>;
+
+    INT_PTR OnInitDialog(HWND window);
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    INT_PTR OnCommand(WORD id);
+    BOOL SwitchToBest(int k);
+    void SwitchToNextBest();
+    void FlipRepeatOne();
+    void OpenBestSettingsFromMenu();
+    void ShowSongProperties();
+    void HideAbout();
+    void ShowAbout();
+    void RunCopyDataCommand(ULONG_PTR code);
+    LRESULT OnCopyData(const COPYDATASTRUCT *data);
+    void OnTrayNotify(UINT mouseMessage);
+    void OpenTrayMenuWhenIdle();
+    void OnTimer(UINT_PTR id);
+    void OnPowerBroadcast(WPARAM event);
+    void RetryResume();
+    void EndRun();
+    void OnDestroy();
+    void OnEndSession();
+
+    Application &app_;
+    HWND window_ = nullptr;
+    bool suspended_ = false;   // the sleep stopped a playing song
+    int resumeTriesLeft_ = 0;  // of the wait for the devices after a wake
+    bool ended_ = false;       // EndRun has run
+};
 
 #endif

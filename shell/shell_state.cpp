@@ -1,3 +1,5 @@
 #include "shell/shell_state.h"
 
-ShellState g_shell;
+AppMode ModeWithoutBestSettings(const ShellState &shell) {
+    return shell.resident && IsWindowVisible(shell.resident) ? kModeAbout : kModeIdle;
+}

@@ -1,4 +1,5 @@
-// Process-wide state of the application shell: one record, one instance.
+// The resident window's state: one record, owned by the application object
+// and read by the parts of the shell it lends it to.
 #ifndef TIVORN_SHELL_SHELL_STATE_H
 #define TIVORN_SHELL_SHELL_STATE_H
 
@@ -34,6 +35,8 @@ struct ShellState {
     HHOOK hook;                      // the hotkey hook, null when none
 };
 
-extern ShellState g_shell;
+// The application mode once the best settings dialog is gone: About showing
+// while the window shows as the About view (opened over the dialog), else idle.
+AppMode ModeWithoutBestSettings(const ShellState &shell);
 
 #endif

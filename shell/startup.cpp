@@ -4,10 +4,8 @@
 
 #include "engine/korvel.h"
 #include "player/player.h"
-#include "shell/best_settings.h"
+#include "shell/application.h"
 #include "shell/hotkeys.h"
-#include "shell/shell_state.h"
-#include "shell/tray.h"
 #include "store/best_file.h"
 #include "store/settings.h"
 #include "utils/message_box.h"
@@ -15,19 +13,19 @@
 namespace {
 
 // Restores the current best from "PlayBest" and starts its first song.
-bool StartCurrentBest() {
+bool StartCurrentBest(Tray &tray) {
     std::string name;
     if (!ReadPlayBest(&name)) return false;
     SetCurrentBestName(name.c_str());
     if (!LoadCurrentBest()) return false;
-    if (!NextSong(TestOption(OPT_RANDOM), false)) return false;
-    BuildBestMenu(kRebuildBestMenu);
+    if (!PlayNextSong()) return false;
+    tray.BuildBestMenu(kRebuildBestMenu);
     return true;
 }
 
 }  // namespace
 
-int RunStartupLoad() {
+int RunStartupLoad(Application &app) {
     UnloadBest();
     TakeCurrentHotkeys();
     if (!LoadDataFolder()) {
@@ -35,20 +33,20 @@ int RunStartupLoad() {
         return 0;
     }
     SetOption(OPT_REPEAT_ONE, 0);  // repeat-one never survives a restart
-    SetRandomMode(TestOption(OPT_RANDOM), false);
+    SetRandomMode(TestOption(OPT_RANDOM), RandomChange::ShowOnly);
 
     if (!EngineInit()) {
         ReportUnexpectedError(nullptr, false);
         return 0;
     }
     TakeAltCheckIcons();
-    if (TestOption(OPT_HOTKEYS) && !InstallHotkeyHook(true)) return 0;
+    if (TestOption(OPT_HOTKEYS) && !InstallHotkeyHook(app.shell(), HookFailure::EndsProgram)) return 0;
 
     UnloadBest();
-    UpdateTrayIcon(kTrayAdd, nullptr);
-    if (StartCurrentBest()) return 1;
+    app.tray().UpdateIcon(kTrayAdd, nullptr);
+    if (StartCurrentBest(app.tray())) return 1;
 
     // Nothing to play: the user has to choose or make a best first.
     SetCurrentBestName(nullptr);
-    return OpenBestSettings(kModeBestRequired) ? 1 : 0;
+    return app.editorHost().OpenBestSettings(kModeBestRequired) ? 1 : 0;
 }

@@ -2,8 +2,10 @@
 #ifndef TIVORN_SHELL_STARTUP_H
 #define TIVORN_SHELL_STARTUP_H
 
+class Application;
+
 // Nonzero when the program can run: the current best plays, or the best
 // settings dialog is open for the user to make or choose one.
-int RunStartupLoad();
+int RunStartupLoad(Application &app);
 
 #endif

@@ -1,67 +1,88 @@
 #include "shell/tray.h"
 
-#include <windows.h>
-#include <shellapi.h>
+#include <commctrl.h>
 
 #include "engine/korvel.h"
 #include "utils/ansi_text.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "shell/best_menu_label.h"
-#include "shell/shell_state.h"
 #include "store/best_file.h"
 
-namespace {
-
-struct TrayState {
-    NOTIFYICONDATAA record;  // one record, reused for every shell call
-    HICON imageA;
-    HICON imageB;
-    int alternate;           // 1 while image B is shown by the animation
-};
-
-TrayState g_tray;
-
-// Positions of the best items and names correspond one to one.
-std::vector<std::string> g_bestNames;
-
-HICON LoadSmallIcon(WORD id) {
-    return static_cast<HICON>(
-        LoadImageA(g_shell.instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+Tray::~Tray() {
+    if (imageA_) DestroyIcon(imageA_);
+    if (imageB_) DestroyIcon(imageB_);
 }
 
-void LoadImages() {
-    if (g_tray.imageA) DestroyIcon(g_tray.imageA);
-    if (g_tray.imageB) DestroyIcon(g_tray.imageB);
-    g_tray.imageA = LoadSmallIcon(IDI_TRAY_A);
-    g_tray.imageB = LoadSmallIcon(IDI_TRAY_B);
+// The notification area shows small icons at the display's scale: 16 px at
+// 100 %, 20, 24 and 32 px at 125, 150 and 200 %.  The icon files carry each
+// size, and the small icon metric picks the one that fits instead of a 16 px
+// image blurred to size.
+HICON Tray::LoadSmallIcon(WORD id) const {
+    HICON icon = nullptr;
+    if (SUCCEEDED(LoadIconMetric(shell_.instance, MAKEINTRESOURCEW(id), LIM_SMALL, &icon))) return icon;
+    return static_cast<HICON>(LoadImageA(shell_.instance, MAKEINTRESOURCEA(id), IMAGE_ICON,
+                                         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                         LR_DEFAULTCOLOR));
 }
 
-void SetTip(const char *text) {
-    ansi::CopyFit(g_tray.record.szTip, kTrayTipBytes + 1, text);
+void Tray::LoadImages() {
+    // The shell keeps its own copy of the icon shown, so the old images
+    // can go before the new ones are shown.
+    if (imageA_) DestroyIcon(imageA_);
+    if (imageB_) DestroyIcon(imageB_);
+    imageA_ = LoadSmallIcon(IDI_TRAY_A);
+    imageB_ = LoadSmallIcon(IDI_TRAY_B);
 }
 
-void Notify(DWORD action) { Shell_NotifyIconA(action, &g_tray.record); }
+void Tray::ReloadImages() {
+    LoadImages();
+    record_.hIcon = alternate_ ? imageB_ : imageA_;
+    Notify(NIM_MODIFY);
+}
 
-}  // namespace
+void Tray::SetTip(const char *text) { ansi::CopyFit(record_.szTip, kTrayTipBytes + 1, text); }
 
-void UpdateTrayIcon(int kind, const char *path) {
-    NOTIFYICONDATAA &r = g_tray.record;
+bool Tray::Notify(DWORD action) { return Shell_NotifyIconA(action, &record_) != FALSE; }
+
+// While Explorer starts (a start at logon) the notification area may not
+// take the icon yet, and a busy Explorer lets the call time out.  An icon
+// that survived an Explorer restart is still there, so adding it again
+// fails where changing it succeeds.
+bool Tray::AddIcon() {
+    if (!Notify(NIM_ADD) && !Notify(NIM_MODIFY)) return false;
+    addTriesLeft_ = 0;
+    if (shell_.resident) KillTimer(shell_.resident, kTrayAddRetryTimer);
+    return true;
+}
+
+void Tray::RetryAdd() {
+    if (addTriesLeft_ <= 0 || AddIcon()) return;
+    if (--addTriesLeft_ == 0 && shell_.resident) KillTimer(shell_.resident, kTrayAddRetryTimer);
+}
+
+void Tray::UpdateIcon(int kind, const char *path) {
+    NOTIFYICONDATAA &r = record_;
     r.cbSize = sizeof r;
     r.uID = kTrayIconId;
     r.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     r.uCallbackMessage = kTrayMessage;
     switch (kind) {
     case kTrayRemove:
+        addTriesLeft_ = 0;
+        if (shell_.resident) KillTimer(shell_.resident, kTrayAddRetryTimer);
         Notify(NIM_DELETE);
         break;
     case kTrayAdd:
         SetTip("Tivorn");
-        g_tray.alternate = 0;
-        r.hWnd = g_shell.resident;
+        alternate_ = 0;
+        r.hWnd = shell_.resident;
         LoadImages();
-        r.hIcon = g_tray.imageA;
-        Notify(NIM_ADD);
+        r.hIcon = imageA_;
+        if (!AddIcon() && shell_.resident) {
+            addTriesLeft_ = kTrayAddRetries;
+            SetTimer(shell_.resident, kTrayAddRetryTimer, kTrayAddRetryPeriodMs, nullptr);
+        }
         break;
     case kTrayTip:
         if (path)
@@ -71,13 +92,13 @@ void UpdateTrayIcon(int kind, const char *path) {
         Notify(NIM_MODIFY);
         break;
     case kTrayStill:
-        r.hIcon = g_tray.imageA;
-        g_tray.alternate = 0;
+        r.hIcon = imageA_;
+        alternate_ = 0;
         Notify(NIM_MODIFY);
         break;
     case kTrayAlternate:
-        g_tray.alternate ^= 1;
-        r.hIcon = g_tray.alternate ? g_tray.imageB : g_tray.imageA;
+        alternate_ ^= 1;
+        r.hIcon = alternate_ ? imageB_ : imageA_;
         Notify(NIM_MODIFY);
         break;
     default:
@@ -85,13 +106,9 @@ void UpdateTrayIcon(int kind, const char *path) {
     }
 }
 
-const char *TrayTipText() { return g_tray.record.szTip; }
-
-int TrayImageShown() { return g_tray.record.hIcon && g_tray.record.hIcon == g_tray.imageB ? 1 : 0; }
+int Tray::ImageShown() const { return record_.hIcon && record_.hIcon == imageB_ ? 1 : 0; }
 
 namespace {
-
-HMENU TrayPopup() { return g_shell.popupMenu ? GetSubMenu(g_shell.popupMenu, 0) : nullptr; }
 
 bool IsSeparatorItem(HMENU menu, int position) {
     MENUITEMINFOA item = {};
@@ -108,7 +125,11 @@ int CountBestItems(HMENU menu) {
     return count;
 }
 
-void InsertBestItem(HMENU menu, int index, const char *name) {
+}  // namespace
+
+HMENU Tray::Popup() const { return shell_.popupMenu ? GetSubMenu(shell_.popupMenu, 0) : nullptr; }
+
+void Tray::InsertBestItem(HMENU menu, int index, const char *name) {
     char label[MAX_PATH];
     BestMenuLabel(index, name, label, sizeof label);
     MENUITEMINFOA item = {};
@@ -116,59 +137,55 @@ void InsertBestItem(HMENU menu, int index, const char *name) {
     item.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STRING | MIIM_CHECKMARKS;
     item.fType = MFT_STRING | MFT_RADIOCHECK;
     item.wID = IDM_BEST_FIRST + index;
-    item.hbmpChecked = g_shell.checkBitmap;
+    item.hbmpChecked = shell_.checkBitmap;
     item.dwTypeData = label;
     InsertMenuItemA(menu, index, TRUE, &item);
 }
 
-}  // namespace
-
-int BestMenuItemCount() {
-    HMENU menu = TrayPopup();
+int Tray::BestMenuItemCount() const {
+    HMENU menu = Popup();
     return menu ? CountBestItems(menu) : 0;
 }
 
-int BuildBestMenu(BestMenuMode mode) {
-    HMENU menu = TrayPopup();
+int Tray::BuildBestMenu(BestMenuMode mode) {
+    HMENU menu = Popup();
     if (mode == kRebuildBestMenu) {
         if (!menu) return 0;
         while (GetMenuItemCount(menu) > 0 && !IsSeparatorItem(menu, 0)) DeleteMenu(menu, 0, MF_BYPOSITION);
         // Without a readable file the menu has no bests, and neither has the
         // list: positions and names must stay one to one.
-        if (!ReadBestNames(&g_bestNames)) FreeBestNames();
-        for (size_t i = 0; i < g_bestNames.size() && i < static_cast<size_t>(kMaxBestMenuItems); ++i)
-            InsertBestItem(menu, static_cast<int>(i), g_bestNames[i].c_str());
+        if (!ReadBestNames(&bestNames_)) FreeBestNames();
+        for (size_t i = 0; i < bestNames_.size() && i < static_cast<size_t>(kMaxBestMenuItems); ++i)
+            InsertBestItem(menu, static_cast<int>(i), bestNames_[i].c_str());
     }
     if (!menu) return 1;
     int count = CountBestItems(menu);
-    if (static_cast<size_t>(count) > g_bestNames.size()) count = static_cast<int>(g_bestNames.size());
+    if (static_cast<size_t>(count) > bestNames_.size()) count = static_cast<int>(bestNames_.size());
     const char *current = CurrentBestName();
     for (int i = 0; i < count; ++i) {
-        bool isCurrent = current && g_bestNames[i] == current;
+        bool isCurrent = current && bestNames_[i] == current;
         if (mode == kMarkCurrentBest || isCurrent)
             CheckMenuItem(menu, i, MF_BYPOSITION | (isCurrent ? MF_CHECKED : MF_UNCHECKED));
     }
     return 1;
 }
 
-const std::vector<std::string> &BestNames() { return g_bestNames; }
-
-void FreeBestNames() {
-    g_bestNames.clear();
-    g_bestNames.shrink_to_fit();
+void Tray::FreeBestNames() {
+    bestNames_.clear();
+    bestNames_.shrink_to_fit();
 }
 
-void SetPlayMenuState(bool playing) {
-    if (!g_shell.popupMenu) return;
+void Tray::SetPlayMenuState(bool playing) {
+    if (!shell_.popupMenu) return;
     UINT play = playing ? MF_GRAYED : MF_ENABLED;
     UINT others = playing ? MF_ENABLED : MF_GRAYED;
-    EnableMenuItem(g_shell.popupMenu, IDM_PLAY, MF_BYCOMMAND | play);
-    EnableMenuItem(g_shell.popupMenu, IDM_STOP, MF_BYCOMMAND | others);
-    EnableMenuItem(g_shell.popupMenu, IDM_SONG_INFO, MF_BYCOMMAND | others);
+    EnableMenuItem(shell_.popupMenu, IDM_PLAY, MF_BYCOMMAND | play);
+    EnableMenuItem(shell_.popupMenu, IDM_STOP, MF_BYCOMMAND | others);
+    EnableMenuItem(shell_.popupMenu, IDM_SONG_INFO, MF_BYCOMMAND | others);
 }
 
-void ShowTrayMenu(HWND owner) {
-    HMENU menu = TrayPopup();
+void Tray::ShowMenu(HWND owner) {
+    HMENU menu = Popup();
     if (!menu) return;
     POINT cursor = {};
     GetCursorPos(&cursor);

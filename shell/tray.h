@@ -3,9 +3,12 @@
 #define TIVORN_SHELL_TRAY_H
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 #include <vector>
+
+#include "shell/shell_state.h"
 
 enum TrayKind {
     kTrayRemove = 0,     // delete the icon
@@ -19,13 +22,17 @@ enum TrayKind {
 constexpr UINT_PTR kTrayAnimationTimer = 1;
 constexpr UINT kTrayAnimationPeriodMs = 500;
 
+// Timer of the resident window that adds the icon again while the
+// notification area does not take it, every period, at most so many times.
+constexpr UINT_PTR kTrayAddRetryTimer = 3;
+constexpr UINT kTrayAddRetryPeriodMs = 2000;
+constexpr int kTrayAddRetries = 60;
+
 // The tray notification message of the resident window.
 constexpr unsigned kTrayMessage = 32868;
 constexpr unsigned kTrayIconId = 1;
 // The tip holds at most this many bytes of text.
 constexpr unsigned kTrayTipBytes = 63;
-
-void UpdateTrayIcon(int kind, const char *path);
 
 // Best k is command 10000 + k; past this many the commands would reach the
 // menu's own (40002 on), so later bests get no item.
@@ -36,28 +43,64 @@ enum BestMenuMode {
     kMarkCurrentBest,  // only move the check mark to the current best
 };
 
-// The best items at the top of the tray menu, with the current best
-// checked.  0 when the tray menu is missing in a rebuild, else 1.
-int BuildBestMenu(BestMenuMode mode);
+// The icon and the tray menu's best items, over the menu and the window of
+// the resident window's state.
+class Tray {
+public:
+    explicit Tray(const ShellState &shell) : shell_(shell) {}
+    ~Tray();
+    Tray(const Tray &) = delete;
+    Tray &operator=(const Tray &) = delete;
 
-// The best name list: name k is item k of the best menu and command
-// 10000 + k.  Rebuilt with the best menu, freed at shutdown.
-const std::vector<std::string> &BestNames();
-void FreeBestNames();
+    // kind: a TrayKind; any other number does nothing.  An add that the
+    // notification area refuses is tried again on kTrayAddRetryTimer.
+    void UpdateIcon(int kind, const char *path);
+    // kTrayAddRetryTimer fired: one more try at adding the icon.
+    void RetryAdd();
+    // The display's scale changed: the icon's images at the new size.
+    void ReloadImages();
 
-// Greys "再生(&P)" and enables "停止(&S)" and "再生中の曲の情報(&I)" while
-// playing; the reverse when stopped.
-void SetPlayMenuState(bool playing);
+    // The best items at the top of the tray menu, with the current best
+    // checked.  0 when the tray menu is missing in a rebuild, else 1.
+    int BuildBestMenu(BestMenuMode mode);
 
-// The number of best items at the top of the tray menu.
-int BestMenuItemCount();
+    // The best name list: name k is item k of the best menu and command
+    // 10000 + k.  Rebuilt with the best menu, freed at shutdown.
+    const std::vector<std::string> &BestNames() const { return bestNames_; }
+    void FreeBestNames();
 
-// Opens the tray menu at the mouse cursor, owned by owner; the chosen item
-// arrives at owner as WM_COMMAND.
-void ShowTrayMenu(HWND owner);
+    // Greys "再生(&P)" and enables "停止(&S)" and "再生中の曲の情報(&I)" while
+    // playing; the reverse when stopped.
+    void SetPlayMenuState(bool playing);
 
-// For tests: the tip text and which image (0 = A, 1 = B) was shown last.
-const char *TrayTipText();
-int TrayImageShown();
+    // The number of best items at the top of the tray menu.
+    int BestMenuItemCount() const;
+
+    // Opens the tray menu at the mouse cursor, owned by owner; the chosen item
+    // arrives at owner as WM_COMMAND.
+    void ShowMenu(HWND owner);
+
+    // For tests: the tip text and which image (0 = A, 1 = B) was shown last.
+    const char *TipText() const { return record_.szTip; }
+    int ImageShown() const;
+
+private:
+    HMENU Popup() const;
+    HICON LoadSmallIcon(WORD id) const;
+    void LoadImages();
+    void SetTip(const char *text);
+    bool Notify(DWORD action);
+    bool AddIcon();
+    void InsertBestItem(HMENU menu, int index, const char *name);
+
+    const ShellState &shell_;
+    NOTIFYICONDATAA record_ = {};  // one record, reused for every shell call
+    HICON imageA_ = nullptr;
+    HICON imageB_ = nullptr;
+    int alternate_ = 0;           // 1 while image B is shown by the animation
+    int addTriesLeft_ = 0;        // tries of kTrayAddRetryTimer still to come
+    // Positions of the best items and names correspond one to one.
+    std::vector<std::string> bestNames_;
+};
 
 #endif

@@ -8,6 +8,7 @@
 #include "store/file_io.h"
 #include "store/registry_layout.h"
 #include "utils/ansi_text.h"
+#include "utils/path_rules.h"
 #include "utils/scope_guard.h"
 
 StoreState g_store;
@@ -87,7 +88,7 @@ bool WriteBest(const best::BestRecord &edited, bool remove) {
     // write the old bitmap back.
     char name[MAX_PATH];
     ansi::CopyFit(name, sizeof name, edited.Name());
-    WriteValue(kHistoryKey, name, "", 0, REG_BINARY, HKEY_CURRENT_USER);
+    EmptyHistory(name);
 
     // A missing file and an empty one are both a file without bests.
     std::vector<unsigned char> old;
@@ -122,6 +123,16 @@ void WritePlayBest(const char *name) {
                HKEY_CURRENT_USER);
 }
 
+void ReadMidiFolder(char *folder, size_t size) {
+    folder[0] = '\0';
+    ReadValue(kProgramKey, kValueRoot, folder, static_cast<DWORD>(size), REG_SZ, HKEY_CURRENT_USER);
+}
+
+void WriteMidiFolder(const char *folder) {
+    WriteValue(kProgramKey, kValueRoot, folder, static_cast<DWORD>(std::strlen(folder) + 1), REG_SZ,
+               HKEY_CURRENT_USER);
+}
+
 bool LoadDataFolder() {
     char dataPath[MAX_PATH] = "";
     DWORD got = ReadValue(kProgramKey, kValueDataPath, dataPath, sizeof dataPath, REG_SZ, HKEY_CURRENT_USER);
@@ -145,28 +156,22 @@ bool LoadDataFolder() {
 
 namespace {
 
-// A path that names a folder when opened: "D:" alone is the current
-// directory of drive D, its root is "D:\".
-std::string OpenableFolder(const std::string &folder) {
-    return folder.size() == 2 && folder[1] == ':' ? folder + "\\" : folder;
-}
-
 // The full, long form of a folder path without a trailing separator; as
 // far as it can be had, the text itself otherwise.
 std::string CanonicalFolder(const char *folder) {
-    std::string given = OpenableFolder(folder);
+    std::string given = paths::ShownFolder(folder);
     char full[MAX_PATH];
     DWORD length = GetFullPathNameA(given.c_str(), sizeof full, full, nullptr);
-    if (length == 0 || length >= sizeof full) return store::WithoutTrailingSeparator(given.c_str());
+    if (length == 0 || length >= sizeof full) return paths::KeptFolder(given.c_str());
     // Only a path that exists has a long form to be found.
     char longer[MAX_PATH];
     length = GetLongPathNameA(full, longer, sizeof longer);
-    return store::WithoutTrailingSeparator(length != 0 && length < sizeof longer ? longer : full);
+    return paths::KeptFolder(length != 0 && length < sizeof longer ? longer : full);
 }
 
 // The folder's identity on disk: its volume and file index.
 bool FolderIdentity(const std::string &folder, BY_HANDLE_FILE_INFORMATION *info) {
-    HANDLE handle = CreateFileA(OpenableFolder(folder).c_str(), 0,
+    HANDLE handle = CreateFileA(paths::ShownFolder(folder).c_str(), 0,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
@@ -227,6 +232,24 @@ store::DataMove MoveDataFolder(const store::DataFolder &to) {
     ansi::CopyFit(g_store.settingsFile, sizeof g_store.settingsFile, to.settingsFile.c_str());
     ansi::CopyFit(g_store.bestFile, sizeof g_store.bestFile, to.bestFile.c_str());
     return result;
+}
+
+void WriteHistory(const char *name, const unsigned char *bitmap, size_t size) {
+    WriteValue(kHistoryKey, name, bitmap, static_cast<DWORD>(size), REG_BINARY, HKEY_CURRENT_USER);
+}
+
+void EmptyHistory(const char *name) { WriteValue(kHistoryKey, name, "", 0, REG_BINARY, HKEY_CURRENT_USER); }
+
+std::vector<unsigned char> ReadHistory(const char *name, size_t largest) {
+    DWORD stored = ReadValue(kHistoryKey, name, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER);
+    if (stored == 0 || stored > largest) return {};
+    std::vector<unsigned char> value(stored);
+    value.resize(ReadValue(kHistoryKey, name, value.data(), stored, REG_BINARY, HKEY_CURRENT_USER));
+    return value;
+}
+
+bool HistoryPresent(const char *name) {
+    return ReadValue(kHistoryKey, name, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER) != 0;
 }
 
 void DeleteHistory(const char *name) { DeleteValue(kHistoryKey, name, HKEY_CURRENT_USER); }

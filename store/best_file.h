@@ -48,6 +48,12 @@ store::DataMove MoveDataFolder(const store::DataFolder &to);
 bool ReadPlayBest(std::string *name);
 void WritePlayBest(const char *name);
 
+// "Root", the MIDI folder, kept without a final separator (a drive root as
+// "D:").  Reading fills folder (size bytes) and leaves it "" when the value
+// is missing or does not fit.
+void ReadMidiFolder(char *folder, size_t size);
+void WriteMidiFolder(const char *folder);
+
 // The reader.  Each call reads the whole file anew; when it is missing,
 // unreadable or empty there is no best, and the results below say so
 // without changing anything.
@@ -68,7 +74,18 @@ bool ReadBestChoice(const char *name, bool firstByDefault, best::BestChoice *cho
 // once it is complete on disk, so a failure leaves the old file whole.
 bool WriteBest(const best::BestRecord &edited, bool remove);
 
-// The played history of the best called name, as the player keeps it.
+// The played history: one REG_BINARY value per best, named as the best.  The
+// player keeps the bitmap and the best file's writer empties it; both go
+// through these alone, so the value's place and form are written once.
+void WriteHistory(const char *name, const unsigned char *bitmap, size_t size);
+// An empty value: the best's entry list changed, and a bitmap still in
+// memory no longer matches it, so a save that wants a present value skips.
+void EmptyHistory(const char *name);
+// The stored value when it holds something and at most largest bytes; empty
+// otherwise (a larger value cannot belong to the list).
+std::vector<unsigned char> ReadHistory(const char *name, size_t largest);
+// Whether the value holds something.
+bool HistoryPresent(const char *name);
 void DeleteHistory(const char *name);
 
 // A fresh start when there is no best at all: every best's played history

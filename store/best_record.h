@@ -39,12 +39,14 @@
 #include <string>
 #include <vector>
 
+#include "utils/path_rules.h"
+
 namespace best {
 
 constexpr size_t kHeaderSize = 8;          // record length and entry count
 constexpr uint32_t kMinRecordLength = 12;
 constexpr size_t kMaxNameLength = 259;     // bytes before the NUL
-constexpr size_t kMaxEntryLength = 259;    // a path in a 260-byte buffer
+constexpr size_t kMaxEntryLength = paths::kLongestPath;  // every entry is a path
 constexpr size_t kEndMarkerSize = 4;
 
 // One valid record as found in a file's bytes; points into those bytes.

@@ -12,13 +12,13 @@ namespace {
 bool FormPaths(const std::string &folder, DataFolder *out) {
     if (folder.empty()) return false;
     out->folder = folder;
-    return JoinDataPath(folder, kSettingsFileName, &out->settingsFile) &&
-           JoinDataPath(folder, kBestFileName, &out->bestFile);
+    return paths::JoinFitting(folder, kSettingsFileName, &out->settingsFile) &&
+           paths::JoinFitting(folder, kBestFileName, &out->bestFile);
 }
 
 bool Holds(const std::string &folder, const char *name, const std::function<bool(const char *)> &fileExists) {
     std::string path;
-    return JoinDataPath(folder, name, &path) && fileExists(path.c_str());
+    return paths::JoinFitting(folder, name, &path) && fileExists(path.c_str());
 }
 
 // Where a target file waits while the move may still be undone.  As long as
@@ -107,19 +107,11 @@ DataMove Undo(std::vector<FileMove> *moves, DataFileSystem *files) {
 
 }  // namespace
 
-// "D:\" and "D:\MIDI\" as a user might type them: the separator is not part
-// of a stored folder, and keeping it would double it in every joined path.
-std::string WithoutTrailingSeparator(const char *text) {
-    std::string folder = text;
-    const char *last = ansi::LastSeparator(text);
-    if (last && last[1] == '\0' && folder.size() > 1) folder.pop_back();
-    return folder;
-}
-
 bool FormDataFolder(const char *text, DataFolder *out) {
     *out = DataFolder();
     if (!text || !text[0] || std::strlen(text) >= kPathBuffer) return false;
-    if (FormPaths(WithoutTrailingSeparator(text), out)) return true;
+    // "D:\" and "D:\MIDI\" as a user might type them.
+    if (FormPaths(paths::KeptFolder(text), out)) return true;
     *out = DataFolder();
     return false;
 }
@@ -127,7 +119,8 @@ bool FormDataFolder(const char *text, DataFolder *out) {
 DataMove MoveDataFiles(const DataFolder &from, const DataFolder &to, DataFileSystem *files,
                        const std::function<bool()> &commit) {
     std::string settingsAside, bestAside;
-    if (!JoinDataPath(to.folder, kSettingsAside, &settingsAside) || !JoinDataPath(to.folder, kBestAside, &bestAside))
+    if (!paths::JoinFitting(to.folder, kSettingsAside, &settingsAside) ||
+        !paths::JoinFitting(to.folder, kBestAside, &bestAside))
         return DataMove::Undone;
     // The settings file first: when the best file cannot follow, only the
     // album names have to go back.
@@ -149,17 +142,11 @@ DataMove MoveDataFiles(const DataFolder &from, const DataFolder &to, DataFileSys
     return DataMove::Moved;
 }
 
-bool JoinDataPath(const std::string &folder, const char *name, std::string *out) {
-    if (folder.size() + 1 + std::strlen(name) >= kPathBuffer) return false;
-    *out = folder + "\\" + name;
-    return true;
-}
-
 bool ResolveDataFolder(const char *dataPath, const char *modulePath,
                        const std::function<bool(const char *)> &fileExists, DataFolder *out) {
     *out = DataFolder();
     if (dataPath && dataPath[0] && std::strlen(dataPath) < kPathBuffer) {
-        std::string folder = WithoutTrailingSeparator(dataPath);
+        std::string folder = paths::KeptFolder(dataPath);
         if ((Holds(folder, kSettingsFileName, fileExists) || Holds(folder, kBestFileName, fileExists)) &&
             FormPaths(folder, out))
             return true;

@@ -11,10 +11,11 @@
 #include <functional>
 #include <string>
 
+#include "utils/path_rules.h"
+
 namespace store {
 
-// Every path of the program fits a 260-byte buffer, NUL included.
-constexpr size_t kPathBuffer = 260;
+using paths::kPathBuffer;
 
 constexpr char kSettingsFileName[] = "KORVEL.ini";
 constexpr char kBestFileName[] = "KORVEL.dat";
@@ -25,13 +26,6 @@ struct DataFolder {
     std::string bestFile;      // folder\KORVEL.dat
     bool rewriteDataPath = false;  // the program's folder was chosen: store it as "DataPath"
 };
-
-// folder + "\" + name, or false when that does not fit kPathBuffer.
-bool JoinDataPath(const std::string &folder, const char *name, std::string *out);
-
-// The folder without a trailing separator ("D:\MIDI\" is "D:\MIDI", "D:\"
-// is "D:"), the separator found as a character, not as a trail byte.
-std::string WithoutTrailingSeparator(const char *folder);
 
 // The folder the user chose for the data files, as the data folder keeps
 // it: without a trailing separator, so that "D:\" is the drive root "D:".

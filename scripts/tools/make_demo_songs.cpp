@@ -20,7 +20,7 @@
 
 #include "utils/ansi_text.h"
 #include "store/best_record.h"
-#include "support/midi_writer.h"
+#include "testing/midi_writer.h"
 
 namespace {
 

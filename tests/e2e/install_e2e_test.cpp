@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "engine/resident_window.h"
-#include "support/best_bytes.h"
-#include "support/midi_writer.h"
-#include "support/win_test_support.h"
+#include "testing/best_bytes.h"
+#include "testing/midi_writer.h"
+#include "testing/win_test_support.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Start, single instance and exit of the real program.
 #include <gtest/gtest.h>
 
-#include "support/win_test_support.h"
+#include "testing/store_fixture.h"
 
 namespace {
 
@@ -11,11 +11,8 @@ const char kNotInstalled[] =
     "Tivorn はインストールされていません。\nセットアップを実行してください。";
 const char kNoMidiFiles[] = "このベストにはMIDIファイルがありません。\nほかのベストを指定してください。";
 
-class StartupTest : public ::testing::Test {
+class StartupTest : public ProgramKeyFixture {
 protected:
-    void SetUp() override { program_key::Clear(); }
-    void TearDown() override { program_key::Clear(); }
-
     // Starts a copy that shows its not-installed message; checks it and
     // answers it.
     void ExpectNotInstalled() {

@@ -19,23 +19,14 @@
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
 #include "store/settings.h"
-#include "support/best_bytes.h"
-#include "support/midi_writer.h"
-#include "support/win_test_support.h"
+#include "testing/best_bytes.h"
+#include "testing/fake_editor_host.h"
+#include "testing/midi_writer.h"
+#include "testing/store_fixture.h"
 
 namespace {
 
 using namespace tt;
-
-class HookShell : public EditorHost {
-public:
-    void CloseBestSettings(int) override {}
-    bool HotkeyHookInstalled() override { return installed; }
-    void SetHotkeyHook(bool on) override { calls.push_back(installed = on); }
-    void SetDialogKeys(DialogKeys) override {}
-    bool installed = false;
-    std::vector<bool> calls;
-};
 
 std::string g_chosen;  // the picker's answer; empty: cancelled
 int PickChosen(HWND, char *folder, const char *prompt, const char *) {
@@ -66,34 +57,26 @@ const char kQuestion[] = "指定したフォルダにはすでに設定ファイ
 constexpr unsigned kCtrlA = MAKEWORD('A', HOTKEYF_CONTROL);
 constexpr unsigned kCtrlAltB = MAKEWORD('B', HOTKEYF_CONTROL | HOTKEYF_ALT);
 
-class AdvancedTest : public ::testing::Test {
+class AdvancedTest : public StoreFixture {
 protected:
     void SetUp() override {
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES | ICC_TAB_CLASSES | ICC_HOTKEY_CLASS};
         InitCommonControlsEx(&controls);
-        program_key::Clear();
-        g_settings = SettingsState{};
-        lstrcpyA(g_store.dataFolder, data_.path().c_str());
-        lstrcpyA(g_store.settingsFile, data_.Join("KORVEL.ini").c_str());
-        lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
+        StoreFixture::SetUp();
         for (const char *song : {"A\\a1.mid", "r.mid"}) midi_.WriteFile(song, midiw::Tune({60}));
         program_key::WriteString(program_key::kKey, "Root", midi_.path());
-        bestbytes::Bytes file = bestbytes::File({bestbytes::Record("T", {})});
-        data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
+        WriteBests({bestbytes::Record("T", {})});
         WriteAlbumName(midi_.Join("A").c_str(), "アルバム");
-        BestSettingsDialog::SetFolderPicker(PickChosen);
         SetCurrentBestName("T");
         dialog_ = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_);
         ASSERT_NE(dialog_, nullptr);
+        BestSettingsDialog::From(dialog_)->SetFolderPicker(PickChosen);
         tree_ = GetDlgItem(dialog_, IDC_TREE);
     }
     void TearDown() override {
         DestroyWindow(dialog_);
-        BestSettingsDialog::SetFolderPicker(nullptr);
         SetCurrentBestName(nullptr);
-        g_store = StoreState{};
-        g_settings = SettingsState{};
-        program_key::Clear();
+        StoreFixture::TearDown();
     }
 
     // Button 1021; the script runs on another thread against the advanced
@@ -136,15 +119,15 @@ protected:
     }
     int StateImages() { return ImageList_GetImageCount(TreeView_GetImageList(tree_, TVSIL_STATE)); }
 
-    ScratchFolder data_, midi_;
-    HookShell shell_;
+    ScratchFolder midi_;
+    FakeEditorHost shell_;
     HWND dialog_ = nullptr, tree_ = nullptr;
 };
 
 TEST_F(AdvancedTest, HotkeysAreStoredSavedAndARunningHookInstalledAgain) {
-    SetHotkeyField(g_settings.block, 0, kCtrlA);
-    TakeCurrentHotkeys();
-    g_settings.block[4] = 3;
+    std::vector<uint8_t> block = program_key::Settings(0, kCtrlA);
+    block[4] = 3;  // priority
+    UseSettings(block.data(), block.size());
     SetOption(OPT_READ_AT_ONCE, 1);
     shell_.installed = true;
     // Esc is ignored; Enter is OK.
@@ -167,8 +150,9 @@ TEST_F(AdvancedTest, HotkeysAreStoredSavedAndARunningHookInstalledAgain) {
     shell_.installed = false;
     shell_.calls.clear();
     program_key::Delete(program_key::kKey, "Settings");
-    g_settings.block[4] = 7;
     std::string before = Block();
+    before[4] = 7;  // a priority the list does not hold
+    UseSettings(reinterpret_cast<const unsigned char *>(before.data()), before.size());
     Advanced([](HWND dialog) {
         EXPECT_EQ(Send(dialog, IDC_PRIORITY, CB_GETCURSEL), CB_ERR);
         Send(dialog, IDC_HOTKEY_MENU, HKM_SETHOTKEY, kCtrlAltB);

@@ -16,10 +16,11 @@
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
 #include "store/settings.h"
-#include "support/midi_writer.h"
-#include "support/best_bytes.h"
-#include "support/best_dialog_driving.h"
-#include "support/win_test_support.h"
+#include "testing/midi_writer.h"
+#include "testing/best_bytes.h"
+#include "testing/best_dialog_driving.h"
+#include "testing/fake_editor_host.h"
+#include "testing/store_fixture.h"
 
 namespace {
 
@@ -64,34 +65,11 @@ private:
     std::thread thread_;
 };
 
-class NoShell : public EditorHost {
-public:
-    void CloseBestSettings(int) override {}
-    bool HotkeyHookInstalled() override { return false; }
-    void SetHotkeyHook(bool) override {}
-    void SetDialogKeys(DialogKeys) override {}
-};
-
-class BestSettingsTest : public ::testing::Test {
+class BestSettingsTest : public StoreFixture {
 protected:
-    void SetUp() override {
-        program_key::Clear();
-        g_settings = SettingsState{};
-        lstrcpyA(g_store.dataFolder, data_.path().c_str());
-        lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
-    }
     void TearDown() override {
         if (combo_) DestroyWindow(combo_);
-        g_store = StoreState{};
-        program_key::Clear();
-    }
-
-    void Write(const Bytes &bytes) { data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(bytes.begin(), bytes.end())); }
-
-    Bytes Stored() {
-        std::string content;
-        if (!ReadWholeFile(g_store.bestFile, &content)) return {};
-        return Bytes(content.begin(), content.end());
+        StoreFixture::TearDown();
     }
 
     void Edit(const char *name, const std::vector<std::string> &entries) {
@@ -114,49 +92,47 @@ protected:
         return text;
     }
 
-    ScratchFolder data_;
-    NoShell shell_;
+    FakeEditorHost shell_;
     BestSettingsDialog dialog_{&shell_};
     HWND combo_ = nullptr;
 };
 
 TEST_F(BestSettingsTest, TheComboBoxIsFilledAndTheSelectedBestLoaded) {
-    Write(bestbytes::File({Record("Jazz", {"C:\\j.mid"}), Record("jazz", {"C:\\k.mid", "C:\\l.mid"}),
-                           Record("Rock", {})}));
+    WriteBests({Record("Jazz", {"C:\\j.mid"}), Record("jazz", {"C:\\k.mid", "C:\\l.mid"}), Record("Rock", {})});
     best::BestRecord found;
-    ASSERT_EQ(dialog_.ReadBests("jazz", kReadFind, nullptr, &found), 1);
+    ASSERT_EQ(dialog_.ReadBests("jazz", ReadBestsMode::Find, nullptr, &found), 1);
     EXPECT_EQ(found.Count(), 2u);
-    EXPECT_EQ(dialog_.ReadBests("JAZZ", kReadFind, nullptr, &found), 0);
+    EXPECT_EQ(dialog_.ReadBests("JAZZ", ReadBestsMode::Find, nullptr, &found), 0);
     EXPECT_TRUE(found.IsNone());
 
     // Fill and select: the combo box holds every name, the edited best is loaded.
     dialog_.state().dirty = true;
-    ASSERT_EQ(dialog_.ReadBests("Rock", kReadFillSelect, Combo(), &found), 1);
+    ASSERT_EQ(dialog_.ReadBests("Rock", ReadBestsMode::FillSelect, Combo(), &found), 1);
     EXPECT_EQ(SendMessageA(combo_, CB_GETCOUNT, 0, 0), 3);
     EXPECT_EQ(ComboText(1), "jazz");
     EXPECT_EQ(SendMessageA(combo_, CB_GETCURSEL, 0, 0), 2);
     EXPECT_STREQ(found.Name(), "Rock");
     EXPECT_STREQ(dialog_.state().edited.Name(), "Rock");
     EXPECT_FALSE(dialog_.state().dirty);
-    EXPECT_EQ(dialog_.ReadBests("Blues", kReadFillSelect, Combo(), &found), 0);
+    EXPECT_EQ(dialog_.ReadBests("Blues", ReadBestsMode::FillSelect, Combo(), &found), 0);
     EXPECT_EQ(SendMessageA(combo_, CB_GETCOUNT, 0, 0), 3);
     EXPECT_EQ(SendMessageA(combo_, CB_GETCURSEL, 0, 0), CB_ERR);
     EXPECT_TRUE(found.IsNone());
-    ASSERT_EQ(dialog_.ReadBests("Blues", kReadFillSelectFirst, Combo(), &found), 1);
+    ASSERT_EQ(dialog_.ReadBests("Blues", ReadBestsMode::FillSelectFirst, Combo(), &found), 1);
     EXPECT_EQ(SendMessageA(combo_, CB_GETCURSEL, 0, 0), 0);
     EXPECT_STREQ(dialog_.state().edited.Name(), "Jazz");
-    ASSERT_EQ(dialog_.ReadBests("jazz", kReadFillSelectFirst, Combo(), &found), 1);
+    ASSERT_EQ(dialog_.ReadBests("jazz", ReadBestsMode::FillSelectFirst, Combo(), &found), 1);
     EXPECT_EQ(SendMessageA(combo_, CB_GETCURSEL, 0, 0), 1);
 
     // Without a best file the combo box stays empty.
     DeleteFileA(g_store.bestFile);
-    EXPECT_EQ(dialog_.ReadBests(nullptr, kReadFillSelectFirst, Combo(), &found), 0);
+    EXPECT_EQ(dialog_.ReadBests(nullptr, ReadBestsMode::FillSelectFirst, Combo(), &found), 0);
     EXPECT_EQ(SendMessageA(combo_, CB_GETCOUNT, 0, 0), 0);
 }
 
 TEST_F(BestSettingsTest, TheSaveQuestionAndTheRebuildModes) {
     Bytes old = bestbytes::File({Record("Asked", {})});
-    Write(old);
+    WriteBestFile(old);
     Edit("Asked", {"C:\\a.mid"});
 
     // Nothing collected from the tree and nothing dirty: nothing to save.
@@ -202,41 +178,19 @@ TEST_F(BestSettingsTest, TheSaveQuestionAndTheRebuildModes) {
 
 // --- the real dialog over a scratch MIDI folder --------------------------------
 
-// The shell's part, as far as the dialog sees it: closing destroys it.
-class TestShell : public EditorHost {
-public:
-    void CloseBestSettings(int flags) override {
-        closeFlags = flags;
-        ++closes;
-        DestroyWindow(dialog);
-    }
-    bool HotkeyHookInstalled() override { return false; }
-    void SetHotkeyHook(bool) override {}
-    void SetDialogKeys(DialogKeys keys) override { this->keys = keys; }
-    HWND dialog = nullptr;
-    int closeFlags = -1;
-    int closes = 0;
-    DialogKeys keys = DialogKeys::FromMenu;
-};
-
 int PickChosenFolder(HWND, char *folder, const char *, const char *);
 std::string g_chosenFolder;
 
-class BestDialogTest : public ::testing::Test {
+class BestDialogTest : public StoreFixture {
 protected:
     void SetUp() override {
-        program_key::Clear();
-        g_settings = SettingsState{};
-        lstrcpyA(g_store.dataFolder, data_.path().c_str());
-        lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
-        lstrcpyA(g_store.settingsFile, data_.Join("KORVEL.ini").c_str());
+        StoreFixture::SetUp();
         log_ = data_.Join("play.log");
         program_key::WriteString("Software\\Zarnith\\Tivorn\\Engine", "Output", "log:" + log_);
         ASSERT_TRUE(EngineInit());
         for (const char *song : {"A\\a1.mid", "A\\a2.mid", "B\\b1.mid", "r.mid"})
             midi_.WriteFile(song, midiw::Tune({60}, 30000));
         program_key::WriteString(program_key::kKey, "Root", midi_.path());
-        BestSettingsDialog::SetFolderPicker(PickChosenFolder);
     }
     void TearDown() override {
         if (IsWindow(shell_.dialog)) DestroyWindow(shell_.dialog);
@@ -244,20 +198,17 @@ protected:
         SetPlaybackOwner(nullptr, 0);
         EngineClose();
         SetCurrentBestName(nullptr);
-        g_store = StoreState{};
-        program_key::Clear();
+        StoreFixture::TearDown();
     }
 
     std::string M(const std::string &below = "") const { return below.empty() ? midi_.path() : midi_.Join(below); }
 
     void Open(const std::vector<bestbytes::Bytes> &bests, const char *current, HWND owner = nullptr) {
-        if (!bests.empty()) {
-            Bytes file = bestbytes::File(bests);
-            data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
-        }
+        if (!bests.empty()) WriteBests(bests);
         SetCurrentBestName(current);
         shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), owner, &shell_);
         ASSERT_NE(shell_.dialog, nullptr);
+        Dialog().SetFolderPicker(PickChosenFolder);
         tree_ = GetDlgItem(shell_.dialog, IDC_TREE);
     }
 
@@ -326,17 +277,11 @@ protected:
         return entries;
     }
 
-    std::vector<std::string> Events() {
-        std::vector<std::string> events;
-        for (const std::string &line : ReadLines(log_))
-            if (!line.empty() && (line[0] < '0' || line[0] > '9')) events.push_back(line);
-        return events;
-    }
+    std::vector<std::string> Events() { return LogMarkers(log_); }
 
-    ScratchFolder data_;
     ScratchFolder midi_;
     std::string log_;
-    TestShell shell_;
+    FakeEditorHost shell_;
     HWND tree_ = nullptr;
 };
 
@@ -626,11 +571,10 @@ TEST_F(BestDialogTest, WithoutAMidiFolderTheDefaultBestIsMadeEmpty) {
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(shell_.dialog, IDC_CANCEL)));
 }
 
-TEST(BestNameDialog, RefusesEmptyListedAndStoredNames) {
-    ScratchFolder data;
-    lstrcpyA(g_store.bestFile, data.Join("KORVEL.dat").c_str());
-    Bytes file = bestbytes::File({Record("Stored", {})});
-    data.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
+using BestNameDialog = StoreFixture;
+
+TEST_F(BestNameDialog, RefusesEmptyListedAndStoredNames) {
+    WriteBests({Record("Stored", {})});
     HWND combo = CreateWindowExA(0, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
     SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Listed"));
@@ -661,7 +605,6 @@ TEST(BestNameDialog, RefusesEmptyListedAndStoredNames) {
                             "このベスト名はすでに登録されています。\n別の名前を入力してください。",
                             "同じ名前のベストがすでに存在します。\n別の名前を入力してください。"}));
     DestroyWindow(combo);
-    g_store = StoreState{};
 }
 
 TEST_F(BestSettingsTest, TheBestNameIsHeldTo259BytesAsTyped) {

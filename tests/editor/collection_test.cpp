@@ -34,7 +34,8 @@ public:
             if (file == p.substr(cut + 1)) return PathKind::File;
         return PathKind::Missing;
     }
-    Paths List(const std::string &folder, bool files, bool midiOnly) override {
+    Paths List(const std::string &folder, Listing what) override {
+        const bool files = what != Listing::Folders, midiOnly = what == Listing::MidiFiles;
         Paths out;
         auto found = folders_.find(folder);
         if (found == folders_.end()) return out;
@@ -75,14 +76,14 @@ struct MidiTab {
     }
     // An item for every sub-folder and file the tab shows in folder (at path), all with mark.
     void Fill(Item folder, const std::string &path, unsigned mark) {
-        for (const std::string &name : disk.List(path, false, false)) t.Add(folder, name, mark);
-        for (const std::string &name : disk.List(path, true, midi)) t.Add(folder, name, mark, true);
+        for (const std::string &name : disk.List(path, Listing::Folders)) t.Add(folder, name, mark);
+        for (const std::string &name : disk.List(path, midi ? Listing::MidiFiles : Listing::Files)) t.Add(folder, name, mark, true);
         t.At(folder).state |= tree::kExpanded | tree::kExpandedOnce;
     }
     bool Collect() {
         Collection c{t, record, disk, disk, midi};
         size_t cursor = record.FirstEntry();
-        return CollectChecks(c, std::string(), &cursor, t.FirstChild(tree::kNoItem), true);
+        return CollectChecks(c, std::string(), &cursor, t.FirstChild(tree::kNoItem), CollectFrom::FirstEntry);
     }
 
     Disk disk{{{"C:\\Other", {{}, {"x.mid"}}},
@@ -211,7 +212,7 @@ TEST(Collection, AFolderFoundEmptyIsWrittenAsAFolder) {
     t.Add(root, "F", U);
     Collection c{t, record, disk, disk, true};
     size_t cursor = record.FirstEntry();
-    EXPECT_TRUE(CollectChecks(c, std::string(), &cursor, root, true));
+    EXPECT_TRUE(CollectChecks(c, std::string(), &cursor, root, CollectFrom::FirstEntry));
     EXPECT_EQ(Entries(record), (Paths{"D:\\M\\E/", "D:\\M\\E\\n.txt"}));
     EXPECT_FALSE(t.Changed(e));
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/best_bytes.h"
+#include "testing/best_bytes.h"
 
 namespace {
 
@@ -104,16 +104,16 @@ TEST(SeekEntry, StepsOverOrRemovesWhatComesBeforeAndKeepsTheRecordExact) {
 
     best::BestRecord stepped = Make(entries);
     size_t cursor = stepped.FirstEntry();
-    SeekEntry(&stepped, &cursor, "C:\\m\\b.mid", false, KnownKind::File, disk);
+    SeekEntry(&stepped, &cursor, "C:\\m\\b.mid", SeekPass::StepOver, KnownKind::File, disk);
     EXPECT_STREQ(stepped.At(cursor), "C:\\m\\z.mid");
     EXPECT_EQ(stepped.Count(), 5u);
     // The seek goes on from where it stands, and may end at the terminator.
-    SeekEntry(&stepped, &cursor, "\\\\srv\\share\\n.mid", false, KnownKind::File, disk);
+    SeekEntry(&stepped, &cursor, "\\\\srv\\share\\n.mid", SeekPass::StepOver, KnownKind::File, disk);
     EXPECT_EQ(cursor, stepped.Terminator());
 
     best::BestRecord removed = Make(entries);
     cursor = removed.FirstEntry();
-    SeekEntry(&removed, &cursor, "C:\\m\\b.mid", true, KnownKind::Ask, disk);
+    SeekEntry(&removed, &cursor, "C:\\m\\b.mid", SeekPass::Remove, KnownKind::Ask, disk);
     ASSERT_TRUE(removed.InsertEntry(&cursor, "C:\\m\\b.mid"));
     best::BestRecord expected = Make({"C:\\m\\b.mid", "C:\\m\\z.mid", "D:\\d.mid"});
     EXPECT_EQ(removed.Length(), expected.Length());
@@ -124,14 +124,14 @@ TEST(SeekEntry, StepsOverOrRemovesWhatComesBeforeAndKeepsTheRecordExact) {
     // A sought folder given with its marker is asked without it.
     best::BestRecord marked = Make(entries);
     cursor = marked.FirstEntry();
-    SeekEntry(&marked, &cursor, "C:\\m\\a/", false, KnownKind::Ask, disk);
+    SeekEntry(&marked, &cursor, "C:\\m\\a/", SeekPass::StepOver, KnownKind::Ask, disk);
     EXPECT_STREQ(marked.At(cursor), "C:\\m\\a\\1.mid");
 
     // A sought path that does not exist moves nothing, though a stale entry is at the cursor.
     best::BestRecord kept = Make(entries);
     cursor = kept.FirstEntry();
     disk.asked = 0;
-    SeekEntry(&kept, &cursor, "C:\\m\\new.mid", true, KnownKind::Ask, disk);
+    SeekEntry(&kept, &cursor, "C:\\m\\new.mid", SeekPass::Remove, KnownKind::Ask, disk);
     EXPECT_EQ(cursor, kept.FirstEntry());
     EXPECT_EQ(kept.Count(), 5u);
     EXPECT_EQ(disk.asked, 1);

@@ -18,9 +18,10 @@
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
 #include "store/settings.h"
-#include "support/best_bytes.h"
-#include "support/best_dialog_driving.h"
-#include "support/win_test_support.h"
+#include "testing/best_bytes.h"
+#include "testing/best_dialog_driving.h"
+#include "testing/fake_editor_host.h"
+#include "testing/store_fixture.h"
 
 namespace {
 
@@ -28,21 +29,10 @@ using namespace tt;
 using Paths = std::vector<std::string>;
 const char kUserFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
-class TestShell : public EditorHost {
-public:
-    void CloseBestSettings(int) override { DestroyWindow(dialog); }
-    bool HotkeyHookInstalled() override { return false; }
-    void SetHotkeyHook(bool) override {}
-    void SetDialogKeys(DialogKeys) override {}
-    HWND dialog = nullptr;
-};
-
-class ShellTabTest : public ::testing::Test {
+class ShellTabTest : public StoreFixture {
 protected:
     void SetUp() override {
-        program_key::Clear();
-        g_settings = SettingsState{};
-        lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
+        StoreFixture::SetUp();
         program_key::WriteString(program_key::kKey, "Root", data_.path());
         DeleteTree(disk_);
         for (const std::string &folder :
@@ -59,8 +49,7 @@ protected:
         DeleteTree(disk_);
         if (!desktopWas_.empty()) SetDesktop(desktopWas_);
         SetCurrentBestName(nullptr);
-        g_store = StoreState{};
-        program_key::Clear();
+        StoreFixture::TearDown();
     }
 
     static bool Touch(const std::string &path) {
@@ -72,8 +61,7 @@ protected:
 
     // The dialog on best "T" with these entries, showing the all-files tab.
     void Open(const Paths &entries) {
-        bestbytes::Bytes file = bestbytes::File({bestbytes::Record("T", entries)});
-        data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
+        WriteBests({bestbytes::Record("T", entries)});
         SetCurrentBestName("T");
         shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_);
         ASSERT_NE(shell_.dialog, nullptr);
@@ -115,7 +103,6 @@ protected:
     // Space as the dialog manager offers it to the tree.
     void Space(HTREEITEM item) { OfferKey(tree_, item, WM_CHAR, ' '); }
 
-    ScratchFolder data_;
     const std::string disk_ = "C:\\tivorn-shelltab-" + std::to_string(GetCurrentProcessId());
     const std::string long_ = std::string(240 - disk_.size() - 1, 'L');
     const std::string tooLong_ = "\\\\?\\" + disk_ + "\\" + long_ + "\\" + std::string(30, 'x') + ".txt";
@@ -126,7 +113,7 @@ protected:
                         static_cast<DWORD>(folder.size() + 1));
     }
     std::string desktopWas_;
-    TestShell shell_;
+    FakeEditorHost shell_;
     HWND tree_ = nullptr;
 };
 

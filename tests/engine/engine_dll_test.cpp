@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "engine/korvel.h"
-#include "support/midi_writer.h"
-#include "support/win_test_support.h"
+#include "testing/midi_writer.h"
+#include "testing/win_test_support.h"
 
 namespace {
 

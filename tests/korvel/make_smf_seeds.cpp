@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "support/midi_writer.h"
+#include "testing/midi_writer.h"
 
 using midiw::Bytes;
 using midiw::Track;

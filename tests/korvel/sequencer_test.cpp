@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "korvel/smf_reader.h"
-#include "support/midi_writer.h"
+#include "testing/midi_writer.h"
 
 namespace {
 

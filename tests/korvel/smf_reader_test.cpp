@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/midi_writer.h"
+#include "testing/midi_writer.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The player in process over the real engine (log output): the end of a
-// song, the end of a preview, the close of the best settings dialog and the
-// played history in the registry.
+// song, the end of a preview, the close of the best settings dialog, the end
+// of the session and the played history in the registry.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,41 +9,33 @@
 #include <string>
 #include <vector>
 
-#include "support/best_bytes.h"
+#include "testing/best_bytes.h"
 #include "editor/edit_model.h"
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
-#include "shell/best_settings.h"
+#include "shell/application.h"
 #include "shell/popup_menu.h"
-#include "shell/resident_window.h"
-#include "shell/shell_state.h"
-#include "shell/tray.h"
 #include "store/best_file.h"
 #include "store/settings.h"
-#include "support/midi_writer.h"
-#include "support/win_test_support.h"
+#include "testing/midi_writer.h"
+#include "testing/store_fixture.h"
 
 namespace {
 
 using namespace tt;
 using bestbytes::Record;
 
-class PlaybackTest : public ::testing::Test {
+class PlaybackTest : public StoreFixture {
 protected:
     void SetUp() override {
-        program_key::Clear();
+        StoreFixture::SetUp();
         log_ = data_.Join("play.log");
         program_key::WriteString("Software\\Zarnith\\Tivorn\\Engine", "Output", "log:" + log_);
         program_key::WriteSettings(program_key::Settings());
-        g_shell = ShellState{};
-        g_settings = SettingsState{};
-        g_shell.instance = GetModuleHandleA(nullptr);
-        g_shell.resident = CreateResidentWindow();
-        ASSERT_NE(g_shell.resident, nullptr);
-        LoadPopupMenu();
-        lstrcpyA(g_store.dataFolder, data_.path().c_str());
-        lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
+        app_.shell().resident = app_.CreateResidentWindow();
+        ASSERT_NE(app_.shell().resident, nullptr);
+        LoadPopupMenu(app_.shell());
         LoadPlayerBest(&g_player.songs, best::BestRecord());
         SetCurrentBestName(nullptr);
         g_player.playing = false;
@@ -53,53 +45,31 @@ protected:
     }
     void TearDown() override {
         StopPlayback();
-        if (g_shell.bestDialog) DestroyWindow(g_shell.bestDialog);
-        UnloadPopupMenu();
-        DestroyWindow(g_shell.resident);  // its WM_DESTROY closes the engine
+        if (app_.shell().bestDialog) DestroyWindow(app_.shell().bestDialog);
+        UnloadPopupMenu(app_.shell());
+        DestroyWindow(app_.shell().resident);  // its WM_DESTROY closes the engine
         PumpMessages();
         LoadPlayerBest(&g_player.songs, best::BestRecord());
         SetCurrentBestName(nullptr);
-        g_store = StoreState{};
-        g_shell = ShellState{};
-        program_key::Clear();
-    }
-
-    void WriteBests(const std::vector<bestbytes::Bytes> &records) {
-        bestbytes::Bytes file = bestbytes::File(records);
-        data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
+        StoreFixture::TearDown();
     }
 
     // Makes best `name` current and plays its first song.
     void PlayBest(const char *name) {
         SetCurrentBestName(name);
         ASSERT_TRUE(LoadCurrentBest());
-        ASSERT_EQ(NextSong(0, 0), 1);
+        ASSERT_EQ(NextSong(SongOrder::InOrder, NextChoice::Next), 1);
     }
 
-    std::vector<std::string> Events() const {
-        std::vector<std::string> events;
-        for (const std::string &line : ReadLines(log_))
-            if (!line.empty() && (line[0] < '0' || line[0] > '9')) events.push_back(line);
-        return events;
-    }
-
-    std::vector<std::string> EventsSince(size_t from) const {
-        std::vector<std::string> events = Events();
-        return std::vector<std::string>(events.begin() + std::min(from, events.size()), events.end());
-    }
-
-    std::string History(const char *best) {
-        std::string value;
-        program_key::ReadRaw(program_key::kHistoryKey, best, &value);
-        return value;
-    }
+    std::vector<std::string> Events() const { return LogMarkers(log_); }
+    std::vector<std::string> EventsSince(size_t from) const { return LogMarkers(log_, from); }
 
     void OpenBestSettings(AppMode mode) {
-        ASSERT_TRUE(::OpenBestSettings(mode));
-        ASSERT_NE(g_shell.bestDialog, nullptr);
+        ASSERT_TRUE(app_.editorHost().OpenBestSettings(mode));
+        ASSERT_NE(app_.shell().bestDialog, nullptr);
     }
 
-    ScratchFolder data_;
+    Application app_{GetModuleHandleA(nullptr)};
     std::string log_;
     std::vector<std::string> songs_;
 };
@@ -111,7 +81,7 @@ TEST_F(PlaybackTest, AnEndMovesOnOnlyForTheSongThatStillPlays) {
 
     // An end posted for an earlier song is dropped.
     size_t seen = Events().size();
-    SendMessageA(g_shell.resident, kMsgSongEnded, g_player.generation - 1, 0);
+    SendMessageA(app_.shell().resident, kMsgSongEnded, g_player.generation - 1, 0);
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
 
     // The engine's handler only posts; the resident window moves on.
@@ -161,7 +131,7 @@ TEST_F(PlaybackTest, APreviewsEndResumesOnlyABestThatWasPlaying) {
 
     StopPlayback();
     seen = Events().size();
-    ResumeAfterPreview(1);
+    ResumeAfterPreview(AfterPreview::Resume);
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
     DestroyWindow(previewOwner);
 }
@@ -197,46 +167,46 @@ TEST_F(PlaybackTest, TheEndOfAnEarlierPreviewStopsNeitherTheNextNorTheBest) {
 TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     WriteBests({Record("A", {songs_[0]})});
     PlayBest("A");
-    BuildBestMenu(kRebuildBestMenu);
+    app_.tray().BuildBestMenu(kRebuildBestMenu);
 
     // Bests were added and the playing best saved: the menu and the list are
     // read again without interrupting the song.
     WriteBests({Record("A", {songs_[0], songs_[1]}), Record("B", {songs_[2]})});
     OpenBestSettings(kModeBestFromMenu);
-    HWND dialog = g_shell.bestDialog;
+    HWND dialog = app_.shell().bestDialog;
     size_t seen = Events().size();
-    CloseBestSettings(kCloseBestListChanged | kClosePlayingBestSaved);
+    app_.editorHost().CloseBestSettings(kCloseBestListChanged | kClosePlayingBestSaved);
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
-    EXPECT_EQ(BestMenuItemCount(), 2);
+    EXPECT_EQ(app_.tray().BestMenuItemCount(), 2);
     EXPECT_EQ(g_player.songs.songCount, 2);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(g_shell.bestDialog, nullptr);
-    EXPECT_EQ(g_shell.appMode, kModeIdle);
+    EXPECT_EQ(app_.shell().bestDialog, nullptr);
+    EXPECT_EQ(app_.shell().appMode, kModeIdle);
 
     // The random box changed: switched and stored.
     OpenBestSettings(kModeBestFromMenu);
-    CloseBestSettings(kCloseRandomChanged);
+    app_.editorHost().CloseBestSettings(kCloseRandomChanged);
     EXPECT_EQ(TestOption(OPT_RANDOM), 1);
-    EXPECT_TRUE(GetMenuState(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     std::string stored;
     ASSERT_TRUE(program_key::ReadRaw(program_key::kKey, "Settings", &stored));
     EXPECT_EQ(stored[5] & 0x04, 0x04);
 
     // Another best to play; a preview of the dialog is ended first.
     OpenBestSettings(kModeBestFromMenu);
-    SetPlaybackOwner(g_shell.bestDialog, 1);
+    SetPlaybackOwner(app_.shell().bestDialog, 1);
     SetCurrentBestName("B");
     seen = Events().size();
-    CloseBestSettings(kCloseBestToPlayChanged);
+    app_.editorHost().CloseBestSettings(kCloseBestToPlayChanged);
     std::vector<std::string> events = EventsSince(seen);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back(), "start");
     EXPECT_EQ(events[events.size() - 2], "open " + AnsiToUtf8(songs_[2]));
     EXPECT_EQ(PlaybackOwner(), nullptr);
-    EXPECT_EQ(std::vector<int>{1}, [] {
+    EXPECT_EQ(std::vector<int>{1}, [this] {
         std::vector<int> checked;
-        HMENU tray = GetSubMenu(g_shell.popupMenu, 0);
-        for (int i = 0; i < BestMenuItemCount(); ++i)
+        HMENU tray = GetSubMenu(app_.shell().popupMenu, 0);
+        for (int i = 0; i < app_.tray().BestMenuItemCount(); ++i)
             if (GetMenuState(tray, i, MF_BYPOSITION) & MF_CHECKED) checked.push_back(i);
         return checked;
     }());
@@ -245,16 +215,17 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
 TEST_F(PlaybackTest, WithoutAnyBestTheRequiredDialogMakesTheDefaultBestAndOkPlaysIt) {
     program_key::WriteString(program_key::kKey, "Root", data_.path());
     OpenBestSettings(kModeBestRequired);
-    HWND dialog = g_shell.bestDialog;
+    HWND dialog = app_.shell().bestDialog;
+    EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);  // nothing else shows it waits
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CANCEL)));
     SendMessageA(dialog, WM_CLOSE, 0, 0);  // only OK closes it
     EXPECT_TRUE(IsWindow(dialog));
     SendMessageA(dialog, WM_COMMAND, IDC_OK, 0);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(g_shell.appMode, kModeIdle);
+    EXPECT_EQ(app_.shell().appMode, kModeIdle);
     ASSERT_NE(CurrentBestName(), nullptr);
     EXPECT_STREQ(CurrentBestName(), "すべてのMIDIファイル");
-    EXPECT_EQ(BestMenuItemCount(), 1);
+    EXPECT_EQ(app_.tray().BestMenuItemCount(), 1);
     PumpMessages();  // no shut-down was asked for
     EXPECT_EQ(Events(), (std::vector<std::string>{"open " + AnsiToUtf8(songs_[0]), "start"}));
 }
@@ -266,9 +237,9 @@ TEST_F(PlaybackTest, TheHistoryIsWrittenBackOnlyWhereTheWriterLeftIt) {
 
     // The best file's writer emptied the value: the old bitmap stays out.
     program_key::WriteBinary(program_key::kHistoryKey, "H", "", 0);
-    SaveHistory(1);
+    SaveHistory(HistorySave::IfPresent);
     EXPECT_EQ(History("H"), "");
-    SaveHistory(0);
+    SaveHistory(HistorySave::Always);
     EXPECT_EQ(History("H"), std::string(1, '\x01'));
 
     // Loading: a larger value is not this list's; a shorter one fills what it holds.
@@ -289,23 +260,38 @@ TEST_F(PlaybackTest, TheHistoryIsWrittenBackOnlyWhereTheWriterLeftIt) {
     // bitmap is not stored under it.
     SetCurrentBestName("Other");
     program_key::WriteBinary(program_key::kHistoryKey, "Other", "\x05", 1);
-    SaveHistory(0);
-    SaveHistory(1);
+    SaveHistory(HistorySave::Always);
+    SaveHistory(HistorySave::IfPresent);
     EXPECT_EQ(History("Other"), "\x05");
 }
 
+// Windows may end the process as soon as WM_ENDSESSION returns: the notes
+// are released and the history saved there, as the exit does.
+TEST_F(PlaybackTest, TheEndOfTheSessionReleasesTheSongAndSavesTheHistory) {
+    WriteBests({Record("H", songs_)});
+    PlayBest("H");
+    g_player.songs.history[0] = 0x07;  // changed in memory only, as a random switch does
+    size_t seen = Events().size();
+    HWND resident = app_.shell().resident;
+    EXPECT_EQ(SendMessageA(resident, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    SendMessageA(resident, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_EQ(EventsSince(seen), std::vector<std::string>{"stop"});
+    EXPECT_EQ(History("H"), std::string(1, '\x07'));
+    EXPECT_EQ(app_.shell().popupMenu, nullptr);  // the shell is shut down too
+}
+
 TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
-    SetRandomMode(1, 0);
+    SetRandomMode(true, RandomChange::ShowOnly);
     EXPECT_EQ(TestOption(OPT_RANDOM), 1);
-    EXPECT_TRUE(GetMenuState(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_EQ(program_key::Settings(), [] {
         std::string stored;
         program_key::ReadRaw(program_key::kKey, "Settings", &stored);
         return std::vector<uint8_t>(stored.begin(), stored.end());
     }());  // without reset nothing is stored
-    SetRandomMode(0, 1);
+    SetRandomMode(false, RandomChange::Switch);
     EXPECT_EQ(TestOption(OPT_RANDOM), 0);
-    EXPECT_FALSE(GetMenuState(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_FALSE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_TRUE(g_player.songs.history.empty());
 }
 

@@ -1,8 +1,10 @@
 // The dialog templates and the menu, created in process from the program's
 // own resources.  What is checked is what the program's code and its users
-// depend on: control ids and classes (code reaches controls by id), texts,
-// layout, and the style bits that change behaviour (default button, read-only,
-// owner drawing, drop-down lists, disabled controls, tab stops).
+// depend on: every control with its id and class (code reaches controls by
+// id), texts, tab order, the style bits that change behaviour (default
+// button, read-only, owner drawing, drop-down lists, disabled controls, tab
+// stops), and a layout the user can use: every control inside the dialog,
+// none covering another.  Coordinates themselves are the script's business.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -21,7 +23,6 @@ struct ControlLayout {
     int id;
     const char *className;
     const char *text;      // nullptr: not compared
-    int x, y, cx, cy;      // dialog units; cy 0: not compared (a combo box's closed height)
     DWORD styleMask;
     DWORD style;
     DWORD exStyle;         // bits that must be set
@@ -30,7 +31,6 @@ struct ControlLayout {
 struct TemplateLayout {
     int templateId;
     const char *caption;
-    int width, height;     // dialog units
     int pointSize;
     DWORD style;           // dialog style bits that must be set
     DWORD absentStyle;     // dialog style bits that must be clear
@@ -50,77 +50,62 @@ constexpr DWORD kDialogFrame = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_CENTER
 const char kFontFace[] = "ＭＳ Ｐゴシック";
 
 const TemplateLayout kResident = {
-    IDD_RESIDENT, "Tivorn", 219, 101, 10, kDialogFrame, WS_SYSMENU, false,
+    IDD_RESIDENT, "Tivorn", 10, kDialogFrame, WS_SYSMENU, false,
     {
-        {IDOK, "Button", "OK", 50, 80, 50, 14, kButtonBits, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
-        {IDCANCEL, "Button", "キャンセル", 120, 80, 50, 14, kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDOK, "Button", "OK", kButtonBits, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
+        {IDCANCEL, "Button", "キャンセル", kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
     }};
 
 const TemplateLayout kBestSettings = {
-    IDD_BEST_SETTINGS, "ベストの設定 - Tivorn", 289, 199, 9, kDialogFrame | WS_SYSMENU, 0, true,
+    IDD_BEST_SETTINGS, "ベストの設定 - Tivorn", 9, kDialogFrame | WS_SYSMENU, 0, true,
     {
-        {IDC_BEST_LIST, "ComboBox", nullptr, 5, 5, 85, 0, kComboBits,
-         CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0},
-        {IDC_TREE, "SysTreeView32", "Tree1", 10, 30, 125, 145,
-         TVS_HASBUTTONS | TVS_HASLINES | TVS_EDITLABELS | WS_BORDER | WS_TABSTOP,
+        {IDC_BEST_LIST, "ComboBox", nullptr, kComboBits, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0},
+        {IDC_TREE, "SysTreeView32", "Tree1", TVS_HASBUTTONS | TVS_HASLINES | TVS_EDITLABELS | WS_BORDER | WS_TABSTOP,
          TVS_HASBUTTONS | TVS_HASLINES | TVS_EDITLABELS | WS_BORDER | WS_TABSTOP, WS_EX_CLIENTEDGE},
-        {IDC_TABS, "SysTabControl32", "Tab1", 5, 25, 135, 170, TCS_BOTTOM | WS_CLIPSIBLINGS,
-         TCS_BOTTOM | WS_CLIPSIBLINGS, 0},
-        {IDC_NEW_BEST, "Button", "", 95, 5, 15, 15, kButtonBits, BS_OWNERDRAW | WS_TABSTOP, 0},
-        {IDC_SAVE_BEST, "Button", "", 110, 5, 15, 15, kButtonBits, BS_OWNERDRAW | WS_TABSTOP, 0},
-        {IDC_DELETE_BEST, "Button", "", 125, 5, 15, 15, kButtonBits, BS_OWNERDRAW | WS_TABSTOP, 0},
-        {IDC_PLAY_BEST_GROUP, "Button", "再生するベスト", 145, 5, 135, 45, kType, BS_GROUPBOX, 0},
-        {IDC_PLAY_BEST, "Edit", "", 150, 15, 125, 12, kEditBits, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER, 0},
-        {IDC_CHANGE_PLAY_BEST, "Button", "ベストを変更(&B)", 215, 30, 55, 15, kButtonBits,
-         BS_PUSHBUTTON | WS_TABSTOP, 0},
-        {IDC_MIDI_GROUP, "Button", "MIDIフォルダ", 145, 55, 135, 45, kType, BS_GROUPBOX, 0},
-        {IDC_MIDI_FOLDER, "Edit", "", 150, 65, 125, 12, kEditBits, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER, 0},
-        {IDC_CHANGE_MIDI_FOLDER, "Button", "パスを変更(&W)", 215, 80, 55, 15, kButtonBits,
-         BS_PUSHBUTTON | WS_TABSTOP, 0},
-        {IDC_RANDOM, "Button", "ランダムプレイ(&R)", 150, 105, 130, 10, kButtonBits,
-         BS_AUTOCHECKBOX | WS_TABSTOP, 0},
-        {IDC_SKIP_SHORTCUTS, "Button", "ショートカットを再生しない(&S)", 150, 120, 130, 10, kButtonBits,
-         BS_AUTOCHECKBOX | WS_TABSTOP, 0},
-        {IDC_AUTO_SAVE, "Button", "ベストの変更点を自動で保存する(&A)", 150, 135, 130, 10, kButtonBits,
-         BS_AUTOCHECKBOX | WS_TABSTOP, 0},
-        {IDC_HOTKEYS, "Button", "ホットキーを使う(&H)", 150, 150, 70, 10, kButtonBits,
-         BS_AUTOCHECKBOX | WS_TABSTOP, 0},
-        {IDC_ADVANCED, "Button", "高度な設定(&O)", 225, 155, 55, 15, kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
-        {IDC_CANCEL, "Button", "ｷｬﾝｾﾙ", 170, 175, 50, 14, kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
-        {IDC_OK, "Button", "OK", 230, 175, 50, 14, kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDC_TABS, "SysTabControl32", "Tab1", TCS_BOTTOM | WS_CLIPSIBLINGS, TCS_BOTTOM | WS_CLIPSIBLINGS, 0},
+        {IDC_NEW_BEST, "Button", "", kButtonBits, BS_OWNERDRAW | WS_TABSTOP, 0},
+        {IDC_SAVE_BEST, "Button", "", kButtonBits, BS_OWNERDRAW | WS_TABSTOP, 0},
+        {IDC_DELETE_BEST, "Button", "", kButtonBits, BS_OWNERDRAW | WS_TABSTOP, 0},
+        {IDC_PLAY_BEST_GROUP, "Button", "再生するベスト", kType, BS_GROUPBOX, 0},
+        {IDC_PLAY_BEST, "Edit", "", kEditBits, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER, 0},
+        {IDC_CHANGE_PLAY_BEST, "Button", "ベストを変更(&B)", kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDC_MIDI_GROUP, "Button", "MIDIフォルダ", kType, BS_GROUPBOX, 0},
+        {IDC_MIDI_FOLDER, "Edit", "", kEditBits, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER, 0},
+        {IDC_CHANGE_MIDI_FOLDER, "Button", "パスを変更(&W)", kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDC_RANDOM, "Button", "ランダムプレイ(&R)", kButtonBits, BS_AUTOCHECKBOX | WS_TABSTOP, 0},
+        {IDC_SKIP_SHORTCUTS, "Button", "ショートカットを再生しない(&S)", kButtonBits, BS_AUTOCHECKBOX | WS_TABSTOP, 0},
+        {IDC_AUTO_SAVE, "Button", "ベストの変更点を自動で保存する(&A)", kButtonBits, BS_AUTOCHECKBOX | WS_TABSTOP, 0},
+        {IDC_HOTKEYS, "Button", "ホットキーを使う(&H)", kButtonBits, BS_AUTOCHECKBOX | WS_TABSTOP, 0},
+        {IDC_ADVANCED, "Button", "高度な設定(&O)", kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDC_CANCEL, "Button", "ｷｬﾝｾﾙ", kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDC_OK, "Button", "OK", kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
     }};
 
 const TemplateLayout kAdvanced = {
-    IDD_ADVANCED, "高度な設定", 175, 175, 9, kDialogFrame | WS_SYSMENU, 0, true,
+    IDD_ADVANCED, "高度な設定", 9, kDialogFrame | WS_SYSMENU, 0, true,
     {
-        {IDC_READ_AT_ONCE, "Button", "MIDIファイルを一度に読み込む", 5, 5, 160, 10, kButtonBits,
-         BS_AUTOCHECKBOX | WS_TABSTOP | WS_DISABLED, 0},
-        {IDC_ALT_CHECK_ICONS, "Button", "チェックボックスのアイコンを変える", 5, 20, 160, 10, kButtonBits,
-         BS_AUTOCHECKBOX | WS_TABSTOP, 0},
-        {IDC_STATIC_NONE, "Static", "再生の優先度", 5, 40, 160, 10, kStaticBits, WS_GROUP | WS_DISABLED, 0},
-        {IDC_PRIORITY, "ComboBox", nullptr, 5, 51, 110, 0, kComboBits,
-         CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_DISABLED, 0},
-        {IDC_STATIC_NONE, "Static", "早送りのホットキー", 5, 76, 80, 8, kStaticBits, WS_GROUP, 0},
-        {IDC_HOTKEY_NEXT, "msctls_hotkey32", "HotKey1", 85, 71, 80, 14, WS_BORDER | WS_TABSTOP | WS_DISABLED,
-         WS_BORDER | WS_TABSTOP, 0},
-        {IDC_STATIC_NONE, "Static", "メニュー表示のホットキー", 5, 91, 80, 8, kStaticBits, WS_GROUP, 0},
-        {IDC_HOTKEY_MENU, "msctls_hotkey32", "HotKey2", 85, 89, 80, 14, WS_BORDER | WS_TABSTOP | WS_DISABLED,
-         WS_BORDER | WS_TABSTOP, 0},
-        {IDC_DATA_GROUP, "Button", "設定ファイルを保存するフォルダ", 5, 106, 160, 45, kType, BS_GROUPBOX, 0},
-        {IDC_DATA_FOLDER, "Edit", "", 10, 116, 150, 12, kEditBits, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER, 0},
-        {IDC_CHANGE_DATA_FOLDER, "Button", "パスを変更", 100, 131, 55, 15, kButtonBits,
-         BS_PUSHBUTTON | WS_TABSTOP, 0},
-        {IDC_CANCEL, "Button", "ｷｬﾝｾﾙ", 55, 156, 50, 14, kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
-        {IDC_OK, "Button", "OK", 110, 156, 50, 14, kButtonBits, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
+        {IDC_READ_AT_ONCE, "Button", "MIDIファイルを一度に読み込む", kButtonBits, BS_AUTOCHECKBOX | WS_TABSTOP | WS_DISABLED, 0},
+        {IDC_ALT_CHECK_ICONS, "Button", "チェックボックスのアイコンを変える", kButtonBits, BS_AUTOCHECKBOX | WS_TABSTOP, 0},
+        {IDC_STATIC_NONE, "Static", "再生の優先度", kStaticBits, WS_GROUP | WS_DISABLED, 0},
+        {IDC_PRIORITY, "ComboBox", nullptr, kComboBits, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_DISABLED, 0},
+        {IDC_STATIC_NONE, "Static", "早送りのホットキー", kStaticBits, WS_GROUP, 0},
+        {IDC_HOTKEY_NEXT, "msctls_hotkey32", "HotKey1", WS_BORDER | WS_TABSTOP | WS_DISABLED, WS_BORDER | WS_TABSTOP, 0},
+        {IDC_STATIC_NONE, "Static", "メニュー表示のホットキー", kStaticBits, WS_GROUP, 0},
+        {IDC_HOTKEY_MENU, "msctls_hotkey32", "HotKey2", WS_BORDER | WS_TABSTOP | WS_DISABLED, WS_BORDER | WS_TABSTOP, 0},
+        {IDC_DATA_GROUP, "Button", "設定ファイルを保存するフォルダ", kType, BS_GROUPBOX, 0},
+        {IDC_DATA_FOLDER, "Edit", "", kEditBits, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER, 0},
+        {IDC_CHANGE_DATA_FOLDER, "Button", "パスを変更", kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDC_CANCEL, "Button", "ｷｬﾝｾﾙ", kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDC_OK, "Button", "OK", kButtonBits, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
     }};
 
 const TemplateLayout kBestName = {
-    IDD_BEST_NAME, "ベスト名の入力", 139, 59, 9, kDialogFrame | WS_SYSMENU, 0, true,
+    IDD_BEST_NAME, "ベスト名の入力", 9, kDialogFrame | WS_SYSMENU, 0, true,
     {
-        {IDC_STATIC_NONE, "Static", "新しいベスト名を入力してください", 5, 5, 125, 8, kStaticBits, WS_GROUP, 0},
-        {IDC_BEST_NAME, "Edit", "", 10, 20, 120, 12, kEditBits, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 0},
-        {IDCANCEL, "Button", "ｷｬﾝｾﾙ", 15, 40, 50, 14, kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
-        {IDOK, "Button", "OK", 75, 40, 50, 14, kButtonBits, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
+        {IDC_STATIC_NONE, "Static", "新しいベスト名を入力してください", kStaticBits, WS_GROUP, 0},
+        {IDC_BEST_NAME, "Edit", "", kEditBits, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 0},
+        {IDCANCEL, "Button", "ｷｬﾝｾﾙ", kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
+        {IDOK, "Button", "OK", kButtonBits, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
     }};
 
 // A dialog created from a template with a procedure that only records the
@@ -172,12 +157,19 @@ std::string ClassOf(HWND window) {
     return name;
 }
 
-// A rectangle in dialog units as the dialog manager maps it: position and
-// size each on their own, so the far edge is not mapped as a coordinate.
-RECT DialogUnits(HWND dialog, int x, int y, int cx, int cy) {
-    RECT r = {x, y, cx, cy};
-    MapDialogRect(dialog, &r);
-    return {r.left, r.top, r.left + r.right, r.top + r.bottom};
+// A control's rectangle in its dialog's client coordinates.
+RECT Placed(HWND control, HWND dialog) {
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&r), 2);
+    return r;
+}
+
+// Frames (group boxes, the tab control) hold other controls; nothing else may
+// cover another control.
+bool IsFrame(HWND control) {
+    return ClassOf(control) == "SysTabControl32" ||
+           (ClassOf(control) == "Button" && (GetWindowLongPtrA(control, GWL_STYLE) & kType) == BS_GROUPBOX);
 }
 
 // Edits and trees turn WS_BORDER into a sunken client edge when they are
@@ -193,12 +185,6 @@ void CheckDialog(const TemplateLayout &layout, HWND window) {
     EXPECT_EQ(style & layout.style, layout.style) << std::hex << style;
     EXPECT_EQ(style & layout.absentStyle, 0u) << std::hex << style;
     EXPECT_EQ(IsWindowVisible(window) != FALSE, layout.visible);
-
-    RECT client;
-    GetClientRect(window, &client);
-    RECT expected = DialogUnits(window, 0, 0, layout.width, layout.height);
-    EXPECT_EQ(client.right, expected.right);
-    EXPECT_EQ(client.bottom, expected.bottom);
 
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0));
     ASSERT_NE(font, nullptr);
@@ -238,15 +224,16 @@ void CheckControls(const TemplateLayout &layout, HWND dialog) {
         EXPECT_EQ(exStyle & c.exStyle, c.exStyle) << std::hex << exStyle;
         EXPECT_EQ(IsWindowEnabled(child) == FALSE, (c.style & WS_DISABLED) != 0);
 
-        RECT actual;
-        GetWindowRect(child, &actual);
-        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&actual), 2);
-        RECT expected = DialogUnits(dialog, c.x, c.y, c.cx, c.cy);
-        EXPECT_EQ(actual.left, expected.left);
-        EXPECT_EQ(actual.top, expected.top);
-        EXPECT_EQ(actual.right, expected.right);
-        if (c.cy) {
-            EXPECT_EQ(actual.bottom, expected.bottom);
+        RECT client, placed = Placed(child, dialog), joint;
+        GetClientRect(dialog, &client);
+        EXPECT_TRUE(!IsRectEmpty(&placed) && UnionRect(&joint, &client, &placed) && EqualRect(&joint, &client))
+            << "outside the dialog";
+        for (size_t j = 0; j < i; ++j) {
+            RECT other = Placed(children[j], dialog), inner;
+            if (!IntersectRect(&inner, &placed, &other)) continue;
+            bool framed = (IsFrame(child) && EqualRect(&inner, &other)) ||
+                          (IsFrame(children[j]) && EqualRect(&inner, &placed));
+            EXPECT_TRUE(framed) << "covers control " << j;
         }
     }
 }

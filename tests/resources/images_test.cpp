@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
@@ -24,6 +25,7 @@ struct Picture {
     int height = 0;
     int bitsPerPixel = 0;
     std::vector<COLORREF> pixels;  // top row first
+    std::vector<BYTE> alpha;       // of a 32-bit picture
 
     COLORREF at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
@@ -50,7 +52,11 @@ bool LoadPicture(int resource, Picture *picture) {
                        DIB_RGB_COLORS) == picture->height;
         ReleaseDC(nullptr, screen);
         picture->pixels.clear();
-        for (DWORD p : raw) picture->pixels.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
+        picture->alpha.clear();
+        for (DWORD p : raw) {
+            picture->pixels.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
+            picture->alpha.push_back(static_cast<BYTE>(p >> 24));
+        }
     }
     DeleteObject(bitmap);
     return ok;
@@ -71,16 +77,18 @@ struct BitmapRange {
     int count;
     int width, height;
     bool blueMask;  // drawn on pure blue, which the image lists take as transparent
+    int bitsPerPixel;
 };
 
 const BitmapRange kBitmaps[] = {
-    {"button faces", IDB_BUTTON_FIRST, 9, 25, 23, true},
-    {"menu images", IDB_MENU_REWIND, 9, 11, 11, false},
-    {"best check", IDB_CHECK, 1, 9, 9, false},
-    {"About frames", IDB_ABOUT_FIRST, IDB_ABOUT_COUNT, 68, 68, true},
+    {"button faces", IDB_BUTTON_FIRST, 9, 25, 23, true, 8},
+    // A menu blends its item bitmaps by their alpha; without it they box.
+    {"menu images", IDB_MENU_REWIND, 9, 11, 11, false, 32},
+    {"best check", IDB_CHECK, 1, 9, 9, false, 8},
+    {"About frames", IDB_ABOUT_FIRST, IDB_ABOUT_COUNT, 68, 68, true, 8},
 };
 
-TEST(Bitmaps, EveryBitmapHasItsSizeEightBitColourAndAPicture) {
+TEST(Bitmaps, EveryBitmapHasItsSizeDepthAndAPicture) {
     for (const BitmapRange &range : kBitmaps) {
         for (int id = range.first; id < range.first + range.count; ++id) {
             SCOPED_TRACE(std::string(range.role) + ", bitmap " + std::to_string(id));
@@ -88,7 +96,19 @@ TEST(Bitmaps, EveryBitmapHasItsSizeEightBitColourAndAPicture) {
             ASSERT_TRUE(LoadPicture(id, &picture));
             EXPECT_EQ(picture.width, range.width);
             EXPECT_EQ(picture.height, range.height);
-            EXPECT_EQ(picture.bitsPerPixel, 8);
+            EXPECT_EQ(picture.bitsPerPixel, range.bitsPerPixel);
+            if (range.bitsPerPixel == 32) {
+                // Clear around the picture, opaque on it, and premultiplied:
+                // a clear pixel holds no colour.
+                size_t clear = 0;
+                for (size_t i = 0; i < picture.alpha.size(); ++i) {
+                    if (picture.alpha[i] != 0) continue;
+                    ++clear;
+                    EXPECT_EQ(picture.pixels[i], RGB(0, 0, 0));
+                }
+                EXPECT_GT(clear, 0u);
+                EXPECT_NE(std::count(picture.alpha.begin(), picture.alpha.end(), 255), 0);
+            }
             if (range.blueMask) {
                 // The corners are background: pure blue, or the mask leaves a
                 // coloured box around the picture.
@@ -199,7 +219,7 @@ double TransparentShare(int resource, bool *cornerTransparent) {
     return share;
 }
 
-TEST(Icons, TrayIconHoldsLargeAndSmallImagesAndTheOthersSmallOnes) {
+TEST(Icons, TrayIconsHoldEverySmallIconSizeAndTheOthers16Pixels) {
     const int ids[] = {IDI_TRAY_A, IDI_TRAY_B, IDI_FOLDER, IDI_FILE, IDI_BOX_EMPTY, IDI_BOX_TICKED,
                        IDI_BOX_PARTLY, IDI_FOLDER_UNCHECKED, IDI_FILE_UNCHECKED, IDI_FOLDER_PARTLY};
     for (int id : ids) {
@@ -213,7 +233,8 @@ TEST(Icons, TrayIconHoldsLargeAndSmallImagesAndTheOthersSmallOnes) {
             EXPECT_EQ(image.bitCount, 8);
         }
         std::set<int> expected = {16};
-        if (id == IDI_TRAY_A) expected.insert(32);
+        // The tray loads the small icon metric: 16, 20, 24 or 32 px with the scale.
+        if (id == IDI_TRAY_A || id == IDI_TRAY_B) expected = {16, 20, 24, 32};
         EXPECT_EQ(sizes, expected);
 
         bool corner = false;

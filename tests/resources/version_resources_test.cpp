@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/win_test_support.h"
+#include "testing/win_test_support.h"
 
 namespace {
 

@@ -9,13 +9,8 @@
 #include <thread>
 
 #include "resources/resource_ids.h"
-#include "shell/about_view.h"
-#include "shell/best_settings.h"
-#include "shell/message_loop.h"
-#include "shell/resident_window.h"
 #include "shell/resident_window_fixture.h"
-#include "shell/shell_state.h"
-#include "support/win_test_support.h"
+#include "testing/win_test_support.h"
 
 namespace {
 
@@ -25,7 +20,7 @@ class AboutViewTest : public ResidentWindowFixture {
 protected:
     void SetUp() override {
         ResidentWindowFixture::SetUp();
-        g_shell.resident = window_;
+        app_.shell().resident = window_;
     }
     void TearDown() override {
         if (IsWindowVisible(window_)) Command(IDCANCEL);
@@ -49,31 +44,31 @@ int Steps(int from, int to) { return (to - from + 24) % 24; }
 TEST_F(AboutViewTest, TicksAdvanceTheAnimationRepaintsDoNotAndReopeningRunsOnWhereItStopped) {
     Command(IDM_VERSION);
     ASSERT_TRUE(IsWindowVisible(window_));
-    EXPECT_EQ(g_shell.appMode, kModeAbout);
+    EXPECT_EQ(app_.shell().appMode, kModeAbout);
     // The view's own timer runs while it shows.
-    int shown = AboutAnimationStep();
-    EXPECT_TRUE(WaitUntil([&] { return AboutAnimationStep() != shown; }, 5000));
+    int shown = app_.about().AnimationStep();
+    EXPECT_TRUE(WaitUntil([&] { return app_.about().AnimationStep() != shown; }, 5000));
 
-    int start = AboutAnimationStep();
+    int start = app_.about().AnimationStep();
     for (int i = 0; i < 5; ++i) Tick();
-    EXPECT_EQ(Steps(start, AboutAnimationStep()), 5);
+    EXPECT_EQ(Steps(start, app_.about().AnimationStep()), 5);
     Repaint();
     Repaint();
-    EXPECT_EQ(Steps(start, AboutAnimationStep()), 5);
+    EXPECT_EQ(Steps(start, app_.about().AnimationStep()), 5);
 
     Command(IDCANCEL);
     EXPECT_FALSE(IsWindowVisible(window_));
-    EXPECT_EQ(g_shell.appMode, kModeIdle);
-    int hidden = AboutAnimationStep();
+    EXPECT_EQ(app_.shell().appMode, kModeIdle);
+    int hidden = app_.about().AnimationStep();
     Command(IDM_VERSION);
-    EXPECT_EQ(AboutAnimationStep(), hidden);
+    EXPECT_EQ(app_.about().AnimationStep(), hidden);
     Tick();
-    EXPECT_EQ(Steps(hidden, AboutAnimationStep()), 1);
+    EXPECT_EQ(Steps(hidden, app_.about().AnimationStep()), 1);
 
     // A whole cycle brings the same step back.
-    int before = AboutAnimationStep();
+    int before = app_.about().AnimationStep();
     for (int i = 0; i < 24; ++i) Tick();
-    EXPECT_EQ(AboutAnimationStep(), before);
+    EXPECT_EQ(app_.about().AnimationStep(), before);
 }
 
 TEST_F(AboutViewTest, ThePictureStandsOnTheDialogsOwnBackgroundNotOnItsBlueGround) {
@@ -110,42 +105,42 @@ INT_PTR CALLBACK StandInProc(HWND, UINT message, WPARAM wParam, LPARAM) {
 
 TEST_F(AboutViewTest, AboutAndTheBestSettingsDialogEachKeepTheirKeysAndTheDialogItsMode) {
     g_standInCancels = 0;
-    HWND dialog = CreateDialogParamA(g_shell.instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_, StandInProc, 0);
+    HWND dialog = CreateDialogParamA(app_.shell().instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_, StandInProc, 0);
     ASSERT_NE(dialog, nullptr);
 
     // About over a dialog that must be left with OK: the dialog's mode stays,
     // so closing it will still rebuild the menu and start playing.
-    g_shell.bestDialog = dialog;
-    g_shell.appMode = kModeBestRequired;
+    app_.shell().bestDialog = dialog;
+    app_.shell().appMode = kModeBestRequired;
     Command(IDM_VERSION);
     EXPECT_TRUE(IsWindowVisible(window_));
-    EXPECT_EQ(g_shell.appMode, kModeBestRequired);
+    EXPECT_EQ(app_.shell().appMode, kModeBestRequired);
     PressEscapeIn(dialog, IDC_BEST_NAME);
     EXPECT_EQ(g_standInCancels, 1);
     EXPECT_TRUE(IsWindowVisible(window_));
     PressEscapeIn(window_, IDOK);
     EXPECT_FALSE(IsWindowVisible(window_));
-    EXPECT_EQ(g_shell.appMode, kModeBestRequired);
+    EXPECT_EQ(app_.shell().appMode, kModeBestRequired);
     PressEscapeIn(dialog, IDC_BEST_NAME);
     EXPECT_EQ(g_standInCancels, 2);
 
     // The dialog opened over the About view: both get their keys, and when
     // the dialog closes the view is in charge again.
-    g_shell.bestDialog = nullptr;
-    g_shell.appMode = kModeIdle;
+    app_.shell().bestDialog = nullptr;
+    app_.shell().appMode = kModeIdle;
     Command(IDM_VERSION);
-    EXPECT_EQ(g_shell.appMode, kModeAbout);
-    g_shell.bestDialog = dialog;
-    g_shell.appMode = kModeBestFromMenu;
+    EXPECT_EQ(app_.shell().appMode, kModeAbout);
+    app_.shell().bestDialog = dialog;
+    app_.shell().appMode = kModeBestFromMenu;
     PressEscapeIn(dialog, IDC_BEST_NAME);
     EXPECT_EQ(g_standInCancels, 3);
     EXPECT_TRUE(IsWindowVisible(window_));
-    CloseBestSettings(0);
+    app_.editorHost().CloseBestSettings(0);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(g_shell.appMode, kModeAbout);
+    EXPECT_EQ(app_.shell().appMode, kModeAbout);
     PressEscapeIn(window_, IDOK);
     EXPECT_FALSE(IsWindowVisible(window_));
-    EXPECT_EQ(g_shell.appMode, kModeIdle);
+    EXPECT_EQ(app_.shell().appMode, kModeIdle);
 }
 
 // Answers the first message box of this process with OK, as a user would,

@@ -7,31 +7,28 @@
 
 #include <windows.h>
 
+#include "shell/application.h"
 #include "shell/message_loop.h"
-#include "shell/resident_window.h"
-#include "shell/shell_state.h"
-#include "support/win_test_support.h"
+#include "testing/win_test_support.h"
 
 class ResidentWindowFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_shell = ShellState{};
-        g_shell.instance = GetModuleHandleA(nullptr);
-        window_ = CreateResidentWindow();
+        window_ = app_.CreateResidentWindow();
         ASSERT_NE(window_, nullptr);
     }
     void TearDown() override {
         DestroyWindow(window_);
         tt::PumpMessages();
-        g_shell = ShellState{};
     }
 
     // Runs the real message loop over what is queued, then ends it.
     void RunLoopOnce() {
         PostQuitMessage(0);
-        EXPECT_EQ(RunMessageLoop(), 0);
+        EXPECT_EQ(RunMessageLoop(app_.shell()), 0);
     }
 
+    Application app_{GetModuleHandleA(nullptr)};
     HWND window_ = nullptr;
 };
 

@@ -10,14 +10,9 @@
 
 #include "engine/korvel.h"
 #include "resources/resource_ids.h"
-#include "shell/application.h"
-#include "shell/message_loop.h"
 #include "shell/out_of_memory.h"
-#include "shell/resident_window.h"
 #include "shell/resident_window_fixture.h"
-#include "shell/shell_state.h"
-#include "shell/tray.h"
-#include "support/win_test_support.h"
+#include "testing/win_test_support.h"
 
 namespace {
 
@@ -40,36 +35,36 @@ TEST_F(ResidentWindowTest, IsTheHiddenTemplateMarkedAsTheCommandTarget) {
 
 TEST_F(ResidentWindowTest, CopyDataIsIgnoredUntilTheWindowIsStored) {
     EXPECT_EQ(SendCode(0), 1);  // still being created, as far as the program knows
-    g_shell.resident = window_;
+    app_.shell().resident = window_;
     for (ULONG_PTR code : {ULONG_PTR(6), ULONG_PTR(99), ~ULONG_PTR(0)}) EXPECT_EQ(SendCode(code), 0);
 }
 
 TEST_F(ResidentWindowTest, ExitCommandClosesTheEngineAndEndsTheLoop) {
-    g_shell.resident = window_;
+    app_.shell().resident = window_;
     PostMessageA(window_, WM_COMMAND, IDM_EXIT, 0);
     // The loop ends with the quit message that WM_DESTROY posts.
-    EXPECT_EQ(RunMessageLoop(), 0);
+    EXPECT_EQ(RunMessageLoop(app_.shell()), 0);
     EXPECT_TRUE(IsWindow(window_));  // the window itself lives to the end
 }
 
 TEST_F(ResidentWindowTest, DialogKeysReachTheAboutViewOnlyWhileItShows) {
-    g_shell.resident = window_;
+    app_.shell().resident = window_;
     ShowWindow(window_, SW_SHOW);
-    g_shell.appMode = kModeIdle;
+    app_.shell().appMode = kModeIdle;
     PostMessageA(GetDlgItem(window_, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
     RunLoopOnce();
     EXPECT_TRUE(IsWindowVisible(window_));
 
-    g_shell.appMode = kModeAbout;
+    app_.shell().appMode = kModeAbout;
     PostMessageA(GetDlgItem(window_, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
     RunLoopOnce();
     EXPECT_FALSE(IsWindowVisible(window_));
-    EXPECT_EQ(g_shell.appMode, kModeIdle);
+    EXPECT_EQ(app_.shell().appMode, kModeIdle);
 }
 
 TEST_F(ResidentWindowTest, ShutdownRemovesTheTrayIconAndTheHook) {
-    g_shell.resident = window_;
-    UpdateTrayIcon(kTrayAdd, nullptr);
+    app_.shell().resident = window_;
+    app_.tray().UpdateIcon(kTrayAdd, nullptr);
     NOTIFYICONDATAA probe = {};
     probe.cbSize = sizeof probe;
     probe.hWnd = window_;
@@ -77,17 +72,17 @@ TEST_F(ResidentWindowTest, ShutdownRemovesTheTrayIconAndTheHook) {
     probe.uFlags = NIF_TIP;
     lstrcpyA(probe.szTip, "probe");
     ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &probe));
-    g_shell.hook = SetWindowsHookExA(WH_KEYBOARD_LL, [](int code, WPARAM w, LPARAM l) {
+    app_.shell().hook = SetWindowsHookExA(WH_KEYBOARD_LL, [](int code, WPARAM w, LPARAM l) {
         return CallNextHookEx(nullptr, code, w, l);
     }, GetModuleHandleA(nullptr), 0);
-    ASSERT_NE(g_shell.hook, nullptr);
-    HHOOK hook = g_shell.hook;
+    ASSERT_NE(app_.shell().hook, nullptr);
+    HHOOK hook = app_.shell().hook;
 
-    ShutdownShell();
+    app_.Shutdown();
     EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &probe));
-    EXPECT_EQ(g_shell.hook, nullptr);
+    EXPECT_EQ(app_.shell().hook, nullptr);
     EXPECT_FALSE(UnhookWindowsHookEx(hook));  // already removed
-    EXPECT_EQ(g_shell.popupMenu, nullptr);
+    EXPECT_EQ(app_.shell().popupMenu, nullptr);
 }
 
 // Presses the buttons of the out-of-memory box of another process: OK the
@@ -116,7 +111,7 @@ TEST(OutOfMemory, OkRetriesAndCancelEndsWithCodeTwo) {
     std::thread answerer(AnswerOutOfMemoryBoxes, GetCurrentProcessId(), &stop);
     EXPECT_EXIT(
         {
-            InstallOutOfMemoryHandler();
+            InstallOutOfMemoryHandler(nullptr);
             // An ordinary new, as the program's containers and records use it;
             // the size is not known to the compiler, which could otherwise
             // drop an allocation that is never used.

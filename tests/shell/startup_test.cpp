@@ -2,11 +2,12 @@
 // copies and the hotkey hook.
 #include <gtest/gtest.h>
 
+#include "shell/application.h"
 #include "shell/hotkeys.h"
-#include "shell/shell_state.h"
 #include "shell/startup.h"
 #include "store/settings.h"
-#include "support/win_test_support.h"
+#include "store/store_setup.h"
+#include "testing/win_test_support.h"
 
 namespace {
 
@@ -16,30 +17,36 @@ class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
         program_key::Clear();
-        g_shell = ShellState{};
-        g_settings = SettingsState{};
+        ResetStore();
     }
     void TearDown() override {
-        RemoveHotkeyHook();
+        RemoveHotkeyHook(App().shell());
         program_key::Clear();
+    }
+
+    // A best settings dialog that the start-up load opens stays open, as it
+    // would in the program, and its host with it.
+    static Application &App() {
+        static Application app(nullptr);
+        return app;
     }
 };
 
 TEST_F(StartupTest, StartUpClearsRepeatOneAndInstallsTheHookOnRequest) {
     program_key::WriteSettings(program_key::Settings(0x20 | 0x40, 0x0227, 0x0624));
     ASSERT_EQ(LoadSettings(), LoadResult::Ready);
-    ASSERT_EQ(RunStartupLoad(), 1);
+    ASSERT_EQ(RunStartupLoad(App()), 1);
     EXPECT_EQ(TestOption(OPT_REPEAT_ONE), 0);
     EXPECT_TRUE(g_settings.altCheckIcons);
     EXPECT_EQ(g_settings.currentHotkeys[0], 0x0227u);
     EXPECT_EQ(g_settings.currentHotkeys[1], 0x0624u);
-    EXPECT_EQ(g_shell.hook, nullptr);
+    EXPECT_EQ(App().shell().hook, nullptr);
     EXPECT_FALSE(program_key::Exists(program_key::kKey, "Hook"));
 
     program_key::WriteSettings(program_key::Settings(0x01));
     ASSERT_EQ(LoadSettings(), LoadResult::Ready);
-    ASSERT_EQ(RunStartupLoad(), 1);
-    ASSERT_NE(g_shell.hook, nullptr);
+    ASSERT_EQ(RunStartupLoad(App()), 1);
+    ASSERT_NE(App().shell().hook, nullptr);
     std::string hook;
     DWORD type = 0;
     ASSERT_TRUE(program_key::ReadRaw(program_key::kKey, "Hook", &hook, &type));

@@ -7,15 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "support/best_bytes.h"
+#include "testing/best_bytes.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
+#include "shell/application.h"
 #include "shell/popup_menu.h"
-#include "shell/resident_window.h"
-#include "shell/shell_state.h"
-#include "shell/tray.h"
 #include "store/best_file.h"
-#include "support/win_test_support.h"
+#include "store/store_setup.h"
+#include "testing/win_test_support.h"
 
 namespace {
 
@@ -24,25 +23,22 @@ using namespace tt;
 class TrayMenuTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_shell = ShellState{};
-        g_shell.instance = GetModuleHandleA(nullptr);
-        g_shell.resident = CreateResidentWindow();
-        ASSERT_NE(g_shell.resident, nullptr);
-        LoadPopupMenu();
-        tray_ = GetSubMenu(g_shell.popupMenu, 0);
+        app_.shell().resident = app_.CreateResidentWindow();
+        ASSERT_NE(app_.shell().resident, nullptr);
+        LoadPopupMenu(app_.shell());
+        tray_ = GetSubMenu(app_.shell().popupMenu, 0);
         ASSERT_NE(tray_, nullptr);
-        lstrcpyA(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
+        ASSERT_TRUE(UseDataFolder(data_.path().c_str()));
         SetCurrentBestName(nullptr);
     }
     void TearDown() override {
-        UpdateTrayIcon(kTrayRemove, nullptr);
-        UnloadPopupMenu();
-        DestroyWindow(g_shell.resident);
+        app_.tray().UpdateIcon(kTrayRemove, nullptr);
+        UnloadPopupMenu(app_.shell());
+        DestroyWindow(app_.shell().resident);
         PumpMessages();
-        FreeBestNames();
-        g_store.bestFile[0] = '\0';
+        app_.tray().FreeBestNames();
+        ResetStore();
         SetCurrentBestName(nullptr);
-        g_shell = ShellState{};
     }
 
     void WriteBests(const std::vector<std::string> &names) {
@@ -68,9 +64,10 @@ protected:
     }
 
     bool Grayed(UINT command) {
-        return (GetMenuState(g_shell.popupMenu, command, MF_BYCOMMAND) & MF_GRAYED) != 0;
+        return (GetMenuState(app_.shell().popupMenu, command, MF_BYCOMMAND) & MF_GRAYED) != 0;
     }
 
+    Application app_{GetModuleHandleA(nullptr)};
     ScratchFolder data_;
     HMENU tray_ = nullptr;
 };
@@ -82,11 +79,11 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
     names[7] = "ソース";  // a name with a 0x5C trail byte
     WriteBests(names);
     SetCurrentBestName("Best 9");
-    ASSERT_EQ(BuildBestMenu(kRebuildBestMenu), 1);
+    ASSERT_EQ(app_.tray().BuildBestMenu(kRebuildBestMenu), 1);
 
     const int staticItems = 14;
     ASSERT_EQ(GetMenuItemCount(tray_), 11 + staticItems);
-    ASSERT_EQ(BestMenuItemCount(), 11);
+    ASSERT_EQ(app_.tray().BestMenuItemCount(), 11);
     EXPECT_EQ(Label(0), "&1 Best 0");
     EXPECT_EQ(Label(3), "&4 Rock && Roll");  // shows a plain '&'
     EXPECT_EQ(Label(7), "&8 ソース");
@@ -102,17 +99,17 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
         ASSERT_TRUE(GetMenuItemInfoA(tray_, i, TRUE, &item));
         EXPECT_EQ(item.wID, static_cast<UINT>(10000 + i));
         EXPECT_TRUE(item.fType & MFT_RADIOCHECK);
-        EXPECT_EQ(item.hbmpChecked, g_shell.checkBitmap);
+        EXPECT_EQ(item.hbmpChecked, app_.shell().checkBitmap);
         EXPECT_EQ(item.hbmpUnchecked, nullptr);
     }
     EXPECT_EQ(CheckedPositions(), std::vector<int>{9});
-    EXPECT_EQ(BestNames(), names);
+    EXPECT_EQ(app_.tray().BestNames(), names);
 
     // Ten bests: the tenth is the last with a mnemonic; the rebuild replaces
     // the old items rather than adding to them.
     names.resize(10);
     WriteBests(names);
-    ASSERT_EQ(BuildBestMenu(kRebuildBestMenu), 1);
+    ASSERT_EQ(app_.tray().BuildBestMenu(kRebuildBestMenu), 1);
     EXPECT_EQ(GetMenuItemCount(tray_), 10 + staticItems);
     EXPECT_EQ(Label(9), "1&0 Best 9");
     EXPECT_EQ(CheckedPositions(), std::vector<int>{9});
@@ -121,51 +118,51 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
 TEST_F(TrayMenuTest, TheCheckFollowsTheExactNameOnly) {
     WriteBests({"Jazz", "jazz", "Jazz "});
     SetCurrentBestName("jazz");
-    BuildBestMenu(kRebuildBestMenu);
+    app_.tray().BuildBestMenu(kRebuildBestMenu);
     EXPECT_EQ(CheckedPositions(), std::vector<int>{1});
 
     // Mode 1 only moves the mark; it does not read the file.
     WriteBests({"Other"});
     SetCurrentBestName("Jazz");
-    ASSERT_EQ(BuildBestMenu(kMarkCurrentBest), 1);
+    ASSERT_EQ(app_.tray().BuildBestMenu(kMarkCurrentBest), 1);
     EXPECT_EQ(CheckedPositions(), std::vector<int>{0});
     EXPECT_EQ(Label(0), "&1 Jazz");
     SetCurrentBestName("JAZZ");
-    BuildBestMenu(kMarkCurrentBest);
+    app_.tray().BuildBestMenu(kMarkCurrentBest);
     EXPECT_EQ(CheckedPositions(), std::vector<int>{});
 
     // The random and repeat items' checks are not best items.
-    CheckMenuItem(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND | MF_CHECKED);
+    CheckMenuItem(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND | MF_CHECKED);
     SetCurrentBestName(nullptr);
-    BuildBestMenu(kMarkCurrentBest);
-    EXPECT_TRUE(GetMenuState(g_shell.popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
+    app_.tray().BuildBestMenu(kMarkCurrentBest);
+    EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
 }
 
 TEST_F(TrayMenuTest, AnUnreadableFileLeavesNoBestsInMenuOrList) {
     WriteBests({"A", "B"});
-    BuildBestMenu(kRebuildBestMenu);
-    ASSERT_EQ(BestMenuItemCount(), 2);
+    app_.tray().BuildBestMenu(kRebuildBestMenu);
+    ASSERT_EQ(app_.tray().BestMenuItemCount(), 2);
     DeleteFileA(g_store.bestFile);
-    ASSERT_EQ(BuildBestMenu(kRebuildBestMenu), 1);
-    EXPECT_EQ(BestMenuItemCount(), 0);
-    EXPECT_TRUE(BestNames().empty());
+    ASSERT_EQ(app_.tray().BuildBestMenu(kRebuildBestMenu), 1);
+    EXPECT_EQ(app_.tray().BestMenuItemCount(), 0);
+    EXPECT_TRUE(app_.tray().BestNames().empty());
     EXPECT_EQ(GetMenuItemID(tray_, 1), static_cast<UINT>(IDM_BEST_SETTINGS));
     // A best command that no item stands for is refused.
-    SendMessageA(g_shell.resident, WM_COMMAND, 10000, 0);
+    SendMessageA(app_.shell().resident, WM_COMMAND, 10000, 0);
     EXPECT_EQ(CurrentBestName(), nullptr);
 
-    UnloadPopupMenu();
-    EXPECT_EQ(BuildBestMenu(kRebuildBestMenu), 0);
+    UnloadPopupMenu(app_.shell());
+    EXPECT_EQ(app_.tray().BuildBestMenu(kRebuildBestMenu), 0);
 }
 
 TEST_F(TrayMenuTest, PlayItemsFollowThePlayingState) {
     WriteBests({"A"});
-    BuildBestMenu(kRebuildBestMenu);  // the items are found by command wherever they moved
-    SetPlayMenuState(1);
+    app_.tray().BuildBestMenu(kRebuildBestMenu);  // the items are found by command wherever they moved
+    app_.tray().SetPlayMenuState(1);
     EXPECT_TRUE(Grayed(IDM_PLAY));
     EXPECT_FALSE(Grayed(IDM_STOP));
     EXPECT_FALSE(Grayed(IDM_SONG_INFO));
-    SetPlayMenuState(0);
+    app_.tray().SetPlayMenuState(0);
     EXPECT_FALSE(Grayed(IDM_PLAY));
     EXPECT_TRUE(Grayed(IDM_STOP));
     EXPECT_TRUE(Grayed(IDM_SONG_INFO));
@@ -173,37 +170,37 @@ TEST_F(TrayMenuTest, PlayItemsFollowThePlayingState) {
 }
 
 TEST_F(TrayMenuTest, IconAlternatesAndTheTipShowsTheFileName) {
-    UpdateTrayIcon(kTrayAdd, nullptr);
-    EXPECT_STREQ(TrayTipText(), "Tivorn");
-    EXPECT_EQ(TrayImageShown(), 0);
-    UpdateTrayIcon(kTrayStill, nullptr);
+    app_.tray().UpdateIcon(kTrayAdd, nullptr);
+    EXPECT_STREQ(app_.tray().TipText(), "Tivorn");
+    EXPECT_EQ(app_.tray().ImageShown(), 0);
+    app_.tray().UpdateIcon(kTrayStill, nullptr);
     std::vector<int> shown;
     for (int kind : {4, 4, 3, 4, 7, -1}) {  // 7 and -1 are no kinds: nothing
-        UpdateTrayIcon(kind, nullptr);
-        shown.push_back(TrayImageShown());
+        app_.tray().UpdateIcon(kind, nullptr);
+        shown.push_back(app_.tray().ImageShown());
     }
     EXPECT_EQ(shown, (std::vector<int>{1, 0, 0, 1, 1, 1}));
 
-    UpdateTrayIcon(kTrayTip, "C:\\MIDI\\ソ\\曲.mid");
-    EXPECT_STREQ(TrayTipText(), "曲.mid");
+    app_.tray().UpdateIcon(kTrayTip, "C:\\MIDI\\ソ\\曲.mid");
+    EXPECT_STREQ(app_.tray().TipText(), "曲.mid");
     std::string longName;
     for (int i = 0; i < 40; ++i) longName += "ソ";
-    UpdateTrayIcon(kTrayTip, ("C:\\MIDI\\" + longName).c_str());
-    std::string tip = TrayTipText();
+    app_.tray().UpdateIcon(kTrayTip, ("C:\\MIDI\\" + longName).c_str());
+    std::string tip = app_.tray().TipText();
     EXPECT_LE(tip.size(), 63u);
     EXPECT_EQ(tip.substr(tip.size() - 3), "...");
     EXPECT_EQ(tip.substr(0, tip.size() - 3), longName.substr(0, tip.size() - 3));
     EXPECT_EQ((tip.size() - 3) % 2, 0u);  // whole characters only
-    UpdateTrayIcon(kTrayTip, nullptr);
-    EXPECT_STREQ(TrayTipText(), "Tivorn");
+    app_.tray().UpdateIcon(kTrayTip, nullptr);
+    EXPECT_STREQ(app_.tray().TipText(), "Tivorn");
 
     // The taskbar came back: the icon is added again with image A.
-    UpdateTrayIcon(kTrayAlternate, nullptr);
-    UpdateTrayIcon(kTrayTip, "C:\\a.mid");
-    g_shell.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-    SendMessageA(g_shell.resident, g_shell.taskbarCreated, 0, 0);
-    EXPECT_EQ(TrayImageShown(), 0);
-    EXPECT_STREQ(TrayTipText(), "Tivorn");
+    app_.tray().UpdateIcon(kTrayAlternate, nullptr);
+    app_.tray().UpdateIcon(kTrayTip, "C:\\a.mid");
+    app_.shell().taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    SendMessageA(app_.shell().resident, app_.shell().taskbarCreated, 0, 0);
+    EXPECT_EQ(app_.tray().ImageShown(), 0);
+    EXPECT_STREQ(app_.tray().TipText(), "Tivorn");
 }
 
 }  // namespace

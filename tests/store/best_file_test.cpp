@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "store/best_file.h"
-#include "support/best_bytes.h"
-#include "support/win_test_support.h"
+#include "testing/best_bytes.h"
+#include "testing/store_fixture.h"
 
 namespace {
 
@@ -18,30 +18,8 @@ using namespace tt;
 using bestbytes::Bytes;
 using bestbytes::Record;
 
-class BestFileTest : public ::testing::Test {
+class BestFileTest : public StoreFixture {
 protected:
-    void SetUp() override {
-        program_key::Clear();
-        UseDataFolder(data_.path());
-    }
-    void TearDown() override {
-        g_store = StoreState{};
-        program_key::Clear();
-    }
-
-    void UseDataFolder(const std::string &folder) {
-        lstrcpyA(g_store.dataFolder, folder.c_str());
-        lstrcpyA(g_store.bestFile, (folder + "\\KORVEL.dat").c_str());
-    }
-
-    void Write(const Bytes &bytes) { data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(bytes.begin(), bytes.end())); }
-
-    Bytes Stored(const std::string &name = "KORVEL.dat") {
-        std::string content;
-        if (!ReadWholeFile(data_.Join(name), &content)) return {};
-        return Bytes(content.begin(), content.end());
-    }
-
     // Files of the data folder, to see that no temporary file stays behind.
     std::vector<std::string> Files() {
         std::vector<std::string> names;
@@ -75,13 +53,10 @@ protected:
         std::string value;
         return program_key::ReadRaw(program_key::kHistoryKey, best, &value) && value.empty();
     }
-
-    ScratchFolder data_;
 };
 
 TEST_F(BestFileTest, ReaderFindsAndListsByExactName) {
-    Write(bestbytes::File({Record("Jazz", {"C:\\j.mid"}), Record("jazz", {"C:\\k.mid", "C:\\l.mid"}),
-                           Record("Rock", {})}));
+    WriteBests({Record("Jazz", {"C:\\j.mid"}), Record("jazz", {"C:\\k.mid", "C:\\l.mid"}), Record("Rock", {})});
     best::BestRecord found = FindBestInFile("jazz");
     EXPECT_STREQ(found.Name(), "jazz");
     EXPECT_EQ(found.Count(), 2u);
@@ -97,7 +72,7 @@ TEST_F(BestFileTest, ReaderFindsAndListsByExactName) {
     // Missing and empty files hold no best; the names stay what they were.
     for (bool empty : {true, false}) {
         if (empty)
-            Write({});
+            WriteBestFile({});
         else
             DeleteFileA(g_store.bestFile);
         EXPECT_TRUE(FindBestInFile("Jazz").IsNone());
@@ -110,7 +85,7 @@ TEST_F(BestFileTest, ReaderFindsAndListsByExactName) {
 
 TEST_F(BestFileTest, ReaderPassesOverADamagedRecordAsTheWriterDoes) {
     Bytes badCount = Record("Bad", {"C:\\x.mid"}, 2, /*count=*/3);
-    Write(bestbytes::File({Record("Good", {"C:\\g.mid"}), badCount, Record("Behind", {})}));
+    WriteBests({Record("Good", {"C:\\g.mid"}), badCount, Record("Behind", {})});
     EXPECT_EQ(Names(), (std::vector<std::string>{"Good", "Behind"}));
     EXPECT_FALSE(FindBestInFile("Behind").IsNone());
     EXPECT_TRUE(FindBestInFile("Bad").IsNone());
@@ -121,12 +96,12 @@ TEST_F(BestFileTest, ReaderPassesOverADamagedRecordAsTheWriterDoes) {
 
     // A length that reaches past the end, and a file cut inside a record.
     Bytes file = bestbytes::File({Record("Good", {}), Record("Long", {"C:\\x.mid"}, 2, -1, 5000)});
-    Write(file);
+    WriteBestFile(file);
     EXPECT_TRUE(FindBestInFile("Long").IsNone());
     EXPECT_FALSE(FindBestInFile("Good").IsNone());
     file = bestbytes::File({Record("Good", {}), Record("Cut", {"C:\\x.mid"})});
     file.resize(file.size() - 10);
-    Write(file);
+    WriteBestFile(file);
     EXPECT_EQ(Names(), std::vector<std::string>{"Good"});
 }
 
@@ -136,7 +111,7 @@ TEST_F(BestFileTest, WriterAppendsReplacesInPlaceAndDeletes) {
     EXPECT_EQ(Stored(), bestbytes::File({Record("B", {"C:\\b.mid"})}));
     EXPECT_TRUE(HistoryIsEmpty("B"));
 
-    Write(bestbytes::File({Record("A", {"C:\\a.mid"}, 5), Record("B", {"C:\\b.mid"})}));
+    WriteBests({Record("A", {"C:\\a.mid"}, 5), Record("B", {"C:\\b.mid"})});
     ASSERT_TRUE(Save("C", {}));
     ASSERT_TRUE(Save("A", {"C:\\x.mid", "C:\\y.mid"}));
     EXPECT_EQ(Stored(), bestbytes::File({Record("A", {"C:\\x.mid", "C:\\y.mid"}), Record("B", {"C:\\b.mid"}),
@@ -160,7 +135,7 @@ TEST_F(BestFileTest, WriterAppendsReplacesInPlaceAndDeletes) {
 
 TEST_F(BestFileTest, WriterSavesOverEmptyReadOnlyAndDamagedFiles) {
     // A file of 0 bytes is a file without bests.
-    Write({});
+    WriteBestFile({});
     ASSERT_TRUE(Save("New", {"C:\\n.mid"}));
     EXPECT_EQ(Stored(), bestbytes::File({Record("New", {"C:\\n.mid"})}));
 
@@ -171,7 +146,7 @@ TEST_F(BestFileTest, WriterSavesOverEmptyReadOnlyAndDamagedFiles) {
 
     // Damaged records cannot be carried over; the old file is kept beside.
     Bytes damaged = bestbytes::File({Record("Good", {}), Record("Bad", {"C:\\x.mid"}, 2, 7), Record("Behind", {})});
-    Write(damaged);
+    WriteBestFile(damaged);
     ASSERT_TRUE(Save("Good", {"C:\\g.mid"}));
     EXPECT_EQ(Stored(), bestbytes::File({Record("Good", {"C:\\g.mid"}), Record("Behind", {})}));
     EXPECT_EQ(Stored("KORVEL.bak"), damaged);
@@ -183,7 +158,7 @@ TEST_F(BestFileTest, WriterSavesOverEmptyReadOnlyAndDamagedFiles) {
 TEST_F(BestFileTest, AFileWithoutAReadableBestIsSetAsideWhole) {
     // Damaged throughout: no best to read, but maybe the user's all the same.
     Bytes damaged = bestbytes::File({Record("Lost", {"C:\\x.mid"}, 2, -1, 5000)});
-    Write(damaged);
+    WriteBestFile(damaged);
     ASSERT_TRUE(Names().empty());
     data_.WriteFile("KORVEL.bak", {'o', 'l', 'd'});
     data_.WriteFile("KORVEL.ini", {'[', ']'});
@@ -193,7 +168,7 @@ TEST_F(BestFileTest, AFileWithoutAReadableBestIsSetAsideWhole) {
 
     // A file that holds nothing has nothing to set aside.
     for (const Bytes &nothing : {Bytes{}, Bytes(4, 0)}) {
-        Write(nothing);
+        WriteBestFile(nothing);
         DeleteAllBests();
         EXPECT_EQ(Files(), (std::vector<std::string>{"KORVEL.bak", "KORVEL.ini"}));
         EXPECT_EQ(Stored("KORVEL.bak"), damaged);
@@ -207,7 +182,7 @@ TEST_F(BestFileTest, TheLongestDataFolderSavesWithItsBackup) {
     std::string folder = data_.path() + "\\";
     folder += std::string(248 - folder.size(), 'd');
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-    UseDataFolder(folder);
+    ASSERT_TRUE(UseDataFolder(folder.c_str()));
     ASSERT_EQ(std::string(g_store.bestFile).size(), 259u);
 
     ASSERT_TRUE(Save("First", {"C:\\f.mid"}));
@@ -223,7 +198,7 @@ TEST_F(BestFileTest, TheLongestDataFolderSavesWithItsBackup) {
 }
 
 TEST_F(BestFileTest, ASaveWaitsOutAMomentaryHold) {
-    Write(bestbytes::File({Record("Keep", {"C:\\k.mid"})}));
+    WriteBests({Record("Keep", {"C:\\k.mid"})});
     // Another program holds the file and lets go once the writer has met the
     // hold: without sharing, at the writer's read (it empties the best's
     // history just before); reading, at its replace (the temporary file is
@@ -250,7 +225,7 @@ TEST_F(BestFileTest, ASaveWaitsOutAMomentaryHold) {
 
 TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileWhole) {
     Bytes old = bestbytes::File({Record("Keep", {"C:\\k.mid"})});
-    Write(old);
+    WriteBestFile(old);
 
     // Another program reads the file without letting it be replaced, for
     // longer than the writer waits.
@@ -269,13 +244,13 @@ TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileWhole) {
     EXPECT_EQ(Stored(), old);
 
     // Without a data folder there is nowhere to write.
-    g_store.dataFolder[0] = '\0';
+    UseDataFolder(store::DataFolder{"", "", g_store.bestFile});
     EXPECT_FALSE(Save("Keep", {}));
     EXPECT_EQ(Stored(), old);
 }
 
 TEST_F(BestFileTest, DataFolderIsStoredWhenTheProgramsFolderIsChosen) {
-    g_store = StoreState{};
+    ResetStore();
     data_.WriteFile("KORVEL.dat", {0, 0, 0, 0});
     program_key::WriteString(program_key::kKey, "DataPath", data_.path() + "\\");
     ASSERT_TRUE(LoadDataFolder());

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "store/best_record.h"
-#include "support/best_bytes.h"
+#include "testing/best_bytes.h"
 
 using namespace best;
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <random>
 
-#include "support/best_bytes.h"
+#include "testing/best_bytes.h"
 
 namespace {
 

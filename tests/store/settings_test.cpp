@@ -4,20 +4,14 @@
 #include <cstring>
 
 #include "store/settings.h"
-#include "support/win_test_support.h"
+#include "testing/store_fixture.h"
 
 namespace {
 
 using namespace tt;
 
-class SettingsTest : public ::testing::Test {
+class SettingsTest : public StoreFixture {
 protected:
-    void SetUp() override {
-        program_key::Clear();
-        g_settings = SettingsState{};
-    }
-    void TearDown() override { program_key::Clear(); }
-
     std::string Stored() {
         std::string data;
         program_key::ReadRaw(program_key::kKey, "Settings", &data);

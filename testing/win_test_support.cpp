@@ -1,5 +1,6 @@
-#include "support/win_test_support.h"
+#include "testing/win_test_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -193,6 +194,14 @@ std::vector<std::string> ReadLines(const std::string &path) {
         start = end + 1;
     }
     return lines;
+}
+
+std::vector<std::string> LogMarkers(const std::string &path, size_t from) {
+    std::vector<std::string> markers;
+    for (const std::string &line : ReadLines(path))
+        if (!line.empty() && (line[0] < '0' || line[0] > '9')) markers.push_back(line);
+    markers.erase(markers.begin(), markers.begin() + std::min(from, markers.size()));
+    return markers;
 }
 
 std::string AnsiToUtf8(const std::string &ansi) {

@@ -1,8 +1,8 @@
 // Builds Standard MIDI Files in memory, for tests, benchmarks and the demo
 // songs.  Plain C++; every byte is written exactly as asked, so damaged files
 // can be made on purpose too.
-#ifndef TIVORN_TESTS_SUPPORT_MIDI_WRITER_H
-#define TIVORN_TESTS_SUPPORT_MIDI_WRITER_H
+#ifndef TIVORN_TESTING_MIDI_WRITER_H
+#define TIVORN_TESTING_MIDI_WRITER_H
 
 #include <cstdint>
 #include <cstdio>

@@ -1,8 +1,8 @@
 // Driving the best settings dialog in process as a user does: reading its
 // tree's items, switching its tab, and the keys the dialog manager offers
 // the tree.  Shared by the editor's tests and the screenshot tool.
-#ifndef TIVORN_TESTS_SUPPORT_BEST_DIALOG_DRIVING_H
-#define TIVORN_TESTS_SUPPORT_BEST_DIALOG_DRIVING_H
+#ifndef TIVORN_TESTING_BEST_DIALOG_DRIVING_H
+#define TIVORN_TESTING_BEST_DIALOG_DRIVING_H
 
 #include <windows.h>
 

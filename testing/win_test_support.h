@@ -1,8 +1,8 @@
 // Helpers for Windows tests: paths, scratch folders, the program's registry
 // key, waiting on conditions, and driving a running Tivorn.exe and its
 // message boxes from outside.
-#ifndef TIVORN_TESTS_SUPPORT_WIN_TEST_SUPPORT_H
-#define TIVORN_TESTS_SUPPORT_WIN_TEST_SUPPORT_H
+#ifndef TIVORN_TESTING_WIN_TEST_SUPPORT_H
+#define TIVORN_TESTING_WIN_TEST_SUPPORT_H
 
 #include <windows.h>
 
@@ -62,6 +62,9 @@ void WriteSettings(const std::vector<uint8_t> &block);
 
 // The engine's log output: every line the engine wrote to a log file.
 std::vector<std::string> ReadLines(const std::string &path);
+// Its markers ("open <path>", "start", "end", "stop"; the lines that are not
+// timed messages), from the `from`th marker on.
+std::vector<std::string> LogMarkers(const std::string &path, size_t from = 0);
 // A path as the log's "open" line shows it: the log is UTF-8, while the
 // program (and a test) holds paths in the ANSI code page.  Empty when the
 // text does not convert.

@@ -1,6 +1,6 @@
 // Best records and files byte by byte, so that tests can make damaged ones.
-#ifndef TIVORN_TESTS_BESTFILE_BEST_BYTES_H
-#define TIVORN_TESTS_BESTFILE_BEST_BYTES_H
+#ifndef TIVORN_TESTING_BEST_BYTES_H
+#define TIVORN_TESTING_BEST_BYTES_H
 
 #include <cstdint>
 #include <string>

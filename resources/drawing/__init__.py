@@ -1,0 +1,1 @@
+"""The drawings of make_images.py, one module per family of pictures."""

@@ -1,0 +1,27 @@
+// Help: KORVEL.chm beside the program file, opened with HTML Help.
+#ifndef TIVORN_SHELL_HELP_H
+#define TIVORN_SHELL_HELP_H
+
+#include <windows.h>
+
+class HelpLoader {
+public:
+    HelpLoader() = default;
+    HelpLoader(const HelpLoader &) = delete;
+    HelpLoader &operator=(const HelpLoader &) = delete;
+
+    // Opens the help file over owner.  A program path that cannot be read is
+    // the unexpected-error report with shut-down, through resident.
+    void Show(HWND owner, HWND resident);
+    // Closes the help windows at the program's end, before the process takes
+    // them away under HTML Help's own threads.
+    void Close();
+
+private:
+    using HtmlHelpFunction = HWND(WINAPI *)(HWND, LPCSTR, UINT, DWORD_PTR);
+    HtmlHelpFunction Load();
+
+    HtmlHelpFunction htmlHelp_ = nullptr;  // null until help was first opened
+};
+
+#endif

@@ -1,0 +1,36 @@
+// The shell's part as the best settings dialog sees it, with what the
+// dialog asked of it kept for the test.  Closing destroys `dialog` when one
+// is set, as the shell's close does.
+#ifndef TIVORN_TESTING_FAKE_EDITOR_HOST_H
+#define TIVORN_TESTING_FAKE_EDITOR_HOST_H
+
+#include <windows.h>
+
+#include <vector>
+
+#include "editor/best_settings_dialog.h"
+
+namespace tt {
+
+class FakeEditorHost : public EditorHost {
+public:
+    void CloseBestSettings(int flags) override {
+        closeFlags = flags;
+        ++closes;
+        if (dialog) DestroyWindow(dialog);
+    }
+    bool HotkeyHookInstalled() override { return installed; }
+    void SetHotkeyHook(bool on) override { calls.push_back(installed = on); }
+    void SetDialogKeys(DialogKeys keys) override { this->keys = keys; }
+
+    HWND dialog = nullptr;
+    int closeFlags = -1;
+    int closes = 0;
+    bool installed = false;   // the hotkey hook
+    std::vector<bool> calls;  // each SetHotkeyHook
+    DialogKeys keys = DialogKeys::FromMenu;
+};
+
+}  // namespace tt
+
+#endif
