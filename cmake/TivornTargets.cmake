@@ -184,7 +184,8 @@ function(tivorn_native_test)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
-    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+    # The test native_build (tests/CMakeLists.txt) builds the native tree first.
+    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} FIXTURES_REQUIRED native_tree)
 endfunction()
 
 # tivorn_fuzzer(NAME name SOURCES ... LIBS ... [SECONDS n] [CORPUS dir])
