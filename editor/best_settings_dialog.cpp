@@ -29,6 +29,11 @@ const char kDeleteQuestion[] = "このベストを削除してもよろしいで
 const char kLastBest[] = "すべてのベストを削除することはできません。";
 const char kFolderPrompt[] = "MIDIフォルダを指定してください。";
 const char kCaption[] = "Tivorn";
+const char kUnreadableBestFile[] =
+    "ベストファイル（KORVEL.dat）を読み込めませんでした。\n"
+    "ほかのプログラムが使用中か、ネットワークやクラウドのドライブにまだ接続できていない可能性があります。\n\n"
+    "［再試行］もう一度読み込みます。\n"
+    "［キャンセル］Tivorn を終了します。ベストと再生履歴はそのまま残ります。";
 
 // The faces of the three bitmap buttons: normal, hot and pressed for each.
 constexpr int kButtonCount = 3;
@@ -217,10 +222,40 @@ bool BestSettingsDialog::CreateButtonImages() {
     return true;
 }
 
-// No best at all: "すべてのMIDIファイル", the whole MIDI folder, becomes the
-// only best.
+bool AskRetryUnreadableBestFile(HWND owner) {
+    // Offered again and again: at logon a share or a cloud drive may need a
+    // while, and giving up ends the program with every file as it was.
+    return ShowMessage(owner, kUnreadableBestFile, MB_RETRYCANCEL | MB_ICONERROR | MB_SETFOREGROUND) == IDRETRY;
+}
+
+bool BestSettingsDialog::LoadFirstOrDefaultBest(HWND combo, best::BestRecord *record) {
+    for (;;) {
+        SendMessageA(combo, CB_RESETCONTENT, 0, 0);
+        if (ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, record)) return true;
+        LifeWatch watch = life_.Watch();
+        switch (DeleteAllBests()) {
+        case best::BestFileState::NoBest:
+            MakeDefaultBest(combo, record);
+            return !watch.Ended();
+        case best::BestFileState::Bests:
+            continue;  // a hold that passed meanwhile: the bests are there to read
+        case best::BestFileState::Unreadable:
+            break;
+        }
+        bool retry = AskRetryUnreadableBestFile(window_);
+        if (watch.Ended()) return false;
+        if (!retry) {
+            // The program ends rather than go on without the user's bests.
+            ShowWindow(window_, SW_HIDE);
+            PostMessageA(Resident(), WM_DESTROY, 0, 0);
+            return false;
+        }
+    }
+}
+
+// No best at all, and the cleared file says so: "すべてのMIDIファイル", the
+// whole MIDI folder, becomes the only best.
 void BestSettingsDialog::MakeDefaultBest(HWND combo, best::BestRecord *record) {
-    DeleteAllBests();
     state_.edited = best::BestRecord::Default();
     tree_.MarkWholeMidiFolder();
     // Written even when there is nothing to collect (no MIDI folder yet):
@@ -250,12 +285,7 @@ bool BestSettingsDialog::SetUp() {
     best::BestRecord record;
     // A current best that the file no longer holds is treated as none.
     if (!CurrentBestName() || !ReadBests(CurrentBestName(), ReadBestsMode::FillSelect, combo, &record)) {
-        SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-        if (!ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, &record)) {
-            LifeWatch watch = life_.Watch();
-            MakeDefaultBest(combo, &record);
-            if (watch.Ended()) return false;
-        }
+        if (!LoadFirstOrDefaultBest(combo, &record)) return false;
         RequireOk();
         if (!record.IsNone()) {
             SetCurrentBestName(record.Name());

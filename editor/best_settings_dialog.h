@@ -66,6 +66,12 @@ enum class TaskbarButton {
     Own,   // opened by itself at start: nothing else shows that it waits
 };
 
+// A best file that exists or may exist but cannot be read (held for long,
+// offline, out of reach) is never taken for one without bests: the user is
+// told, with the choice to read it again (true) or to end Tivorn (false),
+// which leaves the bests and their histories as they are.
+bool AskRetryUnreadableBestFile(HWND owner);
+
 class BestSettingsDialog {
 public:
     explicit BestSettingsDialog(EditorHost *host) : host_(host), tree_(&state_, midiFolder_, host) {}
@@ -131,6 +137,11 @@ private:
     bool ApplyCheckLook(const AdvancedChoice &choice);
 
     bool CreateButtonImages();
+    // No current best: the first best of the file, or the default best when
+    // the file truly holds none.  A file that cannot be read is told of until
+    // it can, or the user ends the program; false then, or when the dialog
+    // went meanwhile.
+    bool LoadFirstOrDefaultBest(HWND combo, best::BestRecord *record);
     void MakeDefaultBest(HWND combo, best::BestRecord *record);
     // The selection-change handling without the save question: the best
     // selected in combo becomes the edited best record, or a new empty

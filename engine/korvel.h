@@ -22,7 +22,9 @@ extern "C" {
 #endif
 
 /* End-of-song handler given to StartSong.  The value is 1 when the song
- * ended by itself (the only way the engine calls it). */
+ * ended by itself, 0 when it was given up because the MIDI output was lost
+ * (a device unplugged); the next StartSong opens the output again.  A stopped
+ * song never calls it. */
 typedef void (*KorvelEndHandler)(int value);
 
 /* --- playback ------------------------------------------------------------ */

@@ -1,10 +1,13 @@
 /* How a command reaches the running copy of Tivorn.
  *
- * The running copy is found by its window title "Tivorn".  Its message boxes
- * carry the same caption, so the resident window also wears the property
- * below; the program's single-instance check and the engine's hotkey hook
- * both prefer the window that carries it.  Commands are WM_COPYDATA whose
- * data word (dwData) is the command code; no data block is sent.
+ * The running copy is its resident window: titled "Tivorn" and wearing the
+ * property below.  The title alone proves nothing: the program's own message
+ * boxes carry that caption, and so does any other program's window that
+ * happens to show the name (a folder window open on the install folder,
+ * say).  So the program's single-instance check and the engine's hand-over
+ * and hotkey hook all take only the window that carries the property.
+ * Commands are WM_COPYDATA whose data word (dwData) is the command code; no
+ * data block is sent.
  */
 #ifndef TIVORN_ENGINE_RESIDENT_WINDOW_H
 #define TIVORN_ENGINE_RESIDENT_WINDOW_H
@@ -24,31 +27,23 @@ enum {
     TIVORN_CODE_MENU = 5
 };
 
-typedef struct {
-    HWND marked;     /* titled "Tivorn" and carrying the property */
-    HWND titled;     /* the first window titled "Tivorn" */
-} TivornWindowSearch;
-
 static BOOL CALLBACK TivornWindowSearchStep(HWND window, LPARAM param) {
-    TivornWindowSearch *search = (TivornWindowSearch *)param;
     char title[16];
-    /* A title of exactly "Tivorn"; any class, hidden windows included. */
+    /* The title first, as a cheap filter: exactly "Tivorn", any class,
+     * hidden windows included.  Then the property decides. */
     if (GetWindowTextA(window, title, (int)sizeof title) != 6 || lstrcmpiA(title, TIVORN_WINDOW_TITLE) != 0)
         return TRUE;
-    if (!search->titled) search->titled = window;
-    if (GetPropA(window, TIVORN_RESIDENT_PROP)) {
-        search->marked = window;
-        return FALSE;
-    }
-    return TRUE;
+    if (!GetPropA(window, TIVORN_RESIDENT_PROP)) return TRUE;
+    *(HWND *)param = window;
+    return FALSE;
 }
 
-/* The running copy's resident window; a window merely titled "Tivorn" when
- * none carries the property; NULL when nothing is titled "Tivorn". */
+/* The running copy's resident window, or NULL when no window titled "Tivorn"
+ * carries the property. */
 static inline HWND FindTivornWindow(void) {
-    TivornWindowSearch search = {NULL, NULL};
-    EnumWindows(TivornWindowSearchStep, (LPARAM)&search);
-    return search.marked ? search.marked : search.titled;
+    HWND found = NULL;
+    EnumWindows(TivornWindowSearchStep, (LPARAM)&found);
+    return found;
 }
 
 #endif

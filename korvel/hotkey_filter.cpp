@@ -17,7 +17,7 @@ void HotkeyFilter::SetHotkeysFromBlock(const unsigned char *block, size_t size) 
 }
 
 KeyAction HotkeyFilter::OnKey(unsigned virtualKey, bool down, unsigned modifiers) {
-    if (virtualKey == 0 || virtualKey > 0xFF) return KeyAction::Pass;
+    if (virtualKey == 0 || virtualKey > 0xFF || virtualKey == kMaskKey) return KeyAction::Pass;
     if (!down) {
         if (held_ != virtualKey) return KeyAction::Pass;
         held_ = 0;

@@ -16,6 +16,16 @@ using ::kModAlt;
 using ::kModCtrl;
 using ::kModExtended;
 using ::kModShift;
+// The Win key, held beside a hotkey.  No hotkey names it (the settings block
+// has no flag for it), so it never decides a match; it only asks for the
+// masking key.
+constexpr unsigned kModWin = 0x100;
+
+// An unassigned virtual key.  A hotkey swallowed while Alt or Win is held
+// would leave the focused window a lone Alt (down, then up: it opens its
+// menu bar) or a lone Win (the Start menu).  Injecting this key first puts
+// something between them, as the shell itself does.
+constexpr unsigned kMaskKey = 0xE8;
 
 enum class KeyAction {
     Pass,        // not ours: the next hook and the focused window get it
@@ -38,7 +48,16 @@ public:
     // key went down.  A hotkey's key-down acts once; its auto-repeats and
     // its key-up are swallowed too, so the focused window never sees half
     // of a keystroke.
+    // The masking key is always passed and leaves the hold alone: the hook
+    // sees the ones it injects itself.
     KeyAction OnKey(unsigned virtualKey, bool down, unsigned modifiers);
+    // Whether the hook injects the masking key before it swallows this
+    // key-down: a hotkey's press with Alt or Win held.  Its repeats and its
+    // key-up need none, the focused window having seen the mask already.
+    static bool MasksBefore(KeyAction action, unsigned modifiers) {
+        return (action == KeyAction::SendNext || action == KeyAction::SendMenu) &&
+               (modifiers & (kModAlt | kModWin)) != 0;
+    }
     // Forgets a hotkey key still held, for a hook installed afresh: its
     // key-up may have gone to no hook at all.
     void ForgetHeldKey() { held_ = 0; }

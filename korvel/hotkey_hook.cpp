@@ -1,15 +1,22 @@
 // The keyboard hook for the two hotkeys of "Settings".
 //
-// The hook procedure runs on the thread that installed the hook (the
-// program's user-interface thread) and must answer quickly: the system drops
-// low-level hooks that keep it waiting.  So it only decides, and posts what
-// it found to a hidden window of the engine on the same thread, which then
-// finds the receiving window and sends the command.
+// A low-level hook is called on the thread that installed it, and the system
+// holds every keystroke of every program until it answers: past
+// LowLevelHooksTimeout (at most a second) the key goes on late, and from
+// Windows 7 on the hook is removed without a word, the hotkeys dead until the
+// program starts again.  The program's user-interface thread does slow work
+// at times (a song from a network disk, saving, waiting for playback), so the
+// hook has a thread of its own, with its hidden window and a GetMessage loop,
+// that does nothing but decide.  What it decides it posts to a hidden relay
+// window on the thread that installed the hook (the program's user-interface
+// thread), which hands the command to its receiver there, as WM_COPYDATA.
 //
 // The program saves "Settings" after it has installed the hook again, so the
 // hotkeys are not read once at install: a registry change notification marks
 // "Settings" as changed, and the next key-down takes the new hotkeys.
 #include <windows.h>
+
+#include <atomic>
 
 #include "engine/korvel.h"
 #include "engine/registry_names.h"
@@ -21,17 +28,20 @@
 namespace {
 
 constexpr char kRelayClass[] = "KorvelHotkeyRelay";
-constexpr UINT kRelayCommand = WM_APP + 1;  // wParam: the WM_COPYDATA code
+constexpr char kHookWindowClass[] = "KorvelHotkeyHook";
+constexpr UINT kRelayCommand = WM_APP + 1;   // wParam: the WM_COPYDATA code
+constexpr UINT kInstallRequest = WM_APP + 2; // to the hook's window; answers the hook
 constexpr UINT_PTR kRereadTimer = 1;
 // Without change notification "Settings" is read again this often.
 constexpr UINT kRereadPeriodMs = 1000;
 constexpr UINT kDeliveryTimeoutMs = 5000;
 constexpr int kEngineVariant = 1;
 
+// Used on the hook's thread alone, but for window: set once by the first
+// install, before that install's request reaches the thread.
 struct HookState {
     HHOOK hook;
-    HWND relay;             // hidden message window on the hook's thread
-    DWORD relayThread;
+    HWND window;            // the hook thread's hidden window: installs, the reread timer
     HKEY programKey;        // opened for change notification
     HANDLE settingsChanged; // signalled by the registry when the key changes
     bool notifying;         // a notification is armed on settingsChanged
@@ -39,6 +49,9 @@ struct HookState {
 };
 
 HookState g_hook;
+// The relay on the installing thread, where the hook thread posts commands.
+std::atomic<HWND> g_relay{nullptr};
+DWORD g_relayThread;  // read and written by installing threads only
 
 void ReadHotkeys() {
     korvel::StoredValue block;
@@ -75,12 +88,12 @@ bool ArmNotification() {
 void RefreshHotkeys() {
     g_hook.notifying = ArmNotification();
     ReadHotkeys();
-    // Without notification the relay's timer reads "Settings" again and
-    // keeps trying to arm one.
+    // Without notification the hook window's timer reads "Settings" again
+    // and keeps trying to arm one.
     if (g_hook.notifying)
-        KillTimer(g_hook.relay, kRereadTimer);
+        KillTimer(g_hook.window, kRereadTimer);
     else
-        SetTimer(g_hook.relay, kRereadTimer, kRereadPeriodMs, nullptr);
+        SetTimer(g_hook.window, kRereadTimer, kRereadPeriodMs, nullptr);
 }
 
 unsigned HeldModifiers() {
@@ -88,7 +101,25 @@ unsigned HeldModifiers() {
     if (GetAsyncKeyState(VK_SHIFT) & 0x8000) flags |= korvel::kModShift;
     if (GetAsyncKeyState(VK_CONTROL) & 0x8000) flags |= korvel::kModCtrl;
     if (GetAsyncKeyState(VK_MENU) & 0x8000) flags |= korvel::kModAlt;
+    if ((GetAsyncKeyState(VK_LWIN) | GetAsyncKeyState(VK_RWIN)) & 0x8000) flags |= korvel::kModWin;
     return flags;
+}
+
+// The masking key, down and up.  Injected input is queued behind the key
+// being decided, which is swallowed, so the focused window sees the mask
+// where it would have seen the hotkey.  The hook passes it on.
+void InjectMaskKey() {
+    INPUT mask[2] = {};
+    for (INPUT &input : mask) {
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = static_cast<WORD>(korvel::kMaskKey);
+    }
+    mask[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, mask, sizeof mask[0]);
+}
+
+void PostCommand(WPARAM code) {
+    if (HWND relay = g_relay.load()) PostMessageA(relay, kRelayCommand, code, 0);
 }
 
 LRESULT CALLBACK KeyboardHook(int code, WPARAM message, LPARAM data) {
@@ -99,15 +130,18 @@ LRESULT CALLBACK KeyboardHook(int code, WPARAM message, LPARAM data) {
     // again only after it has actually changed.
     if (down && g_hook.notifying && WaitForSingleObject(g_hook.settingsChanged, 0) == WAIT_OBJECT_0)
         RefreshHotkeys();
-    switch (g_hook.filter.OnKey(key->vkCode, down, down ? HeldModifiers() : 0)) {
-    case korvel::KeyAction::Pass:
-        return CallNextHookEx(nullptr, code, message, data);
+    unsigned modifiers = down ? HeldModifiers() : 0;
+    korvel::KeyAction action = g_hook.filter.OnKey(key->vkCode, down, modifiers);
+    if (action == korvel::KeyAction::Pass) return CallNextHookEx(nullptr, code, message, data);
+    if (korvel::HotkeyFilter::MasksBefore(action, modifiers)) InjectMaskKey();
+    switch (action) {
     case korvel::KeyAction::SendNext:
-        PostMessageA(g_hook.relay, kRelayCommand, TIVORN_CODE_NEXT, 0);
+        PostCommand(TIVORN_CODE_NEXT);
         break;
     case korvel::KeyAction::SendMenu:
-        PostMessageA(g_hook.relay, kRelayCommand, TIVORN_CODE_MENU, 0);
+        PostCommand(TIVORN_CODE_MENU);
         break;
+    case korvel::KeyAction::Pass:
     case korvel::KeyAction::Swallow:
         break;
     }
@@ -134,10 +168,55 @@ void Deliver(HWND relay, WPARAM code) {
 }
 
 LRESULT CALLBACK RelayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case kRelayCommand:
+    if (message == kRelayCommand) {
         Deliver(window, wParam);
         return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool RegisterWindowClass(const char *name, WNDPROC procedure) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = g_korvelModule;
+    windowClass.lpszClassName = name;
+    return RegisterClassA(&windowClass) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+HWND CreateMessageWindow(const char *windowClass) {
+    return CreateWindowExA(0, windowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, g_korvelModule, nullptr);
+}
+
+bool RelayOnThisThread() {
+    DWORD thread = GetCurrentThreadId();
+    HWND current = g_relay.load();
+    if (current && g_relayThread == thread && IsWindow(current)) return true;
+    if (!RegisterWindowClass(kRelayClass, RelayProc)) return false;
+    HWND relay = CreateMessageWindow(kRelayClass);
+    if (!relay) return false;
+    // A window of another thread can only be closed by that thread.
+    if (current) PostMessageA(current, WM_CLOSE, 0, 0);
+    g_relayThread = thread;
+    g_relay.store(relay);
+    return true;
+}
+
+// Runs on the hook thread: the hook is installed there, so that the system
+// calls it there.
+HHOOK InstallOnHookThread() {
+    RefreshHotkeys();
+    g_hook.filter.ForgetHeldKey();
+    // The program removes the hook itself and then installs it again; should
+    // it ever install twice, the earlier hook goes, so a key acts only once.
+    if (g_hook.hook) UnhookWindowsHookEx(g_hook.hook);
+    g_hook.hook = SetWindowsHookExA(WH_KEYBOARD_LL, KeyboardHook, g_korvelModule, 0);
+    return g_hook.hook;
+}
+
+LRESULT CALLBACK HookWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case kInstallRequest:
+        return reinterpret_cast<LRESULT>(InstallOnHookThread());
     case WM_TIMER:
         if (wParam == kRereadTimer) RefreshHotkeys();
         return 0;
@@ -145,22 +224,45 @@ LRESULT CALLBACK RelayProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-bool RelayOnThisThread() {
-    DWORD thread = GetCurrentThreadId();
-    if (g_hook.relay && g_hook.relayThread == thread && IsWindow(g_hook.relay)) return true;
-    WNDCLASSA relayClass = {};
-    relayClass.lpfnWndProc = RelayProc;
-    relayClass.hInstance = g_korvelModule;
-    relayClass.lpszClassName = kRelayClass;
-    if (!RegisterClassA(&relayClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
-    HWND relay = CreateWindowExA(0, kRelayClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, g_korvelModule,
-                                 nullptr);
-    if (!relay) return false;
-    // A window of another thread can only be closed by that thread.
-    if (g_hook.relay) PostMessageA(g_hook.relay, WM_CLOSE, 0, 0);
-    g_hook.relay = relay;
-    g_hook.relayThread = thread;
-    return true;
+struct HookThreadStart {
+    HANDLE ready;  // set once the thread's window stands, or cannot
+    HWND window;
+};
+
+DWORD WINAPI HookThreadMain(void *parameter) {
+    auto *start = static_cast<HookThreadStart *>(parameter);
+    HWND window = RegisterWindowClass(kHookWindowClass, HookWindowProc) ? CreateMessageWindow(kHookWindowClass)
+                                                                         : nullptr;
+    start->window = window;
+    SetEvent(start->ready);  // start is gone from here on
+    if (!window) return 1;
+    // The hook is called from within GetMessage; nothing here ever waits
+    // on another thread.
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+    return 0;
+}
+
+// The hook thread's window, the thread started on first use.  The thread
+// runs until the process ends, so the library is pinned: unloading it would
+// pull the code from under the thread and the hook.
+HWND HookThreadWindow() {
+    if (g_hook.window) return g_hook.window;
+    HMODULE pinned = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                            reinterpret_cast<LPCSTR>(&HookThreadMain), &pinned))
+        return nullptr;
+    HookThreadStart start = {CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr};
+    if (!start.ready) return nullptr;
+    HANDLE thread = CreateThread(nullptr, 0, HookThreadMain, &start, 0, nullptr);
+    if (thread) {
+        HANDLE waits[2] = {start.ready, thread};
+        WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        CloseHandle(thread);
+    }
+    CloseHandle(start.ready);
+    g_hook.window = start.window;
+    return g_hook.window;
 }
 
 }  // namespace
@@ -169,13 +271,10 @@ extern "C" {
 
 HHOOK InstallHook(int) {
     if (!RelayOnThisThread()) return nullptr;
-    RefreshHotkeys();
-    g_hook.filter.ForgetHeldKey();
-    // The program removes the hook itself and then installs it again; should
-    // it ever install twice, the earlier hook goes, so a key acts only once.
-    if (g_hook.hook) UnhookWindowsHookEx(g_hook.hook);
-    g_hook.hook = SetWindowsHookExA(WH_KEYBOARD_LL, KeyboardHook, g_korvelModule, 0);
-    return g_hook.hook;
+    HWND hookWindow = HookThreadWindow();
+    if (!hookWindow) return nullptr;
+    // The hook thread never waits on this one, so the call returns at once.
+    return reinterpret_cast<HHOOK>(SendMessageA(hookWindow, kInstallRequest, 0, 0));
 }
 
 int EngineVariant(void) { return kEngineVariant; }

@@ -37,55 +37,112 @@ std::string AnsiToUtf8(const char *text) {
     return utf8;
 }
 
+static_assert(mmresult::kBadDeviceId == MMSYSERR_BADDEVICEID && mmresult::kAllocated == MMSYSERR_ALLOCATED &&
+                  mmresult::kInvalidHandle == MMSYSERR_INVALHANDLE && mmresult::kNoDriver == MMSYSERR_NODRIVER &&
+                  mmresult::kNoDevice == MIDIERR_NODEVICE && mmresult::kNoError == MMSYSERR_NOERROR,
+              "midi_errors.h has mmsystem.h's numbers");
+
+// A long message and the header through which the driver reads it.
+struct LongMessage {
+    MIDIHDR header = {};
+    std::vector<char> bytes;
+};
+
 class DeviceOutput : public Output {
 public:
-    explicit DeviceOutput(HMIDIOUT device) : device_(device) {}
-    ~DeviceOutput() override { Close(); }
+    // done: the auto-reset event the device signals as it returns a
+    // header (CALLBACK_EVENT), or nullptr when none could be made.
+    DeviceOutput(HMIDIOUT device, HANDLE done) : device_(device), done_(done) {}
+    ~DeviceOutput() override {
+        Close();
+        if (done_) CloseHandle(done_);
+    }
 
-    void Send(const uint8_t *message, size_t size, bool) override {
-        if (!device_ || size == 0) return;
+    bool Send(const uint8_t *message, size_t size, bool) override {
+        if (lostBecause_ || !device_) return false;
+        if (size == 0) return true;
+        MMRESULT result;
         if (message[0] < 0xF0 && size <= 3) {
             DWORD packed = 0;
             for (size_t i = 0; i < size; ++i) packed |= DWORD(message[i]) << (8 * i);
-            midiOutShortMsg(device_, packed);
-            return;
+            result = midiOutShortMsg(device_, packed);
+        } else {
+            result = SendLong(message, size);
         }
-        SendLong(message, size);
+        if (ActionAfterSend(result) == SendAction::GiveUpOutput && !lostBecause_) lostBecause_ = result;
+        return lostBecause_ == 0;
     }
 
+    unsigned LostBecause() const override { return lostBecause_; }
+    void WatchStop(HANDLE stopEvent) override { stop_ = stopEvent; }
+
+    // Closes the handle once, lost or not: an unplugged device's handle
+    // still has to be given back, and its result is of no more interest.
     bool Close() override {
         if (!device_) return true;
         midiOutReset(device_);
         MMRESULT result = midiOutClose(device_);
         device_ = nullptr;
+        if (result != MMSYSERR_NOERROR && done_) {
+            // A driver that kept the handle may still signal the event: it is
+            // left open rather than closed under the driver's hands.
+            done_ = nullptr;
+        }
         return result == MMSYSERR_NOERROR;
     }
 
 private:
     // The driver reads the buffer until it marks the header done, so the
     // message is copied into a buffer of our own and waited for.
-    void SendLong(const uint8_t *message, size_t size) {
-        buffer_.assign(message, message + size);
-        MIDIHDR header = {};
-        header.lpData = buffer_.data();
-        header.dwBufferLength = static_cast<DWORD>(size);
-        header.dwBytesRecorded = static_cast<DWORD>(size);
-        if (midiOutPrepareHeader(device_, &header, sizeof header) != MMSYSERR_NOERROR) return;
-        if (midiOutLongMsg(device_, &header, sizeof header) == MMSYSERR_NOERROR) {
-            DWORD started = GetTickCount();
-            while (!(header.dwFlags & MHDR_DONE)) {
-                if (GetTickCount() - started > kLongMessageLimitMs) {
-                    midiOutReset(device_);  // returns the buffer
-                    break;
-                }
-                Sleep(1);
-            }
+    MMRESULT SendLong(const uint8_t *message, size_t size) {
+        if (!message_) message_ = std::make_unique<LongMessage>();
+        LongMessage &m = *message_;
+        m.bytes.assign(message, message + size);
+        m.header = MIDIHDR();
+        m.header.lpData = m.bytes.data();
+        m.header.dwBufferLength = static_cast<DWORD>(size);
+        m.header.dwBytesRecorded = static_cast<DWORD>(size);
+        MMRESULT result = midiOutPrepareHeader(device_, &m.header, sizeof m.header);
+        if (result != MMSYSERR_NOERROR) return result;
+        result = midiOutLongMsg(device_, &m.header, sizeof m.header);
+        if (result == MMSYSERR_NOERROR) WaitDone(m.header);
+        MMRESULT unprepared = midiOutUnprepareHeader(device_, &m.header, sizeof m.header);
+        if (unprepared == MIDIERR_STILLPLAYING) {
+            // Even a reset did not bring the buffer back: the driver may
+            // still read it, so it is never freed, and the device is given up.
+            (void)message_.release();
+            lostBecause_ = result == MMSYSERR_NOERROR ? unprepared : result;
         }
-        midiOutUnprepareHeader(device_, &header, sizeof header);
+        return result;
+    }
+
+    // Waits for the device to return the header, on its done event and the
+    // stop event together, so that a Stop is answered at once: the reset
+    // hands the buffer back.  A sleep would cost a whole timer tick per
+    // message (15.6 ms unless the process raised the timer resolution).
+    void WaitDone(volatile MIDIHDR &header) {
+        DWORD started = GetTickCount();
+        while (!(header.dwFlags & MHDR_DONE)) {
+            DWORD waited = GetTickCount() - started;
+            if (waited >= kLongMessageLimitMs) break;
+            HANDLE handles[2];
+            DWORD count = 0;
+            if (stop_) handles[count++] = stop_;
+            if (done_) handles[count++] = done_;
+            // Without an event of its own the device is looked at every
+            // millisecond; with neither event there is nothing to wait on.
+            DWORD timeout = done_ ? kLongMessageLimitMs - waited : 1;
+            DWORD woke = count ? WaitForMultipleObjects(count, handles, FALSE, timeout) : (Sleep(1), WAIT_TIMEOUT);
+            if (woke == WAIT_FAILED || (stop_ && woke == WAIT_OBJECT_0)) break;
+        }
+        if (!(header.dwFlags & MHDR_DONE)) midiOutReset(device_);  // returns the buffer
     }
 
     HMIDIOUT device_;
-    std::vector<char> buffer_;
+    HANDLE done_;
+    HANDLE stop_ = nullptr;
+    unsigned lostBecause_ = 0;
+    std::unique_ptr<LongMessage> message_;
 };
 
 // Lines are appended and handed to the system while the song plays, so that
@@ -101,13 +158,14 @@ public:
     }
     ~LogOutput() override { Close(); }
 
-    void Send(const uint8_t *message, size_t size, bool added) override {
+    bool Send(const uint8_t *message, size_t size, bool added) override {
         LARGE_INTEGER now;
         QueryPerformanceCounter(&now);
         AcquireSRWLockExclusive(&lock_);
         if (pending_.empty()) oldestPendingQpc_ = now.QuadPart;
         AppendMessageLine(pending_, ToMicroseconds(now.QuadPart - origin_), message, size, added);
         ReleaseSRWLockExclusive(&lock_);
+        return true;
     }
 
     void Flush(int64_t idleUs) override {
@@ -177,22 +235,22 @@ private:
     std::string pending_;
 };
 
-OpenResult OpenDevice(UINT id) {
+OpenResult OpenDevice(UINT id, OpenTarget target) {
     OpenResult result;
     HMIDIOUT device = nullptr;
-    MMRESULT code = midiOutOpen(&device, id, 0, 0, CALLBACK_NULL);
+    // The device tells of each returned header through this event.
+    HANDLE done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    MMRESULT code = done ? midiOutOpen(&device, id, reinterpret_cast<DWORD_PTR>(done), 0, CALLBACK_EVENT)
+                         : midiOutOpen(&device, id, 0, 0, CALLBACK_NULL);
     if (code == MMSYSERR_NOERROR) {
-        result.output = std::make_unique<DeviceOutput>(device);
+        result.output = std::make_unique<DeviceOutput>(device, done);
         return result;
     }
+    if (done) CloseHandle(done);
+    OpenFailure failure = JudgeOpenFailure(code, target, midiOutGetNumDevs());
+    if (failure.tryMapper) return OpenDevice(MIDI_MAPPER, OpenTarget::Mapper);
     result.systemError = code;
-    if (code == MMSYSERR_ALLOCATED)
-        result.error = OutputError::DeviceBusy;
-    else if (midiOutGetNumDevs() == 0 || code == MMSYSERR_BADDEVICEID || code == MMSYSERR_NODRIVER ||
-             code == MIDIERR_NODEVICE)
-        result.error = OutputError::NoDevice;
-    else
-        result.error = OutputError::DeviceFailed;
+    result.error = failure.error;
     return result;
 }
 
@@ -215,9 +273,9 @@ OpenResult OpenLog(const std::string &path) {
 OpenResult OpenOutput(const OutputSetting &setting) {
     switch (setting.kind) {
     case OutputSetting::Mapper:
-        return OpenDevice(MIDI_MAPPER);
+        return OpenDevice(MIDI_MAPPER, OpenTarget::Mapper);
     case OutputSetting::Device:
-        return OpenDevice(setting.device);
+        return OpenDevice(setting.device, OpenTarget::Device);
     case OutputSetting::Log:
         return OpenLog(setting.logPath);
     default: {

@@ -9,18 +9,22 @@
 #include <cstdint>
 #include <memory>
 
+#include "korvel/midi_errors.h"
 #include "korvel/output_setting.h"
 
 namespace korvel {
 
-// Why an output could not be opened; each has its own message for the user.
-enum class OutputError { None, NoDevice, DeviceBusy, DeviceFailed, BadSetting, LogUnwritable };
-
 class Output {
 public:
     virtual ~Output() = default;
-    // Playback thread, or any thread while none plays.
-    virtual void Send(const uint8_t *message, size_t size, bool added) = 0;
+    // Playback thread, or any thread while none plays.  false once the
+    // output is lost (see LostBecause); nothing is sent from then on.
+    virtual bool Send(const uint8_t *message, size_t size, bool added) = 0;
+    // The system's result that lost the output; 0 while it works.
+    virtual unsigned LostBecause() const { return 0; }
+    // The playback thread's stop event, which ends a wait for a long message
+    // at once (nullptr when the thread ends).  Set by the playback thread.
+    virtual void WatchStop(HANDLE /*stopEvent*/) {}
     // After each group of messages sent at one moment; nothing more is sent
     // for idleUs microseconds.
     virtual void Flush(int64_t /*idleUs*/) {}
@@ -40,6 +44,8 @@ struct OpenResult {
     UINT systemError = 0;  // MMRESULT or GetLastError value behind the error
 };
 
+// A device that is gone (unplugged since it was chosen) gives way to the
+// MIDI mapper.
 OpenResult OpenOutput(const OutputSetting &setting);
 
 // The "Output" value of the engine's registry key.

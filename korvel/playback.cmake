@@ -5,6 +5,7 @@ list(APPEND KORVEL_PURE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/smf_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sequencer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/log_line.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/midi_errors.cpp
     ${CMAKE_CURRENT_LIST_DIR}/output_setting.cpp)
 list(APPEND KORVEL_WIN32_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/midi_output.cpp

@@ -22,6 +22,7 @@
 #include "korvel/smf_reader.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
+#include "utils/suspend_resume_notice.h"
 
 using namespace korvel;
 
@@ -44,6 +45,7 @@ enum class PlayError {
 struct PlaybackState {
     bool initialised = false;
     HWND window = nullptr;
+    SuspendResumeNotice powerNotice;  // for window
     WaitCalibration calibration;
 
     // The song of the last successful OpenSong.  Opened without reading at
@@ -58,6 +60,8 @@ struct PlaybackState {
 
     std::unique_ptr<Output> output;
     bool reopenOutput = false;  // the machine slept: the device may have changed
+    int lostInARow = 0;         // songs given up in a row because the output was lost
+    unsigned lostBecause = 0;   // the system's result that lost it the last time
 
     // The song that plays, while its thread runs.
     HANDLE thread = nullptr;
@@ -146,16 +150,29 @@ bool CloseOutput() {
     return closed;
 }
 
+// The device was unplugged, or its driver went away, while a song played.
+// Its handle is given back now, once; the next StartSong opens the output
+// again from the setting, on the MIDI mapper when the device is gone.
+void OnOutputLost() {
+    g_playback.lostBecause = g_playback.output ? g_playback.output->LostBecause() : 0;
+    ++g_playback.lostInARow;
+    CloseOutput();
+}
+
 // Waits for the playback thread and releases its run.  Returns the thread's
-// exit code: 1 when the song had ended by itself.
+// exit code (kSongStopped, kSongEnded or kSongFailed).
 DWORD JoinThread() {
-    DWORD exitCode = 0;
+    DWORD exitCode = kSongStopped;
     WaitForSingleObject(g_playback.thread, INFINITE);
     GetExitCodeThread(g_playback.thread, &exitCode);
     CloseHandle(g_playback.thread);
     g_playback.thread = nullptr;
     if (g_playback.run) CloseHandle(g_playback.run->stopEvent);
     g_playback.run.reset();
+    if (exitCode == kSongFailed)
+        OnOutputLost();
+    else
+        g_playback.lostInARow = 0;
     return exitCode;
 }
 
@@ -167,16 +184,16 @@ void StopPlaying() {
     if (!g_playback.thread) return;
     g_playback.run->stopRequested.store(true);
     SetEvent(g_playback.run->stopEvent);
-    if (JoinThread() == 0 && g_playback.output) g_playback.output->Mark("stop");
+    if (JoinThread() == kSongStopped && g_playback.output) g_playback.output->Mark("stop");
 }
 
 void OnSongEnded(WPARAM generation) {
     if (generation != g_playback.generation || !g_playback.thread) return;  // stopped meanwhile
-    JoinThread();
+    bool ended = JoinThread() == kSongEnded;
     KorvelEndHandler onEnd = g_playback.onEnd;
     g_playback.onEnd = nullptr;
     ++g_playback.generation;
-    if (onEnd) onEnd(1);
+    if (onEnd) onEnd(ended ? 1 : 0);
 }
 
 // The device may be gone or reset after the machine sleeps; it is closed
@@ -254,7 +271,11 @@ bool StartThread(KorvelEndHandler onEnd) {
         CloseHandle(run->stopEvent);
         return false;
     }
-    SetThreadPriority(thread, PlaybackPriority());
+    int priority = PlaybackPriority();
+    SetThreadPriority(thread, priority);
+    // The scheduler service would lift the thread above a lower priority
+    // that the settings ask for; it is joined only at the highest.
+    run->joinMmcss = priority == THREAD_PRIORITY_HIGHEST;
     g_playback.activity.soundingNotes.store(0);
     g_playback.activity.lastNoteOnQpc.store(0);
     LARGE_INTEGER origin;
@@ -294,6 +315,7 @@ int EngineInit(void) {
     if (g_playback.initialised) return 1;
     g_playback.window = CreatePlaybackWindow();
     if (!g_playback.window) return 0;
+    g_playback.powerNotice.Register(g_playback.window);
     g_playback.calibration = CalibrateWaits();
     g_playback.initialised = true;
     return 1;
@@ -303,6 +325,7 @@ int EngineClose(void) {
     if (!g_playback.initialised) return 1;
     StopPlaying();
     bool closed = CloseOutput();
+    g_playback.powerNotice.Unregister();
     DestroyWindow(g_playback.window);
     g_playback.window = nullptr;
     g_playback.song.reset();
@@ -348,6 +371,17 @@ int StartSong(KorvelEndHandler onEnd) {
     if (g_playback.reopenOutput) {
         CloseOutput();
         g_playback.reopenOutput = false;
+    }
+    if (g_playback.lostInARow >= 2) {
+        // The output opened again after a loss was lost at once as well:
+        // the user is told, rather than the player skipping through every
+        // song without a sound.  The next start tries afresh.
+        g_playback.lostInARow = 0;
+        g_playback.error = PlayError::Output;
+        g_playback.outputError = LostOutputError(g_playback.lostBecause);
+        g_playback.systemError = g_playback.lostBecause;
+        g_playback.errorDetail.clear();
+        return 0;
     }
     if (!g_playback.song && !g_playback.fileBytes.empty()) {
         // Opened without reading at once: the tracks are decoded now.

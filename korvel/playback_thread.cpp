@@ -125,7 +125,7 @@ class ThreadOutput : public SongOutput {
 public:
     ThreadOutput(Output &output, Activity &activity) : output_(output), activity_(activity) {}
 
-    void Send(const uint8_t *message, size_t size, bool added) override { output_.Send(message, size, added); }
+    bool Send(const uint8_t *message, size_t size, bool added) override { return output_.Send(message, size, added); }
 
     void EndBatch(int soundingNotes, bool noteStarted, int64_t idleUs) override {
         output_.Flush(idleUs);
@@ -140,6 +140,81 @@ public:
 private:
     Output &output_;
     Activity &activity_;
+};
+
+// What the system does for a thread that keeps time, held while a song plays.
+//
+// The Multimedia Class Scheduler Service runs an "Audio" thread at a
+// priority that other busy programs do not hold back, and lowers it again
+// when the thread leaves.  Windows 11 may run a process without a window in
+// front with EcoQoS (slower processors) and ignore its timer resolution; the
+// process opts out of both while it plays and gives the choice back to the
+// system when it stops.  Both are looked up at run time: neither exists on
+// every system the program runs on.
+class TimingPrivileges {
+public:
+    explicit TimingPrivileges(bool joinMmcss) {
+        SetThrottling(kThrottlingControlled);
+        if (!joinMmcss) return;
+        char path[MAX_PATH + 16];
+        UINT length = GetSystemDirectoryA(path, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return;
+        lstrcatA(path, "\\avrt.dll");  // from the system folder only, never from beside the program
+        avrt_ = LoadLibraryA(path);
+        if (!avrt_) return;
+        auto join = Find<JoinProc>(avrt_, "AvSetMmThreadCharacteristicsA");
+        leave_ = Find<LeaveProc>(avrt_, "AvRevertMmThreadCharacteristics");
+        DWORD taskIndex = 0;
+        if (join && leave_) task_ = join("Audio", &taskIndex);
+    }
+    ~TimingPrivileges() {
+        if (task_) leave_(task_);
+        if (avrt_) FreeLibrary(avrt_);
+        SetThrottling(0);
+    }
+    TimingPrivileges(const TimingPrivileges &) = delete;
+    TimingPrivileges &operator=(const TimingPrivileges &) = delete;
+
+private:
+    typedef HANDLE(WINAPI *JoinProc)(LPCSTR task, LPDWORD taskIndex);
+    typedef BOOL(WINAPI *LeaveProc)(HANDLE task);
+    // SetProcessInformation with ProcessPowerThrottling (4) and
+    // PROCESS_POWER_THROTTLING_STATE, which older headers lack.
+    typedef BOOL(WINAPI *SetProcessInformationProc)(HANDLE process, int infoClass, LPVOID info, DWORD size);
+    struct ThrottlingState {
+        ULONG version;
+        ULONG controlMask;
+        ULONG stateMask;
+    };
+    static constexpr int kProcessPowerThrottling = 4;
+    static constexpr ULONG kThrottlingVersion = 1;
+    static constexpr ULONG kExecutionSpeed = 0x1;
+    static constexpr ULONG kIgnoreTimerResolution = 0x4;
+    static constexpr ULONG kThrottlingControlled = kExecutionSpeed | kIgnoreTimerResolution;
+
+    // Through void * because FARPROC's type says nothing about the real one.
+    template <typename Proc>
+    static Proc Find(HMODULE module, const char *name) {
+        return reinterpret_cast<Proc>(reinterpret_cast<void *>(GetProcAddress(module, name)));
+    }
+
+    // controlMask: the kinds of throttling this process decides itself, each
+    // switched off (state 0); 0 leaves them all to the system again.
+    static void SetThrottling(ULONG controlMask) {
+        HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        auto set = kernel ? Find<SetProcessInformationProc>(kernel, "SetProcessInformation") : nullptr;
+        if (!set) return;
+        ThrottlingState state = {kThrottlingVersion, controlMask, 0};
+        // Windows 10 knows only the execution speed and refuses the timer flag.
+        if (!set(GetCurrentProcess(), kProcessPowerThrottling, &state, sizeof state) && controlMask) {
+            state.controlMask = kExecutionSpeed;
+            set(GetCurrentProcess(), kProcessPowerThrottling, &state, sizeof state);
+        }
+    }
+
+    HMODULE avrt_ = nullptr;
+    LeaveProc leave_ = nullptr;
+    HANDLE task_ = nullptr;
 };
 
 // Median lateness of a few sleeps of askUs, in microseconds.
@@ -196,12 +271,14 @@ WaitCalibration CalibrateWaits() {
 
 DWORD WINAPI PlaybackThread(LPVOID parameter) {
     PlaybackRun &run = *static_cast<PlaybackRun *>(parameter);
+    TimingPrivileges privileges(run.joinMmcss);
     SystemWaits waits(run);
     Waiter::Tuning tuning = run.calibration.tuning;
     tuning.fineSleepUsable = tuning.fineSleepUsable && waits.fineSleepAvailable();
     Waiter waiter(waits, tuning);
     ThreadOutput output(*run.output, *run.activity);
 
+    run.output->WatchStop(run.stopEvent);
     PlayOutcome outcome;
     try {
         outcome = PlaySong(*run.song, waiter, waits, output);
@@ -210,14 +287,15 @@ DWORD WINAPI PlaybackThread(LPVOID parameter) {
         // if it had ended, so that the player moves on.
         outcome = PlayOutcome::Ended;
     }
+    run.output->WatchStop(nullptr);  // the event goes with the run
 
     run.activity->soundingNotes.store(0);
     run.activity->lastNoteOnQpc.store(0);
-    if (outcome == PlayOutcome::Stopped) return 0;
+    if (outcome == PlayOutcome::Stopped) return kSongStopped;
     // The marker goes out before the handler can run.
-    run.output->Mark("end");
+    if (outcome == PlayOutcome::Ended) run.output->Mark("end");
     PostMessageA(run.notifyWindow, run.endMessage, run.generation, 0);
-    return 1;
+    return outcome == PlayOutcome::Ended ? kSongEnded : kSongFailed;
 }
 
 }  // namespace korvel

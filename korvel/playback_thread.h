@@ -41,13 +41,20 @@ struct PlaybackRun {
     std::atomic<bool> stopRequested{false};
     LONGLONG originQpc = 0;         // the song's time 0
     WaitCalibration calibration;
-    HWND notifyWindow = nullptr;    // gets endMessage when the song ended by itself
+    bool joinMmcss = false;         // the thread's priority is the system's to manage
+    HWND notifyWindow = nullptr;    // gets endMessage when the song ended by itself or failed
     UINT endMessage = 0;
     WPARAM generation = 0;          // passed back with endMessage
 };
 
-// Thread procedure; the parameter is the PlaybackRun.  The exit code is 1
-// when the song ended by itself, 0 when it was stopped.
+// The playback thread's exit codes.
+enum : DWORD {
+    kSongStopped = 0,
+    kSongEnded = 1,   // by itself
+    kSongFailed = 2,  // the output was lost (see Output::LostBecause)
+};
+
+// Thread procedure; the parameter is the PlaybackRun.
 DWORD WINAPI PlaybackThread(LPVOID run);
 
 }  // namespace korvel

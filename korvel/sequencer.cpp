@@ -145,38 +145,60 @@ public:
 
     PlayOutcome Play() {
         const std::vector<SongEvent> &events = song_.events;
-        output_.Send(kGmSystemOn, sizeof kGmSystemOn, true);
+        if (!output_.Send(kGmSystemOn, sizeof kGmSystemOn, true)) return PlayOutcome::Failed;
         output_.EndBatch(0, false, IdleUntil(events.empty() ? song_.endUs : events[0].timeUs));
         size_t next = 0;
         while (next < events.size()) {
-            if (!waiter_.WaitUntil(events[next].timeUs)) return Silence(PlayOutcome::Stopped);
+            if (!waiter_.WaitUntil(Due(events[next]))) return Silence(PlayOutcome::Stopped);
             // Everything due by now goes out together: events of one moment,
             // and any that a late wake has made overdue.
             int64_t now = clock_.NowUs();
+            if (now - Due(events[next]) > kFreezeLateUs && !Reanchor(events[next], now)) return PlayOutcome::Failed;
             bool noteStarted = false;
             size_t sent = 0;
             do {
                 const SongEvent &e = events[next++];
                 const uint8_t *message = song_.Message(e);
                 noteStarted |= notes_.Observe(message, e.size);
-                output_.Send(message, e.size, false);
+                if (!output_.Send(message, e.size, false)) return PlayOutcome::Failed;
                 if (++sent % kStopCheckInterval == 0 && clock_.StopRequested()) {
                     output_.EndBatch(notes_.Sounding(), noteStarted, 0);
                     return Silence(PlayOutcome::Stopped);
                 }
-            } while (next < events.size() && events[next].timeUs <= now);
+            } while (next < events.size() && Due(events[next]) <= now);
             output_.EndBatch(notes_.Sounding(), noteStarted,
-                             IdleUntil(next < events.size() ? events[next].timeUs : song_.endUs));
+                             IdleUntil(next < events.size() ? Due(events[next]) : song_.endUs + shiftUs_));
         }
-        if (!waiter_.WaitUntil(song_.endUs)) return Silence(PlayOutcome::Stopped);
+        if (!waiter_.WaitUntil(song_.endUs + shiftUs_)) return Silence(PlayOutcome::Stopped);
         return Silence(PlayOutcome::Ended);
     }
 
 private:
+    int64_t Due(const SongEvent &e) const { return e.timeUs + shiftUs_; }
+
+    // The process was frozen: the notes that sounded when it stopped would
+    // ring on through everything that fell due meanwhile, so they are
+    // released, and the song resumes at the event it stood at, now.
+    bool Reanchor(const SongEvent &resumeAt, int64_t now) {
+        std::vector<ShortMessage> offs;
+        for (int channel = 0; channel < 16; ++channel)
+            for (int key = 0; key < 128; ++key)
+                // A key struck twice is released twice, for devices that count.
+                for (int strike = 0; strike < notes_.Strikes(channel, key); ++strike)
+                    offs.push_back({static_cast<uint8_t>(0x80 | channel), static_cast<uint8_t>(key), 0x40});
+        for (const ShortMessage &m : offs) {
+            notes_.Observe(m.data(), m.size());
+            if (!output_.Send(m.data(), m.size(), true)) return false;
+        }
+        if (!offs.empty()) output_.EndBatch(notes_.Sounding(), false, 0);
+        shiftUs_ = now - resumeAt.timeUs;
+        return true;
+    }
+
     PlayOutcome Silence(PlayOutcome outcome) {
         for (const ShortMessage &m : SilenceMessages(song_.channelsUsed, notes_)) {
             notes_.Observe(m.data(), m.size());
-            output_.Send(m.data(), m.size(), true);
+            if (!output_.Send(m.data(), m.size(), true)) return PlayOutcome::Failed;
         }
         output_.EndBatch(notes_.Sounding(), false, SongOutput::kIdleForGood);
         return outcome;
@@ -189,6 +211,7 @@ private:
     WaitPrimitives &clock_;
     SongOutput &output_;
     NoteTracker notes_;
+    int64_t shiftUs_ = 0;  // how far freezes have moved the song's time origin
 };
 
 }  // namespace

@@ -20,6 +20,7 @@ public:
     bool Observe(const uint8_t *message, size_t size);
     int Sounding() const { return total_; }
     bool IsSounding(int channel, int key) const { return count_[channel & 15][key & 127] != 0; }
+    int Strikes(int channel, int key) const { return count_[channel & 15][key & 127]; }
 
 private:
     uint16_t count_[16][128] = {};
@@ -106,18 +107,28 @@ class SongOutput {
 public:
     virtual ~SongOutput() = default;
     // added: a message of the engine's own (reset, silence), not of the song.
-    virtual void Send(const uint8_t *message, size_t size, bool added) = 0;
+    // false when the output is lost (a device unplugged): nothing more can
+    // be sent, and the song is given up.
+    virtual bool Send(const uint8_t *message, size_t size, bool added) = 0;
     // After each group of messages sent at one moment.  idleUs: how long
     // until the next group is due (kIdleForGood when none follows).
     virtual void EndBatch(int soundingNotes, bool noteStarted, int64_t idleUs) = 0;
     static constexpr int64_t kIdleForGood = INT64_MAX;
 };
 
-enum class PlayOutcome { Ended, Stopped };
+enum class PlayOutcome { Ended, Stopped, Failed };
+
+// How late the next event may come before the sequencer takes it for a
+// freeze of the process (a debugger, Modern Standby, a suspended machine
+// whose notice never came) rather than a busy machine.
+constexpr int64_t kFreezeLateUs = 250000;
 
 // Plays the song from its start: the reset, every event at its time, and
 // when the song's end has come or a stop was requested, the silence for
-// every channel the song uses.
+// every channel the song uses.  After a freeze the song goes on from where
+// it stood: the notes that sound are released and the song's time origin
+// moves forward, so that what fell due meanwhile is not sent in one burst.
+// Failed: the output was lost; nothing more is sent, not even the silence.
 PlayOutcome PlaySong(const Song &song, Waiter &waiter, WaitPrimitives &clock, SongOutput &output);
 
 }  // namespace korvel

@@ -247,6 +247,11 @@ LRESULT CALLBACK MenuOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         }
         return 0;
     }
+    // The menu's pictures are drawn by its owner, as the resident window does.
+    if (message == WM_MEASUREITEM && MeasureMenuPicture(App().shell(), reinterpret_cast<MEASUREITEMSTRUCT *>(lParam)))
+        return TRUE;
+    if (message == WM_DRAWITEM && DrawMenuPicture(App().shell(), reinterpret_cast<const DRAWITEMSTRUCT *>(lParam)))
+        return TRUE;
     return DefWindowProcA(window, message, wParam, lParam);
 }
 

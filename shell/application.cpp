@@ -9,10 +9,12 @@
 #include "shell/message_loop.h"
 #include "shell/out_of_memory.h"
 #include "shell/popup_menu.h"
+#include "shell/single_instance.h"
 #include "shell/startup.h"
 #include "store/settings.h"
 #include "utils/message_box.h"
 #include "utils/scope_guard.h"
+#include "utils/suspend_resume_notice.h"
 
 namespace {
 
@@ -54,12 +56,15 @@ int Application::Run(const char *commandLine) {
 
     // One copy per user: a second start passes its command line on and ends
     // without reading anything.
+    StartupLock lock;
     if (HWND running = FindTivornWindow()) {
+        lock.Release();
         HandOver(commandLine, running);
         return 0;
     }
 
     if (LoadSettings() != LoadResult::Ready) {
+        lock.Release();
         ShowMessage(nullptr, kNotInstalled, MB_OK | MB_ICONERROR);
         return 0;
     }
@@ -75,11 +80,13 @@ int Application::Run(const char *commandLine) {
     InitControlClasses();
     shell_.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     HWND resident = CreateResidentWindow();
+    lock.Release();
     if (!resident) {
         ReportUnexpectedError(nullptr, false);
         return 0;
     }
     shell_.resident = resident;
+    SuspendResumeNotice powerNotices(resident);  // until the loop has ended
 
     LoadPopupMenu(shell_);
     // A failed start-up load has reported itself; the loop then only handles

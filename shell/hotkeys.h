@@ -16,4 +16,8 @@ bool InstallHotkeyHook(ShellState &shell, HookFailure failure);
 // Removes the hook, if one is installed.
 void RemoveHotkeyHook(ShellState &shell);
 
+// Brings window (this thread's) to the foreground for a menu opened by the
+// menu hotkey or a hand-over; false when the system refused it.
+bool TakeForegroundForMenu(HWND window);
+
 #endif

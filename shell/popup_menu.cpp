@@ -19,6 +19,13 @@ const MenuBitmap kMenuBitmaps[kMenuBitmapCount] = {
     {IDM_EXIT, IDB_MENU_EXIT, nullptr},
 };
 
+// The picture of the menu item with this command, or null.
+HBITMAP PictureOf(const ShellState &shell, UINT command) {
+    for (const MenuBitmap &row : shell.menuBitmaps)
+        if (row.command == command) return row.bitmap;
+    return nullptr;
+}
+
 }  // namespace
 
 void LoadPopupMenu(ShellState &shell) {
@@ -35,17 +42,19 @@ void LoadPopupMenu(ShellState &shell) {
     for (int i = 0; i < kMenuBitmapCount; ++i) {
         MenuBitmap &row = shell.menuBitmaps[i];
         row = kMenuBitmaps[i];
-        // A DIB section keeps the 32 bits with their premultiplied alpha,
-        // which the menu blends over its background and its highlight.
-        // Given as check-mark bitmaps instead, the pictures would be ANDed
-        // onto the background as monochrome marks and box on the highlight.
+        // A DIB section keeps the 32 bits with their premultiplied alpha.
         row.bitmap = static_cast<HBITMAP>(
             LoadImageA(shell.instance, MAKEINTRESOURCEA(row.resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
         if (!shell.popupMenu) continue;
+        // The menu asks the resident window to draw the picture, which then
+        // blends it over the background and the highlight itself.  Given as
+        // check-mark bitmaps, the pictures would be ANDed on as monochrome
+        // marks; given as item bitmaps, some systems copy them as they are
+        // and show every clear pixel black.
         MENUITEMINFOA item = {};
         item.cbSize = sizeof item;
         item.fMask = MIIM_BITMAP;
-        item.hbmpItem = row.bitmap;
+        item.hbmpItem = HBMMENU_CALLBACK;
         SetMenuItemInfoA(shell.popupMenu, row.command, FALSE, &item);
     }
     shell.checkBitmap = LoadBitmapA(shell.instance, MAKEINTRESOURCEA(IDB_CHECK));
@@ -60,4 +69,31 @@ void UnloadPopupMenu(ShellState &shell) {
     shell.popupMenu = nullptr;
     if (shell.checkBitmap) DeleteObject(shell.checkBitmap);
     shell.checkBitmap = nullptr;
+}
+
+bool MeasureMenuPicture(const ShellState &shell, MEASUREITEMSTRUCT *item) {
+    if (item->CtlType != ODT_MENU) return false;
+    BITMAP info = {};
+    HBITMAP picture = PictureOf(shell, item->itemID);
+    if (!picture || !GetObjectA(picture, sizeof info, &info)) return false;
+    item->itemWidth = static_cast<UINT>(info.bmWidth);
+    item->itemHeight = static_cast<UINT>(info.bmHeight);
+    return true;
+}
+
+bool DrawMenuPicture(const ShellState &shell, const DRAWITEMSTRUCT *item) {
+    if (item->CtlType != ODT_MENU) return false;
+    BITMAP info = {};
+    HBITMAP picture = PictureOf(shell, item->itemID);
+    if (!picture || !GetObjectA(picture, sizeof info, &info)) return false;
+    HDC source = CreateCompatibleDC(item->hDC);
+    if (!source) return false;
+    HGDIOBJ old = SelectObject(source, picture);
+    int y = item->rcItem.top + (item->rcItem.bottom - item->rcItem.top - info.bmHeight) / 2;
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    GdiAlphaBlend(item->hDC, item->rcItem.left, y, info.bmWidth, info.bmHeight, source, 0, 0, info.bmWidth,
+                  info.bmHeight, blend);
+    SelectObject(source, old);
+    DeleteDC(source);
+    return true;
 }

@@ -11,6 +11,8 @@
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "shell/application.h"
+#include "shell/hotkeys.h"
+#include "shell/popup_menu.h"
 #include "store/settings.h"
 #include "utils/message_box.h"
 
@@ -78,6 +80,9 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kTrayMessage: OnTrayNotify(static_cast<UINT>(lParam)); return Answer(window_, 1);
     case WM_TIMER: OnTimer(wParam); return TRUE;
     case WM_POWERBROADCAST: OnPowerBroadcast(wParam); return Answer(window_, TRUE);
+    case WM_MEASUREITEM:
+        return MeasureMenuPicture(app_.shell(), reinterpret_cast<MEASUREITEMSTRUCT *>(lParam));
+    case WM_DRAWITEM: return DrawMenuPicture(app_.shell(), reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
     case WM_DPICHANGED: app_.tray().ReloadImages(); return FALSE;
     case WM_QUERYENDSESSION: return Answer(window_, TRUE);
     case WM_ENDSESSION:
@@ -219,7 +224,13 @@ void ResidentWindow::OnTrayNotify(UINT mouseMessage) {
 
 void ResidentWindow::OpenTrayMenuWhenIdle() {
     // The mode may have changed since the code arrived.
-    if (app_.shell().appMode == kModeIdle) app_.tray().ShowMenu(window_);
+    if (app_.shell().appMode != kModeIdle) return;
+    // A menu without the foreground could not be used with the keys nor
+    // closed by a click elsewhere: better none, with the refusal's beep.
+    if (TakeForegroundForMenu(window_))
+        app_.tray().ShowMenu(window_);
+    else
+        MessageBeep(MB_OK);
 }
 
 void ResidentWindow::OnTimer(UINT_PTR id) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "editor/best_settings_dialog.h"
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "shell/application.h"
@@ -20,6 +21,16 @@ bool StartCurrentBest(Tray &tray) {
     if (!LoadCurrentBest()) return false;
     if (!PlayNextSong()) return false;
     tray.BuildBestMenu(kRebuildBestMenu);
+    return true;
+}
+
+// Until the best file can be read, or the user gives up (false).  A file
+// that cannot be read would otherwise look like one without bests, and the
+// best settings dialog would replace it with the default best and delete
+// every played history.
+bool WaitForReadableBestFile() {
+    while (ReadBestFileState() == best::BestFileState::Unreadable)
+        if (!AskRetryUnreadableBestFile(nullptr)) return false;
     return true;
 }
 
@@ -44,6 +55,7 @@ int RunStartupLoad(Application &app) {
 
     UnloadBest();
     app.tray().UpdateIcon(kTrayAdd, nullptr);
+    if (!WaitForReadableBestFile()) return 0;
     if (StartCurrentBest(app.tray())) return 1;
 
     // Nothing to play: the user has to choose or make a best first.

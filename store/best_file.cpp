@@ -1,5 +1,7 @@
 #include "store/best_file.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -27,6 +29,20 @@ static_assert(sizeof kTemporaryName <= sizeof store::kBestFileName &&
 bool ReadBestBytes(std::vector<unsigned char> *bytes) {
     return g_store.bestFile[0] && fileio::ReadWholeFile(g_store.bestFile, bytes) == fileio::FileRead::Read &&
            !bytes->empty();
+}
+
+// The whole best file and what it offers.  Without a data folder there is
+// no file to read, and so no best.
+best::BestFileState JudgeBestBytes(std::vector<unsigned char> *bytes) {
+    bytes->clear();
+    if (!g_store.bestFile[0]) return best::BestFileState::NoBest;
+    best::FileReading reading = best::FileReading::Read;
+    switch (fileio::ReadWholeFile(g_store.bestFile, bytes)) {
+    case fileio::FileRead::Read: break;
+    case fileio::FileRead::Missing: reading = best::FileReading::Missing; break;
+    case fileio::FileRead::Failed: reading = best::FileReading::Failed; break;
+    }
+    return best::JudgeBestFile(reading, bytes->data(), bytes->size());
 }
 
 // The file called name in the folder of the best file.
@@ -133,6 +149,48 @@ void WriteMidiFolder(const char *folder) {
                HKEY_CURRENT_USER);
 }
 
+namespace {
+
+// Whether the program can create files in folder, found the way Windows
+// documents it: by creating one.  Attributes and rights cannot tell (the
+// read-only attribute of a folder means nothing to the file system, and
+// Program Files refuses a standard user through its access list), and this
+// program's manifest turns file virtualization off, so a write that would
+// fail there really fails.
+bool CanCreateFileIn(const char *folder) {
+    char probe[MAX_PATH];
+    std::string shown = paths::ShownFolder(folder);
+    // GetTempFileName needs room for its own name after the folder.
+    if (shown.size() > MAX_PATH - 14) return false;
+    if (!GetTempFileNameA(shown.c_str(), "tvn", 0, probe)) return false;
+    DeleteFileA(probe);
+    return true;
+}
+
+bool MakeFolder(const char *folder) {
+    std::string shown = paths::ShownFolder(folder);
+    if (CreateDirectoryA(shown.c_str(), nullptr)) return true;
+    DWORD attributes = GetFileAttributesA(shown.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// %LOCALAPPDATA%\Tivorn in the ANSI code page; empty when the user's folder
+// cannot be had or its name has characters the code page lacks (a path
+// with "?" in it would name another folder, or none).
+std::string LocalDataFolder() {
+    PWSTR wide = nullptr;
+    HRESULT found = SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &wide);
+    ScopeGuard freeWide([&wide] { CoTaskMemFree(wide); });  // also on failure, as documented
+    if (FAILED(found) || !wide) return std::string();
+    char ansi[MAX_PATH];
+    BOOL lossy = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, ansi, sizeof ansi, nullptr, &lossy);
+    if (length <= 1 || lossy) return std::string();
+    return paths::KeptFolder(ansi) + "\\Tivorn";
+}
+
+}  // namespace
+
 bool LoadDataFolder() {
     char dataPath[MAX_PATH] = "";
     DWORD got = ReadValue(kProgramKey, kValueDataPath, dataPath, sizeof dataPath, REG_SZ, HKEY_CURRENT_USER);
@@ -142,7 +200,12 @@ bool LoadDataFolder() {
 
     store::DataFolder folder;
     auto fileExists = [](const char *path) { return FileExists(path, 0) != 0; };
-    if (!store::ResolveDataFolder(got ? dataPath : nullptr, module[0] ? module : nullptr, fileExists, &folder))
+    store::WritableFallback fallback;
+    fallback.writable = CanCreateFileIn;
+    fallback.makeFolder = MakeFolder;
+    fallback.localFolder = LocalDataFolder();
+    if (!store::ResolveDataFolder(got ? dataPath : nullptr, module[0] ? module : nullptr, fileExists, &folder,
+                                  fallback))
         return false;
     // Resolution keeps every path within the buffers.
     ansi::CopyFit(g_store.dataFolder, sizeof g_store.dataFolder, folder.folder.c_str());
@@ -254,24 +317,31 @@ bool HistoryPresent(const char *name) {
 
 void DeleteHistory(const char *name) { DeleteValue(kHistoryKey, name, HKEY_CURRENT_USER); }
 
-void DeleteAllBests() {
-    RegDeleteKeyA(HKEY_CURRENT_USER, kHistoryKey);
-    // A file without a best that can be read may still hold the user's bests
-    // behind damage: it is set aside whole rather than deleted.  One that
-    // cannot be read stays as it is, and the writer keeps what it cannot
-    // carry over.
+best::BestFileState ReadBestFileState() {
+    std::vector<unsigned char> bytes;
+    return JudgeBestBytes(&bytes);
+}
+
+best::BestFileState DeleteAllBests() {
+    // Judged on the very bytes that are set aside: the reader's "no best" a
+    // moment ago may have been a hold that has passed since, or a failure.
     std::vector<unsigned char> old;
-    if (!g_store.bestFile[0] || fileio::ReadWholeFile(g_store.bestFile, &old) != fileio::FileRead::Read) return;
-    // Nothing but zero bytes (an empty file, the end marker alone) holds
-    // nothing to keep, and must not take the place of a KORVEL.bak that does.
+    best::BestFileState state = JudgeBestBytes(&old);
+    if (state != best::BestFileState::NoBest) return state;
+    RegDeleteKeyA(HKEY_CURRENT_USER, kHistoryKey);
+    // A file without a valid best may still hold the user's bests behind
+    // damage: it is set aside whole rather than deleted.  Nothing but zero
+    // bytes (an empty file, the end marker alone) holds nothing to keep, and
+    // must not take the place of a KORVEL.bak that does.
     if (std::all_of(old.begin(), old.end(), [](unsigned char byte) { return byte == 0; })) {
         fileio::RemoveFile(g_store.bestFile);
-        return;
+        return state;
     }
     char backup[MAX_PATH];
-    if (!BesideBestFile(kBackupName, backup)) return;
+    if (!BesideBestFile(kBackupName, backup)) return state;
     fileio::MakeWritable(backup);
     fileio::ReplaceFile(g_store.bestFile, backup);
+    return state;
 }
 
 namespace {

@@ -56,7 +56,8 @@ void WriteMidiFolder(const char *folder);
 
 // The reader.  Each call reads the whole file anew; when it is missing,
 // unreadable or empty there is no best, and the results below say so
-// without changing anything.
+// without changing anything.  Where "no best" would lead to the default
+// best, ReadBestFileState tells a failed read apart.
 
 // A copy of the first record named name (byte for byte), or none.
 best::BestRecord FindBestInFile(const char *name);
@@ -88,12 +89,18 @@ std::vector<unsigned char> ReadHistory(const char *name, size_t largest);
 bool HistoryPresent(const char *name);
 void DeleteHistory(const char *name);
 
+// The best file read anew and judged (best::JudgeBestFile): bests, none at
+// all, or a read that failed even after waiting out a hold.
+best::BestFileState ReadBestFileState();
+
 // A fresh start when there is no best at all: every best's played history
 // goes, and the best file is set aside as KORVEL.bak beside it (replacing
 // one there), whole, so that bests behind damage are not lost.  An empty
 // file, or one of zero bytes only, holds nothing and is deleted; one that
-// cannot be read or set aside stays where it is.
-void DeleteAllBests();
+// cannot be set aside stays where it is.  The file is judged first, and
+// only NoBest clears anything: a file that holds bests again, or cannot be
+// read, is left as it is with every history, and the state is returned.
+best::BestFileState DeleteAllBests();
 
 // Album names: the name a folder of the MIDI tab is shown under, kept in
 // the settings file KORVEL.ini by the folder's full path.  Empty when the

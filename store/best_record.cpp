@@ -265,6 +265,17 @@ std::vector<std::string> ListBestNames(const unsigned char *file, size_t size) {
     return names;
 }
 
+BestFileState JudgeBestFile(FileReading reading, const unsigned char *file, size_t size) {
+    switch (reading) {
+    case FileReading::Failed: return BestFileState::Unreadable;
+    case FileReading::Missing: return BestFileState::NoBest;
+    case FileReading::Read: break;
+    }
+    RecordWalk walk(file, size);
+    RecordView record;
+    return walk.Next(&record) ? BestFileState::Bests : BestFileState::NoBest;
+}
+
 BestChoice ChooseBest(const unsigned char *file, size_t size, const char *name, bool firstByDefault) {
     BestChoice choice;
     size_t nameLength = 0;

@@ -210,6 +210,20 @@ struct BestChoice {
 };
 BestChoice ChooseBest(const unsigned char *file, size_t size, const char *name, bool firstByDefault);
 
+// What the best file offers, judged from how reading it went: whether the
+// program has bests to go on with, has none at all (and may make the
+// default best, which deletes every played history), or has to tell of a
+// failure.  Only a file that does not exist, or whose bytes hold no valid
+// record, has no best; a file that could not be read may hold every best
+// the user has, and is never taken for one without.
+enum class FileReading { Read, Missing, Failed };
+enum class BestFileState {
+    Bests,       // at least one valid record
+    NoBest,      // missing, empty, or nothing valid in it
+    Unreadable,  // it exists, or may, and could not be read
+};
+BestFileState JudgeBestFile(FileReading reading, const unsigned char *file, size_t size);
+
 // --- the writer ------------------------------------------------------------
 
 // What the merge left out of the old content beyond what it was asked to.

@@ -21,6 +21,10 @@ bool Holds(const std::string &folder, const char *name, const std::function<bool
     return paths::JoinFitting(folder, name, &path) && fileExists(path.c_str());
 }
 
+bool HoldsDataFile(const std::string &folder, const std::function<bool(const char *)> &fileExists) {
+    return Holds(folder, kSettingsFileName, fileExists) || Holds(folder, kBestFileName, fileExists);
+}
+
 // Where a target file waits while the move may still be undone.  As long as
 // the data files' own names, so they fit wherever those do.
 constexpr char kSettingsAside[] = "KORVEL.in~";
@@ -143,19 +147,34 @@ DataMove MoveDataFiles(const DataFolder &from, const DataFolder &to, DataFileSys
 }
 
 bool ResolveDataFolder(const char *dataPath, const char *modulePath,
-                       const std::function<bool(const char *)> &fileExists, DataFolder *out) {
+                       const std::function<bool(const char *)> &fileExists, DataFolder *out,
+                       const WritableFallback &fallback) {
     *out = DataFolder();
     if (dataPath && dataPath[0] && std::strlen(dataPath) < kPathBuffer) {
         std::string folder = paths::KeptFolder(dataPath);
-        if ((Holds(folder, kSettingsFileName, fileExists) || Holds(folder, kBestFileName, fileExists)) &&
-            FormPaths(folder, out))
-            return true;
+        if (HoldsDataFile(folder, fileExists) && FormPaths(folder, out)) return true;
     }
     if (!modulePath) return false;
     const char *separator = ansi::LastSeparator(modulePath);
     if (!separator) return false;
+    std::string program(modulePath, separator);
+    // A program folder that holds the user's files stays theirs, writable or
+    // not: moving elsewhere would hide their bests behind a new default one.
+    bool stay = !fallback.writable || HoldsDataFile(program, fileExists) || fallback.writable(program.c_str());
+    if (!stay) {
+        DataFolder local;
+        // The local folder is a folder like any other once it is there; when
+        // it cannot be made or written either, the program's folder is no
+        // worse, and its first save tells the user.
+        if (FormPaths(fallback.localFolder, &local) && fallback.makeFolder &&
+            fallback.makeFolder(local.folder.c_str()) && fallback.writable(local.folder.c_str())) {
+            *out = local;
+            out->rewriteDataPath = true;
+            return true;
+        }
+    }
     out->rewriteDataPath = true;
-    return FormPaths(std::string(modulePath, separator), out);
+    return FormPaths(program, out);
 }
 
 }  // namespace store

@@ -1,8 +1,9 @@
 // Where the settings file and the best file live (no windows.h).
 //
 // The data folder is "DataPath" when that folder holds KORVEL.ini or
-// KORVEL.dat, otherwise the folder of the program file, which then becomes
-// "DataPath".  The file queries come in as a parameter so that the decision
+// KORVEL.dat, otherwise the folder of the program file (or, when that cannot
+// be written, the user's local application data folder), which then
+// becomes "DataPath".  The file queries come in as a parameter so that the decision
 // can be tested without a file system.
 #ifndef TIVORN_STORE_DATA_FOLDER_H
 #define TIVORN_STORE_DATA_FOLDER_H
@@ -73,12 +74,27 @@ enum class DataMove {
 DataMove MoveDataFiles(const DataFolder &from, const DataFolder &to, DataFileSystem *files,
                        const std::function<bool()> &commit);
 
+// The way out of a program folder that cannot be written (a copy placed by
+// hand under Program Files, say): the user's own folder for local data.
+// Without writable, every folder counts as writable.
+struct WritableFallback {
+    // Whether a file can be created in the folder.
+    std::function<bool(const char *)> writable;
+    // Makes the folder if it is not there; true when it is there.
+    std::function<bool(const char *)> makeFolder;
+    std::string localFolder;  // %LOCALAPPDATA%\Tivorn; empty when it cannot be had
+};
+
 // dataPath: the stored "DataPath" (null when it could not be read).
 // modulePath: the program file's full path.
 // fileExists: whether a path names an existing file (not a folder).
+// When the program's folder would be chosen but cannot be written and holds
+// neither data file, fallback.localFolder is chosen instead (made when
+// needed), provided it can be written; either becomes "DataPath".
 // False only when not even the program's folder gives usable paths.
 bool ResolveDataFolder(const char *dataPath, const char *modulePath,
-                       const std::function<bool(const char *)> &fileExists, DataFolder *out);
+                       const std::function<bool(const char *)> &fileExists, DataFolder *out,
+                       const WritableFallback &fallback = WritableFallback());
 
 }  // namespace store
 

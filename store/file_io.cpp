@@ -38,10 +38,16 @@ bool IsHold(DWORD error, Denial denial) {
 // One try at reading the whole file: ERROR_SUCCESS, or why it failed.  The
 // reason is returned rather than left as the last error, which closing the
 // file might change.
+//
+// The file is shared for everything: a backup or sync client that has it
+// open for writing, or with delete access, then no longer turns the read
+// into a sharing violation (Windows refuses an open whose sharing does not
+// admit the access others already hold).  The content is taken as one
+// snapshot all the same, and a file cut short meanwhile is told apart.
 DWORD ReadOnce(const char *path, std::vector<unsigned char> *bytes) {
     bytes->clear();
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return GetLastError();
     ScopeGuard closeFile([file] { CloseHandle(file); });
     LARGE_INTEGER size;
@@ -127,8 +133,10 @@ FileRead ReadWholeFile(const char *path, std::vector<unsigned char> *bytes) {
         return error == ERROR_SUCCESS;
     };
     if (RetryWhileHeld(Denial::Final, attempt)) return FileRead::Read;
-    DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileRead::Missing : FileRead::Failed;
+    // Only "no such file" means missing.  A folder that cannot be found says
+    // nothing about the file: a mapped share not yet reconnected at logon is
+    // reported that way, as is a drive that is not there.
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? FileRead::Missing : FileRead::Failed;
 }
 
 bool WriteWholeFile(const char *path, const std::vector<unsigned char> &content, Creation creation) {

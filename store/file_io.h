@@ -26,9 +26,10 @@ bool RetryWhileHeld(Denial denial, const std::function<bool()> &attempt);
 
 enum class FileRead { Read, Missing, Failed };
 
-// The whole file.  Missing means that it does not exist; a file that exists
-// but cannot be read (held for long, no access, too large) is a failure, so
-// that it is never taken for an empty one.
+// The whole file.  Missing means that its folder holds no such file; a file
+// that exists or may exist but cannot be read (held for long, no access, too
+// large, offline, its folder out of reach) is a failure, so that it is never
+// taken for an empty one.
 FileRead ReadWholeFile(const char *path, std::vector<unsigned char> *bytes);
 
 enum class Creation {

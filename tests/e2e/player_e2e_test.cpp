@@ -478,6 +478,40 @@ TEST_F(PlayerE2E, WithoutAnyBestTheDefaultBestOfTheMidiFolderIsMadeAndOkPlaysIts
     EXPECT_EQ(tivorn_.Exit(), 0u);
 }
 
+// A backup or sync client holding the best file at start: the failure is
+// told, and neither giving up nor trying again loses a best or a history.
+TEST_F(PlayerE2E, ABestFileHeldAtStartIsReportedAndKeptWithItsHistory) {
+    std::string a = Song("a.mid", 30000), b = Song("b.mid", 30000), before, after;
+    WriteBests({bestbytes::Record("Kept", {a, b})});
+    ASSERT_TRUE(ReadWholeFile(data_.Join("KORVEL.dat"), &before));
+    program_key::WriteBinary(program_key::kHistoryKey, "Kept", "\x01", 1);  // a has played
+    HANDLE held = CreateFileA(data_.Join("KORVEL.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    program_key::WriteSettings(program_key::Settings());
+    program_key::WriteString(program_key::kKey, "PlayBest", "Kept");
+    auto failureBox = [&](const TivornProcess &tivorn) {
+        HWND box = nullptr;
+        EXPECT_TRUE(WaitUntil([&] { return (box = FindMessageBox(tivorn.id())) != nullptr; }));
+        EXPECT_EQ(MessageBoxText(box).rfind("ベストファイル（KORVEL.dat）を読み込めませんでした。\n", 0), 0u);
+        EXPECT_EQ(FindWindowA("#32770", kBestSettingsTitle), nullptr);
+        EXPECT_EQ(History("Kept"), "\x01");
+        return box;
+    };
+    TivornProcess givingUp;
+    ASSERT_TRUE(givingUp.Start());
+    PressButton(failureBox(givingUp), IDCANCEL);
+    EXPECT_EQ(givingUp.WaitForExit(), 0u);
+    ASSERT_TRUE(tivorn_.Start());
+    HWND box = failureBox(tivorn_);
+    CloseHandle(held);
+    PressButton(box, IDRETRY);
+    // Read at last, the current best goes on where its history stood.
+    ASSERT_TRUE(WaitForFirstStart());
+    EXPECT_EQ(Opened(), LoggedAll({b}));
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+    ASSERT_TRUE(ReadWholeFile(data_.Join("KORVEL.dat"), &after));
+    EXPECT_EQ(after, before);
+}
+
 TEST_F(PlayerE2E, MenuCommandsOfTheSettingsAndTheHistory) {
     std::vector<std::string> songs;
     for (int i = 0; i < 4; ++i) songs.push_back(Song("m" + std::to_string(i) + ".mid", 30000));

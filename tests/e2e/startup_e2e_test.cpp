@@ -98,12 +98,14 @@ TEST_F(StartupTest, CopyDataOfAnyCodeLeavesTheProgramRunning) {
     EXPECT_EQ(tivorn.Exit(), 0u);
 }
 
-TEST_F(StartupTest, OnlyTheWholeTitleCountsAsARunningCopy) {
+TEST_F(StartupTest, OnlyTheMarkedWindowCountsAsARunningCopy) {
     // Windows whose titles merely contain the name, as the best settings
-    // dialog's does, are not a running copy.
-    HWND lookalikes[2];
-    const char *titles[] = {"ベストの設定 - Tivorn", "Tivorn2"};
-    for (int i = 0; i < 2; ++i) {
+    // dialog's does, are not a running copy; nor is another program's window
+    // titled exactly "Tivorn" (a folder window on the install folder) that
+    // lacks the resident window's mark.
+    const char *titles[] = {"ベストの設定 - Tivorn", "Tivorn2", "Tivorn"};
+    HWND lookalikes[3];
+    for (int i = 0; i < 3; ++i) {
         lookalikes[i] = CreateWindowExA(0, "STATIC", titles[i], WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                         GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(lookalikes[i], nullptr);

@@ -19,6 +19,8 @@ namespace {
 
 using Codes = std::vector<ULONG_PTR>;
 
+constexpr WPARAM kMaskKey = 0xE8;  // the unassigned key the hook masks Alt with
+
 // Runs work on a second thread, as a second start does, while this thread
 // keeps handling the messages of its windows.
 void FromAnotherThread(const std::function<void()> &work) {
@@ -85,8 +87,8 @@ void Press(WORD vk, std::initializer_list<WORD> modifiers = {}) {
 }
 
 // Keys injected with SendInput into a low-level hook, under Wine as under
-// Windows; the test process's thread is the hook's thread, as the program's
-// user-interface thread is.
+// Windows; the test process's thread installs the hook and receives its
+// commands, as the program's user-interface thread does.
 class Hook : public ::testing::Test {
 protected:
     // One focused window for all: Wine takes seconds to destroy a shown one.
@@ -136,6 +138,9 @@ TEST_F(Hook, HotkeysSendTheirCodesAndAreSwallowed) {
     EXPECT_EQ(resident.codes, (Codes{TIVORN_CODE_NEXT, TIVORN_CODE_MENU}));
     EXPECT_TRUE(focus.HasKey(VK_CONTROL));
     EXPECT_FALSE(focus.HasKey(VK_F9) || focus.HasKey(VK_F10)) << "a hotkey reached the focused window";
+    // Alt was held for the second: the focused window got the masking key
+    // between Alt's down and up, so it does not open its menu bar.
+    EXPECT_TRUE(focus.HasKey(kMaskKey));
 
     // The same keys with other modifiers are the user's.
     focus.keys.clear();
@@ -145,6 +150,28 @@ TEST_F(Hook, HotkeysSendTheirCodesAndAreSwallowed) {
     ASSERT_TRUE(Settled());
     EXPECT_EQ(resident.codes.size(), 2u);
     EXPECT_TRUE(focus.HasKey(VK_F9) && focus.HasKey(VK_F10));
+}
+
+TEST_F(Hook, DecidesWhileTheInstallingThreadIsBusyAndIsRemovedFromIt) {
+    // This thread handles no message until the keys have been typed on
+    // another; a hook serviced here would hold them (or be passed over).
+    focus.keys.clear();
+    std::thread typist([] {
+        Press(VK_F9, {VK_CONTROL});
+        Press('Z');
+    });
+    typist.join();
+    ASSERT_TRUE(kt::WaitUntil([&] { return focus.HasKey('Z') && resident.codes.size() == 1; }));
+    EXPECT_EQ(resident.codes, Codes{TIVORN_CODE_NEXT});
+    EXPECT_FALSE(focus.HasKey(VK_F9) || focus.HasKey(kMaskKey)) << "the hotkey was not swallowed, or masked without Alt";
+
+    // The program removes the hook from this thread, not the hook's.
+    ASSERT_TRUE(UnhookWindowsHookEx(hook));
+    hook = nullptr;
+    Press(VK_F9, {VK_CONTROL});
+    ASSERT_TRUE(Settled());
+    EXPECT_TRUE(focus.HasKey(VK_F9));
+    EXPECT_EQ(resident.codes.size(), 1u);
 }
 
 TEST_F(Hook, FastForwardGoesToThePlaybackOwner) {

@@ -127,4 +127,26 @@ TEST(HotkeyFilter, OneActionPerKeystrokeWithRepeatsAndKeyUpSwallowed) {
     EXPECT_EQ(filter.OnKey(kF9, true, 0), KeyAction::SendNext);
 }
 
+TEST(HotkeyFilter, MaskingKeyOnlyForAPressWithAltOrWinAndNeverEndsAHold) {
+    korvel::HotkeyFilter filter;
+    filter.SetHotkeys(0x0400 | kF9, 0x0200 | kF10);  // Alt+F9, Ctrl+F10
+    const unsigned win = korvel::kModWin;
+    KeyAction press = filter.OnKey(kF9, true, kAlt);
+    EXPECT_EQ(press, KeyAction::SendNext);
+    EXPECT_TRUE(korvel::HotkeyFilter::MasksBefore(press, kAlt));
+    // The injected mask comes back through the hook in the middle of the hold.
+    EXPECT_EQ(filter.OnKey(korvel::kMaskKey, true, kAlt), KeyAction::Pass);
+    KeyAction repeat = filter.OnKey(kF9, true, kAlt);
+    EXPECT_EQ(repeat, KeyAction::Swallow);
+    EXPECT_FALSE(korvel::HotkeyFilter::MasksBefore(repeat, kAlt));
+    EXPECT_EQ(filter.OnKey(kF9, false, 0), KeyAction::Swallow);
+
+    // Win held matches as if it were not, and asks for the mask.
+    press = filter.OnKey(kF10, true, kCtrl | win);
+    EXPECT_EQ(press, KeyAction::SendMenu);
+    EXPECT_TRUE(korvel::HotkeyFilter::MasksBefore(press, kCtrl | win));
+    EXPECT_FALSE(korvel::HotkeyFilter::MasksBefore(KeyAction::SendMenu, kCtrl | kShift));
+    EXPECT_FALSE(korvel::HotkeyFilter::MasksBefore(KeyAction::Pass, kAlt));
+}
+
 }  // namespace

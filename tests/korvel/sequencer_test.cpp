@@ -53,9 +53,12 @@ public:
     explicit RecordingOutput(FakeSystem &system) : system_(system) {}
     std::vector<Sent> sent;
     int lastSounding = -1;
+    size_t lostAfter = SIZE_MAX;  // messages the device takes before it is unplugged
 
-    void Send(const uint8_t *message, size_t size, bool added) override {
+    bool Send(const uint8_t *message, size_t size, bool added) override {
+        if (sent.size() >= lostAfter) return false;
         sent.push_back({system_.now, Bytes(message, message + size), added});
+        return true;
     }
     void EndBatch(int soundingNotes, bool, int64_t) override { lastSounding = soundingNotes; }
 
@@ -144,6 +147,54 @@ TEST(Sequencer, StopSilencesEveryChannelUsedAndEveryNoteLeftSounding) {
                                          {0x89, 38, 0x40},
                                          {0xB9, 64, 0}, {0xB9, 120, 0}, {0xB9, 123, 0}}));
     EXPECT_EQ(output.lastSounding, 0);
+}
+
+TEST(Sequencer, AfterAFreezeReleasesTheNotesAndGoesOnFromWhereItStood) {
+    // A note held twice on channel 0 under notes of 50 ms every 100 ms on
+    // channel 1 (division 500 at 120 BPM: a tick is a millisecond).
+    Track t;
+    t.NoteOn(0, 0, 60, 100).NoteOn(0, 0, 60, 90);
+    for (int i = 0; i < 10; ++i) t.NoteOn(i ? 50 : 0, 1, 70 + i, 100).NoteOff(50, 1, 70 + i);
+    t.NoteOff(0, 0, 60).NoteOff(0, 0, 60).End();
+    korvel::Song song = Decode(midiw::File(0, 500, {t}));
+    // The process stops for 5 s while channel 1's fourth note sounds; then,
+    // in a second run, a busy machine holds it back a little less than a freeze.
+    for (int64_t stall : {int64_t{5000000}, korvel::kFreezeLateUs - 50000}) {
+        FakeSystem system;
+        bool stalled = false;
+        system.coarseLate = [&](int64_t) { return !stalled && system.now >= 300000 && (stalled = true) ? stall : 0; };
+        korvel::Waiter waiter(system, {true, 0});
+        RecordingOutput output(system);
+
+        EXPECT_EQ(korvel::PlaySong(song, waiter, system, output), PlayOutcome::Ended);
+        ASSERT_TRUE(stalled);
+        std::vector<int64_t> late = Lateness(song, output.sent);
+        std::vector<Bytes> released;  // by the engine: the song ends with no note left to silence
+        for (const Sent &s : output.sent)
+            if (s.added && (s.message[0] & 0xF0) == 0x80) released.push_back(s.message);
+        if (stall < korvel::kFreezeLateUs) {  // caught up as ever, with no release
+            EXPECT_TRUE(released.empty());
+            EXPECT_EQ(late.back(), 0);
+            continue;
+        }
+        EXPECT_EQ(released, (std::vector<Bytes>{{0x80, 60, 0x40}, {0x80, 60, 0x40}, {0x81, 73, 0x40}}));
+        // Up to the freeze on time; from it on, every event keeps its distance
+        // to the next: the song moved as a whole, nothing came in a burst.
+        size_t resumed = std::find_if(late.begin(), late.end(), [](int64_t l) { return l > 0; }) - late.begin();
+        ASSERT_LT(resumed, late.size());
+        for (size_t i = resumed; i < late.size(); ++i) EXPECT_EQ(late[i], late[resumed]) << i;
+    }
+}
+
+TEST(Sequencer, AnOutputThatIsLostEndsTheSongAsFailedAtOnce) {
+    korvel::Song song = BusySong();
+    FakeSystem system;
+    korvel::Waiter waiter(system, {true, 0});
+    RecordingOutput output(system);
+    output.lostAfter = 57;
+    EXPECT_EQ(korvel::PlaySong(song, waiter, system, output), PlayOutcome::Failed);
+    EXPECT_EQ(output.sent.size(), 57u);  // nothing tried after the loss, not even the silence
+    EXPECT_LT(system.now, song.endUs);
 }
 
 TEST(Sequencer, NoteTrackerFollowsWhatSounds) {

@@ -25,8 +25,9 @@ public:
 
 class CheckingOutput : public korvel::SongOutput {
 public:
-    void Send(const uint8_t *message, size_t size, bool) override {
+    bool Send(const uint8_t *message, size_t size, bool) override {
         if (!message || size == 0) std::abort();
+        return true;
     }
     void EndBatch(int soundingNotes, bool, int64_t) override {
         if (soundingNotes < 0) std::abort();

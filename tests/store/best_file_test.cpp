@@ -175,6 +175,24 @@ TEST_F(BestFileTest, AFileWithoutAReadableBestIsSetAsideWhole) {
     }
 }
 
+TEST_F(BestFileTest, AHeldFileIsNeverTakenForOneWithoutBests) {
+    WriteBests({Record("Kept", {})});
+    program_key::WriteBinary(program_key::kHistoryKey, "Kept", "\x01", 1);
+    // A sync client writing with every sharing granted does not stop a read;
+    // one that shares nothing makes it fail, and the fresh start refuses.
+    HANDLE writer = CreateFileA(g_store.bestFile, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ReadBestFileState(), best::BestFileState::Bests);
+    CloseHandle(writer);
+    HANDLE held = CreateFileA(g_store.bestFile, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(DeleteAllBests(), best::BestFileState::Unreadable);
+    CloseHandle(held);
+    EXPECT_EQ(DeleteAllBests(), best::BestFileState::Bests);
+    EXPECT_EQ(Names(), std::vector<std::string>{"Kept"});
+    EXPECT_EQ(History("Kept"), "\x01");
+}
+
 TEST_F(BestFileTest, TheLongestDataFolderSavesWithItsBackup) {
     // The resolver takes a folder as long as KORVEL.dat in it still fits a
     // 260-byte path buffer: 248 bytes.  The writer's temporary file and the

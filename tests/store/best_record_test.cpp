@@ -132,6 +132,17 @@ TEST(BestFileReader, FindsChoosesAndListsByExactName) {
     EXPECT_EQ(ChooseBest(file.data(), file.size(), "rock", true).selected, 1);
 }
 
+// Only a missing or bestless file leads to the default best; a failed read
+// never does.
+TEST(BestFileReader, OnlyAMissingOrBestlessFileHasNoBest) {
+    Bytes good = File({Record("A", {})}), damaged = File({Record("Lost", {}, 2, -1, 5000)});
+    EXPECT_EQ(JudgeBestFile(FileReading::Read, good.data(), good.size()), BestFileState::Bests);
+    EXPECT_EQ(JudgeBestFile(FileReading::Failed, good.data(), good.size()), BestFileState::Unreadable);
+    EXPECT_EQ(JudgeBestFile(FileReading::Missing, nullptr, 0), BestFileState::NoBest);
+    for (const Bytes &none : {Bytes{}, Bytes(4, 0), damaged})
+        EXPECT_EQ(JudgeBestFile(FileReading::Read, none.data(), none.size()), BestFileState::NoBest);
+}
+
 TEST(BestFileWriter, SavesInPlaceAppendsDeletesAndRoundTrips) {
     Bytes a = Record("A", {"C:\\a.mid"}), b = Record("B", {}, 7), c = Record("C", {"C:\\c.mid"});
     Bytes file = File({a, b, c});

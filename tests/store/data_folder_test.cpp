@@ -44,6 +44,28 @@ TEST(DataFolder, DataPathCountsOnlyWhenItHoldsOneOfTheFiles) {
     }
 }
 
+TEST(DataFolder, AProgramFolderThatCannotBeWrittenGivesWayToTheLocalFolder) {
+    const std::string local = "C:\\Users\\u\\AppData\\Local\\Tivorn", program = "C:\\Program Files\\Tivorn";
+    Files files;
+    std::set<std::string> writable = {local}, made;
+    store::WritableFallback fallback{[&](const char *f) { return writable.count(f) != 0; },
+                                     [&](const char *f) { return made.insert(f), true; }, local};
+    DataFolder folder;
+    ASSERT_TRUE(store::ResolveDataFolder("D:\\Gone", kModule, files.Query(), &folder, fallback));
+    EXPECT_EQ(folder.bestFile, local + "\\KORVEL.dat");
+    EXPECT_TRUE(folder.rewriteDataPath);
+    EXPECT_EQ(made, std::set<std::string>{local});
+    // The program's folder stays when it holds the user's files, when it can
+    // be written, or when the local folder is no better.
+    files.existing = {program + "\\KORVEL.ini"};
+    for (const auto &writableNow : {std::set<std::string>{local}, {program}, {}}) {
+        writable = writableNow;
+        ASSERT_TRUE(store::ResolveDataFolder(nullptr, kModule, files.Query(), &folder, fallback));
+        EXPECT_EQ(folder.folder, program);
+        files.existing.clear();
+    }
+}
+
 TEST(DataFolder, SeparatorsAreFoundAsCharactersAndPathsStayBounded) {
     Files files;
     DataFolder folder;

@@ -1,0 +1,27 @@
+#include "shell/single_instance.h"
+
+namespace {
+
+// "Local\": the namespace of this logon session, so another user's session
+// (fast user switching, a remote desktop) runs its own copy.
+constexpr char kStartupLockName[] = "Local\\Zarnith.Tivorn.Startup";
+// The lock is held only for a search, reading "Settings" and creating a
+// window; a start that keeps it this long is stuck, not slow.
+constexpr DWORD kStartupLockWaitMs = 10000;
+
+}  // namespace
+
+StartupLock::StartupLock() {
+    mutex_ = CreateMutexA(nullptr, FALSE, kStartupLockName);
+    if (!mutex_) return;
+    // An abandoned lock (a start that crashed holding it) is ours all the same.
+    DWORD waited = WaitForSingleObject(mutex_, kStartupLockWaitMs);
+    owned_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
+void StartupLock::Release() {
+    if (owned_) ReleaseMutex(mutex_);
+    owned_ = false;
+    if (mutex_) CloseHandle(mutex_);
+    mutex_ = nullptr;
+}

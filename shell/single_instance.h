@@ -1,0 +1,31 @@
+// One copy per user session.
+#ifndef TIVORN_SHELL_SINGLE_INSTANCE_H
+#define TIVORN_SHELL_SINGLE_INSTANCE_H
+
+#include <windows.h>
+
+// Puts two starts racing each other in order.  The window search alone
+// cannot: both could look before either has made its resident window, and
+// both would then stay.  A start holds this lock of the session from its
+// search for a running copy until its own resident window stands with its
+// mark (or it knows it will not make one), so the later start's search finds
+// the earlier one's window.
+class StartupLock {
+public:
+    // Waits for the lock.  A start that cannot have it (the name taken by
+    // another user's object in this session, a start stuck for many seconds)
+    // goes on without it: the window search still decides.
+    StartupLock();
+    ~StartupLock() { Release(); }
+    StartupLock(const StartupLock &) = delete;
+    StartupLock &operator=(const StartupLock &) = delete;
+
+    // Lets the next start search; before any message box of this start.
+    void Release();
+
+private:
+    HANDLE mutex_ = nullptr;
+    bool owned_ = false;
+};
+
+#endif
