@@ -1,5 +1,5 @@
-// The advanced settings dialog: hotkeys, the check-mark look and the data
-// folder, handed back by OK to be applied in that order.
+// The advanced settings dialog: hotkeys, the media keys, the check-mark look
+// and the data folder, handed back by OK to be applied in that order.
 #include "editor/advanced_dialog.h"
 
 #include <windows.h>
@@ -94,6 +94,7 @@ INT_PTR AdvancedDialog::OnInitDialog(HWND window) {
 
     CheckDlgButton(window_, IDC_READ_AT_ONCE, TestOption(OPT_READ_AT_ONCE) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(window_, IDC_ALT_CHECK_ICONS, g_settings.altCheckIcons ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(window_, IDC_MEDIA_KEYS, g_settings.mediaKeys ? BST_CHECKED : BST_UNCHECKED);
     SendDlgItemMessageA(window_, IDC_HOTKEY_NEXT, HKM_SETHOTKEY, g_settings.currentHotkeys[0], 0);
     SendDlgItemMessageA(window_, IDC_HOTKEY_MENU, HKM_SETHOTKEY, g_settings.currentHotkeys[1], 0);
     return FALSE;
@@ -132,6 +133,8 @@ void AdvancedDialog::OnOk() {
     choice_.menuHotkey = LOWORD(SendDlgItemMessageA(window_, IDC_HOTKEY_MENU, HKM_GETHOTKEY, 0, 0));
     bool alternative = IsDlgButtonChecked(window_, IDC_ALT_CHECK_ICONS) == BST_CHECKED;
     choice_.look = alternative ? CheckLook::Alternative : CheckLook::Standard;
+    bool mediaKeys = IsDlgButtonChecked(window_, IDC_MEDIA_KEYS) == BST_CHECKED;
+    choice_.mediaKeys = mediaKeys ? MediaKeyUse::On : MediaKeyUse::Off;
     if (folderChosen_) {
         char text[KORVEL_PATH_BUFFER] = "";
         GetDlgItemTextA(window_, IDC_DATA_FOLDER, text, sizeof text);

@@ -1,5 +1,5 @@
 // The advanced settings dialog (template 106), modal over the best settings
-// dialog: the two hotkeys, the look of the folder tree's check marks and the
+// dialog: the two hotkeys, the media keys, the look of the folder tree's check marks and the
 // data folder that holds KORVEL.ini and KORVEL.dat.  The playback priority
 // and reading files at once are shown and cannot be changed.
 #ifndef TIVORN_EDITOR_ADVANCED_DIALOG_H
@@ -24,6 +24,11 @@ enum class CheckLook {
     Alternative,
 };
 
+enum class MediaKeyUse {
+    Off,
+    On,
+};
+
 // What the user chose; the best settings dialog applies it, since the
 // check-mark look changes its tree.
 struct AdvancedChoice {
@@ -31,6 +36,7 @@ struct AdvancedChoice {
     unsigned nextHotkey = 0;  // HKM_GETHOTKEY's low word
     unsigned menuHotkey = 0;
     CheckLook look = CheckLook::Standard;
+    MediaKeyUse mediaKeys = MediaKeyUse::On;
     std::string dataFolder;   // as shown; empty when no other folder was chosen
 };
 

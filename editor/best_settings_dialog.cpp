@@ -524,6 +524,7 @@ void BestSettingsDialog::ApplyAdvanced(const AdvancedChoice &choice) {
     bool changed = ApplyHotkeys(choice);
     // A hook that cannot be installed is reported in a box of its own.
     if (watch.Ended()) return;
+    ApplyMediaKeys(choice);
     changed = ApplyCheckLook(choice) || changed;
     changed = MoveChosenDataFolder(window_, choice) || changed;
     if (changed) SaveSettings();
@@ -550,6 +551,13 @@ bool BestSettingsDialog::ApplyCheckLook(const AdvancedChoice &choice) {
     tree_.BuildStateImages();
     tree_.ShowTab(0);
     return true;
+}
+
+// "MediaKeys" is a value of its own, written at once: the settings block
+// has no bit for it.
+void BestSettingsDialog::ApplyMediaKeys(const AdvancedChoice &choice) {
+    bool on = choice.mediaKeys == MediaKeyUse::On;
+    if (::SetMediaKeys(on)) host_->SetMediaKeys(on);
 }
 
 void BestSettingsDialog::OnOk() {

@@ -33,6 +33,8 @@ public:
     virtual bool HotkeyHookInstalled() = 0;
     // Installs the hotkey hook (a failure is reported, not fatal) or removes it.
     virtual void SetHotkeyHook(bool on) = 0;
+    // Takes the media keys (those no other program holds) or lets them go.
+    virtual void SetMediaKeys(bool on) = 0;
     virtual void SetDialogKeys(DialogKeys keys) = 0;
 
 protected:
@@ -135,6 +137,7 @@ private:
     void ApplyAdvanced(const AdvancedChoice &choice);
     bool ApplyHotkeys(const AdvancedChoice &choice);
     bool ApplyCheckLook(const AdvancedChoice &choice);
+    void ApplyMediaKeys(const AdvancedChoice &choice);
 
     bool CreateButtonImages();
     // No current best: the first best of the file, or the default best when

@@ -6,8 +6,8 @@
  * happens to show the name (a folder window open on the install folder,
  * say).  So the program's single-instance check and the engine's hand-over
  * and hotkey hook all take only the window that carries the property.
- * Commands are WM_COPYDATA whose data word (dwData) is the command code; no
- * data block is sent.
+ * Commands are WM_COPYDATA whose data word (dwData) is the command code; only
+ * the files to play come with a data block.
  */
 #ifndef TIVORN_ENGINE_RESIDENT_WINDOW_H
 #define TIVORN_ENGINE_RESIDENT_WINDOW_H
@@ -24,7 +24,10 @@ enum {
     TIVORN_CODE_STOP = 2,
     TIVORN_CODE_NEXT_BEST = 3,
     TIVORN_CODE_RESTART = 4,
-    TIVORN_CODE_MENU = 5
+    TIVORN_CODE_MENU = 5,
+    /* Files to play at once: the data block holds their paths, each ended by
+     * a NUL (utils/command_line_files.h). */
+    TIVORN_CODE_PLAY_FILES = 6
 };
 
 static BOOL CALLBACK TivornWindowSearchStep(HWND window, LPARAM param) {

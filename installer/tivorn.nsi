@@ -28,6 +28,14 @@ RequestExecutionLevel user
 !define MAKER_KEY "Software\Zarnith"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tivorn"
 !define UNINSTALLER "Uninstall.exe"
+; "Open with" for MIDI files, for this user only: the application's entry
+; with the types it opens, and a ProgID listed beside each type's own
+; programs.  The types' default programs are left as they are.
+!define APP_KEY "Software\Classes\Applications\Tivorn.exe"
+!define PROGID "Zarnith.Tivorn.MidiFile"
+!define PROGID_KEY "Software\Classes\${PROGID}"
+!define OPEN_COMMAND '"$INSTDIR\Tivorn.exe" "%1"'
+!define SHCNE_ASSOCCHANGED 0x08000000
 ; The default settings block: 29 bytes, playback priority (byte 4) 通常,
 ; no options, no hotkeys.
 !define DEFAULT_SETTINGS "0000000002000000000000000000000000000000000000000000000000"
@@ -285,6 +293,43 @@ Function WriteSettingsUnlessUsable
   Pop $0
 FunctionEnd
 
+!macro OPEN_WITH EXT
+  WriteRegStr HKCU "${APP_KEY}\SupportedTypes" "${EXT}" ""
+  WriteRegNone HKCU "Software\Classes\${EXT}\OpenWithProgids" "${PROGID}"
+!macroend
+
+; Takes away only the ProgID's entry, and the keys only when that left them
+; empty: a type's key may hold another program's association.
+!macro REMOVE_OPEN_WITH EXT
+  DeleteRegValue HKCU "Software\Classes\${EXT}\OpenWithProgids" "${PROGID}"
+  DeleteRegKey /ifempty HKCU "Software\Classes\${EXT}\OpenWithProgids"
+  DeleteRegKey /ifempty HKCU "Software\Classes\${EXT}"
+!macroend
+
+Function RegisterOpenWith
+  WriteRegStr HKCU "${APP_KEY}" "FriendlyAppName" "${PRODUCT}"
+  WriteRegStr HKCU "${APP_KEY}\shell\open\command" "" '${OPEN_COMMAND}'
+  WriteRegStr HKCU "${PROGID_KEY}" "" "MIDI (${PRODUCT})"
+  WriteRegStr HKCU "${PROGID_KEY}\DefaultIcon" "" "$INSTDIR\Tivorn.exe,0"
+  WriteRegStr HKCU "${PROGID_KEY}\shell\open\command" "" '${OPEN_COMMAND}'
+  !insertmacro OPEN_WITH ".mid"
+  !insertmacro OPEN_WITH ".midi"
+  !insertmacro OPEN_WITH ".rmi"
+  !insertmacro OPEN_WITH ".kar"
+  System::Call 'shell32::SHChangeNotify(i ${SHCNE_ASSOCCHANGED}, i 0, p 0, p 0)'
+FunctionEnd
+
+Function un.UnregisterOpenWith
+  !insertmacro REMOVE_OPEN_WITH ".mid"
+  !insertmacro REMOVE_OPEN_WITH ".midi"
+  !insertmacro REMOVE_OPEN_WITH ".rmi"
+  !insertmacro REMOVE_OPEN_WITH ".kar"
+  DeleteRegKey HKCU "${PROGID_KEY}"
+  DeleteRegKey HKCU "${APP_KEY}"
+  DeleteRegKey /ifempty HKCU "Software\Classes\Applications"
+  System::Call 'shell32::SHChangeNotify(i ${SHCNE_ASSOCCHANGED}, i 0, p 0, p 0)'
+FunctionEnd
+
 Section "$(SecProgramName)" SecProgram
   SectionIn RO
   Call EndRunningTivorn
@@ -304,6 +349,7 @@ Section "$(SecProgramName)" SecProgram
   ${EndIf}
 
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Tivorn.exe"
+  Call RegisterOpenWith
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -370,6 +416,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   Delete "$SMSTARTUP\${PRODUCT}.lnk"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  Call un.UnregisterOpenWith
 
   MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "$(AskRemoveData)" /SD IDNO IDYES remove_data IDNO keep_data
   remove_data:

@@ -42,7 +42,10 @@ enum class StartResult {
 };
 
 StartResult StartCurrentSong() {
-    const char *path = g_player.songs.currentSong;
+    bool handed = !g_player.handedFiles.empty();
+    g_player.handedFileCurrent = handed;
+    const char *path = handed ? g_player.handedFiles.front().c_str() : g_player.songs.currentSong;
+    if (handed) g_player.host->ShowSongTip(path);
     if (!path || !FileExists(path, 0)) return StartResult::Skip;
     ++g_player.generation;
     switch (StartFile(path, OnSongEnd)) {
@@ -50,7 +53,8 @@ StartResult StartCurrentSong() {
         g_player.host->AnimateIcon(true);
         SetPlayingFlag(true);
         g_player.host->ShowPlaying(true);
-        SaveHistory(HistorySave::Always);
+        // A handed-over file is no entry of the best: its history stays.
+        if (!handed) SaveHistory(HistorySave::Always);
         return StartResult::Started;
     case SongStart::Unresolved: return StartResult::Skip;
     case SongStart::Failed: break;
@@ -70,6 +74,15 @@ public:
 private:
     PlayCause previous_;
 };
+
+// The handed-over file in front is done with (played, skipped or passed
+// over with next).  After the last one the tray tip shows the best's song again.
+void DropHandedFile() {
+    g_player.handedFiles.pop_front();
+    if (!g_player.handedFiles.empty()) return;
+    g_player.handedFileCurrent = false;
+    g_player.host->ShowSongTip(g_player.songs.currentSong);
+}
 
 void PostToHost(UINT message, WPARAM wParam, LPARAM lParam = 0) {
     // Called on the engine's thread: only the window handle is read here.
@@ -103,10 +116,22 @@ int PlayCurrentSong() {
     // all exist but none of which plays (not MIDI files) ends there instead
     // of clearing its history and trying again for ever.
     const int64_t attemptsLeft = 2 * static_cast<int64_t>(g_player.songs.songCount) + 1;
-    for (int64_t attempt = 0;; ++attempt) {
+    for (int64_t attempt = 0;;) {
+        bool handed = !g_player.handedFiles.empty();
         StartResult result = StartCurrentSong();
         if (result != StartResult::Skip) return 1;
-        if (g_player.songs.songCount > 0 && attempt >= attemptsLeft) {
+        if (handed) {
+            // Skipped as a best's song would be, without counting against the best.
+            StopPlayback();
+            DropHandedFile();
+            // The best goes on where it was; one with no song chosen yet
+            // starts at its next song, and without a best playback ends.
+            if (g_player.handedFiles.empty() && !g_player.songs.currentSong &&
+                (g_player.songs.songCount == 0 || !SelectNextSong(&g_player.songs, PlayerSystem(), /*random=*/false)))
+                return 0;
+            continue;
+        }
+        if (g_player.songs.songCount > 0 && attempt++ >= attemptsLeft) {
             StopPlayback();
             PlayerSystem()->ShowNoMidiFiles();
             g_player.host->ShowSongTip(nullptr);
@@ -129,6 +154,13 @@ SongOrder ChosenOrder() { return TestOption(OPT_RANDOM) ? SongOrder::Random : So
 
 int NextSong(SongOrder order, NextChoice choice) {
     StopPlayback();
+    if (choice == NextChoice::Next && g_player.handedFileCurrent) {
+        DropHandedFile();
+        // After the handed-over files the best's own song plays again from
+        // its start: they interrupted it.  Without one the next is chosen.
+        if (!g_player.handedFiles.empty() || g_player.songs.currentSong) return PlayCurrentSong();
+        if (g_player.songs.songCount == 0) return 0;  // no best to go on with
+    }
     if (choice == NextChoice::Next && !SelectNextSong(&g_player.songs, PlayerSystem(), order == SongOrder::Random))
         return 0;
     return PlayCurrentSong();
@@ -199,6 +231,22 @@ void ResumeAfterPreview(AfterPreview after) {
     }
 }
 
+void QueueHandedFiles(std::vector<std::string> files) {
+    if (files.empty()) return;
+    g_player.handedFiles.assign(files.begin(), files.end());
+    g_player.handedFileCurrent = false;
+}
+
+void PlayHandedFiles() {
+    if (g_player.handedFiles.empty() || g_player.handedFileCurrent) return;
+    StopPlayback();
+    PlayCurrentSong();
+}
+
+const char *CurrentSongPath() {
+    return g_player.handedFileCurrent ? g_player.handedFiles.front().c_str() : g_player.songs.currentSong;
+}
+
 void UnloadBest() { LoadPlayerBest(&g_player.songs, best::BestRecord()); }
 
 bool LoadCurrentBest() {
@@ -211,6 +259,9 @@ bool LoadCurrentBest() {
 }
 
 void SwitchBest(AfterSwitch after) {
+    // Choosing a best is choosing what plays now.
+    g_player.handedFiles.clear();
+    g_player.handedFileCurrent = false;
     UnloadBest();
     const char *name = CurrentBestName();
     best::BestRecord record = name ? FindBestInFile(name) : best::BestRecord();

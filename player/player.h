@@ -14,7 +14,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <deque>
 #include <string>
+#include <vector>
 
 #include "player/player_host.h"
 #include "player/song_selection.h"
@@ -60,6 +62,13 @@ struct PlayerRecord {
     std::atomic<unsigned> previewGeneration{0};
 
     PlayCause cause = PlayCause::User;  // of the change under way
+
+    // Files given on the command line, played before the best goes on; the
+    // best's position and history stay as they are meanwhile.
+    std::deque<std::string> handedFiles;
+    // The front of handedFiles is the song being played (or tried), not the
+    // best's current song: next and the end of a song drop it.
+    bool handedFileCurrent = false;
 
     NoPlayerHost noHost;
     PlayerHost *host = &noHost;  // the shell, once it has connected itself
@@ -122,6 +131,16 @@ enum class AfterPreview { Resume, Stay };
 // Ends a preview and gives playback back to the player; with Resume the
 // current song starts again if the best was playing.
 void ResumeAfterPreview(AfterPreview after);
+
+// Files given on the command line take the place of any still waiting (none
+// given changes nothing).  They play first, one after another, and then the
+// best goes on where it was.  At the start-up, queued before the best's first
+// song is chosen, they play in its place.
+void QueueHandedFiles(std::vector<std::string> files);
+// Plays the queued files at once, unless they have begun already.
+void PlayHandedFiles();
+// The file being played: a handed-over file, or the best's current song.
+const char *CurrentSongPath();
 
 enum class AfterSwitch { Play, Wait };
 // Makes the best named by the current best name current; with Play it

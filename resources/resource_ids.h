@@ -55,6 +55,7 @@
 #define IDC_SAVE_BEST           1029
 #define IDC_DELETE_BEST         1030
 #define IDC_TABS                1034
+#define IDC_MEDIA_KEYS          1035    // check box in 106
 
 // Bitmaps.
 #define IDB_BUTTON_FIRST        131     // 131-139: new, save, delete; normal, hot, pressed

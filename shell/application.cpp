@@ -5,6 +5,7 @@
 
 #include "engine/korvel.h"
 #include "engine/resident_window.h"
+#include "player/player.h"
 #include "shell/hotkeys.h"
 #include "shell/message_loop.h"
 #include "shell/out_of_memory.h"
@@ -12,6 +13,7 @@
 #include "shell/single_instance.h"
 #include "shell/startup.h"
 #include "store/settings.h"
+#include "utils/command_line_files.h"
 #include "utils/message_box.h"
 #include "utils/scope_guard.h"
 #include "utils/suspend_resume_notice.h"
@@ -89,6 +91,8 @@ int Application::Run(const char *commandLine) {
     SuspendResumeNotice powerNotices(resident);  // until the loop has ended
 
     LoadPopupMenu(shell_);
+    // Files on the command line play first, in place of the best's first song.
+    QueueHandedFiles(cmdline::FilesOnCommandLine(commandLine));
     // A failed start-up load has reported itself; the loop then only handles
     // what is already queued and the shutdown still runs.
     if (!RunStartupLoad(*this)) PostQuitMessage(0);

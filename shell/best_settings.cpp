@@ -13,6 +13,13 @@ void ShellEditorHost::SetHotkeyHook(bool on) {
         RemoveHotkeyHook(shell_);
 }
 
+void ShellEditorHost::SetMediaKeys(bool on) {
+    if (on)
+        RegisterMediaKeys(shell_.resident);
+    else
+        UnregisterMediaKeys(shell_.resident);
+}
+
 void ShellEditorHost::SetDialogKeys(DialogKeys keys) {
     switch (keys) {
     case DialogKeys::LabelEditing: shell_.appMode = kModeLabelEdit; break;

@@ -25,6 +25,7 @@ public:
     void CloseBestSettings(int flags) override;
     bool HotkeyHookInstalled() override { return shell_.hook != nullptr; }
     void SetHotkeyHook(bool on) override;
+    void SetMediaKeys(bool on) override;
     void SetDialogKeys(DialogKeys keys) override;
 
 private:

@@ -1,6 +1,7 @@
 #include "shell/hotkeys.h"
 
 #include "engine/korvel.h"
+#include "resources/resource_ids.h"
 #include "store/settings.h"
 #include "utils/message_box.h"
 
@@ -19,6 +20,46 @@ void RemoveHotkeyHook(ShellState &shell) {
     if (shell.hook) {
         UnhookWindowsHookEx(shell.hook);
         shell.hook = nullptr;
+    }
+}
+
+namespace {
+
+// Hotkey ids are the program's own (below 0xC000); one per media key.
+struct MediaKey {
+    int id;
+    UINT key;
+};
+const MediaKey kMediaKeys[] = {
+    {1, VK_MEDIA_PLAY_PAUSE},
+    {2, VK_MEDIA_NEXT_TRACK},
+    {3, VK_MEDIA_PREV_TRACK},
+    {4, VK_MEDIA_STOP},
+};
+
+}  // namespace
+
+// RegisterHotKey rather than the keyboard hook: the system refuses a key
+// that another player holds, where a hook would see it and act twice; and
+// the key no longer reaches the focused window as well.  MOD_NOREPEAT: a
+// held Next skips one song, not one per repeat.
+void RegisterMediaKeys(HWND window) {
+    for (const MediaKey &media : kMediaKeys)
+        if (!RegisterHotKey(window, media.id, MOD_NOREPEAT, media.key))
+            RegisterHotKey(window, media.id, 0, media.key);  // a system without MOD_NOREPEAT
+}
+
+void UnregisterMediaKeys(HWND window) {
+    for (const MediaKey &media : kMediaKeys) UnregisterHotKey(window, media.id);
+}
+
+UINT MediaKeyCommand(WPARAM hotkeyId, bool playing) {
+    switch (hotkeyId) {
+    case 1: return playing ? IDM_STOP : IDM_PLAY;
+    case 2: return IDM_NEXT;
+    case 3: return IDM_REWIND;
+    case 4: return IDM_STOP;
+    default: return 0;
     }
 }
 

@@ -16,6 +16,14 @@ bool InstallHotkeyHook(ShellState &shell, HookFailure failure);
 // Removes the hook, if one is installed.
 void RemoveHotkeyHook(ShellState &shell);
 
+// The media keys (Play/Pause, Next, Previous, Stop) as hotkeys of window,
+// which then receives WM_HOTKEY.  A key another program holds already stays
+// with it: its registration fails, and the others are taken all the same.
+void RegisterMediaKeys(HWND window);
+void UnregisterMediaKeys(HWND window);
+// The tray menu command a media key's WM_HOTKEY stands for, 0 for none.
+UINT MediaKeyCommand(WPARAM hotkeyId, bool playing);
+
 // Brings window (this thread's) to the foreground for a menu opened by the
 // menu hotkey or a hand-over; false when the system refused it.
 bool TakeForegroundForMenu(HWND window);

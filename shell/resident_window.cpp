@@ -14,7 +14,9 @@
 #include "shell/hotkeys.h"
 #include "shell/popup_menu.h"
 #include "store/settings.h"
+#include "utils/command_line_files.h"
 #include "utils/message_box.h"
+#include "utils/scope_guard.h"
 
 namespace {
 
@@ -25,6 +27,8 @@ const char kNoProperties[] = "プロパティを表示できませんでした�
 // second start) gets its answer at once instead of waiting while the user
 // looks at the menu.
 constexpr UINT kMsgOpenTrayMenu = WM_APP + 3;
+// Posted to play the files a second start handed over.
+constexpr UINT kMsgPlayHandedFiles = WM_APP + 19;
 
 // A dialog procedure answers a message's result through DWLP_MSGRESULT.
 INT_PTR Answer(HWND window, LRESULT result) {
@@ -93,6 +97,8 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kMsgSongEnded: HandleSongEnded(wParam); return TRUE;
     case kMsgPreviewEnded: HandlePreviewEnded(wParam, lParam); return TRUE;
     case kMsgOpenTrayMenu: OpenTrayMenuWhenIdle(); return TRUE;
+    case WM_HOTKEY: OnMediaKey(wParam); return TRUE;
+    case kMsgPlayHandedFiles: ::PlayHandedFiles(); return TRUE;
     case WM_DESTROY: OnDestroy(); return TRUE;
     default: return FALSE;
     }
@@ -143,7 +149,7 @@ void ResidentWindow::OpenBestSettingsFromMenu() {
 
 // The shell's properties of the current song (of a shortcut, the shortcut itself).
 void ResidentWindow::ShowSongProperties() {
-    const char *path = g_player.songs.currentSong;
+    const char *path = CurrentSongPath();
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_INVOKEIDLIST | SEE_MASK_FLAG_NO_UI;
@@ -206,8 +212,30 @@ void ResidentWindow::RunCopyDataCommand(ULONG_PTR code) {
 LRESULT ResidentWindow::OnCopyData(const COPYDATASTRUCT *data) {
     // A code that arrives while the window is still being created is ignored.
     if (!app_.shell().resident || !data) return 1;
+    if (data->dwData == TIVORN_CODE_PLAY_FILES) {
+        // The block is only ours until this returns, and the sender waits:
+        // the files are queued now and played once it has its answer.
+        const char *block = static_cast<const char *>(data->lpData);
+        QueueHandedFiles(cmdline::SplitFiles(block, block ? data->cbData : 0));
+        PostMessageA(window_, kMsgPlayHandedFiles, 0, 0);
+        return 0;
+    }
     RunCopyDataCommand(data->dwData);
     return 0;
+}
+
+// A media key acts as its tray menu command would.  While the best settings
+// dialog is open (it may be previewing a song, or wait for its OK) it is
+// ignored, as the tray menu does not open then.
+// A key pressed while a box of an earlier key's command waits (a song that
+// cannot be played) is ignored too: the command is not entered twice.
+void ResidentWindow::OnMediaKey(WPARAM hotkeyId) {
+    if (inMediaKey_ || app_.shell().bestDialog || app_.shell().appMode == kModeBestRequired) return;
+    UINT command = MediaKeyCommand(hotkeyId, g_player.playing);
+    if (!command) return;
+    inMediaKey_ = true;
+    ScopeGuard done([this] { inMediaKey_ = false; });
+    OnCommand(static_cast<WORD>(command));
 }
 
 void ResidentWindow::OnTrayNotify(UINT mouseMessage) {

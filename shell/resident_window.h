@@ -36,6 +36,7 @@ private:
     void ShowAbout();
     void RunCopyDataCommand(ULONG_PTR code);
     LRESULT OnCopyData(const COPYDATASTRUCT *data);
+    void OnMediaKey(WPARAM hotkeyId);
     void OnTrayNotify(UINT mouseMessage);
     void OpenTrayMenuWhenIdle();
     void OnTimer(UINT_PTR id);
@@ -50,6 +51,7 @@ private:
     bool suspended_ = false;   // the sleep stopped a playing song
     int resumeTriesLeft_ = 0;  // of the wait for the devices after a wake
     bool ended_ = false;       // EndRun has run
+    bool inMediaKey_ = false;  // a media key's command is under way
 };
 
 #endif

@@ -51,6 +51,8 @@ int RunStartupLoad(Application &app) {
         return 0;
     }
     TakeAltCheckIcons();
+    TakeMediaKeys();
+    if (g_settings.mediaKeys) RegisterMediaKeys(app.shell().resident);
     if (TestOption(OPT_HOTKEYS) && !InstallHotkeyHook(app.shell(), HookFailure::EndsProgram)) return 0;
 
     UnloadBest();

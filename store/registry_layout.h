@@ -11,5 +11,8 @@ constexpr char kValueRoot[] = "Root";           // REG_SZ, the MIDI folder
 constexpr char kValueDataPath[] = "DataPath";   // REG_SZ, the data folder
 constexpr char kValuePlayBest[] = "PlayBest";   // REG_SZ, the current best
 constexpr char kValueHook[] = "Hook";           // REG_DWORD, written, never read
+// REG_DWORD, 0 turns the media keys off; missing means on, so it is written
+// only when the user changes it.
+constexpr char kValueMediaKeys[] = "MediaKeys";
 
 #endif

@@ -50,3 +50,19 @@ void WriteHookValue(HHOOK hook) {
     DWORD value = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(hook));
     WriteValue(kProgramKey, kValueHook, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
 }
+
+void TakeMediaKeys() {
+    DWORD value = 1;
+    // A value of another type or size reads as missing: the keys stay on.
+    if (ReadValue(kProgramKey, kValueMediaKeys, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER) != sizeof value)
+        value = 1;
+    g_settings.mediaKeys = value != 0;
+}
+
+bool SetMediaKeys(bool on) {
+    if (on == g_settings.mediaKeys) return false;
+    DWORD value = on ? 1 : 0;
+    WriteValue(kProgramKey, kValueMediaKeys, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
+    g_settings.mediaKeys = on;
+    return true;
+}

@@ -11,6 +11,7 @@ struct SettingsState {
     unsigned currentHotkeys[2];          // taken at start, kept in step by the advanced dialog
     bool altCheckIcons;                  // copy of OPT_ALT_CHECK_ICONS the folder tree reads
     int engineVariant;                   // EngineVariant(), handed back to InstallHook
+    bool mediaKeys = true;               // copy of "MediaKeys": Play/Pause, Next, Previous, Stop taken
 };
 
 extern SettingsState g_settings;
@@ -28,6 +29,11 @@ void WriteHookValue(HHOOK hook);
 // The start-up copies: the hotkeys from the block, and the check-mark look.
 void TakeCurrentHotkeys();
 void TakeAltCheckIcons();
+
+// "MediaKeys" into its copy: on unless the value says 0.
+void TakeMediaKeys();
+// Writes "MediaKeys" and its copy; true when it differed from the copy.
+bool SetMediaKeys(bool on);
 
 // The advanced settings dialog's hotkeys into the block, as given (none and
 // two equal ones included).  True when either differs from its current

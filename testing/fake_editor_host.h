@@ -21,6 +21,7 @@ public:
     }
     bool HotkeyHookInstalled() override { return installed; }
     void SetHotkeyHook(bool on) override { calls.push_back(installed = on); }
+    void SetMediaKeys(bool on) override { mediaKeyCalls.push_back(on); }
     void SetDialogKeys(DialogKeys keys) override { this->keys = keys; }
 
     HWND dialog = nullptr;
@@ -28,6 +29,7 @@ public:
     int closes = 0;
     bool installed = false;   // the hotkey hook
     std::vector<bool> calls;  // each SetHotkeyHook
+    std::vector<bool> mediaKeyCalls;
     DialogKeys keys = DialogKeys::FromMenu;
 };
 

@@ -35,6 +35,12 @@ std::string Installed(const std::string &name = "") {
     return ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Tivorn" + (name.empty() ? "" : "\\" + name);
 }
 std::string Shortcut(int csidl) { return ShellFolder(csidl) + "\\Tivorn.lnk"; }
+// "Open with": the application's entry, its ProgID, and a type's key.
+const char kAppKey[] = "Software\\Classes\\Applications\\Tivorn.exe";
+const char kProgIdKey[] = "Software\\Classes\\Zarnith.Tivorn.MidiFile";
+const char kMidKey[] = "Software\\Classes\\.mid";
+const char kKarList[] = "Software\\Classes\\.kar\\OpenWithProgids";
+
 bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 std::string Content(const std::string &path) {
     std::string content = "(missing)";
@@ -91,6 +97,8 @@ protected:
         program_key::Clear();
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Zarnith");  // only when empty
         RegDeleteTreeA(HKEY_CURRENT_USER, kUninstallKey);
+        for (const char *key : {kAppKey, kProgIdKey, kMidKey, "Software\\Classes\\.kar"})
+            RegDeleteTreeA(HKEY_CURRENT_USER, key);
         DeleteFileA(Shortcut(CSIDL_PROGRAMS).c_str());
         DeleteFileA(Shortcut(CSIDL_STARTUP).c_str());
         DeleteTree(Installed());
@@ -121,7 +129,12 @@ protected:
 };
 
 TEST_F(InstallE2E, SilentInstallPlaysAndSilentUninstallEndsTheProgramAndKeepsTheData) {
+    program_key::WriteString(kMidKey, "", "Their.mid");  // another program's default: not taken over
     ASSERT_EQ(InstallSilently(), 0u);
+    std::string command = "\"" + Installed("Tivorn.exe") + "\" \"%1\"";
+    EXPECT_EQ(Value((std::string(kAppKey) + "\\shell\\open\\command").c_str(), ""), command);
+    EXPECT_EQ(Value((std::string(kAppKey) + "\\SupportedTypes").c_str(), ".rmi"), "");
+    EXPECT_TRUE(program_key::Exists(kKarList, "Zarnith.Tivorn.MidiFile"));
     for (const char *name : kProgramFiles) EXPECT_EQ(Content(Installed(name)), Content(BinDir() + "\\" + name));
     EXPECT_TRUE(Exists(Shortcut(CSIDL_PROGRAMS)));
     EXPECT_TRUE(Exists(Shortcut(CSIDL_STARTUP)));
@@ -149,6 +162,8 @@ TEST_F(InstallE2E, SilentInstallPlaysAndSilentUninstallEndsTheProgramAndKeepsThe
     EXPECT_FALSE(Exists(Shortcut(CSIDL_PROGRAMS)));
     EXPECT_FALSE(Exists(Shortcut(CSIDL_STARTUP)));
     EXPECT_FALSE(KeyExists(kUninstallKey));
+    for (const char *key : {kAppKey, kProgIdKey, kKarList}) EXPECT_FALSE(KeyExists(key)) << key;
+    EXPECT_EQ(Value(kMidKey, ""), "Their.mid");
     EXPECT_TRUE(Exists(songs_.Join("KORVEL.dat")));
     EXPECT_EQ(Value(program_key::kHistoryKey, kBest), history);
     EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(program_key::Settings()));

@@ -559,4 +559,73 @@ TEST_F(PlayerE2E, MenuCommandsOfTheSettingsAndTheHistory) {
     EXPECT_EQ(tivorn_.Exit(), 0u);
 }
 
+// A key pressed and released on the keyboard, wherever the focus is.
+void PressKey(WORD key) {
+    INPUT input[2] = {{INPUT_KEYBOARD, {}}, {INPUT_KEYBOARD, {}}};
+    input[0].ki.wVk = input[1].ki.wVk = key;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof input[0]);
+}
+
+TEST_F(PlayerE2E, MediaKeysActAsTheMenuAndLeaveKeysHeldElsewhere) {
+    std::string s0 = Song("s0.mid", 30000), s1 = Song("s1.mid", 30000);
+    WriteBests({bestbytes::Record("Keys", {s0, s1})});
+    // Stop is held here first, as by another player: it stays here.
+    ASSERT_TRUE(RegisterHotKey(nullptr, 1, 0, VK_MEDIA_STOP));
+    Start("Keys");
+    ASSERT_TRUE(WaitForFirstStart());
+    auto press = [&](WORD key, std::vector<std::string> expected) {
+        size_t seen = Events().size();
+        PressKey(key);
+        EXPECT_TRUE(WaitUntil([&] { return EventsSince(seen).size() >= expected.size(); })) << key;
+        EXPECT_EQ(EventsSince(seen), expected) << key;
+    };
+    press(VK_MEDIA_PLAY_PAUSE, {"stop"});
+    press(VK_MEDIA_PLAY_PAUSE, {Open(s0), "start"});
+    press(VK_MEDIA_NEXT_TRACK, {"stop", Open(s1), "start"});
+    press(VK_MEDIA_PREV_TRACK, {"stop", Open(s1), "start"});
+    PressKey(VK_MEDIA_STOP);  // were it Tivorn's, Play/Pause would play, then stop
+    press(VK_MEDIA_PLAY_PAUSE, {"stop"});
+    press(VK_MEDIA_PLAY_PAUSE, {Open(s1), "start"});
+    UnregisterHotKey(nullptr, 1);
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+
+    // MediaKeys 0: Tivorn takes no key.
+    DWORD off = 0;
+    RegSetKeyValueA(HKEY_CURRENT_USER, program_key::kKey, "MediaKeys", REG_DWORD, &off, sizeof off);
+    Start("Keys");
+    ASSERT_TRUE(WaitForFirstStart());
+    EXPECT_TRUE(RegisterHotKey(nullptr, 2, 0, VK_MEDIA_PLAY_PAUSE));
+    UnregisterHotKey(nullptr, 2);
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+}
+
 }  // namespace
+
+TEST_F(PlayerE2E, FilesOnTheCommandLinePlayFirstThenTheBestGoesOnUnchanged) {
+    std::string s0 = Song("s0.mid", 30000), s1 = Song("s1.mid", 30000);
+    // Spaces, and "ソ" whose trail byte is a backslash.
+    std::string first = Song("曲\\ソ a.mid", 10), second = Song("b c.mid", 10), third = Song("ソ.mid", 30000);
+    WriteBests({bestbytes::Record("One", {s0, s1})});
+    program_key::WriteSettings(program_key::Settings(0));
+    program_key::WriteString(program_key::kKey, "PlayBest", "One");
+    // A first start: the files play in order, the missing one skipped, then the best's first song.
+    ASSERT_TRUE(tivorn_.Start("\"" + first + "\" \"" + data_.Join("gone.mid") + "\" /next \"" + second + "\""));
+    ASSERT_TRUE(WaitUntil([&] { return Events().size() >= 8; }));
+    EXPECT_EQ(Events(), (std::vector<std::string>{Open(first), "start", "end", Open(second), "start", "end",
+                                                  Open(s0), "start"}));
+
+    // A second start hands its file over and ends; next after it goes back to
+    // the song it interrupted.
+    TivornProcess secondStart;
+    ASSERT_TRUE(secondStart.Start("\"" + third + "\""));
+    EXPECT_EQ(secondStart.WaitForExit(), 0u);
+    ASSERT_TRUE(WaitUntil([&] { return Events().size() >= 11; }));
+    EXPECT_EQ(EventsSince(8), (std::vector<std::string>{"stop", Open(third), "start"}));
+    tivorn_.SendCode(0);
+    EXPECT_EQ(EventsSince(11), (std::vector<std::string>{"stop", Open(s0), "start"}));
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+    EXPECT_EQ(Stored("PlayBest"), "One");
+    EXPECT_EQ(History("One"), "\x01");
+    EXPECT_EQ(FindMessageBox(tivorn_.id()), nullptr);
+}

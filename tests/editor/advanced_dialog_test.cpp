@@ -175,6 +175,15 @@ TEST_F(AdvancedTest, HotkeysAreStoredSavedAndARunningHookInstalledAgain) {
     EXPECT_TRUE(shell_.calls.empty());
 }
 
+TEST_F(AdvancedTest, MediaKeysSwitchAtOnceAndAreStoredOnlyWhenChanged) {
+    TakeMediaKeys();  // no value: on
+    Advanced([](HWND dialog) { Press(dialog, IDC_OK); });
+    EXPECT_EQ(Value("MediaKeys"), "(none)");
+    Advanced([](HWND dialog) { Send(dialog, IDC_MEDIA_KEYS, BM_CLICK); Press(dialog, IDC_OK); });
+    EXPECT_EQ(Value("MediaKeys"), std::string(4, '\0'));
+    EXPECT_EQ(shell_.mediaKeyCalls, std::vector<bool>{false});
+}
+
 TEST_F(AdvancedTest, TheLookSwapsTheImagesKeepsTheMarksAndShowsTheMidiTab) {
     // A mark made on screen, not yet taken into the edited best.
     HTREEITEM song = TreeView_GetNextSibling(tree_, TreeView_GetChild(tree_, TreeView_GetRoot(tree_)));

@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "utils/command_line_files.h"
+
+using cmdline::FilesOnCommandLine;
+using Files = std::vector<std::string>;
+
+const std::string kSo = "\x83\x5C";  // "ソ" in code page 932: its trail byte is a backslash
+
+TEST(CommandLineFiles, QuotedPathsWithSpacesAndTrailBackslashesInOrderWithoutSwitches) {
+    std::string so = "D:\\" + kSo + "\\a b.mid";
+    std::string line = " \"" + so + "\"  /next C:/x.kar \"E:\\" + kSo + "\"\t";
+    EXPECT_EQ(FilesOnCommandLine(line.c_str()), (Files{so, "C:/x.kar", "E:\\" + kSo}));
+    // Quotes may sit anywhere in an argument; one left open runs to the end.
+    EXPECT_EQ(FilesOnCommandLine("C:\\\"my songs\"\\s.mid \"D:\\open end.mid"),
+              (Files{"C:\\my songs\\s.mid", "D:\\open end.mid"}));
+    std::string block = cmdline::JoinFiles({so, "C:\\x.mid"});
+    EXPECT_EQ(cmdline::SplitFiles(block.data(), block.size()), (Files{so, "C:\\x.mid"}));
+}
+
+TEST(CommandLineFiles, RefusesWhatCannotBeALocalFile) {
+    const std::string refused[] = {
+        "song.mid", "\\\\server\\share\\a.mid", "//server/share/a.mid", "C:\\", "C:\\dir\\",
+        "C:\\" + std::string(257, 'a'), "C:\\a*.mid", "C:\\a.mid:stream", "C:\\a\x01.mid",
+        "C:\\\x83", "C:\\\x83\x7F.mid", "C:\\\xFF.mid",  // a cut, a damaged and an unassigned character
+    };
+    for (const std::string &argument : refused)
+        EXPECT_TRUE(FilesOnCommandLine(("\"" + argument + "\"").c_str()).empty()) << argument;
+    EXPECT_TRUE(cmdline::IsFilePathForm("C:\\" + std::string(256, 'a')));  // 259 bytes
+    for (const char *line : {"", "\"\"", "/next", "\"", static_cast<const char *>(nullptr)})
+        EXPECT_TRUE(FilesOnCommandLine(line).empty());
+    std::string huge = std::string(100000, '"') + "C:\\a.mid " + std::string(100000, 'x');
+    EXPECT_EQ(FilesOnCommandLine(huge.c_str()), Files{"C:\\a.mid"});
+    std::string damaged("junk\0\0C:\\y.mid\0C:\\z.mid", 23);  // the last NUL missing
+    EXPECT_EQ(cmdline::SplitFiles(damaged.data(), damaged.size()), (Files{"C:\\y.mid", "C:\\z.mid"}));
+}
