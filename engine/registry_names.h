@@ -8,6 +8,6 @@ constexpr char kProgramKey[] = "Software\\Zarnith\\Tivorn";
 constexpr char kValueSettings[] = "Settings";  /* REG_BINARY, the 29-byte settings block */
 
 constexpr char kEngineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
-constexpr char kValueOutput[] = "Output";      /* REG_SZ: empty, "midi:N" or "log:PATH" */
+constexpr char kValueOutput[] = "Output";      /* REG_SZ: empty, "midi:N", "midi:name:NAME" or "log:PATH" */
 
 #endif

@@ -268,10 +268,30 @@ OpenResult OpenLog(const std::string &path) {
     return result;
 }
 
+// The names of the MIDI out devices, device k at k.
+std::vector<std::string> DeviceNames() {
+    std::vector<std::string> names;
+    UINT count = midiOutGetNumDevs();
+    for (UINT id = 0; id < count; ++id) {
+        MIDIOUTCAPSA caps = {};
+        if (midiOutGetDevCapsA(id, &caps, sizeof caps) != MMSYSERR_NOERROR) caps.szPname[0] = 0;
+        caps.szPname[sizeof caps.szPname - 1] = 0;
+        names.push_back(caps.szPname);
+    }
+    return names;
+}
+
 }  // namespace
 
 OpenResult OpenOutput(const OutputSetting &setting) {
     switch (setting.kind) {
+    case OutputSetting::DeviceName: {
+        // A device that is not plugged in plays on the mapper, without a
+        // word; the value stays, so the device is used again once it is back.
+        int device = outputs::ChooseDevice(setting, DeviceNames());
+        if (device == outputs::kMapper) return OpenDevice(MIDI_MAPPER, OpenTarget::Mapper);
+        return OpenDevice(static_cast<UINT>(device), OpenTarget::Device);
+    }
     case OutputSetting::Mapper:
         return OpenDevice(MIDI_MAPPER, OpenTarget::Mapper);
     case OutputSetting::Device:

@@ -20,6 +20,7 @@
 #include "korvel/module.h"
 #include "korvel/playback_thread.h"
 #include "korvel/smf_reader.h"
+#include "korvel/switching_output.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
 #include "utils/suspend_resume_notice.h"
@@ -58,7 +59,7 @@ struct PlaybackState {
     UINT systemError = 0;
     std::string errorDetail;
 
-    std::unique_ptr<Output> output;
+    std::unique_ptr<SwitchingOutput> output;
     bool reopenOutput = false;  // the machine slept: the device may have changed
     int lostInARow = 0;         // songs given up in a row because the output was lost
     unsigned lostBecause = 0;   // the system's result that lost it the last time
@@ -125,11 +126,11 @@ void OpenLogForMarkers() {
     OutputSetting setting = ReadOutputSetting();
     if (setting.kind != OutputSetting::Log) return;
     OpenResult opened = OpenOutput(setting);
-    g_playback.output = std::move(opened.output);
+    if (opened.output) g_playback.output = std::make_unique<SwitchingOutput>(std::move(opened.output));
 }
 
-bool EnsureOutput() {
-    if (g_playback.output) return true;
+// The output the "Output" value names now, or null with the error noted.
+std::unique_ptr<Output> OpenChosenOutput() {
     OutputSetting setting = ReadOutputSetting();
     OpenResult opened = OpenOutput(setting);
     if (!opened.output) {
@@ -137,9 +138,15 @@ bool EnsureOutput() {
         g_playback.outputError = opened.error;
         g_playback.systemError = opened.systemError;
         g_playback.errorDetail = setting.kind == OutputSetting::Log ? setting.logPath : std::string();
-        return false;
     }
-    g_playback.output = std::move(opened.output);
+    return std::move(opened.output);
+}
+
+bool EnsureOutput() {
+    if (g_playback.output) return true;
+    std::unique_ptr<Output> opened = OpenChosenOutput();
+    if (!opened) return false;
+    g_playback.output = std::make_unique<SwitchingOutput>(std::move(opened));
     return true;
 }
 
@@ -406,6 +413,19 @@ int StartSong(KorvelEndHandler onEnd) {
 }
 
 void StopSong(void) { StopPlaying(); }
+
+int SwitchOutput(void) {
+    g_playback.error = PlayError::None;
+    if (!g_playback.thread) {
+        CloseOutput();  // the next StartSong opens the new one
+        return 1;
+    }
+    // Opened before the old one is let go, so that a failure changes nothing.
+    std::unique_ptr<Output> next = OpenChosenOutput();
+    if (!next) return 0;
+    g_playback.output->Replace(std::move(next));
+    return 1;
+}
 
 int ActivityState(void) {
     if (!g_playback.thread) return 0;

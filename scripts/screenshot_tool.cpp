@@ -23,6 +23,7 @@
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "shell/application.h"
+#include "shell/output_menu.h"
 #include "shell/popup_menu.h"
 #include "store/best_file.h"
 #include "store/settings.h"
@@ -158,22 +159,36 @@ struct Capture {
     int failures;
 };
 
-bool SaveWindow(HWND window, const char *folder, const char *name) {
-    RECT r;
-    GetWindowRect(window, &r);
+// Windows that overlap (a menu and its open submenu) go into one picture
+// of the area they cover, the later ones over the earlier, on white.
+bool SaveWindows(const std::vector<HWND> &windows, const char *folder, const char *name) {
+    RECT r = {};
+    for (HWND window : windows) {
+        RECT part;
+        GetWindowRect(window, &part);
+        if (window == windows.front()) r = part;
+        else UnionRect(&r, &r, &part);
+    }
     const int width = r.right - r.left, height = r.bottom - r.top;
-    if (width <= 0 || height <= 0) return false;
+    if (windows.empty() || width <= 0 || height <= 0) return false;
 
-    WindowDC source(window);
-    MemoryDC memory(source.get());
-    HBITMAP bitmap = CreateCompatibleBitmap(source.get(), width, height);
-    if (!source.get() || !memory.get() || !bitmap) {
+    WindowDC first(windows.front());
+    MemoryDC memory(first.get());
+    HBITMAP bitmap = CreateCompatibleBitmap(first.get(), width, height);
+    if (!first.get() || !memory.get() || !bitmap) {
         if (bitmap) DeleteObject(bitmap);
         return false;
     }
     {
         Selection select(memory.get(), bitmap);
-        BitBlt(memory.get(), 0, 0, width, height, source.get(), 0, 0, SRCCOPY);
+        PatBlt(memory.get(), 0, 0, width, height, WHITENESS);
+        for (HWND window : windows) {
+            RECT part;
+            GetWindowRect(window, &part);
+            WindowDC source(window);
+            BitBlt(memory.get(), part.left - r.left, part.top - r.top, part.right - part.left,
+                   part.bottom - part.top, source.get(), 0, 0, SRCCOPY);
+        }
     }
 
     BITMAPINFOHEADER info = {};
@@ -206,6 +221,10 @@ bool SaveWindow(HWND window, const char *folder, const char *name) {
     return fclose(file) == 0 && written;
 }
 
+bool SaveWindow(HWND window, const char *folder, const char *name) {
+    return SaveWindows({window}, folder, name);
+}
+
 // Lets the window and its children finish painting before the capture.
 void Settle(HWND window) {
     RedrawWindow(window, nullptr, nullptr,
@@ -230,16 +249,33 @@ struct MenuShot {
     Capture *capture;
     DWORD deadline;
     bool done;
+    HWND tray;  // the tray menu's window once shot; then its submenu "出力先(&O)" is opened
 };
 MenuShot g_menuShot;
 
+// A visible menu window other than except.
+HWND FindMenuWindow(HWND except) {
+    for (HWND menu = FindWindowExA(nullptr, nullptr, "#32768", nullptr); menu;
+         menu = FindWindowExA(nullptr, menu, "#32768", nullptr))
+        if (menu != except && IsWindowVisible(menu)) return menu;
+    return nullptr;
+}
+
 LRESULT CALLBACK MenuOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TIMER) {
-        HWND menu = FindWindowA("#32768", nullptr);
-        if (menu && IsWindowVisible(menu)) {
+        HWND menu = FindMenuWindow(g_menuShot.tray);
+        if (menu && !g_menuShot.tray) {
             Settle(menu);
             Report(*g_menuShot.capture, "103-tray-menu", SaveWindow(menu, g_menuShot.capture->folder,
                                                                     "103-tray-menu"));
+            g_menuShot.tray = menu;
+            // Up from no selection reaches "終了(&X)", then the submenu above it.
+            for (WPARAM key : {VK_UP, VK_UP, VK_RIGHT}) PostMessageA(window, WM_KEYDOWN, key, 0);
+        } else if (menu) {
+            Settle(menu);
+            Settle(g_menuShot.tray);
+            Report(*g_menuShot.capture, "103-tray-menu-output",
+                   SaveWindows({g_menuShot.tray, menu}, g_menuShot.capture->folder, "103-tray-menu-output"));
             g_menuShot.done = true;
             EndMenu();
         } else if (GetTickCount() > g_menuShot.deadline) {
@@ -284,13 +320,14 @@ void ShootTrayMenu(Capture &capture) {
         Report(capture, "103-tray-menu", false);
     } else {
         AddSampleBests(tray);
-        g_menuShot = {&capture, GetTickCount() + 20000, false};
+        BuildOutputMenu(tray);
+        g_menuShot = {&capture, GetTickCount() + 20000, false, nullptr};
         ShowWindow(owner, SW_SHOW);
         SetForegroundWindow(owner);
         SetTimer(owner, 1, 100, nullptr);
         TrackPopupMenu(tray, TPM_RIGHTBUTTON, 60, 60, 0, owner, nullptr);
         KillTimer(owner, 1);
-        if (!g_menuShot.done) Report(capture, "103-tray-menu", false);
+        if (!g_menuShot.done) Report(capture, g_menuShot.tray ? "103-tray-menu-output" : "103-tray-menu", false);
     }
     UnloadPopupMenu(App().shell());
     if (owner) DestroyWindow(owner);

@@ -12,6 +12,7 @@
 #include "resources/resource_ids.h"
 #include "shell/application.h"
 #include "shell/hotkeys.h"
+#include "shell/output_menu.h"
 #include "shell/popup_menu.h"
 #include "store/settings.h"
 #include "utils/command_line_files.h"
@@ -174,6 +175,10 @@ void ResidentWindow::ShowAbout() {
 
 INT_PTR ResidentWindow::OnCommand(WORD id) {
     if (id >= IDM_BEST_FIRST && id < IDM_BEST_FIRST + kMaxBestMenuItems) return SwitchToBest(id - IDM_BEST_FIRST);
+    if (IsOutputCommand(id)) {
+        ChooseOutput(id, window_);
+        return TRUE;
+    }
     switch (id) {
     case IDOK:
     case IDCANCEL: HideAbout(); break;

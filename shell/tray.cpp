@@ -7,6 +7,7 @@
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "shell/best_menu_label.h"
+#include "shell/output_menu.h"
 #include "store/best_file.h"
 
 Tray::~Tray() {
@@ -189,6 +190,7 @@ void Tray::ShowMenu(HWND owner) {
     if (!menu) return;
     POINT cursor = {};
     GetCursorPos(&cursor);
+    BuildOutputMenu(menu);  // the devices plugged in now
     // Without the foreground the menu would not close when clicked away.
     SetForegroundWindow(owner);
     TrackPopupMenu(menu, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, owner, nullptr);

@@ -340,6 +340,34 @@ TEST_F(EngineDll, StopSkipSuspendAndCloseLeaveNoNoteHanging) {
     EXPECT_EQ(g_endA.calls, 0);  // a stopped song never calls its handler
 }
 
+// The user picks another output while a song plays: the old one is
+// silenced, the new one goes on with each channel's sounds; one that cannot
+// be opened leaves the song where it was.
+TEST_F(EngineDll, SwitchingTheOutputMovesThePlayingSongOver) {
+    std::string chord = Write("chord.mid", LongChord());
+    std::string second = scratch_.Join("second.log");
+    PlayUntilChordSounds(chord);
+    tt::program_key::WriteString(kEngineKey, "Output", "speaker");
+    EXPECT_EQ(SwitchOutput(), 0);
+    tt::program_key::WriteString(kEngineKey, "Output", "log:" + second);
+    ASSERT_EQ(SwitchOutput(), 1);
+    ExpectChordSilencedThen("stop");
+    std::vector<std::string> moved;
+    for (const std::string &line : tt::ReadLines(second)) moved.push_back(IsMessageLine(line) ? WithoutTime(line) : line);
+    EXPECT_EQ(moved, (std::vector<std::string>{"start", "C1 28 *"}));  // channel 1's program
+    EXPECT_EQ(ActivityState(), 1);  // still playing, now on the new output
+    StopSong();
+    EXPECT_EQ(tt::ReadLines(second).back(), "stop");
+
+    // Nothing plays: the next song opens the output then.
+    tt::program_key::WriteString(kEngineKey, "Output", "log:" + logPath_);
+    ASSERT_EQ(SwitchOutput(), 1);
+    size_t before = tt::ReadLines(second).size();
+    PlayUntilChordSounds(chord);
+    StopSong();
+    EXPECT_EQ(tt::ReadLines(second).size(), before);
+}
+
 // A process frozen in the middle of a song (a debugger, Modern Standby)
 // goes on from where the song stood: the notes that sounded are released,
 // and what fell due meanwhile does not come in one burst.

@@ -50,6 +50,7 @@ TEST(EngineOrdinals, EachOperationHasItsNumberAndNothingElseIsExported) {
         {27, "ReadValue", Address(&ReadValue)},
         {28, "WriteValue", Address(&WriteValue)},
         {29, "EngineVariant", Address(&EngineVariant)},
+        {30, "SwitchOutput", Address(&SwitchOutput)},
     };
 
     char exe[MAX_PATH];

@@ -11,6 +11,7 @@
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "shell/application.h"
+#include "shell/output_menu.h"
 #include "shell/popup_menu.h"
 #include "store/best_file.h"
 #include "store/store_setup.h"
@@ -81,7 +82,7 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
     SetCurrentBestName("Best 9");
     ASSERT_EQ(app_.tray().BuildBestMenu(kRebuildBestMenu), 1);
 
-    const int staticItems = 14;
+    const int staticItems = 15;
     ASSERT_EQ(GetMenuItemCount(tray_), 11 + staticItems);
     ASSERT_EQ(app_.tray().BestMenuItemCount(), 11);
     EXPECT_EQ(Label(0), "&1 Best 0");
@@ -167,6 +168,47 @@ TEST_F(TrayMenuTest, PlayItemsFollowThePlayingState) {
     EXPECT_TRUE(Grayed(IDM_STOP));
     EXPECT_TRUE(Grayed(IDM_SONG_INFO));
     EXPECT_FALSE(Grayed(IDM_NEXT));
+}
+
+// Wine has no MIDI devices: the mapper and the log output stand for them.
+TEST_F(TrayMenuTest, TheOutputSubmenuChecksWhereTheMusicGoes) {
+    const char engineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
+    int exit = GetMenuItemCount(tray_) - 1;
+    ASSERT_EQ(GetMenuItemID(tray_, exit), static_cast<UINT>(IDM_EXIT));
+    EXPECT_EQ(Label(exit - 1), "出力先(&O)");
+    HMENU output = OutputSubmenu(tray_);
+    ASSERT_EQ(output, GetSubMenu(tray_, exit - 1));
+    auto items = [output] {
+        std::vector<std::string> shown;
+        for (int i = 0; i < GetMenuItemCount(output); ++i) {
+            char text[128] = "";
+            GetMenuStringA(output, i, text, sizeof text, MF_BYPOSITION);
+            bool checked = GetMenuState(output, i, MF_BYPOSITION) & MF_CHECKED;
+            shown.push_back(std::string(checked ? "* " : "") + text);
+        }
+        return shown;
+    };
+    std::string log = "log:" + data_.path() + "\\play.log";
+    program_key::WriteString(engineKey, "Output", log);
+    BuildOutputMenu(tray_);
+    EXPECT_EQ(items(), (std::vector<std::string>{"MIDIマッパー", "* ログ出力"}));
+
+    // A device that is not plugged in plays on the mapper; its name is kept.
+    program_key::WriteString(engineKey, "Output", "midi:name:Gone");
+    BuildOutputMenu(tray_);  // the rebuild drops the log's item
+    EXPECT_EQ(items(), (std::vector<std::string>{"* MIDIマッパー"}));
+
+    program_key::WriteString(engineKey, "Output", log);
+    SendMessageA(app_.shell().resident, WM_COMMAND, IDM_OUTPUT_LOG, 0);  // already the output: nothing changes
+    std::string stored;
+    ASSERT_TRUE(program_key::ReadRaw(engineKey, "Output", &stored));
+    EXPECT_EQ(stored, log + '\0');
+    SendMessageA(app_.shell().resident, WM_COMMAND, IDM_OUTPUT_MAPPER, 0);
+    ASSERT_TRUE(program_key::ReadRaw(engineKey, "Output", &stored));
+    EXPECT_EQ(stored, std::string(1, '\0'));
+    BuildOutputMenu(tray_);
+    EXPECT_EQ(items(), (std::vector<std::string>{"* MIDIマッパー"}));
+    program_key::Delete(engineKey, "Output");
 }
 
 TEST_F(TrayMenuTest, IconAlternatesAndTheTipShowsTheFileName) {

@@ -1,8 +1,8 @@
-#include "korvel/output_setting.h"
+#include "utils/output_value.h"
 
 #include <cstring>
 
-namespace korvel {
+namespace outputs {
 namespace {
 
 // prefix is lower-case ASCII; a double-byte character never matches it.
@@ -26,7 +26,15 @@ OutputSetting ParseOutputSetting(const char *text, size_t size) {
         setting.kind = OutputSetting::Invalid;
         return setting;
     }
-    if (StartsWithNoCase(text, size, "midi:")) {
+    if (StartsWithNoCase(text, size, "midi:name:")) {
+        // Any bytes the driver chose, but no more than the system's buffer holds.
+        size_t length = size - 10;
+        if (length >= 1 && length <= kMaxDeviceNameBytes) {
+            setting.kind = OutputSetting::DeviceName;
+            setting.deviceName.assign(text + 10, length);
+            return setting;
+        }
+    } else if (StartsWithNoCase(text, size, "midi:")) {
         // Device numbers are small; more than five digits is a typo.
         size_t digits = size - 5;
         unsigned value = 0;
@@ -54,4 +62,15 @@ OutputSetting ParseOutputSetting(const char *text, size_t size) {
     return setting;
 }
 
-}  // namespace korvel
+int ChooseDevice(const OutputSetting &setting, const std::vector<std::string> &names) {
+    if (setting.kind == OutputSetting::Device) return static_cast<int>(setting.device);
+    if (setting.kind != OutputSetting::DeviceName) return kMapper;
+    // Two devices of one name: the first, as the system lists them.
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] == setting.deviceName) return static_cast<int>(i);
+    return kMapper;
+}
+
+std::string DeviceNameValue(const std::string &name) { return "midi:name:" + name; }
+
+}  // namespace outputs

@@ -1,0 +1,25 @@
+// The tray menu's submenu "出力先(&O)": where the music goes, chosen among
+// the MIDI mapper and the MIDI out devices of the moment.
+#ifndef TIVORN_SHELL_OUTPUT_MENU_H
+#define TIVORN_SHELL_OUTPUT_MENU_H
+
+#include <windows.h>
+
+// Devices past this many get no item.
+constexpr int kMaxOutputDevices = 256;
+
+// The submenu of the tray menu tray, or null.
+HMENU OutputSubmenu(HMENU tray);
+
+// Lists the mapper, each device by its name and, while the engine writes a
+// log, "ログ出力"; the output that plays now is checked.
+void BuildOutputMenu(HMENU tray);
+
+bool IsOutputCommand(UINT command);
+
+// Stores the chosen output by its device's name and moves a playing song
+// over to it.  A device that cannot be opened is reported over owner and
+// leaves the output as it was.
+void ChooseOutput(UINT command, HWND owner);
+
+#endif

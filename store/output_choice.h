@@ -1,0 +1,18 @@
+// The engine's "Output" value as the tray menu reads and writes it; the
+// engine reads it itself when it opens an output.
+#ifndef TIVORN_STORE_OUTPUT_CHOICE_H
+#define TIVORN_STORE_OUTPUT_CHOICE_H
+
+#include <string>
+
+#include "utils/output_value.h"
+
+// The value's text; empty when missing or unreadable (the engine then
+// plays on the mapper, or says why it cannot).
+std::string ReadOutputValue();
+outputs::OutputSetting ReadOutputChoice();
+
+// Stores value as the value's text; empty chooses the mapper.
+void WriteOutputValue(const std::string &value);
+
+#endif

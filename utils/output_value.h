@@ -1,0 +1,50 @@
+// The engine's "Output" registry value, which chooses where the music goes.
+// The engine opens what it names and the tray menu checks it, so both read
+// it through this one plain parser.
+//
+//   missing or empty   the MIDI mapper
+//   midi:N             MIDI out device N (decimal)
+//   midi:name:NAME     the MIDI out device called NAME; the mapper while no
+//                      device has that name (a USB device unplugged, or
+//                      plugged in another order, keeps its name, not its number)
+//   log:PATH           no sound; lines are appended to the file PATH
+#ifndef TIVORN_UTILS_OUTPUT_VALUE_H
+#define TIVORN_UTILS_OUTPUT_VALUE_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "utils/path_rules.h"
+
+namespace outputs {
+
+struct OutputSetting {
+    enum Kind { Mapper, Device, DeviceName, Log, Invalid };
+    Kind kind = Mapper;
+    unsigned device = 0;
+    std::string deviceName;
+    std::string logPath;
+};
+
+// Longest log path, as every path of the program.
+constexpr size_t kMaxLogPathBytes = paths::kLongestPath;
+// Device names are at most 31 bytes (the system's name buffer holds 32).
+constexpr size_t kMaxDeviceNameBytes = 31;
+
+// text is the value's bytes without their NUL (null when missing).
+OutputSetting ParseOutputSetting(const char *text, size_t size);
+
+// The device that plays for setting among the devices named so (device k
+// is names[k]); kMapper for the mapper.  A name that no device has falls
+// back to the mapper; a number is taken as it is, even past the devices,
+// so that opening it says what is wrong.  Not meaningful for a log.
+constexpr int kMapper = -1;
+int ChooseDevice(const OutputSetting &setting, const std::vector<std::string> &names);
+
+// The value that stores the device called name.
+std::string DeviceNameValue(const std::string &name);
+
+}  // namespace outputs
+
+#endif
