@@ -15,6 +15,10 @@ NATIVE := $(BUILD)/native
 TEST_PREFIX := $(BUILD)/wineprefix
 RUN_PREFIX ?= $(HOME)/.local/share/tivorn/wineprefix
 JOBS ?= $(shell nproc)
+# A test slot per core for the tests that compute (the native tree's build,
+# fuzzing, the image check), and one more for the Wine tests that run one at
+# a time (they touch the program's registry key or windows) and mostly wait.
+TEST_JOBS ?= $(shell echo $$(( $(JOBS) + 1 )))
 
 CROSS_CONFIG = -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake \
 	-DCMAKE_BUILD_TYPE=Release -DTIVORN_NATIVE_DIR=$(abspath $(NATIVE))
@@ -43,16 +47,22 @@ dist: configure
 	@grep -q tivorn_dist $(BUILD)/build.ninja || cmake -S . -B $(BUILD) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target tivorn_dist
 
-test: native configure
+# The test prefix is made (first time only) while the Windows tree builds:
+# Wine's start-up mostly waits.  The test run waits for it through the
+# prefix's lock.  The native tree is built by the test run's first test,
+# native_build, beside the Wine tests.
+test: native-configure configure
+	@test -f $(TEST_PREFIX)/.tivorn-ready || \
+		{ scripts/with-wine.sh $(TEST_PREFIX) true >$(BUILD)/wineprefix.log 2>&1 & }
 	cmake --build $(BUILD) -j $(JOBS)
-	scripts/with-wine.sh $(TEST_PREFIX) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	scripts/with-wine.sh $(TEST_PREFIX) ctest --test-dir $(BUILD) --output-on-failure -j $(TEST_JOBS)
 
-bench: native configure
-	cmake --build $(BUILD) -j $(JOBS)
+bench: configure
+	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	scripts/with-wine.sh $(TEST_PREFIX) scripts/bench.sh $(BUILD)
 
 screenshots: configure
-	cmake --build $(BUILD) -j $(JOBS)
+	cmake --build $(BUILD) -j $(JOBS) --target screenshot_tool
 	scripts/with-wine.sh $(TEST_PREFIX) scripts/screenshots.sh $(BUILD)
 
 run: build native-configure

@@ -4,6 +4,73 @@
 set(TIVORN_SYSTEM_LIBS user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 oleaut32
     uuid advapi32 winmm uxtheme)
 
+# tivorn_layer(folder [SEES folder...] [PLAIN source...] [WINDOWS source...])
+# The library of one source folder, tivorn_<folder>, and the folders its code
+# may include.  PLAIN sources are C++ without windows.h, built in both trees;
+# WINDOWS sources only in the Windows tree.  A folder without sources in a
+# tree gives an interface library: its headers alone.
+#
+# SEES names the folders just below (utils is seen by every folder).  The
+# library links their libraries, and its include path is a folder of the
+# build tree, layers/<folder>, holding links to this folder and everything
+# below it, and to nothing else: an include that runs back up
+# ("shell/tray.h" from store/) finds no file.  Whatever links the library
+# sees the same, so a folder's tests see that folder and below.
+function(tivorn_layer FOLDER)
+    cmake_parse_arguments(L "" "" "SEES;PLAIN;WINDOWS" ${ARGN})
+    if(NOT FOLDER STREQUAL "utils")
+        list(APPEND L_SEES utils)
+    endif()
+    set(sees ${FOLDER})
+    foreach(lower IN LISTS L_SEES)
+        get_property(below GLOBAL PROPERTY TIVORN_SEES_${lower})
+        if(NOT below)
+            message(FATAL_ERROR "tivorn_layer(${FOLDER}): ${lower} is not a layer defined before it")
+        endif()
+        list(APPEND sees ${below})
+    endforeach()
+    list(REMOVE_DUPLICATES sees)
+    set_property(GLOBAL PROPERTY TIVORN_SEES_${FOLDER} ${sees})
+    tivorn_include_view(${FOLDER} view ${sees})
+
+    set(sources ${L_PLAIN})
+    if(WIN32)
+        list(APPEND sources ${L_WINDOWS})
+    endif()
+    if(sources)
+        add_library(tivorn_${FOLDER} STATIC ${sources})
+        target_include_directories(tivorn_${FOLDER} PUBLIC ${view})
+        foreach(lower IN LISTS L_SEES)
+            target_link_libraries(tivorn_${FOLDER} PUBLIC tivorn_${lower})
+        endforeach()
+        if(WIN32 AND L_WINDOWS)
+            # After the libraries that call them, for the linker.
+            target_link_libraries(tivorn_${FOLDER} PUBLIC ${TIVORN_SYSTEM_LIBS})
+        endif()
+    else()
+        add_library(tivorn_${FOLDER} INTERFACE)
+        target_include_directories(tivorn_${FOLDER} INTERFACE ${view})
+        foreach(lower IN LISTS L_SEES)
+            target_link_libraries(tivorn_${FOLDER} INTERFACE tivorn_${lower})
+        endforeach()
+    endif()
+endfunction()
+
+# tivorn_include_view(name out-var folder...): a folder of the build tree
+# with a link to each named source folder, made anew at every configure, for
+# an include path that reaches these folders and no others.
+function(tivorn_include_view NAME OUT)
+    set(view ${CMAKE_BINARY_DIR}/layers/${NAME})
+    file(REMOVE_RECURSE ${view})
+    file(MAKE_DIRECTORY ${view})
+    foreach(folder IN LISTS ARGN)
+        if(EXISTS ${CMAKE_SOURCE_DIR}/${folder})
+            file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${view}/${folder} SYMBOLIC)
+        endif()
+    endforeach()
+    set(${OUT} ${view} PARENT_SCOPE)
+endfunction()
+
 # tivorn_version_definitions(target): the version resource's numbers and
 # text for a resource script, from the one version of the build
 # (TIVORN_VERSION "1.00" gives 1.0.0.0 and "1.00").
@@ -34,10 +101,32 @@ function(tivorn_korvel_beside TARGET)
     add_dependencies(${TARGET} KORVEL ${copy})
 endfunction()
 
-# tivorn_test(NAME name SOURCES ... [LIBS ...] [RESOURCES] [PROGRAM] [SERIAL] [TIMEOUT s])
+# How test code is compiled: unoptimised; in the native tree with line
+# tables only, which is all the sanitizers' reports need.
+if(WIN32)
+    set(TIVORN_TEST_FLAGS -O0)
+else()
+    set(TIVORN_TEST_FLAGS -O0 -gline-tables-only)
+endif()
+
+# tivorn_test_code(target [PLAIN]): compiles the target as test code: the
+# flags above, and the headers most tests include precompiled once per tree
+# (tests/CMakeLists.txt), without windows.h for PLAIN code.  Test code is
+# compiled often and runs for moments.
+function(tivorn_test_code TARGET)
+    cmake_parse_arguments(C "PLAIN" "" "" ${ARGN})
+    target_compile_options(${TARGET} PRIVATE ${TIVORN_TEST_FLAGS})
+    if(C_PLAIN OR NOT WIN32)
+        target_precompile_headers(${TARGET} REUSE_FROM tivorn_test_pch_plain)
+    else()
+        target_precompile_headers(${TARGET} REUSE_FROM tivorn_test_pch_windows)
+    endif()
+endfunction()
+
+# tivorn_test(NAME name SOURCES ... [LIBS ...] [RESOURCES] [SERIAL] [TIMEOUT s])
 # A GoogleTest program run by CTest (under Wine in the Windows tree).
-#   PROGRAM    links the program's code (tivorn_core) and the import library
-#              of KORVEL.dll, and puts a copy of the DLL beside the test
+#   LIBS       the folder libraries under test (tivorn_store, ...): the test
+#              sees what they see, plus the test helpers (tivorn_test_includes)
 #   RESOURCES  links the program's resources (dialog templates, menus, images)
 #   SERIAL     runs alone: it touches the registry key of the program, or
 #              shows windows that others could take for their own
@@ -45,23 +134,24 @@ endfunction()
 #   PURE       plain C++ built in both trees: the Windows tree's CTest also
 #              runs the native build under the sanitizers, as NAME_sanitized
 function(tivorn_test)
-    cmake_parse_arguments(T "RESOURCES;PROGRAM;SERIAL;OWN_MAIN;PURE" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "RESOURCES;SERIAL;OWN_MAIN;PURE" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
     if(T_PURE)
         tivorn_native_test(NAME ${T_NAME}_sanitized COMMAND test-bin/${T_NAME})
     endif()
     add_executable(${T_NAME} ${T_SOURCES})
-    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} tivorn_test_includes GTest::gtest)
+    if(T_PURE)
+        tivorn_test_code(${T_NAME} PLAIN)
+    else()
+        tivorn_test_code(${T_NAME})
+    endif()
     if(NOT T_OWN_MAIN)
         target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
     endif()
-    target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
     set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/test-bin)
     if(WIN32)
-        if(T_PROGRAM)
-            target_link_libraries(${T_NAME} PRIVATE tivorn_core tivorn_pure korvel_import)
-        endif()
         if(T_RESOURCES)
-            target_link_libraries(${T_NAME} PRIVATE tivorn_resources)
+            target_link_libraries(${T_NAME} PRIVATE tivorn_rc)
         endif()
         target_link_libraries(${T_NAME} PRIVATE ${TIVORN_SYSTEM_LIBS})
         # Test programs need KORVEL.dll beside them; Tivorn.exe is found in
@@ -75,7 +165,9 @@ function(tivorn_test)
     set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
         ENVIRONMENT "TIVORN_BIN_DIR=${TIVORN_BIN_DIR};TIVORN_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
     if(T_SERIAL)
-        set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK tivorn_registry)
+        # One after another they are the longest chain of the run, so CTest
+        # starts each as soon as it can, before tests that cost more alone.
+        set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK tivorn_registry COST 100)
     endif()
 endfunction()
 
@@ -92,12 +184,15 @@ function(tivorn_native_test)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
-    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+    # The test native_build (tests/CMakeLists.txt) builds the native tree first.
+    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} FIXTURES_REQUIRED native_tree)
 endfunction()
 
 # tivorn_fuzzer(NAME name SOURCES ... LIBS ... [SECONDS n] [CORPUS dir])
 # A libFuzzer target of the native tree, run by CTest for a bounded time.
 # CORPUS is a folder of seed inputs; the run works on a copy in the tree.
+# The run is niced: it takes whatever processor time is left over in its
+# SECONDS, and the Wine tests beside it, which wait on windows, stay quick.
 function(tivorn_fuzzer)
     cmake_parse_arguments(F "" "NAME;SECONDS;CORPUS" "SOURCES;LIBS" ${ARGN})
     if(NOT F_SECONDS)
@@ -107,12 +202,15 @@ function(tivorn_fuzzer)
         math(EXPR limit "${F_SECONDS} + 120")
         tivorn_native_test(NAME ${F_NAME} TIMEOUT ${limit}
             COMMAND fuzz/${F_NAME}-run.sh)
+        # The longest tests beside the serial ones: started early.
+        if(TEST ${F_NAME})
+            set_tests_properties(${F_NAME} PROPERTIES COST ${F_SECONDS})
+        endif()
         return()
     endif()
     add_executable(${F_NAME} ${F_SOURCES})
-    target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+    target_link_libraries(${F_NAME} PRIVATE ${F_LIBS} tivorn_test_includes)
     target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
-    target_include_directories(${F_NAME} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
     set_target_properties(${F_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
     # A fresh working corpus for every run, seeded from the source tree.
     set(work ${CMAKE_BINARY_DIR}/fuzz/${F_NAME}-corpus)
@@ -121,7 +219,7 @@ function(tivorn_fuzzer)
 set -e
 rm -rf '${work}' && mkdir -p '${work}'
 if [ -n '${F_CORPUS}' ] && [ -d '${F_CORPUS}' ]; then cp -r '${F_CORPUS}'/. '${work}'/; fi
-exec '${CMAKE_BINARY_DIR}/fuzz/${F_NAME}' -max_total_time=${F_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 '${work}'
+exec nice -n 10 '${CMAKE_BINARY_DIR}/fuzz/${F_NAME}' -max_total_time=${F_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 '${work}'
 ")
     file(CHMOD ${CMAKE_BINARY_DIR}/fuzz/${F_NAME}-run.sh
          PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

@@ -1,7 +1,7 @@
 # The helper operations of KORVEL.dll: paths, folder listing, registry,
 # shortcuts, the folder picker, the hand-over of a second start and the
-# hotkey hook.  The decisions are plain C++ (korvel_pure, tested natively
-# too); the Windows side only gathers input and acts on them.
+# hotkey hook.  The decisions are plain C++ (built in both trees, tested
+# natively too); the Windows side only gathers input and acts on them.
 list(APPEND KORVEL_PURE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/command_line.cpp
     ${CMAKE_CURRENT_LIST_DIR}/folder_names.cpp

@@ -1,7 +1,7 @@
 #!/bin/bash
 # PNGs of every window of the program in BUILD/screenshots:
 #   scripts/with-wine.sh PREFIX scripts/screenshots.sh BUILD
-# (make screenshots does exactly that after building everything).
+# (make screenshots does exactly that after building the tool).
 set -uo pipefail
 build=${1:-build}
 tool="$build/tools/screenshot_tool.exe"
