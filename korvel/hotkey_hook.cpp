@@ -46,12 +46,13 @@ struct HookState {
     HANDLE settingsChanged; // signalled by the registry when the key changes
     bool notifying;         // a notification is armed on settingsChanged
     korvel::HotkeyFilter filter;
+    // The relay on the installing thread, where the hook thread posts
+    // commands: read there, so atomic.
+    std::atomic<HWND> relay{nullptr};
+    DWORD relayThread;  // read and written by installing threads only
 };
 
 HookState g_hook;
-// The relay on the installing thread, where the hook thread posts commands.
-std::atomic<HWND> g_relay{nullptr};
-DWORD g_relayThread;  // read and written by installing threads only
 
 void ReadHotkeys() {
     korvel::StoredValue block;
@@ -119,7 +120,7 @@ void InjectMaskKey() {
 }
 
 void PostCommand(WPARAM code) {
-    if (HWND relay = g_relay.load()) PostMessageA(relay, kRelayCommand, code, 0);
+    if (HWND relay = g_hook.relay.load()) PostMessageA(relay, kRelayCommand, code, 0);
 }
 
 LRESULT CALLBACK KeyboardHook(int code, WPARAM message, LPARAM data) {
@@ -189,15 +190,15 @@ HWND CreateMessageWindow(const char *windowClass) {
 
 bool RelayOnThisThread() {
     DWORD thread = GetCurrentThreadId();
-    HWND current = g_relay.load();
-    if (current && g_relayThread == thread && IsWindow(current)) return true;
+    HWND current = g_hook.relay.load();
+    if (current && g_hook.relayThread == thread && IsWindow(current)) return true;
     if (!RegisterWindowClass(kRelayClass, RelayProc)) return false;
     HWND relay = CreateMessageWindow(kRelayClass);
     if (!relay) return false;
     // A window of another thread can only be closed by that thread.
     if (current) PostMessageA(current, WM_CLOSE, 0, 0);
-    g_relayThread = thread;
-    g_relay.store(relay);
+    g_hook.relayThread = thread;
+    g_hook.relay.store(relay);
     return true;
 }
 
