@@ -3,10 +3,7 @@
 #include <mmsystem.h>
 #include <shellapi.h>
 
-#include <cstring>
-
 #include "engine/korvel.h"
-#include "engine/registry_names.h"
 #include "engine/resident_window.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
@@ -14,6 +11,7 @@
 #include "shell/hotkeys.h"
 #include "shell/output_menu.h"
 #include "shell/popup_menu.h"
+#include "store/output_choice.h"
 #include "store/settings.h"
 #include "utils/command_line_files.h"
 #include "utils/message_box.h"
@@ -54,9 +52,7 @@ constexpr int kResumeTries = 5;
 // song without its device says why.
 bool OutputReady(int triesLeft) {
     if (triesLeft <= 1 || midiOutGetNumDevs() > 0) return true;
-    char output[KORVEL_PATH_BUFFER + 8] = "";
-    ReadValue(kEngineKey, kValueOutput, output, sizeof output, REG_SZ, HKEY_CURRENT_USER);
-    return std::strncmp(output, "log:", 4) == 0;
+    return ReadOutputChoice().kind == outputs::OutputSetting::Log;
 }
 
 }  // namespace
