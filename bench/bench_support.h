@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ inline double Now() {
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
     return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+inline double Best(const std::vector<double> &values) {
+    return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
 }
 
 inline double Median(std::vector<double> values) {
@@ -52,6 +57,45 @@ inline std::string ReadText(const std::string &path) {
     while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
     CloseHandle(file);
     return text;
+}
+
+// Writes the file system's dirty pages out and drops every clean page,
+// dentry and inode from the Linux caches, so that what is read next comes
+// from the disk, as after a reboot.  Needs Wine (which starts Unix programs)
+// and root.  The shell's exit status does not come back through Wine, so it
+// reports in a file of its own, which is waited for.  False, with the reason
+// in *why, where it could not.
+inline bool DropCaches(std::string *why) {
+    char report[64];
+    std::snprintf(report, sizeof report, "/tmp/tivorn-drop-caches-%lu", GetCurrentProcessId());
+    std::string command = std::string("/bin/sh -c \"rm -f ") + report + "; sync && echo 3 >/proc/sys/vm/drop_caches" +
+                          " && echo dropped >" + report + " || echo refused >" + report + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        *why = "no Unix shell to start (not under Wine on Linux)";
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::string windowsReport = std::string("Z:") + report;
+    for (char &c : windowsReport)
+        if (c == '/') c = '\\';
+    for (double begin = Now(); Now() - begin < 120000; Sleep(20)) {
+        std::string said = ReadText(windowsReport);
+        if (said.compare(0, 7, "dropped") == 0) {
+            DeleteFileA(windowsReport.c_str());
+            return true;
+        }
+        if (said.compare(0, 7, "refused") == 0) {
+            DeleteFileA(windowsReport.c_str());
+            *why = "/proc/sys/vm/drop_caches cannot be written (it needs root)";
+            return false;
+        }
+    }
+    *why = "the shell did not report within 2 minutes";
+    return false;
 }
 
 // build/bench-bin/NAME.exe -> build/bin/Tivorn.exe

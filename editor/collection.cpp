@@ -159,7 +159,8 @@ void AddFolderContents(Collection &c, const std::string &folder, size_t *cursor)
     for (const std::string &name : c.lister.List(folder, c.midiTab ? Listing::MidiFiles : Listing::Files)) {
         std::string path = JoinPath(folder, name);
         if (path.size() > kLongestPath) continue;
-        if (c.midiTab) SeekEntry(&c.record, cursor, path.c_str(), SeekPass::StepOver, KnownKind::Ask, c.paths);
+        // The listing said it is a file: nothing more is asked of it.
+        if (c.midiTab) SeekEntry(&c.record, cursor, path.c_str(), SeekPass::StepOver, KnownKind::File, c.paths);
         c.record.InsertEntry(cursor, path.c_str());
     }
 }

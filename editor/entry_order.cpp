@@ -69,18 +69,8 @@ void ParentOf(const OrderedPath &path, char *out) {
     out[path.parentLength] = '\0';
 }
 
-bool Before(const OrderedPath &a, const OrderedPath &p, PathKind pathKind, PathQuery &query) {
-    bool networkA = IsNetwork(a), networkP = IsNetwork(p);
-    if (networkA != networkP) return networkP;
-    // Drive roots, and whatever else is too short to have a parent: by the
-    // first character, the root before everything on its drive.
-    if (p.length <= 2) return CompareFirst(p, a) > 0;
-    if (a.length <= 2) return CompareFirst(p, a) >= 0;
-
-    // Stale entries sort first, so a removing seek drops every one it passes.
-    PathKind kindA = query.Kind(a.text);
-    if (kindA == PathKind::Missing) return true;
-    bool folderA = kindA == PathKind::Folder, folderP = pathKind == PathKind::Folder;
+// The order of two existing paths whose kinds are known.
+bool Ordered(const OrderedPath &a, bool folderA, const OrderedPath &p, bool folderP) {
     if (folderA && folderP) return ComparePaths(a.text, p.text) < 0;
 
     size_t shorter = a.parentLength < p.parentLength ? a.parentLength : p.parentLength;
@@ -106,6 +96,27 @@ bool Before(const OrderedPath &a, const OrderedPath &p, PathKind pathKind, PathQ
     // The same parent: its sub-folders first, then its files by name.
     if (folderA != folderP) return folderA;
     return ComparePaths(a.text, p.text) < 0;
+}
+
+bool Before(const OrderedPath &a, const OrderedPath &p, PathKind pathKind, PathQuery &query) {
+    bool networkA = IsNetwork(a), networkP = IsNetwork(p);
+    if (networkA != networkP) return networkP;
+    // Drive roots, and whatever else is too short to have a parent: by the
+    // first character, the root before everything on its drive.
+    if (p.length <= 2) return CompareFirst(p, a) > 0;
+    if (a.length <= 2) return CompareFirst(p, a) >= 0;
+
+    // The entry's kind is asked only where the answer turns on it: most
+    // entries a seek passes come before path whatever they are (and a stale
+    // one, which sorts first, would too).  A long seek then costs no call
+    // to the system per entry.
+    bool folderP = pathKind == PathKind::Folder;
+    bool asFolder = Ordered(a, true, p, folderP), asFile = Ordered(a, false, p, folderP);
+    if (asFolder && asFile) return true;
+    // Stale entries sort first, so a removing seek drops every one it passes.
+    PathKind kindA = query.Kind(a.text);
+    if (kindA == PathKind::Missing) return true;
+    return kindA == PathKind::Folder ? asFolder : asFile;
 }
 
 }  // namespace

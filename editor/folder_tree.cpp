@@ -7,12 +7,14 @@
 #include "editor/best_settings_dialog.h"
 #include "editor/byte_limited_edit.h"
 #include "editor/collection.h"
+#include "editor/disk_index.h"
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
 #include "store/best_file.h"
 #include "store/settings.h"
 #include "utils/ansi_text.h"
+#include "utils/folder_listing.h"
 #include "utils/message_box.h"
 #include "utils/scope_guard.h"
 
@@ -31,33 +33,16 @@ using tree::JoinPath;
 using tree::kLongestPath;
 constexpr int kPopupFile = 1;  // the popup "ファイル" of menu 103
 
-class DiskPaths : public PathQuery {
+// The disk as the Win32 side sees it.
+class SystemDisk : public DiskAccess {
 public:
-    PathKind Kind(const char *path) override {
+    bool ListFolder(const std::string &pattern, listing::FolderEntries *out) override {
+        return listing::ListEntries(pattern.c_str(), out);
+    }
+    PathKind Attributes(const char *path) override {
         DWORD attributes = GetFileAttributesA(path);
         if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
-    }
-};
-
-class DiskLister : public FolderLister {
-public:
-    std::vector<std::string> List(const std::string &folder, Listing what) override {
-        const bool files = what != Listing::Folders, midiOnly = what == Listing::MidiFiles;
-        std::vector<std::string> names;
-        if (folder.empty()) return names;
-        std::string pattern = JoinPath(folder, files && midiOnly ? "*.mid" : "*.*");
-        if (pattern.size() > kLongestPath) return names;
-        int last = -1;
-        char **list = ListFolder(pattern.c_str(), files ? 1 : 0, &last, files && midiOnly ? "*.mid" : nullptr);
-        if (!list) return names;
-        names.reserve(static_cast<size_t>(last + 1));
-        for (int i = 0; i <= last; ++i) {
-            names.emplace_back(list[i]);
-            FreeEngineMemory(list[i]);
-        }
-        FreeEngineMemory(list);
-        return names;
     }
 };
 
@@ -211,9 +196,10 @@ bool FolderTree::PushFolderPath(const std::string &path, uint32_t *index) {
 unsigned FolderTree::FolderPathMark(const std::string &path) {
     best::BestRecord &record = state_->edited;
     if (record.IsNone()) return tree::kUnchecked;
-    DiskPaths paths;
+    SystemDisk system;
+    DiskIndex disk(system);
     size_t cursor = record.FirstEntry();
-    return FolderMark(record, &cursor, path, false, paths);
+    return FolderMark(record, &cursor, path, false, disk);
 }
 
 // --- the MIDI tab --------------------------------------------------------------
@@ -222,9 +208,10 @@ void FolderTree::BuildMidiTree() {
     TreeView_DeleteAllItems(tree_);
     TreeView_SetImageList(tree_, g_settings.altCheckIcons ? nullptr : normalImages_, TVSIL_NORMAL);
     PushName(midiFolder_, ItemKind::Folder);
-    DiskPaths paths;
+    SystemDisk system;
+    DiskIndex disk(system);
     unsigned mark = tree::kUnchecked;
-    if (!state_->edited.IsNone() && midiFolder_[0]) mark = RootMark(state_->edited, midiFolder_, paths);
+    if (!state_->edited.IsNone() && midiFolder_[0]) mark = RootMark(state_->edited, midiFolder_, disk);
 
     TVINSERTSTRUCTA insert = {};
     insert.hParent = TVI_ROOT;
@@ -253,8 +240,10 @@ void FolderTree::FillFolder(HTREEITEM folder) {
     bool noList = record.IsNone();
     size_t cursor = record.FirstEntry();
     std::string path = PathOf(folder);
-    DiskPaths paths;
-    DiskLister lister;
+    SystemDisk system;
+    DiskIndex disk(system);
+    PathQuery &paths = disk;
+    FolderLister &lister = disk;
 
     TVINSERTSTRUCTA insert = {};
     insert.hParent = folder;
@@ -345,9 +334,9 @@ void FolderTree::MarkWholeMidiFolder() {
 
 bool FolderTree::Collect() {
     if (state_->edited.IsNone()) return false;
-    DiskPaths paths;
-    DiskLister lister;
-    Collection collection{*this, state_->edited, paths, lister, midiTab_};
+    SystemDisk system;
+    DiskIndex disk(system);
+    Collection collection{*this, state_->edited, disk, disk, midiTab_};
     size_t cursor = state_->edited.FirstEntry();
     return CollectChecks(collection, std::string(), &cursor, FirstChild(tree::kNoItem),
                          midiTab_ ? CollectFrom::FirstEntry : CollectFrom::Cursor);

@@ -2,10 +2,11 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "engine/korvel.h"
-#include "korvel/folder_names.h"
 #include "utils/ansi_text.h"
+#include "utils/folder_listing.h"
 #include "utils/path_rules.h"
 #include "utils/scope_guard.h"
 
@@ -65,28 +66,6 @@ private:
     size_t capacity_ = 0;
 };
 
-bool HasUnmappableCharacter(const char *name) { return std::strchr(name, '?') != nullptr; }
-
-// The name by which the caller can reach the entry.  A name with characters
-// outside code page 932 comes back with '?' in their place and could never
-// be opened; its short name can, where the volume has one.
-const char *ReachableName(const WIN32_FIND_DATAA &entry) {
-    if (!HasUnmappableCharacter(entry.cFileName)) return entry.cFileName;
-    if (entry.cAlternateFileName[0] && !HasUnmappableCharacter(entry.cAlternateFileName))
-        return entry.cAlternateFileName;
-    return nullptr;
-}
-
-bool Listed(const WIN32_FIND_DATAA &entry, int kind) {
-    // Protected operating-system entries (hidden and system together, such as
-    // a drive's recycle bin or a profile's junctions) are no place for songs;
-    // Explorer hides them too.
-    const DWORD protectedEntry = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    if ((entry.dwFileAttributes & protectedEntry) == protectedEntry) return false;
-    bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    return kind == 0 ? folder && !korvel::IsDotEntry(entry.cFileName) : !folder;
-}
-
 }  // namespace
 
 extern "C" {
@@ -108,20 +87,16 @@ int FileExists(const char *path, int) {
 char **ListFolder(const char *pattern, int kind, int *lastIndex, const char *filter) {
     if (lastIndex) *lastIndex = -1;
     if (!UsablePath(pattern) || (kind != 0 && kind != 1)) return nullptr;
-    WIN32_FIND_DATAA entry = {};
-    HANDLE search = FindFirstFileA(pattern, &entry);
-    if (search == INVALID_HANDLE_VALUE) return nullptr;
-    ScopeGuard closeSearch([search] { FindClose(search); });
+    listing::FolderEntries entries;
+    if (!listing::ListEntries(pattern, &entries)) return nullptr;
     NameList list;
-    do {
-        if (!Listed(entry, kind)) continue;
-        const char *name = ReachableName(entry);
-        if (!name || !korvel::PassesFilter(name, filter)) continue;
+    // Still in order: the filter only leaves names out.
+    for (const std::string &name : kind == 0 ? entries.folders : entries.files) {
+        if (!listing::PassesFilter(name.c_str(), filter)) continue;
         // Out of memory: an empty listing, which every caller handles.
-        if (!list.Add(name)) return nullptr;
-    } while (FindNextFileA(search, &entry));
+        if (!list.Add(name.c_str())) return nullptr;
+    }
     if (list.count() == 0) return nullptr;
-    korvel::SortNames(list.names(), list.count());
     if (lastIndex) *lastIndex = static_cast<int>(list.count()) - 1;
     return list.Release();
 }

@@ -1,6 +1,7 @@
 // The check marks of the folder tree written into a best's entry list, and
 // the entry list read back into marks, over a small disk in memory.
 #include "editor/collection.h"
+#include "editor/disk_index.h"
 
 #include <gtest/gtest.h>
 
@@ -247,6 +248,61 @@ TEST(MarksFromTheList, SubFoldersAndFilesInTheOrderOfOneFill) {
     cursor = record.FirstEntry();
     for (const char *file : {"D:\\R\\Deep\\a.lnk", "D:\\R\\Deep\\a.mid", "D:\\R\\Deep\\b.mid", "D:\\R\\Sub\\a.lnk"})
         EXPECT_EQ(FileListed(record, &cursor, file, disk), std::string(file) != "D:\\R\\Deep\\a.mid") << file;
+}
+
+// The disk as the system shows it to an index, counting the calls.
+struct CountingDisk : DiskAccess {
+    explicit CountingDisk(Disk &disk) : disk(disk) {}
+    bool ListFolder(const std::string &pattern, listing::FolderEntries *out) override {
+        ++listings;
+        std::string folder = pattern.substr(0, pattern.size() - 4);  // "\\*.*"
+        if (disk.Kind(folder.c_str()) != PathKind::Folder) return false;
+        out->folders = disk.List(folder, Listing::Folders);
+        out->files = disk.List(folder, Listing::Files);
+        return true;
+    }
+    PathKind Attributes(const char *path) override {
+        ++queries;
+        return disk.Kind(path);
+    }
+    Disk &disk;
+    int listings = 0, queries = 0;
+};
+
+// At collection scale the system's price per call is the cost: the whole
+// MIDI folder is read with one listing per folder and nothing per file, and
+// a fill's marks ask nothing the folder's listing has answered.
+TEST(DiskIndex, OneListingPerFolderAndNothingAskedPerFile) {
+    MidiTab tab({"C:\\Other\\x.mid"}, C);
+    tab.t.At(tab.root).data |= tree::kChangedBit;
+    CountingDisk system(tab.disk);
+    {
+        DiskIndex index(system);
+        Collection c{tab.t, tab.record, index, index, true};
+        size_t cursor = tab.record.FirstEntry();
+        EXPECT_TRUE(CollectChecks(c, std::string(), &cursor, tab.root, CollectFrom::FirstEntry));
+    }
+    EXPECT_EQ(Entries(tab.record),
+              (Paths{"C:\\Other\\x.mid", "D:\\M/", "D:\\M\\A\\Deep\\d.mid", "D:\\M\\A\\1.mid", "D:\\M\\A\\2.mid",
+                     "D:\\M\\B\\b1.mid", "D:\\M\\B\\b2.mid", "D:\\M\\B\\b3.mid", "D:\\M\\top.mid"}));
+    EXPECT_EQ(system.listings, 4);  // D:\M, A, A\Deep, B
+    EXPECT_LE(system.queries, 1);   // the MIDI folder itself, whose parent is not listed
+
+    system.listings = system.queries = 0;
+    DiskIndex index(system);
+    size_t cursor = tab.record.FirstEntry();
+    for (const std::string &name : index.List("D:\\M", Listing::Folders))
+        EXPECT_EQ(FolderMark(tab.record, &cursor, "D:\\M\\" + name, true, index), P) << name;
+    for (const std::string &name : index.List("d:\\m", Listing::Files))
+        EXPECT_EQ(FileListed(tab.record, &cursor, "D:\\M\\" + name, index), name == "top.mid") << name;
+    EXPECT_EQ(index.List("D:\\M", Listing::MidiFiles), Paths{"top.mid"});
+    EXPECT_EQ(index.Kind("d:\\m\\a"), PathKind::Folder);
+    EXPECT_EQ(index.List("D:\\Gone", Listing::Files), Paths{});
+    EXPECT_EQ(index.List("D:\\Gone", Listing::Folders), Paths{});
+    EXPECT_EQ(system.listings, 2);  // D:\M in either case, and D:\Gone once
+    // The MIDI folder, which no listing shows, and per sub-folder the entry
+    // its seek stops at (a stale one would be passed): none per file.
+    EXPECT_LE(system.queries, 1 + 2);
 }
 
 }  // namespace

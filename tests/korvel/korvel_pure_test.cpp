@@ -11,6 +11,7 @@
 #include "utils/ansi_text.h"
 #include "korvel/command_line.h"
 #include "korvel/folder_names.h"
+#include "utils/folder_listing.h"
 #include "korvel/hotkey_filter.h"
 
 namespace {
@@ -56,21 +57,18 @@ TEST(HandOverCode, AnythingElseSendsNothing) {
 // are the filter forms it never receives from the program.
 TEST(ListingFilter, WildcardsAndLiteralFilters) {
     for (const char *filter : {static_cast<const char *>(nullptr), "", "*", "*.*"})
-        EXPECT_TRUE(korvel::PassesFilter("x.midi", filter));
-    EXPECT_TRUE(korvel::PassesFilter("Readme.TXT", "readme.txt"));
-    EXPECT_FALSE(korvel::PassesFilter("other.txt", "readme.txt"));
-    EXPECT_FALSE(korvel::PassesFilter("xmid", "*.mid"));
-    EXPECT_TRUE(korvel::IsDotEntry(".."));
-    EXPECT_FALSE(korvel::IsDotEntry("..."));
+        EXPECT_TRUE(listing::PassesFilter("x.midi", filter));
+    EXPECT_TRUE(listing::PassesFilter("Readme.TXT", "readme.txt"));
+    EXPECT_FALSE(listing::PassesFilter("other.txt", "readme.txt"));
+    EXPECT_FALSE(listing::PassesFilter("xmid", "*.mid"));
+    EXPECT_TRUE(listing::IsDotEntry(".."));
+    EXPECT_FALSE(listing::IsDotEntry("..."));
 }
 
 TEST(ListingOrder, NamesEqualButForCaseKeepAFixedOrder) {
-    std::string input[] = {"b", "a", "~", "A", "Z", "\x83\x5c", "_"};
-    std::vector<char *> names;
-    for (std::string &name : input) names.push_back(&name[0]);
-    korvel::SortNames(names.data(), names.size());
-    EXPECT_EQ(std::vector<std::string>(names.begin(), names.end()),
-              (std::vector<std::string>{"_", "A", "a", "b", "Z", "~", "\x83\x5c"}));
+    std::vector<std::string> names = {"b", "a", "~", "A", "Z", "\x83\x5c", "_"};
+    listing::SortNames(&names);
+    EXPECT_EQ(names, (std::vector<std::string>{"_", "A", "a", "b", "Z", "~", "\x83\x5c"}));
 }
 
 std::string Dropped(const char *path) {
