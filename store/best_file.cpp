@@ -355,6 +355,36 @@ std::string ReadAlbumName(const char *folder) {
     return name;
 }
 
+AlbumNames AlbumNames::Read() {
+    AlbumNames names;
+    if (!g_store.settingsFile[0]) return names;
+    // The section's keys, each ended by a NUL and the list by one more.  A
+    // list that does not fit comes back cut at size - 2.
+    std::vector<char> keys(4096);
+    for (;;) {
+        DWORD got = GetPrivateProfileStringA(kAlbumSection, nullptr, "", keys.data(), static_cast<DWORD>(keys.size()),
+                                             g_store.settingsFile);
+        if (got + 2 < keys.size()) {
+            keys.resize(got + 1);
+            break;
+        }
+        if (keys.size() >= (1u << 26)) return names;  // no settings file is that large
+        keys.resize(keys.size() * 2);
+    }
+    for (size_t at = 0; at < keys.size() && keys[at];) {
+        names.folders_.emplace_back(&keys[at]);
+        at += names.folders_.back().size() + 1;
+    }
+    return names;
+}
+
+std::string AlbumNames::For(const char *folder) const {
+    // The settings file matches its keys in any letter case; so does this.
+    for (const std::string &named : folders_)
+        if (lstrcmpiA(named.c_str(), folder) == 0) return ReadAlbumName(folder);
+    return std::string();
+}
+
 // A null name deletes the folder's key.
 void WriteAlbumName(const char *folder, const char *name) {
     if (!g_store.settingsFile[0]) return;

@@ -109,4 +109,16 @@ std::string ReadAlbumName(const char *folder);
 void WriteAlbumName(const char *folder, const char *name);
 void DeleteAlbumName(const char *folder);
 
+// The album names of many folders, as a fill of the tree shows them: the
+// settings file is asked once which folders have a name, and then only for
+// those, instead of once for every folder listed.
+class AlbumNames {
+public:
+    static AlbumNames Read();
+    std::string For(const char *folder) const;
+
+private:
+    std::vector<std::string> folders_;  // the keys of the settings file's section
+};
+
 #endif
