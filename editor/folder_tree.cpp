@@ -252,6 +252,25 @@ void FolderTree::FillFolder(HTREEITEM folder) {
     item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN | TVIF_PARAM | TVIF_STATE;
     item.stateMask = tree::kStateImageMask;
 
+    // The items go in as one batch, the tree's redraw off meanwhile, so that
+    // it works out its scroll range and repaints once for the whole folder
+    // rather than as each of thousands of items arrives.
+    SendMessageA(tree_, WM_SETREDRAW, FALSE, 0);
+    ScopeGuard redraw([this] {
+        SendMessageA(tree_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(tree_, nullptr, TRUE);
+    });
+
+    // Straight to the control's own procedure: a message sent would first
+    // pass the subclass, whose look-up of this object on every message costs
+    // more than an insertion does.
+    auto insertItem = [this, &insert] {
+        if (previous_)
+            Default(TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert));
+        else
+            TreeView_InsertItem(tree_, &insert);
+    };
+
     std::vector<std::string> folders = lister.List(path, Listing::Folders);
     for (const std::string &name : folders) {
         std::string child = JoinPath(path, name);
@@ -265,10 +284,13 @@ void FolderTree::FillFolder(HTREEITEM folder) {
         item.lParam = index | (data & tree::kChangedBit);
         item.state = lookUp ? (noList ? tree::kUnchecked : FolderMark(record, &cursor, child, midiTab_, paths))
                             : inherited;
-        TreeView_InsertItem(tree_, &insert);
+        insertItem();
     }
 
-    cursor = record.FirstEntry();
+    // The folder's own files come after everything below its sub-folders in
+    // the entry list's order, so the cursor goes on from where the folders
+    // left it: a pass from the first entry again would step over all of
+    // those entries a second time.
     unsigned fileBits = alternative ? tree::kAltFileImages : 0;
     std::vector<std::string> files = lister.List(path, midiTab_ ? Listing::MidiFiles : Listing::Files);
     for (const std::string &name : files) {
@@ -286,7 +308,7 @@ void FolderTree::FillFolder(HTREEITEM folder) {
         else
             mark = !noList && FileListed(record, &cursor, file, paths) ? tree::kChecked : tree::kUnchecked;
         item.state = mark | fileBits;
-        TreeView_InsertItem(tree_, &insert);
+        insertItem();
     }
 
     if (folders.empty() && files.empty()) {
