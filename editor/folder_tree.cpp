@@ -20,7 +20,6 @@
 
 namespace {
 
-const char kTreeProp[] = "TivornFolderTree";
 const char kRootText[] = "MIDIファイル";
 const char kMidiTabText[] = "MIDIファイル";
 const char kAllFilesTabText[] = "すべてのファイル";
@@ -78,7 +77,10 @@ void FolderTree::Attach(HWND dialog) {
 
 void FolderTree::SetUp() {
     names_.clear();
-    SetPropA(tree_, kTreeProp, this);
+    // The object rides in the tree's user data, not in a window property:
+    // every message the tree gets looks it up, and a property look-up (by
+    // name, through the atom table) cost more than inserting an item does.
+    SetWindowLongPtrA(tree_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     previous_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(tree_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TreeProc)));
 
@@ -110,7 +112,7 @@ void FolderTree::SetUp() {
 void FolderTree::TearDown() {
     if (previous_) {
         SetWindowLongPtrA(tree_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
-        RemovePropA(tree_, kTreeProp);
+        SetWindowLongPtrA(tree_, GWLP_USERDATA, 0);
         previous_ = nullptr;
     }
     if (tree_) {
@@ -261,30 +263,21 @@ void FolderTree::FillFolder(HTREEITEM folder) {
         InvalidateRect(tree_, nullptr, TRUE);
     });
 
-    // Straight to the control's own procedure: a message sent would first
-    // pass the subclass, whose look-up of this object on every message costs
-    // more than an insertion does.
-    auto insertItem = [this, &insert] {
-        if (previous_)
-            Default(TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert));
-        else
-            TreeView_InsertItem(tree_, &insert);
-    };
-
     std::vector<std::string> folders = lister.List(path, Listing::Folders);
+    AlbumNames albums = midiTab_ && !folders.empty() ? AlbumNames::Read() : AlbumNames();
     for (const std::string &name : folders) {
         std::string child = JoinPath(path, name);
         if (child.size() > kLongestPath) continue;
         uint32_t index = static_cast<uint32_t>(names_.size());
         if (!PushName(name.c_str(), ItemKind::Folder)) break;
-        std::string album = midiTab_ ? ReadAlbumName(child.c_str()) : std::string();
+        std::string album = albums.For(child.c_str());
         item.pszText = const_cast<char *>(album.empty() ? name.c_str() : album.c_str());
         SetImages(&item, child, ItemKind::Folder);
         item.cChildren = 1;
         item.lParam = index | (data & tree::kChangedBit);
         item.state = lookUp ? (noList ? tree::kUnchecked : FolderMark(record, &cursor, child, midiTab_, paths))
                             : inherited;
-        insertItem();
+        TreeView_InsertItem(tree_, &insert);
     }
 
     // The folder's own files come after everything below its sub-folders in
@@ -308,7 +301,7 @@ void FolderTree::FillFolder(HTREEITEM folder) {
         else
             mark = !noList && FileListed(record, &cursor, file, paths) ? tree::kChecked : tree::kUnchecked;
         item.state = mark | fileBits;
-        insertItem();
+        TreeView_InsertItem(tree_, &insert);
     }
 
     if (folders.empty() && files.empty()) {
@@ -417,7 +410,7 @@ const char *FolderTree::Name(uint32_t index) { return index < names_.size() ? na
 // --- the subclassed tree -------------------------------------------------------
 
 LRESULT CALLBACK FolderTree::TreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto *self = static_cast<FolderTree *>(GetPropA(window, kTreeProp));
+    auto *self = reinterpret_cast<FolderTree *>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (!self) return DefWindowProcA(window, message, wParam, lParam);
     return self->OnTreeMessage(message, wParam, lParam);
 }
