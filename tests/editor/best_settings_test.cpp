@@ -425,6 +425,13 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     EXPECT_EQ(ReadAlbumName(M("A").c_str()), "アルバム");
     EXPECT_EQ(Label(Item({"アルバム"})), "アルバム");
     EXPECT_EQ(shell_.keys, DialogKeys::FromMenu);
+    // A fill shows the names the settings file keeps, in any letter case.
+    std::string upper = M("A");
+    CharUpperA(&upper[0]);
+    DeleteAlbumName(M("A").c_str());
+    WriteAlbumName(upper.c_str(), "アルバム");
+    SwitchTab(shell_.dialog, 1);
+    SwitchTab(shell_.dialog, 0);
     HTREEITEM named = Item({"アルバム"});
     ASSERT_NE(named, nullptr);
     edit = TreeView_EditLabel(tree_, named);
