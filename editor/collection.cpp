@@ -135,6 +135,9 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
         SeekItem(c, path, cursor, top);
 
         if (filledPartly) {
+            // The folder's items are what its listing showed: one listing
+            // answers whether each is still there, instead of a query apiece.
+            c.lister.List(path, Listing::Folders);
             changed |= CollectChecks(c, path, cursor, c.tree.FirstChild(item), CollectFrom::Cursor);
             continue;
         }

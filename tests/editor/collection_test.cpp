@@ -303,6 +303,21 @@ TEST(DiskIndex, OneListingPerFolderAndNothingAskedPerFile) {
     // The MIDI folder, which no listing shows, and per sub-folder the entry
     // its seek stops at (a stale one would be passed): none per file.
     EXPECT_LE(system.queries, 1 + 2);
+
+    // Saved after a click in a filled folder: its items are checked against
+    // one listing of it, not asked about one by one.
+    tab.Fill(tab.root, "D:\\M", C);
+    EXPECT_TRUE(tree::ToggleMark(tab.t, tab.t.Child(tab.root, "top.mid"), false));
+    system.listings = system.queries = 0;
+    DiskIndex saving(system);
+    Collection c{tab.t, tab.record, saving, saving, true};
+    EXPECT_TRUE(CollectChecks(c, std::string(), &cursor, tab.root, CollectFrom::FirstEntry));
+    EXPECT_EQ(Entries(tab.record).back(), "D:\\M\\B\\b3.mid");
+    // D:\\M once, and A, A\\Deep and B, whose files are now written one by
+    // one; asked: the MIDI folder and its marker, which no listing shows, and
+    // per sub-folder the entry its seek stops at.
+    EXPECT_EQ(system.listings, 4);
+    EXPECT_LE(system.queries, 2 + 2);
 }
 
 }  // namespace
