@@ -322,7 +322,12 @@ void FolderTree::SetImages(TVITEMA *item, const std::string &path, ItemKind kind
         return;
     }
     // The all-files tab shows the system's small icons, as the shell does.
-    if (!SystemIconIndexes(path.c_str(), &item->iImage, &item->iSelectedImage)) item->iImage = item->iSelectedImage = 0;
+    // A file's icon does not open: one look-up (which may read the file)
+    // gives both.
+    int *open = kind == ItemKind::File ? nullptr : &item->iSelectedImage;
+    bool found = SystemIconIndexes(path.c_str(), &item->iImage, open);
+    if (!found) item->iImage = 0;
+    if (!found || !open) item->iSelectedImage = item->iImage;
 }
 
 std::string FolderTree::PathOf(HTREEITEM item) {

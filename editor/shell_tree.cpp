@@ -267,6 +267,7 @@ bool SystemIconIndexes(const char *path, int *normal, int *open) {
     if (!SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON)) return false;
     if (info.hIcon) DestroyIcon(info.hIcon);
     *normal = info.iIcon;
+    if (!open) return true;
     info = SHFILEINFOA();
     if (!SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON))
         return false;

@@ -127,7 +127,8 @@ private:
 };
 
 // The system small icon list's indexes for a path (normal and open), as the
-// all-files tab shows files and folders.  False when the shell has none.
+// all-files tab shows files and folders.  A null open asks only the normal
+// one, which is all a file has.  False when the shell has none.
 bool SystemIconIndexes(const char *path, int *normal, int *open);
 
 #endif
