@@ -39,8 +39,8 @@ struct FolderEntries {
 
 // The entries matching pattern ("C:\Music\*", say), read in one pass.
 // Protected system entries (hidden and system together) are left out, and a
-// name with characters outside code page 932 is given by its short name, or
-// left out where it has none, since it could never be opened.  False when
+// name with characters outside the code page (932) is given by its short
+// name, or left out where it has none, since it could never be opened.  False when
 // nothing could be listed (no such folder, no access, out of memory).
 bool ListEntries(const char *pattern, FolderEntries *out);
 

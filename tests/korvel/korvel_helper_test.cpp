@@ -62,6 +62,23 @@ TEST(ListFolder, NamesInOrderFilteredByTheWholeExtension) {
     EXPECT_FALSE(FileExists(scratch.Join("missing").c_str(), 0));
 }
 
+// A name the code page cannot spell comes back as '?' and could never be
+// opened: the listing gives its short name instead, which can.
+TEST(ListFolder, ANameOutsideTheCodePageIsListedByOneThatOpens) {
+    kt::ScratchFolder scratch;
+    scratch.MakeFile("a.mid");
+    const std::string base = scratch.Join("");  // ASCII: a scratch folder of the temporary folder
+    std::wstring folder(base.begin(), base.end());
+    HANDLE file = CreateFileW((folder + L"caf\u00e9 \u00e0 la carte.mid").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    Names names = Listed(scratch.Join("*.*"), 1, nullptr);
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[names[0] == "a.mid" ? 1 : 0].find('?'), std::string::npos);
+    for (const std::string &name : names) EXPECT_TRUE(FileExists(scratch.Join(name).c_str(), 0)) << name;
+}
+
 TEST(ListFolder, NothingToListGivesNull) {
     kt::ScratchFolder scratch;
     std::string empty = scratch.MakeFolder("empty");
