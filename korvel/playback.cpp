@@ -305,10 +305,10 @@ bool StartThread(KorvelEndHandler onEnd) {
     // whatever follows (a stop, a switch of output, a reader of the log)
     // comes after the start.  Only the write is left once the thread says
     // it is set up.
-    PlaybackRun &started = *g_playback.run;
-    HANDLE setUp[2] = {started.setUpEvent, thread};
+    PlaybackRun &current = *g_playback.run;
+    HANDLE setUp[2] = {current.setUpEvent, thread};
     if (WaitForMultipleObjects(2, setUp, FALSE, INFINITE) == WAIT_OBJECT_0)
-        while (!started.started.load() && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) SwitchToThread();
+        while (!current.started.load() && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) SwitchToThread();
     return true;
 }
 

@@ -284,7 +284,8 @@ DWORD WINAPI PlaybackThread(LPVOID parameter) {
     // service joined, a library loaded, the timer made: a millisecond or
     // more on a first start) and "start" is written, so that the song's
     // first events do not come late against the rest.  StartSong is woken
-    // before, because waking it is a system call as slow as the write.
+    // before the clock starts: waking it is a system call, which would
+    // otherwise make every event of the song late by its cost.
     SetEvent(run.setUpEvent);
     waits.StartClock(run.output->Start(Output::kStartNow));
     run.started.store(true);
