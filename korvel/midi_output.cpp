@@ -188,12 +188,13 @@ public:
         ReleaseSRWLockExclusive(&lock_);
     }
 
-    void Start(LONGLONG originQpc) override {
+    LONGLONG Start(LONGLONG originQpc) override {
         AcquireSRWLockExclusive(&lock_);
-        origin_ = originQpc;
         AppendWordLine(pending_, "start");
         WritePending();
+        origin_ = originQpc == kStartNow ? QpcNow() : originQpc;
         ReleaseSRWLockExclusive(&lock_);
+        return origin_;
     }
 
     bool Close() override {

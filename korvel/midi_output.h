@@ -14,6 +14,12 @@
 
 namespace korvel {
 
+inline LONGLONG QpcNow() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
 class Output {
 public:
     virtual ~Output() = default;
@@ -32,8 +38,11 @@ public:
     // argument (a song's path) comes in the ANSI code page; the log writes
     // it in UTF-8.
     virtual void Mark(const char * /*word*/, const char * /*argument*/ = nullptr) {}
-    // Writes "start" and counts message times from originQpc.
-    virtual void Start(LONGLONG /*originQpc*/) {}
+    // Writes "start" and counts message times from originQpc, or, given
+    // kStartNow, from just after the line is written: a song's clock must
+    // not count the write.  Returns the origin used.
+    virtual LONGLONG Start(LONGLONG originQpc) { return originQpc == kStartNow ? QpcNow() : originQpc; }
+    static constexpr LONGLONG kStartNow = 0;
     // false when the system reported a failure.
     virtual bool Close() = 0;
 };

@@ -174,7 +174,10 @@ DWORD JoinThread() {
     GetExitCodeThread(g_playback.thread, &exitCode);
     CloseHandle(g_playback.thread);
     g_playback.thread = nullptr;
-    if (g_playback.run) CloseHandle(g_playback.run->stopEvent);
+    if (g_playback.run) {
+        CloseHandle(g_playback.run->stopEvent);
+        CloseHandle(g_playback.run->setUpEvent);
+    }
     g_playback.run.reset();
     if (exitCode == kSongFailed)
         OnOutputLost();
@@ -272,10 +275,18 @@ bool StartThread(KorvelEndHandler onEnd) {
     run->endMessage = kSongEndedMessage;
     run->generation = ++g_playback.generation;
     run->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!run->stopEvent) return false;
+    run->setUpEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    auto closeEvents = [&run] {
+        if (run->stopEvent) CloseHandle(run->stopEvent);
+        if (run->setUpEvent) CloseHandle(run->setUpEvent);
+    };
+    if (!run->stopEvent || !run->setUpEvent) {
+        closeEvents();
+        return false;
+    }
     HANDLE thread = CreateThread(nullptr, 0, PlaybackThread, run.get(), CREATE_SUSPENDED, nullptr);
     if (!thread) {
-        CloseHandle(run->stopEvent);
+        closeEvents();
         return false;
     }
     int priority = PlaybackPriority();
@@ -285,14 +296,19 @@ bool StartThread(KorvelEndHandler onEnd) {
     run->joinMmcss = priority == THREAD_PRIORITY_HIGHEST;
     g_playback.activity.soundingNotes.store(0);
     g_playback.activity.lastNoteOnQpc.store(0);
-    LARGE_INTEGER origin;
-    QueryPerformanceCounter(&origin);
-    run->originQpc = origin.QuadPart;
-    g_playback.output->Start(origin.QuadPart);
     g_playback.onEnd = onEnd;
     g_playback.thread = thread;
     g_playback.run = std::move(run);
     ResumeThread(thread);
+    // The thread takes the song's time origin when it is set up and writes
+    // "start" then; StartSong returns after it, as it always has, so that
+    // whatever follows (a stop, a switch of output, a reader of the log)
+    // comes after the start.  Only the write is left once the thread says
+    // it is set up.
+    PlaybackRun &current = *g_playback.run;
+    HANDLE setUp[2] = {current.setUpEvent, thread};
+    if (WaitForMultipleObjects(2, setUp, FALSE, INFINITE) == WAIT_OBJECT_0)
+        while (!current.started.load() && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) SwitchToThread();
     return true;
 }
 

@@ -36,7 +36,8 @@ LARGE_INTEGER RelativeDue(int64_t us) {
 
 class QpcClock {
 public:
-    explicit QpcClock(LONGLONG origin) : origin_(origin) { QueryPerformanceFrequency(&frequency_); }
+    explicit QpcClock(LONGLONG origin = 0) : origin_(origin) { QueryPerformanceFrequency(&frequency_); }
+    void SetOrigin(LONGLONG origin) { origin_ = origin; }
 
     int64_t NowUs() const {
         LARGE_INTEGER now;
@@ -62,7 +63,7 @@ void TimerSleep(HANDLE timer, int64_t us) {
 // plain one with the system timer at 1 ms for as long as the song plays.
 class SystemWaits : public WaitPrimitives {
 public:
-    SystemWaits(PlaybackRun &run) : run_(run), clock_(run.originQpc) {
+    explicit SystemWaits(PlaybackRun &run) : run_(run) {
         timer_ = CreateHighResolutionTimer();
         if (!timer_) {
             timer_ = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
@@ -81,6 +82,7 @@ public:
     SystemWaits &operator=(const SystemWaits &) = delete;
 
     bool fineSleepAvailable() const { return fine_ != FineSleepMethod::None; }
+    void StartClock(LONGLONG originQpc) { clock_.SetOrigin(originQpc); }
 
     int64_t NowUs() override { return clock_.NowUs(); }
     bool StopRequested() override { return run_.stopRequested.load(std::memory_order_relaxed); }
@@ -277,6 +279,16 @@ DWORD WINAPI PlaybackThread(LPVOID parameter) {
     tuning.fineSleepUsable = tuning.fineSleepUsable && waits.fineSleepAvailable();
     Waiter waiter(waits, tuning);
     ThreadOutput output(*run.output, *run.activity);
+
+    // The song's clock starts once the thread is set up (the scheduler
+    // service joined, a library loaded, the timer made: a millisecond or
+    // more on a first start) and "start" is written, so that the song's
+    // first events do not come late against the rest.  StartSong is woken
+    // before the clock starts: waking it is a system call, which would
+    // otherwise make every event of the song late by its cost.
+    SetEvent(run.setUpEvent);
+    waits.StartClock(run.output->Start(Output::kStartNow));
+    run.started.store(true);
 
     run.output->WatchStop(run.stopEvent);
     PlayOutcome outcome;

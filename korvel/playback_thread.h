@@ -38,8 +38,9 @@ struct PlaybackRun {
     Output *output = nullptr;
     Activity *activity = nullptr;
     HANDLE stopEvent = nullptr;     // manual reset; set with stopRequested
+    HANDLE setUpEvent = nullptr;    // set once the thread is ready to write "start"
+    std::atomic<bool> started{false};  // "start" is written; the song's clock runs
     std::atomic<bool> stopRequested{false};
-    LONGLONG originQpc = 0;         // the song's time 0
     WaitCalibration calibration;
     bool joinMmcss = false;         // the thread's priority is the system's to manage
     HWND notifyWindow = nullptr;    // gets endMessage when the song ended by itself or failed

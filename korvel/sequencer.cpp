@@ -69,6 +69,15 @@ constexpr int64_t kMinFineSleepUs = 30;
 constexpr int64_t kMinCoarseWaitUs = 500;
 // A fine sleep that is typically this late is no better than the timer.
 constexpr int64_t kFineGiveUpUs = 600;
+// Spinning costs processor time the whole way, while a wake costs the same
+// however long the sleep: the spin for the last microseconds is kept to
+// this share of the time that passes (1/500, which a dense song's spins on
+// a fine sleep stay within), plus a small allowance for the song's start.
+// Past it the waiter sleeps and comes late by a sleep's lateness instead; a
+// timer that must be aimed early by most of a millisecond could otherwise
+// spin for a tenth of the processor.
+constexpr int64_t kSpinShare = 500;
+constexpr int64_t kSpinAllowanceUs = 2000;
 // Lateness beyond this (a suspended machine) counts as this.
 constexpr int64_t kLatenessCapUs = 100000;
 
@@ -131,9 +140,22 @@ bool Waiter::WaitUntil(int64_t dueUs) {
                 continue;
             }
         }
+        if (!SpinAffordable(left, now)) {
+            // Late by a sleep's lateness rather than over the budget.
+            if (fineUsable_)
+                Fine(left, now);
+            else if (!Coarse(left, now))
+                return false;
+            continue;
+        }
         p_.SpinStep();
         spunUs_ += p_.NowUs() - now;
     }
+}
+
+bool Waiter::SpinAffordable(int64_t leftUs, int64_t now) {
+    if (startUs_ < 0) startUs_ = now;
+    return spunUs_ + leftUs <= kSpinAllowanceUs + (now - startUs_) / kSpinShare;
 }
 
 namespace {
@@ -146,7 +168,11 @@ public:
     PlayOutcome Play() {
         const std::vector<SongEvent> &events = song_.events;
         if (!output_.Send(kGmSystemOn, sizeof kGmSystemOn, true)) return PlayOutcome::Failed;
-        output_.EndBatch(0, false, IdleUntil(events.empty() ? song_.endUs : events[0].timeUs));
+        // The song's time 0 is when the reset has gone out: a device takes
+        // it at the speed of its wire (some 2 ms), and the first events must
+        // not come that much later than the rest.
+        shiftUs_ = clock_.NowUs();
+        output_.EndBatch(0, false, IdleUntil(events.empty() ? song_.endUs + shiftUs_ : Due(events[0])));
         size_t next = 0;
         while (next < events.size()) {
             if (!waiter_.WaitUntil(Due(events[next]))) return Silence(PlayOutcome::Stopped);
@@ -211,7 +237,7 @@ private:
     WaitPrimitives &clock_;
     SongOutput &output_;
     NoteTracker notes_;
-    int64_t shiftUs_ = 0;  // how far freezes have moved the song's time origin
+    int64_t shiftUs_ = 0;  // how far the reset and freezes have moved the song's time origin
 };
 
 }  // namespace

@@ -75,7 +75,7 @@ private:
 // kinds of wait is learned as playback goes; a fine sleep that proves
 // imprecise even typically is given up for a spin.  Spinning does not help
 // against a busy machine, which delays a spinning thread as much as a
-// sleeping one.
+// sleeping one, and it is held to a small share of the processor.
 class Waiter {
 public:
     struct Tuning {
@@ -94,12 +94,14 @@ public:
 private:
     bool Coarse(int64_t us, int64_t now);
     void Fine(int64_t us, int64_t now);
+    bool SpinAffordable(int64_t leftUs, int64_t now);
 
     WaitPrimitives &p_;
     bool fineUsable_;
     LatenessWindow fineLate_;
     LatenessWindow coarseLate_;
     int64_t spunUs_ = 0;
+    int64_t startUs_ = -1;  // the first wait's start: the spin budget grows from it
 };
 
 // Where the sequencer's messages go.
@@ -123,7 +125,8 @@ enum class PlayOutcome { Ended, Stopped, Failed };
 // whose notice never came) rather than a busy machine.
 constexpr int64_t kFreezeLateUs = 250000;
 
-// Plays the song from its start: the reset, every event at its time, and
+// Plays the song from its start: the reset, every event at its time
+// counted from when the reset has gone out, and
 // when the song's end has come or a stop was requested, the silence for
 // every channel the song uses.  After a freeze the song goes on from where
 // it stood: the notes that sound are released and the song's time origin

@@ -57,7 +57,7 @@ void SwitchingOutput::Mark(const char *word, const char *argument) {
     ReleaseSRWLockExclusive(&lock_);
 }
 
-void SwitchingOutput::Start(LONGLONG originQpc) {
+LONGLONG SwitchingOutput::Start(LONGLONG originQpc) {
     AcquireSRWLockExclusive(&lock_);
     // A new song starts from the device's reset state: nothing carries over.
     for (Channel &channel : channels_) {
@@ -67,9 +67,9 @@ void SwitchingOutput::Start(LONGLONG originQpc) {
         std::memset(channel.notes, 0, sizeof channel.notes);
     }
     started_ = true;
-    originQpc_ = originQpc;
-    current_->Start(originQpc);
+    originQpc_ = current_->Start(originQpc);
     ReleaseSRWLockExclusive(&lock_);
+    return originQpc_;
 }
 
 bool SwitchingOutput::Close() {

@@ -24,7 +24,7 @@ public:
     void WatchStop(HANDLE stopEvent) override;
     void Flush(int64_t idleUs) override;
     void Mark(const char *word, const char *argument = nullptr) override;
-    void Start(LONGLONG originQpc) override;
+    LONGLONG Start(LONGLONG originQpc) override;
     bool Close() override;
 
     // Any thread, also while the playback thread sends: the notes sounding
