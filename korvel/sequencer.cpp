@@ -71,12 +71,14 @@ constexpr int64_t kMinCoarseWaitUs = 500;
 constexpr int64_t kFineGiveUpUs = 600;
 // Spinning costs processor time the whole way, while a wake costs the same
 // however long the sleep: the spin for the last microseconds is kept to
-// this share of the time that passes (1/500, which a dense song's spins on
-// a fine sleep stay within), plus a small allowance for the song's start.
+// this share of the time that passes (1/2000: a twentieth of the 1 % of a
+// core a dense song may cost, where 1/500 was a fifth of it and measurably
+// pushed the song over; the timing stays within a tenth of a millisecond),
+// plus a small allowance for the song's start.
 // Past it the waiter sleeps and comes late by a sleep's lateness instead; a
 // timer that must be aimed early by most of a millisecond could otherwise
 // spin for a tenth of the processor.
-constexpr int64_t kSpinShare = 500;
+constexpr int64_t kSpinShare = 2000;
 constexpr int64_t kSpinAllowanceUs = 2000;
 // Lateness beyond this (a suspended machine) counts as this.
 constexpr int64_t kLatenessCapUs = 100000;

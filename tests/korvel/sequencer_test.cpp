@@ -281,10 +281,10 @@ TEST(Waiter, GivesUpFineSleepsThatAreNoBetterThanTheTimer) {
 
     EXPECT_FALSE(waiter.fineSleepUsable());
     // Once given up, the timer is aimed early and the rest is spun, but only
-    // for 1/500 of the time (and 2 ms at the start): spinning most of a
+    // for 1/2000 of the time (and 2 ms at the start): spinning most of a
     // millisecond at every moment would take a tenth of the processor.
     // Past the budget the timer alone comes late by its own lateness.
-    EXPECT_LE(waiter.spunUs(), 2000 + system.now / 500 + 50);
+    EXPECT_LE(waiter.spunUs(), 2000 + system.now / 2000 + 50);
     std::vector<int64_t> late = Lateness(song, output.sent);
     std::vector<int64_t> tail(late.end() - 200, late.end());
     EXPECT_GE(*std::min_element(tail.begin(), tail.end()), 0);
