@@ -269,15 +269,20 @@ Plan SysexSong() {
 bool g_ended;
 void OnEnd(int) { g_ended = true; }
 
-LONGLONG ProcessCpu100ns() {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+// Kernel and user time together, in 100 ns units.
+LONGLONG Cpu100ns(const FILETIME &kernel, const FILETIME &user) {
     ULARGE_INTEGER k, u;
     k.LowPart = kernel.dwLowDateTime;
     k.HighPart = kernel.dwHighDateTime;
     u.LowPart = user.dwLowDateTime;
     u.HighPart = user.dwHighDateTime;
     return static_cast<LONGLONG>(k.QuadPart + u.QuadPart);
+}
+
+LONGLONG ProcessCpu100ns() {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    return Cpu100ns(kernel, user);
 }
 
 std::string ReadAll(const std::string &path) {
@@ -411,12 +416,7 @@ struct RawJob {
 LONGLONG ThreadCpu100ns() {
     FILETIME created, exited, kernel, user;
     GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    ULARGE_INTEGER k, u;
-    k.LowPart = kernel.dwLowDateTime;
-    k.HighPart = kernel.dwHighDateTime;
-    u.LowPart = user.dwLowDateTime;
-    u.HighPart = user.dwHighDateTime;
-    return static_cast<LONGLONG>(k.QuadPart + u.QuadPart);
+    return Cpu100ns(kernel, user);
 }
 
 class UsClock {
