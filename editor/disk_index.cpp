@@ -40,7 +40,7 @@ const listing::FolderEntries *DiskIndex::Entries(const std::string &folder) {
     std::string pattern = tree::JoinPath(folder, "*.*");
     listing::FolderEntries entries;
     if (folder.empty() || pattern.size() > tree::kLongestPath || !disk_.ListFolder(pattern, &entries)) {
-        unlisted_[key] = true;
+        unlisted_.insert(std::move(key));
         return nullptr;
     }
     return &listed_.emplace(std::move(key), std::move(entries)).first->second;

@@ -12,6 +12,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "editor/collection.h"
@@ -47,7 +48,7 @@ private:
     // By folded path (ASCII letters in lower case, as ansi::CompareNoCase
     // compares them).  A folder that could not be listed maps to nothing.
     std::unordered_map<std::string, listing::FolderEntries> listed_;
-    std::unordered_map<std::string, bool> unlisted_;
+    std::unordered_set<std::string> unlisted_;
     std::unordered_map<std::string, PathKind> asked_;
 };
 

@@ -6,7 +6,6 @@
 #ifndef TIVORN_UTILS_FOLDER_LISTING_H
 #define TIVORN_UTILS_FOLDER_LISTING_H
 
-#include <cstddef>
 #include <string>
 #include <vector>
 
