@@ -57,9 +57,11 @@ KORVEL_API HHOOK InstallHook(int variant);
 KORVEL_API void FreeEngineMemory(void *block);
 /* @21 Last '\' or '/' of path (double-byte aware), or NULL. */
 KORVEL_API char *LastSeparator(const char *path);
-/* @22 Nonzero when at points at a path separator of the string text.  The
- * start of the string is needed to tell a 0x5C trail byte from a '\'. */
-KORVEL_API int  IsSeparatorAt(const char *text, const char *at);
+/* @22 Nonzero when the character at points at is a path separator ('\' or
+ * '/').  at must point at the first byte of a character (found by walking
+ * the string from its start, or with CharPrevExA): a 0x5C trail byte is no
+ * separator, and only the caller can know where characters begin. */
+KORVEL_API int  IsSeparatorAt(const char *at);
 /* @23 Nonzero when path names an existing file (not a folder).  mode is 0. */
 KORVEL_API int  FileExists(const char *path, int mode);
 /* @24 Folder picker; the chosen folder goes into a KORVEL_PATH_BUFFER buffer. */

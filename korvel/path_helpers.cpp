@@ -76,7 +76,10 @@ void FreeEngineMemory(void *block) {
 
 char *LastSeparator(const char *path) { return const_cast<char *>(ansi::LastSeparator(path)); }
 
-int IsSeparatorAt(const char *text, const char *at) { return ansi::IsSeparatorAt(text, at) ? 1 : 0; }
+// The caller points at the start of a character, so a 0x5C here is a
+// backslash and never the second byte of a double-byte character (and 0x2F
+// is no trail byte at all).
+int IsSeparatorAt(const char *at) { return at && (*at == '\\' || *at == '/') ? 1 : 0; }
 
 int FileExists(const char *path, int) {
     if (!UsablePath(path)) return 0;

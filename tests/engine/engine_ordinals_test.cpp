@@ -1,4 +1,4 @@
-// The ordinal numbers of KORVEL.dll.  The import library is made from the
+// The ordinal numbers and signatures of KORVEL.dll.  The import library is made from the
 // same .def as the DLL, so a renumbered operation would still link and play;
 // only a table written out here catches it, for every copy of Tivorn.exe
 // built against the old numbers.
@@ -8,6 +8,7 @@
 
 #include <set>
 #include <string>
+#include <type_traits>
 
 #include "engine/korvel.h"
 
@@ -19,38 +20,48 @@ struct Export {
     const void *imported;  // as the import library resolved it
 };
 
-template <typename Function>
-const void *Address(Function *function) {
-    return reinterpret_cast<const void *>(function);
-}
+// The operation's type must be the signature written in the table, exactly:
+// a program built against that interface passes these arguments and reads
+// this result, whatever the header of this build says.
+#define KORVEL_EXPORT(ordinal, name, Signature)                                                      \
+    Export {                                                                                       \
+        ordinal, #name, [] {                                                                       \
+            static_assert(std::is_same<decltype(&name), std::add_pointer<Signature>::type>::value, \
+                          #name " is not " #Signature);                                            \
+            return reinterpret_cast<const void *>(&name);                                          \
+        }()                                                                                        \
+    }
 
-TEST(EngineOrdinals, EachOperationHasItsNumberAndNothingElseIsExported) {
+TEST(EngineOrdinals, EachOperationHasItsNumberAndSignatureAndNothingElseIsExported) {
     // &Name of a dllimport function is the address the loader put in the
     // import table, so two swapped numbers show as two mismatches.
     const Export kExports[] = {
-        {1, "EngineInit", Address(&EngineInit)},
-        {2, "EngineClose", Address(&EngineClose)},
-        {3, "OpenSong", Address(&OpenSong)},
-        {5, "StartSong", Address(&StartSong)},
-        {6, "StopSong", Address(&StopSong)},
-        {7, "ActivityState", Address(&ActivityState)},
-        {10, "PlaybackOwner", Address(&PlaybackOwner)},
-        {11, "ReportPlayError", Address(&ReportPlayError)},
-        {13, "ResolveShortcut", Address(&ResolveShortcut)},
-        {14, "HandOver", Address(&HandOver)},
-        {15, "InstallHook", Address(&InstallHook)},
-        {16, "SetPlaybackOwner", Address(&SetPlaybackOwner)},
-        {20, "FreeEngineMemory", Address(&FreeEngineMemory)},
-        {21, "LastSeparator", Address(&LastSeparator)},
-        {22, "IsSeparatorAt", Address(&IsSeparatorAt)},
-        {23, "FileExists", Address(&FileExists)},
-        {24, "BrowseFolder", Address(&BrowseFolder)},
-        {25, "ListFolder", Address(&ListFolder)},
-        {26, "DeleteValue", Address(&DeleteValue)},
-        {27, "ReadValue", Address(&ReadValue)},
-        {28, "WriteValue", Address(&WriteValue)},
-        {29, "EngineVariant", Address(&EngineVariant)},
-        {30, "SwitchOutput", Address(&SwitchOutput)},
+        KORVEL_EXPORT(1, EngineInit, int()),
+        KORVEL_EXPORT(2, EngineClose, int()),
+        KORVEL_EXPORT(3, OpenSong, int(const char *path, int readAtOnce)),
+        KORVEL_EXPORT(5, StartSong, int(void (*onEnd)(int value))),
+        KORVEL_EXPORT(6, StopSong, void()),
+        KORVEL_EXPORT(7, ActivityState, int()),
+        KORVEL_EXPORT(10, PlaybackOwner, HWND()),
+        KORVEL_EXPORT(11, ReportPlayError, int(int preview, HWND resident)),
+        KORVEL_EXPORT(13, ResolveShortcut, int(const char *shortcut, char *target)),
+        KORVEL_EXPORT(14, HandOver, void(const char *commandLine, HWND running)),
+        KORVEL_EXPORT(15, InstallHook, HHOOK(int variant)),
+        KORVEL_EXPORT(16, SetPlaybackOwner, void(HWND owner, int flag)),
+        KORVEL_EXPORT(20, FreeEngineMemory, void(void *block)),
+        KORVEL_EXPORT(21, LastSeparator, char *(const char *path)),
+        KORVEL_EXPORT(22, IsSeparatorAt, int(const char *character)),
+        KORVEL_EXPORT(23, FileExists, int(const char *path, int mode)),
+        KORVEL_EXPORT(24, BrowseFolder, int(HWND owner, char *folder, const char *prompt, const char *caption)),
+        KORVEL_EXPORT(25, ListFolder, char **(const char *pattern, int kind, int *lastIndex, const char *filter)),
+        KORVEL_EXPORT(26, DeleteValue, void(const char *subkey, const char *name, HKEY root)),
+        KORVEL_EXPORT(27, ReadValue,
+                      DWORD(const char *subkey, const char *name, void *buffer, DWORD size, DWORD type, HKEY root)),
+        KORVEL_EXPORT(28, WriteValue,
+                      void(const char *subkey, const char *name, const void *data, DWORD size, DWORD type, HKEY root)),
+        KORVEL_EXPORT(29, EngineVariant, int()),
+        // The one operation added to the interface: the output changed.
+        KORVEL_EXPORT(30, SwitchOutput, int()),
     };
 
     char exe[MAX_PATH];

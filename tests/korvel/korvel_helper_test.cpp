@@ -294,7 +294,7 @@ TEST(BrowseFolder, CaptionCancelAndTheFormOfChosenFolders) {
     }
     DWORD attributes = GetFileAttributesA(folder);
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) << folder;
-    EXPECT_FALSE(IsSeparatorAt(folder, folder + std::strlen(folder) - 1)) << folder;
+    EXPECT_FALSE(IsSeparatorAt(CharPrevExA(932, folder, folder + std::strlen(folder), 0))) << folder;
 }
 
 }  // namespace
