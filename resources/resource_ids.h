@@ -17,7 +17,7 @@
 #define IDM_CLEAR_HISTORY       40016
 #define IDM_HELP                40017
 #define IDM_SONG_INFO           40018
-#define IDM_OUTPUT_MAPPER       40019   // the submenu "出力先(&O)"
+#define IDM_OUTPUT_MAPPER       40019   // the submenu "出力先(&D)"
 #define IDM_OUTPUT_LOG          40020
 #define IDM_OUTPUT_DEVICE_FIRST 40100   // MIDI out device k is 40100 + k
 #define IDM_BEST_FIRST          10000   // best k of the best menu is 10000 + k

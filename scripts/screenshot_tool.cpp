@@ -249,7 +249,7 @@ struct MenuShot {
     Capture *capture;
     DWORD deadline;
     bool done;
-    HWND tray;  // the tray menu's window once shot; then its submenu "出力先(&O)" is opened
+    HWND tray;  // the tray menu's window once shot; then its submenu "出力先(&D)" is opened
 };
 MenuShot g_menuShot;
 

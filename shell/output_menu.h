@@ -1,4 +1,4 @@
-// The tray menu's submenu "出力先(&O)": where the music goes, chosen among
+// The tray menu's submenu "出力先(&D)": where the music goes, chosen among
 // the MIDI mapper and the MIDI out devices of the moment.
 #ifndef TIVORN_SHELL_OUTPUT_MENU_H
 #define TIVORN_SHELL_OUTPUT_MENU_H

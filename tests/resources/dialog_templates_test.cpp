@@ -313,7 +313,7 @@ const MenuRow kTrayMenu[] = {
     {0, nullptr, false},
     {IDM_HELP, "ヘルプ(&H)", false},
     {IDM_VERSION, "バージョン情報(&V)", false},
-    {static_cast<UINT>(-1), "出力先(&O)", false},  // a submenu
+    {static_cast<UINT>(-1), "出力先(&D)", false},  // a submenu
     {IDM_EXIT, "終了(&X)", false},
 };
 

@@ -175,7 +175,7 @@ TEST_F(TrayMenuTest, TheOutputSubmenuChecksWhereTheMusicGoes) {
     const char engineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
     int exit = GetMenuItemCount(tray_) - 1;
     ASSERT_EQ(GetMenuItemID(tray_, exit), static_cast<UINT>(IDM_EXIT));
-    EXPECT_EQ(Label(exit - 1), "出力先(&O)");
+    EXPECT_EQ(Label(exit - 1), "出力先(&D)");
     HMENU output = OutputSubmenu(tray_);
     ASSERT_EQ(output, GetSubMenu(tray_, exit - 1));
     auto items = [output] {
