@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "editor/data_boxes.h"
 #include "engine/korvel.h"
 #include "engine/settings_block.h"
 #include "resources/resource_ids.h"
@@ -162,7 +163,11 @@ bool MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice) {
     // "D:\" is the drive root "D:"; the folder was checked to fit when chosen.
     store::DataFolder target;
     if (!store::FormDataFolder(choice.dataFolder.c_str(), &target)) return true;
-    bool occupied = FileExists(target.settingsFile.c_str(), 0) || FileExists(target.bestFile.c_str(), 0);
+    std::string unreachable;
+    store::FileFound found;
+    while ((found = FindDataFilesForMove(target, &unreachable)) == store::FileFound::Unknown)
+        if (!AskRetryUnreachableFolder(owner, unreachable.c_str(), FolderWait::Move)) return true;
+    bool occupied = found == store::FileFound::File;
     if (occupied && ShowMessage(owner, kOverwriteQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES) return true;
     // Both files move or neither does: bests left behind would be gone from
     // the program, and the next start reads one folder for both.

@@ -12,6 +12,7 @@
 
 #include "editor/advanced_dialog.h"
 #include "editor/best_name_dialog.h"
+#include "editor/data_boxes.h"
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
@@ -29,11 +30,6 @@ const char kDeleteQuestion[] = "このベストを削除してもよろしいで
 const char kLastBest[] = "すべてのベストを削除することはできません。";
 const char kFolderPrompt[] = "MIDIフォルダを指定してください。";
 const char kCaption[] = "Tivorn";
-const char kUnreadableBestFile[] =
-    "ベストファイル（KORVEL.dat）を読み込めませんでした。\n"
-    "ほかのプログラムが使用中か、ネットワークやクラウドのドライブにまだ接続できていない可能性があります。\n\n"
-    "［再試行］もう一度読み込みます。\n"
-    "［キャンセル］Tivorn を終了します。ベストと再生履歴はそのまま残ります。";
 
 // The faces of the three bitmap buttons: normal, hot and pressed for each.
 constexpr int kButtonCount = 3;
@@ -220,12 +216,6 @@ bool BestSettingsDialog::CreateButtonImages() {
         if (face) DeleteObject(face);
     }
     return true;
-}
-
-bool AskRetryUnreadableBestFile(HWND owner) {
-    // Offered again and again: at logon a share or a cloud drive may need a
-    // while, and giving up ends the program with every file as it was.
-    return ShowMessage(owner, kUnreadableBestFile, MB_RETRYCANCEL | MB_ICONERROR | MB_SETFOREGROUND) == IDRETRY;
 }
 
 bool BestSettingsDialog::LoadFirstOrDefaultBest(HWND combo, best::BestRecord *record) {

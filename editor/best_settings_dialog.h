@@ -68,12 +68,6 @@ enum class TaskbarButton {
     Own,   // opened by itself at start: nothing else shows that it waits
 };
 
-// A best file that exists or may exist but cannot be read (held for long,
-// offline, out of reach) is never taken for one without bests: the user is
-// told, with the choice to read it again (true) or to end Tivorn (false),
-// which leaves the bests and their histories as they are.
-bool AskRetryUnreadableBestFile(HWND owner);
-
 class BestSettingsDialog {
 public:
     explicit BestSettingsDialog(EditorHost *host) : host_(host), tree_(&state_, midiFolder_, host) {}

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "editor/best_settings_dialog.h"
+#include "editor/data_boxes.h"
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "shell/application.h"
@@ -34,15 +35,29 @@ bool WaitForReadableBestFile() {
     return true;
 }
 
+// Until "DataPath" names a folder that can be asked for its files, or the
+// user gives up (false).  A folder out of reach (a share not yet reconnected
+// at logon, a drive unplugged) is never taken for one without files: the
+// program's folder would take its place and make the default best there.
+bool LoadReachableDataFolder() {
+    for (;;) {
+        std::string folder;
+        switch (LoadDataFolder(&folder)) {
+        case store::Resolution::Resolved: return true;
+        case store::Resolution::Unusable: ReportUnexpectedError(nullptr, false); return false;
+        case store::Resolution::Unreachable:
+            if (!AskRetryUnreachableFolder(nullptr, folder.c_str(), FolderWait::Start)) return false;
+            break;
+        }
+    }
+}
+
 }  // namespace
 
 int RunStartupLoad(Application &app) {
     UnloadBest();
     TakeCurrentHotkeys();
-    if (!LoadDataFolder()) {
-        ReportUnexpectedError(nullptr, false);
-        return 0;
-    }
+    if (!LoadReachableDataFolder()) return 0;
     SetOption(OPT_REPEAT_ONE, 0);  // repeat-one never survives a restart
     SetRandomMode(TestOption(OPT_RANDOM), RandomChange::ShowOnly);
 

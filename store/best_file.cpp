@@ -191,22 +191,28 @@ std::string LocalDataFolder() {
 
 }  // namespace
 
-bool LoadDataFolder() {
-    char dataPath[MAX_PATH] = "";
-    DWORD got = ReadValue(kProgramKey, kValueDataPath, dataPath, sizeof dataPath, REG_SZ, HKEY_CURRENT_USER);
+store::Resolution LoadDataFolder(std::string *unreachable) {
+    // A value too long for any path buffer names no folder the files can be
+    // in, but it is the user's: it is reported, never replaced.
+    std::vector<char> dataPath(MAX_PATH, '\0');
+    DWORD size = ReadValue(kProgramKey, kValueDataPath, nullptr, 0, REG_SZ, HKEY_CURRENT_USER);
+    if (size > dataPath.size() && size <= (1u << 16)) dataPath.resize(size);
+    DWORD got = ReadValue(kProgramKey, kValueDataPath, dataPath.data(), static_cast<DWORD>(dataPath.size()), REG_SZ,
+                          HKEY_CURRENT_USER);
     char module[MAX_PATH] = "";
     DWORD moduleLength = GetModuleFileNameA(nullptr, module, sizeof module);
     if (moduleLength == 0 || moduleLength >= sizeof module) module[0] = '\0';
 
     store::DataFolder folder;
-    auto fileExists = [](const char *path) { return FileExists(path, 0) != 0; };
     store::WritableFallback fallback;
     fallback.writable = CanCreateFileIn;
     fallback.makeFolder = MakeFolder;
     fallback.localFolder = LocalDataFolder();
-    if (!store::ResolveDataFolder(got ? dataPath : nullptr, module[0] ? module : nullptr, fileExists, &folder,
-                                  fallback))
-        return false;
+    store::Resolution resolution = store::ResolveDataFolder(got ? dataPath.data() : nullptr,
+                                                            module[0] ? module : nullptr, fileio::FindFile, &folder,
+                                                            fallback);
+    if (resolution == store::Resolution::Unreachable && unreachable) *unreachable = folder.folder;
+    if (resolution != store::Resolution::Resolved) return resolution;
     // Resolution keeps every path within the buffers.
     ansi::CopyFit(g_store.dataFolder, sizeof g_store.dataFolder, folder.folder.c_str());
     ansi::CopyFit(g_store.settingsFile, sizeof g_store.settingsFile, folder.settingsFile.c_str());
@@ -214,7 +220,7 @@ bool LoadDataFolder() {
     if (folder.rewriteDataPath)
         WriteValue(kProgramKey, kValueDataPath, g_store.dataFolder, static_cast<DWORD>(folder.folder.size() + 1),
                    REG_SZ, HKEY_CURRENT_USER);
-    return true;
+    return resolution;
 }
 
 namespace {
@@ -295,6 +301,29 @@ store::DataMove MoveDataFolder(const store::DataFolder &to) {
     ansi::CopyFit(g_store.settingsFile, sizeof g_store.settingsFile, to.settingsFile.c_str());
     ansi::CopyFit(g_store.bestFile, sizeof g_store.bestFile, to.bestFile.c_str());
     return result;
+}
+
+namespace {
+
+// Both data files of a folder, for the move: it looks at each, so each must
+// answer.
+store::FileFound FindDataFiles(const char *settingsFile, const char *bestFile) {
+    store::FileFound settings = fileio::FindFile(settingsFile), best = fileio::FindFile(bestFile);
+    if (settings == store::FileFound::Unknown || best == store::FileFound::Unknown) return store::FileFound::Unknown;
+    return settings == store::FileFound::File || best == store::FileFound::File ? store::FileFound::File
+                                                                                : store::FileFound::None;
+}
+
+}  // namespace
+
+store::FileFound FindDataFilesForMove(const store::DataFolder &to, std::string *unreachable) {
+    if (FindDataFiles(g_store.settingsFile, g_store.bestFile) == store::FileFound::Unknown) {
+        *unreachable = g_store.dataFolder;
+        return store::FileFound::Unknown;
+    }
+    store::FileFound target = FindDataFiles(to.settingsFile.c_str(), to.bestFile.c_str());
+    if (target == store::FileFound::Unknown) *unreachable = to.folder;
+    return target;
 }
 
 void WriteHistory(const char *name, const unsigned char *bitmap, size_t size) {

@@ -25,8 +25,9 @@ struct StoreState {
 extern StoreState g_store;
 
 // The data folder step of the start-up load: fills the paths of g_store and
-// rewrites "DataPath" when the program's folder was chosen.
-bool LoadDataFolder();
+// rewrites "DataPath" when the program's folder was chosen.  Unreachable
+// changes nothing, and gives the folder "DataPath" names in *unreachable.
+store::Resolution LoadDataFolder(std::string *unreachable = nullptr);
 
 // Whether folder is the data folder, however either is written: a drive
 // root with or without its backslash, a short 8.3 name, other letter case,
@@ -42,6 +43,12 @@ bool IsDataFolder(const char *folder);
 // and some files are left in `to`.  A file that does not exist yet moves
 // nothing and its path switches all the same.
 store::DataMove MoveDataFolder(const store::DataFolder &to);
+// What the move asks before it begins: File when `to` holds a data file
+// already, None when it holds neither.  Unknown, with that folder in
+// *unreachable, when the data folder or `to` cannot be asked: the move
+// would take the files it cannot see for missing, and switch to a folder
+// without them.
+store::FileFound FindDataFilesForMove(const store::DataFolder &to, std::string *unreachable);
 
 // "PlayBest", the name of the current best.  Reading fails when the value is
 // missing, unreadable, or longer than any name the best file can hold.

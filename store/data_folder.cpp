@@ -16,13 +16,20 @@ bool FormPaths(const std::string &folder, DataFolder *out) {
            paths::JoinFitting(folder, kBestFileName, &out->bestFile);
 }
 
-bool Holds(const std::string &folder, const char *name, const std::function<bool(const char *)> &fileExists) {
+FileFound Find(const std::string &folder, const char *name, const FileQuery &query) {
     std::string path;
-    return paths::JoinFitting(folder, name, &path) && fileExists(path.c_str());
+    // A folder whose files would not fit a path buffer cannot be asked.
+    return paths::JoinFitting(folder, name, &path) ? query(path.c_str()) : FileFound::Unknown;
 }
 
-bool HoldsDataFile(const std::string &folder, const std::function<bool(const char *)> &fileExists) {
-    return Holds(folder, kSettingsFileName, fileExists) || Holds(folder, kBestFileName, fileExists);
+// Either data file decides: one that is there makes the folder the user's,
+// and an unknown one may be.
+FileFound FindDataFile(const std::string &folder, const FileQuery &query) {
+    FileFound settings = Find(folder, kSettingsFileName, query);
+    FileFound best = Find(folder, kBestFileName, query);
+    if (settings == FileFound::File || best == FileFound::File) return FileFound::File;
+    if (settings == FileFound::Unknown || best == FileFound::Unknown) return FileFound::Unknown;
+    return FileFound::None;
 }
 
 // Where a target file waits while the move may still be undone.  As long as
@@ -146,21 +153,34 @@ DataMove MoveDataFiles(const DataFolder &from, const DataFolder &to, DataFileSys
     return DataMove::Moved;
 }
 
-bool ResolveDataFolder(const char *dataPath, const char *modulePath,
-                       const std::function<bool(const char *)> &fileExists, DataFolder *out,
-                       const WritableFallback &fallback) {
+Resolution ResolveDataFolder(const char *dataPath, const char *modulePath, const FileQuery &query,
+                             DataFolder *out, const WritableFallback &fallback) {
     *out = DataFolder();
-    if (dataPath && dataPath[0] && std::strlen(dataPath) < kPathBuffer) {
-        std::string folder = paths::KeptFolder(dataPath);
-        if (HoldsDataFile(folder, fileExists) && FormPaths(folder, out)) return true;
+    if (dataPath && dataPath[0]) {
+        // Moving on from a folder that may hold the user's bests would make
+        // the default best in their place and clear every played history.
+        std::string folder = std::strlen(dataPath) < kPathBuffer ? paths::KeptFolder(dataPath) : dataPath;
+        switch (FindDataFile(folder, query)) {
+        case FileFound::File:
+            if (FormPaths(folder, out)) return Resolution::Resolved;
+            break;
+        case FileFound::Unknown:
+            out->folder = folder;
+            return Resolution::Unreachable;
+        case FileFound::None:
+            break;
+        }
     }
-    if (!modulePath) return false;
+    *out = DataFolder();
+    if (!modulePath) return Resolution::Unusable;
     const char *separator = ansi::LastSeparator(modulePath);
-    if (!separator) return false;
+    if (!separator) return Resolution::Unusable;
     std::string program(modulePath, separator);
     // A program folder that holds the user's files stays theirs, writable or
     // not: moving elsewhere would hide their bests behind a new default one.
-    bool stay = !fallback.writable || HoldsDataFile(program, fileExists) || fallback.writable(program.c_str());
+    // So does one that cannot be asked.
+    bool stay = !fallback.writable || FindDataFile(program, query) != FileFound::None ||
+                fallback.writable(program.c_str());
     if (!stay) {
         DataFolder local;
         // The local folder is a folder like any other once it is there; when
@@ -170,11 +190,11 @@ bool ResolveDataFolder(const char *dataPath, const char *modulePath,
             fallback.makeFolder(local.folder.c_str()) && fallback.writable(local.folder.c_str())) {
             *out = local;
             out->rewriteDataPath = true;
-            return true;
+            return Resolution::Resolved;
         }
     }
     out->rewriteDataPath = true;
-    return FormPaths(program, out);
+    return FormPaths(program, out) ? Resolution::Resolved : Resolution::Unusable;
 }
 
 }  // namespace store

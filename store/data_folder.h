@@ -3,8 +3,10 @@
 // The data folder is "DataPath" when that folder holds KORVEL.ini or
 // KORVEL.dat, otherwise the folder of the program file (or, when that cannot
 // be written, the user's local application data folder), which then
-// becomes "DataPath".  The file queries come in as a parameter so that the decision
-// can be tested without a file system.
+// becomes "DataPath".  A "DataPath" that cannot be reached is not one
+// without files: nothing is decided until it can be.  The file queries come
+// in as a parameter so that the decision can be tested without a file
+// system.
 #ifndef TIVORN_STORE_DATA_FOLDER_H
 #define TIVORN_STORE_DATA_FOLDER_H
 
@@ -85,16 +87,32 @@ struct WritableFallback {
     std::string localFolder;  // %LOCALAPPDATA%\Tivorn; empty when it cannot be had
 };
 
-// dataPath: the stored "DataPath" (null when it could not be read).
+// What the file system answered for a data file's path.
+enum class FileFound {
+    File,     // an existing file
+    None,     // its folder is there and holds no such file
+    Unknown,  // its folder could not be reached or read (a drive or share
+              // not there yet, a device not ready, no access): the file may
+              // well be there
+};
+using FileQuery = std::function<FileFound(const char *path)>;
+
+enum class Resolution {
+    Resolved,
+    // "DataPath" names a folder that could not be asked for its files, or
+    // that cannot hold them: out->folder is that folder, and nothing may be
+    // rewritten, deleted or made until it answers.
+    Unreachable,
+    Unusable,  // not even the program's folder gives usable paths
+};
+
+// dataPath: the stored "DataPath" (null when there is none).
 // modulePath: the program file's full path.
-// fileExists: whether a path names an existing file (not a folder).
 // When the program's folder would be chosen but cannot be written and holds
 // neither data file, fallback.localFolder is chosen instead (made when
 // needed), provided it can be written; either becomes "DataPath".
-// False only when not even the program's folder gives usable paths.
-bool ResolveDataFolder(const char *dataPath, const char *modulePath,
-                       const std::function<bool(const char *)> &fileExists, DataFolder *out,
-                       const WritableFallback &fallback = WritableFallback());
+Resolution ResolveDataFolder(const char *dataPath, const char *modulePath, const FileQuery &query,
+                             DataFolder *out, const WritableFallback &fallback = WritableFallback());
 
 }  // namespace store
 

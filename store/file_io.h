@@ -24,6 +24,10 @@ enum class Denial {
 // two seconds have passed.  The last error is then the last attempt's.
 bool RetryWhileHeld(Denial denial, const std::function<bool()> &attempt);
 
+// Whether path names an existing file, as a data folder's resolution needs
+// it: only "no such file" is None; a folder out of reach is Unknown.
+store::FileFound FindFile(const char *path);
+
 enum class FileRead { Read, Missing, Failed };
 
 // The whole file.  Missing means that its folder holds no such file; a file

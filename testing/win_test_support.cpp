@@ -151,6 +151,29 @@ bool ReadRaw(const char *subkey, const char *name, std::string *data, DWORD *typ
     return ok;
 }
 
+std::string Snapshot(const char *subkey) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::string();
+    std::string all;
+    char name[16384];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof name;
+        if (RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        std::string data;
+        DWORD type = 0;
+        ReadRaw(subkey, name, &data, &type);
+        all += std::string(name) + '=' + std::to_string(type) + ':' + data + '\n';
+    }
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        std::string below = std::string(subkey) + '\\' + name;
+        all += '[' + below + "]\n" + Snapshot(below.c_str());
+    }
+    RegCloseKey(key);
+    return all;
+}
+
 bool Exists(const char *subkey, const char *name) {
     std::string ignored;
     return ReadRaw(subkey, name, &ignored);

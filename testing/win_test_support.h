@@ -54,6 +54,8 @@ void WriteBinary(const char *subkey, const char *name, const void *data, DWORD s
 void WriteString(const char *subkey, const char *name, const std::string &value);
 bool ReadRaw(const char *subkey, const char *name, std::string *data, DWORD *type = nullptr);
 bool Exists(const char *subkey, const char *name);
+// Every value and subkey below subkey, names, types and bytes, as one text.
+std::string Snapshot(const char *subkey = kKey);
 void Delete(const char *subkey, const char *name);
 // A 29-byte settings block: priority "通常", options byte as given.
 std::vector<uint8_t> Settings(uint8_t options = 0, uint16_t nextHotkey = 0, uint16_t menuHotkey = 0);

@@ -1,6 +1,7 @@
 // Start, single instance and exit of the real program.
 #include <gtest/gtest.h>
 
+#include "testing/best_bytes.h"
 #include "testing/store_fixture.h"
 
 namespace {
@@ -79,6 +80,39 @@ TEST_F(StartupTest, RunsHiddenOnceAndExitsWithTheMenuCommand) {
     }
     EXPECT_EQ(FindMessageBox(first.id()), nullptr);
     EXPECT_EQ(first.Exit(), 0u);
+}
+
+TEST_F(StartupTest, ADataFolderOutOfReachIsToldOfAndNothingChanges) {
+    // A copy of the program whose own folder holds a best file: the folder a
+    // data folder that "is not there" would fall back to.
+    std::string program = ProgramPath();
+    std::string folder = program.substr(0, program.rfind('\\'));
+    ASSERT_TRUE(CopyFileA(program.c_str(), data_.Join("Tivorn.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((folder + "\\KORVEL.dll").c_str(), data_.Join("KORVEL.dll").c_str(), FALSE));
+    WriteBests({bestbytes::Record("Here", {})});
+    // A drive letter with no drive behind it, as a share not yet reconnected.
+    char letter = 'Y';
+    while (letter > 'D' && (GetLogicalDrives() & (1u << (letter - 'A')))) --letter;
+    std::string away = std::string(1, letter) + ":\\Tivorn";
+    program_key::WriteSettings(program_key::Settings());
+    program_key::WriteString(program_key::kKey, "DataPath", away);
+    program_key::WriteString(program_key::kKey, "PlayBest", "There");
+    program_key::WriteBinary(program_key::kHistoryKey, "There", "\x05", 1);
+    std::string registry = program_key::Snapshot();
+    bestbytes::Bytes bests = Stored();
+
+    TivornProcess tivorn;
+    ASSERT_TRUE(tivorn.Start("", data_.Join("Tivorn.exe")));
+    for (int button : {IDRETRY, IDCANCEL}) {
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (box = FindMessageBox(tivorn.id())) != nullptr; }));
+        EXPECT_EQ(MessageBoxText(box).find("フォルダ「" + away + "」にアクセスできませんでした。"), 0u);
+        PressButton(box, button);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+    }
+    EXPECT_EQ(tivorn.WaitForExit(), 0u);
+    EXPECT_EQ(program_key::Snapshot(), registry);
+    EXPECT_EQ(Stored(), bests);
 }
 
 TEST_F(StartupTest, CopyDataOfAnyCodeLeavesTheProgramRunning) {

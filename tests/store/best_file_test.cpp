@@ -271,13 +271,13 @@ TEST_F(BestFileTest, DataFolderIsStoredWhenTheProgramsFolderIsChosen) {
     ResetStore();
     data_.WriteFile("KORVEL.dat", {0, 0, 0, 0});
     program_key::WriteString(program_key::kKey, "DataPath", data_.path() + "\\");
-    ASSERT_TRUE(LoadDataFolder());
+    ASSERT_EQ(LoadDataFolder(), store::Resolution::Resolved);
     EXPECT_EQ(std::string(g_store.dataFolder), data_.path());
     EXPECT_EQ(std::string(g_store.bestFile), data_.Join("KORVEL.dat"));
     EXPECT_EQ(std::string(g_store.settingsFile), data_.Join("KORVEL.ini"));
 
     DeleteFileA(data_.Join("KORVEL.dat").c_str());
-    ASSERT_TRUE(LoadDataFolder());
+    ASSERT_EQ(LoadDataFolder(), store::Resolution::Resolved);
     char module[MAX_PATH];
     GetModuleFileNameA(nullptr, module, sizeof module);
     *strrchr(module, '\\') = '\0';

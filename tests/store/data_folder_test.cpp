@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -13,10 +14,17 @@ using store::DataFolder;
 
 struct Files {
     std::set<std::string> existing;
-    std::function<bool(const char *)> Query() {
-        return [this](const char *path) { return existing.count(path) != 0; };
+    std::set<std::string> unreachable;  // folders whose files cannot be asked for
+    store::FileQuery Query() {
+        return [this](const char *path) {
+            std::string folder(path, static_cast<const char *>(std::strrchr(path, '\\')));
+            if (unreachable.count(folder)) return store::FileFound::Unknown;
+            return existing.count(path) ? store::FileFound::File : store::FileFound::None;
+        };
     }
 };
+
+constexpr store::Resolution kResolved = store::Resolution::Resolved;
 
 const char kModule[] = "C:\\Program Files\\Tivorn\\Tivorn.exe";
 
@@ -24,24 +32,49 @@ TEST(DataFolder, DataPathCountsOnlyWhenItHoldsOneOfTheFiles) {
     Files files;
     DataFolder folder;
     files.existing = {"D:\\Data\\KORVEL.ini"};
-    ASSERT_TRUE(store::ResolveDataFolder("D:\\Data", kModule, files.Query(), &folder));
+    ASSERT_EQ(kResolved, store::ResolveDataFolder("D:\\Data", kModule, files.Query(), &folder));
     EXPECT_EQ(folder.folder, "D:\\Data");
     EXPECT_EQ(folder.settingsFile, "D:\\Data\\KORVEL.ini");
     EXPECT_EQ(folder.bestFile, "D:\\Data\\KORVEL.dat");
     EXPECT_FALSE(folder.rewriteDataPath);
 
     files.existing = {"D:\\Data\\KORVEL.dat"};
-    ASSERT_TRUE(store::ResolveDataFolder("D:\\Data", kModule, files.Query(), &folder));
+    ASSERT_EQ(kResolved, store::ResolveDataFolder("D:\\Data", kModule, files.Query(), &folder));
     EXPECT_EQ(folder.folder, "D:\\Data");
 
     // Neither file, no value, an empty value: the program's folder, stored anew.
     files.existing = {"C:\\Program Files\\Tivorn\\KORVEL.dat"};
     for (const char *dataPath : {"D:\\Data", static_cast<const char *>(nullptr), ""}) {
-        ASSERT_TRUE(store::ResolveDataFolder(dataPath, kModule, files.Query(), &folder));
+        ASSERT_EQ(kResolved, store::ResolveDataFolder(dataPath, kModule, files.Query(), &folder));
         EXPECT_EQ(folder.folder, "C:\\Program Files\\Tivorn");
         EXPECT_EQ(folder.bestFile, "C:\\Program Files\\Tivorn\\KORVEL.dat");
         EXPECT_TRUE(folder.rewriteDataPath);
     }
+}
+
+TEST(DataFolder, AFolderThatCannotBeAskedIsNeitherUsedNorReplaced) {
+    Files files;
+    DataFolder folder;
+    files.unreachable = {"S:\\Share"};
+    EXPECT_EQ(store::Resolution::Unreachable, store::ResolveDataFolder("S:\\Share\\", kModule, files.Query(), &folder));
+    EXPECT_EQ(folder.folder, "S:\\Share");
+    EXPECT_TRUE(folder.bestFile.empty());
+    EXPECT_FALSE(folder.rewriteDataPath);
+    // One file that answers is enough: the folder is there.
+    files.existing = {"S:\\Share\\KORVEL.dat"};
+    store::FileQuery settingsUnknown = [&](const char *path) {
+        return files.existing.count(path) ? store::FileFound::File : store::FileFound::Unknown;
+    };
+    ASSERT_EQ(kResolved, store::ResolveDataFolder("S:\\Share", kModule, settingsUnknown, &folder));
+    EXPECT_EQ(folder.folder, "S:\\Share");
+    // A program folder that cannot be asked may hold the user's files: it
+    // stays the data folder even when it cannot be written.
+    files.existing.clear();
+    files.unreachable = {"C:\\Program Files\\Tivorn"};
+    store::WritableFallback fallback{[](const char *) { return false; }, [](const char *) { return true; },
+                                     "C:\\Local"};
+    ASSERT_EQ(kResolved, store::ResolveDataFolder(nullptr, kModule, files.Query(), &folder, fallback));
+    EXPECT_EQ(folder.folder, "C:\\Program Files\\Tivorn");
 }
 
 TEST(DataFolder, AProgramFolderThatCannotBeWrittenGivesWayToTheLocalFolder) {
@@ -51,7 +84,7 @@ TEST(DataFolder, AProgramFolderThatCannotBeWrittenGivesWayToTheLocalFolder) {
     store::WritableFallback fallback{[&](const char *f) { return writable.count(f) != 0; },
                                      [&](const char *f) { return made.insert(f), true; }, local};
     DataFolder folder;
-    ASSERT_TRUE(store::ResolveDataFolder("D:\\Gone", kModule, files.Query(), &folder, fallback));
+    ASSERT_EQ(kResolved, store::ResolveDataFolder("D:\\Gone", kModule, files.Query(), &folder, fallback));
     EXPECT_EQ(folder.bestFile, local + "\\KORVEL.dat");
     EXPECT_TRUE(folder.rewriteDataPath);
     EXPECT_EQ(made, std::set<std::string>{local});
@@ -60,7 +93,7 @@ TEST(DataFolder, AProgramFolderThatCannotBeWrittenGivesWayToTheLocalFolder) {
     files.existing = {program + "\\KORVEL.ini"};
     for (const auto &writableNow : {std::set<std::string>{local}, {program}, {}}) {
         writable = writableNow;
-        ASSERT_TRUE(store::ResolveDataFolder(nullptr, kModule, files.Query(), &folder, fallback));
+        ASSERT_EQ(kResolved, store::ResolveDataFolder(nullptr, kModule, files.Query(), &folder, fallback));
         EXPECT_EQ(folder.folder, program);
         files.existing.clear();
     }
@@ -72,29 +105,32 @@ TEST(DataFolder, SeparatorsAreFoundAsCharactersAndPathsStayBounded) {
     // A drive root typed with its backslash; the character 0x83 0x5C ends in a
     // byte that looks like a backslash.
     files.existing = {"D:\\KORVEL.ini", "E:\\\x83\x5c\\KORVEL.dat", "E:\\\x83\x5c\\KORVEL.ini"};
-    ASSERT_TRUE(store::ResolveDataFolder("D:\\", kModule, files.Query(), &folder));
+    ASSERT_EQ(kResolved, store::ResolveDataFolder("D:\\", kModule, files.Query(), &folder));
     EXPECT_EQ(folder.folder, "D:");
     EXPECT_EQ(folder.settingsFile, "D:\\KORVEL.ini");
-    ASSERT_TRUE(store::ResolveDataFolder("E:\\\x83\x5c", kModule, files.Query(), &folder));
+    ASSERT_EQ(kResolved, store::ResolveDataFolder("E:\\\x83\x5c", kModule, files.Query(), &folder));
     EXPECT_EQ(folder.folder, "E:\\\x83\x5c");
 
-    ASSERT_TRUE(store::ResolveDataFolder(nullptr, "E:\\\x83\x5c\\Tivorn.exe", files.Query(), &folder));
+    ASSERT_EQ(kResolved, store::ResolveDataFolder(nullptr, "E:\\\x83\x5c\\Tivorn.exe", files.Query(), &folder));
     EXPECT_EQ(folder.folder, "E:\\\x83\x5c");
-    ASSERT_TRUE(store::ResolveDataFolder(nullptr, "C:\\Tivorn.exe", files.Query(), &folder));
+    ASSERT_EQ(kResolved, store::ResolveDataFolder(nullptr, "C:\\Tivorn.exe", files.Query(), &folder));
     EXPECT_EQ(folder.folder, "C:");
     EXPECT_EQ(folder.bestFile, "C:\\KORVEL.dat");
 
-    // A folder whose file paths would not fit 260 bytes is never used.
+    // A folder whose file paths would not fit 260 bytes is never used, nor
+    // replaced: it is the user's, and it is told of.
     std::string deep = "D:\\" + std::string(246, 'x');  // 249 bytes + "\KORVEL.ini" = 260
-    files.existing = {deep + "\\KORVEL.ini"};
-    ASSERT_TRUE(store::ResolveDataFolder(deep.c_str(), kModule, files.Query(), &folder));
-    EXPECT_TRUE(folder.rewriteDataPath);
     std::string tooLong(400, 'y');
-    ASSERT_TRUE(store::ResolveDataFolder(tooLong.c_str(), kModule, files.Query(), &folder));
-    EXPECT_TRUE(folder.rewriteDataPath);
+    files.existing = {deep + "\\KORVEL.ini"};
+    for (const std::string &unusable : {deep, tooLong}) {
+        EXPECT_EQ(store::Resolution::Unreachable,
+                  store::ResolveDataFolder(unusable.c_str(), kModule, files.Query(), &folder));
+        EXPECT_EQ(folder.folder, unusable);
+        EXPECT_FALSE(folder.rewriteDataPath);
+    }
 
-    EXPECT_FALSE(store::ResolveDataFolder(nullptr, "Tivorn.exe", files.Query(), &folder));
-    EXPECT_FALSE(store::ResolveDataFolder(nullptr, nullptr, files.Query(), &folder));
+    EXPECT_EQ(store::Resolution::Unusable, store::ResolveDataFolder(nullptr, "Tivorn.exe", files.Query(), &folder));
+    EXPECT_EQ(store::Resolution::Unusable, store::ResolveDataFolder(nullptr, nullptr, files.Query(), &folder));
 }
 
 TEST(DataFolder, AChosenFolderIsFormedAsStoredOrRefused) {
