@@ -218,27 +218,27 @@ bool BestSettingsDialog::CreateButtonImages() {
     return true;
 }
 
-bool BestSettingsDialog::LoadFirstOrDefaultBest(HWND combo, best::BestRecord *record) {
+BestSettingsDialog::FirstBest BestSettingsDialog::LoadFirstOrDefaultBest(HWND combo, best::BestRecord *record) {
     for (;;) {
         SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-        if (ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, record)) return true;
+        if (ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, record)) return FirstBest::Loaded;
         LifeWatch watch = life_.Watch();
         switch (DeleteAllBests()) {
         case best::BestFileState::NoBest:
             MakeDefaultBest(combo, record);
-            return !watch.Ended();
+            return watch.Ended() ? FirstBest::Gone : FirstBest::DefaultMade;
         case best::BestFileState::Bests:
             continue;  // a hold that passed meanwhile: the bests are there to read
         case best::BestFileState::Unreadable:
             break;
         }
         bool retry = AskRetryUnreadableBestFile(window_);
-        if (watch.Ended()) return false;
+        if (watch.Ended()) return FirstBest::Gone;
         if (!retry) {
             // The program ends rather than go on without the user's bests.
             ShowWindow(window_, SW_HIDE);
             PostMessageA(Resident(), WM_DESTROY, 0, 0);
-            return false;
+            return FirstBest::Gone;
         }
     }
 }
@@ -275,8 +275,13 @@ bool BestSettingsDialog::SetUp() {
     best::BestRecord record;
     // A current best that the file no longer holds is treated as none.
     if (!CurrentBestName() || !ReadBests(CurrentBestName(), ReadBestsMode::FillSelect, combo, &record)) {
-        if (!LoadFirstOrDefaultBest(combo, &record)) return false;
-        RequireOk();
+        FirstBest first = LoadFirstOrDefaultBest(combo, &record);
+        if (first == FirstBest::Gone) return false;
+        // The player has no best until this dialog names one, so any way
+        // out switches to it; only a default best, made in place of every
+        // played history, has to be confirmed with OK.
+        host_->SetDialogKeys(DialogKeys::Required);
+        if (first == FirstBest::DefaultMade) RequireOk();
         if (!record.IsNone()) {
             SetCurrentBestName(record.Name());
             state_.changeMarks |= kMarkBestToPlay;
@@ -466,7 +471,7 @@ void BestSettingsDialog::OnDeleteBest() {
         // The player's best is gone: the one now selected must be confirmed.
         SetCurrentBestName(SelectedName().c_str());
         RequireOk();
-        host_->SetDialogKeys(DialogKeys::OkRequired);
+        host_->SetDialogKeys(DialogKeys::Required);
     }
     if (deleted == shown) {
         SetDlgItemTextA(window_, IDC_PLAY_BEST, CurrentBestName() ? CurrentBestName() : "");

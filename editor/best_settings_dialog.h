@@ -18,11 +18,14 @@
 #include "utils/window_binding.h"
 
 // Who gets the keyboard while the dialog is open (the shell's message loop
-// routes dialog keys by it).
+// routes dialog keys by it), and what its close asks of the player.
 enum class DialogKeys {
     LabelEditing,  // a tree label is edited: Enter and Esc reach its edit box
-    OkRequired,    // the dialog's keys; only OK may close it
-    FromMenu,      // the dialog's keys
+    LabelEdited,   // the edit ended: back to what they were before it
+    // The dialog's keys.  The player waits for the dialog to name its best:
+    // however the dialog closes, the current best is switched to and played.
+    Required,
+    FromMenu,  // the dialog's keys
 };
 
 class EditorHost {
@@ -134,11 +137,15 @@ private:
     void ApplyMediaKeys(const AdvancedChoice &choice);
 
     bool CreateButtonImages();
+    enum class FirstBest {
+        Loaded,       // the first best of the file
+        DefaultMade,  // the file held none: the default best was made
+        Gone,         // the user ended the program, or the dialog went meanwhile
+    };
     // No current best: the first best of the file, or the default best when
     // the file truly holds none.  A file that cannot be read is told of until
-    // it can, or the user ends the program; false then, or when the dialog
-    // went meanwhile.
-    bool LoadFirstOrDefaultBest(HWND combo, best::BestRecord *record);
+    // it can, or the user ends the program.
+    FirstBest LoadFirstOrDefaultBest(HWND combo, best::BestRecord *record);
     void MakeDefaultBest(HWND combo, best::BestRecord *record);
     // The selection-change handling without the save question: the best
     // selected in combo becomes the edited best record, or a new empty

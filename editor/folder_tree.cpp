@@ -646,6 +646,5 @@ LRESULT FolderTree::OnEndLabelEdit(const NMTVDISPINFOA *info) {
 }
 
 void FolderTree::RestoreDialogKeys() {
-    bool okRequired = !IsWindowEnabled(GetDlgItem(dialog_, IDC_CANCEL));
-    host_->SetDialogKeys(okRequired ? DialogKeys::OkRequired : DialogKeys::FromMenu);
+    host_->SetDialogKeys(DialogKeys::LabelEdited);
 }

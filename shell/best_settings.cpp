@@ -22,8 +22,16 @@ void ShellEditorHost::SetMediaKeys(bool on) {
 
 void ShellEditorHost::SetDialogKeys(DialogKeys keys) {
     switch (keys) {
-    case DialogKeys::LabelEditing: shell_.appMode = kModeLabelEdit; break;
-    case DialogKeys::OkRequired: shell_.appMode = kModeBestRequired; break;
+    case DialogKeys::LabelEditing:
+        // The mode to go back to: whether the close must switch the best
+        // does not change with an album name.
+        if (shell_.appMode != kModeLabelEdit) modeBeforeLabelEdit_ = shell_.appMode;
+        shell_.appMode = kModeLabelEdit;
+        break;
+    case DialogKeys::LabelEdited:
+        if (shell_.appMode == kModeLabelEdit) shell_.appMode = modeBeforeLabelEdit_;
+        break;
+    case DialogKeys::Required: shell_.appMode = kModeBestRequired; break;
     case DialogKeys::FromMenu: shell_.appMode = kModeBestFromMenu; break;
     }
 }

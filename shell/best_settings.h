@@ -31,6 +31,7 @@ public:
 private:
     ShellState &shell_;
     Tray &tray_;
+    int modeBeforeLabelEdit_ = kModeBestFromMenu;
 };
 
 #endif

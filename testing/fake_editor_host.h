@@ -22,7 +22,10 @@ public:
     bool HotkeyHookInstalled() override { return installed; }
     void SetHotkeyHook(bool on) override { calls.push_back(installed = on); }
     void SetMediaKeys(bool on) override { mediaKeyCalls.push_back(on); }
-    void SetDialogKeys(DialogKeys keys) override { this->keys = keys; }
+    void SetDialogKeys(DialogKeys keys) override {
+        if (keys == DialogKeys::LabelEditing && this->keys != keys) before = this->keys;
+        this->keys = keys == DialogKeys::LabelEdited ? before : keys;
+    }
 
     HWND dialog = nullptr;
     int closeFlags = -1;
@@ -31,6 +34,7 @@ public:
     std::vector<bool> calls;  // each SetHotkeyHook
     std::vector<bool> mediaKeyCalls;
     DialogKeys keys = DialogKeys::FromMenu;
+    DialogKeys before = DialogKeys::FromMenu;  // the keys a label edit took over
 };
 
 }  // namespace tt

@@ -357,7 +357,7 @@ TEST_F(PlayerE2E, ShortcutsPlayTheirTargetsUnlessSkipped) {
     EXPECT_EQ(skipping.Exit(), 0u);
 }
 
-TEST_F(PlayerE2E, WithNothingPlayableTheBestSettingsMustBeConfirmed) {
+TEST_F(PlayerE2E, WithNothingPlayableTheBestSettingsNameTheBestToPlay) {
     // The files exist but the engine refuses every one: the search ends
     // with the message instead of going round for ever.
     std::string text1 = data_.WriteFile("songs\\one.txt", {'1'}), text2 = data_.WriteFile("songs\\two.txt", {'2'});
@@ -367,18 +367,17 @@ TEST_F(PlayerE2E, WithNothingPlayableTheBestSettingsMustBeConfirmed) {
     AnswerBox(kNoMidiFiles);
     HWND dialog = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (dialog = Dialog(kBestSettingsTitle)) != nullptr; }));
-    // Only OK leaves it: Cancel is disabled and Close does nothing.
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1005)));
-    PostMessageA(dialog, WM_CLOSE, 0, 0);
-    TrayClick(WM_LBUTTONDBLCLK);  // no skipping while the dialog must be confirmed
+    TrayClick(WM_LBUTTONDBLCLK);  // no skipping while the player waits for a best
     TrayClick(WM_RBUTTONUP);      // nor a menu
     EXPECT_TRUE(IsWindow(dialog));
     EXPECT_EQ(OpenMenu(), nullptr);
     EXPECT_TRUE(Opened().empty());
 
-    // OK makes the first best current, as the dialog shows it.
+    // No default best was made: Cancel and Close leave it as OK does, and
+    // the first best, as the dialog shows it, becomes current.
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1005)));
     EXPECT_EQ(WindowText(GetDlgItem(dialog, 1013)), "Texts");
-    PressButton(dialog, 1002);
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
     AnswerBox(kNoMidiFiles);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
     EXPECT_EQ(Stored("PlayBest"), "Texts");

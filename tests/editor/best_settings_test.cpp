@@ -382,7 +382,7 @@ TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
     EXPECT_EQ(Names(), (std::vector<std::string>{"T", "New"}));
     EXPECT_STREQ(CurrentBestName(), "New");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(shell_.dialog, IDC_CANCEL)));
-    EXPECT_EQ(shell_.keys, DialogKeys::OkRequired);
+    EXPECT_EQ(shell_.keys, DialogKeys::Required);
     char shown[MAX_PATH] = "";
     GetDlgItemTextA(shell_.dialog, IDC_PLAY_BEST, shown, sizeof shown);
     EXPECT_STREQ(shown, "New");
