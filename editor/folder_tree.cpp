@@ -523,7 +523,11 @@ LRESULT FolderTree::OnGetDlgCode(WPARAM wParam, LPARAM lParam) {
     } else if (asked && asked->message == WM_CHAR && asked->wParam == ' ') {
         pending_ = Selected();
         if (HTREEITEM item = pending_) {
+            // After a right-button press Space opens the context menu, whose
+            // play can end in a box: the dialog may be gone when it returns.
+            LifeWatch watch = life_.Watch();
             OnCaptureChanged(true, 0, 0);
+            if (watch.Ended()) return 0;
             TreeView_SelectItem(tree_, item);
             return 0;
         }
@@ -642,7 +646,9 @@ LRESULT FolderTree::OnEndLabelEdit(const NMTVDISPINFOA *info) {
     own.hItem = item;
     own.pszText = const_cast<char *>(Name(Data(AsItem(item)) & tree::kNameIndexMask));
     TreeView_SetItem(tree_, &own);
-    return TRUE;
+    // FALSE: the control takes an emptied text as the label when this
+    // answers TRUE, over the name just set.
+    return FALSE;
 }
 
 void FolderTree::RestoreDialogKeys() {

@@ -439,6 +439,12 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     SendMessageA(edit, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_EQ(ReadAlbumName(M("A").c_str()), "");
     EXPECT_NE(Item({"A"}), nullptr);
+    // So does a name emptied and taken with Enter.
+    edit = TreeView_EditLabel(tree_, Item({"A"}));
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextA(edit, "");
+    SendMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_NE(Item({"A"}), nullptr);
 
     // A double-click on a file's icon plays it with the dialog as owner;
     // the engine's call to the owner ends it.
