@@ -127,7 +127,8 @@ int PlayCurrentSong() {
             // The best goes on where it was; one with no song chosen yet
             // starts at its next song, and without a best playback ends.
             if (g_player.handedFiles.empty() && !g_player.songs.currentSong &&
-                (g_player.songs.songCount == 0 || !SelectNextSong(&g_player.songs, PlayerSystem(), /*random=*/false)))
+                (g_player.songs.songCount == 0 ||
+                 !SelectNextSong(&g_player.songs, PlayerSystem(), ChosenOrder() == SongOrder::Random)))
                 return 0;
             continue;
         }
@@ -237,10 +238,12 @@ void QueueHandedFiles(std::vector<std::string> files) {
     g_player.handedFileCurrent = false;
 }
 
-void PlayHandedFiles() {
-    if (g_player.handedFiles.empty() || g_player.handedFileCurrent) return;
+bool HandedFilesWaiting() { return !g_player.handedFiles.empty() && !g_player.handedFileCurrent; }
+
+int PlayHandedFiles() {
+    if (!HandedFilesWaiting()) return 1;
     StopPlayback();
-    PlayCurrentSong();
+    return PlayCurrentSong();
 }
 
 const char *CurrentSongPath() {
@@ -258,10 +261,11 @@ bool LoadCurrentBest() {
     return true;
 }
 
-void SwitchBest(AfterSwitch after) {
-    // Choosing a best is choosing what plays now.
-    g_player.handedFiles.clear();
-    g_player.handedFileCurrent = false;
+void SwitchBest(AfterSwitch after, HandedFiles handed) {
+    if (handed == HandedFiles::Drop) {
+        g_player.handedFiles.clear();
+        g_player.handedFileCurrent = false;
+    }
     UnloadBest();
     const char *name = CurrentBestName();
     best::BestRecord record = name ? FindBestInFile(name) : best::BestRecord();
@@ -273,5 +277,12 @@ void SwitchBest(AfterSwitch after) {
     WritePlayBest(name);
     LoadPlayerBest(&g_player.songs, std::move(record));
     LoadHistory();
-    if (after == AfterSwitch::Play && PlaybackOwner() == nullptr) PlayNextSong();
+    if (after != AfterSwitch::Play || PlaybackOwner() != nullptr) return;
+    // Kept files play first, and one that plays goes on: the new best's
+    // first song is chosen once they are done.
+    if (g_player.handedFileCurrent && g_player.playing) return;
+    if (HandedFilesWaiting())
+        PlayHandedFiles();
+    else
+        PlayNextSong();
 }

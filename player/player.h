@@ -135,17 +135,27 @@ void ResumeAfterPreview(AfterPreview after);
 // Files given on the command line take the place of any still waiting (none
 // given changes nothing).  They play first, one after another, and then the
 // best goes on where it was.  At the start-up, queued before the best's first
-// song is chosen, they play in its place.
+// song is chosen, they play in its place: that song is chosen only once they
+// are done, so a handed file marks nothing in the best's history.
 void QueueHandedFiles(std::vector<std::string> files);
-// Plays the queued files at once, unless they have begun already.
-void PlayHandedFiles();
+// Files are queued and have not begun.
+bool HandedFilesWaiting();
+// Plays the queued files at once, unless they have begun already.  As
+// PlayCurrentSong: 0 when nothing could be played.
+int PlayHandedFiles();
 // The file being played: a handed-over file, or the best's current song.
 const char *CurrentSongPath();
 
 enum class AfterSwitch { Play, Wait };
+// What a best switch does with files handed over and not yet done with.
+enum class HandedFiles {
+    Drop,  // a best chosen by the user is what plays now
+    Keep,  // they came while the best settings were open: they play first
+};
 // Makes the best named by the current best name current; with Play it
-// starts its next song unless a preview holds playback.
-void SwitchBest(AfterSwitch after);
+// starts its next song (files kept waiting first) unless a preview holds
+// playback.
+void SwitchBest(AfterSwitch after, HandedFiles handed);
 
 // The start of a run: no best loaded, no current song, position 0.
 void UnloadBest();

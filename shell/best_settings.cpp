@@ -68,13 +68,16 @@ void ShellEditorHost::CloseBestSettings(int flags) {
     if ((flags & kCloseBestListChanged) || required) tray_.BuildBestMenu(kRebuildBestMenu);
     // Without a current best (no best at all) there is nothing to switch to;
     // the player stays without a best until one is made.
+    // Files handed over while the dialog was open waited for it: they play
+    // now, before the best.
     if (CurrentBestName()) {
         if ((flags & kCloseBestToPlayChanged) || required)
-            SwitchBest(AfterSwitch::Play);
+            SwitchBest(AfterSwitch::Play, HandedFiles::Keep);
         else if (flags & kClosePlayingBestSaved)
-            SwitchBest(AfterSwitch::Wait);
+            SwitchBest(AfterSwitch::Wait, HandedFiles::Keep);
     }
     shell_.bestDialog = nullptr;
     if (dialog) DestroyWindow(dialog);
     shell_.appMode = ModeWithoutBestSettings(shell_);
+    if (HandedFilesWaiting()) PlayHandedFiles();
 }

@@ -95,7 +95,7 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kMsgPreviewEnded: HandlePreviewEnded(wParam, lParam); return TRUE;
     case kMsgOpenTrayMenu: OpenTrayMenuWhenIdle(); return TRUE;
     case WM_HOTKEY: OnMediaKey(wParam); return TRUE;
-    case kMsgPlayHandedFiles: ::PlayHandedFiles(); return TRUE;
+    case kMsgPlayHandedFiles: PlayHandedFilesUnlessEditing(); return TRUE;
     case WM_DESTROY: OnDestroy(); return TRUE;
     default: return FALSE;
     }
@@ -110,7 +110,7 @@ BOOL ResidentWindow::SwitchToBest(int k) {
     SaveHistory(HistorySave::IfPresent);
     SetCurrentBestName(tray.BestNames()[k].c_str());
     SetPlaybackOwner(nullptr, 1);
-    SwitchBest(AfterSwitch::Play);
+    SwitchBest(AfterSwitch::Play, HandedFiles::Drop);
     return TRUE;
 }
 
@@ -193,6 +193,13 @@ INT_PTR ResidentWindow::OnCommand(WORD id) {
     default: return FALSE;
     }
     return TRUE;
+}
+
+// Files handed over while the best settings dialog is open (it may be
+// previewing, or the player may wait for it to name a best) wait for it to
+// close, as the menu's play does; its close plays them.
+void ResidentWindow::PlayHandedFilesUnlessEditing() {
+    if (!app_.shell().bestDialog) PlayHandedFiles();
 }
 
 // Copy-data command codes from the engine's hook and from a second start.

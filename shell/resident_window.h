@@ -34,6 +34,7 @@ private:
     void ShowSongProperties();
     void HideAbout();
     void ShowAbout();
+    void PlayHandedFilesUnlessEditing();
     void RunCopyDataCommand(ULONG_PTR code);
     LRESULT OnCopyData(const COPYDATASTRUCT *data);
     void OnMediaKey(WPARAM hotkeyId);

@@ -14,13 +14,14 @@
 
 namespace {
 
-// Restores the current best from "PlayBest" and starts its first song.
+// Restores the current best from "PlayBest" and starts its first song, or
+// the files of the command line, which choose no song of the best.
 bool StartCurrentBest(Tray &tray) {
     std::string name;
     if (!ReadPlayBest(&name)) return false;
     SetCurrentBestName(name.c_str());
     if (!LoadCurrentBest()) return false;
-    if (!PlayNextSong()) return false;
+    if (!(HandedFilesWaiting() ? PlayHandedFiles() : PlayNextSong())) return false;
     tray.BuildBestMenu(kRebuildBestMenu);
     return true;
 }

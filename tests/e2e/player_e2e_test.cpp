@@ -628,3 +628,45 @@ TEST_F(PlayerE2E, FilesOnTheCommandLinePlayFirstThenTheBestGoesOnUnchanged) {
     EXPECT_EQ(History("One"), "\x01");
     EXPECT_EQ(FindMessageBox(tivorn_.id()), nullptr);
 }
+
+TEST_F(PlayerE2E, HandedFilesWaitForTheBestSettingsAndMarkNoSongOfTheBest) {
+    std::string s0 = Song("s0.mid", 30000), a = Song("a.mid", 30000), b = Song("b.mid", 30000);
+    WriteBests({bestbytes::Record("One", {s0})});
+    program_key::WriteBinary(program_key::kHistoryKey, "One", "", 1);  // s0 not played
+    program_key::WriteSettings(program_key::Settings(0));
+    // A first start with a file and no best to play: the file waits for the
+    // dialog, and then plays before any song of the best is chosen.
+    ASSERT_TRUE(tivorn_.Start("\"" + a + "\""));
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = Dialog(kBestSettingsTitle)) != nullptr; }));
+    EXPECT_TRUE(Opened().empty());
+    PressButton(dialog, 1002);
+    ASSERT_TRUE(WaitForFirstStart());
+    EXPECT_EQ(Opened(), LoggedAll({a}));
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+    EXPECT_EQ(History("One"), std::string(1, '\0'));
+
+    // A file handed over while the dialog is open from the menu waits too.
+    auto openedNow = [this, earlier = Opened().size()] {
+        std::vector<std::string> opened = Opened();
+        return std::vector<std::string>(opened.begin() + static_cast<ptrdiff_t>(earlier), opened.end());
+    };
+    Start("One");
+    ASSERT_TRUE(WaitUntil([&] { return !openedNow().empty(); }));
+    Command(40008);
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = Dialog(kBestSettingsTitle)) != nullptr; }));
+    TivornProcess second;
+    ASSERT_TRUE(second.Start("\"" + b + "\""));
+    EXPECT_EQ(second.WaitForExit(), 0u);
+    // Handled in order: once the About view shows, the hand-over's play was.
+    HWND resident = tivorn_.WaitForResidentWindow();
+    PostMessageA(resident, WM_COMMAND, 40006, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(resident) != FALSE; }));
+    Command(IDOK);
+    EXPECT_EQ(openedNow(), LoggedAll({s0}));
+    PressButton(dialog, 1005);
+    ASSERT_TRUE(WaitUntil([&] { return openedNow().size() >= 2; }));
+    EXPECT_EQ(openedNow(), LoggedAll({s0, b}));
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+    EXPECT_EQ(History("One"), "\x01");
+}
