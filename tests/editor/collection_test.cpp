@@ -44,6 +44,7 @@ public:
             if (!midiOnly || ansi::EndsWithNoCase(name.c_str(), ".mid")) out.push_back(name);
         return out;
     }
+    bool CanList(const std::string &folder) override { return folders_.count(folder) != 0; }
 
 private:
     std::map<std::string, std::pair<Paths, Paths>> folders_;
