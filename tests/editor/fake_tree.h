@@ -59,11 +59,8 @@ public:
 
     size_t NameRoom() override { return nameCap - names.size(); }
     void InsertChild(Item folder, const std::string &name, const std::string &, bool file, unsigned state,
-                     uint32_t bits) override {
-        Add(folder, name, state, file, bits);
-    }
-    void DropExpandButton(Item folder) override { At(folder).state |= kNoButton; }
-    static constexpr unsigned kNoButton = 0x100000;  // beside the control's own state bits
+                     uint32_t bits) override { Add(folder, name, state, file, bits); }
+    void DropExpandButton(Item) override {}
 
     std::vector<Node> nodes;
     std::vector<std::string> names;
