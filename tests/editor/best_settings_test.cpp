@@ -364,7 +364,7 @@ TEST_F(BestDialogTest, AFullNamesTableFreezesTheFoldersOpenedAndTellsOnce) {
     user.join();
     EXPECT_EQ(Stored(), before);
     ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0].rfind("ツリーに表示できる項目の数が上限に達したため", 0), 0u) << told[0];
+    EXPECT_EQ(told[0].rfind("開いたフォルダの中身を加えると、ツリーに表示できる", 0), 0u) << told[0];
 }
 
 TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
