@@ -118,10 +118,20 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
         // No MIDI folder chosen yet, or a path no buffer of the program holds.
         if (path.empty() || path.size() > kLongestPath) continue;
         unsigned mark = tree::Mark(state);
-        bool filledPartly = mark == tree::kPartly && (state & tree::kExpandedOnce);
+        bool itemChanged = (data & tree::kChangedBit) != 0;
+        // A frozen folder was opened but never filled: there is nothing to
+        // walk, and its entries stay whatever its mark.
+        bool filledPartly = mark == tree::kPartly && (state & tree::kExpandedOnce) && !tree::IsFrozen(data);
+        // Written as a whole folder, a folder holding a frozen one would
+        // replace the frozen folder's entries with its listing: it is walked
+        // child by child instead.
+        bool walk = filledPartly || (itemChanged && tree::HoldsFrozen(data));
         // A partly checked folder that was never filled cannot tell which of
-        // its entries are meant: they all stay.
-        bool keep = !filledPartly && (!(data & tree::kChangedBit) || mark == tree::kPartly);
+        // its entries are meant: they all stay.  A checked folder that cannot
+        // be listed now cannot be written: its entries stay too, and its
+        // change waits for a later collection.
+        bool keep = !walk && (!itemChanged || mark == tree::kPartly ||
+                              (isFolder && mark == tree::kChecked && !c.lister.CanList(path)));
         bool top = folder.empty();
         if (top) {
             // The items at the top need not come in the list's order: the
@@ -134,11 +144,16 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
         }
         SeekItem(c, path, cursor, top);
 
-        if (filledPartly) {
+        if (walk) {
             // The folder's items are what its listing showed: one listing
             // answers whether each is still there, instead of a query apiece.
             c.lister.List(path, Listing::Folders);
             changed |= CollectChecks(c, path, cursor, c.tree.FirstChild(item), CollectFrom::Cursor);
+            // Its own entry and marker, passed by the walk, have gone.
+            if (itemChanged) {
+                c.tree.SetData(item, data & ~tree::kChangedBit);
+                changed = true;
+            }
             continue;
         }
         if (keep) {
@@ -148,7 +163,7 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
         RemoveEntries(c, path, isFolder, cursor);
         changed = true;
         if (state & tree::kChecked) WriteEntries(c, path, isFolder, cursor);
-        c.tree.SetData(item, data & tree::kNameIndexMask);
+        c.tree.SetData(item, data & ~tree::kChangedBit);
     }
     return changed;
 }
@@ -166,6 +181,82 @@ void AddFolderContents(Collection &c, const std::string &folder, size_t *cursor)
         if (c.midiTab) SeekEntry(&c.record, cursor, path.c_str(), SeekPass::StepOver, KnownKind::File, c.paths);
         c.record.InsertEntry(cursor, path.c_str());
     }
+}
+
+namespace {
+
+// How many of names make a path that fits when joined to folder.
+size_t Fitting(const std::string &folder, const std::vector<std::string> &names) {
+    size_t count = 0;
+    for (const std::string &name : names) count += JoinPath(folder, name).size() <= kLongestPath ? 1 : 0;
+    return count;
+}
+
+}  // namespace
+
+FillEnd FillOpenedFolder(Collection &c, tree::FillSite &site, tree::Item folder, bool altIcons) {
+    best::BestRecord &record = c.record;
+    bool noList = record.IsNone();
+    uint32_t data = c.tree.Data(folder);
+    unsigned inherited = tree::Mark(c.tree.State(folder));
+    std::string path;
+    tree::ItemPath(c.tree, folder, &path);
+    // No MIDI folder chosen yet: a root with nothing to show.
+    if (path.empty()) {
+        site.DropExpandButton(folder);
+        return FillEnd::Empty;
+    }
+    std::vector<std::string> folders, files;
+    FillEnd end = FillEnd::NotListed;
+    if (c.lister.CanList(path)) {
+        folders = c.lister.List(path, Listing::Folders);
+        files = c.lister.List(path, c.midiTab ? Listing::MidiFiles : Listing::Files);
+        if (folders.empty() && files.empty()) {
+            site.DropExpandButton(folder);
+            return FillEnd::Empty;
+        }
+        end = Fitting(path, folders) + Fitting(path, files) > site.NameRoom() ? FillEnd::NoRoom : FillEnd::Filled;
+    }
+    if (end != FillEnd::Filled) {
+        // Its entries stay as they are, so it shows what they say: a change
+        // made before it was opened is given up.
+        unsigned mark = inherited;
+        if (data & tree::kChangedBit) {
+            size_t cursor = record.FirstEntry();
+            mark = noList ? tree::kUnchecked : FolderMark(record, &cursor, path, c.midiTab, c.paths);
+        }
+        tree::Freeze(c.tree, folder, mark);
+        return end;
+    }
+
+    bool lookUp = inherited == tree::kPartly;
+    uint32_t changedBit = data & tree::kChangedBit;
+    size_t cursor = record.FirstEntry();
+    for (const std::string &name : folders) {
+        std::string child = JoinPath(path, name);
+        if (child.size() > kLongestPath) continue;
+        unsigned mark = !lookUp ? inherited
+                        : noList ? tree::kUnchecked
+                                 : FolderMark(record, &cursor, child, c.midiTab, c.paths);
+        site.InsertChild(folder, name, child, false, mark, changedBit);
+    }
+    // The folder's own files come after everything below its sub-folders in
+    // the entry list's order, so the cursor goes on from where the folders
+    // left it: a pass from the first entry again would step over all of
+    // those entries a second time.
+    unsigned fileBits = altIcons ? tree::kAltFileImages : 0;
+    for (const std::string &name : files) {
+        std::string file = JoinPath(path, name);
+        if (file.size() > kLongestPath) continue;
+        unsigned mark;
+        if (changedBit)
+            mark = lookUp ? tree::kUnchecked : inherited;
+        else
+            mark = !noList && FileListed(record, &cursor, file, c.paths) ? tree::kChecked : tree::kUnchecked;
+        site.InsertChild(folder, name, file, true, mark | fileBits, 0);
+    }
+    if (tree::Item first = c.tree.FirstChild(folder)) tree::RecomputeUp(c.tree, first, 0);
+    return FillEnd::Filled;
 }
 
 unsigned RootMark(best::BestRecord &record, const std::string &midiFolder, PathQuery &paths) {

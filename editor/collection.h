@@ -9,7 +9,8 @@
 // mark was changed rewrite their part of the list; the entries of the others
 // are stepped over and kept, even where the tree never loaded them.  A
 // checked folder expands into an entry per file below it, read from the disk
-// at that moment.
+// at that moment; one that cannot be listed then keeps its entries, since
+// nothing can be said of what it holds.
 #ifndef TIVORN_EDITOR_COLLECTION_H
 #define TIVORN_EDITOR_COLLECTION_H
 
@@ -26,7 +27,10 @@ enum class Listing { Folders, Files, MidiFiles /* "*.mid" only */ };
 
 class FolderLister {
 public:
+    // Empty for a folder that cannot be listed: CanList tells it from one
+    // that holds nothing.
     virtual std::vector<std::string> List(const std::string &folder, Listing what) = 0;
+    virtual bool CanList(const std::string &folder) = 0;
 
 protected:
     ~FolderLister() = default;
@@ -53,6 +57,16 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
 void AddFolderContents(Collection &c, const std::string &folder, size_t *cursor);
 
 // --- the marks of items being created --------------------------------------
+
+// The first opening of folder: one listing gives its sub-folders and then
+// its files, each with the mark the record gives it (c.tree and c.record are
+// the tree's and the edited best's).  None is inserted, and the folder is
+// frozen (tree::Freeze), when it cannot be listed or its names do not all
+// fit the names table: the tree never shows part of a folder, and never
+// takes one it could not ask for an empty one.  A folder that truly holds
+// nothing loses its expand button.
+enum class FillEnd { Filled, Empty, NotListed, NoRoom };
+FillEnd FillOpenedFolder(Collection &c, tree::FillSite &site, tree::Item folder, bool altIcons);
 
 // The MIDI tab's root: checked when the list holds the MIDI folder itself (or
 // its marker), partly when it holds something below it.

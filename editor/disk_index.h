@@ -38,6 +38,7 @@ public:
 
     PathKind Kind(const char *path) override;
     std::vector<std::string> List(const std::string &folder, Listing what) override;
+    bool CanList(const std::string &folder) override { return Entries(folder) != nullptr; }
 
 private:
     // The folder's listing, made now if it has not been; null when the folder

@@ -27,10 +27,18 @@ const char kFileNotFound[] = "ファイルが見つかりません。";
 const char kPreviewFailed[] = "エラーにより再生できませんでした。";
 const char kShortcutLabel[] =
     "このファイルはショートカットです。\n名前を変更する場合はリンク元を編集してください。";
+const char kTreeFull[] =
+    "開いたフォルダの中身を加えると、ツリーに表示できるファイルとフォルダの数の上限を超えるため、"
+    "中身を表示できませんでした。\n"
+    "中身を表示できなかったフォルダのチェックは変更できません。そのフォルダについてベストに"
+    "登録されている内容は、そのまま保たれます。\n\n"
+    "タブを切り替えるか、このダイアログを開き直すと、ツリーが作り直されて空きができます。";
 
 using tree::JoinPath;
 using tree::kLongestPath;
 constexpr int kPopupFile = 1;  // the popup "ファイル" of menu 103
+// Posted to the tree: the fill that found the names table full is over.
+constexpr UINT kMsgTellTreeFull = WM_APP + 4;
 
 // The disk as the Win32 side sees it.
 class SystemDisk : public DiskAccess {
@@ -76,7 +84,7 @@ void FolderTree::Attach(HWND dialog) {
 }
 
 void FolderTree::SetUp() {
-    names_.clear();
+    names_.Clear();
     // The object rides in the tree's user data, not in a window property:
     // every message the tree gets looks it up, and a property look-up (by
     // name, through the atom table) cost more than inserting an item does.
@@ -95,7 +103,7 @@ void FolderTree::SetUp() {
         // Nothing more: no tabs and no items (not even the default best's
         // stand-in item, which has been collected by now).
         TreeView_DeleteAllItems(tree_);
-        names_.clear();
+        names_.Clear();
         return;
     }
 
@@ -124,7 +132,7 @@ void FolderTree::TearDown() {
     if (normalImages_) ImageList_Destroy(normalImages_);
     if (stateImages_) ImageList_Destroy(stateImages_);
     normalImages_ = stateImages_ = nullptr;
-    names_.clear();
+    names_.Clear();
     shell_.Close();
 }
 
@@ -173,7 +181,7 @@ void FolderTree::Rebuild() {
     EndLabelEdit();
     pending_ = nullptr;
     shell_.Clear();
-    names_.clear();
+    names_.Clear();
     if (!shell_.IsOpen()) {
         // SetUp found no desktop folder: the tree stays empty.
         TreeView_DeleteAllItems(tree_);
@@ -184,15 +192,22 @@ void FolderTree::Rebuild() {
     }
 }
 
-bool FolderTree::PushName(const char *name, ItemKind kind) {
-    if (names_.size() >= tree::kMaxNames) return false;
-    names_.push_back(NameEntry{name, kind == ItemKind::File});
-    return true;
+bool FolderTree::PushName(const char *name, ItemKind kind, uint32_t *index) {
+    if (names_.Push(name, kind == ItemKind::File, index)) return true;
+    TellTreeFull();
+    return false;
 }
 
 bool FolderTree::PushFolderPath(const std::string &path, uint32_t *index) {
-    *index = static_cast<uint32_t>(names_.size());
-    return PushName(path.c_str(), ItemKind::Folder);
+    return PushName(path.c_str(), ItemKind::Folder, index);
+}
+
+void FolderTree::TellTreeFull() {
+    if (toldFull_) return;
+    toldFull_ = true;
+    // Not now: the fill that found the table full runs inside the tree's
+    // expansion, with its redraw off.
+    PostMessageA(tree_, kMsgTellTreeFull, 0, 0);
 }
 
 unsigned FolderTree::FolderPathMark(const std::string &path) {
@@ -209,7 +224,8 @@ unsigned FolderTree::FolderPathMark(const std::string &path) {
 void FolderTree::BuildMidiTree() {
     TreeView_DeleteAllItems(tree_);
     TreeView_SetImageList(tree_, g_settings.altCheckIcons ? nullptr : normalImages_, TVSIL_NORMAL);
-    PushName(midiFolder_, ItemKind::Folder);
+    uint32_t index;
+    PushName(midiFolder_, ItemKind::Folder, &index);
     SystemDisk system;
     DiskIndex disk(system);
     unsigned mark = tree::kUnchecked;
@@ -233,27 +249,10 @@ void FolderTree::BuildMidiTree() {
 }
 
 void FolderTree::FillFolder(HTREEITEM folder) {
-    unsigned state = State(AsItem(folder));
-    uint32_t data = Data(AsItem(folder));
-    unsigned inherited = tree::Mark(state);
-    bool lookUp = inherited == tree::kPartly;
-    bool alternative = g_settings.altCheckIcons;
-    best::BestRecord &record = state_->edited;
-    bool noList = record.IsNone();
-    size_t cursor = record.FirstEntry();
-    std::string path = PathOf(folder);
     SystemDisk system;
     DiskIndex disk(system);
-    PathQuery &paths = disk;
-    FolderLister &lister = disk;
-
-    TVINSERTSTRUCTA insert = {};
-    insert.hParent = folder;
-    insert.hInsertAfter = TVI_LAST;
-    TVITEMA &item = insert.item;
-    item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN | TVIF_PARAM | TVIF_STATE;
-    item.stateMask = tree::kStateImageMask;
-
+    Collection fill{*this, state_->edited, disk, disk, midiTab_};
+    albumsRead_ = false;
     // The items go in as one batch, the tree's redraw off meanwhile, so that
     // it works out its scroll range and repaints once for the whole folder
     // rather than as each of thousands of items arrives.
@@ -262,58 +261,39 @@ void FolderTree::FillFolder(HTREEITEM folder) {
         SendMessageA(tree_, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(tree_, nullptr, TRUE);
     });
+    if (FillOpenedFolder(fill, *this, AsItem(folder), g_settings.altCheckIcons) == FillEnd::NoRoom) TellTreeFull();
+}
 
-    std::vector<std::string> folders = lister.List(path, Listing::Folders);
-    AlbumNames albums = midiTab_ && !folders.empty() ? AlbumNames::Read() : AlbumNames();
-    for (const std::string &name : folders) {
-        std::string child = JoinPath(path, name);
-        if (child.size() > kLongestPath) continue;
-        uint32_t index = static_cast<uint32_t>(names_.size());
-        if (!PushName(name.c_str(), ItemKind::Folder)) break;
-        std::string album = albums.For(child.c_str());
-        item.pszText = const_cast<char *>(album.empty() ? name.c_str() : album.c_str());
-        SetImages(&item, child, ItemKind::Folder);
-        item.cChildren = 1;
-        item.lParam = index | (data & tree::kChangedBit);
-        item.state = lookUp ? (noList ? tree::kUnchecked : FolderMark(record, &cursor, child, midiTab_, paths))
-                            : inherited;
-        TreeView_InsertItem(tree_, &insert);
+void FolderTree::InsertChild(tree::Item folder, const std::string &name, const std::string &path, bool file,
+                             unsigned state, uint32_t bits) {
+    uint32_t index;
+    if (!PushName(name.c_str(), file ? ItemKind::File : ItemKind::Folder, &index)) return;
+    std::string album;
+    if (midiTab_ && !file) {
+        if (!albumsRead_) albums_ = AlbumNames::Read();
+        albumsRead_ = true;
+        album = albums_.For(path.c_str());
     }
+    TVINSERTSTRUCTA insert = {};
+    insert.hParent = AsHandle(folder);
+    insert.hInsertAfter = TVI_LAST;
+    TVITEMA &item = insert.item;
+    item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN | TVIF_PARAM | TVIF_STATE;
+    item.pszText = const_cast<char *>(album.empty() ? name.c_str() : album.c_str());
+    SetImages(&item, path, file ? ItemKind::File : ItemKind::Folder);
+    item.cChildren = file ? 0 : 1;
+    item.lParam = static_cast<LPARAM>(index | bits);
+    item.state = state;
+    item.stateMask = tree::kStateImageMask;
+    TreeView_InsertItem(tree_, &insert);
+}
 
-    // The folder's own files come after everything below its sub-folders in
-    // the entry list's order, so the cursor goes on from where the folders
-    // left it: a pass from the first entry again would step over all of
-    // those entries a second time.
-    unsigned fileBits = alternative ? tree::kAltFileImages : 0;
-    std::vector<std::string> files = lister.List(path, midiTab_ ? Listing::MidiFiles : Listing::Files);
-    for (const std::string &name : files) {
-        std::string file = JoinPath(path, name);
-        if (file.size() > kLongestPath) continue;
-        uint32_t index = static_cast<uint32_t>(names_.size());
-        if (!PushName(name.c_str(), ItemKind::File)) break;
-        item.pszText = const_cast<char *>(name.c_str());
-        SetImages(&item, file, ItemKind::File);
-        item.cChildren = 0;
-        item.lParam = index;
-        unsigned mark;
-        if (data & tree::kChangedBit)
-            mark = lookUp ? tree::kUnchecked : inherited;
-        else
-            mark = !noList && FileListed(record, &cursor, file, paths) ? tree::kChecked : tree::kUnchecked;
-        item.state = mark | fileBits;
-        TreeView_InsertItem(tree_, &insert);
-    }
-
-    if (folders.empty() && files.empty()) {
-        // Nothing inside: the expand button goes.
-        TVITEMA empty = {};
-        empty.mask = TVIF_CHILDREN;
-        empty.hItem = folder;
-        empty.cChildren = 0;
-        TreeView_SetItem(tree_, &empty);
-        return;
-    }
-    if (HTREEITEM first = TreeView_GetChild(tree_, folder)) tree::RecomputeUp(*this, AsItem(first), 0);
+void FolderTree::DropExpandButton(tree::Item folder) {
+    TVITEMA empty = {};
+    empty.mask = TVIF_CHILDREN;
+    empty.hItem = AsHandle(folder);
+    empty.cChildren = 0;
+    TreeView_SetItem(tree_, &empty);
 }
 
 void FolderTree::SetImages(TVITEMA *item, const std::string &path, ItemKind kind) {
@@ -338,8 +318,9 @@ std::string FolderTree::PathOf(HTREEITEM item) {
 
 void FolderTree::MarkWholeMidiFolder() {
     midiTab_ = true;
-    names_.clear();
-    PushName(midiFolder_, ItemKind::Folder);
+    names_.Clear();
+    uint32_t index;
+    PushName(midiFolder_, ItemKind::Folder, &index);
     TreeView_DeleteAllItems(tree_);
     TVINSERTSTRUCTA insert = {};
     insert.hParent = TVI_ROOT;
@@ -405,12 +386,10 @@ void FolderTree::SetData(tree::Item item, uint32_t data) {
 
 bool FolderTree::IsFile(tree::Item item) {
     uint32_t data = Data(item);
-    if (tree::IsShellNode(data)) return false;
-    uint32_t index = data & tree::kNameIndexMask;
-    return index < names_.size() && names_[index].file;
+    return !tree::IsShellNode(data) && names_.IsFile(data & tree::kNameIndexMask);
 }
 
-const char *FolderTree::Name(uint32_t index) { return index < names_.size() ? names_[index].text.c_str() : ""; }
+const char *FolderTree::Name(uint32_t index) { return names_.Text(index); }
 
 // --- the subclassed tree -------------------------------------------------------
 
@@ -481,6 +460,10 @@ LRESULT FolderTree::OnTreeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_GETDLGCODE:
         return OnGetDlgCode(wParam, lParam);
+    case kMsgTellTreeFull:
+        // The dialog may close while the box is up: nothing is touched after it.
+        ShowMessage(dialog_, kTreeFull, MB_OK | MB_ICONWARNING);
+        return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDM_PLAY) {
             Preview(pending_);
@@ -580,10 +563,12 @@ bool FolderTree::OnNotify(const NMHDR *notice, LRESULT *result) {
     *result = FALSE;
     switch (notice->code) {
     case TVN_ITEMEXPANDINGA: {
-        // Filled once; the expansion itself is never refused.
+        // Filled once, and a frozen folder never; the expansion itself is
+        // never refused.
         HTREEITEM item = reinterpret_cast<const NMTREEVIEWA *>(notice)->itemNew.hItem;
         if (TreeView_GetItemState(tree_, item, TVIS_EXPANDEDONCE) & TVIS_EXPANDEDONCE) return true;
         uint32_t data = Data(AsItem(item));
+        if (tree::IsFrozen(data)) return true;
         if (tree::IsShellNode(data))
             shell_.FillShellNode(data & tree::kNameIndexMask, item);
         else

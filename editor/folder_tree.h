@@ -18,10 +18,11 @@
 #include "editor/life_token.h"
 #include "editor/mark_tree.h"
 #include "editor/shell_tree.h"
+#include "store/best_file.h"
 
 class EditorHost;
 
-class FolderTree : public tree::MarkTree, private ShellTreeSite {
+class FolderTree : public tree::MarkTree, private tree::FillSite, private ShellTreeSite {
 public:
     // edited: the dialog's record; midiFolder: its MIDI folder buffer.
     FolderTree(EditState *state, const char *midiFolder, EditorHost *host)
@@ -65,6 +66,9 @@ public:
     // The check-mark images anew, after the look changed.
     void BuildStateImages();
 
+    // A names table smaller than the index allows, so that tests fill it.
+    void SetNameCap(size_t cap) { names_.SetCap(cap); }
+
     // --- tree::MarkTree ---------------------------------------------------
     tree::Item FirstChild(tree::Item parent) override;
     tree::Item NextSibling(tree::Item item) override;
@@ -89,9 +93,18 @@ private:
     void BuildMidiTree();
     void FillFolder(HTREEITEM item);
     enum class ItemKind { Folder, File };
-    bool PushName(const char *name, ItemKind kind);
+    bool PushName(const char *name, ItemKind kind, uint32_t *index);
     // A new item's images: the tab's own for a file or folder at path.
     void SetImages(TVITEMA *item, const std::string &path, ItemKind kind);
+    // Tells the user, once per opening of the dialog, that the names table
+    // is full.
+    void TellTreeFull();
+
+    // --- tree::FillSite ---
+    size_t NameRoom() override { return names_.Room(); }
+    void InsertChild(tree::Item folder, const std::string &name, const std::string &path, bool file, unsigned state,
+                     uint32_t bits) override;
+    void DropExpandButton(tree::Item folder) override;
 
     // --- ShellTreeSite ---
     bool PushFolderPath(const std::string &path, uint32_t *index) override;
@@ -121,15 +134,12 @@ private:
     int folderImage_ = 0;
     int fileImage_ = 0;
     bool midiTab_ = true;
-    // The names table.  Each item has an entry of its own, which also keeps
-    // the kind the item was created as: a folder found empty loses its
-    // expand button but stays a folder.
-    struct NameEntry {
-        std::string text;
-        bool file;
-    };
-    std::vector<NameEntry> names_;
+    tree::NameTable names_;
     ShellTree shell_;
+    // A fill reads the album names when it inserts its first folder.
+    AlbumNames albums_;
+    bool albumsRead_ = false;
+    bool toldFull_ = false;
 
     // A click is completed only when the tree gives the mouse back over the
     // item the button went down on.

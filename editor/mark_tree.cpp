@@ -19,7 +19,24 @@ unsigned CombinedMark(MarkTree &tree, Item first) {
     return combined;
 }
 
+// Whether anything below folder that a click may change is checked.
+bool ChangeableChecked(MarkTree &tree, Item folder) {
+    for (Item child = tree.FirstChild(folder); child != kNoItem; child = tree.NextSibling(child)) {
+        uint32_t data = tree.Data(child);
+        if (IsFrozen(data)) continue;
+        if (HoldsFrozen(data) ? ChangeableChecked(tree, child) : (tree.State(child) & kChecked) != 0) return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+bool NameTable::Push(const char *text, bool file, uint32_t *index) {
+    if (Room() == 0) return false;
+    *index = static_cast<uint32_t>(entries_.size());
+    entries_.push_back(Entry{text, file});
+    return true;
+}
 
 void RecomputeUp(MarkTree &tree, Item item, unsigned mark) {
     while (item != kNoItem) {
@@ -34,7 +51,7 @@ void RecomputeUp(MarkTree &tree, Item item, unsigned mark) {
         if (parent == kNoItem || IsShellNode(tree.Data(parent))) return;
         if (combined == kPartly && Mark(tree.State(parent)) == kChecked) {
             for (Item child = tree.FirstChild(parent); child != kNoItem; child = tree.NextSibling(child))
-                if (Mark(tree.State(child)) == kChecked) AddChangedBit(tree, child);
+                if (Mark(tree.State(child)) == kChecked && !IsFrozen(tree.Data(child))) AddChangedBit(tree, child);
         }
         if (Mark(tree.State(parent)) == combined) return;
         item = parent;
@@ -44,11 +61,13 @@ void RecomputeUp(MarkTree &tree, Item item, unsigned mark) {
 
 void SetSubtree(MarkTree &tree, Item item, unsigned mark) {
     for (Item child = tree.FirstChild(item); child != kNoItem; child = tree.NextSibling(child)) {
+        uint32_t data = tree.Data(child);
         unsigned state = tree.State(child);
-        if (Mark(state) == mark) continue;
-        tree.SetStateImage(child, mark | (state & kAltFileImages));
-        AddChangedBit(tree, child);
+        if (IsFrozen(data) || Mark(state) == mark) continue;
         SetSubtree(tree, child, mark);
+        unsigned own = HoldsFrozen(data) ? CombinedMark(tree, tree.FirstChild(child)) : mark;
+        tree.SetStateImage(child, own | (state & kAltFileImages));
+        AddChangedBit(tree, child);
     }
 }
 
@@ -63,7 +82,7 @@ void SetFileChildren(MarkTree &tree, Item folder, unsigned mark, bool altIcons) 
 bool ToggleMark(MarkTree &tree, Item item, bool altIcons) {
     if (item == kNoItem) return false;
     uint32_t data = tree.Data(item);
-    if (IsShellNode(data)) return false;
+    if (IsShellNode(data) || IsFrozen(data)) return false;
     tree.SetData(item, data | kChangedBit);
     unsigned state = tree.State(item);
 
@@ -88,10 +107,25 @@ bool ToggleMark(MarkTree &tree, Item item, bool altIcons) {
         return true;
     }
 
-    unsigned mark = (state & kChecked) ? kUnchecked : kChecked;
+    bool holds = HoldsFrozen(data);
+    // A frozen folder inside may keep the whole grey or checked for good:
+    // the click goes by what it can change.
+    bool checked = holds ? ChangeableChecked(tree, item) : (state & kChecked) != 0;
+    unsigned mark = checked ? kUnchecked : kChecked;
     SetSubtree(tree, item, mark);
-    RecomputeUp(tree, item, mark | (state & kAltFileImages));
+    unsigned own = holds ? CombinedMark(tree, tree.FirstChild(item)) : mark;
+    RecomputeUp(tree, item, own | (state & kAltFileImages));
     return true;
+}
+
+void Freeze(MarkTree &tree, Item folder, unsigned mark) {
+    tree.SetData(folder, (tree.Data(folder) & ~kChangedBit) | kFrozenBit);
+    Item parent = tree.Parent(folder);
+    for (Item up = parent; up != kNoItem && !IsShellNode(tree.Data(up)); up = tree.Parent(up))
+        tree.SetData(up, tree.Data(up) | kHoldsFrozenBit);
+    if (Mark(tree.State(folder)) == mark) return;
+    tree.SetStateImage(folder, mark);
+    if (parent != kNoItem) RecomputeUp(tree, tree.FirstChild(parent), 0);
 }
 
 bool ItemPath(MarkTree &tree, Item item, std::string *path) {

@@ -337,6 +337,36 @@ TEST_F(BestDialogTest, ClicksAndSpaceSetTheMarksThatSavingAndTabsKeep) {
     EXPECT_EQ(shell_.closeFlags, kClosePlayingBestSaved);
 }
 
+// With the names table full, opened folders stay frozen: clicks change
+// nothing, a save keeps the best as it was, and the user is told once.
+TEST_F(BestDialogTest, AFullNamesTableFreezesTheFoldersOpenedAndTellsOnce) {
+    Open({Record("T", {M("A\\a1.mid"), M("r.mid")})}, "T");
+    Bytes before = Stored();
+    Dialog().tree().SetNameCap(4);  // the root, A, B and r.mid
+    std::vector<std::string> told;
+    std::atomic<bool> done{false};
+    std::thread user([&] {  // answers every box until the test is done
+        HWND box = nullptr;
+        while (WaitUntil([&] { return done || (box = FindMessageBox(GetCurrentProcessId())) != nullptr; }) && !done) {
+            told.push_back(MessageBoxText(box));
+            PressButton(box, IDOK);
+            WaitUntil([&] { return !IsWindow(box); });
+        }
+    });
+    HTREEITEM a = Item({"A"});
+    TreeView_Expand(tree_, a, TVE_EXPAND);
+    TreeView_Expand(tree_, Item({"B"}), TVE_EXPAND);
+    ClickBox(a);
+    EXPECT_EQ(Mark(a), 0x3000u);
+    Dialog().state().dirty = true;
+    Command(IDC_SAVE_BEST);
+    done = true;
+    user.join();
+    EXPECT_EQ(Stored(), before);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].rfind("開いたフォルダの中身を加えると、ツリーに表示できる", 0), 0u) << told[0];
+}
+
 TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
     Open({Record("T", {}), Record("U", {M("r.mid")})}, "U");
     EXPECT_EQ(Mark(Item({"r.mid"})), 0x2000u);

@@ -44,6 +44,7 @@ public:
             if (!midiOnly || ansi::EndsWithNoCase(name.c_str(), ".mid")) out.push_back(name);
         return out;
     }
+    bool CanList(const std::string &folder) override { return folders_.count(folder) != 0; }
 
 private:
     std::map<std::string, std::pair<Paths, Paths>> folders_;
@@ -256,7 +257,7 @@ struct CountingDisk : DiskAccess {
     bool ListFolder(const std::string &pattern, listing::FolderEntries *out) override {
         ++listings;
         std::string folder = pattern.substr(0, pattern.size() - 4);  // "\\*.*"
-        if (disk.Kind(folder.c_str()) != PathKind::Folder) return false;
+        if (folder == refused || disk.Kind(folder.c_str()) != PathKind::Folder) return false;
         out->folders = disk.List(folder, Listing::Folders);
         out->files = disk.List(folder, Listing::Files);
         return true;
@@ -266,8 +267,50 @@ struct CountingDisk : DiskAccess {
         return disk.Kind(path);
     }
     Disk &disk;
+    std::string refused;  // a folder there whose listing is refused (access denied, say)
     int listings = 0, queries = 0;
 };
+
+// A folder the tree cannot show whole (refused its listing, or too many
+// names for the table) is frozen: the best keeps its entries whatever is
+// clicked, above it too.
+TEST(Collection, AFolderTheTreeCannotShowWholeKeepsItsEntries) {
+    const Paths before = {"D:\\M\\A\\Deep/", "D:\\M\\A\\Deep\\d.mid", "D:\\M\\B\\b1.mid"};
+    MidiTab tab(before, P);
+    CountingDisk system(tab.disk);
+    system.refused = "D:\\M\\A\\Deep";
+    DiskIndex index(system);
+    Collection c{tab.t, tab.record, index, index, true};
+    auto open = [&](Item folder) {  // and closed again
+        tab.t.At(folder).state |= tree::kExpandedOnce;
+        return FillOpenedFolder(c, tab.t, folder, false);
+    };
+    auto collect = [&] {
+        size_t cursor = tab.record.FirstEntry();
+        CollectChecks(c, std::string(), &cursor, tab.root, CollectFrom::FirstEntry);
+        return Entries(tab.record);
+    };
+    EXPECT_EQ(open(tab.root), FillEnd::Filled);
+    Item a = tab.t.Child(tab.root, "A"), b = tab.t.Child(tab.root, "B");
+    EXPECT_EQ(open(a), FillEnd::Filled);
+    Item deep = tab.t.Child(a, "Deep");
+    // Unticked and ticked again before it is opened: its entries stay, as
+    // nothing could replace them.  Unticked, then opened: it shows them.
+    tree::ToggleMark(tab.t, deep, false);
+    tree::ToggleMark(tab.t, deep, false);
+    EXPECT_EQ(collect(), before);
+    tree::ToggleMark(tab.t, deep, false);
+    EXPECT_EQ(open(deep), FillEnd::NotListed);
+    EXPECT_EQ(tab.t.MarkOf(deep), C);
+    tab.t.nameCap = tab.t.names.size() + 2;  // B shows three MIDI files
+    EXPECT_EQ(open(b), FillEnd::NoRoom);
+    EXPECT_FALSE(tree::ToggleMark(tab.t, b, false));
+    EXPECT_EQ(collect(), before);
+
+    // A ticked is all checked, and still written item by item.
+    EXPECT_TRUE(tree::ToggleMark(tab.t, a, false));
+    EXPECT_EQ(collect(), (Paths{before[0], before[1], "D:\\M\\A\\1.mid", "D:\\M\\A\\2.mid", before[2]}));
+}
 
 // At collection scale the system's price per call is the cost: the whole
 // MIDI folder is read with one listing per folder and nothing per file, and

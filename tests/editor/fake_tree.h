@@ -21,7 +21,7 @@ struct Node {
     bool isFile;
 };
 
-class FakeTree : public tree::MarkTree {
+class FakeTree : public tree::MarkTree, public tree::FillSite {
 public:
     // A new last child of parent, named by the next names entry.
     Item Add(Item parent, const std::string &name, unsigned state, bool file = false, uint32_t bits = 0) {
@@ -57,9 +57,15 @@ public:
     bool IsFile(Item item) override { return At(item).isFile; }
     const char *Name(uint32_t index) override { return index < names.size() ? names[index].c_str() : ""; }
 
+    size_t NameRoom() override { return nameCap - names.size(); }
+    void InsertChild(Item folder, const std::string &name, const std::string &, bool file, unsigned state,
+                     uint32_t bits) override { Add(folder, name, state, file, bits); }
+    void DropExpandButton(Item) override {}
+
     std::vector<Node> nodes;
-    std::vector<Item> roots;
     std::vector<std::string> names;
+    size_t nameCap = tree::kMaxNames;
+    std::vector<Item> roots;
 
 private:
     std::vector<Item> &Siblings(Item parent) { return parent == tree::kNoItem ? roots : At(parent).children; }

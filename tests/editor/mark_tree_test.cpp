@@ -111,6 +111,27 @@ TEST(ToggleMark, AnExpandedFolderChangesOnlyItsOwnFiles) {
     EXPECT_FALSE(t.Changed(shell));
 }
 
+// A frozen folder keeps its mark and takes no changed bit whatever happens
+// around it; a folder holding one is clicked by what in it may change.
+TEST(Freeze, AFrozenFolderKeepsItsMarkAndItsHoldersGoByWhatMayChange) {
+    FakeTree t;
+    Item root = t.Add(kTop, "D:\\M", P);
+    Item h = t.Add(root, "H", C | tree::kExpandedOnce);
+    Item a = t.Add(h, "A", C | kOpen), x = t.Add(h, "x.mid", C, true);
+    t.Add(root, "r.mid", U, true);
+    tree::Freeze(t, a, C);
+    EXPECT_TRUE(tree::ToggleMark(t, x, false));  // H, checked, goes partly
+    EXPECT_TRUE(tree::ToggleMark(t, h, false));
+    EXPECT_EQ(t.MarkOf(x), C);
+    EXPECT_EQ(t.MarkOf(h), C);
+    EXPECT_TRUE(tree::ToggleMark(t, root, false));
+    EXPECT_EQ(t.MarkOf(x), U);
+    EXPECT_EQ(t.MarkOf(h), P);
+    EXPECT_EQ(t.MarkOf(root), P);
+    EXPECT_EQ(t.MarkOf(a), C);
+    EXPECT_FALSE(t.Changed(a));
+}
+
 TEST(ItemPath, NamesJoinedUpToTheTopOrToBelowAShellNode) {
     FakeTree t;
     Item drive = t.Add(kTop, "C:\\", U);
