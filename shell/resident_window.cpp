@@ -95,6 +95,7 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kMsgPreviewEnded: HandlePreviewEnded(wParam, lParam); return TRUE;
     case kMsgOpenTrayMenu: OpenTrayMenuWhenIdle(); return TRUE;
     case WM_HOTKEY: OnMediaKey(wParam); return TRUE;
+    case kMsgSettleMediaKeys: app_.mediaKeys().Settle(); return TRUE;
     case kMsgPlayHandedFiles: ::PlayHandedFiles(); return TRUE;
     case WM_DESTROY: OnDestroy(); return TRUE;
     default: return FALSE;
@@ -231,11 +232,12 @@ LRESULT ResidentWindow::OnCopyData(const COPYDATASTRUCT *data) {
 // A key pressed while a box of an earlier key's command waits (a song that
 // cannot be played) is ignored too: the command is not entered twice.
 void ResidentWindow::OnMediaKey(WPARAM hotkeyId) {
-    if (inMediaKey_ || app_.shell().bestDialog || app_.shell().appMode == kModeBestRequired) return;
+    MediaKeys &keys = app_.mediaKeys();
+    if (keys.KeyCommandUnderWay() || app_.shell().bestDialog || app_.shell().appMode == kModeBestRequired) return;
     UINT command = MediaKeyCommand(hotkeyId, g_player.playing);
     if (!command) return;
-    inMediaKey_ = true;
-    ScopeGuard done([this] { inMediaKey_ = false; });
+    keys.BeginKeyCommand();
+    ScopeGuard done([&keys] { keys.EndKeyCommand(); });
     OnCommand(static_cast<WORD>(command));
 }
 
@@ -271,6 +273,8 @@ void ResidentWindow::OnTimer(UINT_PTR id) {
         app_.tray().RetryAdd();
     else if (id == kResumeRetryTimer)
         RetryResume();
+    else if (id == kMediaKeyHoldTimer)
+        app_.mediaKeys().OnHoldTimer();
 }
 
 void ResidentWindow::OnPowerBroadcast(WPARAM event) {
@@ -282,6 +286,7 @@ void ResidentWindow::OnPowerBroadcast(WPARAM event) {
         resumeTriesLeft_ = 0;
         KillTimer(window_, kResumeRetryTimer);
         SuspendPlayback();
+        app_.mediaKeys().Suspend();
         break;
     case PBT_APMRESUMEAUTOMATIC:
     case PBT_APMRESUMESUSPEND:

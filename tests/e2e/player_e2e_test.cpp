@@ -600,6 +600,19 @@ TEST_F(PlayerE2E, MediaKeysActAsTheMenuAndLeaveKeysHeldElsewhere) {
     EXPECT_EQ(tivorn_.Exit(), 0u);
 }
 
+TEST_F(PlayerE2E, MediaKeysAreTivornsWhilePlayingAndFreeAfterTheMenusStop) {
+    WriteBests({bestbytes::Record("Keys", {Song("s0.mid", 30000)})});
+    Start("Keys");
+    ASSERT_TRUE(WaitForFirstStart());
+    // Answered once the command that started the song is done.
+    SendMessageTimeoutA(tivorn_.WaitForResidentWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 15000, nullptr);
+    EXPECT_FALSE(RegisterHotKey(nullptr, 3, 0, VK_MEDIA_PLAY_PAUSE));
+    Command(40003);  // 停止
+    EXPECT_TRUE(WaitUntil([] { return RegisterHotKey(nullptr, 3, 0, VK_MEDIA_PLAY_PAUSE) != FALSE; }));
+    UnregisterHotKey(nullptr, 3);
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+}
+
 }  // namespace
 
 TEST_F(PlayerE2E, FilesOnTheCommandLinePlayFirstThenTheBestGoesOnUnchanged) {
