@@ -80,6 +80,7 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COPYDATA: return Answer(window_, OnCopyData(reinterpret_cast<const COPYDATASTRUCT *>(lParam)));
     case kTrayMessage: OnTrayNotify(static_cast<UINT>(lParam)); return Answer(window_, 1);
     case WM_TIMER: OnTimer(wParam); return TRUE;
+    case kMsgSettleMediaKeys: app_.mediaKeys().Settle(); return TRUE;
     case WM_POWERBROADCAST: OnPowerBroadcast(wParam); return Answer(window_, TRUE);
     case WM_MEASUREITEM:
         return MeasureMenuPicture(app_.shell(), reinterpret_cast<MEASUREITEMSTRUCT *>(lParam));
@@ -95,7 +96,6 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kMsgPreviewEnded: HandlePreviewEnded(wParam, lParam); return TRUE;
     case kMsgOpenTrayMenu: OpenTrayMenuWhenIdle(); return TRUE;
     case WM_HOTKEY: OnMediaKey(wParam); return TRUE;
-    case kMsgSettleMediaKeys: app_.mediaKeys().Settle(); return TRUE;
     case kMsgPlayHandedFiles: ::PlayHandedFiles(); return TRUE;
     case WM_DESTROY: OnDestroy(); return TRUE;
     default: return FALSE;
