@@ -12,7 +12,7 @@
 class ShellEditorHost : public EditorHost {
 public:
     ShellEditorHost(ShellState &shell, Tray &tray, MediaKeys &mediaKeys)
-        : shell_(shell), tray_(tray), mediaKeys_(mediaKeys) {}
+        : shell_(shell), mediaKeys_(mediaKeys), tray_(tray) {}
     ShellEditorHost(const ShellEditorHost &) = delete;
     ShellEditorHost &operator=(const ShellEditorHost &) = delete;
     ~ShellEditorHost() = default;
@@ -32,8 +32,8 @@ public:
 
 private:
     ShellState &shell_;
-    Tray &tray_;
     MediaKeys &mediaKeys_;
+    Tray &tray_;
 };
 
 #endif
