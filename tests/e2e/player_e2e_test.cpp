@@ -99,6 +99,13 @@ protected:
         });
     }
 
+    // The first song has started, and the command that started it is done:
+    // the media keys are taken only then, after the engine's "start".
+    bool WaitForFirstStartHandled() {
+        if (!WaitForFirstStart()) return false;
+        return SendMessageTimeoutA(tivorn_.WaitForResidentWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 15000, nullptr) != 0;
+    }
+
     // What the engine did after the first `from` markers.
     std::vector<std::string> EventsSince(size_t from) const { return LogMarkers(log_, from); }
 
@@ -573,7 +580,7 @@ TEST_F(PlayerE2E, MediaKeysActAsTheMenuAndLeaveKeysHeldElsewhere) {
     // Stop is held here first, as by another player: it stays here.
     ASSERT_TRUE(RegisterHotKey(nullptr, 1, 0, VK_MEDIA_STOP));
     Start("Keys");
-    ASSERT_TRUE(WaitForFirstStart());
+    ASSERT_TRUE(WaitForFirstStartHandled());
     auto press = [&](WORD key, std::vector<std::string> expected) {
         size_t seen = Events().size();
         PressKey(key);
@@ -603,9 +610,7 @@ TEST_F(PlayerE2E, MediaKeysActAsTheMenuAndLeaveKeysHeldElsewhere) {
 TEST_F(PlayerE2E, MediaKeysAreTivornsWhilePlayingAndFreeAfterTheMenusStop) {
     WriteBests({bestbytes::Record("Keys", {Song("s0.mid", 30000)})});
     Start("Keys");
-    ASSERT_TRUE(WaitForFirstStart());
-    // Answered once the command that started the song is done.
-    SendMessageTimeoutA(tivorn_.WaitForResidentWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 15000, nullptr);
+    ASSERT_TRUE(WaitForFirstStartHandled());
     EXPECT_FALSE(RegisterHotKey(nullptr, 3, 0, VK_MEDIA_PLAY_PAUSE));
     Command(40003);  // 停止
     EXPECT_TRUE(WaitUntil([] { return RegisterHotKey(nullptr, 3, 0, VK_MEDIA_PLAY_PAUSE) != FALSE; }));
