@@ -36,7 +36,8 @@ public:
     virtual bool HotkeyHookInstalled() = 0;
     // Installs the hotkey hook (a failure is reported, not fatal) or removes it.
     virtual void SetHotkeyHook(bool on) = 0;
-    // Takes the media keys (those no other program holds) or lets them go.
+    // The media keys in use or not: in use, they are taken while something
+    // plays; not, they are let go at once.
     virtual void SetMediaKeys(bool on) = 0;
     virtual void SetDialogKeys(DialogKeys keys) = 0;
 

@@ -8,6 +8,7 @@
 #include "shell/about_view.h"
 #include "shell/best_settings.h"
 #include "shell/help.h"
+#include "shell/media_keys.h"
 #include "shell/player_link.h"
 #include "shell/resident_window.h"
 #include "shell/shell_state.h"
@@ -38,6 +39,7 @@ public:
     AboutView &about() { return about_; }
     HelpLoader &help() { return help_; }
     ShellEditorHost &editorHost() { return editorHost_; }
+    MediaKeys &mediaKeys() { return mediaKeys_; }
 
 private:
     // Declared in the order they are made: each part gets what is made before it.
@@ -45,8 +47,9 @@ private:
     Tray tray_{shell_};
     AboutView about_{shell_};
     HelpLoader help_;
-    ShellEditorHost editorHost_{shell_, tray_};
-    ShellPlayerHost playerHost_{shell_, tray_};
+    MediaKeys mediaKeys_{shell_};
+    ShellEditorHost editorHost_{shell_, tray_, mediaKeys_};
+    ShellPlayerHost playerHost_{shell_, tray_, mediaKeys_};
     ResidentWindow residentWindow_{*this};
 };
 

@@ -14,10 +14,7 @@ void ShellEditorHost::SetHotkeyHook(bool on) {
 }
 
 void ShellEditorHost::SetMediaKeys(bool on) {
-    if (on)
-        RegisterMediaKeys(shell_.resident);
-    else
-        UnregisterMediaKeys(shell_.resident);
+    mediaKeys_.Use(on ? MediaKeySetting::On : MediaKeySetting::Off);
 }
 
 void ShellEditorHost::SetDialogKeys(DialogKeys keys) {

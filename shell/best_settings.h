@@ -5,12 +5,14 @@
 #define TIVORN_SHELL_BEST_SETTINGS_H
 
 #include "editor/best_settings_dialog.h"
+#include "shell/media_keys.h"
 #include "shell/shell_state.h"
 #include "shell/tray.h"
 
 class ShellEditorHost : public EditorHost {
 public:
-    ShellEditorHost(ShellState &shell, Tray &tray) : shell_(shell), tray_(tray) {}
+    ShellEditorHost(ShellState &shell, Tray &tray, MediaKeys &mediaKeys)
+        : shell_(shell), mediaKeys_(mediaKeys), tray_(tray) {}
     ShellEditorHost(const ShellEditorHost &) = delete;
     ShellEditorHost &operator=(const ShellEditorHost &) = delete;
     ~ShellEditorHost() = default;
@@ -30,6 +32,7 @@ public:
 
 private:
     ShellState &shell_;
+    MediaKeys &mediaKeys_;
     Tray &tray_;
     int modeBeforeLabelEdit_ = kModeBestFromMenu;
 };

@@ -2,7 +2,13 @@
 
 #include "resources/resource_ids.h"
 
+// The icon moves exactly while something plays, a song or a preview, which
+// is when the media keys are in use.
 void ShellPlayerHost::AnimateIcon(bool on) {
+    if (on)
+        mediaKeys_.PlaybackStarted();
+    else
+        mediaKeys_.PlaybackStopped();
     if (!shell_.resident) return;
     if (on)
         SetTimer(shell_.resident, kTrayAnimationTimer, kTrayAnimationPeriodMs, nullptr);

@@ -4,12 +4,14 @@
 #define TIVORN_SHELL_PLAYER_LINK_H
 
 #include "player/player.h"
+#include "shell/media_keys.h"
 #include "shell/shell_state.h"
 #include "shell/tray.h"
 
 class ShellPlayerHost : public PlayerHost {
 public:
-    ShellPlayerHost(const ShellState &shell, Tray &tray) : shell_(shell), tray_(tray) {}
+    ShellPlayerHost(const ShellState &shell, Tray &tray, MediaKeys &mediaKeys)
+        : shell_(shell), tray_(tray), mediaKeys_(mediaKeys) {}
     ShellPlayerHost(const ShellPlayerHost &) = delete;
     ShellPlayerHost &operator=(const ShellPlayerHost &) = delete;
     ~ShellPlayerHost() = default;
@@ -24,6 +26,7 @@ public:
 private:
     const ShellState &shell_;
     Tray &tray_;
+    MediaKeys &mediaKeys_;
 };
 
 #endif

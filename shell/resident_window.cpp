@@ -80,6 +80,7 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COPYDATA: return Answer(window_, OnCopyData(reinterpret_cast<const COPYDATASTRUCT *>(lParam)));
     case kTrayMessage: OnTrayNotify(static_cast<UINT>(lParam)); return Answer(window_, 1);
     case WM_TIMER: OnTimer(wParam); return TRUE;
+    case kMsgSettleMediaKeys: app_.mediaKeys().Settle(); return TRUE;
     case WM_POWERBROADCAST: OnPowerBroadcast(wParam); return Answer(window_, TRUE);
     case WM_MEASUREITEM:
         return MeasureMenuPicture(app_.shell(), reinterpret_cast<MEASUREITEMSTRUCT *>(lParam));
@@ -238,11 +239,12 @@ LRESULT ResidentWindow::OnCopyData(const COPYDATASTRUCT *data) {
 // A key pressed while a box of an earlier key's command waits (a song that
 // cannot be played) is ignored too: the command is not entered twice.
 void ResidentWindow::OnMediaKey(WPARAM hotkeyId) {
-    if (inMediaKey_ || app_.shell().bestDialog || app_.shell().appMode == kModeBestRequired) return;
+    MediaKeys &keys = app_.mediaKeys();
+    if (keys.KeyCommandUnderWay() || app_.shell().bestDialog || app_.shell().appMode == kModeBestRequired) return;
     UINT command = MediaKeyCommand(hotkeyId, g_player.playing);
     if (!command) return;
-    inMediaKey_ = true;
-    ScopeGuard done([this] { inMediaKey_ = false; });
+    keys.BeginKeyCommand();
+    ScopeGuard done([&keys] { keys.EndKeyCommand(); });
     OnCommand(static_cast<WORD>(command));
 }
 
@@ -278,6 +280,8 @@ void ResidentWindow::OnTimer(UINT_PTR id) {
         app_.tray().RetryAdd();
     else if (id == kResumeRetryTimer)
         RetryResume();
+    else if (id == kMediaKeyHoldTimer)
+        app_.mediaKeys().OnHoldTimer();
 }
 
 void ResidentWindow::OnPowerBroadcast(WPARAM event) {
@@ -289,6 +293,7 @@ void ResidentWindow::OnPowerBroadcast(WPARAM event) {
         resumeTriesLeft_ = 0;
         KillTimer(window_, kResumeRetryTimer);
         SuspendPlayback();
+        app_.mediaKeys().Suspend();
         break;
     case PBT_APMRESUMEAUTOMATIC:
     case PBT_APMRESUMESUSPEND:

@@ -52,7 +52,6 @@ private:
     bool suspended_ = false;   // the sleep stopped a playing song
     int resumeTriesLeft_ = 0;  // of the wait for the devices after a wake
     bool ended_ = false;       // EndRun has run
-    bool inMediaKey_ = false;  // a media key's command is under way
 };
 
 #endif

@@ -68,7 +68,8 @@ int RunStartupLoad(Application &app) {
     }
     TakeAltCheckIcons();
     TakeMediaKeys();
-    if (g_settings.mediaKeys) RegisterMediaKeys(app.shell().resident);
+    // The keys themselves are taken by the first song.
+    app.mediaKeys().Use(g_settings.mediaKeys ? MediaKeySetting::On : MediaKeySetting::Off);
     if (TestOption(OPT_HOTKEYS) && !InstallHotkeyHook(app.shell(), HookFailure::EndsProgram)) return 0;
 
     UnloadBest();

@@ -99,6 +99,13 @@ protected:
         });
     }
 
+    // The first song has started, and the command that started it is done:
+    // the media keys are taken only then, after the engine's "start".
+    bool WaitForFirstStartHandled() {
+        if (!WaitForFirstStart()) return false;
+        return SendMessageTimeoutA(tivorn_.WaitForResidentWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 15000, nullptr) != 0;
+    }
+
     // What the engine did after the first `from` markers.
     std::vector<std::string> EventsSince(size_t from) const { return LogMarkers(log_, from); }
 
@@ -532,7 +539,7 @@ TEST_F(PlayerE2E, MenuCommandsOfTheSettingsAndTheHistory) {
     Command(40016);  // clear the history: saved at once; the song plays on
     EXPECT_EQ(History("Menu"), std::string(1, '\0'));
     size_t seen = Events().size();
-    Command(40003);
+    Command(40003);  // stop
     Command(40002);  // play after stop: the same song
     EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", Open(songs[2]), "start"}));
     Command(40010);  // rewind
@@ -566,13 +573,13 @@ void PressKey(WORD key) {
     SendInput(2, input, sizeof input[0]);
 }
 
-TEST_F(PlayerE2E, MediaKeysActAsTheMenuAndLeaveKeysHeldElsewhere) {
+TEST_F(PlayerE2E, MediaKeysActAsTheMenuLeaveKeysHeldElsewhereAndGoAtTheMenusStop) {
     std::string s0 = Song("s0.mid", 30000), s1 = Song("s1.mid", 30000);
     WriteBests({bestbytes::Record("Keys", {s0, s1})});
     // Stop is held here first, as by another player: it stays here.
     ASSERT_TRUE(RegisterHotKey(nullptr, 1, 0, VK_MEDIA_STOP));
     Start("Keys");
-    ASSERT_TRUE(WaitForFirstStart());
+    ASSERT_TRUE(WaitForFirstStartHandled());
     auto press = [&](WORD key, std::vector<std::string> expected) {
         size_t seen = Events().size();
         PressKey(key);
@@ -586,6 +593,11 @@ TEST_F(PlayerE2E, MediaKeysActAsTheMenuAndLeaveKeysHeldElsewhere) {
     PressKey(VK_MEDIA_STOP);  // were it Tivorn's, Play/Pause would play, then stop
     press(VK_MEDIA_PLAY_PAUSE, {"stop"});
     press(VK_MEDIA_PLAY_PAUSE, {Open(s1), "start"});
+    // The menu's stop lets them go: another program can take them.
+    EXPECT_FALSE(RegisterHotKey(nullptr, 2, 0, VK_MEDIA_PLAY_PAUSE));
+    Command(40003);  // stop
+    EXPECT_TRUE(WaitUntil([] { return RegisterHotKey(nullptr, 2, 0, VK_MEDIA_PLAY_PAUSE) != FALSE; }));
+    UnregisterHotKey(nullptr, 2);
     UnregisterHotKey(nullptr, 1);
     EXPECT_EQ(tivorn_.Exit(), 0u);
 
@@ -593,7 +605,7 @@ TEST_F(PlayerE2E, MediaKeysActAsTheMenuAndLeaveKeysHeldElsewhere) {
     DWORD off = 0;
     RegSetKeyValueA(HKEY_CURRENT_USER, program_key::kKey, "MediaKeys", REG_DWORD, &off, sizeof off);
     Start("Keys");
-    ASSERT_TRUE(WaitForFirstStart());
+    ASSERT_TRUE(WaitForFirstStartHandled());
     EXPECT_TRUE(RegisterHotKey(nullptr, 2, 0, VK_MEDIA_PLAY_PAUSE));
     UnregisterHotKey(nullptr, 2);
     EXPECT_EQ(tivorn_.Exit(), 0u);

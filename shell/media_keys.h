@@ -1,0 +1,54 @@
+// The media keys as hotkeys of the resident window, taken and let go as
+// their hold decides.
+#ifndef TIVORN_SHELL_MEDIA_KEYS_H
+#define TIVORN_SHELL_MEDIA_KEYS_H
+
+#include <windows.h>
+
+#include "shell/media_key_hold.h"
+#include "shell/shell_state.h"
+
+// The resident window's timer that ends the hold after a media key's stop.
+constexpr UINT_PTR kMediaKeyHoldTimer = 5;
+// Posted to the resident window by a stop, which it settles once the
+// command that made the stop is done.
+constexpr UINT kMsgSettleMediaKeys = WM_APP + 20;
+
+class MediaKeys {
+public:
+    explicit MediaKeys(const ShellState &shell) : shell_(shell) {}
+    MediaKeys(const MediaKeys &) = delete;
+    MediaKeys &operator=(const MediaKeys &) = delete;
+
+    // The setting, at start-up and when the advanced settings change it.
+    void Use(MediaKeySetting setting);
+    // The player started a song or a preview: the keys are taken at once.
+    void PlaybackStarted();
+    // The player stopped: a settle is posted, once, for the stops of the
+    // command under way.
+    void PlaybackStopped();
+    // kMsgSettleMediaKeys.
+    void Settle();
+    // The computer goes to sleep: the keys go at once, whatever the hold
+    // (the song that plays again on the wake takes them again).
+    void Suspend();
+    void OnHoldTimer() { Apply(); }
+
+    // A media key's command runs between these two: its stops keep the keys.
+    void BeginKeyCommand() { inKeyCommand_ = true; }
+    void EndKeyCommand() { inKeyCommand_ = false; }
+    bool KeyCommandUnderWay() const { return inKeyCommand_; }
+
+private:
+    // Registers or unregisters when the hold's answer changed, and sets the
+    // timer to its end.
+    void Apply();
+
+    const ShellState &shell_;
+    MediaKeyHold hold_;
+    bool registered_ = false;
+    bool settlePosted_ = false;
+    bool inKeyCommand_ = false;
+};
+
+#endif
