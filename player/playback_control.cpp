@@ -181,8 +181,9 @@ void SuspendPlayback() {
 void ResumePlayback() {
     if (!g_player.playing) return;
     AutomaticChange automatic;
+    // A song that starts sets the icon moving (and the media keys held)
+    // itself; one that cannot leaves them still.
     PlayCurrentSong();
-    if (g_player.playing) g_player.host->AnimateIcon(true);
 }
 
 void OnSongEnd(int) { PostToHost(kMsgSongEnded, g_player.generation); }
@@ -224,12 +225,9 @@ void ResumeAfterPreview(AfterPreview after) {
     StopSong();
     ++g_player.generation;
     SetPlaybackOwner(nullptr, 0);
-    if (after == AfterPreview::Resume && g_player.playing) {
-        PlayCurrentSong();
-        g_player.host->AnimateIcon(true);
-    } else {
-        g_player.host->AnimateIcon(false);
-    }
+    // The icon stops with the preview; a song that starts again moves it.
+    g_player.host->AnimateIcon(false);
+    if (after == AfterPreview::Resume && g_player.playing) PlayCurrentSong();
 }
 
 void QueueHandedFiles(std::vector<std::string> files) {
