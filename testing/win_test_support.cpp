@@ -171,22 +171,16 @@ bool ReadRaw(const char *subkey, const char *name, std::string *data, DWORD *typ
 std::string Snapshot(const char *subkey) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::string();
-    std::string all;
+    std::string all, data;
     char name[16384];
-    for (DWORD i = 0;; ++i) {
-        DWORD length = sizeof name;
-        if (RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        std::string data;
-        DWORD type = 0;
+    DWORD length = sizeof name, type = 0;
+    for (DWORD i = 0; RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) == 0; ++i) {
         ReadRaw(subkey, name, &data, &type);
         all += std::string(name) + '=' + std::to_string(type) + ':' + data + '\n';
+        length = sizeof name;
     }
-    for (DWORD i = 0;; ++i) {
-        DWORD length = sizeof name;
-        if (RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        std::string below = std::string(subkey) + '\\' + name;
-        all += '[' + below + "]\n" + Snapshot(below.c_str());
-    }
+    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == 0; ++i)
+        all += std::string("[") + name + "]\n" + Snapshot((std::string(subkey) + '\\' + name).c_str());
     RegCloseKey(key);
     return all;
 }

@@ -644,28 +644,11 @@ TEST_F(PlayerE2E, FilesOnTheCommandLinePlayFirstThenTheBestGoesOnUnchanged) {
 TEST_F(PlayerE2E, HandedFilesWaitForTheBestSettingsAndMarkNoSongOfTheBest) {
     std::string s0 = Song("s0.mid", 30000), a = Song("a.mid", 30000), b = Song("b.mid", 30000);
     WriteBests({bestbytes::Record("One", {s0})});
-    program_key::WriteBinary(program_key::kHistoryKey, "One", "", 1);  // s0 not played
-    program_key::WriteSettings(program_key::Settings(0));
-    // A first start with a file and no best to play: the file waits for the
-    // dialog, and then plays before any song of the best is chosen.
-    ASSERT_TRUE(tivorn_.Start("\"" + a + "\""));
-    HWND dialog = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (dialog = Dialog(kBestSettingsTitle)) != nullptr; }));
-    EXPECT_TRUE(Opened().empty());
-    PressButton(dialog, 1002);
-    ASSERT_TRUE(WaitForFirstStart());
-    EXPECT_EQ(Opened(), LoggedAll({a}));
-    EXPECT_EQ(tivorn_.Exit(), 0u);
-    EXPECT_EQ(History("One"), std::string(1, '\0'));
-
-    // A file handed over while the dialog is open from the menu waits too.
-    auto openedNow = [this, earlier = Opened().size()] {
-        std::vector<std::string> opened = Opened();
-        return std::vector<std::string>(opened.begin() + static_cast<ptrdiff_t>(earlier), opened.end());
-    };
+    // A file handed over while the dialog is open from the menu waits for it.
     Start("One");
-    ASSERT_TRUE(WaitUntil([&] { return !openedNow().empty(); }));
+    ASSERT_TRUE(WaitForOpens(1));
     Command(40008);
+    HWND dialog = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (dialog = Dialog(kBestSettingsTitle)) != nullptr; }));
     TivornProcess second;
     ASSERT_TRUE(second.Start("\"" + b + "\""));
@@ -674,11 +657,22 @@ TEST_F(PlayerE2E, HandedFilesWaitForTheBestSettingsAndMarkNoSongOfTheBest) {
     HWND resident = tivorn_.WaitForResidentWindow();
     PostMessageA(resident, WM_COMMAND, 40006, 0);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(resident) != FALSE; }));
-    Command(IDOK);
-    EXPECT_EQ(openedNow(), LoggedAll({s0}));
+    EXPECT_EQ(Opened(), LoggedAll({s0}));
     PressButton(dialog, 1005);
-    ASSERT_TRUE(WaitUntil([&] { return openedNow().size() >= 2; }));
-    EXPECT_EQ(openedNow(), LoggedAll({s0, b}));
+    ASSERT_TRUE(WaitForOpens(2));
+    EXPECT_EQ(Opened(), LoggedAll({s0, b}));
     EXPECT_EQ(tivorn_.Exit(), 0u);
-    EXPECT_EQ(History("One"), "\x01");
+
+    // A first start with a file and no best to play: the file waits for the
+    // dialog, then plays before any song of the best is chosen.
+    program_key::Delete(program_key::kKey, "PlayBest");
+    program_key::WriteBinary(program_key::kHistoryKey, "One", "", 1);  // s0 not played
+    ASSERT_TRUE(tivorn_.Start("\"" + a + "\""));
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = Dialog(kBestSettingsTitle)) != nullptr; }));
+    EXPECT_EQ(Opened().size(), 2u);
+    PressButton(dialog, 1002);
+    ASSERT_TRUE(WaitForOpens(3));
+    EXPECT_EQ(Opened().back(), Logged(a));
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+    EXPECT_EQ(History("One"), std::string(1, '\0'));
 }

@@ -83,12 +83,11 @@ TEST_F(StartupTest, RunsHiddenOnceAndExitsWithTheMenuCommand) {
 }
 
 TEST_F(StartupTest, ADataFolderOutOfReachIsToldOfAndNothingChanges) {
-    // A copy of the program whose own folder holds a best file: the folder a
-    // data folder that "is not there" would fall back to.
-    std::string program = ProgramPath();
-    std::string folder = program.substr(0, program.rfind('\\'));
+    // A copy of the program whose own folder, where a data folder that "is
+    // not there" would fall back to, holds a best file.
+    std::string program = ProgramPath(), dll = program.substr(0, program.rfind('\\')) + "\\KORVEL.dll";
     ASSERT_TRUE(CopyFileA(program.c_str(), data_.Join("Tivorn.exe").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA((folder + "\\KORVEL.dll").c_str(), data_.Join("KORVEL.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(dll.c_str(), data_.Join("KORVEL.dll").c_str(), FALSE));
     WriteBests({bestbytes::Record("Here", {})});
     // A drive letter with no drive behind it, as a share not yet reconnected.
     char letter = 'Y';
@@ -96,7 +95,6 @@ TEST_F(StartupTest, ADataFolderOutOfReachIsToldOfAndNothingChanges) {
     std::string away = std::string(1, letter) + ":\\Tivorn";
     program_key::WriteSettings(program_key::Settings());
     program_key::WriteString(program_key::kKey, "DataPath", away);
-    program_key::WriteString(program_key::kKey, "PlayBest", "There");
     program_key::WriteBinary(program_key::kHistoryKey, "There", "\x05", 1);
     std::string registry = program_key::Snapshot();
     bestbytes::Bytes bests = Stored();

@@ -8,7 +8,6 @@
 
 #include <set>
 #include <string>
-#include <type_traits>
 
 #include "engine/korvel.h"
 
@@ -20,48 +19,42 @@ struct Export {
     const void *imported;  // as the import library resolved it
 };
 
-// The operation's type must be the signature written in the table, exactly:
-// a program built against that interface passes these arguments and reads
-// this result, whatever the header of this build says.
-#define KORVEL_EXPORT(ordinal, name, Signature)                                                      \
-    Export {                                                                                       \
-        ordinal, #name, [] {                                                                       \
-            static_assert(std::is_same<decltype(&name), std::add_pointer<Signature>::type>::value, \
-                          #name " is not " #Signature);                                            \
-            return reinterpret_cast<const void *>(&name);                                          \
-        }()                                                                                        \
-    }
+// The table's signature, exactly: a program built against it passes these
+// arguments and reads this result, whatever this build's header says.  An
+// operation of another type does not convert, and the test does not compile.
+template <typename Signature>
+const void *Address(Signature *function) {
+    return reinterpret_cast<const void *>(function);
+}
 
 TEST(EngineOrdinals, EachOperationHasItsNumberAndSignatureAndNothingElseIsExported) {
     // &Name of a dllimport function is the address the loader put in the
     // import table, so two swapped numbers show as two mismatches.
     const Export kExports[] = {
-        KORVEL_EXPORT(1, EngineInit, int()),
-        KORVEL_EXPORT(2, EngineClose, int()),
-        KORVEL_EXPORT(3, OpenSong, int(const char *path, int readAtOnce)),
-        KORVEL_EXPORT(5, StartSong, int(void (*onEnd)(int value))),
-        KORVEL_EXPORT(6, StopSong, void()),
-        KORVEL_EXPORT(7, ActivityState, int()),
-        KORVEL_EXPORT(10, PlaybackOwner, HWND()),
-        KORVEL_EXPORT(11, ReportPlayError, int(int preview, HWND resident)),
-        KORVEL_EXPORT(13, ResolveShortcut, int(const char *shortcut, char *target)),
-        KORVEL_EXPORT(14, HandOver, void(const char *commandLine, HWND running)),
-        KORVEL_EXPORT(15, InstallHook, HHOOK(int variant)),
-        KORVEL_EXPORT(16, SetPlaybackOwner, void(HWND owner, int flag)),
-        KORVEL_EXPORT(20, FreeEngineMemory, void(void *block)),
-        KORVEL_EXPORT(21, LastSeparator, char *(const char *path)),
-        KORVEL_EXPORT(22, IsSeparatorAt, int(const char *character)),
-        KORVEL_EXPORT(23, FileExists, int(const char *path, int mode)),
-        KORVEL_EXPORT(24, BrowseFolder, int(HWND owner, char *folder, const char *prompt, const char *caption)),
-        KORVEL_EXPORT(25, ListFolder, char **(const char *pattern, int kind, int *lastIndex, const char *filter)),
-        KORVEL_EXPORT(26, DeleteValue, void(const char *subkey, const char *name, HKEY root)),
-        KORVEL_EXPORT(27, ReadValue,
-                      DWORD(const char *subkey, const char *name, void *buffer, DWORD size, DWORD type, HKEY root)),
-        KORVEL_EXPORT(28, WriteValue,
-                      void(const char *subkey, const char *name, const void *data, DWORD size, DWORD type, HKEY root)),
-        KORVEL_EXPORT(29, EngineVariant, int()),
+        {1, "EngineInit", Address<int()>(&EngineInit)},
+        {2, "EngineClose", Address<int()>(&EngineClose)},
+        {3, "OpenSong", Address<int(const char *, int)>(&OpenSong)},
+        {5, "StartSong", Address<int(void (*)(int))>(&StartSong)},
+        {6, "StopSong", Address<void()>(&StopSong)},
+        {7, "ActivityState", Address<int()>(&ActivityState)},
+        {10, "PlaybackOwner", Address<HWND()>(&PlaybackOwner)},
+        {11, "ReportPlayError", Address<int(int, HWND)>(&ReportPlayError)},
+        {13, "ResolveShortcut", Address<int(const char *, char *)>(&ResolveShortcut)},
+        {14, "HandOver", Address<void(const char *, HWND)>(&HandOver)},
+        {15, "InstallHook", Address<HHOOK(int)>(&InstallHook)},
+        {16, "SetPlaybackOwner", Address<void(HWND, int)>(&SetPlaybackOwner)},
+        {20, "FreeEngineMemory", Address<void(void *)>(&FreeEngineMemory)},
+        {21, "LastSeparator", Address<char *(const char *)>(&LastSeparator)},
+        {22, "IsSeparatorAt", Address<int(const char *)>(&IsSeparatorAt)},
+        {23, "FileExists", Address<int(const char *, int)>(&FileExists)},
+        {24, "BrowseFolder", Address<int(HWND, char *, const char *, const char *)>(&BrowseFolder)},
+        {25, "ListFolder", Address<char **(const char *, int, int *, const char *)>(&ListFolder)},
+        {26, "DeleteValue", Address<void(const char *, const char *, HKEY)>(&DeleteValue)},
+        {27, "ReadValue", Address<DWORD(const char *, const char *, void *, DWORD, DWORD, HKEY)>(&ReadValue)},
+        {28, "WriteValue", Address<void(const char *, const char *, const void *, DWORD, DWORD, HKEY)>(&WriteValue)},
+        {29, "EngineVariant", Address<int()>(&EngineVariant)},
         // The one operation added to the interface: the output changed.
-        KORVEL_EXPORT(30, SwitchOutput, int()),
+        {30, "SwitchOutput", Address<int()>(&SwitchOutput)},
     };
 
     char exe[MAX_PATH];

