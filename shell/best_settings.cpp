@@ -64,9 +64,8 @@ void ShellEditorHost::CloseBestSettings(int flags) {
     bool required = shell_.appMode == kModeBestRequired;
     if ((flags & kCloseBestListChanged) || required) tray_.BuildBestMenu(kRebuildBestMenu);
     // Without a current best (no best at all) there is nothing to switch to;
-    // the player stays without a best until one is made.
-    // Files handed over while the dialog was open waited for it: they play
-    // now, before the best.
+    // the player stays without a best until one is made.  Files handed over
+    // while the dialog was open waited for it: they play first.
     if (CurrentBestName()) {
         if ((flags & kCloseBestToPlayChanged) || required)
             SwitchBest(AfterSwitch::Play, HandedFiles::Keep);

@@ -307,7 +307,7 @@ namespace {
 
 // Both data files of a folder, for the move: it looks at each, so each must
 // answer.
-store::FileFound FindDataFiles(const char *settingsFile, const char *bestFile) {
+store::FileFound FindBothDataFiles(const char *settingsFile, const char *bestFile) {
     store::FileFound settings = fileio::FindFile(settingsFile), best = fileio::FindFile(bestFile);
     if (settings == store::FileFound::Unknown || best == store::FileFound::Unknown) return store::FileFound::Unknown;
     return settings == store::FileFound::File || best == store::FileFound::File ? store::FileFound::File
@@ -317,11 +317,11 @@ store::FileFound FindDataFiles(const char *settingsFile, const char *bestFile) {
 }  // namespace
 
 store::FileFound FindDataFilesForMove(const store::DataFolder &to, std::string *unreachable) {
-    if (FindDataFiles(g_store.settingsFile, g_store.bestFile) == store::FileFound::Unknown) {
+    if (FindBothDataFiles(g_store.settingsFile, g_store.bestFile) == store::FileFound::Unknown) {
         *unreachable = g_store.dataFolder;
         return store::FileFound::Unknown;
     }
-    store::FileFound target = FindDataFiles(to.settingsFile.c_str(), to.bestFile.c_str());
+    store::FileFound target = FindBothDataFiles(to.settingsFile.c_str(), to.bestFile.c_str());
     if (target == store::FileFound::Unknown) *unreachable = to.folder;
     return target;
 }

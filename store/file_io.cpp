@@ -74,16 +74,6 @@ DWORD ReadOnce(const char *path, std::vector<unsigned char> *bytes) {
 
 bool IsFile(const char *path) { return FileExists(path, 0) != 0; }
 
-// Only "no such file" says that the folder is there without it.  "No such
-// path" is what a drive letter with nothing behind it, or a share not yet
-// reconnected, answers as well; a device not ready, a network error or a
-// denial says nothing either.
-store::FileFound Found(DWORD attributes, DWORD error) {
-    if (attributes != INVALID_FILE_ATTRIBUTES)
-        return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? store::FileFound::None : store::FileFound::File;
-    return error == ERROR_FILE_NOT_FOUND ? store::FileFound::None : store::FileFound::Unknown;
-}
-
 // Moves a file to a free name.  To another drive it is copied, the copy
 // flushed and read back, and only then the original deleted: a move that
 // lets the system copy can report success with the original still there,
@@ -125,7 +115,13 @@ private:
 
 store::FileFound FindFile(const char *path) {
     DWORD attributes = GetFileAttributesA(path);
-    return Found(attributes, GetLastError());
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? store::FileFound::None : store::FileFound::File;
+    // Only "no such file" says that the folder is there without it.  "No
+    // such path" is what a drive letter with nothing behind it, or a share
+    // not yet reconnected, answers as well; a device not ready, a network
+    // error or a denial says nothing either.
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? store::FileFound::None : store::FileFound::Unknown;
 }
 
 bool RetryWhileHeld(Denial denial, const std::function<bool()> &attempt) {
