@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "editor/best_settings_dialog.h"
 #include "editor/data_boxes.h"
 #include "engine/korvel.h"
 #include "player/player.h"
