@@ -396,7 +396,8 @@ FunctionEnd
 ; Deletes the program's data files in one folder, never the folder itself:
 ; a data folder may be any folder of the user's.  The two "~" files are what
 ; a cut-short move of the data files can leave behind; KORVEL.tmp is the
-; best file writer's, and KORVEL.bak a damaged best file it set aside.
+; best file writer's, KORVEL.bak a damaged best file it set aside, and
+; KORVEL.log what failed as a session ended.
 !macro DELETE_DATA_FILES FOLDER
   Delete "${FOLDER}\KORVEL.dat"
   Delete "${FOLDER}\KORVEL.ini"
@@ -404,6 +405,7 @@ FunctionEnd
   Delete "${FOLDER}\KORVEL.in~"
   Delete "${FOLDER}\KORVEL.tmp"
   Delete "${FOLDER}\KORVEL.bak"
+  Delete "${FOLDER}\KORVEL.log"
 !macroend
 
 Section "Uninstall"

@@ -12,6 +12,7 @@
 #include "shell/output_menu.h"
 #include "shell/popup_menu.h"
 #include "store/output_choice.h"
+#include "store/best_file.h"
 #include "store/settings.h"
 #include "utils/command_line_files.h"
 #include "utils/message_box.h"
@@ -338,8 +339,10 @@ void ResidentWindow::OnDestroy() {
 
 // The session ends (logoff, shutdown): Windows may end the process at any
 // moment once this message returns, so everything an exit does is done here
-// and now, the shutdown of the shell included.
+// and now, the shutdown of the shell included.  What fails on the way goes
+// to the data folder's log: a box now would hold up the sign-out.
 void ResidentWindow::OnEndSession() {
+    LogBoxesTo(FailureLogFile());
     EndRun();
     app_.Shutdown();
     PostQuitMessage(0);

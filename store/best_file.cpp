@@ -76,6 +76,12 @@ bool ReplaceBestFile(const std::vector<unsigned char> &content, const std::vecto
 
 }  // namespace
 
+std::string FailureLogFile() {
+    std::string path;
+    if (!g_store.dataFolder[0] || !paths::JoinFitting(g_store.dataFolder, store::kFailureLogName, &path)) return {};
+    return path;
+}
+
 best::BestRecord FindBestInFile(const char *name) {
     std::vector<unsigned char> bytes;
     if (!ReadBestBytes(&bytes)) return best::BestRecord();

@@ -29,6 +29,9 @@ extern StoreState g_store;
 // changes nothing, and gives the folder "DataPath" names in *unreachable.
 store::Resolution LoadDataFolder(std::string *unreachable = nullptr);
 
+// KORVEL.log in the data folder; empty when there is no data folder yet.
+std::string FailureLogFile();
+
 // Whether folder is the data folder, however either is written: a drive
 // root with or without its backslash, a short 8.3 name, other letter case,
 // or another path to the same folder on disk.

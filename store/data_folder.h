@@ -22,6 +22,8 @@ using paths::kPathBuffer;
 
 constexpr char kSettingsFileName[] = "KORVEL.ini";
 constexpr char kBestFileName[] = "KORVEL.dat";
+// What went wrong where no box could say it (the session ending).
+constexpr char kFailureLogName[] = "KORVEL.log";
 
 struct DataFolder {
     std::string folder;        // without a trailing separator; a drive root is "D:"

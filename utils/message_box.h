@@ -5,7 +5,19 @@
 
 #include <windows.h>
 
+#include <string>
+
 int ShowMessage(HWND owner, const char *text, UINT flags);
+
+// From now on every box is written to logFile instead of shown (to nowhere
+// when it is empty: there is no data folder yet).  Once the session ends, a
+// box left waiting would make Windows list Tivorn as keeping the user from
+// signing out, and nobody would answer it; the log keeps what it would have
+// said.  A logged box is answered with its safest button: Cancel, No, or
+// else OK.
+void LogBoxesTo(const std::string &logFile);
+// Boxes are shown again (tests).
+void ShowBoxesAgain();
 
 // Tells the user that something unexpected failed.  Without shutDown the box
 // has no owner and nothing else happens.  With shutDown the box is owned by

@@ -224,7 +224,8 @@ TEST_F(InstallE2E, UninstallToldToRemoveTheDataRemovesOnlyItsOwnFiles) {
     ASSERT_EQ(InstallSilently(), 0u);
     StartPlaying(songs_.path());
     tivorn_.Exit();
-    for (const char *name : {"KORVEL.ini", "KORVEL.bak", "KORVEL.tmp"}) songs_.WriteFile(name, {'[', 'A', ']'});
+    for (const char *name : {"KORVEL.ini", "KORVEL.bak", "KORVEL.tmp", "KORVEL.log"})
+        songs_.WriteFile(name, {'[', 'A', ']'});
     std::string theirs[] = {songs_.WriteFile("mine\\KORVEL.dat", {1}), songs_.Join("song.mid"), Installed("x.txt")};
     ASSERT_TRUE(CopyFileA(songs_.Join("KORVEL.dat").c_str(), Installed("KORVEL.dat").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(theirs[0].c_str(), theirs[2].c_str(), FALSE));
@@ -247,7 +248,7 @@ TEST_F(InstallE2E, UninstallToldToRemoveTheDataRemovesOnlyItsOwnFiles) {
     PressButton(box, IDYES);
     ASSERT_EQ(uninstall.WaitForExit(60000), 0u);
 
-    for (const char *name : {"KORVEL.dat", "KORVEL.ini", "KORVEL.bak", "KORVEL.tmp"})
+    for (const char *name : {"KORVEL.dat", "KORVEL.ini", "KORVEL.bak", "KORVEL.tmp", "KORVEL.log"})
         EXPECT_FALSE(Exists(songs_.Join(name))) << name;
     EXPECT_FALSE(Exists(Installed("KORVEL.dat")));
     EXPECT_FALSE(Exists(Installed("Tivorn.exe")));

@@ -20,6 +20,7 @@
 #include "store/settings.h"
 #include "testing/midi_writer.h"
 #include "testing/store_fixture.h"
+#include "utils/message_box.h"
 
 namespace {
 
@@ -278,6 +279,14 @@ TEST_F(PlaybackTest, TheEndOfTheSessionReleasesTheSongAndSavesTheHistory) {
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{"stop"});
     EXPECT_EQ(History("H"), std::string(1, '\x07'));
     EXPECT_EQ(app_.shell().popupMenu, nullptr);  // the shell is shut down too
+
+    // From now on a failure is logged beside the data, never shown: a box
+    // would hold up the sign-out.
+    EXPECT_EQ(ShowMessage(resident, "失敗\nした", MB_OKCANCEL), IDCANCEL);
+    ShowBoxesAgain();
+    std::string log;
+    ASSERT_TRUE(tt::ReadWholeFile(data_.Join("KORVEL.log"), &log));
+    EXPECT_NE(log.find(" 失敗 した\r\n"), std::string::npos) << log;
 }
 
 TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
