@@ -86,7 +86,10 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MEASUREITEM:
         return MeasureMenuPicture(app_.shell(), reinterpret_cast<MEASUREITEMSTRUCT *>(lParam));
     case WM_DRAWITEM: return DrawMenuPicture(app_.shell(), reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
-    case WM_DPICHANGED: app_.tray().ReloadImages(); return FALSE;
+    // The taskbar's scale may change without the hidden window's monitor
+    // changing its own: a display change is asked too.
+    case WM_DPICHANGED:
+    case WM_DISPLAYCHANGE: app_.tray().ReloadImages(); return FALSE;
     case WM_QUERYENDSESSION: return Answer(window_, TRUE);
     case WM_ENDSESSION:
         if (wParam) OnEndSession();

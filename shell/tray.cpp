@@ -15,31 +15,79 @@ Tray::~Tray() {
     if (imageB_) DestroyIcon(imageB_);
 }
 
-// The notification area shows small icons at the display's scale: 16 px at
-// 100 %, 20, 24 and 32 px at 125, 150 and 200 %.  The icon files carry each
-// size, and the small icon metric picks the one that fits instead of a 16 px
-// image blurred to size.
-HICON Tray::LoadSmallIcon(WORD id) const {
-    HICON icon = nullptr;
-    if (SUCCEEDED(LoadIconMetric(shell_.instance, MAKEINTRESOURCEW(id), LIM_SMALL, &icon))) return icon;
-    return static_cast<HICON>(LoadImageA(shell_.instance, MAKEINTRESOURCEA(id), IMAGE_ICON,
-                                         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                         LR_DEFAULTCOLOR));
+namespace {
+
+template <typename Function>
+Function SystemFunction(HMODULE module, const char *name) {
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name))) : nullptr;
 }
 
-void Tray::LoadImages() {
+// The taskbar draws the notification area at the scale of the monitor it is
+// on.  A per-monitor aware process is told the scale at sign-in by
+// GetSystemMetrics and LoadIconMetric, and the hidden resident window may
+// be on another monitor, so the taskbar's own monitor is asked.
+UINT TaskbarDpi() {
+    using DpiForMonitor = HRESULT(WINAPI *)(HMONITOR, int, UINT *, UINT *);
+    constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI, Windows 8.1 on
+    static const DpiForMonitor dpiForMonitor = SystemFunction<DpiForMonitor>(
+        LoadLibraryExA("shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32), "GetDpiForMonitor");
+    // A search by class alone sends the windows no message.
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    HMONITOR monitor = taskbar ? MonitorFromWindow(taskbar, MONITOR_DEFAULTTOPRIMARY)
+                               : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    UINT x = 0, y = 0;
+    if (dpiForMonitor && monitor && SUCCEEDED(dpiForMonitor(monitor, kEffectiveDpi, &x, &y)) && y) return y;
+    HDC screen = GetDC(nullptr);
+    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+// The small icon's size at dpi: 16 px at 100 %, 20, 24 and 32 px at 125,
+// 150 and 200 %.
+int SmallIconSize(UINT dpi) {
+    using SystemMetricsForDpi = int(WINAPI *)(int, UINT);  // Windows 10 1607 on
+    static const SystemMetricsForDpi metricsForDpi =
+        SystemFunction<SystemMetricsForDpi>(GetModuleHandleA("user32.dll"), "GetSystemMetricsForDpi");
+    if (metricsForDpi) return metricsForDpi(SM_CXSMICON, dpi);
+    HDC screen = GetDC(nullptr);
+    int systemDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
+    return MulDiv(GetSystemMetrics(SM_CXSMICON), static_cast<int>(dpi), systemDpi > 0 ? systemDpi : USER_DEFAULT_SCREEN_DPI);
+}
+
+}  // namespace
+
+// The icon files carry each size, and the image of the size asked for is
+// taken, or a larger one scaled down, instead of a 16 px image blurred up.
+HICON Tray::LoadSmallIcon(WORD id, int size) const {
+    using IconWithScaleDown = HRESULT(WINAPI *)(HINSTANCE, PCWSTR, int, int, HICON *);  // common controls 6
+    static const IconWithScaleDown loadScaledDown =
+        SystemFunction<IconWithScaleDown>(GetModuleHandleA("comctl32.dll"), "LoadIconWithScaleDown");
+    HICON icon = nullptr;
+    if (loadScaledDown && SUCCEEDED(loadScaledDown(shell_.instance, MAKEINTRESOURCEW(id), size, size, &icon)))
+        return icon;
+    return static_cast<HICON>(LoadImageA(shell_.instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+void Tray::LoadImages(int size) {
     // The shell keeps its own copy of the icon shown, so the old images
     // can go before the new ones are shown.
     if (imageA_) DestroyIcon(imageA_);
     if (imageB_) DestroyIcon(imageB_);
-    imageA_ = LoadSmallIcon(IDI_TRAY_A);
-    imageB_ = LoadSmallIcon(IDI_TRAY_B);
+    imageA_ = LoadSmallIcon(IDI_TRAY_A, size);
+    imageB_ = LoadSmallIcon(IDI_TRAY_B, size);
+    iconSize_ = size;
 }
 
-void Tray::ReloadImages() {
-    LoadImages();
+void Tray::ReloadImages() { ReloadImagesAt(TaskbarDpi()); }
+
+void Tray::ReloadImagesAt(UINT dpi) {
+    int size = SmallIconSize(dpi);
+    if (size == iconSize_ && imageA_) return;
+    LoadImages(size);
     record_.hIcon = alternate_ ? imageB_ : imageA_;
-    Notify(NIM_MODIFY);
+    if (record_.hWnd) Notify(NIM_MODIFY);
 }
 
 void Tray::SetTip(const char *text) { ansi::CopyFit(record_.szTip, kTrayTipBytes + 1, text); }
@@ -78,7 +126,8 @@ void Tray::UpdateIcon(int kind, const char *path) {
         SetTip("Tivorn");
         alternate_ = 0;
         r.hWnd = shell_.resident;
-        LoadImages();
+        // Explorer restarted, perhaps after a change of scale.
+        LoadImages(SmallIconSize(TaskbarDpi()));
         r.hIcon = imageA_;
         if (!AddIcon() && shell_.resident) {
             addTriesLeft_ = kTrayAddRetries;
@@ -108,6 +157,16 @@ void Tray::UpdateIcon(int kind, const char *path) {
 }
 
 int Tray::ImageShown() const { return record_.hIcon && record_.hIcon == imageB_ ? 1 : 0; }
+
+int Tray::ImagePixels() const {
+    ICONINFO info = {};
+    if (!record_.hIcon || !GetIconInfo(record_.hIcon, &info)) return 0;
+    BITMAP bitmap = {};
+    GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
 
 namespace {
 

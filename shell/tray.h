@@ -57,8 +57,10 @@ public:
     void UpdateIcon(int kind, const char *path);
     // kTrayAddRetryTimer fired: one more try at adding the icon.
     void RetryAdd();
-    // The display's scale changed: the icon's images at the new size.
+    // The display's scale changed: the icon's images at the size for the
+    // taskbar's scale, or for dpi.  Nothing changes when the size stays.
     void ReloadImages();
+    void ReloadImagesAt(UINT dpi);
 
     // The best items at the top of the tray menu, with the current best
     // checked.  0 when the tray menu is missing in a rebuild, else 1.
@@ -83,11 +85,13 @@ public:
     // For tests: the tip text and which image (0 = A, 1 = B) was shown last.
     const char *TipText() const { return record_.szTip; }
     int ImageShown() const;
+    // For tests: the width in pixels of the image shown.
+    int ImagePixels() const;
 
 private:
     HMENU Popup() const;
-    HICON LoadSmallIcon(WORD id) const;
-    void LoadImages();
+    HICON LoadSmallIcon(WORD id, int size) const;
+    void LoadImages(int size);
     void SetTip(const char *text);
     bool Notify(DWORD action);
     bool AddIcon();
@@ -97,6 +101,7 @@ private:
     NOTIFYICONDATAA record_ = {};  // one record, reused for every shell call
     HICON imageA_ = nullptr;
     HICON imageB_ = nullptr;
+    int iconSize_ = 0;            // of the images loaded, in pixels
     int alternate_ = 0;           // 1 while image B is shown by the animation
     int addTriesLeft_ = 0;        // tries of kTrayAddRetryTimer still to come
     // Positions of the best items and names correspond one to one.

@@ -243,6 +243,12 @@ TEST_F(TrayMenuTest, IconAlternatesAndTheTipShowsTheFileName) {
     SendMessageA(app_.shell().resident, app_.shell().taskbarCreated, 0, 0);
     EXPECT_EQ(app_.tray().ImageShown(), 0);
     EXPECT_STREQ(app_.tray().TipText(), "Tivorn");
+
+    // A new scale: the images at its size, not the size of the sign-in scale.
+    for (UINT dpi : {144u, 192u, 96u}) {
+        app_.tray().ReloadImagesAt(dpi);
+        EXPECT_EQ(app_.tray().ImagePixels(), static_cast<int>(dpi / 6)) << dpi;
+    }
 }
 
 }  // namespace
