@@ -17,3 +17,12 @@ int NextAboutStep(int step) {
 }
 
 int AboutFrameAt(int step) { return InCycle(step) ? kSequence[step] : 0; }
+
+uint32_t HighContrastPixel(uint32_t pixel, uint32_t ground, uint32_t ink, uint32_t paper) {
+    pixel &= 0xFFFFFF;
+    if (pixel == (ground & 0xFFFFFF)) return paper;
+    // Perceived lightness (ITU-R BT.601 weights), 0 to 255.
+    uint32_t r = pixel >> 16, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
+    uint32_t lightness = (299 * r + 587 * g + 114 * b) / 1000;
+    return lightness < 128 ? ink : paper;
+}

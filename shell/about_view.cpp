@@ -64,25 +64,59 @@ constexpr int kDesignDpi = 96;
 
 int Scaled(int value, int dpi) { return MulDiv(value, dpi, kDesignDpi); }
 
+// The colours the view paints in: the dialog's face under it, and with high
+// contrast on, the scheme's text colour for every text and the picture.
+struct ViewColours {
+    Contrast contrast;
+    COLORREF face;
+    COLORREF text;
+};
+
+ViewColours ColoursFor(Contrast contrast) {
+    return {contrast, GetSysColor(COLOR_3DFACE), GetSysColor(COLOR_BTNTEXT)};
+}
+
+uint32_t AsPixel(COLORREF colour) {
+    return (uint32_t{GetRValue(colour)} << 16) | (uint32_t{GetGValue(colour)} << 8) | GetBValue(colour);
+}
+
 // The picture of the current step.  Its transparent part is filled with the
 // dialog's colour in the same blit, so a picture drawn over the previous one
 // by the timer leaves nothing of it behind, and nothing flickers.  On a
-// larger DPI it is drawn so into a scratch bitmap first and stretched whole,
-// pixel for pixel (it is pixel art: no smoothing).
-void DrawFrame(HIMAGELIST frames, int step, HDC dc, int dpi) {
+// larger DPI, or to be recoloured for high contrast, it is drawn so into a
+// scratch bitmap first and stretched whole, pixel for pixel (it is pixel
+// art: no smoothing).
+void DrawFrame(HIMAGELIST frames, int step, HDC dc, int dpi, const ViewColours &colours) {
     if (!frames) return;
     int frame = AboutFrameAt(step);
-    COLORREF ground = GetSysColor(COLOR_3DFACE);
-    if (dpi != kDesignDpi) {
+    bool high = colours.contrast == Contrast::High;
+    if (dpi != kDesignDpi || high) {
+        BITMAPINFO format = {};
+        format.bmiHeader.biSize = sizeof format.bmiHeader;
+        format.bmiHeader.biWidth = kFrameSize;
+        format.bmiHeader.biHeight = -kFrameSize;  // top-down
+        format.bmiHeader.biPlanes = 1;
+        format.bmiHeader.biBitCount = 32;
+        format.bmiHeader.biCompression = BI_RGB;
+        void *bits = nullptr;
         HDC scratch = CreateCompatibleDC(dc);
-        HBITMAP bitmap = CreateCompatibleBitmap(dc, kFrameSize, kFrameSize);
+        HBITMAP bitmap = CreateDIBSection(dc, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
         ScopeGuard release([scratch, bitmap] {
             if (bitmap) DeleteObject(bitmap);
             if (scratch) DeleteDC(scratch);
         });
-        if (scratch && bitmap) {
+        if (scratch && bitmap && bits) {
             HGDIOBJ previous = SelectObject(scratch, bitmap);
-            ImageList_DrawEx(frames, frame, scratch, 0, 0, 0, 0, ground, CLR_NONE, ILD_NORMAL);
+            // Recolouring needs the ground as it is in the bitmap.
+            ImageList_DrawEx(frames, frame, scratch, 0, 0, 0, 0, high ? kFrameGround : colours.face, CLR_NONE,
+                             ILD_NORMAL);
+            if (high) {
+                GdiFlush();
+                uint32_t *pixels = static_cast<uint32_t *>(bits);
+                for (int i = 0; i < kFrameSize * kFrameSize; ++i)
+                    pixels[i] = HighContrastPixel(pixels[i], AsPixel(kFrameGround), AsPixel(colours.text),
+                                                  AsPixel(colours.face));
+            }
             int previousMode = SetStretchBltMode(dc, COLORONCOLOR);
             StretchBlt(dc, Scaled(kFrameX, dpi), Scaled(kFrameY, dpi), Scaled(kFrameSize, dpi),
                        Scaled(kFrameSize, dpi), scratch, 0, 0, kFrameSize, kFrameSize, SRCCOPY);
@@ -92,22 +126,22 @@ void DrawFrame(HIMAGELIST frames, int step, HDC dc, int dpi) {
         }
         // Without the scratch bitmap the picture is still shown, unstretched.
     }
-    ImageList_DrawEx(frames, frame, dc, kFrameX, kFrameY, 0, 0, ground, CLR_NONE, ILD_NORMAL);
+    ImageList_DrawEx(frames, frame, dc, kFrameX, kFrameY, 0, 0, colours.face, CLR_NONE, ILD_NORMAL);
 }
 
 // One text in its own font; a font that cannot be made leaves its text out.
-void DrawAboutText(HDC dc, const AboutText &text, int dpi) {
+void DrawAboutText(HDC dc, const AboutText &text, int dpi, const ViewColours &colours) {
     HFONT font = CreateFontA(Scaled(text.height, dpi), Scaled(text.width, dpi), 0, 0, FW_BOLD, text.italic, FALSE,
                              FALSE, SHIFTJIS_CHARSET, 0, 0, 0, 0, kFontFace);
     if (!font) return;
     ScopeGuard deleteFont([font] { DeleteObject(font); });
     HGDIOBJ previous = SelectObject(dc, font);
     ScopeGuard restoreFont([dc, previous] { SelectObject(dc, previous); });
-    SetTextColor(dc, text.colour);
+    SetTextColor(dc, colours.contrast == Contrast::High ? colours.text : text.colour);
     TextOutA(dc, Scaled(text.x, dpi), Scaled(text.y, dpi), text.text, lstrlenA(text.text));
 }
 
-void DrawAboutTexts(HDC dc, int dpi) {
+void DrawAboutTexts(HDC dc, int dpi, const ViewColours &colours) {
     const AboutText texts[] = {
         {32, g_settings.engineVariant == 0 ? kTitleWidth : kTitleWidthOtherEngine, true, kBlue, kTitle, 90, 7},
         {26, 12, false, kBlue, kVersion, 235, 47},
@@ -115,11 +149,18 @@ void DrawAboutTexts(HDC dc, int dpi) {
         {14, 7, false, kBlack, kGraphicsCredit, 40, 103},
     };
     int previousMode = SetBkMode(dc, TRANSPARENT);
-    for (const AboutText &text : texts) DrawAboutText(dc, text, dpi);
+    for (const AboutText &text : texts) DrawAboutText(dc, text, dpi, colours);
     if (previousMode) SetBkMode(dc, previousMode);
 }
 
 }  // namespace
+
+Contrast SystemContrast() {
+    HIGHCONTRASTA setting = {};
+    setting.cbSize = sizeof setting;
+    if (!SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof setting, &setting, 0)) return Contrast::Normal;
+    return (setting.dwFlags & HCF_HIGHCONTRASTON) ? Contrast::High : Contrast::Normal;
+}
 
 AboutView::AboutView(const ShellState &shell) : shell_(shell) {
     // GetDpiForWindow (Windows 10 1607 on) knows the monitor the view is on;
@@ -158,7 +199,7 @@ void AboutView::OnTimer(HWND window) {
     HDC dc = GetDC(window);
     if (!dc) return;
     step_ = NextAboutStep(step_);
-    DrawFrame(frames_, step_, dc, ViewDpi(window, dc));
+    DrawFrame(frames_, step_, dc, ViewDpi(window, dc), ColoursFor(contrast_()));
     ReleaseDC(window, dc);
 }
 
@@ -167,8 +208,9 @@ INT_PTR AboutView::OnPaint(HWND window) {
     HDC dc = BeginPaint(window, &paint);
     if (!dc) return TRUE;
     int dpi = ViewDpi(window, dc);
-    DrawFrame(frames_, step_, dc, dpi);
-    DrawAboutTexts(dc, dpi);
+    ViewColours colours = ColoursFor(contrast_());
+    DrawFrame(frames_, step_, dc, dpi, colours);
+    DrawAboutTexts(dc, dpi, colours);
     EndPaint(window, &paint);
     return TRUE;
 }

@@ -8,6 +8,11 @@
 
 #include "shell/shell_state.h"
 
+// Whether the user turned high contrast on: the view then paints in the
+// scheme's colours only.
+enum class Contrast { Normal, High };
+Contrast SystemContrast();
+
 // Timer of the resident window that animates the About view while it shows.
 constexpr UINT_PTR kAboutAnimationTimer = 2;
 
@@ -30,6 +35,11 @@ public:
     // time the view shows again.
     int AnimationStep() const { return step_; }
 
+    // Where the view learns whether high contrast is on: the system's
+    // setting, or a stand-in for tests (Wine cannot switch it on).
+    using ContrastQuery = Contrast (*)();
+    void UseContrastQuery(ContrastQuery query) { contrast_ = query; }
+
 private:
     // The view is a dialog, so it grows with the screen's DPI (the program
     // is DPI aware), and what it paints grows with it.
@@ -39,6 +49,7 @@ private:
 
     const ShellState &shell_;
     DpiForWindow dpiForWindow_ = nullptr;  // null before Windows 10 1607
+    ContrastQuery contrast_ = SystemContrast;
     HIMAGELIST frames_ = nullptr;          // exists only while the view shows
     bool animating_ = false;               // timer 2 runs
     int step_ = 0;                         // survives hiding: a reopened view runs on from here

@@ -96,6 +96,8 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return Answer(window_, 0);
     case WM_SHOWWINDOW: app_.about().OnShowWindow(window_, wParam != 0); return FALSE;
     case WM_PAINT: return app_.about().OnPaint(window_);
+    // High contrast turned on or off: the view's own colours follow.
+    case WM_SYSCOLORCHANGE: InvalidateRect(window_, nullptr, TRUE); return FALSE;
     case kMsgSongEnded: HandleSongEnded(wParam); return TRUE;
     case kMsgPreviewEnded: HandlePreviewEnded(wParam, lParam); return TRUE;
     case kMsgOpenTrayMenu: OpenTrayMenuWhenIdle(); return TRUE;

@@ -94,6 +94,33 @@ TEST_F(AboutViewTest, ThePictureStandsOnTheDialogsOwnBackgroundNotOnItsBlueGroun
     }
 }
 
+// High contrast: the picture in the scheme's text and face colours only, and
+// no text in the view's own blue, which a dark scheme would swallow.
+TEST_F(AboutViewTest, HighContrastPaintsInTheSchemesColoursOnly) {
+    app_.about().UseContrastQuery([] { return Contrast::High; });
+    Command(IDM_VERSION);
+    Repaint();
+    HDC dc = GetDC(window_);
+    ASSERT_NE(dc, nullptr);
+    COLORREF face = GetNearestColor(dc, GetSysColor(COLOR_3DFACE));
+    COLORREF ink = GetNearestColor(dc, GetSysColor(COLOR_BTNTEXT));
+    int inked = 0, others = 0;
+    for (int y = 10; y < 78; ++y)
+        for (int x = 10; x < 78; ++x) {
+            COLORREF pixel = GetPixel(dc, x, y);
+            inked += pixel == ink;
+            others += pixel != ink && pixel != face;
+        }
+    EXPECT_GT(inked, 200);  // the figure is there
+    EXPECT_EQ(others, 0);
+    int blue = 0;
+    for (int y = 7; y < 80; ++y)
+        for (int x = 90; x < 330; ++x) blue += GetPixel(dc, x, y) == RGB(0, 0, 255);
+    EXPECT_EQ(blue, 0);
+    ReleaseDC(window_, dc);
+    app_.about().UseContrastQuery(SystemContrast);
+}
+
 // Stands in for the best settings dialog: a modeless dialog owned by the
 // resident window that counts the Esc it receives.
 int g_standInCancels;
