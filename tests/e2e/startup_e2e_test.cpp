@@ -70,6 +70,25 @@ TEST_F(StartupTest, RunsHiddenOnceAndExitsWithTheMenuCommand) {
     ASSERT_TRUE(longLine.Start(std::string(20000, 'x')));
     EXPECT_EQ(longLine.WaitForExit(), 0u);
 
+    // A file the code page cannot spell and that has no short name (here: is
+    // not there) is named in a box, in UTF-16.
+    std::string program = ProgramPath();
+    std::wstring line = L"\"" + std::wstring(program.begin(), program.end()) + L"\" \"C:\\nowhere\\\uD55C.mid\"";
+    STARTUPINFOW startup = {sizeof startup};
+    PROCESS_INFORMATION started = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
+    HWND leftOut = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return (leftOut = FindMessageBox(started.dwProcessId)) != nullptr; }));
+    wchar_t text[512] = L"";
+    GetDlgItemTextW(leftOut, 0xFFFF, text, ARRAYSIZE(text));
+    EXPECT_NE(std::wstring(text).find(L"\n\nC:\\nowhere\\\uD55C.mid"), std::wstring::npos);
+    PressButton(leftOut, IDOK);
+    DWORD code = STILL_ACTIVE;
+    EXPECT_EQ(WaitForSingleObject(started.hProcess, 15000), WAIT_OBJECT_0);
+    EXPECT_TRUE(GetExitCodeProcess(started.hProcess, &code) && code == 0);
+    CloseHandle(started.hProcess);
+    CloseHandle(started.hThread);
+
     EXPECT_TRUE(first.Running());
     // With no best to play, "/next" warns that there is nothing to play; no
     // other command shows anything.

@@ -37,13 +37,4 @@ TEST(NameSpelling, ArgumentsAsTheyStandOrByShortNameElseLeftOutAndNamed) {
     EXPECT_EQ(spelt.leftOut, Wide{hangul});
     EXPECT_EQ(cmdline::FilesOnCommandLine(spelt.line.c_str()),
               (std::vector<std::string>{"C:\\a b.mid", "D:\\CAFBAR~1.MID", "C:\\AAAAAA~1.MID"}));
-
-    // A short name is asked for only when the long one fails.
-    int asked = 0;
-    std::string out;
-    auto counted = [&] { return ++asked, std::wstring(L"X~1"); };
-    EXPECT_EQ(spelling::SpellName(L"plain", counted, SpellAscii, &out), spelling::Spelt::AsIs);
-    EXPECT_EQ(asked, 0);
-    EXPECT_EQ(spelling::SpellName(L"\u00e9", counted, SpellAscii, &out), spelling::Spelt::ByShortName);
-    EXPECT_EQ(out, "X~1");
 }
