@@ -43,7 +43,8 @@ CommandLineArguments ReadCommandLine() {
     if (!argv) return result;
     ScopeGuard freeArgv([argv] { LocalFree(argv); });
     // The first is the program's own path.
-    std::vector<std::wstring> arguments(argv + (count > 0 ? 1 : 0), argv + (count > 0 ? count : 0));
+    std::vector<std::wstring> arguments;
+    for (int i = 1; i < count; ++i) arguments.emplace_back(argv[i]);
     spelling::SpeltArguments spelt = spelling::SpellArguments(arguments, codepage::ShortPath, codepage::Spell);
     result.line = std::move(spelt.line);
     result.leftOut = std::move(spelt.leftOut);
