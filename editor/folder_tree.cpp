@@ -14,6 +14,7 @@
 #include "store/best_file.h"
 #include "store/settings.h"
 #include "utils/ansi_text.h"
+#include "utils/code_page.h"
 #include "utils/folder_listing.h"
 #include "utils/message_box.h"
 #include "utils/scope_guard.h"
@@ -33,24 +34,39 @@ const char kTreeFull[] =
     "中身を表示できなかったフォルダのチェックは変更できません。そのフォルダについてベストに"
     "登録されている内容は、そのまま保たれます。\n\n"
     "タブを切り替えるか、このダイアログを開き直すと、ツリーが作り直されて空きができます。";
+const char kNamesLeftOut[] =
+    "次のファイルとフォルダは、名前にコードページ 932 (シフト JIS) で表せない文字が含まれていて、"
+    "短い名前 (8.3 形式) もないため、ツリーに表示できません。\n"
+    "名前を変更すると、表示できるようになります。";
 
 using tree::JoinPath;
 using tree::kLongestPath;
 constexpr int kPopupFile = 1;  // the popup "ファイル" of menu 103
 // Posted to the tree: the fill that found the names table full is over.
 constexpr UINT kMsgTellTreeFull = WM_APP + 4;
+// Posted to the tree: a fill met names that cannot be shown.
+constexpr UINT kMsgTellLeftOut = WM_APP + 5;
 
-// The disk as the Win32 side sees it.
+// The disk as the Win32 side sees it.  The entries its listings had to
+// leave out are gathered, by full path, for the user to be told of.
 class SystemDisk : public DiskAccess {
 public:
     bool ListFolder(const std::string &pattern, listing::FolderEntries *out) override {
-        return listing::ListEntries(pattern.c_str(), out);
+        if (!listing::ListEntries(pattern.c_str(), out)) return false;
+        if (!out->leftOut.empty()) {
+            std::wstring folder = codepage::Widen(pattern.c_str());
+            folder.resize(folder.find_last_of(L"\\/") + 1);
+            for (const std::wstring &name : out->leftOut) leftOut.push_back(folder + name);
+        }
+        return true;
     }
     PathKind Attributes(const char *path) override {
         DWORD attributes = GetFileAttributesA(path);
         if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
     }
+
+    std::vector<std::wstring> leftOut;
 };
 
 int AddIcon(HIMAGELIST list, HINSTANCE instance, WORD id) {
@@ -202,6 +218,14 @@ bool FolderTree::PushFolderPath(const std::string &path, uint32_t *index) {
     return PushName(path.c_str(), ItemKind::Folder, index);
 }
 
+void FolderTree::TellLeftOut(const std::vector<std::wstring> &paths) {
+    if (paths.empty() || toldLeftOut_) return;
+    bool posted = !leftOut_.empty();
+    leftOut_.insert(leftOut_.end(), paths.begin(), paths.end());
+    // After the fill, as for a full table.
+    if (!posted) PostMessageA(tree_, kMsgTellLeftOut, 0, 0);
+}
+
 void FolderTree::TellTreeFull() {
     if (toldFull_) return;
     toldFull_ = true;
@@ -262,6 +286,7 @@ void FolderTree::FillFolder(HTREEITEM folder) {
         InvalidateRect(tree_, nullptr, TRUE);
     });
     if (FillOpenedFolder(fill, *this, AsItem(folder), g_settings.altCheckIcons) == FillEnd::NoRoom) TellTreeFull();
+    TellLeftOut(system.leftOut);
 }
 
 void FolderTree::InsertChild(tree::Item folder, const std::string &name, const std::string &path, bool file,
@@ -464,6 +489,14 @@ LRESULT FolderTree::OnTreeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // The dialog may close while the box is up: nothing is touched after it.
         ShowMessage(dialog_, kTreeFull, MB_OK | MB_ICONWARNING);
         return 0;
+    case kMsgTellLeftOut: {
+        // Once per opening of the dialog, with what the fills met so far.
+        toldLeftOut_ = true;
+        std::vector<std::wstring> paths = std::move(leftOut_);
+        leftOut_.clear();
+        codepage::ShowLeftOut(dialog_, kNamesLeftOut, paths);
+        return 0;
+    }
     case WM_COMMAND:
         if (LOWORD(wParam) == IDM_PLAY) {
             Preview(pending_);

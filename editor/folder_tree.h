@@ -109,6 +109,10 @@ private:
     // --- ShellTreeSite ---
     bool PushFolderPath(const std::string &path, uint32_t *index) override;
     unsigned FolderPathMark(const std::string &path) override;
+    // Tells the user, once per opening of the dialog, of the files and
+    // folders (full paths) a fill left out because their names cannot be
+    // spelt in code page 932, not even by a short name.
+    void TellLeftOut(const std::vector<std::wstring> &paths) override;
     // The item at a point of the client area, or under the mouse cursor,
     // when its hit-test flags share a bit with flags; else null.
     HTREEITEM HitAt(POINT client, UINT flags);
@@ -140,6 +144,8 @@ private:
     AlbumNames albums_;
     bool albumsRead_ = false;
     bool toldFull_ = false;
+    bool toldLeftOut_ = false;
+    std::vector<std::wstring> leftOut_;  // met, not yet told
 
     // A click is completed only when the tree gives the mouse back over the
     // item the button went down on.

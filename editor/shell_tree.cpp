@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "editor/mark_tree.h"
+#include "utils/code_page.h"
+#include "utils/name_spelling.h"
 #include "utils/path_rules.h"
 #include "utils/scope_guard.h"
 
@@ -228,11 +230,20 @@ HTREEITEM ShellTree::InsertShellItem(LPCITEMIDLIST list, HTREEITEM parent, Shell
         item.stateMask = 0;
         item.lParam = static_cast<LPARAM>(static_cast<uint32_t>(nodes_.Count() - 1) | tree::kShellNodeBit);
     } else {
-        char path[MAX_PATH] = "";
-        if (!SHGetPathFromIDListA(list, path)) return nullptr;
-        path[sizeof path - 1] = '\0';
+        // The path in UTF-16, spelt by the program's rule: the ANSI call
+        // gives look-alikes ("e" for "é"), and a look-alike path may name,
+        // and tick, another folder.
+        wchar_t wide[MAX_PATH] = L"";
+        if (!SHGetPathFromIDListW(list, wide)) return nullptr;
+        wide[MAX_PATH - 1] = L'\0';
+        std::wstring widePath = wide;
+        std::string folder;
+        auto shortPath = [&widePath] { return codepage::ShortPath(widePath); };
+        if (spelling::SpellName(widePath, shortPath, codepage::Spell, &folder) == spelling::Spelt::Not) {
+            site_->TellLeftOut({widePath});
+            return nullptr;
+        }
         // Folders are kept without a final separator; a drive root as "C:".
-        std::string folder = path;
         if (paths::EndsWithSeparator(folder)) folder.pop_back();
         if (folder.empty() || folder.size() > tree::kLongestPath) return nullptr;
         // An archive the shell opens as a folder is a file on the disk: the

@@ -70,6 +70,8 @@ public:
     virtual bool PushFolderPath(const std::string &path, uint32_t *index) = 0;
     // The mark of a file-system folder at path, from the edited best.
     virtual unsigned FolderPathMark(const std::string &path) = 0;
+    // Folders left out because their paths cannot be spelt in code page 932.
+    virtual void TellLeftOut(const std::vector<std::wstring> &paths) = 0;
 
 protected:
     ~ShellTreeSite() = default;

@@ -16,6 +16,10 @@
 Target amd64-unicode
 ManifestSupportedOS all
 RequestExecutionLevel user
+; The program's manifest asks Windows for code page 932, which Windows 11
+; and Server 2022 give whatever the system locale is.  Setup asks the same,
+; so that the code page it finds is the one the program will run in.
+ManifestAppendCustomString "/assembly/application/windowsSettings" '<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">ja-JP</activeCodePage>'
 
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
@@ -106,6 +110,7 @@ LangString RunNow ${LANG_JAPANESE} "Tivorn を起動する"
 LangString CannotEnd ${LANG_JAPANESE} "実行中の Tivorn を終了できませんでした。$\nTivorn を終了してから、再試行をクリックしてください。"
 LangString InUseInstall ${LANG_JAPANESE} "Tivorn が実行中のため、ファイルを置き換えられません。$\n$INSTDIR\Tivorn.exe$\n$\n表示されている Tivorn のメッセージを閉じるなどして Tivorn を終了してから、再試行をクリックしてください。"
 LangString InUseRemove ${LANG_JAPANESE} "Tivorn が実行中のため、削除できません。$\n$INSTDIR\Tivorn.exe$\n$\n表示されている Tivorn のメッセージを閉じるなどして Tivorn を終了してから、再試行をクリックしてください。"
+LangString WrongCodePage ${LANG_JAPANESE} "Tivorn は日本語の文字コード (コードページ 932) で動作しますが、このコンピュータでは別のコードページが使われているため、インストールできません。$\n[コントロール パネル] の [地域] を開き、[管理] タブの [システム ロケールの変更] で、[現在のシステム ロケール] を [日本語 (日本)] にし、[ベータ: ワールドワイド言語サポートで Unicode UTF-8 を使用] のチェックを外してから、Windows を再起動してください。$\n$\nTivorn needs the Japanese code page (932), but this computer uses another one, so Tivorn cannot be installed.$\nOpen Control Panel > Region, and on the Administrative tab click $\"Change system locale...$\". Set $\"Current system locale$\" to $\"Japanese (Japan)$\", clear $\"Beta: Use Unicode UTF-8 for worldwide language support$\", then restart Windows."
 LangString AskRemoveData ${LANG_JAPANESE} "ベスト、再生の履歴、設定も削除しますか？$\n$\n「いいえ」を選ぶと、これらは残り、もう一度インストールしたときにそのまま使えます。"
 
 ; What this run did to a running copy: nothing (empty), ended it and waited
@@ -384,6 +389,14 @@ Section "-Finish"
 SectionEnd
 
 Function .onInit
+  ; The program would not start (it says the same); nothing is installed.
+  ; A silent run shows no box and ends with exit code 2.
+  System::Call "kernel32::GetACP() i .r0"
+  ${If} $0 <> 932
+    MessageBox MB_OK|MB_ICONSTOP "$(WrongCodePage)" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
   ; Installing again keeps the earlier choice about starting with Windows.
   ClearErrors
   ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"

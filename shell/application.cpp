@@ -6,6 +6,7 @@
 #include "engine/korvel.h"
 #include "engine/resident_window.h"
 #include "player/player.h"
+#include "shell/code_page_check.h"
 #include "shell/hotkeys.h"
 #include "shell/message_loop.h"
 #include "shell/out_of_memory.h"
@@ -47,7 +48,16 @@ void Application::Shutdown() {
     RemoveHotkeyHook(shell_);
 }
 
-int Application::Run(const char *commandLine) {
+int Application::Run() {
+    // Before anything is read or written: in another code page every string
+    // of the program, paths included, would mean something else.
+    if (!CheckProgramCodePage()) return 0;
+    // The command line as the system has it, in UTF-16: the ANSI one has
+    // '?' or look-alikes where a file name holds what the code page cannot
+    // spell.
+    CommandLineArguments arguments = ReadCommandLine();
+    const char *commandLine = arguments.line.c_str();
+
     // A drive without its medium (an empty card reader in the folder tree, a
     // dropped share) is then a failed call, not the system's box asking for
     // a disk in the middle of a listing.
@@ -62,6 +72,7 @@ int Application::Run(const char *commandLine) {
     if (HWND running = FindTivornWindow()) {
         lock.Release();
         HandOver(commandLine, running);
+        TellFilesLeftOut(nullptr, arguments.leftOut);
         return 0;
     }
 
@@ -94,8 +105,12 @@ int Application::Run(const char *commandLine) {
     // Files on the command line play first, in place of the best's first song.
     QueueHandedFiles(cmdline::FilesOnCommandLine(commandLine));
     // A failed start-up load has reported itself; the loop then only handles
-    // what is already queued and the shutdown still runs.
-    if (!RunStartupLoad(*this)) PostQuitMessage(0);
+    // what is already queued and the shutdown still runs.  Files that could
+    // not be named are told of once the others play.
+    if (RunStartupLoad(*this))
+        TellFilesLeftOut(nullptr, arguments.leftOut);
+    else
+        PostQuitMessage(0);
 
     int exitCode = RunMessageLoop(shell_);
     Shutdown();

@@ -22,8 +22,9 @@ public:
     Application(const Application &) = delete;
     Application &operator=(const Application &) = delete;
 
-    // Everything WinMain does; returns the process exit code.
-    int Run(const char *commandLine);
+    // Everything WinMain does, with the process's own command line; returns
+    // the process exit code.
+    int Run();
 
     // Creates the resident window hidden, with the player reporting to it
     // and the tray from then on; null on failure.  The window is not yet

@@ -3,7 +3,7 @@
 
 #include "shell/application.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Application application(instance);
-    return application.Run(commandLine);
+    return application.Run();
 }

@@ -5,24 +5,13 @@
 #include <string>
 #include <new>
 
+#include "utils/code_page.h"
+#include "utils/name_spelling.h"
 #include "utils/scope_guard.h"
 
 namespace listing {
 
 namespace {
-
-// The name in the program's code page, exactly.  Where a character has no
-// spelling there, the A functions give '?' or a look-alike ("e" for "é"),
-// and a name so changed could never be opened: false.
-bool Spelt(const wchar_t *wide, std::string *out) {
-    char buffer[MAX_PATH * 2];
-    BOOL replaced = FALSE;
-    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, buffer, static_cast<int>(sizeof buffer),
-                                     nullptr, &replaced);
-    if (length <= 0 || replaced) return false;
-    out->assign(buffer, static_cast<size_t>(length - 1));
-    return true;
-}
 
 // Protected operating-system entries (hidden and system together, such as a
 // drive's recycle bin or a profile's junctions) are no place for songs;
@@ -50,7 +39,7 @@ enum class Pass { Done, NeedsShortNames, Failed };
 
 // One pass over the matches.  The listing is read in UTF-16, since only
 // there can a name the code page cannot spell be told from one it can.
-Pass ListOnce(const std::wstring &pattern, Names names, FolderEntries *out) {
+Pass ListOnce(const std::wstring &pattern, Names names, ShortNames shortNames, FolderEntries *out) {
     WIN32_FIND_DATAW entry = {};
     HANDLE search = FindFirst(pattern, names, &entry);
     if (search == INVALID_HANDLE_VALUE) return Pass::Failed;
@@ -59,10 +48,18 @@ Pass ListOnce(const std::wstring &pattern, Names names, FolderEntries *out) {
     do {
         if (Protected(entry.dwFileAttributes)) continue;
         bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (!Spelt(entry.cFileName, &name)) {
-            // Its short name opens it, where the volume has one.
-            if (names == Names::LongOnly) return Pass::NeedsShortNames;
-            if (!entry.cAlternateFileName[0] || !Spelt(entry.cAlternateFileName, &name)) continue;
+        entry.cFileName[MAX_PATH - 1] = L'\0';
+        entry.cAlternateFileName[13] = L'\0';
+        std::wstring longName = entry.cFileName;
+        auto shortName = [&] {
+            return shortNames == ShortNames::Volume ? std::wstring(entry.cAlternateFileName) : std::wstring();
+        };
+        // The short name is asked for only once a long one needs it.
+        if (names == Names::LongOnly && !codepage::Spell(longName, &name)) return Pass::NeedsShortNames;
+        if (names == Names::WithShort &&
+            spelling::SpellName(longName, shortName, codepage::Spell, &name) == spelling::Spelt::Not) {
+            out->leftOut.push_back(longName);
+            continue;
         }
         if (folder && IsDotEntry(name.c_str())) continue;
         (folder ? out->folders : out->files).push_back(name);
@@ -72,18 +69,15 @@ Pass ListOnce(const std::wstring &pattern, Names names, FolderEntries *out) {
 
 }  // namespace
 
-bool ListEntries(const char *pattern, FolderEntries *out) {
+bool ListEntries(const char *pattern, FolderEntries *out, ShortNames shortNames) {
     try {
         *out = FolderEntries();
-        int length = MultiByteToWideChar(CP_ACP, 0, pattern, -1, nullptr, 0);
-        if (length <= 0) return false;
-        std::wstring wide(static_cast<size_t>(length), L'\0');
-        MultiByteToWideChar(CP_ACP, 0, pattern, -1, &wide[0], length);
-        wide.resize(static_cast<size_t>(length - 1));
-        Pass pass = ListOnce(wide, Names::LongOnly, out);
+        std::wstring wide = codepage::Widen(pattern);
+        if (wide.empty()) return false;
+        Pass pass = ListOnce(wide, Names::LongOnly, shortNames, out);
         if (pass == Pass::NeedsShortNames) {
             *out = FolderEntries();
-            pass = ListOnce(wide, Names::WithShort, out);
+            pass = ListOnce(wide, Names::WithShort, shortNames, out);
         }
         if (pass != Pass::Done) return false;
         SortNames(&out->folders);

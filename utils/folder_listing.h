@@ -34,14 +34,25 @@ void SortNames(std::vector<std::string> *names);
 struct FolderEntries {
     std::vector<std::string> folders;  // sorted, without "." and ".."
     std::vector<std::string> files;    // sorted
+    // Entries whose names code page 932 cannot spell and that have no short
+    // name either (utils/name_spelling.h), as the system gives them, in the
+    // order found.
+    std::vector<std::wstring> leftOut;
 };
+
+// Whose short names a listing takes: the volume's, or none at all, as a
+// volume that keeps none (exFAT, ReFS, NTFS with 8.3 names off) gives.
+// Wine makes up a short name for every file, so only the second shows such
+// a volume there.
+enum class ShortNames { Volume, NoneKept };
 
 // The entries matching pattern ("C:\Music\*", say), read in one pass.
 // Protected system entries (hidden and system together) are left out, and a
 // name with characters outside the code page (932) is given by its short
-// name, or left out where it has none, since it could never be opened.  False when
-// nothing could be listed (no such folder, no access, out of memory).
-bool ListEntries(const char *pattern, FolderEntries *out);
+// name, or put in leftOut where it has none, since it could never be opened.
+// False when nothing could be listed (no such folder, no access, out of
+// memory).
+bool ListEntries(const char *pattern, FolderEntries *out, ShortNames shortNames = ShortNames::Volume);
 
 }  // namespace listing
 

@@ -70,6 +70,25 @@ TEST_F(StartupTest, RunsHiddenOnceAndExitsWithTheMenuCommand) {
     ASSERT_TRUE(longLine.Start(std::string(20000, 'x')));
     EXPECT_EQ(longLine.WaitForExit(), 0u);
 
+    // A file the code page cannot spell and that has no short name (here: is
+    // not there) is named in a box, in UTF-16.
+    std::string program = ProgramPath();
+    std::wstring line = L"\"" + std::wstring(program.begin(), program.end()) + L"\" \"C:\\nowhere\\\uD55C.mid\"";
+    STARTUPINFOW startup = {sizeof startup};
+    PROCESS_INFORMATION started = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
+    HWND leftOut = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return (leftOut = FindMessageBox(started.dwProcessId)) != nullptr; }));
+    wchar_t text[512] = L"";
+    GetDlgItemTextW(leftOut, 0xFFFF, text, ARRAYSIZE(text));
+    EXPECT_NE(std::wstring(text).find(L"\n\nC:\\nowhere\\\uD55C.mid"), std::wstring::npos);
+    PressButton(leftOut, IDOK);
+    DWORD code = STILL_ACTIVE;
+    EXPECT_EQ(WaitForSingleObject(started.hProcess, 15000), WAIT_OBJECT_0);
+    EXPECT_TRUE(GetExitCodeProcess(started.hProcess, &code) && code == 0);
+    CloseHandle(started.hProcess);
+    CloseHandle(started.hThread);
+
     EXPECT_TRUE(first.Running());
     // With no best to play, "/next" warns that there is nothing to play; no
     // other command shows anything.
@@ -148,6 +167,54 @@ TEST_F(StartupTest, OnlyTheMarkedWindowCountsAsARunningCopy) {
     EXPECT_NE(tivorn.WaitForResidentWindow(), nullptr);
     EXPECT_EQ(tivorn.Exit(), 0u);
     for (HWND window : lookalikes) DestroyWindow(window);
+}
+
+// A copy of the program beside its engine, whose manifest asks for another
+// code page: what Windows 10 gives a process under an English system locale
+// (en-US: 1252) or with the UTF-8 option (65001).  Wine honours the
+// manifest, and keeps a process started from here in code page 932
+// whatever its locale variables say.
+std::string ProgramAskingFor(const ScratchFolder &folder, const char *codePage) {
+    std::string program = ProgramPath(), copy = folder.Join("Tivorn.exe");
+    CopyFileA(program.c_str(), copy.c_str(), FALSE);
+    CopyFileA((program.substr(0, program.rfind('\\')) + "\\KORVEL.dll").c_str(), folder.Join("KORVEL.dll").c_str(),
+              FALSE);
+    std::string manifest = std::string("<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">"
+                                       "<application xmlns=\"urn:schemas-microsoft-com:asm.v3\"><windowsSettings>"
+                                       "<activeCodePage xmlns=\"http://schemas.microsoft.com/SMI/2019/WindowsSettings\">") +
+                           codePage + "</activeCodePage></windowsSettings></application></assembly>";
+    HANDLE update = BeginUpdateResourceA(copy.c_str(), FALSE);
+    UpdateResourceA(update, MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1), MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT),
+                    &manifest[0], static_cast<DWORD>(manifest.size()));
+    EXPECT_TRUE(update && EndUpdateResourceA(update, FALSE)) << codePage;
+    return copy;
+}
+
+TEST_F(StartupTest, InAnotherCodePageTheProgramSaysWhatToChangeAndTouchesNothing) {
+    program_key::WriteSettings(program_key::Settings());
+    for (const char *codePage : {"en-US", "UTF-8"}) {
+        ScratchFolder folder;  // the program's own, which would become the data folder
+        std::string registry = program_key::Snapshot();
+        TivornProcess tivorn;
+        ASSERT_TRUE(tivorn.Start("\"C:\\x.mid\"", ProgramAskingFor(folder, codePage)));
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitUntil([&] {
+            return (box = FindMessageBox(tivorn.id())) != nullptr || tivorn.WaitForResidentWindow(0) != nullptr;
+        }));
+        if (!box) {
+            // A Wine that ignores the manifest runs it in code page 932.
+            EXPECT_EQ(tivorn.Exit(), 0u) << codePage;
+            continue;
+        }
+        std::string text = MessageBoxText(box);
+        EXPECT_NE(text.find("[日本語 (日本)] にし、"), std::string::npos) << codePage;
+        EXPECT_NE(text.find("clear \"Beta: Use Unicode UTF-8 for worldwide language support\""), std::string::npos);
+        EXPECT_EQ(tivorn.WaitForResidentWindow(300), nullptr);
+        PressButton(box, IDOK);
+        EXPECT_EQ(tivorn.WaitForExit(), 0u);
+        EXPECT_EQ(program_key::Snapshot(), registry) << codePage;
+        EXPECT_EQ(GetFileAttributesA(folder.Join("KORVEL.dat").c_str()), INVALID_FILE_ATTRIBUTES) << codePage;
+    }
 }
 
 }  // namespace

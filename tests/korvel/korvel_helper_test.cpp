@@ -15,6 +15,8 @@
 
 #include "engine/korvel.h"
 #include "utils/ansi_text.h"
+#include "utils/code_page.h"
+#include "utils/folder_listing.h"
 #include "tests/korvel/korvel_test_windows.h"
 
 namespace {
@@ -62,9 +64,10 @@ TEST(ListFolder, NamesInOrderFilteredByTheWholeExtension) {
     EXPECT_FALSE(FileExists(scratch.Join("missing").c_str(), 0));
 }
 
-// A name the code page cannot spell comes back as '?' and could never be
-// opened: the listing gives its short name instead, which can.
-TEST(ListFolder, ANameOutsideTheCodePageIsListedByOneThatOpens) {
+// A name the code page cannot spell comes back as '?' or a look-alike and
+// could never be opened: the listing gives its short name instead, which
+// can, and where the volume keeps none, leaves it out and says so.
+TEST(ListFolder, ANameOutsideTheCodePageIsListedByOneThatOpensOrLeftOut) {
     kt::ScratchFolder scratch;
     scratch.MakeFile("a.mid");
     const std::string base = scratch.Join("");  // ASCII: a scratch folder of the temporary folder
@@ -77,6 +80,21 @@ TEST(ListFolder, ANameOutsideTheCodePageIsListedByOneThatOpens) {
     ASSERT_EQ(names.size(), 2u);
     EXPECT_EQ(names[names[0] == "a.mid" ? 1 : 0].find('?'), std::string::npos);
     for (const std::string &name : names) EXPECT_TRUE(FileExists(scratch.Join(name).c_str(), 0)) << name;
+
+    // A volume without short names (exFAT, say), which Wine cannot show.
+    listing::FolderEntries entries;
+    ASSERT_TRUE(listing::ListEntries(scratch.Join("*.*").c_str(), &entries, listing::ShortNames::NoneKept));
+    EXPECT_EQ(entries.files, Names{"a.mid"});
+    EXPECT_EQ(entries.leftOut, std::vector<std::wstring>{L"caf\u00e9 \u00e0 la carte.mid"});
+}
+
+TEST(CodePage, SpellsOnlyWhatReadsBackAsItself) {
+    std::string spelt;
+    EXPECT_TRUE(codepage::Spell(L"\u30bd\u8868\uff5e.mid", &spelt));
+    EXPECT_EQ(spelt, "ソ表～.mid");
+    // Look-alikes ("e", "～") and characters with no spelling at all.
+    for (const wchar_t *name : {L"caf\u00e9", L"\u301c", L"\ud55c", L"\U0001F3B5"})
+        EXPECT_FALSE(codepage::Spell(name, &spelt)) << static_cast<unsigned>(name[0]);
 }
 
 TEST(ListFolder, NothingToListGivesNull) {

@@ -80,7 +80,7 @@ std::wstring ManifestSetting(HANDLE context, const wchar_t *space, const wchar_t
     return value;
 }
 
-TEST(ProgramManifest, AsksForCommonControlsSixAndPerMonitorAwareness) {
+TEST(ProgramManifest, AsksForCommonControlsSixPerMonitorAwarenessAndTheJapaneseCodePage) {
     std::string path = tt::BinDir() + "\\Tivorn.exe";
     HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr) << path;
@@ -106,6 +106,8 @@ TEST(ProgramManifest, AsksForCommonControlsSixAndPerMonitorAwareness) {
               L"true/pm");
     EXPECT_EQ(ManifestSetting(context, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness"),
               L"PerMonitorV2, PerMonitor");
+    EXPECT_EQ(ManifestSetting(context, L"http://schemas.microsoft.com/SMI/2019/WindowsSettings", L"activeCodePage"),
+              L"ja-JP");
     ReleaseActCtx(context);
 }
 
