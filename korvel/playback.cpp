@@ -246,23 +246,25 @@ HWND CreatePlaybackWindow() {
 }
 
 // The priority byte of "Settings": 0 "高", 1 "通常以上", 2 "通常", 3 "通常以下", 4 "低".
-int PlaybackPriority() {
-    static const int kPriorities[kPriorityCount] = {THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_ABOVE_NORMAL,
-                                                    THREAD_PRIORITY_NORMAL, THREAD_PRIORITY_BELOW_NORMAL,
-                                                    THREAD_PRIORITY_LOWEST};
+int StoredPlaybackPriority() {
     unsigned char settings[64] = {};
     DWORD size = sizeof settings;
     DWORD type = 0;
     HKEY key;
-    size_t index = 0;  // timing matters most when nothing says otherwise
+    int index = 0;  // timing matters most when nothing says otherwise
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
         if (RegQueryValueExA(key, kValueSettings, nullptr, &type, settings, &size) == ERROR_SUCCESS &&
             type == REG_BINARY && StoredPriority(settings, size) >= 0)
-            index = static_cast<size_t>(StoredPriority(settings, size));
+            index = StoredPriority(settings, size);
         RegCloseKey(key);
     }
-    return kPriorities[index];
+    return index;
 }
+
+// The lowest priority whose thread joins the scheduler service: "通常",
+// which setup writes.  Below it the user asked for playback to give way to
+// other work, which the service's lift would undo.
+constexpr int kLowestMmcssPriority = 2;
 
 bool StartThread(KorvelEndHandler onEnd) {
     std::unique_ptr<PlaybackRun> run(new (std::nothrow) PlaybackRun);
@@ -289,11 +291,12 @@ bool StartThread(KorvelEndHandler onEnd) {
         closeEvents();
         return false;
     }
-    int priority = PlaybackPriority();
-    SetThreadPriority(thread, priority);
-    // The scheduler service would lift the thread above a lower priority
-    // that the settings ask for; it is joined only at the highest.
-    run->joinMmcss = priority == THREAD_PRIORITY_HIGHEST;
+    static const int kPriorities[kPriorityCount] = {THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_ABOVE_NORMAL,
+                                                    THREAD_PRIORITY_NORMAL, THREAD_PRIORITY_BELOW_NORMAL,
+                                                    THREAD_PRIORITY_LOWEST};
+    int index = StoredPlaybackPriority();
+    SetThreadPriority(thread, kPriorities[index]);
+    run->joinMmcss = index <= kLowestMmcssPriority;
     g_playback.activity.soundingNotes.store(0);
     g_playback.activity.lastNoteOnQpc.store(0);
     g_playback.onEnd = onEnd;
