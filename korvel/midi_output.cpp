@@ -52,10 +52,12 @@ class DeviceOutput : public Output {
 public:
     // done: the auto-reset event the device signals as it returns a
     // header (CALLBACK_EVENT), or nullptr when none could be made.
-    DeviceOutput(HMIDIOUT device, HANDLE done) : device_(device), done_(done) {}
+    DeviceOutput(HMIDIOUT device, HANDLE done)
+        : device_(device), done_(done), giveUp_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
     ~DeviceOutput() override {
         Close();
         if (done_) CloseHandle(done_);
+        if (giveUp_) CloseHandle(giveUp_);
     }
 
     bool Send(const uint8_t *message, size_t size, bool) override {
@@ -75,6 +77,10 @@ public:
 
     unsigned LostBecause() const override { return lostBecause_; }
     void WatchStop(HANDLE stopEvent) override { stop_ = stopEvent; }
+    void StopWaiting() override {
+        givenUp_ = true;
+        if (giveUp_) SetEvent(giveUp_);
+    }
 
     // Closes the handle once, lost or not: an unplugged device's handle
     // still has to be given back, and its result is of no more interest.
@@ -116,32 +122,37 @@ private:
         return result;
     }
 
-    // Waits for the device to return the header, on its done event and the
-    // stop event together, so that a Stop is answered at once: the reset
-    // hands the buffer back.  A sleep would cost a whole timer tick per
-    // message (15.6 ms unless the process raised the timer resolution).
+    // Waits for the device to return the header, on its done event, the
+    // stop event and the switch's give-up event together, so that a Stop or
+    // a switch of output is answered at once: the reset hands the buffer
+    // back.  A sleep would cost a whole timer tick per message (15.6 ms
+    // unless the process raised the timer resolution).
     void WaitDone(volatile MIDIHDR &header) {
         DWORD started = GetTickCount();
-        while (!(header.dwFlags & MHDR_DONE)) {
+        while (!(header.dwFlags & MHDR_DONE) && !givenUp_) {
             DWORD waited = GetTickCount() - started;
             if (waited >= kLongMessageLimitMs) break;
-            HANDLE handles[2];
+            HANDLE handles[3];
             DWORD count = 0;
             if (stop_) handles[count++] = stop_;
+            if (giveUp_) handles[count++] = giveUp_;
+            DWORD ends = count;  // the handles before it end the wait
             if (done_) handles[count++] = done_;
             // Without an event of its own the device is looked at every
-            // millisecond; with neither event there is nothing to wait on.
+            // millisecond; with no event at all there is nothing to wait on.
             DWORD timeout = done_ ? kLongMessageLimitMs - waited : 1;
             DWORD woke = count ? WaitForMultipleObjects(count, handles, FALSE, timeout) : (Sleep(1), WAIT_TIMEOUT);
-            if (woke == WAIT_FAILED || (stop_ && woke == WAIT_OBJECT_0)) break;
+            if (woke == WAIT_FAILED || woke < WAIT_OBJECT_0 + ends) break;
         }
         if (!(header.dwFlags & MHDR_DONE)) midiOutReset(device_);  // returns the buffer
     }
 
     HMIDIOUT device_;
     HANDLE done_;
+    HANDLE giveUp_;  // set by StopWaiting; null when it could not be made
+    std::atomic<bool> givenUp_{false};
     HANDLE stop_ = nullptr;
-    unsigned lostBecause_ = 0;
+    std::atomic<unsigned> lostBecause_{0};
     std::unique_ptr<LongMessage> message_;
 };
 

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -31,6 +32,10 @@ public:
     // The playback thread's stop event, which ends a wait for a long message
     // at once (nullptr when the thread ends).  Set by the playback thread.
     virtual void WatchStop(HANDLE /*stopEvent*/) {}
+    // Any thread, while another may be inside Send: the output is about to
+    // be let go, so a wait for a long message ends at once, and no later
+    // one waits.  The message may then be cut short on the wire.
+    virtual void StopWaiting() {}
     // After each group of messages sent at one moment; nothing more is sent
     // for idleUs microseconds.
     virtual void Flush(int64_t /*idleUs*/) {}
