@@ -166,6 +166,8 @@ public:
     explicit LogOutput(HANDLE file) : file_(file) {
         QueryPerformanceFrequency(&frequency_);
         InitializeSRWLock(&lock_);
+        AppendWordLine(pending_, kOutputWord, "opened");
+        WritePending();
     }
     ~LogOutput() override { Close(); }
 
@@ -211,6 +213,7 @@ public:
     bool Close() override {
         if (file_ == INVALID_HANDLE_VALUE) return true;
         AcquireSRWLockExclusive(&lock_);
+        AppendWordLine(pending_, kOutputWord, "closed");
         WritePending();
         ReleaseSRWLockExclusive(&lock_);
         BOOL closed = CloseHandle(file_);

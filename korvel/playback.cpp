@@ -31,6 +31,7 @@ namespace {
 
 const char kWindowClass[] = "KorvelPlaybackWindow";
 const UINT kSongEndedMessage = WM_APP + 1;
+const UINT kIdleMessage = WM_APP + 2;
 
 // Why the last OpenSong or StartSong failed; ReportPlayError explains it.
 enum class PlayError {
@@ -61,6 +62,8 @@ struct PlaybackState {
 
     std::unique_ptr<SwitchingOutput> output;
     bool reopenOutput = false;  // the machine slept: the device may have changed
+    bool closeWhenIdle = false;  // nothing plays: let the device go unless a song starts first
+    bool idlePosted = false;     // kIdleMessage is on its way
     int lostInARow = 0;         // songs given up in a row because the output was lost
     unsigned lostBecause = 0;   // the system's result that lost it the last time
 
@@ -151,6 +154,7 @@ bool EnsureOutput() {
 }
 
 bool CloseOutput() {
+    g_playback.closeWhenIdle = false;
     if (!g_playback.output) return true;
     bool closed = g_playback.output->Close();
     g_playback.output.reset();
@@ -186,11 +190,30 @@ DWORD JoinThread() {
     return exitCode;
 }
 
+// Many devices (USB interfaces, hardware ports) take one program at a time,
+// so the output is let go whenever playback stops, for others to use.  Not
+// at once: a stop that the next song follows (the player moving on, a
+// preview) keeps it open, without the device's reset and the gap of
+// reopening it.  The close comes once the caller's message is handled, when
+// the thread next looks at its queue.
+void CloseOutputWhenIdle() {
+    g_playback.closeWhenIdle = true;
+    if (g_playback.idlePosted) return;
+    g_playback.idlePosted = PostMessageA(g_playback.window, kIdleMessage, 0, 0) != FALSE;
+    if (!g_playback.idlePosted) CloseOutput();  // a full queue: at once rather than never
+}
+
+void OnIdle() {
+    g_playback.idlePosted = false;
+    if (g_playback.closeWhenIdle && !g_playback.thread) CloseOutput();
+}
+
 // Stops the song without calling its handler; the thread silences every
 // channel the song used before it ends.
 void StopPlaying() {
     ++g_playback.generation;  // an end already on its way is dropped
     g_playback.onEnd = nullptr;
+    if (g_playback.output) CloseOutputWhenIdle();
     if (!g_playback.thread) return;
     g_playback.run->stopRequested.store(true);
     SetEvent(g_playback.run->stopEvent);
@@ -221,6 +244,9 @@ LRESULT CALLBACK PlaybackWindowProc(HWND window, UINT message, WPARAM wParam, LP
     switch (message) {
     case kSongEndedMessage:
         OnSongEnded(wParam);
+        return 0;
+    case kIdleMessage:
+        OnIdle();
         return 0;
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMSUSPEND)
@@ -302,6 +328,7 @@ bool StartThread(KorvelEndHandler onEnd) {
     g_playback.onEnd = onEnd;
     g_playback.thread = thread;
     g_playback.run = std::move(run);
+    g_playback.closeWhenIdle = false;
     ResumeThread(thread);
     // The thread takes the song's time origin when it is set up and writes
     // "start" then; StartSong returns after it, as it always has, so that
@@ -383,7 +410,10 @@ int OpenSong(const char *path, int readAtOnce) {
         return 0;
     }
     OpenLogForMarkers();
-    if (g_playback.output) g_playback.output->Mark("open", path);
+    if (g_playback.output) {
+        g_playback.output->Mark("open", path);
+        if (!g_playback.thread) CloseOutputWhenIdle();  // kept if StartSong follows
+    }
     return 1;
 }
 
@@ -426,6 +456,7 @@ int StartSong(KorvelEndHandler onEnd) {
     if (!EnsureOutput()) return 0;
     if (!StartThread(onEnd)) {
         Fail(PlayError::ThreadFailed);
+        CloseOutputWhenIdle();
         return 0;
     }
     return 1;

@@ -325,6 +325,34 @@ TEST_F(PlayerE2E, SuspendStopsTheSongAndResumeStartsItAgain) {
     EXPECT_EQ(tivorn_.Exit(), 0u);
 }
 
+// A device that takes one program at a time is free for others while
+// nothing plays: the output is let go when playback stops (by the user, by
+// a suspend), and kept from one song to the next.
+TEST_F(PlayerE2E, TheOutputIsKeptFromSongToSongAndLetGoWhenPlaybackStops) {
+    std::string a = Song("a.mid", 10), b = Song("b.mid", 10), c = Song("c.mid", 30000);
+    WriteBests({bestbytes::Record("Best", {a, b, c})});
+    Start("Best");
+    ASSERT_TRUE(WaitForOpens(3));
+    Command(40003);  // 停止(&S)
+    auto eventsSince = [this](size_t from) {
+        std::vector<std::string> events = LogEvents(log_);
+        return std::vector<std::string>(events.begin() + std::min(from, events.size()), events.end());
+    };
+    ASSERT_TRUE(WaitUntil([&] { return LogEvents(log_).back() == "output closed"; }));
+    EXPECT_EQ(LogEvents(log_), (std::vector<std::string>{"output opened", Open(a), "start", "end", Open(b), "start",
+                                                          "end", Open(c), "start", "stop", "output closed"}));
+
+    size_t seen = LogEvents(log_).size();
+    Command(40002);  // 再生(&P)
+    Power(PBT_APMSUSPEND);
+    Power(PBT_APMRESUMESUSPEND);
+    ASSERT_TRUE(WaitUntil([&] { return eventsSince(seen).size() >= 8; }));
+    EXPECT_EQ(eventsSince(seen), (std::vector<std::string>{"output opened", Open(c), "start", "stop", "output closed",
+                                                           "output opened", Open(c), "start"}));
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+    EXPECT_EQ(eventsSince(seen + 8), (std::vector<std::string>{"stop", "output closed"}));
+}
+
 TEST_F(PlayerE2E, ChoosingTheCheckedBestDoesNothingAndAnotherSwitches) {
     std::string s0 = Song("s0.mid", 30000), t0 = Song("t0.mid", 30000);
     WriteBests({bestbytes::Record("First", {s0}), bestbytes::Record("first", {t0})});
