@@ -250,7 +250,7 @@ private:
     std::string pending_;
 };
 
-OpenResult OpenDevice(UINT id, OpenTarget target) {
+OpenResult OpenDevice(UINT id, OpenTarget target, MapperFallback fallback) {
     OpenResult result;
     HMIDIOUT device = nullptr;
     // The device tells of each returned header through this event.
@@ -263,7 +263,11 @@ OpenResult OpenDevice(UINT id, OpenTarget target) {
     }
     if (done) CloseHandle(done);
     OpenFailure failure = JudgeOpenFailure(code, target, midiOutGetNumDevs());
-    if (failure.tryMapper) return OpenDevice(MIDI_MAPPER, OpenTarget::Mapper);
+    if (failure.tryMapper && fallback == MapperFallback::Allowed) {
+        result = OpenDevice(MIDI_MAPPER, OpenTarget::Mapper, fallback);
+        result.mapperInstead = result.output != nullptr;
+        return result;
+    }
     result.systemError = code;
     result.error = failure.error;
     return result;
@@ -283,8 +287,9 @@ OpenResult OpenLog(const std::string &path) {
     return result;
 }
 
-// The names of the MIDI out devices, device k at k.
-std::vector<std::string> DeviceNames() {
+}  // namespace
+
+std::vector<std::string> OutputDeviceNames() {
     std::vector<std::string> names;
     UINT count = midiOutGetNumDevs();
     for (UINT id = 0; id < count; ++id) {
@@ -296,21 +301,26 @@ std::vector<std::string> DeviceNames() {
     return names;
 }
 
-}  // namespace
-
-OpenResult OpenOutput(const OutputSetting &setting) {
+OpenResult OpenOutput(const OutputSetting &setting, MapperFallback fallback) {
     switch (setting.kind) {
     case OutputSetting::DeviceName: {
         // A device that is not plugged in plays on the mapper, without a
         // word; the value stays, so the device is used again once it is back.
-        int device = outputs::ChooseDevice(setting, DeviceNames());
-        if (device == outputs::kMapper) return OpenDevice(MIDI_MAPPER, OpenTarget::Mapper);
-        return OpenDevice(static_cast<UINT>(device), OpenTarget::Device);
+        int device = outputs::ChooseDevice(setting, OutputDeviceNames());
+        if (device != outputs::kMapper) return OpenDevice(static_cast<UINT>(device), OpenTarget::Device, fallback);
+        OpenResult result;
+        if (fallback == MapperFallback::None) {
+            result.error = OutputError::NoDevice;
+            return result;
+        }
+        result = OpenDevice(MIDI_MAPPER, OpenTarget::Mapper, fallback);
+        result.mapperInstead = result.output != nullptr;
+        return result;
     }
     case OutputSetting::Mapper:
-        return OpenDevice(MIDI_MAPPER, OpenTarget::Mapper);
+        return OpenDevice(MIDI_MAPPER, OpenTarget::Mapper, fallback);
     case OutputSetting::Device:
-        return OpenDevice(setting.device, OpenTarget::Device);
+        return OpenDevice(setting.device, OpenTarget::Device, fallback);
     case OutputSetting::Log:
         return OpenLog(setting.logPath);
     default: {

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "korvel/midi_errors.h"
 #include "korvel/output_setting.h"
@@ -54,13 +56,20 @@ public:
 
 struct OpenResult {
     std::unique_ptr<Output> output;
+    bool mapperInstead = false;  // the mapper plays: the device the setting names is not there
     OutputError error = OutputError::None;
     UINT systemError = 0;  // MMRESULT or GetLastError value behind the error
 };
 
+// Whether a device that is not there gives way to the MIDI mapper.
+enum class MapperFallback { Allowed, None };
+
 // A device that is gone (unplugged since it was chosen) gives way to the
-// MIDI mapper.
-OpenResult OpenOutput(const OutputSetting &setting);
+// MIDI mapper, if allowed.
+OpenResult OpenOutput(const OutputSetting &setting, MapperFallback fallback = MapperFallback::Allowed);
+
+// The names of the MIDI out devices, device k at k.
+std::vector<std::string> OutputDeviceNames();
 
 // The "Output" value of the engine's registry key.
 OutputSetting ReadOutputSetting();

@@ -18,6 +18,7 @@
 #include "engine/settings_block.h"
 #include "korvel/midi_output.h"
 #include "korvel/module.h"
+#include "korvel/output_fallback.h"
 #include "korvel/playback_thread.h"
 #include "korvel/smf_reader.h"
 #include "korvel/switching_output.h"
@@ -61,6 +62,7 @@ struct PlaybackState {
     std::string errorDetail;
 
     std::unique_ptr<SwitchingOutput> output;
+    OpenedOutput opened;        // what output plays for, while there is one
     bool reopenOutput = false;  // the machine slept: the device may have changed
     bool closeWhenIdle = false;  // nothing plays: let the device go unless a song starts first
     bool idlePosted = false;     // kIdleMessage is on its way
@@ -129,27 +131,33 @@ void OpenLogForMarkers() {
     OutputSetting setting = ReadOutputSetting();
     if (setting.kind != OutputSetting::Log) return;
     OpenResult opened = OpenOutput(setting);
-    if (opened.output) g_playback.output = std::make_unique<SwitchingOutput>(std::move(opened.output));
+    if (!opened.output) return;
+    g_playback.output = std::make_unique<SwitchingOutput>(std::move(opened.output));
+    g_playback.opened = {setting, false};
 }
 
-// The output the "Output" value names now, or null with the error noted.
-std::unique_ptr<Output> OpenChosenOutput() {
+// The output the "Output" value names now, or null with the error noted;
+// *opened tells what it plays for.
+std::unique_ptr<Output> OpenChosenOutput(OpenedOutput *opened) {
     OutputSetting setting = ReadOutputSetting();
-    OpenResult opened = OpenOutput(setting);
-    if (!opened.output) {
+    OpenResult result = OpenOutput(setting);
+    if (!result.output) {
         g_playback.error = PlayError::Output;
-        g_playback.outputError = opened.error;
-        g_playback.systemError = opened.systemError;
+        g_playback.outputError = result.error;
+        g_playback.systemError = result.systemError;
         g_playback.errorDetail = setting.kind == OutputSetting::Log ? setting.logPath : std::string();
     }
-    return std::move(opened.output);
+    *opened = {setting, result.mapperInstead};
+    return std::move(result.output);
 }
 
 bool EnsureOutput() {
     if (g_playback.output) return true;
-    std::unique_ptr<Output> opened = OpenChosenOutput();
-    if (!opened) return false;
-    g_playback.output = std::make_unique<SwitchingOutput>(std::move(opened));
+    OpenedOutput opened;
+    std::unique_ptr<Output> output = OpenChosenOutput(&opened);
+    if (!output) return false;
+    g_playback.output = std::make_unique<SwitchingOutput>(std::move(output));
+    g_playback.opened = opened;
     return true;
 }
 
@@ -159,6 +167,20 @@ bool CloseOutput() {
     bool closed = g_playback.output->Close();
     g_playback.output.reset();
     return closed;
+}
+
+// The mapper plays because the chosen device was not there when the output
+// was opened (slow to come back after a wake, or at logon): at each song
+// start it is looked for again, and played on once it opens.
+void ReturnToChosenDevice() {
+    if (!g_playback.output || !g_playback.opened.mapperInstead) return;
+    OutputSetting wanted = ReadOutputSetting();
+    if (NextOutputStep(g_playback.opened, wanted, OutputDeviceNames()) == OutputStep::Keep) return;
+    OpenResult result = OpenOutput(wanted, MapperFallback::None);
+    if (!result.output) return;  // still the mapper; the next song tries again
+    CloseOutput();
+    g_playback.output = std::make_unique<SwitchingOutput>(std::move(result.output));
+    g_playback.opened = {wanted, false};
 }
 
 // The device was unplugged, or its driver went away, while a song played.
@@ -453,6 +475,7 @@ int StartSong(KorvelEndHandler onEnd) {
         Fail(PlayError::NothingOpened);
         return 0;
     }
+    ReturnToChosenDevice();
     if (!EnsureOutput()) return 0;
     if (!StartThread(onEnd)) {
         Fail(PlayError::ThreadFailed);
@@ -470,10 +493,15 @@ int SwitchOutput(void) {
         CloseOutput();  // the next StartSong opens the new one
         return 1;
     }
+    // The item already chosen retries it: a device the mapper stands in for
+    // is taken if it is there; otherwise nothing changes.
+    if (NextOutputStep(g_playback.opened, ReadOutputSetting(), OutputDeviceNames()) == OutputStep::Keep) return 1;
     // Opened before the old one is let go, so that a failure changes nothing.
-    std::unique_ptr<Output> next = OpenChosenOutput();
+    OpenedOutput opened;
+    std::unique_ptr<Output> next = OpenChosenOutput(&opened);
     if (!next) return 0;
     g_playback.output->Replace(std::move(next));
+    g_playback.opened = opened;
     return 1;
 }
 
