@@ -79,34 +79,26 @@ TEST(OutputSetting, ChoosesTheDeviceByNumberOrByName) {
 }
 
 // After a wake or at logon the chosen device may come back later than the
-// mapper: the wait asks for that device itself, and the engine leaves the
-// mapper standing in for it once it is listed; an output that plays as
-// chosen is kept.
+// mapper: the wait asks for that device, and the mapper standing in for it
+// gives way once it is listed; an output that plays as chosen is kept.
 TEST(OutputSetting, TheMapperGivesWayToTheChosenDeviceOnceItIsListed) {
     auto parse = [](const std::string &text) { return korvel::ParseOutputSetting(text.data(), text.size()); };
     const std::vector<std::string> none, synth = {"Synth"}, both = {"Synth", "Cable"};
-    EXPECT_FALSE(outputs::ChosenOutputListed(parse("midi:name:Cable"), synth));
-    EXPECT_TRUE(outputs::ChosenOutputListed(parse("midi:name:Cable"), both));
-    EXPECT_FALSE(outputs::ChosenOutputListed(parse("midi:1"), synth));
-    EXPECT_FALSE(outputs::ChosenOutputListed(parse(""), none));
-    EXPECT_TRUE(outputs::ChosenOutputListed(parse(""), synth));
-    EXPECT_TRUE(outputs::ChosenOutputListed(parse("log:C:\\a.log"), none));
+    const OutputSetting cable = parse("midi:name:Cable"), mapper = parse(""), log = parse("log:a.log");
+    EXPECT_FALSE(outputs::ChosenOutputListed(cable, synth));
+    EXPECT_TRUE(outputs::ChosenOutputListed(cable, both));
+    EXPECT_FALSE(outputs::ChosenOutputListed(mapper, none));
+    EXPECT_TRUE(outputs::ChosenOutputListed(log, none));
 
     using korvel::OutputStep;
-    korvel::OpenedOutput standIn = {parse("midi:name:Cable"), true};
-    EXPECT_EQ(korvel::NextOutputStep(standIn, parse("midi:name:Cable"), synth), OutputStep::Keep);
-    EXPECT_TRUE(standIn.mapperInstead);
-    EXPECT_EQ(korvel::NextOutputStep(standIn, parse("midi:name:Cable"), both), OutputStep::Reopen);
-    EXPECT_EQ(korvel::NextOutputStep(standIn, parse("log:C:\\a.log"), synth), OutputStep::Reopen);
-    // The mapper chosen while it stands in: nothing to open, no device to look for.
-    EXPECT_EQ(korvel::NextOutputStep(standIn, parse(""), both), OutputStep::Keep);
-    EXPECT_FALSE(standIn.mapperInstead);
-    EXPECT_EQ(korvel::NextOutputStep(standIn, parse("midi:1"), both), OutputStep::Reopen);
-
-    korvel::OpenedOutput cable = {parse("midi:name:Cable"), false};
-    EXPECT_EQ(korvel::NextOutputStep(cable, parse("midi:name:Cable"), both), OutputStep::Keep);
-    EXPECT_EQ(korvel::NextOutputStep(cable, parse("midi:name:Synth"), both), OutputStep::Reopen);
-    EXPECT_EQ(korvel::NextOutputStep(cable, parse(""), both), OutputStep::Reopen);
+    korvel::OpenedOutput standIn = {cable, true}, playing = {cable, false};
+    EXPECT_EQ(korvel::NextOutputStep(standIn, cable, synth), OutputStep::Keep);
+    EXPECT_EQ(korvel::NextOutputStep(standIn, cable, both), OutputStep::Reopen);
+    EXPECT_EQ(korvel::NextOutputStep(standIn, log, synth), OutputStep::Reopen);
+    EXPECT_EQ(korvel::NextOutputStep(standIn, mapper, both), OutputStep::Keep);
+    EXPECT_FALSE(standIn.mapperInstead);  // chosen now: no device to look for
+    EXPECT_EQ(korvel::NextOutputStep(playing, cable, both), OutputStep::Keep);
+    EXPECT_EQ(korvel::NextOutputStep(playing, mapper, both), OutputStep::Reopen);
 }
 
 }  // namespace
