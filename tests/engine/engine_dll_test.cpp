@@ -103,13 +103,6 @@ std::vector<DWORD> ProcessThreads() {
 
 bool IsMessageLine(const std::string &line) { return !line.empty() && line[0] >= '0' && line[0] <= '9'; }
 
-// A log's lines but those of the output itself (opened, closed).
-std::vector<std::string> SongLines(const std::string &path) {
-    std::vector<std::string> lines = tt::ReadLines(path);
-    lines.erase(std::remove_if(lines.begin(), lines.end(), tt::IsOutputLine), lines.end());
-    return lines;
-}
-
 // A message line without its time: "90 3C 64" or "B0 7B 00 *".
 std::string WithoutTime(const std::string &line) { return line.substr(line.find(' ') + 1); }
 
@@ -137,7 +130,8 @@ protected:
     // The log's lines, each message line checked for its form: whole
     // microseconds, then two-digit upper-case hex bytes, then perhaps " *".
     std::vector<std::string> Log() {
-        std::vector<std::string> lines = SongLines(logPath_);
+        std::vector<std::string> lines = tt::ReadLines(logPath_);
+        lines.erase(std::remove_if(lines.begin(), lines.end(), tt::IsOutputLine), lines.end());  // not the song's
         for (const std::string &line : lines) {
             if (!IsMessageLine(line)) continue;
             size_t at = line.find_first_not_of("0123456789");
@@ -360,19 +354,19 @@ TEST_F(EngineDll, SwitchingTheOutputMovesThePlayingSongOver) {
     ASSERT_EQ(SwitchOutput(), 1);
     ExpectChordSilencedThen("stop");
     std::vector<std::string> moved;
-    for (const std::string &line : SongLines(second)) moved.push_back(IsMessageLine(line) ? WithoutTime(line) : line);
-    EXPECT_EQ(moved, (std::vector<std::string>{"start", "C1 28 *"}));  // channel 1's program
+    for (const std::string &line : tt::ReadLines(second)) moved.push_back(IsMessageLine(line) ? WithoutTime(line) : line);
+    EXPECT_EQ(moved, (std::vector<std::string>{"output opened", "start", "C1 28 *"}));  // channel 1's program
     EXPECT_EQ(ActivityState(), 1);  // still playing, now on the new output
     StopSong();
-    EXPECT_EQ(SongLines(second).back(), "stop");
+    EXPECT_EQ(tt::ReadLines(second).back(), "stop");
 
     // Nothing plays: the next song opens the output then.
     tt::program_key::WriteString(kEngineKey, "Output", "log:" + logPath_);
     ASSERT_EQ(SwitchOutput(), 1);
-    size_t before = SongLines(second).size();
+    size_t before = tt::ReadLines(second).size();
     PlayUntilChordSounds(chord);
     StopSong();
-    EXPECT_EQ(SongLines(second).size(), before);
+    EXPECT_EQ(tt::ReadLines(second).size(), before);
 }
 
 // A process frozen in the middle of a song (a debugger, Modern Standby)
