@@ -235,11 +235,13 @@ void OnIdle() {
 void StopPlaying() {
     ++g_playback.generation;  // an end already on its way is dropped
     g_playback.onEnd = nullptr;
+    if (g_playback.thread) {
+        g_playback.run->stopRequested.store(true);
+        SetEvent(g_playback.run->stopEvent);
+        if (JoinThread() == kSongStopped && g_playback.output) g_playback.output->Mark("stop");
+    }
+    // Only now: the thread no longer uses the output, should it close at once.
     if (g_playback.output) CloseOutputWhenIdle();
-    if (!g_playback.thread) return;
-    g_playback.run->stopRequested.store(true);
-    SetEvent(g_playback.run->stopEvent);
-    if (JoinThread() == kSongStopped && g_playback.output) g_playback.output->Mark("stop");
 }
 
 void OnSongEnded(WPARAM generation) {
@@ -401,8 +403,9 @@ int EngineClose(void) {
     StopPlaying();
     bool closed = CloseOutput();
     g_playback.powerNotice.Unregister();
-    DestroyWindow(g_playback.window);
+    DestroyWindow(g_playback.window);  // and with it a kIdleMessage on its way
     g_playback.window = nullptr;
+    g_playback.idlePosted = false;
     g_playback.song.reset();
     g_playback.fileBytes.clear();
     g_playback.initialised = false;
