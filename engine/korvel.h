@@ -40,9 +40,11 @@ KORVEL_API int  ReportPlayError(int preview, HWND owner); /* @11 nonzero: only t
  * an error that no action of the user led to (an automatic song change). */
 #define KORVEL_REPORT_FOREGROUND 2
 KORVEL_API void SetPlaybackOwner(HWND owner, int flag);   /* @16 */
-/* @30 Engine\Output was changed: a playing song goes on on the new output
- * from where it is, after its notes on the old one are released; otherwise
- * the next StartSong opens it.  0 when the new output cannot be opened (the
+/* @30 Engine\Output was changed, or chosen again: a playing song goes on on
+ * the new output from where it is, after its notes on the old one are
+ * released; otherwise the next StartSong opens it.  The output that plays
+ * already stays as it is, except for the MIDI mapper standing in for a
+ * device that is there now.  0 when the new output cannot be opened (the
  * song then goes on where it was; ReportPlayError says why). */
 KORVEL_API int  SwitchOutput(void);
 

@@ -9,6 +9,8 @@
 //                           engine added itself (reset, silence)
 //   end                     the song ended by itself (before its handler runs)
 //   stop                    StopSong stopped a song that was still playing
+//   output opened           the output was opened, as a device would be
+//   output closed           ... and closed, for other programs to use
 //
 // Lines end with CR LF.
 #ifndef TIVORN_KORVEL_LOG_LINE_H
@@ -22,6 +24,9 @@ namespace korvel {
 
 void AppendMessageLine(std::string &out, int64_t timeUs, const uint8_t *message, size_t size, bool added);
 void AppendWordLine(std::string &out, const char *word, const char *argument = nullptr);
+
+// The word of the lines that tell of the output itself, not of a song.
+constexpr char kOutputWord[] = "output";
 
 }  // namespace korvel
 

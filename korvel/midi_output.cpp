@@ -52,10 +52,12 @@ class DeviceOutput : public Output {
 public:
     // done: the auto-reset event the device signals as it returns a
     // header (CALLBACK_EVENT), or nullptr when none could be made.
-    DeviceOutput(HMIDIOUT device, HANDLE done) : device_(device), done_(done) {}
+    DeviceOutput(HMIDIOUT device, HANDLE done)
+        : device_(device), done_(done), giveUp_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
     ~DeviceOutput() override {
         Close();
         if (done_) CloseHandle(done_);
+        if (giveUp_) CloseHandle(giveUp_);
     }
 
     bool Send(const uint8_t *message, size_t size, bool) override {
@@ -75,6 +77,10 @@ public:
 
     unsigned LostBecause() const override { return lostBecause_; }
     void WatchStop(HANDLE stopEvent) override { stop_ = stopEvent; }
+    void StopWaiting() override {
+        givenUp_ = true;
+        if (giveUp_) SetEvent(giveUp_);
+    }
 
     // Closes the handle once, lost or not: an unplugged device's handle
     // still has to be given back, and its result is of no more interest.
@@ -116,32 +122,37 @@ private:
         return result;
     }
 
-    // Waits for the device to return the header, on its done event and the
-    // stop event together, so that a Stop is answered at once: the reset
-    // hands the buffer back.  A sleep would cost a whole timer tick per
-    // message (15.6 ms unless the process raised the timer resolution).
+    // Waits for the device to return the header, on its done event, the
+    // stop event and the switch's give-up event together, so that a Stop or
+    // a switch of output is answered at once: the reset hands the buffer
+    // back.  A sleep would cost a whole timer tick per message (15.6 ms
+    // unless the process raised the timer resolution).
     void WaitDone(volatile MIDIHDR &header) {
         DWORD started = GetTickCount();
-        while (!(header.dwFlags & MHDR_DONE)) {
+        while (!(header.dwFlags & MHDR_DONE) && !givenUp_) {
             DWORD waited = GetTickCount() - started;
             if (waited >= kLongMessageLimitMs) break;
-            HANDLE handles[2];
+            HANDLE handles[3];
             DWORD count = 0;
             if (stop_) handles[count++] = stop_;
+            if (giveUp_) handles[count++] = giveUp_;
+            DWORD ends = count;  // the handles before it end the wait
             if (done_) handles[count++] = done_;
             // Without an event of its own the device is looked at every
-            // millisecond; with neither event there is nothing to wait on.
+            // millisecond; with no event at all there is nothing to wait on.
             DWORD timeout = done_ ? kLongMessageLimitMs - waited : 1;
             DWORD woke = count ? WaitForMultipleObjects(count, handles, FALSE, timeout) : (Sleep(1), WAIT_TIMEOUT);
-            if (woke == WAIT_FAILED || (stop_ && woke == WAIT_OBJECT_0)) break;
+            if (woke == WAIT_FAILED || woke < WAIT_OBJECT_0 + ends) break;
         }
         if (!(header.dwFlags & MHDR_DONE)) midiOutReset(device_);  // returns the buffer
     }
 
     HMIDIOUT device_;
     HANDLE done_;
+    HANDLE giveUp_;  // set by StopWaiting; null when it could not be made
+    std::atomic<bool> givenUp_{false};
     HANDLE stop_ = nullptr;
-    unsigned lostBecause_ = 0;
+    std::atomic<unsigned> lostBecause_{0};
     std::unique_ptr<LongMessage> message_;
 };
 
@@ -155,6 +166,8 @@ public:
     explicit LogOutput(HANDLE file) : file_(file) {
         QueryPerformanceFrequency(&frequency_);
         InitializeSRWLock(&lock_);
+        AppendWordLine(pending_, kOutputWord, "opened");
+        WritePending();
     }
     ~LogOutput() override { Close(); }
 
@@ -200,6 +213,7 @@ public:
     bool Close() override {
         if (file_ == INVALID_HANDLE_VALUE) return true;
         AcquireSRWLockExclusive(&lock_);
+        AppendWordLine(pending_, kOutputWord, "closed");
         WritePending();
         ReleaseSRWLockExclusive(&lock_);
         BOOL closed = CloseHandle(file_);
@@ -236,7 +250,7 @@ private:
     std::string pending_;
 };
 
-OpenResult OpenDevice(UINT id, OpenTarget target) {
+OpenResult OpenDevice(UINT id, OpenTarget target, MapperFallback fallback) {
     OpenResult result;
     HMIDIOUT device = nullptr;
     // The device tells of each returned header through this event.
@@ -249,7 +263,11 @@ OpenResult OpenDevice(UINT id, OpenTarget target) {
     }
     if (done) CloseHandle(done);
     OpenFailure failure = JudgeOpenFailure(code, target, midiOutGetNumDevs());
-    if (failure.tryMapper) return OpenDevice(MIDI_MAPPER, OpenTarget::Mapper);
+    if (failure.tryMapper && fallback == MapperFallback::Allowed) {
+        result = OpenDevice(MIDI_MAPPER, OpenTarget::Mapper, fallback);
+        result.mapperInstead = result.output != nullptr;
+        return result;
+    }
     result.systemError = code;
     result.error = failure.error;
     return result;
@@ -269,8 +287,9 @@ OpenResult OpenLog(const std::string &path) {
     return result;
 }
 
-// The names of the MIDI out devices, device k at k.
-std::vector<std::string> DeviceNames() {
+}  // namespace
+
+std::vector<std::string> OutputDeviceNames() {
     std::vector<std::string> names;
     UINT count = midiOutGetNumDevs();
     for (UINT id = 0; id < count; ++id) {
@@ -282,21 +301,26 @@ std::vector<std::string> DeviceNames() {
     return names;
 }
 
-}  // namespace
-
-OpenResult OpenOutput(const OutputSetting &setting) {
+OpenResult OpenOutput(const OutputSetting &setting, MapperFallback fallback) {
     switch (setting.kind) {
     case OutputSetting::DeviceName: {
         // A device that is not plugged in plays on the mapper, without a
         // word; the value stays, so the device is used again once it is back.
-        int device = outputs::ChooseDevice(setting, DeviceNames());
-        if (device == outputs::kMapper) return OpenDevice(MIDI_MAPPER, OpenTarget::Mapper);
-        return OpenDevice(static_cast<UINT>(device), OpenTarget::Device);
+        int device = outputs::ChooseDevice(setting, OutputDeviceNames());
+        if (device != outputs::kMapper) return OpenDevice(static_cast<UINT>(device), OpenTarget::Device, fallback);
+        OpenResult result;
+        if (fallback == MapperFallback::None) {
+            result.error = OutputError::NoDevice;
+            return result;
+        }
+        result = OpenDevice(MIDI_MAPPER, OpenTarget::Mapper, fallback);
+        result.mapperInstead = result.output != nullptr;
+        return result;
     }
     case OutputSetting::Mapper:
-        return OpenDevice(MIDI_MAPPER, OpenTarget::Mapper);
+        return OpenDevice(MIDI_MAPPER, OpenTarget::Mapper, fallback);
     case OutputSetting::Device:
-        return OpenDevice(setting.device, OpenTarget::Device);
+        return OpenDevice(setting.device, OpenTarget::Device, fallback);
     case OutputSetting::Log:
         return OpenLog(setting.logPath);
     default: {

@@ -5,9 +5,12 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "korvel/midi_errors.h"
 #include "korvel/output_setting.h"
@@ -31,6 +34,10 @@ public:
     // The playback thread's stop event, which ends a wait for a long message
     // at once (nullptr when the thread ends).  Set by the playback thread.
     virtual void WatchStop(HANDLE /*stopEvent*/) {}
+    // Any thread, while another may be inside Send: the output is about to
+    // be let go, so a wait for a long message ends at once, and no later
+    // one waits.  The message may then be cut short on the wire.
+    virtual void StopWaiting() {}
     // After each group of messages sent at one moment; nothing more is sent
     // for idleUs microseconds.
     virtual void Flush(int64_t /*idleUs*/) {}
@@ -49,13 +56,20 @@ public:
 
 struct OpenResult {
     std::unique_ptr<Output> output;
+    bool mapperInstead = false;  // the mapper plays: the device the setting names is not there
     OutputError error = OutputError::None;
     UINT systemError = 0;  // MMRESULT or GetLastError value behind the error
 };
 
+// Whether a device that is not there gives way to the MIDI mapper.
+enum class MapperFallback { Allowed, None };
+
 // A device that is gone (unplugged since it was chosen) gives way to the
-// MIDI mapper.
-OpenResult OpenOutput(const OutputSetting &setting);
+// MIDI mapper, if allowed.
+OpenResult OpenOutput(const OutputSetting &setting, MapperFallback fallback = MapperFallback::Allowed);
+
+// The names of the MIDI out devices, device k at k.
+std::vector<std::string> OutputDeviceNames();
 
 // The "Output" value of the engine's registry key.
 OutputSetting ReadOutputSetting();

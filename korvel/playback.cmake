@@ -5,7 +5,8 @@ list(APPEND KORVEL_PURE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/smf_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sequencer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/log_line.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/midi_errors.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/midi_errors.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/output_fallback.cpp)
 list(APPEND KORVEL_WIN32_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/midi_output.cpp
     ${CMAKE_CURRENT_LIST_DIR}/switching_output.cpp

@@ -18,6 +18,7 @@
 #include "engine/settings_block.h"
 #include "korvel/midi_output.h"
 #include "korvel/module.h"
+#include "korvel/output_fallback.h"
 #include "korvel/playback_thread.h"
 #include "korvel/smf_reader.h"
 #include "korvel/switching_output.h"
@@ -31,6 +32,7 @@ namespace {
 
 const char kWindowClass[] = "KorvelPlaybackWindow";
 const UINT kSongEndedMessage = WM_APP + 1;
+const UINT kIdleMessage = WM_APP + 2;
 
 // Why the last OpenSong or StartSong failed; ReportPlayError explains it.
 enum class PlayError {
@@ -60,7 +62,10 @@ struct PlaybackState {
     std::string errorDetail;
 
     std::unique_ptr<SwitchingOutput> output;
+    OpenedOutput opened;        // what output plays for, while there is one
     bool reopenOutput = false;  // the machine slept: the device may have changed
+    bool closeWhenIdle = false;  // nothing plays: let the device go unless a song starts first
+    bool idlePosted = false;     // kIdleMessage is on its way
     int lostInARow = 0;         // songs given up in a row because the output was lost
     unsigned lostBecause = 0;   // the system's result that lost it the last time
 
@@ -126,35 +131,56 @@ void OpenLogForMarkers() {
     OutputSetting setting = ReadOutputSetting();
     if (setting.kind != OutputSetting::Log) return;
     OpenResult opened = OpenOutput(setting);
-    if (opened.output) g_playback.output = std::make_unique<SwitchingOutput>(std::move(opened.output));
+    if (!opened.output) return;
+    g_playback.output = std::make_unique<SwitchingOutput>(std::move(opened.output));
+    g_playback.opened = {setting, false};
 }
 
-// The output the "Output" value names now, or null with the error noted.
-std::unique_ptr<Output> OpenChosenOutput() {
+// The output the "Output" value names now, or null with the error noted;
+// *opened tells what it plays for.
+std::unique_ptr<Output> OpenChosenOutput(OpenedOutput *opened) {
     OutputSetting setting = ReadOutputSetting();
-    OpenResult opened = OpenOutput(setting);
-    if (!opened.output) {
+    OpenResult result = OpenOutput(setting);
+    if (!result.output) {
         g_playback.error = PlayError::Output;
-        g_playback.outputError = opened.error;
-        g_playback.systemError = opened.systemError;
+        g_playback.outputError = result.error;
+        g_playback.systemError = result.systemError;
         g_playback.errorDetail = setting.kind == OutputSetting::Log ? setting.logPath : std::string();
     }
-    return std::move(opened.output);
+    *opened = {setting, result.mapperInstead};
+    return std::move(result.output);
 }
 
 bool EnsureOutput() {
     if (g_playback.output) return true;
-    std::unique_ptr<Output> opened = OpenChosenOutput();
-    if (!opened) return false;
-    g_playback.output = std::make_unique<SwitchingOutput>(std::move(opened));
+    OpenedOutput opened;
+    std::unique_ptr<Output> output = OpenChosenOutput(&opened);
+    if (!output) return false;
+    g_playback.output = std::make_unique<SwitchingOutput>(std::move(output));
+    g_playback.opened = opened;
     return true;
 }
 
 bool CloseOutput() {
+    g_playback.closeWhenIdle = false;
     if (!g_playback.output) return true;
     bool closed = g_playback.output->Close();
     g_playback.output.reset();
     return closed;
+}
+
+// The mapper plays because the chosen device was not there when the output
+// was opened (slow to come back after a wake, or at logon): at each song
+// start it is looked for again, and played on once it opens.
+void ReturnToChosenDevice() {
+    if (!g_playback.output || !g_playback.opened.mapperInstead) return;
+    OutputSetting wanted = ReadOutputSetting();
+    if (NextOutputStep(g_playback.opened, wanted, OutputDeviceNames()) == OutputStep::Keep) return;
+    OpenResult result = OpenOutput(wanted, MapperFallback::None);
+    if (!result.output) return;  // still the mapper; the next song tries again
+    CloseOutput();
+    g_playback.output = std::make_unique<SwitchingOutput>(std::move(result.output));
+    g_playback.opened = {wanted, false};
 }
 
 // The device was unplugged, or its driver went away, while a song played.
@@ -186,15 +212,36 @@ DWORD JoinThread() {
     return exitCode;
 }
 
+// Many devices (USB interfaces, hardware ports) take one program at a time,
+// so the output is let go whenever playback stops, for others to use.  Not
+// at once: a stop that the next song follows (the player moving on, a
+// preview) keeps it open, without the device's reset and the gap of
+// reopening it.  The close comes once the caller's message is handled, when
+// the thread next looks at its queue.
+void CloseOutputWhenIdle() {
+    g_playback.closeWhenIdle = true;
+    if (g_playback.idlePosted) return;
+    g_playback.idlePosted = PostMessageA(g_playback.window, kIdleMessage, 0, 0) != FALSE;
+    if (!g_playback.idlePosted) CloseOutput();  // a full queue: at once rather than never
+}
+
+void OnIdle() {
+    g_playback.idlePosted = false;
+    if (g_playback.closeWhenIdle && !g_playback.thread) CloseOutput();
+}
+
 // Stops the song without calling its handler; the thread silences every
 // channel the song used before it ends.
 void StopPlaying() {
     ++g_playback.generation;  // an end already on its way is dropped
     g_playback.onEnd = nullptr;
-    if (!g_playback.thread) return;
-    g_playback.run->stopRequested.store(true);
-    SetEvent(g_playback.run->stopEvent);
-    if (JoinThread() == kSongStopped && g_playback.output) g_playback.output->Mark("stop");
+    if (g_playback.thread) {
+        g_playback.run->stopRequested.store(true);
+        SetEvent(g_playback.run->stopEvent);
+        if (JoinThread() == kSongStopped && g_playback.output) g_playback.output->Mark("stop");
+    }
+    // Only now: the thread no longer uses the output, should it close at once.
+    if (g_playback.output) CloseOutputWhenIdle();
 }
 
 void OnSongEnded(WPARAM generation) {
@@ -222,6 +269,9 @@ LRESULT CALLBACK PlaybackWindowProc(HWND window, UINT message, WPARAM wParam, LP
     case kSongEndedMessage:
         OnSongEnded(wParam);
         return 0;
+    case kIdleMessage:
+        OnIdle();
+        return 0;
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMSUSPEND)
             OnSuspend();
@@ -246,23 +296,25 @@ HWND CreatePlaybackWindow() {
 }
 
 // The priority byte of "Settings": 0 "高", 1 "通常以上", 2 "通常", 3 "通常以下", 4 "低".
-int PlaybackPriority() {
-    static const int kPriorities[kPriorityCount] = {THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_ABOVE_NORMAL,
-                                                    THREAD_PRIORITY_NORMAL, THREAD_PRIORITY_BELOW_NORMAL,
-                                                    THREAD_PRIORITY_LOWEST};
+int StoredPlaybackPriority() {
     unsigned char settings[64] = {};
     DWORD size = sizeof settings;
     DWORD type = 0;
     HKEY key;
-    size_t index = 0;  // timing matters most when nothing says otherwise
+    int index = 0;  // timing matters most when nothing says otherwise
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
         if (RegQueryValueExA(key, kValueSettings, nullptr, &type, settings, &size) == ERROR_SUCCESS &&
             type == REG_BINARY && StoredPriority(settings, size) >= 0)
-            index = static_cast<size_t>(StoredPriority(settings, size));
+            index = StoredPriority(settings, size);
         RegCloseKey(key);
     }
-    return kPriorities[index];
+    return index;
 }
+
+// The lowest priority whose thread joins the scheduler service: "通常",
+// which setup writes.  Below it the user asked for playback to give way to
+// other work, which the service's lift would undo.
+constexpr int kLowestMmcssPriority = 2;
 
 bool StartThread(KorvelEndHandler onEnd) {
     std::unique_ptr<PlaybackRun> run(new (std::nothrow) PlaybackRun);
@@ -289,16 +341,18 @@ bool StartThread(KorvelEndHandler onEnd) {
         closeEvents();
         return false;
     }
-    int priority = PlaybackPriority();
-    SetThreadPriority(thread, priority);
-    // The scheduler service would lift the thread above a lower priority
-    // that the settings ask for; it is joined only at the highest.
-    run->joinMmcss = priority == THREAD_PRIORITY_HIGHEST;
+    static const int kPriorities[kPriorityCount] = {THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_ABOVE_NORMAL,
+                                                    THREAD_PRIORITY_NORMAL, THREAD_PRIORITY_BELOW_NORMAL,
+                                                    THREAD_PRIORITY_LOWEST};
+    int index = StoredPlaybackPriority();
+    SetThreadPriority(thread, kPriorities[index]);
+    run->joinMmcss = index <= kLowestMmcssPriority;
     g_playback.activity.soundingNotes.store(0);
     g_playback.activity.lastNoteOnQpc.store(0);
     g_playback.onEnd = onEnd;
     g_playback.thread = thread;
     g_playback.run = std::move(run);
+    g_playback.closeWhenIdle = false;
     ResumeThread(thread);
     // The thread takes the song's time origin when it is set up and writes
     // "start" then; StartSong returns after it, as it always has, so that
@@ -349,8 +403,9 @@ int EngineClose(void) {
     StopPlaying();
     bool closed = CloseOutput();
     g_playback.powerNotice.Unregister();
-    DestroyWindow(g_playback.window);
+    DestroyWindow(g_playback.window);  // and with it a kIdleMessage on its way
     g_playback.window = nullptr;
+    g_playback.idlePosted = false;
     g_playback.song.reset();
     g_playback.fileBytes.clear();
     g_playback.initialised = false;
@@ -380,7 +435,10 @@ int OpenSong(const char *path, int readAtOnce) {
         return 0;
     }
     OpenLogForMarkers();
-    if (g_playback.output) g_playback.output->Mark("open", path);
+    if (g_playback.output) {
+        g_playback.output->Mark("open", path);
+        if (!g_playback.thread) CloseOutputWhenIdle();  // kept if StartSong follows
+    }
     return 1;
 }
 
@@ -420,9 +478,11 @@ int StartSong(KorvelEndHandler onEnd) {
         Fail(PlayError::NothingOpened);
         return 0;
     }
+    ReturnToChosenDevice();
     if (!EnsureOutput()) return 0;
     if (!StartThread(onEnd)) {
         Fail(PlayError::ThreadFailed);
+        CloseOutputWhenIdle();
         return 0;
     }
     return 1;
@@ -436,10 +496,15 @@ int SwitchOutput(void) {
         CloseOutput();  // the next StartSong opens the new one
         return 1;
     }
+    // The item already chosen retries it: a device the mapper stands in for
+    // is taken if it is there; otherwise nothing changes.
+    if (NextOutputStep(g_playback.opened, ReadOutputSetting(), OutputDeviceNames()) == OutputStep::Keep) return 1;
     // Opened before the old one is let go, so that a failure changes nothing.
-    std::unique_ptr<Output> next = OpenChosenOutput();
+    OpenedOutput opened;
+    std::unique_ptr<Output> next = OpenChosenOutput(&opened);
     if (!next) return 0;
     g_playback.output->Replace(std::move(next));
+    g_playback.opened = opened;
     return 1;
 }
 

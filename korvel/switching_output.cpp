@@ -17,6 +17,7 @@ bool IsParameterAction(int number) { return number == 6 || number == 38 || numbe
 
 SwitchingOutput::SwitchingOutput(std::unique_ptr<Output> current) : current_(std::move(current)) {
     InitializeSRWLock(&lock_);
+    InitializeConditionVariable(&changed_);
     for (Channel &channel : channels_) {
         std::memset(channel.controllers, 0xFF, sizeof channel.controllers);
         std::memset(channel.notes, 0, sizeof channel.notes);
@@ -25,9 +26,17 @@ SwitchingOutput::SwitchingOutput(std::unique_ptr<Output> current) : current_(std
 
 bool SwitchingOutput::Send(const uint8_t *message, size_t size, bool added) {
     AcquireSRWLockExclusive(&lock_);
+    while (replacing_ || sending_) SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
     Remember(message, size);
-    bool sent = current_->Send(message, size, added);
+    Output &output = *current_;
+    sending_ = true;
     ReleaseSRWLockExclusive(&lock_);
+    // Replace keeps the output alive until this send is done with it.
+    bool sent = output.Send(message, size, added);
+    AcquireSRWLockExclusive(&lock_);
+    sending_ = false;
+    ReleaseSRWLockExclusive(&lock_);
+    WakeAllConditionVariable(&changed_);
     return sent;
 }
 
@@ -121,6 +130,11 @@ void SwitchingOutput::SendAdded(Output &output, uint8_t status, uint8_t first, i
 void SwitchingOutput::Replace(std::unique_ptr<Output> next) {
     if (!next) return;
     AcquireSRWLockExclusive(&lock_);
+    // The device of a set-up block may take up to its limit to finish it:
+    // the user waits for none of that.  The send in flight ends at once.
+    replacing_ = true;
+    if (sending_) current_->StopWaiting();
+    while (sending_) SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
     // The old device is silenced as a stopped song would be: no note hangs
     // on it, whatever it does with a reset.
     for (int c = 0; c < 16; ++c) {
@@ -155,7 +169,9 @@ void SwitchingOutput::Replace(std::unique_ptr<Output> next) {
                       channel.bend >> 7);
     }
     current_->Flush(kNothingSoonUs);
+    replacing_ = false;
     ReleaseSRWLockExclusive(&lock_);
+    WakeAllConditionVariable(&changed_);
 }
 
 }  // namespace korvel

@@ -30,7 +30,8 @@ public:
     // Any thread, also while the playback thread sends: the notes sounding
     // on the current output are released and it is closed; next then gets
     // each channel's program, controllers and pitch bend, and everything
-    // that follows.
+    // that follows.  A long message the current output is still waiting
+    // for is given up rather than waited for.
     void Replace(std::unique_ptr<Output> next);
 
 private:
@@ -45,7 +46,14 @@ private:
     void Remember(const uint8_t *message, size_t size);
     void SendAdded(Output &output, uint8_t status, uint8_t first, int second);
 
+    // A message is sent outside the lock, since a long one may wait for the
+    // device for seconds; sending_ says one is on its way, and replacing_
+    // holds back the next while the output changes.  Both change under the
+    // lock and are told of through changed_.
     mutable SRWLOCK lock_;
+    CONDITION_VARIABLE changed_;
+    bool sending_ = false;
+    bool replacing_ = false;
     std::unique_ptr<Output> current_;
     bool started_ = false;
     LONGLONG originQpc_ = 0;

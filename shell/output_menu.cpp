@@ -14,19 +14,6 @@ namespace {
 
 const char kLogItem[] = "ログ出力";
 
-// Device k is names[k], as the engine numbers them.
-std::vector<std::string> DeviceNames() {
-    std::vector<std::string> names;
-    UINT count = midiOutGetNumDevs();
-    for (UINT id = 0; id < count && id < static_cast<UINT>(kMaxOutputDevices); ++id) {
-        MIDIOUTCAPSA caps = {};
-        if (midiOutGetDevCapsA(id, &caps, sizeof caps) != MMSYSERR_NOERROR) caps.szPname[0] = 0;
-        caps.szPname[ARRAYSIZE(caps.szPname) - 1] = 0;
-        names.push_back(caps.szPname);
-    }
-    return names;
-}
-
 // A driver's name is shown as it is: '&' would otherwise underline the next
 // character (it is never a trail byte in code page 932).
 std::string MenuLabel(const std::string &name, UINT id) {
@@ -61,6 +48,18 @@ void AddItem(HMENU menu, UINT command, const std::string &label) {
 
 }  // namespace
 
+std::vector<std::string> OutputDeviceNames() {
+    std::vector<std::string> names;
+    UINT count = midiOutGetNumDevs();
+    for (UINT id = 0; id < count && id < static_cast<UINT>(kMaxOutputDevices); ++id) {
+        MIDIOUTCAPSA caps = {};
+        if (midiOutGetDevCapsA(id, &caps, sizeof caps) != MMSYSERR_NOERROR) caps.szPname[0] = 0;
+        caps.szPname[ARRAYSIZE(caps.szPname) - 1] = 0;
+        names.push_back(caps.szPname);
+    }
+    return names;
+}
+
 HMENU OutputSubmenu(HMENU tray) {
     if (!tray) return nullptr;
     for (int i = GetMenuItemCount(tray) - 1; i >= 0; --i) {
@@ -81,7 +80,7 @@ void BuildOutputMenu(HMENU tray) {
     mapper.fType = MFT_STRING | MFT_RADIOCHECK;
     SetMenuItemInfoA(menu, IDM_OUTPUT_MAPPER, FALSE, &mapper);
 
-    std::vector<std::string> names = DeviceNames();
+    std::vector<std::string> names = OutputDeviceNames();
     for (size_t k = 0; k < names.size(); ++k)
         AddItem(menu, IDM_OUTPUT_DEVICE_FIRST + static_cast<UINT>(k), MenuLabel(names[k], static_cast<UINT>(k)));
     outputs::OutputSetting setting = ReadOutputChoice();
@@ -98,8 +97,9 @@ bool IsOutputCommand(UINT command) {
 }
 
 void ChooseOutput(UINT command, HWND owner) {
-    std::vector<std::string> names = DeviceNames();
-    if (command == IDM_OUTPUT_LOG || command == CurrentCommand(ReadOutputChoice(), names)) return;
+    std::vector<std::string> names = OutputDeviceNames();
+    // The log is no choice of the menu's; it stays as the value sets it.
+    if (command == IDM_OUTPUT_LOG) return;
     std::string value;  // empty: the mapper
     if (command != IDM_OUTPUT_MAPPER) {
         UINT device = command - IDM_OUTPUT_DEVICE_FIRST;
@@ -108,9 +108,11 @@ void ChooseOutput(UINT command, HWND owner) {
         value = names[device].empty() ? "midi:" + std::to_string(device) : outputs::DeviceNameValue(names[device]);
     }
     std::string previous = ReadOutputValue();
-    WriteOutputValue(value);
+    // The checked item keeps its value: a device checked by its number stays so.
+    bool again = command == CurrentCommand(ReadOutputChoice(), names);
+    if (!again) WriteOutputValue(value);
     if (SwitchOutput()) return;
     // The song goes on where it was, and so does the next one.
-    WriteOutputValue(previous);
+    if (!again) WriteOutputValue(previous);
     ReportPlayError(0, owner);
 }

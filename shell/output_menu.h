@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 // Devices past this many get no item.
 constexpr int kMaxOutputDevices = 256;
 
@@ -18,8 +21,13 @@ void BuildOutputMenu(HMENU tray);
 bool IsOutputCommand(UINT command);
 
 // Stores the chosen output by its device's name and moves a playing song
-// over to it.  A device that cannot be opened is reported over owner and
-// leaves the output as it was.
+// over to it; the checked item again retries it (the mapper may be standing
+// in for the device).  A device that cannot be opened is reported over owner
+// and leaves the output as it was.
 void ChooseOutput(UINT command, HWND owner);
+
+// The names of the MIDI out devices (at most kMaxOutputDevices), device k
+// at k, as the engine numbers them.
+std::vector<std::string> OutputDeviceNames();
 
 #endif

@@ -1,6 +1,5 @@
 #include "shell/resident_window.h"
 
-#include <mmsystem.h>
 #include <shellapi.h>
 
 #include "engine/korvel.h"
@@ -48,12 +47,12 @@ constexpr UINT_PTR kResumeRetryTimer = 4;
 constexpr UINT kResumeRetryPeriodMs = 1000;
 constexpr int kResumeTries = 5;
 
-// The output can play again: some MIDI device is back, or the output needs
-// none (the play log).  The last try plays whatever the outcome, so that a
-// song without its device says why.
+// The output can play again: the chosen device is back (the mapper would
+// otherwise stand in for it), or the output needs none (the play log).  The
+// last try plays whatever the outcome, on the mapper if need be, and the
+// engine takes the device at a later song once it is back.
 bool OutputReady(int triesLeft) {
-    if (triesLeft <= 1 || midiOutGetNumDevs() > 0) return true;
-    return ReadOutputChoice().kind == outputs::OutputSetting::Log;
+    return triesLeft <= 1 || outputs::ChosenOutputListed(ReadOutputChoice(), OutputDeviceNames());
 }
 
 }  // namespace

@@ -230,10 +230,19 @@ std::vector<std::string> ReadLines(const std::string &path) {
     return lines;
 }
 
+bool IsOutputLine(const std::string &line) { return line.compare(0, 7, "output ") == 0; }
+
+std::vector<std::string> LogEvents(const std::string &path) {
+    std::vector<std::string> events;
+    for (const std::string &line : ReadLines(path))
+        if (!line.empty() && (line[0] < '0' || line[0] > '9')) events.push_back(line);
+    return events;
+}
+
 std::vector<std::string> LogMarkers(const std::string &path, size_t from) {
     std::vector<std::string> markers;
-    for (const std::string &line : ReadLines(path))
-        if (!line.empty() && (line[0] < '0' || line[0] > '9')) markers.push_back(line);
+    for (const std::string &line : LogEvents(path))
+        if (!IsOutputLine(line)) markers.push_back(line);
     markers.erase(markers.begin(), markers.begin() + std::min(from, markers.size()));
     return markers;
 }

@@ -65,8 +65,11 @@ void WriteSettings(const std::vector<uint8_t> &block);
 // The engine's log output: every line the engine wrote to a log file.
 std::vector<std::string> ReadLines(const std::string &path);
 // Its markers ("open <path>", "start", "end", "stop"; the lines that are not
-// timed messages), from the `from`th marker on.
+// timed messages, nor of the output itself), from the `from`th marker on.
 std::vector<std::string> LogMarkers(const std::string &path, size_t from = 0);
+// The markers with the output's own "output opened" and "output closed".
+std::vector<std::string> LogEvents(const std::string &path);
+bool IsOutputLine(const std::string &line);
 // A path as the log's "open" line shows it: the log is UTF-8, while the
 // program (and a test) holds paths in the ANSI code page.  Empty when the
 // text does not convert.

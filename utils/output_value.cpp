@@ -71,6 +71,18 @@ int ChooseDevice(const OutputSetting &setting, const std::vector<std::string> &n
     return kMapper;
 }
 
+bool ChosenOutputListed(const OutputSetting &setting, const std::vector<std::string> &names) {
+    switch (setting.kind) {
+    case OutputSetting::Mapper: return !names.empty();
+    case OutputSetting::Device:
+    case OutputSetting::DeviceName: {
+        int device = ChooseDevice(setting, names);
+        return device != kMapper && static_cast<size_t>(device) < names.size();
+    }
+    default: return true;
+    }
+}
+
 std::string DeviceNameValue(const std::string &name) { return "midi:name:" + name; }
 
 }  // namespace outputs

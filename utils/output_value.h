@@ -42,6 +42,11 @@ OutputSetting ParseOutputSetting(const char *text, size_t size);
 constexpr int kMapper = -1;
 int ChooseDevice(const OutputSetting &setting, const std::vector<std::string> &names);
 
+// Whether what setting chooses can be opened among the devices listed
+// now: its device is listed (the mapper needs any device), or it needs none
+// (a log).  An unusable value has nothing to wait for: true.
+bool ChosenOutputListed(const OutputSetting &setting, const std::vector<std::string> &names);
+
 // The value that stores the device called name.
 std::string DeviceNameValue(const std::string &name);
 

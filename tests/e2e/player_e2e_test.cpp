@@ -325,6 +325,24 @@ TEST_F(PlayerE2E, SuspendStopsTheSongAndResumeStartsItAgain) {
     EXPECT_EQ(tivorn_.Exit(), 0u);
 }
 
+// A device that takes one program at a time is free for others while
+// nothing plays: the output is let go when playback stops, and kept from
+// one song to the next.
+TEST_F(PlayerE2E, TheOutputIsKeptFromSongToSongAndLetGoWhenPlaybackStops) {
+    std::string a = Song("a.mid", 10), b = Song("b.mid", 10), c = Song("c.mid", 30000);
+    WriteBests({bestbytes::Record("Best", {a, b, c})});
+    Start("Best");
+    ASSERT_TRUE(WaitForOpens(3));
+    Command(40003);  // 停止(&S); the port closes once the command is done
+    ASSERT_TRUE(WaitUntil([&] { return LogEvents(log_).back() == "output closed"; }));
+    Command(40002);  // 再生(&P)
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+    EXPECT_EQ(LogEvents(log_),
+              (std::vector<std::string>{"output opened", Open(a), "start", "end", Open(b), "start", "end", Open(c),
+                                        "start", "stop", "output closed", "output opened", Open(c), "start", "stop",
+                                        "output closed"}));
+}
+
 TEST_F(PlayerE2E, ChoosingTheCheckedBestDoesNothingAndAnotherSwitches) {
     std::string s0 = Song("s0.mid", 30000), t0 = Song("t0.mid", 30000);
     WriteBests({bestbytes::Record("First", {s0}), bestbytes::Record("first", {t0})});

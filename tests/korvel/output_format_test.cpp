@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "korvel/log_line.h"
+#include "korvel/output_fallback.h"
 #include "korvel/output_setting.h"
 
 namespace {
@@ -75,6 +76,29 @@ TEST(OutputSetting, ChoosesTheDeviceByNumberOrByName) {
     EXPECT_EQ(choose("midi:name:Gone", names), outputs::kMapper);
     EXPECT_EQ(choose("midi:name:cable", names), outputs::kMapper);  // names are matched exactly
     EXPECT_EQ(choose("midi:name:Cable", {}), outputs::kMapper);
+}
+
+// After a wake or at logon the chosen device may come back later than the
+// mapper: the wait asks for that device, and the mapper standing in for it
+// gives way once it is listed; an output that plays as chosen is kept.
+TEST(OutputSetting, TheMapperGivesWayToTheChosenDeviceOnceItIsListed) {
+    auto parse = [](const std::string &text) { return korvel::ParseOutputSetting(text.data(), text.size()); };
+    const std::vector<std::string> none, synth = {"Synth"}, both = {"Synth", "Cable"};
+    const OutputSetting cable = parse("midi:name:Cable"), mapper = parse(""), log = parse("log:a.log");
+    EXPECT_FALSE(outputs::ChosenOutputListed(cable, synth));
+    EXPECT_TRUE(outputs::ChosenOutputListed(cable, both));
+    EXPECT_FALSE(outputs::ChosenOutputListed(mapper, none));
+    EXPECT_TRUE(outputs::ChosenOutputListed(log, none));
+
+    using korvel::OutputStep;
+    korvel::OpenedOutput standIn = {cable, true}, playing = {cable, false};
+    EXPECT_EQ(korvel::NextOutputStep(standIn, cable, synth), OutputStep::Keep);
+    EXPECT_EQ(korvel::NextOutputStep(standIn, cable, both), OutputStep::Reopen);
+    EXPECT_EQ(korvel::NextOutputStep(standIn, log, synth), OutputStep::Reopen);
+    EXPECT_EQ(korvel::NextOutputStep(standIn, mapper, both), OutputStep::Keep);
+    EXPECT_FALSE(standIn.mapperInstead);  // chosen now: no device to look for
+    EXPECT_EQ(korvel::NextOutputStep(playing, cable, both), OutputStep::Keep);
+    EXPECT_EQ(korvel::NextOutputStep(playing, mapper, both), OutputStep::Reopen);
 }
 
 }  // namespace
