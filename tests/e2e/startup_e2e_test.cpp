@@ -74,7 +74,8 @@ TEST_F(StartupTest, RunsHiddenOnceAndExitsWithTheMenuCommand) {
     // not there) is named in a box, in UTF-16.
     std::string program = ProgramPath();
     std::wstring line = L"\"" + std::wstring(program.begin(), program.end()) + L"\" \"C:\\nowhere\\\uD55C.mid\"";
-    STARTUPINFOW startup = {sizeof startup};
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
     ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
     HWND leftOut = nullptr;
