@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <new>
 
+#include "utils/system_function.h"
+
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
 #endif
@@ -18,10 +20,7 @@ namespace {
 typedef LONG(NTAPI *DelayExecutionProc)(BOOLEAN alertable, PLARGE_INTEGER interval);
 
 DelayExecutionProc FindDelayExecution() {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    if (!ntdll) return nullptr;
-    // Through void * because FARPROC's type says nothing about the real one.
-    return reinterpret_cast<DelayExecutionProc>(reinterpret_cast<void *>(GetProcAddress(ntdll, "NtDelayExecution")));
+    return SystemFunction<DelayExecutionProc>(GetModuleHandleA("ntdll.dll"), "NtDelayExecution");
 }
 
 HANDLE CreateHighResolutionTimer() {
@@ -164,8 +163,8 @@ public:
         lstrcatA(path, "\\avrt.dll");  // from the system folder only, never from beside the program
         avrt_ = LoadLibraryA(path);
         if (!avrt_) return;
-        auto join = Find<JoinProc>(avrt_, "AvSetMmThreadCharacteristicsA");
-        leave_ = Find<LeaveProc>(avrt_, "AvRevertMmThreadCharacteristics");
+        auto join = SystemFunction<JoinProc>(avrt_, "AvSetMmThreadCharacteristicsA");
+        leave_ = SystemFunction<LeaveProc>(avrt_, "AvRevertMmThreadCharacteristics");
         DWORD taskIndex = 0;
         if (join && leave_) task_ = join("Audio", &taskIndex);
     }
@@ -194,17 +193,11 @@ private:
     static constexpr ULONG kIgnoreTimerResolution = 0x4;
     static constexpr ULONG kThrottlingControlled = kExecutionSpeed | kIgnoreTimerResolution;
 
-    // Through void * because FARPROC's type says nothing about the real one.
-    template <typename Proc>
-    static Proc Find(HMODULE module, const char *name) {
-        return reinterpret_cast<Proc>(reinterpret_cast<void *>(GetProcAddress(module, name)));
-    }
-
     // controlMask: the kinds of throttling this process decides itself, each
     // switched off (state 0); 0 leaves them all to the system again.
     static void SetThrottling(ULONG controlMask) {
         HMODULE kernel = GetModuleHandleA("kernel32.dll");
-        auto set = kernel ? Find<SetProcessInformationProc>(kernel, "SetProcessInformation") : nullptr;
+        auto set = kernel ? SystemFunction<SetProcessInformationProc>(kernel, "SetProcessInformation") : nullptr;
         if (!set) return;
         ThrottlingState state = {kThrottlingVersion, controlMask, 0};
         // Windows 10 knows only the execution speed and refuses the timer flag.

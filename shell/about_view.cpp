@@ -7,6 +7,7 @@
 #include "store/settings.h"
 #include "utils/message_box.h"
 #include "utils/scope_guard.h"
+#include "utils/system_function.h"
 
 namespace {
 
@@ -165,8 +166,7 @@ Contrast SystemContrast() {
 AboutView::AboutView(const ShellState &shell) : shell_(shell) {
     // GetDpiForWindow (Windows 10 1607 on) knows the monitor the view is on;
     // without it the device's DPI is the system's.
-    dpiForWindow_ = reinterpret_cast<DpiForWindow>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    dpiForWindow_ = SystemFunction<DpiForWindow>(GetModuleHandleA("user32.dll"), "GetDpiForWindow");
 }
 
 AboutView::~AboutView() {

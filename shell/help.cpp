@@ -4,6 +4,7 @@
 
 #include "engine/korvel.h"
 #include "utils/message_box.h"
+#include "utils/system_function.h"
 
 namespace {
 
@@ -29,8 +30,7 @@ HelpLoader::HtmlHelpFunction HelpLoader::Load() {
     path[length] = '\\';
     std::memcpy(path + length + 1, kHelpControl, sizeof kHelpControl);
     if (HMODULE module = LoadLibraryA(path))
-        htmlHelp_ = reinterpret_cast<HtmlHelpFunction>(
-            reinterpret_cast<void (*)()>(GetProcAddress(module, "HtmlHelpA")));
+        htmlHelp_ = SystemFunction<HtmlHelpFunction>(module, "HtmlHelpA");
     return htmlHelp_;
 }
 

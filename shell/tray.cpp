@@ -9,6 +9,7 @@
 #include "shell/best_menu_label.h"
 #include "shell/output_menu.h"
 #include "store/best_file.h"
+#include "utils/system_function.h"
 
 Tray::~Tray() {
     if (imageA_) DestroyIcon(imageA_);
@@ -16,11 +17,6 @@ Tray::~Tray() {
 }
 
 namespace {
-
-template <typename Function>
-Function SystemFunction(HMODULE module, const char *name) {
-    return module ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name))) : nullptr;
-}
 
 // The taskbar draws the notification area at the scale of the monitor it is
 // on.  A per-monitor aware process is told the scale at sign-in by

@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include "utils/system_function.h"
+
 class SuspendResumeNotice {
 public:
     SuspendResumeNotice() = default;
@@ -26,10 +28,8 @@ public:
         if (!window || !user32) return;
         // HPOWERNOTIFY RegisterSuspendResumeNotification(HANDLE, DWORD)
         typedef void *(WINAPI * RegisterProc)(HANDLE recipient, DWORD flags);
-        auto reg = reinterpret_cast<RegisterProc>(
-            reinterpret_cast<void *>(GetProcAddress(user32, "RegisterSuspendResumeNotification")));
-        unregister_ = reinterpret_cast<UnregisterProc>(
-            reinterpret_cast<void *>(GetProcAddress(user32, "UnregisterSuspendResumeNotification")));
+        auto reg = SystemFunction<RegisterProc>(user32, "RegisterSuspendResumeNotification");
+        unregister_ = SystemFunction<UnregisterProc>(user32, "UnregisterSuspendResumeNotification");
         if (reg && unregister_) registration_ = reg(window, kNotifyWindowHandle);
     }
 
