@@ -51,8 +51,10 @@ KORVEL_API int  SwitchOutput(void);
 KORVEL_API int  ResolveShortcut(const char *shortcut, char *target);
 /* @14 Passes a second start's command line to the running copy. */
 KORVEL_API void HandOver(const char *commandLine, HWND runningWindow);
-/* @15 Keyboard hook for the two hotkeys of "Settings"; NULL on failure. */
-KORVEL_API HHOOK InstallHook(int variant);
+/* @15 Keyboard hook for the two hotkeys of "Settings"; NULL on failure.  Its
+ * commands go to commandTarget, the resident window (fast-forward to the
+ * playback owner while there is one). */
+KORVEL_API HHOOK InstallHook(int variant, HWND commandTarget);
 /* @20 Releases a name or the array returned by ListFolder. */
 KORVEL_API void FreeEngineMemory(void *block);
 /* @21 Last '\' or '/' of path (double-byte aware), or NULL. */
