@@ -1,6 +1,9 @@
 // Start, single instance and exit of the real program.
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "engine/resident_window.h"
 #include "testing/best_bytes.h"
 #include "testing/store_fixture.h"
 
@@ -148,6 +151,28 @@ TEST_F(StartupTest, OnlyTheMarkedWindowCountsAsARunningCopy) {
     EXPECT_NE(tivorn.WaitForResidentWindow(), nullptr);
     EXPECT_EQ(tivorn.Exit(), 0u);
     for (HWND window : lookalikes) DestroyWindow(window);
+}
+
+TEST_F(StartupTest, AStartThatCannotHandOverToAHungCopySaysSoAndEnds) {
+    // The running copy's window, on a thread that answers nothing.
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread hung([release] {
+        HWND window = CreateWindowExA(0, "STATIC", "Tivorn", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        SetPropA(window, TIVORN_RESIDENT_PROP, reinterpret_cast<HANDLE>(1));
+        WaitForSingleObject(release, INFINITE);
+        DestroyWindow(window);
+    });
+    EXPECT_TRUE(WaitUntil([] { return FindTivornWindow() != nullptr; }));
+    TivornProcess second;
+    EXPECT_TRUE(second.Start("/next"));
+    HWND box = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return (box = FindMessageBox(second.id())) != nullptr; }, 30000));
+    EXPECT_EQ(MessageBoxText(box).find("実行中の Tivorn が応答しないため、"), 0u);
+    PressButton(box, IDOK);
+    EXPECT_EQ(second.WaitForExit(), 0u);
+    SetEvent(release);
+    hung.join();
+    CloseHandle(release);
 }
 
 }  // namespace

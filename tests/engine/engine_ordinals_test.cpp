@@ -40,7 +40,7 @@ TEST(EngineOrdinals, EachOperationHasItsNumberAndSignatureAndNothingElseIsExport
         {10, "PlaybackOwner", Address<HWND()>(&PlaybackOwner)},
         {11, "ReportPlayError", Address<int(int, HWND)>(&ReportPlayError)},
         {13, "ResolveShortcut", Address<int(const char *, char *)>(&ResolveShortcut)},
-        {14, "HandOver", Address<void(const char *, HWND)>(&HandOver)},
+        {14, "HandOver", Address<int(const char *, HWND)>(&HandOver)},
         {15, "InstallHook", Address<HHOOK(int, HWND)>(&InstallHook)},
         {16, "SetPlaybackOwner", Address<void(HWND, int)>(&SetPlaybackOwner)},
         {20, "FreeEngineMemory", Address<void(void *)>(&FreeEngineMemory)},
