@@ -51,10 +51,23 @@ KORVEL_API int  SwitchOutput(void);
 /* --- shell helpers --------------------------------------------------------- */
 /* @13 Target of a .lnk file into a buffer of KORVEL_PATH_BUFFER bytes. */
 KORVEL_API int  ResolveShortcut(const char *shortcut, char *target);
-/* @14 Passes a second start's command line to the running copy. */
-KORVEL_API void HandOver(const char *commandLine, HWND runningWindow);
-/* @15 Keyboard hook for the two hotkeys of "Settings"; NULL on failure. */
-KORVEL_API HHOOK InstallHook(int variant);
+/* @14 Passes a second start's command line to the running copy; one of the
+ * KORVEL_HANDOVER_ answers below. */
+KORVEL_API int  HandOver(const char *commandLine, HWND runningWindow);
+/* The running copy has it, or the command line asks nothing of it. */
+#define KORVEL_HANDOVER_DONE 1
+/* No copy runs to take it: none was found, its window has gone, or it is
+ * exiting.  The caller may start as the running copy. */
+#define KORVEL_HANDOVER_NO_COPY 2
+/* The copy did not answer in time: it is hung, or busy for long. */
+#define KORVEL_HANDOVER_NO_ANSWER 0
+/* The system refused the message: the copy runs at another integrity level
+ * (one of the two started as administrator). */
+#define KORVEL_HANDOVER_REFUSED 3
+/* @15 Keyboard hook for the two hotkeys of "Settings"; NULL on failure.  Its
+ * commands go to commandTarget, the resident window (fast-forward to the
+ * playback owner while there is one). */
+KORVEL_API HHOOK InstallHook(int variant, HWND commandTarget);
 /* @20 Releases a name or the array returned by ListFolder. */
 KORVEL_API void FreeEngineMemory(void *block);
 /* @21 Last '\' or '/' of path (double-byte aware), or NULL. */

@@ -25,28 +25,33 @@ enum {
     TIVORN_CODE_NEXT_BEST = 3,
     TIVORN_CODE_RESTART = 4,
     TIVORN_CODE_MENU = 5,
-    /* Files to play at once: the data block holds their paths, each ended by
-     * a NUL (utils/command_line_files.h). */
+    /* Files to play at once: the data block holds the sending process's
+     * start time and the paths, each ended by a NUL
+     * (utils/command_line_files.h). */
     TIVORN_CODE_PLAY_FILES = 6
 };
 
-static BOOL CALLBACK TivornWindowSearchStep(HWND window, LPARAM param) {
-    char title[16];
-    /* The title first, as a cheap filter: exactly "Tivorn", any class,
-     * hidden windows included.  Then the property decides. */
-    if (GetWindowTextA(window, title, (int)sizeof title) != 6 || lstrcmpiA(title, TIVORN_WINDOW_TITLE) != 0)
-        return TRUE;
-    if (!GetPropA(window, TIVORN_RESIDENT_PROP)) return TRUE;
-    *(HWND *)param = window;
-    return FALSE;
-}
+#define TIVORN_NOT_TAKEN 1
 
 /* The running copy's resident window, or NULL when no window titled "Tivorn"
- * carries the property. */
+ * carries the property.  FindWindowEx compares the titles the system keeps,
+ * sending no message: a hung window of any program cannot stall the search.
+ * Any class, hidden windows included. */
 static inline HWND FindTivornWindow(void) {
-    HWND found = NULL;
-    EnumWindows(TivornWindowSearchStep, (LPARAM)&found);
-    return found;
+    HWND window = NULL;
+    while ((window = FindWindowExA(NULL, window, NULL, TIVORN_WINDOW_TITLE)) != NULL)
+        if (GetPropA(window, TIVORN_RESIDENT_PROP)) return window;
+    return NULL;
+}
+
+/* When this process was created, in the system's 100-nanosecond units.
+ * Explorer starts one process per selected file within moments; a hand-over
+ * says when its process began, so that the running copy can tell a
+ * selection opened at once from files opened one by one. */
+static inline unsigned long long TivornProcessStartTime(void) {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+    return ((unsigned long long)created.dwHighDateTime << 32) | created.dwLowDateTime;
 }
 
 #endif

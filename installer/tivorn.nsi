@@ -84,8 +84,9 @@ VIFileVersion "${VERSION_MAJOR}.${VERSION_MINOR}.0.0"
 !define MUI_ABORTWARNING
 !define MUI_WELCOMEPAGE_TEXT "$(WelcomeText)"
 !define MUI_COMPONENTSPAGE_NODESC
-!define MUI_FINISHPAGE_RUN "$INSTDIR\Tivorn.exe"
+!define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "$(RunNow)"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartTivornAsUser
 
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
@@ -112,6 +113,45 @@ LangString InUseInstall ${LANG_JAPANESE} "Tivorn が実行中のため、ファ�
 LangString InUseRemove ${LANG_JAPANESE} "Tivorn が実行中のため、削除できません。$\n$INSTDIR\Tivorn.exe$\n$\n表示されている Tivorn のメッセージを閉じるなどして Tivorn を終了してから、再試行をクリックしてください。"
 LangString WrongCodePage ${LANG_JAPANESE} "Tivorn は日本語の文字コード (コードページ 932) で動作しますが、このコンピュータでは別のコードページが使われているため、インストールできません。$\n[コントロール パネル] の [地域] を開き、[管理] タブの [システム ロケールの変更] で、[現在のシステム ロケール] を [日本語 (日本)] にし、[ベータ: ワールドワイド言語サポートで Unicode UTF-8 を使用] のチェックを外してから、Windows を再起動してください。$\n$\nTivorn needs the Japanese code page (932), but this computer uses another one, so Tivorn cannot be installed.$\nOpen Control Panel > Region, and on the Administrative tab click $\"Change system locale...$\". Set $\"Current system locale$\" to $\"Japanese (Japan)$\", clear $\"Beta: Use Unicode UTF-8 for worldwide language support$\", then restart Windows."
 LangString AskRemoveData ${LANG_JAPANESE} "ベスト、再生の履歴、設定も削除しますか？$\n$\n「いいえ」を選ぶと、これらは残り、もう一度インストールしたときにそのまま使えます。"
+
+; Whether a token is elevated: GetTokenInformation's TokenElevation class,
+; read with TOKEN_QUERY access.
+!define TOKEN_QUERY 8
+!define TOKEN_ELEVATION 20
+
+; Starts the installed program as the signed-in user, never with
+; administrator rights: a setup started with "Run as administrator" (or by an
+; elevated program) is elevated, and so is whatever it starts.  An elevated
+; Tivorn would take no hand-over from the copies Explorer starts when a MIDI
+; file is opened, and would keep the rights for good.  An elevated setup
+; therefore leaves the start to the desktop's Explorer, which runs at the
+; user's own level: "explorer.exe <program>" passes the program to the
+; running shell, which starts it.  Without a shell to ask, or unelevated, the
+; program is started directly.  Not waited for.
+Function StartTivornAsUser
+  Push $0
+  Push $1
+  Push $2
+  StrCpy $2 0
+  System::Call "advapi32::OpenProcessToken(p -1, i ${TOKEN_QUERY}, *p .r1) i .r0"
+  ${If} $0 <> 0
+    System::Call "advapi32::GetTokenInformation(p r1, i ${TOKEN_ELEVATION}, *i .r2, i 4, *i .r0) i .r0"
+    ${If} $0 = 0
+      StrCpy $2 0
+    ${EndIf}
+    System::Call "kernel32::CloseHandle(p r1)"
+  ${EndIf}
+  System::Call "user32::GetShellWindow() p .r0"
+  ${If} $2 <> 0
+  ${AndIf} $0 P<> 0
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\Tivorn.exe"'
+  ${Else}
+    Exec '"$INSTDIR\Tivorn.exe"'
+  ${EndIf}
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
 
 ; What this run did to a running copy: nothing (empty), ended it and waited
 ; for its process (1), or ended it with only its window to watch (2).  A
@@ -384,7 +424,7 @@ Section "-Finish"
   ; offers it instead.
   ${If} ${Silent}
   ${AndIf} $EndedCopy <> 0
-    Exec '"$INSTDIR\Tivorn.exe"'
+    Call StartTivornAsUser
   ${EndIf}
 SectionEnd
 

@@ -16,17 +16,36 @@ constexpr UINT kHandOverTimeoutMs = 5000;
 
 }  // namespace
 
-extern "C" void HandOver(const char *commandLine, HWND runningWindow) {
+namespace {
+
+// Why a sent command came to nothing, by what the system says and whether
+// the window still stands.
+int FailedSend(HWND target) {
+    DWORD error = GetLastError();
+    if (!IsWindow(target)) return KORVEL_HANDOVER_NO_COPY;  // the copy ended meanwhile
+    // User Interface Privilege Isolation drops a message from a lower
+    // integrity level with "access denied".
+    if (error == ERROR_ACCESS_DENIED) return KORVEL_HANDOVER_REFUSED;
+    // A copy that still handles its messages has the command and is busy
+    // with it: a box of its own (a song that cannot be played) waits for the
+    // user.  Only one that has stopped handling them is hung.
+    return IsHungAppWindow(target) ? KORVEL_HANDOVER_NO_ANSWER : KORVEL_HANDOVER_DONE;
+}
+
+}  // namespace
+
+extern "C" int HandOver(const char *commandLine, HWND runningWindow) {
     int code = korvel::HandOverCode(commandLine);
     // Not a switch: the files on it, if any, are played at once.
-    std::string files;
+    std::string block;
     if (code == korvel::kNoCommand) {
-        files = cmdline::JoinFiles(cmdline::FilesOnCommandLine(commandLine));
-        if (files.empty()) return;
+        cmdline::HandedOver handed{TivornProcessStartTime(), cmdline::FilesOnCommandLine(commandLine)};
+        if (handed.files.empty()) return KORVEL_HANDOVER_DONE;
+        block = cmdline::HandOverBlock(handed);
         code = TIVORN_CODE_PLAY_FILES;
     }
     HWND target = runningWindow && IsWindow(runningWindow) ? runningWindow : FindTivornWindow();
-    if (!target) return;
+    if (!target) return KORVEL_HANDOVER_NO_COPY;
     if (code == TIVORN_CODE_MENU || code == TIVORN_CODE_PLAY_FILES) {
         // The user just started this process, so it may bring a window to
         // the front; the running copy needs that right for its popup menu to
@@ -36,9 +55,12 @@ extern "C" void HandOver(const char *commandLine, HWND runningWindow) {
         GetWindowThreadProcessId(target, &process);
         if (process) AllowSetForegroundWindow(process);
     }
-    COPYDATASTRUCT command = {static_cast<ULONG_PTR>(code), static_cast<DWORD>(files.size()),
-                              files.empty() ? nullptr : const_cast<char *>(files.data())};
+    COPYDATASTRUCT command = {static_cast<ULONG_PTR>(code), static_cast<DWORD>(block.size()),
+                              block.empty() ? nullptr : const_cast<char *>(block.data())};
     DWORD_PTR answer = 0;
-    SendMessageTimeoutA(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&command), SMTO_ABORTIFHUNG,
-                        kHandOverTimeoutMs, &answer);
+    SetLastError(ERROR_SUCCESS);
+    if (!SendMessageTimeoutA(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&command), SMTO_ABORTIFHUNG,
+                             kHandOverTimeoutMs, &answer))
+        return FailedSend(target);
+    return answer == TIVORN_NOT_TAKEN ? KORVEL_HANDOVER_NO_COPY : KORVEL_HANDOVER_DONE;
 }

@@ -50,6 +50,9 @@ struct HookState {
     // commands: read there, so atomic.
     std::atomic<HWND> relay{nullptr};
     DWORD relayThread;  // read and written by installing threads only
+    // The resident window, as the install gave it; used on the relay's
+    // thread, the installing one.
+    HWND commandTarget;
 };
 
 HookState g_hook;
@@ -150,13 +153,15 @@ LRESULT CALLBACK KeyboardHook(int code, WPARAM message, LPARAM data) {
 }
 
 // Fast-forward goes to whoever owns playback (a preview in the best settings
-// dialog, for example); the menu always belongs to the running copy.
+// dialog, for example); the menu always belongs to the running copy.  The
+// copy's window is the one the install was given: searching every window's
+// title would ask the program's own windows for theirs, and wait on them.
 HWND CommandTarget(WPARAM code) {
     if (code == TIVORN_CODE_NEXT) {
         HWND owner = PlaybackOwner();
         if (owner && IsWindow(owner)) return owner;
     }
-    return FindTivornWindow();
+    return g_hook.commandTarget && IsWindow(g_hook.commandTarget) ? g_hook.commandTarget : nullptr;
 }
 
 void Deliver(HWND relay, WPARAM code) {
@@ -270,8 +275,9 @@ HWND HookThreadWindow() {
 
 extern "C" {
 
-HHOOK InstallHook(int) {
+HHOOK InstallHook(int, HWND commandTarget) {
     if (!RelayOnThisThread()) return nullptr;
+    g_hook.commandTarget = commandTarget;
     HWND hookWindow = HookThreadWindow();
     if (!hookWindow) return nullptr;
     // The hook thread never waits on this one, so the call returns at once.

@@ -1,5 +1,6 @@
 // Playing the current best: start, stop, next, the end of a song, sleep and
 // wake, and the switch to another best.
+#include <algorithm>
 #include <cstdint>
 
 #include "engine/korvel.h"
@@ -230,10 +231,22 @@ void ResumeAfterPreview(AfterPreview after) {
     if (after == AfterPreview::Resume && g_player.playing) PlayCurrentSong();
 }
 
-void QueueHandedFiles(std::vector<std::string> files) {
+void QueueHandedFiles(std::vector<std::string> files, HandedQueue how) {
     if (files.empty()) return;
-    g_player.handedFiles.assign(files.begin(), files.end());
-    g_player.handedFileCurrent = false;
+    std::deque<std::string> &queue = g_player.handedFiles;
+    // Joining an empty queue is a fresh start all the same: what came before
+    // has played, and these play now.
+    if (how == HandedQueue::Replace || queue.empty()) {
+        queue.clear();
+        g_player.handedFileCurrent = false;
+    }
+    // The same file from two starts (a double click taken twice) plays once.
+    for (std::string &file : files) {
+        if (queue.size() >= kMaxHandedFiles) break;
+        bool queued = std::any_of(queue.begin(), queue.end(),
+                                  [&](const std::string &other) { return ansi::EqualNoCase(other.c_str(), file.c_str()); });
+        if (!queued) queue.push_back(std::move(file));
+    }
 }
 
 bool HandedFilesWaiting() { return !g_player.handedFiles.empty() && !g_player.handedFileCurrent; }

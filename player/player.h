@@ -132,12 +132,21 @@ enum class AfterPreview { Resume, Stay };
 // current song starts again if the best was playing.
 void ResumeAfterPreview(AfterPreview after);
 
-// Files given on the command line take the place of any still waiting (none
-// given changes nothing).  They play first, one after another, and then the
-// best goes on where it was.  At the start-up, queued before the best's first
-// song is chosen, they play in its place: that song is chosen only once they
-// are done, so a handed file marks nothing in the best's history.
-void QueueHandedFiles(std::vector<std::string> files);
+// How files handed over meet those still queued.
+enum class HandedQueue {
+    Replace,  // a new opening: they take the place of any still waiting
+    Join,     // more files of the same opening (Explorer's one process per
+              // selected file): they go after the queued ones, unless
+              // already queued
+};
+// At most this many files wait, however many hand-overs join.
+constexpr size_t kMaxHandedFiles = 256;
+// Files given on the command line (none given changes nothing).  They play
+// first, one after another, and then the best goes on where it was.  At the
+// start-up, queued before the best's first song is chosen, they play in its
+// place: that song is chosen only once they are done, so a handed file marks
+// nothing in the best's history.
+void QueueHandedFiles(std::vector<std::string> files, HandedQueue how = HandedQueue::Replace);
 // Files are queued and have not begun.
 bool HandedFilesWaiting();
 // Plays the queued files at once, unless they have begun already.  As

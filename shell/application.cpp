@@ -24,6 +24,32 @@ namespace {
 const char kNotInstalled[] =
     "Tivorn はインストールされていません。\nセットアップを実行してください。";
 
+// A start that could not hand its command line over says so.
+const char kHandOverNoAnswer[] =
+    "実行中の Tivorn が応答しないため、ファイルや操作を渡せませんでした。\n"
+    "しばらく待ってから、もう一度お試しください。";
+const char kHandOverRefused[] =
+    "実行中の Tivorn にファイルや操作を渡せませんでした。\n"
+    "どちらか一方が管理者として実行されている可能性があります。\n"
+    "実行中の Tivorn を終了してから、もう一度お試しください。";
+// While one start shows its box, the others of a burst (twenty files opened
+// at once on a copy that does not answer) end without stacking more: this
+// named event exists as long as a box shows.
+const char kHandOverBoxShowing[] = "Local\\Zarnith.Tivorn.HandOverBox";
+// A copy that was exiting answers that it took nothing; the start then waits
+// for it to end and runs as the new copy.  A copy that keeps answering so
+// (another program's window wearing the mark) is not waited for for ever.
+constexpr int kHandOverTries = 3;
+
+void TellHandOverFailed(int result) {
+    HANDLE showing = CreateEventA(nullptr, TRUE, FALSE, kHandOverBoxShowing);
+    bool first = showing && GetLastError() != ERROR_ALREADY_EXISTS;
+    if (first)
+        ShowMessage(nullptr, result == KORVEL_HANDOVER_REFUSED ? kHandOverRefused : kHandOverNoAnswer,
+                    MB_OK | MB_ICONERROR);
+    if (showing) CloseHandle(showing);
+}
+
 void InitControlClasses() {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES | ICC_TAB_CLASSES |
                                                           ICC_HOTKEY_CLASS | ICC_STANDARD_CLASSES};
@@ -40,6 +66,10 @@ HWND Application::CreateResidentWindow() {
     // The player reports to this window and the tray from its first call.
     SetPlayerHost(&playerHost_);
     return residentWindow_.Create(shell_.instance);
+}
+
+void Application::HoldStartupLockUntilExit() {
+    if (!exitLock_) exitLock_.emplace();
 }
 
 void Application::Shutdown() {
@@ -69,11 +99,19 @@ int Application::Run() {
     // One copy per user: a second start passes its command line on and ends
     // without reading anything.
     StartupLock lock;
-    if (HWND running = FindTivornWindow()) {
+    for (int tries = 1; HWND running = FindTivornWindow(); ++tries) {
         lock.Release();
-        HandOver(commandLine, running);
-        TellFilesLeftOut(nullptr, arguments.leftOut);
-        return 0;
+        int result = HandOver(commandLine, running);
+        if (result == KORVEL_HANDOVER_DONE) {
+            TellFilesLeftOut(nullptr, arguments.leftOut);
+            return 0;
+        }
+        if (result != KORVEL_HANDOVER_NO_COPY || tries >= kHandOverTries) {
+            TellHandOverFailed(result);
+            return 0;
+        }
+        // The copy was exiting; it holds the lock until it has ended.
+        lock.Acquire();
     }
 
     if (LoadSettings() != LoadResult::Ready) {
@@ -102,8 +140,10 @@ int Application::Run() {
     SuspendResumeNotice powerNotices(resident);  // until the loop has ended
 
     LoadPopupMenu(shell_);
-    // Files on the command line play first, in place of the best's first song.
-    QueueHandedFiles(cmdline::FilesOnCommandLine(commandLine));
+    // Files on the command line play first, in place of the best's first
+    // song; the other files of the same selection, handed over by the starts
+    // that Explorer made with this one, join them.
+    residentWindow_.QueueHandOver({TivornProcessStartTime(), cmdline::FilesOnCommandLine(commandLine)});
     // A failed start-up load has reported itself; the loop then only handles
     // what is already queued and the shutdown still runs.  Files that could
     // not be named are told of once the others play.

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "shell/about_view.h"
 #include "shell/best_settings.h"
 #include "shell/help.h"
@@ -12,6 +14,7 @@
 #include "shell/player_link.h"
 #include "shell/resident_window.h"
 #include "shell/shell_state.h"
+#include "shell/single_instance.h"
 #include "shell/tray.h"
 
 class Application {
@@ -35,6 +38,10 @@ public:
     // and the hotkey hook.
     void Shutdown();
 
+    // The exit has begun: a start from now on waits until this copy has
+    // ended before it runs as the new copy.
+    void HoldStartupLockUntilExit();
+
     ShellState &shell() { return shell_; }
     Tray &tray() { return tray_; }
     AboutView &about() { return about_; }
@@ -52,6 +59,7 @@ private:
     ShellEditorHost editorHost_{shell_, tray_, mediaKeys_};
     ShellPlayerHost playerHost_{shell_, tray_, mediaKeys_};
     ResidentWindow residentWindow_{*this};
+    std::optional<StartupLock> exitLock_;  // released when the application ends
 };
 
 #endif

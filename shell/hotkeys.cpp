@@ -6,7 +6,7 @@
 #include "utils/message_box.h"
 
 bool InstallHotkeyHook(ShellState &shell, HookFailure failure) {
-    HHOOK hook = InstallHook(g_settings.engineVariant);
+    HHOOK hook = InstallHook(g_settings.engineVariant, shell.resident);
     if (!hook) {
         ReportUnexpectedError(shell.resident, failure == HookFailure::EndsProgram);
         return false;
@@ -63,22 +63,12 @@ UINT MediaKeyCommand(WPARAM hotkeyId, bool playing) {
     }
 }
 
-// The system lets a process take the foreground only in documented cases,
-// one being that it received the last input event.  A key the hook swallowed
-// was never this process's input, so a plain SetForegroundWindow may be
-// refused: the menu would then open without the keyboard and would not
-// close on a click elsewhere.  Attached to the foreground thread's input for
-// the call, this thread shares the input state of the thread that has the
-// foreground, and may take it.
+// The system lets a process take the foreground only in documented cases:
+// it received the last input event (the hook, on a thread of this process,
+// took the hotkey), or the process that did allowed it (a second start calls
+// AllowSetForegroundWindow before handing the menu command over).  Nothing
+// here attaches to another thread's input: attached to a hung foreground
+// window's thread, this one would hang with it.
 bool TakeForegroundForMenu(HWND window) {
-    HWND foreground = GetForegroundWindow();
-    if (foreground == window) return true;
-    DWORD self = GetCurrentThreadId();
-    DWORD owner = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
-    // Attaching fails for a thread of another desktop, say; the plain call
-    // may still be allowed then.
-    bool attached = owner != 0 && owner != self && AttachThreadInput(self, owner, TRUE);
-    bool taken = SetForegroundWindow(window) != FALSE;
-    if (attached) AttachThreadInput(self, owner, FALSE);
-    return taken;
+    return GetForegroundWindow() == window || SetForegroundWindow(window) != FALSE;
 }

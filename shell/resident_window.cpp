@@ -28,6 +28,9 @@ const char kNoProperties[] = "プロパティを表示できませんでした�
 constexpr UINT kMsgOpenTrayMenu = WM_APP + 3;
 // Posted to play the files a second start handed over.
 constexpr UINT kMsgPlayHandedFiles = WM_APP + 19;
+// Posted by the exit to itself: the window is destroyed once the messages
+// queued before it are handled.
+constexpr UINT kMsgDestroyWindow = WM_APP + 31;
 
 // A dialog procedure answers a message's result through DWLP_MSGRESULT.
 INT_PTR Answer(HWND window, LRESULT result) {
@@ -67,10 +70,26 @@ INT_PTR ResidentWindow::OnInitDialog(HWND window) {
     // Marks this window as the target of hand-overs and hotkeys, so that a
     // message box captioned "Tivorn" is never taken for it.
     SetPropA(window, TIVORN_RESIDENT_PROP, reinterpret_cast<HANDLE>(1));
+    AllowMessagesFromLowerIntegrity();
     return TRUE;
 }
 
+// User Interface Privilege Isolation drops messages sent from a process of
+// lower integrity.  A copy started as administrator would otherwise take no
+// hand-over from Explorer's starts, and would never hear that Explorer
+// restarted, its tray icon gone for good.  Only these two pass; none of them
+// carries more than a command code or a checked list of files.
+void ResidentWindow::AllowMessagesFromLowerIntegrity() {
+    ChangeWindowMessageFilterEx(window_, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
+    if (UINT taskbarCreated = app_.shell().taskbarCreated)
+        ChangeWindowMessageFilterEx(window_, taskbarCreated, MSGFLT_ALLOW, nullptr);
+}
+
 INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    // Once the exit has begun, commands and the player's messages queued
+    // behind it would find the engine closed: only the window's end is
+    // handled, and a hand-over is told that it was not taken.
+    if (exiting_ && message != WM_DESTROY && message != kMsgDestroyWindow && message != WM_COPYDATA) return FALSE;
     if (message == app_.shell().taskbarCreated && message != 0) {
         app_.tray().UpdateIcon(kTrayAdd, nullptr);
         return Answer(window_, 0);
@@ -103,6 +122,7 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_HOTKEY: OnMediaKey(wParam); return TRUE;
     case kMsgPlayHandedFiles: PlayHandedFilesUnlessEditing(); return TRUE;
     case WM_DESTROY: OnDestroy(); return TRUE;
+    case kMsgDestroyWindow: DestroyWindow(window_); return TRUE;
     default: return FALSE;
     }
 }
@@ -223,14 +243,24 @@ void ResidentWindow::RunCopyDataCommand(ULONG_PTR code) {
     }
 }
 
+void ResidentWindow::QueueHandOver(cmdline::HandedOver handed) {
+    if (handed.files.empty()) return;
+    bool joins = handOvers_.Joins(handed.started);
+    QueueHandedFiles(std::move(handed.files), joins ? HandedQueue::Join : HandedQueue::Replace);
+}
+
 LRESULT ResidentWindow::OnCopyData(const COPYDATASTRUCT *data) {
-    // A code that arrives while the window is still being created is ignored.
-    if (!app_.shell().resident || !data) return 1;
+    // A code that arrives while the window is still being created is not
+    // taken, nor one that arrives while the copy exits: the sender then
+    // knows that no copy runs to take it.
+    if (!app_.shell().resident || exiting_) return TIVORN_NOT_TAKEN;
+    if (!data) return 0;
     if (data->dwData == TIVORN_CODE_PLAY_FILES) {
         // The block is only ours until this returns, and the sender waits:
-        // the files are queued now and played once it has its answer.
+        // the files are queued now and played once it has its answer.  Files
+        // that join a queue already playing wait their turn.
         const char *block = static_cast<const char *>(data->lpData);
-        QueueHandedFiles(cmdline::SplitFiles(block, block ? data->cbData : 0));
+        QueueHandOver(cmdline::ReadHandOverBlock(block, block ? data->cbData : 0));
         PostMessageA(window_, kMsgPlayHandedFiles, 0, 0);
         return 0;
     }
@@ -334,10 +364,27 @@ void ResidentWindow::EndRun() {
     app_.tray().FreeBestNames();
 }
 
-// WM_DESTROY arrives posted by the exit command or a fatal error; the window
-// itself lives on until the process ends.
+// WM_DESTROY arrives posted by the exit command or a fatal error, and sent
+// when the window is destroyed at the end of this.  A copy that is exiting is
+// no longer the running copy: its mark goes first, so that a start from now
+// on runs as the new copy instead of handing over to one that no longer
+// listens.  That start waits for the startup lock, which this copy holds
+// from here to its end, so the two never overlap (the new one would find
+// the MIDI device still taken).  The lock comes before the mark: a start
+// that is searching finishes first, and a hand-over it then sends is
+// answered "not taken" below.
 void ResidentWindow::OnDestroy() {
+    if (exiting_) return;
+    exiting_ = true;
+    app_.HoldStartupLockUntilExit();
+    RemovePropA(window_, TIVORN_RESIDENT_PROP);
     EndRun();
+    // The tray icon, the hook and the menu go while the window stands.
+    app_.Shutdown();
+    // Destroyed once the messages queued before it are handled (a hand-over
+    // queued meanwhile is answered, not left to time out); the quit message
+    // comes only after them all.
+    PostMessageA(window_, kMsgDestroyWindow, 0, 0);
     PostQuitMessage(0);
 }
 

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "utils/command_line_files.h"
 #include "utils/window_binding.h"
 
 class Application;
@@ -19,6 +20,11 @@ public:
 
     // Creates the window hidden; null on failure.
     HWND Create(HINSTANCE instance);
+
+    // Queues files handed over (by a second start, or this start's own
+    // command line): a hand-over from a process started with the ones before
+    // it (Explorer's one process per selected file) joins their queue.
+    void QueueHandOver(cmdline::HandedOver handed);
 
 private:
     friend class WindowBinding<ResidentWindow, WindowLifetime::OutlivesWindow>;
@@ -45,6 +51,7 @@ private:
     void RetryResume();
     void EndRun();
     void OnDestroy();
+    void AllowMessagesFromLowerIntegrity();
     void OnEndSession();
 
     Application &app_;
@@ -52,6 +59,8 @@ private:
     bool suspended_ = false;   // the sleep stopped a playing song
     int resumeTriesLeft_ = 0;  // of the wait for the devices after a wake
     bool ended_ = false;       // EndRun has run
+    bool exiting_ = false;     // the exit has begun: commands are no longer taken
+    cmdline::HandOverBurst handOvers_;
 };
 
 #endif

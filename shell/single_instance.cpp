@@ -11,7 +11,8 @@ constexpr DWORD kStartupLockWaitMs = 10000;
 
 }  // namespace
 
-StartupLock::StartupLock() {
+void StartupLock::Acquire() {
+    Release();
     mutex_ = CreateMutexA(nullptr, FALSE, kStartupLockName);
     if (!mutex_) return;
     // An abandoned lock (a start that crashed holding it) is ours all the same.

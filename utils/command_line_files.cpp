@@ -96,4 +96,28 @@ std::vector<std::string> SplitFiles(const char *block, size_t size) {
     return files;
 }
 
+std::string HandOverBlock(const HandedOver &handed) {
+    std::string block;
+    for (int i = 0; i < 8; ++i) block += static_cast<char>((handed.started >> (8 * i)) & 0xFF);
+    return block + JoinFiles(handed.files);
+}
+
+HandedOver ReadHandOverBlock(const char *block, size_t size) {
+    HandedOver handed;
+    if (!block || size < 8) return handed;
+    for (int i = 0; i < 8; ++i) handed.started |= uint64_t{static_cast<unsigned char>(block[i])} << (8 * i);
+    handed.files = SplitFiles(block + 8, size - 8);
+    return handed;
+}
+
+bool HandOverBurst::Joins(uint64_t started) {
+    // A process started before the latest of the burst is part of it too:
+    // it merely arrived late.
+    // (The start time comes from another process: no sum that could wrap.)
+    bool joins = any_ && (started <= latest_ || started - latest_ < kGap);
+    if (!joins || started > latest_) latest_ = started;
+    any_ = true;
+    return joins;
+}
+
 }  // namespace cmdline

@@ -6,6 +6,7 @@
 #define TIVORN_UTILS_COMMAND_LINE_FILES_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,38 @@ std::string JoinFiles(const std::vector<std::string> &files);
 // The files of a received block, each checked with IsFilePathForm; a last
 // file without its NUL is taken too, and at most kMaxFiles.
 std::vector<std::string> SplitFiles(const char *block, size_t size);
+
+// What one hand-over brings: when the sending process was created (in the
+// system's 100-nanosecond units) and its files.
+struct HandedOver {
+    uint64_t started = 0;
+    std::vector<std::string> files;
+};
+// The block of a hand-over of files: the start time in 8 bytes, least
+// significant first, then the files as JoinFiles writes them.
+std::string HandOverBlock(const HandedOver &handed);
+// A block too short for its start time holds no files.
+HandedOver ReadHandOverBlock(const char *block, size_t size);
+
+// Explorer starts one process for each selected file, all within moments,
+// and each hands its file over on its own, in whatever order the processes
+// get there.  Files from processes started close together belong to one
+// opening and join one queue; a process started later begins a queue of its
+// own.  Process start times, not arrival times, decide: a busy or slow
+// machine spreads the arrivals, not the starts.
+class HandOverBurst {
+public:
+    // Starts this far apart (1.5 s) are one burst.  Explorer starts the
+    // processes of one selection tens of milliseconds apart.
+    static constexpr uint64_t kGap = 15000000;
+    // Whether files of a process started at `started` join the burst before
+    // them; they are part of the burst from now on either way.
+    bool Joins(uint64_t started);
+
+private:
+    bool any_ = false;
+    uint64_t latest_ = 0;  // the latest start of the burst
+};
 
 }  // namespace cmdline
 

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -693,4 +694,36 @@ TEST_F(PlayerE2E, HandedFilesWaitForTheBestSettingsAndMarkNoSongOfTheBest) {
     EXPECT_EQ(Opened().back(), Logged(a));
     EXPECT_EQ(tivorn_.Exit(), 0u);
     EXPECT_EQ(History("One"), std::string(1, '\0'));
+}
+
+TEST_F(PlayerE2E, TwentyFilesOpenedAtOnceEachPlayToTheEndThenTheBestGoesOn) {
+    std::string s0 = Song("s0.mid", 30000);
+    WriteBests({bestbytes::Record("One", {s0})});
+    Start("One");
+    ASSERT_TRUE(WaitForFirstStartHandled());
+    // One start per file, as Explorer makes them for a selection; each song
+    // lasts longer than the starts take to arrive, so none may cut another off.
+    std::vector<std::string> files;
+    for (int i = 0; i < 20; ++i) files.push_back(Song("burst" + std::to_string(i) + ".mid", 600));
+    std::vector<std::unique_ptr<TivornProcess>> starts;
+    for (const std::string &file : files) {
+        starts.push_back(std::make_unique<TivornProcess>());
+        ASSERT_TRUE(starts.back()->Start("\"" + file + "\""));
+    }
+    for (auto &start : starts) EXPECT_EQ(start->WaitForExit(60000), 0u);
+    ASSERT_TRUE(WaitUntil([&] {
+        std::vector<std::string> opened = Opened();
+        return !opened.empty() && opened.back() == Logged(s0) && std::all_of(files.begin(), files.end(), [&](const std::string &f) {
+                   return std::count(opened.begin(), opened.end(), Logged(f)) > 0;
+               });
+    }, 60000));
+    std::vector<std::string> events = Events();
+    for (const std::string &file : files) {
+        auto at = std::find(events.begin(), events.end(), Open(file));
+        EXPECT_EQ(std::count(at, events.end(), Open(file)), 1) << file;
+        ASSERT_LT(at + 2, events.end()) << file;
+        EXPECT_EQ(std::vector<std::string>(at + 1, at + 3), (std::vector<std::string>{"start", "end"})) << file;
+    }
+    EXPECT_EQ(FindMessageBox(tivorn_.id()), nullptr);
+    EXPECT_EQ(tivorn_.Exit(), 0u);
 }

@@ -1,6 +1,9 @@
 // Start, single instance and exit of the real program.
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "engine/resident_window.h"
 #include "testing/best_bytes.h"
 #include "testing/store_fixture.h"
 
@@ -216,6 +219,28 @@ TEST_F(StartupTest, InAnotherCodePageTheProgramSaysWhatToChangeAndTouchesNothing
         EXPECT_EQ(program_key::Snapshot(), registry) << codePage;
         EXPECT_EQ(GetFileAttributesA(folder.Join("KORVEL.dat").c_str()), INVALID_FILE_ATTRIBUTES) << codePage;
     }
+}
+
+TEST_F(StartupTest, AStartThatCannotHandOverToAHungCopySaysSoAndEnds) {
+    // The running copy's window, on a thread that answers nothing.
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread hung([release] {
+        HWND window = CreateWindowExA(0, "STATIC", "Tivorn", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        SetPropA(window, TIVORN_RESIDENT_PROP, reinterpret_cast<HANDLE>(1));
+        WaitForSingleObject(release, INFINITE);
+        DestroyWindow(window);
+    });
+    EXPECT_TRUE(WaitUntil([] { return FindTivornWindow() != nullptr; }));
+    TivornProcess second;
+    EXPECT_TRUE(second.Start("/next"));
+    HWND box = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return (box = FindMessageBox(second.id())) != nullptr; }, 30000));
+    EXPECT_EQ(MessageBoxText(box).find("実行中の Tivorn が応答しないため、"), 0u);
+    PressButton(box, IDOK);
+    EXPECT_EQ(second.WaitForExit(), 0u);
+    SetEvent(release);
+    hung.join();
+    CloseHandle(release);
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ protected:
 
     void SetUp() override {
         SavedSettings::WriteHotkeys(0x0200 | VK_F9, 0x0500 | VK_F10);  // Ctrl+F9, Shift+Alt+F10
-        hook = InstallHook(EngineVariant());
+        hook = InstallHook(EngineVariant(), resident.handle());
         ASSERT_NE(hook, nullptr);
         SetForegroundWindow(focus.handle());
         SetFocus(focus.handle());

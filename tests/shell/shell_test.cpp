@@ -44,7 +44,41 @@ TEST_F(ResidentWindowTest, ExitCommandClosesTheEngineAndEndsTheLoop) {
     PostMessageA(window_, WM_COMMAND, IDM_EXIT, 0);
     // The loop ends with the quit message that WM_DESTROY posts.
     EXPECT_EQ(RunMessageLoop(app_.shell()), 0);
-    EXPECT_TRUE(IsWindow(window_));  // the window itself lives to the end
+    EXPECT_FALSE(IsWindow(window_));
+}
+
+// What a start meets while the copy exits: handled between the exit and the
+// window's end, as a hand-over sent then would be.
+struct DuringExit {
+    static inline HWND resident;
+    static inline bool marked = true;
+    static inline LRESULT answer = 0;
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message != WM_APP) return DefWindowProcA(window, message, wParam, lParam);
+        marked = GetPropA(resident, "TivornResident") != nullptr;
+        COPYDATASTRUCT data = {0, 0, nullptr};
+        answer = SendMessageA(resident, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+        return 0;
+    }
+};
+
+TEST_F(ResidentWindowTest, AnExitingCopyDropsItsMarkTakesNothingAndHoldsTheStartLockToItsEnd) {
+    app_.shell().resident = DuringExit::resident = window_;
+    HWND probe = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(probe, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DuringExit::Proc));
+    PostMessageA(window_, WM_DESTROY, 0, 0);  // what the exit command posts
+    PostMessageA(probe, WM_APP, 0, 0);
+    EXPECT_EQ(RunMessageLoop(app_.shell()), 0);
+    EXPECT_FALSE(DuringExit::marked);
+    EXPECT_EQ(DuringExit::answer, 1);  // not taken: the start runs as the new copy
+    EXPECT_FALSE(IsWindow(window_));
+    std::thread([] {
+        HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, "Local\\Zarnith.Tivorn.Startup");
+        ASSERT_NE(lock, nullptr);
+        EXPECT_EQ(WaitForSingleObject(lock, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        CloseHandle(lock);
+    }).join();
+    DestroyWindow(probe);
 }
 
 TEST_F(ResidentWindowTest, DialogKeysReachTheAboutViewOnlyWhileItShows) {

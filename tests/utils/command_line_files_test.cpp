@@ -37,3 +37,23 @@ TEST(CommandLineFiles, RefusesWhatCannotBeALocalFile) {
     std::string damaged("junk\0\0C:\\y.mid\0C:\\z.mid", 23);  // the last NUL missing
     EXPECT_EQ(cmdline::SplitFiles(damaged.data(), damaged.size()), (Files{"C:\\y.mid", "C:\\z.mid"}));
 }
+
+TEST(HandOverBurst, StartsCloseTogetherJoinInAnyOrderAndALaterStartBeginsAnew) {
+    constexpr uint64_t kSecond = 10000000;
+    cmdline::HandedOver handed{0x0123456789ABCDEFull, {"C:\\a.mid", "D:\\b.mid"}};
+    std::string block = cmdline::HandOverBlock(handed);
+    cmdline::HandedOver read = cmdline::ReadHandOverBlock(block.data(), block.size());
+    EXPECT_EQ(read.started, handed.started);
+    EXPECT_EQ(read.files, handed.files);
+    EXPECT_TRUE(cmdline::ReadHandOverBlock(block.data(), 7).files.empty());
+
+    cmdline::HandOverBurst burst;
+    uint64_t t = 1000 * kSecond;
+    EXPECT_FALSE(burst.Joins(t));                // the first opening
+    EXPECT_TRUE(burst.Joins(t + kSecond));       // Explorer's next process
+    EXPECT_TRUE(burst.Joins(t + kSecond / 2));   // started earlier, arrived later
+    EXPECT_TRUE(burst.Joins(t + 2 * kSecond));   // within the gap of the latest
+    EXPECT_FALSE(burst.Joins(t + 9 * kSecond));  // opened on its own later
+    EXPECT_FALSE(burst.Joins(~uint64_t{0}));     // a block from a stranger wraps nothing
+    EXPECT_TRUE(burst.Joins(0));
+}
