@@ -14,10 +14,6 @@ namespace {
 // keep the second start alive.
 constexpr UINT kHandOverTimeoutMs = 5000;
 
-}  // namespace
-
-namespace {
-
 // Why a sent command came to nothing, by what the system says and whether
 // the window still stands.
 int FailedSend(HWND target) {
