@@ -119,15 +119,102 @@ LangString AskRemoveData ${LANG_JAPANESE} "ベスト、再生の履歴、設定�
 !define TOKEN_QUERY 8
 !define TOKEN_ELEVATION 20
 
+; Starting a program as a child of another process: the attribute that names
+; the parent, the flag that says the start-up information carries attributes,
+; and the access to the parent that this needs.
+!define PROC_THREAD_ATTRIBUTE_PARENT_PROCESS 0x00020000
+!define EXTENDED_STARTUPINFO_PRESENT 0x00080000
+!define PROCESS_CREATE_PROCESS 0x0080
+
+; Starts the installed program in the folder $INSTDIR as a child of the
+; process that owns the window on the stack, and leaves 1 on the stack when
+; it started, 0 when not.  A process so started takes its parent's token, so
+; the program runs with the rights of that process, not of setup.  Not
+; waited for.
+Function StartTivornUnder
+  Exch $R0
+  Push $R1
+  Push $R2
+  Push $R3
+  Push $R4
+  Push $R5
+  Push $R6
+  Push $R7
+  Push $R8
+  Push $R9
+  StrCpy $R7 0
+  System::Call "user32::GetWindowThreadProcessId(p R0, *i .R1) i .R2"
+  ${If} $R2 <> 0
+    System::Call "kernel32::OpenProcess(i ${PROCESS_CREATE_PROCESS}, i 0, i R1) p .R1"
+  ${Else}
+    StrCpy $R1 0
+  ${EndIf}
+  ${If} $R1 P<> 0
+    ; The first call only says how big a list of one attribute is.
+    System::Call "kernel32::InitializeProcThreadAttributeList(p 0, i 1, i 0, *p .R2)"
+    ${If} $R2 P<> 0
+      System::Alloc $R2
+      Pop $R3
+      System::Call "kernel32::InitializeProcThreadAttributeList(p R3, i 1, i 0, *p R2) i .R4"
+      ${If} $R4 <> 0
+        ; The list keeps the address of the parent's handle, not the handle,
+        ; so the handle lives in memory of its own until the list is gone.
+        System::Call "*(p R1) p .R5"
+        System::Call "kernel32::UpdateProcThreadAttribute(p R3, i 0, p ${PROC_THREAD_ATTRIBUTE_PARENT_PROCESS}, p R5, p ${NSIS_PTR_SIZE}, p 0, p 0) i .R4"
+        ${If} $R4 <> 0
+          ; STARTUPINFOEXW, zeroed but for its size and the list: the size
+          ; and wShowWindow with cbReserved2 each fill a pointer-sized slot
+          ; with the padding after them, so the layout holds for 32 and
+          ; 64 bits alike (72 and 112 bytes).
+          System::Call "*(&l${NSIS_PTR_SIZE}, p, p, p, i, i, i, i, i, i, i, i, p, p, p, p, p, p R3) p .R6"
+          ; PROCESS_INFORMATION
+          System::Call "*(p, p, i, i) p .R4"
+          ; The paths go in registers: an apostrophe in them (one in the
+          ; user's name, say) would end a quoted string here.
+          StrCpy $R8 "$INSTDIR\Tivorn.exe"
+          StrCpy $R9 '"$R8"'
+          StrCpy $R2 "$INSTDIR"
+          System::Call "kernel32::CreateProcessW(w R8, w R9, p 0, p 0, i 0, i ${EXTENDED_STARTUPINFO_PRESENT}, p 0, w R2, p R6, p R4) i .R7"
+          ${If} $R7 <> 0
+            System::Call "*$R4(p .R2, p .R0)"
+            System::Call "kernel32::CloseHandle(p R2)"
+            System::Call "kernel32::CloseHandle(p R0)"
+            StrCpy $R7 1
+          ${EndIf}
+          System::Free $R4
+          System::Free $R6
+        ${EndIf}
+        System::Call "kernel32::DeleteProcThreadAttributeList(p R3)"
+        System::Free $R5
+      ${EndIf}
+      System::Free $R3
+    ${EndIf}
+    System::Call "kernel32::CloseHandle(p R1)"
+  ${EndIf}
+  StrCpy $R0 $R7
+  Pop $R9
+  Pop $R8
+  Pop $R7
+  Pop $R6
+  Pop $R5
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R1
+  Exch $R0
+FunctionEnd
+
 ; Starts the installed program as the signed-in user, never with
 ; administrator rights: a setup started with "Run as administrator" (or by an
 ; elevated program) is elevated, and so is whatever it starts.  An elevated
 ; Tivorn would take no hand-over from the copies Explorer starts when a MIDI
 ; file is opened, and would keep the rights for good.  An elevated setup
-; therefore leaves the start to the desktop's Explorer, which runs at the
-; user's own level: "explorer.exe <program>" passes the program to the
-; running shell, which starts it.  Without a shell to ask, or unelevated, the
-; program is started directly.  Not waited for.
+; therefore starts it as a child of the desktop's shell, which runs at the
+; user's own level, and the program takes the shell's token with it.  When
+; Windows refuses that, "explorer.exe <program>" asks the running shell to
+; start it: widely relied on, but not a documented contract, so only a
+; fallback, and never an elevated start.  Without a shell, or unelevated,
+; the program is started directly.  Not waited for.
 Function StartTivornAsUser
   Push $0
   Push $1
@@ -144,7 +231,12 @@ Function StartTivornAsUser
   System::Call "user32::GetShellWindow() p .r0"
   ${If} $2 <> 0
   ${AndIf} $0 P<> 0
-    Exec '"$WINDIR\explorer.exe" "$INSTDIR\Tivorn.exe"'
+    Push $0
+    Call StartTivornUnder
+    Pop $1
+    ${If} $1 = 0
+      Exec '"$WINDIR\explorer.exe" "$INSTDIR\Tivorn.exe"'
+    ${EndIf}
   ${Else}
     Exec '"$INSTDIR\Tivorn.exe"'
   ${EndIf}
@@ -271,6 +363,8 @@ Function ${UN}TivornInFolder
     System::Call "kernel32::CloseHandle(p R0)"
   ${EndIf}
   StrCpy $R0 $R7
+  Pop $R9
+  Pop $R8
   Pop $R7
   Pop $R6
   Pop $R5

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -85,6 +86,27 @@ DWORD EndRunningCopy() {
     if (process && WaitForSingleObject(process, 15000) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
     if (process) CloseHandle(process);
     return code;
+}
+
+// Not in the SDK's headers: makes a window the desktop's shell window.
+extern "C" BOOL WINAPI SetShellWindow(HWND window);
+
+// A window of this process standing in for the desktop's shell while it
+// lives.  Only where there is none, as in the test prefix.
+struct StandInShell {
+    HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    bool set = SetShellWindow(window);
+    ~StandInShell() { DestroyWindow(window); }
+};
+DWORD ParentOf(DWORD id) {
+    DWORD parent = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (entry.th32ProcessID == id) parent = entry.th32ParentProcessID;
+    CloseHandle(snapshot);
+    return parent;
 }
 
 class InstallE2E : public ::testing::Test {
@@ -180,6 +202,8 @@ TEST_F(InstallE2E, InstallingOverARunningCopyKeepsTheUsersStateAndMendsOnlyUnusa
     StartPlaying(Installed());  // the data folder the program starts with
     std::string bests = Content(Installed("KORVEL.dat")), history = Value(program_key::kHistoryKey, kBest);
 
+    StandInShell shell;
+    ASSERT_TRUE(shell.set);
     ASSERT_EQ(InstallSilently(), 0u);
     EXPECT_EQ(tivorn_.WaitForExit(0), 0u);
     EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(settings));
@@ -187,7 +211,13 @@ TEST_F(InstallE2E, InstallingOverARunningCopyKeepsTheUsersStateAndMendsOnlyUnusa
     EXPECT_EQ(Content(Installed("KORVEL.dat")), bests);
     EXPECT_EQ(Value(program_key::kHistoryKey, kBest), history);
     EXPECT_FALSE(Exists(Shortcut(CSIDL_STARTUP)));
-    // A silent update started it again.
+    // A silent update started it again, and as setup is elevated (Wine
+    // reports every process so), as a child of the shell window's process.
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (window = FindTivornWindow()) && GetPropA(window, TIVORN_RESIDENT_PROP); }, 30000));
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    EXPECT_EQ(ParentOf(id), GetCurrentProcessId());
     EXPECT_TRUE(WaitUntil([] { return EndRunningCopy() == 0; }, 30000));
 
     // The program asks for setup when "Settings" is no 29-byte block.
