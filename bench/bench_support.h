@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource_ids.h"
+
 namespace bench {
 
 constexpr char kProgramKey[] = "Software\\Zarnith\\Tivorn";
@@ -120,7 +122,7 @@ inline bool StartProgram(const std::string &program, PROCESS_INFORMATION *proces
 // Ends the started copy as the menu's exit does (killing it if that fails)
 // and lets its handles go.
 inline void EndProgram(PROCESS_INFORMATION *process, HWND resident) {
-    if (resident) PostMessageA(resident, WM_COMMAND, 40007, 0);
+    if (resident) PostMessageA(resident, WM_COMMAND, IDM_EXIT, 0);
     if (WaitForSingleObject(process->hProcess, 15000) != WAIT_OBJECT_0) {
         TerminateProcess(process->hProcess, 1);
         WaitForSingleObject(process->hProcess, 5000);

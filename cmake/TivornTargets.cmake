@@ -71,8 +71,8 @@ function(tivorn_include_view NAME OUT)
     set(${OUT} ${view} PARENT_SCOPE)
 endfunction()
 
-# tivorn_version_definitions(target): the version resource's numbers and
-# text for a resource script, from the one version of the build
+# tivorn_version_definitions(target): the version's numbers and text for a
+# resource script or the About view, from the one version of the build
 # (TIVORN_VERSION "1.00" gives 1.0.0.0 and "1.00").
 function(tivorn_version_definitions TARGET)
     if(NOT TIVORN_VERSION MATCHES "^([0-9]+)\\.([0-9]+)$")

@@ -14,7 +14,8 @@
 
 #include <windows.h>
 
-#define TIVORN_WINDOW_TITLE   "Tivorn"
+#include "utils/caption.h"
+
 #define TIVORN_RESIDENT_PROP  "TivornResident"
 
 /* WM_COPYDATA command codes of the resident window. */
@@ -39,7 +40,7 @@ enum {
  * Any class, hidden windows included. */
 static inline HWND FindTivornWindow(void) {
     HWND window = NULL;
-    while ((window = FindWindowExA(NULL, window, NULL, TIVORN_WINDOW_TITLE)) != NULL)
+    while ((window = FindWindowExA(NULL, window, NULL, TIVORN_CAPTION)) != NULL)
         if (GetPropA(window, TIVORN_RESIDENT_PROP)) return window;
     return NULL;
 }

@@ -159,72 +159,96 @@ public:
     // makes the whole file suspect (longer than 4 bytes); damage otherwise
     // ends the track after its last complete event.
     bool Decode(const uint8_t *p, const uint8_t *end, uint64_t &endTick) {
-        uint64_t tick = 0;
         uint8_t running = 0;
-        endTick = 0;
+        endTick = 0;  // also the tick the next delta counts from
         while (p < end) {
             uint32_t delta;
             NumberRead r = ReadVarLen(p, end, delta);
             if (r == NumberRead::TooLong) return false;
             if (r == NumberRead::Truncated || p == end) break;
-            uint64_t at = tick + delta;
-            uint8_t first = *p;
-            if (first == 0xFF) {
-                if (end - p < 2) break;
-                uint8_t type = p[1];
-                p += 2;
-                uint32_t length;
-                r = ReadVarLen(p, end, length);
-                if (r == NumberRead::TooLong) return false;
-                if (r == NumberRead::Truncated || length > static_cast<size_t>(end - p)) break;
-                endTick = tick = at;
-                if (type == 0x2F) return true;  // End of Track: the rest of the chunk is not read
-                if (type == 0x51 && length >= 3) {
-                    uint32_t tempo = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
-                    if (tempo != 0) out_.push_back({at, tempo, 0});
-                }
-                p += length;
-            } else if (first == 0xF0 || first == 0xF7) {
-                ++p;
-                uint32_t length;
-                r = ReadVarLen(p, end, length);
-                if (r == NumberRead::TooLong) return false;
-                if (r == NumberRead::Truncated || length > static_cast<size_t>(end - p)) break;
-                // F0 starts a sysex whose F7 is part of the stored bytes; an
-                // F7 packet is sent as it stands (continuations, escapes).
-                const uint8_t lead = 0xF0;
-                if (first == 0xF0) {
-                    Append(at, &lead, 1, p, length);
-                } else if (length > 0) {
-                    Append(at, nullptr, 0, p, length);
-                    if (IsChannelMessage(p, length)) UseChannel(p[0]);  // silenced like any other
-                }
-                p += length;
-                endTick = tick = at;
-            } else {
-                uint8_t status;
-                if (first & 0x80) {
-                    if (first > 0xEF) break;  // system messages have no place in a track
-                    status = first;
-                    ++p;
-                } else {
-                    if (!running) break;  // data without a status to run on
-                    status = running;
-                }
-                int count = DataBytesOf(status);
-                if (end - p < count) break;
-                if ((p[0] & 0x80) || (count == 2 && (p[1] & 0x80))) break;
-                running = status;
-                Append(at, &status, 1, p, static_cast<uint32_t>(count));
-                UseChannel(status);
-                p += count;
-                endTick = tick = at;
-            }
+            uint64_t at = endTick + delta;
+            Step step = *p == 0xFF                 ? MetaEvent(p, end, at)
+                        : *p == 0xF0 || *p == 0xF7 ? SysexEvent(p, end, at)
+                                                   : ChannelEvent(p, end, at, running);
+            if (step == Step::Suspect) return false;
+            if (step == Step::Damaged) break;
+            endTick = at;
+            if (step == Step::Last) break;
         }
         return true;
     }
 
 private:
+    // What one event leaves of the track: go on after it, end it with this
+    // event (End of Track: the rest of the chunk is not read), end it before
+    // this event (damage), or give up on the whole file.
+    enum class Step { Next, Last, Damaged, Suspect };
+
+    // The length of a meta or sysex event, checked against what is left.
+    static Step ReadLength(const uint8_t *&p, const uint8_t *end, uint32_t &length) {
+        NumberRead r = ReadVarLen(p, end, length);
+        if (r == NumberRead::TooLong) return Step::Suspect;
+        if (r == NumberRead::Truncated || length > static_cast<size_t>(end - p)) return Step::Damaged;
+        return Step::Next;
+    }
+
+    // A meta event: tempo changes are kept, the others only take their time.
+    Step MetaEvent(const uint8_t *&p, const uint8_t *end, uint64_t at) {
+        if (end - p < 2) return Step::Damaged;
+        uint8_t type = p[1];
+        p += 2;
+        uint32_t length;
+        Step read = ReadLength(p, end, length);
+        if (read != Step::Next) return read;
+        if (type == 0x2F) return Step::Last;
+        if (type == 0x51 && length >= 3) {
+            uint32_t tempo = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+            if (tempo != 0) out_.push_back({at, tempo, 0});
+        }
+        p += length;
+        return Step::Next;
+    }
+
+    Step SysexEvent(const uint8_t *&p, const uint8_t *end, uint64_t at) {
+        uint8_t first = *p++;
+        uint32_t length;
+        Step read = ReadLength(p, end, length);
+        if (read != Step::Next) return read;
+        // F0 starts a sysex whose F7 is part of the stored bytes; an
+        // F7 packet is sent as it stands (continuations, escapes).
+        const uint8_t lead = 0xF0;
+        if (first == 0xF0) {
+            Append(at, &lead, 1, p, length);
+        } else if (length > 0) {
+            Append(at, nullptr, 0, p, length);
+            if (IsChannelMessage(p, length)) UseChannel(p[0]);  // silenced like any other
+        }
+        p += length;
+        return Step::Next;
+    }
+
+    // A channel message, with its own status or running on the last one.
+    Step ChannelEvent(const uint8_t *&p, const uint8_t *end, uint64_t at, uint8_t &running) {
+        uint8_t first = *p;
+        uint8_t status;
+        if (first & 0x80) {
+            if (first > 0xEF) return Step::Damaged;  // system messages have no place in a track
+            status = first;
+            ++p;
+        } else {
+            if (!running) return Step::Damaged;  // data without a status to run on
+            status = running;
+        }
+        int count = DataBytesOf(status);
+        if (end - p < count) return Step::Damaged;
+        if ((p[0] & 0x80) || (count == 2 && (p[1] & 0x80))) return Step::Damaged;
+        running = status;
+        Append(at, &status, 1, p, static_cast<uint32_t>(count));
+        UseChannel(status);
+        p += count;
+        return Step::Next;
+    }
+
     void UseChannel(uint8_t status) {
         song_.channelsUsed = static_cast<uint16_t>(song_.channelsUsed | (1u << (status & 0x0F)));
     }

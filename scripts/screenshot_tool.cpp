@@ -243,7 +243,7 @@ void Report(Capture &capture, const char *name, bool ok) {
     if (!ok) ++capture.failures;
 }
 
-// The tray menu: popup 0 of menu 103 with its item bitmaps, as the program
+// The tray menu: popup 0 of menu IDR_POPUP_MENU with its item bitmaps, as the program
 // loads it, and two sample bests at its top with the current one checked.
 struct MenuShot {
     Capture *capture;

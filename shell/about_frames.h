@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-// Pictures 0 to 10 (bitmaps 167 to 177).
+// Pictures 0 to 10 (bitmaps IDB_ABOUT_FIRST on).
 constexpr int kAboutFrameCount = 11;
 // Steps 0 to 23: the figure bobs twice, sweeps up to its full kick and back.
 constexpr int kAboutCycleLength = 24;

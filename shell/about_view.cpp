@@ -35,7 +35,11 @@ struct AboutText {
 };
 
 const char kTitle[] = "Ｔｉｖｏｒｎ";
-const char kVersion[] = "Ver 1.00";
+// The build's version (TIVORN_VERSION in the root CMakeLists), as the
+// version resources give it: "Ver 1.00".
+#define ABOUT_TEXT_OF(x) #x
+#define ABOUT_TEXT(x) ABOUT_TEXT_OF(x)
+const char kVersion[] = "Ver " ABOUT_TEXT(TIVORN_VERSION);
 const char kProgramCredit[] = "プログラム：Tivorn 開発チーム";
 const char kGraphicsCredit[] = "グラフィック：Tivorn 開発チーム";
 
@@ -43,7 +47,7 @@ const char kGraphicsCredit[] = "グラフィック：Tivorn 開発チーム";
 constexpr int kTitleWidth = 12;
 constexpr int kTitleWidthOtherEngine = 10;
 
-// Bitmaps 167 to 177 in one image list.  A picture that cannot be loaded
+// The bitmaps from IDB_ABOUT_FIRST on in one image list.  A picture that cannot be loaded
 // ends the list there, so that the later ones never take its index.
 HIMAGELIST BuildFrames(HINSTANCE instance) {
     HIMAGELIST list = ImageList_Create(kFrameSize, kFrameSize, ILC_COLOR8 | ILC_MASK, kAboutFrameCount, 0);

@@ -50,6 +50,43 @@ void TellHandOverFailed(int result) {
     if (showing) CloseHandle(showing);
 }
 
+// Whether a running copy took the command line, or told why not: this start
+// then ends.  False when no copy runs, with lock held.
+bool HandedToRunningCopy(StartupLock &lock, const CommandLineArguments &arguments) {
+    for (int tries = 1; HWND running = FindTivornWindow(); ++tries) {
+        lock.Release();
+        int result = HandOver(arguments.line.c_str(), running);
+        if (result == KORVEL_HANDOVER_DONE) {
+            TellFilesLeftOut(nullptr, arguments.leftOut);
+            return true;
+        }
+        if (result != KORVEL_HANDOVER_NO_COPY || tries >= kHandOverTries) {
+            TellHandOverFailed(result);
+            return true;
+        }
+        // The copy was exiting; it holds the lock until it has ended.
+        lock.Acquire();
+    }
+    return false;
+}
+
+// COM on this thread for the object's life.  The shell's verbs (the song's
+// properties through ShellExecuteEx) may run COM objects, which need the
+// thread initialised first; the user interface thread is a single-threaded
+// apartment.
+class ComApartment {
+public:
+    ComApartment() : started_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(started_)) CoUninitialize();
+    }
+    ComApartment(const ComApartment &) = delete;
+    ComApartment &operator=(const ComApartment &) = delete;
+
+private:
+    HRESULT started_;
+};
+
 void InitControlClasses() {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES | ICC_TAB_CLASSES |
                                                           ICC_HOTKEY_CLASS | ICC_STANDARD_CLASSES};
@@ -86,7 +123,6 @@ int Application::Run() {
     // '?' or look-alikes where a file name holds what the code page cannot
     // spell.
     CommandLineArguments arguments = ReadCommandLine();
-    const char *commandLine = arguments.line.c_str();
 
     // A drive without its medium (an empty card reader in the folder tree, a
     // dropped share) is then a failed call, not the system's box asking for
@@ -99,20 +135,7 @@ int Application::Run() {
     // One copy per user: a second start passes its command line on and ends
     // without reading anything.
     StartupLock lock;
-    for (int tries = 1; HWND running = FindTivornWindow(); ++tries) {
-        lock.Release();
-        int result = HandOver(commandLine, running);
-        if (result == KORVEL_HANDOVER_DONE) {
-            TellFilesLeftOut(nullptr, arguments.leftOut);
-            return 0;
-        }
-        if (result != KORVEL_HANDOVER_NO_COPY || tries >= kHandOverTries) {
-            TellHandOverFailed(result);
-            return 0;
-        }
-        // The copy was exiting; it holds the lock until it has ended.
-        lock.Acquire();
-    }
+    if (HandedToRunningCopy(lock, arguments)) return 0;
 
     if (LoadSettings() != LoadResult::Ready) {
         lock.Release();
@@ -120,13 +143,7 @@ int Application::Run() {
         return 0;
     }
 
-    // The shell's verbs (the song's properties through ShellExecuteEx) may
-    // run COM objects, which need the thread initialised first; the user
-    // interface thread is a single-threaded apartment.
-    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    ScopeGuard endCom([com] {
-        if (SUCCEEDED(com)) CoUninitialize();
-    });
+    ComApartment com;  // before the first shell verb
 
     InitControlClasses();
     shell_.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
@@ -143,7 +160,7 @@ int Application::Run() {
     // Files on the command line play first, in place of the best's first
     // song; the other files of the same selection, handed over by the starts
     // that Explorer made with this one, join them.
-    residentWindow_.QueueHandOver({TivornProcessStartTime(), cmdline::FilesOnCommandLine(commandLine)});
+    residentWindow_.QueueHandOver({TivornProcessStartTime(), cmdline::FilesOnCommandLine(arguments.line.c_str())});
     // A failed start-up load has reported itself; the loop then only handles
     // what is already queued and the shutdown still runs.  Files that could
     // not be named are told of once the others play.

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "utils/caption.h"
 #include "utils/code_page.h"
 #include "utils/name_spelling.h"
 #include "utils/scope_guard.h"
@@ -32,7 +33,7 @@ const char kFilesLeftOut[] =
 
 bool CheckProgramCodePage() {
     if (GetACP() == codepage::kProgram) return true;
-    MessageBoxW(nullptr, kWrongCodePage, L"Tivorn", MB_OK | MB_ICONERROR);
+    MessageBoxW(nullptr, kWrongCodePage, TIVORN_CAPTION_W, MB_OK | MB_ICONERROR);
     return false;
 }
 

@@ -4,6 +4,7 @@
 
 #include "engine/korvel.h"
 #include "utils/message_box.h"
+#include "utils/path_rules.h"
 #include "utils/system_function.h"
 
 namespace {
@@ -24,7 +25,7 @@ constexpr UINT kHelpCloseAll = 0x12;   // HH_CLOSE_ALL
 // name in the program's or the current folder is never loaded instead.
 HelpLoader::HtmlHelpFunction HelpLoader::Load() {
     if (htmlHelp_) return htmlHelp_;
-    char path[MAX_PATH];
+    char path[paths::kPathBuffer];
     UINT length = GetSystemDirectoryA(path, ARRAYSIZE(path));
     if (length == 0 || length + 1 + sizeof kHelpControl > ARRAYSIZE(path)) return nullptr;
     path[length] = '\\';
@@ -35,7 +36,7 @@ HelpLoader::HtmlHelpFunction HelpLoader::Load() {
 }
 
 void HelpLoader::Show(HWND owner, HWND resident) {
-    char path[MAX_PATH];
+    char path[paths::kPathBuffer];
     DWORD length = GetModuleFileNameA(nullptr, path, ARRAYSIZE(path));
     if (length == 0 || length >= ARRAYSIZE(path)) {
         ReportUnexpectedError(resident, true);

@@ -1,4 +1,4 @@
-// Menu 103 with the item bitmaps of the tray menu.
+// Menu IDR_POPUP_MENU with the item bitmaps of the tray menu.
 #ifndef TIVORN_SHELL_POPUP_MENU_H
 #define TIVORN_SHELL_POPUP_MENU_H
 

@@ -1,4 +1,4 @@
-// The hidden resident window (template 104) that receives every command,
+// The hidden resident window (template IDD_RESIDENT) that receives every command,
 // and shows itself as the About view.
 #ifndef TIVORN_SHELL_RESIDENT_WINDOW_H
 #define TIVORN_SHELL_RESIDENT_WINDOW_H

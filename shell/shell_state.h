@@ -26,9 +26,9 @@ struct ShellState {
     HINSTANCE instance;
     HWND resident;                   // null until CreateDialog returned
     UINT taskbarCreated;             // the registered "TaskbarCreated" message
-    HMENU popupMenu;                 // menu 103; popup 0 is the tray menu
+    HMENU popupMenu;                 // IDR_POPUP_MENU; popup 0 is the tray menu
     MenuBitmap menuBitmaps[kMenuBitmapCount];
-    HBITMAP checkBitmap;             // bitmap 155, the best menu's check mark
+    HBITMAP checkBitmap;             // IDB_CHECK, the best menu's check mark
     int appMode;
     HWND bestDialog;                 // the best settings dialog while it is open
     bool closingBestSettings;        // its close flags are being applied

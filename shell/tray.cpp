@@ -9,6 +9,8 @@
 #include "shell/best_menu_label.h"
 #include "shell/output_menu.h"
 #include "store/best_file.h"
+#include "utils/caption.h"
+#include "utils/path_rules.h"
 #include "utils/system_function.h"
 
 Tray::~Tray() {
@@ -119,7 +121,7 @@ void Tray::UpdateIcon(int kind, const char *path) {
         Notify(NIM_DELETE);
         break;
     case kTrayAdd:
-        SetTip("Tivorn");
+        SetTip(TIVORN_CAPTION);
         alternate_ = 0;
         r.hWnd = shell_.resident;
         // Explorer restarted, perhaps after a change of scale.
@@ -134,7 +136,7 @@ void Tray::UpdateIcon(int kind, const char *path) {
         if (path)
             TrayTipText(path, r.szTip, kTrayTipBytes + 1);
         else
-            SetTip("Tivorn");
+            SetTip(TIVORN_CAPTION);
         Notify(NIM_MODIFY);
         break;
     case kTrayStill:
@@ -186,7 +188,7 @@ int CountBestItems(HMENU menu) {
 HMENU Tray::Popup() const { return shell_.popupMenu ? GetSubMenu(shell_.popupMenu, 0) : nullptr; }
 
 void Tray::InsertBestItem(HMENU menu, int index, const char *name) {
-    char label[MAX_PATH];
+    char label[paths::kPathBuffer];
     BestMenuLabel(index, name, label, sizeof label);
     MENUITEMINFOA item = {};
     item.cbSize = sizeof item;

@@ -35,7 +35,7 @@ constexpr unsigned kTrayIconId = 1;
 constexpr unsigned kTrayTipBytes = 63;
 
 // Best k is command 10000 + k; past this many the commands would reach the
-// menu's own (40002 on), so later bests get no item.
+// menu's own (IDM_PLAY on), so later bests get no item.
 constexpr int kMaxBestMenuItems = 30000;
 
 enum BestMenuMode {

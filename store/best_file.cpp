@@ -133,8 +133,8 @@ bool WriteBest(const best::BestRecord &edited, bool remove) {
 
 bool ReadPlayBest(std::string *name) {
     DWORD size = ReadValue(kProgramKey, kValuePlayBest, nullptr, 0, REG_SZ, HKEY_CURRENT_USER);
-    if (size == 0 || size > MAX_PATH) return false;
-    char value[MAX_PATH];
+    if (size == 0 || size > paths::kPathBuffer) return false;
+    char value[paths::kPathBuffer];
     if (!ReadValue(kProgramKey, kValuePlayBest, value, sizeof value, REG_SZ, HKEY_CURRENT_USER)) return false;
     *name = value;
     return true;
@@ -164,10 +164,10 @@ namespace {
 // program's manifest turns file virtualization off, so a write that would
 // fail there really fails.
 bool CanCreateFileIn(const char *folder) {
-    char probe[MAX_PATH];
+    char probe[paths::kPathBuffer];
     std::string shown = paths::ShownFolder(folder);
     // GetTempFileName needs room for its own name after the folder.
-    if (shown.size() > MAX_PATH - 14) return false;
+    if (shown.size() > paths::kPathBuffer - 14) return false;
     if (!GetTempFileNameA(shown.c_str(), "tvn", 0, probe)) return false;
     DeleteFileA(probe);
     return true;
@@ -200,7 +200,7 @@ std::string LocalDataFolder() {
 store::Resolution LoadDataFolder(std::string *unreachable) {
     // A value too long for any path buffer names no folder the files can be
     // in, but it is the user's: it is reported, never replaced.
-    std::vector<char> dataPath(MAX_PATH, '\0');
+    std::vector<char> dataPath(paths::kPathBuffer, '\0');
     DWORD size = ReadValue(kProgramKey, kValueDataPath, nullptr, 0, REG_SZ, HKEY_CURRENT_USER);
     if (size > dataPath.size() && size <= (1u << 16)) dataPath.resize(size);
     DWORD got = ReadValue(kProgramKey, kValueDataPath, dataPath.data(), static_cast<DWORD>(dataPath.size()), REG_SZ,
@@ -292,7 +292,7 @@ bool IsDataFolder(const char *folder) {
 }
 
 store::DataMove MoveDataFolder(const store::DataFolder &to) {
-    if (to.folder.empty() || to.settingsFile.size() >= MAX_PATH || to.bestFile.size() >= MAX_PATH)
+    if (to.folder.empty() || to.settingsFile.size() >= paths::kPathBuffer || to.bestFile.size() >= paths::kPathBuffer)
         return store::DataMove::Undone;
     // Moving the files onto themselves would only set them aside.
     if (IsDataFolder(to.folder.c_str())) return store::DataMove::Moved;

@@ -45,7 +45,7 @@ namespace best {
 
 constexpr size_t kHeaderSize = 8;          // record length and entry count
 constexpr uint32_t kMinRecordLength = 12;
-constexpr size_t kMaxNameLength = 259;     // bytes before the NUL
+constexpr size_t kMaxNameLength = paths::kLongestPath;  // bytes before the NUL: a name fits a path buffer
 constexpr size_t kMaxEntryLength = paths::kLongestPath;  // every entry is a path
 constexpr size_t kEndMarkerSize = 4;
 

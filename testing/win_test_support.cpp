@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "engine/resident_window.h"
+#include "resources/resource_ids.h"
 
 namespace tt {
 
@@ -391,7 +392,7 @@ void TivornProcess::PostCommand(WORD id) const {
 }
 
 DWORD TivornProcess::Exit(DWORD timeoutMs) {
-    PostCommand(40007);
+    PostCommand(IDM_EXIT);
     return WaitForExit(timeoutMs);
 }
 

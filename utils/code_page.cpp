@@ -1,5 +1,7 @@
 #include "utils/code_page.h"
 
+#include "utils/caption.h"
+
 namespace codepage {
 
 namespace {
@@ -60,7 +62,7 @@ void ShowLeftOut(HWND owner, const char *text, const std::vector<std::wstring> &
         wsprintfA(more, "\n（ほか %u 個）", static_cast<unsigned>(names.size() - kNamesShown));
         message += Widen(more);
     }
-    MessageBoxW(owner, message.c_str(), L"Tivorn", MB_OK | MB_ICONWARNING);
+    MessageBoxW(owner, message.c_str(), TIVORN_CAPTION_W, MB_OK | MB_ICONWARNING);
 }
 
 }  // namespace codepage

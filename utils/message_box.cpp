@@ -1,8 +1,8 @@
 #include "utils/message_box.h"
 
-namespace {
+#include "utils/caption.h"
 
-const char kCaption[] = "Tivorn";
+namespace {
 
 const char kUnexpectedError[] =
     "予期せぬエラーが発生しました。\n"
@@ -59,7 +59,7 @@ void AppendToBoxLog(const char *text) {
 }  // namespace
 
 int ShowMessage(HWND owner, const char *text, UINT flags) {
-    if (!g_logBoxes) return MessageBoxA(owner, text, kCaption, flags);
+    if (!g_logBoxes) return MessageBoxA(owner, text, TIVORN_CAPTION, flags);
     AppendToBoxLog(text);
     return SafestAnswer(flags);
 }

@@ -1,4 +1,4 @@
-"""The note of the tray icon (101 A, 111 B) and of the menu."""
+"""The note of the tray icon (IDI_TRAY_A, IDI_TRAY_B) and of the menu."""
 
 from drawing.shapes import Capsule, Ellipse, Part, Polygon, Pose, curve, render
 

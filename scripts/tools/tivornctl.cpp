@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "engine/resident_window.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"exit", true, 40007},
+    {"exit", true, IDM_EXIT},
     {"next", false, TIVORN_CODE_NEXT},
     {"rewind", false, TIVORN_CODE_REWIND},
     {"stop", false, TIVORN_CODE_STOP},

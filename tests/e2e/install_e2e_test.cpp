@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/resident_window.h"
+#include "resources/resource_ids.h"
 #include "testing/best_bytes.h"
 #include "testing/midi_writer.h"
 #include "testing/win_test_support.h"
@@ -82,7 +83,7 @@ DWORD EndRunningCopy() {
     if (!window || !GetPropA(window, TIVORN_RESIDENT_PROP)) return code;
     GetWindowThreadProcessId(window, &id);
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
-    PostMessageA(window, WM_COMMAND, 40007, 0);
+    PostMessageA(window, WM_COMMAND, IDM_EXIT, 0);
     if (process && WaitForSingleObject(process, 15000) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
     if (process) CloseHandle(process);
     return code;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "resources/resource_ids.h"
 #include "testing/best_bytes.h"
 #include "testing/midi_writer.h"
 #include "testing/store_fixture.h"
@@ -224,12 +225,12 @@ TEST_F(PlayerE2E, CopyDataCodesDriveThePlayer) {
     ASSERT_TRUE(WaitUntil([&] { return (menu = OpenMenu()) != nullptr; }));
     PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     ASSERT_TRUE(WaitUntil([&] { return OpenMenu() == nullptr; }));
-    Command(40006);  // the About view
+    Command(IDM_VERSION);  // the About view
     tivorn_.SendCode(5);
     // A rewind posted after the code shows in the log once the code's
     // posted work is done.
     seen = Events().size();
-    tivorn_.PostCommand(40010);
+    tivorn_.PostCommand(IDM_REWIND);
     ASSERT_TRUE(WaitUntil([&] { return EventsSince(seen).size() == 3; }));
     EXPECT_EQ(OpenMenu(), nullptr);
     Command(IDOK);
@@ -244,14 +245,14 @@ TEST_F(PlayerE2E, RepeatOnePlaysTheSameSongAgain) {
     WriteBests({bestbytes::Record("Best", {a, b})});
     Start("Best");
     ASSERT_TRUE(WaitForFirstStart());
-    Command(40009);
+    Command(IDM_REPEAT_ONE);
     ASSERT_TRUE(WaitForOpens(3));
     std::vector<std::string> opened = Opened();
     EXPECT_EQ(std::vector<std::string>(opened.begin(), opened.begin() + 3), LoggedAll({a, a, a}));
     // Off again: the list goes on with the next song (a repeat may still
     // have started while the command was on its way).
     size_t count = Opened().size();
-    Command(40009);
+    Command(IDM_REPEAT_ONE);
     ASSERT_TRUE(WaitUntil([&] {
         std::vector<std::string> now = Opened();
         return std::find(now.begin() + count, now.end(), Logged(b)) != now.end();
@@ -334,9 +335,9 @@ TEST_F(PlayerE2E, TheOutputIsKeptFromSongToSongAndLetGoWhenPlaybackStops) {
     WriteBests({bestbytes::Record("Best", {a, b, c})});
     Start("Best");
     ASSERT_TRUE(WaitForOpens(3));
-    Command(40003);  // 停止(&S); the port closes once the command is done
+    Command(IDM_STOP);  // 停止(&S); the port closes once the command is done
     ASSERT_TRUE(WaitUntil([&] { return LogEvents(log_).back() == "output closed"; }));
-    Command(40002);  // 再生(&P)
+    Command(IDM_PLAY);  // 再生(&P)
     EXPECT_EQ(tivorn_.Exit(), 0u);
     EXPECT_EQ(LogEvents(log_),
               (std::vector<std::string>{"output opened", Open(a), "start", "end", Open(b), "start", "end", Open(c),
@@ -350,10 +351,10 @@ TEST_F(PlayerE2E, ChoosingTheCheckedBestDoesNothingAndAnotherSwitches) {
     Start("First");
     ASSERT_TRUE(WaitForFirstStart());
     size_t seen = Events().size();
-    Command(10000);
-    Command(10002);  // no such best
+    Command(IDM_BEST_FIRST);
+    Command(IDM_BEST_FIRST + 2);  // no such best
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
-    Command(10001);  // differs only in case: another best
+    Command(IDM_BEST_FIRST + 1);  // differs only in case: another best
     EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", Open(t0), "start"}));
     EXPECT_EQ(Stored("PlayBest"), "first");
     EXPECT_EQ(tivorn_.Exit(), 0u);
@@ -401,8 +402,8 @@ TEST_F(PlayerE2E, WithNothingPlayableTheBestSettingsNameTheBestToPlay) {
 
     // No default best was made: Cancel and Close leave it as OK does, and
     // the first best, as the dialog shows it, becomes current.
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1005)));
-    EXPECT_EQ(WindowText(GetDlgItem(dialog, 1013)), "Texts");
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_CANCEL)));
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLAY_BEST)), "Texts");
     PostMessageA(dialog, WM_CLOSE, 0, 0);
     AnswerBox(kNoMidiFiles);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
@@ -421,16 +422,16 @@ TEST_F(PlayerE2E, WithoutACurrentBestOkStartsTheFirstBest) {
     Start(std::string(300, 'F'));
     HWND dialog = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (dialog = Dialog(kBestSettingsTitle)) != nullptr; }));
-    EXPECT_EQ(WindowText(GetDlgItem(dialog, 1013)), "First");
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLAY_BEST)), "First");
     PressButton(dialog, 1002);
     ASSERT_TRUE(WaitForFirstStart());
     EXPECT_EQ(Opened(), LoggedAll({s0}));
     EXPECT_EQ(Stored("PlayBest"), "First");
 
     // From the menu the dialog can be left with Cancel, and changes nothing.
-    Command(40008);
+    Command(IDM_BEST_SETTINGS);
     ASSERT_TRUE(WaitUntil([&] { return (dialog = Dialog(kBestSettingsTitle)) != nullptr; }));
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1005)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_CANCEL)));
     TrayClick(WM_LBUTTONDBLCLK);  // skips even while the dialog is open from the menu
     EXPECT_EQ(Opened(), LoggedAll({s0, s0}));
     PressButton(dialog, 1005);
@@ -486,8 +487,8 @@ TEST_F(PlayerE2E, WithoutAnyBestTheDefaultBestOfTheMidiFolderIsMadeAndOkPlaysIts
 
     HWND dialog = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (dialog = Dialog(kBestSettingsTitle)) != nullptr; }));
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1005)));
-    EXPECT_EQ(SendMessageA(GetDlgItem(dialog, 1026), CB_GETCOUNT, 0, 0), 1);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CANCEL)));
+    EXPECT_EQ(SendMessageA(GetDlgItem(dialog, IDC_BEST_LIST), CB_GETCOUNT, 0, 0), 1);
     EXPECT_TRUE(Opened().empty());
 
     PressButton(dialog, 1002);
@@ -543,38 +544,38 @@ TEST_F(PlayerE2E, MenuCommandsOfTheSettingsAndTheHistory) {
     WriteBests({bestbytes::Record("Menu", songs)});
     Start("Menu");
     ASSERT_TRUE(WaitForFirstStart());
-    Command(40005);  // next
-    Command(40005);
+    Command(IDM_NEXT);
+    Command(IDM_NEXT);
     EXPECT_EQ(History("Menu"), std::string(1, '\x07'));
 
-    Command(40004);  // random on: saved with the settings block
+    Command(IDM_RANDOM);  // random on: saved with the settings block
     std::string settings;
     ASSERT_TRUE(program_key::ReadRaw(program_key::kKey, "Settings", &settings));
     EXPECT_EQ(settings[5] & kRandom, kRandom);
-    Command(40004);
+    Command(IDM_RANDOM);
     ASSERT_TRUE(program_key::ReadRaw(program_key::kKey, "Settings", &settings));
     EXPECT_EQ(settings[5] & kRandom, 0);
 
-    Command(40016);  // clear the history: saved at once; the song plays on
+    Command(IDM_CLEAR_HISTORY);  // clear the history: saved at once; the song plays on
     EXPECT_EQ(History("Menu"), std::string(1, '\0'));
     size_t seen = Events().size();
-    Command(40003);  // stop
-    Command(40002);  // play after stop: the same song
+    Command(IDM_STOP);
+    Command(IDM_PLAY);  // play after stop: the same song
     EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", Open(songs[2]), "start"}));
-    Command(40010);  // rewind
+    Command(IDM_REWIND);
     EXPECT_EQ(EventsSince(seen).back(), "start");
     EXPECT_EQ(Opened().back(), Logged(songs[2]));
-    Command(40005);  // the history was cleared: from the first song again
+    Command(IDM_NEXT);  // the history was cleared: from the first song again
     EXPECT_EQ(Opened().back(), Logged(songs[0]));
 
     // The song's properties: Wine's shell has no properties sheet for a
     // file, so its refusal is what shows here.
-    tivorn_.PostCommand(40018);
+    tivorn_.PostCommand(IDM_SONG_INFO);
     AnswerBox("プロパティを表示できませんでした。");
 
     // Help opens KORVEL.chm, built beside the program, in its own window
     // titled by the file; the program's end closes it.
-    tivorn_.PostCommand(40017);
+    tivorn_.PostCommand(IDM_HELP);
     EXPECT_TRUE(WaitUntil([&] {
         for (HWND window : ProcessWindows(tivorn_.id(), true))
             if (WindowText(window) == "Tivorn ヘルプ") return true;
@@ -614,7 +615,7 @@ TEST_F(PlayerE2E, MediaKeysActAsTheMenuLeaveKeysHeldElsewhereAndGoAtTheMenusStop
     press(VK_MEDIA_PLAY_PAUSE, {Open(s1), "start"});
     // The menu's stop lets them go: another program can take them.
     EXPECT_FALSE(RegisterHotKey(nullptr, 2, 0, VK_MEDIA_PLAY_PAUSE));
-    Command(40003);  // stop
+    Command(IDM_STOP);
     EXPECT_TRUE(WaitUntil([] { return RegisterHotKey(nullptr, 2, 0, VK_MEDIA_PLAY_PAUSE) != FALSE; }));
     UnregisterHotKey(nullptr, 2);
     UnregisterHotKey(nullptr, 1);
@@ -666,7 +667,7 @@ TEST_F(PlayerE2E, HandedFilesWaitForTheBestSettingsAndMarkNoSongOfTheBest) {
     // A file handed over while the dialog is open from the menu waits for it.
     Start("One");
     ASSERT_TRUE(WaitForOpens(1));
-    Command(40008);
+    Command(IDM_BEST_SETTINGS);
     HWND dialog = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (dialog = Dialog(kBestSettingsTitle)) != nullptr; }));
     TivornProcess second;
@@ -674,7 +675,7 @@ TEST_F(PlayerE2E, HandedFilesWaitForTheBestSettingsAndMarkNoSongOfTheBest) {
     EXPECT_EQ(second.WaitForExit(), 0u);
     // Handled in order: once the About view shows, the hand-over's play was.
     HWND resident = tivorn_.WaitForResidentWindow();
-    PostMessageA(resident, WM_COMMAND, 40006, 0);
+    PostMessageA(resident, WM_COMMAND, IDM_VERSION, 0);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(resident) != FALSE; }));
     EXPECT_EQ(Opened(), LoggedAll({s0}));
     PressButton(dialog, 1005);

@@ -291,7 +291,7 @@ TEST(DialogTemplates, AdvancedSettingsShowsPriorityAndReadAtOnceDisabled) { Chec
 TEST(DialogTemplates, BestNameTakesEnterAsOkAndEscAsCancel) { CheckTemplate(kBestName); }
 
 // ---------------------------------------------------------------------------
-// Menu 103
+// Menu IDR_POPUP_MENU
 
 struct MenuRow {
     UINT id;          // 0: separator

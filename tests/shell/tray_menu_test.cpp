@@ -98,7 +98,7 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
         item.cbSize = sizeof item;
         item.fMask = MIIM_ID | MIIM_FTYPE | MIIM_CHECKMARKS;
         ASSERT_TRUE(GetMenuItemInfoA(tray_, i, TRUE, &item));
-        EXPECT_EQ(item.wID, static_cast<UINT>(10000 + i));
+        EXPECT_EQ(item.wID, static_cast<UINT>(IDM_BEST_FIRST + i));
         EXPECT_TRUE(item.fType & MFT_RADIOCHECK);
         EXPECT_EQ(item.hbmpChecked, app_.shell().checkBitmap);
         EXPECT_EQ(item.hbmpUnchecked, nullptr);
@@ -149,7 +149,7 @@ TEST_F(TrayMenuTest, AnUnreadableFileLeavesNoBestsInMenuOrList) {
     EXPECT_TRUE(app_.tray().BestNames().empty());
     EXPECT_EQ(GetMenuItemID(tray_, 1), static_cast<UINT>(IDM_BEST_SETTINGS));
     // A best command that no item stands for is refused.
-    SendMessageA(app_.shell().resident, WM_COMMAND, 10000, 0);
+    SendMessageA(app_.shell().resident, WM_COMMAND, IDM_BEST_FIRST, 0);
     EXPECT_EQ(CurrentBestName(), nullptr);
 
     UnloadPopupMenu(app_.shell());
