@@ -1,17 +1,14 @@
-// The best settings dialog: the bests in a combo box with buttons to create,
-// save and delete them, the folder tree of the edited best, the best to
-// play, the MIDI folder, the options, and the way out through OK, Cancel and
-// Close.
+// The best settings dialog: its creation and message routing, the bitmap
+// buttons, the MIDI folder, the advanced settings, and the way out through
+// OK, Cancel and Close.  The bests themselves: best_settings_bests.cpp.
 #include "editor/best_settings_dialog.h"
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 
 #include <uxtheme.h>
 
 #include "editor/advanced_dialog.h"
-#include "editor/best_name_dialog.h"
 #include "editor/data_boxes.h"
 #include "engine/korvel.h"
 #include "player/player.h"
@@ -25,11 +22,11 @@
 
 namespace {
 
-const char kSaveQuestion[] = "このベストの変更点を保存しますか？";
-const char kDeleteQuestion[] = "このベストを削除してもよろしいですか？";
-const char kLastBest[] = "すべてのベストを削除することはできません。";
 const char kFolderPrompt[] = "MIDIフォルダを指定してください。";
 const char kCaption[] = "Tivorn";
+
+// Posted by the dialog to itself: OK, Cancel or Close ends it.
+constexpr UINT kMsgClose = WM_APP + 6;
 
 // The faces of the three bitmap buttons: normal, hot and pressed for each.
 constexpr int kButtonCount = 3;
@@ -47,8 +44,6 @@ std::string ControlText(HWND dialog, int id) {
     GetDlgItemTextA(dialog, id, text, sizeof text);
     return text;
 }
-
-bool SameName(const char *a, const char *b) { return a && b && std::strcmp(a, b) == 0; }
 
 }  // namespace
 
@@ -68,12 +63,25 @@ INT_PTR BestSettingsDialog::OnInitDialog(HWND window) {
     // taskbar takes the style when the window first shows, after this.
     if (taskbarButton_ == TaskbarButton::Own)
         SetWindowLongPtrA(window, GWL_EXSTYLE, GetWindowLongPtrA(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
+    HandlerDepth::Scope handling(depth_);
     return SetUp() ? TRUE : FALSE;
 }
 
 INT_PTR BestSettingsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    // Not a handler like the others: it waits for them, or ends the dialog.
+    if (message == kMsgClose) {
+        OnPostedClose();
+        return TRUE;
+    }
+    HandlerDepth::Scope handling(depth_);
+    return Dispatch(message, wParam, lParam);
+}
+
+INT_PTR BestSettingsDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
+        // Once the close is on its way, a click queued behind it is too late.
+        if (closing_) return TRUE;
         return OnCommand(LOWORD(wParam), HIWORD(wParam));
     case WM_NOTIFY:
         return OnNotify(reinterpret_cast<const NMHDR *>(lParam));
@@ -124,81 +132,10 @@ INT_PTR BestSettingsDialog::OnNotify(const NMHDR *notice) {
         tree_.OnTabChanged();
         return FALSE;
     }
-    LifeWatch watch = life_.Watch();
     LRESULT result = FALSE;
-    // The end of a label edit may show a box.
-    if (!tree_.OnNotify(notice, &result) || watch.Ended()) return FALSE;
-    SetWindowLongPtrA(window_, DWLP_MSGRESULT, result);
-    return TRUE;
+    if (!tree_.OnNotify(notice, &result)) return FALSE;
+    return Binding::Answer(window_, result);
 }
-
-// --- the best file, as the dialog reads and writes it -------------------------
-
-int BestSettingsDialog::ReadBests(const char *name, ReadBestsMode mode, HWND combo, best::BestRecord *record) {
-    best::BestRecord ignored;
-    if (!record) record = &ignored;
-    *record = best::BestRecord();
-    switch (mode) {
-    case ReadBestsMode::Find:
-        *record = FindBestInFile(name);
-        return record->IsNone() ? 0 : 1;
-    case ReadBestsMode::FillSelect:
-    case ReadBestsMode::FillSelectFirst: {
-        best::BestChoice choice;
-        if (!combo || !ReadBestChoice(name, mode == ReadBestsMode::FillSelectFirst, &choice)) return 0;
-        for (size_t i = 0; i < choice.names.size(); ++i)
-            SendMessageA(combo, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(choice.names[i].c_str()));
-        if (choice.selected < 0) return 0;
-        SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(choice.selected), 0);
-        LoadSelectedBest(combo);
-        *record = std::move(choice.record);
-        return 1;
-    }
-    }
-    return 0;
-}
-
-SaveBestResult BestSettingsDialog::SaveBest(HWND owner, bool ask, SaveBestMode mode) {
-    if (mode == kSaveRebuild || mode == kSaveRebuildOnly) {
-        bool changed = CollectTreeMarks();
-        if (!changed && !state_.dirty) return kSaved;
-        state_.dirty = true;
-    }
-    if (mode == kSaveRebuildOnly) return kSaveCancelled;
-    if (ask && !TestOption(OPT_AUTO_SAVE)) {
-        LifeWatch watch = life_.Watch();
-        int answer = ShowMessage(owner, kSaveQuestion, MB_YESNOCANCEL | MB_ICONQUESTION);
-        if (watch.Ended()) return kSaveCancelled;
-        switch (answer) {
-        case IDCANCEL: return kSaveCancelled;
-        case IDNO: return kSaveDeclined;
-        default: break;
-        }
-    }
-    if (!WriteBest(state_.edited, mode == kSaveDelete)) return kSaveFailed;
-    state_.dirty = false;
-    return kSaved;
-}
-
-void BestSettingsDialog::LoadSelectedBest(HWND combo) {
-    LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
-    if (index == CB_ERR) return;
-    // A name the best file cannot hold (longer than 259 bytes) is not loaded.
-    char name[MAX_PATH];
-    LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length == CB_ERR || length < 0 || static_cast<size_t>(length) >= sizeof name) return;
-    if (SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name)) == CB_ERR)
-        return;
-    state_.dirty = false;
-    state_.edited = FindBestInFile(name);
-    if (state_.edited.IsNone()) state_.edited = best::BestRecord::ForName(name);
-}
-
-void BestSettingsDialog::ShowLoadedBest() {
-    if (treeShown_) tree_.ShowTab(0);
-}
-
-bool BestSettingsDialog::CollectTreeMarks() { return window_ && tree_.Collect(); }
 
 // --- opening ----------------------------------------------------------------------
 
@@ -216,44 +153,6 @@ bool BestSettingsDialog::CreateButtonImages() {
         if (face) DeleteObject(face);
     }
     return true;
-}
-
-BestSettingsDialog::FirstBest BestSettingsDialog::LoadFirstOrDefaultBest(HWND combo, best::BestRecord *record) {
-    for (;;) {
-        SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-        if (ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, record)) return FirstBest::Loaded;
-        LifeWatch watch = life_.Watch();
-        switch (DeleteAllBests()) {
-        case best::BestFileState::NoBest:
-            MakeDefaultBest(combo, record);
-            return watch.Ended() ? FirstBest::Gone : FirstBest::DefaultMade;
-        case best::BestFileState::Bests:
-            continue;  // a hold that passed meanwhile: the bests are there to read
-        case best::BestFileState::Unreadable:
-            break;
-        }
-        bool retry = AskRetryUnreadableBestFile(window_);
-        if (watch.Ended()) return FirstBest::Gone;
-        if (!retry) {
-            // The program ends rather than go on without the user's bests.
-            ShowWindow(window_, SW_HIDE);
-            PostMessageA(Resident(), WM_DESTROY, 0, 0);
-            return FirstBest::Gone;
-        }
-    }
-}
-
-// No best at all, and the cleared file says so: "すべてのMIDIファイル", the
-// whole MIDI folder, becomes the only best.
-void BestSettingsDialog::MakeDefaultBest(HWND combo, best::BestRecord *record) {
-    state_.edited = best::BestRecord::Default();
-    tree_.MarkWholeMidiFolder();
-    // Written even when there is nothing to collect (no MIDI folder yet):
-    // the dialog needs a best to show and to play.
-    state_.dirty = true;
-    SaveBest(window_, false, kSaveRebuild);
-    SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-    if (!ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, record)) ReportFailure();
 }
 
 bool BestSettingsDialog::SetUp() {
@@ -345,11 +244,6 @@ void BestSettingsDialog::OnSetCursor(HWND under, UINT mouseMessage) {
 
 // --- the dialog's state ---------------------------------------------------------------
 
-bool BestSettingsDialog::EditedIsCurrent() const {
-    const char *current = CurrentBestName();
-    return current && !state_.edited.IsNone() && state_.edited.NameEquals(current);
-}
-
 // From here on only OK closes the dialog: a best to play has to be confirmed.
 void BestSettingsDialog::RequireOk() {
     EnableWindow(GetDlgItem(window_, IDC_CANCEL), FALSE);
@@ -366,131 +260,20 @@ void BestSettingsDialog::ShowMidiFolder() {
     SendDlgItemMessageA(window_, IDC_MIDI_FOLDER, EM_SCROLLCARET, 0, 0);
 }
 
-std::string BestSettingsDialog::SelectedName() {
-    HWND combo = Combo();
-    LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
-    LRESULT length = index == CB_ERR ? CB_ERR : SendMessageA(combo, CB_GETLBTEXTLEN, index, 0);
-    if (length == CB_ERR || length < 0 || length >= MAX_PATH) return std::string();
-    char name[MAX_PATH] = "";
-    SendMessageA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(name));
-    return name;
-}
-
-// The save of the edited best before another takes its place.
-SaveBestResult BestSettingsDialog::LeaveBestSave() {
-    bool wasCurrent = EditedIsCurrent();
-    SaveBestResult result = SaveBest(window_, true, kSaveRebuild);
-    if (result == kSaved && wasCurrent) state_.changeMarks |= kMarkPlayingBestSaved;
-    return result;
-}
+std::string BestSettingsDialog::ShownBestToPlay() { return ControlText(window_, IDC_PLAY_BEST); }
 
 void BestSettingsDialog::ReportFailure() {
     // Modal to this dialog, so that Cancel, OK or Close cannot be clicked
     // while the box is up; the shut-down still goes to the resident window.
     ReportUnexpectedErrorOver(window_, Resident());
+    failed_ = true;
 }
 
-// --- commands ------------------------------------------------------------------------------
-
-void BestSettingsDialog::OnBestSelected() {
-    LifeWatch watch = life_.Watch();
-    SaveBestResult left = LeaveBestSave();
-    if (watch.Ended()) return;
-    HWND combo = Combo();
-    switch (left) {
-    case kSaveFailed:
-        ReportFailure();
-        return;
-    case kSaveCancelled: {
-        // Back to the best being edited.
-        LRESULT index = SendMessageA(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                     reinterpret_cast<LPARAM>(state_.edited.Name()));
-        if (index != CB_ERR) {
-            SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-            return;
-        }
-        break;
-    }
-    default:
-        break;
-    }
-    LoadSelectedBest(combo);
-    ShowLoadedBest();
-}
-
-void BestSettingsDialog::OnSave() {
-    if (SaveBest(window_, false, kSaveRebuild) == kSaveFailed) {
-        ReportFailure();
-        return;
-    }
-    if (EditedIsCurrent()) state_.changeMarks |= kMarkPlayingBestSaved;
-}
-
-void BestSettingsDialog::OnNewBest() {
-    LifeWatch watch = life_.Watch();
-    HWND combo = Combo();
-    std::string name;
-    if (!AskBestName(window_, combo, &name) || watch.Ended()) return;
-    SaveBestResult left = LeaveBestSave();
-    if (watch.Ended()) return;
-    if (left == kSaveFailed) ReportFailure();
-    if (watch.Ended() || left == kSaveCancelled) return;
-    LRESULT index = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    LoadSelectedBest(combo);
-    ShowLoadedBest();
-    if (SaveBest(window_, false, kSaveAsIs) == kSaveFailed) ReportFailure();
-    if (watch.Ended()) return;
-    state_.changeMarks |= kMarkBestList;
-}
-
-void BestSettingsDialog::OnDeleteBest() {
-    LifeWatch watch = life_.Watch();
-    HWND combo = Combo();
-    LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
-    if (count == 1) {
-        ShowMessage(window_, kLastBest, MB_OK | MB_ICONERROR);
-        return;
-    }
-    int answer = ShowMessage(window_, kDeleteQuestion, MB_OKCANCEL | MB_ICONQUESTION);
-    if (watch.Ended() || answer != IDOK) return;
-    if (SaveBest(window_, false, kSaveDelete) == kSaveFailed) ReportFailure();
-    if (watch.Ended()) return;
-
-    std::string deleted = SelectedName();
-    std::string shown = ControlText(window_, IDC_PLAY_BEST);
-    LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
-    SendMessageA(combo, CB_DELETESTRING, static_cast<WPARAM>(index), 0);
-    // The best that followed takes the place; after the last, the one before.
-    if (index >= SendMessageA(combo, CB_GETCOUNT, 0, 0)) --index;
-    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    LoadSelectedBest(combo);
-    ShowLoadedBest();
-
-    if (SameName(deleted.c_str(), CurrentBestName())) {
-        // The player's best is gone: the one now selected must be confirmed.
-        SetCurrentBestName(SelectedName().c_str());
-        RequireOk();
-        host_->SetDialogKeys(DialogKeys::Required);
-    }
-    if (deleted == shown) {
-        SetDlgItemTextA(window_, IDC_PLAY_BEST, CurrentBestName() ? CurrentBestName() : "");
-        state_.changeMarks |= kMarkBestToPlay;
-    }
-    DeleteHistory(deleted.c_str());
-    state_.changeMarks |= kMarkBestList;
-}
-
-void BestSettingsDialog::OnChangeBestToPlay() {
-    SetDlgItemTextA(window_, IDC_PLAY_BEST, SelectedName().c_str());
-    state_.changeMarks |= kMarkBestToPlay;
-}
+// --- the MIDI folder and the advanced settings --------------------------------------
 
 void BestSettingsDialog::OnChangeMidiFolder() {
-    LifeWatch watch = life_.Watch();
     char chosen[KORVEL_PATH_BUFFER] = "";
-    int picked = picker_(window_, chosen, kFolderPrompt, kCaption);
-    if (watch.Ended() || !picked) return;
+    if (!picker_(window_, chosen, kFolderPrompt, kCaption)) return;
     chosen[sizeof chosen - 1] = '\0';
     SaveBest(window_, false, kSaveRebuildOnly);
     // A drive root comes back as "D:\" and is kept as "D:".
@@ -501,24 +284,18 @@ void BestSettingsDialog::OnChangeMidiFolder() {
 }
 
 void BestSettingsDialog::OnAdvanced() {
-    LifeWatch watch = life_.Watch();
     AdvancedChoice choice = RunAdvancedSettings(window_, picker_);
-    if (watch.Ended() || choice.end != AdvancedEnd::Accepted) return;
+    if (choice.end != AdvancedEnd::Accepted) return;
     // Applying can show boxes (a hook that cannot be installed, the data
     // files in the way); the dialog takes no clicks meanwhile, as it took
     // none under the advanced settings.
     EnableWindow(window_, FALSE);
-    ScopeGuard enable([this, watch] {
-        if (!watch.Ended()) EnableWindow(window_, TRUE);
-    });
+    ScopeGuard enable([this] { EnableWindow(window_, TRUE); });
     ApplyAdvanced(choice);
 }
 
 void BestSettingsDialog::ApplyAdvanced(const AdvancedChoice &choice) {
-    LifeWatch watch = life_.Watch();
     bool changed = ApplyHotkeys(choice);
-    // A hook that cannot be installed is reported in a box of its own.
-    if (watch.Ended()) return;
     ApplyMediaKeys(choice);
     changed = ApplyCheckLook(choice) || changed;
     changed = MoveChosenDataFolder(window_, choice) || changed;
@@ -555,24 +332,25 @@ void BestSettingsDialog::ApplyMediaKeys(const AdvancedChoice &choice) {
     if (::SetMediaKeys(on)) host_->SetMediaKeys(on);
 }
 
+// --- the way out -----------------------------------------------------------------------
+
 void BestSettingsDialog::OnOk() {
-    LifeWatch watch = life_.Watch();
     // An album name being typed is kept, as a click on OK would keep it.
     tree_.EndLabelEdit();
     SaveBestResult saved = LeaveBestSave();
-    if (watch.Ended() || saved == kSaveCancelled) return;
-    // The report ends the program; until the shut-down arrives the dialog
-    // goes on with OK, unless it was closed meanwhile.
+    if (saved == kSaveCancelled) return;
+    // The report ends the program: OK goes no further.
     if (saved == kSaveFailed) ReportFailure();
-    if (watch.Ended()) return;
+    // A Cancel handled while a box was up has closed the dialog already.
+    if (failed_ || closing_) return;
 
     bool randomChanged = IsChecked(window_, IDC_RANDOM) != (TestOption(OPT_RANDOM) != 0);
     SetOption(OPT_AUTO_SAVE, IsChecked(window_, IDC_AUTO_SAVE));
     bool hotkeys = IsChecked(window_, IDC_HOTKEYS);
     SetOption(OPT_HOTKEYS, hotkeys);
-    if (hotkeys != host_->HotkeyHookInstalled()) host_->SetHotkeyHook(hotkeys);
     // A hook that cannot be installed is reported in a box of its own.
-    if (watch.Ended()) return;
+    if (hotkeys != host_->HotkeyHookInstalled()) host_->SetHotkeyHook(hotkeys);
+    if (closing_) return;
     SetOption(OPT_SKIP_SHORTCUTS, IsChecked(window_, IDC_SKIP_SHORTCUTS));
 
     if (state_.changeMarks & kMarkMidiFolder) {
@@ -581,17 +359,40 @@ void BestSettingsDialog::OnOk() {
     }
     if (state_.changeMarks & kMarkBestToPlay) {
         SaveHistory(HistorySave::IfPresent);
-        std::string name = ControlText(window_, IDC_PLAY_BEST);
+        std::string name = ShownBestToPlay();
         SetCurrentBestName(name.empty() ? nullptr : name.c_str());
     }
     SaveSettings();
-    // The host destroys this dialog and its object.
-    host_->CloseBestSettings(OkCloseFlags(state_.changeMarks, randomChanged));
+    Close(OkResult(state_.changeMarks, randomChanged));
 }
 
 void BestSettingsDialog::OnCancel() {
     // While only OK may close the dialog, Close and Esc do nothing.
-    if (!IsWindowEnabled(GetDlgItem(window_, IDC_CANCEL))) return;
+    if (closing_ || !IsWindowEnabled(GetDlgItem(window_, IDC_CANCEL))) return;
     tree_.EndLabelEdit();
-    host_->CloseBestSettings(KeptCloseFlags(state_.changeMarks));
+    Close(KeptResult(state_.changeMarks));
+}
+
+void BestSettingsDialog::Close(const BestSettingsResult &result) {
+    if (closing_) return;
+    closing_ = true;
+    result_ = result;
+    PostMessageA(window_, kMsgClose, 0, 0);
+}
+
+void BestSettingsDialog::OnPostedClose() {
+    // A box, menu or nested dialog of a handler is up and its loop took the
+    // message: the close waits until that handler has returned.
+    if (depth_.Running()) {
+        closeWaits_ = true;
+        return;
+    }
+    // The host destroys this dialog and its object: nothing is touched after.
+    host_->CloseBestSettings(result_);
+}
+
+void BestSettingsDialog::OnHandlersReturned() {
+    if (!closeWaits_) return;
+    closeWaits_ = false;
+    PostMessageA(window_, kMsgClose, 0, 0);
 }

@@ -1,8 +1,13 @@
-// The best settings dialog (template 105), modeless, owned by the resident
-// window.  The dialog object is bound to its window (DWLP_USER) and owns
-// what one opening edits: the edited best record, its dirty flag and the
-// change marks.  What the dialog needs of the application shell comes
+// The best settings dialog (IDD_BEST_SETTINGS), modeless, owned by the
+// resident window.  The dialog object is bound to its window (DWLP_USER) and
+// owns what one opening edits: the edited best record, its dirty flag and
+// the change marks.  What the dialog needs of the application shell comes
 // through EditorHost, which the shell implements.
+//
+// OK, Cancel and Close end in a BestSettingsResult.  The dialog posts its
+// close to itself and hands the result over when that message arrives with
+// none of its handlers under way; the host applies it and destroys the
+// dialog.  So no handler ever runs on a dialog that is gone.
 #ifndef TIVORN_EDITOR_BEST_SETTINGS_DIALOG_H
 #define TIVORN_EDITOR_BEST_SETTINGS_DIALOG_H
 
@@ -13,7 +18,7 @@
 #include "editor/advanced_dialog.h"
 #include "editor/edit_model.h"
 #include "editor/folder_tree.h"
-#include "editor/life_token.h"
+#include "editor/handler_depth.h"
 #include "engine/korvel.h"
 #include "utils/window_binding.h"
 
@@ -30,9 +35,10 @@ enum class DialogKeys {
 
 class EditorHost {
 public:
-    // Applies the close flags to playback and the best menu, then destroys
-    // the dialog.  The dialog object is gone when this returns.
-    virtual void CloseBestSettings(int flags) = 0;
+    // Applies the result to playback and the best menu, then destroys the
+    // dialog.  The dialog calls it from its posted close, no other handler
+    // of it under way; the dialog object is gone when this returns.
+    virtual void CloseBestSettings(const BestSettingsResult &result) = 0;
     virtual bool HotkeyHookInstalled() = 0;
     // Installs the hotkey hook (a failure is reported, not fatal) or removes it.
     virtual void SetHotkeyHook(bool on) = 0;
@@ -74,7 +80,8 @@ enum class TaskbarButton {
 
 class BestSettingsDialog {
 public:
-    explicit BestSettingsDialog(EditorHost *host) : host_(host), tree_(&state_, midiFolder_, host) {}
+    explicit BestSettingsDialog(EditorHost *host)
+        : host_(host), depth_([this] { OnHandlersReturned(); }), tree_(&state_, midiFolder_, host, depth_) {}
     BestSettingsDialog(const BestSettingsDialog &) = delete;
     BestSettingsDialog &operator=(const BestSettingsDialog &) = delete;
 
@@ -96,8 +103,7 @@ public:
 
     // Saves the edited best record into the best file (see SaveBestMode).
     // With ask, and unless changes are saved automatically, the user is
-    // asked first in a box owned by owner.  kSaveCancelled when the dialog
-    // was closed while the question was up (the object is gone then).
+    // asked first in a box owned by owner.
     SaveBestResult SaveBest(HWND owner, bool ask, SaveBestMode mode);
 
     EditState &state() { return state_; }
@@ -114,6 +120,7 @@ private:
 
     INT_PTR OnInitDialog(HWND window);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     bool SetUp();
     TaskbarButton taskbarButton_ = TaskbarButton::None;
     INT_PTR OnCommand(WORD id, WORD notification);
@@ -131,6 +138,10 @@ private:
     void OnAdvanced();
     void OnOk();
     void OnCancel();
+    // Ends the dialog with result: once, and by a posted message.
+    void Close(const BestSettingsResult &result);
+    void OnPostedClose();
+    void OnHandlersReturned();
 
     void ApplyAdvanced(const AdvancedChoice &choice);
     bool ApplyHotkeys(const AdvancedChoice &choice);
@@ -141,7 +152,7 @@ private:
     enum class FirstBest {
         Loaded,       // the first best of the file
         DefaultMade,  // the file held none: the default best was made
-        Gone,         // the user ended the program, or the dialog went meanwhile
+        Gone,         // the user ended the program, or a failure was reported
     };
     // No current best: the first best of the file, or the default best when
     // the file truly holds none.  A file that cannot be read is told of until
@@ -159,12 +170,13 @@ private:
     bool CollectTreeMarks();
     SaveBestResult LeaveBestSave();
     // The unexpected-error report with shut-down, modal to this dialog.  The
-    // object may be gone when it returns.
+    // program ends: the handler that reports goes no further.
     void ReportFailure();
     bool EditedIsCurrent() const;
     void RequireOk();
     void ShowMidiFolder();
     std::string SelectedName();
+    std::string ShownBestToPlay();  // the best to play, as the dialog shows it
     HWND Combo() const;
     HWND Resident() const;
 
@@ -172,14 +184,17 @@ private:
     EditorHost *host_;
     FolderPicker picker_ = BrowseFolder;
     EditState state_;
+    HandlerDepth depth_;
     char midiFolder_[MAX_PATH] = "";  // "Root", the folder shown under the tree's root
     FolderTree tree_;
     bool treeShown_ = false;          // SetUp has run: loads rebuild the tree
     HWND buttons_[3] = {};            // new, save, delete
     HWND hotButton_ = nullptr;        // the button under the mouse
     HIMAGELIST buttonImages_ = nullptr;
-    // Every handler that shows a box or runs a nested dialog watches it.
-    LifeToken life_;
+    bool failed_ = false;             // a failure was reported: the program ends
+    bool closing_ = false;            // the close is posted, with result_
+    bool closeWaits_ = false;         // it arrived while a handler was under way
+    BestSettingsResult result_;
 };
 
 #endif

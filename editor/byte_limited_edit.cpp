@@ -1,15 +1,15 @@
 #include "editor/byte_limited_edit.h"
 
-#include <cstdint>
+#include <commctrl.h>
+
 #include <string>
 
 #include "editor/byte_limit.h"
 
 namespace {
 
-// The edit's own procedure and its limit, kept as properties of the window.
-const char kPreviousProp[] = "TivornByteLimitPrevious";
-const char kLimitProp[] = "TivornByteLimit";
+// The one subclass of an edit; its data is the limit.
+constexpr UINT_PTR kByteLimitSubclass = 1;
 
 std::string TextOf(HWND edit) {
     // The length may be larger than the text, never smaller.
@@ -22,15 +22,17 @@ std::string TextOf(HWND edit) {
 
 // Lets the edit's own procedure handle a message that may put text in, and
 // takes back what passes the limit.  The positions the control gives are its
-// own units; they are turned into bytes only to find what went in.
-LRESULT Guarded(HWND edit, WNDPROC previous, size_t limit, UINT message, WPARAM wParam, LPARAM lParam) {
+// own units; they are turned into bytes only to find what went in.  The
+// edit's text goes back through the whole chain, which turns it from code
+// page 932 into the edit's own characters.
+LRESULT Guarded(HWND edit, size_t limit, UINT message, WPARAM wParam, LPARAM lParam) {
     std::string old = TextOf(edit);
     DWORD start = 0, end = 0;
-    CallWindowProcA(previous, edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    auto reported = static_cast<size_t>(CallWindowProcA(previous, edit, EM_LINELENGTH, 0, 0));
-    LRESULT result = CallWindowProcA(previous, edit, message, wParam, lParam);
+    SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    auto reported = static_cast<size_t>(SendMessageA(edit, EM_LINELENGTH, 0, 0));
+    LRESULT result = DefSubclassProc(edit, message, wParam, lParam);
     // Enter or Esc in a tree's label edit ends it: the edit is gone.
-    if (!IsWindow(edit) || GetPropA(edit, kPreviousProp) != reinterpret_cast<HANDLE>(previous)) return result;
+    if (!IsWindow(edit)) return result;
     std::string fresh = TextOf(edit);
     if (fresh.size() <= limit || fresh.size() <= old.size()) return result;
 
@@ -38,18 +40,14 @@ LRESULT Guarded(HWND edit, WNDPROC previous, size_t limit, UINT message, WPARAM 
     std::string fitting = bytelimit::FittingInsertion(old, bytelimit::ByteOffset(old, start, unit),
                                                       bytelimit::ByteOffset(old, end, unit), fresh, limit);
     // Back to the text and selection the user had, then only what fits.
-    CallWindowProcA(previous, edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(old.c_str()));
-    CallWindowProcA(previous, edit, EM_SETSEL, start, end);
-    if (!fitting.empty())
-        CallWindowProcA(previous, edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(fitting.c_str()));
+    SetWindowTextA(edit, old.c_str());
+    SendMessageA(edit, EM_SETSEL, start, end);
+    if (!fitting.empty()) SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(fitting.c_str()));
     MessageBeep(MB_OK);
     return result;
 }
 
-LRESULT CALLBACK LimitedEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto previous = reinterpret_cast<WNDPROC>(GetPropA(edit, kPreviousProp));
-    if (!previous) return DefWindowProcA(edit, message, wParam, lParam);
-    auto limit = static_cast<size_t>(reinterpret_cast<uintptr_t>(GetPropA(edit, kLimitProp)));
+LRESULT CALLBACK LimitedEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR limit) {
     switch (message) {
     // Typing (Ctrl+V arrives as a character too), IME input, paste, undo.
     case WM_CHAR:
@@ -57,15 +55,14 @@ LRESULT CALLBACK LimitedEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM 
     case WM_PASTE:
     case WM_UNDO:
     case EM_UNDO:
-        return Guarded(edit, previous, limit, message, wParam, lParam);
+        return Guarded(edit, static_cast<size_t>(limit), message, wParam, lParam);
     case WM_NCDESTROY:
-        RemovePropA(edit, kPreviousProp);
-        RemovePropA(edit, kLimitProp);
+        RemoveWindowSubclass(edit, LimitedEditProc, kByteLimitSubclass);
         break;
     default:
         break;
     }
-    return CallWindowProcA(previous, edit, message, wParam, lParam);
+    return DefSubclassProc(edit, message, wParam, lParam);
 }
 
 }  // namespace
@@ -73,10 +70,7 @@ LRESULT CALLBACK LimitedEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM 
 void LimitEditBytes(HWND edit, size_t limit) {
     if (!edit) return;
     SendMessageA(edit, EM_LIMITTEXT, limit, 0);
-    SetPropA(edit, kLimitProp, reinterpret_cast<HANDLE>(static_cast<uintptr_t>(limit)));
-    if (GetPropA(edit, kPreviousProp)) return;
-    // The procedure it had stays in the chain below this one until the edit
-    // is destroyed; whoever subclassed it before may set theirs back then.
-    SetPropA(edit, kPreviousProp, reinterpret_cast<HANDLE>(GetWindowLongPtrA(edit, GWLP_WNDPROC)));
-    SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LimitedEditProc));
+    // An edit held already takes the new limit; whoever subclassed it
+    // before stays in the chain below.
+    SetWindowSubclass(edit, LimitedEditProc, kByteLimitSubclass, static_cast<DWORD_PTR>(limit));
 }

@@ -100,6 +100,32 @@ void WriteEntries(Collection &c, const std::string &path, bool folder, size_t *c
     if (folder) AddFolderContents(c, path, cursor);
 }
 
+// What a collection does with an item's entries.
+enum class Take {
+    Walk,   // child by child
+    Keep,   // as they are
+    Write,  // anew from the item's mark
+};
+
+Take HowToTake(Collection &c, unsigned state, uint32_t data, bool isFolder, const std::string &path) {
+    unsigned mark = tree::Mark(state);
+    bool itemChanged = (data & tree::kChangedBit) != 0;
+    // A frozen folder was opened but never filled: there is nothing to
+    // walk, and its entries stay whatever its mark.
+    bool filledPartly = mark == tree::kPartly && (state & tree::kExpandedOnce) && !tree::IsFrozen(data);
+    // Written as a whole folder, a folder holding a frozen one would
+    // replace the frozen folder's entries with its listing: it is walked
+    // child by child instead.
+    if (filledPartly || (itemChanged && tree::HoldsFrozen(data))) return Take::Walk;
+    // A partly checked folder that was never filled cannot tell which of
+    // its entries are meant: they all stay.  A checked folder that cannot
+    // be listed now cannot be written: its entries stay too, and its
+    // change waits for a later collection.
+    if (!itemChanged || mark == tree::kPartly || (isFolder && mark == tree::kChecked && !c.lister.CanList(path)))
+        return Take::Keep;
+    return Take::Write;
+}
+
 }  // namespace
 
 bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tree::Item first, CollectFrom from) {
@@ -117,21 +143,10 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
         std::string path = JoinPath(folder, c.tree.Name(data & tree::kNameIndexMask));
         // No MIDI folder chosen yet, or a path no buffer of the program holds.
         if (path.empty() || path.size() > kLongestPath) continue;
-        unsigned mark = tree::Mark(state);
         bool itemChanged = (data & tree::kChangedBit) != 0;
-        // A frozen folder was opened but never filled: there is nothing to
-        // walk, and its entries stay whatever its mark.
-        bool filledPartly = mark == tree::kPartly && (state & tree::kExpandedOnce) && !tree::IsFrozen(data);
-        // Written as a whole folder, a folder holding a frozen one would
-        // replace the frozen folder's entries with its listing: it is walked
-        // child by child instead.
-        bool walk = filledPartly || (itemChanged && tree::HoldsFrozen(data));
-        // A partly checked folder that was never filled cannot tell which of
-        // its entries are meant: they all stay.  A checked folder that cannot
-        // be listed now cannot be written: its entries stay too, and its
-        // change waits for a later collection.
-        bool keep = !walk && (!itemChanged || mark == tree::kPartly ||
-                              (isFolder && mark == tree::kChecked && !c.lister.CanList(path)));
+        Take take = HowToTake(c, state, data, isFolder, path);
+        bool walk = take == Take::Walk;
+        bool keep = take == Take::Keep;
         bool top = folder.empty();
         if (top) {
             // The items at the top need not come in the list's order: the
@@ -192,6 +207,17 @@ size_t Fitting(const std::string &folder, const std::vector<std::string> &names)
     return count;
 }
 
+// A folder not filled keeps its entries as they are, so it shows what they
+// say: a change made before it was opened is given up.
+void FreezeUnfilled(Collection &c, tree::Item folder, const std::string &path) {
+    unsigned mark = tree::Mark(c.tree.State(folder));
+    if (c.tree.Data(folder) & tree::kChangedBit) {
+        size_t cursor = c.record.FirstEntry();
+        mark = c.record.IsNone() ? tree::kUnchecked : FolderMark(c.record, &cursor, path, c.midiTab, c.paths);
+    }
+    tree::Freeze(c.tree, folder, mark);
+}
+
 }  // namespace
 
 FillEnd FillOpenedFolder(Collection &c, tree::FillSite &site, tree::Item folder, bool altIcons) {
@@ -218,14 +244,7 @@ FillEnd FillOpenedFolder(Collection &c, tree::FillSite &site, tree::Item folder,
         end = Fitting(path, folders) + Fitting(path, files) > site.NameRoom() ? FillEnd::NoRoom : FillEnd::Filled;
     }
     if (end != FillEnd::Filled) {
-        // Its entries stay as they are, so it shows what they say: a change
-        // made before it was opened is given up.
-        unsigned mark = inherited;
-        if (data & tree::kChangedBit) {
-            size_t cursor = record.FirstEntry();
-            mark = noList ? tree::kUnchecked : FolderMark(record, &cursor, path, c.midiTab, c.paths);
-        }
-        tree::Freeze(c.tree, folder, mark);
+        FreezeUnfilled(c, folder, path);
         return end;
     }
 

@@ -1,15 +1,20 @@
 #include "editor/edit_model.h"
 
-int KeptCloseFlags(int changeMarks) {
-    int flags = 0;
-    if (changeMarks & kMarkBestList) flags |= kCloseBestListChanged;
-    if (changeMarks & kMarkPlayingBestSaved) flags |= kClosePlayingBestSaved;
-    return flags;
+bool operator==(const BestSettingsResult &a, const BestSettingsResult &b) {
+    return a.randomChanged == b.randomChanged && a.bestToPlayChanged == b.bestToPlayChanged &&
+           a.bestListChanged == b.bestListChanged && a.playingBestSaved == b.playingBestSaved;
 }
 
-int OkCloseFlags(int changeMarks, bool randomChanged) {
-    int flags = KeptCloseFlags(changeMarks);
-    if (changeMarks & kMarkBestToPlay) flags |= kCloseBestToPlayChanged;
-    if (randomChanged) flags |= kCloseRandomChanged;
-    return flags;
+BestSettingsResult KeptResult(int changeMarks) {
+    BestSettingsResult result;
+    result.bestListChanged = (changeMarks & kMarkBestList) != 0;
+    result.playingBestSaved = (changeMarks & kMarkPlayingBestSaved) != 0;
+    return result;
+}
+
+BestSettingsResult OkResult(int changeMarks, bool randomChanged) {
+    BestSettingsResult result = KeptResult(changeMarks);
+    result.bestToPlayChanged = (changeMarks & kMarkBestToPlay) != 0;
+    result.randomChanged = randomChanged;
+    return result;
 }

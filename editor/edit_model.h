@@ -1,6 +1,6 @@
 // The best settings dialog's model (no windows.h): the best being edited,
 // whether its list has unsaved changes, and what the user changed during one
-// opening, which becomes the close flags the shell applies.
+// opening, which becomes the result the shell applies.
 #ifndef TIVORN_EDITOR_EDIT_MODEL_H
 #define TIVORN_EDITOR_EDIT_MODEL_H
 
@@ -15,12 +15,14 @@ enum ChangeMark {
 };
 
 // What closing the dialog asks of the player and the best menu.
-enum CloseFlag {
-    kCloseRandomChanged = 1,
-    kCloseBestToPlayChanged = 2,
-    kCloseBestListChanged = 4,
-    kClosePlayingBestSaved = 8,
+struct BestSettingsResult {
+    bool randomChanged = false;      // OK only: the random box was flipped
+    bool bestToPlayChanged = false;  // OK only: the best to play was changed
+    bool bestListChanged = false;    // bests were created or deleted
+    bool playingBestSaved = false;   // the best being played was saved
 };
+
+bool operator==(const BestSettingsResult &a, const BestSettingsResult &b);
 
 struct EditState {
     best::BestRecord edited;  // the best selected in the combo box
@@ -28,11 +30,11 @@ struct EditState {
     int changeMarks = 0;
 };
 
-// The flags every way out passes on: bests created, saved or deleted stay
-// as they are in the best file, whether the dialog ends with OK or not.
-int KeptCloseFlags(int changeMarks);
+// What every way out passes on: bests created, saved or deleted stay as
+// they are in the best file, whether the dialog ends with OK or not.
+BestSettingsResult KeptResult(int changeMarks);
 
-// The flags of OK: the kept ones, the best to play and the random box.
-int OkCloseFlags(int changeMarks, bool randomChanged);
+// What OK passes on: the kept changes, the best to play and the random box.
+BestSettingsResult OkResult(int changeMarks, bool randomChanged);
 
 #endif

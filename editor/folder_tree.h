@@ -4,7 +4,9 @@
 // filled folder by folder as they are opened, with a check mark on every
 // file and folder that says whether it belongs to the edited best.  The tree
 // is subclassed for its clicks, keys, context menu and preview; album names
-// are edited as its labels.
+// are edited as its labels.  Set-up, tabs and fills are in folder_tree.cpp;
+// the tree's clicks, keys, context menu, preview and label edits in
+// folder_tree_clicks.cpp.
 #ifndef TIVORN_EDITOR_FOLDER_TREE_H
 #define TIVORN_EDITOR_FOLDER_TREE_H
 
@@ -15,7 +17,7 @@
 #include <vector>
 
 #include "editor/edit_model.h"
-#include "editor/life_token.h"
+#include "editor/handler_depth.h"
 #include "editor/mark_tree.h"
 #include "editor/shell_tree.h"
 #include "store/best_file.h"
@@ -24,9 +26,10 @@ class EditorHost;
 
 class FolderTree : public tree::MarkTree, private tree::FillSite, private ShellTreeSite {
 public:
-    // edited: the dialog's record; midiFolder: its MIDI folder buffer.
-    FolderTree(EditState *state, const char *midiFolder, EditorHost *host)
-        : state_(state), midiFolder_(midiFolder), host_(host), shell_(this) {}
+    // state: the dialog's edited best; midiFolder: its MIDI folder buffer;
+    // depth: its handlers under way, which the tree's own handlers join.
+    FolderTree(EditState *state, const char *midiFolder, EditorHost *host, HandlerDepth &depth)
+        : state_(state), midiFolder_(midiFolder), host_(host), depth_(depth), shell_(this) {}
     FolderTree(const FolderTree &) = delete;
     FolderTree &operator=(const FolderTree &) = delete;
 
@@ -36,7 +39,7 @@ public:
     // folder and, with it, makes the two tabs and shows the MIDI tab.
     // Without the desktop folder there are no tabs and the tree stays empty.
     void SetUp();
-    // Gives the tree its own window procedure back and frees what SetUp made.
+    // Takes the tree's subclass away and frees what SetUp made.
     void TearDown();
 
     // Shows the tab (0 MIDI, 1 all files) anew from the edited best.
@@ -81,8 +84,20 @@ public:
     const char *Name(uint32_t index) override;
 
 private:
-    static LRESULT CALLBACK TreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // Posted to the tree: the fill that found the names table full is over.
+    static constexpr UINT kMsgTellTreeFull = WM_APP + 4;
+    // Posted to the tree: a fill met names that cannot be shown.
+    static constexpr UINT kMsgTellLeftOut = WM_APP + 5;
+
+    static HTREEITEM AsHandle(tree::Item item) { return reinterpret_cast<HTREEITEM>(item); }
+    static tree::Item AsItem(HTREEITEM item) { return reinterpret_cast<tree::Item>(item); }
+    HINSTANCE Instance() const;
+
+    static LRESULT CALLBACK TreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                     DWORD_PTR self);
     LRESULT OnTreeMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnKeyboardContextMenu();
+    void TellLeftOutNow();
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
     TVITEMA Read(tree::Item item, UINT fields);
     LRESULT OnCaptureChanged(bool internal, WPARAM wParam, LPARAM lParam);
@@ -128,10 +143,11 @@ private:
     EditState *state_;
     const char *midiFolder_;
     EditorHost *host_;
+    HandlerDepth &depth_;
     HWND dialog_ = nullptr;
     HWND tree_ = nullptr;
     HWND tabs_ = nullptr;
-    WNDPROC previous_ = nullptr;
+    bool subclassed_ = false;
     HIMAGELIST normalImages_ = nullptr;
     HIMAGELIST stateImages_ = nullptr;
     int rootImage_ = 0;
@@ -157,9 +173,6 @@ private:
     // EndLabelEdit is ending it: no box may come up in the middle of a
     // rebuild or a close.
     bool quietEnd_ = false;
-    // The preview and the context menu show boxes and menus, in whose loops
-    // the dialog may close.
-    LifeToken life_;
 };
 
 #endif

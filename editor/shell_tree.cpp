@@ -229,36 +229,43 @@ HTREEITEM ShellTree::InsertShellItem(LPCITEMIDLIST list, HTREEITEM parent, Shell
         // No check mark, and the table's last entry.
         item.stateMask = 0;
         item.lParam = static_cast<LPARAM>(static_cast<uint32_t>(nodes_.Count() - 1) | tree::kShellNodeBit);
-    } else {
-        // The path in UTF-16, spelt by the program's rule: the ANSI call
-        // gives look-alikes ("e" for "é"), and a look-alike path may name,
-        // and tick, another folder.
-        wchar_t wide[MAX_PATH] = L"";
-        if (!SHGetPathFromIDListW(list, wide)) return nullptr;
-        wide[MAX_PATH - 1] = L'\0';
-        std::wstring widePath = wide;
-        std::string folder;
-        auto shortPath = [&widePath] { return codepage::ShortPath(widePath); };
-        if (spelling::SpellName(widePath, shortPath, codepage::Spell, &folder) == spelling::Spelt::Not) {
-            site_->TellLeftOut({widePath});
-            return nullptr;
-        }
-        // Folders are kept without a final separator; a drive root as "C:".
-        if (paths::EndsWithSeparator(folder)) folder.pop_back();
-        if (folder.empty() || folder.size() > tree::kLongestPath) return nullptr;
-        // An archive the shell opens as a folder is a file on the disk: the
-        // folder tree could not fill it, and the best would hold a file as a
-        // folder.  Drives ("C:") are not asked: one without a disk in it is
-        // shown all the same.
-        DWORD kind = folder.size() > 2 ? GetFileAttributesA(folder.c_str()) : INVALID_FILE_ATTRIBUTES;
-        if (kind != INVALID_FILE_ATTRIBUTES && !(kind & FILE_ATTRIBUTE_DIRECTORY)) return nullptr;
-        uint32_t index = 0;
-        if (!site_->PushFolderPath(folder, &index)) return nullptr;
-        item.stateMask = tree::kStateImageMask;
-        item.state = site_->FolderPathMark(folder);
-        item.lParam = static_cast<LPARAM>(index);
+    } else if (!SetFolderItem(list, &item)) {
+        return nullptr;
     }
     return TreeView_InsertItem(tree_, &insert);
+}
+
+// A file-system folder's path, mark and names-table entry into item; false
+// when it is not shown.
+bool ShellTree::SetFolderItem(LPCITEMIDLIST list, TVITEMA *item) {
+    // The path in UTF-16, spelt by the program's rule: the ANSI call
+    // gives look-alikes ("e" for "é"), and a look-alike path may name,
+    // and tick, another folder.
+    wchar_t wide[MAX_PATH] = L"";
+    if (!SHGetPathFromIDListW(list, wide)) return false;
+    wide[MAX_PATH - 1] = L'\0';
+    std::wstring widePath = wide;
+    std::string folder;
+    auto shortPath = [&widePath] { return codepage::ShortPath(widePath); };
+    if (spelling::SpellName(widePath, shortPath, codepage::Spell, &folder) == spelling::Spelt::Not) {
+        site_->TellLeftOut({widePath});
+        return false;
+    }
+    // Folders are kept without a final separator; a drive root as "C:".
+    if (paths::EndsWithSeparator(folder)) folder.pop_back();
+    if (folder.empty() || folder.size() > tree::kLongestPath) return false;
+    // An archive the shell opens as a folder is a file on the disk: the
+    // folder tree could not fill it, and the best would hold a file as a
+    // folder.  Drives ("C:") are not asked: one without a disk in it is
+    // shown all the same.
+    DWORD kind = folder.size() > 2 ? GetFileAttributesA(folder.c_str()) : INVALID_FILE_ATTRIBUTES;
+    if (kind != INVALID_FILE_ATTRIBUTES && !(kind & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    uint32_t index = 0;
+    if (!site_->PushFolderPath(folder, &index)) return false;
+    item->stateMask = tree::kStateImageMask;
+    item->state = site_->FolderPathMark(folder);
+    item->lParam = static_cast<LPARAM>(index);
+    return true;
 }
 
 ShellIdList ShellTree::NodeIdList(HTREEITEM item, LPCITEMIDLIST child) {

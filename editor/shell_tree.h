@@ -112,6 +112,7 @@ private:
     // a shell node standing for the table's last entry, or a file-system
     // folder.  Null when the shell gives no icon, name or path.
     HTREEITEM InsertShellItem(LPCITEMIDLIST list, HTREEITEM parent, ShellItem kind);
+    bool SetFolderItem(LPCITEMIDLIST list, TVITEMA *item);
     // The absolute list of shell node item, with child's item ID after it
     // when child is given.
     ShellIdList NodeIdList(HTREEITEM item, LPCITEMIDLIST child);

@@ -623,7 +623,7 @@ void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
         Report(capture, allFiles, drive && SaveWindow(dialog, capture.folder, allFiles));
         if (!drive) std::printf("%s: My Computer shows no drive\n", allFiles);
     }
-    App().editorHost().CloseBestSettings(0);
+    App().editorHost().CloseBestSettings(BestSettingsResult());
 }
 
 // The resident window as the About view, opened by its menu command; its

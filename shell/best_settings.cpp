@@ -49,10 +49,10 @@ bool ShellEditorHost::OpenBestSettings(AppMode mode) {
     return true;
 }
 
-void ShellEditorHost::CloseBestSettings(int flags) {
-    // Applying the flags can show a box (a song that cannot be played) while
-    // the dialog still stands: a close that reaches it meanwhile finds this
-    // one under way and leaves it to finish.
+void ShellEditorHost::CloseBestSettings(const BestSettingsResult &result) {
+    // Applying the result can show a box (a song that cannot be played)
+    // while the dialog still stands: a close that reaches it meanwhile finds
+    // this one under way and leaves it to finish.
     if (shell_.closingBestSettings) return;
     shell_.closingBestSettings = true;
     ScopeGuard closed([this] { shell_.closingBestSettings = false; });
@@ -60,20 +60,23 @@ void ShellEditorHost::CloseBestSettings(int flags) {
     // Nor can the dialog be clicked while a box is up.
     if (dialog) EnableWindow(dialog, FALSE);
     if (dialog && PlaybackOwner() == dialog) ResumeAfterPreview(AfterPreview::Resume);
-    if (flags & kCloseRandomChanged) SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch);
-    bool required = shell_.appMode == kModeBestRequired;
-    if ((flags & kCloseBestListChanged) || required) tray_.BuildBestMenu(kRebuildBestMenu);
-    // Without a current best (no best at all) there is nothing to switch to;
-    // the player stays without a best until one is made.  Files handed over
-    // while the dialog was open waited for it: they play first.
-    if (CurrentBestName()) {
-        if ((flags & kCloseBestToPlayChanged) || required)
-            SwitchBest(AfterSwitch::Play, HandedFiles::Keep);
-        else if (flags & kClosePlayingBestSaved)
-            SwitchBest(AfterSwitch::Wait, HandedFiles::Keep);
-    }
+    ApplyBestSettings(result);
     shell_.bestDialog = nullptr;
     if (dialog) DestroyWindow(dialog);
     shell_.appMode = ModeWithoutBestSettings(shell_);
     if (HandedFilesWaiting()) PlayHandedFiles();
+}
+
+void ShellEditorHost::ApplyBestSettings(const BestSettingsResult &result) {
+    if (result.randomChanged) SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch);
+    bool required = shell_.appMode == kModeBestRequired;
+    if (result.bestListChanged || required) tray_.BuildBestMenu(kRebuildBestMenu);
+    // Without a current best (no best at all) there is nothing to switch to;
+    // the player stays without a best until one is made.  Files handed over
+    // while the dialog was open waited for it: they play first.
+    if (!CurrentBestName()) return;
+    if (result.bestToPlayChanged || required)
+        SwitchBest(AfterSwitch::Play, HandedFiles::Keep);
+    else if (result.playingBestSaved)
+        SwitchBest(AfterSwitch::Wait, HandedFiles::Keep);
 }

@@ -22,15 +22,18 @@ public:
     // without the dialog) when it could not be created.
     bool OpenBestSettings(AppMode mode);
 
-    // The dialog closed: flags (CloseFlag) are applied to playback and to
-    // the best menu, the dialog is destroyed and the mode is idle again.
-    void CloseBestSettings(int flags) override;
+    // The dialog closed: its result is applied, the dialog is destroyed and
+    // the mode is what it is without the dialog.
+    void CloseBestSettings(const BestSettingsResult &result) override;
     bool HotkeyHookInstalled() override { return shell_.hook != nullptr; }
     void SetHotkeyHook(bool on) override;
     void SetMediaKeys(bool on) override;
     void SetDialogKeys(DialogKeys keys) override;
 
 private:
+    // What the dialog's result asks of playback and of the best menu.
+    void ApplyBestSettings(const BestSettingsResult &result);
+
     ShellState &shell_;
     MediaKeys &mediaKeys_;
     Tray &tray_;

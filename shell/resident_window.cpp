@@ -32,10 +32,8 @@ constexpr UINT kMsgPlayHandedFiles = WM_APP + 19;
 // queued before it are handled.
 constexpr UINT kMsgDestroyWindow = WM_APP + 31;
 
-// A dialog procedure answers a message's result through DWLP_MSGRESULT.
 INT_PTR Answer(HWND window, LRESULT result) {
-    SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
-    return TRUE;
+    return WindowBinding<ResidentWindow, WindowLifetime::OutlivesWindow>::Answer(window, result);
 }
 
 void RestartCurrentSong() {

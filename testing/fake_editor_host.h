@@ -6,16 +6,25 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <vector>
 
 #include "editor/best_settings_dialog.h"
 
 namespace tt {
 
+// A close's result by the changes it names, as in
+// Closed({&BestSettingsResult::bestListChanged}).
+inline BestSettingsResult Closed(std::initializer_list<bool BestSettingsResult::*> changes) {
+    BestSettingsResult result;
+    for (bool BestSettingsResult::*change : changes) result.*change = true;
+    return result;
+}
+
 class FakeEditorHost : public EditorHost {
 public:
-    void CloseBestSettings(int flags) override {
-        closeFlags = flags;
+    void CloseBestSettings(const BestSettingsResult &closed) override {
+        result = closed;
         ++closes;
         if (dialog) DestroyWindow(dialog);
     }
@@ -28,7 +37,7 @@ public:
     }
 
     HWND dialog = nullptr;
-    int closeFlags = -1;
+    BestSettingsResult result;
     int closes = 0;
     bool installed = false;   // the hotkey hook
     std::vector<bool> calls;  // each SetHotkeyHook

@@ -16,6 +16,9 @@
 // The object answers
 //   INT_PTR OnInitDialog(HWND window);  // what WM_INITDIALOG answers
 //   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+// OnMessage returns TRUE for a message it handled and FALSE for one the
+// dialog manager is to handle.  A message with a result of its own
+// (WM_NOTIFY, WM_COPYDATA, ...) is answered with Answer.
 #ifndef TIVORN_UTILS_WINDOW_BINDING_H
 #define TIVORN_UTILS_WINDOW_BINDING_H
 
@@ -33,6 +36,13 @@ class WindowBinding {
 public:
     // The object bound to window; null before WM_INITDIALOG and after WM_NCDESTROY.
     static Object *From(HWND window) { return reinterpret_cast<Object *>(GetWindowLongPtrA(window, DWLP_USER)); }
+
+    // The result of the message being handled, for OnMessage to return.  A
+    // dialog procedure's own return value only says whether it handled one.
+    static INT_PTR Answer(HWND window, LRESULT result) {
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
 
     // A modeless dialog that takes the object over; null when it could not be made.
     static HWND Create(HINSTANCE instance, int dialogId, HWND owner, std::unique_ptr<Object> object) {

@@ -27,6 +27,7 @@ namespace {
 using namespace tt;
 using bestbytes::Bytes;
 using bestbytes::Record;
+using R = BestSettingsResult;
 
 const char kSaveQuestion[] = "このベストの変更点を保存しますか？";
 
@@ -334,7 +335,8 @@ TEST_F(BestDialogTest, ClicksAndSpaceSetTheMarksThatSavingAndTabsKeep) {
     EXPECT_EQ(Mark(Item({"B"})), 0x1000u);
     EXPECT_EQ(Dialog().state().edited.Count(), 4u);  // A/, a1, a2, r
     Command(IDC_CANCEL);
-    EXPECT_EQ(shell_.closeFlags, kClosePlayingBestSaved);
+    PumpMessages();
+    EXPECT_EQ(shell_.result, Closed({&R::playingBestSaved}));
 }
 
 // With the names table full, opened folders stay frozen: clicks change
@@ -431,7 +433,8 @@ TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
     }
     EXPECT_EQ(Names(), std::vector<std::string>{"T"});
     Command(IDC_OK);
-    EXPECT_EQ(shell_.closeFlags, kCloseBestToPlayChanged | kCloseBestListChanged | kClosePlayingBestSaved);
+    PumpMessages();
+    EXPECT_EQ(shell_.result, Closed({&R::bestToPlayChanged, &R::bestListChanged, &R::playingBestSaved}));
 }
 
 TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
@@ -499,9 +502,10 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     g_chosenFolder.clear();
     EXPECT_NE(Item({"o.mid"}), nullptr);
     Command(IDC_OK);
+    PumpMessages();
     // Leaving the current best saved it, with nothing to save: its list is
     // read again all the same.
-    EXPECT_EQ(shell_.closeFlags, kCloseBestToPlayChanged | kClosePlayingBestSaved);
+    EXPECT_EQ(shell_.result, Closed({&R::bestToPlayChanged, &R::playingBestSaved}));
     EXPECT_STREQ(CurrentBestName(), "U");
     std::string root;
     program_key::ReadRaw(program_key::kKey, "Root", &root);
@@ -537,7 +541,8 @@ TEST_F(BestDialogTest, AFailedSaveReportsOverTheDialogAndACloseMeanwhileEndsItCl
     ASSERT_TRUE(CreateDirectoryA(data_.Join("KORVEL.tmp").c_str(), nullptr));
 
     // While the report is up the dialog takes no clicks; a Cancel that
-    // reaches it all the same closes it, and OK goes no further.
+    // reaches it all the same closes it, once OK's handler has returned, and
+    // OK goes no further.
     std::string report;
     bool disabled = false;
     std::thread user([&] {
@@ -545,13 +550,17 @@ TEST_F(BestDialogTest, AFailedSaveReportsOverTheDialogAndACloseMeanwhileEndsItCl
         WaitUntil([&] { return (box = FindMessageBox(GetCurrentProcessId())) != nullptr; });
         report = MessageBoxText(box);
         disabled = !IsWindowEnabled(dialog);
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CANCEL, BN_CLICKED),
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CANCEL, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_CANCEL)));
-        WaitUntil([&] { return !IsWindow(dialog); });
-        if (IsWindow(box)) PressButton(box, IDOK);
+        PressButton(box, IDOK);  // posted behind the close that Cancel posted
     });
     Command(IDC_OK);
     user.join();
+    // The box's loop took the close; it waited for OK's handler to return.
+    EXPECT_TRUE(IsWindow(dialog));
+    EXPECT_EQ(shell_.closes, 0);
+    MSG posted;
+    while (PeekMessageA(&posted, dialog, 0, 0, PM_REMOVE)) DispatchMessageA(&posted);
     EXPECT_EQ(report.rfind("予期せぬエラーが発生しました。", 0), 0u) << report;
     EXPECT_TRUE(disabled);
     EXPECT_FALSE(IsWindow(dialog));

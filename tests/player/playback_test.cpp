@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "testing/best_bytes.h"
-#include "editor/edit_model.h"
+#include "testing/fake_editor_host.h"
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
@@ -176,7 +176,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     OpenBestSettings(kModeBestFromMenu);
     HWND dialog = app_.shell().bestDialog;
     size_t seen = Events().size();
-    app_.editorHost().CloseBestSettings(kCloseBestListChanged | kClosePlayingBestSaved);
+    app_.editorHost().CloseBestSettings(Closed({&BestSettingsResult::bestListChanged, &BestSettingsResult::playingBestSaved}));
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
     EXPECT_EQ(app_.tray().BestMenuItemCount(), 2);
     EXPECT_EQ(g_player.songs.songCount, 2);
@@ -186,7 +186,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
 
     // The random box changed: switched and stored.
     OpenBestSettings(kModeBestFromMenu);
-    app_.editorHost().CloseBestSettings(kCloseRandomChanged);
+    app_.editorHost().CloseBestSettings(Closed({&BestSettingsResult::randomChanged}));
     EXPECT_EQ(TestOption(OPT_RANDOM), 1);
     EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     std::string stored;
@@ -198,7 +198,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     SetPlaybackOwner(app_.shell().bestDialog, 1);
     SetCurrentBestName("B");
     seen = Events().size();
-    app_.editorHost().CloseBestSettings(kCloseBestToPlayChanged);
+    app_.editorHost().CloseBestSettings(Closed({&BestSettingsResult::bestToPlayChanged}));
     std::vector<std::string> events = EventsSince(seen);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back(), "start");
@@ -222,6 +222,7 @@ TEST_F(PlaybackTest, WithoutAnyBestTheRequiredDialogMakesTheDefaultBestAndOkPlay
     SendMessageA(dialog, WM_CLOSE, 0, 0);  // only OK closes it
     EXPECT_TRUE(IsWindow(dialog));
     SendMessageA(dialog, WM_COMMAND, IDC_OK, 0);
+    PumpMessages();  // the dialog's close arrives posted
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(app_.shell().appMode, kModeIdle);
     ASSERT_NE(CurrentBestName(), nullptr);

@@ -162,7 +162,7 @@ TEST_F(AboutViewTest, AboutAndTheBestSettingsDialogEachKeepTheirKeysAndTheDialog
     PressEscapeIn(dialog, IDC_BEST_NAME);
     EXPECT_EQ(g_standInCancels, 3);
     EXPECT_TRUE(IsWindowVisible(window_));
-    app_.editorHost().CloseBestSettings(0);
+    app_.editorHost().CloseBestSettings(BestSettingsResult());
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(app_.shell().appMode, kModeAbout);
     PressEscapeIn(window_, IDOK);
