@@ -15,6 +15,9 @@ LoadResult LoadSettings() {
         ReadValue(ProgramKey(), kValueSettings, stored, sizeof stored, REG_BINARY, HKEY_CURRENT_USER) == 0)
         return LoadResult::NotInstalled;
     std::memcpy(g_settings.block, stored, sizeof stored);
+    // Repeat-one is for the session it was chosen in: every start begins
+    // without it, though the stored bit is kept until the next save.
+    SetOption(OPT_REPEAT_ONE, 0);
     g_settings.engineVariant = EngineVariant();
     return LoadResult::Ready;
 }
