@@ -178,7 +178,7 @@ int main() {
             std::printf("the MIDI folder could not be made\n");
             return 1;
         }
-        tt::program_key::Clear();
+        RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
         SetString(kProgramKey, "Root", midi.path());
         SetString(kEngineKey, "Output", "log:" + data.Join("play.log"));
         data.WriteFile("KORVEL.dat", bestbytes::File({bestbytes::Record(kBest, entries)}));
@@ -223,7 +223,7 @@ int main() {
         SetCurrentBestName(nullptr);
         if (engine) EngineClose();
         ResetStore();
-        tt::program_key::Clear();
+        RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
     }
     return status;
 }

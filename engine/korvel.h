@@ -96,6 +96,11 @@ KORVEL_API DWORD ReadValue(const char *subkey, const char *name, void *buffer, D
 KORVEL_API void  WriteValue(const char *subkey, const char *name, const void *data, DWORD size,
                             DWORD type, HKEY root);                                        /* @28 */
 KORVEL_API int   EngineVariant(void);                                                      /* @29 */
+/* @31 The key of HKEY_CURRENT_USER whose "Settings" (the priority and the
+ * hotkeys) and Engine\Output the library reads from now on, in place of the
+ * program's own; NULL or "" is the program's own again.  A test program's
+ * key of its own.  Each song start reads them once, when the song opens. */
+KORVEL_API void  SetSettingsKey(const char *programKey);
 
 #define KORVEL_PATH_BUFFER 260
 

@@ -13,4 +13,5 @@ list(APPEND KORVEL_WIN32_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/hotkey_hook.cpp
     ${CMAKE_CURRENT_LIST_DIR}/path_helpers.cpp
     ${CMAKE_CURRENT_LIST_DIR}/registry_helpers.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/settings_key.cpp
     ${CMAKE_CURRENT_LIST_DIR}/shell_helpers.cpp)

@@ -24,6 +24,7 @@
 #include "korvel/hotkey_filter.h"
 #include "korvel/module.h"
 #include "korvel/registry_access.h"
+#include "korvel/settings_key.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ struct HookState {
     HHOOK hook;
     HWND window;            // the hook thread's hidden window: installs, the reread timer
     HKEY programKey;        // opened for change notification
+    std::string programKeyName;  // the key programKey is
     HANDLE settingsChanged; // signalled by the registry when the key changes
     bool notifying;         // a notification is armed on settingsChanged
     korvel::HotkeyFilter filter;
@@ -60,7 +62,7 @@ HookState g_hook;
 void ReadHotkeys() {
     korvel::StoredValue block;
     HKEY key = nullptr;
-    bool read = RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS &&
+    bool read = RegOpenKeyExA(HKEY_CURRENT_USER, korvel::SettingsKey().c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS &&
                 block.Read(key, kValueSettings) && block.type() == REG_BINARY;
     if (key) RegCloseKey(key);
     g_hook.filter.SetHotkeysFromBlock(read ? block.bytes() : nullptr, read ? block.size() : 0);
@@ -73,10 +75,17 @@ bool ArmNotification() {
         g_hook.settingsChanged = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         if (!g_hook.settingsChanged) return false;
     }
-    if (!g_hook.programKey &&
-        RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, KEY_NOTIFY, &g_hook.programKey) != ERROR_SUCCESS) {
+    std::string name = korvel::SettingsKey();
+    if (g_hook.programKey && name != g_hook.programKeyName) {
+        RegCloseKey(g_hook.programKey);
         g_hook.programKey = nullptr;
-        return false;
+    }
+    if (!g_hook.programKey) {
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, name.c_str(), 0, KEY_NOTIFY, &g_hook.programKey) != ERROR_SUCCESS) {
+            g_hook.programKey = nullptr;
+            return false;
+        }
+        g_hook.programKeyName = name;
     }
     ResetEvent(g_hook.settingsChanged);
     if (RegNotifyChangeKeyValue(g_hook.programKey, FALSE, REG_NOTIFY_CHANGE_LAST_SET,

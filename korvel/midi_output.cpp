@@ -331,9 +331,9 @@ OpenResult OpenOutput(const OutputSetting &setting, MapperFallback fallback) {
     }
 }
 
-OutputSetting ReadOutputSetting() {
+OutputSetting ReadOutputSetting(const char *engineKey) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kEngineKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, engineKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return ParseOutputSetting(nullptr, 0);
     // Room for "log:" and the longest path, and one byte more to notice a
     // value that is too long.

@@ -72,7 +72,7 @@ OpenResult OpenOutput(const OutputSetting &setting, MapperFallback fallback = Ma
 std::vector<std::string> OutputDeviceNames();
 
 // The "Output" value of the engine's registry key.
-OutputSetting ReadOutputSetting();
+OutputSetting ReadOutputSetting(const char *engineKey);
 
 }  // namespace korvel
 

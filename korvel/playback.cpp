@@ -20,6 +20,7 @@
 #include "korvel/module.h"
 #include "korvel/output_fallback.h"
 #include "korvel/playback_thread.h"
+#include "korvel/settings_key.h"
 #include "korvel/smf_reader.h"
 #include "korvel/switching_output.h"
 #include "utils/ansi_text.h"
@@ -63,6 +64,9 @@ struct PlaybackState {
 
     std::unique_ptr<SwitchingOutput> output;
     OpenedOutput opened;        // what output plays for, while there is one
+    // Read by OpenSong for the StartSong that follows it.
+    korvel::SongSettings settings;
+    bool settingsRead = false;
     bool reopenOutput = false;  // the machine slept: the device may have changed
     bool closeWhenIdle = false;  // nothing plays: let the device go unless a song starts first
     bool idlePosted = false;     // kIdleMessage is on its way
@@ -128,7 +132,7 @@ PlayError Decode(const std::vector<uint8_t> &bytes, std::shared_ptr<const Song> 
 // StartSong has opened an output; a device waits for StartSong.
 void OpenLogForMarkers() {
     if (g_playback.output) return;
-    OutputSetting setting = ReadOutputSetting();
+    const OutputSetting &setting = g_playback.settings.output;
     if (setting.kind != OutputSetting::Log) return;
     OpenResult opened = OpenOutput(setting);
     if (!opened.output) return;
@@ -138,8 +142,7 @@ void OpenLogForMarkers() {
 
 // The output the "Output" value names now, or null with the error noted;
 // *opened tells what it plays for.
-std::unique_ptr<Output> OpenChosenOutput(OpenedOutput *opened) {
-    OutputSetting setting = ReadOutputSetting();
+std::unique_ptr<Output> OpenChosenOutput(const OutputSetting &setting, OpenedOutput *opened) {
     OpenResult result = OpenOutput(setting);
     if (!result.output) {
         g_playback.error = PlayError::Output;
@@ -151,10 +154,10 @@ std::unique_ptr<Output> OpenChosenOutput(OpenedOutput *opened) {
     return std::move(result.output);
 }
 
-bool EnsureOutput() {
+bool EnsureOutput(const OutputSetting &setting) {
     if (g_playback.output) return true;
     OpenedOutput opened;
-    std::unique_ptr<Output> output = OpenChosenOutput(&opened);
+    std::unique_ptr<Output> output = OpenChosenOutput(setting, &opened);
     if (!output) return false;
     g_playback.output = std::make_unique<SwitchingOutput>(std::move(output));
     g_playback.opened = opened;
@@ -172,9 +175,8 @@ bool CloseOutput() {
 // The mapper plays because the chosen device was not there when the output
 // was opened (slow to come back after a wake, or at logon): at each song
 // start it is looked for again, and played on once it opens.
-void ReturnToChosenDevice() {
+void ReturnToChosenDevice(const OutputSetting &wanted) {
     if (!g_playback.output || !g_playback.opened.mapperInstead) return;
-    OutputSetting wanted = ReadOutputSetting();
     if (NextOutputStep(g_playback.opened, wanted, OutputDeviceNames()) == OutputStep::Keep) return;
     OpenResult result = OpenOutput(wanted, MapperFallback::None);
     if (!result.output) return;  // still the mapper; the next song tries again
@@ -295,28 +297,12 @@ HWND CreatePlaybackWindow() {
                            g_korvelModule, nullptr);
 }
 
-// The priority byte of "Settings": 0 "高", 1 "通常以上", 2 "通常", 3 "通常以下", 4 "低".
-int StoredPlaybackPriority() {
-    unsigned char settings[64] = {};
-    DWORD size = sizeof settings;
-    DWORD type = 0;
-    HKEY key;
-    int index = 0;  // timing matters most when nothing says otherwise
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
-        if (RegQueryValueExA(key, kValueSettings, nullptr, &type, settings, &size) == ERROR_SUCCESS &&
-            type == REG_BINARY && StoredPriority(settings, size) >= 0)
-            index = StoredPriority(settings, size);
-        RegCloseKey(key);
-    }
-    return index;
-}
-
 // The lowest priority whose thread joins the scheduler service: "通常",
 // which setup writes.  Below it the user asked for playback to give way to
 // other work, which the service's lift would undo.
 constexpr int kLowestMmcssPriority = 2;
 
-bool StartThread(KorvelEndHandler onEnd) {
+bool StartThread(KorvelEndHandler onEnd, int priority) {
     std::unique_ptr<PlaybackRun> run(new (std::nothrow) PlaybackRun);
     if (!run) return false;
     run->song = g_playback.song;
@@ -344,9 +330,8 @@ bool StartThread(KorvelEndHandler onEnd) {
     static const int kPriorities[kPriorityCount] = {THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_ABOVE_NORMAL,
                                                     THREAD_PRIORITY_NORMAL, THREAD_PRIORITY_BELOW_NORMAL,
                                                     THREAD_PRIORITY_LOWEST};
-    int index = StoredPlaybackPriority();
-    SetThreadPriority(thread, kPriorities[index]);
-    run->joinMmcss = index <= kLowestMmcssPriority;
+    SetThreadPriority(thread, kPriorities[priority]);
+    run->joinMmcss = priority <= kLowestMmcssPriority;
     g_playback.activity.soundingNotes.store(0);
     g_playback.activity.lastNoteOnQpc.store(0);
     g_playback.onEnd = onEnd;
@@ -434,6 +419,8 @@ int OpenSong(const char *path, int readAtOnce) {
         Fail(error);
         return 0;
     }
+    g_playback.settings = korvel::ReadSongSettings();
+    g_playback.settingsRead = true;
     OpenLogForMarkers();
     if (g_playback.output) {
         g_playback.output->Mark("open", path);
@@ -444,6 +431,10 @@ int OpenSong(const char *path, int readAtOnce) {
 
 int StartSong(KorvelEndHandler onEnd) {
     g_playback.error = PlayError::None;
+    // Once per start: as OpenSong read them, or afresh for a song started again.
+    if (!g_playback.settingsRead) g_playback.settings = korvel::ReadSongSettings();
+    g_playback.settingsRead = false;
+    const korvel::SongSettings &settings = g_playback.settings;
     if (!g_playback.initialised) {
         Fail(PlayError::NotInitialised);
         return 0;
@@ -478,9 +469,9 @@ int StartSong(KorvelEndHandler onEnd) {
         Fail(PlayError::NothingOpened);
         return 0;
     }
-    ReturnToChosenDevice();
-    if (!EnsureOutput()) return 0;
-    if (!StartThread(onEnd)) {
+    ReturnToChosenDevice(settings.output);
+    if (!EnsureOutput(settings.output)) return 0;
+    if (!StartThread(onEnd, settings.priority)) {
         Fail(PlayError::ThreadFailed);
         CloseOutputWhenIdle();
         return 0;
@@ -498,10 +489,11 @@ int SwitchOutput(void) {
     }
     // The item already chosen retries it: a device the mapper stands in for
     // is taken if it is there; otherwise nothing changes.
-    if (NextOutputStep(g_playback.opened, ReadOutputSetting(), OutputDeviceNames()) == OutputStep::Keep) return 1;
+    OutputSetting wanted = ReadOutputSetting(korvel::EngineKeyPath().c_str());
+    if (NextOutputStep(g_playback.opened, wanted, OutputDeviceNames()) == OutputStep::Keep) return 1;
     // Opened before the old one is let go, so that a failure changes nothing.
     OpenedOutput opened;
-    std::unique_ptr<Output> next = OpenChosenOutput(&opened);
+    std::unique_ptr<Output> next = OpenChosenOutput(wanted, &opened);
     if (!next) return 0;
     g_playback.output->Replace(std::move(next));
     g_playback.opened = opened;

@@ -58,7 +58,6 @@ int RunStartupLoad(Application &app) {
     UnloadBest();
     TakeCurrentHotkeys();
     if (!LoadReachableDataFolder()) return 0;
-    SetOption(OPT_REPEAT_ONE, 0);  // repeat-one never survives a restart
     SetRandomMode(TestOption(OPT_RANDOM), RandomChange::ShowOnly);
 
     if (!EngineInit()) {

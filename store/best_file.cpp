@@ -132,26 +132,26 @@ bool WriteBest(const best::BestRecord &edited, bool remove) {
 }
 
 bool ReadPlayBest(std::string *name) {
-    DWORD size = ReadValue(kProgramKey, kValuePlayBest, nullptr, 0, REG_SZ, HKEY_CURRENT_USER);
+    DWORD size = ReadValue(ProgramKey(), kValuePlayBest, nullptr, 0, REG_SZ, HKEY_CURRENT_USER);
     if (size == 0 || size > paths::kPathBuffer) return false;
     char value[paths::kPathBuffer];
-    if (!ReadValue(kProgramKey, kValuePlayBest, value, sizeof value, REG_SZ, HKEY_CURRENT_USER)) return false;
+    if (!ReadValue(ProgramKey(), kValuePlayBest, value, sizeof value, REG_SZ, HKEY_CURRENT_USER)) return false;
     *name = value;
     return true;
 }
 
 void WritePlayBest(const char *name) {
-    WriteValue(kProgramKey, kValuePlayBest, name, static_cast<DWORD>(std::strlen(name) + 1), REG_SZ,
+    WriteValue(ProgramKey(), kValuePlayBest, name, static_cast<DWORD>(std::strlen(name) + 1), REG_SZ,
                HKEY_CURRENT_USER);
 }
 
 void ReadMidiFolder(char *folder, size_t size) {
     folder[0] = '\0';
-    ReadValue(kProgramKey, kValueRoot, folder, static_cast<DWORD>(size), REG_SZ, HKEY_CURRENT_USER);
+    ReadValue(ProgramKey(), kValueRoot, folder, static_cast<DWORD>(size), REG_SZ, HKEY_CURRENT_USER);
 }
 
 void WriteMidiFolder(const char *folder) {
-    WriteValue(kProgramKey, kValueRoot, folder, static_cast<DWORD>(std::strlen(folder) + 1), REG_SZ,
+    WriteValue(ProgramKey(), kValueRoot, folder, static_cast<DWORD>(std::strlen(folder) + 1), REG_SZ,
                HKEY_CURRENT_USER);
 }
 
@@ -201,9 +201,9 @@ store::Resolution LoadDataFolder(std::string *unreachable) {
     // A value too long for any path buffer names no folder the files can be
     // in, but it is the user's: it is reported, never replaced.
     std::vector<char> dataPath(paths::kPathBuffer, '\0');
-    DWORD size = ReadValue(kProgramKey, kValueDataPath, nullptr, 0, REG_SZ, HKEY_CURRENT_USER);
+    DWORD size = ReadValue(ProgramKey(), kValueDataPath, nullptr, 0, REG_SZ, HKEY_CURRENT_USER);
     if (size > dataPath.size() && size <= (1u << 16)) dataPath.resize(size);
-    DWORD got = ReadValue(kProgramKey, kValueDataPath, dataPath.data(), static_cast<DWORD>(dataPath.size()), REG_SZ,
+    DWORD got = ReadValue(ProgramKey(), kValueDataPath, dataPath.data(), static_cast<DWORD>(dataPath.size()), REG_SZ,
                           HKEY_CURRENT_USER);
     char module[MAX_PATH] = "";
     DWORD moduleLength = GetModuleFileNameA(nullptr, module, sizeof module);
@@ -224,7 +224,7 @@ store::Resolution LoadDataFolder(std::string *unreachable) {
     ansi::CopyFit(g_store.settingsFile, sizeof g_store.settingsFile, folder.settingsFile.c_str());
     ansi::CopyFit(g_store.bestFile, sizeof g_store.bestFile, folder.bestFile.c_str());
     if (folder.rewriteDataPath)
-        WriteValue(kProgramKey, kValueDataPath, g_store.dataFolder, static_cast<DWORD>(folder.folder.size() + 1),
+        WriteValue(ProgramKey(), kValueDataPath, g_store.dataFolder, static_cast<DWORD>(folder.folder.size() + 1),
                    REG_SZ, HKEY_CURRENT_USER);
     return resolution;
 }
@@ -267,18 +267,18 @@ bool SameFolderOnDisk(const std::string &a, const std::string &b) {
 // that was there is put back.
 bool WriteDataPath(const std::string &folder) {
     char old[MAX_PATH] = "";
-    DWORD had = ReadValue(kProgramKey, kValueDataPath, old, sizeof old, REG_SZ, HKEY_CURRENT_USER);
-    WriteValue(kProgramKey, kValueDataPath, folder.c_str(), static_cast<DWORD>(folder.size() + 1), REG_SZ,
+    DWORD had = ReadValue(ProgramKey(), kValueDataPath, old, sizeof old, REG_SZ, HKEY_CURRENT_USER);
+    WriteValue(ProgramKey(), kValueDataPath, folder.c_str(), static_cast<DWORD>(folder.size() + 1), REG_SZ,
                HKEY_CURRENT_USER);
     char stored[MAX_PATH] = "";
-    if (ReadValue(kProgramKey, kValueDataPath, stored, sizeof stored, REG_SZ, HKEY_CURRENT_USER) &&
+    if (ReadValue(ProgramKey(), kValueDataPath, stored, sizeof stored, REG_SZ, HKEY_CURRENT_USER) &&
         folder == stored)
         return true;
     if (had)
-        WriteValue(kProgramKey, kValueDataPath, old, static_cast<DWORD>(std::strlen(old) + 1), REG_SZ,
+        WriteValue(ProgramKey(), kValueDataPath, old, static_cast<DWORD>(std::strlen(old) + 1), REG_SZ,
                    HKEY_CURRENT_USER);
     else
-        DeleteValue(kProgramKey, kValueDataPath, HKEY_CURRENT_USER);
+        DeleteValue(ProgramKey(), kValueDataPath, HKEY_CURRENT_USER);
     return false;
 }
 
@@ -333,24 +333,24 @@ store::FileFound FindDataFilesForMove(const store::DataFolder &to, std::string *
 }
 
 void WriteHistory(const char *name, const unsigned char *bitmap, size_t size) {
-    WriteValue(kHistoryKey, name, bitmap, static_cast<DWORD>(size), REG_BINARY, HKEY_CURRENT_USER);
+    WriteValue(HistoryKey(), name, bitmap, static_cast<DWORD>(size), REG_BINARY, HKEY_CURRENT_USER);
 }
 
-void EmptyHistory(const char *name) { WriteValue(kHistoryKey, name, "", 0, REG_BINARY, HKEY_CURRENT_USER); }
+void EmptyHistory(const char *name) { WriteValue(HistoryKey(), name, "", 0, REG_BINARY, HKEY_CURRENT_USER); }
 
 std::vector<unsigned char> ReadHistory(const char *name, size_t largest) {
-    DWORD stored = ReadValue(kHistoryKey, name, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER);
+    DWORD stored = ReadValue(HistoryKey(), name, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER);
     if (stored == 0 || stored > largest) return {};
     std::vector<unsigned char> value(stored);
-    value.resize(ReadValue(kHistoryKey, name, value.data(), stored, REG_BINARY, HKEY_CURRENT_USER));
+    value.resize(ReadValue(HistoryKey(), name, value.data(), stored, REG_BINARY, HKEY_CURRENT_USER));
     return value;
 }
 
 bool HistoryPresent(const char *name) {
-    return ReadValue(kHistoryKey, name, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER) != 0;
+    return ReadValue(HistoryKey(), name, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER) != 0;
 }
 
-void DeleteHistory(const char *name) { DeleteValue(kHistoryKey, name, HKEY_CURRENT_USER); }
+void DeleteHistory(const char *name) { DeleteValue(HistoryKey(), name, HKEY_CURRENT_USER); }
 
 best::BestFileState ReadBestFileState() {
     std::vector<unsigned char> bytes;
@@ -363,7 +363,7 @@ best::BestFileState DeleteAllBests() {
     std::vector<unsigned char> old;
     best::BestFileState state = JudgeBestBytes(&old);
     if (state != best::BestFileState::NoBest) return state;
-    RegDeleteKeyA(HKEY_CURRENT_USER, kHistoryKey);
+    RegDeleteKeyA(HKEY_CURRENT_USER, HistoryKey());
     // A file without a valid best may still hold the user's bests behind
     // damage: it is set aside whole rather than deleted.  Nothing but zero
     // bytes (an empty file, the end marker alone) holds nothing to keep, and

@@ -14,15 +14,23 @@
 
 #include "store/best_record.h"
 #include "store/data_folder.h"
+#include "store/registry_layout.h"
 
-// The data folder and the two files in it, fixed by LoadDataFolder.
+// Where the store keeps things: the registry keys, and the data folder and
+// the two files in it, fixed by LoadDataFolder.
 struct StoreState {
+    RegistryRoot root;
     char dataFolder[MAX_PATH];    // without a trailing backslash
     char settingsFile[MAX_PATH];  // dataFolder\KORVEL.ini
     char bestFile[MAX_PATH];      // dataFolder\KORVEL.dat
 };
 
 extern StoreState g_store;
+
+// The keys of g_store.root, for the registry calls.
+inline const char *ProgramKey() { return g_store.root.program.c_str(); }
+inline const char *HistoryKey() { return g_store.root.history.c_str(); }
+inline const char *EngineKey() { return g_store.root.engine.c_str(); }
 
 // The data folder step of the start-up load: fills the paths of g_store and
 // rewrites "DataPath" when the program's folder was chosen.  Unreachable

@@ -5,12 +5,13 @@
 #include <cstring>
 
 #include "engine/korvel.h"
+#include "store/best_file.h"
 #include "engine/registry_names.h"
 
 std::string ReadOutputValue() {
     // "midi:name:" with the longest name, or "log:" with the longest path.
     char text[outputs::kMaxLogPathBytes + 8] = {};
-    if (!ReadValue(kEngineKey, kValueOutput, text, sizeof text, REG_SZ, HKEY_CURRENT_USER)) return std::string();
+    if (!ReadValue(EngineKey(), kValueOutput, text, sizeof text, REG_SZ, HKEY_CURRENT_USER)) return std::string();
     return text;
 }
 
@@ -20,6 +21,6 @@ outputs::OutputSetting ReadOutputChoice() {
 }
 
 void WriteOutputValue(const std::string &value) {
-    WriteValue(kEngineKey, kValueOutput, value.c_str(), static_cast<DWORD>(value.size() + 1), REG_SZ,
+    WriteValue(EngineKey(), kValueOutput, value.c_str(), static_cast<DWORD>(value.size() + 1), REG_SZ,
                HKEY_CURRENT_USER);
 }

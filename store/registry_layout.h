@@ -2,10 +2,28 @@
 #ifndef TIVORN_STORE_REGISTRY_LAYOUT_H
 #define TIVORN_STORE_REGISTRY_LAYOUT_H
 
+#include <string>
+
 // The program key and "Settings", which the engine reads too.
 #include "engine/registry_names.h"
 
 constexpr char kHistoryKey[] = "Software\\Zarnith\\Tivorn\\Best";  // one value per best
+
+// The keys the store reads and writes: the program's own, or for a test
+// program a key of its own with the same layout below it.
+struct RegistryRoot {
+    std::string program = kProgramKey;
+    std::string history = kHistoryKey;  // program\Best
+    std::string engine = kEngineKey;    // program\Engine
+
+    static RegistryRoot Under(const std::string &programKey) {
+        RegistryRoot root;
+        root.program = programKey;
+        root.history = programKey + "\\Best";
+        root.engine = programKey + "\\Engine";
+        return root;
+    }
+};
 
 constexpr char kValueRoot[] = "Root";           // REG_SZ, the MIDI folder
 constexpr char kValueDataPath[] = "DataPath";   // REG_SZ, the data folder

@@ -3,23 +3,27 @@
 #include <cstring>
 
 #include "engine/korvel.h"
+#include "store/best_file.h"
 #include "store/registry_layout.h"
 
 SettingsState g_settings;
 
 LoadResult LoadSettings() {
     unsigned char stored[kSettingsSize] = {};
-    DWORD size = ReadValue(kProgramKey, kValueSettings, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER);
+    DWORD size = ReadValue(ProgramKey(), kValueSettings, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER);
     if (!StoredSettingsFit(size) ||
-        ReadValue(kProgramKey, kValueSettings, stored, sizeof stored, REG_BINARY, HKEY_CURRENT_USER) == 0)
+        ReadValue(ProgramKey(), kValueSettings, stored, sizeof stored, REG_BINARY, HKEY_CURRENT_USER) == 0)
         return LoadResult::NotInstalled;
     std::memcpy(g_settings.block, stored, sizeof stored);
+    // Repeat-one is for the session it was chosen in: every start begins
+    // without it, though the stored bit is kept until the next save.
+    SetOption(OPT_REPEAT_ONE, 0);
     g_settings.engineVariant = EngineVariant();
     return LoadResult::Ready;
 }
 
 void SaveSettings() {
-    WriteValue(kProgramKey, kValueSettings, g_settings.block, sizeof g_settings.block, REG_BINARY,
+    WriteValue(ProgramKey(), kValueSettings, g_settings.block, sizeof g_settings.block, REG_BINARY,
                HKEY_CURRENT_USER);
 }
 
@@ -48,13 +52,13 @@ void TakeAltCheckIcons() { g_settings.altCheckIcons = TestOption(OPT_ALT_CHECK_I
 
 void WriteHookValue(HHOOK hook) {
     DWORD value = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(hook));
-    WriteValue(kProgramKey, kValueHook, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
+    WriteValue(ProgramKey(), kValueHook, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
 }
 
 void TakeMediaKeys() {
     DWORD value = 1;
     // A value of another type or size reads as missing: the keys stay on.
-    if (ReadValue(kProgramKey, kValueMediaKeys, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER) != sizeof value)
+    if (ReadValue(ProgramKey(), kValueMediaKeys, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER) != sizeof value)
         value = 1;
     g_settings.mediaKeys = value != 0;
 }
@@ -62,7 +66,7 @@ void TakeMediaKeys() {
 bool SetMediaKeys(bool on) {
     if (on == g_settings.mediaKeys) return false;
     DWORD value = on ? 1 : 0;
-    WriteValue(kProgramKey, kValueMediaKeys, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
+    WriteValue(ProgramKey(), kValueMediaKeys, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
     g_settings.mediaKeys = on;
     return true;
 }

@@ -18,8 +18,9 @@ extern SettingsState g_settings;
 
 enum class LoadResult { Ready, NotInstalled };
 
-// Reads "Settings" and the engine variant.  A value that is missing, of
-// another type or longer than the block means the program is not installed.
+// Reads "Settings" and the engine variant, with repeat-one off whatever the
+// value holds.  A value that is missing, of another type or longer than the
+// block means the program is not installed.
 LoadResult LoadSettings();
 void SaveSettings();
 

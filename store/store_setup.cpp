@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/korvel.h"
 #include "store/best_file.h"
 #include "store/settings.h"
 #include "utils/ansi_text.h"
@@ -27,7 +28,14 @@ void UseSettings(const unsigned char *block, size_t size) {
     TakeAltCheckIcons();
 }
 
+void UseRegistryRoot(const RegistryRoot &root) {
+    g_store.root = root;
+    SetSettingsKey(root.program.c_str());
+}
+
 void ResetStore() {
+    RegistryRoot root = g_store.root;
     g_store = StoreState{};
+    g_store.root = root;
     g_settings = SettingsState{};
 }

@@ -8,6 +8,11 @@
 #include <cstddef>
 
 #include "store/data_folder.h"
+#include "store/registry_layout.h"
+
+// The keys the store and the engine library read and write from now on, in
+// place of the program's own: a test program's key of its own.
+void UseRegistryRoot(const RegistryRoot &root);
 
 // The data folder `folder`, with KORVEL.ini and KORVEL.dat in it, taken as
 // a chosen folder is (a trailing backslash dropped).  False, with nothing
@@ -22,7 +27,7 @@ void UseDataFolder(const store::DataFolder &files);
 void UseSettings(const unsigned char *block, size_t size);
 
 // Back to the state before any load: no data folder, no files, a block of
-// zeros.
+// zeros.  The registry root stays as it is.
 void ResetStore();
 
 #endif

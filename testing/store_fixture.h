@@ -1,5 +1,5 @@
 // The set-up every test of the program's state shares: the program's key
-// cleared before and after each test, so that none sees another's values,
+// (this process's own, see program_key) cleared before and after each test, so that none sees another's values,
 // and a scratch data folder.  StoreFixture, for tests that run the store in
 // process, also points the store at that folder with a block of zeros, and
 // forgets both afterwards.
@@ -17,9 +17,15 @@
 
 namespace tt {
 
+// The store and the engine library on this process's key (see program_key).
+inline void UseTestRegistry() { UseRegistryRoot(RegistryRoot::Under(program_key::Key())); }
+
 class ProgramKeyFixture : public ::testing::Test {
 protected:
-    void SetUp() override { program_key::Clear(); }
+    void SetUp() override {
+        UseTestRegistry();
+        program_key::Clear();
+    }
     void TearDown() override { program_key::Clear(); }
 
     // KORVEL.dat of the data folder, byte for byte.
@@ -36,7 +42,7 @@ protected:
     // The played history of a best, as the registry holds it.
     std::string History(const std::string &best) {
         std::string value;
-        program_key::ReadRaw(program_key::kHistoryKey, best.c_str(), &value);
+        program_key::ReadRaw(program_key::HistoryKey(), best.c_str(), &value);
         return value;
     }
 

@@ -129,10 +129,36 @@ void DeleteTree(const std::string &path) {
 
 namespace program_key {
 
-const char kKey[] = "Software\\Zarnith\\Tivorn";
-const char kHistoryKey[] = "Software\\Zarnith\\Tivorn\\Best";
+namespace {
+struct Keys {
+    std::string program, history, engine;
+    explicit Keys(const std::string &root) : program(root), history(root + "\\Best"), engine(root + "\\Engine") {}
+};
 
-void Clear() { RegDeleteTreeA(HKEY_CURRENT_USER, kKey); }
+std::string OwnKey() { return "Software\\Zarnith\\Tivorn-test-" + std::to_string(GetCurrentProcessId()); }
+
+// A test program leaves no key behind, whichever test wrote to it last.
+void RemoveOwnKey() { RegDeleteTreeA(HKEY_CURRENT_USER, OwnKey().c_str()); }
+
+Keys &ChosenKeys() {
+    static Keys keys = [] {
+        std::atexit(RemoveOwnKey);
+        return Keys(OwnKey());
+    }();
+    return keys;
+}
+}  // namespace
+
+const char *Key() { return ChosenKeys().program.c_str(); }
+const char *HistoryKey() { return ChosenKeys().history.c_str(); }
+const char *EngineKey() { return ChosenKeys().engine.c_str(); }
+
+bool UseProgramsKey() {
+    ChosenKeys() = Keys("Software\\Zarnith\\Tivorn");
+    return true;
+}
+
+void Clear() { RegDeleteTreeA(HKEY_CURRENT_USER, Key()); }
 
 namespace {
 void Write(const char *subkey, const char *name, DWORD type, const void *data, DWORD size) {
@@ -210,7 +236,7 @@ std::vector<uint8_t> Settings(uint8_t options, uint16_t nextHotkey, uint16_t men
 }
 
 void WriteSettings(const std::vector<uint8_t> &block) {
-    WriteBinary(kKey, "Settings", block.data(), static_cast<DWORD>(block.size()));
+    WriteBinary(Key(), "Settings", block.data(), static_cast<DWORD>(block.size()));
 }
 
 }  // namespace program_key

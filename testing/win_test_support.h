@@ -45,17 +45,25 @@ private:
 bool ReadWholeFile(const std::string &path, std::string *content);
 void DeleteTree(const std::string &path);
 
-// HKEY_CURRENT_USER\Software\Zarnith\Tivorn and its values.
+// The program's key under HKEY_CURRENT_USER as this test process sees it,
+// and its values.  A process has a key of its own,
+// Software\Zarnith\Tivorn-test-<process id>, so that test programs run side
+// by side; one that drives the real Tivorn.exe takes the program's own key
+// with UseProgramsKey before its first test.
 namespace program_key {
-extern const char kKey[];
-extern const char kHistoryKey[];
+const char *Key();
+const char *HistoryKey();  // Key()\Best
+const char *EngineKey();   // Key()\Engine
+// Software\Zarnith\Tivorn from now on; true, for use in an initialiser.
+bool UseProgramsKey();
 void Clear();  // removes the key with every value and subkey
 void WriteBinary(const char *subkey, const char *name, const void *data, DWORD size);
 void WriteString(const char *subkey, const char *name, const std::string &value);
 bool ReadRaw(const char *subkey, const char *name, std::string *data, DWORD *type = nullptr);
 bool Exists(const char *subkey, const char *name);
 // Every value and subkey below subkey, names, types and bytes, as one text.
-std::string Snapshot(const char *subkey = kKey);
+std::string Snapshot(const char *subkey);
+inline std::string Snapshot() { return Snapshot(Key()); }
 void Delete(const char *subkey, const char *name);
 // A 29-byte settings block: priority "通常", options byte as given.
 std::vector<uint8_t> Settings(uint8_t options = 0, uint16_t nextHotkey = 0, uint16_t menuHotkey = 0);

@@ -22,6 +22,9 @@ namespace {
 
 using namespace tt;
 
+// The real Tivorn.exe runs here: it keeps its state under its own key.
+const bool kProgramsKey = program_key::UseProgramsKey();
+
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tivorn";
 const char kAskRemoveData[] = "ベスト、再生の履歴、設定も削除しますか？\n\n「いいえ」を選ぶと、これらは残り、"
                               "もう一度インストールしたときにそのまま使えます。";
@@ -136,14 +139,14 @@ protected:
         if (folder != songs_.path()) {
             ASSERT_TRUE(CopyFileA(songs_.Join("KORVEL.dat").c_str(), (folder + "\\KORVEL.dat").c_str(), FALSE));
         }
-        program_key::WriteString(program_key::kKey, "DataPath", folder);
-        program_key::WriteString(program_key::kKey, "PlayBest", kBest);
+        program_key::WriteString(program_key::Key(), "DataPath", folder);
+        program_key::WriteString(program_key::Key(), "PlayBest", kBest);
         program_key::WriteString("Software\\Zarnith\\Tivorn\\Engine", "Output", "log:" + songs_.Join("log"));
         ASSERT_TRUE(tivorn_.Start("", Installed("Tivorn.exe")));
         ASSERT_TRUE(WaitUntil([&] {
             std::vector<std::string> log = ReadLines(songs_.Join("log"));
             return std::find(log.begin(), log.end(), "start") != log.end() &&
-                   program_key::Exists(program_key::kHistoryKey, kBest);
+                   program_key::Exists(program_key::HistoryKey(), kBest);
         }));
     }
 
@@ -161,8 +164,8 @@ TEST_F(InstallE2E, SilentInstallPlaysAndSilentUninstallEndsTheProgramAndKeepsThe
     for (const char *name : kProgramFiles) EXPECT_EQ(Content(Installed(name)), Content(BinDir() + "\\" + name));
     EXPECT_TRUE(Exists(Shortcut(CSIDL_PROGRAMS)));
     EXPECT_TRUE(Exists(Shortcut(CSIDL_STARTUP)));
-    EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(program_key::Settings()));
-    EXPECT_EQ(Value(program_key::kKey, "Root"), ShellFolder(CSIDL_MYMUSIC));
+    EXPECT_EQ(Value(program_key::Key(), "Settings"), Bytes(program_key::Settings()));
+    EXPECT_EQ(Value(program_key::Key(), "Root"), ShellFolder(CSIDL_MYMUSIC));
     std::string uninstaller = "\"" + Installed("Uninstall.exe") + "\"";
     const char *version = std::getenv("TIVORN_VERSION");
     const std::string expected[][2] = {
@@ -176,7 +179,7 @@ TEST_F(InstallE2E, SilentInstallPlaysAndSilentUninstallEndsTheProgramAndKeepsThe
     EXPECT_GT(*reinterpret_cast<const DWORD *>(size.data()), Content(Installed("Tivorn.exe")).size() / 1024);
 
     StartPlaying(songs_.path());
-    std::string history = Value(program_key::kHistoryKey, kBest);
+    std::string history = Value(program_key::HistoryKey(), kBest);
     TivornProcess uninstall;
     ASSERT_TRUE(StartUninstall(&uninstall, "/S"));
     ASSERT_EQ(uninstall.WaitForExit(60000), 0u);
@@ -188,8 +191,8 @@ TEST_F(InstallE2E, SilentInstallPlaysAndSilentUninstallEndsTheProgramAndKeepsThe
     for (const char *key : {kAppKey, kProgIdKey, kKarList}) EXPECT_FALSE(KeyExists(key)) << key;
     EXPECT_EQ(Value(kMidKey, ""), "Their.mid");
     EXPECT_TRUE(Exists(songs_.Join("KORVEL.dat")));
-    EXPECT_EQ(Value(program_key::kHistoryKey, kBest), history);
-    EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(program_key::Settings()));
+    EXPECT_EQ(Value(program_key::HistoryKey(), kBest), history);
+    EXPECT_EQ(Value(program_key::Key(), "Settings"), Bytes(program_key::Settings()));
 }
 
 TEST_F(InstallE2E, InstallingOverARunningCopyKeepsTheUsersStateAndMendsOnlyUnusableSettings) {
@@ -198,19 +201,19 @@ TEST_F(InstallE2E, InstallingOverARunningCopyKeepsTheUsersStateAndMendsOnlyUnusa
     settings[4] = 4;
     settings[20] = 0xA5;
     program_key::WriteSettings(settings);
-    program_key::WriteString(program_key::kKey, "Root", "C:\\MIDI");
+    program_key::WriteString(program_key::Key(), "Root", "C:\\MIDI");
     ASSERT_TRUE(DeleteFileA(Shortcut(CSIDL_STARTUP).c_str()));  // unticked: stays so
     StartPlaying(Installed());  // the data folder the program starts with
-    std::string bests = Content(Installed("KORVEL.dat")), history = Value(program_key::kHistoryKey, kBest);
+    std::string bests = Content(Installed("KORVEL.dat")), history = Value(program_key::HistoryKey(), kBest);
 
     StandInShell shell;
     ASSERT_TRUE(shell.set);
     ASSERT_EQ(InstallSilently(), 0u);
     EXPECT_EQ(tivorn_.WaitForExit(0), 0u);
-    EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(settings));
-    EXPECT_EQ(Value(program_key::kKey, "Root"), "C:\\MIDI");
+    EXPECT_EQ(Value(program_key::Key(), "Settings"), Bytes(settings));
+    EXPECT_EQ(Value(program_key::Key(), "Root"), "C:\\MIDI");
     EXPECT_EQ(Content(Installed("KORVEL.dat")), bests);
-    EXPECT_EQ(Value(program_key::kHistoryKey, kBest), history);
+    EXPECT_EQ(Value(program_key::HistoryKey(), kBest), history);
     EXPECT_FALSE(Exists(Shortcut(CSIDL_STARTUP)));
     // A silent update started it again, and as setup is elevated (Wine
     // reports every process so), as a child of the shell window's process.
@@ -224,15 +227,15 @@ TEST_F(InstallE2E, InstallingOverARunningCopyKeepsTheUsersStateAndMendsOnlyUnusa
     // The program asks for setup when "Settings" is no 29-byte block.
     program_key::WriteSettings(std::vector<uint8_t>(30, 7));
     ASSERT_EQ(InstallSilently(), 0u);
-    EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(program_key::Settings()));
-    program_key::WriteString(program_key::kKey, "Settings", std::string(28, 'x'));
+    EXPECT_EQ(Value(program_key::Key(), "Settings"), Bytes(program_key::Settings()));
+    program_key::WriteString(program_key::Key(), "Settings", std::string(28, 'x'));
     ASSERT_EQ(InstallSilently(), 0u);
-    EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(program_key::Settings()));
+    EXPECT_EQ(Value(program_key::Key(), "Settings"), Bytes(program_key::Settings()));
 }
 
 TEST_F(InstallE2E, ACopyWithoutAResidentWindowHoldsOffSetupAndUninstallUntilItEnds) {
     ASSERT_EQ(InstallSilently(), 0u);
-    program_key::Delete(program_key::kKey, "Settings");  // the copy shows only its box
+    program_key::Delete(program_key::Key(), "Settings");  // the copy shows only its box
     TivornProcess boxOnly;
     ASSERT_TRUE(boxOnly.Start("", Installed("Tivorn.exe")));
     HWND box = nullptr;
@@ -243,12 +246,12 @@ TEST_F(InstallE2E, ACopyWithoutAResidentWindowHoldsOffSetupAndUninstallUntilItEn
     EXPECT_NE(InstallSilently(), 0u);
     for (const char *name : kProgramFiles) EXPECT_TRUE(Exists(Installed(name))) << name;
     EXPECT_TRUE(KeyExists(kUninstallKey));
-    EXPECT_FALSE(program_key::Exists(program_key::kKey, "Settings"));  // setup wrote nothing
+    EXPECT_FALSE(program_key::Exists(program_key::Key(), "Settings"));  // setup wrote nothing
 
     PressButton(box, IDOK);
     ASSERT_EQ(boxOnly.WaitForExit(), 0u);
     ASSERT_EQ(InstallSilently(), 0u);
-    EXPECT_EQ(Value(program_key::kKey, "Settings"), Bytes(program_key::Settings()));
+    EXPECT_EQ(Value(program_key::Key(), "Settings"), Bytes(program_key::Settings()));
 }
 
 TEST_F(InstallE2E, UninstallToldToRemoveTheDataRemovesOnlyItsOwnFiles) {
@@ -283,7 +286,7 @@ TEST_F(InstallE2E, UninstallToldToRemoveTheDataRemovesOnlyItsOwnFiles) {
         EXPECT_FALSE(Exists(songs_.Join(name))) << name;
     EXPECT_FALSE(Exists(Installed("KORVEL.dat")));
     EXPECT_FALSE(Exists(Installed("Tivorn.exe")));
-    EXPECT_FALSE(KeyExists(program_key::kKey));
+    EXPECT_FALSE(KeyExists(program_key::Key()));
     for (const std::string &path : theirs) EXPECT_TRUE(Exists(path)) << path;
 }
 

@@ -20,6 +20,9 @@ namespace {
 
 using namespace tt;
 
+// The real Tivorn.exe runs here: it keeps its state under its own key.
+const bool kProgramsKey = program_key::UseProgramsKey();
+
 const char kEngineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
 const uint8_t kSkipShortcuts = 0x02;
 const uint8_t kRandom = 0x04;
@@ -63,7 +66,7 @@ protected:
         ProgramKeyFixture::SetUp();
         log_ = data_.Join("play.log");
         program_key::WriteString(kEngineKey, "Output", "log:" + log_);
-        program_key::WriteString(program_key::kKey, "DataPath", data_.path());
+        program_key::WriteString(program_key::Key(), "DataPath", data_.path());
     }
 
     // A song of about `ms` milliseconds: one note at 120 beats a minute.
@@ -74,7 +77,7 @@ protected:
 
     void Start(const std::string &playBest, uint8_t options = 0) {
         program_key::WriteSettings(program_key::Settings(options));
-        program_key::WriteString(program_key::kKey, "PlayBest", playBest);
+        program_key::WriteString(program_key::Key(), "PlayBest", playBest);
         ASSERT_TRUE(tivorn_.Start());
         ASSERT_NE(tivorn_.WaitForResidentWindow(), nullptr);
     }
@@ -113,7 +116,7 @@ protected:
 
     std::string Stored(const char *name) {
         std::string value;
-        program_key::ReadRaw(program_key::kKey, name, &value);
+        program_key::ReadRaw(program_key::Key(), name, &value);
         return value.c_str();
     }
 
@@ -297,7 +300,7 @@ TEST_F(PlayerE2E, TheHistorySurvivesARestart) {
     ASSERT_TRUE(WaitForOpens(4));
     EXPECT_EQ(Opened()[3], Logged(songs[3]));
     EXPECT_EQ(restarted.Exit(), 0u);
-    program_key::WriteBinary(program_key::kHistoryKey, "Kept", "\xff\xff\xff", 3);
+    program_key::WriteBinary(program_key::HistoryKey(), "Kept", "\xff\xff\xff", 3);
     TivornProcess third;
     ASSERT_TRUE(third.Start());
     ASSERT_TRUE(WaitForOpens(5));
@@ -481,7 +484,7 @@ TEST_F(PlayerE2E, WithoutAnyBestTheDefaultBestOfTheMidiFolderIsMadeAndOkPlaysIts
     for (const char *folder : {"\\ソB", "\\ソa"}) ASSERT_TRUE(CreateDirectoryA((midi + folder).c_str(), nullptr));
     std::vector<std::string> songs = {midi + "\\ソa\\曲ソ.mid", midi + "\\ソB\\x.mid", midi + "\\a.mid"};
     for (const std::string &song : songs) ASSERT_TRUE(midiw::Save(song, midiw::Tune({60}, 28800)));
-    program_key::WriteString(program_key::kKey, "Root", midi);
+    program_key::WriteString(program_key::Key(), "Root", midi);
     program_key::WriteSettings(program_key::Settings());
     ASSERT_TRUE(tivorn_.Start());
 
@@ -510,15 +513,16 @@ TEST_F(PlayerE2E, ABestFileHeldAtStartIsReportedAndKeptWithItsHistory) {
     std::string a = Song("a.mid", 30000), b = Song("b.mid", 30000), before, after;
     WriteBests({bestbytes::Record("Kept", {a, b})});
     ASSERT_TRUE(ReadWholeFile(data_.Join("KORVEL.dat"), &before));
-    program_key::WriteBinary(program_key::kHistoryKey, "Kept", "\x01", 1);  // a has played
+    program_key::WriteBinary(program_key::HistoryKey(), "Kept", "\x01", 1);  // a has played
     HANDLE held = CreateFileA(data_.Join("KORVEL.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     program_key::WriteSettings(program_key::Settings());
-    program_key::WriteString(program_key::kKey, "PlayBest", "Kept");
+    program_key::WriteString(program_key::Key(), "PlayBest", "Kept");
     auto failureBox = [&](const TivornProcess &tivorn) {
         HWND box = nullptr;
         EXPECT_TRUE(WaitUntil([&] { return (box = FindMessageBox(tivorn.id())) != nullptr; }));
         EXPECT_EQ(MessageBoxText(box).rfind("ベストファイル（KORVEL.dat）を読み込めませんでした。\n", 0), 0u);
-        EXPECT_EQ(FindWindowA("#32770", kBestSettingsTitle), nullptr);
+        for (HWND window : ProcessWindows(tivorn.id(), false))  // shown or not
+            EXPECT_FALSE(ClassName(window) == "#32770" && WindowText(window) == kBestSettingsTitle);
         EXPECT_EQ(History("Kept"), "\x01");
         return box;
     };
@@ -550,10 +554,10 @@ TEST_F(PlayerE2E, MenuCommandsOfTheSettingsAndTheHistory) {
 
     Command(IDM_RANDOM);  // random on: saved with the settings block
     std::string settings;
-    ASSERT_TRUE(program_key::ReadRaw(program_key::kKey, "Settings", &settings));
+    ASSERT_TRUE(program_key::ReadRaw(program_key::Key(), "Settings", &settings));
     EXPECT_EQ(settings[5] & kRandom, kRandom);
     Command(IDM_RANDOM);
-    ASSERT_TRUE(program_key::ReadRaw(program_key::kKey, "Settings", &settings));
+    ASSERT_TRUE(program_key::ReadRaw(program_key::Key(), "Settings", &settings));
     EXPECT_EQ(settings[5] & kRandom, 0);
 
     Command(IDM_CLEAR_HISTORY);  // clear the history: saved at once; the song plays on
@@ -623,7 +627,7 @@ TEST_F(PlayerE2E, MediaKeysActAsTheMenuLeaveKeysHeldElsewhereAndGoAtTheMenusStop
 
     // MediaKeys 0: Tivorn takes no key.
     DWORD off = 0;
-    RegSetKeyValueA(HKEY_CURRENT_USER, program_key::kKey, "MediaKeys", REG_DWORD, &off, sizeof off);
+    RegSetKeyValueA(HKEY_CURRENT_USER, program_key::Key(), "MediaKeys", REG_DWORD, &off, sizeof off);
     Start("Keys");
     ASSERT_TRUE(WaitForFirstStartHandled());
     EXPECT_TRUE(RegisterHotKey(nullptr, 2, 0, VK_MEDIA_PLAY_PAUSE));
@@ -639,7 +643,7 @@ TEST_F(PlayerE2E, FilesOnTheCommandLinePlayFirstThenTheBestGoesOnUnchanged) {
     std::string first = Song("曲\\ソ a.mid", 10), second = Song("b c.mid", 10), third = Song("ソ.mid", 30000);
     WriteBests({bestbytes::Record("One", {s0, s1})});
     program_key::WriteSettings(program_key::Settings(0));
-    program_key::WriteString(program_key::kKey, "PlayBest", "One");
+    program_key::WriteString(program_key::Key(), "PlayBest", "One");
     // A first start: the files play in order, the missing one skipped, then the best's first song.
     ASSERT_TRUE(tivorn_.Start("\"" + first + "\" \"" + data_.Join("gone.mid") + "\" /next \"" + second + "\""));
     ASSERT_TRUE(WaitUntil([&] { return Events().size() >= 8; }));
@@ -685,8 +689,8 @@ TEST_F(PlayerE2E, HandedFilesWaitForTheBestSettingsAndMarkNoSongOfTheBest) {
 
     // A first start with a file and no best to play: the file waits for the
     // dialog, then plays before any song of the best is chosen.
-    program_key::Delete(program_key::kKey, "PlayBest");
-    program_key::WriteBinary(program_key::kHistoryKey, "One", "", 1);  // s0 not played
+    program_key::Delete(program_key::Key(), "PlayBest");
+    program_key::WriteBinary(program_key::HistoryKey(), "One", "", 1);  // s0 not played
     ASSERT_TRUE(tivorn_.Start("\"" + a + "\""));
     ASSERT_TRUE(WaitUntil([&] { return (dialog = Dialog(kBestSettingsTitle)) != nullptr; }));
     EXPECT_EQ(Opened().size(), 2u);

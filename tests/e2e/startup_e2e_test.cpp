@@ -11,6 +11,9 @@ namespace {
 
 using namespace tt;
 
+// The real Tivorn.exe runs here: it keeps its state under its own key.
+const bool kProgramsKey = program_key::UseProgramsKey();
+
 const char kNotInstalled[] =
     "Tivorn はインストールされていません。\nセットアップを実行してください。";
 const char kNoMidiFiles[] = "このベストにはMIDIファイルがありません。\nほかのベストを指定してください。";
@@ -43,7 +46,7 @@ TEST_F(StartupTest, WithoutUsableSettingsTheProgramIsNotInstalled) {
     program_key::WriteSettings(tooLong);
     ExpectNotInstalled();
 
-    program_key::WriteString(program_key::kKey, "Settings", "not a block");
+    program_key::WriteString(program_key::Key(), "Settings", "not a block");
     ExpectNotInstalled();
 }
 
@@ -60,7 +63,7 @@ TEST_F(StartupTest, RunsHiddenOnceAndExitsWithTheMenuCommand) {
 
     // Second starts hand their command line over and end at once.  The
     // settings are gone meanwhile: a copy that read them would complain.
-    program_key::Delete(program_key::kKey, "Settings");
+    program_key::Delete(program_key::Key(), "Settings");
     const char *commandLines[] = {"", "/next", "/stop", "/restart", "/NEXTBEST", "nonsense \"quoted arg\"",
                                   "/menu /menu", "\xff\xfe\x81"};
     for (const char *commandLine : commandLines) {
@@ -117,8 +120,8 @@ TEST_F(StartupTest, ADataFolderOutOfReachIsToldOfAndNothingChanges) {
     while (letter > 'D' && (GetLogicalDrives() & (1u << (letter - 'A')))) --letter;
     std::string away = std::string(1, letter) + ":\\Tivorn";
     program_key::WriteSettings(program_key::Settings());
-    program_key::WriteString(program_key::kKey, "DataPath", away);
-    program_key::WriteBinary(program_key::kHistoryKey, "There", "\x05", 1);
+    program_key::WriteString(program_key::Key(), "DataPath", away);
+    program_key::WriteBinary(program_key::HistoryKey(), "There", "\x05", 1);
     std::string registry = program_key::Snapshot();
     bestbytes::Bytes bests = Stored();
 

@@ -64,7 +64,7 @@ protected:
         InitCommonControlsEx(&controls);
         StoreFixture::SetUp();
         for (const char *song : {"A\\a1.mid", "r.mid"}) midi_.WriteFile(song, midiw::Tune({60}));
-        program_key::WriteString(program_key::kKey, "Root", midi_.path());
+        program_key::WriteString(program_key::Key(), "Root", midi_.path());
         WriteBests({bestbytes::Record("T", {})});
         WriteAlbumName(midi_.Join("A").c_str(), "アルバム");
         SetCurrentBestName("T");
@@ -86,8 +86,12 @@ protected:
         bool leftOpen = false;
         std::thread user([&] {
             HWND advanced = nullptr;
-            // Shown once WM_INITDIALOG has filled it.
-            WaitUntil([&] { return IsWindowVisible(advanced = FindWindowA("#32770", "高度な設定")); });
+            // Shown once WM_INITDIALOG has filled it; this process's, as others run beside.
+            WaitUntil([&] {
+                for (HWND window : ProcessWindows(GetCurrentProcessId(), true))
+                    if (ClassName(window) == "#32770" && WindowText(window) == "高度な設定") advanced = window;
+                return advanced != nullptr;
+            });
             if (advanced) script(advanced);
             leftOpen = !WaitUntil([&] { return ended.load(); });
             if (leftOpen) WaitUntil([&] {
@@ -104,7 +108,7 @@ protected:
 
     static std::string Value(const char *name) {
         std::string value;
-        return program_key::ReadRaw(program_key::kKey, name, &value) ? value : "(none)";
+        return program_key::ReadRaw(program_key::Key(), name, &value) ? value : "(none)";
     }
     static std::string Content(const std::string &path) {
         std::string content;
@@ -149,7 +153,7 @@ TEST_F(AdvancedTest, HotkeysAreStoredSavedAndARunningHookInstalledAgain) {
     // Cancel drops what was changed on screen; OK without a change saves nothing.
     shell_.installed = false;
     shell_.calls.clear();
-    program_key::Delete(program_key::kKey, "Settings");
+    program_key::Delete(program_key::Key(), "Settings");
     std::string before = Block();
     before[4] = 7;  // a priority the list does not hold
     UseSettings(reinterpret_cast<const unsigned char *>(before.data()), before.size());

@@ -139,7 +139,7 @@ TEST_F(BestSettingsTest, TheSaveQuestionAndTheRebuildModes) {
     // Nothing collected from the tree and nothing dirty: nothing to save.
     EXPECT_EQ(dialog_.SaveBest(nullptr, true, kSaveRebuild), kSaved);
     EXPECT_EQ(dialog_.SaveBest(nullptr, true, kSaveRebuildOnly), kSaved);
-    EXPECT_FALSE(program_key::Exists(program_key::kHistoryKey, "Asked"));
+    EXPECT_FALSE(program_key::Exists(program_key::HistoryKey(), "Asked"));
 
     dialog_.state().dirty = true;
     EXPECT_EQ(dialog_.SaveBest(nullptr, true, kSaveRebuildOnly), kSaveCancelled);
@@ -187,11 +187,11 @@ protected:
     void SetUp() override {
         StoreFixture::SetUp();
         log_ = data_.Join("play.log");
-        program_key::WriteString("Software\\Zarnith\\Tivorn\\Engine", "Output", "log:" + log_);
+        program_key::WriteString(program_key::EngineKey(), "Output", "log:" + log_);
         ASSERT_TRUE(EngineInit());
         for (const char *song : {"A\\a1.mid", "A\\a2.mid", "B\\b1.mid", "r.mid"})
             midi_.WriteFile(song, midiw::Tune({60}, 30000));
-        program_key::WriteString(program_key::kKey, "Root", midi_.path());
+        program_key::WriteString(program_key::Key(), "Root", midi_.path());
     }
     void TearDown() override {
         if (IsWindow(shell_.dialog)) DestroyWindow(shell_.dialog);
@@ -508,7 +508,7 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     EXPECT_EQ(shell_.result, Closed({&R::bestToPlayChanged, &R::playingBestSaved}));
     EXPECT_STREQ(CurrentBestName(), "U");
     std::string root;
-    program_key::ReadRaw(program_key::kKey, "Root", &root);
+    program_key::ReadRaw(program_key::Key(), "Root", &root);
     EXPECT_EQ(root, other.path() + '\0');
 }
 
@@ -615,7 +615,7 @@ TEST_F(BestDialogTest, TheKeyboardsMenuAndAlbumNamesHeldTo259BytesAndKeptByATabS
 }
 
 TEST_F(BestDialogTest, WithoutAMidiFolderTheDefaultBestIsMadeEmpty) {
-    program_key::Delete(program_key::kKey, "Root");
+    program_key::Delete(program_key::Key(), "Root");
     Open({}, nullptr);
     EXPECT_EQ(Names(), std::vector<std::string>{"すべてのMIDIファイル"});
     EXPECT_TRUE(Entries("すべてのMIDIファイル").empty());

@@ -33,7 +33,7 @@ class ShellTabTest : public StoreFixture {
 protected:
     void SetUp() override {
         StoreFixture::SetUp();
-        program_key::WriteString(program_key::kKey, "Root", data_.path());
+        program_key::WriteString(program_key::Key(), "Root", data_.path());
         DeleteTree(disk_);
         for (const std::string &folder :
              {disk_, D("Sub"), D("Sub\\Mark"), D("Empty"), D(long_), D("Desktop"), D("Desktop\\Own")})

@@ -23,7 +23,7 @@ namespace {
 using midiw::Bytes;
 using midiw::Track;
 
-const char kEngineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
+const char *const kEngineKey = tt::program_key::EngineKey();
 
 struct EndRecord {
     int calls = 0;
@@ -116,6 +116,7 @@ class EngineDll : public ::testing::Test {
 protected:
     void SetUp() override {
         logPath_ = scratch_.Join("play.log");
+        SetSettingsKey(tt::program_key::Key());  // this process's key, beside other tests
         tt::program_key::WriteString(kEngineKey, "Output", "log:" + logPath_);
         g_endA = g_endB = EndRecord();
         ASSERT_TRUE(EngineInit());

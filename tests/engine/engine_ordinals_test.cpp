@@ -53,8 +53,10 @@ TEST(EngineOrdinals, EachOperationHasItsNumberAndSignatureAndNothingElseIsExport
         {27, "ReadValue", Address<DWORD(const char *, const char *, void *, DWORD, DWORD, HKEY)>(&ReadValue)},
         {28, "WriteValue", Address<void(const char *, const char *, const void *, DWORD, DWORD, HKEY)>(&WriteValue)},
         {29, "EngineVariant", Address<int()>(&EngineVariant)},
-        // The one operation added to the interface: the output changed.
+        // The operations added to the interface: the output changed, and
+        // where the settings are.
         {30, "SwitchOutput", Address<int()>(&SwitchOutput)},
+        {31, "SetSettingsKey", Address<void(const char *)>(&SetSettingsKey)},
     };
 
     char exe[MAX_PATH];

@@ -32,7 +32,7 @@ protected:
     void SetUp() override {
         StoreFixture::SetUp();
         log_ = data_.Join("play.log");
-        program_key::WriteString("Software\\Zarnith\\Tivorn\\Engine", "Output", "log:" + log_);
+        program_key::WriteString(program_key::EngineKey(), "Output", "log:" + log_);
         program_key::WriteSettings(program_key::Settings());
         app_.shell().resident = app_.CreateResidentWindow();
         ASSERT_NE(app_.shell().resident, nullptr);
@@ -190,7 +190,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     EXPECT_EQ(TestOption(OPT_RANDOM), 1);
     EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     std::string stored;
-    ASSERT_TRUE(program_key::ReadRaw(program_key::kKey, "Settings", &stored));
+    ASSERT_TRUE(program_key::ReadRaw(program_key::Key(), "Settings", &stored));
     EXPECT_EQ(stored[5] & 0x04, 0x04);
 
     // Another best to play; a preview of the dialog is ended first.
@@ -214,7 +214,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
 }
 
 TEST_F(PlaybackTest, WithoutAnyBestTheRequiredDialogMakesTheDefaultBestAndOkPlaysIt) {
-    program_key::WriteString(program_key::kKey, "Root", data_.path());
+    program_key::WriteString(program_key::Key(), "Root", data_.path());
     OpenBestSettings(kModeBestRequired);
     HWND dialog = app_.shell().bestDialog;
     EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);  // nothing else shows it waits
@@ -238,17 +238,17 @@ TEST_F(PlaybackTest, TheHistoryIsWrittenBackOnlyWhereTheWriterLeftIt) {
     EXPECT_EQ(History("H"), std::string(1, '\x01'));
 
     // The best file's writer emptied the value: the old bitmap stays out.
-    program_key::WriteBinary(program_key::kHistoryKey, "H", "", 0);
+    program_key::WriteBinary(program_key::HistoryKey(), "H", "", 0);
     SaveHistory(HistorySave::IfPresent);
     EXPECT_EQ(History("H"), "");
     SaveHistory(HistorySave::Always);
     EXPECT_EQ(History("H"), std::string(1, '\x01'));
 
     // Loading: a larger value is not this list's; a shorter one fills what it holds.
-    program_key::WriteBinary(program_key::kHistoryKey, "H", "\x06\x01", 2);
+    program_key::WriteBinary(program_key::HistoryKey(), "H", "\x06\x01", 2);
     ASSERT_TRUE(LoadCurrentBest());
     EXPECT_EQ(CountUnplayed(g_player.songs), 3);
-    program_key::WriteBinary(program_key::kHistoryKey, "H", "\x06", 1);
+    program_key::WriteBinary(program_key::HistoryKey(), "H", "\x06", 1);
     ASSERT_TRUE(LoadCurrentBest());
     EXPECT_EQ(CountUnplayed(g_player.songs), 1);
 
@@ -261,7 +261,7 @@ TEST_F(PlaybackTest, TheHistoryIsWrittenBackOnlyWhereTheWriterLeftIt) {
     // The name already names another best that is not loaded yet: H's
     // bitmap is not stored under it.
     SetCurrentBestName("Other");
-    program_key::WriteBinary(program_key::kHistoryKey, "Other", "\x05", 1);
+    program_key::WriteBinary(program_key::HistoryKey(), "Other", "\x05", 1);
     SaveHistory(HistorySave::Always);
     SaveHistory(HistorySave::IfPresent);
     EXPECT_EQ(History("Other"), "\x05");
@@ -296,7 +296,7 @@ TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
     EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_EQ(program_key::Settings(), [] {
         std::string stored;
-        program_key::ReadRaw(program_key::kKey, "Settings", &stored);
+        program_key::ReadRaw(program_key::Key(), "Settings", &stored);
         return std::vector<uint8_t>(stored.begin(), stored.end());
     }());  // without reset nothing is stored
     SetRandomMode(false, RandomChange::Switch);

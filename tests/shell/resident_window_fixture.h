@@ -9,11 +9,13 @@
 
 #include "shell/application.h"
 #include "shell/message_loop.h"
+#include "testing/store_fixture.h"
 #include "testing/win_test_support.h"
 
 class ResidentWindowFixture : public ::testing::Test {
 protected:
     void SetUp() override {
+        tt::UseTestRegistry();
         window_ = app_.CreateResidentWindow();
         ASSERT_NE(window_, nullptr);
     }

@@ -7,6 +7,7 @@
 #include "shell/startup.h"
 #include "store/settings.h"
 #include "store/store_setup.h"
+#include "testing/store_fixture.h"
 #include "testing/win_test_support.h"
 
 namespace {
@@ -16,6 +17,7 @@ using namespace tt;
 class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        UseTestRegistry();
         program_key::Clear();
         ResetStore();
     }
@@ -41,7 +43,7 @@ TEST_F(StartupTest, StartUpClearsRepeatOneAndInstallsTheHookOnRequest) {
     EXPECT_EQ(g_settings.currentHotkeys[0], 0x0227u);
     EXPECT_EQ(g_settings.currentHotkeys[1], 0x0624u);
     EXPECT_EQ(App().shell().hook, nullptr);
-    EXPECT_FALSE(program_key::Exists(program_key::kKey, "Hook"));
+    EXPECT_FALSE(program_key::Exists(program_key::Key(), "Hook"));
 
     program_key::WriteSettings(program_key::Settings(0x01));
     ASSERT_EQ(LoadSettings(), LoadResult::Ready);
@@ -49,7 +51,7 @@ TEST_F(StartupTest, StartUpClearsRepeatOneAndInstallsTheHookOnRequest) {
     ASSERT_NE(App().shell().hook, nullptr);
     std::string hook;
     DWORD type = 0;
-    ASSERT_TRUE(program_key::ReadRaw(program_key::kKey, "Hook", &hook, &type));
+    ASSERT_TRUE(program_key::ReadRaw(program_key::Key(), "Hook", &hook, &type));
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(hook.size(), 4u);
 }

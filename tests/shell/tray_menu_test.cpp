@@ -15,6 +15,7 @@
 #include "shell/popup_menu.h"
 #include "store/best_file.h"
 #include "store/store_setup.h"
+#include "testing/store_fixture.h"
 #include "testing/win_test_support.h"
 
 namespace {
@@ -24,6 +25,7 @@ using namespace tt;
 class TrayMenuTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        UseTestRegistry();
         app_.shell().resident = app_.CreateResidentWindow();
         ASSERT_NE(app_.shell().resident, nullptr);
         LoadPopupMenu(app_.shell());
@@ -172,7 +174,7 @@ TEST_F(TrayMenuTest, PlayItemsFollowThePlayingState) {
 
 // Wine has no MIDI devices: the mapper and the log output stand for them.
 TEST_F(TrayMenuTest, TheOutputSubmenuChecksWhereTheMusicGoes) {
-    const char engineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
+    const char *engineKey = program_key::EngineKey();
     int exit = GetMenuItemCount(tray_) - 1;
     ASSERT_EQ(GetMenuItemID(tray_, exit), static_cast<UINT>(IDM_EXIT));
     EXPECT_EQ(Label(exit - 1), "出力先(&D)");

@@ -51,7 +51,7 @@ protected:
 
     bool HistoryIsEmpty(const char *best) {
         std::string value;
-        return program_key::ReadRaw(program_key::kHistoryKey, best, &value) && value.empty();
+        return program_key::ReadRaw(program_key::HistoryKey(), best, &value) && value.empty();
     }
 };
 
@@ -177,7 +177,7 @@ TEST_F(BestFileTest, AFileWithoutAReadableBestIsSetAsideWhole) {
 
 TEST_F(BestFileTest, AHeldFileIsNeverTakenForOneWithoutBests) {
     WriteBests({Record("Kept", {})});
-    program_key::WriteBinary(program_key::kHistoryKey, "Kept", "\x01", 1);
+    program_key::WriteBinary(program_key::HistoryKey(), "Kept", "\x01", 1);
     // A sync client writing with every sharing granted does not stop a read;
     // one that shares nothing makes it fail, and the fresh start refuses.
     HANDLE writer = CreateFileA(g_store.bestFile, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -223,7 +223,7 @@ TEST_F(BestFileTest, ASaveWaitsOutAMomentaryHold) {
     // written just before).
     std::string temporary = data_.Join("KORVEL.tmp");
     for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}}) {
-        program_key::WriteBinary(program_key::kHistoryKey, "Keep", "\1", 1);
+        program_key::WriteBinary(program_key::HistoryKey(), "Keep", "\1", 1);
         HANDLE held = CreateFileA(g_store.bestFile, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         std::thread scanner([&] {
@@ -270,7 +270,7 @@ TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileWhole) {
 TEST_F(BestFileTest, DataFolderIsStoredWhenTheProgramsFolderIsChosen) {
     ResetStore();
     data_.WriteFile("KORVEL.dat", {0, 0, 0, 0});
-    program_key::WriteString(program_key::kKey, "DataPath", data_.path() + "\\");
+    program_key::WriteString(program_key::Key(), "DataPath", data_.path() + "\\");
     ASSERT_EQ(LoadDataFolder(), store::Resolution::Resolved);
     EXPECT_EQ(std::string(g_store.dataFolder), data_.path());
     EXPECT_EQ(std::string(g_store.bestFile), data_.Join("KORVEL.dat"));
@@ -283,7 +283,7 @@ TEST_F(BestFileTest, DataFolderIsStoredWhenTheProgramsFolderIsChosen) {
     *strrchr(module, '\\') = '\0';
     EXPECT_STREQ(g_store.dataFolder, module);
     std::string stored;
-    ASSERT_TRUE(program_key::ReadRaw(program_key::kKey, "DataPath", &stored));
+    ASSERT_TRUE(program_key::ReadRaw(program_key::Key(), "DataPath", &stored));
     EXPECT_EQ(stored, std::string(module) + '\0');
 }
 

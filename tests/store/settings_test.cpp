@@ -14,7 +14,7 @@ class SettingsTest : public StoreFixture {
 protected:
     std::string Stored() {
         std::string data;
-        program_key::ReadRaw(program_key::kKey, "Settings", &data);
+        program_key::ReadRaw(program_key::Key(), "Settings", &data);
         return data;
     }
 };
@@ -24,13 +24,13 @@ TEST_F(SettingsTest, MissingLongOrMistypedValuesAreNotInstalled) {
     std::vector<uint8_t> tooLong(30, 1);
     program_key::WriteSettings(tooLong);
     EXPECT_EQ(LoadSettings(), LoadResult::NotInstalled);
-    program_key::WriteString(program_key::kKey, "Settings", "29 characters of text.......");
+    program_key::WriteString(program_key::Key(), "Settings", "29 characters of text.......");
     EXPECT_EQ(LoadSettings(), LoadResult::NotInstalled);
 }
 
 TEST_F(SettingsTest, ShortValueIsZeroFilledAndSavedWhole) {
     const uint8_t shortBlock[] = {0x70, 0x00, 0x71, 0x06, 3, 0x14};
-    program_key::WriteBinary(program_key::kKey, "Settings", shortBlock, sizeof shortBlock);
+    program_key::WriteBinary(program_key::Key(), "Settings", shortBlock, sizeof shortBlock);
     ASSERT_EQ(LoadSettings(), LoadResult::Ready);
     EXPECT_EQ(std::memcmp(g_settings.block, shortBlock, sizeof shortBlock), 0);
     for (size_t i = sizeof shortBlock; i < kSettingsSize; ++i) EXPECT_EQ(g_settings.block[i], 0) << i;

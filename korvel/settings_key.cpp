@@ -1,0 +1,62 @@
+#include "korvel/settings_key.h"
+
+#include <windows.h>
+
+#include "engine/korvel.h"
+#include "engine/registry_names.h"
+#include "engine/settings_block.h"
+#include "korvel/midi_output.h"
+
+namespace {
+
+// Set on the program's thread, read on the hook's too.
+struct KeyChoice {
+    SRWLOCK lock = SRWLOCK_INIT;
+    std::string key = kProgramKey;
+};
+KeyChoice g_settingsKey;
+
+// The priority byte of "Settings": 0 "高", 1 "通常以上", 2 "通常", 3 "通常以下", 4 "低".
+int StoredPlaybackPriority(const std::string &programKey) {
+    unsigned char settings[64] = {};
+    DWORD size = sizeof settings;
+    DWORD type = 0;
+    HKEY key;
+    int index = 0;  // timing matters most when nothing says otherwise
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, programKey.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        if (RegQueryValueExA(key, kValueSettings, nullptr, &type, settings, &size) == ERROR_SUCCESS &&
+            type == REG_BINARY && StoredPriority(settings, size) >= 0)
+            index = StoredPriority(settings, size);
+        RegCloseKey(key);
+    }
+    return index;
+}
+
+}  // namespace
+
+namespace korvel {
+
+std::string SettingsKey() {
+    AcquireSRWLockShared(&g_settingsKey.lock);
+    std::string key = g_settingsKey.key;
+    ReleaseSRWLockShared(&g_settingsKey.lock);
+    return key;
+}
+
+std::string EngineKeyPath() { return SettingsKey() + "\\Engine"; }
+
+SongSettings ReadSongSettings() {
+    std::string key = SettingsKey();
+    SongSettings settings;
+    settings.priority = StoredPlaybackPriority(key);
+    settings.output = ReadOutputSetting((key + "\\Engine").c_str());
+    return settings;
+}
+
+}  // namespace korvel
+
+extern "C" void SetSettingsKey(const char *programKey) {
+    AcquireSRWLockExclusive(&g_settingsKey.lock);
+    g_settingsKey.key = programKey && *programKey ? programKey : kProgramKey;
+    ReleaseSRWLockExclusive(&g_settingsKey.lock);
+}
