@@ -85,7 +85,7 @@ INT_PTR BestSettingsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
         return FALSE;
     case WM_COPYDATA:
         // The engine tells the playback owner that its preview has to end.
-        ResumeAfterPreview(AfterPreview::Stay);
+        host_->player().ResumeAfterPreview(AfterPreview::Stay);
         return FALSE;
     case WM_CLOSE:
         OnCancel();
@@ -274,7 +274,7 @@ bool BestSettingsDialog::SetUp() {
     HWND combo = Combo();
     best::BestRecord record;
     // A current best that the file no longer holds is treated as none.
-    if (!CurrentBestName() || !ReadBests(CurrentBestName(), ReadBestsMode::FillSelect, combo, &record)) {
+    if (!host_->player().CurrentBestName() || !ReadBests(host_->player().CurrentBestName(), ReadBestsMode::FillSelect, combo, &record)) {
         FirstBest first = LoadFirstOrDefaultBest(combo, &record);
         if (first == FirstBest::Gone) return false;
         // The player has no best until this dialog names one, so any way
@@ -283,7 +283,7 @@ bool BestSettingsDialog::SetUp() {
         host_->SetDialogKeys(DialogKeys::Required);
         if (first == FirstBest::DefaultMade) RequireOk();
         if (!record.IsNone()) {
-            SetCurrentBestName(record.Name());
+            host_->player().SetCurrentBestName(record.Name());
             state_.changeMarks |= kMarkBestToPlay;
         }
     }
@@ -292,7 +292,7 @@ bool BestSettingsDialog::SetUp() {
     tree_.SetUp();
     treeShown_ = true;
     ShowMidiFolder();
-    SetDlgItemTextA(window_, IDC_PLAY_BEST, CurrentBestName() ? CurrentBestName() : "");
+    SetDlgItemTextA(window_, IDC_PLAY_BEST, host_->player().CurrentBestName() ? host_->player().CurrentBestName() : "");
     return true;
 }
 
@@ -346,7 +346,7 @@ void BestSettingsDialog::OnSetCursor(HWND under, UINT mouseMessage) {
 // --- the dialog's state ---------------------------------------------------------------
 
 bool BestSettingsDialog::EditedIsCurrent() const {
-    const char *current = CurrentBestName();
+    const char *current = host_->player().CurrentBestName();
     return current && !state_.edited.IsNone() && state_.edited.NameEquals(current);
 }
 
@@ -467,14 +467,14 @@ void BestSettingsDialog::OnDeleteBest() {
     LoadSelectedBest(combo);
     ShowLoadedBest();
 
-    if (SameName(deleted.c_str(), CurrentBestName())) {
+    if (SameName(deleted.c_str(), host_->player().CurrentBestName())) {
         // The player's best is gone: the one now selected must be confirmed.
-        SetCurrentBestName(SelectedName().c_str());
+        host_->player().SetCurrentBestName(SelectedName().c_str());
         RequireOk();
         host_->SetDialogKeys(DialogKeys::Required);
     }
     if (deleted == shown) {
-        SetDlgItemTextA(window_, IDC_PLAY_BEST, CurrentBestName() ? CurrentBestName() : "");
+        SetDlgItemTextA(window_, IDC_PLAY_BEST, host_->player().CurrentBestName() ? host_->player().CurrentBestName() : "");
         state_.changeMarks |= kMarkBestToPlay;
     }
     DeleteHistory(deleted.c_str());
@@ -580,9 +580,9 @@ void BestSettingsDialog::OnOk() {
         WriteMidiFolder(folder.c_str());
     }
     if (state_.changeMarks & kMarkBestToPlay) {
-        SaveHistory(HistorySave::IfPresent);
+        host_->player().SaveHistory(HistorySave::IfPresent);
         std::string name = ControlText(window_, IDC_PLAY_BEST);
-        SetCurrentBestName(name.empty() ? nullptr : name.c_str());
+        host_->player().SetCurrentBestName(name.empty() ? nullptr : name.c_str());
     }
     SaveSettings();
     // The host destroys this dialog and its object.

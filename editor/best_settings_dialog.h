@@ -15,6 +15,7 @@
 #include "editor/folder_tree.h"
 #include "editor/life_token.h"
 #include "engine/korvel.h"
+#include "player/player.h"
 #include "utils/window_binding.h"
 
 // Who gets the keyboard while the dialog is open (the shell's message loop
@@ -40,6 +41,8 @@ public:
     // plays; not, they are let go at once.
     virtual void SetMediaKeys(bool on) = 0;
     virtual void SetDialogKeys(DialogKeys keys) = 0;
+    // The player whose best the dialog names and whose playback a preview takes.
+    virtual Player &player() = 0;
 
 protected:
     ~EditorHost() = default;

@@ -580,13 +580,13 @@ void FolderTree::Preview(HTREEITEM item) {
         if (midiTab_) ShowMessage(dialog_, kFileNotFound, MB_OK | MB_ICONERROR);
         return;
     }
-    if (PlayPreview(path.c_str(), dialog_)) return;
+    if (host_->player().PlayPreview(path.c_str(), dialog_)) return;
     // Both boxes are modal to the dialog.  Should it close all the same while
     // one is up, its close has given playback back already.
     LifeWatch watch = life_.Watch();
     HWND dialog = dialog_;
     if (ReportPlayError(1, dialog) && !watch.Ended()) ShowMessage(dialog, kPreviewFailed, MB_OK | MB_ICONERROR);
-    if (!watch.Ended()) ResumeAfterPreview(AfterPreview::Resume);
+    if (!watch.Ended()) host_->player().ResumeAfterPreview(AfterPreview::Resume);
 }
 
 // --- notices: expansion, drags and album names ----------------------------------

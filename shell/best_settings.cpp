@@ -59,21 +59,21 @@ void ShellEditorHost::CloseBestSettings(int flags) {
     HWND dialog = shell_.bestDialog;
     // Nor can the dialog be clicked while a box is up.
     if (dialog) EnableWindow(dialog, FALSE);
-    if (dialog && PlaybackOwner() == dialog) ResumeAfterPreview(AfterPreview::Resume);
-    if (flags & kCloseRandomChanged) SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch);
+    if (dialog && player_.PreviewOwner() == dialog) player_.ResumeAfterPreview(AfterPreview::Resume);
+    if (flags & kCloseRandomChanged) player_.SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch);
     bool required = shell_.appMode == kModeBestRequired;
     if ((flags & kCloseBestListChanged) || required) tray_.BuildBestMenu(kRebuildBestMenu);
     // Without a current best (no best at all) there is nothing to switch to;
     // the player stays without a best until one is made.  Files handed over
     // while the dialog was open waited for it: they play first.
-    if (CurrentBestName()) {
+    if (player_.CurrentBestName()) {
         if ((flags & kCloseBestToPlayChanged) || required)
-            SwitchBest(AfterSwitch::Play, HandedFiles::Keep);
+            player_.SwitchBest(AfterSwitch::Play, HandedFiles::Keep);
         else if (flags & kClosePlayingBestSaved)
-            SwitchBest(AfterSwitch::Wait, HandedFiles::Keep);
+            player_.SwitchBest(AfterSwitch::Wait, HandedFiles::Keep);
     }
     shell_.bestDialog = nullptr;
     if (dialog) DestroyWindow(dialog);
     shell_.appMode = ModeWithoutBestSettings(shell_);
-    if (HandedFilesWaiting()) PlayHandedFiles();
+    if (player_.HandedFilesWaiting()) player_.PlayHandedFiles();
 }
