@@ -127,8 +127,13 @@ void BestSettingsDialog::MakeDefaultBest(HWND combo, best::BestRecord *record) {
 
 // --- the edited best and the best to play ------------------------------------------
 
+void BestSettingsDialog::ShowBestToPlay() {
+    const char *current = host_->player().CurrentBestName();
+    SetDlgItemTextA(window_, IDC_PLAY_BEST, current ? current : "");
+}
+
 bool BestSettingsDialog::EditedIsCurrent() const {
-    const char *current = CurrentBestName();
+    const char *current = host_->player().CurrentBestName();
     return current && !state_.edited.IsNone() && state_.edited.NameEquals(current);
 }
 
@@ -221,14 +226,14 @@ void BestSettingsDialog::OnDeleteBest() {
     LoadSelectedBest(combo);
     ShowLoadedBest();
 
-    if (SameName(deleted.c_str(), CurrentBestName())) {
+    if (SameName(deleted.c_str(), host_->player().CurrentBestName())) {
         // The player's best is gone: the one now selected must be confirmed.
-        SetCurrentBestName(SelectedName().c_str());
+        host_->player().SetCurrentBestName(SelectedName().c_str());
         RequireOk();
         host_->SetDialogKeys(DialogKeys::Required);
     }
     if (deleted == shown) {
-        SetDlgItemTextA(window_, IDC_PLAY_BEST, CurrentBestName() ? CurrentBestName() : "");
+        ShowBestToPlay();
         state_.changeMarks |= kMarkBestToPlay;
     }
     DeleteHistory(deleted.c_str());

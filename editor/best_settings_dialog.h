@@ -20,6 +20,7 @@
 #include "editor/folder_tree.h"
 #include "editor/handler_depth.h"
 #include "engine/korvel.h"
+#include "player/player.h"
 #include "utils/window_binding.h"
 
 // Who gets the keyboard while the dialog is open (the shell's message loop
@@ -46,6 +47,8 @@ public:
     // plays; not, they are let go at once.
     virtual void SetMediaKeys(bool on) = 0;
     virtual void SetDialogKeys(DialogKeys keys) = 0;
+    // The player whose best the dialog names and whose playback a preview takes.
+    virtual Player &player() = 0;
 
 protected:
     ~EditorHost() = default;
@@ -173,6 +176,8 @@ private:
     // program ends: the handler that reports goes no further.
     void ReportFailure();
     bool EditedIsCurrent() const;
+    // The player's current best, shown under 再生するベスト.
+    void ShowBestToPlay();
     void RequireOk();
     void ShowMidiFolder();
     std::string SelectedName();

@@ -5,18 +5,31 @@
 
 #include <windows.h>
 
+// Where the player stands.  Previewing carries its owner (the window whose
+// preview plays) with it; Suspended is a song meant to play while the
+// computer sleeps.
+enum class PlayState { Stopped, Playing, Previewing, Suspended, PlayingHanded };
+
+// What the shell shows of the player, told once at the end of each change.
+struct PlayerReport {
+    PlayState state = PlayState::Stopped;
+    // Something sounds (a song or a preview): the icon moves and the media
+    // keys are taken.
+    bool sounding = false;
+    // A song is meant to be playing: the menu's play item is greyed.  Stays
+    // through a sleep and under a preview that interrupted it.
+    bool songPlaying = false;
+    // The song the tray tip names; null for the product name.
+    const char *tip = nullptr;
+};
+
 class PlayerHost {
 public:
     // The window that receives the player's messages (kMsgSongEnded,
     // kMsgPreviewEnded) and owns its message boxes; null while there is none.
     virtual HWND Window() = 0;
-    // A song started (true) or playback stopped (false): the play items of
-    // the menu follow.
-    virtual void ShowPlaying(bool playing) = 0;
-    // The tray icon's animation runs while a song plays.
-    virtual void AnimateIcon(bool on) = 0;
-    // The tray tip: the file name of path, or the product name without one.
-    virtual void ShowSongTip(const char *path) = 0;
+    // A change ended: the tray and its menu show the player as it now is.
+    virtual void ShowPlayer(const PlayerReport &report) = 0;
     // Another best became current: the best menu's check moves to it.
     virtual void ShowCurrentBest() = 0;
     // The random switch changed: the menu shows it.
@@ -31,15 +44,9 @@ protected:
 class NoPlayerHost final : public PlayerHost {
 public:
     HWND Window() override { return nullptr; }
-    void ShowPlaying(bool) override {}
-    void AnimateIcon(bool) override {}
-    void ShowSongTip(const char *) override {}
+    void ShowPlayer(const PlayerReport &) override {}
     void ShowCurrentBest() override {}
     void ShowRandomMode(bool) override {}
 };
-
-// The shell connects itself before the player is used; until then the
-// player tells nobody.
-void SetPlayerHost(PlayerHost *host);
 
 #endif

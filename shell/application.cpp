@@ -97,11 +97,11 @@ void InitControlClasses() {
 
 Application::Application(HINSTANCE instance) { shell_.instance = instance; }
 
-Application::~Application() { SetPlayerHost(nullptr); }
+Application::~Application() { player_.SetHost(nullptr); }
 
 HWND Application::CreateResidentWindow() {
     // The player reports to this window and the tray from its first call.
-    SetPlayerHost(&playerHost_);
+    player_.SetHost(&playerHost_);
     return residentWindow_.Create(shell_.instance);
 }
 

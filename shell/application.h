@@ -20,7 +20,7 @@
 class Application {
 public:
     explicit Application(HINSTANCE instance);
-    // The player is told of no window once the shell is gone.
+    // The player reports to the shell until the shell is gone.
     ~Application();
     Application(const Application &) = delete;
     Application &operator=(const Application &) = delete;
@@ -48,15 +48,17 @@ public:
     HelpLoader &help() { return help_; }
     ShellEditorHost &editorHost() { return editorHost_; }
     MediaKeys &mediaKeys() { return mediaKeys_; }
+    Player &player() { return player_; }
 
 private:
     // Declared in the order they are made: each part gets what is made before it.
     ShellState shell_ = {};
-    Tray tray_{shell_};
+    Player player_;
+    Tray tray_{shell_, player_};
     AboutView about_{shell_};
     HelpLoader help_;
     MediaKeys mediaKeys_{shell_};
-    ShellEditorHost editorHost_{shell_, tray_, mediaKeys_};
+    ShellEditorHost editorHost_{shell_, tray_, mediaKeys_, player_};
     ShellPlayerHost playerHost_{shell_, tray_, mediaKeys_};
     ResidentWindow residentWindow_{*this};
     std::optional<StartupLock> exitLock_;  // released when the application ends

@@ -11,8 +11,8 @@
 
 class ShellEditorHost : public EditorHost {
 public:
-    ShellEditorHost(ShellState &shell, Tray &tray, MediaKeys &mediaKeys)
-        : shell_(shell), mediaKeys_(mediaKeys), tray_(tray) {}
+    ShellEditorHost(ShellState &shell, Tray &tray, MediaKeys &mediaKeys, Player &player)
+        : shell_(shell), mediaKeys_(mediaKeys), tray_(tray), player_(player) {}
     ShellEditorHost(const ShellEditorHost &) = delete;
     ShellEditorHost &operator=(const ShellEditorHost &) = delete;
     ~ShellEditorHost() = default;
@@ -29,6 +29,7 @@ public:
     void SetHotkeyHook(bool on) override;
     void SetMediaKeys(bool on) override;
     void SetDialogKeys(DialogKeys keys) override;
+    Player &player() override { return player_; }
 
 private:
     // What the dialog's result asks of playback and of the best menu.
@@ -37,6 +38,7 @@ private:
     ShellState &shell_;
     MediaKeys &mediaKeys_;
     Tray &tray_;
+    Player &player_;
     int modeBeforeLabelEdit_ = kModeBestFromMenu;
 };
 

@@ -17,13 +17,13 @@ public:
     ~ShellPlayerHost() = default;
 
     HWND Window() override { return shell_.resident; }
-    void ShowPlaying(bool playing) override { tray_.SetPlayMenuState(playing); }
-    void AnimateIcon(bool on) override;
-    void ShowSongTip(const char *path) override { tray_.UpdateIcon(kTrayTip, path); }
+    void ShowPlayer(const PlayerReport &report) override;
     void ShowCurrentBest() override { tray_.BuildBestMenu(kMarkCurrentBest); }
     void ShowRandomMode(bool on) override;
 
 private:
+    void AnimateIcon(bool on);
+
     const ShellState &shell_;
     Tray &tray_;
     MediaKeys &mediaKeys_;

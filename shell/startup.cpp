@@ -15,12 +15,12 @@ namespace {
 
 // Restores the current best from "PlayBest" and starts its first song, or
 // the files of the command line, which choose no song of the best.
-bool StartCurrentBest(Tray &tray) {
+bool StartCurrentBest(Tray &tray, Player &player) {
     std::string name;
     if (!ReadPlayBest(&name)) return false;
-    SetCurrentBestName(name.c_str());
-    if (!LoadCurrentBest()) return false;
-    if (!(HandedFilesWaiting() ? PlayHandedFiles() : PlayNextSong())) return false;
+    player.SetCurrentBestName(name.c_str());
+    if (!player.LoadCurrentBest()) return false;
+    if (!(player.HandedFilesWaiting() ? player.PlayHandedFiles() : player.PlayNextSong())) return false;
     tray.BuildBestMenu(kRebuildBestMenu);
     return true;
 }
@@ -55,10 +55,11 @@ bool LoadReachableDataFolder() {
 }  // namespace
 
 int RunStartupLoad(Application &app) {
-    UnloadBest();
+    Player &player = app.player();
+    player.UnloadBest();
     TakeCurrentHotkeys();
     if (!LoadReachableDataFolder()) return 0;
-    SetRandomMode(TestOption(OPT_RANDOM), RandomChange::ShowOnly);
+    player.SetRandomMode(TestOption(OPT_RANDOM), RandomChange::ShowOnly);
 
     if (!EngineInit()) {
         ReportUnexpectedError(nullptr, false);
@@ -70,12 +71,12 @@ int RunStartupLoad(Application &app) {
     app.mediaKeys().Use(g_settings.mediaKeys ? MediaKeySetting::On : MediaKeySetting::Off);
     if (TestOption(OPT_HOTKEYS) && !InstallHotkeyHook(app.shell(), HookFailure::EndsProgram)) return 0;
 
-    UnloadBest();
+    player.UnloadBest();
     app.tray().UpdateIcon(kTrayAdd, nullptr);
     if (!WaitForReadableBestFile()) return 0;
-    if (StartCurrentBest(app.tray())) return 1;
+    if (StartCurrentBest(app.tray(), player)) return 1;
 
     // Nothing to play: the user has to choose or make a best first.
-    SetCurrentBestName(nullptr);
+    player.SetCurrentBestName(nullptr);
     return app.editorHost().OpenBestSettings(kModeBestRequired) ? 1 : 0;
 }

@@ -219,7 +219,7 @@ int Tray::BuildBestMenu(BestMenuMode mode) {
     if (!menu) return 1;
     int count = CountBestItems(menu);
     if (static_cast<size_t>(count) > bestNames_.size()) count = static_cast<int>(bestNames_.size());
-    const char *current = CurrentBestName();
+    const char *current = player_.CurrentBestName();
     for (int i = 0; i < count; ++i) {
         bool isCurrent = current && bestNames_[i] == current;
         if (mode == kMarkCurrentBest || isCurrent)

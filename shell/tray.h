@@ -10,6 +10,8 @@
 
 #include "shell/shell_state.h"
 
+class Player;
+
 enum TrayKind {
     kTrayRemove = 0,     // delete the icon
     kTrayAdd = 1,        // add it with image A and the tip "Tivorn"
@@ -47,7 +49,8 @@ enum BestMenuMode {
 // the resident window's state.
 class Tray {
 public:
-    explicit Tray(const ShellState &shell) : shell_(shell) {}
+    // The best menu checks the player's current best.
+    Tray(const ShellState &shell, const Player &player) : shell_(shell), player_(player) {}
     ~Tray();
     Tray(const Tray &) = delete;
     Tray &operator=(const Tray &) = delete;
@@ -98,6 +101,7 @@ private:
     void InsertBestItem(HMENU menu, int index, const char *name);
 
     const ShellState &shell_;
+    const Player &player_;
     NOTIFYICONDATAA record_ = {};  // one record, reused for every shell call
     HICON imageA_ = nullptr;
     HICON imageB_ = nullptr;

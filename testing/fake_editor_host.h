@@ -31,6 +31,7 @@ public:
     bool HotkeyHookInstalled() override { return installed; }
     void SetHotkeyHook(bool on) override { calls.push_back(installed = on); }
     void SetMediaKeys(bool on) override { mediaKeyCalls.push_back(on); }
+    Player &player() override { return player_; }
     void SetDialogKeys(DialogKeys keys) override {
         if (keys == DialogKeys::LabelEditing && this->keys != keys) before = this->keys;
         this->keys = keys == DialogKeys::LabelEdited ? before : keys;
@@ -44,6 +45,7 @@ public:
     std::vector<bool> mediaKeyCalls;
     DialogKeys keys = DialogKeys::FromMenu;
     DialogKeys before = DialogKeys::FromMenu;  // the keys a label edit took over
+    Player player_;  // over the engine library, reporting to nobody
 };
 
 }  // namespace tt

@@ -67,7 +67,7 @@ protected:
         program_key::WriteString(program_key::Key(), "Root", midi_.path());
         WriteBests({bestbytes::Record("T", {})});
         WriteAlbumName(midi_.Join("A").c_str(), "アルバム");
-        SetCurrentBestName("T");
+        shell_.player().SetCurrentBestName("T");
         dialog_ = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_);
         ASSERT_NE(dialog_, nullptr);
         BestSettingsDialog::From(dialog_)->SetFolderPicker(PickChosen);
@@ -75,7 +75,7 @@ protected:
     }
     void TearDown() override {
         DestroyWindow(dialog_);
-        SetCurrentBestName(nullptr);
+        shell_.player().SetCurrentBestName(nullptr);
         StoreFixture::TearDown();
     }
 

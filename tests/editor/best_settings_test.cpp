@@ -198,7 +198,7 @@ protected:
         StopSong();
         SetPlaybackOwner(nullptr, 0);
         EngineClose();
-        SetCurrentBestName(nullptr);
+        shell_.player().SetCurrentBestName(nullptr);
         StoreFixture::TearDown();
     }
 
@@ -206,7 +206,7 @@ protected:
 
     void Open(const std::vector<bestbytes::Bytes> &bests, const char *current, HWND owner = nullptr) {
         if (!bests.empty()) WriteBests(bests);
-        SetCurrentBestName(current);
+        shell_.player().SetCurrentBestName(current);
         shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), owner, &shell_);
         ASSERT_NE(shell_.dialog, nullptr);
         Dialog().SetFolderPicker(PickChosenFolder);
@@ -412,7 +412,7 @@ TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
         EXPECT_EQ(answer.text(), "このベストを削除してもよろしいですか？");
     }
     EXPECT_EQ(Names(), (std::vector<std::string>{"T", "New"}));
-    EXPECT_STREQ(CurrentBestName(), "New");
+    EXPECT_STREQ(shell_.player().CurrentBestName(), "New");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(shell_.dialog, IDC_CANCEL)));
     EXPECT_EQ(shell_.keys, DialogKeys::Required);
     char shown[MAX_PATH] = "";
@@ -506,7 +506,7 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     // Leaving the current best saved it, with nothing to save: its list is
     // read again all the same.
     EXPECT_EQ(shell_.result, Closed({&R::bestToPlayChanged, &R::playingBestSaved}));
-    EXPECT_STREQ(CurrentBestName(), "U");
+    EXPECT_STREQ(shell_.player().CurrentBestName(), "U");
     std::string root;
     program_key::ReadRaw(program_key::Key(), "Root", &root);
     EXPECT_EQ(root, other.path() + '\0');
@@ -619,7 +619,7 @@ TEST_F(BestDialogTest, WithoutAMidiFolderTheDefaultBestIsMadeEmpty) {
     Open({}, nullptr);
     EXPECT_EQ(Names(), std::vector<std::string>{"すべてのMIDIファイル"});
     EXPECT_TRUE(Entries("すべてのMIDIファイル").empty());
-    EXPECT_STREQ(CurrentBestName(), "すべてのMIDIファイル");
+    EXPECT_STREQ(shell_.player().CurrentBestName(), "すべてのMIDIファイル");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(shell_.dialog, IDC_CANCEL)));
 }
 

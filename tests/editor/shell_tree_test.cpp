@@ -48,7 +48,7 @@ protected:
         DeleteFileW(std::wstring(tooLong_.begin(), tooLong_.end()).c_str());
         DeleteTree(disk_);
         if (!desktopWas_.empty()) SetDesktop(desktopWas_);
-        SetCurrentBestName(nullptr);
+        shell_.player().SetCurrentBestName(nullptr);
         StoreFixture::TearDown();
     }
 
@@ -62,7 +62,7 @@ protected:
     // The dialog on best "T" with these entries, showing the all-files tab.
     void Open(const Paths &entries) {
         WriteBests({bestbytes::Record("T", entries)});
-        SetCurrentBestName("T");
+        shell_.player().SetCurrentBestName("T");
         shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_);
         ASSERT_NE(shell_.dialog, nullptr);
         tree_ = GetDlgItem(shell_.dialog, IDC_TREE);
