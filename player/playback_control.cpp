@@ -281,7 +281,7 @@ void SwitchBest(AfterSwitch after, HandedFiles handed) {
     const char *name = CurrentBestName();
     best::BestRecord record = name ? FindBestInFile(name) : best::BestRecord();
     if (record.IsNone()) {
-        ReportUnexpectedError(g_player.host->Window(), true);
+        ReportUnexpectedError(g_player.host->Window(), *g_player.host);
         return;
     }
     g_player.host->ShowCurrentBest();

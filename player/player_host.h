@@ -1,11 +1,14 @@
 // What the player tells the application shell, which implements this: the
 // player has no windows of its own and does not know the tray or its menu.
+// A failure that ends the program asks the shell for its end.
 #ifndef TIVORN_PLAYER_PLAYER_HOST_H
 #define TIVORN_PLAYER_PLAYER_HOST_H
 
 #include <windows.h>
 
-class PlayerHost {
+#include "utils/exit_request.h"
+
+class PlayerHost : public ExitRequester {
 public:
     // The window that receives the player's messages (kMsgSongEnded,
     // kMsgPreviewEnded) and owns its message boxes; null while there is none.
@@ -36,6 +39,7 @@ public:
     void ShowSongTip(const char *) override {}
     void ShowCurrentBest() override {}
     void ShowRandomMode(bool) override {}
+    void RequestExit(ExitReason) override {}
 };
 
 // The shell connects itself before the player is used; until then the

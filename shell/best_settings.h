@@ -11,8 +11,8 @@
 
 class ShellEditorHost : public EditorHost {
 public:
-    ShellEditorHost(ShellState &shell, Tray &tray, MediaKeys &mediaKeys)
-        : shell_(shell), mediaKeys_(mediaKeys), tray_(tray) {}
+    ShellEditorHost(ShellState &shell, Tray &tray, MediaKeys &mediaKeys, ExitRequester &exit)
+        : shell_(shell), mediaKeys_(mediaKeys), tray_(tray), exit_(exit) {}
     ShellEditorHost(const ShellEditorHost &) = delete;
     ShellEditorHost &operator=(const ShellEditorHost &) = delete;
     ~ShellEditorHost() = default;
@@ -25,10 +25,11 @@ public:
     // The dialog closed: its result is applied, the dialog is destroyed and
     // the mode is what it is without the dialog.
     void CloseBestSettings(const BestSettingsResult &result) override;
-    bool HotkeyHookInstalled() override { return shell_.hook != nullptr; }
+    bool HotkeyHookInstalled() override { return shell_.hook.get() != nullptr; }
     void SetHotkeyHook(bool on) override;
     void SetMediaKeys(bool on) override;
     void SetDialogKeys(DialogKeys keys) override;
+    void RequestExit(ExitReason reason) override { exit_.RequestExit(reason); }
 
 private:
     // What the dialog's result asks of playback and of the best menu.
@@ -37,6 +38,7 @@ private:
     ShellState &shell_;
     MediaKeys &mediaKeys_;
     Tray &tray_;
+    ExitRequester &exit_;
     int modeBeforeLabelEdit_ = kModeBestFromMenu;
 };
 

@@ -10,8 +10,8 @@
 
 class ShellPlayerHost : public PlayerHost {
 public:
-    ShellPlayerHost(const ShellState &shell, Tray &tray, MediaKeys &mediaKeys)
-        : shell_(shell), tray_(tray), mediaKeys_(mediaKeys) {}
+    ShellPlayerHost(const ShellState &shell, Tray &tray, MediaKeys &mediaKeys, ExitRequester &exit)
+        : shell_(shell), tray_(tray), mediaKeys_(mediaKeys), exit_(exit) {}
     ShellPlayerHost(const ShellPlayerHost &) = delete;
     ShellPlayerHost &operator=(const ShellPlayerHost &) = delete;
     ~ShellPlayerHost() = default;
@@ -22,11 +22,13 @@ public:
     void ShowSongTip(const char *path) override { tray_.UpdateIcon(kTrayTip, path); }
     void ShowCurrentBest() override { tray_.BuildBestMenu(kMarkCurrentBest); }
     void ShowRandomMode(bool on) override;
+    void RequestExit(ExitReason reason) override { exit_.RequestExit(reason); }
 
 private:
     const ShellState &shell_;
     Tray &tray_;
     MediaKeys &mediaKeys_;
+    ExitRequester &exit_;
 };
 
 #endif

@@ -47,7 +47,8 @@ enum BestMenuMode {
 // the resident window's state.
 class Tray {
 public:
-    explicit Tray(const ShellState &shell) : shell_(shell) {}
+    explicit Tray(const ShellState &shell);
+    // Removes the icon if it shows.
     ~Tray();
     Tray(const Tray &) = delete;
     Tray &operator=(const Tray &) = delete;
@@ -82,6 +83,10 @@ public:
     // arrives at owner as WM_COMMAND.
     void ShowMenu(HWND owner);
 
+    using DpiForMonitor = HRESULT(WINAPI *)(HMONITOR, int, UINT *, UINT *);                // Windows 8.1 on
+    using SystemMetricsForDpi = int(WINAPI *)(int, UINT);                                // Windows 10 1607 on
+    using IconWithScaleDown = HRESULT(WINAPI *)(HINSTANCE, PCWSTR, int, int, HICON *);  // common controls 6
+
     // For tests: the tip text and which image (0 = A, 1 = B) was shown last.
     const char *TipText() const { return record_.szTip; }
     int ImageShown() const;
@@ -98,6 +103,9 @@ private:
     void InsertBestItem(HMENU menu, int index, const char *name);
 
     const ShellState &shell_;
+    DpiForMonitor dpiForMonitor_ = nullptr;
+    SystemMetricsForDpi metricsForDpi_ = nullptr;
+    IconWithScaleDown loadScaledDown_ = nullptr;
     NOTIFYICONDATAA record_ = {};  // one record, reused for every shell call
     HICON imageA_ = nullptr;
     HICON imageB_ = nullptr;
