@@ -106,7 +106,7 @@ BestSettingsDialog::FirstBest BestSettingsDialog::LoadFirstOrDefaultBest(HWND co
         if (!AskRetryUnreadableBestFile(window_)) {
             // The program ends rather than go on without the user's bests.
             ShowWindow(window_, SW_HIDE);
-            PostMessageA(Resident(), WM_DESTROY, 0, 0);
+            host_->RequestExit(ExitReason::UserGaveUp);
             return FirstBest::Gone;
         }
     }

@@ -141,8 +141,6 @@ INT_PTR BestSettingsDialog::OnNotify(const NMHDR *notice) {
 
 HWND BestSettingsDialog::Combo() const { return GetDlgItem(window_, IDC_BEST_LIST); }
 
-HWND BestSettingsDialog::Resident() const { return window_ ? GetWindow(window_, GW_OWNER) : nullptr; }
-
 bool BestSettingsDialog::CreateButtonImages() {
     buttonImages_ = ImageList_Create(25, 23, ILC_COLOR8 | ILC_MASK, kFaceCount, 0);
     if (!buttonImages_) return false;
@@ -265,8 +263,8 @@ std::string BestSettingsDialog::ShownBestToPlay() { return ControlText(window_, 
 
 void BestSettingsDialog::ReportFailure() {
     // Modal to this dialog, so that Cancel, OK or Close cannot be clicked
-    // while the box is up; the shut-down still goes to the resident window.
-    ReportUnexpectedErrorOver(window_, Resident());
+    // while the box is up; the shell then ends the program.
+    ReportUnexpectedError(window_, *host_);
     failed_ = true;
 }
 

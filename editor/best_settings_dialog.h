@@ -21,6 +21,7 @@
 #include "editor/handler_depth.h"
 #include "engine/korvel.h"
 #include "player/player.h"
+#include "utils/exit_request.h"
 #include "utils/window_binding.h"
 
 // Who gets the keyboard while the dialog is open (the shell's message loop
@@ -34,7 +35,7 @@ enum class DialogKeys {
     FromMenu,  // the dialog's keys
 };
 
-class EditorHost {
+class EditorHost : public ExitRequester {
 public:
     // Applies the result to playback and the best menu, then destroys the
     // dialog.  The dialog calls it from its posted close, no other handler
@@ -183,7 +184,6 @@ private:
     std::string SelectedName();
     std::string ShownBestToPlay();  // the best to play, as the dialog shows it
     HWND Combo() const;
-    HWND Resident() const;
 
     HWND window_ = nullptr;
     EditorHost *host_;

@@ -155,7 +155,7 @@ bool Player::Select(bool random) {
 }
 
 void Player::NothingToPlay() {
-    ShowMessage(host_->Window(), kNoMidiFiles, MB_OK | MB_ICONWARNING | BoxFlags());
+    host_->ShowBox(kNoMidiFiles, MB_OK | MB_ICONWARNING | BoxFlags());
     noSong_ = true;  // the tray tip goes back to the product name
 }
 
@@ -374,7 +374,7 @@ void Player::SwitchBest(AfterSwitch after, HandedFiles handed) {
     const char *name = CurrentBestName();
     best::BestRecord record = name ? store_->FindBest(name) : best::BestRecord();
     if (record.IsNone()) {
-        ReportUnexpectedError(host_->Window(), true);
+        ReportUnexpectedError(host_->Window(), *host_);
         return;
     }
     host_->ShowCurrentBest();

@@ -1,9 +1,13 @@
 // What the player tells the application shell, which implements this: the
 // player has no windows of its own and does not know the tray or its menu.
+// A failure that ends the program asks the shell for its end.
 #ifndef TIVORN_PLAYER_PLAYER_HOST_H
 #define TIVORN_PLAYER_PLAYER_HOST_H
 
 #include <windows.h>
+
+#include "utils/exit_request.h"
+#include "utils/message_box.h"
 
 // Where the player stands.  Previewing carries its owner (the window whose
 // preview plays) with it; Suspended is a song meant to play while the
@@ -23,7 +27,7 @@ struct PlayerReport {
     const char *tip = nullptr;
 };
 
-class PlayerHost {
+class PlayerHost : public ExitRequester {
 public:
     // The window that receives the player's messages (kMsgSongEnded,
     // kMsgPreviewEnded) and owns its message boxes; null while there is none.
@@ -34,6 +38,8 @@ public:
     virtual void ShowCurrentBest() = 0;
     // The random switch changed: the menu shows it.
     virtual void ShowRandomMode(bool on) = 0;
+    // A box of the player's, owned by the host's window.
+    virtual void ShowBox(const char *text, UINT flags) = 0;
 
 protected:
     ~PlayerHost() = default;
@@ -47,6 +53,8 @@ public:
     void ShowPlayer(const PlayerReport &) override {}
     void ShowCurrentBest() override {}
     void ShowRandomMode(bool) override {}
+    void ShowBox(const char *text, UINT flags) override { ShowMessage(nullptr, text, flags); }
+    void RequestExit(ExitReason) override {}
 };
 
 #endif

@@ -656,7 +656,7 @@ void ShootProgramScenes(Capture &capture) {
     SceneValue desktop(kUserShellFolders, "Desktop", REG_EXPAND_SZ, scene.desktop());
     App().shell().resident = App().CreateResidentWindow();
     UseDataFolder(scene.dir().c_str());
-    bool engine = EngineInit() != 0;
+    EngineInit();
     // Settings as a user would have them: one option ticked, the usual
     // priority, both hotkeys chosen.
     unsigned char settings[kSettingsSize] = {};
@@ -671,10 +671,10 @@ void ShootProgramScenes(Capture &capture) {
     ShootBestSettings(capture, "105-best-settings-alt", true);
 
     SetCurrentBestName(nullptr);
-    // Without an engine to close, the resident window would report that
-    // closing it failed.
-    if (App().shell().resident && engine) DestroyWindow(App().shell().resident);
-    App().shell().resident = nullptr;
+    // The program's own exit: the engine closed, then the window destroyed
+    // once the quit message it posts is taken.
+    App().RequestExit(ExitReason::ExitCommand);
+    App().RunMessageLoop();
     ResetStore();
 }
 

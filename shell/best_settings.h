@@ -11,8 +11,8 @@
 
 class ShellEditorHost : public EditorHost {
 public:
-    ShellEditorHost(ShellState &shell, Tray &tray, MediaKeys &mediaKeys, Player &player)
-        : shell_(shell), mediaKeys_(mediaKeys), tray_(tray), player_(player) {}
+    ShellEditorHost(ShellState &shell, Tray &tray, MediaKeys &mediaKeys, Player &player, ExitRequester &exit)
+        : shell_(shell), mediaKeys_(mediaKeys), tray_(tray), player_(player), exit_(exit) {}
     ShellEditorHost(const ShellEditorHost &) = delete;
     ShellEditorHost &operator=(const ShellEditorHost &) = delete;
     ~ShellEditorHost() = default;
@@ -25,11 +25,12 @@ public:
     // The dialog closed: its result is applied, the dialog is destroyed and
     // the mode is what it is without the dialog.
     void CloseBestSettings(const BestSettingsResult &result) override;
-    bool HotkeyHookInstalled() override { return shell_.hook != nullptr; }
+    bool HotkeyHookInstalled() override { return shell_.hook.get() != nullptr; }
     void SetHotkeyHook(bool on) override;
     void SetMediaKeys(bool on) override;
     void SetDialogKeys(DialogKeys keys) override;
     Player &player() override { return player_; }
+    void RequestExit(ExitReason reason) override { exit_.RequestExit(reason); }
 
 private:
     // What the dialog's result asks of playback and of the best menu.
@@ -39,6 +40,7 @@ private:
     MediaKeys &mediaKeys_;
     Tray &tray_;
     Player &player_;
+    ExitRequester &exit_;
     int modeBeforeLabelEdit_ = kModeBestFromMenu;
 };
 

@@ -22,7 +22,6 @@
 
 namespace {
 
-const char kEngineCloseFailed[] = "オーディオデバイスの終了処理に失敗しました。";
 const char kNoProperties[] = "プロパティを表示できませんでした。";
 
 // Posted to open the tray menu for copy-data code 5: the sender (the hook, a
@@ -31,9 +30,6 @@ const char kNoProperties[] = "プロパティを表示できませんでした�
 constexpr UINT kMsgOpenTrayMenu = WM_APP + 3;
 // Posted to play the files a second start handed over.
 constexpr UINT kMsgPlayHandedFiles = WM_APP + 19;
-// Posted by the exit to itself: the window is destroyed once the messages
-// queued before it are handled.
-constexpr UINT kMsgDestroyWindow = WM_APP + 31;
 
 INT_PTR Answer(HWND window, LRESULT result) {
     return WindowBinding<ResidentWindow, WindowLifetime::OutlivesWindow>::Answer(window, result);
@@ -83,9 +79,9 @@ void ResidentWindow::AllowMessagesFromLowerIntegrity() {
 
 INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     // Once the exit has begun, commands and the player's messages queued
-    // behind it would find the engine closed: only the window's end is
-    // handled, and a hand-over is told that it was not taken.
-    if (exiting_ && message != WM_DESTROY && message != kMsgDestroyWindow && message != WM_COPYDATA) return FALSE;
+    // behind it would find the engine closed: only a hand-over is answered,
+    // told that it was not taken.
+    if (exiting_ && message != WM_COPYDATA) return FALSE;
     if (message == app_.shell().taskbarCreated && message != 0) {
         app_.tray().UpdateIcon(kTrayAdd, nullptr);
         return Answer(window_, 0);
@@ -105,8 +101,10 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED:
     case WM_DISPLAYCHANGE: app_.tray().ReloadImages(); return FALSE;
     case WM_QUERYENDSESSION: return Answer(window_, TRUE);
+    // Windows may end the process at any moment once this returns: the exit
+    // is done here and now.
     case WM_ENDSESSION:
-        if (wParam) OnEndSession();
+        if (wParam) app_.RequestExit(ExitReason::SessionEnd);
         return Answer(window_, 0);
     case WM_SHOWWINDOW: app_.about().OnShowWindow(window_, wParam != 0); return FALSE;
     case WM_PAINT: return app_.about().OnPaint(window_);
@@ -117,8 +115,6 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kMsgOpenTrayMenu: OpenTrayMenuWhenIdle(); return TRUE;
     case WM_HOTKEY: OnMediaKey(wParam); return TRUE;
     case kMsgPlayHandedFiles: PlayHandedFilesUnlessEditing(); return TRUE;
-    case WM_DESTROY: OnDestroy(); return TRUE;
-    case kMsgDestroyWindow: DestroyWindow(window_); return TRUE;
     default: return FALSE;
     }
 }
@@ -159,7 +155,7 @@ void ResidentWindow::OpenBestSettingsFromMenu() {
         SetForegroundWindow(open);
         return;
     }
-    if (!app_.editorHost().OpenBestSettings(kModeBestFromMenu)) ReportUnexpectedError(window_, true);
+    if (!app_.editorHost().OpenBestSettings(kModeBestFromMenu)) ReportUnexpectedError(window_, app_);
 }
 
 // The shell's properties of the current song (of a shortcut, the shortcut itself).
@@ -201,12 +197,12 @@ INT_PTR ResidentWindow::OnCommand(WORD id) {
     case IDM_RANDOM: app_.player().SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch); break;
     case IDM_NEXT: app_.player().PlayNextSong(); break;
     case IDM_VERSION: ShowAbout(); break;
-    case IDM_EXIT: PostMessageA(window_, WM_DESTROY, 0, 0); break;
+    case IDM_EXIT: app_.RequestExit(ExitReason::ExitCommand); break;
     case IDM_BEST_SETTINGS: OpenBestSettingsFromMenu(); break;
     case IDM_REPEAT_ONE: FlipRepeatOne(); break;
     case IDM_REWIND: app_.player().RestartCurrentSong(); break;
     case IDM_CLEAR_HISTORY: app_.player().ClearHistory(); break;
-    case IDM_HELP: app_.help().Show(window_, app_.shell().resident); break;
+    case IDM_HELP: app_.help().Show(window_, app_); break;
     case IDM_SONG_INFO: ShowSongProperties(); break;
     default: return FALSE;
     }
@@ -342,51 +338,9 @@ void ResidentWindow::RetryResume() {
     app_.player().ResumePlayback();
 }
 
-// What the exit command and the end of the session both do before the
-// process goes: the notes released (a device would hold them sounding) and
-// the history saved (a random switch changes it in memory only).  Once only.
-void ResidentWindow::EndRun() {
-    if (ended_) return;
-    ended_ = true;
+void ResidentWindow::StopTakingCommands() {
+    exiting_ = true;
+    RemovePropA(window_, TIVORN_RESIDENT_PROP);
     KillTimer(window_, kTrayAnimationTimer);
     KillTimer(window_, kResumeRetryTimer);
-    app_.help().Close();
-    app_.player().SaveHistory(HistorySave::IfPresent);
-    if (!EngineClose()) ShowMessage(window_, kEngineCloseFailed, MB_OK | MB_ICONERROR);
-    app_.tray().FreeBestNames();
-}
-
-// WM_DESTROY arrives posted by the exit command or a fatal error, and sent
-// when the window is destroyed at the end of this.  A copy that is exiting is
-// no longer the running copy: its mark goes first, so that a start from now
-// on runs as the new copy instead of handing over to one that no longer
-// listens.  That start waits for the startup lock, which this copy holds
-// from here to its end, so the two never overlap (the new one would find
-// the MIDI device still taken).  The lock comes before the mark: a start
-// that is searching finishes first, and a hand-over it then sends is
-// answered "not taken" below.
-void ResidentWindow::OnDestroy() {
-    if (exiting_) return;
-    exiting_ = true;
-    app_.HoldStartupLockUntilExit();
-    RemovePropA(window_, TIVORN_RESIDENT_PROP);
-    EndRun();
-    // The tray icon, the hook and the menu go while the window stands.
-    app_.Shutdown();
-    // Destroyed once the messages queued before it are handled (a hand-over
-    // queued meanwhile is answered, not left to time out); the quit message
-    // comes only after them all.
-    PostMessageA(window_, kMsgDestroyWindow, 0, 0);
-    PostQuitMessage(0);
-}
-
-// The session ends (logoff, shutdown): Windows may end the process at any
-// moment once this message returns, so everything an exit does is done here
-// and now, the shutdown of the shell included.  What fails on the way goes
-// to the data folder's log: a box now would hold up the sign-out.
-void ResidentWindow::OnEndSession() {
-    LogBoxesTo(FailureLogFile());
-    EndRun();
-    app_.Shutdown();
-    PostQuitMessage(0);
 }

@@ -44,7 +44,7 @@ bool LoadReachableDataFolder() {
         std::string folder;
         switch (LoadDataFolder(&folder)) {
         case store::Resolution::Resolved: return true;
-        case store::Resolution::Unusable: ReportUnexpectedError(nullptr, false); return false;
+        case store::Resolution::Unusable: ReportUnexpectedError(nullptr); return false;
         case store::Resolution::Unreachable:
             if (!AskRetryUnreachableFolder(nullptr, folder.c_str(), FolderWait::Start)) return false;
             break;
@@ -62,7 +62,7 @@ int RunStartupLoad(Application &app) {
     player.SetRandomMode(TestOption(OPT_RANDOM), RandomChange::ShowOnly);
 
     if (!EngineInit()) {
-        ReportUnexpectedError(nullptr, false);
+        ReportUnexpectedError(nullptr);
         return 0;
     }
     TakeAltCheckIcons();

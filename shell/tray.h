@@ -50,7 +50,8 @@ enum BestMenuMode {
 class Tray {
 public:
     // The best menu checks the player's current best.
-    Tray(const ShellState &shell, const Player &player) : shell_(shell), player_(player) {}
+    Tray(const ShellState &shell, const Player &player);
+    // Removes the icon if it shows.
     ~Tray();
     Tray(const Tray &) = delete;
     Tray &operator=(const Tray &) = delete;
@@ -85,6 +86,10 @@ public:
     // arrives at owner as WM_COMMAND.
     void ShowMenu(HWND owner);
 
+    using DpiForMonitor = HRESULT(WINAPI *)(HMONITOR, int, UINT *, UINT *);                // Windows 8.1 on
+    using SystemMetricsForDpi = int(WINAPI *)(int, UINT);                                // Windows 10 1607 on
+    using IconWithScaleDown = HRESULT(WINAPI *)(HINSTANCE, PCWSTR, int, int, HICON *);  // common controls 6
+
     // For tests: the tip text and which image (0 = A, 1 = B) was shown last.
     const char *TipText() const { return record_.szTip; }
     int ImageShown() const;
@@ -102,6 +107,9 @@ private:
 
     const ShellState &shell_;
     const Player &player_;
+    DpiForMonitor dpiForMonitor_ = nullptr;
+    SystemMetricsForDpi metricsForDpi_ = nullptr;
+    IconWithScaleDown loadScaledDown_ = nullptr;
     NOTIFYICONDATAA record_ = {};  // one record, reused for every shell call
     HICON imageA_ = nullptr;
     HICON imageB_ = nullptr;

@@ -37,7 +37,10 @@ public:
         this->keys = keys == DialogKeys::LabelEdited ? before : keys;
     }
 
+    void RequestExit(ExitReason reason) override { exits.push_back(reason); }
+
     HWND dialog = nullptr;
+    std::vector<ExitReason> exits;
     BestSettingsResult result;
     int closes = 0;
     bool installed = false;   // the hotkey hook

@@ -565,9 +565,7 @@ TEST_F(BestDialogTest, AFailedSaveReportsOverTheDialogAndACloseMeanwhileEndsItCl
     EXPECT_TRUE(disabled);
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(shell_.closes, 1);
-    MSG shutDown;
-    EXPECT_TRUE(PeekMessageA(&shutDown, resident, WM_DESTROY, WM_DESTROY, PM_REMOVE));
-    EXPECT_FALSE(PeekMessageA(&shutDown, resident, WM_DESTROY, WM_DESTROY, PM_REMOVE));
+    EXPECT_EQ(shell_.exits, std::vector<ExitReason>{ExitReason::FatalError});
     ReadWholeFile(g_store.bestFile, &after);
     EXPECT_EQ(after, before);
     DestroyWindow(resident);
