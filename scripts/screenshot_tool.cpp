@@ -596,7 +596,7 @@ void ShowDialog(HWND dialog) {
 // buttons.
 void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
     SetAltCheckIcons(alternative);
-    if (!App().editorHost().OpenBestSettings(kModeBestFromMenu)) {
+    if (!App().editorHost().OpenBestSettings(BestSettingsOpener::Menu)) {
         Report(capture, name, false);
         return;
     }
@@ -626,14 +626,14 @@ void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
     App().editorHost().CloseBestSettings(BestSettingsResult());
 }
 
-// The resident window as the About view, opened by its menu command; its
-// animation has run for a few ticks.
+// The About view, opened by its menu command; its animation has run for a
+// few ticks.
 void ShootAbout(Capture &capture) {
     const char *name = "104-about";
-    HWND about = App().shell().resident;
+    if (HWND resident = App().shell().resident) SendMessageA(resident, WM_COMMAND, IDM_VERSION, 0);
+    HWND about = App().about().window();
     bool ok = false;
     if (about) {
-        SendMessageA(about, WM_COMMAND, IDM_VERSION, 0);
         SetWindowPos(about, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE);
         for (int tick = 0; tick < 5; ++tick) SendMessageA(about, WM_TIMER, kAboutAnimationTimer, 0);
         Settle(about);

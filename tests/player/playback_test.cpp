@@ -59,8 +59,8 @@ protected:
     std::vector<std::string> Events() const { return LogMarkers(log_); }
     std::vector<std::string> EventsSince(size_t from) const { return LogMarkers(log_, from); }
 
-    void OpenBestSettings(AppMode mode) {
-        ASSERT_TRUE(app_.editorHost().OpenBestSettings(mode));
+    void OpenBestSettings(BestSettingsOpener opener) {
+        ASSERT_TRUE(app_.editorHost().OpenBestSettings(opener));
         ASSERT_NE(app_.shell().bestDialog, nullptr);
     }
 
@@ -166,7 +166,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     // Bests were added and the playing best saved: the menu and the list are
     // read again without interrupting the song.
     WriteBests({Record("A", {songs_[0], songs_[1]}), Record("B", {songs_[2]})});
-    OpenBestSettings(kModeBestFromMenu);
+    OpenBestSettings(BestSettingsOpener::Menu);
     HWND dialog = app_.shell().bestDialog;
     size_t seen = Events().size();
     app_.editorHost().CloseBestSettings(Closed({&BestSettingsResult::bestListChanged, &BestSettingsResult::playingBestSaved}));
@@ -175,10 +175,10 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     EXPECT_EQ(app_.player().Songs().songCount, 2);
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(app_.shell().bestDialog, nullptr);
-    EXPECT_EQ(app_.shell().appMode, kModeIdle);
+    EXPECT_TRUE(ShellIdle(app_.shell()));
 
     // The random box changed: switched and stored.
-    OpenBestSettings(kModeBestFromMenu);
+    OpenBestSettings(BestSettingsOpener::Menu);
     app_.editorHost().CloseBestSettings(Closed({&BestSettingsResult::randomChanged}));
     EXPECT_EQ(TestOption(OPT_RANDOM), 1);
     EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
@@ -187,7 +187,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     EXPECT_EQ(stored[5] & 0x04, 0x04);
 
     // Another best to play; a preview of the dialog is ended first.
-    OpenBestSettings(kModeBestFromMenu);
+    OpenBestSettings(BestSettingsOpener::Menu);
     app_.player().StopForPreview(app_.shell().bestDialog);
     app_.player().SetCurrentBestName("B");
     seen = Events().size();
@@ -208,7 +208,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
 
 TEST_F(PlaybackTest, WithoutAnyBestTheRequiredDialogMakesTheDefaultBestAndOkPlaysIt) {
     program_key::WriteString(program_key::Key(), "Root", data_.path());
-    OpenBestSettings(kModeBestRequired);
+    OpenBestSettings(BestSettingsOpener::Startup);
     HWND dialog = app_.shell().bestDialog;
     EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);  // nothing else shows it waits
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CANCEL)));
@@ -217,7 +217,7 @@ TEST_F(PlaybackTest, WithoutAnyBestTheRequiredDialogMakesTheDefaultBestAndOkPlay
     SendMessageA(dialog, WM_COMMAND, IDC_OK, 0);
     PumpMessages();  // the dialog's close arrives posted
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(app_.shell().appMode, kModeIdle);
+    EXPECT_TRUE(ShellIdle(app_.shell()));
     ASSERT_NE(app_.player().CurrentBestName(), nullptr);
     EXPECT_STREQ(app_.player().CurrentBestName(), "すべてのMIDIファイル");
     EXPECT_EQ(app_.tray().BestMenuItemCount(), 1);
