@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -223,6 +225,33 @@ TEST_F(PlaybackTest, WithoutAnyBestTheRequiredDialogMakesTheDefaultBestAndOkPlay
     EXPECT_EQ(app_.tray().BestMenuItemCount(), 1);
     PumpMessages();  // no shut-down was asked for
     EXPECT_EQ(Events(), (std::vector<std::string>{"open " + AnsiToUtf8(songs_[0]), "start"}));
+}
+
+// The shell's modes are read from its windows: the required dialog is the
+// dialog's own state from its first box on, and keys typed into a tree's
+// label edit box pass the dialog by in the real message loop.
+TEST_F(PlaybackTest, ModesFollowFromTheOpenWindows) {
+    data_.WriteFile("A\\a.mid", midiw::Tune({60}, 30000));
+    program_key::WriteString(program_key::Key(), "Root", data_.path());
+    OpenBestSettings(BestSettingsOpener::Startup);
+    HWND dialog = app_.shell().bestDialog;
+    EXPECT_TRUE(app_.shell().modeless.Contains(dialog));
+    EXPECT_TRUE(BestSettingsRequired(app_.shell()));
+    SendMessageA(app_.shell().resident, kTrayMessage, 0, WM_LBUTTONDBLCLK);  // no skipping
+    EXPECT_EQ(Events(), std::vector<std::string>{});
+
+    HWND tree = GetDlgItem(dialog, IDC_TREE);
+    HTREEITEM folder = TreeView_GetChild(tree, TreeView_GetRoot(tree));
+    ASSERT_NE(folder, nullptr);
+    HWND edit = TreeView_EditLabel(tree, folder);
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextA(edit, "名前");
+    PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
+    PostQuitMessage(0);
+    EXPECT_EQ(app_.RunMessageLoop(), 0);
+    EXPECT_EQ(TreeView_GetEditControl(tree), nullptr);
+    EXPECT_EQ(ReadAlbumName(data_.Join("A").c_str()), "名前");
+    EXPECT_TRUE(IsWindow(dialog));
 }
 
 TEST_F(PlaybackTest, TheHistoryIsWrittenBackOnlyWhereTheWriterLeftIt) {
