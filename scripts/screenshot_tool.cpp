@@ -664,13 +664,13 @@ void ShootProgramScenes(Capture &capture) {
     UseSettings(settings, sizeof settings);
     SetOption(OPT_RANDOM, 1);
     SetHotkeys(MAKEWORD('N', HOTKEYF_CONTROL | HOTKEYF_ALT), MAKEWORD('M', HOTKEYF_CONTROL | HOTKEYF_ALT));
-    SetCurrentBestName(kFavouriteBest);
+    App().player().SetCurrentBestName(kFavouriteBest);
 
     ShootAbout(capture);
     ShootBestSettings(capture, "105-best-settings", false);
     ShootBestSettings(capture, "105-best-settings-alt", true);
 
-    SetCurrentBestName(nullptr);
+    App().player().SetCurrentBestName(nullptr);
     // The program's own exit: the engine closed, then the window destroyed
     // once the quit message it posts is taken.
     App().RequestExit(ExitReason::ExitCommand);
