@@ -230,7 +230,7 @@ void BestSettingsDialog::OnDeleteBest() {
         // The player's best is gone: the one now selected must be confirmed.
         host_->player().SetCurrentBestName(SelectedName().c_str());
         RequireOk();
-        host_->SetDialogKeys(DialogKeys::Required);
+        playerWaits_ = true;
     }
     if (deleted == shown) {
         ShowBestToPlay();

@@ -59,6 +59,7 @@ BestSettingsDialog *BestSettingsDialog::From(HWND dialog) { return Binding::From
 
 INT_PTR BestSettingsDialog::OnInitDialog(HWND window) {
     window_ = window;
+    host_->BestSettingsOpening(window);
     // An owned window has no taskbar button unless it asks for one, and the
     // taskbar takes the style when the window first shows, after this.
     if (taskbarButton_ == TaskbarButton::Own)
@@ -173,12 +174,12 @@ bool BestSettingsDialog::SetUp() {
     // A current best that the file no longer holds is treated as none.
     const char *current = host_->player().CurrentBestName();
     if (!current || !ReadBests(current, ReadBestsMode::FillSelect, combo, &record)) {
-        FirstBest first = LoadFirstOrDefaultBest(combo, &record);
-        if (first == FirstBest::Gone) return false;
         // The player has no best until this dialog names one, so any way
         // out switches to it; only a default best, made in place of every
         // played history, has to be confirmed with OK.
-        host_->SetDialogKeys(DialogKeys::Required);
+        playerWaits_ = true;
+        FirstBest first = LoadFirstOrDefaultBest(combo, &record);
+        if (first == FirstBest::Gone) return false;
         if (first == FirstBest::DefaultMade) RequireOk();
         if (!record.IsNone()) {
             host_->player().SetCurrentBestName(record.Name());

@@ -24,17 +24,6 @@
 #include "utils/exit_request.h"
 #include "utils/window_binding.h"
 
-// Who gets the keyboard while the dialog is open (the shell's message loop
-// routes dialog keys by it), and what its close asks of the player.
-enum class DialogKeys {
-    LabelEditing,  // a tree label is edited: Enter and Esc reach its edit box
-    LabelEdited,   // the edit ended: back to what they were before it
-    // The dialog's keys.  The player waits for the dialog to name its best:
-    // however the dialog closes, the current best is switched to and played.
-    Required,
-    FromMenu,  // the dialog's keys
-};
-
 class EditorHost : public ExitRequester {
 public:
     // Applies the result to playback and the best menu, then destroys the
@@ -47,7 +36,10 @@ public:
     // The media keys in use or not: in use, they are taken while something
     // plays; not, they are let go at once.
     virtual void SetMediaKeys(bool on) = 0;
-    virtual void SetDialogKeys(DialogKeys keys) = 0;
+    // The dialog's window exists and is being set up: from now on the host
+    // finds the dialog by it (its keys, whether the player waits for it),
+    // boxes shown while it sets up included.
+    virtual void BestSettingsOpening(HWND dialog) = 0;
     // The player whose best the dialog names and whose playback a preview takes.
     virtual Player &player() = 0;
 
@@ -113,6 +105,10 @@ public:
     EditState &state() { return state_; }
     FolderTree &tree() { return tree_; }
     HWND window() const { return window_; }
+    // The player waits for this dialog to name its best (it has none, or
+    // its best was deleted here): however the dialog closes, the current
+    // best is switched to and played.
+    bool PlayerWaits() const { return playerWaits_; }
 
     // The folder picker of this dialog and of its advanced settings; the
     // engine's unless a test gives another.  Null gives the engine's back.
@@ -198,6 +194,7 @@ private:
     HIMAGELIST buttonImages_ = nullptr;
     bool failed_ = false;             // a failure was reported: the program ends
     bool closing_ = false;            // the close is posted, with result_
+    bool playerWaits_ = false;        // see PlayerWaits
     bool closeWaits_ = false;         // it arrived while a handler was under way
     BestSettingsResult result_;
 };

@@ -151,11 +151,8 @@ void FolderTree::EndLabelEdit() {
     quietEnd_ = true;
     if (tree_) TreeView_EndEditLabelNow(tree_, FALSE);
     quietEnd_ = false;
-    // The control had no edit left to end: the keys come back all the same.
-    if (editing_) {
-        editing_ = false;
-        RestoreDialogKeys();
-    }
+    // The control had no edit left to end.
+    editing_ = false;
 }
 
 void FolderTree::Rebuild() {

@@ -138,7 +138,6 @@ private:
 
     LRESULT OnBeginLabelEdit(const NMTVDISPINFOA *info);
     LRESULT OnEndLabelEdit(const NMTVDISPINFOA *info);
-    void RestoreDialogKeys();
 
     EditState *state_;
     const char *midiFolder_;

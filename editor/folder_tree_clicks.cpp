@@ -258,7 +258,6 @@ LRESULT FolderTree::OnBeginLabelEdit(const NMTVDISPINFOA *info) {
     // Album names are for the folders of the MIDI tab; the root is the MIDI
     // folder itself.
     if (!midiTab_ || (Data(AsItem(info->item.hItem)) & tree::kNameIndexMask) == 0) return TRUE;
-    host_->SetDialogKeys(DialogKeys::LabelEditing);
     editing_ = true;
     // The settings file keeps what a 260-byte buffer reads back whole.
     if (HWND edit = TreeView_GetEditControl(tree_)) LimitEditBytes(edit, tree::kLongestPath);
@@ -270,7 +269,6 @@ LRESULT FolderTree::OnEndLabelEdit(const NMTVDISPINFOA *info) {
     editing_ = false;
     HTREEITEM item = info->item.hItem;
     std::string path = PathOf(item);
-    RestoreDialogKeys();
 
     DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -294,8 +292,4 @@ LRESULT FolderTree::OnEndLabelEdit(const NMTVDISPINFOA *info) {
     // FALSE: the control takes an emptied text as the label when this
     // answers TRUE, over the name just set.
     return FALSE;
-}
-
-void FolderTree::RestoreDialogKeys() {
-    host_->SetDialogKeys(DialogKeys::LabelEdited);
 }

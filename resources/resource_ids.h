@@ -23,7 +23,7 @@
 #define IDM_BEST_FIRST          10000   // best k of the best menu is 10000 + k
 
 // Dialog templates.
-#define IDD_RESIDENT            104     // resident window and About view
+#define IDD_RESIDENT            104     // resident window, and the About view from the same template
 #define IDD_BEST_SETTINGS       105
 #define IDD_ADVANCED            106
 #define IDD_BEST_NAME           107

@@ -596,7 +596,7 @@ void ShowDialog(HWND dialog) {
 // buttons.
 void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
     SetAltCheckIcons(alternative);
-    if (!App().editorHost().OpenBestSettings(kModeBestFromMenu)) {
+    if (!App().editorHost().OpenBestSettings(BestSettingsOpener::Menu)) {
         Report(capture, name, false);
         return;
     }
@@ -626,14 +626,14 @@ void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
     App().editorHost().CloseBestSettings(BestSettingsResult());
 }
 
-// The resident window as the About view, opened by its menu command; its
-// animation has run for a few ticks.
+// The About view, opened by its menu command; its animation has run for a
+// few ticks.
 void ShootAbout(Capture &capture) {
     const char *name = "104-about";
-    HWND about = App().shell().resident;
+    if (HWND resident = App().shell().resident) SendMessageA(resident, WM_COMMAND, IDM_VERSION, 0);
+    HWND about = App().about().window();
     bool ok = false;
     if (about) {
-        SendMessageA(about, WM_COMMAND, IDM_VERSION, 0);
         SetWindowPos(about, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE);
         for (int tick = 0; tick < 5; ++tick) SendMessageA(about, WM_TIMER, kAboutAnimationTimer, 0);
         Settle(about);
@@ -664,13 +664,13 @@ void ShootProgramScenes(Capture &capture) {
     UseSettings(settings, sizeof settings);
     SetOption(OPT_RANDOM, 1);
     SetHotkeys(MAKEWORD('N', HOTKEYF_CONTROL | HOTKEYF_ALT), MAKEWORD('M', HOTKEYF_CONTROL | HOTKEYF_ALT));
-    SetCurrentBestName(kFavouriteBest);
+    App().player().SetCurrentBestName(kFavouriteBest);
 
     ShootAbout(capture);
     ShootBestSettings(capture, "105-best-settings", false);
     ShootBestSettings(capture, "105-best-settings-alt", true);
 
-    SetCurrentBestName(nullptr);
+    App().player().SetCurrentBestName(nullptr);
     // The program's own exit: the engine closed, then the window destroyed
     // once the quit message it posts is taken.
     App().RequestExit(ExitReason::ExitCommand);

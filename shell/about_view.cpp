@@ -167,54 +167,99 @@ Contrast SystemContrast() {
     return (setting.dwFlags & HCF_HIGHCONTRASTON) ? Contrast::High : Contrast::Normal;
 }
 
-AboutView::AboutView(const ShellState &shell, ExitRequester &exit) : shell_(shell), exit_(exit) {
+AboutView::AboutView(ShellState &shell, ExitRequester &exit) : shell_(shell), exit_(exit) {
     // GetDpiForWindow (Windows 10 1607 on) knows the monitor the view is on;
     // without it the device's DPI is the system's.
     dpiForWindow_ = SystemFunction<DpiForWindow>(GetModuleHandleA("user32.dll"), "GetDpiForWindow");
 }
 
-AboutView::~AboutView() {
-    if (frames_) ImageList_Destroy(frames_);
+AboutView::~AboutView() { Close(); }
+
+void AboutView::Open() {
+    if (window_) return;
+    // Unowned, as the view has always been: a window of its own on the
+    // taskbar, in front of nothing in particular.
+    HWND window = WindowBinding<AboutView, WindowLifetime::OutlivesWindow>::Create(shell_.instance, IDD_RESIDENT,
+                                                                                   nullptr, *this);
+    if (!window) {
+        ReportUnexpectedError(shell_.resident, exit_);
+        return;
+    }
+    ShowWindow(window, SW_SHOW);
 }
 
-int AboutView::ViewDpi(HWND window, HDC dc) const {
-    int dpi = dpiForWindow_ ? static_cast<int>(dpiForWindow_(window)) : 0;
+void AboutView::Close() {
+    if (window_) DestroyWindow(window_);
+}
+
+INT_PTR AboutView::OnInitDialog(HWND window) {
+    window_ = window;
+    shell_.modeless.Add(window);
+    return TRUE;
+}
+
+INT_PTR AboutView::OnMessage(UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL) return FALSE;
+        Close();
+        return TRUE;
+    case WM_SHOWWINDOW: OnShowWindow(wParam != 0); return FALSE;
+    case WM_TIMER:
+        if (wParam == kAboutAnimationTimer) OnTimer();
+        return TRUE;
+    case WM_PAINT: return OnPaint();
+    // High contrast turned on or off: the view's own colours follow.
+    case WM_SYSCOLORCHANGE: InvalidateRect(window_, nullptr, TRUE); return FALSE;
+    case WM_DESTROY: OnDestroy(); return FALSE;
+    default: return FALSE;
+    }
+}
+
+void AboutView::OnDestroy() {
+    OnShowWindow(false);
+    shell_.modeless.Remove(window_);
+    window_ = nullptr;
+}
+
+int AboutView::ViewDpi(HDC dc) const {
+    int dpi = dpiForWindow_ ? static_cast<int>(dpiForWindow_(window_)) : 0;
     if (dpi <= 0) dpi = GetDeviceCaps(dc, LOGPIXELSY);
     return dpi > 0 ? dpi : kDesignDpi;
 }
 
-void AboutView::OnShowWindow(HWND window, bool shown) {
+void AboutView::OnShowWindow(bool shown) {
     if (shown && !frames_) {
         frames_ = BuildFrames(shell_.instance);
         if (!frames_) {
             ReportUnexpectedError(shell_.resident, exit_);
             return;
         }
-        animating_ = SetTimer(window, kAboutAnimationTimer, kAboutAnimationPeriodMs, nullptr) != 0;
+        animating_ = SetTimer(window_, kAboutAnimationTimer, kAboutAnimationPeriodMs, nullptr) != 0;
     } else if (!shown && frames_) {
-        if (animating_) KillTimer(window, kAboutAnimationTimer);
+        if (animating_) KillTimer(window_, kAboutAnimationTimer);
         animating_ = false;
         ImageList_Destroy(frames_);
         frames_ = nullptr;
     }
 }
 
-void AboutView::OnTimer(HWND window) {
-    HDC dc = GetDC(window);
+void AboutView::OnTimer() {
+    HDC dc = GetDC(window_);
     if (!dc) return;
     step_ = NextAboutStep(step_);
-    DrawFrame(frames_, step_, dc, ViewDpi(window, dc), ColoursFor(contrast_()));
-    ReleaseDC(window, dc);
+    DrawFrame(frames_, step_, dc, ViewDpi(dc), ColoursFor(contrast_()));
+    ReleaseDC(window_, dc);
 }
 
-INT_PTR AboutView::OnPaint(HWND window) {
+INT_PTR AboutView::OnPaint() {
     PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
+    HDC dc = BeginPaint(window_, &paint);
     if (!dc) return TRUE;
-    int dpi = ViewDpi(window, dc);
+    int dpi = ViewDpi(dc);
     ViewColours colours = ColoursFor(contrast_());
     DrawFrame(frames_, step_, dc, dpi, colours);
     DrawAboutTexts(dc, dpi, colours);
-    EndPaint(window, &paint);
+    EndPaint(window_, &paint);
     return TRUE;
 }

@@ -147,16 +147,18 @@ void Application::TellExitFailure(const char *text) {
 }
 
 int Application::RunMessageLoop() {
-    int exitCode = ::RunMessageLoop(shell_, *this);
+    int exitCode = ::RunMessageLoop(shell_.modeless, shell_.resident, *this);
     if (exitReason_) DestroyWindows();
     return exitCode;
 }
 
 void Application::DestroyWindows() {
     if (HWND dialog = shell_.bestDialog) {
+        shell_.modeless.Remove(dialog);
         shell_.bestDialog = nullptr;
         DestroyWindow(dialog);
     }
+    about_.Close();
     if (HWND resident = shell_.resident) {
         shell_.resident = nullptr;
         DestroyWindow(resident);

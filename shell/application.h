@@ -66,7 +66,8 @@ public:
     Player &player() { return player_; }
 
 private:
-    // The best settings dialog, then the resident window (which owns it).
+    // The best settings dialog, the About view, then the resident window
+    // (which owns the dialog).
     void DestroyWindows();
 
     // Declared in the order they are made: each part gets what is made before

@@ -17,35 +17,28 @@ void ShellEditorHost::SetMediaKeys(bool on) {
     mediaKeys_.Use(on ? MediaKeySetting::On : MediaKeySetting::Off);
 }
 
-void ShellEditorHost::SetDialogKeys(DialogKeys keys) {
-    switch (keys) {
-    case DialogKeys::LabelEditing:
-        // The mode to go back to: whether the close must switch the best
-        // does not change with an album name.
-        if (shell_.appMode != kModeLabelEdit) modeBeforeLabelEdit_ = shell_.appMode;
-        shell_.appMode = kModeLabelEdit;
-        break;
-    case DialogKeys::LabelEdited:
-        if (shell_.appMode == kModeLabelEdit) shell_.appMode = modeBeforeLabelEdit_;
-        break;
-    case DialogKeys::Required: shell_.appMode = kModeBestRequired; break;
-    case DialogKeys::FromMenu: shell_.appMode = kModeBestFromMenu; break;
-    }
+void ShellEditorHost::BestSettingsOpening(HWND dialog) {
+    shell_.bestDialog = dialog;
+    shell_.modeless.Add(dialog);
 }
 
-bool ShellEditorHost::OpenBestSettings(AppMode mode) {
-    shell_.appMode = mode;
+void ShellEditorHost::ForgetBestSettings() {
+    shell_.modeless.Remove(shell_.bestDialog);
+    shell_.bestDialog = nullptr;
+}
+
+bool ShellEditorHost::OpenBestSettings(BestSettingsOpener opener) {
     // The dialog that start-up opens by itself may come up behind the
     // windows the user works in (a start at logon): its own taskbar button
     // and the foreground, where Windows grants it, show that it waits.
-    bool required = mode == kModeBestRequired;
-    shell_.bestDialog = BestSettingsDialog::Create(shell_.instance, shell_.resident, this,
-                                                   required ? TaskbarButton::Own : TaskbarButton::None);
-    if (!shell_.bestDialog) {
-        shell_.appMode = ModeWithoutBestSettings(shell_);
+    bool byItself = opener == BestSettingsOpener::Startup;
+    HWND dialog = BestSettingsDialog::Create(shell_.instance, shell_.resident, this,
+                                             byItself ? TaskbarButton::Own : TaskbarButton::None);
+    if (!dialog) {
+        ForgetBestSettings();
         return false;
     }
-    if (required) SetForegroundWindow(shell_.bestDialog);
+    if (byItself) SetForegroundWindow(dialog);
     return true;
 }
 
@@ -57,19 +50,18 @@ void ShellEditorHost::CloseBestSettings(const BestSettingsResult &result) {
     shell_.closingBestSettings = true;
     ScopeGuard closed([this] { shell_.closingBestSettings = false; });
     HWND dialog = shell_.bestDialog;
+    bool required = BestSettingsRequired(shell_);
     // Nor can the dialog be clicked while a box is up.
     if (dialog) EnableWindow(dialog, FALSE);
     if (dialog && player_.PreviewOwner() == dialog) player_.ResumeAfterPreview(AfterPreview::Resume);
-    ApplyBestSettings(result);
-    shell_.bestDialog = nullptr;
+    ApplyBestSettings(result, required);
+    ForgetBestSettings();
     if (dialog) DestroyWindow(dialog);
-    shell_.appMode = ModeWithoutBestSettings(shell_);
     if (player_.HandedFilesWaiting()) player_.PlayHandedFiles();
 }
 
-void ShellEditorHost::ApplyBestSettings(const BestSettingsResult &result) {
+void ShellEditorHost::ApplyBestSettings(const BestSettingsResult &result, bool required) {
     if (result.randomChanged) player_.SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch);
-    bool required = shell_.appMode == kModeBestRequired;
     if (result.bestListChanged || required) tray_.BuildBestMenu(kRebuildBestMenu);
     // Without a current best (no best at all) there is nothing to switch to;
     // the player stays without a best until one is made.  Files handed over

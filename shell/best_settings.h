@@ -1,6 +1,6 @@
 // The shell as the best settings dialog's host: it opens the dialog, keeps
-// it in shell.bestDialog (the message loop routes its keys by it) and
-// applies what closing it asks for.
+// it in shell.bestDialog and among the message loop's modeless windows
+// while it is open, and applies what closing it asks for.
 #ifndef TIVORN_SHELL_BEST_SETTINGS_H
 #define TIVORN_SHELL_BEST_SETTINGS_H
 
@@ -8,6 +8,12 @@
 #include "shell/media_keys.h"
 #include "shell/shell_state.h"
 #include "shell/tray.h"
+
+// Who opens the dialog.
+enum class BestSettingsOpener {
+    Menu,     // the user, from the tray menu
+    Startup,  // start-up, with nothing to play: it waits for the dialog
+};
 
 class ShellEditorHost : public EditorHost {
 public:
@@ -17,31 +23,30 @@ public:
     ShellEditorHost &operator=(const ShellEditorHost &) = delete;
     ~ShellEditorHost() = default;
 
-    // Creates the dialog, owned by the resident window, in mode
-    // kModeBestRequired or kModeBestFromMenu.  False (and the mode as
-    // without the dialog) when it could not be created.
-    bool OpenBestSettings(AppMode mode);
+    // Creates the dialog, owned by the resident window.  False (and no
+    // dialog) when it could not be created.
+    bool OpenBestSettings(BestSettingsOpener opener);
 
-    // The dialog closed: its result is applied, the dialog is destroyed and
-    // the mode is what it is without the dialog.
+    // The dialog closed: its result is applied and the dialog is destroyed.
     void CloseBestSettings(const BestSettingsResult &result) override;
     bool HotkeyHookInstalled() override { return shell_.hook.get() != nullptr; }
     void SetHotkeyHook(bool on) override;
     void SetMediaKeys(bool on) override;
-    void SetDialogKeys(DialogKeys keys) override;
+    void BestSettingsOpening(HWND dialog) override;
     Player &player() override { return player_; }
     void RequestExit(ExitReason reason) override { exit_.RequestExit(reason); }
 
 private:
     // What the dialog's result asks of playback and of the best menu.
-    void ApplyBestSettings(const BestSettingsResult &result);
+    void ApplyBestSettings(const BestSettingsResult &result, bool required);
+    // The dialog is no longer the shell's.
+    void ForgetBestSettings();
 
     ShellState &shell_;
     MediaKeys &mediaKeys_;
     Tray &tray_;
     Player &player_;
     ExitRequester &exit_;
-    int modeBeforeLabelEdit_ = kModeBestFromMenu;
 };
 
 #endif

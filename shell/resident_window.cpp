@@ -106,10 +106,6 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENDSESSION:
         if (wParam) app_.RequestExit(ExitReason::SessionEnd);
         return Answer(window_, 0);
-    case WM_SHOWWINDOW: app_.about().OnShowWindow(window_, wParam != 0); return FALSE;
-    case WM_PAINT: return app_.about().OnPaint(window_);
-    // High contrast turned on or off: the view's own colours follow.
-    case WM_SYSCOLORCHANGE: InvalidateRect(window_, nullptr, TRUE); return FALSE;
     case kMsgSongEnded: app_.player().HandleSongEnded(wParam); return TRUE;
     case kMsgPreviewEnded: app_.player().HandlePreviewEnded(wParam, lParam); return TRUE;
     case kMsgOpenTrayMenu: OpenTrayMenuWhenIdle(); return TRUE;
@@ -155,7 +151,7 @@ void ResidentWindow::OpenBestSettingsFromMenu() {
         SetForegroundWindow(open);
         return;
     }
-    if (!app_.editorHost().OpenBestSettings(kModeBestFromMenu)) ReportUnexpectedError(window_, app_);
+    if (!app_.editorHost().OpenBestSettings(BestSettingsOpener::Menu)) ReportUnexpectedError(window_, app_);
 }
 
 // The shell's properties of the current song (of a shortcut, the shortcut itself).
@@ -170,19 +166,6 @@ void ResidentWindow::ShowSongProperties() {
     if (!path || !ShellExecuteExA(&info)) ShowMessage(window_, kNoProperties, MB_OK | MB_ICONERROR);
 }
 
-// The About view can also show over an open best settings dialog: the mode
-// then stays the dialog's, which says whether it must be left with OK and
-// keeps its keys; the message loop gives the view its keys by its window.
-void ResidentWindow::HideAbout() {
-    ShowWindow(window_, SW_HIDE);
-    if (app_.shell().appMode == kModeAbout) app_.shell().appMode = kModeIdle;
-}
-
-void ResidentWindow::ShowAbout() {
-    ShowWindow(window_, SW_SHOW);
-    if (app_.shell().appMode == kModeIdle) app_.shell().appMode = kModeAbout;
-}
-
 INT_PTR ResidentWindow::OnCommand(WORD id) {
     if (id >= IDM_BEST_FIRST && id < IDM_BEST_FIRST + kMaxBestMenuItems) return SwitchToBest(id - IDM_BEST_FIRST);
     if (IsOutputCommand(id)) {
@@ -190,13 +173,11 @@ INT_PTR ResidentWindow::OnCommand(WORD id) {
         return TRUE;
     }
     switch (id) {
-    case IDOK:
-    case IDCANCEL: HideAbout(); break;
     case IDM_PLAY: app_.player().PlayCurrentSong(); break;
     case IDM_STOP: app_.player().StopPlayback(); break;
     case IDM_RANDOM: app_.player().SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch); break;
     case IDM_NEXT: app_.player().PlayNextSong(); break;
-    case IDM_VERSION: ShowAbout(); break;
+    case IDM_VERSION: app_.about().Open(); break;
     case IDM_EXIT: app_.RequestExit(ExitReason::ExitCommand); break;
     case IDM_BEST_SETTINGS: OpenBestSettingsFromMenu(); break;
     case IDM_REPEAT_ONE: FlipRepeatOne(); break;
@@ -263,7 +244,7 @@ LRESULT ResidentWindow::OnCopyData(const COPYDATASTRUCT *data) {
 // cannot be played) is ignored too: the command is not entered twice.
 void ResidentWindow::OnMediaKey(WPARAM hotkeyId) {
     MediaKeys &keys = app_.mediaKeys();
-    if (keys.KeyCommandUnderWay() || app_.shell().bestDialog || app_.shell().appMode == kModeBestRequired) return;
+    if (keys.KeyCommandUnderWay() || app_.shell().bestDialog || BestSettingsRequired(app_.shell())) return;
     UINT command = MediaKeyCommand(hotkeyId, app_.player().SongPlaying());
     if (!command) return;
     keys.BeginKeyCommand();
@@ -274,18 +255,18 @@ void ResidentWindow::OnMediaKey(WPARAM hotkeyId) {
 void ResidentWindow::OnTrayNotify(UINT mouseMessage) {
     switch (mouseMessage) {
     case WM_LBUTTONDBLCLK:
-        if (app_.shell().appMode != kModeBestRequired) app_.player().PlayNextSong();
+        if (!BestSettingsRequired(app_.shell())) app_.player().PlayNextSong();
         break;
     case WM_RBUTTONUP:
-        if (app_.shell().appMode == kModeIdle) app_.tray().ShowMenu(window_);
+        if (ShellIdle(app_.shell())) app_.tray().ShowMenu(window_);
         break;
     default: break;
     }
 }
 
 void ResidentWindow::OpenTrayMenuWhenIdle() {
-    // The mode may have changed since the code arrived.
-    if (app_.shell().appMode != kModeIdle) return;
+    // A window may have opened since the code arrived.
+    if (!ShellIdle(app_.shell())) return;
     // A menu without the foreground could not be used with the keys nor
     // closed by a click elsewhere: better none, with the refusal's beep.
     if (TakeForegroundForMenu(window_))
@@ -297,8 +278,6 @@ void ResidentWindow::OpenTrayMenuWhenIdle() {
 void ResidentWindow::OnTimer(UINT_PTR id) {
     if (id == kTrayAnimationTimer)
         app_.tray().UpdateIcon(ActivityState() + kTrayStill, nullptr);
-    else if (id == kAboutAnimationTimer)
-        app_.about().OnTimer(window_);
     else if (id == kTrayAddRetryTimer)
         app_.tray().RetryAdd();
     else if (id == kResumeRetryTimer)

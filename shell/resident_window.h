@@ -1,5 +1,5 @@
-// The hidden resident window (template IDD_RESIDENT) that receives every command,
-// and shows itself as the About view.
+// The hidden resident window (template IDD_RESIDENT) that receives every
+// command.  It never shows: the About view is a window of its own.
 #ifndef TIVORN_SHELL_RESIDENT_WINDOW_H
 #define TIVORN_SHELL_RESIDENT_WINDOW_H
 
@@ -42,8 +42,6 @@ private:
     void FlipRepeatOne();
     void OpenBestSettingsFromMenu();
     void ShowSongProperties();
-    void HideAbout();
-    void ShowAbout();
     void PlayHandedFilesUnlessEditing();
     void RunCopyDataCommand(ULONG_PTR code);
     LRESULT OnCopyData(const COPYDATASTRUCT *data);

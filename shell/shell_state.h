@@ -5,14 +5,7 @@
 
 #include <windows.h>
 
-// Which modeless window owns the keyboard, and whether the tray menu opens.
-enum AppMode {
-    kModeIdle = 0,          // the tray menu opens, a double-click skips
-    kModeAbout = 1,         // dialog keys go to the resident window
-    kModeLabelEdit = 2,     // a tree label is edited: Enter and Esc reach its edit box
-    kModeBestRequired = 3,  // the best settings dialog must be left with OK
-    kModeBestFromMenu = 4,  // the best settings dialog, opened from the menu
-};
+#include "shell/message_loop.h"
 
 // The hotkey hook, removed when its holder goes or takes another.
 class UniqueHook {
@@ -54,14 +47,17 @@ struct ShellState {
     HMENU popupMenu;                 // IDR_POPUP_MENU; popup 0 is the tray menu
     MenuBitmap menuBitmaps[kMenuBitmapCount];
     HBITMAP checkBitmap;             // IDB_CHECK, the best menu's check mark
-    int appMode;
+    ModelessWindows modeless;        // the About view and the best settings dialog while open
     HWND bestDialog;                 // the best settings dialog while it is open
     bool closingBestSettings;        // its close flags are being applied
     UniqueHook hook;                 // the hotkey hook, null when none
 };
 
-// The application mode once the best settings dialog is gone: About showing
-// while the window shows as the About view (opened over the dialog), else idle.
-AppMode ModeWithoutBestSettings(const ShellState &shell);
+// The shell's modes, worked out from the windows open now rather than kept.
+// Idle: no modeless window is open, so the tray menu may open.
+bool ShellIdle(const ShellState &shell);
+// The player waits for the best settings dialog to name its best: however
+// it closes, that best is switched to and played (the dialog's own state).
+bool BestSettingsRequired(const ShellState &shell);
 
 #endif

@@ -78,5 +78,5 @@ int RunStartupLoad(Application &app) {
 
     // Nothing to play: the user has to choose or make a best first.
     player.SetCurrentBestName(nullptr);
-    return app.editorHost().OpenBestSettings(kModeBestRequired) ? 1 : 0;
+    return app.editorHost().OpenBestSettings(BestSettingsOpener::Startup) ? 1 : 0;
 }

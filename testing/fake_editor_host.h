@@ -32,10 +32,7 @@ public:
     void SetHotkeyHook(bool on) override { calls.push_back(installed = on); }
     void SetMediaKeys(bool on) override { mediaKeyCalls.push_back(on); }
     Player &player() override { return player_; }
-    void SetDialogKeys(DialogKeys keys) override {
-        if (keys == DialogKeys::LabelEditing && this->keys != keys) before = this->keys;
-        this->keys = keys == DialogKeys::LabelEdited ? before : keys;
-    }
+    void BestSettingsOpening(HWND) override {}
 
     void RequestExit(ExitReason reason) override { exits.push_back(reason); }
 
@@ -46,8 +43,6 @@ public:
     bool installed = false;   // the hotkey hook
     std::vector<bool> calls;  // each SetHotkeyHook
     std::vector<bool> mediaKeyCalls;
-    DialogKeys keys = DialogKeys::FromMenu;
-    DialogKeys before = DialogKeys::FromMenu;  // the keys a label edit took over
     Player player_;  // over the engine library, reporting to nobody
 };
 

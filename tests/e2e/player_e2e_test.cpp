@@ -228,7 +228,9 @@ TEST_F(PlayerE2E, CopyDataCodesDriveThePlayer) {
     ASSERT_TRUE(WaitUntil([&] { return (menu = OpenMenu()) != nullptr; }));
     PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     ASSERT_TRUE(WaitUntil([&] { return OpenMenu() == nullptr; }));
-    Command(IDM_VERSION);  // the About view
+    Command(IDM_VERSION);  // the About view, a window of its own
+    HWND about = Dialog("Tivorn");
+    ASSERT_NE(about, nullptr);
     tivorn_.SendCode(5);
     // A rewind posted after the code shows in the log once the code's
     // posted work is done.
@@ -236,7 +238,8 @@ TEST_F(PlayerE2E, CopyDataCodesDriveThePlayer) {
     tivorn_.PostCommand(IDM_REWIND);
     ASSERT_TRUE(WaitUntil([&] { return EventsSince(seen).size() == 3; }));
     EXPECT_EQ(OpenMenu(), nullptr);
-    Command(IDOK);
+    PressButton(about, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
     EXPECT_FALSE(IsWindowVisible(tivorn_.WaitForResidentWindow()));
 
     EXPECT_EQ(tivorn_.Exit(), 0u);
@@ -680,7 +683,7 @@ TEST_F(PlayerE2E, HandedFilesWaitForTheBestSettingsAndMarkNoSongOfTheBest) {
     // Handled in order: once the About view shows, the hand-over's play was.
     HWND resident = tivorn_.WaitForResidentWindow();
     PostMessageA(resident, WM_COMMAND, IDM_VERSION, 0);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(resident) != FALSE; }));
+    ASSERT_TRUE(WaitUntil([&] { return Dialog("Tivorn") != nullptr; }));
     EXPECT_EQ(Opened(), LoggedAll({s0}));
     PressButton(dialog, 1005);
     ASSERT_TRUE(WaitForOpens(2));

@@ -414,7 +414,7 @@ TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
     EXPECT_EQ(Names(), (std::vector<std::string>{"T", "New"}));
     EXPECT_STREQ(shell_.player().CurrentBestName(), "New");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(shell_.dialog, IDC_CANCEL)));
-    EXPECT_EQ(shell_.keys, DialogKeys::Required);
+    EXPECT_TRUE(BestSettingsDialog::From(shell_.dialog)->PlayerWaits());
     char shown[MAX_PATH] = "";
     GetDlgItemTextA(shell_.dialog, IDC_PLAY_BEST, shown, sizeof shown);
     EXPECT_STREQ(shown, "New");
@@ -452,12 +452,13 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     SendMessageA(shell_.dialog, WM_NOTIFY, IDC_TREE, reinterpret_cast<LPARAM>(&f2));
     HWND edit = TreeView_GetEditControl(tree_);
     ASSERT_NE(edit, nullptr);
-    EXPECT_EQ(shell_.keys, DialogKeys::LabelEditing);
+    EXPECT_EQ(GetParent(edit), tree_);  // what the message loop knows a label edit by
     SetWindowTextA(edit, "アルバム");
     SendMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_EQ(ReadAlbumName(M("A").c_str()), "アルバム");
     EXPECT_EQ(Label(Item({"アルバム"})), "アルバム");
-    EXPECT_EQ(shell_.keys, DialogKeys::FromMenu);
+    EXPECT_EQ(TreeView_GetEditControl(tree_), nullptr);  // the edit has ended
+    EXPECT_FALSE(BestSettingsDialog::From(shell_.dialog)->PlayerWaits());
     // A fill shows the names the settings file keeps, in any letter case.
     std::string upper = M("A");
     CharUpperA(&upper[0]);
@@ -602,13 +603,13 @@ TEST_F(BestDialogTest, TheKeyboardsMenuAndAlbumNamesHeldTo259BytesAndKeptByATabS
     SendMessageA(edit, WM_PASTE, 0, 0);
     // A tab click leaves the focus in the edit: the name is kept all the same.
     SwitchTab(shell_.dialog, 1);
-    EXPECT_EQ(shell_.keys, DialogKeys::FromMenu);
+    EXPECT_EQ(TreeView_GetEditControl(tree_), nullptr);
     EXPECT_EQ(ReadAlbumName(M("A").c_str()), "かき" + full.substr(0, 255));
 
     SwitchTab(shell_.dialog, 0);
     SetWindowTextA(TreeView_EditLabel(tree_, Item({"B"})), "ベスト盤");
     Command(IDC_CANCEL);
-    EXPECT_EQ(shell_.keys, DialogKeys::FromMenu);
+    EXPECT_EQ(TreeView_GetEditControl(tree_), nullptr);
     EXPECT_EQ(ReadAlbumName(M("B").c_str()), "ベスト盤");
 }
 

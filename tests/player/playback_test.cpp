@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -59,8 +61,8 @@ protected:
     std::vector<std::string> Events() const { return LogMarkers(log_); }
     std::vector<std::string> EventsSince(size_t from) const { return LogMarkers(log_, from); }
 
-    void OpenBestSettings(AppMode mode) {
-        ASSERT_TRUE(app_.editorHost().OpenBestSettings(mode));
+    void OpenBestSettings(BestSettingsOpener opener) {
+        ASSERT_TRUE(app_.editorHost().OpenBestSettings(opener));
         ASSERT_NE(app_.shell().bestDialog, nullptr);
     }
 
@@ -166,7 +168,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     // Bests were added and the playing best saved: the menu and the list are
     // read again without interrupting the song.
     WriteBests({Record("A", {songs_[0], songs_[1]}), Record("B", {songs_[2]})});
-    OpenBestSettings(kModeBestFromMenu);
+    OpenBestSettings(BestSettingsOpener::Menu);
     HWND dialog = app_.shell().bestDialog;
     size_t seen = Events().size();
     app_.editorHost().CloseBestSettings(Closed({&BestSettingsResult::bestListChanged, &BestSettingsResult::playingBestSaved}));
@@ -175,10 +177,10 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     EXPECT_EQ(app_.player().Songs().songCount, 2);
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(app_.shell().bestDialog, nullptr);
-    EXPECT_EQ(app_.shell().appMode, kModeIdle);
+    EXPECT_TRUE(ShellIdle(app_.shell()));
 
     // The random box changed: switched and stored.
-    OpenBestSettings(kModeBestFromMenu);
+    OpenBestSettings(BestSettingsOpener::Menu);
     app_.editorHost().CloseBestSettings(Closed({&BestSettingsResult::randomChanged}));
     EXPECT_EQ(TestOption(OPT_RANDOM), 1);
     EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
@@ -187,7 +189,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     EXPECT_EQ(stored[5] & 0x04, 0x04);
 
     // Another best to play; a preview of the dialog is ended first.
-    OpenBestSettings(kModeBestFromMenu);
+    OpenBestSettings(BestSettingsOpener::Menu);
     app_.player().StopForPreview(app_.shell().bestDialog);
     app_.player().SetCurrentBestName("B");
     seen = Events().size();
@@ -208,7 +210,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
 
 TEST_F(PlaybackTest, WithoutAnyBestTheRequiredDialogMakesTheDefaultBestAndOkPlaysIt) {
     program_key::WriteString(program_key::Key(), "Root", data_.path());
-    OpenBestSettings(kModeBestRequired);
+    OpenBestSettings(BestSettingsOpener::Startup);
     HWND dialog = app_.shell().bestDialog;
     EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);  // nothing else shows it waits
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CANCEL)));
@@ -217,12 +219,39 @@ TEST_F(PlaybackTest, WithoutAnyBestTheRequiredDialogMakesTheDefaultBestAndOkPlay
     SendMessageA(dialog, WM_COMMAND, IDC_OK, 0);
     PumpMessages();  // the dialog's close arrives posted
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(app_.shell().appMode, kModeIdle);
+    EXPECT_TRUE(ShellIdle(app_.shell()));
     ASSERT_NE(app_.player().CurrentBestName(), nullptr);
     EXPECT_STREQ(app_.player().CurrentBestName(), "すべてのMIDIファイル");
     EXPECT_EQ(app_.tray().BestMenuItemCount(), 1);
     PumpMessages();  // no shut-down was asked for
     EXPECT_EQ(Events(), (std::vector<std::string>{"open " + AnsiToUtf8(songs_[0]), "start"}));
+}
+
+// The shell's modes are read from its windows: the required dialog is the
+// dialog's own state from its first box on, and keys typed into a tree's
+// label edit box pass the dialog by in the real message loop.
+TEST_F(PlaybackTest, ModesFollowFromTheOpenWindows) {
+    data_.WriteFile("A\\a.mid", midiw::Tune({60}, 30000));
+    program_key::WriteString(program_key::Key(), "Root", data_.path());
+    OpenBestSettings(BestSettingsOpener::Startup);
+    HWND dialog = app_.shell().bestDialog;
+    EXPECT_TRUE(app_.shell().modeless.Contains(dialog));
+    EXPECT_TRUE(BestSettingsRequired(app_.shell()));
+    SendMessageA(app_.shell().resident, kTrayMessage, 0, WM_LBUTTONDBLCLK);  // no skipping
+    EXPECT_EQ(Events(), std::vector<std::string>{});
+
+    HWND tree = GetDlgItem(dialog, IDC_TREE);
+    HTREEITEM folder = TreeView_GetChild(tree, TreeView_GetRoot(tree));
+    ASSERT_NE(folder, nullptr);
+    HWND edit = TreeView_EditLabel(tree, folder);
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextA(edit, "名前");
+    PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
+    PostQuitMessage(0);
+    EXPECT_EQ(app_.RunMessageLoop(), 0);
+    EXPECT_EQ(TreeView_GetEditControl(tree), nullptr);
+    EXPECT_EQ(ReadAlbumName(data_.Join("A").c_str()), "名前");
+    EXPECT_TRUE(IsWindow(dialog));
 }
 
 TEST_F(PlaybackTest, TheHistoryIsWrittenBackOnlyWhereTheWriterLeftIt) {

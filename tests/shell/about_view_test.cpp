@@ -23,15 +23,17 @@ protected:
         app_.shell().resident = window_;
     }
     void TearDown() override {
-        if (IsWindowVisible(window_)) Command(IDCANCEL);
+        app_.about().Close();
         ResidentWindowFixture::TearDown();
     }
 
     void Command(WORD id) { SendMessageA(window_, WM_COMMAND, id, 0); }
-    void Tick() { SendMessageA(window_, WM_TIMER, kAboutAnimationTimer, 0); }
+    HWND About() { return app_.about().window(); }
+    void CloseAbout() { SendMessageA(About(), WM_COMMAND, IDCANCEL, 0); }
+    void Tick() { SendMessageA(About(), WM_TIMER, kAboutAnimationTimer, 0); }
     void Repaint() {
-        InvalidateRect(window_, nullptr, TRUE);
-        UpdateWindow(window_);
+        InvalidateRect(About(), nullptr, TRUE);
+        UpdateWindow(About());
     }
     void PressEscapeIn(HWND dialog, int control) {
         PostMessageA(GetDlgItem(dialog, control), WM_KEYDOWN, VK_ESCAPE, 0);
@@ -43,8 +45,9 @@ int Steps(int from, int to) { return (to - from + 24) % 24; }
 
 TEST_F(AboutViewTest, TicksAdvanceTheAnimationRepaintsDoNotAndReopeningRunsOnWhereItStopped) {
     Command(IDM_VERSION);
-    ASSERT_TRUE(IsWindowVisible(window_));
-    EXPECT_EQ(app_.shell().appMode, kModeAbout);
+    ASSERT_TRUE(IsWindowVisible(About()));
+    EXPECT_FALSE(IsWindowVisible(window_));  // the view is a window of its own
+    EXPECT_FALSE(ShellIdle(app_.shell()));
     // The view's own timer runs while it shows.
     int shown = app_.about().AnimationStep();
     EXPECT_TRUE(WaitUntil([&] { return app_.about().AnimationStep() != shown; }, 5000));
@@ -56,9 +59,9 @@ TEST_F(AboutViewTest, TicksAdvanceTheAnimationRepaintsDoNotAndReopeningRunsOnWhe
     Repaint();
     EXPECT_EQ(Steps(start, app_.about().AnimationStep()), 5);
 
-    Command(IDCANCEL);
-    EXPECT_FALSE(IsWindowVisible(window_));
-    EXPECT_EQ(app_.shell().appMode, kModeIdle);
+    CloseAbout();
+    EXPECT_EQ(About(), nullptr);
+    EXPECT_TRUE(ShellIdle(app_.shell()));
     int hidden = app_.about().AnimationStep();
     Command(IDM_VERSION);
     EXPECT_EQ(app_.about().AnimationStep(), hidden);
@@ -79,7 +82,7 @@ TEST_F(AboutViewTest, ThePictureStandsOnTheDialogsOwnBackgroundNotOnItsBlueGroun
             Repaint();
         else
             Tick();
-        HDC dc = GetDC(window_);
+        HDC dc = GetDC(About());
         ASSERT_NE(dc, nullptr);
         COLORREF background = GetNearestColor(dc, GetSysColor(COLOR_3DFACE));
         int blue = 0;
@@ -90,7 +93,7 @@ TEST_F(AboutViewTest, ThePictureStandsOnTheDialogsOwnBackgroundNotOnItsBlueGroun
         // The picture's corners are its ground.
         EXPECT_EQ(GetPixel(dc, 10, 10), background);
         EXPECT_EQ(GetPixel(dc, 77, 10), background);
-        ReleaseDC(window_, dc);
+        ReleaseDC(About(), dc);
     }
 }
 
@@ -100,7 +103,7 @@ TEST_F(AboutViewTest, HighContrastPaintsInTheSchemesColoursOnly) {
     app_.about().UseContrastQuery([] { return Contrast::High; });
     Command(IDM_VERSION);
     Repaint();
-    HDC dc = GetDC(window_);
+    HDC dc = GetDC(About());
     ASSERT_NE(dc, nullptr);
     COLORREF face = GetNearestColor(dc, GetSysColor(COLOR_3DFACE));
     COLORREF ink = GetNearestColor(dc, GetSysColor(COLOR_BTNTEXT));
@@ -117,7 +120,7 @@ TEST_F(AboutViewTest, HighContrastPaintsInTheSchemesColoursOnly) {
     for (int y = 7; y < 80; ++y)
         for (int x = 90; x < 330; ++x) blue += GetPixel(dc, x, y) == RGB(0, 0, 255);
     EXPECT_EQ(blue, 0);
-    ReleaseDC(window_, dc);
+    ReleaseDC(About(), dc);
     app_.about().UseContrastQuery(SystemContrast);
 }
 
@@ -135,39 +138,40 @@ TEST_F(AboutViewTest, AboutAndTheBestSettingsDialogEachKeepTheirKeysAndTheDialog
     HWND dialog = CreateDialogParamA(app_.shell().instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_, StandInProc, 0);
     ASSERT_NE(dialog, nullptr);
 
-    // About over a dialog that must be left with OK: the dialog's mode stays,
-    // so closing it will still rebuild the menu and start playing.
-    app_.shell().bestDialog = dialog;
-    app_.shell().appMode = kModeBestRequired;
+    // About over the dialog: the dialog stays open and in charge of its
+    // own keys, and the shell is not idle until both are gone.
+    app_.editorHost().BestSettingsOpening(dialog);
     Command(IDM_VERSION);
-    EXPECT_TRUE(IsWindowVisible(window_));
-    EXPECT_EQ(app_.shell().appMode, kModeBestRequired);
+    HWND about = About();
+    EXPECT_TRUE(IsWindowVisible(about));
     PressEscapeIn(dialog, IDC_BEST_NAME);
     EXPECT_EQ(g_standInCancels, 1);
-    EXPECT_TRUE(IsWindowVisible(window_));
-    PressEscapeIn(window_, IDOK);
-    EXPECT_FALSE(IsWindowVisible(window_));
-    EXPECT_EQ(app_.shell().appMode, kModeBestRequired);
+    EXPECT_TRUE(IsWindowVisible(about));
+    PressEscapeIn(about, IDOK);
+    EXPECT_FALSE(IsWindow(about));
+    EXPECT_FALSE(ShellIdle(app_.shell()));
     PressEscapeIn(dialog, IDC_BEST_NAME);
     EXPECT_EQ(g_standInCancels, 2);
 
     // The dialog opened over the About view: both get their keys, and when
     // the dialog closes the view is in charge again.
-    app_.shell().bestDialog = nullptr;
-    app_.shell().appMode = kModeIdle;
-    Command(IDM_VERSION);
-    EXPECT_EQ(app_.shell().appMode, kModeAbout);
-    app_.shell().bestDialog = dialog;
-    app_.shell().appMode = kModeBestFromMenu;
-    PressEscapeIn(dialog, IDC_BEST_NAME);
-    EXPECT_EQ(g_standInCancels, 3);
-    EXPECT_TRUE(IsWindowVisible(window_));
     app_.editorHost().CloseBestSettings(BestSettingsResult());
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(app_.shell().appMode, kModeAbout);
-    PressEscapeIn(window_, IDOK);
-    EXPECT_FALSE(IsWindowVisible(window_));
-    EXPECT_EQ(app_.shell().appMode, kModeIdle);
+    EXPECT_TRUE(ShellIdle(app_.shell()));
+    dialog = CreateDialogParamA(app_.shell().instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_, StandInProc, 0);
+    ASSERT_NE(dialog, nullptr);
+    Command(IDM_VERSION);
+    about = About();
+    app_.editorHost().BestSettingsOpening(dialog);
+    PressEscapeIn(dialog, IDC_BEST_NAME);
+    EXPECT_EQ(g_standInCancels, 3);
+    EXPECT_TRUE(IsWindowVisible(about));
+    app_.editorHost().CloseBestSettings(BestSettingsResult());
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_FALSE(ShellIdle(app_.shell()));
+    PressEscapeIn(about, IDOK);
+    EXPECT_FALSE(IsWindow(about));
+    EXPECT_TRUE(ShellIdle(app_.shell()));
 }
 
 // Answers the first message box of this process with OK, as a user would,

@@ -83,17 +83,19 @@ TEST_F(ResidentWindowTest, AnExitingCopyDropsItsMarkTakesNothingAndHoldsTheStart
 
 TEST_F(ResidentWindowTest, DialogKeysReachTheAboutViewOnlyWhileItShows) {
     app_.shell().resident = window_;
-    ShowWindow(window_, SW_SHOW);
-    app_.shell().appMode = kModeIdle;
+    // The resident window never takes dialog keys: it is not among the
+    // modeless windows, and hidden.
     PostMessageA(GetDlgItem(window_, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
     RunLoopOnce();
-    EXPECT_TRUE(IsWindowVisible(window_));
+    EXPECT_TRUE(IsWindow(window_));
 
-    app_.shell().appMode = kModeAbout;
-    PostMessageA(GetDlgItem(window_, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+    SendMessageA(window_, WM_COMMAND, IDM_VERSION, 0);
+    HWND about = app_.about().window();
+    ASSERT_NE(about, nullptr);
+    PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
     RunLoopOnce();
-    EXPECT_FALSE(IsWindowVisible(window_));
-    EXPECT_EQ(app_.shell().appMode, kModeIdle);
+    EXPECT_FALSE(IsWindow(about));
+    EXPECT_TRUE(ShellIdle(app_.shell()));
 }
 
 // The exit lets go of what the system holds for the program at once, and
@@ -105,7 +107,10 @@ TEST_F(ResidentWindowTest, TheExitReleasesTheIconHookAndMenuAtOnceAndTheWindowsA
                                      [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR { return message == WM_INITDIALOG; },
                                      0);
     ASSERT_NE(dialog, nullptr);
-    app_.shell().bestDialog = dialog;
+    app_.editorHost().BestSettingsOpening(dialog);
+    SendMessageA(window_, WM_COMMAND, IDM_VERSION, 0);
+    HWND about = app_.about().window();
+    ASSERT_NE(about, nullptr);
     app_.tray().UpdateIcon(kTrayAdd, nullptr);
     NOTIFYICONDATAA probe = {};
     probe.cbSize = sizeof probe;
@@ -127,11 +132,14 @@ TEST_F(ResidentWindowTest, TheExitReleasesTheIconHookAndMenuAtOnceAndTheWindowsA
     EXPECT_FALSE(UnhookWindowsHookEx(hook));  // already removed
     EXPECT_EQ(app_.shell().popupMenu, nullptr);
     EXPECT_TRUE(IsWindow(dialog));
+    EXPECT_TRUE(IsWindow(about));
     EXPECT_TRUE(IsWindow(window_));
     EXPECT_EQ(app_.RunMessageLoop(), 0);
     EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_FALSE(IsWindow(about));
     EXPECT_FALSE(IsWindow(window_));
     EXPECT_EQ(app_.shell().bestDialog, nullptr);
+    EXPECT_TRUE(ShellIdle(app_.shell()));
 }
 
 // Presses the buttons of the out-of-memory box of another process: OK the
