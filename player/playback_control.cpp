@@ -5,8 +5,7 @@
 
 #include "engine/korvel.h"
 #include "player/player.h"
-#include "store/best_file.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
 
@@ -32,7 +31,7 @@ SongStart StartFile(const char *path, KorvelEndHandler onEnd) {
         target[sizeof target - 1] = '\0';
         file = target;
     }
-    return OpenSong(file, TestOption(OPT_READ_AT_ONCE)) && StartSong(onEnd) ? SongStart::Started
+    return OpenSong(file, PlayerStore().option(Option::ReadAtOnce)) && StartSong(onEnd) ? SongStart::Started
                                                                             : SongStart::Failed;
 }
 
@@ -98,6 +97,10 @@ void SetPlayerHost(PlayerHost *host) { g_player.host = host ? host : &g_player.n
 
 PlayerHost *Host() { return g_player.host; }
 
+void UsePlayerStore(Store *store) { g_player.store = store; }
+
+Store &PlayerStore() { return *g_player.store; }
+
 const char *CurrentBestName() { return g_player.hasBestName ? g_player.bestName.c_str() : nullptr; }
 
 void SetCurrentBestName(const char *name) {
@@ -152,7 +155,7 @@ void StopPlayback() {
     g_player.host->ShowPlaying(false);
 }
 
-SongOrder ChosenOrder() { return TestOption(OPT_RANDOM) ? SongOrder::Random : SongOrder::InOrder; }
+SongOrder ChosenOrder() { return PlayerStore().option(Option::Random) ? SongOrder::Random : SongOrder::InOrder; }
 
 int NextSong(SongOrder order, NextChoice choice) {
     StopPlayback();
@@ -193,7 +196,7 @@ void HandleSongEnded(WPARAM generation) {
     // A song started or stopped since this end was posted.
     if (generation != g_player.generation || !g_player.playing) return;
     AutomaticChange automatic;
-    NextSong(ChosenOrder(), TestOption(OPT_REPEAT_ONE) ? NextChoice::Same : NextChoice::Next);
+    NextSong(ChosenOrder(), PlayerStore().option(Option::RepeatOne) ? NextChoice::Same : NextChoice::Next);
 }
 
 void StopForPreview(HWND owner) {
@@ -265,7 +268,7 @@ void UnloadBest() { LoadPlayerBest(&g_player.songs, best::BestRecord()); }
 
 bool LoadCurrentBest() {
     const char *name = CurrentBestName();
-    best::BestRecord record = name ? FindBestInFile(name) : best::BestRecord();
+    best::BestRecord record = name ? PlayerStore().FindBestInFile(name) : best::BestRecord();
     if (record.IsNone()) return false;
     LoadPlayerBest(&g_player.songs, std::move(record));
     LoadHistory();
@@ -279,13 +282,13 @@ void SwitchBest(AfterSwitch after, HandedFiles handed) {
     }
     UnloadBest();
     const char *name = CurrentBestName();
-    best::BestRecord record = name ? FindBestInFile(name) : best::BestRecord();
+    best::BestRecord record = name ? PlayerStore().FindBestInFile(name) : best::BestRecord();
     if (record.IsNone()) {
         ReportUnexpectedError(g_player.host->Window(), true);
         return;
     }
     g_player.host->ShowCurrentBest();
-    WritePlayBest(name);
+    PlayerStore().WritePlayBest(name);
     LoadPlayerBest(&g_player.songs, std::move(record));
     LoadHistory();
     if (after != AfterSwitch::Play || PlaybackOwner() != nullptr) return;

@@ -4,8 +4,7 @@
 
 #include "engine/korvel.h"
 #include "player/player.h"
-#include "store/best_file.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "utils/message_box.h"
 
 namespace {
@@ -35,25 +34,25 @@ void SystemEnvironment::SetTrayTip(const char *path) { Host()->ShowSongTip(path)
 
 void SystemEnvironment::ShowNoMidiFiles() { ShowMessage(Host()->Window(), kNoMidiFiles, MB_OK | MB_ICONWARNING | PlayerBoxFlags()); }
 
-bool SystemEnvironment::SkipShortcuts() { return TestOption(OPT_SKIP_SHORTCUTS) != 0; }
+bool SystemEnvironment::SkipShortcuts() { return PlayerStore().option(Option::SkipShortcuts); }
 
 bool SystemEnvironment::IsPlaying() { return g_player.playing; }
 
 void SystemEnvironment::SetPlaying(bool playing) { g_player.playing = playing; }
 
 void SystemEnvironment::SaveHistory(const unsigned char *bitmap, size_t size) {
-    if (const char *name = HistoryOwner()) WriteHistory(name, bitmap, size);
+    if (const char *name = HistoryOwner()) PlayerStore().WriteHistory(name, bitmap, size);
 }
 
 PlayerEnvironment *PlayerSystem() { return &g_player.system; }
 
 void SetRandomMode(bool on, RandomChange change) {
-    SetOption(OPT_RANDOM, on ? 1 : 0);
+    PlayerStore().SetOption(Option::Random, on);
     Host()->ShowRandomMode(on);
     if (change == RandomChange::ShowOnly) return;
     // Memory only; the next song's start saves it.
     AdjustHistoryForRandomSwitch(&g_player.songs, on);
-    SaveSettings();
+    PlayerStore().SaveSettings();
 }
 
 void ClearHistory() { ClearHistory(&g_player.songs, PlayerSystem()); }
@@ -61,8 +60,8 @@ void ClearHistory() { ClearHistory(&g_player.songs, PlayerSystem()); }
 void SaveHistory(HistorySave when) {
     const char *name = HistoryOwner();
     if (!name) return;
-    if (when == HistorySave::IfPresent && !HistoryPresent(name)) return;
-    WriteHistory(name, g_player.songs.history.data(), g_player.songs.history.size());
+    if (when == HistorySave::IfPresent && !PlayerStore().HistoryPresent(name)) return;
+    PlayerStore().WriteHistory(name, g_player.songs.history.data(), g_player.songs.history.size());
 }
 
 void LoadHistory() {
@@ -70,6 +69,6 @@ void LoadHistory() {
     size_t size = g_player.songs.history.size();
     if (!name || size == 0) return;
     // A larger value cannot belong to this list; every song stays unplayed.
-    std::vector<unsigned char> value = ReadHistory(name, size);
+    std::vector<unsigned char> value = PlayerStore().ReadHistory(name, size);
     if (!value.empty()) LoadHistoryValue(&g_player.songs, value.data(), value.size());
 }

@@ -20,6 +20,7 @@
 
 #include "player/player_host.h"
 #include "player/song_selection.h"
+#include "store/store.h"
 
 // Messages the player posts to the host's window.
 constexpr UINT kMsgSongEnded = WM_APP + 1;     // wParam: the song generation that ended
@@ -72,6 +73,7 @@ struct PlayerRecord {
 
     NoPlayerHost noHost;
     PlayerHost *host = &noHost;  // the shell, once it has connected itself
+    Store *store = nullptr;      // the application's, given by UsePlayerStore
     SystemEnvironment system;
 };
 
@@ -197,5 +199,8 @@ void LoadHistory();
 PlayerEnvironment *PlayerSystem();
 // The host the player tells what changed.
 PlayerHost *Host();
+// The store the player reads and writes, given before anything plays.
+void UsePlayerStore(Store *store);
+Store &PlayerStore();
 
 #endif

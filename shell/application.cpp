@@ -13,7 +13,7 @@
 #include "shell/popup_menu.h"
 #include "shell/single_instance.h"
 #include "shell/startup.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "utils/command_line_files.h"
 #include "utils/message_box.h"
 #include "utils/scope_guard.h"
@@ -95,9 +95,15 @@ void InitControlClasses() {
 
 }  // namespace
 
-Application::Application(HINSTANCE instance) { shell_.instance = instance; }
+Application::Application(HINSTANCE instance, const RegistryRoot &root) : store_(root) {
+    shell_.instance = instance;
+    UsePlayerStore(&store_);
+}
 
-Application::~Application() { SetPlayerHost(nullptr); }
+Application::~Application() {
+    SetPlayerHost(nullptr);
+    UsePlayerStore(nullptr);
+}
 
 HWND Application::CreateResidentWindow() {
     // The player reports to this window and the tray from its first call.
@@ -137,7 +143,7 @@ int Application::Run() {
     StartupLock lock;
     if (HandedToRunningCopy(lock, arguments)) return 0;
 
-    if (LoadSettings() != LoadResult::Ready) {
+    if (store_.LoadSettings() != LoadResult::Ready) {
         lock.Release();
         ShowMessage(nullptr, kNotInstalled, MB_OK | MB_ICONERROR);
         return 0;

@@ -16,10 +16,12 @@
 #include "shell/shell_state.h"
 #include "shell/single_instance.h"
 #include "shell/tray.h"
+#include "store/store.h"
 
 class Application {
 public:
-    explicit Application(HINSTANCE instance);
+    // The store on root's keys: the program's own, or a test's.
+    explicit Application(HINSTANCE instance, const RegistryRoot &root = RegistryRoot());
     // The player is told of no window once the shell is gone.
     ~Application();
     Application(const Application &) = delete;
@@ -42,6 +44,7 @@ public:
     // ended before it runs as the new copy.
     void HoldStartupLockUntilExit();
 
+    Store &store() { return store_; }
     ShellState &shell() { return shell_; }
     Tray &tray() { return tray_; }
     AboutView &about() { return about_; }
@@ -51,12 +54,13 @@ public:
 
 private:
     // Declared in the order they are made: each part gets what is made before it.
+    Store store_;
     ShellState shell_ = {};
-    Tray tray_{shell_};
+    Tray tray_{shell_, store_};
     AboutView about_{shell_};
     HelpLoader help_;
     MediaKeys mediaKeys_{shell_};
-    ShellEditorHost editorHost_{shell_, tray_, mediaKeys_};
+    ShellEditorHost editorHost_{shell_, store_, tray_, mediaKeys_};
     ShellPlayerHost playerHost_{shell_, tray_, mediaKeys_};
     ResidentWindow residentWindow_{*this};
     std::optional<StartupLock> exitLock_;  // released when the application ends

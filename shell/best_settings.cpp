@@ -3,12 +3,12 @@
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "shell/hotkeys.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "utils/scope_guard.h"
 
 void ShellEditorHost::SetHotkeyHook(bool on) {
     if (on)
-        InstallHotkeyHook(shell_, HookFailure::GoesOn);
+        InstallHotkeyHook(shell_, store_, HookFailure::GoesOn);
     else
         RemoveHotkeyHook(shell_);
 }
@@ -39,7 +39,7 @@ bool ShellEditorHost::OpenBestSettings(AppMode mode) {
     // windows the user works in (a start at logon): its own taskbar button
     // and the foreground, where Windows grants it, show that it waits.
     bool required = mode == kModeBestRequired;
-    shell_.bestDialog = BestSettingsDialog::Create(shell_.instance, shell_.resident, this,
+    shell_.bestDialog = BestSettingsDialog::Create(shell_.instance, shell_.resident, this, store_,
                                                    required ? TaskbarButton::Own : TaskbarButton::None);
     if (!shell_.bestDialog) {
         shell_.appMode = ModeWithoutBestSettings(shell_);
@@ -68,7 +68,7 @@ void ShellEditorHost::CloseBestSettings(const BestSettingsResult &result) {
 }
 
 void ShellEditorHost::ApplyBestSettings(const BestSettingsResult &result) {
-    if (result.randomChanged) SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch);
+    if (result.randomChanged) SetRandomMode(!store_.option(Option::Random), RandomChange::Switch);
     bool required = shell_.appMode == kModeBestRequired;
     if (result.bestListChanged || required) tray_.BuildBestMenu(kRebuildBestMenu);
     // Without a current best (no best at all) there is nothing to switch to;

@@ -11,8 +11,8 @@
 
 class ShellEditorHost : public EditorHost {
 public:
-    ShellEditorHost(ShellState &shell, Tray &tray, MediaKeys &mediaKeys)
-        : shell_(shell), mediaKeys_(mediaKeys), tray_(tray) {}
+    ShellEditorHost(ShellState &shell, Store &store, Tray &tray, MediaKeys &mediaKeys)
+        : shell_(shell), store_(store), mediaKeys_(mediaKeys), tray_(tray) {}
     ShellEditorHost(const ShellEditorHost &) = delete;
     ShellEditorHost &operator=(const ShellEditorHost &) = delete;
     ~ShellEditorHost() = default;
@@ -35,6 +35,7 @@ private:
     void ApplyBestSettings(const BestSettingsResult &result);
 
     ShellState &shell_;
+    Store &store_;
     MediaKeys &mediaKeys_;
     Tray &tray_;
     int modeBeforeLabelEdit_ = kModeBestFromMenu;

@@ -11,8 +11,7 @@
 #include "shell/output_menu.h"
 #include "shell/popup_menu.h"
 #include "store/output_choice.h"
-#include "store/best_file.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "utils/command_line_files.h"
 #include "utils/message_box.h"
 #include "utils/scope_guard.h"
@@ -52,8 +51,8 @@ constexpr int kResumeTries = 5;
 // otherwise stand in for it), or the output needs none (the play log).  The
 // last try plays whatever the outcome, on the mapper if need be, and the
 // engine takes the device at a later song once it is back.
-bool OutputReady(int triesLeft) {
-    return triesLeft <= 1 || outputs::ChosenOutputListed(ReadOutputChoice(), OutputDeviceNames());
+bool OutputReady(const Store &store, int triesLeft) {
+    return triesLeft <= 1 || outputs::ChosenOutputListed(ReadOutputChoice(store), OutputDeviceNames());
 }
 
 }  // namespace
@@ -155,7 +154,7 @@ void ResidentWindow::SwitchToNextBest() {
 }
 
 void ResidentWindow::FlipRepeatOne() {
-    int on = SetOption(OPT_REPEAT_ONE, !TestOption(OPT_REPEAT_ONE));
+    bool on = app_.store().SetOption(Option::RepeatOne, !app_.store().option(Option::RepeatOne));
     CheckMenuItem(app_.shell().popupMenu, IDM_REPEAT_ONE, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
 }
 
@@ -196,7 +195,7 @@ void ResidentWindow::ShowAbout() {
 INT_PTR ResidentWindow::OnCommand(WORD id) {
     if (id >= IDM_BEST_FIRST && id < IDM_BEST_FIRST + kMaxBestMenuItems) return SwitchToBest(id - IDM_BEST_FIRST);
     if (IsOutputCommand(id)) {
-        ChooseOutput(id, window_);
+        ChooseOutput(id, window_, app_.store());
         return TRUE;
     }
     switch (id) {
@@ -204,7 +203,7 @@ INT_PTR ResidentWindow::OnCommand(WORD id) {
     case IDCANCEL: HideAbout(); break;
     case IDM_PLAY: PlayCurrentSong(); break;
     case IDM_STOP: StopPlayback(); break;
-    case IDM_RANDOM: SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch); break;
+    case IDM_RANDOM: SetRandomMode(!app_.store().option(Option::Random), RandomChange::Switch); break;
     case IDM_NEXT: PlayNextSong(); break;
     case IDM_VERSION: ShowAbout(); break;
     case IDM_EXIT: PostMessageA(window_, WM_DESTROY, 0, 0); break;
@@ -340,7 +339,7 @@ void ResidentWindow::OnPowerBroadcast(WPARAM event) {
 }
 
 void ResidentWindow::RetryResume() {
-    if (resumeTriesLeft_ > 0 && !OutputReady(resumeTriesLeft_--)) return;
+    if (resumeTriesLeft_ > 0 && !OutputReady(app_.store(), resumeTriesLeft_--)) return;
     KillTimer(window_, kResumeRetryTimer);
     resumeTriesLeft_ = 0;
     if (!suspended_) return;
@@ -391,7 +390,7 @@ void ResidentWindow::OnDestroy() {
 // and now, the shutdown of the shell included.  What fails on the way goes
 // to the data folder's log: a box now would hold up the sign-out.
 void ResidentWindow::OnEndSession() {
-    LogBoxesTo(FailureLogFile());
+    LogBoxesTo(app_.store().FailureLogFile());
     EndRun();
     app_.Shutdown();
     PostQuitMessage(0);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "shell/shell_state.h"
+#include "store/store.h"
 
 enum TrayKind {
     kTrayRemove = 0,     // delete the icon
@@ -47,7 +48,7 @@ enum BestMenuMode {
 // the resident window's state.
 class Tray {
 public:
-    explicit Tray(const ShellState &shell) : shell_(shell) {}
+    Tray(const ShellState &shell, const Store &store) : shell_(shell), store_(store) {}
     ~Tray();
     Tray(const Tray &) = delete;
     Tray &operator=(const Tray &) = delete;
@@ -98,6 +99,7 @@ private:
     void InsertBestItem(HMENU menu, int index, const char *name);
 
     const ShellState &shell_;
+    const Store &store_;
     NOTIFYICONDATAA record_ = {};  // one record, reused for every shell call
     HICON imageA_ = nullptr;
     HICON imageB_ = nullptr;

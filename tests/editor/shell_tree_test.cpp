@@ -16,8 +16,7 @@
 #include "editor/best_settings_dialog.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
-#include "store/best_file.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "testing/best_bytes.h"
 #include "testing/best_dialog_driving.h"
 #include "testing/fake_editor_host.h"
@@ -33,6 +32,7 @@ class ShellTabTest : public StoreFixture {
 protected:
     void SetUp() override {
         StoreFixture::SetUp();
+        UsePlayerStore(&store_);
         program_key::WriteString(program_key::Key(), "Root", data_.path());
         DeleteTree(disk_);
         for (const std::string &folder :
@@ -49,6 +49,7 @@ protected:
         DeleteTree(disk_);
         if (!desktopWas_.empty()) SetDesktop(desktopWas_);
         SetCurrentBestName(nullptr);
+        UsePlayerStore(nullptr);
         StoreFixture::TearDown();
     }
 
@@ -63,7 +64,7 @@ protected:
     void Open(const Paths &entries) {
         WriteBests({bestbytes::Record("T", entries)});
         SetCurrentBestName("T");
-        shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_);
+        shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_, store_);
         ASSERT_NE(shell_.dialog, nullptr);
         tree_ = GetDlgItem(shell_.dialog, IDC_TREE);
         SwitchTab(1);
