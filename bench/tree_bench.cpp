@@ -113,7 +113,8 @@ struct Timing {
 // *wrong gets what came out wrong.
 Timing OneRun(Store &store, std::string *wrong) {
     Timing timing;
-    tt::FakeEditorHost host;
+    tt::FakeEditorHost host{store};
+    host.player().SetCurrentBestName(kBest);
     host.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &host, store);
     if (!host.dialog) {
         *wrong = " the dialog could not be made";
@@ -183,13 +184,11 @@ int main() {
         SetString(kEngineKey, "Output", "log:" + data.Join("play.log"));
         data.WriteFile("KORVEL.dat", bestbytes::File({bestbytes::Record(kBest, entries)}));
         Store store;
-        UsePlayerStore(&store);
         store.UseDataFolder(data.path().c_str());
         unsigned char settings[29] = {};
         settings[4] = 2;  // 通常
         store.UseSettings(settings, sizeof settings);
         bool engine = EngineInit() != 0;
-        SetCurrentBestName(kBest);
 
         // One run unmeasured: the first opening of a session loads what later
         // ones find ready.
@@ -222,9 +221,7 @@ int main() {
                         paint, median - paint, Median(reads));
         }
 
-        SetCurrentBestName(nullptr);
         if (engine) EngineClose();
-        UsePlayerStore(nullptr);
         RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
     }
     return status;

@@ -105,7 +105,7 @@ BestSettingsDialog::FirstBest BestSettingsDialog::LoadFirstOrDefaultBest(HWND co
         if (!AskRetryUnreadableBestFile(window_)) {
             // The program ends rather than go on without the user's bests.
             ShowWindow(window_, SW_HIDE);
-            PostMessageA(Resident(), WM_DESTROY, 0, 0);
+            host_->RequestExit(ExitReason::UserGaveUp);
             return FirstBest::Gone;
         }
     }
@@ -126,8 +126,13 @@ void BestSettingsDialog::MakeDefaultBest(HWND combo, best::BestRecord *record) {
 
 // --- the edited best and the best to play ------------------------------------------
 
+void BestSettingsDialog::ShowBestToPlay() {
+    const char *current = host_->player().CurrentBestName();
+    SetDlgItemTextA(window_, IDC_PLAY_BEST, current ? current : "");
+}
+
 bool BestSettingsDialog::EditedIsCurrent() const {
-    const char *current = CurrentBestName();
+    const char *current = host_->player().CurrentBestName();
     return current && !state_.edited.IsNone() && state_.edited.NameEquals(current);
 }
 
@@ -220,14 +225,14 @@ void BestSettingsDialog::OnDeleteBest() {
     LoadSelectedBest(combo);
     ShowLoadedBest();
 
-    if (SameName(deleted.c_str(), CurrentBestName())) {
+    if (SameName(deleted.c_str(), host_->player().CurrentBestName())) {
         // The player's best is gone: the one now selected must be confirmed.
-        SetCurrentBestName(SelectedName().c_str());
+        host_->player().SetCurrentBestName(SelectedName().c_str());
         RequireOk();
         host_->SetDialogKeys(DialogKeys::Required);
     }
     if (deleted == shown) {
-        SetDlgItemTextA(window_, IDC_PLAY_BEST, CurrentBestName() ? CurrentBestName() : "");
+        ShowBestToPlay();
         state_.changeMarks |= kMarkBestToPlay;
     }
     store_.DeleteHistory(deleted.c_str());

@@ -93,7 +93,7 @@ INT_PTR BestSettingsDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
         return FALSE;
     case WM_COPYDATA:
         // The engine tells the playback owner that its preview has to end.
-        ResumeAfterPreview(AfterPreview::Stay);
+        host_->player().ResumeAfterPreview(AfterPreview::Stay);
         return FALSE;
     case WM_CLOSE:
         OnCancel();
@@ -141,8 +141,6 @@ INT_PTR BestSettingsDialog::OnNotify(const NMHDR *notice) {
 
 HWND BestSettingsDialog::Combo() const { return GetDlgItem(window_, IDC_BEST_LIST); }
 
-HWND BestSettingsDialog::Resident() const { return window_ ? GetWindow(window_, GW_OWNER) : nullptr; }
-
 bool BestSettingsDialog::CreateButtonImages() {
     buttonImages_ = ImageList_Create(25, 23, ILC_COLOR8 | ILC_MASK, kFaceCount, 0);
     if (!buttonImages_) return false;
@@ -173,7 +171,8 @@ bool BestSettingsDialog::SetUp() {
     HWND combo = Combo();
     best::BestRecord record;
     // A current best that the file no longer holds is treated as none.
-    if (!CurrentBestName() || !ReadBests(CurrentBestName(), ReadBestsMode::FillSelect, combo, &record)) {
+    const char *current = host_->player().CurrentBestName();
+    if (!current || !ReadBests(current, ReadBestsMode::FillSelect, combo, &record)) {
         FirstBest first = LoadFirstOrDefaultBest(combo, &record);
         if (first == FirstBest::Gone) return false;
         // The player has no best until this dialog names one, so any way
@@ -182,7 +181,7 @@ bool BestSettingsDialog::SetUp() {
         host_->SetDialogKeys(DialogKeys::Required);
         if (first == FirstBest::DefaultMade) RequireOk();
         if (!record.IsNone()) {
-            SetCurrentBestName(record.Name());
+            host_->player().SetCurrentBestName(record.Name());
             state_.changeMarks |= kMarkBestToPlay;
         }
     }
@@ -191,7 +190,7 @@ bool BestSettingsDialog::SetUp() {
     tree_.SetUp();
     treeShown_ = true;
     ShowMidiFolder();
-    SetDlgItemTextA(window_, IDC_PLAY_BEST, CurrentBestName() ? CurrentBestName() : "");
+    ShowBestToPlay();
     return true;
 }
 
@@ -264,8 +263,8 @@ std::string BestSettingsDialog::ShownBestToPlay() { return ControlText(window_, 
 
 void BestSettingsDialog::ReportFailure() {
     // Modal to this dialog, so that Cancel, OK or Close cannot be clicked
-    // while the box is up; the shut-down still goes to the resident window.
-    ReportUnexpectedErrorOver(window_, Resident());
+    // while the box is up; the shell then ends the program.
+    ReportUnexpectedError(window_, *host_);
     failed_ = true;
 }
 
@@ -358,9 +357,9 @@ void BestSettingsDialog::OnOk() {
         store_.WriteMidiFolder(folder.c_str());
     }
     if (state_.changeMarks & kMarkBestToPlay) {
-        SaveHistory(HistorySave::IfPresent);
+        host_->player().SaveHistory(HistorySave::IfPresent);
         std::string name = ShownBestToPlay();
-        SetCurrentBestName(name.empty() ? nullptr : name.c_str());
+        host_->player().SetCurrentBestName(name.empty() ? nullptr : name.c_str());
     }
     store_.SaveSettings();
     Close(OkResult(state_.changeMarks, randomChanged));

@@ -20,6 +20,8 @@
 #include "editor/folder_tree.h"
 #include "editor/handler_depth.h"
 #include "engine/korvel.h"
+#include "player/player.h"
+#include "utils/exit_request.h"
 #include "utils/window_binding.h"
 
 // Who gets the keyboard while the dialog is open (the shell's message loop
@@ -33,7 +35,7 @@ enum class DialogKeys {
     FromMenu,  // the dialog's keys
 };
 
-class EditorHost {
+class EditorHost : public ExitRequester {
 public:
     // Applies the result to playback and the best menu, then destroys the
     // dialog.  The dialog calls it from its posted close, no other handler
@@ -46,6 +48,8 @@ public:
     // plays; not, they are let go at once.
     virtual void SetMediaKeys(bool on) = 0;
     virtual void SetDialogKeys(DialogKeys keys) = 0;
+    // The player whose best the dialog names and whose playback a preview takes.
+    virtual Player &player() = 0;
 
 protected:
     ~EditorHost() = default;
@@ -174,12 +178,13 @@ private:
     // program ends: the handler that reports goes no further.
     void ReportFailure();
     bool EditedIsCurrent() const;
+    // The player's current best, shown under 再生するベスト.
+    void ShowBestToPlay();
     void RequireOk();
     void ShowMidiFolder();
     std::string SelectedName();
     std::string ShownBestToPlay();  // the best to play, as the dialog shows it
     HWND Combo() const;
-    HWND Resident() const;
 
     HWND window_ = nullptr;
     EditorHost *host_;

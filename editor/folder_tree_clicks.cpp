@@ -209,11 +209,11 @@ void FolderTree::Preview(HTREEITEM item) {
         if (midiTab_) ShowMessage(dialog_, kFileNotFound, MB_OK | MB_ICONERROR);
         return;
     }
-    if (PlayPreview(path.c_str(), dialog_)) return;
+    if (host_->player().PlayPreview(path.c_str(), dialog_)) return;
     // Both boxes are modal to the dialog; a close asked for meanwhile waits
     // for this handler to return.
     if (ReportPlayError(1, dialog_)) ShowMessage(dialog_, kPreviewFailed, MB_OK | MB_ICONERROR);
-    ResumeAfterPreview(AfterPreview::Resume);
+    host_->player().ResumeAfterPreview(AfterPreview::Resume);
 }
 
 // --- notices: expansion, drags and album names ----------------------------------

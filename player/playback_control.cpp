@@ -1,302 +1,409 @@
 // Playing the current best: start, stop, next, the end of a song, sleep and
-// wake, and the switch to another best.
+// wake, previews, files handed over, and the switch to another best.
 #include <algorithm>
 #include <cstdint>
 
-#include "engine/korvel.h"
 #include "player/player.h"
-#include "store/store.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
 
-// The process's one player: every other piece of the player's state is a
-// member of it.
-PlayerRecord g_player;
+namespace {
+
+// The player whose song or preview plays now.  The engine's end handlers
+// carry no context: this is how they find whom to tell.
+std::atomic<Player *> g_endPlayer{nullptr};
+
+const char kNoMidiFiles[] =
+    "このベストにはMIDIファイルがありません。\nほかのベストを指定してください。";
+
+bool Sounds(PlayState state) { return state == PlayState::Playing || state == PlayState::PlayingHanded; }
+
+}  // namespace
+
+// One change of the player, from a public call to its return: however many
+// steps it takes inside, the host hears of it once, at the end, and the
+// options are read once.
+class PlayerChange {
+public:
+    explicit PlayerChange(Player &player) : player_(player) {
+        if (player_.changeDepth_++ == 0) player_.options_.reset();
+    }
+    ~PlayerChange() {
+        if (--player_.changeDepth_ != 0) return;
+        player_.Report();
+        player_.options_.reset();
+    }
+    PlayerChange(const PlayerChange &) = delete;
+    PlayerChange &operator=(const PlayerChange &) = delete;
+
+private:
+    Player &player_;
+};
 
 namespace {
 
-enum class SongStart {
-    Started,
-    Unresolved,  // a shortcut without a target: the engine was not asked
-    Failed,      // the engine could not open or start it; it knows why
+// Marks what runs in its scope as an automatic change, for the boxes it shows.
+class AutomaticChange {
+public:
+    explicit AutomaticChange(PlayCause &cause) : cause_(cause), previous_(cause) { cause = PlayCause::Automatic; }
+    ~AutomaticChange() { cause_ = previous_; }
+    AutomaticChange(const AutomaticChange &) = delete;
+    AutomaticChange &operator=(const AutomaticChange &) = delete;
+
+private:
+    PlayCause &cause_;
+    PlayCause previous_;
 };
+
+}  // namespace
+
+Player::Player(Store &store) : files_(std::in_place, store), engine_(&korvel_), store_(&*files_) {}
+
+Player::Player(PlayerEngine &engine, PlayerStore &store) : engine_(&engine), store_(&store) {}
+
+Player::~Player() {
+    Player *self = this;
+    g_endPlayer.compare_exchange_strong(self, nullptr);
+}
+
+bool Player::SongPlaying() const {
+    PlayState state = mode_.state == PlayState::Previewing ? mode_.underPreview : mode_.state;
+    return Sounds(state) || state == PlayState::Suspended;
+}
+
+void Player::SetCurrentBestName(const char *name) {
+    hasBestName_ = name != nullptr;
+    bestName_ = name ? name : "";
+}
+
+const PlayerOptions &Player::Options() {
+    if (!options_) options_ = store_->Options();
+    return *options_;
+}
+
+void Player::Report() {
+    PlayerReport report;
+    report.state = mode_.state;
+    report.sounding = sounding_;
+    report.songPlaying = SongPlaying();
+    report.tip = noSong_ ? nullptr : CurrentSongPath();
+    host_->ShowPlayer(report);
+}
+
+// The engine library keeps the playback owner for its hook; it is told
+// whenever it changes.
+void Player::TellOwner(HWND owner, int flag) {
+    if (owner == toldOwner_) return;
+    toldOwner_ = owner;
+    engine_->SetPlaybackOwner(owner, flag);
+}
+
+void Player::EnterStopped() {
+    TellOwner(nullptr, 1);
+    sounding_ = false;
+    ++generation_;
+    engine_->StopSong();
+    mode_ = Mode();
+}
 
 // The song and the preview alike: a shortcut is resolved to its target, the
 // file opened and started, with onEnd as the engine's end handler.
-SongStart StartFile(const char *path, KorvelEndHandler onEnd) {
+Player::SongStart Player::StartFile(const char *path, KorvelEndHandler onEnd) {
     char target[KORVEL_PATH_BUFFER];
     const char *file = path;
     if (ansi::EndsWithNoCase(path, ".lnk")) {
-        if (!ResolveShortcut(path, target)) return SongStart::Unresolved;
+        if (!engine_->ResolveShortcut(path, target)) return SongStart::Unresolved;
         target[sizeof target - 1] = '\0';
         file = target;
     }
-    return OpenSong(file, PlayerStore().option(Option::ReadAtOnce)) && StartSong(onEnd) ? SongStart::Started
-                                                                            : SongStart::Failed;
+    g_endPlayer = this;
+    return engine_->OpenSong(file, Options().readAtOnce) && engine_->StartSong(onEnd) ? SongStart::Started
+                                                                                     : SongStart::Failed;
 }
 
-enum class StartResult {
-    Started,
-    GaveUp,  // the engine's report said not to try further
-    Skip,    // this entry cannot be played; try the next in list order
-};
-
-StartResult StartCurrentSong() {
-    bool handed = !g_player.handedFiles.empty();
-    g_player.handedFileCurrent = handed;
-    const char *path = handed ? g_player.handedFiles.front().c_str() : g_player.songs.currentSong;
-    if (handed) g_player.host->ShowSongTip(path);
-    if (!path || !FileExists(path, 0)) return StartResult::Skip;
-    ++g_player.generation;
+// checked: the selection has just found the best's current song to exist.
+Player::StartResult Player::StartCurrentSong(bool checked) {
+    bool handed = !handedFiles_.empty();
+    handedFileCurrent_ = handed;
+    const char *path = handed ? handedFiles_.front().c_str() : songs_.currentSong;
+    if (handed) noSong_ = false;  // the tip names it
+    if (!path || ((handed || !checked) && !engine_->FileExists(path))) return StartResult::Skip;
+    ++generation_;
     switch (StartFile(path, OnSongEnd)) {
     case SongStart::Started:
-        g_player.host->AnimateIcon(true);
-        SetPlayingFlag(true);
-        g_player.host->ShowPlaying(true);
+        TellOwner(nullptr, 1);
+        sounding_ = true;
+        mode_ = Mode();
+        mode_.state = handed ? PlayState::PlayingHanded : PlayState::Playing;
         // A handed-over file is no entry of the best: its history stays.
         if (!handed) SaveHistory(HistorySave::Always);
         return StartResult::Started;
     case SongStart::Unresolved: return StartResult::Skip;
     case SongStart::Failed: break;
     }
-    int report = g_player.cause == PlayCause::Automatic ? KORVEL_REPORT_FOREGROUND : 0;
-    return ReportPlayError(report, g_player.host->Window()) ? StartResult::Skip : StartResult::GaveUp;
+    int report = cause_ == PlayCause::Automatic ? KORVEL_REPORT_FOREGROUND : 0;
+    return engine_->ReportPlayError(report, host_->Window()) ? StartResult::Skip : StartResult::GaveUp;
 }
 
-// Marks what runs in its scope as an automatic change, for the boxes it shows.
-class AutomaticChange {
-public:
-    AutomaticChange() : previous_(g_player.cause) { g_player.cause = PlayCause::Automatic; }
-    ~AutomaticChange() { g_player.cause = previous_; }
-    AutomaticChange(const AutomaticChange &) = delete;
-    AutomaticChange &operator=(const AutomaticChange &) = delete;
+bool Player::Select(bool random) {
+    if (SelectNextSong(&songs_, this, random)) {
+        noSong_ = false;
+        return true;
+    }
+    NothingToPlay();
+    return false;
+}
 
-private:
-    PlayCause previous_;
-};
+void Player::NothingToPlay() {
+    host_->ShowBox(kNoMidiFiles, MB_OK | MB_ICONWARNING | BoxFlags());
+    noSong_ = true;  // the tray tip goes back to the product name
+}
 
 // The handed-over file in front is done with (played, skipped or passed
-// over with next).  After the last one the tray tip shows the best's song again.
-void DropHandedFile() {
-    g_player.handedFiles.pop_front();
-    if (!g_player.handedFiles.empty()) return;
-    g_player.handedFileCurrent = false;
-    g_player.host->ShowSongTip(g_player.songs.currentSong);
+// over with next).  After the last one the best's song is current again.
+void Player::DropHandedFile() {
+    handedFiles_.pop_front();
+    if (handedFiles_.empty()) handedFileCurrent_ = false;
 }
 
-void PostToHost(UINT message, WPARAM wParam, LPARAM lParam = 0) {
-    // Called on the engine's thread: only the window handle is read here.
-    if (HWND window = g_player.host->Window()) PostMessageA(window, message, wParam, lParam);
-}
-
-}  // namespace
-
-UINT PlayerBoxFlags() { return g_player.cause == PlayCause::Automatic ? MB_SETFOREGROUND : 0; }
-
-void SetPlayerHost(PlayerHost *host) { g_player.host = host ? host : &g_player.noHost; }
-
-PlayerHost *Host() { return g_player.host; }
-
-void UsePlayerStore(Store *store) { g_player.store = store; }
-
-Store &PlayerStore() { return *g_player.store; }
-
-const char *CurrentBestName() { return g_player.hasBestName ? g_player.bestName.c_str() : nullptr; }
-
-void SetCurrentBestName(const char *name) {
-    g_player.hasBestName = name != nullptr;
-    g_player.bestName = name ? name : "";
-}
-
-void SetPlayingFlag(bool value) {
-    SetPlaybackOwner(nullptr, 1);
-    g_player.playing = value;
-}
-
-int PlayCurrentSong() {
+int Player::PlayCurrent(bool checked) {
     // Entries that cannot be played are passed over in list order.  Each
     // attempt marks its entry played, so within two passes every entry has
     // been tried since the history was last cleared; a best whose files
     // all exist but none of which plays (not MIDI files) ends there instead
     // of clearing its history and trying again for ever.
-    const int64_t attemptsLeft = 2 * static_cast<int64_t>(g_player.songs.songCount) + 1;
+    const int64_t attemptsLeft = 2 * static_cast<int64_t>(songs_.songCount) + 1;
     for (int64_t attempt = 0;;) {
-        bool handed = !g_player.handedFiles.empty();
-        StartResult result = StartCurrentSong();
+        bool handed = !handedFiles_.empty();
+        StartResult result = StartCurrentSong(checked);
+        checked = false;
         if (result != StartResult::Skip) return 1;
         if (handed) {
             // Skipped as a best's song would be, without counting against the best.
-            StopPlayback();
+            EnterStopped();
             DropHandedFile();
             // The best goes on where it was; one with no song chosen yet
             // starts at its next song, and without a best playback ends.
-            if (g_player.handedFiles.empty() && !g_player.songs.currentSong &&
-                (g_player.songs.songCount == 0 ||
-                 !SelectNextSong(&g_player.songs, PlayerSystem(), ChosenOrder() == SongOrder::Random)))
-                return 0;
+            if (handedFiles_.empty() && !songs_.currentSong) {
+                if (songs_.songCount == 0 || !Select(Options().random)) return 0;
+                checked = true;
+            }
             continue;
         }
-        if (g_player.songs.songCount > 0 && attempt++ >= attemptsLeft) {
-            StopPlayback();
-            PlayerSystem()->ShowNoMidiFiles();
-            g_player.host->ShowSongTip(nullptr);
+        if (songs_.songCount > 0 && attempt++ >= attemptsLeft) {
+            EnterStopped();
+            NothingToPlay();
             return 0;
         }
-        StopPlayback();
-        if (!SelectNextSong(&g_player.songs, PlayerSystem(), /*random=*/false)) return 0;
+        EnterStopped();
+        if (!Select(/*random=*/false)) return 0;
+        checked = true;
     }
 }
 
-void StopPlayback() {
-    g_player.host->AnimateIcon(false);
-    SetPlayingFlag(false);
-    ++g_player.generation;
-    StopSong();
-    g_player.host->ShowPlaying(false);
+int Player::PlayCurrentSong() {
+    PlayerChange change(*this);
+    return PlayCurrent(false);
 }
 
-SongOrder ChosenOrder() { return PlayerStore().option(Option::Random) ? SongOrder::Random : SongOrder::InOrder; }
+void Player::StopPlayback() {
+    PlayerChange change(*this);
+    EnterStopped();
+}
 
-int NextSong(SongOrder order, NextChoice choice) {
-    StopPlayback();
-    if (choice == NextChoice::Next && g_player.handedFileCurrent) {
+void Player::RestartCurrentSong() {
+    PlayerChange change(*this);
+    EnterStopped();
+    PlayCurrent(false);
+}
+
+SongOrder Player::ChosenOrder() { return Options().random ? SongOrder::Random : SongOrder::InOrder; }
+
+int Player::NextSong(SongOrder order, NextChoice choice) {
+    PlayerChange change(*this);
+    EnterStopped();
+    if (choice == NextChoice::Next && handedFileCurrent_) {
         DropHandedFile();
         // After the handed-over files the best's own song plays again from
         // its start: they interrupted it.  Without one the next is chosen.
-        if (!g_player.handedFiles.empty() || g_player.songs.currentSong) return PlayCurrentSong();
-        if (g_player.songs.songCount == 0) return 0;  // no best to go on with
+        if (!handedFiles_.empty() || songs_.currentSong) return PlayCurrent(false);
+        if (songs_.songCount == 0) return 0;  // no best to go on with
     }
-    if (choice == NextChoice::Next && !SelectNextSong(&g_player.songs, PlayerSystem(), order == SongOrder::Random))
-        return 0;
-    return PlayCurrentSong();
+    if (choice == NextChoice::Next && !Select(order == SongOrder::Random)) return 0;
+    return PlayCurrent(choice == NextChoice::Next);
 }
 
-int PlayNextSong() { return NextSong(ChosenOrder(), NextChoice::Next); }
-
-void SuspendPlayback() {
-    if (!g_player.playing) return;
-    // The playing flag stays set, so that the resume knows to play again.
-    SetPlaybackOwner(nullptr, 1);
-    g_player.host->AnimateIcon(false);
-    ++g_player.generation;
-    StopSong();
+int Player::PlayNextSong() {
+    PlayerChange change(*this);
+    return NextSong(ChosenOrder(), NextChoice::Next);
 }
 
-void ResumePlayback() {
-    if (!g_player.playing) return;
-    AutomaticChange automatic;
-    // A song that starts sets the icon moving (and the media keys held)
-    // itself; one that cannot leaves them still.
-    PlayCurrentSong();
+void Player::SuspendPlayback() {
+    if (!SongPlaying()) return;
+    PlayerChange change(*this);
+    // Still meant to play, so that the resume knows to play again.
+    TellOwner(nullptr, 1);
+    sounding_ = false;
+    ++generation_;
+    engine_->StopSong();
+    mode_ = Mode();
+    mode_.state = PlayState::Suspended;
 }
 
-void OnSongEnd(int) { PostToHost(kMsgSongEnded, g_player.generation); }
+void Player::ResumePlayback() {
+    if (!SongPlaying()) return;
+    AutomaticChange automatic(cause_);
+    PlayerChange change(*this);
+    PlayCurrent(false);
+}
 
-void HandleSongEnded(WPARAM generation) {
+void OnSongEnd(int) {
+    // Called on the engine's thread: only the generation and the window
+    // handle are read here.
+    Player *player = g_endPlayer;
+    if (!player) return;
+    if (HWND window = player->host_->Window()) PostMessageA(window, kMsgSongEnded, player->generation_, 0);
+}
+
+void Player::HandleSongEnded(WPARAM generation) {
     // A song started or stopped since this end was posted.
-    if (generation != g_player.generation || !g_player.playing) return;
-    AutomaticChange automatic;
-    NextSong(ChosenOrder(), PlayerStore().option(Option::RepeatOne) ? NextChoice::Same : NextChoice::Next);
+    if (generation != generation_ || !Sounds(mode_.state)) return;
+    AutomaticChange automatic(cause_);
+    PlayerChange change(*this);
+    NextSong(ChosenOrder(), Options().repeatOne ? NextChoice::Same : NextChoice::Next);
 }
 
-void StopForPreview(HWND owner) {
-    ++g_player.previewGeneration;
-    SetPlaybackOwner(owner, 1);
-    g_player.host->AnimateIcon(false);
-    ++g_player.generation;
-    StopSong();
+void Player::StopForPreview(HWND owner) {
+    PlayerChange change(*this);
+    ++previewGeneration_;
+    PlayState under = mode_.state == PlayState::Previewing ? mode_.underPreview : mode_.state;
+    TellOwner(owner, 1);
+    sounding_ = false;
+    ++generation_;
+    engine_->StopSong();
+    mode_.state = PlayState::Previewing;
+    mode_.previewOwner = owner;
+    mode_.underPreview = under;
 }
 
-bool PlayPreview(const char *path, HWND owner) {
+bool Player::PlayPreview(const char *path, HWND owner) {
+    PlayerChange change(*this);
     StopForPreview(owner);
     if (StartFile(path, OnPreviewEnd) != SongStart::Started) return false;
-    g_player.host->AnimateIcon(true);
+    sounding_ = true;
     return true;
 }
 
-void OnPreviewEnd(int value) { PostToHost(kMsgPreviewEnded, g_player.previewGeneration, value); }
+void OnPreviewEnd(int value) {
+    Player *player = g_endPlayer;
+    if (!player) return;
+    if (HWND window = player->host_->Window())
+        PostMessageA(window, kMsgPreviewEnded, player->previewGeneration_, value);
+}
 
-void HandlePreviewEnded(WPARAM generation, LPARAM value) {
+void Player::HandlePreviewEnded(WPARAM generation, LPARAM value) {
     // Another preview started, or this one was ended otherwise, since this
     // end was posted.
-    if (generation != g_player.previewGeneration) return;
-    AutomaticChange automatic;
+    if (generation != previewGeneration_ || mode_.state != PlayState::Previewing) return;
+    AutomaticChange automatic(cause_);
     ResumeAfterPreview(value != 0 ? AfterPreview::Resume : AfterPreview::Stay);
 }
 
-void ResumeAfterPreview(AfterPreview after) {
-    ++g_player.previewGeneration;
-    StopSong();
-    ++g_player.generation;
-    SetPlaybackOwner(nullptr, 0);
-    // The icon stops with the preview; a song that starts again moves it.
-    g_player.host->AnimateIcon(false);
-    if (after == AfterPreview::Resume && g_player.playing) PlayCurrentSong();
+void Player::ResumeAfterPreview(AfterPreview after) {
+    PlayerChange change(*this);
+    ++previewGeneration_;
+    engine_->StopSong();
+    ++generation_;
+    TellOwner(nullptr, 0);
+    sounding_ = false;
+    // Back to what the preview interrupted; a song meant to play starts
+    // again, or stays meant to play for a later resume.
+    PlayState under = mode_.state == PlayState::Previewing ? mode_.underPreview : mode_.state;
+    mode_ = Mode();
+    mode_.state = under;
+    if (after == AfterPreview::Resume && SongPlaying()) PlayCurrent(false);
 }
 
-void QueueHandedFiles(std::vector<std::string> files, HandedQueue how) {
+void Player::QueueHandedFiles(std::vector<std::string> files, HandedQueue how) {
     if (files.empty()) return;
-    std::deque<std::string> &queue = g_player.handedFiles;
     // Joining an empty queue is a fresh start all the same: what came before
     // has played, and these play now.
-    if (how == HandedQueue::Replace || queue.empty()) {
-        queue.clear();
-        g_player.handedFileCurrent = false;
+    if (how == HandedQueue::Replace || handedFiles_.empty()) {
+        handedFiles_.clear();
+        handedFileCurrent_ = false;
     }
     // The same file from two starts (a double click taken twice) plays once.
     for (std::string &file : files) {
-        if (queue.size() >= kMaxHandedFiles) break;
-        bool queued = std::any_of(queue.begin(), queue.end(),
-                                  [&](const std::string &other) { return ansi::EqualNoCase(other.c_str(), file.c_str()); });
-        if (!queued) queue.push_back(std::move(file));
+        if (handedFiles_.size() >= kMaxHandedFiles) break;
+        bool queued = std::any_of(handedFiles_.begin(), handedFiles_.end(), [&](const std::string &other) {
+            return ansi::EqualNoCase(other.c_str(), file.c_str());
+        });
+        if (!queued) handedFiles_.push_back(std::move(file));
     }
 }
 
-bool HandedFilesWaiting() { return !g_player.handedFiles.empty() && !g_player.handedFileCurrent; }
-
-int PlayHandedFiles() {
+int Player::PlayHandedFiles() {
     if (!HandedFilesWaiting()) return 1;
-    StopPlayback();
-    return PlayCurrentSong();
+    PlayerChange change(*this);
+    EnterStopped();
+    return PlayCurrent(false);
 }
 
-const char *CurrentSongPath() {
-    return g_player.handedFileCurrent ? g_player.handedFiles.front().c_str() : g_player.songs.currentSong;
+const char *Player::CurrentSongPath() const {
+    return handedFileCurrent_ ? handedFiles_.front().c_str() : songs_.currentSong;
 }
 
-void UnloadBest() { LoadPlayerBest(&g_player.songs, best::BestRecord()); }
+void Player::UnloadBest() { LoadPlayerBest(&songs_, best::BestRecord()); }
 
-bool LoadCurrentBest() {
+bool Player::LoadCurrentBest() {
     const char *name = CurrentBestName();
-    best::BestRecord record = name ? PlayerStore().FindBestInFile(name) : best::BestRecord();
+    best::BestRecord record = name ? store_->FindBest(name) : best::BestRecord();
     if (record.IsNone()) return false;
-    LoadPlayerBest(&g_player.songs, std::move(record));
+    LoadPlayerBest(&songs_, std::move(record));
     LoadHistory();
     return true;
 }
 
-void SwitchBest(AfterSwitch after, HandedFiles handed) {
+void Player::SwitchBest(AfterSwitch after, HandedFiles handed) {
+    PlayerChange change(*this);
     if (handed == HandedFiles::Drop) {
-        g_player.handedFiles.clear();
-        g_player.handedFileCurrent = false;
+        handedFiles_.clear();
+        handedFileCurrent_ = false;
     }
     UnloadBest();
     const char *name = CurrentBestName();
-    best::BestRecord record = name ? PlayerStore().FindBestInFile(name) : best::BestRecord();
+    best::BestRecord record = name ? store_->FindBest(name) : best::BestRecord();
     if (record.IsNone()) {
-        ReportUnexpectedError(g_player.host->Window(), true);
+        ReportUnexpectedError(host_->Window(), *host_);
         return;
     }
-    g_player.host->ShowCurrentBest();
-    PlayerStore().WritePlayBest(name);
-    LoadPlayerBest(&g_player.songs, std::move(record));
+    host_->ShowCurrentBest();
+    store_->WritePlayBest(name);
+    LoadPlayerBest(&songs_, std::move(record));
     LoadHistory();
-    if (after != AfterSwitch::Play || PlaybackOwner() != nullptr) return;
+    if (after != AfterSwitch::Play || mode_.state == PlayState::Previewing) return;
     // Kept files play first, and one that plays goes on: the new best's
     // first song is chosen once they are done.
-    if (g_player.handedFileCurrent && g_player.playing) return;
+    if (handedFileCurrent_ && SongPlaying()) return;
     if (HandedFilesWaiting())
         PlayHandedFiles();
     else
         PlayNextSong();
+}
+
+bool Player::ChooseBest(const char *name) {
+    const char *current = CurrentBestName();
+    if (!name || (current && bestName_ == name)) return false;
+    PlayerChange change(*this);
+    SaveHistory(HistorySave::IfPresent);
+    SetCurrentBestName(name);
+    // The chosen best takes playback back from a preview.
+    if (mode_.state == PlayState::Previewing) {
+        PlayState under = mode_.underPreview;
+        mode_ = Mode();
+        mode_.state = under;
+    }
+    TellOwner(nullptr, 1);
+    SwitchBest(AfterSwitch::Play, HandedFiles::Drop);
+    return true;
 }

@@ -2,73 +2,53 @@
 // selection.  The history's registry value is the store's to read and write.
 #include <vector>
 
-#include "engine/korvel.h"
 #include "player/player.h"
-#include "store/store.h"
-#include "utils/message_box.h"
-
-namespace {
 
 // The bitmap belongs to the loaded record; while the current best name names
 // another best (the best settings dialog changed it, the new best is not
 // loaded yet) it must not be stored under that name.
-const char *HistoryOwner() {
+const char *Player::HistoryOwner() const {
     const char *name = CurrentBestName();
-    return name && g_player.songs.best.NameEquals(name) ? name : nullptr;
+    return name && songs_.best.NameEquals(name) ? name : nullptr;
 }
 
-const char kNoMidiFiles[] =
-    "このベストにはMIDIファイルがありません。\nほかのベストを指定してください。";
+bool Player::FileExists(const char *path) { return engine_->FileExists(path); }
 
-}  // namespace
-
-bool SystemEnvironment::FileExists(const char *path) { return ::FileExists(path, 0) != 0; }
-
-int SystemEnvironment::LocalMilliseconds() {
+int Player::LocalMilliseconds() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     return now.wMilliseconds;
 }
 
-void SystemEnvironment::SetTrayTip(const char *path) { Host()->ShowSongTip(path); }
+bool Player::SkipShortcuts() { return Options().skipShortcuts; }
 
-void SystemEnvironment::ShowNoMidiFiles() { ShowMessage(Host()->Window(), kNoMidiFiles, MB_OK | MB_ICONWARNING | PlayerBoxFlags()); }
-
-bool SystemEnvironment::SkipShortcuts() { return PlayerStore().option(Option::SkipShortcuts); }
-
-bool SystemEnvironment::IsPlaying() { return g_player.playing; }
-
-void SystemEnvironment::SetPlaying(bool playing) { g_player.playing = playing; }
-
-void SystemEnvironment::SaveHistory(const unsigned char *bitmap, size_t size) {
-    if (const char *name = HistoryOwner()) PlayerStore().WriteHistory(name, bitmap, size);
+void Player::SaveHistory(const unsigned char *bitmap, size_t size) {
+    if (const char *name = HistoryOwner()) store_->WriteHistory(name, bitmap, size);
 }
 
-PlayerEnvironment *PlayerSystem() { return &g_player.system; }
-
-void SetRandomMode(bool on, RandomChange change) {
-    PlayerStore().SetOption(Option::Random, on);
-    Host()->ShowRandomMode(on);
+void Player::SetRandomMode(bool on, RandomChange change) {
+    store_->SetRandom(on, change == RandomChange::Switch);
+    options_.reset();
+    host_->ShowRandomMode(on);
     if (change == RandomChange::ShowOnly) return;
     // Memory only; the next song's start saves it.
-    AdjustHistoryForRandomSwitch(&g_player.songs, on);
-    PlayerStore().SaveSettings();
+    AdjustHistoryForRandomSwitch(&songs_, on);
 }
 
-void ClearHistory() { ClearHistory(&g_player.songs, PlayerSystem()); }
+void Player::ClearHistory() { ::ClearHistory(&songs_, this); }
 
-void SaveHistory(HistorySave when) {
+void Player::SaveHistory(HistorySave when) {
     const char *name = HistoryOwner();
     if (!name) return;
-    if (when == HistorySave::IfPresent && !PlayerStore().HistoryPresent(name)) return;
-    PlayerStore().WriteHistory(name, g_player.songs.history.data(), g_player.songs.history.size());
+    if (when == HistorySave::IfPresent && !store_->HistoryPresent(name)) return;
+    store_->WriteHistory(name, songs_.history.data(), songs_.history.size());
 }
 
-void LoadHistory() {
+void Player::LoadHistory() {
     const char *name = CurrentBestName();
-    size_t size = g_player.songs.history.size();
+    size_t size = songs_.history.size();
     if (!name || size == 0) return;
     // A larger value cannot belong to this list; every song stays unplayed.
-    std::vector<unsigned char> value = PlayerStore().ReadHistory(name, size);
-    if (!value.empty()) LoadHistoryValue(&g_player.songs, value.data(), value.size());
+    std::vector<unsigned char> value = store_->ReadHistory(name, size);
+    if (!value.empty()) LoadHistoryValue(&songs_, value.data(), value.size());
 }

@@ -1,26 +1,45 @@
 // What the player tells the application shell, which implements this: the
 // player has no windows of its own and does not know the tray or its menu.
+// A failure that ends the program asks the shell for its end.
 #ifndef TIVORN_PLAYER_PLAYER_HOST_H
 #define TIVORN_PLAYER_PLAYER_HOST_H
 
 #include <windows.h>
 
-class PlayerHost {
+#include "utils/exit_request.h"
+#include "utils/message_box.h"
+
+// Where the player stands.  Previewing carries its owner (the window whose
+// preview plays) with it; Suspended is a song meant to play while the
+// computer sleeps.
+enum class PlayState { Stopped, Playing, Previewing, Suspended, PlayingHanded };
+
+// What the shell shows of the player, told once at the end of each change.
+struct PlayerReport {
+    PlayState state = PlayState::Stopped;
+    // Something sounds (a song or a preview): the icon moves and the media
+    // keys are taken.
+    bool sounding = false;
+    // A song is meant to be playing: the menu's play item is greyed.  Stays
+    // through a sleep and under a preview that interrupted it.
+    bool songPlaying = false;
+    // The song the tray tip names; null for the product name.
+    const char *tip = nullptr;
+};
+
+class PlayerHost : public ExitRequester {
 public:
     // The window that receives the player's messages (kMsgSongEnded,
     // kMsgPreviewEnded) and owns its message boxes; null while there is none.
     virtual HWND Window() = 0;
-    // A song started (true) or playback stopped (false): the play items of
-    // the menu follow.
-    virtual void ShowPlaying(bool playing) = 0;
-    // The tray icon's animation runs while a song plays.
-    virtual void AnimateIcon(bool on) = 0;
-    // The tray tip: the file name of path, or the product name without one.
-    virtual void ShowSongTip(const char *path) = 0;
+    // A change ended: the tray and its menu show the player as it now is.
+    virtual void ShowPlayer(const PlayerReport &report) = 0;
     // Another best became current: the best menu's check moves to it.
     virtual void ShowCurrentBest() = 0;
     // The random switch changed: the menu shows it.
     virtual void ShowRandomMode(bool on) = 0;
+    // A box of the player's, owned by the host's window.
+    virtual void ShowBox(const char *text, UINT flags) = 0;
 
 protected:
     ~PlayerHost() = default;
@@ -31,15 +50,11 @@ protected:
 class NoPlayerHost final : public PlayerHost {
 public:
     HWND Window() override { return nullptr; }
-    void ShowPlaying(bool) override {}
-    void AnimateIcon(bool) override {}
-    void ShowSongTip(const char *) override {}
+    void ShowPlayer(const PlayerReport &) override {}
     void ShowCurrentBest() override {}
     void ShowRandomMode(bool) override {}
+    void ShowBox(const char *text, UINT flags) override { ShowMessage(nullptr, text, flags); }
+    void RequestExit(ExitReason) override {}
 };
-
-// The shell connects itself before the player is used; until then the
-// player tells nobody.
-void SetPlayerHost(PlayerHost *host);
 
 #endif

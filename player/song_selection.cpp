@@ -71,13 +71,14 @@ int SelectNextSong(PlayerState *player, PlayerEnvironment *env, bool random) {
         // Each pass marks one unplayed entry, so u is kept by counting down
         // rather than by counting the bitmap again.
         int32_t unplayed = CountUnplayed(*player);
+        // This search has cleared the history once: a second time would
+        // loop for ever.
+        bool cleared = false;
         for (;;) {
             if (unplayed == 0) {
-                // The playing flag marks that this search has already cleared
-                // the history once: a second time would loop for ever.
-                if (env->IsPlaying()) break;
+                if (cleared) break;
                 ClearHistory(player, env);
-                env->SetPlaying(true);
+                cleared = true;
                 unplayed = CountUnplayed(*player);
             }
 
@@ -104,16 +105,10 @@ int SelectNextSong(PlayerState *player, PlayerEnvironment *env, bool random) {
             MarkPlayed(player, position);  // skipped entries count as played too
             --unplayed;
             player->currentSong = player->best.At(player->entryOffsets[position]);
-            if (IsPlayable(player->currentSong, env)) {
-                env->SetTrayTip(player->currentSong);
-                env->SetPlaying(false);
-                return 1;
-            }
+            if (IsPlayable(player->currentSong, env)) return 1;
             random = false;  // the rest of this search goes in list order
         }
     }
-    env->ShowNoMidiFiles();
-    env->SetTrayTip(nullptr);
     if (player->songCount <= 0) player->currentSong = nullptr;
     return 0;
 }

@@ -14,7 +14,8 @@
 
 #include "store/best_record.h"
 
-// The player's state, one per process.  Replaced as a whole by LoadPlayerBest.
+// The songs of the current best, with the selection's cursor and the played
+// history.  Replaced as a whole by LoadPlayerBest.
 struct PlayerState {
     PlayerState() = default;
     PlayerState(const PlayerState &) = delete;  // currentSong points into this copy's record
@@ -34,14 +35,7 @@ public:
     virtual bool FileExists(const char *path) = 0;
     // The millisecond field of the local time, 0 to 999.
     virtual int LocalMilliseconds() = 0;
-    // Sets the tray tip to the file name of path; null puts back the product name.
-    virtual void SetTrayTip(const char *path) = 0;
-    // "このベストにはMIDIファイルがありません。..." with the warning icon.
-    virtual void ShowNoMidiFiles() = 0;
     virtual bool SkipShortcuts() = 0;  // OPT_SKIP_SHORTCUTS
-    // The player's playing flag (not the engine's owner call).
-    virtual bool IsPlaying() = 0;
-    virtual void SetPlaying(bool playing) = 0;
     // Writes the bitmap as the current best's history value, unconditionally.
     virtual void SaveHistory(const unsigned char *bitmap, size_t size) = 0;
 
@@ -67,9 +61,8 @@ int CountUnplayed(const PlayerState &player);
 
 // Chooses the next song (at random when random is set).  On success the position
 // and the current song name it, it is marked played in memory (the caller
-// saves the history when it starts), the tray tip shows it, the playing flag
-// is cleared and the result is 1.  When nothing is playable the user is told,
-// the tray tip goes back to the product name and the result is 0.
+// saves the history when it starts) and the result is 1.  When nothing is
+// playable the result is 0, and the caller tells the user.
 int SelectNextSong(PlayerState *player, PlayerEnvironment *env, bool random);
 
 // Every entry unplayed, the history saved, position 0.  The song that plays

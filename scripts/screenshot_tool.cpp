@@ -654,7 +654,7 @@ void ShootProgramScenes(Capture &capture) {
     SceneValue desktop(kUserShellFolders, "Desktop", REG_EXPAND_SZ, scene.desktop());
     App().shell().resident = App().CreateResidentWindow();
     App().store().UseDataFolder(scene.dir().c_str());
-    bool engine = EngineInit() != 0;
+    EngineInit();
     // Settings as a user would have them: one option ticked, the usual
     // priority, both hotkeys chosen.
     unsigned char settings[kSettingsSize] = {};
@@ -662,17 +662,17 @@ void ShootProgramScenes(Capture &capture) {
     App().store().UseSettings(settings, sizeof settings);
     App().store().SetOption(Option::Random, 1);
     App().store().SetHotkeys(MAKEWORD('N', HOTKEYF_CONTROL | HOTKEYF_ALT), MAKEWORD('M', HOTKEYF_CONTROL | HOTKEYF_ALT));
-    SetCurrentBestName(kFavouriteBest);
+    App().player().SetCurrentBestName(kFavouriteBest);
 
     ShootAbout(capture);
     ShootBestSettings(capture, "105-best-settings", false);
     ShootBestSettings(capture, "105-best-settings-alt", true);
 
-    SetCurrentBestName(nullptr);
-    // Without an engine to close, the resident window would report that
-    // closing it failed.
-    if (App().shell().resident && engine) DestroyWindow(App().shell().resident);
-    App().shell().resident = nullptr;
+    App().player().SetCurrentBestName(nullptr);
+    // The program's own exit: the engine closed, then the window destroyed
+    // once the quit message it posts is taken.
+    App().RequestExit(ExitReason::ExitCommand);
+    App().RunMessageLoop();
     App().store().UseDataFolder(store::DataFolder{});
     App().store().UseSettings(nullptr, 0);
 }

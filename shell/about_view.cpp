@@ -167,7 +167,7 @@ Contrast SystemContrast() {
     return (setting.dwFlags & HCF_HIGHCONTRASTON) ? Contrast::High : Contrast::Normal;
 }
 
-AboutView::AboutView(const ShellState &shell) : shell_(shell) {
+AboutView::AboutView(const ShellState &shell, ExitRequester &exit) : shell_(shell), exit_(exit) {
     // GetDpiForWindow (Windows 10 1607 on) knows the monitor the view is on;
     // without it the device's DPI is the system's.
     dpiForWindow_ = SystemFunction<DpiForWindow>(GetModuleHandleA("user32.dll"), "GetDpiForWindow");
@@ -187,7 +187,7 @@ void AboutView::OnShowWindow(HWND window, bool shown) {
     if (shown && !frames_) {
         frames_ = BuildFrames(shell_.instance);
         if (!frames_) {
-            ReportUnexpectedError(shell_.resident, true);
+            ReportUnexpectedError(shell_.resident, exit_);
             return;
         }
         animating_ = SetTimer(window, kAboutAnimationTimer, kAboutAnimationPeriodMs, nullptr) != 0;

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include "shell/shell_state.h"
+#include "utils/exit_request.h"
 
 // Whether the user turned high contrast on: the view then paints in the
 // scheme's colours only.
@@ -18,7 +19,7 @@ constexpr UINT_PTR kAboutAnimationTimer = 2;
 
 class AboutView {
 public:
-    explicit AboutView(const ShellState &shell);
+    AboutView(const ShellState &shell, ExitRequester &exit);
     ~AboutView();
     AboutView(const AboutView &) = delete;
     AboutView &operator=(const AboutView &) = delete;
@@ -48,6 +49,7 @@ private:
     using DpiForWindow = UINT(WINAPI *)(HWND);
 
     const ShellState &shell_;
+    ExitRequester &exit_;  // a view that cannot show its pictures ends the program
     DpiForWindow dpiForWindow_ = nullptr;  // null before Windows 10 1607
     ContrastQuery contrast_ = SystemContrast;
     HIMAGELIST frames_ = nullptr;          // exists only while the view shows

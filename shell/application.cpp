@@ -16,7 +16,6 @@
 #include "store/store.h"
 #include "utils/command_line_files.h"
 #include "utils/message_box.h"
-#include "utils/scope_guard.h"
 #include "utils/suspend_resume_notice.h"
 
 namespace {
@@ -70,6 +69,8 @@ bool HandedToRunningCopy(StartupLock &lock, const CommandLineArguments &argument
     return false;
 }
 
+const char kEngineCloseFailed[] = "オーディオデバイスの終了処理に失敗しました。";
+
 // COM on this thread for the object's life.  The shell's verbs (the song's
 // properties through ShellExecuteEx) may run COM objects, which need the
 // thread initialised first; the user interface thread is a single-threaded
@@ -97,28 +98,70 @@ void InitControlClasses() {
 
 Application::Application(HINSTANCE instance, const RegistryRoot &root) : store_(root) {
     shell_.instance = instance;
-    UsePlayerStore(&store_);
 }
 
 Application::~Application() {
-    SetPlayerHost(nullptr);
-    UsePlayerStore(nullptr);
+    DestroyWindows();
+    player_.SetHost(nullptr);
 }
 
 HWND Application::CreateResidentWindow() {
     // The player reports to this window and the tray from its first call.
-    SetPlayerHost(&playerHost_);
+    player_.SetHost(&playerHost_);
     return residentWindow_.Create(shell_.instance);
 }
 
-void Application::HoldStartupLockUntilExit() {
+// A copy that is exiting is no longer the running copy: its mark goes first,
+// so that a start from now on runs as the new copy instead of handing over
+// to one that no longer listens.  That start waits for the startup lock,
+// which this copy holds from here to its end, so the two never overlap (the
+// new one would find the MIDI device still taken).  The lock comes before
+// the mark: a start that is searching finishes first, and a hand-over it
+// then sends is answered "not taken".  Then the notes are released (a device
+// would hold them sounding) and the history saved (a random switch changes
+// it in memory only).
+void Application::RequestExit(ExitReason reason) {
+    if (exitReason_) return;
+    exitReason_ = reason;
     if (!exitLock_) exitLock_.emplace();
-}
-
-void Application::Shutdown() {
-    UnloadPopupMenu(shell_);
+    residentWindow_.StopTakingCommands();
+    help_.Close();
+    player_.SaveHistory(HistorySave::IfPresent);
+    if (!EngineClose()) TellExitFailure(kEngineCloseFailed);
+    tray_.FreeBestNames();
+    // What the members' destructors would release, in their order, while
+    // the resident window stands.
+    mediaKeys_.LetGo();
     tray_.UpdateIcon(kTrayRemove, nullptr);
     RemoveHotkeyHook(shell_);
+    UnloadPopupMenu(shell_);
+    // The quit message comes only after the messages queued before it: a
+    // hand-over queued meanwhile is answered, not left to time out.
+    PostQuitMessage(0);
+}
+
+void Application::TellExitFailure(const char *text) {
+    if (exitReason_ == ExitReason::SessionEnd)
+        AppendToLog(store_.FailureLogFile(), text);
+    else
+        ShowMessage(shell_.resident, text, MB_OK | MB_ICONERROR);
+}
+
+int Application::RunMessageLoop() {
+    int exitCode = ::RunMessageLoop(shell_, *this);
+    if (exitReason_) DestroyWindows();
+    return exitCode;
+}
+
+void Application::DestroyWindows() {
+    if (HWND dialog = shell_.bestDialog) {
+        shell_.bestDialog = nullptr;
+        DestroyWindow(dialog);
+    }
+    if (HWND resident = shell_.resident) {
+        shell_.resident = nullptr;
+        DestroyWindow(resident);
+    }
 }
 
 int Application::Run() {
@@ -134,9 +177,7 @@ int Application::Run() {
     // dropped share) is then a failed call, not the system's box asking for
     // a disk in the middle of a listing.
     SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS);
-    InstallOutOfMemoryHandler(&shell_);
-    // The handler outlives this object; its boxes then have no owner.
-    ScopeGuard unowned([] { InstallOutOfMemoryHandler(nullptr); });
+    InstallOutOfMemoryHandler();
 
     // One copy per user: a second start passes its command line on and ends
     // without reading anything.
@@ -156,7 +197,7 @@ int Application::Run() {
     HWND resident = CreateResidentWindow();
     lock.Release();
     if (!resident) {
-        ReportUnexpectedError(nullptr, false);
+        ReportUnexpectedError(nullptr);
         return 0;
     }
     shell_.resident = resident;
@@ -168,14 +209,11 @@ int Application::Run() {
     // that Explorer made with this one, join them.
     residentWindow_.QueueHandOver({TivornProcessStartTime(), cmdline::FilesOnCommandLine(arguments.line.c_str())});
     // A failed start-up load has reported itself; the loop then only handles
-    // what is already queued and the shutdown still runs.  Files that could
-    // not be named are told of once the others play.
+    // what is already queued before the exit.  Files that could not be named
+    // are told of once the others play.
     if (RunStartupLoad(*this))
         TellFilesLeftOut(nullptr, arguments.leftOut);
     else
-        PostQuitMessage(0);
-
-    int exitCode = RunMessageLoop(shell_);
-    Shutdown();
-    return exitCode;
+        RequestExit(ExitReason::StartFailed);
+    return RunMessageLoop();
 }

@@ -1,5 +1,12 @@
 // The program from start to end: the object WinMain makes, which owns the
 // resident window's state and every part of the shell that reads it.
+//
+// The one way out is RequestExit, whatever the reason.  The exit drops the
+// running copy's mark, releases the notes, saves the history and lets go of
+// the tray icon, the media keys, the hook and the menu at once (the session
+// may end the process any moment); the windows are destroyed only once the
+// message loop has ended, when no handler of theirs is under way.  What was
+// not released by an exit goes with the members, in the same order.
 #ifndef TIVORN_SHELL_APPLICATION_H
 #define TIVORN_SHELL_APPLICATION_H
 
@@ -17,12 +24,14 @@
 #include "shell/single_instance.h"
 #include "shell/tray.h"
 #include "store/store.h"
+#include "utils/exit_request.h"
 
-class Application {
+class Application : public ExitRequester {
 public:
     // The store on root's keys: the program's own, or a test's.
     explicit Application(HINSTANCE instance, const RegistryRoot &root = RegistryRoot());
-    // The player is told of no window once the shell is gone.
+    // The player is told of no window once the shell is gone; windows that
+    // no exit destroyed go first.
     ~Application();
     Application(const Application &) = delete;
     Application &operator=(const Application &) = delete;
@@ -36,13 +45,19 @@ public:
     // the shell's: Run stores it once it stands.
     HWND CreateResidentWindow();
 
-    // Releases what start-up loaded: the menu and its bitmaps, the tray icon
-    // and the hotkey hook.
-    void Shutdown();
+    // Ends the program: all but the windows' end is done at once (the
+    // session's end may end the process as soon as WM_ENDSESSION returns),
+    // and the quit message is posted.  Only the first request counts.
+    void RequestExit(ExitReason reason) override;
 
-    // The exit has begun: a start from now on waits until this copy has
-    // ended before it runs as the new copy.
-    void HoldStartupLockUntilExit();
+    // Runs the message loop until the quit message; after an exit, its
+    // windows are then destroyed.  Returns the loop's exit code.
+    int RunMessageLoop();
+
+    // What fails on the way out is told here: in a box, or once the session
+    // ends, in a line of the data folder's log (a box would hold up the
+    // sign-out, and nobody would answer it).
+    void TellExitFailure(const char *text);
 
     Store &store() { return store_; }
     ShellState &shell() { return shell_; }
@@ -51,19 +66,27 @@ public:
     HelpLoader &help() { return help_; }
     ShellEditorHost &editorHost() { return editorHost_; }
     MediaKeys &mediaKeys() { return mediaKeys_; }
+    Player &player() { return player_; }
 
 private:
-    // Declared in the order they are made: each part gets what is made before it.
+    // The best settings dialog, then the resident window (which owns it).
+    void DestroyWindows();
+
+    // Declared in the order they are made: each part gets what is made before
+    // it, and they go in the reverse order.  The start lock an exit holds is
+    // let go last of all.
+    std::optional<StartupLock> exitLock_;
+    std::optional<ExitReason> exitReason_;
     Store store_;
     ShellState shell_ = {};
-    Tray tray_{shell_, store_};
-    AboutView about_{shell_};
+    Player player_{store_};
+    Tray tray_{shell_, store_, player_};
+    AboutView about_{shell_, *this};
     HelpLoader help_;
     MediaKeys mediaKeys_{shell_};
-    ShellEditorHost editorHost_{shell_, store_, tray_, mediaKeys_};
-    ShellPlayerHost playerHost_{shell_, tray_, mediaKeys_};
+    ShellEditorHost editorHost_{shell_, store_, tray_, mediaKeys_, player_, *this};
+    ShellPlayerHost playerHost_{shell_, tray_, mediaKeys_, *this};
     ResidentWindow residentWindow_{*this};
-    std::optional<StartupLock> exitLock_;  // released when the application ends
 };
 
 #endif

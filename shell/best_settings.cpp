@@ -59,24 +59,24 @@ void ShellEditorHost::CloseBestSettings(const BestSettingsResult &result) {
     HWND dialog = shell_.bestDialog;
     // Nor can the dialog be clicked while a box is up.
     if (dialog) EnableWindow(dialog, FALSE);
-    if (dialog && PlaybackOwner() == dialog) ResumeAfterPreview(AfterPreview::Resume);
+    if (dialog && player_.PreviewOwner() == dialog) player_.ResumeAfterPreview(AfterPreview::Resume);
     ApplyBestSettings(result);
     shell_.bestDialog = nullptr;
     if (dialog) DestroyWindow(dialog);
     shell_.appMode = ModeWithoutBestSettings(shell_);
-    if (HandedFilesWaiting()) PlayHandedFiles();
+    if (player_.HandedFilesWaiting()) player_.PlayHandedFiles();
 }
 
 void ShellEditorHost::ApplyBestSettings(const BestSettingsResult &result) {
-    if (result.randomChanged) SetRandomMode(!store_.option(Option::Random), RandomChange::Switch);
+    if (result.randomChanged) player_.SetRandomMode(!store_.option(Option::Random), RandomChange::Switch);
     bool required = shell_.appMode == kModeBestRequired;
     if (result.bestListChanged || required) tray_.BuildBestMenu(kRebuildBestMenu);
     // Without a current best (no best at all) there is nothing to switch to;
     // the player stays without a best until one is made.  Files handed over
     // while the dialog was open waited for it: they play first.
-    if (!CurrentBestName()) return;
+    if (!player_.CurrentBestName()) return;
     if (result.bestToPlayChanged || required)
-        SwitchBest(AfterSwitch::Play, HandedFiles::Keep);
+        player_.SwitchBest(AfterSwitch::Play, HandedFiles::Keep);
     else if (result.playingBestSaved)
-        SwitchBest(AfterSwitch::Wait, HandedFiles::Keep);
+        player_.SwitchBest(AfterSwitch::Wait, HandedFiles::Keep);
 }

@@ -11,8 +11,9 @@
 
 class ShellEditorHost : public EditorHost {
 public:
-    ShellEditorHost(ShellState &shell, Store &store, Tray &tray, MediaKeys &mediaKeys)
-        : shell_(shell), store_(store), mediaKeys_(mediaKeys), tray_(tray) {}
+    ShellEditorHost(ShellState &shell, Store &store, Tray &tray, MediaKeys &mediaKeys, Player &player,
+                    ExitRequester &exit)
+        : shell_(shell), store_(store), mediaKeys_(mediaKeys), tray_(tray), player_(player), exit_(exit) {}
     ShellEditorHost(const ShellEditorHost &) = delete;
     ShellEditorHost &operator=(const ShellEditorHost &) = delete;
     ~ShellEditorHost() = default;
@@ -25,10 +26,12 @@ public:
     // The dialog closed: its result is applied, the dialog is destroyed and
     // the mode is what it is without the dialog.
     void CloseBestSettings(const BestSettingsResult &result) override;
-    bool HotkeyHookInstalled() override { return shell_.hook != nullptr; }
+    bool HotkeyHookInstalled() override { return shell_.hook.get() != nullptr; }
     void SetHotkeyHook(bool on) override;
     void SetMediaKeys(bool on) override;
     void SetDialogKeys(DialogKeys keys) override;
+    Player &player() override { return player_; }
+    void RequestExit(ExitReason reason) override { exit_.RequestExit(reason); }
 
 private:
     // What the dialog's result asks of playback and of the best menu.
@@ -38,6 +41,8 @@ private:
     Store &store_;
     MediaKeys &mediaKeys_;
     Tray &tray_;
+    Player &player_;
+    ExitRequester &exit_;
     int modeBeforeLabelEdit_ = kModeBestFromMenu;
 };
 

@@ -35,11 +35,11 @@ HelpLoader::HtmlHelpFunction HelpLoader::Load() {
     return htmlHelp_;
 }
 
-void HelpLoader::Show(HWND owner, HWND resident) {
+void HelpLoader::Show(HWND owner, ExitRequester &exit) {
     char path[paths::kPathBuffer];
     DWORD length = GetModuleFileNameA(nullptr, path, ARRAYSIZE(path));
     if (length == 0 || length >= ARRAYSIZE(path)) {
-        ReportUnexpectedError(resident, true);
+        ReportUnexpectedError(owner, exit);
         return;
     }
     // Beside the program file only, whatever the current folder is.

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "utils/exit_request.h"
+
 class HelpLoader {
 public:
     HelpLoader() = default;
@@ -11,8 +13,8 @@ public:
     HelpLoader &operator=(const HelpLoader &) = delete;
 
     // Opens the help file over owner.  A program path that cannot be read is
-    // the unexpected-error report with shut-down, through resident.
-    void Show(HWND owner, HWND resident);
+    // the unexpected-error report, after which exit ends the program.
+    void Show(HWND owner, ExitRequester &exit);
     // Closes the help windows at the program's end, before the process takes
     // them away under HTML Help's own threads.
     void Close();

@@ -8,20 +8,15 @@
 bool InstallHotkeyHook(ShellState &shell, Store &store, HookFailure failure) {
     HHOOK hook = InstallHook(store.settings().engineVariant, shell.resident);
     if (!hook) {
-        ReportUnexpectedError(shell.resident, failure == HookFailure::EndsProgram);
+        ReportUnexpectedError(failure == HookFailure::EndsProgram ? shell.resident : nullptr);
         return false;
     }
-    shell.hook = hook;
+    shell.hook.reset(hook);
     store.WriteHookValue(hook);
     return true;
 }
 
-void RemoveHotkeyHook(ShellState &shell) {
-    if (shell.hook) {
-        UnhookWindowsHookEx(shell.hook);
-        shell.hook = nullptr;
-    }
-}
+void RemoveHotkeyHook(ShellState &shell) { shell.hook.reset(); }
 
 namespace {
 

@@ -9,7 +9,7 @@ class Store;
 // What a hook that cannot be installed leads to, after the unexpected-error
 // report.
 enum class HookFailure {
-    EndsProgram,  // the box is owned by the resident window, which then shuts down
+    EndsProgram,  // the box is owned by the resident window; the caller ends the program
     GoesOn,       // the box has no owner and the program goes on without the hook
 };
 

@@ -36,9 +36,18 @@ void MediaKeys::Suspend() {
     Settle();
 }
 
-void MediaKeys::Apply() {
+void MediaKeys::LetGo() {
+    letGo_ = true;
     HWND window = shell_.resident;
     if (!window) return;
+    KillTimer(window, kMediaKeyHoldTimer);
+    if (registered_) UnregisterMediaKeys(window);
+    registered_ = false;
+}
+
+void MediaKeys::Apply() {
+    HWND window = shell_.resident;
+    if (!window || letGo_) return;
     uint64_t now = GetTickCount64();
     bool held = hold_.Held(now);
     if (held != registered_) {

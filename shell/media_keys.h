@@ -17,6 +17,8 @@ constexpr UINT kMsgSettleMediaKeys = WM_APP + 20;
 class MediaKeys {
 public:
     explicit MediaKeys(const ShellState &shell) : shell_(shell) {}
+    // The keys go back to the system with this object.
+    ~MediaKeys() { LetGo(); }
     MediaKeys(const MediaKeys &) = delete;
     MediaKeys &operator=(const MediaKeys &) = delete;
 
@@ -33,6 +35,8 @@ public:
     // (the song that plays again on the wake takes them again).
     void Suspend();
     void OnHoldTimer() { Apply(); }
+    // The exit: the keys go now, whatever the hold, and are not taken again.
+    void LetGo();
 
     // A media key's command runs between these two: its stops keep the keys.
     void BeginKeyCommand() { inKeyCommand_ = true; }
@@ -49,6 +53,7 @@ private:
     bool registered_ = false;
     bool settlePosted_ = false;
     bool inKeyCommand_ = false;
+    bool letGo_ = false;  // the exit let them go
 };
 
 #endif

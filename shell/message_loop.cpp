@@ -36,13 +36,13 @@ bool IsDialogKey(const ShellState &shell, MSG *message) {
 
 }  // namespace
 
-int RunMessageLoop(const ShellState &shell) {
+int RunMessageLoop(const ShellState &shell, ExitRequester &exit) {
     MSG message;
     for (;;) {
         BOOL fetched = GetMessageA(&message, nullptr, 0, 0);
         if (fetched == 0) return static_cast<int>(message.wParam);
         if (fetched == -1) {
-            ReportUnexpectedError(shell.resident, true);
+            ReportUnexpectedError(shell.resident, exit);
             return 0;
         }
         if (IsDialogKey(shell, &message)) continue;

@@ -4,7 +4,6 @@
 
 #include <new>
 
-#include "shell/shell_state.h"
 #include "utils/message_box.h"
 
 namespace {
@@ -17,22 +16,17 @@ const char kOutOfMemory[] =
     "このままTivornを終了してもよいなら\n"
     "キャンセルをクリックしてください。";
 
-// operator new calls its handler without any context, so the handler finds
-// the resident window here: the shell's one process-wide variable.
-const ShellState *g_boxOwner = nullptr;
-
 // Called by operator new before it gives up; returns only when the user
 // chose to retry.  The program allocates through new alone (the containers
-// included), so this one handler covers every allocation.
+// included), so this one handler covers every allocation.  operator new
+// calls it without any context, so the box has no owner.
 void AskAfterFailedAllocation() {
-    HWND owner = g_boxOwner ? g_boxOwner->resident : nullptr;
-    if (ShowMessage(owner, kOutOfMemory, MB_OKCANCEL | MB_ICONERROR) != IDOK)
+    if (ShowMessage(nullptr, kOutOfMemory, MB_OKCANCEL | MB_ICONERROR) != IDOK)
         TerminateProcess(GetCurrentProcess(), 2);
 }
 
 }  // namespace
 
-void InstallOutOfMemoryHandler(const ShellState *shell) {
-    g_boxOwner = shell;
+void InstallOutOfMemoryHandler() {
     std::set_new_handler(AskAfterFailedAllocation);
 }

@@ -2,11 +2,8 @@
 #ifndef TIVORN_SHELL_OUT_OF_MEMORY_H
 #define TIVORN_SHELL_OUT_OF_MEMORY_H
 
-#include "shell/shell_state.h"
-
 // Makes every failed allocation ask the user: OK retries, Cancel ends the
-// process with exit code 2 at once.  The box is owned by shell's resident
-// window once there is one; null: by none.
-void InstallOutOfMemoryHandler(const ShellState *shell);
+// process with exit code 2 at once.  The box has no owner.
+void InstallOutOfMemoryHandler();
 
 #endif

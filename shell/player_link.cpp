@@ -16,6 +16,12 @@ void ShellPlayerHost::AnimateIcon(bool on) {
         KillTimer(shell_.resident, kTrayAnimationTimer);
 }
 
+void ShellPlayerHost::ShowPlayer(const PlayerReport &report) {
+    AnimateIcon(report.sounding);
+    tray_.SetPlayMenuState(report.songPlaying);
+    tray_.UpdateIcon(kTrayTip, report.tip);
+}
+
 void ShellPlayerHost::ShowRandomMode(bool on) {
     if (shell_.popupMenu)
         CheckMenuItem(shell_.popupMenu, IDM_RANDOM, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));

@@ -10,23 +10,26 @@
 
 class ShellPlayerHost : public PlayerHost {
 public:
-    ShellPlayerHost(const ShellState &shell, Tray &tray, MediaKeys &mediaKeys)
-        : shell_(shell), tray_(tray), mediaKeys_(mediaKeys) {}
+    ShellPlayerHost(const ShellState &shell, Tray &tray, MediaKeys &mediaKeys, ExitRequester &exit)
+        : shell_(shell), tray_(tray), mediaKeys_(mediaKeys), exit_(exit) {}
     ShellPlayerHost(const ShellPlayerHost &) = delete;
     ShellPlayerHost &operator=(const ShellPlayerHost &) = delete;
     ~ShellPlayerHost() = default;
 
     HWND Window() override { return shell_.resident; }
-    void ShowPlaying(bool playing) override { tray_.SetPlayMenuState(playing); }
-    void AnimateIcon(bool on) override;
-    void ShowSongTip(const char *path) override { tray_.UpdateIcon(kTrayTip, path); }
+    void ShowPlayer(const PlayerReport &report) override;
     void ShowCurrentBest() override { tray_.BuildBestMenu(kMarkCurrentBest); }
     void ShowRandomMode(bool on) override;
+    void ShowBox(const char *text, UINT flags) override { ShowMessage(shell_.resident, text, flags); }
+    void RequestExit(ExitReason reason) override { exit_.RequestExit(reason); }
 
 private:
+    void AnimateIcon(bool on);
+
     const ShellState &shell_;
     Tray &tray_;
     MediaKeys &mediaKeys_;
+    ExitRequester &exit_;
 };
 
 #endif

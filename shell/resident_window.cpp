@@ -2,6 +2,9 @@
 
 #include <shellapi.h>
 
+#include <string>
+#include <vector>
+
 #include "engine/korvel.h"
 #include "engine/resident_window.h"
 #include "player/player.h"
@@ -18,7 +21,6 @@
 
 namespace {
 
-const char kEngineCloseFailed[] = "オーディオデバイスの終了処理に失敗しました。";
 const char kNoProperties[] = "プロパティを表示できませんでした。";
 
 // Posted to open the tray menu for copy-data code 5: the sender (the hook, a
@@ -27,17 +29,9 @@ const char kNoProperties[] = "プロパティを表示できませんでした�
 constexpr UINT kMsgOpenTrayMenu = WM_APP + 3;
 // Posted to play the files a second start handed over.
 constexpr UINT kMsgPlayHandedFiles = WM_APP + 19;
-// Posted by the exit to itself: the window is destroyed once the messages
-// queued before it are handled.
-constexpr UINT kMsgDestroyWindow = WM_APP + 31;
 
 INT_PTR Answer(HWND window, LRESULT result) {
     return WindowBinding<ResidentWindow, WindowLifetime::OutlivesWindow>::Answer(window, result);
-}
-
-void RestartCurrentSong() {
-    StopPlayback();
-    PlayCurrentSong();
 }
 
 // After a wake the MIDI devices come back in their own time (a USB device is
@@ -84,9 +78,9 @@ void ResidentWindow::AllowMessagesFromLowerIntegrity() {
 
 INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     // Once the exit has begun, commands and the player's messages queued
-    // behind it would find the engine closed: only the window's end is
-    // handled, and a hand-over is told that it was not taken.
-    if (exiting_ && message != WM_DESTROY && message != kMsgDestroyWindow && message != WM_COPYDATA) return FALSE;
+    // behind it would find the engine closed: only a hand-over is answered,
+    // told that it was not taken.
+    if (exiting_ && message != WM_COPYDATA) return FALSE;
     if (message == app_.shell().taskbarCreated && message != 0) {
         app_.tray().UpdateIcon(kTrayAdd, nullptr);
         return Answer(window_, 0);
@@ -106,20 +100,20 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED:
     case WM_DISPLAYCHANGE: app_.tray().ReloadImages(); return FALSE;
     case WM_QUERYENDSESSION: return Answer(window_, TRUE);
+    // Windows may end the process at any moment once this returns: the exit
+    // is done here and now.
     case WM_ENDSESSION:
-        if (wParam) OnEndSession();
+        if (wParam) app_.RequestExit(ExitReason::SessionEnd);
         return Answer(window_, 0);
     case WM_SHOWWINDOW: app_.about().OnShowWindow(window_, wParam != 0); return FALSE;
     case WM_PAINT: return app_.about().OnPaint(window_);
     // High contrast turned on or off: the view's own colours follow.
     case WM_SYSCOLORCHANGE: InvalidateRect(window_, nullptr, TRUE); return FALSE;
-    case kMsgSongEnded: HandleSongEnded(wParam); return TRUE;
-    case kMsgPreviewEnded: HandlePreviewEnded(wParam, lParam); return TRUE;
+    case kMsgSongEnded: app_.player().HandleSongEnded(wParam); return TRUE;
+    case kMsgPreviewEnded: app_.player().HandlePreviewEnded(wParam, lParam); return TRUE;
     case kMsgOpenTrayMenu: OpenTrayMenuWhenIdle(); return TRUE;
     case WM_HOTKEY: OnMediaKey(wParam); return TRUE;
     case kMsgPlayHandedFiles: PlayHandedFilesUnlessEditing(); return TRUE;
-    case WM_DESTROY: OnDestroy(); return TRUE;
-    case kMsgDestroyWindow: DestroyWindow(window_); return TRUE;
     default: return FALSE;
     }
 }
@@ -128,24 +122,20 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 BOOL ResidentWindow::SwitchToBest(int k) {
     Tray &tray = app_.tray();
     if (k < 0 || static_cast<size_t>(k) >= tray.BestNames().size() || k >= tray.BestMenuItemCount()) return FALSE;
-    HMENU menu = GetSubMenu(app_.shell().popupMenu, 0);
-    if (!menu || (GetMenuState(menu, k, MF_BYPOSITION) & MF_CHECKED)) return FALSE;
-    SaveHistory(HistorySave::IfPresent);
-    SetCurrentBestName(tray.BestNames()[k].c_str());
-    SetPlaybackOwner(nullptr, 1);
-    SwitchBest(AfterSwitch::Play, HandedFiles::Drop);
-    return TRUE;
+    if (!GetSubMenu(app_.shell().popupMenu, 0)) return FALSE;
+    return app_.player().ChooseBest(tray.BestNames()[k].c_str()) ? TRUE : FALSE;
 }
 
-// The best after the checked one, the first after the last or when none is checked.
+// The best after the current one, the first after the last or when none is current.
 void ResidentWindow::SwitchToNextBest() {
     HMENU popupMenu = app_.shell().popupMenu;
-    HMENU menu = popupMenu ? GetSubMenu(popupMenu, 0) : nullptr;
     int count = app_.tray().BestMenuItemCount();
-    if (!menu || count == 0) return;
+    if (!popupMenu || !GetSubMenu(popupMenu, 0) || count == 0) return;
+    const std::vector<std::string> &names = app_.tray().BestNames();
+    const char *current = app_.player().CurrentBestName();
     int next = 0;
-    for (int i = 0; i < count; ++i) {
-        if (GetMenuState(menu, i, MF_BYPOSITION) & MF_CHECKED) {
+    for (int i = 0; i < count && current; ++i) {
+        if (names[i] == current) {
             next = (i + 1) % count;
             break;
         }
@@ -164,12 +154,12 @@ void ResidentWindow::OpenBestSettingsFromMenu() {
         SetForegroundWindow(open);
         return;
     }
-    if (!app_.editorHost().OpenBestSettings(kModeBestFromMenu)) ReportUnexpectedError(window_, true);
+    if (!app_.editorHost().OpenBestSettings(kModeBestFromMenu)) ReportUnexpectedError(window_, app_);
 }
 
 // The shell's properties of the current song (of a shortcut, the shortcut itself).
 void ResidentWindow::ShowSongProperties() {
-    const char *path = CurrentSongPath();
+    const char *path = app_.player().CurrentSongPath();
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_INVOKEIDLIST | SEE_MASK_FLAG_NO_UI;
@@ -201,17 +191,17 @@ INT_PTR ResidentWindow::OnCommand(WORD id) {
     switch (id) {
     case IDOK:
     case IDCANCEL: HideAbout(); break;
-    case IDM_PLAY: PlayCurrentSong(); break;
-    case IDM_STOP: StopPlayback(); break;
-    case IDM_RANDOM: SetRandomMode(!app_.store().option(Option::Random), RandomChange::Switch); break;
-    case IDM_NEXT: PlayNextSong(); break;
+    case IDM_PLAY: app_.player().PlayCurrentSong(); break;
+    case IDM_STOP: app_.player().StopPlayback(); break;
+    case IDM_RANDOM: app_.player().SetRandomMode(!app_.store().option(Option::Random), RandomChange::Switch); break;
+    case IDM_NEXT: app_.player().PlayNextSong(); break;
     case IDM_VERSION: ShowAbout(); break;
-    case IDM_EXIT: PostMessageA(window_, WM_DESTROY, 0, 0); break;
+    case IDM_EXIT: app_.RequestExit(ExitReason::ExitCommand); break;
     case IDM_BEST_SETTINGS: OpenBestSettingsFromMenu(); break;
     case IDM_REPEAT_ONE: FlipRepeatOne(); break;
-    case IDM_REWIND: RestartCurrentSong(); break;
-    case IDM_CLEAR_HISTORY: ClearHistory(); break;
-    case IDM_HELP: app_.help().Show(window_, app_.shell().resident); break;
+    case IDM_REWIND: app_.player().RestartCurrentSong(); break;
+    case IDM_CLEAR_HISTORY: app_.player().ClearHistory(); break;
+    case IDM_HELP: app_.help().Show(window_, app_); break;
     case IDM_SONG_INFO: ShowSongProperties(); break;
     default: return FALSE;
     }
@@ -222,18 +212,18 @@ INT_PTR ResidentWindow::OnCommand(WORD id) {
 // previewing, or the player may wait for it to name a best) wait for it to
 // close, as the menu's play does; its close plays them.
 void ResidentWindow::PlayHandedFilesUnlessEditing() {
-    if (!app_.shell().bestDialog) PlayHandedFiles();
+    if (!app_.shell().bestDialog) app_.player().PlayHandedFiles();
 }
 
 // Copy-data command codes from the engine's hook and from a second start.
 void ResidentWindow::RunCopyDataCommand(ULONG_PTR code) {
     switch (code) {
-    case TIVORN_CODE_NEXT: PlayNextSong(); break;
-    case TIVORN_CODE_REWIND: RestartCurrentSong(); break;
-    case TIVORN_CODE_STOP: StopPlayback(); break;
+    case TIVORN_CODE_NEXT: app_.player().PlayNextSong(); break;
+    case TIVORN_CODE_REWIND: app_.player().RestartCurrentSong(); break;
+    case TIVORN_CODE_STOP: app_.player().StopPlayback(); break;
     case TIVORN_CODE_NEXT_BEST: SwitchToNextBest(); break;
     case TIVORN_CODE_RESTART:
-        if (g_player.playing) RestartCurrentSong();
+        if (app_.player().SongPlaying()) app_.player().RestartCurrentSong();
         break;
     case TIVORN_CODE_MENU: PostMessageA(window_, kMsgOpenTrayMenu, 0, 0); break;
     default: break;
@@ -243,7 +233,7 @@ void ResidentWindow::RunCopyDataCommand(ULONG_PTR code) {
 void ResidentWindow::QueueHandOver(cmdline::HandedOver handed) {
     if (handed.files.empty()) return;
     bool joins = handOvers_.Joins(handed.started);
-    QueueHandedFiles(std::move(handed.files), joins ? HandedQueue::Join : HandedQueue::Replace);
+    app_.player().QueueHandedFiles(std::move(handed.files), joins ? HandedQueue::Join : HandedQueue::Replace);
 }
 
 LRESULT ResidentWindow::OnCopyData(const COPYDATASTRUCT *data) {
@@ -273,7 +263,7 @@ LRESULT ResidentWindow::OnCopyData(const COPYDATASTRUCT *data) {
 void ResidentWindow::OnMediaKey(WPARAM hotkeyId) {
     MediaKeys &keys = app_.mediaKeys();
     if (keys.KeyCommandUnderWay() || app_.shell().bestDialog || app_.shell().appMode == kModeBestRequired) return;
-    UINT command = MediaKeyCommand(hotkeyId, g_player.playing);
+    UINT command = MediaKeyCommand(hotkeyId, app_.player().SongPlaying());
     if (!command) return;
     keys.BeginKeyCommand();
     ScopeGuard done([&keys] { keys.EndKeyCommand(); });
@@ -283,7 +273,7 @@ void ResidentWindow::OnMediaKey(WPARAM hotkeyId) {
 void ResidentWindow::OnTrayNotify(UINT mouseMessage) {
     switch (mouseMessage) {
     case WM_LBUTTONDBLCLK:
-        if (app_.shell().appMode != kModeBestRequired) PlayNextSong();
+        if (app_.shell().appMode != kModeBestRequired) app_.player().PlayNextSong();
         break;
     case WM_RBUTTONUP:
         if (app_.shell().appMode == kModeIdle) app_.tray().ShowMenu(window_);
@@ -321,10 +311,10 @@ void ResidentWindow::OnPowerBroadcast(WPARAM event) {
     case PBT_APMSUSPEND:
         // Only a song stopped here is played again on the wake: one that
         // went on playing (no suspend notice came) is left alone.
-        suspended_ = g_player.playing;
+        suspended_ = app_.player().SongPlaying();
         resumeTriesLeft_ = 0;
         KillTimer(window_, kResumeRetryTimer);
-        SuspendPlayback();
+        app_.player().SuspendPlayback();
         app_.mediaKeys().Suspend();
         break;
     case PBT_APMRESUMEAUTOMATIC:
@@ -344,54 +334,12 @@ void ResidentWindow::RetryResume() {
     resumeTriesLeft_ = 0;
     if (!suspended_) return;
     suspended_ = false;
-    ResumePlayback();
+    app_.player().ResumePlayback();
 }
 
-// What the exit command and the end of the session both do before the
-// process goes: the notes released (a device would hold them sounding) and
-// the history saved (a random switch changes it in memory only).  Once only.
-void ResidentWindow::EndRun() {
-    if (ended_) return;
-    ended_ = true;
+void ResidentWindow::StopTakingCommands() {
+    exiting_ = true;
+    RemovePropA(window_, TIVORN_RESIDENT_PROP);
     KillTimer(window_, kTrayAnimationTimer);
     KillTimer(window_, kResumeRetryTimer);
-    app_.help().Close();
-    SaveHistory(HistorySave::IfPresent);
-    if (!EngineClose()) ShowMessage(window_, kEngineCloseFailed, MB_OK | MB_ICONERROR);
-    app_.tray().FreeBestNames();
-}
-
-// WM_DESTROY arrives posted by the exit command or a fatal error, and sent
-// when the window is destroyed at the end of this.  A copy that is exiting is
-// no longer the running copy: its mark goes first, so that a start from now
-// on runs as the new copy instead of handing over to one that no longer
-// listens.  That start waits for the startup lock, which this copy holds
-// from here to its end, so the two never overlap (the new one would find
-// the MIDI device still taken).  The lock comes before the mark: a start
-// that is searching finishes first, and a hand-over it then sends is
-// answered "not taken" below.
-void ResidentWindow::OnDestroy() {
-    if (exiting_) return;
-    exiting_ = true;
-    app_.HoldStartupLockUntilExit();
-    RemovePropA(window_, TIVORN_RESIDENT_PROP);
-    EndRun();
-    // The tray icon, the hook and the menu go while the window stands.
-    app_.Shutdown();
-    // Destroyed once the messages queued before it are handled (a hand-over
-    // queued meanwhile is answered, not left to time out); the quit message
-    // comes only after them all.
-    PostMessageA(window_, kMsgDestroyWindow, 0, 0);
-    PostQuitMessage(0);
-}
-
-// The session ends (logoff, shutdown): Windows may end the process at any
-// moment once this message returns, so everything an exit does is done here
-// and now, the shutdown of the shell included.  What fails on the way goes
-// to the data folder's log: a box now would hold up the sign-out.
-void ResidentWindow::OnEndSession() {
-    LogBoxesTo(app_.store().FailureLogFile());
-    EndRun();
-    app_.Shutdown();
-    PostQuitMessage(0);
 }

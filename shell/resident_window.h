@@ -26,6 +26,10 @@ public:
     // it (Explorer's one process per selected file) joins their queue.
     void QueueHandOver(cmdline::HandedOver handed);
 
+    // The exit has begun: the window is no longer the running copy's (its
+    // mark goes), takes no more commands and stops its timers.
+    void StopTakingCommands();
+
 private:
     friend class WindowBinding<ResidentWindow, WindowLifetime::OutlivesWindow>;
 
@@ -49,16 +53,12 @@ private:
     void OnTimer(UINT_PTR id);
     void OnPowerBroadcast(WPARAM event);
     void RetryResume();
-    void EndRun();
-    void OnDestroy();
     void AllowMessagesFromLowerIntegrity();
-    void OnEndSession();
 
     Application &app_;
     HWND window_ = nullptr;
     bool suspended_ = false;   // the sleep stopped a playing song
     int resumeTriesLeft_ = 0;  // of the wait for the devices after a wake
-    bool ended_ = false;       // EndRun has run
     bool exiting_ = false;     // the exit has begun: commands are no longer taken
     cmdline::HandOverBurst handOvers_;
 };

@@ -14,6 +14,24 @@ enum AppMode {
     kModeBestFromMenu = 4,  // the best settings dialog, opened from the menu
 };
 
+// The hotkey hook, removed when its holder goes or takes another.
+class UniqueHook {
+public:
+    UniqueHook() = default;
+    ~UniqueHook() { reset(); }
+    UniqueHook(const UniqueHook &) = delete;
+    UniqueHook &operator=(const UniqueHook &) = delete;
+
+    HHOOK get() const { return hook_; }
+    void reset(HHOOK hook = nullptr) {
+        if (hook_) UnhookWindowsHookEx(hook_);
+        hook_ = hook;
+    }
+
+private:
+    HHOOK hook_ = nullptr;
+};
+
 struct MenuBitmap {
     UINT command;
     WORD resource;
@@ -22,7 +40,14 @@ struct MenuBitmap {
 
 constexpr int kMenuBitmapCount = 9;
 
+// The tray menu with its pictures and the hotkey hook belong to the record:
+// they go with it, if the exit has not released them before.
 struct ShellState {
+    ShellState() = default;
+    ~ShellState();
+    ShellState(const ShellState &) = delete;
+    ShellState &operator=(const ShellState &) = delete;
+
     HINSTANCE instance;
     HWND resident;                   // null until CreateDialog returned
     UINT taskbarCreated;             // the registered "TaskbarCreated" message
@@ -32,7 +57,7 @@ struct ShellState {
     int appMode;
     HWND bestDialog;                 // the best settings dialog while it is open
     bool closingBestSettings;        // its close flags are being applied
-    HHOOK hook;                      // the hotkey hook, null when none
+    UniqueHook hook;                 // the hotkey hook, null when none
 };
 
 // The application mode once the best settings dialog is gone: About showing

@@ -14,12 +14,12 @@ namespace {
 
 // Restores the current best from "PlayBest" and starts its first song, or
 // the files of the command line, which choose no song of the best.
-bool StartCurrentBest(Tray &tray, const Store &store) {
+bool StartCurrentBest(Tray &tray, const Store &store, Player &player) {
     std::string name;
     if (!store.ReadPlayBest(&name)) return false;
-    SetCurrentBestName(name.c_str());
-    if (!LoadCurrentBest()) return false;
-    if (!(HandedFilesWaiting() ? PlayHandedFiles() : PlayNextSong())) return false;
+    player.SetCurrentBestName(name.c_str());
+    if (!player.LoadCurrentBest()) return false;
+    if (!(player.HandedFilesWaiting() ? player.PlayHandedFiles() : player.PlayNextSong())) return false;
     tray.BuildBestMenu(kRebuildBestMenu);
     return true;
 }
@@ -43,7 +43,7 @@ bool LoadReachableDataFolder(Store &store) {
         std::string folder;
         switch (store.LoadDataFolder(&folder)) {
         case store::Resolution::Resolved: return true;
-        case store::Resolution::Unusable: ReportUnexpectedError(nullptr, false); return false;
+        case store::Resolution::Unusable: ReportUnexpectedError(nullptr); return false;
         case store::Resolution::Unreachable:
             if (!AskRetryUnreachableFolder(nullptr, folder.c_str(), FolderWait::Start)) return false;
             break;
@@ -54,25 +54,26 @@ bool LoadReachableDataFolder(Store &store) {
 }  // namespace
 
 int RunStartupLoad(Application &app) {
-    UnloadBest();
+    Player &player = app.player();
     Store &store = app.store();
+    player.UnloadBest();
     if (!LoadReachableDataFolder(store)) return 0;
-    SetRandomMode(store.option(Option::Random), RandomChange::ShowOnly);
+    player.SetRandomMode(store.option(Option::Random), RandomChange::ShowOnly);
 
     if (!EngineInit()) {
-        ReportUnexpectedError(nullptr, false);
+        ReportUnexpectedError(nullptr);
         return 0;
     }
     // The keys themselves are taken by the first song.
     app.mediaKeys().Use(store.settings().mediaKeys ? MediaKeySetting::On : MediaKeySetting::Off);
     if (store.option(Option::Hotkeys) && !InstallHotkeyHook(app.shell(), store, HookFailure::EndsProgram)) return 0;
 
-    UnloadBest();
+    player.UnloadBest();
     app.tray().UpdateIcon(kTrayAdd, nullptr);
     if (!WaitForReadableBestFile(store)) return 0;
-    if (StartCurrentBest(app.tray(), store)) return 1;
+    if (StartCurrentBest(app.tray(), store, player)) return 1;
 
     // Nothing to play: the user has to choose or make a best first.
-    SetCurrentBestName(nullptr);
+    player.SetCurrentBestName(nullptr);
     return app.editorHost().OpenBestSettings(kModeBestRequired) ? 1 : 0;
 }

@@ -13,7 +13,20 @@
 #include "utils/path_rules.h"
 #include "utils/system_function.h"
 
+Tray::Tray(const ShellState &shell, const Store &store, const Player &player)
+    : shell_(shell), store_(store), player_(player) {
+    // Looked up once: the newer systems' DPI and icon functions, null where
+    // the system predates them.
+    dpiForMonitor_ = SystemFunction<DpiForMonitor>(LoadLibraryExA("shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32),
+                                                   "GetDpiForMonitor");
+    metricsForDpi_ = SystemFunction<SystemMetricsForDpi>(GetModuleHandleA("user32.dll"), "GetSystemMetricsForDpi");
+    loadScaledDown_ = SystemFunction<IconWithScaleDown>(GetModuleHandleA("comctl32.dll"), "LoadIconWithScaleDown");
+}
+
+// The icon goes with the tray: an exit that did not remove it leaves none
+// behind in the notification area.
 Tray::~Tray() {
+    if (record_.hWnd) UpdateIcon(kTrayRemove, nullptr);
     if (imageA_) DestroyIcon(imageA_);
     if (imageB_) DestroyIcon(imageB_);
 }
@@ -24,11 +37,8 @@ namespace {
 // on.  A per-monitor aware process is told the scale at sign-in by
 // GetSystemMetrics and LoadIconMetric, and the hidden resident window may
 // be on another monitor, so the taskbar's own monitor is asked.
-UINT TaskbarDpi() {
-    using DpiForMonitor = HRESULT(WINAPI *)(HMONITOR, int, UINT *, UINT *);
+UINT TaskbarDpi(Tray::DpiForMonitor dpiForMonitor) {
     constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI, Windows 8.1 on
-    static const DpiForMonitor dpiForMonitor = SystemFunction<DpiForMonitor>(
-        LoadLibraryExA("shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32), "GetDpiForMonitor");
     // A search by class alone sends the windows no message.
     HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
     HMONITOR monitor = taskbar ? MonitorFromWindow(taskbar, MONITOR_DEFAULTTOPRIMARY)
@@ -43,10 +53,7 @@ UINT TaskbarDpi() {
 
 // The small icon's size at dpi: 16 px at 100 %, 20, 24 and 32 px at 125,
 // 150 and 200 %.
-int SmallIconSize(UINT dpi) {
-    using SystemMetricsForDpi = int(WINAPI *)(int, UINT);  // Windows 10 1607 on
-    static const SystemMetricsForDpi metricsForDpi =
-        SystemFunction<SystemMetricsForDpi>(GetModuleHandleA("user32.dll"), "GetSystemMetricsForDpi");
+int SmallIconSize(UINT dpi, Tray::SystemMetricsForDpi metricsForDpi) {
     if (metricsForDpi) return metricsForDpi(SM_CXSMICON, dpi);
     HDC screen = GetDC(nullptr);
     int systemDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
@@ -59,11 +66,8 @@ int SmallIconSize(UINT dpi) {
 // The icon files carry each size, and the image of the size asked for is
 // taken, or a larger one scaled down, instead of a 16 px image blurred up.
 HICON Tray::LoadSmallIcon(WORD id, int size) const {
-    using IconWithScaleDown = HRESULT(WINAPI *)(HINSTANCE, PCWSTR, int, int, HICON *);  // common controls 6
-    static const IconWithScaleDown loadScaledDown =
-        SystemFunction<IconWithScaleDown>(GetModuleHandleA("comctl32.dll"), "LoadIconWithScaleDown");
     HICON icon = nullptr;
-    if (loadScaledDown && SUCCEEDED(loadScaledDown(shell_.instance, MAKEINTRESOURCEW(id), size, size, &icon)))
+    if (loadScaledDown_ && SUCCEEDED(loadScaledDown_(shell_.instance, MAKEINTRESOURCEW(id), size, size, &icon)))
         return icon;
     return static_cast<HICON>(LoadImageA(shell_.instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
@@ -78,10 +82,10 @@ void Tray::LoadImages(int size) {
     iconSize_ = size;
 }
 
-void Tray::ReloadImages() { ReloadImagesAt(TaskbarDpi()); }
+void Tray::ReloadImages() { ReloadImagesAt(TaskbarDpi(dpiForMonitor_)); }
 
 void Tray::ReloadImagesAt(UINT dpi) {
-    int size = SmallIconSize(dpi);
+    int size = SmallIconSize(dpi, metricsForDpi_);
     if (size == iconSize_ && imageA_) return;
     LoadImages(size);
     record_.hIcon = alternate_ ? imageB_ : imageA_;
@@ -125,7 +129,7 @@ void Tray::UpdateIcon(int kind, const char *path) {
         alternate_ = 0;
         r.hWnd = shell_.resident;
         // Explorer restarted, perhaps after a change of scale.
-        LoadImages(SmallIconSize(TaskbarDpi()));
+        LoadImages(SmallIconSize(TaskbarDpi(dpiForMonitor_), metricsForDpi_));
         r.hIcon = imageA_;
         if (!AddIcon() && shell_.resident) {
             addTriesLeft_ = kTrayAddRetries;
@@ -219,7 +223,7 @@ int Tray::BuildBestMenu(BestMenuMode mode) {
     if (!menu) return 1;
     int count = CountBestItems(menu);
     if (static_cast<size_t>(count) > bestNames_.size()) count = static_cast<int>(bestNames_.size());
-    const char *current = CurrentBestName();
+    const char *current = player_.CurrentBestName();
     for (int i = 0; i < count; ++i) {
         bool isCurrent = current && bestNames_[i] == current;
         if (mode == kMarkCurrentBest || isCurrent)

@@ -11,6 +11,8 @@
 #include "shell/shell_state.h"
 #include "store/store.h"
 
+class Player;
+
 enum TrayKind {
     kTrayRemove = 0,     // delete the icon
     kTrayAdd = 1,        // add it with image A and the tip "Tivorn"
@@ -48,7 +50,10 @@ enum BestMenuMode {
 // the resident window's state.
 class Tray {
 public:
-    Tray(const ShellState &shell, const Store &store) : shell_(shell), store_(store) {}
+    // The best menu lists the store's bests and checks the player's current
+    // one.
+    Tray(const ShellState &shell, const Store &store, const Player &player);
+    // Removes the icon if it shows.
     ~Tray();
     Tray(const Tray &) = delete;
     Tray &operator=(const Tray &) = delete;
@@ -83,6 +88,10 @@ public:
     // arrives at owner as WM_COMMAND.
     void ShowMenu(HWND owner);
 
+    using DpiForMonitor = HRESULT(WINAPI *)(HMONITOR, int, UINT *, UINT *);                // Windows 8.1 on
+    using SystemMetricsForDpi = int(WINAPI *)(int, UINT);                                // Windows 10 1607 on
+    using IconWithScaleDown = HRESULT(WINAPI *)(HINSTANCE, PCWSTR, int, int, HICON *);  // common controls 6
+
     // For tests: the tip text and which image (0 = A, 1 = B) was shown last.
     const char *TipText() const { return record_.szTip; }
     int ImageShown() const;
@@ -100,6 +109,10 @@ private:
 
     const ShellState &shell_;
     const Store &store_;
+    const Player &player_;
+    DpiForMonitor dpiForMonitor_ = nullptr;
+    SystemMetricsForDpi metricsForDpi_ = nullptr;
+    IconWithScaleDown loadScaledDown_ = nullptr;
     NOTIFYICONDATAA record_ = {};  // one record, reused for every shell call
     HICON imageA_ = nullptr;
     HICON imageB_ = nullptr;

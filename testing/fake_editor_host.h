@@ -23,6 +23,9 @@ inline BestSettingsResult Closed(std::initializer_list<bool BestSettingsResult::
 
 class FakeEditorHost : public EditorHost {
 public:
+    // The player over the test's store, which outlives the host.
+    explicit FakeEditorHost(Store &store) : player_(store) {}
+
     void CloseBestSettings(const BestSettingsResult &closed) override {
         result = closed;
         ++closes;
@@ -31,12 +34,16 @@ public:
     bool HotkeyHookInstalled() override { return installed; }
     void SetHotkeyHook(bool on) override { calls.push_back(installed = on); }
     void SetMediaKeys(bool on) override { mediaKeyCalls.push_back(on); }
+    Player &player() override { return player_; }
     void SetDialogKeys(DialogKeys keys) override {
         if (keys == DialogKeys::LabelEditing && this->keys != keys) before = this->keys;
         this->keys = keys == DialogKeys::LabelEdited ? before : keys;
     }
 
+    void RequestExit(ExitReason reason) override { exits.push_back(reason); }
+
     HWND dialog = nullptr;
+    std::vector<ExitReason> exits;
     BestSettingsResult result;
     int closes = 0;
     bool installed = false;   // the hotkey hook
@@ -44,6 +51,7 @@ public:
     std::vector<bool> mediaKeyCalls;
     DialogKeys keys = DialogKeys::FromMenu;
     DialogKeys before = DialogKeys::FromMenu;  // the keys a label edit took over
+    Player player_;  // over the engine library and the test's store, reporting to nobody
 };
 
 }  // namespace tt

@@ -7,29 +7,24 @@
 
 #include <string>
 
+#include "utils/exit_request.h"
+
 int ShowMessage(HWND owner, const char *text, UINT flags);
 
-// From now on every box is written to logFile instead of shown (to nowhere
-// when it is empty: there is no data folder yet).  Once the session ends, a
-// box left waiting would make Windows list Tivorn as keeping the user from
-// signing out, and nobody would answer it; the log keeps what it would have
-// said.  A logged box is answered with its safest button: Cancel, No, or
-// else OK.
-void LogBoxesTo(const std::string &logFile);
-// Boxes are shown again (tests).
-void ShowBoxesAgain();
+// Tells the user that something unexpected failed, in a box modal to owner
+// (none: null); the program goes on.
+void ReportUnexpectedError(HWND owner);
+// The same report, after which exit is asked to end the program.  From
+// inside an open dialog, owner is the dialog, so that nothing in it can be
+// clicked while the box is up.  The dialog may be gone when this returns (a
+// message handled while the box was up can close it); the caller checks
+// before it touches the dialog again.
+void ReportUnexpectedError(HWND owner, ExitRequester &exit);
 
-// Tells the user that something unexpected failed.  Without shutDown the box
-// has no owner and nothing else happens.  With shutDown the box is owned by
-// resident, the program's resident window, and WM_DESTROY is then posted to
-// it, which shuts the program down in order.
-void ReportUnexpectedError(HWND resident, bool shutDown);
-
-// The same report with shut-down from inside an open dialog: the box is
-// modal to owner, so that nothing in the dialog can be clicked while the box
-// is up, and WM_DESTROY then goes to resident as above.  The dialog may be
-// gone when this returns (a message handled while the box was up can close
-// it); the caller checks before it touches the dialog again.
-void ReportUnexpectedErrorOver(HWND owner, HWND resident);
+// Appends one line to logFile: the local time, then text with its line
+// breaks as spaces.  Once the session ends a box would hold up the sign-out
+// and nobody would answer it; the log keeps what it would have said.
+// Nothing when logFile is empty (there is no data folder yet).
+void AppendToLog(const std::string &logFile, const char *text);
 
 #endif

@@ -62,12 +62,11 @@ protected:
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES | ICC_TAB_CLASSES | ICC_HOTKEY_CLASS};
         InitCommonControlsEx(&controls);
         StoreFixture::SetUp();
-        UsePlayerStore(&store_);
         for (const char *song : {"A\\a1.mid", "r.mid"}) midi_.WriteFile(song, midiw::Tune({60}));
         program_key::WriteString(program_key::Key(), "Root", midi_.path());
         WriteBests({bestbytes::Record("T", {})});
         store_.WriteAlbumName(midi_.Join("A").c_str(), "アルバム");
-        SetCurrentBestName("T");
+        shell_.player().SetCurrentBestName("T");
         dialog_ = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_, store_);
         ASSERT_NE(dialog_, nullptr);
         BestSettingsDialog::From(dialog_)->SetFolderPicker(PickChosen);
@@ -75,8 +74,7 @@ protected:
     }
     void TearDown() override {
         DestroyWindow(dialog_);
-        SetCurrentBestName(nullptr);
-        UsePlayerStore(nullptr);
+        shell_.player().SetCurrentBestName(nullptr);
         StoreFixture::TearDown();
     }
 
@@ -125,7 +123,7 @@ protected:
     int StateImages() { return ImageList_GetImageCount(TreeView_GetImageList(tree_, TVSIL_STATE)); }
 
     ScratchFolder midi_;
-    FakeEditorHost shell_;
+    FakeEditorHost shell_{store_};
     HWND dialog_ = nullptr, tree_ = nullptr;
 };
 

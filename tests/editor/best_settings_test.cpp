@@ -69,7 +69,6 @@ class BestSettingsTest : public StoreFixture {
 protected:
     void TearDown() override {
         if (combo_) DestroyWindow(combo_);
-        UsePlayerStore(nullptr);
         StoreFixture::TearDown();
     }
 
@@ -93,7 +92,7 @@ protected:
         return text;
     }
 
-    FakeEditorHost shell_;
+    FakeEditorHost shell_{store_};
     BestSettingsDialog dialog_{&shell_, store_};
     HWND combo_ = nullptr;
 };
@@ -186,7 +185,6 @@ class BestDialogTest : public StoreFixture {
 protected:
     void SetUp() override {
         StoreFixture::SetUp();
-        UsePlayerStore(&store_);
         log_ = data_.Join("play.log");
         program_key::WriteString(program_key::EngineKey(), "Output", "log:" + log_);
         ASSERT_TRUE(EngineInit());
@@ -199,8 +197,7 @@ protected:
         StopSong();
         SetPlaybackOwner(nullptr, 0);
         EngineClose();
-        SetCurrentBestName(nullptr);
-        UsePlayerStore(nullptr);
+        shell_.player().SetCurrentBestName(nullptr);
         StoreFixture::TearDown();
     }
 
@@ -208,7 +205,7 @@ protected:
 
     void Open(const std::vector<bestbytes::Bytes> &bests, const char *current, HWND owner = nullptr) {
         if (!bests.empty()) WriteBests(bests);
-        SetCurrentBestName(current);
+        shell_.player().SetCurrentBestName(current);
         shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), owner, &shell_, store_);
         ASSERT_NE(shell_.dialog, nullptr);
         Dialog().SetFolderPicker(PickChosenFolder);
@@ -284,7 +281,7 @@ protected:
 
     ScratchFolder midi_;
     std::string log_;
-    FakeEditorHost shell_;
+    FakeEditorHost shell_{store_};
     HWND tree_ = nullptr;
 };
 
@@ -414,7 +411,7 @@ TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
         EXPECT_EQ(answer.text(), "このベストを削除してもよろしいですか？");
     }
     EXPECT_EQ(Names(), (std::vector<std::string>{"T", "New"}));
-    EXPECT_STREQ(CurrentBestName(), "New");
+    EXPECT_STREQ(shell_.player().CurrentBestName(), "New");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(shell_.dialog, IDC_CANCEL)));
     EXPECT_EQ(shell_.keys, DialogKeys::Required);
     char shown[MAX_PATH] = "";
@@ -508,7 +505,7 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     // Leaving the current best saved it, with nothing to save: its list is
     // read again all the same.
     EXPECT_EQ(shell_.result, Closed({&R::bestToPlayChanged, &R::playingBestSaved}));
-    EXPECT_STREQ(CurrentBestName(), "U");
+    EXPECT_STREQ(shell_.player().CurrentBestName(), "U");
     std::string root;
     program_key::ReadRaw(program_key::Key(), "Root", &root);
     EXPECT_EQ(root, other.path() + '\0');
@@ -567,9 +564,7 @@ TEST_F(BestDialogTest, AFailedSaveReportsOverTheDialogAndACloseMeanwhileEndsItCl
     EXPECT_TRUE(disabled);
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(shell_.closes, 1);
-    MSG shutDown;
-    EXPECT_TRUE(PeekMessageA(&shutDown, resident, WM_DESTROY, WM_DESTROY, PM_REMOVE));
-    EXPECT_FALSE(PeekMessageA(&shutDown, resident, WM_DESTROY, WM_DESTROY, PM_REMOVE));
+    EXPECT_EQ(shell_.exits, std::vector<ExitReason>{ExitReason::FatalError});
     ReadWholeFile(store_.bestFile(), &after);
     EXPECT_EQ(after, before);
     DestroyWindow(resident);
@@ -621,7 +616,7 @@ TEST_F(BestDialogTest, WithoutAMidiFolderTheDefaultBestIsMadeEmpty) {
     Open({}, nullptr);
     EXPECT_EQ(Names(), std::vector<std::string>{"すべてのMIDIファイル"});
     EXPECT_TRUE(Entries("すべてのMIDIファイル").empty());
-    EXPECT_STREQ(CurrentBestName(), "すべてのMIDIファイル");
+    EXPECT_STREQ(shell_.player().CurrentBestName(), "すべてのMIDIファイル");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(shell_.dialog, IDC_CANCEL)));
 }
 

@@ -32,7 +32,6 @@ class ShellTabTest : public StoreFixture {
 protected:
     void SetUp() override {
         StoreFixture::SetUp();
-        UsePlayerStore(&store_);
         program_key::WriteString(program_key::Key(), "Root", data_.path());
         DeleteTree(disk_);
         for (const std::string &folder :
@@ -48,8 +47,7 @@ protected:
         DeleteFileW(std::wstring(tooLong_.begin(), tooLong_.end()).c_str());
         DeleteTree(disk_);
         if (!desktopWas_.empty()) SetDesktop(desktopWas_);
-        SetCurrentBestName(nullptr);
-        UsePlayerStore(nullptr);
+        shell_.player().SetCurrentBestName(nullptr);
         StoreFixture::TearDown();
     }
 
@@ -63,7 +61,7 @@ protected:
     // The dialog on best "T" with these entries, showing the all-files tab.
     void Open(const Paths &entries) {
         WriteBests({bestbytes::Record("T", entries)});
-        SetCurrentBestName("T");
+        shell_.player().SetCurrentBestName("T");
         shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_, store_);
         ASSERT_NE(shell_.dialog, nullptr);
         tree_ = GetDlgItem(shell_.dialog, IDC_TREE);
@@ -114,7 +112,7 @@ protected:
                         static_cast<DWORD>(folder.size() + 1));
     }
     std::string desktopWas_;
-    FakeEditorHost shell_;
+    FakeEditorHost shell_{store_};
     HWND tree_ = nullptr;
 };
 

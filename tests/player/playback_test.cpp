@@ -37,29 +37,23 @@ protected:
         app_.shell().resident = app_.CreateResidentWindow();
         ASSERT_NE(app_.shell().resident, nullptr);
         LoadPopupMenu(app_.shell());
-        LoadPlayerBest(&g_player.songs, best::BestRecord());
-        SetCurrentBestName(nullptr);
-        g_player.playing = false;
         ASSERT_TRUE(EngineInit());
         for (int i = 0; i < 3; ++i) songs_.push_back(data_.WriteFile("s" + std::to_string(i) + ".mid",
                                                                      midiw::Tune({60}, 30000)));
     }
     void TearDown() override {
-        StopPlayback();
+        app_.player().StopPlayback();
         if (app_.shell().bestDialog) DestroyWindow(app_.shell().bestDialog);
-        UnloadPopupMenu(app_.shell());
-        DestroyWindow(app_.shell().resident);  // its WM_DESTROY closes the engine
+        app_.RequestExit(ExitReason::ExitCommand);  // closes the engine and unloads the menu
         PumpMessages();
-        LoadPlayerBest(&g_player.songs, best::BestRecord());
-        SetCurrentBestName(nullptr);
         StoreFixture::TearDown();
     }
 
     // Makes best `name` current and plays its first song.
     void PlayBest(const char *name) {
-        SetCurrentBestName(name);
-        ASSERT_TRUE(LoadCurrentBest());
-        ASSERT_EQ(NextSong(SongOrder::InOrder, NextChoice::Next), 1);
+        app_.player().SetCurrentBestName(name);
+        ASSERT_TRUE(app_.player().LoadCurrentBest());
+        ASSERT_EQ(app_.player().NextSong(SongOrder::InOrder, NextChoice::Next), 1);
     }
 
     std::vector<std::string> Events() const { return LogMarkers(log_); }
@@ -82,7 +76,7 @@ TEST_F(PlaybackTest, AnEndMovesOnOnlyForTheSongThatStillPlays) {
 
     // An end posted for an earlier song is dropped.
     size_t seen = Events().size();
-    SendMessageA(app_.shell().resident, kMsgSongEnded, g_player.generation - 1, 0);
+    SendMessageA(app_.shell().resident, kMsgSongEnded, app_.player().Generation() - 1, 0);
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
 
     // The engine's handler only posts; the resident window moves on.
@@ -96,16 +90,16 @@ TEST_F(PlaybackTest, AnEndMovesOnOnlyForTheSongThatStillPlays) {
     OnSongEnd(1);
     PumpMessages();
     EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + AnsiToUtf8(songs_[1]), "start"}));
-    EXPECT_EQ(g_player.songs.position, 1);
+    EXPECT_EQ(app_.player().Songs().position, 1);
     EXPECT_EQ(History("Best"), std::string(1, '\x03'));
 
     // Stopped before the end was handled: nothing starts.
     OnSongEnd(1);
-    StopPlayback();
+    app_.player().StopPlayback();
     seen = Events().size();
     PumpMessages();
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
-    EXPECT_FALSE(g_player.playing);
+    EXPECT_FALSE(app_.player().SongPlaying());
 }
 
 TEST_F(PlaybackTest, APreviewsEndResumesOnlyABestThatWasPlaying) {
@@ -114,8 +108,7 @@ TEST_F(PlaybackTest, APreviewsEndResumesOnlyABestThatWasPlaying) {
     HWND previewOwner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                         GetModuleHandleA(nullptr), nullptr);
     // A preview takes playback over as the best settings dialog does.
-    SetPlaybackOwner(previewOwner, 1);
-    StopSong();
+    app_.player().StopForPreview(previewOwner);
     size_t seen = Events().size();
     OnPreviewEnd(1);
     PumpMessages();
@@ -123,16 +116,16 @@ TEST_F(PlaybackTest, APreviewsEndResumesOnlyABestThatWasPlaying) {
     EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"open " + AnsiToUtf8(songs_[0]), "start"}));
 
     // The engine asked the owner to end it: no resume.
-    SetPlaybackOwner(previewOwner, 1);
     seen = Events().size();
+    app_.player().StopForPreview(previewOwner);
     OnPreviewEnd(0);
     PumpMessages();
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{"stop"});
-    EXPECT_TRUE(g_player.playing);  // the player's state is kept for a later resume
+    EXPECT_TRUE(app_.player().SongPlaying());  // the player's state is kept for a later resume
 
-    StopPlayback();
+    app_.player().StopPlayback();
     seen = Events().size();
-    ResumeAfterPreview(AfterPreview::Resume);
+    app_.player().ResumeAfterPreview(AfterPreview::Resume);
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
     DestroyWindow(previewOwner);
 }
@@ -143,7 +136,7 @@ TEST_F(PlaybackTest, TheEndOfAnEarlierPreviewStopsNeitherTheNextNorTheBest) {
     HWND previewOwner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                         GetModuleHandleA(nullptr), nullptr);
     auto preview = [&](const std::string &song) {
-        StopForPreview(previewOwner);
+        app_.player().StopForPreview(previewOwner);
         ASSERT_TRUE(OpenSong(song.c_str(), 0) && StartSong(OnPreviewEnd));
     };
     // Preview A ends; its end is still queued when preview B starts.
@@ -179,7 +172,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     app_.editorHost().CloseBestSettings(Closed({&BestSettingsResult::bestListChanged, &BestSettingsResult::playingBestSaved}));
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
     EXPECT_EQ(app_.tray().BestMenuItemCount(), 2);
-    EXPECT_EQ(g_player.songs.songCount, 2);
+    EXPECT_EQ(app_.player().Songs().songCount, 2);
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(app_.shell().bestDialog, nullptr);
     EXPECT_EQ(app_.shell().appMode, kModeIdle);
@@ -195,8 +188,8 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
 
     // Another best to play; a preview of the dialog is ended first.
     OpenBestSettings(kModeBestFromMenu);
-    SetPlaybackOwner(app_.shell().bestDialog, 1);
-    SetCurrentBestName("B");
+    app_.player().StopForPreview(app_.shell().bestDialog);
+    app_.player().SetCurrentBestName("B");
     seen = Events().size();
     app_.editorHost().CloseBestSettings(Closed({&BestSettingsResult::bestToPlayChanged}));
     std::vector<std::string> events = EventsSince(seen);
@@ -225,8 +218,8 @@ TEST_F(PlaybackTest, WithoutAnyBestTheRequiredDialogMakesTheDefaultBestAndOkPlay
     PumpMessages();  // the dialog's close arrives posted
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(app_.shell().appMode, kModeIdle);
-    ASSERT_NE(CurrentBestName(), nullptr);
-    EXPECT_STREQ(CurrentBestName(), "すべてのMIDIファイル");
+    ASSERT_NE(app_.player().CurrentBestName(), nullptr);
+    EXPECT_STREQ(app_.player().CurrentBestName(), "すべてのMIDIファイル");
     EXPECT_EQ(app_.tray().BestMenuItemCount(), 1);
     PumpMessages();  // no shut-down was asked for
     EXPECT_EQ(Events(), (std::vector<std::string>{"open " + AnsiToUtf8(songs_[0]), "start"}));
@@ -239,31 +232,31 @@ TEST_F(PlaybackTest, TheHistoryIsWrittenBackOnlyWhereTheWriterLeftIt) {
 
     // The best file's writer emptied the value: the old bitmap stays out.
     program_key::WriteBinary(program_key::HistoryKey(), "H", "", 0);
-    SaveHistory(HistorySave::IfPresent);
+    app_.player().SaveHistory(HistorySave::IfPresent);
     EXPECT_EQ(History("H"), "");
-    SaveHistory(HistorySave::Always);
+    app_.player().SaveHistory(HistorySave::Always);
     EXPECT_EQ(History("H"), std::string(1, '\x01'));
 
     // Loading: a larger value is not this list's; a shorter one fills what it holds.
     program_key::WriteBinary(program_key::HistoryKey(), "H", "\x06\x01", 2);
-    ASSERT_TRUE(LoadCurrentBest());
-    EXPECT_EQ(CountUnplayed(g_player.songs), 3);
+    ASSERT_TRUE(app_.player().LoadCurrentBest());
+    EXPECT_EQ(CountUnplayed(app_.player().Songs()), 3);
     program_key::WriteBinary(program_key::HistoryKey(), "H", "\x06", 1);
-    ASSERT_TRUE(LoadCurrentBest());
-    EXPECT_EQ(CountUnplayed(g_player.songs), 1);
+    ASSERT_TRUE(app_.player().LoadCurrentBest());
+    EXPECT_EQ(CountUnplayed(app_.player().Songs()), 1);
 
     // Clearing during a song saves at once and does not stop it.
     size_t seen = Events().size();
-    ClearHistory();
+    app_.player().ClearHistory();
     EXPECT_EQ(History("H"), std::string(1, '\0'));
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
 
     // The name already names another best that is not loaded yet: H's
     // bitmap is not stored under it.
-    SetCurrentBestName("Other");
+    app_.player().SetCurrentBestName("Other");
     program_key::WriteBinary(program_key::HistoryKey(), "Other", "\x05", 1);
-    SaveHistory(HistorySave::Always);
-    SaveHistory(HistorySave::IfPresent);
+    app_.player().SaveHistory(HistorySave::Always);
+    app_.player().SaveHistory(HistorySave::IfPresent);
     EXPECT_EQ(History("Other"), "\x05");
 }
 
@@ -272,7 +265,7 @@ TEST_F(PlaybackTest, TheHistoryIsWrittenBackOnlyWhereTheWriterLeftIt) {
 TEST_F(PlaybackTest, TheEndOfTheSessionReleasesTheSongAndSavesTheHistory) {
     WriteBests({Record("H", songs_)});
     PlayBest("H");
-    g_player.songs.history[0] = 0x07;  // changed in memory only, as a random switch does
+    app_.player().Songs().history[0] = 0x07;  // changed in memory only, as a random switch does
     size_t seen = Events().size();
     HWND resident = app_.shell().resident;
     EXPECT_EQ(SendMessageA(resident, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
@@ -281,17 +274,16 @@ TEST_F(PlaybackTest, TheEndOfTheSessionReleasesTheSongAndSavesTheHistory) {
     EXPECT_EQ(History("H"), std::string(1, '\x07'));
     EXPECT_EQ(app_.shell().popupMenu, nullptr);  // the shell is shut down too
 
-    // From now on a failure is logged beside the data, never shown: a box
-    // would hold up the sign-out.
-    EXPECT_EQ(ShowMessage(resident, "失敗\nした", MB_OKCANCEL), IDCANCEL);
-    ShowBoxesAgain();
+    // What fails on the way out is logged beside the data, never shown: a
+    // box would hold up the sign-out.
+    app_.TellExitFailure("失敗\nした");
     std::string log;
     ASSERT_TRUE(tt::ReadWholeFile(data_.Join("KORVEL.log"), &log));
     EXPECT_NE(log.find(" 失敗 した\r\n"), std::string::npos) << log;
 }
 
 TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
-    SetRandomMode(true, RandomChange::ShowOnly);
+    app_.player().SetRandomMode(true, RandomChange::ShowOnly);
     EXPECT_EQ(app_.store().option(Option::Random), 1);
     EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_EQ(program_key::Settings(), [] {
@@ -299,10 +291,10 @@ TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
         program_key::ReadRaw(program_key::Key(), "Settings", &stored);
         return std::vector<uint8_t>(stored.begin(), stored.end());
     }());  // without reset nothing is stored
-    SetRandomMode(false, RandomChange::Switch);
+    app_.player().SetRandomMode(false, RandomChange::Switch);
     EXPECT_EQ(app_.store().option(Option::Random), 0);
     EXPECT_FALSE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
-    EXPECT_TRUE(g_player.songs.history.empty());
+    EXPECT_TRUE(app_.player().Songs().history.empty());
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ protected:
     // Runs the real message loop over what is queued, then ends it.
     void RunLoopOnce() {
         PostQuitMessage(0);
-        EXPECT_EQ(RunMessageLoop(app_.shell()), 0);
+        EXPECT_EQ(app_.RunMessageLoop(), 0);
     }
 
     Application app_{GetModuleHandleA(nullptr), tt::TestRegistryRoot()};

@@ -42,8 +42,8 @@ TEST_F(ResidentWindowTest, CopyDataIsIgnoredUntilTheWindowIsStored) {
 TEST_F(ResidentWindowTest, ExitCommandClosesTheEngineAndEndsTheLoop) {
     app_.shell().resident = window_;
     PostMessageA(window_, WM_COMMAND, IDM_EXIT, 0);
-    // The loop ends with the quit message that WM_DESTROY posts.
-    EXPECT_EQ(RunMessageLoop(app_.shell()), 0);
+    // The loop ends with the quit message that the exit posts.
+    EXPECT_EQ(app_.RunMessageLoop(), 0);
     EXPECT_FALSE(IsWindow(window_));
 }
 
@@ -66,9 +66,9 @@ TEST_F(ResidentWindowTest, AnExitingCopyDropsItsMarkTakesNothingAndHoldsTheStart
     app_.shell().resident = DuringExit::resident = window_;
     HWND probe = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     SetWindowLongPtrA(probe, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DuringExit::Proc));
-    PostMessageA(window_, WM_DESTROY, 0, 0);  // what the exit command posts
+    PostMessageA(window_, WM_COMMAND, IDM_EXIT, 0);
     PostMessageA(probe, WM_APP, 0, 0);
-    EXPECT_EQ(RunMessageLoop(app_.shell()), 0);
+    EXPECT_EQ(app_.RunMessageLoop(), 0);
     EXPECT_FALSE(DuringExit::marked);
     EXPECT_EQ(DuringExit::answer, 1);  // not taken: the start runs as the new copy
     EXPECT_FALSE(IsWindow(window_));
@@ -96,8 +96,16 @@ TEST_F(ResidentWindowTest, DialogKeysReachTheAboutViewOnlyWhileItShows) {
     EXPECT_EQ(app_.shell().appMode, kModeIdle);
 }
 
-TEST_F(ResidentWindowTest, ShutdownRemovesTheTrayIconAndTheHook) {
+// The exit lets go of what the system holds for the program at once, and
+// destroys the windows (the best settings dialog first) only once the loop
+// has ended: a handler under way never has its dialog destroyed under it.
+TEST_F(ResidentWindowTest, TheExitReleasesTheIconHookAndMenuAtOnceAndTheWindowsAfterTheLoop) {
     app_.shell().resident = window_;
+    HWND dialog = CreateDialogParamA(app_.shell().instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_,
+                                     [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR { return message == WM_INITDIALOG; },
+                                     0);
+    ASSERT_NE(dialog, nullptr);
+    app_.shell().bestDialog = dialog;
     app_.tray().UpdateIcon(kTrayAdd, nullptr);
     NOTIFYICONDATAA probe = {};
     probe.cbSize = sizeof probe;
@@ -106,17 +114,24 @@ TEST_F(ResidentWindowTest, ShutdownRemovesTheTrayIconAndTheHook) {
     probe.uFlags = NIF_TIP;
     lstrcpyA(probe.szTip, "probe");
     ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &probe));
-    app_.shell().hook = SetWindowsHookExA(WH_KEYBOARD_LL, [](int code, WPARAM w, LPARAM l) {
+    app_.shell().hook.reset(SetWindowsHookExA(WH_KEYBOARD_LL, [](int code, WPARAM w, LPARAM l) {
         return CallNextHookEx(nullptr, code, w, l);
-    }, GetModuleHandleA(nullptr), 0);
-    ASSERT_NE(app_.shell().hook, nullptr);
-    HHOOK hook = app_.shell().hook;
+    }, GetModuleHandleA(nullptr), 0));
+    ASSERT_NE(app_.shell().hook.get(), nullptr);
+    HHOOK hook = app_.shell().hook.get();
 
-    app_.Shutdown();
+    app_.RequestExit(ExitReason::FatalError);
+    app_.RequestExit(ExitReason::SessionEnd);  // only the first counts
     EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &probe));
-    EXPECT_EQ(app_.shell().hook, nullptr);
+    EXPECT_EQ(app_.shell().hook.get(), nullptr);
     EXPECT_FALSE(UnhookWindowsHookEx(hook));  // already removed
     EXPECT_EQ(app_.shell().popupMenu, nullptr);
+    EXPECT_TRUE(IsWindow(dialog));
+    EXPECT_TRUE(IsWindow(window_));
+    EXPECT_EQ(app_.RunMessageLoop(), 0);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_FALSE(IsWindow(window_));
+    EXPECT_EQ(app_.shell().bestDialog, nullptr);
 }
 
 // Presses the buttons of the out-of-memory box of another process: OK the
@@ -145,7 +160,7 @@ TEST(OutOfMemory, OkRetriesAndCancelEndsWithCodeTwo) {
     std::thread answerer(AnswerOutOfMemoryBoxes, GetCurrentProcessId(), &stop);
     EXPECT_EXIT(
         {
-            InstallOutOfMemoryHandler(nullptr);
+            InstallOutOfMemoryHandler();
             // An ordinary new, as the program's containers and records use it;
             // the size is not known to the compiler, which could otherwise
             // drop an allocation that is never used.

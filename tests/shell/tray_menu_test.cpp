@@ -30,7 +30,7 @@ protected:
         tray_ = GetSubMenu(app_.shell().popupMenu, 0);
         ASSERT_NE(tray_, nullptr);
         ASSERT_TRUE(app_.store().UseDataFolder(data_.path().c_str()));
-        SetCurrentBestName(nullptr);
+        app_.player().SetCurrentBestName(nullptr);
     }
     void TearDown() override {
         app_.tray().UpdateIcon(kTrayRemove, nullptr);
@@ -38,7 +38,7 @@ protected:
         DestroyWindow(app_.shell().resident);
         PumpMessages();
         app_.tray().FreeBestNames();
-        SetCurrentBestName(nullptr);
+        app_.player().SetCurrentBestName(nullptr);
     }
 
     void WriteBests(const std::vector<std::string> &names) {
@@ -78,7 +78,7 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
     names[3] = "Rock & Roll";
     names[7] = "ソース";  // a name with a 0x5C trail byte
     WriteBests(names);
-    SetCurrentBestName("Best 9");
+    app_.player().SetCurrentBestName("Best 9");
     ASSERT_EQ(app_.tray().BuildBestMenu(kRebuildBestMenu), 1);
 
     const int staticItems = 15;
@@ -117,23 +117,23 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
 
 TEST_F(TrayMenuTest, TheCheckFollowsTheExactNameOnly) {
     WriteBests({"Jazz", "jazz", "Jazz "});
-    SetCurrentBestName("jazz");
+    app_.player().SetCurrentBestName("jazz");
     app_.tray().BuildBestMenu(kRebuildBestMenu);
     EXPECT_EQ(CheckedPositions(), std::vector<int>{1});
 
     // Mode 1 only moves the mark; it does not read the file.
     WriteBests({"Other"});
-    SetCurrentBestName("Jazz");
+    app_.player().SetCurrentBestName("Jazz");
     ASSERT_EQ(app_.tray().BuildBestMenu(kMarkCurrentBest), 1);
     EXPECT_EQ(CheckedPositions(), std::vector<int>{0});
     EXPECT_EQ(Label(0), "&1 Jazz");
-    SetCurrentBestName("JAZZ");
+    app_.player().SetCurrentBestName("JAZZ");
     app_.tray().BuildBestMenu(kMarkCurrentBest);
     EXPECT_EQ(CheckedPositions(), std::vector<int>{});
 
     // The random and repeat items' checks are not best items.
     CheckMenuItem(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND | MF_CHECKED);
-    SetCurrentBestName(nullptr);
+    app_.player().SetCurrentBestName(nullptr);
     app_.tray().BuildBestMenu(kMarkCurrentBest);
     EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
 }
@@ -149,7 +149,7 @@ TEST_F(TrayMenuTest, AnUnreadableFileLeavesNoBestsInMenuOrList) {
     EXPECT_EQ(GetMenuItemID(tray_, 1), static_cast<UINT>(IDM_BEST_SETTINGS));
     // A best command that no item stands for is refused.
     SendMessageA(app_.shell().resident, WM_COMMAND, IDM_BEST_FIRST, 0);
-    EXPECT_EQ(CurrentBestName(), nullptr);
+    EXPECT_EQ(app_.player().CurrentBestName(), nullptr);
 
     UnloadPopupMenu(app_.shell());
     EXPECT_EQ(app_.tray().BuildBestMenu(kRebuildBestMenu), 0);
