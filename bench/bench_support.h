@@ -10,12 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/registry_names.h"
 #include "resources/resource_ids.h"
 
 namespace bench {
 
-constexpr char kProgramKey[] = "Software\\Zarnith\\Tivorn";
-constexpr char kEngineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
+// The program's own keys: the benchmarks run the real program.
+using ::kEngineKey;
+using ::kProgramKey;
 
 inline double Now() {
     static LARGE_INTEGER frequency = [] {

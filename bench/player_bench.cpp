@@ -17,8 +17,7 @@
 
 #include "bench/bench_support.h"
 #include "engine/resident_window.h"
-#include "store/best_file.h"
-#include "store/store_setup.h"
+#include "store/store.h"
 #include "testing/best_bytes.h"
 #include "testing/midi_writer.h"
 
@@ -170,7 +169,8 @@ void BenchBestFile(const std::string &dir) {
         std::printf("best file: could not be written\n");
         return;
     }
-    UseDataFolder(dir.c_str());
+    Store store;
+    store.UseDataFolder(dir.c_str());
     std::printf("best file of %d bests of %d entries: %.1f MB\n", kBests, kEntries, file.size() / 1048576.0);
 
     // The last best: the whole file is walked.
@@ -179,7 +179,7 @@ void BenchBestFile(const std::string &dir) {
     best::BestRecord found;
     for (int run = 0; run < kFileRuns; ++run) {
         double begin = Now();
-        found = FindBestInFile(last.c_str());
+        found = store.FindBestInFile(last.c_str());
         reads.push_back(Now() - begin);
     }
     std::printf("ReadBests mode 0 (the last best): median %.1f ms%s", Median(reads),
@@ -187,14 +187,14 @@ void BenchBestFile(const std::string &dir) {
     PrintAgainst(Median(reads), kReadBefore);
 
     // A best in the middle saved with one entry more.
-    best::BestRecord edited = FindBestInFile("Best 500");
+    best::BestRecord edited = store.FindBestInFile("Best 500");
     size_t cursor = edited.Terminator();
     edited.InsertEntry(&cursor, "C:\\Music\\new.mid");
     std::vector<double> saves;
     bool result = false;
     for (int run = 0; run < kFileRuns; ++run) {
         double begin = Now();
-        result = WriteBest(edited, false);
+        result = store.WriteBest(edited, false);
         saves.push_back(Now() - begin);
     }
     std::printf("SaveBest mode 2 (a best in the middle): median %.1f ms%s", Median(saves),

@@ -23,7 +23,7 @@
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
-#include "store/store_setup.h"
+#include "store/store.h"
 #include "testing/best_bytes.h"
 #include "testing/best_dialog_driving.h"
 #include "testing/fake_editor_host.h"
@@ -111,10 +111,11 @@ struct Timing {
 
 // One run: the dialog opened, "Big" selected, the right arrow pressed on it.
 // *wrong gets what came out wrong.
-Timing OneRun(std::string *wrong) {
+Timing OneRun(Store &store, std::string *wrong) {
     Timing timing;
-    tt::FakeEditorHost host;
-    host.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &host);
+    tt::FakeEditorHost host{store};
+    host.player().SetCurrentBestName(kBest);
+    host.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &host, store);
     if (!host.dialog) {
         *wrong = " the dialog could not be made";
         return timing;
@@ -182,20 +183,20 @@ int main() {
         SetString(kProgramKey, "Root", midi.path());
         SetString(kEngineKey, "Output", "log:" + data.Join("play.log"));
         data.WriteFile("KORVEL.dat", bestbytes::File({bestbytes::Record(kBest, entries)}));
-        UseDataFolder(data.path().c_str());
+        Store store;
+        store.UseDataFolder(data.path().c_str());
         unsigned char settings[29] = {};
         settings[4] = 2;  // 通常
-        UseSettings(settings, sizeof settings);
+        store.UseSettings(settings, sizeof settings);
         bool engine = EngineInit() != 0;
-        SetCurrentBestName(kBest);
 
         // One run unmeasured: the first opening of a session loads what later
         // ones find ready.
         std::string wrong;
-        OneRun(&wrong);
+        OneRun(store, &wrong);
         std::vector<double> times, paints, reads;
         for (int run = 0; run < kRuns && wrong.empty(); ++run) {
-            Timing timing = OneRun(&wrong);
+            Timing timing = OneRun(store, &wrong);
             if (timing.total < 0) continue;
             times.push_back(timing.total);
             paints.push_back(timing.paint);
@@ -220,9 +221,7 @@ int main() {
                         paint, median - paint, Median(reads));
         }
 
-        SetCurrentBestName(nullptr);
         if (engine) EngineClose();
-        ResetStore();
         RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
     }
     return status;

@@ -13,9 +13,8 @@
 #include "engine/korvel.h"
 #include "engine/settings_block.h"
 #include "resources/resource_ids.h"
-#include "store/best_file.h"
+#include "store/store.h"
 #include "store/data_folder.h"
-#include "store/settings.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
 #include "utils/path_rules.h"
@@ -40,7 +39,7 @@ const char *const kPriorities[kPriorityCount] = {"高", "通常以上", "通常"
 // caller, which applies it.
 class AdvancedDialog {
 public:
-    explicit AdvancedDialog(FolderPicker picker) : picker_(picker) {}
+    AdvancedDialog(FolderPicker picker, const Store &store) : picker_(picker), store_(store) {}
     AdvancedDialog(const AdvancedDialog &) = delete;
     AdvancedDialog &operator=(const AdvancedDialog &) = delete;
 
@@ -76,6 +75,7 @@ private:
     void ShowFolder(const char *folder);
 
     FolderPicker picker_;
+    const Store &store_;
     HWND window_ = nullptr;
     bool folderChosen_ = false;  // a folder other than the current one is shown
     AdvancedChoice choice_;
@@ -85,19 +85,19 @@ INT_PTR AdvancedDialog::OnInitDialog(HWND window) {
     window_ = window;
     // The data folder: the settings file's folder.
     char folder[MAX_PATH] = "";
-    ansi::CopyFit(folder, sizeof folder, g_store.settingsFile);
+    ansi::CopyFit(folder, sizeof folder, store_.settingsFile());
     if (char *separator = const_cast<char *>(ansi::LastSeparator(folder))) *separator = '\0';
     ShowFolder(folder);
 
     HWND priority = GetDlgItem(window_, IDC_PRIORITY);
     for (const char *text : kPriorities) SendMessageA(priority, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-    SendMessageA(priority, CB_SETCURSEL, StoredPriority(g_settings.block, sizeof g_settings.block), 0);
+    SendMessageA(priority, CB_SETCURSEL, store_.settings().priority(), 0);
 
-    CheckDlgButton(window_, IDC_READ_AT_ONCE, TestOption(OPT_READ_AT_ONCE) ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(window_, IDC_ALT_CHECK_ICONS, g_settings.altCheckIcons ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(window_, IDC_MEDIA_KEYS, g_settings.mediaKeys ? BST_CHECKED : BST_UNCHECKED);
-    SendDlgItemMessageA(window_, IDC_HOTKEY_NEXT, HKM_SETHOTKEY, g_settings.currentHotkeys[0], 0);
-    SendDlgItemMessageA(window_, IDC_HOTKEY_MENU, HKM_SETHOTKEY, g_settings.currentHotkeys[1], 0);
+    CheckDlgButton(window_, IDC_READ_AT_ONCE, store_.option(Option::ReadAtOnce) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(window_, IDC_ALT_CHECK_ICONS, store_.option(Option::AltCheckIcons) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(window_, IDC_MEDIA_KEYS, store_.settings().mediaKeys ? BST_CHECKED : BST_UNCHECKED);
+    SendDlgItemMessageA(window_, IDC_HOTKEY_NEXT, HKM_SETHOTKEY, store_.settings().hotkey(kHotkeyNext), 0);
+    SendDlgItemMessageA(window_, IDC_HOTKEY_MENU, HKM_SETHOTKEY, store_.settings().hotkey(kHotkeyMenu), 0);
     return FALSE;
 }
 
@@ -123,7 +123,7 @@ void AdvancedDialog::OnChooseFolder() {
         return;
     }
     // The current folder written another way must never reach the move.
-    folderChosen_ = !IsDataFolder(target.folder.c_str());
+    folderChosen_ = !store_.IsDataFolder(target.folder.c_str());
     ShowFolder(target.folder.c_str());
 }
 
@@ -151,27 +151,27 @@ void AdvancedDialog::OnCancel() {
 
 }  // namespace
 
-AdvancedChoice RunAdvancedSettings(HWND owner, FolderPicker picker) {
-    AdvancedDialog dialog(picker);
+AdvancedChoice RunAdvancedSettings(HWND owner, FolderPicker picker, const Store &store) {
+    AdvancedDialog dialog(picker, store);
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE));
     WindowBinding<AdvancedDialog, WindowLifetime::OutlivesWindow>::Run(instance, IDD_ADVANCED, owner, dialog);
     return dialog.choice();
 }
 
-bool MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice) {
+bool MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice, Store &store) {
     if (choice.dataFolder.empty()) return false;
     // "D:\" is the drive root "D:"; the folder was checked to fit when chosen.
     store::DataFolder target;
     if (!store::FormDataFolder(choice.dataFolder.c_str(), &target)) return true;
     std::string unreachable;
     store::FileFound found;
-    while ((found = FindDataFilesForMove(target, &unreachable)) == store::FileFound::Unknown)
+    while ((found = store.FindDataFilesForMove(target, &unreachable)) == store::FileFound::Unknown)
         if (!AskRetryUnreachableFolder(owner, unreachable.c_str(), FolderWait::Move)) return true;
     bool occupied = found == store::FileFound::File;
     if (occupied && ShowMessage(owner, kOverwriteQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES) return true;
     // Both files move or neither does: bests left behind would be gone from
     // the program, and the next start reads one folder for both.
-    switch (MoveDataFolder(target)) {
+    switch (store.MoveDataFolder(target)) {
     case store::DataMove::Moved: break;
     case store::DataMove::Undone: ShowMessage(owner, kMoveFailed, MB_OK | MB_ICONERROR); break;
     case store::DataMove::PartlyUndone: {

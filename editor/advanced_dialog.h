@@ -9,6 +9,8 @@
 
 #include <string>
 
+class Store;
+
 // How the MIDI folder and the data folder are chosen: the engine's folder
 // picker, or what a test puts in its place.  folder: KORVEL_PATH_BUFFER
 // bytes.  Nonzero when a folder was chosen.
@@ -41,11 +43,11 @@ struct AdvancedChoice {
 };
 
 // Runs the dialog over owner until OK, Cancel or Close.
-AdvancedChoice RunAdvancedSettings(HWND owner, FolderPicker picker);
+AdvancedChoice RunAdvancedSettings(HWND owner, FolderPicker picker, const Store &store);
 
 // Moves both data files into the chosen folder, after asking before files
 // already there are replaced.  Boxes are owned by owner.  True when a folder
 // was chosen, moved or not: the settings are then saved.
-bool MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice);
+bool MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice, Store &store);
 
 #endif

@@ -2,7 +2,7 @@
 
 #include "editor/byte_limited_edit.h"
 #include "resources/resource_ids.h"
-#include "store/best_file.h"
+#include "store/store.h"
 #include "utils/message_box.h"
 #include "utils/window_binding.h"
 
@@ -18,7 +18,7 @@ constexpr int kLongestName = 259;
 
 class BestNameDialog {
 public:
-    explicit BestNameDialog(HWND combo) : combo_(combo) {}
+    BestNameDialog(HWND combo, const Store &store) : combo_(combo), store_(store) {}
 
     const std::string &name() const { return name_; }
 
@@ -58,7 +58,7 @@ private:
             ShowMessage(window_, kListedName, MB_OK | MB_ICONWARNING);
             return;
         }
-        if (!FindBestInFile(text).IsNone()) {
+        if (!store_.FindBestInFile(text).IsNone()) {
             ShowMessage(window_, kStoredName, MB_OK | MB_ICONWARNING);
             return;
         }
@@ -68,13 +68,14 @@ private:
 
     HWND window_ = nullptr;
     HWND combo_;
+    const Store &store_;
     std::string name_;
 };
 
 }  // namespace
 
-bool AskBestName(HWND owner, HWND combo, std::string *name) {
-    BestNameDialog dialog(combo);
+bool AskBestName(HWND owner, HWND combo, const Store &store, std::string *name) {
+    BestNameDialog dialog(combo, store);
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE));
     INT_PTR result =
         WindowBinding<BestNameDialog, WindowLifetime::OutlivesWindow>::Run(instance, IDD_BEST_NAME, owner, dialog);

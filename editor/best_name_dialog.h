@@ -7,8 +7,10 @@
 
 #include <string>
 
+class Store;
+
 // Asks for a name that is not empty, not listed in combo (whatever the
 // letter case) and not a best of the best file.  False when cancelled.
-bool AskBestName(HWND owner, HWND combo, std::string *name);
+bool AskBestName(HWND owner, HWND combo, const Store &store, std::string *name);
 
 #endif

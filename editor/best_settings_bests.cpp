@@ -9,8 +9,7 @@
 #include "editor/data_boxes.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
-#include "store/best_file.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "utils/message_box.h"
 
 namespace {
@@ -31,12 +30,12 @@ int BestSettingsDialog::ReadBests(const char *name, ReadBestsMode mode, HWND com
     *record = best::BestRecord();
     switch (mode) {
     case ReadBestsMode::Find:
-        *record = FindBestInFile(name);
+        *record = store_.FindBestInFile(name);
         return record->IsNone() ? 0 : 1;
     case ReadBestsMode::FillSelect:
     case ReadBestsMode::FillSelectFirst: {
         best::BestChoice choice;
-        if (!combo || !ReadBestChoice(name, mode == ReadBestsMode::FillSelectFirst, &choice)) return 0;
+        if (!combo || !store_.ReadBestChoice(name, mode == ReadBestsMode::FillSelectFirst, &choice)) return 0;
         for (size_t i = 0; i < choice.names.size(); ++i)
             SendMessageA(combo, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(choice.names[i].c_str()));
         if (choice.selected < 0) return 0;
@@ -56,14 +55,14 @@ SaveBestResult BestSettingsDialog::SaveBest(HWND owner, bool ask, SaveBestMode m
         state_.dirty = true;
     }
     if (mode == kSaveRebuildOnly) return kSaveCancelled;
-    if (ask && !TestOption(OPT_AUTO_SAVE)) {
+    if (ask && !store_.option(Option::AutoSave)) {
         switch (ShowMessage(owner, kSaveQuestion, MB_YESNOCANCEL | MB_ICONQUESTION)) {
         case IDCANCEL: return kSaveCancelled;
         case IDNO: return kSaveDeclined;
         default: break;
         }
     }
-    if (!WriteBest(state_.edited, mode == kSaveDelete)) return kSaveFailed;
+    if (!store_.WriteBest(state_.edited, mode == kSaveDelete)) return kSaveFailed;
     state_.dirty = false;
     return kSaved;
 }
@@ -78,7 +77,7 @@ void BestSettingsDialog::LoadSelectedBest(HWND combo) {
     if (SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name)) == CB_ERR)
         return;
     state_.dirty = false;
-    state_.edited = FindBestInFile(name);
+    state_.edited = store_.FindBestInFile(name);
     if (state_.edited.IsNone()) state_.edited = best::BestRecord::ForName(name);
 }
 
@@ -94,7 +93,7 @@ BestSettingsDialog::FirstBest BestSettingsDialog::LoadFirstOrDefaultBest(HWND co
     for (;;) {
         SendMessageA(combo, CB_RESETCONTENT, 0, 0);
         if (ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, record)) return FirstBest::Loaded;
-        switch (DeleteAllBests()) {
+        switch (store_.DeleteAllBests()) {
         case best::BestFileState::NoBest:
             MakeDefaultBest(combo, record);
             return failed_ ? FirstBest::Gone : FirstBest::DefaultMade;
@@ -192,7 +191,7 @@ void BestSettingsDialog::OnSave() {
 void BestSettingsDialog::OnNewBest() {
     HWND combo = Combo();
     std::string name;
-    if (!AskBestName(window_, combo, &name)) return;
+    if (!AskBestName(window_, combo, store_, &name)) return;
     SaveBestResult left = LeaveBestSave();
     if (left == kSaveFailed) ReportFailure();
     if (failed_ || left == kSaveCancelled) return;
@@ -236,7 +235,7 @@ void BestSettingsDialog::OnDeleteBest() {
         ShowBestToPlay();
         state_.changeMarks |= kMarkBestToPlay;
     }
-    DeleteHistory(deleted.c_str());
+    store_.DeleteHistory(deleted.c_str());
     state_.changeMarks |= kMarkBestList;
 }
 

@@ -13,8 +13,7 @@
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
-#include "store/best_file.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
 #include "utils/path_rules.h"
@@ -49,8 +48,9 @@ std::string ControlText(HWND dialog, int id) {
 
 // --- creation and the window procedure ---------------------------------------
 
-HWND BestSettingsDialog::Create(HINSTANCE instance, HWND owner, EditorHost *host, TaskbarButton button) {
-    auto dialog = std::make_unique<BestSettingsDialog>(host);
+HWND BestSettingsDialog::Create(HINSTANCE instance, HWND owner, EditorHost *host, Store &store,
+                                TaskbarButton button) {
+    auto dialog = std::make_unique<BestSettingsDialog>(host, store);
     dialog->taskbarButton_ = button;
     return Binding::Create(instance, IDD_BEST_SETTINGS, owner, std::move(dialog));
 }
@@ -163,11 +163,11 @@ bool BestSettingsDialog::SetUp() {
     if (!CreateButtonImages()) return false;
 
     state_ = EditState();
-    Tick(window_, IDC_RANDOM, TestOption(OPT_RANDOM));
-    Tick(window_, IDC_SKIP_SHORTCUTS, TestOption(OPT_SKIP_SHORTCUTS));
-    Tick(window_, IDC_AUTO_SAVE, TestOption(OPT_AUTO_SAVE));
+    Tick(window_, IDC_RANDOM, store_.option(Option::Random));
+    Tick(window_, IDC_SKIP_SHORTCUTS, store_.option(Option::SkipShortcuts));
+    Tick(window_, IDC_AUTO_SAVE, store_.option(Option::AutoSave));
     Tick(window_, IDC_HOTKEYS, host_->HotkeyHookInstalled());
-    ReadMidiFolder(midiFolder_, sizeof midiFolder_);
+    store_.ReadMidiFolder(midiFolder_, sizeof midiFolder_);
 
     HWND combo = Combo();
     best::BestRecord record;
@@ -284,7 +284,7 @@ void BestSettingsDialog::OnChangeMidiFolder() {
 }
 
 void BestSettingsDialog::OnAdvanced() {
-    AdvancedChoice choice = RunAdvancedSettings(window_, picker_);
+    AdvancedChoice choice = RunAdvancedSettings(window_, picker_, store_);
     if (choice.end != AdvancedEnd::Accepted) return;
     // Applying can show boxes (a hook that cannot be installed, the data
     // files in the way); the dialog takes no clicks meanwhile, as it took
@@ -298,12 +298,12 @@ void BestSettingsDialog::ApplyAdvanced(const AdvancedChoice &choice) {
     bool changed = ApplyHotkeys(choice);
     ApplyMediaKeys(choice);
     changed = ApplyCheckLook(choice) || changed;
-    changed = MoveChosenDataFolder(window_, choice) || changed;
-    if (changed) SaveSettings();
+    changed = MoveChosenDataFolder(window_, choice, store_) || changed;
+    if (changed) store_.SaveSettings();
 }
 
 bool BestSettingsDialog::ApplyHotkeys(const AdvancedChoice &choice) {
-    if (!SetHotkeys(choice.nextHotkey, choice.menuHotkey)) return false;
+    if (!store_.SetHotkeys(choice.nextHotkey, choice.menuHotkey)) return false;
     // A running hook takes the new keys by being installed again; should
     // that fail, the host reports it and the program goes on without it.
     if (host_->HotkeyHookInstalled()) {
@@ -315,11 +315,11 @@ bool BestSettingsDialog::ApplyHotkeys(const AdvancedChoice &choice) {
 
 bool BestSettingsDialog::ApplyCheckLook(const AdvancedChoice &choice) {
     bool alternative = choice.look == CheckLook::Alternative;
-    if (alternative == g_settings.altCheckIcons) return false;
+    if (alternative == store_.option(Option::AltCheckIcons)) return false;
     // The marks on screen go into the edited best before the tree is built
     // anew from it.
     SaveBest(window_, false, kSaveRebuildOnly);
-    SetAltCheckIcons(alternative);
+    store_.SetAltCheckIcons(alternative);
     tree_.BuildStateImages();
     tree_.ShowTab(0);
     return true;
@@ -329,7 +329,7 @@ bool BestSettingsDialog::ApplyCheckLook(const AdvancedChoice &choice) {
 // has no bit for it.
 void BestSettingsDialog::ApplyMediaKeys(const AdvancedChoice &choice) {
     bool on = choice.mediaKeys == MediaKeyUse::On;
-    if (::SetMediaKeys(on)) host_->SetMediaKeys(on);
+    if (store_.SetMediaKeys(on)) host_->SetMediaKeys(on);
 }
 
 // --- the way out -----------------------------------------------------------------------
@@ -344,25 +344,25 @@ void BestSettingsDialog::OnOk() {
     // A Cancel handled while a box was up has closed the dialog already.
     if (failed_ || closing_) return;
 
-    bool randomChanged = IsChecked(window_, IDC_RANDOM) != (TestOption(OPT_RANDOM) != 0);
-    SetOption(OPT_AUTO_SAVE, IsChecked(window_, IDC_AUTO_SAVE));
+    bool randomChanged = IsChecked(window_, IDC_RANDOM) != store_.option(Option::Random);
+    store_.SetOption(Option::AutoSave, IsChecked(window_, IDC_AUTO_SAVE));
     bool hotkeys = IsChecked(window_, IDC_HOTKEYS);
-    SetOption(OPT_HOTKEYS, hotkeys);
+    store_.SetOption(Option::Hotkeys, hotkeys);
     // A hook that cannot be installed is reported in a box of its own.
     if (hotkeys != host_->HotkeyHookInstalled()) host_->SetHotkeyHook(hotkeys);
     if (closing_) return;
-    SetOption(OPT_SKIP_SHORTCUTS, IsChecked(window_, IDC_SKIP_SHORTCUTS));
+    store_.SetOption(Option::SkipShortcuts, IsChecked(window_, IDC_SKIP_SHORTCUTS));
 
     if (state_.changeMarks & kMarkMidiFolder) {
         std::string folder = paths::KeptFolder(ControlText(window_, IDC_MIDI_FOLDER).c_str());
-        WriteMidiFolder(folder.c_str());
+        store_.WriteMidiFolder(folder.c_str());
     }
     if (state_.changeMarks & kMarkBestToPlay) {
         host_->player().SaveHistory(HistorySave::IfPresent);
         std::string name = ShownBestToPlay();
         host_->player().SetCurrentBestName(name.empty() ? nullptr : name.c_str());
     }
-    SaveSettings();
+    store_.SaveSettings();
     Close(OkResult(state_.changeMarks, randomChanged));
 }
 

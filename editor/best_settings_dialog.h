@@ -76,14 +76,15 @@ enum class TaskbarButton {
 
 class BestSettingsDialog {
 public:
-    explicit BestSettingsDialog(EditorHost *host)
-        : host_(host), depth_([this] { OnHandlersReturned(); }), tree_(&state_, midiFolder_, host, depth_) {}
+    BestSettingsDialog(EditorHost *host, Store &store)
+        : host_(host), store_(store), depth_([this] { OnHandlersReturned(); }),
+          tree_(&state_, midiFolder_, host, store, depth_) {}
     BestSettingsDialog(const BestSettingsDialog &) = delete;
     BestSettingsDialog &operator=(const BestSettingsDialog &) = delete;
 
     // Creates the dialog and its object, which the window deletes when it
     // is destroyed; null when it could not be created.
-    static HWND Create(HINSTANCE instance, HWND owner, EditorHost *host,
+    static HWND Create(HINSTANCE instance, HWND owner, EditorHost *host, Store &store,
                        TaskbarButton button = TaskbarButton::None);
     // The object of a dialog made by Create; null once it is destroyed.
     static BestSettingsDialog *From(HWND dialog);
@@ -183,6 +184,7 @@ private:
 
     HWND window_ = nullptr;
     EditorHost *host_;
+    Store &store_;  // the application's, lent for the dialog's life
     FolderPicker picker_ = BrowseFolder;
     EditState state_;
     HandlerDepth depth_;

@@ -8,8 +8,7 @@
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
-#include "store/best_file.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "utils/ansi_text.h"
 #include "utils/code_page.h"
 #include "utils/folder_listing.h"
@@ -124,7 +123,7 @@ void FolderTree::BuildStateImages() {
     static const WORD kPlain[] = {IDI_BOX_EMPTY, IDI_BOX_EMPTY, IDI_BOX_TICKED, IDI_BOX_PARTLY};
     static const WORD kAlternative[] = {IDI_BOX_EMPTY,  IDI_FOLDER_UNCHECKED, IDI_FOLDER,  IDI_FOLDER_PARTLY,
                                         IDI_BOX_EMPTY,  IDI_FILE_UNCHECKED,   IDI_FILE};
-    bool alternative = g_settings.altCheckIcons;
+    bool alternative = store_.option(Option::AltCheckIcons);
     const WORD *ids = alternative ? kAlternative : kPlain;
     int count = alternative ? 7 : 4;
     HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, count, 0);
@@ -209,7 +208,7 @@ unsigned FolderTree::FolderPathMark(const std::string &path) {
 
 void FolderTree::BuildMidiTree() {
     TreeView_DeleteAllItems(tree_);
-    TreeView_SetImageList(tree_, g_settings.altCheckIcons ? nullptr : normalImages_, TVSIL_NORMAL);
+    TreeView_SetImageList(tree_, store_.option(Option::AltCheckIcons) ? nullptr : normalImages_, TVSIL_NORMAL);
     uint32_t index;
     PushName(midiFolder_, ItemKind::Folder, &index);
     SystemDisk system;
@@ -247,7 +246,7 @@ void FolderTree::FillFolder(HTREEITEM folder) {
         SendMessageA(tree_, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(tree_, nullptr, TRUE);
     });
-    if (FillOpenedFolder(fill, *this, AsItem(folder), g_settings.altCheckIcons) == FillEnd::NoRoom) TellTreeFull();
+    if (FillOpenedFolder(fill, *this, AsItem(folder), store_.option(Option::AltCheckIcons)) == FillEnd::NoRoom) TellTreeFull();
     TellLeftOut(system.leftOut);
 }
 
@@ -257,7 +256,7 @@ void FolderTree::InsertChild(tree::Item folder, const std::string &name, const s
     if (!PushName(name.c_str(), file ? ItemKind::File : ItemKind::Folder, &index)) return;
     std::string album;
     if (midiTab_ && !file) {
-        if (!albumsRead_) albums_ = AlbumNames::Read();
+        if (!albumsRead_) albums_ = AlbumNames::Read(store_);
         albumsRead_ = true;
         album = albums_.For(path.c_str());
     }

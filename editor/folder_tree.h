@@ -20,7 +20,7 @@
 #include "editor/handler_depth.h"
 #include "editor/mark_tree.h"
 #include "editor/shell_tree.h"
-#include "store/best_file.h"
+#include "store/store.h"
 
 class EditorHost;
 
@@ -28,8 +28,8 @@ class FolderTree : public tree::MarkTree, private tree::FillSite, private ShellT
 public:
     // state: the dialog's edited best; midiFolder: its MIDI folder buffer;
     // depth: its handlers under way, which the tree's own handlers join.
-    FolderTree(EditState *state, const char *midiFolder, EditorHost *host, HandlerDepth &depth)
-        : state_(state), midiFolder_(midiFolder), host_(host), depth_(depth), shell_(this) {}
+    FolderTree(EditState *state, const char *midiFolder, EditorHost *host, Store &store, HandlerDepth &depth)
+        : state_(state), midiFolder_(midiFolder), host_(host), store_(store), depth_(depth), shell_(this) {}
     FolderTree(const FolderTree &) = delete;
     FolderTree &operator=(const FolderTree &) = delete;
 
@@ -142,6 +142,7 @@ private:
     EditState *state_;
     const char *midiFolder_;
     EditorHost *host_;
+    Store &store_;
     HandlerDepth &depth_;
     HWND dialog_ = nullptr;
     HWND tree_ = nullptr;

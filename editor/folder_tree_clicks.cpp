@@ -10,7 +10,7 @@
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "utils/ansi_text.h"
 #include "utils/code_page.h"
 #include "utils/message_box.h"
@@ -161,7 +161,7 @@ LRESULT FolderTree::OnCaptureChanged(bool internal, WPARAM wParam, LPARAM lParam
         pending_ = nullptr;
         return Default(WM_CAPTURECHANGED, wParam, lParam);
     }
-    tree::ToggleMark(*this, AsItem(pending_), g_settings.altCheckIcons);
+    tree::ToggleMark(*this, AsItem(pending_), store_.option(Option::AltCheckIcons));
     pending_ = nullptr;
     return 0;
 }
@@ -279,11 +279,11 @@ LRESULT FolderTree::OnEndLabelEdit(const NMTVDISPINFOA *info) {
     }
     const char *text = info->item.pszText;
     if (text && text[0]) {
-        WriteAlbumName(path.c_str(), text);
+        store_.WriteAlbumName(path.c_str(), text);
         return TRUE;
     }
     // Cancelled (or emptied): the folder is shown under its own name again.
-    DeleteAlbumName(path.c_str());
+    store_.DeleteAlbumName(path.c_str());
     TVITEMA own = {};
     own.mask = TVIF_TEXT;
     own.hItem = item;

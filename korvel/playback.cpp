@@ -82,11 +82,22 @@ struct PlaybackState {
 
     HWND owner = nullptr;
     int ownerFlag = 0;
+
+    // Where the settings are read (SetSettingsKey); the hook's thread reads it too.
+    korvel::SettingsKeyChoice settingsKey;
 };
 
 PlaybackState g_playback;
 
 void Fail(PlayError error) { g_playback.error = error; }
+
+}  // namespace
+
+std::string korvel::SettingsKey() { return g_playback.settingsKey.Get(); }
+
+extern "C" void SetSettingsKey(const char *programKey) { g_playback.settingsKey.Set(programKey); }
+
+namespace {
 
 // Reads the whole file, or says why not.
 PlayError ReadSongFile(const char *path, std::vector<uint8_t> &bytes) {

@@ -9,13 +9,6 @@
 
 namespace {
 
-// Set on the program's thread, read on the hook's too.
-struct KeyChoice {
-    SRWLOCK lock = SRWLOCK_INIT;
-    std::string key = kProgramKey;
-};
-KeyChoice g_settingsKey;
-
 // The priority byte of "Settings": 0 "高", 1 "通常以上", 2 "通常", 3 "通常以下", 4 "低".
 int StoredPlaybackPriority(const std::string &programKey) {
     unsigned char settings[64] = {};
@@ -36,13 +29,6 @@ int StoredPlaybackPriority(const std::string &programKey) {
 
 namespace korvel {
 
-std::string SettingsKey() {
-    AcquireSRWLockShared(&g_settingsKey.lock);
-    std::string key = g_settingsKey.key;
-    ReleaseSRWLockShared(&g_settingsKey.lock);
-    return key;
-}
-
 std::string EngineKeyPath() { return SettingsKey() + "\\Engine"; }
 
 SongSettings ReadSongSettings() {
@@ -54,9 +40,3 @@ SongSettings ReadSongSettings() {
 }
 
 }  // namespace korvel
-
-extern "C" void SetSettingsKey(const char *programKey) {
-    AcquireSRWLockExclusive(&g_settingsKey.lock);
-    g_settingsKey.key = programKey && *programKey ? programKey : kProgramKey;
-    ReleaseSRWLockExclusive(&g_settingsKey.lock);
-}

@@ -4,13 +4,39 @@
 #ifndef TIVORN_KORVEL_SETTINGS_KEY_H
 #define TIVORN_KORVEL_SETTINGS_KEY_H
 
+#include <windows.h>
+
 #include <string>
 
+#include "engine/registry_names.h"
 #include "utils/output_value.h"
 
 namespace korvel {
 
-// Both read on any thread (the hook reads on its own).
+// The key itself, part of the playback state: set on the program's thread
+// (SetSettingsKey), read on the hook's too, hence the lock.
+class SettingsKeyChoice {
+public:
+    std::string Get() {
+        AcquireSRWLockShared(&lock_);
+        std::string key = key_;
+        ReleaseSRWLockShared(&lock_);
+        return key;
+    }
+    // Null or empty is the program's own key.
+    void Set(const char *programKey) {
+        AcquireSRWLockExclusive(&lock_);
+        key_ = programKey && *programKey ? programKey : kProgramKey;
+        ReleaseSRWLockExclusive(&lock_);
+    }
+
+private:
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    std::string key_ = kProgramKey;
+};
+
+// Both read on any thread (the hook reads on its own).  SettingsKey reads
+// the playback state's choice (playback.cpp).
 std::string SettingsKey();
 std::string EngineKeyPath();  // SettingsKey()\Engine
 

@@ -57,7 +57,7 @@ private:
 
 }  // namespace
 
-Player::Player() : engine_(&korvel_), store_(&files_) {}
+Player::Player(Store &store) : files_(std::in_place, store), engine_(&korvel_), store_(&*files_) {}
 
 Player::Player(PlayerEngine &engine, PlayerStore &store) : engine_(&engine), store_(&store) {}
 

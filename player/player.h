@@ -69,8 +69,9 @@ enum class HistorySave {
 
 class Player final : private PlayerEnvironment {
 public:
-    // Over the engine library and the store.
-    Player();
+    // Over the engine library and the application's store, which outlives
+    // the player.
+    explicit Player(Store &store);
     // Over others (tests); they outlive the player.
     Player(PlayerEngine &engine, PlayerStore &store);
     ~Player();
@@ -218,7 +219,7 @@ private:
     void Report();
 
     KorvelPlayerEngine korvel_;
-    StorePlayerFiles files_;
+    std::optional<StorePlayerFiles> files_;  // over the application's store
     PlayerEngine *engine_;
     PlayerStore *store_;
     NoPlayerHost noHost_;

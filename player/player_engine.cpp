@@ -1,7 +1,6 @@
 #include "player/player_engine.h"
 
-#include "store/best_file.h"
-#include "store/settings.h"
+#include "store/store.h"
 
 bool KorvelPlayerEngine::FileExists(const char *path) { return ::FileExists(path, 0) != 0; }
 
@@ -21,28 +20,28 @@ bool KorvelPlayerEngine::ReportPlayError(int flags, HWND owner) { return ::Repor
 
 PlayerOptions StorePlayerFiles::Options() {
     PlayerOptions options;
-    options.random = TestOption(OPT_RANDOM) != 0;
-    options.skipShortcuts = TestOption(OPT_SKIP_SHORTCUTS) != 0;
-    options.readAtOnce = TestOption(OPT_READ_AT_ONCE) != 0;
-    options.repeatOne = TestOption(OPT_REPEAT_ONE) != 0;
+    options.random = store_.option(Option::Random);
+    options.skipShortcuts = store_.option(Option::SkipShortcuts);
+    options.readAtOnce = store_.option(Option::ReadAtOnce);
+    options.repeatOne = store_.option(Option::RepeatOne);
     return options;
 }
 
 void StorePlayerFiles::SetRandom(bool on, bool save) {
-    SetOption(OPT_RANDOM, on ? 1 : 0);
-    if (save) SaveSettings();
+    store_.SetOption(Option::Random, on);
+    if (save) store_.SaveSettings();
 }
 
-best::BestRecord StorePlayerFiles::FindBest(const char *name) { return FindBestInFile(name); }
+best::BestRecord StorePlayerFiles::FindBest(const char *name) { return store_.FindBestInFile(name); }
 
-void StorePlayerFiles::WritePlayBest(const char *name) { ::WritePlayBest(name); }
+void StorePlayerFiles::WritePlayBest(const char *name) { store_.WritePlayBest(name); }
 
 std::vector<unsigned char> StorePlayerFiles::ReadHistory(const char *name, size_t largest) {
-    return ::ReadHistory(name, largest);
+    return store_.ReadHistory(name, largest);
 }
 
 void StorePlayerFiles::WriteHistory(const char *name, const unsigned char *bitmap, size_t size) {
-    ::WriteHistory(name, bitmap, size);
+    store_.WriteHistory(name, bitmap, size);
 }
 
-bool StorePlayerFiles::HistoryPresent(const char *name) { return ::HistoryPresent(name); }
+bool StorePlayerFiles::HistoryPresent(const char *name) { return store_.HistoryPresent(name); }

@@ -13,6 +13,8 @@
 #include "engine/korvel.h"
 #include "store/best_record.h"
 
+class Store;
+
 class PlayerEngine {
 public:
     // An existing file (not a folder).
@@ -67,9 +69,12 @@ public:
     bool ReportPlayError(int flags, HWND owner) override;
 };
 
-// The settings block in memory and the best file's functions.
+// The application's store: its settings in memory, its best file and its
+// history values.
 class StorePlayerFiles final : public PlayerStore {
 public:
+    explicit StorePlayerFiles(Store &store) : store_(store) {}
+
     PlayerOptions Options() override;
     void SetRandom(bool on, bool save) override;
     best::BestRecord FindBest(const char *name) override;
@@ -77,6 +82,9 @@ public:
     std::vector<unsigned char> ReadHistory(const char *name, size_t largest) override;
     void WriteHistory(const char *name, const unsigned char *bitmap, size_t size) override;
     bool HistoryPresent(const char *name) override;
+
+private:
+    Store &store_;
 };
 
 #endif

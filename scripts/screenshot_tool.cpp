@@ -25,9 +25,7 @@
 #include "shell/application.h"
 #include "shell/output_menu.h"
 #include "shell/popup_menu.h"
-#include "store/best_file.h"
-#include "store/settings.h"
-#include "store/store_setup.h"
+#include "store/store.h"
 #include "testing/best_bytes.h"
 #include "testing/best_dialog_driving.h"
 #include "testing/midi_writer.h"
@@ -320,7 +318,7 @@ void ShootTrayMenu(Capture &capture) {
         Report(capture, "103-tray-menu", false);
     } else {
         AddSampleBests(tray);
-        BuildOutputMenu(tray);
+        BuildOutputMenu(tray, App().store());
         g_menuShot = {&capture, GetTickCount() + 20000, false, nullptr};
         ShowWindow(owner, SW_SHOW);
         SetForegroundWindow(owner);
@@ -595,7 +593,7 @@ void ShowDialog(HWND dialog) {
 // with the drive of the scratch folder opened, and the dialogs behind its
 // buttons.
 void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
-    SetAltCheckIcons(alternative);
+    App().store().SetAltCheckIcons(alternative);
     if (!App().editorHost().OpenBestSettings(BestSettingsOpener::Menu)) {
         Report(capture, name, false);
         return;
@@ -655,15 +653,15 @@ void ShootProgramScenes(Capture &capture) {
     // Unix home, which is no user's desktop.
     SceneValue desktop(kUserShellFolders, "Desktop", REG_EXPAND_SZ, scene.desktop());
     App().shell().resident = App().CreateResidentWindow();
-    UseDataFolder(scene.dir().c_str());
+    App().store().UseDataFolder(scene.dir().c_str());
     EngineInit();
     // Settings as a user would have them: one option ticked, the usual
     // priority, both hotkeys chosen.
     unsigned char settings[kSettingsSize] = {};
     settings[4] = 2;  // 通常
-    UseSettings(settings, sizeof settings);
-    SetOption(OPT_RANDOM, 1);
-    SetHotkeys(MAKEWORD('N', HOTKEYF_CONTROL | HOTKEYF_ALT), MAKEWORD('M', HOTKEYF_CONTROL | HOTKEYF_ALT));
+    App().store().UseSettings(settings, sizeof settings);
+    App().store().SetOption(Option::Random, 1);
+    App().store().SetHotkeys(MAKEWORD('N', HOTKEYF_CONTROL | HOTKEYF_ALT), MAKEWORD('M', HOTKEYF_CONTROL | HOTKEYF_ALT));
     App().player().SetCurrentBestName(kFavouriteBest);
 
     ShootAbout(capture);
@@ -675,7 +673,8 @@ void ShootProgramScenes(Capture &capture) {
     // once the quit message it posts is taken.
     App().RequestExit(ExitReason::ExitCommand);
     App().RunMessageLoop();
-    ResetStore();
+    App().store().UseDataFolder(store::DataFolder{});
+    App().store().UseSettings(nullptr, 0);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include "resources/resource_ids.h"
 #include "shell/about_frames.h"
-#include "store/settings.h"
+#include "engine/korvel.h"
 #include "utils/message_box.h"
 #include "utils/scope_guard.h"
 #include "utils/system_function.h"
@@ -148,7 +148,7 @@ void DrawAboutText(HDC dc, const AboutText &text, int dpi, const ViewColours &co
 
 void DrawAboutTexts(HDC dc, int dpi, const ViewColours &colours) {
     const AboutText texts[] = {
-        {32, g_settings.engineVariant == 0 ? kTitleWidth : kTitleWidthOtherEngine, true, kBlue, kTitle, 90, 7},
+        {32, EngineVariant() == 0 ? kTitleWidth : kTitleWidthOtherEngine, true, kBlue, kTitle, 90, 7},
         {26, 12, false, kBlue, kVersion, 235, 47},
         {14, 7, false, kBlack, kProgramCredit, 40, 83},
         {14, 7, false, kBlack, kGraphicsCredit, 40, 103},

@@ -13,8 +13,7 @@
 #include "shell/popup_menu.h"
 #include "shell/single_instance.h"
 #include "shell/startup.h"
-#include "store/best_file.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "utils/command_line_files.h"
 #include "utils/message_box.h"
 #include "utils/suspend_resume_notice.h"
@@ -97,7 +96,9 @@ void InitControlClasses() {
 
 }  // namespace
 
-Application::Application(HINSTANCE instance) { shell_.instance = instance; }
+Application::Application(HINSTANCE instance, const RegistryRoot &root) : store_(root) {
+    shell_.instance = instance;
+}
 
 Application::~Application() {
     DestroyWindows();
@@ -141,7 +142,7 @@ void Application::RequestExit(ExitReason reason) {
 
 void Application::TellExitFailure(const char *text) {
     if (exitReason_ == ExitReason::SessionEnd)
-        AppendToLog(FailureLogFile(), text);
+        AppendToLog(store_.FailureLogFile(), text);
     else
         ShowMessage(shell_.resident, text, MB_OK | MB_ICONERROR);
 }
@@ -185,7 +186,7 @@ int Application::Run() {
     StartupLock lock;
     if (HandedToRunningCopy(lock, arguments)) return 0;
 
-    if (LoadSettings() != LoadResult::Ready) {
+    if (store_.LoadSettings() != LoadResult::Ready) {
         lock.Release();
         ShowMessage(nullptr, kNotInstalled, MB_OK | MB_ICONERROR);
         return 0;

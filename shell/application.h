@@ -23,11 +23,13 @@
 #include "shell/shell_state.h"
 #include "shell/single_instance.h"
 #include "shell/tray.h"
+#include "store/store.h"
 #include "utils/exit_request.h"
 
 class Application : public ExitRequester {
 public:
-    explicit Application(HINSTANCE instance);
+    // The store on root's keys: the program's own, or a test's.
+    explicit Application(HINSTANCE instance, const RegistryRoot &root = RegistryRoot());
     // The player is told of no window once the shell is gone; windows that
     // no exit destroyed go first.
     ~Application();
@@ -57,6 +59,7 @@ public:
     // sign-out, and nobody would answer it).
     void TellExitFailure(const char *text);
 
+    Store &store() { return store_; }
     ShellState &shell() { return shell_; }
     Tray &tray() { return tray_; }
     AboutView &about() { return about_; }
@@ -75,13 +78,14 @@ private:
     // let go last of all.
     std::optional<StartupLock> exitLock_;
     std::optional<ExitReason> exitReason_;
+    Store store_;
     ShellState shell_ = {};
-    Player player_;
-    Tray tray_{shell_, player_};
+    Player player_{store_};
+    Tray tray_{shell_, store_, player_};
     AboutView about_{shell_, *this};
     HelpLoader help_;
     MediaKeys mediaKeys_{shell_};
-    ShellEditorHost editorHost_{shell_, tray_, mediaKeys_, player_, *this};
+    ShellEditorHost editorHost_{shell_, store_, tray_, mediaKeys_, player_, *this};
     ShellPlayerHost playerHost_{shell_, tray_, mediaKeys_, *this};
     ResidentWindow residentWindow_{*this};
 };

@@ -3,12 +3,12 @@
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "shell/hotkeys.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "utils/scope_guard.h"
 
 void ShellEditorHost::SetHotkeyHook(bool on) {
     if (on)
-        InstallHotkeyHook(shell_, HookFailure::GoesOn);
+        InstallHotkeyHook(shell_, store_, HookFailure::GoesOn);
     else
         RemoveHotkeyHook(shell_);
 }
@@ -32,7 +32,7 @@ bool ShellEditorHost::OpenBestSettings(BestSettingsOpener opener) {
     // windows the user works in (a start at logon): its own taskbar button
     // and the foreground, where Windows grants it, show that it waits.
     bool byItself = opener == BestSettingsOpener::Startup;
-    HWND dialog = BestSettingsDialog::Create(shell_.instance, shell_.resident, this,
+    HWND dialog = BestSettingsDialog::Create(shell_.instance, shell_.resident, this, store_,
                                              byItself ? TaskbarButton::Own : TaskbarButton::None);
     if (!dialog) {
         ForgetBestSettings();
@@ -61,7 +61,7 @@ void ShellEditorHost::CloseBestSettings(const BestSettingsResult &result) {
 }
 
 void ShellEditorHost::ApplyBestSettings(const BestSettingsResult &result, bool required) {
-    if (result.randomChanged) player_.SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch);
+    if (result.randomChanged) player_.SetRandomMode(!store_.option(Option::Random), RandomChange::Switch);
     if (result.bestListChanged || required) tray_.BuildBestMenu(kRebuildBestMenu);
     // Without a current best (no best at all) there is nothing to switch to;
     // the player stays without a best until one is made.  Files handed over

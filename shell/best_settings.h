@@ -17,8 +17,9 @@ enum class BestSettingsOpener {
 
 class ShellEditorHost : public EditorHost {
 public:
-    ShellEditorHost(ShellState &shell, Tray &tray, MediaKeys &mediaKeys, Player &player, ExitRequester &exit)
-        : shell_(shell), mediaKeys_(mediaKeys), tray_(tray), player_(player), exit_(exit) {}
+    ShellEditorHost(ShellState &shell, Store &store, Tray &tray, MediaKeys &mediaKeys, Player &player,
+                    ExitRequester &exit)
+        : shell_(shell), store_(store), mediaKeys_(mediaKeys), tray_(tray), player_(player), exit_(exit) {}
     ShellEditorHost(const ShellEditorHost &) = delete;
     ShellEditorHost &operator=(const ShellEditorHost &) = delete;
     ~ShellEditorHost() = default;
@@ -43,6 +44,7 @@ private:
     void ForgetBestSettings();
 
     ShellState &shell_;
+    Store &store_;
     MediaKeys &mediaKeys_;
     Tray &tray_;
     Player &player_;

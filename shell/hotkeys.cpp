@@ -2,17 +2,17 @@
 
 #include "engine/korvel.h"
 #include "resources/resource_ids.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "utils/message_box.h"
 
-bool InstallHotkeyHook(ShellState &shell, HookFailure failure) {
-    HHOOK hook = InstallHook(g_settings.engineVariant, shell.resident);
+bool InstallHotkeyHook(ShellState &shell, Store &store, HookFailure failure) {
+    HHOOK hook = InstallHook(store.settings().engineVariant, shell.resident);
     if (!hook) {
         ReportUnexpectedError(failure == HookFailure::EndsProgram ? shell.resident : nullptr);
         return false;
     }
     shell.hook.reset(hook);
-    WriteHookValue(hook);
+    store.WriteHookValue(hook);
     return true;
 }
 

@@ -4,6 +4,8 @@
 
 #include "shell/shell_state.h"
 
+class Store;
+
 // What a hook that cannot be installed leads to, after the unexpected-error
 // report.
 enum class HookFailure {
@@ -12,7 +14,7 @@ enum class HookFailure {
 };
 
 // Installs the hook, keeps it in shell.hook and records it in "Hook".
-bool InstallHotkeyHook(ShellState &shell, HookFailure failure);
+bool InstallHotkeyHook(ShellState &shell, Store &store, HookFailure failure);
 // Removes the hook, if one is installed.
 void RemoveHotkeyHook(ShellState &shell);
 

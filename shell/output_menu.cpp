@@ -69,7 +69,7 @@ HMENU OutputSubmenu(HMENU tray) {
     return nullptr;
 }
 
-void BuildOutputMenu(HMENU tray) {
+void BuildOutputMenu(HMENU tray, const Store &store) {
     HMENU menu = OutputSubmenu(tray);
     if (!menu) return;
     // The mapper's item of the resource stays; devices come and go.
@@ -83,7 +83,7 @@ void BuildOutputMenu(HMENU tray) {
     std::vector<std::string> names = OutputDeviceNames();
     for (size_t k = 0; k < names.size(); ++k)
         AddItem(menu, IDM_OUTPUT_DEVICE_FIRST + static_cast<UINT>(k), MenuLabel(names[k], static_cast<UINT>(k)));
-    outputs::OutputSetting setting = ReadOutputChoice();
+    outputs::OutputSetting setting = ReadOutputChoice(store);
     if (setting.kind == outputs::OutputSetting::Log) AddItem(menu, IDM_OUTPUT_LOG, kLogItem);
 
     UINT current = CurrentCommand(setting, names);
@@ -96,7 +96,7 @@ bool IsOutputCommand(UINT command) {
            (command >= IDM_OUTPUT_DEVICE_FIRST && command < IDM_OUTPUT_DEVICE_FIRST + kMaxOutputDevices);
 }
 
-void ChooseOutput(UINT command, HWND owner) {
+void ChooseOutput(UINT command, HWND owner, const Store &store) {
     std::vector<std::string> names = OutputDeviceNames();
     // The log is no choice of the menu's; it stays as the value sets it.
     if (command == IDM_OUTPUT_LOG) return;
@@ -107,12 +107,12 @@ void ChooseOutput(UINT command, HWND owner) {
         // A nameless device can only be kept by its number.
         value = names[device].empty() ? "midi:" + std::to_string(device) : outputs::DeviceNameValue(names[device]);
     }
-    std::string previous = ReadOutputValue();
+    std::string previous = ReadOutputValue(store);
     // The checked item keeps its value: a device checked by its number stays so.
-    bool again = command == CurrentCommand(ReadOutputChoice(), names);
-    if (!again) WriteOutputValue(value);
+    bool again = command == CurrentCommand(ReadOutputChoice(store), names);
+    if (!again) WriteOutputValue(store, value);
     if (SwitchOutput()) return;
     // The song goes on where it was, and so does the next one.
-    if (!again) WriteOutputValue(previous);
+    if (!again) WriteOutputValue(store, previous);
     ReportPlayError(0, owner);
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class Store;
+
 // Devices past this many get no item.
 constexpr int kMaxOutputDevices = 256;
 
@@ -16,7 +18,7 @@ HMENU OutputSubmenu(HMENU tray);
 
 // Lists the mapper, each device by its name and, while the engine writes a
 // log, "ログ出力"; the output that plays now is checked.
-void BuildOutputMenu(HMENU tray);
+void BuildOutputMenu(HMENU tray, const Store &store);
 
 bool IsOutputCommand(UINT command);
 
@@ -24,7 +26,7 @@ bool IsOutputCommand(UINT command);
 // over to it; the checked item again retries it (the mapper may be standing
 // in for the device).  A device that cannot be opened is reported over owner
 // and leaves the output as it was.
-void ChooseOutput(UINT command, HWND owner);
+void ChooseOutput(UINT command, HWND owner, const Store &store);
 
 // The names of the MIDI out devices (at most kMaxOutputDevices), device k
 // at k, as the engine numbers them.

@@ -14,8 +14,7 @@
 #include "shell/output_menu.h"
 #include "shell/popup_menu.h"
 #include "store/output_choice.h"
-#include "store/best_file.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "utils/command_line_files.h"
 #include "utils/message_box.h"
 #include "utils/scope_guard.h"
@@ -46,8 +45,8 @@ constexpr int kResumeTries = 5;
 // otherwise stand in for it), or the output needs none (the play log).  The
 // last try plays whatever the outcome, on the mapper if need be, and the
 // engine takes the device at a later song once it is back.
-bool OutputReady(int triesLeft) {
-    return triesLeft <= 1 || outputs::ChosenOutputListed(ReadOutputChoice(), OutputDeviceNames());
+bool OutputReady(const Store &store, int triesLeft) {
+    return triesLeft <= 1 || outputs::ChosenOutputListed(ReadOutputChoice(store), OutputDeviceNames());
 }
 
 }  // namespace
@@ -141,7 +140,7 @@ void ResidentWindow::SwitchToNextBest() {
 }
 
 void ResidentWindow::FlipRepeatOne() {
-    int on = SetOption(OPT_REPEAT_ONE, !TestOption(OPT_REPEAT_ONE));
+    bool on = app_.store().SetOption(Option::RepeatOne, !app_.store().option(Option::RepeatOne));
     CheckMenuItem(app_.shell().popupMenu, IDM_REPEAT_ONE, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
 }
 
@@ -169,13 +168,13 @@ void ResidentWindow::ShowSongProperties() {
 INT_PTR ResidentWindow::OnCommand(WORD id) {
     if (id >= IDM_BEST_FIRST && id < IDM_BEST_FIRST + kMaxBestMenuItems) return SwitchToBest(id - IDM_BEST_FIRST);
     if (IsOutputCommand(id)) {
-        ChooseOutput(id, window_);
+        ChooseOutput(id, window_, app_.store());
         return TRUE;
     }
     switch (id) {
     case IDM_PLAY: app_.player().PlayCurrentSong(); break;
     case IDM_STOP: app_.player().StopPlayback(); break;
-    case IDM_RANDOM: app_.player().SetRandomMode(!TestOption(OPT_RANDOM), RandomChange::Switch); break;
+    case IDM_RANDOM: app_.player().SetRandomMode(!app_.store().option(Option::Random), RandomChange::Switch); break;
     case IDM_NEXT: app_.player().PlayNextSong(); break;
     case IDM_VERSION: app_.about().Open(); break;
     case IDM_EXIT: app_.RequestExit(ExitReason::ExitCommand); break;
@@ -309,7 +308,7 @@ void ResidentWindow::OnPowerBroadcast(WPARAM event) {
 }
 
 void ResidentWindow::RetryResume() {
-    if (resumeTriesLeft_ > 0 && !OutputReady(resumeTriesLeft_--)) return;
+    if (resumeTriesLeft_ > 0 && !OutputReady(app_.store(), resumeTriesLeft_--)) return;
     KillTimer(window_, kResumeRetryTimer);
     resumeTriesLeft_ = 0;
     if (!suspended_) return;

@@ -7,17 +7,16 @@
 #include "player/player.h"
 #include "shell/application.h"
 #include "shell/hotkeys.h"
-#include "store/best_file.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "utils/message_box.h"
 
 namespace {
 
 // Restores the current best from "PlayBest" and starts its first song, or
 // the files of the command line, which choose no song of the best.
-bool StartCurrentBest(Tray &tray, Player &player) {
+bool StartCurrentBest(Tray &tray, const Store &store, Player &player) {
     std::string name;
-    if (!ReadPlayBest(&name)) return false;
+    if (!store.ReadPlayBest(&name)) return false;
     player.SetCurrentBestName(name.c_str());
     if (!player.LoadCurrentBest()) return false;
     if (!(player.HandedFilesWaiting() ? player.PlayHandedFiles() : player.PlayNextSong())) return false;
@@ -29,8 +28,8 @@ bool StartCurrentBest(Tray &tray, Player &player) {
 // that cannot be read would otherwise look like one without bests, and the
 // best settings dialog would replace it with the default best and delete
 // every played history.
-bool WaitForReadableBestFile() {
-    while (ReadBestFileState() == best::BestFileState::Unreadable)
+bool WaitForReadableBestFile(const Store &store) {
+    while (store.ReadBestFileState() == best::BestFileState::Unreadable)
         if (!AskRetryUnreadableBestFile(nullptr)) return false;
     return true;
 }
@@ -39,10 +38,10 @@ bool WaitForReadableBestFile() {
 // user gives up (false).  A folder out of reach (a share not yet reconnected
 // at logon, a drive unplugged) is never taken for one without files: the
 // program's folder would take its place and make the default best there.
-bool LoadReachableDataFolder() {
+bool LoadReachableDataFolder(Store &store) {
     for (;;) {
         std::string folder;
-        switch (LoadDataFolder(&folder)) {
+        switch (store.LoadDataFolder(&folder)) {
         case store::Resolution::Resolved: return true;
         case store::Resolution::Unusable: ReportUnexpectedError(nullptr); return false;
         case store::Resolution::Unreachable:
@@ -56,25 +55,23 @@ bool LoadReachableDataFolder() {
 
 int RunStartupLoad(Application &app) {
     Player &player = app.player();
+    Store &store = app.store();
     player.UnloadBest();
-    TakeCurrentHotkeys();
-    if (!LoadReachableDataFolder()) return 0;
-    player.SetRandomMode(TestOption(OPT_RANDOM), RandomChange::ShowOnly);
+    if (!LoadReachableDataFolder(store)) return 0;
+    player.SetRandomMode(store.option(Option::Random), RandomChange::ShowOnly);
 
     if (!EngineInit()) {
         ReportUnexpectedError(nullptr);
         return 0;
     }
-    TakeAltCheckIcons();
-    TakeMediaKeys();
     // The keys themselves are taken by the first song.
-    app.mediaKeys().Use(g_settings.mediaKeys ? MediaKeySetting::On : MediaKeySetting::Off);
-    if (TestOption(OPT_HOTKEYS) && !InstallHotkeyHook(app.shell(), HookFailure::EndsProgram)) return 0;
+    app.mediaKeys().Use(store.settings().mediaKeys ? MediaKeySetting::On : MediaKeySetting::Off);
+    if (store.option(Option::Hotkeys) && !InstallHotkeyHook(app.shell(), store, HookFailure::EndsProgram)) return 0;
 
     player.UnloadBest();
     app.tray().UpdateIcon(kTrayAdd, nullptr);
-    if (!WaitForReadableBestFile()) return 0;
-    if (StartCurrentBest(app.tray(), player)) return 1;
+    if (!WaitForReadableBestFile(store)) return 0;
+    if (StartCurrentBest(app.tray(), store, player)) return 1;
 
     // Nothing to play: the user has to choose or make a best first.
     player.SetCurrentBestName(nullptr);

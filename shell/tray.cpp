@@ -8,12 +8,13 @@
 #include "resources/resource_ids.h"
 #include "shell/best_menu_label.h"
 #include "shell/output_menu.h"
-#include "store/best_file.h"
+#include "store/store.h"
 #include "utils/caption.h"
 #include "utils/path_rules.h"
 #include "utils/system_function.h"
 
-Tray::Tray(const ShellState &shell, const Player &player) : shell_(shell), player_(player) {
+Tray::Tray(const ShellState &shell, const Store &store, const Player &player)
+    : shell_(shell), store_(store), player_(player) {
     // Looked up once: the newer systems' DPI and icon functions, null where
     // the system predates them.
     dpiForMonitor_ = SystemFunction<DpiForMonitor>(LoadLibraryExA("shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32),
@@ -215,7 +216,7 @@ int Tray::BuildBestMenu(BestMenuMode mode) {
         while (GetMenuItemCount(menu) > 0 && !IsSeparatorItem(menu, 0)) DeleteMenu(menu, 0, MF_BYPOSITION);
         // Without a readable file the menu has no bests, and neither has the
         // list: positions and names must stay one to one.
-        if (!ReadBestNames(&bestNames_)) FreeBestNames();
+        if (!store_.ReadBestNames(&bestNames_)) FreeBestNames();
         for (size_t i = 0; i < bestNames_.size() && i < static_cast<size_t>(kMaxBestMenuItems); ++i)
             InsertBestItem(menu, static_cast<int>(i), bestNames_[i].c_str());
     }
@@ -250,7 +251,7 @@ void Tray::ShowMenu(HWND owner) {
     if (!menu) return;
     POINT cursor = {};
     GetCursorPos(&cursor);
-    BuildOutputMenu(menu);  // the devices plugged in now
+    BuildOutputMenu(menu, store_);  // the devices plugged in now
     // Without the foreground the menu would not close when clicked away.
     SetForegroundWindow(owner);
     TrackPopupMenu(menu, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, owner, nullptr);

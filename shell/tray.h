@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "shell/shell_state.h"
+#include "store/store.h"
 
 class Player;
 
@@ -49,8 +50,9 @@ enum BestMenuMode {
 // the resident window's state.
 class Tray {
 public:
-    // The best menu checks the player's current best.
-    Tray(const ShellState &shell, const Player &player);
+    // The best menu lists the store's bests and checks the player's current
+    // one.
+    Tray(const ShellState &shell, const Store &store, const Player &player);
     // Removes the icon if it shows.
     ~Tray();
     Tray(const Tray &) = delete;
@@ -106,6 +108,7 @@ private:
     void InsertBestItem(HMENU menu, int index, const char *name);
 
     const ShellState &shell_;
+    const Store &store_;
     const Player &player_;
     DpiForMonitor dpiForMonitor_ = nullptr;
     SystemMetricsForDpi metricsForDpi_ = nullptr;

@@ -1,4 +1,4 @@
-#include "store/best_file.h"
+#include "store/store.h"
 
 #include <shlobj.h>
 
@@ -13,8 +13,6 @@
 #include "utils/path_rules.h"
 #include "utils/scope_guard.h"
 
-StoreState g_store;
-
 namespace {
 
 // Beside KORVEL.dat, and no longer than its name: whenever the best file's
@@ -26,18 +24,18 @@ static_assert(sizeof kTemporaryName <= sizeof store::kBestFileName &&
               "the writer's files must fit wherever the best file does");
 
 // Reading for the reader: nothing to work on unless there are bytes.
-bool ReadBestBytes(std::vector<unsigned char> *bytes) {
-    return g_store.bestFile[0] && fileio::ReadWholeFile(g_store.bestFile, bytes) == fileio::FileRead::Read &&
+bool ReadBestBytes(const char *bestFile, std::vector<unsigned char> *bytes) {
+    return bestFile[0] && fileio::ReadWholeFile(bestFile, bytes) == fileio::FileRead::Read &&
            !bytes->empty();
 }
 
 // The whole best file and what it offers.  Without a data folder there is
 // no file to read, and so no best.
-best::BestFileState JudgeBestBytes(std::vector<unsigned char> *bytes) {
+best::BestFileState JudgeBestBytes(const char *bestFile, std::vector<unsigned char> *bytes) {
     bytes->clear();
-    if (!g_store.bestFile[0]) return best::BestFileState::NoBest;
+    if (!bestFile[0]) return best::BestFileState::NoBest;
     best::FileReading reading = best::FileReading::Read;
-    switch (fileio::ReadWholeFile(g_store.bestFile, bytes)) {
+    switch (fileio::ReadWholeFile(bestFile, bytes)) {
     case fileio::FileRead::Read: break;
     case fileio::FileRead::Missing: reading = best::FileReading::Missing; break;
     case fileio::FileRead::Failed: reading = best::FileReading::Failed; break;
@@ -46,13 +44,13 @@ best::BestFileState JudgeBestBytes(std::vector<unsigned char> *bytes) {
 }
 
 // The file called name in the folder of the best file.
-bool BesideBestFile(const char *name, char (&path)[MAX_PATH]) {
-    const char *separator = ansi::LastSeparator(g_store.bestFile);
+bool BesideBestFile(const char *bestFile, const char *name, char (&path)[MAX_PATH]) {
+    const char *separator = ansi::LastSeparator(bestFile);
     if (!separator) return false;
-    size_t folder = static_cast<size_t>(separator - g_store.bestFile) + 1;
+    size_t folder = static_cast<size_t>(separator - bestFile) + 1;
     size_t length = std::strlen(name);
     if (folder + length >= sizeof path) return false;
-    std::memcpy(path, g_store.bestFile, folder);
+    std::memcpy(path, bestFile, folder);
     std::memcpy(path + folder, name, length + 1);
     return true;
 }
@@ -61,14 +59,17 @@ bool BesideBestFile(const char *name, char (&path)[MAX_PATH]) {
 // the best file.  With keep, that is written to KORVEL.bak first: the old
 // file as read, on disk before the new one takes its place.  On failure the
 // old file is untouched and the temporary file gone.
-bool ReplaceBestFile(const std::vector<unsigned char> &content, const std::vector<unsigned char> *keep) {
+bool ReplaceBestFile(const Store &store, const std::vector<unsigned char> &content,
+                     const std::vector<unsigned char> *keep) {
+    const char *bestFile = store.bestFile();
     char temporary[MAX_PATH], backup[MAX_PATH];
-    if (!g_store.dataFolder[0] || !BesideBestFile(kTemporaryName, temporary) || !BesideBestFile(kBackupName, backup))
+    if (!store.dataFolder()[0] || !BesideBestFile(bestFile, kTemporaryName, temporary) ||
+        !BesideBestFile(bestFile, kBackupName, backup))
         return false;
     if (!fileio::WriteWholeFile(temporary, content, fileio::Creation::Replace)) return false;
     if (keep) fileio::MakeWritable(backup);
     if ((!keep || fileio::WriteWholeFile(backup, *keep, fileio::Creation::Replace)) &&
-        fileio::ReplaceFile(temporary, g_store.bestFile))
+        fileio::ReplaceFile(temporary, bestFile))
         return true;
     fileio::RemoveFile(temporary);
     return false;
@@ -76,33 +77,33 @@ bool ReplaceBestFile(const std::vector<unsigned char> &content, const std::vecto
 
 }  // namespace
 
-std::string FailureLogFile() {
+std::string Store::FailureLogFile() const {
     std::string path;
-    if (!g_store.dataFolder[0] || !paths::JoinFitting(g_store.dataFolder, store::kFailureLogName, &path)) return {};
+    if (!dataFolder_[0] || !paths::JoinFitting(dataFolder_, store::kFailureLogName, &path)) return {};
     return path;
 }
 
-best::BestRecord FindBestInFile(const char *name) {
+best::BestRecord Store::FindBestInFile(const char *name) const {
     std::vector<unsigned char> bytes;
-    if (!ReadBestBytes(&bytes)) return best::BestRecord();
+    if (!ReadBestBytes(bestFile_, &bytes)) return best::BestRecord();
     return best::FindBest(bytes.data(), bytes.size(), name);
 }
 
-bool ReadBestNames(std::vector<std::string> *names) {
+bool Store::ReadBestNames(std::vector<std::string> *names) const {
     std::vector<unsigned char> bytes;
-    if (!ReadBestBytes(&bytes)) return false;
+    if (!ReadBestBytes(bestFile_, &bytes)) return false;
     *names = best::ListBestNames(bytes.data(), bytes.size());
     return true;
 }
 
-bool ReadBestChoice(const char *name, bool firstByDefault, best::BestChoice *choice) {
+bool Store::ReadBestChoice(const char *name, bool firstByDefault, best::BestChoice *choice) const {
     std::vector<unsigned char> bytes;
-    if (!ReadBestBytes(&bytes)) return false;
+    if (!ReadBestBytes(bestFile_, &bytes)) return false;
     *choice = best::ChooseBest(bytes.data(), bytes.size(), name, firstByDefault);
     return true;
 }
 
-bool WriteBest(const best::BestRecord &edited, bool remove) {
+bool Store::WriteBest(const best::BestRecord &edited, bool remove) {
     if (edited.IsNone()) return false;
 
     // The entry numbers change with the list, so the best's played history
@@ -110,16 +111,16 @@ bool WriteBest(const best::BestRecord &edited, bool remove) {
     // write the old bitmap back.
     char name[MAX_PATH];
     ansi::CopyFit(name, sizeof name, edited.Name());
-    EmptyHistory(name);
+    Store::EmptyHistory(name);
 
     // A missing file and an empty one are both a file without bests.
     std::vector<unsigned char> old;
-    if (!g_store.bestFile[0]) return false;
-    switch (fileio::ReadWholeFile(g_store.bestFile, &old)) {
+    if (!bestFile_[0]) return false;
+    switch (fileio::ReadWholeFile(bestFile_, &old)) {
     case fileio::FileRead::Failed: return false;
     case fileio::FileRead::Missing: break;
     case fileio::FileRead::Read:
-        if (!fileio::MakeWritable(g_store.bestFile)) return false;
+        if (!fileio::MakeWritable(bestFile_)) return false;
         break;
     }
 
@@ -128,10 +129,10 @@ bool WriteBest(const best::BestRecord &edited, bool remove) {
     if (!best::MergeBestFile(old.data(), old.size(), edited, remove ? 0 : 1, &content, &report)) return false;
     // Damaged records cannot be written back; the old file keeps them.
     bool keepOld = report.damagedRecords > 0 || report.lostBytes > 0;
-    return ReplaceBestFile(content, keepOld ? &old : nullptr);
+    return ReplaceBestFile(*this, content, keepOld ? &old : nullptr);
 }
 
-bool ReadPlayBest(std::string *name) {
+bool Store::ReadPlayBest(std::string *name) const {
     DWORD size = ReadValue(ProgramKey(), kValuePlayBest, nullptr, 0, REG_SZ, HKEY_CURRENT_USER);
     if (size == 0 || size > paths::kPathBuffer) return false;
     char value[paths::kPathBuffer];
@@ -140,17 +141,17 @@ bool ReadPlayBest(std::string *name) {
     return true;
 }
 
-void WritePlayBest(const char *name) {
+void Store::WritePlayBest(const char *name) {
     WriteValue(ProgramKey(), kValuePlayBest, name, static_cast<DWORD>(std::strlen(name) + 1), REG_SZ,
                HKEY_CURRENT_USER);
 }
 
-void ReadMidiFolder(char *folder, size_t size) {
+void Store::ReadMidiFolder(char *folder, size_t size) const {
     folder[0] = '\0';
     ReadValue(ProgramKey(), kValueRoot, folder, static_cast<DWORD>(size), REG_SZ, HKEY_CURRENT_USER);
 }
 
-void WriteMidiFolder(const char *folder) {
+void Store::WriteMidiFolder(const char *folder) {
     WriteValue(ProgramKey(), kValueRoot, folder, static_cast<DWORD>(std::strlen(folder) + 1), REG_SZ,
                HKEY_CURRENT_USER);
 }
@@ -197,7 +198,7 @@ std::string LocalDataFolder() {
 
 }  // namespace
 
-store::Resolution LoadDataFolder(std::string *unreachable) {
+store::Resolution Store::LoadDataFolder(std::string *unreachable) {
     // A value too long for any path buffer names no folder the files can be
     // in, but it is the user's: it is reported, never replaced.
     std::vector<char> dataPath(paths::kPathBuffer, '\0');
@@ -220,11 +221,11 @@ store::Resolution LoadDataFolder(std::string *unreachable) {
     if (resolution == store::Resolution::Unreachable && unreachable) *unreachable = folder.folder;
     if (resolution != store::Resolution::Resolved) return resolution;
     // Resolution keeps every path within the buffers.
-    ansi::CopyFit(g_store.dataFolder, sizeof g_store.dataFolder, folder.folder.c_str());
-    ansi::CopyFit(g_store.settingsFile, sizeof g_store.settingsFile, folder.settingsFile.c_str());
-    ansi::CopyFit(g_store.bestFile, sizeof g_store.bestFile, folder.bestFile.c_str());
+    ansi::CopyFit(dataFolder_, sizeof dataFolder_, folder.folder.c_str());
+    ansi::CopyFit(settingsFile_, sizeof settingsFile_, folder.settingsFile.c_str());
+    ansi::CopyFit(bestFile_, sizeof bestFile_, folder.bestFile.c_str());
     if (folder.rewriteDataPath)
-        WriteValue(ProgramKey(), kValueDataPath, g_store.dataFolder, static_cast<DWORD>(folder.folder.size() + 1),
+        WriteValue(ProgramKey(), kValueDataPath, dataFolder_, static_cast<DWORD>(folder.folder.size() + 1),
                    REG_SZ, HKEY_CURRENT_USER);
     return resolution;
 }
@@ -265,47 +266,47 @@ bool SameFolderOnDisk(const std::string &a, const std::string &b) {
 // "DataPath" names the new folder, read back to be sure: it is the one place
 // the next start looks for the files.  When it does not hold, the value
 // that was there is put back.
-bool WriteDataPath(const std::string &folder) {
+bool WriteDataPath(const char *programKey, const std::string &folder) {
     char old[MAX_PATH] = "";
-    DWORD had = ReadValue(ProgramKey(), kValueDataPath, old, sizeof old, REG_SZ, HKEY_CURRENT_USER);
-    WriteValue(ProgramKey(), kValueDataPath, folder.c_str(), static_cast<DWORD>(folder.size() + 1), REG_SZ,
+    DWORD had = ReadValue(programKey, kValueDataPath, old, sizeof old, REG_SZ, HKEY_CURRENT_USER);
+    WriteValue(programKey, kValueDataPath, folder.c_str(), static_cast<DWORD>(folder.size() + 1), REG_SZ,
                HKEY_CURRENT_USER);
     char stored[MAX_PATH] = "";
-    if (ReadValue(ProgramKey(), kValueDataPath, stored, sizeof stored, REG_SZ, HKEY_CURRENT_USER) &&
+    if (ReadValue(programKey, kValueDataPath, stored, sizeof stored, REG_SZ, HKEY_CURRENT_USER) &&
         folder == stored)
         return true;
     if (had)
-        WriteValue(ProgramKey(), kValueDataPath, old, static_cast<DWORD>(std::strlen(old) + 1), REG_SZ,
+        WriteValue(programKey, kValueDataPath, old, static_cast<DWORD>(std::strlen(old) + 1), REG_SZ,
                    HKEY_CURRENT_USER);
     else
-        DeleteValue(ProgramKey(), kValueDataPath, HKEY_CURRENT_USER);
+        DeleteValue(programKey, kValueDataPath, HKEY_CURRENT_USER);
     return false;
 }
 
 }  // namespace
 
-bool IsDataFolder(const char *folder) {
-    if (!folder[0] || !g_store.dataFolder[0]) return false;
+bool Store::IsDataFolder(const char *folder) const {
+    if (!folder[0] || !dataFolder_[0]) return false;
     std::string chosen = CanonicalFolder(folder);
-    std::string current = CanonicalFolder(g_store.dataFolder);
+    std::string current = CanonicalFolder(dataFolder_);
     return ansi::EqualNoCase(chosen.c_str(), current.c_str()) || SameFolderOnDisk(chosen, current);
 }
 
-store::DataMove MoveDataFolder(const store::DataFolder &to) {
+store::DataMove Store::MoveDataFolder(const store::DataFolder &to) {
     if (to.folder.empty() || to.settingsFile.size() >= paths::kPathBuffer || to.bestFile.size() >= paths::kPathBuffer)
         return store::DataMove::Undone;
     // Moving the files onto themselves would only set them aside.
     if (IsDataFolder(to.folder.c_str())) return store::DataMove::Moved;
     store::DataFolder from;
-    from.folder = g_store.dataFolder;
-    from.settingsFile = g_store.settingsFile;
-    from.bestFile = g_store.bestFile;
+    from.folder = dataFolder_;
+    from.settingsFile = settingsFile_;
+    from.bestFile = bestFile_;
     store::DataMove result =
-        store::MoveDataFiles(from, to, &fileio::DiskFiles(), [&to] { return WriteDataPath(to.folder); });
+        store::MoveDataFiles(from, to, &fileio::DiskFiles(), [this, &to] { return WriteDataPath(ProgramKey(), to.folder); });
     if (result != store::DataMove::Moved) return result;
-    ansi::CopyFit(g_store.dataFolder, sizeof g_store.dataFolder, to.folder.c_str());
-    ansi::CopyFit(g_store.settingsFile, sizeof g_store.settingsFile, to.settingsFile.c_str());
-    ansi::CopyFit(g_store.bestFile, sizeof g_store.bestFile, to.bestFile.c_str());
+    ansi::CopyFit(dataFolder_, sizeof dataFolder_, to.folder.c_str());
+    ansi::CopyFit(settingsFile_, sizeof settingsFile_, to.settingsFile.c_str());
+    ansi::CopyFit(bestFile_, sizeof bestFile_, to.bestFile.c_str());
     return result;
 }
 
@@ -322,9 +323,9 @@ store::FileFound FindBothDataFiles(const char *settingsFile, const char *bestFil
 
 }  // namespace
 
-store::FileFound FindDataFilesForMove(const store::DataFolder &to, std::string *unreachable) {
-    if (FindBothDataFiles(g_store.settingsFile, g_store.bestFile) == store::FileFound::Unknown) {
-        *unreachable = g_store.dataFolder;
+store::FileFound Store::FindDataFilesForMove(const store::DataFolder &to, std::string *unreachable) const {
+    if (FindBothDataFiles(settingsFile_, bestFile_) == store::FileFound::Unknown) {
+        *unreachable = dataFolder_;
         return store::FileFound::Unknown;
     }
     store::FileFound target = FindBothDataFiles(to.settingsFile.c_str(), to.bestFile.c_str());
@@ -332,13 +333,13 @@ store::FileFound FindDataFilesForMove(const store::DataFolder &to, std::string *
     return target;
 }
 
-void WriteHistory(const char *name, const unsigned char *bitmap, size_t size) {
+void Store::WriteHistory(const char *name, const unsigned char *bitmap, size_t size) {
     WriteValue(HistoryKey(), name, bitmap, static_cast<DWORD>(size), REG_BINARY, HKEY_CURRENT_USER);
 }
 
-void EmptyHistory(const char *name) { WriteValue(HistoryKey(), name, "", 0, REG_BINARY, HKEY_CURRENT_USER); }
+void Store::EmptyHistory(const char *name) { WriteValue(HistoryKey(), name, "", 0, REG_BINARY, HKEY_CURRENT_USER); }
 
-std::vector<unsigned char> ReadHistory(const char *name, size_t largest) {
+std::vector<unsigned char> Store::ReadHistory(const char *name, size_t largest) const {
     DWORD stored = ReadValue(HistoryKey(), name, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER);
     if (stored == 0 || stored > largest) return {};
     std::vector<unsigned char> value(stored);
@@ -346,22 +347,22 @@ std::vector<unsigned char> ReadHistory(const char *name, size_t largest) {
     return value;
 }
 
-bool HistoryPresent(const char *name) {
+bool Store::HistoryPresent(const char *name) const {
     return ReadValue(HistoryKey(), name, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER) != 0;
 }
 
-void DeleteHistory(const char *name) { DeleteValue(HistoryKey(), name, HKEY_CURRENT_USER); }
+void Store::DeleteHistory(const char *name) { DeleteValue(HistoryKey(), name, HKEY_CURRENT_USER); }
 
-best::BestFileState ReadBestFileState() {
+best::BestFileState Store::ReadBestFileState() const {
     std::vector<unsigned char> bytes;
-    return JudgeBestBytes(&bytes);
+    return JudgeBestBytes(bestFile_, &bytes);
 }
 
-best::BestFileState DeleteAllBests() {
+best::BestFileState Store::DeleteAllBests() {
     // Judged on the very bytes that are set aside: the reader's "no best" a
     // moment ago may have been a hold that has passed since, or a failure.
     std::vector<unsigned char> old;
-    best::BestFileState state = JudgeBestBytes(&old);
+    best::BestFileState state = JudgeBestBytes(bestFile_, &old);
     if (state != best::BestFileState::NoBest) return state;
     RegDeleteKeyA(HKEY_CURRENT_USER, HistoryKey());
     // A file without a valid best may still hold the user's bests behind
@@ -369,36 +370,41 @@ best::BestFileState DeleteAllBests() {
     // bytes (an empty file, the end marker alone) holds nothing to keep, and
     // must not take the place of a KORVEL.bak that does.
     if (std::all_of(old.begin(), old.end(), [](unsigned char byte) { return byte == 0; })) {
-        fileio::RemoveFile(g_store.bestFile);
+        fileio::RemoveFile(bestFile_);
         return state;
     }
     char backup[MAX_PATH];
-    if (!BesideBestFile(kBackupName, backup)) return state;
+    if (!BesideBestFile(bestFile_, kBackupName, backup)) return state;
     fileio::MakeWritable(backup);
-    fileio::ReplaceFile(g_store.bestFile, backup);
+    fileio::ReplaceFile(bestFile_, backup);
     return state;
 }
 
 namespace {
-const char kAlbumSection[] = "AlbumName";
-}  // namespace
 
-std::string ReadAlbumName(const char *folder) {
+const char kAlbumSection[] = "AlbumName";
+
+std::string ReadAlbumNameIn(const char *settingsFile, const char *folder) {
     char name[MAX_PATH] = "";
-    if (g_store.settingsFile[0])
-        GetPrivateProfileStringA(kAlbumSection, folder, "", name, sizeof name, g_store.settingsFile);
+    if (settingsFile[0]) GetPrivateProfileStringA(kAlbumSection, folder, "", name, sizeof name, settingsFile);
     return name;
 }
 
-AlbumNames AlbumNames::Read() {
+}  // namespace
+
+std::string Store::ReadAlbumName(const char *folder) const { return ReadAlbumNameIn(settingsFile_, folder); }
+
+AlbumNames AlbumNames::Read(const Store &store) {
     AlbumNames names;
-    if (!g_store.settingsFile[0]) return names;
+    names.settingsFile_ = store.settingsFile();
+    const char *file = store.settingsFile();
+    if (!file[0]) return names;
     // The section's keys, each ended by a NUL and the list by one more.  A
     // list that does not fit comes back cut at size - 2.
     std::vector<char> keys(4096);
     for (;;) {
         DWORD got = GetPrivateProfileStringA(kAlbumSection, nullptr, "", keys.data(), static_cast<DWORD>(keys.size()),
-                                             g_store.settingsFile);
+                                             file);
         if (got + 2 < keys.size()) {
             keys.resize(got + 1);
             break;
@@ -416,16 +422,16 @@ AlbumNames AlbumNames::Read() {
 std::string AlbumNames::For(const char *folder) const {
     // The settings file matches its keys in any letter case; so does this.
     for (const std::string &named : folders_)
-        if (lstrcmpiA(named.c_str(), folder) == 0) return ReadAlbumName(folder);
+        if (lstrcmpiA(named.c_str(), folder) == 0) return ReadAlbumNameIn(settingsFile_.c_str(), folder);
     return std::string();
 }
 
 // A null name deletes the folder's key.
-void WriteAlbumName(const char *folder, const char *name) {
-    if (!g_store.settingsFile[0]) return;
+void Store::WriteAlbumName(const char *folder, const char *name) {
+    if (!settingsFile_[0]) return;
     fileio::RetryWhileHeld(fileio::Denial::MayPass, [&] {
-        return WritePrivateProfileStringA(kAlbumSection, folder, name, g_store.settingsFile) != FALSE;
+        return WritePrivateProfileStringA(kAlbumSection, folder, name, settingsFile_) != FALSE;
     });
 }
 
-void DeleteAlbumName(const char *folder) { WriteAlbumName(folder, nullptr); }
+void Store::DeleteAlbumName(const char *folder) { WriteAlbumName(folder, nullptr); }

@@ -5,22 +5,22 @@
 #include <cstring>
 
 #include "engine/korvel.h"
-#include "store/best_file.h"
+#include "store/store.h"
 #include "engine/registry_names.h"
 
-std::string ReadOutputValue() {
+std::string ReadOutputValue(const Store &store) {
     // "midi:name:" with the longest name, or "log:" with the longest path.
     char text[outputs::kMaxLogPathBytes + 8] = {};
-    if (!ReadValue(EngineKey(), kValueOutput, text, sizeof text, REG_SZ, HKEY_CURRENT_USER)) return std::string();
+    if (!ReadValue(store.EngineKey(), kValueOutput, text, sizeof text, REG_SZ, HKEY_CURRENT_USER)) return std::string();
     return text;
 }
 
-outputs::OutputSetting ReadOutputChoice() {
-    std::string value = ReadOutputValue();
+outputs::OutputSetting ReadOutputChoice(const Store &store) {
+    std::string value = ReadOutputValue(store);
     return outputs::ParseOutputSetting(value.data(), value.size());
 }
 
-void WriteOutputValue(const std::string &value) {
-    WriteValue(EngineKey(), kValueOutput, value.c_str(), static_cast<DWORD>(value.size() + 1), REG_SZ,
+void WriteOutputValue(const Store &store, const std::string &value) {
+    WriteValue(store.EngineKey(), kValueOutput, value.c_str(), static_cast<DWORD>(value.size() + 1), REG_SZ,
                HKEY_CURRENT_USER);
 }

@@ -7,12 +7,14 @@
 
 #include "utils/output_value.h"
 
+class Store;
+
 // The value's text; empty when missing or unreadable (the engine then
 // plays on the mapper, or says why it cannot).
-std::string ReadOutputValue();
-outputs::OutputSetting ReadOutputChoice();
+std::string ReadOutputValue(const Store &store);
+outputs::OutputSetting ReadOutputChoice(const Store &store);
 
 // Stores value as the value's text; empty chooses the mapper.
-void WriteOutputValue(const std::string &value);
+void WriteOutputValue(const Store &store, const std::string &value);
 
 #endif

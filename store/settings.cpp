@@ -1,72 +1,97 @@
-#include "store/settings.h"
-
+#include <algorithm>
 #include <cstring>
 
 #include "engine/korvel.h"
-#include "store/best_file.h"
-#include "store/registry_layout.h"
+#include "store/store.h"
+#include "utils/ansi_text.h"
 
-SettingsState g_settings;
+Settings Settings::FromBlock(const unsigned char *block, size_t size) {
+    Settings settings;
+    if (block) std::memcpy(settings.block_, block, std::min(size, sizeof settings.block_));
+    return settings;
+}
 
-LoadResult LoadSettings() {
+Store::Store(const RegistryRoot &root) : root_(root) { SetSettingsKey(root_.program.c_str()); }
+
+bool Store::UseDataFolder(const char *folder) {
+    store::DataFolder files;
+    if (!folder || !store::FormDataFolder(folder, &files)) return false;
+    UseDataFolder(files);
+    return true;
+}
+
+void Store::UseDataFolder(const store::DataFolder &files) {
+    ansi::CopyFit(dataFolder_, sizeof dataFolder_, files.folder.c_str());
+    ansi::CopyFit(settingsFile_, sizeof settingsFile_, files.settingsFile.c_str());
+    ansi::CopyFit(bestFile_, sizeof bestFile_, files.bestFile.c_str());
+}
+
+LoadResult Store::LoadSettings() {
     unsigned char stored[kSettingsSize] = {};
     DWORD size = ReadValue(ProgramKey(), kValueSettings, nullptr, 0, REG_BINARY, HKEY_CURRENT_USER);
     if (!StoredSettingsFit(size) ||
         ReadValue(ProgramKey(), kValueSettings, stored, sizeof stored, REG_BINARY, HKEY_CURRENT_USER) == 0)
         return LoadResult::NotInstalled;
-    std::memcpy(g_settings.block, stored, sizeof stored);
-    // Repeat-one is for the session it was chosen in: every start begins
-    // without it, though the stored bit is kept until the next save.
-    SetOption(OPT_REPEAT_ONE, 0);
-    g_settings.engineVariant = EngineVariant();
+    settings_ = Settings::FromBlock(stored, sizeof stored);
+    settings_.setOption(Option::RepeatOne, false);
+    settings_.engineVariant = EngineVariant();
+    ReadMediaKeys();
     return LoadResult::Ready;
 }
 
-void SaveSettings() {
-    WriteValue(ProgramKey(), kValueSettings, g_settings.block, sizeof g_settings.block, REG_BINARY,
-               HKEY_CURRENT_USER);
-}
-
-void TakeCurrentHotkeys() {
-    g_settings.currentHotkeys[0] = HotkeyField(g_settings.block, 0);
-    g_settings.currentHotkeys[1] = HotkeyField(g_settings.block, 1);
-}
-
-bool SetHotkeys(unsigned next, unsigned menu) {
-    const unsigned hotkeys[2] = {next & 0xFFFFu, menu & 0xFFFFu};
-    bool changed = false;
-    for (int i = 0; i < 2; ++i) {
-        SetHotkeyField(g_settings.block, i, hotkeys[i]);
-        if (hotkeys[i] != g_settings.currentHotkeys[i]) changed = true;
-        g_settings.currentHotkeys[i] = hotkeys[i];
-    }
-    return changed;
-}
-
-void SetAltCheckIcons(bool on) {
-    SetOption(OPT_ALT_CHECK_ICONS, on);
-    g_settings.altCheckIcons = on;
-}
-
-void TakeAltCheckIcons() { g_settings.altCheckIcons = TestOption(OPT_ALT_CHECK_ICONS) != 0; }
-
-void WriteHookValue(HHOOK hook) {
-    DWORD value = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(hook));
-    WriteValue(ProgramKey(), kValueHook, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
-}
-
-void TakeMediaKeys() {
+void Store::ReadMediaKeys() {
     DWORD value = 1;
     // A value of another type or size reads as missing: the keys stay on.
     if (ReadValue(ProgramKey(), kValueMediaKeys, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER) != sizeof value)
         value = 1;
-    g_settings.mediaKeys = value != 0;
+    settings_.mediaKeys = value != 0;
 }
 
-bool SetMediaKeys(bool on) {
-    if (on == g_settings.mediaKeys) return false;
+void Store::SaveSettings() {
+    WriteValue(ProgramKey(), kValueSettings, settings_.block(), kSettingsSize, REG_BINARY, HKEY_CURRENT_USER);
+}
+
+void Store::UseSettings(const unsigned char *block, size_t size) { settings_ = Settings::FromBlock(block, size); }
+
+bool Store::SetOption(Option which, bool on) {
+    settings_.setOption(which, on);
+    Tell(SettingsChange::Options);
+    return on;
+}
+
+bool Store::SetHotkeys(unsigned next, unsigned menu) {
+    const unsigned hotkeys[2] = {next & 0xFFFFu, menu & 0xFFFFu};
+    bool changed = false;
+    for (HotkeyIndex which : {kHotkeyNext, kHotkeyMenu}) {
+        if (hotkeys[which] != settings_.hotkey(which)) changed = true;
+        settings_.setHotkey(which, hotkeys[which]);
+    }
+    if (changed) Tell(SettingsChange::Hotkeys);
+    return changed;
+}
+
+bool Store::SetMediaKeys(bool on) {
+    if (on == settings_.mediaKeys) return false;
     DWORD value = on ? 1 : 0;
     WriteValue(ProgramKey(), kValueMediaKeys, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
-    g_settings.mediaKeys = on;
+    settings_.mediaKeys = on;
+    Tell(SettingsChange::MediaKeys);
     return true;
+}
+
+void Store::AddListener(SettingsListener *listener) { listeners_.push_back(listener); }
+
+void Store::RemoveListener(SettingsListener *listener) {
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
+
+void Store::Tell(SettingsChange change) {
+    // A copy: a listener may leave while it is told.
+    std::vector<SettingsListener *> listeners = listeners_;
+    for (SettingsListener *listener : listeners) listener->SettingsChanged(settings_, change);
+}
+
+void Store::WriteHookValue(HHOOK hook) {
+    DWORD value = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(hook));
+    WriteValue(ProgramKey(), kValueHook, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
 }

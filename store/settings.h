@@ -1,49 +1,68 @@
-// The settings block in memory and its registry value.
+// The settings as a value: the 29-byte "Settings" block with its fields
+// named, and the values read beside it ("MediaKeys", the engine variant).
+// The block is kept whole, reserved bytes and all, so that a save writes
+// back byte for byte what was read.
 #ifndef TIVORN_STORE_SETTINGS_H
 #define TIVORN_STORE_SETTINGS_H
 
-#include <windows.h>
+#include <cstddef>
 
 #include "store/option_bits.h"
 
-struct SettingsState {
-    unsigned char block[kSettingsSize];  // the one copy every reader uses
-    unsigned currentHotkeys[2];          // taken at start, kept in step by the advanced dialog
-    bool altCheckIcons;                  // copy of OPT_ALT_CHECK_ICONS the folder tree reads
-    int engineVariant;                   // EngineVariant(), handed back to InstallHook
-    bool mediaKeys = true;               // copy of "MediaKeys": Play/Pause, Next, Previous, Stop taken
+// The option bits of the block, by name.
+enum class Option {
+    Hotkeys = OPT_HOTKEYS,
+    SkipShortcuts = OPT_SKIP_SHORTCUTS,
+    Random = OPT_RANDOM,
+    ReadAtOnce = OPT_READ_AT_ONCE,
+    AutoSave = OPT_AUTO_SAVE,
+    RepeatOne = OPT_REPEAT_ONE,
+    AltCheckIcons = OPT_ALT_CHECK_ICONS,  // the folder tree's check-mark look
 };
 
-extern SettingsState g_settings;
+class Settings {
+public:
+    // A block of zeros: no hotkeys, priority 高, no options, media keys on.
+    Settings() = default;
+    // The block as if read from "Settings": a shorter one zero-filled, a
+    // longer one cut.
+    static Settings FromBlock(const unsigned char *block, size_t size);
+
+    bool option(Option which) const { return TestOptionBit(static_cast<int>(which), block_) != 0; }
+    void setOption(Option which, bool on) { SetOptionBit(static_cast<int>(which), on ? 1 : 0, block_); }
+
+    // The hotkey fields as a hotkey control gives them; 0 is none.
+    unsigned hotkey(HotkeyIndex which) const { return HotkeyField(block_, which); }
+    void setHotkey(HotkeyIndex which, unsigned hotkey) { SetHotkeyField(block_, which, hotkey & 0xFFFFu); }
+
+    // The playback priority index, 0 "高" ... 4 "低"; -1 when the byte holds none.
+    int priority() const { return StoredPriority(block_, sizeof block_); }
+
+    // "MediaKeys": Play/Pause, Next, Previous and Stop taken while something plays.
+    bool mediaKeys = true;
+    // EngineVariant() as the load found it; handed back to InstallHook.
+    int engineVariant = 0;
+
+    // The block as "Settings" holds it, kSettingsSize bytes.
+    const unsigned char *block() const { return block_; }
+
+private:
+    unsigned char block_[kSettingsSize] = {};
+};
+
+// What changed, for those that follow the settings.
+enum class SettingsChange { Options, Hotkeys, MediaKeys };
+
+// Told by the store after each change it makes; implemented by the layers
+// above that show or act on a setting.
+class SettingsListener {
+public:
+    virtual void SettingsChanged(const Settings &settings, SettingsChange change) = 0;
+
+protected:
+    ~SettingsListener() = default;
+};
 
 enum class LoadResult { Ready, NotInstalled };
-
-// Reads "Settings" and the engine variant, with repeat-one off whatever the
-// value holds.  A value that is missing, of another type or longer than the
-// block means the program is not installed.
-LoadResult LoadSettings();
-void SaveSettings();
-
-// "Hook": the handle of the installed hotkey hook, written and never read.
-void WriteHookValue(HHOOK hook);
-
-// The start-up copies: the hotkeys from the block, and the check-mark look.
-void TakeCurrentHotkeys();
-void TakeAltCheckIcons();
-
-// "MediaKeys" into its copy: on unless the value says 0.
-void TakeMediaKeys();
-// Writes "MediaKeys" and its copy; true when it differed from the copy.
-bool SetMediaKeys(bool on);
-
-// The advanced settings dialog's hotkeys into the block, as given (none and
-// two equal ones included).  True when either differs from its current
-// copy; the copies then follow.
-bool SetHotkeys(unsigned next, unsigned menu);
-// The check-mark look: OPT_ALT_CHECK_ICONS and the folder tree's copy together.
-void SetAltCheckIcons(bool on);
-
-inline int TestOption(int bit) { return TestOptionBit(bit, g_settings.block); }
-inline int SetOption(int bit, int value) { return SetOptionBit(bit, value, g_settings.block); }
 
 #endif

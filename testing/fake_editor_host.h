@@ -23,6 +23,9 @@ inline BestSettingsResult Closed(std::initializer_list<bool BestSettingsResult::
 
 class FakeEditorHost : public EditorHost {
 public:
+    // The player over the test's store, which outlives the host.
+    explicit FakeEditorHost(Store &store) : player_(store) {}
+
     void CloseBestSettings(const BestSettingsResult &closed) override {
         result = closed;
         ++closes;
@@ -43,7 +46,7 @@ public:
     bool installed = false;   // the hotkey hook
     std::vector<bool> calls;  // each SetHotkeyHook
     std::vector<bool> mediaKeyCalls;
-    Player player_;  // over the engine library, reporting to nobody
+    Player player_;  // over the engine library and the test's store, reporting to nobody
 };
 
 }  // namespace tt

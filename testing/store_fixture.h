@@ -1,8 +1,8 @@
 // The set-up every test of the program's state shares: the program's key
 // (this process's own, see program_key) cleared before and after each test, so that none sees another's values,
 // and a scratch data folder.  StoreFixture, for tests that run the store in
-// process, also points the store at that folder with a block of zeros, and
-// forgets both afterwards.
+// process, also makes a store of its own on that key and folder, with a block
+// of zeros.
 #ifndef TIVORN_TESTING_STORE_FIXTURE_H
 #define TIVORN_TESTING_STORE_FIXTURE_H
 
@@ -11,19 +11,21 @@
 #include <string>
 #include <vector>
 
-#include "store/store_setup.h"
+#include "engine/korvel.h"
+#include "store/store.h"
 #include "testing/best_bytes.h"
 #include "testing/win_test_support.h"
 
 namespace tt {
 
-// The store and the engine library on this process's key (see program_key).
-inline void UseTestRegistry() { UseRegistryRoot(RegistryRoot::Under(program_key::Key())); }
+// This process's key (see program_key) as a store's root; a store made on it
+// tells the engine library the same key.
+inline RegistryRoot TestRegistryRoot() { return RegistryRoot::Under(program_key::Key()); }
 
 class ProgramKeyFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        UseTestRegistry();
+        SetSettingsKey(program_key::Key());
         program_key::Clear();
     }
     void TearDown() override { program_key::Clear(); }
@@ -53,13 +55,10 @@ class StoreFixture : public ProgramKeyFixture {
 protected:
     void SetUp() override {
         ProgramKeyFixture::SetUp();
-        ResetStore();
-        ASSERT_TRUE(UseDataFolder(data_.path().c_str()));
+        ASSERT_TRUE(store_.UseDataFolder(data_.path().c_str()));
     }
-    void TearDown() override {
-        ResetStore();
-        ProgramKeyFixture::TearDown();
-    }
+
+    Store store_{TestRegistryRoot()};
 };
 
 }  // namespace tt

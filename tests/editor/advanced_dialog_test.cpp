@@ -17,8 +17,7 @@
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
-#include "store/best_file.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "testing/best_bytes.h"
 #include "testing/fake_editor_host.h"
 #include "testing/midi_writer.h"
@@ -66,9 +65,9 @@ protected:
         for (const char *song : {"A\\a1.mid", "r.mid"}) midi_.WriteFile(song, midiw::Tune({60}));
         program_key::WriteString(program_key::Key(), "Root", midi_.path());
         WriteBests({bestbytes::Record("T", {})});
-        WriteAlbumName(midi_.Join("A").c_str(), "アルバム");
+        store_.WriteAlbumName(midi_.Join("A").c_str(), "アルバム");
         shell_.player().SetCurrentBestName("T");
-        dialog_ = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_);
+        dialog_ = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_, store_);
         ASSERT_NE(dialog_, nullptr);
         BestSettingsDialog::From(dialog_)->SetFolderPicker(PickChosen);
         tree_ = GetDlgItem(dialog_, IDC_TREE);
@@ -114,7 +113,7 @@ protected:
         std::string content;
         return ReadWholeFile(path, &content) ? content : "(none)";
     }
-    std::string Block() { return std::string(reinterpret_cast<char *>(g_settings.block), kSettingsSize); }
+    std::string Block() { return std::string(reinterpret_cast<const char *>(store_.settings().block()), kSettingsSize); }
     // r.mid follows the folder A under the root; its mark alone (the
     // alternative look gives files images of their own).
     unsigned SongMark() {
@@ -124,15 +123,15 @@ protected:
     int StateImages() { return ImageList_GetImageCount(TreeView_GetImageList(tree_, TVSIL_STATE)); }
 
     ScratchFolder midi_;
-    FakeEditorHost shell_;
+    FakeEditorHost shell_{store_};
     HWND dialog_ = nullptr, tree_ = nullptr;
 };
 
 TEST_F(AdvancedTest, HotkeysAreStoredSavedAndARunningHookInstalledAgain) {
     std::vector<uint8_t> block = program_key::Settings(0, kCtrlA);
     block[4] = 3;  // priority
-    UseSettings(block.data(), block.size());
-    SetOption(OPT_READ_AT_ONCE, 1);
+    store_.UseSettings(block.data(), block.size());
+    store_.SetOption(Option::ReadAtOnce, 1);
     shell_.installed = true;
     // Esc is ignored; Enter is OK.
     Advanced([](HWND dialog) {
@@ -145,8 +144,8 @@ TEST_F(AdvancedTest, HotkeysAreStoredSavedAndARunningHookInstalledAgain) {
         GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &focus);
         for (WPARAM key : {VK_ESCAPE, VK_RETURN}) PostMessageA(focus.hwndFocus, WM_KEYDOWN, key, 0);
     });
-    EXPECT_EQ(HotkeyField(g_settings.block, 0), kCtrlAltB);
-    EXPECT_EQ(g_settings.currentHotkeys[0], kCtrlAltB);
+    EXPECT_EQ(HotkeyField(store_.settings().block(), 0), kCtrlAltB);
+    EXPECT_EQ(store_.settings().hotkey(kHotkeyNext), kCtrlAltB);
     EXPECT_EQ(Value("Settings"), Block());
     EXPECT_EQ(shell_.calls, (std::vector<bool>{false, true}));
 
@@ -156,7 +155,7 @@ TEST_F(AdvancedTest, HotkeysAreStoredSavedAndARunningHookInstalledAgain) {
     program_key::Delete(program_key::Key(), "Settings");
     std::string before = Block();
     before[4] = 7;  // a priority the list does not hold
-    UseSettings(reinterpret_cast<const unsigned char *>(before.data()), before.size());
+    store_.UseSettings(reinterpret_cast<const unsigned char *>(before.data()), before.size());
     Advanced([](HWND dialog) {
         EXPECT_EQ(Send(dialog, IDC_PRIORITY, CB_GETCURSEL), CB_ERR);
         Send(dialog, IDC_HOTKEY_MENU, HKM_SETHOTKEY, kCtrlAltB);
@@ -173,14 +172,14 @@ TEST_F(AdvancedTest, HotkeysAreStoredSavedAndARunningHookInstalledAgain) {
         Send(dialog, IDC_HOTKEY_NEXT, HKM_SETHOTKEY, 0);
         Press(dialog, IDC_OK);
     });
-    EXPECT_EQ(HotkeyField(g_settings.block, 0), 0u);
-    EXPECT_EQ(HotkeyField(g_settings.block, 1), kCtrlAltB);
+    EXPECT_EQ(HotkeyField(store_.settings().block(), 0), 0u);
+    EXPECT_EQ(HotkeyField(store_.settings().block(), 1), kCtrlAltB);
     EXPECT_EQ(Value("Settings"), Block());
     EXPECT_TRUE(shell_.calls.empty());
 }
 
 TEST_F(AdvancedTest, MediaKeysSwitchAtOnceAndAreStoredOnlyWhenChanged) {
-    TakeMediaKeys();  // no value: on
+    store_.ReadMediaKeys();  // no value: on
     Advanced([](HWND dialog) { Press(dialog, IDC_OK); });
     EXPECT_EQ(Value("MediaKeys"), "(none)");
     Advanced([](HWND dialog) { Send(dialog, IDC_MEDIA_KEYS, BM_CLICK); Press(dialog, IDC_OK); });
@@ -201,7 +200,7 @@ TEST_F(AdvancedTest, TheLookSwapsTheImagesKeepsTheMarksAndShowsTheMidiTab) {
         Press(dialog, IDC_OK);
     };
     Advanced(toggle);
-    EXPECT_TRUE(g_settings.altCheckIcons && TestOption(OPT_ALT_CHECK_ICONS));
+    EXPECT_TRUE(store_.option(Option::AltCheckIcons) && store_.option(Option::AltCheckIcons));
     EXPECT_EQ(Value("Settings"), Block());
     EXPECT_EQ(StateImages(), 7);
     EXPECT_EQ(SongMark(), 0x2000u);
@@ -246,7 +245,7 @@ TEST_F(AdvancedTest, TheDataFilesMoveTogetherOrNotAtAll) {
     EXPECT_EQ(Value("DataPath"), "(none)");
 
     // A best file that cannot be moved: the settings file comes back too.
-    HANDLE held = CreateFileA(g_store.bestFile, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileA(store_.bestFile(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     Advanced([&](HWND dialog) {
         moveTo(other.path())(dialog);
         EXPECT_EQ(Answer(IDOK), "設定ファイルを移動できませんでした。\nフォルダは変更されていません。");
@@ -254,12 +253,12 @@ TEST_F(AdvancedTest, TheDataFilesMoveTogetherOrNotAtAll) {
     CloseHandle(held);
     EXPECT_EQ(Content(data_.Join("KORVEL.ini")), ini);
     EXPECT_EQ(Content(other.Join("KORVEL.ini")), "(none)");
-    EXPECT_STREQ(g_store.bestFile, data_.Join("KORVEL.dat").c_str());
+    EXPECT_STREQ(store_.bestFile(), data_.Join("KORVEL.dat").c_str());
     EXPECT_EQ(Value("DataPath"), "(none)");
 
     // The settings file, once moved, is held in the chosen folder as well,
     // so that it cannot come back: it stays there, and the user is told so.
-    held = CreateFileA(g_store.bestFile, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    held = CreateFileA(store_.bestFile(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     HANDLE arrived = INVALID_HANDLE_VALUE;
     Advanced([&](HWND dialog) {
         moveTo(other.path())(dialog);
@@ -275,7 +274,7 @@ TEST_F(AdvancedTest, TheDataFilesMoveTogetherOrNotAtAll) {
     CloseHandle(held);
     EXPECT_EQ(Content(other.Join("KORVEL.ini")), ini);
     EXPECT_EQ(Content(data_.Join("KORVEL.dat")), dat);
-    EXPECT_STREQ(g_store.settingsFile, data_.Join("KORVEL.ini").c_str());
+    EXPECT_STREQ(store_.settingsFile(), data_.Join("KORVEL.ini").c_str());
     EXPECT_EQ(Value("DataPath"), "(none)");
     ASSERT_TRUE(MoveFileA(other.Join("KORVEL.ini").c_str(), data_.Join("KORVEL.ini").c_str()));  // as the user would
 
@@ -290,7 +289,7 @@ TEST_F(AdvancedTest, TheDataFilesMoveTogetherOrNotAtAll) {
     });
     EXPECT_EQ(Value("Settings"), Block());
     EXPECT_EQ(Content(theirs), "[]");
-    EXPECT_STREQ(g_store.dataFolder, data_.path().c_str());
+    EXPECT_STREQ(store_.dataFolder(), data_.path().c_str());
     Advanced([&](HWND dialog) {
         moveTo(other.path())(dialog);
         EXPECT_EQ(Answer(IDYES), kQuestion);
@@ -299,8 +298,8 @@ TEST_F(AdvancedTest, TheDataFilesMoveTogetherOrNotAtAll) {
     EXPECT_EQ(Content(other.Join("KORVEL.dat")), dat);
     EXPECT_EQ(Content(data_.Join("KORVEL.dat")), "(none)");
     EXPECT_EQ(Value("DataPath"), other.path() + '\0');
-    EXPECT_EQ(ReadAlbumName(midi_.Join("A").c_str()), "アルバム");
-    EXPECT_FALSE(FindBestInFile("T").IsNone());
+    EXPECT_EQ(store_.ReadAlbumName(midi_.Join("A").c_str()), "アルバム");
+    EXPECT_FALSE(store_.FindBestInFile("T").IsNone());
 
     // A settings file not made yet: its path follows the folder all the same.
     // To another drive too (Z:\dev\shm is a memory file system on most
@@ -309,7 +308,7 @@ TEST_F(AdvancedTest, TheDataFilesMoveTogetherOrNotAtAll) {
     std::string third = "Z:\\dev\\shm\\tivorn-move-" + std::to_string(GetCurrentProcessId());
     ASSERT_TRUE(CreateDirectoryA(third.c_str(), nullptr));
     Advanced(moveTo(third));
-    EXPECT_STREQ(g_store.settingsFile, (third + "\\KORVEL.ini").c_str());
+    EXPECT_STREQ(store_.settingsFile(), (third + "\\KORVEL.ini").c_str());
     EXPECT_EQ(Content(third + "\\KORVEL.dat"), dat);
     EXPECT_EQ(Content(other.Join("KORVEL.dat")), "(none)");
     DeleteTree(third);

@@ -14,8 +14,7 @@
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
-#include "store/best_file.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "testing/midi_writer.h"
 #include "testing/best_bytes.h"
 #include "testing/best_dialog_driving.h"
@@ -93,8 +92,8 @@ protected:
         return text;
     }
 
-    FakeEditorHost shell_;
-    BestSettingsDialog dialog_{&shell_};
+    FakeEditorHost shell_{store_};
+    BestSettingsDialog dialog_{&shell_, store_};
     HWND combo_ = nullptr;
 };
 
@@ -126,7 +125,7 @@ TEST_F(BestSettingsTest, TheComboBoxIsFilledAndTheSelectedBestLoaded) {
     EXPECT_EQ(SendMessageA(combo_, CB_GETCURSEL, 0, 0), 1);
 
     // Without a best file the combo box stays empty.
-    DeleteFileA(g_store.bestFile);
+    DeleteFileA(store_.bestFile());
     EXPECT_EQ(dialog_.ReadBests(nullptr, ReadBestsMode::FillSelectFirst, Combo(), &found), 0);
     EXPECT_EQ(SendMessageA(combo_, CB_GETCOUNT, 0, 0), 0);
 }
@@ -162,14 +161,14 @@ TEST_F(BestSettingsTest, TheSaveQuestionAndTheRebuildModes) {
     EXPECT_FALSE(dialog_.state().dirty);
 
     // Saved without asking when changes are saved automatically.
-    SetOption(OPT_AUTO_SAVE, 1);
+    store_.SetOption(Option::AutoSave, 1);
     dialog_.state().dirty = true;
     Edit("Asked", {});
     EXPECT_EQ(dialog_.SaveBest(nullptr, true, kSaveRebuild), kSaved);
     EXPECT_EQ(Stored(), old);
 
     // A failed save keeps the changes marked as unsaved.
-    HANDLE reader = CreateFileA(g_store.bestFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE reader = CreateFileA(store_.bestFile(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
     dialog_.state().dirty = true;
     EXPECT_EQ(dialog_.SaveBest(nullptr, false, kSaveAsIs), kSaveFailed);
@@ -207,7 +206,7 @@ protected:
     void Open(const std::vector<bestbytes::Bytes> &bests, const char *current, HWND owner = nullptr) {
         if (!bests.empty()) WriteBests(bests);
         shell_.player().SetCurrentBestName(current);
-        shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), owner, &shell_);
+        shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), owner, &shell_, store_);
         ASSERT_NE(shell_.dialog, nullptr);
         Dialog().SetFolderPicker(PickChosenFolder);
         tree_ = GetDlgItem(shell_.dialog, IDC_TREE);
@@ -266,13 +265,13 @@ protected:
 
     std::vector<std::string> Names() {
         std::vector<std::string> names;
-        ReadBestNames(&names);
+        store_.ReadBestNames(&names);
         return names;
     }
 
     std::vector<std::string> Entries(const char *best) {
         std::vector<std::string> entries;
-        best::BestRecord record = FindBestInFile(best);
+        best::BestRecord record = store_.FindBestInFile(best);
         for (size_t at = record.FirstEntry(); at != record.Terminator(); at = record.Next(at))
             entries.push_back(record.At(at));
         return entries;
@@ -282,7 +281,7 @@ protected:
 
     ScratchFolder midi_;
     std::string log_;
-    FakeEditorHost shell_;
+    FakeEditorHost shell_{store_};
     HWND tree_ = nullptr;
 };
 
@@ -455,15 +454,15 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     EXPECT_EQ(GetParent(edit), tree_);  // what the message loop knows a label edit by
     SetWindowTextA(edit, "アルバム");
     SendMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
-    EXPECT_EQ(ReadAlbumName(M("A").c_str()), "アルバム");
+    EXPECT_EQ(store_.ReadAlbumName(M("A").c_str()), "アルバム");
     EXPECT_EQ(Label(Item({"アルバム"})), "アルバム");
     EXPECT_EQ(TreeView_GetEditControl(tree_), nullptr);  // the edit has ended
     EXPECT_FALSE(BestSettingsDialog::From(shell_.dialog)->PlayerWaits());
     // A fill shows the names the settings file keeps, in any letter case.
     std::string upper = M("A");
     CharUpperA(&upper[0]);
-    DeleteAlbumName(M("A").c_str());
-    WriteAlbumName(upper.c_str(), "アルバム");
+    store_.DeleteAlbumName(M("A").c_str());
+    store_.WriteAlbumName(upper.c_str(), "アルバム");
     SwitchTab(shell_.dialog, 1);
     SwitchTab(shell_.dialog, 0);
     HTREEITEM named = Item({"アルバム"});
@@ -471,7 +470,7 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     edit = TreeView_EditLabel(tree_, named);
     ASSERT_NE(edit, nullptr);
     SendMessageA(edit, WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_EQ(ReadAlbumName(M("A").c_str()), "");
+    EXPECT_EQ(store_.ReadAlbumName(M("A").c_str()), "");
     EXPECT_NE(Item({"A"}), nullptr);
     // So does a name emptied and taken with Enter.
     edit = TreeView_EditLabel(tree_, Item({"A"}));
@@ -535,8 +534,8 @@ TEST_F(BestDialogTest, AFailedSaveReportsOverTheDialogAndACloseMeanwhileEndsItCl
     Open({Record("T", {}), Record("U", {})}, "T", resident);
     HWND dialog = shell_.dialog;
     std::string before, after;
-    ReadWholeFile(g_store.bestFile, &before);
-    SetOption(OPT_AUTO_SAVE, 1);
+    ReadWholeFile(store_.bestFile(), &before);
+    store_.SetOption(Option::AutoSave, 1);
     Key(Item({"r.mid"}), WM_CHAR, ' ');
     // The writer cannot make its temporary file: a folder has its name.
     ASSERT_TRUE(CreateDirectoryA(data_.Join("KORVEL.tmp").c_str(), nullptr));
@@ -567,7 +566,7 @@ TEST_F(BestDialogTest, AFailedSaveReportsOverTheDialogAndACloseMeanwhileEndsItCl
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(shell_.closes, 1);
     EXPECT_EQ(shell_.exits, std::vector<ExitReason>{ExitReason::FatalError});
-    ReadWholeFile(g_store.bestFile, &after);
+    ReadWholeFile(store_.bestFile(), &after);
     EXPECT_EQ(after, before);
     DestroyWindow(resident);
 }
@@ -604,13 +603,13 @@ TEST_F(BestDialogTest, TheKeyboardsMenuAndAlbumNamesHeldTo259BytesAndKeptByATabS
     // A tab click leaves the focus in the edit: the name is kept all the same.
     SwitchTab(shell_.dialog, 1);
     EXPECT_EQ(TreeView_GetEditControl(tree_), nullptr);
-    EXPECT_EQ(ReadAlbumName(M("A").c_str()), "かき" + full.substr(0, 255));
+    EXPECT_EQ(store_.ReadAlbumName(M("A").c_str()), "かき" + full.substr(0, 255));
 
     SwitchTab(shell_.dialog, 0);
     SetWindowTextA(TreeView_EditLabel(tree_, Item({"B"})), "ベスト盤");
     Command(IDC_CANCEL);
     EXPECT_EQ(TreeView_GetEditControl(tree_), nullptr);
-    EXPECT_EQ(ReadAlbumName(M("B").c_str()), "ベスト盤");
+    EXPECT_EQ(store_.ReadAlbumName(M("B").c_str()), "ベスト盤");
 }
 
 TEST_F(BestDialogTest, WithoutAMidiFolderTheDefaultBestIsMadeEmpty) {
@@ -647,7 +646,7 @@ TEST_F(BestNameDialog, RefusesEmptyListedAndStoredNames) {
             WaitUntil([&] { return !IsWindow(box); });
             PressButton(dialog, IDCANCEL);
         });
-        EXPECT_FALSE(AskBestName(combo, combo, &name)) << refused;
+        EXPECT_FALSE(AskBestName(combo, combo, store_, &name)) << refused;
         user.join();
         warnings.push_back(warning);
     }
@@ -671,7 +670,7 @@ TEST_F(BestSettingsTest, TheBestNameIsHeldTo259BytesAsTyped) {
         PressButton(dialog, IDOK);
     });
     HWND combo = Combo();
-    EXPECT_TRUE(AskBestName(combo, combo, &name));
+    EXPECT_TRUE(AskBestName(combo, combo, store_, &name));
     user.join();
     EXPECT_EQ(name, "c" + typed);
 }

@@ -16,8 +16,7 @@
 #include "editor/best_settings_dialog.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
-#include "store/best_file.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "testing/best_bytes.h"
 #include "testing/best_dialog_driving.h"
 #include "testing/fake_editor_host.h"
@@ -63,7 +62,7 @@ protected:
     void Open(const Paths &entries) {
         WriteBests({bestbytes::Record("T", entries)});
         shell_.player().SetCurrentBestName("T");
-        shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_);
+        shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_, store_);
         ASSERT_NE(shell_.dialog, nullptr);
         tree_ = GetDlgItem(shell_.dialog, IDC_TREE);
         SwitchTab(1);
@@ -113,7 +112,7 @@ protected:
                         static_cast<DWORD>(folder.size() + 1));
     }
     std::string desktopWas_;
-    FakeEditorHost shell_;
+    FakeEditorHost shell_{store_};
     HWND tree_ = nullptr;
 };
 

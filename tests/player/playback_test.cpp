@@ -18,8 +18,7 @@
 #include "resources/resource_ids.h"
 #include "shell/application.h"
 #include "shell/popup_menu.h"
-#include "store/best_file.h"
-#include "store/settings.h"
+#include "store/store.h"
 #include "testing/midi_writer.h"
 #include "testing/store_fixture.h"
 #include "utils/message_box.h"
@@ -33,6 +32,7 @@ class PlaybackTest : public StoreFixture {
 protected:
     void SetUp() override {
         StoreFixture::SetUp();
+        ASSERT_TRUE(app_.store().UseDataFolder(data_.path().c_str()));
         log_ = data_.Join("play.log");
         program_key::WriteString(program_key::EngineKey(), "Output", "log:" + log_);
         program_key::WriteSettings(program_key::Settings());
@@ -66,7 +66,7 @@ protected:
         ASSERT_NE(app_.shell().bestDialog, nullptr);
     }
 
-    Application app_{GetModuleHandleA(nullptr)};
+    Application app_{GetModuleHandleA(nullptr), TestRegistryRoot()};
     std::string log_;
     std::vector<std::string> songs_;
 };
@@ -87,7 +87,7 @@ TEST_F(PlaybackTest, AnEndMovesOnOnlyForTheSongThatStillPlays) {
     PumpMessages();
     EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + AnsiToUtf8(songs_[1]), "start"}));
 
-    SetOption(OPT_REPEAT_ONE, 1);
+    app_.store().SetOption(Option::RepeatOne, 1);
     seen = Events().size();
     OnSongEnd(1);
     PumpMessages();
@@ -182,7 +182,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     // The random box changed: switched and stored.
     OpenBestSettings(BestSettingsOpener::Menu);
     app_.editorHost().CloseBestSettings(Closed({&BestSettingsResult::randomChanged}));
-    EXPECT_EQ(TestOption(OPT_RANDOM), 1);
+    EXPECT_EQ(app_.store().option(Option::Random), 1);
     EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     std::string stored;
     ASSERT_TRUE(program_key::ReadRaw(program_key::Key(), "Settings", &stored));
@@ -250,7 +250,7 @@ TEST_F(PlaybackTest, ModesFollowFromTheOpenWindows) {
     PostQuitMessage(0);
     EXPECT_EQ(app_.RunMessageLoop(), 0);
     EXPECT_EQ(TreeView_GetEditControl(tree), nullptr);
-    EXPECT_EQ(ReadAlbumName(data_.Join("A").c_str()), "名前");
+    EXPECT_EQ(app_.store().ReadAlbumName(data_.Join("A").c_str()), "名前");
     EXPECT_TRUE(IsWindow(dialog));
 }
 
@@ -313,7 +313,7 @@ TEST_F(PlaybackTest, TheEndOfTheSessionReleasesTheSongAndSavesTheHistory) {
 
 TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
     app_.player().SetRandomMode(true, RandomChange::ShowOnly);
-    EXPECT_EQ(TestOption(OPT_RANDOM), 1);
+    EXPECT_EQ(app_.store().option(Option::Random), 1);
     EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_EQ(program_key::Settings(), [] {
         std::string stored;
@@ -321,7 +321,7 @@ TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
         return std::vector<uint8_t>(stored.begin(), stored.end());
     }());  // without reset nothing is stored
     app_.player().SetRandomMode(false, RandomChange::Switch);
-    EXPECT_EQ(TestOption(OPT_RANDOM), 0);
+    EXPECT_EQ(app_.store().option(Option::Random), 0);
     EXPECT_FALSE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_TRUE(app_.player().Songs().history.empty());
 }

@@ -15,7 +15,6 @@
 class ResidentWindowFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        tt::UseTestRegistry();
         window_ = app_.CreateResidentWindow();
         ASSERT_NE(window_, nullptr);
     }
@@ -30,7 +29,7 @@ protected:
         EXPECT_EQ(app_.RunMessageLoop(), 0);
     }
 
-    Application app_{GetModuleHandleA(nullptr)};
+    Application app_{GetModuleHandleA(nullptr), tt::TestRegistryRoot()};
     HWND window_ = nullptr;
 };
 

@@ -5,8 +5,7 @@
 #include "shell/application.h"
 #include "shell/hotkeys.h"
 #include "shell/startup.h"
-#include "store/settings.h"
-#include "store/store_setup.h"
+#include "store/store.h"
 #include "testing/store_fixture.h"
 #include "testing/win_test_support.h"
 
@@ -17,9 +16,9 @@ using namespace tt;
 class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        UseTestRegistry();
         program_key::Clear();
-        ResetStore();
+        App().store().UseDataFolder(store::DataFolder{});
+        App().store().UseSettings(nullptr, 0);
     }
     void TearDown() override {
         RemoveHotkeyHook(App().shell());
@@ -29,24 +28,24 @@ protected:
     // A best settings dialog that the start-up load opens stays open, as it
     // would in the program, and its host with it.
     static Application &App() {
-        static Application app(nullptr);
+        static Application app(nullptr, TestRegistryRoot());
         return app;
     }
 };
 
 TEST_F(StartupTest, StartUpClearsRepeatOneAndInstallsTheHookOnRequest) {
     program_key::WriteSettings(program_key::Settings(0x20 | 0x40, 0x0227, 0x0624));
-    ASSERT_EQ(LoadSettings(), LoadResult::Ready);
+    ASSERT_EQ(App().store().LoadSettings(), LoadResult::Ready);
     ASSERT_EQ(RunStartupLoad(App()), 1);
-    EXPECT_EQ(TestOption(OPT_REPEAT_ONE), 0);
-    EXPECT_TRUE(g_settings.altCheckIcons);
-    EXPECT_EQ(g_settings.currentHotkeys[0], 0x0227u);
-    EXPECT_EQ(g_settings.currentHotkeys[1], 0x0624u);
+    EXPECT_EQ(App().store().option(Option::RepeatOne), 0);
+    EXPECT_TRUE(App().store().option(Option::AltCheckIcons));
+    EXPECT_EQ(App().store().settings().hotkey(kHotkeyNext), 0x0227u);
+    EXPECT_EQ(App().store().settings().hotkey(kHotkeyMenu), 0x0624u);
     EXPECT_EQ(App().shell().hook.get(), nullptr);
     EXPECT_FALSE(program_key::Exists(program_key::Key(), "Hook"));
 
     program_key::WriteSettings(program_key::Settings(0x01));
-    ASSERT_EQ(LoadSettings(), LoadResult::Ready);
+    ASSERT_EQ(App().store().LoadSettings(), LoadResult::Ready);
     ASSERT_EQ(RunStartupLoad(App()), 1);
     ASSERT_NE(App().shell().hook.get(), nullptr);
     std::string hook;

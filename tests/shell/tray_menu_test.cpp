@@ -13,8 +13,7 @@
 #include "shell/application.h"
 #include "shell/output_menu.h"
 #include "shell/popup_menu.h"
-#include "store/best_file.h"
-#include "store/store_setup.h"
+#include "store/store.h"
 #include "testing/store_fixture.h"
 #include "testing/win_test_support.h"
 
@@ -25,13 +24,12 @@ using namespace tt;
 class TrayMenuTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        UseTestRegistry();
         app_.shell().resident = app_.CreateResidentWindow();
         ASSERT_NE(app_.shell().resident, nullptr);
         LoadPopupMenu(app_.shell());
         tray_ = GetSubMenu(app_.shell().popupMenu, 0);
         ASSERT_NE(tray_, nullptr);
-        ASSERT_TRUE(UseDataFolder(data_.path().c_str()));
+        ASSERT_TRUE(app_.store().UseDataFolder(data_.path().c_str()));
         app_.player().SetCurrentBestName(nullptr);
     }
     void TearDown() override {
@@ -40,7 +38,6 @@ protected:
         DestroyWindow(app_.shell().resident);
         PumpMessages();
         app_.tray().FreeBestNames();
-        ResetStore();
         app_.player().SetCurrentBestName(nullptr);
     }
 
@@ -70,7 +67,7 @@ protected:
         return (GetMenuState(app_.shell().popupMenu, command, MF_BYCOMMAND) & MF_GRAYED) != 0;
     }
 
-    Application app_{GetModuleHandleA(nullptr)};
+    Application app_{GetModuleHandleA(nullptr), TestRegistryRoot()};
     ScratchFolder data_;
     HMENU tray_ = nullptr;
 };
@@ -145,7 +142,7 @@ TEST_F(TrayMenuTest, AnUnreadableFileLeavesNoBestsInMenuOrList) {
     WriteBests({"A", "B"});
     app_.tray().BuildBestMenu(kRebuildBestMenu);
     ASSERT_EQ(app_.tray().BestMenuItemCount(), 2);
-    DeleteFileA(g_store.bestFile);
+    DeleteFileA(app_.store().bestFile());
     ASSERT_EQ(app_.tray().BuildBestMenu(kRebuildBestMenu), 1);
     EXPECT_EQ(app_.tray().BestMenuItemCount(), 0);
     EXPECT_TRUE(app_.tray().BestNames().empty());
@@ -192,12 +189,12 @@ TEST_F(TrayMenuTest, TheOutputSubmenuChecksWhereTheMusicGoes) {
     };
     std::string log = "log:" + data_.path() + "\\play.log";
     program_key::WriteString(engineKey, "Output", log);
-    BuildOutputMenu(tray_);
+    BuildOutputMenu(tray_, app_.store());
     EXPECT_EQ(items(), (std::vector<std::string>{"MIDIマッパー", "* ログ出力"}));
 
     // A device that is not plugged in plays on the mapper; its name is kept.
     program_key::WriteString(engineKey, "Output", "midi:name:Gone");
-    BuildOutputMenu(tray_);  // the rebuild drops the log's item
+    BuildOutputMenu(tray_, app_.store());  // the rebuild drops the log's item
     EXPECT_EQ(items(), (std::vector<std::string>{"* MIDIマッパー"}));
 
     program_key::WriteString(engineKey, "Output", log);
@@ -208,7 +205,7 @@ TEST_F(TrayMenuTest, TheOutputSubmenuChecksWhereTheMusicGoes) {
     SendMessageA(app_.shell().resident, WM_COMMAND, IDM_OUTPUT_MAPPER, 0);
     ASSERT_TRUE(program_key::ReadRaw(engineKey, "Output", &stored));
     EXPECT_EQ(stored, std::string(1, '\0'));
-    BuildOutputMenu(tray_);
+    BuildOutputMenu(tray_, app_.store());
     EXPECT_EQ(items(), (std::vector<std::string>{"* MIDIマッパー"}));
     program_key::Delete(engineKey, "Output");
 }

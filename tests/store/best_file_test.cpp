@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "store/best_file.h"
+#include "store/store.h"
 #include "testing/best_bytes.h"
 #include "testing/store_fixture.h"
 
@@ -40,12 +40,12 @@ protected:
         size_t cursor = record.Terminator();
         for (const std::string &entry : entries)
             if (!record.InsertEntry(&cursor, entry.c_str())) return false;
-        return WriteBest(record, remove);
+        return store_.WriteBest(record, remove);
     }
 
     std::vector<std::string> Names() {
         std::vector<std::string> names;
-        ReadBestNames(&names);
+        store_.ReadBestNames(&names);
         return names;
     }
 
@@ -57,16 +57,16 @@ protected:
 
 TEST_F(BestFileTest, ReaderFindsAndListsByExactName) {
     WriteBests({Record("Jazz", {"C:\\j.mid"}), Record("jazz", {"C:\\k.mid", "C:\\l.mid"}), Record("Rock", {})});
-    best::BestRecord found = FindBestInFile("jazz");
+    best::BestRecord found = store_.FindBestInFile("jazz");
     EXPECT_STREQ(found.Name(), "jazz");
     EXPECT_EQ(found.Count(), 2u);
-    EXPECT_TRUE(FindBestInFile("JAZZ").IsNone());
+    EXPECT_TRUE(store_.FindBestInFile("JAZZ").IsNone());
     std::string longName(400, 'n');
-    EXPECT_TRUE(FindBestInFile(longName.c_str()).IsNone());
-    EXPECT_TRUE(FindBestInFile(nullptr).IsNone());
+    EXPECT_TRUE(store_.FindBestInFile(longName.c_str()).IsNone());
+    EXPECT_TRUE(store_.FindBestInFile(nullptr).IsNone());
 
     std::vector<std::string> names;
-    ASSERT_TRUE(ReadBestNames(&names));
+    ASSERT_TRUE(store_.ReadBestNames(&names));
     EXPECT_EQ(names, (std::vector<std::string>{"Jazz", "jazz", "Rock"}));
 
     // Missing and empty files hold no best; the names stay what they were.
@@ -74,12 +74,12 @@ TEST_F(BestFileTest, ReaderFindsAndListsByExactName) {
         if (empty)
             WriteBestFile({});
         else
-            DeleteFileA(g_store.bestFile);
-        EXPECT_TRUE(FindBestInFile("Jazz").IsNone());
-        EXPECT_FALSE(ReadBestNames(&names));
+            DeleteFileA(store_.bestFile());
+        EXPECT_TRUE(store_.FindBestInFile("Jazz").IsNone());
+        EXPECT_FALSE(store_.ReadBestNames(&names));
         EXPECT_EQ(names.size(), 3u);
         best::BestChoice choice;
-        EXPECT_FALSE(ReadBestChoice(nullptr, true, &choice));
+        EXPECT_FALSE(store_.ReadBestChoice(nullptr, true, &choice));
     }
 }
 
@@ -87,8 +87,8 @@ TEST_F(BestFileTest, ReaderPassesOverADamagedRecordAsTheWriterDoes) {
     Bytes badCount = Record("Bad", {"C:\\x.mid"}, 2, /*count=*/3);
     WriteBests({Record("Good", {"C:\\g.mid"}), badCount, Record("Behind", {})});
     EXPECT_EQ(Names(), (std::vector<std::string>{"Good", "Behind"}));
-    EXPECT_FALSE(FindBestInFile("Behind").IsNone());
-    EXPECT_TRUE(FindBestInFile("Bad").IsNone());
+    EXPECT_FALSE(store_.FindBestInFile("Behind").IsNone());
+    EXPECT_TRUE(store_.FindBestInFile("Bad").IsNone());
     // So a save of the best behind the damage replaces it rather than
     // adding a second best of that name.
     ASSERT_TRUE(Save("Behind", {"C:\\b.mid"}));
@@ -97,8 +97,8 @@ TEST_F(BestFileTest, ReaderPassesOverADamagedRecordAsTheWriterDoes) {
     // A length that reaches past the end, and a file cut inside a record.
     Bytes file = bestbytes::File({Record("Good", {}), Record("Long", {"C:\\x.mid"}, 2, -1, 5000)});
     WriteBestFile(file);
-    EXPECT_TRUE(FindBestInFile("Long").IsNone());
-    EXPECT_FALSE(FindBestInFile("Good").IsNone());
+    EXPECT_TRUE(store_.FindBestInFile("Long").IsNone());
+    EXPECT_FALSE(store_.FindBestInFile("Good").IsNone());
     file = bestbytes::File({Record("Good", {}), Record("Cut", {"C:\\x.mid"})});
     file.resize(file.size() - 10);
     WriteBestFile(file);
@@ -128,7 +128,7 @@ TEST_F(BestFileTest, WriterAppendsReplacesInPlaceAndDeletes) {
     for (const char *name : {"A", "C"}) ASSERT_TRUE(Save(name, {}, true));
     EXPECT_EQ(Stored(), Bytes(4, 0));
     std::vector<std::string> names{"stale"};
-    EXPECT_TRUE(ReadBestNames(&names));
+    EXPECT_TRUE(store_.ReadBestNames(&names));
     EXPECT_TRUE(names.empty());
     EXPECT_EQ(Files(), std::vector<std::string>{"KORVEL.dat"});
 }
@@ -140,7 +140,7 @@ TEST_F(BestFileTest, WriterSavesOverEmptyReadOnlyAndDamagedFiles) {
     EXPECT_EQ(Stored(), bestbytes::File({Record("New", {"C:\\n.mid"})}));
 
     // A read-only file is made writable first.
-    SetFileAttributesA(g_store.bestFile, FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA(store_.bestFile(), FILE_ATTRIBUTE_READONLY);
     ASSERT_TRUE(Save("Other", {}));
     EXPECT_EQ(Stored(), bestbytes::File({Record("New", {"C:\\n.mid"}), Record("Other", {})}));
 
@@ -162,14 +162,14 @@ TEST_F(BestFileTest, AFileWithoutAReadableBestIsSetAsideWhole) {
     ASSERT_TRUE(Names().empty());
     data_.WriteFile("KORVEL.bak", {'o', 'l', 'd'});
     data_.WriteFile("KORVEL.ini", {'[', ']'});
-    DeleteAllBests();
+    store_.DeleteAllBests();
     EXPECT_EQ(Stored("KORVEL.bak"), damaged);
     EXPECT_EQ(Files(), (std::vector<std::string>{"KORVEL.bak", "KORVEL.ini"}));
 
     // A file that holds nothing has nothing to set aside.
     for (const Bytes &nothing : {Bytes{}, Bytes(4, 0)}) {
         WriteBestFile(nothing);
-        DeleteAllBests();
+        store_.DeleteAllBests();
         EXPECT_EQ(Files(), (std::vector<std::string>{"KORVEL.bak", "KORVEL.ini"}));
         EXPECT_EQ(Stored("KORVEL.bak"), damaged);
     }
@@ -180,15 +180,15 @@ TEST_F(BestFileTest, AHeldFileIsNeverTakenForOneWithoutBests) {
     program_key::WriteBinary(program_key::HistoryKey(), "Kept", "\x01", 1);
     // A sync client writing with every sharing granted does not stop a read;
     // one that shares nothing makes it fail, and the fresh start refuses.
-    HANDLE writer = CreateFileA(g_store.bestFile, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE writer = CreateFileA(store_.bestFile(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(ReadBestFileState(), best::BestFileState::Bests);
+    EXPECT_EQ(store_.ReadBestFileState(), best::BestFileState::Bests);
     CloseHandle(writer);
-    HANDLE held = CreateFileA(g_store.bestFile, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(DeleteAllBests(), best::BestFileState::Unreadable);
+    HANDLE held = CreateFileA(store_.bestFile(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(store_.DeleteAllBests(), best::BestFileState::Unreadable);
     CloseHandle(held);
-    EXPECT_EQ(DeleteAllBests(), best::BestFileState::Bests);
+    EXPECT_EQ(store_.DeleteAllBests(), best::BestFileState::Bests);
     EXPECT_EQ(Names(), std::vector<std::string>{"Kept"});
     EXPECT_EQ(History("Kept"), "\x01");
 }
@@ -200,8 +200,8 @@ TEST_F(BestFileTest, TheLongestDataFolderSavesWithItsBackup) {
     std::string folder = data_.path() + "\\";
     folder += std::string(248 - folder.size(), 'd');
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-    ASSERT_TRUE(UseDataFolder(folder.c_str()));
-    ASSERT_EQ(std::string(g_store.bestFile).size(), 259u);
+    ASSERT_TRUE(store_.UseDataFolder(folder.c_str()));
+    ASSERT_EQ(std::string(store_.bestFile()).size(), 259u);
 
     ASSERT_TRUE(Save("First", {"C:\\f.mid"}));
     Bytes damaged = bestbytes::File({Record("First", {}), Record("Bad", {}, 2, 4)});
@@ -209,7 +209,7 @@ TEST_F(BestFileTest, TheLongestDataFolderSavesWithItsBackup) {
                     std::vector<uint8_t>(damaged.begin(), damaged.end()));
     ASSERT_TRUE(Save("Second", {}));
     std::string content;
-    ASSERT_TRUE(ReadWholeFile(g_store.bestFile, &content));
+    ASSERT_TRUE(ReadWholeFile(store_.bestFile(), &content));
     EXPECT_EQ(Bytes(content.begin(), content.end()), bestbytes::File({Record("First", {}), Record("Second", {})}));
     ASSERT_TRUE(ReadWholeFile(folder + "\\KORVEL.bak", &content));
     EXPECT_EQ(Bytes(content.begin(), content.end()), damaged);
@@ -224,7 +224,7 @@ TEST_F(BestFileTest, ASaveWaitsOutAMomentaryHold) {
     std::string temporary = data_.Join("KORVEL.tmp");
     for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}}) {
         program_key::WriteBinary(program_key::HistoryKey(), "Keep", "\1", 1);
-        HANDLE held = CreateFileA(g_store.bestFile, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE held = CreateFileA(store_.bestFile(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         std::thread scanner([&] {
             WaitUntil([&] {
@@ -247,7 +247,7 @@ TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileWhole) {
 
     // Another program reads the file without letting it be replaced, for
     // longer than the writer waits.
-    HANDLE reader = CreateFileA(g_store.bestFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE reader = CreateFileA(store_.bestFile(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(Save("Keep", {}));
     CloseHandle(reader);
@@ -255,33 +255,33 @@ TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileWhole) {
     EXPECT_EQ(Files(), std::vector<std::string>{"KORVEL.dat"});
 
     // A file locked against reading is not taken for a missing one.
-    HANDLE locker = CreateFileA(g_store.bestFile, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE locker = CreateFileA(store_.bestFile(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(locker, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(Save("Keep", {}));
     CloseHandle(locker);
     EXPECT_EQ(Stored(), old);
 
     // Without a data folder there is nowhere to write.
-    UseDataFolder(store::DataFolder{"", "", g_store.bestFile});
+    store_.UseDataFolder(store::DataFolder{"", "", store_.bestFile()});
     EXPECT_FALSE(Save("Keep", {}));
     EXPECT_EQ(Stored(), old);
 }
 
 TEST_F(BestFileTest, DataFolderIsStoredWhenTheProgramsFolderIsChosen) {
-    ResetStore();
+    store_.UseDataFolder(store::DataFolder{});
     data_.WriteFile("KORVEL.dat", {0, 0, 0, 0});
     program_key::WriteString(program_key::Key(), "DataPath", data_.path() + "\\");
-    ASSERT_EQ(LoadDataFolder(), store::Resolution::Resolved);
-    EXPECT_EQ(std::string(g_store.dataFolder), data_.path());
-    EXPECT_EQ(std::string(g_store.bestFile), data_.Join("KORVEL.dat"));
-    EXPECT_EQ(std::string(g_store.settingsFile), data_.Join("KORVEL.ini"));
+    ASSERT_EQ(store_.LoadDataFolder(), store::Resolution::Resolved);
+    EXPECT_EQ(std::string(store_.dataFolder()), data_.path());
+    EXPECT_EQ(std::string(store_.bestFile()), data_.Join("KORVEL.dat"));
+    EXPECT_EQ(std::string(store_.settingsFile()), data_.Join("KORVEL.ini"));
 
     DeleteFileA(data_.Join("KORVEL.dat").c_str());
-    ASSERT_EQ(LoadDataFolder(), store::Resolution::Resolved);
+    ASSERT_EQ(store_.LoadDataFolder(), store::Resolution::Resolved);
     char module[MAX_PATH];
     GetModuleFileNameA(nullptr, module, sizeof module);
     *strrchr(module, '\\') = '\0';
-    EXPECT_STREQ(g_store.dataFolder, module);
+    EXPECT_STREQ(store_.dataFolder(), module);
     std::string stored;
     ASSERT_TRUE(program_key::ReadRaw(program_key::Key(), "DataPath", &stored));
     EXPECT_EQ(stored, std::string(module) + '\0');

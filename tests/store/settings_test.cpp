@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
-#include "store/settings.h"
+#include "store/store.h"
 #include "testing/store_fixture.h"
 
 namespace {
@@ -20,23 +22,23 @@ protected:
 };
 
 TEST_F(SettingsTest, MissingLongOrMistypedValuesAreNotInstalled) {
-    EXPECT_EQ(LoadSettings(), LoadResult::NotInstalled);
+    EXPECT_EQ(store_.LoadSettings(), LoadResult::NotInstalled);
     std::vector<uint8_t> tooLong(30, 1);
     program_key::WriteSettings(tooLong);
-    EXPECT_EQ(LoadSettings(), LoadResult::NotInstalled);
+    EXPECT_EQ(store_.LoadSettings(), LoadResult::NotInstalled);
     program_key::WriteString(program_key::Key(), "Settings", "29 characters of text.......");
-    EXPECT_EQ(LoadSettings(), LoadResult::NotInstalled);
+    EXPECT_EQ(store_.LoadSettings(), LoadResult::NotInstalled);
 }
 
 TEST_F(SettingsTest, ShortValueIsZeroFilledAndSavedWhole) {
     const uint8_t shortBlock[] = {0x70, 0x00, 0x71, 0x06, 3, 0x14};
     program_key::WriteBinary(program_key::Key(), "Settings", shortBlock, sizeof shortBlock);
-    ASSERT_EQ(LoadSettings(), LoadResult::Ready);
-    EXPECT_EQ(std::memcmp(g_settings.block, shortBlock, sizeof shortBlock), 0);
-    for (size_t i = sizeof shortBlock; i < kSettingsSize; ++i) EXPECT_EQ(g_settings.block[i], 0) << i;
-    EXPECT_EQ(TestOption(OPT_RANDOM), 1);
-    EXPECT_EQ(TestOption(OPT_AUTO_SAVE), 1);
-    SaveSettings();
+    ASSERT_EQ(store_.LoadSettings(), LoadResult::Ready);
+    EXPECT_EQ(std::memcmp(store_.settings().block(), shortBlock, sizeof shortBlock), 0);
+    for (size_t i = sizeof shortBlock; i < kSettingsSize; ++i) EXPECT_EQ(store_.settings().block()[i], 0) << i;
+    EXPECT_EQ(store_.option(Option::Random), 1);
+    EXPECT_EQ(store_.option(Option::AutoSave), 1);
+    store_.SaveSettings();
     EXPECT_EQ(Stored().size(), kSettingsSize);
 }
 
@@ -45,10 +47,10 @@ TEST_F(SettingsTest, ReservedBytesAndPriorityAreWrittenBackExactly) {
     for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(0xC3 + 7 * i);
     block[5] = 0x80;  // bit 47: no meaning, kept
     program_key::WriteSettings(block);
-    ASSERT_EQ(LoadSettings(), LoadResult::Ready);
+    ASSERT_EQ(store_.LoadSettings(), LoadResult::Ready);
     for (int round = 0; round < 3; ++round) {
-        SetOption(OPT_RANDOM, round % 2);
-        SaveSettings();
+        store_.SetOption(Option::Random, round % 2);
+        store_.SaveSettings();
     }
     std::string stored = Stored();
     ASSERT_EQ(stored.size(), kSettingsSize);
@@ -57,6 +59,34 @@ TEST_F(SettingsTest, ReservedBytesAndPriorityAreWrittenBackExactly) {
         EXPECT_EQ(static_cast<uint8_t>(stored[i]), block[i]) << "byte " << i;
     }
     EXPECT_EQ(static_cast<uint8_t>(stored[5]), 0x80);
+}
+
+// The named fields sit on the block's bytes, and each change is told to the
+// listeners once, with the settings as they now are; unchanged hotkeys or
+// "MediaKeys" are not told.
+TEST_F(SettingsTest, NamedFieldsAreTheBlocksBytesAndChangesAreTold) {
+    struct Recorder : SettingsListener {
+        void SettingsChanged(const Settings &settings, SettingsChange change) override {
+            told.emplace_back(change, settings.option(Option::RepeatOne));
+        }
+        std::vector<std::pair<SettingsChange, bool>> told;
+    } recorder;
+    store_.AddListener(&recorder);
+    store_.SetOption(Option::RepeatOne, true);
+    EXPECT_TRUE(store_.SetHotkeys(0x0627, 0x0624));
+    EXPECT_FALSE(store_.SetHotkeys(0x0627, 0x0624));
+    EXPECT_FALSE(store_.SetMediaKeys(true));
+    EXPECT_TRUE(store_.SetMediaKeys(false));
+    store_.RemoveListener(&recorder);
+    store_.SetOption(Option::Random, true);
+    using Told = std::pair<SettingsChange, bool>;
+    EXPECT_EQ(recorder.told, (std::vector<Told>{{SettingsChange::Options, true}, {SettingsChange::Hotkeys, true},
+                                                {SettingsChange::MediaKeys, true}}));
+    const unsigned char *block = store_.settings().block();
+    EXPECT_EQ(std::vector<int>(block, block + 6), (std::vector<int>{0x27, 0x06, 0x24, 0x06, 0, 0x24}));
+    std::string mediaKeys;
+    ASSERT_TRUE(program_key::ReadRaw(program_key::Key(), "MediaKeys", &mediaKeys));
+    EXPECT_EQ(mediaKeys, std::string(4, '\0'));
 }
 
 }  // namespace
