@@ -129,10 +129,11 @@ endfunction()
 #              sees what they see, plus the test helpers (tivorn_test_includes)
 #   RESOURCES  links the program's resources (dialog templates, menus, images)
 #   SERIAL     runs alone: it runs the real program (which has the program's
-#              own registry key), shows windows that others could take for
-#              the running copy's, or changes what every program sees.  The
-#              others keep their state under a key of their own
-#              (testing/win_test_support.h) and run side by side
+#              own registry key), stands in for the running copy, or types
+#              on the one desktop.  The others keep their state under a key
+#              of their own (testing/win_test_support.h), and their resident
+#              windows are never the running copy's (engine/resident_window.h):
+#              they run side by side
 #   OWN_MAIN   the sources bring main(); otherwise gtest_main is linked
 #   PURE       plain C++ built in both trees: the Windows tree's CTest also
 #              runs the native build under the sanitizers, as NAME_sanitized

@@ -197,6 +197,7 @@ int Application::Run() {
     InitControlClasses();
     shell_.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     HWND resident = CreateResidentWindow();
+    if (resident) residentWindow_.ClaimRunningCopy();
     lock.Release();
     if (!resident) {
         ReportUnexpectedError(nullptr);

@@ -58,9 +58,10 @@ HWND ResidentWindow::Create(HINSTANCE instance) {
 
 INT_PTR ResidentWindow::OnInitDialog(HWND window) {
     window_ = window;
-    // Marks this window as the target of hand-overs and hotkeys, so that a
-    // message box captioned "Tivorn" is never taken for it.
-    SetPropA(window, TIVORN_RESIDENT_PROP, reinterpret_cast<HANDLE>(1));
+    // Marks this window as the program's resident window, so that a message
+    // box captioned "Tivorn" is never taken for it.  It becomes the target
+    // of hand-overs once the start claims it (ClaimRunningCopy).
+    SetPropA(window, TIVORN_RESIDENT_PROP, TIVORN_MARK_MADE);
     AllowMessagesFromLowerIntegrity();
     return TRUE;
 }
@@ -315,6 +316,8 @@ void ResidentWindow::RetryResume() {
     suspended_ = false;
     app_.player().ResumePlayback();
 }
+
+void ResidentWindow::ClaimRunningCopy() { SetPropA(window_, TIVORN_RESIDENT_PROP, TIVORN_MARK_RUNNING_COPY); }
 
 void ResidentWindow::StopTakingCommands() {
     exiting_ = true;

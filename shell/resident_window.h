@@ -26,6 +26,10 @@ public:
     // it (Explorer's one process per selected file) joins their queue.
     void QueueHandOver(cmdline::HandedOver handed);
 
+    // The window is the running copy's from now on: a second start hands
+    // over to it.  Only the program's start, under its start-up lock.
+    void ClaimRunningCopy();
+
     // The exit has begun: the window is no longer the running copy's (its
     // mark goes), takes no more commands and stops its timers.
     void StopTakingCommands();

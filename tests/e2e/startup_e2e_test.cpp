@@ -229,7 +229,7 @@ TEST_F(StartupTest, AStartThatCannotHandOverToAHungCopySaysSoAndEnds) {
     HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::thread hung([release] {
         HWND window = CreateWindowExA(0, "STATIC", "Tivorn", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        SetPropA(window, TIVORN_RESIDENT_PROP, reinterpret_cast<HANDLE>(1));
+        SetPropA(window, TIVORN_RESIDENT_PROP, TIVORN_MARK_RUNNING_COPY);
         WaitForSingleObject(release, INFINITE);
         DestroyWindow(window);
     });

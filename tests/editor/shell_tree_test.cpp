@@ -46,7 +46,10 @@ protected:
         if (IsWindow(shell_.dialog)) DestroyWindow(shell_.dialog);
         DeleteFileW(std::wstring(tooLong_.begin(), tooLong_.end()).c_str());
         DeleteTree(disk_);
-        if (!desktopWas_.empty()) SetDesktop(desktopWas_);
+        if (ownProfile_) {
+            RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+            RegCloseKey(ownProfile_);
+        }
         shell_.player().SetCurrentBestName(nullptr);
         StoreFixture::TearDown();
     }
@@ -105,22 +108,26 @@ protected:
     const std::string disk_ = "C:\\tivorn-shelltab-" + std::to_string(GetCurrentProcessId());
     const std::string long_ = std::string(240 - disk_.size() - 1, 'L');
     const std::string tooLong_ = "\\\\?\\" + disk_ + "\\" + long_ + "\\" + std::string(30, 'x') + ".txt";
-    // The user's desktop folder, which Wine links to the Unix home: a test
-    // moves it into the scratch folder, and it is put back afterwards.
-    static void SetDesktop(const std::string &folder) {
+    // The desktop folder in the scratch folder, for this process only: its
+    // HKEY_CURRENT_USER becomes a key below the program's, which the shell
+    // reads the desktop's place from.  The user's own, which Wine links to
+    // the Unix home and every program shows, is not touched.
+    void SetDesktop(const std::string &folder) {
+        std::string profile = std::string(program_key::Key()) + "\\Profile";
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, profile.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &ownProfile_, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, ownProfile_), ERROR_SUCCESS);
         RegSetKeyValueA(HKEY_CURRENT_USER, kUserFolders, "Desktop", REG_EXPAND_SZ, folder.c_str(),
                         static_cast<DWORD>(folder.size() + 1));
+        program_key::WriteString(program_key::Key(), "Root", data_.path());
     }
-    std::string desktopWas_;
+    HKEY ownProfile_ = nullptr;
     FakeEditorHost shell_{store_};
     HWND tree_ = nullptr;
 };
 
 TEST_F(ShellTabTest, TheDesktopHoldsMyComputerWithTheDrivesNetworkNeighborhoodAndItsOwnFolders) {
-    char was[MAX_PATH] = "";
-    DWORD size = sizeof was;
-    RegGetValueA(HKEY_CURRENT_USER, kUserFolders, "Desktop", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, was, &size);
-    desktopWas_ = was;
     SetDesktop(D("Desktop"));
     Open({D("Desktop\\Own\\a.mid")});
     HTREEITEM desktop = TreeView_GetRoot(tree_), computer = Computer();

@@ -46,22 +46,27 @@ TEST(HandOver, EachCommandLineSendsItsCodeToTheResidentWindow) {
     EXPECT_TRUE(messageBox.codes.empty());
 }
 
-// The program's "Settings", put back as it was after each test.
+// "Settings" of this process's own key, which the library reads from now
+// on (not the program's, which a Tivorn.exe beside this test reads), put
+// back as it was after each test.  The key itself stays until the last
+// test: the hook watches it, and a key made again is another key.
 class SavedSettings {
 public:
     SavedSettings() {
-        size_ = ReadValue(kProgramKey, kValueSettings, bytes_, sizeof bytes_, REG_BINARY, HKEY_CURRENT_USER);
+        SetSettingsKey(Key());
+        size_ = ReadValue(Key(), kValueSettings, bytes_, sizeof bytes_, REG_BINARY, HKEY_CURRENT_USER);
     }
     ~SavedSettings() {
         if (size_)
-            WriteValue(kProgramKey, kValueSettings, bytes_, size_, REG_BINARY, HKEY_CURRENT_USER);
+            WriteValue(Key(), kValueSettings, bytes_, size_, REG_BINARY, HKEY_CURRENT_USER);
         else
-            DeleteValue(kProgramKey, kValueSettings, HKEY_CURRENT_USER);
+            DeleteValue(Key(), kValueSettings, HKEY_CURRENT_USER);
     }
     static void WriteHotkeys(WORD next, WORD menu) {
         BYTE block[29] = {LOBYTE(next), HIBYTE(next), LOBYTE(menu), HIBYTE(menu), 2, 0x01};
-        WriteValue(kProgramKey, kValueSettings, block, sizeof block, REG_BINARY, HKEY_CURRENT_USER);
+        WriteValue(Key(), kValueSettings, block, sizeof block, REG_BINARY, HKEY_CURRENT_USER);
     }
+    static const char *Key() { return tt::program_key::Key(); }
 
 private:
     BYTE bytes_[256];
@@ -96,7 +101,10 @@ protected:
         focusWindow = new kt::RecordingWindow("KorvelTestFocus", false);
         ShowWindow(focusWindow->handle(), SW_SHOW);
     }
-    static void TearDownTestSuite() { delete focusWindow; }
+    static void TearDownTestSuite() {
+        delete focusWindow;
+        tt::program_key::Clear();
+    }
 
     void SetUp() override {
         SavedSettings::WriteHotkeys(0x0200 | VK_F9, 0x0500 | VK_F10);  // Ctrl+F9, Shift+Alt+F10
