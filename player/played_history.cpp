@@ -29,7 +29,6 @@ void Player::SaveHistory(const unsigned char *bitmap, size_t size) {
 void Player::SetRandomMode(bool on, RandomChange change) {
     store_->SetRandom(on, change == RandomChange::Switch);
     options_.reset();
-    host_->ShowRandomMode(on);
     if (change == RandomChange::ShowOnly) return;
     // Memory only; the next song's start saves it.
     AdjustHistoryForRandomSwitch(&songs_, on);

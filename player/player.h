@@ -57,7 +57,7 @@ enum class HandedFiles {
 };
 
 enum class RandomChange {
-    ShowOnly,  // the start-up: the menu shows the stored switch
+    ShowOnly,  // the start-up: the stored switch is taken as it is
     Switch,    // the user's: the history is adjusted around the current
                // position and the settings block saved
 };

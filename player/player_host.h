@@ -36,8 +36,6 @@ public:
     virtual void ShowPlayer(const PlayerReport &report) = 0;
     // Another best became current: the best menu's check moves to it.
     virtual void ShowCurrentBest() = 0;
-    // The random switch changed: the menu shows it.
-    virtual void ShowRandomMode(bool on) = 0;
     // A box of the player's, owned by the host's window.
     virtual void ShowBox(const char *text, UINT flags) = 0;
 
@@ -52,7 +50,6 @@ public:
     HWND Window() override { return nullptr; }
     void ShowPlayer(const PlayerReport &) override {}
     void ShowCurrentBest() override {}
-    void ShowRandomMode(bool) override {}
     void ShowBox(const char *text, UINT flags) override { ShowMessage(nullptr, text, flags); }
     void RequestExit(ExitReason) override {}
 };

@@ -21,8 +21,3 @@ void ShellPlayerHost::ShowPlayer(const PlayerReport &report) {
     tray_.SetPlayMenuState(report.songPlaying);
     tray_.UpdateIcon(kTrayTip, report.tip);
 }
-
-void ShellPlayerHost::ShowRandomMode(bool on) {
-    if (shell_.popupMenu)
-        CheckMenuItem(shell_.popupMenu, IDM_RANDOM, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
-}

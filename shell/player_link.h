@@ -19,7 +19,6 @@ public:
     HWND Window() override { return shell_.resident; }
     void ShowPlayer(const PlayerReport &report) override;
     void ShowCurrentBest() override { tray_.BuildBestMenu(kMarkCurrentBest); }
-    void ShowRandomMode(bool on) override;
     void ShowBox(const char *text, UINT flags) override { ShowMessage(shell_.resident, text, flags); }
     void RequestExit(ExitReason reason) override { exit_.RequestExit(reason); }
 

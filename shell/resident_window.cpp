@@ -141,8 +141,8 @@ void ResidentWindow::SwitchToNextBest() {
 }
 
 void ResidentWindow::FlipRepeatOne() {
-    bool on = app_.store().SetOption(Option::RepeatOne, !app_.store().option(Option::RepeatOne));
-    CheckMenuItem(app_.shell().popupMenu, IDM_REPEAT_ONE, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+    // The tray menu's check follows the settings.
+    app_.store().SetOption(Option::RepeatOne, !app_.store().option(Option::RepeatOne));
 }
 
 void ResidentWindow::OpenBestSettingsFromMenu() {

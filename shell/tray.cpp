@@ -13,7 +13,7 @@
 #include "utils/path_rules.h"
 #include "utils/system_function.h"
 
-Tray::Tray(const ShellState &shell, const Store &store, const Player &player)
+Tray::Tray(const ShellState &shell, Store &store, const Player &player)
     : shell_(shell), store_(store), player_(player) {
     // Looked up once: the newer systems' DPI and icon functions, null where
     // the system predates them.
@@ -21,11 +21,13 @@ Tray::Tray(const ShellState &shell, const Store &store, const Player &player)
                                                    "GetDpiForMonitor");
     metricsForDpi_ = SystemFunction<SystemMetricsForDpi>(GetModuleHandleA("user32.dll"), "GetSystemMetricsForDpi");
     loadScaledDown_ = SystemFunction<IconWithScaleDown>(GetModuleHandleA("comctl32.dll"), "LoadIconWithScaleDown");
+    store_.AddListener(this);
 }
 
 // The icon goes with the tray: an exit that did not remove it leaves none
 // behind in the notification area.
 Tray::~Tray() {
+    store_.RemoveListener(this);
     if (record_.hWnd) UpdateIcon(kTrayRemove, nullptr);
     if (imageA_) DestroyIcon(imageA_);
     if (imageB_) DestroyIcon(imageB_);
@@ -246,12 +248,26 @@ void Tray::SetPlayMenuState(bool playing) {
     EnableMenuItem(shell_.popupMenu, IDM_SONG_INFO, MF_BYCOMMAND | others);
 }
 
+void Tray::ShowOptionChecks() {
+    if (!shell_.popupMenu) return;
+    auto check = [this](UINT command, Option option) {
+        CheckMenuItem(shell_.popupMenu, command, MF_BYCOMMAND | (store_.option(option) ? MF_CHECKED : MF_UNCHECKED));
+    };
+    check(IDM_RANDOM, Option::Random);
+    check(IDM_REPEAT_ONE, Option::RepeatOne);
+}
+
+void Tray::SettingsChanged(const Settings &, SettingsChange change) {
+    if (change == SettingsChange::Options) ShowOptionChecks();
+}
+
 void Tray::ShowMenu(HWND owner) {
     HMENU menu = Popup();
     if (!menu) return;
     POINT cursor = {};
     GetCursorPos(&cursor);
     BuildOutputMenu(menu, store_);  // the devices plugged in now
+    ShowOptionChecks();             // as loaded, before any change told them
     // Without the foreground the menu would not close when clicked away.
     SetForegroundWindow(owner);
     TrackPopupMenu(menu, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, owner, nullptr);

@@ -48,11 +48,13 @@ enum BestMenuMode {
 
 // The icon and the tray menu's best items, over the menu and the window of
 // the resident window's state.
-class Tray {
+// It follows the settings for the menu's check marks (ランダム, 1曲リピート),
+// whoever changes them.
+class Tray final : public SettingsListener {
 public:
     // The best menu lists the store's bests and checks the player's current
     // one.
-    Tray(const ShellState &shell, const Store &store, const Player &player);
+    Tray(const ShellState &shell, Store &store, const Player &player);
     // Removes the icon if it shows.
     ~Tray();
     Tray(const Tray &) = delete;
@@ -81,6 +83,10 @@ public:
     // playing; the reverse when stopped.
     void SetPlayMenuState(bool playing);
 
+    // The menu's ランダム and 1曲リピート checks as the settings have them.
+    void ShowOptionChecks();
+    void SettingsChanged(const Settings &settings, SettingsChange change) override;
+
     // The number of best items at the top of the tray menu.
     int BestMenuItemCount() const;
 
@@ -108,7 +114,7 @@ private:
     void InsertBestItem(HMENU menu, int index, const char *name);
 
     const ShellState &shell_;
-    const Store &store_;
+    Store &store_;
     const Player &player_;
     DpiForMonitor dpiForMonitor_ = nullptr;
     SystemMetricsForDpi metricsForDpi_ = nullptr;

@@ -63,7 +63,6 @@ struct FakeHost : PlayerHost {
         tip = report.tip ? report.tip : "";
     }
     void ShowCurrentBest() override { rec.calls.push_back("check"); }
-    void ShowRandomMode(bool) override { rec.calls.push_back("menu"); }
     void ShowBox(const char *text, UINT) override { rec.calls.push_back("box"), box = text; }
     void RequestExit(ExitReason) override { rec.calls.push_back("exit"); }
     Recorder &rec;

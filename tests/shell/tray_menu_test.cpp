@@ -167,6 +167,14 @@ TEST_F(TrayMenuTest, PlayItemsFollowThePlayingState) {
     EXPECT_TRUE(Grayed(IDM_STOP));
     EXPECT_TRUE(Grayed(IDM_SONG_INFO));
     EXPECT_FALSE(Grayed(IDM_NEXT));
+
+    // The option checks follow the settings, whoever changes them.
+    auto checked = [&](UINT id) { return (GetMenuState(app_.shell().popupMenu, id, MF_BYCOMMAND) & MF_CHECKED) != 0; };
+    app_.store().SetOption(Option::RepeatOne, 1);
+    EXPECT_TRUE(checked(IDM_REPEAT_ONE));
+    SendMessageA(app_.shell().resident, WM_COMMAND, IDM_REPEAT_ONE, 0);
+    EXPECT_FALSE(checked(IDM_REPEAT_ONE));
+    EXPECT_FALSE(app_.store().option(Option::RepeatOne));
 }
 
 // Wine has no MIDI devices: the mapper and the log output stand for them.
