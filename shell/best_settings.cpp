@@ -58,6 +58,11 @@ void ShellEditorHost::CloseBestSettings(const BestSettingsResult &result) {
     ForgetBestSettings();
     if (dialog) DestroyWindow(dialog);
     if (player_.HandedFilesWaiting()) player_.PlayHandedFiles();
+    if (shell_.reopenBestSettings) {
+        shell_.reopenBestSettings = false;
+        closed.Run();
+        if (!OpenBestSettings(BestSettingsOpener::Menu)) ReportUnexpectedError(shell_.resident, exit_);
+    }
 }
 
 void ShellEditorHost::ApplyBestSettings(const BestSettingsResult &result, bool required) {

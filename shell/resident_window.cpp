@@ -146,6 +146,13 @@ void ResidentWindow::FlipRepeatOne() {
 }
 
 void ResidentWindow::OpenBestSettingsFromMenu() {
+    // A dialog whose result is being applied is on its way out, though its
+    // window still stands (starting a song can take sent messages): the
+    // request is kept for the close to carry out, not lost on it.
+    if (app_.shell().closingBestSettings) {
+        app_.shell().reopenBestSettings = true;
+        return;
+    }
     // One dialog at a time: a second request brings the open one forward.
     if (HWND open = app_.shell().bestDialog) {
         SetForegroundWindow(open);
