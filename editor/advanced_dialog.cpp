@@ -19,11 +19,11 @@
 #include "utils/message_box.h"
 #include "utils/path_rules.h"
 #include "utils/window_binding.h"
+#include "utils/caption.h"
 
 namespace {
 
 const char kFolderPrompt[] = "設定ファイルを保存するフォルダを指定してください。";
-const char kCaption[] = "Tivorn";
 const char kOverwriteQuestion[] = "指定したフォルダにはすでに設定ファイルが存在します。\n上書きしますか？";
 const char kMoveFailed[] = "設定ファイルを移動できませんでした。\nフォルダは変更されていません。";
 // Followed by the chosen folder, where the files that could not go back are.
@@ -112,7 +112,7 @@ void AdvancedDialog::ShowFolder(const char *folder) {
 
 void AdvancedDialog::OnChooseFolder() {
     char chosen[KORVEL_PATH_BUFFER] = "";
-    if (!picker_(window_, chosen, kFolderPrompt, kCaption)) return;
+    if (!picker_(window_, chosen, kFolderPrompt, TIVORN_CAPTION)) return;
     chosen[sizeof chosen - 1] = '\0';
     if (!chosen[0]) return;
     // A folder whose file paths would not fit is refused, not cut to

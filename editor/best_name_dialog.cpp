@@ -5,6 +5,7 @@
 #include "store/store.h"
 #include "utils/message_box.h"
 #include "utils/window_binding.h"
+#include "store/best_record.h"
 
 namespace {
 
@@ -12,9 +13,9 @@ const char kEmptyName[] = "ベスト名が入力されていません。";
 const char kListedName[] = "このベスト名はすでに登録されています。\n別の名前を入力してください。";
 const char kStoredName[] = "同じ名前のベストがすでに存在します。\n別の名前を入力してください。";
 
-// The best file holds names of at most 259 bytes, which the edit counts
-// as the user types.
-constexpr int kLongestName = 259;
+// The best file holds names of at most this many bytes, which the edit
+// counts as the user types.
+constexpr int kLongestName = static_cast<int>(best::kMaxNameLength);
 
 class BestNameDialog {
 public:

@@ -18,11 +18,11 @@
 #include "utils/message_box.h"
 #include "utils/path_rules.h"
 #include "utils/scope_guard.h"
+#include "utils/caption.h"
 
 namespace {
 
 const char kFolderPrompt[] = "MIDIフォルダを指定してください。";
-const char kCaption[] = "Tivorn";
 
 // Posted by the dialog to itself: OK, Cancel or Close ends it.
 constexpr UINT kMsgClose = WM_APP + 6;
@@ -273,7 +273,7 @@ void BestSettingsDialog::ReportFailure() {
 
 void BestSettingsDialog::OnChangeMidiFolder() {
     char chosen[KORVEL_PATH_BUFFER] = "";
-    if (!picker_(window_, chosen, kFolderPrompt, kCaption)) return;
+    if (!picker_(window_, chosen, kFolderPrompt, TIVORN_CAPTION)) return;
     chosen[sizeof chosen - 1] = '\0';
     SaveBest(window_, false, kSaveRebuildOnly);
     // A drive root comes back as "D:\" and is kept as "D:".
