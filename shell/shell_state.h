@@ -49,7 +49,7 @@ struct ShellState {
     HBITMAP checkBitmap;             // IDB_CHECK, the best menu's check mark
     ModelessWindows modeless;        // the About view and the best settings dialog while open
     HWND bestDialog;                 // the best settings dialog while it is open
-    bool closingBestSettings;        // its close flags are being applied
+    bool closingBestSettings;        // its result is being applied
     bool reopenBestSettings;         // asked for from the menu meanwhile
     UniqueHook hook;                 // the hotkey hook, null when none
 };
