@@ -9,6 +9,7 @@ bool SameSetting(const OutputSetting &a, const OutputSetting &b) {
     case OutputSetting::Device: return a.device == b.device;
     case OutputSetting::DeviceName: return a.deviceName == b.deviceName;
     case OutputSetting::Log: return a.logPath == b.logPath;
+    case OutputSetting::Synth: return a.soundFontPath == b.soundFontPath;
     default: return true;
     }
 }

@@ -50,6 +50,13 @@ OutputSetting ParseOutputSetting(const char *text, size_t size) {
             setting.device = value;
             return setting;
         }
+    } else if (StartsWithNoCase(text, size, "synth:")) {
+        size_t length = size - 6;
+        if (length >= 1 && length <= kMaxSoundFontPathBytes) {
+            setting.kind = OutputSetting::Synth;
+            setting.soundFontPath.assign(text + 6, length);
+            return setting;
+        }
     } else if (StartsWithNoCase(text, size, "log:")) {
         size_t length = size - 4;
         if (length >= 1 && length <= kMaxLogPathBytes) {

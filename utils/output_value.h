@@ -8,6 +8,8 @@
 //                      device has that name (a USB device unplugged, or
 //                      plugged in another order, keeps its name, not its number)
 //   log:PATH           no sound; lines are appended to the file PATH
+//   synth:PATH         the built-in synthesizer, with the SoundFont at PATH,
+//                      heard through the system's audio
 #ifndef TIVORN_UTILS_OUTPUT_VALUE_H
 #define TIVORN_UTILS_OUTPUT_VALUE_H
 
@@ -20,15 +22,18 @@
 namespace outputs {
 
 struct OutputSetting {
-    enum Kind { Mapper, Device, DeviceName, Log, Invalid };
+    enum Kind { Mapper, Device, DeviceName, Log, Synth, Invalid };
     Kind kind = Mapper;
     unsigned device = 0;
     std::string deviceName;
     std::string logPath;
+    std::string soundFontPath;
 };
 
 // Longest log path, as every path of the program.
 constexpr size_t kMaxLogPathBytes = paths::kLongestPath;
+// Longest SoundFont path, likewise.
+constexpr size_t kMaxSoundFontPathBytes = paths::kLongestPath;
 // Device names are at most 31 bytes (the system's name buffer holds 32).
 constexpr size_t kMaxDeviceNameBytes = 31;
 
