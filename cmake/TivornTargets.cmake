@@ -140,7 +140,9 @@ endfunction()
 #              on the one desktop.  The others keep their state under a key
 #              of their own (testing/win_test_support.h), and their resident
 #              windows are never the running copy's (engine/resident_window.h):
-#              they run side by side
+#              they run side by side.  A program that stands in or types,
+#              but needs no real Tivorn.exe, can run side by side on a
+#              desktop of its own instead (tt::RunOnOwnDesktop)
 #   OWN_MAIN   the sources bring main(); otherwise gtest_main is linked
 #   PURE       plain C++ built in both trees: the Windows tree's CTest also
 #              runs the native build under the sanitizers, as NAME_sanitized
