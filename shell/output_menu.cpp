@@ -19,7 +19,6 @@ namespace {
 const char kLogItem[] = "ログ出力";
 // The General MIDI SoundFont that setup puts beside the program.
 const char kShippedSoundFont[] = "TimGM6mb.sf2";
-const char kSynthPrefix[] = "synth:";
 const char kSoundFontDialogTitle[] = "SoundFont の選択";
 const char kSoundFontFilter[] = "SoundFont (*.sf2)\0*.sf2\0すべてのファイル (*.*)\0*.*\0";
 const char kSoundFontPathTooLong[] =
@@ -87,8 +86,9 @@ std::string ShippedSoundFont() {
     if (length == 0 || length >= ARRAYSIZE(module)) return std::string();
     const char *separator = ansi::LastSeparator(module);
     if (!separator) return std::string();
+    std::string folder(module, static_cast<size_t>(separator - module));
     std::string path;
-    if (!paths::JoinFitting(std::string(module, static_cast<size_t>(separator - module)), kShippedSoundFont, &path)) return std::string();
+    if (!paths::JoinFitting(folder, kShippedSoundFont, &path)) return std::string();
     return FileExists(path.c_str(), 0) ? path : std::string();
 }
 
@@ -108,7 +108,8 @@ std::string PickSoundFont(HWND owner, const std::string &start) {
     dialog.lpstrDefExt = "sf2";
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
     if (GetOpenFileNameA(&dialog)) return path;
-    if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) ShowMessage(owner, kSoundFontPathTooLong, MB_OK | MB_ICONWARNING);
+    if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
+        ShowMessage(owner, kSoundFontPathTooLong, MB_OK | MB_ICONWARNING);
     return std::string();
 }
 
@@ -117,6 +118,20 @@ std::string PickSoundFont(HWND owner, const std::string &start) {
 std::string SoundFontToPlay(const Store &store) {
     std::string last = ReadLastSoundFont(store);
     return last.empty() ? ShippedSoundFont() : last;
+}
+
+// The SoundFont that command chooses: the synthesizer's item keeps the one
+// that plays (again) or takes SoundFontToPlay; with none, and for "SoundFont
+// を選ぶ…", the user picks one, starting where the one in use lies.  Empty
+// when the user cancelled.
+std::string SoundFontFor(UINT command, const outputs::OutputSetting &current, bool again, HWND owner,
+                         const Store &store) {
+    if (command == IDM_OUTPUT_SYNTH) {
+        std::string soundFont = again ? current.soundFontPath : SoundFontToPlay(store);
+        if (!soundFont.empty()) return soundFont;
+    }
+    bool synth = current.kind == outputs::OutputSetting::Synth;
+    return PickSoundFont(owner, synth ? current.soundFontPath : SoundFontToPlay(store));
 }
 
 }  // namespace
@@ -180,17 +195,9 @@ void ChooseOutput(UINT command, HWND owner, const Store &store) {
     bool again = command == CurrentCommand(current, names);
     std::string value;  // empty: the mapper
     if (command == IDM_OUTPUT_SYNTH || command == IDM_OUTPUT_SOUNDFONT) {
-        std::string soundFont;
-        if (command == IDM_OUTPUT_SYNTH) soundFont = again ? current.soundFontPath : SoundFontToPlay(store);
-        // Nothing to play yet: the user is asked for a SoundFont, starting
-        // where the one in use lies.
-        if (soundFont.empty()) {
-            std::string start = current.kind == outputs::OutputSetting::Synth ? current.soundFontPath
-                                                                              : SoundFontToPlay(store);
-            soundFont = PickSoundFont(owner, start);
-            if (soundFont.empty()) return;
-        }
-        value = kSynthPrefix + soundFont;
+        std::string soundFont = SoundFontFor(command, current, again, owner, store);
+        if (soundFont.empty()) return;  // the user cancelled
+        value = outputs::SynthValue(soundFont);
         again = value == previous;
     } else if (command != IDM_OUTPUT_MAPPER) {
         UINT device = command - IDM_OUTPUT_DEVICE_FIRST;
@@ -200,8 +207,8 @@ void ChooseOutput(UINT command, HWND owner, const Store &store) {
     }
     if (!again) WriteOutputValue(store, value);
     if (SwitchOutput()) {
-        // The synthesizer's SoundFont is kept for when it is chosen again,
-        // after other outputs or a SoundFont that would not play.
+        // The synthesizer's SoundFont is kept for when it is chosen again
+        // after another output.
         outputs::OutputSetting now = outputs::ParseOutputSetting(value.data(), value.size());
         if (now.kind == outputs::OutputSetting::Synth)
             WriteLastSoundFont(store, now.soundFontPath);
