@@ -82,9 +82,11 @@ public:
     }
 
     LONGLONG Start(LONGLONG originQpc) override {
-        LONGLONG requested = g_songRequestedQpc.exchange(0);
-        requestedQpc_ = requested ? requested : QpcNow();
-        songStart_ = true;
+        // A song's start, not a switch to this output midway, is measured.
+        if (LONGLONG requested = g_songRequestedQpc.exchange(0)) {
+            requestedQpc_ = requested;
+            songStart_ = true;
+        }
         return Output::Start(originQpc);
     }
 
