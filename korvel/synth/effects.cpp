@@ -131,9 +131,11 @@ constexpr double kPreDelayMs = 5.0;
 constexpr int kDiffusers = 5;
 constexpr double kDiffuserMs[kDiffusers] = {4.77, 3.59, 12.73, 9.31, 10.63};
 constexpr float kDiffuserGain[kDiffusers] = {0.70f, 0.70f, 0.62f, 0.62f, 0.62f};
-// Decay times (to -60 dB) at low frequencies and at the Nyquist frequency.
+// Decay times (to -60 dB) at low frequencies and in the treble, at a fixed
+// frequency so that the room sounds the same at every sample rate.
 constexpr double kDecayLowSeconds = 1.2;
-constexpr double kDecayHighSeconds = 0.6;
+constexpr double kDecayHighSeconds = 0.85;
+constexpr double kDecayHighHz = 8000.0;
 // Levels of the early sound (the diffused send, heard before the network's
 // first echoes come back) and of the network's tail.
 constexpr float kEarlyOutput = 0.25f;
@@ -191,13 +193,18 @@ struct Reverb::Impl {
         for (int i = 0; i < kLines; i++) {
             line[i].Init(PrimeDelay(kLineMs[i], rate));
             checkInterval = std::max(checkInterval, line[i].length);
-            // The gain one pass through this line may have, at DC and at
-            // Nyquist, for the decay times wanted; then the one-pole
-            // low-pass that has exactly those two gains.
+            // The gain one pass through this line may have, at DC and in the
+            // treble, for the decay times wanted; then the one-pole low-pass
+            // b / (1 - a z^-1) that has exactly those two gains: with
+            // r = (high / low)^2 and b = low (1 - a), |H|^2 = high^2 at w
+            // is a quadratic in a, of which this is the root in [0, 1).
             double seconds = static_cast<double>(line[i].length) / rate;
             double low = std::pow(10.0, -3.0 * seconds / kDecayLowSeconds);
             double high = std::pow(10.0, -3.0 * seconds / kDecayHighSeconds);
-            double pole = (low - high) / (low + high);
+            double w = 2.0 * kPi * std::min(kDecayHighHz, 0.45 * rate) / rate;
+            double r = (high / low) * (high / low);
+            double c = 1.0 - r * std::cos(w);
+            double pole = (c - std::sqrt(c * c - (1.0 - r) * (1.0 - r))) / (1.0 - r);
             // The matrix's normalisation, 1/sqrt(8), is folded in here.
             b[i] = static_cast<float>(low * (1.0 - pole) / std::sqrt(double(kLines)));
             a[i] = static_cast<float>(pole);
