@@ -6,7 +6,8 @@ list(APPEND KORVEL_PURE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/sequencer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/log_line.cpp
     ${CMAKE_CURRENT_LIST_DIR}/midi_errors.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/output_fallback.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/output_fallback.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/song_render.cpp)
 list(APPEND KORVEL_WIN32_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/midi_output.cpp
     ${CMAKE_CURRENT_LIST_DIR}/switching_output.cpp
