@@ -560,3 +560,8 @@ int ReportPlayError(int preview, HWND owner) {
 }
 
 }  // extern "C"
+
+extern "C" int SynthOutputStats(struct KorvelSynthStats *stats) {
+    (void)stats;
+    return 0;  // no synth: output has been opened
+}
