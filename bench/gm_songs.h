@@ -106,11 +106,11 @@ inline midiw::Track Conductor(int bpm, const std::string &title) {
     return t;
 }
 
-// A band of ten channels over 16 bars at 132 BPM: piano with pedal, bass,
+// A band of ten channels over 12 bars at 132 BPM: piano with pedal, bass,
 // strings swelling, brass stabs, a saxophone with bends and modulation,
 // strummed guitar, organ and a full drum kit.
 inline midiw::Bytes BandSong() {
-    const int kBars = 16;
+    const int kBars = 12;
     Random random(11);
     std::vector<Part> parts(9);
     Part &piano = parts[0], &bass = parts[1], &strings = parts[2], &brass = parts[3], &sax = parts[4],
@@ -163,12 +163,12 @@ inline midiw::Bytes BandSong() {
     return midiw::File(1, kDivision, tracks);
 }
 
-// An orchestra on all sixteen channels over 12 slow bars: wide sustained
+// An orchestra on all sixteen channels over 8 slow bars: wide sustained
 // chords in five string sections, winds, horns, harp, choir and timpani,
 // with crescendos, vibrato by modulation, a bend over an octave's range
 // (RPN 0 at 12 semitones) and channel pressure.  Many voices ring at once.
 inline midiw::Bytes OrchestraSong() {
-    const int kBars = 12;
+    const int kBars = 8;
     Random random(23);
     std::vector<Part> parts(16);
     const int programs[16] = {48, 49, 40, 41, 42, 43, 73, 71, 68, 60, 57, 46, 52, 47, 89, 9};
@@ -211,11 +211,11 @@ inline midiw::Bytes OrchestraSong() {
     return midiw::File(1, kDivision, tracks);
 }
 
-// Synthesizers and piano at 150 BPM over 16 bars: fast piano arpeggios with
+// Synthesizers and piano at 150 BPM over 12 bars: fast piano arpeggios with
 // the pedal held (their notes pile up), leads, pads, a synth bass, the GS
 // electronic drum kit on channel 10 and polyphonic key pressure.
 inline midiw::Bytes SynthSong() {
-    const int kBars = 16;
+    const int kBars = 12;
     Random random(37);
     std::vector<Part> parts(7);
     Part &piano = parts[0], &lead = parts[1], &pad = parts[2], &bass = parts[3], &drums = parts[4],
