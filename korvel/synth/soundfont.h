@@ -47,7 +47,10 @@ struct Modulator {
 };
 
 // One zone of a preset or an instrument.  Generators not set in the zone
-// keep their bit clear in set; ranges are kept apart from the amounts.
+// keep their bit clear in set; ranges and the link are kept apart from the
+// amounts and set no bit.  A preset zone holds only the generators allowed
+// at preset level (no sample offsets, modes, root key, exclusive class,
+// fixed key or velocity).
 struct Zone {
     uint8_t keyLo = 0, keyHi = 127, velLo = 0, velHi = 127;
     uint64_t set = 0;            // bit g: generator g was given
@@ -102,7 +105,10 @@ struct SoundFont {
     std::vector<Preset> presets;
     std::vector<Instrument> instruments;
     std::vector<Sample> samples;
-    std::vector<int16_t> data;  // the smpl chunk; a few zero samples follow the last one
+    // The smpl chunk, followed by kTailFrames zero frames, so that an
+    // interpolator reading a few frames past a sample's end stays inside.
+    std::vector<int16_t> data;
+    static constexpr size_t kTailFrames = 64;
 
     // The preset of bank and program, or nullptr.
     const Preset *FindPreset(int bank, int program) const;
