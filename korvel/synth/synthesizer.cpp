@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "korvel/synth/channel.h"
+#include "korvel/synth/effects.h"
 #include "korvel/synth/units.h"
 #include "korvel/synth/voice.h"
 #include "korvel/synth/zones.h"
@@ -32,7 +33,8 @@ float SoftClip(float x) {
 
 struct Synthesizer::Impl {
     Impl(std::shared_ptr<const SoundFont> f, int sampleRate, Effects fx)
-        : font(std::move(f)), rate(sampleRate > 0 ? sampleRate : 44100), effects(fx) {
+        : font(std::move(f)), rate(sampleRate > 0 ? sampleRate : 44100), effects(fx), reverbUnit(rate),
+          chorusUnit(rate) {
         // A cut voice fades over about 3 ms.
         fadeFrames = std::clamp(rate / 333, 16, kTailFrames / 2);
         ResetAll(SystemMode::Gm);
@@ -57,6 +59,8 @@ struct Synthesizer::Impl {
     std::shared_ptr<const SoundFont> font;
     int rate;
     Effects effects;
+    Reverb reverbUnit;
+    Chorus chorusUnit;
     SystemMode mode = SystemMode::Gm;
     double masterGain = 1.0;
     ChannelState channels[kChannels];
@@ -274,6 +278,8 @@ void Synthesizer::Impl::Cut(int slot) {
         int n = std::min(kBlockFrames, fadeFrames - done);
         std::fill(l, l + n, 0.0f);
         std::fill(r, r + n, 0.0f);
+        std::fill(rv, rv + n, 0.0f);
+        std::fill(ch, ch + n, 0.0f);
         bool more = v.Render(n, Buses{l, r, rv, ch});
         for (int i = 0; i < n; ++i) {
             float w = 1.0f - static_cast<float>(done + i) / fadeFrames;
@@ -318,11 +324,16 @@ void Synthesizer::Impl::RenderBlock(float *out, int frames) {
         tailLeft = std::max(tailLeft - frames, 0);
     }
     tailPos = (tailPos + frames) & kTailMask;
-    float gain = static_cast<float>(masterGain);
     for (int i = 0; i < frames; ++i) {
-        out[2 * i] = SoftClip(left[i] * gain);
-        out[2 * i + 1] = SoftClip(right[i] * gain);
+        out[2 * i] = left[i];
+        out[2 * i + 1] = right[i];
     }
+    if (effects == Effects::On) {
+        reverbUnit.Process(reverb, out, static_cast<size_t>(frames));
+        chorusUnit.Process(chorus, out, static_cast<size_t>(frames));
+    }
+    float gain = static_cast<float>(masterGain);
+    for (int i = 0; i < 2 * frames; ++i) out[i] = SoftClip(out[i] * gain);
 }
 
 void Synthesizer::Impl::SystemExclusive(const uint8_t *m, size_t size) {
@@ -390,6 +401,8 @@ void Synthesizer::Reset() {
         s.freeSlots[s.freeCount++] = slot;
     }
     std::memset(s.tail, 0, sizeof s.tail);
+    s.reverbUnit.Reset();
+    s.chorusUnit.Reset();
     s.tailLeft = 0;
     s.ResetAll(SystemMode::Gm);
 }
