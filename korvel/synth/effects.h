@@ -1,0 +1,60 @@
+// Reverb and chorus: the synthesizer's two send effects, fed by controllers
+// 91 and 93.  Each takes a mono send bus (the sum of every voice's output
+// scaled by its channel's send level) and adds its wet signal to the stereo
+// mix.  The dry signal is the caller's; these add only what they make.
+//
+// Buffers are sized by the constructor: Process and Reset never allocate, so
+// they are safe on the render thread.  Not thread-safe.  Plain C++.
+#ifndef TIVORN_KORVEL_SYNTH_EFFECTS_H
+#define TIVORN_KORVEL_SYNTH_EFFECTS_H
+
+#include <cstddef>
+#include <memory>
+
+namespace synth {
+
+// A medium room, as a General MIDI synthesizer's default reverb: a tail of
+// about 1.5 s at the default room, damped above a few kHz.
+class Reverb {
+public:
+    explicit Reverb(int sampleRate);
+    ~Reverb();
+    Reverb(const Reverb &) = delete;
+    Reverb &operator=(const Reverb &) = delete;
+
+    // Adds the reverb of `send` (frames mono samples) into `stereo` (frames
+    // interleaved left/right pairs).  `send` and `stereo` must not overlap.
+    void Process(const float *send, float *stereo, size_t frames);
+
+    // Forgets the tail at once.
+    void Reset();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// A slow, gentle chorus: a few delayed copies of the send, their delays swept
+// by a few milliseconds at about 0.3 Hz, spread across the stereo field.  A
+// steady tone sent in comes out at about the level it went in.
+class Chorus {
+public:
+    explicit Chorus(int sampleRate);
+    ~Chorus();
+    Chorus(const Chorus &) = delete;
+    Chorus &operator=(const Chorus &) = delete;
+
+    // As Reverb::Process.
+    void Process(const float *send, float *stereo, size_t frames);
+
+    // Empties the delay line and restarts the sweep.
+    void Reset();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace synth
+
+#endif
