@@ -22,7 +22,9 @@ fine: frames are placed by time, not by sample count.
 Options:
     --max-lag S      largest lag searched, in seconds (default 0.5)
     --trim           drop leading silence (60 dB below the peak) from both
-                     before aligning: for recordings that start early
+                     before aligning: for recordings that start early.  With
+                     it, keep --max-lag small (0.1): a song whose bars repeat
+                     can otherwise line up a bar out
     --min-logmel X   exit 1 if the correlation is below X
     --max-rms-db D   exit 1 if the levels differ by more than D dB
 

@@ -43,23 +43,42 @@ run_wine() {
     return $status
 }
 
-tivorn_pulse_record "$scratch/recorded.wav" || exit 1
-if ! run_wine "$scratch/player.log" "$player" "$(winpath "$scratch/song.mid")" "$(winpath "$font")" ||
-    ! grep -q '^played' "$scratch/player.log"; then
-    echo "FAILED: the song did not play to its end through synth:"
-    exit 1
-fi
-tivorn_pulse_stop_record
+# Plays the song (the player writes it first) and records it.
+play() {
+    rm -f "$scratch/recorded.wav"
+    tivorn_pulse_record "$scratch/recorded.wav" || exit 1
+    if ! run_wine "$scratch/player.log" "$player" "$(winpath "$scratch/song.mid")" "$(winpath "$font")" ||
+        ! grep -q '^played' "$scratch/player.log"; then
+        echo "FAILED: the song did not play to its end through synth:"
+        exit 1
+    fi
+    tivorn_pulse_stop_record
+}
+
+# Reference: the offline render; candidate: the recording, which starts
+# with the silence before the program played.  Both are lined up at their
+# first sound; the small lag searched beyond that keeps the song's repeated
+# bars from lining up a bar out.
+matches() {
+    /usr/bin/python3 "$source_dir/scripts/audio_compare.py" --trim --max-lag 0.1 \
+        --min-logmel $min_logmel --max-rms-db $max_rms_db "$scratch/rendered.wav" "$scratch/recorded.wav"
+}
+
+play
 if ! run_wine "$scratch/render.log" "$ctl" render "$(winpath "$scratch/song.mid")" "$(winpath "$font")" \
     "$(winpath "$scratch/rendered.wav")"; then
     echo "FAILED: tivornctl render"
     exit 1
 fi
-# Reference: the offline render; candidate: the recording, which starts
-# with the silence before the program played.
-if ! /usr/bin/python3 "$source_dir/scripts/audio_compare.py" --trim --max-lag 0.5 \
-    --min-logmel $min_logmel --max-rms-db $max_rms_db "$scratch/rendered.wav" "$scratch/recorded.wav"; then
-    echo "FAILED: the recording does not match the offline render"
-    exit 1
-fi
-echo "passed"
+# A run in which the output itself counted underruns (the machine was too
+# busy to keep the device fed) has gaps that say nothing about the sound:
+# it is played again, up to three times in all.
+for attempt in 1 2 3; do
+    matches && { echo "passed"; exit 0; }
+    underruns=$(sed -n 's/.*underruns \([0-9]*\).*/\1/p' "$scratch/player.log")
+    [[ "${underruns:-0}" -gt 0 && $attempt -lt 3 ]] || break
+    echo "the output counted $underruns underruns on a busy machine: playing again"
+    play
+done
+echo "FAILED: the recording does not match the offline render"
+exit 1
