@@ -19,12 +19,15 @@ runs=${TIVORN_BENCH_RUNS:-3}
 only=${TIVORN_BENCH_ONLY:-}
 python=/usr/bin/python3  # a python earlier on the PATH may lack numpy
 
-# Fluidsynth's master gain.  At 1.0 it plays every voice at the level the
-# SoundFont sets, as Tivorn's synthesizer does; its default, 0.2, is a cut
-# of 14 dB of its own, which would make every level comparison 14 dB out.
-# It writes float samples, so that it never clips where a dense song goes
-# over full scale (Tivorn's limits softly there, as it does when playing).
-gain=1.0
+# Fluidsynth's master gain, chosen so that both play a voice at the level
+# the SoundFont sets, as Tivorn's synthesizer does with no gain of its own.
+# Its default, 0.2, is a cut of 14 dB.  At 1.0 it is still 1.1 dB above the
+# SoundFont's level: a full-scale sine sample of a font of one zone
+# (attenuation 0), struck at velocity 127 with volume and expression at 127
+# and panned hard left, came out of fluidsynth 2.3 at +1.1 dB.  So 0.88
+# (-1.1 dB).  It writes float samples, so that it never clips where a dense
+# song goes over full scale (Tivorn's limits softly there, as when playing).
+gain=0.88
 
 # The goals.
 min_logmel=0.95
@@ -80,8 +83,8 @@ winpath() { echo "Z:${1//\//\\}"; }
 
 echo "Built-in synthesizer against $(fluidsynth --version 2>/dev/null | head -1 | sed 's/ runtime//')"
 echo "  SoundFont $(basename "$font"); reverb and chorus off in both (tivornctl render --dry; fluidsynth -R 0 -C 0)."
-echo "  fluidsynth -g $gain: its master gain at unity, so both play each voice at the SoundFont's own level"
-echo "  (its default 0.2 would be 14 dB quieter); float output, so it never clips."
+echo "  fluidsynth -g $gain: so that both play a voice at the SoundFont's own level (at 1.0 fluidsynth plays"
+echo "  a full-scale sample 1.1 dB above it, and its default 0.2 is 14 dB quieter); float output, never clipped."
 echo "  Times: wall seconds, best of $runs runs, each program's start included (Wine's for tivornctl)."
 echo "  Goals: log-mel correlation >= $min_logmel, RMS within $max_rms_db dB, render no slower than fluidsynth -F."
 echo
