@@ -4,8 +4,8 @@
 //   tivornctl render [--dry] SONG.mid SOUNDFONT.sf2 OUT.wav
 //
 // The WAV is 44.1 kHz 16-bit stereo and ends when the last voice has died
-// away.  --dry leaves reverb and chorus out.  A file that cannot be written
-// whole is removed, so no half-written WAV is left behind.
+// away.  --dry leaves reverb and chorus out.  A WAV that cannot be written
+// whole is not left behind, and does not replace one that was there.
 #include "render_command.h"
 
 #include <windows.h>
@@ -144,28 +144,30 @@ void WavHeader(uint8_t (&header)[44], uint32_t dataBytes) {
     PutLE(header + 40, dataBytes, 4);
 }
 
-// Writes the WAV as it is rendered, then its header with the sizes.
+// Writes the WAV as it is rendered into OUT.wav.part beside it, then its
+// header with the sizes, and only then puts it in OUT.wav's place: a render
+// that fails leaves a WAV that was there before as it was.
 class WavWriter {
 public:
-    explicit WavWriter(const char *path)
-        : path_(path), file_(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                         nullptr)) {
+    explicit WavWriter(const char *path) : path_(path), partPath_(std::string(path) + ".part") {
+        file_ = CreateFileA(partPath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file_ == INVALID_HANDLE_VALUE) {
             error_ = GetLastError();
             return;
         }
+        created_ = true;
         uint8_t header[44];
         WavHeader(header, 0);
         Write(header, sizeof header);
     }
     ~WavWriter() {
         if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-        if (!finished_ && created()) DeleteFileA(path_);
+        if (created_ && !finished_) DeleteFileA(partPath_.c_str());
     }
     WavWriter(const WavWriter &) = delete;
     WavWriter &operator=(const WavWriter &) = delete;
 
-    bool created() const { return file_ != INVALID_HANDLE_VALUE; }
+    bool created() const { return created_; }
     DWORD error() const { return error_; }
     uint64_t frames() const { return dataBytes_ / kBytesPerFrame; }
 
@@ -194,8 +196,10 @@ public:
         LARGE_INTEGER start = {};
         if (!SetFilePointerEx(file_, start, nullptr, FILE_BEGIN)) error_ = GetLastError();
         Write(header, sizeof header);
-        if (error_ == 0 && !CloseHandle(file_)) error_ = GetLastError();
+        if (!CloseHandle(file_) && error_ == 0) error_ = GetLastError();
         file_ = INVALID_HANDLE_VALUE;
+        if (error_ == 0 && !MoveFileExA(partPath_.c_str(), path_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            error_ = GetLastError();
         finished_ = error_ == 0;
         return finished_;
     }
@@ -209,7 +213,9 @@ private:
     }
 
     const char *path_;
-    HANDLE file_;
+    std::string partPath_;
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+    bool created_ = false;
     DWORD error_ = 0;
     uint64_t dataBytes_ = 0;
     bool tooLong_ = false;

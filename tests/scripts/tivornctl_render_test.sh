@@ -1,7 +1,8 @@
 #!/bin/bash
 # tivornctl render's refusals: usage errors exit 2, a file that cannot be
-# used exits 1 naming it and why, and no WAV is left behind by a render that
-# could not start.  (A render that works is the end-to-end test's.)
+# used exits 1 naming it and why, and a WAV that was there before is left
+# as it was; a render that works replaces it whole.  (How a render sounds is
+# the end-to-end test's.)
 #   tivornctl_render_test.sh TIVORNCTL.exe      (CTest, under Wine)
 set -uo pipefail
 ctl=${1:?usage: tivornctl_render_test.sh TIVORNCTL.exe}
@@ -17,6 +18,7 @@ win() { echo "Z:${1//\//\\}"; }
 expect() {
     local want=$1 text=$2
     shift 2
+    echo before >"$scratch/out.wav"
     wine "$ctl" render "$@" >"$scratch/out.log" 2>&1 </dev/null
     local got=$?
     if [[ $got -ne $want ]] || ! grep -qF -- "$text" "$scratch/out.log"; then
@@ -24,9 +26,11 @@ expect() {
         grep -a -v -e '^ALSA lib' -e 'cannot change locale' "$scratch/out.log"
         failures=$((failures + 1))
     fi
-    if [[ -e "$scratch/out.wav" ]]; then
-        echo "FAILED: render $*: left out.wav behind"
-        rm -f "$scratch/out.wav"
+    local kept=0
+    [[ "$(head -c 6 "$scratch/out.wav")" == before ]] && kept=1
+    if [[ -e "$scratch/out.wav.part" || $kept -ne $((want != 0)) ]]; then
+        echo "FAILED: render $*: out.wav $([[ $kept == 1 ]] && echo kept || echo replaced), out.wav.part" \
+            "$([[ -e "$scratch/out.wav.part" ]] && echo left || echo gone)"
         failures=$((failures + 1))
     fi
 }
@@ -40,5 +44,10 @@ expect 1 "song.mid: not a SoundFont 2 file" "$(win "$scratch/song.mid")" "$(win 
     "$(win "$scratch/out.wav")"
 expect 1 "font.sf2: no such file" "$(win "$scratch/song.mid")" "$(win "$scratch/font.sf2")" \
     "$(win "$scratch/out.wav")"
+font=/usr/share/sounds/sf2/TimGM6mb.sf2
+if [[ -f "$font" ]]; then
+    expect 0 "out.wav: " "$(win "$scratch/song.mid")" "$(win "$font")" "$(win "$scratch/out.wav")"
+    [[ "$(head -c 4 "$scratch/out.wav")" == RIFF ]] || { echo "FAILED: out.wav is no WAV"; failures=$((failures + 1)); }
+fi
 [[ $failures -eq 0 ]] && echo passed
 exit $((failures > 0))
