@@ -9,6 +9,7 @@ namespace {
 constexpr double kFixedOne = 4294967296.0;  // 2^32, the fraction of a position
 // Pitch is held below this many octaves above the sample's own rate.
 constexpr double kHighestStep = 256.0;
+constexpr double kZoneAttenuationShare = 0.4;
 
 double Clamped(const double *gens, int gen, double lo, double hi) { return std::clamp(gens[gen], lo, hi); }
 
@@ -69,6 +70,10 @@ void Voice::Modulate(const ChannelInputs &in) {
         const Modulator &m = modulators_[i];
         if (m.destination < kVoiceGenSlots) gens_[m.destination] += ModulatorValue(m, inputs);
     }
+    // The zones' own attenuation counts at 0.4 of its centibels, as on the
+    // hardware the format was made for and in the synthesizers users compare
+    // with; SoundFonts are voiced for it.  Modulators count in full.
+    gens_[kInitialAttenuation] -= (1.0 - kZoneAttenuationShare) * base_[kInitialAttenuation];
     channelTuning_ = in.tuningCents;
     ApplyGenerators();
 }
