@@ -205,7 +205,7 @@ PdtaOutcome ReadSamples(const Records &shdr, uint64_t smplFrames, SoundFont &fon
         s.end = static_cast<uint32_t>(end);
         s.loopUsable = loopStart >= s.start && loopEnd <= s.end && loopStart < loopEnd;
         s.loopStart = std::clamp(loopStart, s.start, s.end);
-        s.loopEnd = std::clamp(loopEnd, s.start, s.end);
+        s.loopEnd = std::clamp(loopEnd, s.loopStart, s.end);
         const uint16_t kind = type & 0x0F;
         s.type = (kind == kRight || kind == kLeft || kind == kLinked) ? kind : kMono;
         remap[i] = static_cast<int>(font.samples.size());

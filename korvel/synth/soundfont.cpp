@@ -69,7 +69,7 @@ std::string Printable(const char id[4]) {
 // list type, with the payload after the type.
 ReadResult WalkChunks(ByteSource &source, uint64_t begin, uint64_t end, const char *where,
                       std::vector<Chunk> &chunks) {
-    uint64_t pos = begin;
+    uint64_t pos = std::min(begin, end);  // a RIFF size too small for its own form type
     for (int n = 0; n < kMaxChunksPerList && end - pos >= 8; ++n) {
         uint8_t head[12];
         if (!source.Read(pos, head, 8)) return CannotRead(pos);
