@@ -32,23 +32,24 @@ double RawSource(uint16_t source, const ModulatorInputs &in) {
         if (index == 0 || index == 6 || index == 32 || index == 38 || (index >= 98 && index <= 101) ||
             index >= 120)
             return -1.0;
-        return in.controllers[index] / 127.0;
+        return in.controllers[index] / 128.0;
     }
     switch (index) {
     case kNoController: return 1.0;
-    case kVelocity: return in.velocity / 127.0;
-    case kKey: return in.key / 127.0;
-    case kKeyPressure: return in.keyPressure / 127.0;
-    case kChannelPressure: return in.channelPressure / 127.0;
+    case kVelocity: return in.velocity / 128.0;
+    case kKey: return in.key / 128.0;
+    case kKeyPressure: return in.keyPressure / 128.0;
+    case kChannelPressure: return in.channelPressure / 128.0;
     case kPitchWheel: return in.pitchWheel / 16384.0;
     case kPitchWheelSensitivity: return std::min(in.pitchWheelSemitones, 127.0) / 127.0;
     default: return -1.0;
     }
 }
 
-// The concave curve follows the velocity curve of the attenuation: over its
-// whole range it spans 96 dB as 40 log10 of the value, so that velocity and
-// volume change the amplitude as their square.
+// Controllers and velocity read as value/128, so that 64 is the exact middle
+// of a bipolar source.  The concave curve follows the velocity curve of the
+// attenuation: over its whole range it spans 96 dB as 40 log10 of the value,
+// so that velocity and volume change the amplitude as their square.
 double Concave(double x) {
     if (x >= 1.0) return 1.0;
     return std::clamp(-(40.0 / 96.0) * std::log10(1.0 - x), 0.0, 1.0);
@@ -67,7 +68,9 @@ double Shape(int curve, double x) {
 
 const Modulator kDefaultModulators[10] = {
     {0x0502, kInitialAttenuation, 960, 0, 0},  // velocity, concave, negative
-    {0x0102, kInitialFilterFc, -2400, 0, 0},   // velocity, linear, negative
+    // velocity, linear, negative; only from velocity 64 up (a switch on
+    // velocity scales it), and files that turn it off name it so.
+    {0x0102, kInitialFilterFc, -2400, 0x0D02, 0},
     {0x000D, kVibLfoToPitch, 50, 0, 0},        // channel pressure
     {0x0081, kVibLfoToPitch, 50, 0, 0},        // modulation wheel
     {0x0587, kInitialAttenuation, 960, 0, 0},  // volume, concave, negative

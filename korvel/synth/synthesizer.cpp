@@ -21,6 +21,9 @@ constexpr int kTailMask = kTailFrames - 1;
 // Below this the output passes unchanged; above it, it bends smoothly
 // toward 1 so that loud passages never clip hard.
 constexpr float kSoftKnee = 0.8f;
+// The mix's overall level: a single forte note of a typical General MIDI
+// SoundFont peaks near -12 dBFS, so that a dense song seldom reaches the knee.
+constexpr double kOutputGain = 0.6;
 
 float SoftClip(float x) {
     float a = std::fabs(x);
@@ -332,7 +335,7 @@ void Synthesizer::Impl::RenderBlock(float *out, int frames) {
         reverbUnit.Process(reverb, out, static_cast<size_t>(frames));
         chorusUnit.Process(chorus, out, static_cast<size_t>(frames));
     }
-    float gain = static_cast<float>(masterGain);
+    float gain = static_cast<float>(masterGain * kOutputGain);
     for (int i = 0; i < 2 * frames; ++i) out[i] = SoftClip(out[i] * gain);
 }
 

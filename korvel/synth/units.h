@@ -23,7 +23,7 @@ inline double TimecentsToSeconds(double timecents) {
 inline double AbsoluteCentsToHz(double cents) { return 8.175798915643707 * std::exp2(cents / 1200.0); }
 
 // Amplitude from an attenuation in centibels (10 cB = 1 dB).
-inline double CentibelsToGain(double centibels) { return std::pow(10.0, -centibels / 200.0); }
+inline double CentibelsToGain(double centibels) { return std::exp2(centibels * (-3.321928094887362 / 200.0)); }
 
 inline double GainToCentibels(double gain) { return gain <= 1e-10 ? 2000.0 : -200.0 * std::log10(gain); }
 

@@ -9,6 +9,9 @@ namespace {
 constexpr double kFixedOne = 4294967296.0;  // 2^32, the fraction of a position
 // Pitch is held below this many octaves above the sample's own rate.
 constexpr double kHighestStep = 256.0;
+constexpr double kZoneAttenuationShare = 0.4;
+// -90 dB: below the last bit of 16-bit output.
+constexpr double kInaudible = 3.2e-5;
 
 double Clamped(const double *gens, int gen, double lo, double hi) { return std::clamp(gens[gen], lo, hi); }
 
@@ -69,6 +72,10 @@ void Voice::Modulate(const ChannelInputs &in) {
         const Modulator &m = modulators_[i];
         if (m.destination < kVoiceGenSlots) gens_[m.destination] += ModulatorValue(m, inputs);
     }
+    // The zones' own attenuation counts at 0.4 of its centibels, as on the
+    // hardware the format was made for and in the synthesizers users compare
+    // with; SoundFonts are voiced for it.  Modulators count in full.
+    gens_[kInitialAttenuation] -= (1.0 - kZoneAttenuationShare) * base_[kInitialAttenuation];
     channelTuning_ = in.tuningCents;
     ApplyGenerators();
 }
@@ -142,7 +149,13 @@ bool Voice::Render(int frames, const Buses &buses) {
     bool wantFilter = cutoff < 13500 || resonanceDb_ > 0;
     if (wantFilter) {
         if (!filterOn_) filter_.Reset();
-        filter_.Set(AbsoluteCentsToHz(cutoff), resonanceDb_, rate_);
+        // Coefficients cost a few transcendentals: only a change of more
+        // than a cent (or of the resonance) is worth them.
+        if (!filterOn_ || std::fabs(cutoff - filterCents_) > 1.0 || resonanceDb_ != filterResonance_) {
+            filter_.Set(AbsoluteCentsToHz(cutoff), resonanceDb_, rate_);
+            filterCents_ = cutoff;
+            filterResonance_ = resonanceDb_;
+        }
     }
     filterOn_ = wantFilter;
 
@@ -157,30 +170,33 @@ bool Voice::Render(int frames, const Buses &buses) {
     vibLfo_.Advance(frames);
     double lfoCb = -modLfo * Clamped(g, kModLfoToVolume, -960, 960);
     double target = envelope * CentibelsToGain(attenuationCb_ + lfoCb);
-    if (ended_) target = 0;
+    // A released voice that can no longer be heard ends.
+    if (ended_ || (released_ && target < kInaudible)) target = 0;
     Mix(samples, frames, amp_, target, buses);
     amp_ = target;
-    return !ended_ && volEnv_.Stage() != EnvStage::Done;
+    return target > 0 || (!ended_ && volEnv_.Stage() != EnvStage::Done && !released_);
 }
 
 void Voice::Mix(const float *samples, int frames, double ampFrom, double ampTo, const Buses &buses) const {
     if (ampFrom == 0 && ampTo == 0) return;
     float gain = static_cast<float>(ampFrom);
     float slope = static_cast<float>((ampTo - ampFrom) / frames);
+    float *__restrict left = buses.left;
+    float *__restrict right = buses.right;
+    float scaled[kBlockFrames];
+    for (int i = 0; i < frames; ++i) scaled[i] = samples[i] * (gain + slope * static_cast<float>(i));
     float l = panLeft_, r = panRight_;
     for (int i = 0; i < frames; ++i) {
-        float s = samples[i] * gain;
-        buses.left[i] += s * l;
-        buses.right[i] += s * r;
-        gain += slope;
+        left[i] += scaled[i] * l;
+        right[i] += scaled[i] * r;
     }
     if (reverb_ <= 0 && chorus_ <= 0) return;
-    gain = static_cast<float>(ampFrom);
+    float *__restrict reverb = buses.reverb;
+    float *__restrict chorus = buses.chorus;
+    float rv = reverb_, ch = chorus_;
     for (int i = 0; i < frames; ++i) {
-        float s = samples[i] * gain;
-        buses.reverb[i] += s * reverb_;
-        buses.chorus[i] += s * chorus_;
-        gain += slope;
+        reverb[i] += scaled[i] * rv;
+        chorus[i] += scaled[i] * ch;
     }
 }
 
@@ -197,6 +213,7 @@ float Voice::Point(int64_t index) const {
 
 int Voice::Generate(float *out, int frames, uint64_t increment) {
     constexpr float kScale = 1.0f / 32768.0f;
+    constexpr float kFraction = 1.0f / 16777216.0f;  // the top 24 bits of the fraction
     uint64_t pos = position_;
     int n = 0;
     while (n < frames) {
@@ -222,7 +239,7 @@ int Voice::Generate(float *out, int frames, uint64_t increment) {
             const int16_t *d = data_;
             for (int k = 0; k < count; ++k) {
                 const int16_t *q = d + (pos >> 32) - 1;
-                float t = static_cast<float>((pos & 0xFFFFFFFFu) * (1.0 / kFixedOne));
+                float t = static_cast<float>(static_cast<int32_t>((pos & 0xFFFFFFFFu) >> 8)) * kFraction;
                 float a = q[0], b = q[1], c = q[2], e = q[3];
                 out[n + k] = kScale * (b + 0.5f * t * (c - a + t * (2 * a - 5 * b + 4 * c - e + t * (3 * (b - c) + e - a))));
                 pos += increment;

@@ -84,6 +84,7 @@ private:
     Lfo modLfo_, vibLfo_;
     LowPass filter_;
     bool filterOn_ = false;
+    double filterCents_ = 0, filterResonance_ = 0;  // what the coefficients were set for
 
     // Derived from the generators.
     double pitchCents_ = 0;   // relative to the sample's root, before LFOs and envelope
