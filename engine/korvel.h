@@ -111,8 +111,12 @@ struct KorvelSynthStats {
     DWORD size;
     DWORD open;            /* 1 while a synth: output is open, 0 once it is let go */
     DWORD underruns;       /* wakes that found the device's buffer already drained */
-    LONG  latencyUs;       /* the last song: StartSong to its first sample at the
-                            * device, in microseconds; -1 before any song sounded */
+    LONG  latencyUs;       /* the last song: from StartSong to the moment the
+                            * device takes its first sample from the stream's
+                            * buffer (estimated from what the buffer held), in
+                            * microseconds; -1 before any song sounded.  The
+                            * first song after the output opens counts the
+                            * opening (the SoundFont read, the device started) */
     ULONGLONG renderCpuUs; /* the render threads' processor time (user and kernel) */
     ULONGLONG renderedFrames; /* frames handed to the devices */
     DWORD sampleRate;      /* the last device's mix format: frames per second */
@@ -120,6 +124,9 @@ struct KorvelSynthStats {
     WORD  bitsPerSample;   /* container bits per sample */
     WORD  isFloat;         /* 1: IEEE float samples, 0: integer PCM */
     WORD  api;             /* KORVEL_AUDIO_WASAPI or KORVEL_AUDIO_WAVEOUT */
+    LONG  engineLatencyUs; /* what the device says it adds after it took a sample
+                            * until it is heard (WASAPI's stream latency; 0 for
+                            * waveOut), for the last song */
 };
 #define KORVEL_AUDIO_WASAPI  1
 #define KORVEL_AUDIO_WAVEOUT 2

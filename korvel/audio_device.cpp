@@ -36,6 +36,7 @@ struct Figures {
     std::atomic<int> open{0};
     std::atomic<uint32_t> underruns{0};
     std::atomic<int32_t> latencyUs{-1};
+    std::atomic<int32_t> engineLatencyUs{0};
     std::atomic<uint64_t> cpuUs{0};
     std::atomic<uint64_t> frames{0};
     std::atomic<uint32_t> rate{0};
@@ -701,8 +702,9 @@ AudioStream::~AudioStream() {
     if (close_) CloseHandle(close_);
 }
 
-void NoteSongLatency(LONGLONG microseconds) {
+void NoteSongLatency(LONGLONG microseconds, LONGLONG engineMicroseconds) {
     g_figures.latencyUs = static_cast<int32_t>(std::min<LONGLONG>(microseconds, INT32_MAX));
+    g_figures.engineLatencyUs = static_cast<int32_t>(std::min<LONGLONG>(engineMicroseconds, INT32_MAX));
 }
 
 bool ReadAudioFigures(KorvelSynthStats &stats) {
@@ -717,6 +719,7 @@ bool ReadAudioFigures(KorvelSynthStats &stats) {
     stats.bitsPerSample = g_figures.bits.load();
     stats.isFloat = g_figures.isFloat.load();
     stats.api = g_figures.api.load();
+    stats.engineLatencyUs = g_figures.engineLatencyUs.load();
     return true;
 }
 

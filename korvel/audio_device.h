@@ -74,7 +74,9 @@ private:
 };
 
 // The figures of every stream since the library was loaded (SynthOutputStats).
-void NoteSongLatency(LONGLONG microseconds);
+// The last song's first sample: from StartSong to the device taking it,
+// and what the device says it adds until it is heard.
+void NoteSongLatency(LONGLONG microseconds, LONGLONG engineMicroseconds);
 bool ReadAudioFigures(KorvelSynthStats &stats);
 
 }  // namespace korvel

@@ -34,8 +34,7 @@ void WriteSample(float sample, const DeviceFormat &format, uint8_t *at) {
         return;
     }
     // The significant bits sit at the top of the container, little-endian.
-    int64_t value = ToInteger(sample, format.validBits) << (format.containerBits - format.validBits);
-    uint64_t bits = static_cast<uint64_t>(value);
+    uint64_t bits = static_cast<uint64_t>(ToInteger(sample, format.validBits)) << (format.containerBits - format.validBits);
     for (int i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(bits >> (8 * i));
 }
 

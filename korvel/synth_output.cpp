@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "korvel/audio_device.h"
+#include "korvel/synth/file_source.h"
 #include "korvel/synth/synthesizer.h"
 #include "korvel/synth_schedule.h"
 
@@ -24,37 +25,6 @@ LONGLONG Frequency() {
     return frequency.QuadPart;
 }
 
-// The SoundFont's bytes, read as the reader asks for them: a large file is
-// never held twice in memory.
-class FileSource : public synth::ByteSource {
-public:
-    explicit FileSource(HANDLE file) : file_(file) {
-        LARGE_INTEGER size;
-        size_ = GetFileSizeEx(file, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
-    }
-    uint64_t Size() const override { return size_; }
-    bool Read(uint64_t offset, void *into, size_t size) override {
-        if (offset > size_ || size > size_ - offset) return false;
-        char *at = static_cast<char *>(into);
-        while (size) {
-            DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-            OVERLAPPED where = {};
-            where.Offset = static_cast<DWORD>(offset);
-            where.OffsetHigh = static_cast<DWORD>(offset >> 32);
-            DWORD read = 0;
-            if (!ReadFile(file_, at, chunk, &read, &where) || read != chunk) return false;
-            at += chunk;
-            offset += chunk;
-            size -= chunk;
-        }
-        return true;
-    }
-
-private:
-    HANDLE file_;
-    uint64_t size_;
-};
-
 FontProblem ProblemOf(synth::ReadError error) {
     switch (error) {
     case synth::ReadError::None: return FontProblem::None;
@@ -68,16 +38,13 @@ FontProblem ProblemOf(synth::ReadError error) {
 
 SoundFontHolder::Loaded ReadFont(const std::string &path) {
     SoundFontHolder::Loaded loaded;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
-        loaded.problem = missing ? FontProblem::Missing : FontProblem::Unreadable;
-        return loaded;
-    }
     try {
-        FileSource source(file);
+        synth::FileSource source;
+        synth::FileOpen opened = source.Open(path.c_str());
+        if (opened != synth::FileOpen::Opened) {
+            loaded.problem = opened == synth::FileOpen::NotFound ? FontProblem::Missing : FontProblem::Unreadable;
+            return loaded;
+        }
         synth::ReadResult result = synth::ReadSoundFont(source);
         loaded.font = std::move(result.font);
         loaded.problem = loaded.font ? FontProblem::None : ProblemOf(result.error);
@@ -86,7 +53,6 @@ SoundFontHolder::Loaded ReadFont(const std::string &path) {
         loaded.font.reset();
         loaded.problem = FontProblem::TooLarge;
     }
-    CloseHandle(file);
     return loaded;
 }
 
@@ -116,9 +82,11 @@ public:
     }
 
     LONGLONG Start(LONGLONG originQpc) override {
-        LONGLONG requested = g_songRequestedQpc.exchange(0);
-        requestedQpc_ = requested ? requested : QpcNow();
-        songStart_ = true;
+        // A song's start, not a switch to this output midway, is measured.
+        if (LONGLONG requested = g_songRequestedQpc.exchange(0)) {
+            requestedQpc_ = requested;
+            songStart_ = true;
+        }
         return Output::Start(originQpc);
     }
 
@@ -155,8 +123,9 @@ private:
 
     void Render(float *stereo, size_t frames, LONGLONG queuedQpc, LONGLONG laterQpc) override {
         scheduler_->RenderBlock(*sink_, stereo, frames, queuedQpc);
-        int64_t heard = scheduler_->TakeSongStartTicks();
-        if (heard >= 0) NoteSongLatency((heard + laterQpc - requestedQpc_.load()) * 1000000 / frequency_);
+        int64_t taken = scheduler_->TakeSongStartTicks();
+        if (taken >= 0)
+            NoteSongLatency((taken - requestedQpc_.load()) * 1000000 / frequency_, laterQpc * 1000000 / frequency_);
     }
 
     bool Settled() override { return queue_.Empty() && scheduler_->Idle(); }

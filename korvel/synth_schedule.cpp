@@ -9,8 +9,10 @@ namespace {
 // A block's estimate further than this from the line is a jump, not jitter.
 constexpr double kResyncSeconds = 0.015;
 // How much of each block's difference from the line the line takes: slow
-// enough that a late wake moves messages by a sample or two at most.
-constexpr double kFollow = 1.0 / 32;
+// enough that a wake 2 ms late moves messages by less than a sample, fast
+// enough to follow a device clock 100 ppm off with a lag of a quarter
+// millisecond.
+constexpr double kFollow = 1.0 / 256;
 
 }  // namespace
 
