@@ -19,15 +19,14 @@ runs=${TIVORN_BENCH_RUNS:-3}
 only=${TIVORN_BENCH_ONLY:-}
 python=/usr/bin/python3  # a python earlier on the PATH may lack numpy
 
-# Fluidsynth's master gain, chosen so that both play a voice at the level
-# the SoundFont sets, as Tivorn's synthesizer does with no gain of its own.
-# Its default, 0.2, is a cut of 14 dB.  At 1.0 it is still 1.1 dB above the
-# SoundFont's level: a full-scale sine sample of a font of one zone
-# (attenuation 0), struck at velocity 127 with volume and expression at 127
-# and panned hard left, came out of fluidsynth 2.3 at +1.1 dB.  So 0.88
-# (-1.1 dB).  It writes float samples, so that it never clips where a dense
-# song goes over full scale (Tivorn's limits softly there, as when playing).
-gain=0.88
+# Fluidsynth's master gain is set so that the simplest voice is equally loud
+# in both: the level probe (a one-zone font, a sine at attenuation 0, struck
+# at velocity 127 with volume and expression at 127, hard left) is rendered
+# by both, fluidsynth at 1.0, and the gain is their level difference.  Then
+# the RMS figure measures how each song's instruments, velocities and
+# controllers are voiced, not the overall level each program chose (Tivorn
+# keeps headroom below its soft limiter; fluidsynth's default 0.2 is 14 dB
+# down).  Fluidsynth writes float samples, so that it never clips.
 
 # The goals.
 min_logmel=0.95
@@ -46,6 +45,7 @@ rm -rf "$work"
 mkdir -p "$work/songs" "$work/out"
 "$build/native/tools/make-demo-songs" "$work/demo" || exit 1
 "$build/native/tools/synth-bench-songs" "$work/songs" || exit 1
+mv "$work/songs/level" "$work/level"
 # The demo songs under ASCII names; the titles are kept for the table.
 names=()
 files=()
@@ -81,10 +81,25 @@ verdict() {
 
 winpath() { echo "Z:${1//\//\\}"; }
 
+# The gain: fluidsynth at 1.0 against Tivorn on the level probe.
+probe=$work/level
+wine "$ctl" render --dry "$(winpath "$probe/probe.mid")" "$(winpath "$probe/probe.sf2")" \
+    "$(winpath "$probe/tivorn.wav")" >"$work/out/command.log" 2>&1 </dev/null &&
+    fluidsynth -ni -q -F "$probe/fluidsynth.wav" -T wav -O float -r 44100 -R 0 -C 0 -g 1.0 \
+        "$probe/probe.sf2" "$probe/probe.mid" >>"$work/out/command.log" 2>&1 </dev/null &&
+    level=$("$python" "$here/audio_compare.py" "$probe/fluidsynth.wav" "$probe/tivorn.wav" | awk '$1 == "rms" { print $4 }')
+if ! [[ "${level:-}" =~ ^[-+]?[0-9]+(\.[0-9]+)?$ ]]; then
+    echo "synth_bench.sh: the level probe could not be rendered by both:" >&2
+    grep -v -e '^ALSA lib' -e 'cannot change locale' "$work/out/command.log" >&2
+    exit 1
+fi
+gain=$(awk -v d="$level" 'BEGIN { printf "%.3f", 10 ^ (d / 20) }')
+
 echo "Built-in synthesizer against $(fluidsynth --version 2>/dev/null | head -1 | sed 's/ runtime//')"
 echo "  SoundFont $(basename "$font"); reverb and chorus off in both (tivornctl render --dry; fluidsynth -R 0 -C 0)."
-echo "  fluidsynth -g $gain: so that both play a voice at the SoundFont's own level (at 1.0 fluidsynth plays"
-echo "  a full-scale sample 1.1 dB above it, and its default 0.2 is 14 dB quieter); float output, never clipped."
+echo "  fluidsynth -g $gain: Tivorn plays a one-zone sine at attenuation 0 (velocity, volume, expression 127,"
+echo "  hard left) $level dB from fluidsynth at 1.0, so at $gain that voice is equally loud in both and the RMS"
+echo "  figures compare how the songs are voiced.  Float output, so fluidsynth never clips."
 echo "  Times: wall seconds, best of $runs runs, each program's start included (Wine's for tivornctl)."
 echo "  Goals: log-mel correlation >= $min_logmel, RMS within $max_rms_db dB, render no slower than fluidsynth -F."
 echo
