@@ -37,7 +37,7 @@ private:
     double centibels_ = 0; // decay, sustain, release: attenuation
 };
 
-// The modulation envelope: 0..1, linear in every stage.
+// The modulation envelope: 0..1; a convex attack, linear decay and release.
 class ModulationEnvelope {
 public:
     void Start(const EnvParams &p, double sampleRate);
