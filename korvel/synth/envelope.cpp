@@ -9,7 +9,7 @@ namespace synth {
 namespace {
 
 // The full range of decay and release, and where a voice counts as silent.
-constexpr double kFullRangeCb = 1000.0;
+constexpr double kFullRangeCb = 960.0;
 constexpr double kSilentCb = 960.0;
 
 // The modulation envelope's attack is convex: it rises fast and levels off,

@@ -24,6 +24,8 @@ public:
     double Advance(int frames);
     double Gain() const;
     EnvStage Stage() const { return stage_; }
+    // Seconds from the start to the end of the attack.
+    double AttackEnd() const { return p_.delay + p_.attack; }
 
 private:
     void Enter(EnvStage stage);
