@@ -9,8 +9,12 @@ namespace synth {
 namespace {
 
 // The full range of decay and release, and where a voice counts as silent.
-constexpr double kFullRangeCb = 1000.0;
+constexpr double kFullRangeCb = 960.0;
 constexpr double kSilentCb = 960.0;
+
+// The modulation envelope's attack is convex: it rises fast and levels off,
+// the mirror image of the 96 dB amplitude curve.
+double ConvexRise(double x) { return x <= 0 ? 0.0 : std::clamp(1.0 + (40.0 / 96.0) * std::log10(x), 0.0, 1.0); }
 
 }  // namespace
 
@@ -111,7 +115,7 @@ double ModulationEnvelope::Advance(int frames) {
             double rest = length - t_;
             if (rest > left) {
                 t_ += left;
-                if (stage_ == EnvStage::Attack) value_ = t_ / length;
+                if (stage_ == EnvStage::Attack) value_ = ConvexRise(t_ / length);
                 break;
             }
             left -= std::max(rest, 0.0);

@@ -24,6 +24,8 @@ public:
     double Advance(int frames);
     double Gain() const;
     EnvStage Stage() const { return stage_; }
+    // Seconds from the start to the end of the attack.
+    double AttackEnd() const { return p_.delay + p_.attack; }
 
 private:
     void Enter(EnvStage stage);
@@ -37,7 +39,7 @@ private:
     double centibels_ = 0; // decay, sustain, release: attenuation
 };
 
-// The modulation envelope: 0..1, linear in every stage.
+// The modulation envelope: 0..1; a convex attack, linear decay and release.
 class ModulationEnvelope {
 public:
     void Start(const EnvParams &p, double sampleRate);

@@ -11,11 +11,15 @@ void LowPass::Set(double cutoffHz, double resonanceDb, double sampleRate) {
     // low-pass peaks at Q^2 / sqrt(Q^2 - 1/4), so 0 dB is Q = 1/sqrt(2).
     double peak = std::pow(10.0, std::max(resonanceDb, 0.0) / 20.0);
     double q = std::sqrt((peak * peak + std::sqrt(peak * peak * peak * peak - peak * peak)) / 2.0);
+    // A resonant peak adds energy: the pass band is lowered by half the
+    // peak's decibels, so that a resonant voice keeps about the loudness its
+    // SoundFont was voiced at.
+    double gain = 1.0 / std::sqrt(peak);
     double w = 2.0 * 3.141592653589793 * fc / sampleRate;
     double alpha = std::sin(w) / (2.0 * q);
     double c = std::cos(w);
     double a0 = 1.0 + alpha;
-    b1_ = static_cast<float>((1.0 - c) / a0);
+    b1_ = static_cast<float>((1.0 - c) / a0 * gain);
     b0_ = b2_ = b1_ * 0.5f;
     a1_ = static_cast<float>(-2.0 * c / a0);
     a2_ = static_cast<float>((1.0 - alpha) / a0);

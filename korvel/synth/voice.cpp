@@ -38,6 +38,7 @@ bool Voice::Start(const SoundFont &font, const VoiceSetup &setup, int channelInd
     heldByPedal = heldBySostenuto = false;
     released_ = ended_ = looped_ = false;
     fresh_ = true;
+    firstBlock_ = true;
     position_ = static_cast<uint64_t>(start_) << 32;
     amp_ = 0;
     filter_.Reset();
@@ -139,8 +140,11 @@ void Voice::Release() {
 
 bool Voice::Render(int frames, const Buses &buses) {
     const double *g = gens_;
-    // LFOs and the modulation envelope as they stand at the block's start.
-    double modLfo = modLfo_.Value(), vibLfo = vibLfo_.Value(), modEnv = modEnv_.Value();
+    // LFOs and the modulation envelope as they stand at the block's end, so
+    // that a voice's first block already has its envelope's attack.
+    double modEnv = modEnv_.Advance(frames);
+    double modLfo = modLfo_.Advance(frames);
+    double vibLfo = vibLfo_.Advance(frames);
     double cents = pitchCents_ + modLfo * Clamped(g, kModLfoToPitch, -12000, 12000) +
                    vibLfo * Clamped(g, kVibLfoToPitch, -12000, 12000) + modEnv * Clamped(g, kModEnvToPitch, -12000, 12000);
     double step = std::min(sampleStep_ * std::exp2(cents / 1200.0), kHighestStep);
@@ -165,26 +169,32 @@ bool Voice::Render(int frames, const Buses &buses) {
     if (filterOn_) filter_.Process(samples, frames);
 
     double envelope = volEnv_.Advance(frames);
-    modEnv_.Advance(frames);
-    modLfo_.Advance(frames);
-    vibLfo_.Advance(frames);
     double lfoCb = -modLfo * Clamped(g, kModLfoToVolume, -960, 960);
     double target = envelope * CentibelsToGain(attenuationCb_ + lfoCb);
     // A released voice that can no longer be heard ends.
     if (ended_ || (released_ && target < kInaudible)) target = 0;
-    Mix(samples, frames, amp_, target, buses);
+    // A voice's first block rises only over its attack when that is shorter:
+    // a short percussive sample would otherwise lose its first transient.
+    int rampFrames = frames;
+    if (firstBlock_) {
+        firstBlock_ = false;
+        rampFrames = std::clamp(static_cast<int>(volEnv_.AttackEnd() * rate_), 1, frames);
+    }
+    Mix(samples, frames, rampFrames, amp_, target, buses);
     amp_ = target;
     return target > 0 || (!ended_ && volEnv_.Stage() != EnvStage::Done && !released_);
 }
 
-void Voice::Mix(const float *samples, int frames, double ampFrom, double ampTo, const Buses &buses) const {
+void Voice::Mix(const float *samples, int frames, int rampFrames, double ampFrom, double ampTo,
+                const Buses &buses) const {
     if (ampFrom == 0 && ampTo == 0) return;
     float gain = static_cast<float>(ampFrom);
-    float slope = static_cast<float>((ampTo - ampFrom) / frames);
+    float slope = static_cast<float>((ampTo - ampFrom) / rampFrames);
     float *__restrict left = buses.left;
     float *__restrict right = buses.right;
     float scaled[kBlockFrames];
-    for (int i = 0; i < frames; ++i) scaled[i] = samples[i] * (gain + slope * static_cast<float>(i));
+    for (int i = 0; i < rampFrames; ++i) scaled[i] = samples[i] * (gain + slope * static_cast<float>(i));
+    for (int i = rampFrames; i < frames; ++i) scaled[i] = samples[i] * static_cast<float>(ampTo);
     float l = panLeft_, r = panRight_;
     for (int i = 0; i < frames; ++i) {
         left[i] += scaled[i] * l;

@@ -59,7 +59,8 @@ private:
     bool Looping() const { return loop_ == LoopMode::Continuous || (loop_ == LoopMode::UntilRelease && !released_); }
     int Generate(float *out, int frames, uint64_t increment);
     float Point(int64_t index) const;
-    void Mix(const float *samples, int frames, double ampFrom, double ampTo, const Buses &buses) const;
+    void Mix(const float *samples, int frames, int rampFrames, double ampFrom, double ampTo,
+             const Buses &buses) const;
 
     const int16_t *data_ = nullptr;
     const Sample *sample_ = nullptr;
@@ -78,6 +79,7 @@ private:
     bool ended_ = false;
     bool released_ = false;
     bool fresh_ = false;  // started, envelopes not yet set
+    bool firstBlock_ = false;
 
     VolumeEnvelope volEnv_;
     ModulationEnvelope modEnv_;

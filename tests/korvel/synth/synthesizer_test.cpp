@@ -19,6 +19,7 @@ constexpr int kRate = 44100;
 constexpr int kPeriod = 100;  // samples per cycle: 441 Hz at the root key
 constexpr int kRoot = 69;
 constexpr double kToneHz = 441.0;
+constexpr double kPi = 3.141592653589793;
 
 // Timecents of a time in seconds.
 int16_t Tc(double seconds) { return static_cast<int16_t>(std::lround(1200.0 * std::log2(seconds))); }
@@ -30,7 +31,7 @@ std::shared_ptr<SoundFont> MakeFont(const std::function<void(Zone &)> &tune = {}
     auto font = std::make_shared<SoundFont>();
     const int cycles = 20;
     for (int i = 0; i < cycles * kPeriod; ++i)
-        font->data.push_back(static_cast<int16_t>(std::lround(30000 * std::sin(2 * M_PI * i / kPeriod))));
+        font->data.push_back(static_cast<int16_t>(std::lround(30000 * std::sin(2 * kPi * i / kPeriod))));
     font->data.resize(font->data.size() + 64, 0);
     Sample sine;
     sine.end = cycles * kPeriod;
