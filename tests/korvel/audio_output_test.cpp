@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -169,6 +171,33 @@ TEST(SynthSchedule, LateMessagesGoAtTheBlockStartInOrderAndAJumpMovesTheLine) {
     ASSERT_EQ(sink.applied.size(), 3u);
     EXPECT_NEAR(sink.applied[2].frame, 960 + 240, 1);
     EXPECT_TRUE(scheduler.Idle());
+}
+
+TEST(SynthSchedule, TheLineFollowsADeviceClockThatDrifts) {
+    // The device's clock runs 200 ppm fast against the counter, which puts
+    // it 12 ms ahead after the minute this runs; the wakes jitter by 2 ms.
+    korvel::MessageQueue queue;
+    const int64_t delay = 200000;
+    korvel::SynthScheduler scheduler(queue, kTicksPerSecond, kRate, delay);
+    RecordingSink sink;
+    std::vector<float> buffer(2 * 480);
+    auto deviceTicks = [](int64_t frame) {
+        return 1000000 + static_cast<int64_t>(static_cast<double>(frame) * kTicksPerFrame * (1 - 200e-6));
+    };
+    int64_t lowest = INT64_MAX, highest = INT64_MIN;
+    for (int block = 0; block < 6000; ++block) {
+        int64_t frame = block * 480;
+        // Meant for 120 frames into the next block.
+        Push(queue, deviceTicks(frame + 480 + 120) - delay, static_cast<uint8_t>(block & 0x7F));
+        size_t before = sink.applied.size();
+        scheduler.RenderBlock(sink, buffer.data(), 480, deviceTicks(frame) + (block * 7919) % 20000);
+        if (block < 500 || sink.applied.size() == before) continue;  // the line settles in its first seconds
+        int64_t off = sink.applied.back().frame - (frame + 120);
+        lowest = std::min(lowest, off);
+        highest = std::max(highest, off);
+    }
+    // Messages stay where they were against each other: within 1 ms over the minute.
+    EXPECT_LE(highest - lowest, kRate / 1000);
 }
 
 }  // namespace
