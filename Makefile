@@ -66,6 +66,7 @@ screenshots: configure
 	scripts/with-wine.sh $(TEST_PREFIX) scripts/screenshots.sh $(BUILD)
 
 run: build native-configure
+	cmake --build $(BUILD) -j $(JOBS) --target output-devices
 	cmake --build $(NATIVE) -j $(JOBS) --target make-demo-songs
 	scripts/run.sh $(BUILD) $(RUN_PREFIX)
 

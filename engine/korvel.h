@@ -102,6 +102,39 @@ KORVEL_API int   EngineVariant(void);                                           
  * key of its own.  Each song start reads them once, when the song opens. */
 KORVEL_API void  SetSettingsKey(const char *programKey);
 
+/* --- the built-in synthesizer's audio output ---------------------------------- */
+/* What SynthOutputStats fills in.  The caller sets size to
+ * sizeof(struct KorvelSynthStats); fields added later go at the end.  The
+ * counts run from the library's loading on, over every synth: output, so
+ * that a caller takes differences. */
+struct KorvelSynthStats {
+    DWORD size;
+    DWORD open;            /* 1 while a synth: output is open, 0 once it is let go */
+    DWORD underruns;       /* wakes that found the device's buffer already drained */
+    LONG  latencyUs;       /* the last song: from StartSong to the moment the
+                            * device takes its first sample from the stream's
+                            * buffer (estimated from what the buffer held), in
+                            * microseconds; -1 before any song sounded.  The
+                            * first song after the output opens counts the
+                            * opening (the SoundFont read, the device started) */
+    ULONGLONG renderCpuUs; /* the render threads' processor time (user and kernel) */
+    ULONGLONG renderedFrames; /* frames handed to the devices */
+    DWORD sampleRate;      /* the last device's mix format: frames per second */
+    WORD  channels;
+    WORD  bitsPerSample;   /* container bits per sample */
+    WORD  isFloat;         /* 1: IEEE float samples, 0: integer PCM */
+    WORD  api;             /* KORVEL_AUDIO_WASAPI or KORVEL_AUDIO_WAVEOUT */
+    LONG  engineLatencyUs; /* what the device says it adds after it took a sample
+                            * until it is heard (WASAPI's stream latency; 0 for
+                            * waveOut), for the last song */
+};
+#define KORVEL_AUDIO_WASAPI  1
+#define KORVEL_AUDIO_WAVEOUT 2
+/* @32 The figures of the synth: output that is open, or of the last one
+ * (open is then 0).  0 when no synth: output has been opened since the
+ * library was loaded, or stats is NULL or its size too small. */
+KORVEL_API int   SynthOutputStats(struct KorvelSynthStats *stats);
+
 #define KORVEL_PATH_BUFFER 260
 
 #ifdef __cplusplus

@@ -10,4 +10,8 @@ constexpr char kValueSettings[] = "Settings";  /* REG_BINARY, the 29-byte settin
 constexpr char kEngineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
 constexpr char kValueOutput[] = "Output";      /* REG_SZ: empty, "midi:N", "midi:name:NAME" or "log:PATH" */
 
+/* REG_SZ: the SoundFont last played by the built-in synthesizer, which the
+ * tray menu's 内蔵シンセサイザー chooses again after another output. */
+constexpr char kValueSoundFont[] = "SoundFont";
+
 #endif

@@ -5,11 +5,14 @@
 ; Built by the tivorn_dist target (installer/CMakeLists.txt), which defines
 ;   VERSION   the program's version, as the About view shows it
 ;   BIN_DIR   the folder holding Tivorn.exe, KORVEL.dll and KORVEL.chm
+;   TIVORNCTL           tivornctl.exe, the command-line tool
+;   SOUNDFONT           the General MIDI SoundFont the synthesizer plays
+;   SOUNDFONT_LICENCE   its licence, as a text file
 ;   OUT_FILE  the setup program to write
 ; and reads this file as UTF-8 (-INPUTCHARSET UTF8).
 
-!ifndef VERSION | BIN_DIR | OUT_FILE
-  !error "VERSION, BIN_DIR and OUT_FILE must be defined (makensis -DVERSION=...)"
+!ifndef VERSION | BIN_DIR | OUT_FILE | TIVORNCTL | SOUNDFONT | SOUNDFONT_LICENCE
+  !error "VERSION, BIN_DIR, TIVORNCTL, SOUNDFONT, SOUNDFONT_LICENCE and OUT_FILE must be defined (makensis -DVERSION=...)"
 !endif
 
 ; The program is a 64-bit Windows program; its setup is one too.
@@ -30,6 +33,11 @@ ManifestAppendCustomString "/assembly/application/windowsSettings" '<activeCodeP
 !define PUBLISHER "Zarnith"
 !define PROGRAM_KEY "Software\Zarnith\Tivorn"
 !define MAKER_KEY "Software\Zarnith"
+; The engine's output: empty for the MIDI mapper, "synth:PATH" for the
+; built-in synthesizer with the SoundFont at PATH.
+!define ENGINE_KEY "Software\Zarnith\Tivorn\Engine"
+!define SOUNDFONT_NAME "TimGM6mb.sf2"
+!define SOUNDFONT_LICENCE_NAME "TimGM6mb-license.txt"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tivorn"
 !define UNINSTALLER "Uninstall.exe"
 ; "Open with" for MIDI files, for this user only: the application's entry
@@ -107,6 +115,7 @@ VIAddVersionKey /LANG=${LANG_JAPANESE} "LegalCopyright" "Copyright (C) ${PUBLISH
 LangString WelcomeText ${LANG_JAPANESE} "Tivorn は、タスクバーに常駐して MIDI ファイルを次々に演奏するプレーヤーです。$\r$\n$\r$\nTivorn ${VERSION} をお使いのユーザーにインストールします。管理者の権限は必要ありません。実行中の Tivorn は、インストールの前に終了します。ベスト、再生の履歴、設定はそのまま引き継がれます。$\r$\n$\r$\n続けるには [次へ] をクリックしてください。"
 LangString SecProgramName ${LANG_JAPANESE} "Tivorn 本体"
 LangString SecStartupName ${LANG_JAPANESE} "Windows の起動時に Tivorn を起動する"
+LangString SecSynthName ${LANG_JAPANESE} "内蔵シンセサイザーで再生する"
 LangString RunNow ${LANG_JAPANESE} "Tivorn を起動する"
 LangString CannotEnd ${LANG_JAPANESE} "実行中の Tivorn を終了できませんでした。$\nTivorn を終了してから、再試行をクリックしてください。"
 LangString InUseInstall ${LANG_JAPANESE} "Tivorn が実行中のため、ファイルを置き換えられません。$\n$INSTDIR\Tivorn.exe$\n$\n表示されている Tivorn のメッセージを閉じるなどして Tivorn を終了してから、再試行をクリックしてください。"
@@ -477,6 +486,11 @@ Section "$(SecProgramName)" SecProgram
   File "${BIN_DIR}\Tivorn.exe"
   File "${BIN_DIR}\KORVEL.dll"
   File "${BIN_DIR}\KORVEL.chm"
+  File "/oname=tivornctl.exe" "${TIVORNCTL}"
+  ; The synthesizer's SoundFont is there whichever output is chosen: the
+  ; tray menu can choose the synthesizer later.
+  File "/oname=${SOUNDFONT_NAME}" "${SOUNDFONT}"
+  File "/oname=${SOUNDFONT_LICENCE_NAME}" "${SOUNDFONT_LICENCE}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
   Call WriteSettingsUnlessUsable
@@ -505,10 +519,42 @@ Section "$(SecStartupName)" SecStartup
   CreateShortcut "$SMSTARTUP\${PRODUCT}.lnk" "$INSTDIR\Tivorn.exe"
 SectionEnd
 
+; Unticked, the output stays as it is: the MIDI mapper unless chosen
+; otherwise.  Ticked when installing again, a SoundFont the user chose is kept.
+Section /o "$(SecSynthName)" SecSynth
+  Call PlaysOnSynthesizer
+  Pop $0
+  ${If} $0 = 0
+    WriteRegStr HKCU "${ENGINE_KEY}" "Output" "synth:$INSTDIR\${SOUNDFONT_NAME}"
+  ${EndIf}
+SectionEnd
+
+; 1 on the stack when the output is the built-in synthesizer, else 0.
+Function PlaysOnSynthesizer
+  Push $0
+  ReadRegStr $0 HKCU "${ENGINE_KEY}" "Output"
+  StrCpy $0 $0 6
+  ; Compared without regard to case, as the engine reads the value.
+  ${If} $0 == "synth:"
+    StrCpy $0 1
+  ${Else}
+    StrCpy $0 0
+  ${EndIf}
+  Exch $0
+FunctionEnd
+
 Section "-Finish"
   ; Unticked when installing again: the user no longer wants it.
   ${IfNot} ${SectionIsSelected} ${SecStartup}
     Delete "$SMSTARTUP\${PRODUCT}.lnk"
+  ${EndIf}
+  ; Likewise the synthesizer, ticked because it played: the mapper again.
+  ${IfNot} ${SectionIsSelected} ${SecSynth}
+    Call PlaysOnSynthesizer
+    Pop $0
+    ${If} $0 = 1
+      DeleteRegValue HKCU "${ENGINE_KEY}" "Output"
+    ${EndIf}
   ${EndIf}
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntFmt $0 "0x%08X" $0
@@ -538,6 +584,17 @@ Function .onInit
   ${AndIfNot} ${FileExists} "$SMSTARTUP\${PRODUCT}.lnk"
     !insertmacro UnselectSection ${SecStartup}
   ${EndIf}
+  ; The synthesizer is ticked when it plays now, or when /SYNTH asks for
+  ; it (a scripted installation: /S /SYNTH).
+  Call PlaysOnSynthesizer
+  Pop $0
+  ${GetParameters} $1
+  ClearErrors
+  ${GetOptions} $1 "/SYNTH" $2
+  ${If} $0 = 1
+  ${OrIfNot} ${Errors}
+    !insertmacro SelectSection ${SecSynth}
+  ${EndIf}
 FunctionEnd
 
 ; Deletes the program's data files in one folder, never the folder itself:
@@ -562,6 +619,9 @@ Section "Uninstall"
   Delete "$INSTDIR\Tivorn.exe"
   Delete "$INSTDIR\KORVEL.dll"
   Delete "$INSTDIR\KORVEL.chm"
+  Delete "$INSTDIR\tivornctl.exe"
+  Delete "$INSTDIR\${SOUNDFONT_NAME}"
+  Delete "$INSTDIR\${SOUNDFONT_LICENCE_NAME}"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   Delete "$SMSTARTUP\${PRODUCT}.lnk"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"

@@ -17,7 +17,14 @@ constexpr unsigned kNoDevice = 68;      // MIDIERR_NODEVICE
 
 // Why an output could not be opened (or was lost); each has its own message
 // for the user.
-enum class OutputError { None, NoDevice, DeviceBusy, DeviceFailed, BadSetting, LogUnwritable };
+enum class OutputError {
+    None, NoDevice, DeviceBusy, DeviceFailed, BadSetting, LogUnwritable,
+    NoAudioDevice, AudioDeviceBusy, AudioDeviceFailed,  // the synthesizer's way to the speakers
+};
+
+// Why the SoundFont of a synth: output could not be used (the MIDI mapper
+// plays instead); each has its own message for the user.
+enum class FontProblem { None, Missing, Unreadable, NotSoundFont, Compressed, TooLarge, Damaged };
 
 // What playback does after a midiOut call on an open device.
 enum class SendAction {

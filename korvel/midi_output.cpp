@@ -7,6 +7,7 @@
 
 #include "engine/registry_names.h"
 #include "korvel/log_line.h"
+#include "korvel/synth_output.h"
 
 namespace korvel {
 namespace {
@@ -301,7 +302,7 @@ std::vector<std::string> OutputDeviceNames() {
     return names;
 }
 
-OpenResult OpenOutput(const OutputSetting &setting, MapperFallback fallback) {
+OpenResult OpenOutput(const OutputSetting &setting, MapperFallback fallback, SoundFontHolder &fonts) {
     switch (setting.kind) {
     case OutputSetting::DeviceName: {
         // A device that is not plugged in plays on the mapper, without a
@@ -323,6 +324,20 @@ OpenResult OpenOutput(const OutputSetting &setting, MapperFallback fallback) {
         return OpenDevice(setting.device, OpenTarget::Device, fallback);
     case OutputSetting::Log:
         return OpenLog(setting.logPath);
+    case OutputSetting::Synth: {
+        SoundFontHolder::Loaded loaded = fonts.Load(setting.soundFontPath);
+        if (loaded.font) return OpenSynthOutput(std::move(loaded.font));
+        OpenResult result;
+        if (fallback == MapperFallback::None) {
+            result.error = OutputError::DeviceFailed;
+        } else {
+            result = OpenDevice(MIDI_MAPPER, OpenTarget::Mapper, fallback);
+            result.mapperInstead = result.output != nullptr;
+        }
+        result.fontProblem = loaded.problem;
+        result.fontProblemIsNew = loaded.news;
+        return result;
+    }
     default: {
         OpenResult result;
         result.error = OutputError::BadSetting;

@@ -58,15 +58,22 @@ struct OpenResult {
     std::unique_ptr<Output> output;
     bool mapperInstead = false;  // the mapper plays: the device the setting names is not there
     OutputError error = OutputError::None;
-    UINT systemError = 0;  // MMRESULT or GetLastError value behind the error
+    UINT systemError = 0;  // MMRESULT, HRESULT or GetLastError value behind the error
+    // synth: the SoundFont could not be used, so the mapper plays (or,
+    // when it cannot either, error says why nothing does).
+    FontProblem fontProblem = FontProblem::None;
+    bool fontProblemIsNew = false;  // not told before
 };
+
+class SoundFontHolder;
 
 // Whether a device that is not there gives way to the MIDI mapper.
 enum class MapperFallback { Allowed, None };
 
 // A device that is gone (unplugged since it was chosen) gives way to the
-// MIDI mapper, if allowed.
-OpenResult OpenOutput(const OutputSetting &setting, MapperFallback fallback = MapperFallback::Allowed);
+// MIDI mapper, if allowed, and so does a SoundFont that cannot be used.
+// fonts keeps the SoundFont of a synth: output from one opening to the next.
+OpenResult OpenOutput(const OutputSetting &setting, MapperFallback fallback, SoundFontHolder &fonts);
 
 // The names of the MIDI out devices, device k at k.
 std::vector<std::string> OutputDeviceNames();

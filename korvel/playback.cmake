@@ -7,9 +7,13 @@ list(APPEND KORVEL_PURE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/log_line.cpp
     ${CMAKE_CURRENT_LIST_DIR}/midi_errors.cpp
     ${CMAKE_CURRENT_LIST_DIR}/output_fallback.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/song_render.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/song_render.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/audio_format.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/synth_schedule.cpp)
 list(APPEND KORVEL_WIN32_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/midi_output.cpp
     ${CMAKE_CURRENT_LIST_DIR}/switching_output.cpp
     ${CMAKE_CURRENT_LIST_DIR}/playback_thread.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/playback.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/playback.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/audio_device.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/synth_output.cpp)

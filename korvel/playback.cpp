@@ -16,6 +16,7 @@
 #include "engine/korvel.h"
 #include "engine/registry_names.h"
 #include "engine/settings_block.h"
+#include "korvel/audio_device.h"
 #include "korvel/midi_output.h"
 #include "korvel/module.h"
 #include "korvel/output_fallback.h"
@@ -23,6 +24,7 @@
 #include "korvel/settings_key.h"
 #include "korvel/smf_reader.h"
 #include "korvel/switching_output.h"
+#include "korvel/synth_output.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
 #include "utils/suspend_resume_notice.h"
@@ -34,6 +36,7 @@ namespace {
 const char kWindowClass[] = "KorvelPlaybackWindow";
 const UINT kSongEndedMessage = WM_APP + 1;
 const UINT kIdleMessage = WM_APP + 2;
+const UINT kFontNoticeMessage = WM_APP + 3;
 
 // Why the last OpenSong or StartSong failed; ReportPlayError explains it.
 enum class PlayError {
@@ -64,6 +67,10 @@ struct PlaybackState {
 
     std::unique_ptr<SwitchingOutput> output;
     OpenedOutput opened;        // what output plays for, while there is one
+    SoundFontHolder fonts;      // the synthesizer's, while it is the output chosen
+    // Why the SoundFont chosen is not used, told once: in a box of its own
+    // (posted) while the mapper plays instead, else with ReportPlayError.
+    std::string fontNotice;
     // Read by OpenSong for the StartSong that follows it.
     korvel::SongSettings settings;
     bool settingsRead = false;
@@ -139,22 +146,69 @@ PlayError Decode(const std::vector<uint8_t> &bytes, std::shared_ptr<const Song> 
     }
 }
 
+// What plays now; a SoundFont is let go once another output is chosen.
+void NoteOpened(const OpenedOutput &opened) {
+    g_playback.opened = opened;
+    if (opened.setting.kind != OutputSetting::Synth) g_playback.fonts.Release();
+}
+
 // The log output takes the song markers from OpenSong on, before any
 // StartSong has opened an output; a device waits for StartSong.
 void OpenLogForMarkers() {
     if (g_playback.output) return;
     const OutputSetting &setting = g_playback.settings.output;
     if (setting.kind != OutputSetting::Log) return;
-    OpenResult opened = OpenOutput(setting);
+    OpenResult opened = OpenOutput(setting, MapperFallback::Allowed, g_playback.fonts);
     if (!opened.output) return;
     g_playback.output = std::make_unique<SwitchingOutput>(std::move(opened.output));
-    g_playback.opened = {setting, false};
+    NoteOpened({setting, false});
+}
+
+const char *FontProblemText(FontProblem problem) {
+    switch (problem) {
+    case FontProblem::Missing:
+        return "ファイルが見つかりません。";
+    case FontProblem::Unreadable:
+        return "ファイルを読み取れません。ほかのアプリケーションが使用中か、アクセスが許可されていません。";
+    case FontProblem::NotSoundFont:
+        return "SoundFont 2 (.sf2) のファイルではありません。";
+    case FontProblem::Compressed:
+        return "圧縮された SoundFont (.sf3) には対応していません。.sf2 のファイルを選んでください。";
+    case FontProblem::TooLarge:
+        return "サンプルデータが大きすぎるため、メモリーに読み込めません。";
+    default:
+        return "ファイルが壊れています。";
+    }
+}
+
+// The SoundFont of the setting could not be used, and the user has not been
+// told yet: while the mapper plays, a box of its own says so once the caller
+// is back in its message loop (StartSong must not stop in a modal box); when
+// nothing plays, ReportPlayError says it with the reason.
+void TellFontProblem(const OutputSetting &setting, const OpenResult &result) {
+    if (!result.fontProblemIsNew) return;
+    char path[KORVEL_PATH_BUFFER];
+    ansi::CopyFit(path, sizeof path, setting.soundFontPath.c_str());
+    char text[768];
+    std::snprintf(text, sizeof text,
+                  "SoundFont を読み込めませんでした。内蔵シンセサイザーの代わりにMIDIマッパーを使います。\n\n%s\n%s", path,
+                  FontProblemText(result.fontProblem));
+    g_playback.fontNotice = text;
+    if (result.output && !PostMessageA(g_playback.window, kFontNoticeMessage, 0, 0)) g_playback.fontNotice.clear();
+}
+
+void OnFontNotice() {
+    if (g_playback.fontNotice.empty()) return;  // told with a failure meanwhile
+    std::string text;
+    text.swap(g_playback.fontNotice);
+    ShowMessage(nullptr, text.c_str(), MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
 }
 
 // The output the "Output" value names now, or null with the error noted;
 // *opened tells what it plays for.
 std::unique_ptr<Output> OpenChosenOutput(const OutputSetting &setting, OpenedOutput *opened) {
-    OpenResult result = OpenOutput(setting);
+    OpenResult result = OpenOutput(setting, MapperFallback::Allowed, g_playback.fonts);
+    TellFontProblem(setting, result);
     if (!result.output) {
         g_playback.error = PlayError::Output;
         g_playback.outputError = result.error;
@@ -171,7 +225,7 @@ bool EnsureOutput(const OutputSetting &setting) {
     std::unique_ptr<Output> output = OpenChosenOutput(setting, &opened);
     if (!output) return false;
     g_playback.output = std::make_unique<SwitchingOutput>(std::move(output));
-    g_playback.opened = opened;
+    NoteOpened(opened);
     return true;
 }
 
@@ -189,11 +243,11 @@ bool CloseOutput() {
 void ReturnToChosenDevice(const OutputSetting &wanted) {
     if (!g_playback.output || !g_playback.opened.mapperInstead) return;
     if (NextOutputStep(g_playback.opened, wanted, OutputDeviceNames()) == OutputStep::Keep) return;
-    OpenResult result = OpenOutput(wanted, MapperFallback::None);
+    OpenResult result = OpenOutput(wanted, MapperFallback::None, g_playback.fonts);
     if (!result.output) return;  // still the mapper; the next song tries again
     CloseOutput();
     g_playback.output = std::make_unique<SwitchingOutput>(std::move(result.output));
-    g_playback.opened = {wanted, false};
+    NoteOpened({wanted, false});
 }
 
 // The device was unplugged, or its driver went away, while a song played.
@@ -285,6 +339,9 @@ LRESULT CALLBACK PlaybackWindowProc(HWND window, UINT message, WPARAM wParam, LP
     case kIdleMessage:
         OnIdle();
         return 0;
+    case kFontNoticeMessage:
+        OnFontNotice();
+        return 0;
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMSUSPEND)
             OnSuspend();
@@ -375,6 +432,14 @@ const char *OutputErrorText(OutputError error) {
                "レジストリの値 \"Output\" を確認してください。";
     case OutputError::LogUnwritable:
         return "再生記録のファイルに書き込めないため、再生できません。\n";
+    case OutputError::NoAudioDevice:
+        return "オーディオデバイスが見つからないため、内蔵シンセサイザーで再生できません。\n"
+               "スピーカーやヘッドホンが接続され、使える状態になっているか確認してください。";
+    case OutputError::AudioDeviceBusy:
+        return "オーディオデバイスがほかのアプリケーションに占有されているため、内蔵シンセサイザーで再生できません。\n"
+               "そのアプリケーションを終了してから、もう一度再生してください。";
+    case OutputError::AudioDeviceFailed:
+        return "オーディオデバイスを開けないため、内蔵シンセサイザーで再生できません。\n";
     default:
         return "MIDI出力デバイスを開けないため、再生できません。\n";
     }
@@ -404,6 +469,8 @@ int EngineClose(void) {
     g_playback.idlePosted = false;
     g_playback.song.reset();
     g_playback.fileBytes.clear();
+    g_playback.fonts.Release();
+    g_playback.fontNotice.clear();
     g_playback.initialised = false;
     return closed ? 1 : 0;
 }
@@ -441,6 +508,7 @@ int OpenSong(const char *path, int readAtOnce) {
 }
 
 int StartSong(KorvelEndHandler onEnd) {
+    korvel::NoteSongRequested();
     g_playback.error = PlayError::None;
     // Once per start: as OpenSong read them, or afresh for a song started again.
     if (!g_playback.settingsRead) g_playback.settings = korvel::ReadSongSettings();
@@ -507,7 +575,7 @@ int SwitchOutput(void) {
     std::unique_ptr<Output> next = OpenChosenOutput(wanted, &opened);
     if (!next) return 0;
     g_playback.output->Replace(std::move(next));
-    g_playback.opened = opened;
+    NoteOpened(opened);
     return 1;
 }
 
@@ -531,18 +599,25 @@ void SetPlaybackOwner(HWND owner, int flag) {
 
 int ReportPlayError(int preview, HWND owner) {
     (void)preview;  // a preview's own message follows a nonzero answer; the device's message is the same
-    char text[512];
+    char text[1280];
     switch (g_playback.error) {
     case PlayError::Output: {
         const char *reason = OutputErrorText(g_playback.outputError);
+        // The SoundFont that could not be used comes first: the mapper that
+        // failed was only its stand-in.
+        std::string font;
+        font.swap(g_playback.fontNotice);
+        if (!font.empty()) font += "\n\n";
         if (g_playback.outputError == OutputError::LogUnwritable) {
             char path[KORVEL_PATH_BUFFER];
             ansi::CopyFit(path, sizeof path, g_playback.errorDetail.c_str());
-            std::snprintf(text, sizeof text, "%s%s", reason, path);
+            std::snprintf(text, sizeof text, "%s%s%s", font.c_str(), reason, path);
         } else if (g_playback.outputError == OutputError::DeviceFailed) {
-            std::snprintf(text, sizeof text, "%s(エラー番号 %u)", reason, g_playback.systemError);
+            std::snprintf(text, sizeof text, "%s%s(エラー番号 %u)", font.c_str(), reason, g_playback.systemError);
+        } else if (g_playback.outputError == OutputError::AudioDeviceFailed) {
+            std::snprintf(text, sizeof text, "%s%s(エラー番号 0x%08X)", font.c_str(), reason, g_playback.systemError);
         } else {
-            std::snprintf(text, sizeof text, "%s", reason);
+            std::snprintf(text, sizeof text, "%s%s", font.c_str(), reason);
         }
         break;
     }
@@ -560,3 +635,8 @@ int ReportPlayError(int preview, HWND owner) {
 }
 
 }  // extern "C"
+
+extern "C" int SynthOutputStats(struct KorvelSynthStats *stats) {
+    if (!stats || stats->size < sizeof *stats) return 0;
+    return korvel::ReadAudioFigures(*stats) ? 1 : 0;
+}

@@ -13,15 +13,21 @@ constexpr int64_t kNothingSoonUs = INT64_MAX / 4;
 // state: sent again out of their order they would change the wrong one.
 bool IsParameterAction(int number) { return number == 6 || number == 38 || number == 96 || number == 97; }
 
+// Controllers that choose the parameter those act on; restored last.
+bool IsParameterChoice(int number) { return number >= 98 && number <= 101; }
+
+void ClearChannel(int8_t (&controllers)[120], uint8_t (&notes)[128], int8_t (&registered)[3][2]) {
+    std::memset(controllers, 0xFF, sizeof controllers);
+    std::memset(notes, 0, sizeof notes);
+    std::memset(registered, 0xFF, sizeof registered);
+}
+
 }  // namespace
 
 SwitchingOutput::SwitchingOutput(std::unique_ptr<Output> current) : current_(std::move(current)) {
     InitializeSRWLock(&lock_);
     InitializeConditionVariable(&changed_);
-    for (Channel &channel : channels_) {
-        std::memset(channel.controllers, 0xFF, sizeof channel.controllers);
-        std::memset(channel.notes, 0, sizeof channel.notes);
-    }
+    for (Channel &channel : channels_) ClearChannel(channel.controllers, channel.notes, channel.registered);
 }
 
 bool SwitchingOutput::Send(const uint8_t *message, size_t size, bool added) {
@@ -72,8 +78,8 @@ LONGLONG SwitchingOutput::Start(LONGLONG originQpc) {
     for (Channel &channel : channels_) {
         channel.used = false;
         channel.program = channel.bend = -1;
-        std::memset(channel.controllers, 0xFF, sizeof channel.controllers);
-        std::memset(channel.notes, 0, sizeof channel.notes);
+        channel.nonRegisteredChosen = false;
+        ClearChannel(channel.controllers, channel.notes, channel.registered);
     }
     started_ = true;
     originQpc_ = current_->Start(originQpc);
@@ -106,6 +112,13 @@ void SwitchingOutput::Remember(const uint8_t *message, size_t size) {
         break;
     case 0xB0:
         if (size < 3) break;
+        if (data1 == 6 || data1 == 38) {
+            int number = channel.controllers[100];
+            if (!channel.nonRegisteredChosen && channel.controllers[101] == 0 && number >= 0 && number < 3)
+                channel.registered[number][data1 == 6 ? 0 : 1] = static_cast<int8_t>(message[2] & 0x7F);
+        }
+        if (data1 == 98 || data1 == 99) channel.nonRegisteredChosen = true;
+        if (data1 == 100 || data1 == 101) channel.nonRegisteredChosen = false;
         if (data1 < 120)
             channel.controllers[data1] = static_cast<int8_t>(message[2] & 0x7F);
         else if (data1 == 120 || data1 == 123)
@@ -155,23 +168,36 @@ void SwitchingOutput::Replace(std::unique_ptr<Output> next) {
     current_->WatchStop(stopEvent_);
     if (started_) current_->Start(originQpc_);
     // The song goes on with its sounds; notes start again with their next note-on.
-    for (int c = 0; c < 16; ++c) {
-        const Channel &channel = channels_[c];
-        if (!channel.used) continue;
-        uint8_t status = static_cast<uint8_t>(0xB0 | c);
-        for (int number = 0; number < 120; ++number)
-            if (channel.controllers[number] >= 0 && !IsParameterAction(number))
-                SendAdded(*current_, status, static_cast<uint8_t>(number), channel.controllers[number]);
-        if (channel.program >= 0)
-            SendAdded(*current_, static_cast<uint8_t>(0xC0 | c), static_cast<uint8_t>(channel.program), -1);
-        if (channel.bend >= 0)
-            SendAdded(*current_, static_cast<uint8_t>(0xE0 | c), static_cast<uint8_t>(channel.bend & 0x7F),
-                      channel.bend >> 7);
-    }
+    for (int c = 0; c < 16; ++c)
+        if (channels_[c].used) Restore(*current_, c);
     current_->Flush(kNothingSoonUs);
     replacing_ = false;
     ReleaseSRWLockExclusive(&lock_);
     WakeAllConditionVariable(&changed_);
+}
+
+void SwitchingOutput::Restore(Output &output, int c) {
+    const Channel &channel = channels_[c];
+    uint8_t status = static_cast<uint8_t>(0xB0 | c);
+    for (int number = 0; number < 120; ++number)
+        if (channel.controllers[number] >= 0 && !IsParameterAction(number) && !IsParameterChoice(number))
+            SendAdded(output, status, static_cast<uint8_t>(number), channel.controllers[number]);
+    for (int number = 0; number < 3; ++number) {
+        const int8_t *value = channel.registered[number];
+        if (value[0] < 0 && value[1] < 0) continue;
+        SendAdded(output, status, 101, 0);
+        SendAdded(output, status, 100, number);
+        if (value[0] >= 0) SendAdded(output, status, 6, value[0]);
+        if (value[1] >= 0) SendAdded(output, status, 38, value[1]);
+    }
+    // The song's own choice last, so that its next data entry acts where it meant.
+    const int order[2][2] = {{101, 100}, {99, 98}};
+    for (int number : order[channel.nonRegisteredChosen ? 1 : 0])
+        if (channel.controllers[number] >= 0)
+            SendAdded(output, status, static_cast<uint8_t>(number), channel.controllers[number]);
+    if (channel.program >= 0) SendAdded(output, static_cast<uint8_t>(0xC0 | c), static_cast<uint8_t>(channel.program), -1);
+    if (channel.bend >= 0)
+        SendAdded(output, static_cast<uint8_t>(0xE0 | c), static_cast<uint8_t>(channel.bend & 0x7F), channel.bend >> 7);
 }
 
 }  // namespace korvel

@@ -40,11 +40,18 @@ private:
         int program = -1;     // -1: none sent
         int bend = -1;        // 14-bit value, -1: none sent
         int8_t controllers[120];  // -1: none sent; 120 on are modes, not state
+        // Data entry acts on the parameter chosen before it, so the
+        // registered parameters a song set (pitch-bend range, fine and
+        // coarse tuning) are kept by parameter: [number][MSB, LSB], -1 unset.
+        int8_t registered[3][2];
+        bool nonRegisteredChosen = false;  // 99/98 came after 101/100
         uint8_t notes[128];       // note-ons not yet released
     };
 
     void Remember(const uint8_t *message, size_t size);
     void SendAdded(Output &output, uint8_t status, uint8_t first, int second);
+    // What a new output needs to go on as channel c was.
+    void Restore(Output &output, int c);
 
     // A message is sent outside the lock, since a long one may wait for the
     // device for seconds; sending_ says one is on its way, and replacing_

@@ -19,6 +19,8 @@
 #define IDM_SONG_INFO           40018
 #define IDM_OUTPUT_MAPPER       40019   // the submenu "出力先(&D)"
 #define IDM_OUTPUT_LOG          40020
+#define IDM_OUTPUT_SYNTH        40021   // the built-in synthesizer
+#define IDM_OUTPUT_SOUNDFONT    40022   // its SoundFont, chosen in a file dialog
 #define IDM_OUTPUT_DEVICE_FIRST 40100   // MIDI out device k is 40100 + k
 #define IDM_BEST_FIRST          10000   // best k of the best menu is 10000 + k
 

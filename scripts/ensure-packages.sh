@@ -9,6 +9,9 @@ packages=(
     wine wine64 xvfb xauth x11-utils fonts-ipafont-gothic imagemagick locales
     fp-utils python3                                 # chmcmd and chmls, and the help file's build step
     nsis                                             # makensis: the installer
+    timgm6mb-soundfont                               # the General MIDI SoundFont setup ships
+    fluidsynth python3-numpy                         # make bench: the reference synthesizer, the comparison
+    pulseaudio pulseaudio-utils                      # a sound server with a null sink for the tests
 )
 
 missing=()

@@ -39,8 +39,16 @@ if [[ -f "$program_dir/Tivorn.exe" ]] && wine "$build/tools/tivornctl.exe" exit 
     done
 fi
 mkdir -p "$program_dir"
-cp "$build/bin/Tivorn.exe" "$build/bin/KORVEL.dll" "$program_dir/"
+cp "$build/bin/Tivorn.exe" "$build/bin/KORVEL.dll" "$build/tools/tivornctl.exe" "$program_dir/"
 [[ -f "$build/bin/KORVEL.chm" ]] && cp "$build/bin/KORVEL.chm" "$program_dir/"
+# The General MIDI SoundFont and its licence beside the program, as setup
+# puts them.
+soundfont=/usr/share/sounds/sf2/TimGM6mb.sf2
+if [[ -f "$soundfont" ]]; then
+    cp "$soundfont" "$program_dir/"
+    cmake -DNOTICE=/usr/share/doc/timgm6mb-soundfont/copyright -DLICENCE=/usr/share/common-licenses/GPL-2 \
+        -DOUT="$program_dir/TimGM6mb-license.txt" -P "$here/../installer/soundfont_licence.cmake" || true
+fi
 
 # 2. The settings block, written only when missing: priority 2 "通常", no
 #    options, no hotkeys.
@@ -60,19 +68,35 @@ if [[ -n "$fresh_bests" ]]; then
     wine reg add "$key" /v PlayBest /t REG_SZ /d 'すべてのMIDIファイル' /f >/dev/null 2>&1
 fi
 
-# 4. Without a MIDI synthesizer on the ALSA sequencer nothing could sound:
-#    then the engine writes what it plays to a file instead (its log output).
+# 4. The output, as Wine's devices allow: a MIDI out device plays through
+#    the mapper; without one the built-in synthesizer plays through the
+#    desktop's sound server (any wave out device); with neither nothing
+#    could sound, and the engine writes what it plays to a file instead (its
+#    log output).  Only an output this script chose is replaced: one chosen
+#    in the tray menu stays.
 mkdir -p "$state"
 played="$state/played.log"
 engine_key='HKCU\Software\Zarnith\Tivorn\Engine'
 played_value="log:Z:${played//\//\\}"
-if [[ -e /dev/snd/seq ]]; then
-    if wine reg query "$engine_key" /v Output 2>/dev/null | grep -q 'run-state'; then
-        wine reg delete "$engine_key" /v Output /f >/dev/null 2>&1
+synth_value='synth:C:\Program Files\Tivorn\TimGM6mb.sf2'
+devices=$(wine "$build/tools/output-devices.exe" 2>/dev/null | tr -d '\r' || true)
+midi_outs=$(awk '$1 == "midi" { print $2 }' <<<"$devices")
+wave_outs=$(awk '$1 == "wave" { print $2 }' <<<"$devices")
+current=$(wine reg query "$engine_key" /v Output 2>/dev/null | tr -d '\r' |
+          sed -n 's/^ *Output *REG_SZ *//p' || true)
+if [[ -z "$current" || "$current" == "$played_value" || "$current" == "$synth_value" ]]; then
+    if [[ "${midi_outs:-0}" -gt 0 ]]; then
+        wine reg delete "$engine_key" /v Output /f >/dev/null 2>&1 || true
+        output="the MIDI mapper"
+    elif [[ "${wave_outs:-0}" -gt 0 && -f "$program_dir/TimGM6mb.sf2" ]]; then
+        wine reg add "$engine_key" /v Output /t REG_SZ /d "$synth_value" /f >/dev/null 2>&1
+        output="synth"
+    else
+        wine reg add "$engine_key" /v Output /t REG_SZ /d "$played_value" /f >/dev/null 2>&1
+        output="log"
     fi
 else
-    wine reg add "$engine_key" /v Output /t REG_SZ /d "$played_value" /f >/dev/null 2>&1
-    no_synth=1
+    output="kept"
 fi
 
 # 5. Start it, detached from this terminal.
@@ -95,10 +119,18 @@ if [[ -n "${headless:-}" ]]; then
     import -display "$DISPLAY" -window root "$build/screenshots/run.png" 2>/dev/null &&
         say "  no display here: it runs under Xvfb ($DISPLAY); screenshot: $build/screenshots/run.png"
 fi
-if [[ -n "${no_synth:-}" ]]; then
-    say "  no MIDI synthesizer here (/dev/snd/seq is missing): the engine writes what"
-    say "  it plays to $played instead (registry value Output under Engine)"
-fi
+case "$output" in
+synth)
+    say "  sound:       no MIDI out device here: the built-in synthesizer plays the demo"
+    say "               through the sound server, with C:\\Program Files\\Tivorn\\TimGM6mb.sf2" ;;
+log)
+    say "  sound:       neither a MIDI out device nor a sound server here: the engine writes"
+    say "               what it plays to $played instead (registry value Output under Engine)" ;;
+kept)
+    say "  sound:       the output chosen in the tray menu: $current" ;;
+*)
+    say "  sound:       through the MIDI mapper" ;;
+esac
 say "Its icon sits in the notification area (under Wine without a desktop"
 say "panel: the small \"Wine System Tray\" window); right-click it for the menu."
 say "Stop it with: make stop   (or the menu's 終了(X))"

@@ -5,7 +5,11 @@
 
 ShellState::~ShellState() { UnloadPopupMenu(*this); }
 
-bool ShellIdle(const ShellState &shell) { return shell.modeless.Empty(); }
+// A modal window over the resident window (the SoundFont dialog, a message
+// box) disables it: the menu waits for it as for the modeless ones.
+bool ShellIdle(const ShellState &shell) {
+    return shell.modeless.Empty() && (!shell.resident || IsWindowEnabled(shell.resident));
+}
 
 bool BestSettingsRequired(const ShellState &shell) {
     const BestSettingsDialog *dialog = shell.bestDialog ? BestSettingsDialog::From(shell.bestDialog) : nullptr;

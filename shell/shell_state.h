@@ -55,7 +55,8 @@ struct ShellState {
 };
 
 // The shell's modes, worked out from the windows open now rather than kept.
-// Idle: no modeless window is open, so the tray menu may open.
+// Idle: no modeless window is open, nor a modal one over the resident
+// window, so the tray menu may open.
 bool ShellIdle(const ShellState &shell);
 // The player waits for the best settings dialog to name its best: however
 // it closes, that best is switched to and played (the dialog's own state).

@@ -24,3 +24,15 @@ void WriteOutputValue(const Store &store, const std::string &value) {
     WriteValue(store.EngineKey(), kValueOutput, value.c_str(), static_cast<DWORD>(value.size() + 1), REG_SZ,
                HKEY_CURRENT_USER);
 }
+
+std::string ReadLastSoundFont(const Store &store) {
+    char path[outputs::kMaxSoundFontPathBytes + 1] = {};
+    if (!ReadValue(store.EngineKey(), kValueSoundFont, path, sizeof path, REG_SZ, HKEY_CURRENT_USER))
+        return std::string();
+    return path;
+}
+
+void WriteLastSoundFont(const Store &store, const std::string &path) {
+    WriteValue(store.EngineKey(), kValueSoundFont, path.c_str(), static_cast<DWORD>(path.size() + 1), REG_SZ,
+               HKEY_CURRENT_USER);
+}

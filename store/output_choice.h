@@ -17,4 +17,10 @@ outputs::OutputSetting ReadOutputChoice(const Store &store);
 // Stores value as the value's text; empty chooses the mapper.
 void WriteOutputValue(const Store &store, const std::string &value);
 
+// The SoundFont the built-in synthesizer last played, kept beside the
+// output so that the synthesizer can be chosen again after another output;
+// empty when none is kept or the value is no usable path.
+std::string ReadLastSoundFont(const Store &store);
+void WriteLastSoundFont(const Store &store, const std::string &path);
+
 #endif

@@ -35,6 +35,11 @@ inline std::string ModelFault(const synth::SoundFont &font) {
     auto zoneFault = [&](const synth::Zone &z, bool global, size_t links, uint64_t forbidden) {
         return z.keyHi > 127 || z.velHi > 127 || (!global && (z.keyLo > z.keyHi || z.velLo > z.velHi)) ||
                (z.set & (forbidden | apart)) ||
+               std::any_of(z.modulators.begin(), z.modulators.end(),
+                           [&](const synth::Modulator &m) {
+                               return m.destination >= (m.destination & 0x8000 ? 0x8000 + z.modulators.size()
+                                                                               : size_t{kEndOper});
+                           }) ||
                (global ? z.link != -1 : (z.link < 0 || static_cast<size_t>(z.link) >= links));
     };
     for (const synth::Instrument &inst : font.instruments) {

@@ -92,4 +92,6 @@ bool ChosenOutputListed(const OutputSetting &setting, const std::vector<std::str
 
 std::string DeviceNameValue(const std::string &name) { return "midi:name:" + name; }
 
+std::string SynthValue(const std::string &soundFontPath) { return "synth:" + soundFontPath; }
+
 }  // namespace outputs

@@ -54,6 +54,8 @@ bool ChosenOutputListed(const OutputSetting &setting, const std::vector<std::str
 
 // The value that stores the device called name.
 std::string DeviceNameValue(const std::string &name);
+// The value that stores the synthesizer with the SoundFont at path.
+std::string SynthValue(const std::string &soundFontPath);
 
 }  // namespace outputs
 

@@ -13,8 +13,9 @@
 
 namespace synth {
 
-// A medium room, as a General MIDI synthesizer's default reverb: a tail of
-// about 1.5 s at the default room, damped above a few kHz.
+// A medium room, as a General MIDI synthesizer's default reverb: early sound
+// from 5 ms, then a tail that falls by 60 dB in about 1.2 s, sooner in the
+// treble.  A steady send comes out about 5 dB quieter in each channel.
 class Reverb {
 public:
     explicit Reverb(int sampleRate);

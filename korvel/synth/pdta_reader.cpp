@@ -8,6 +8,7 @@ namespace {
 // Sample type bits.  Bit 4 marks compressed (Ogg) samples in .sf3 files.
 constexpr uint16_t kMono = 1, kRight = 2, kLeft = 4, kLinked = 8, kCompressed = 0x10, kRom = 0x8000;
 constexpr uint8_t kDefaultRootKey = 60;
+constexpr uint16_t kModLink = 0x8000;  // a modulator's destination is another modulator's amount
 
 uint16_t Le16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Le32(const uint8_t *p) {
@@ -112,6 +113,38 @@ bool AmountAllowed(uint16_t oper, Level level) {
     }
 }
 
+// The fields stay as stored, but a destination must be something the
+// synthesizer can index: a generator, or a link (bit 15) to another
+// modulator of the zone, by its place in the file's list.  Others are
+// dropped, links to them too, and the links left are renumbered.
+void KeepIndexableModulators(std::vector<Modulator> &mods) {
+    const size_t count = mods.size();
+    std::vector<char> keep(count);
+    for (size_t i = 0; i < count; ++i) {
+        const uint16_t dest = mods[i].destination;
+        keep[i] = (dest & kModLink) ? (dest & ~kModLink) < count : dest < kEndOper;
+    }
+    for (bool changed = true; changed;) {  // a link to a dropped link is dropped too
+        changed = false;
+        for (size_t i = 0; i < count; ++i) {
+            if (keep[i] && (mods[i].destination & kModLink) && !keep[mods[i].destination & ~kModLink])
+                keep[i] = 0, changed = true;
+        }
+    }
+    std::vector<uint16_t> place(count);
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i)
+        if (keep[i]) place[i] = static_cast<uint16_t>(kept++);
+    kept = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (!keep[i]) continue;
+        Modulator m = mods[i];
+        if (m.destination & kModLink) m.destination = kModLink | place[m.destination & ~kModLink];
+        mods[kept++] = m;
+    }
+    mods.resize(kept);
+}
+
 struct ZoneLists {
     const Records &gens;
     const Records &mods;
@@ -151,6 +184,7 @@ bool ReadZone(const ZoneLists &lists, const uint8_t *bag, const uint8_t *nextBag
         mod.transform = Le16(r + 8);
         zone.modulators.push_back(mod);
     }
+    KeepIndexableModulators(zone.modulators);
     zone.keyHi = std::min<uint8_t>(zone.keyHi, 127);
     zone.velHi = std::min<uint8_t>(zone.velHi, 127);
     return linked;

@@ -31,7 +31,10 @@ enum Gen : uint16_t {
 };
 constexpr int kGenCount = 61;
 
-// A modulator record as stored (SFModulator fields kept raw).
+// A modulator record as stored (SFModulator fields kept raw).  Its
+// destination is a generator below kEndOper, or a link (bit 15) to the
+// modulator at that place in the same zone's list; the reader drops any
+// other.
 struct Modulator {
     uint16_t source = 0;
     uint16_t destination = 0;

@@ -30,6 +30,9 @@ const char kAskRemoveData[] = "ベスト、再生の履歴、設定も削除し�
                               "もう一度インストールしたときにそのまま使えます。";
 const char kBest[] = "インストールのテスト";
 const char *const kProgramFiles[] = {"Tivorn.exe", "KORVEL.dll", "KORVEL.chm"};
+// Installed beside them from elsewhere than build/bin.
+const char *const kCompanionFiles[] = {"tivornctl.exe", "TimGM6mb.sf2", "TimGM6mb-license.txt"};
+const char kEngineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
 
 std::string ShellFolder(int csidl) {
     char path[MAX_PATH] = "";
@@ -69,10 +72,10 @@ bool KeyExists(const char *subkey) {
 
 // Runs the setup, or the uninstaller in place (without _? it copies itself
 // away and ends at once); the exit code, or STILL_ACTIVE.
-DWORD InstallSilently() {
+DWORD InstallSilently(const std::string &options = "") {
     const char *setup = std::getenv("TIVORN_SETUP");
     TivornProcess process;
-    return process.Start("/S", WindowsPath(setup ? setup : "")) ? process.WaitForExit(60000) : ~DWORD(0);
+    return process.Start("/S" + options, WindowsPath(setup ? setup : "")) ? process.WaitForExit(60000) : ~DWORD(0);
 }
 bool StartUninstall(TivornProcess *process, const std::string &options) {
     return process->Start(options + " _?=" + Installed(), Installed("Uninstall.exe"));
@@ -162,6 +165,8 @@ TEST_F(InstallE2E, SilentInstallPlaysAndSilentUninstallEndsTheProgramAndKeepsThe
     EXPECT_EQ(Value((std::string(kAppKey) + "\\SupportedTypes").c_str(), ".rmi"), "");
     EXPECT_TRUE(program_key::Exists(kKarList, "Zarnith.Tivorn.MidiFile"));
     for (const char *name : kProgramFiles) EXPECT_EQ(Content(Installed(name)), Content(BinDir() + "\\" + name));
+    for (const char *name : kCompanionFiles) EXPECT_TRUE(Exists(Installed(name))) << name;
+    EXPECT_EQ(Value(kEngineKey, "Output"), "(missing)");  // the mapper, unless ticked
     EXPECT_TRUE(Exists(Shortcut(CSIDL_PROGRAMS)));
     EXPECT_TRUE(Exists(Shortcut(CSIDL_STARTUP)));
     EXPECT_EQ(Value(program_key::Key(), "Settings"), Bytes(program_key::Settings()));
@@ -185,6 +190,7 @@ TEST_F(InstallE2E, SilentInstallPlaysAndSilentUninstallEndsTheProgramAndKeepsThe
     ASSERT_EQ(uninstall.WaitForExit(60000), 0u);
     EXPECT_EQ(tivorn_.WaitForExit(0), 0u);  // ended by its exit command, not killed
     for (const char *name : kProgramFiles) EXPECT_FALSE(Exists(Installed(name))) << name;
+    for (const char *name : kCompanionFiles) EXPECT_FALSE(Exists(Installed(name))) << name;
     EXPECT_FALSE(Exists(Shortcut(CSIDL_PROGRAMS)));
     EXPECT_FALSE(Exists(Shortcut(CSIDL_STARTUP)));
     EXPECT_FALSE(KeyExists(kUninstallKey));
@@ -225,12 +231,17 @@ TEST_F(InstallE2E, InstallingOverARunningCopyKeepsTheUsersStateAndMendsOnlyUnusa
     EXPECT_TRUE(WaitUntil([] { return EndRunningCopy() == 0; }, 30000));
 
     // The program asks for setup when "Settings" is no 29-byte block.
+    // Ticked, the synthesizer plays the shipped SoundFont; installing again
+    // keeps it ticked, and with it a SoundFont the user chose.
     program_key::WriteSettings(std::vector<uint8_t>(30, 7));
-    ASSERT_EQ(InstallSilently(), 0u);
+    ASSERT_EQ(InstallSilently(" /SYNTH"), 0u);
     EXPECT_EQ(Value(program_key::Key(), "Settings"), Bytes(program_key::Settings()));
+    EXPECT_EQ(Value(kEngineKey, "Output"), "synth:" + Installed("TimGM6mb.sf2"));
+    program_key::WriteString(kEngineKey, "Output", "synth:C:\\ソ\\mine.sf2");
     program_key::WriteString(program_key::Key(), "Settings", std::string(28, 'x'));
     ASSERT_EQ(InstallSilently(), 0u);
     EXPECT_EQ(Value(program_key::Key(), "Settings"), Bytes(program_key::Settings()));
+    EXPECT_EQ(Value(kEngineKey, "Output"), "synth:C:\\ソ\\mine.sf2");
 }
 
 TEST_F(InstallE2E, ACopyWithoutAResidentWindowHoldsOffSetupAndUninstallUntilItEnds) {

@@ -57,6 +57,7 @@ TEST(EngineOrdinals, EachOperationHasItsNumberAndSignatureAndNothingElseIsExport
         // where the settings are.
         {30, "SwitchOutput", Address<int()>(&SwitchOutput)},
         {31, "SetSettingsKey", Address<void(const char *)>(&SetSettingsKey)},
+        {32, "SynthOutputStats", Address<int(KorvelSynthStats *)>(&SynthOutputStats)},
     };
 
     char exe[MAX_PATH];

@@ -51,4 +51,30 @@ TEST(SwitchingOutput, TheSwitchEndsTheWaitForALongMessage) {
     EXPECT_EQ(next.statuses, (std::vector<uint8_t>{0xC0, 0x90}));
 }
 
+// Keeps every message whole.
+struct Recorder : korvel::Output {
+    std::vector<std::vector<uint8_t>> &sent;
+    explicit Recorder(std::vector<std::vector<uint8_t>> &into) : sent(into) {}
+    bool Send(const uint8_t *message, size_t size, bool) override {
+        sent.emplace_back(message, message + size);
+        return true;
+    }
+    bool Close() override { return true; }
+};
+
+TEST(SwitchingOutput, TheNewOutputGetsTheRegisteredParametersAndTheChoiceLast) {
+    std::vector<std::vector<uint8_t>> old, next;
+    korvel::SwitchingOutput output(std::make_unique<Recorder>(old));
+    // Bend range 12 semitones, then fine tuning chosen and set, then data
+    // entry for a non-registered parameter, which must not land on either.
+    const std::vector<std::vector<uint8_t>> song = {
+        {0xB1, 101, 0}, {0xB1, 100, 0}, {0xB1, 6, 12}, {0xB1, 38, 0}, {0xB1, 100, 1},
+        {0xB1, 6, 70},  {0xB1, 99, 1},  {0xB1, 98, 8}, {0xB1, 6, 99}};
+    for (const auto &message : song) output.Send(message.data(), message.size(), false);
+    output.Replace(std::make_unique<Recorder>(next));
+    EXPECT_EQ(next, (std::vector<std::vector<uint8_t>>{{0xB1, 101, 0}, {0xB1, 100, 0}, {0xB1, 6, 12},
+                                                       {0xB1, 38, 0}, {0xB1, 101, 0}, {0xB1, 100, 1},
+                                                       {0xB1, 6, 70}, {0xB1, 99, 1}, {0xB1, 98, 8}}));
+}
+
 }  // namespace

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <dlgs.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "testing/best_bytes.h"
@@ -13,6 +16,7 @@
 #include "shell/application.h"
 #include "shell/output_menu.h"
 #include "shell/popup_menu.h"
+#include "shell/shell_state.h"
 #include "store/store.h"
 #include "testing/store_fixture.h"
 #include "testing/win_test_support.h"
@@ -65,6 +69,32 @@ protected:
 
     bool Grayed(UINT command) {
         return (GetMenuState(app_.shell().popupMenu, command, MF_BYCOMMAND) & MF_GRAYED) != 0;
+    }
+
+    // Sends an output command as the menu does while a user answers the
+    // SoundFont dialog, if one opens: picks file, or cancels when it is
+    // empty.  Whether a dialog opened; while it was open the menu could not.
+    bool ChooseAnswering(UINT command, const std::string &file) {
+        std::atomic<bool> ended{false};
+        bool asked = false;
+        std::thread user([&] {
+            HWND dialog = nullptr;
+            WaitUntil([&] {
+                for (HWND window : ProcessWindows(GetCurrentProcessId(), true))
+                    if (ClassName(window) == "#32770" && WindowText(window) == "SoundFont の選択") dialog = window;
+                return dialog != nullptr || ended.load();
+            });
+            if (!dialog) return;
+            asked = true;
+            EXPECT_FALSE(ShellIdle(app_.shell()));
+            HWND name = GetDlgItem(dialog, cmb13) ? GetDlgItem(dialog, cmb13) : GetDlgItem(dialog, edt1);
+            SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
+            PressButton(dialog, file.empty() ? IDCANCEL : IDOK);
+        });
+        SendMessageA(app_.shell().resident, WM_COMMAND, command, 0);
+        ended = true;
+        user.join();
+        return asked;
     }
 
     Application app_{GetModuleHandleA(nullptr), TestRegistryRoot()};
@@ -198,12 +228,16 @@ TEST_F(TrayMenuTest, TheOutputSubmenuChecksWhereTheMusicGoes) {
     std::string log = "log:" + data_.path() + "\\play.log";
     program_key::WriteString(engineKey, "Output", log);
     BuildOutputMenu(tray_, app_.store());
-    EXPECT_EQ(items(), (std::vector<std::string>{"MIDIマッパー", "* ログ出力"}));
+    EXPECT_EQ(items(), (std::vector<std::string>{"MIDIマッパー", "内蔵シンセサイザー", "* ログ出力", "",
+                                                 "SoundFont を選ぶ…"}));
 
     // A device that is not plugged in plays on the mapper; its name is kept.
     program_key::WriteString(engineKey, "Output", "midi:name:Gone");
     BuildOutputMenu(tray_, app_.store());  // the rebuild drops the log's item
-    EXPECT_EQ(items(), (std::vector<std::string>{"* MIDIマッパー"}));
+    EXPECT_EQ(items(), (std::vector<std::string>{"* MIDIマッパー", "内蔵シンセサイザー", "", "SoundFont を選ぶ…"}));
+    program_key::WriteString(engineKey, "Output", "synth:C:\\ソ\\GM.sf2");
+    BuildOutputMenu(tray_, app_.store());
+    EXPECT_EQ(items(), (std::vector<std::string>{"MIDIマッパー", "* 内蔵シンセサイザー", "", "SoundFont を選ぶ…"}));
 
     program_key::WriteString(engineKey, "Output", log);
     SendMessageA(app_.shell().resident, WM_COMMAND, IDM_OUTPUT_LOG, 0);  // already the output: nothing changes
@@ -214,8 +248,45 @@ TEST_F(TrayMenuTest, TheOutputSubmenuChecksWhereTheMusicGoes) {
     ASSERT_TRUE(program_key::ReadRaw(engineKey, "Output", &stored));
     EXPECT_EQ(stored, std::string(1, '\0'));
     BuildOutputMenu(tray_, app_.store());
-    EXPECT_EQ(items(), (std::vector<std::string>{"* MIDIマッパー"}));
+    EXPECT_EQ(items().front(), "* MIDIマッパー");
     program_key::Delete(engineKey, "Output");
+}
+
+TEST_F(TrayMenuTest, TheSynthesizerPlaysTheSoundFontLastPlayedOrOneThatIsPicked) {
+    const char *engineKey = program_key::EngineKey();
+    HWND resident = app_.shell().resident;
+    auto stored = [engineKey](const char *name) {
+        std::string value;
+        return program_key::ReadRaw(engineKey, name, &value) ? std::string(value.c_str()) : "(missing)";
+    };
+    std::string mine = data_.WriteFile("ソース\\my.sf2", {'R', 'I', 'F', 'F'});
+    std::string setups = data_.WriteFile("TimGM6mb.sf2", {'R', 'I', 'F', 'F'});
+
+    // None played yet, and none beside the test program: the user is asked.
+    EXPECT_TRUE(ChooseAnswering(IDM_OUTPUT_SYNTH, ""));
+    EXPECT_EQ(stored("Output"), "(missing)");
+    EXPECT_TRUE(ChooseAnswering(IDM_OUTPUT_SYNTH, mine));
+    EXPECT_EQ(stored("Output"), "synth:" + mine);
+    EXPECT_EQ(stored("SoundFont"), mine);
+
+    // After the mapper, the synthesizer comes back with it, unasked.
+    SendMessageA(resident, WM_COMMAND, IDM_OUTPUT_MAPPER, 0);
+    EXPECT_EQ(stored("Output"), "");
+    EXPECT_FALSE(ChooseAnswering(IDM_OUTPUT_SYNTH, ""));
+    EXPECT_EQ(stored("Output"), "synth:" + mine);
+
+    // The SoundFont item always asks; cancelled, nothing changes.
+    EXPECT_TRUE(ChooseAnswering(IDM_OUTPUT_SOUNDFONT, ""));
+    EXPECT_EQ(stored("Output"), "synth:" + mine);
+    // One set outside the menu (as setup does) is the one kept on leaving it.
+    program_key::WriteString(engineKey, "Output", "synth:" + setups);
+    SendMessageA(resident, WM_COMMAND, IDM_OUTPUT_MAPPER, 0);
+    EXPECT_EQ(stored("SoundFont"), setups);
+    EXPECT_TRUE(ChooseAnswering(IDM_OUTPUT_SOUNDFONT, mine));
+    EXPECT_EQ(stored("Output"), "synth:" + mine);
+    EXPECT_EQ(stored("SoundFont"), mine);
+    program_key::Delete(engineKey, "Output");
+    program_key::Delete(engineKey, "SoundFont");
 }
 
 TEST_F(TrayMenuTest, IconAlternatesAndTheTipShowsTheFileName) {

@@ -96,6 +96,8 @@ TEST(SoundFontReader, ZonesFollowTheGeneratorListRules) {
         {{G(kPan, 7), Vels(5, 6), Keys(10, 20), G(kSampleId, 0), G(kCoarseTune, 3)}},
         {{Keys(30, 40), Vels(50, 60), G(kInstrument, 0), G(14, 5), G(kSampleId, 0)}},
         {{G(kPan, 9)}},                       // a later zone without a link: dropped
+        // modulators whose destination is no generator, or no modulator of the zone: dropped
+        {{G(kSampleId, 0)}, {{2, kEndOper, 1}, {2, 0x8004, 2}, {2, 0x8009, 3}, {2, 0x8002, 4}, {2, kPan, 5}}},
         {{Vels(70, 80), G(kSampleId, 0)}},    // velRange may come first
         {{Keys(90, 80), G(kSampleId, 0)}},    // covers no key: dropped
         {{G(kSampleId, 5)}},                  // no such sample: dropped
@@ -109,14 +111,17 @@ TEST(SoundFontReader, ZonesFollowTheGeneratorListRules) {
     ReadResult r = Load(f.Build());
     ASSERT_EQ(r.error, ReadError::None) << r.detail;
     const Instrument &inst = r.font->instruments[0];
-    ASSERT_TRUE(inst.hasGlobal && inst.global.amount[kPan] == 100 && inst.zones.size() == 4);
+    ASSERT_TRUE(inst.hasGlobal && inst.global.amount[kPan] == 100 && inst.zones.size() == 5);
+    const std::vector<Modulator> &mods = inst.zones[2].modulators;
+    ASSERT_EQ(mods.size(), 2u);  // the link to the link to nowhere goes too; the links left are renumbered
+    EXPECT_TRUE(mods[0].amount == 2 && mods[0].destination == 0x8001 && mods[1].amount == 5);
     const Zone &late = inst.zones[0], &ranged = inst.zones[1];
     EXPECT_TRUE(late.keyLo == 0 && late.keyHi == 127 && late.velLo == 0 && late.velHi == 127);
     EXPECT_EQ(late.set, Bit(kPan));
     EXPECT_TRUE(ranged.keyLo == 30 && ranged.keyHi == 40 && ranged.velLo == 50 && ranged.velHi == 60);
     EXPECT_EQ(ranged.set, 0u);
-    EXPECT_TRUE(inst.zones[2].velLo == 70 && inst.zones[2].velHi == 80);
-    EXPECT_TRUE(inst.zones[3].keyLo == 100 && inst.zones[3].keyHi == 127);
+    EXPECT_TRUE(inst.zones[3].velLo == 70 && inst.zones[3].velHi == 80);
+    EXPECT_TRUE(inst.zones[4].keyLo == 100 && inst.zones[4].keyHi == 127);
 
     const Preset &preset = r.font->presets[0];
     ASSERT_TRUE(!preset.hasGlobal && preset.zones.size() == 1);

@@ -1,0 +1,726 @@
+#include "korvel/audio_device.h"
+
+#include <audioclient.h>
+#include <mmdeviceapi.h>
+#include <mmsystem.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/korvel.h"
+#include "utils/system_function.h"
+
+namespace korvel {
+namespace {
+
+// The device's own period is the engine's pace; two of them are kept
+// queued, about 20 ms, which rides out a late wake on a busy machine.
+constexpr REFERENCE_TIME kDefaultPeriodHns = 100000;  // 10 ms
+constexpr REFERENCE_TIME kHnsPerSecond = 10000000;
+// GetDefaultAudioEndpoint's answer when there is no render device at all.
+constexpr HRESULT kNotFound = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+// A close waits this long at most for the messages sent before it.
+constexpr DWORD kSettleLimitMs = 500;
+// The fade that ends a stream, so that it never stops on a loud sample.
+constexpr double kFadeSeconds = 0.005;
+// Without a device, the default one is looked for this often.
+constexpr DWORD kRetryMs = 1000;
+// waveOut: buffers of 10 ms, all of them kept queued.
+constexpr UINT kWaveBuffers = 4;
+
+struct Figures {
+    std::atomic<bool> used{false};
+    std::atomic<int> open{0};
+    std::atomic<uint32_t> underruns{0};
+    std::atomic<int32_t> latencyUs{-1};
+    std::atomic<int32_t> engineLatencyUs{0};
+    std::atomic<uint64_t> cpuUs{0};
+    std::atomic<uint64_t> frames{0};
+    std::atomic<uint32_t> rate{0};
+    std::atomic<uint16_t> channels{0}, bits{0}, isFloat{0}, api{0};
+};
+Figures g_figures;
+
+LONGLONG QpcFrequency() {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return frequency.QuadPart;
+}
+
+LONGLONG Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+// The subformats of WAVE_FORMAT_EXTENSIBLE share all but their first field
+// with the format tag's GUID; mingw-w64 may lack the KSDATAFORMAT symbols.
+bool IsTagGuid(const GUID &guid, WORD tag) {
+    static const BYTE kTail[8] = {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    return guid.Data1 == tag && guid.Data2 == 0 && guid.Data3 == 0x0010 && std::memcmp(guid.Data4, kTail, 8) == 0;
+}
+
+bool ReadWaveFormat(const WAVEFORMATEX &wave, DeviceFormat *format) {
+    format->rate = static_cast<int>(wave.nSamplesPerSec);
+    format->channels = wave.nChannels;
+    format->containerBits = wave.wBitsPerSample;
+    format->validBits = wave.wBitsPerSample;
+    WORD tag = wave.wFormatTag;
+    if (tag == WAVE_FORMAT_EXTENSIBLE) {
+        if (wave.cbSize < sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX)) return false;
+        const auto &extensible = reinterpret_cast<const WAVEFORMATEXTENSIBLE &>(wave);
+        if (extensible.Samples.wValidBitsPerSample) format->validBits = extensible.Samples.wValidBitsPerSample;
+        if (IsTagGuid(extensible.SubFormat, WAVE_FORMAT_IEEE_FLOAT))
+            tag = WAVE_FORMAT_IEEE_FLOAT;
+        else if (IsTagGuid(extensible.SubFormat, WAVE_FORMAT_PCM))
+            tag = WAVE_FORMAT_PCM;
+        else
+            return false;
+    }
+    if (tag == WAVE_FORMAT_IEEE_FLOAT)
+        format->encoding = DeviceFormat::Encoding::Float;
+    else if (tag == WAVE_FORMAT_PCM)
+        format->encoding = DeviceFormat::Encoding::Pcm;
+    else
+        return false;
+    return CanConvertTo(*format) && wave.nBlockAlign == format->BytesPerFrame();
+}
+
+// An open device, started or not.
+class Device {
+public:
+    virtual ~Device() = default;
+    virtual AudioApi Api() const = 0;
+    // Frames the device still has to play, and frames it can take now.
+    virtual HRESULT Query(UINT32 *queued, UINT32 *room) = 0;
+    // frames (at most room, a multiple of Granule) of stereo at the device's rate.
+    virtual HRESULT Write(const float *stereo, UINT32 frames) = 0;
+    virtual HRESULT Start() = 0;
+    virtual void Stop() = 0;
+
+    const DeviceFormat &Format() const { return format_; }
+    HANDLE Ready() const { return ready_; }    // set whenever the device took a block
+    UINT32 Target() const { return target_; }  // frames kept queued
+    UINT32 Granule() const { return granule_; }
+    LONGLONG LaterQpc() const { return laterQpc_; }  // from the mixer to the ear, as the device tells
+
+protected:
+    DeviceFormat format_;
+    HANDLE ready_ = nullptr;
+    UINT32 target_ = 0;
+    UINT32 granule_ = 1;
+    LONGLONG laterQpc_ = 0;
+};
+
+template <typename T>
+void Release(T *&object) {
+    if (object) object->Release();
+    object = nullptr;
+}
+
+class WasapiDevice : public Device {
+public:
+    ~WasapiDevice() override {
+        Stop();
+        Release(render_);
+        Release(client_);
+        if (ready_) CloseHandle(ready_);
+    }
+
+    static HRESULT Open(IMMDeviceEnumerator *enumerator, std::unique_ptr<Device> *out) {
+        std::unique_ptr<WasapiDevice> device(new WasapiDevice);
+        HRESULT result = device->OpenDefault(enumerator);
+        if (SUCCEEDED(result)) *out = std::move(device);
+        return result;
+    }
+
+    // The default device's id, or empty when there is none.
+    static std::wstring DefaultId(IMMDeviceEnumerator *enumerator) {
+        std::wstring id;
+        IMMDevice *device = nullptr;
+        if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device))) return id;
+        LPWSTR text = nullptr;
+        if (SUCCEEDED(device->GetId(&text)) && text) id = text;
+        CoTaskMemFree(text);
+        device->Release();
+        return id;
+    }
+
+    AudioApi Api() const override { return AudioApi::Wasapi; }
+    const std::wstring &Id() const { return id_; }
+
+    HRESULT Query(UINT32 *queued, UINT32 *room) override {
+        UINT32 padding = 0;
+        HRESULT result = client_->GetCurrentPadding(&padding);
+        if (FAILED(result)) return result;
+        *queued = padding;
+        *room = padding < bufferFrames_ ? bufferFrames_ - padding : 0;
+        return S_OK;
+    }
+
+    HRESULT Write(const float *stereo, UINT32 frames) override {
+        BYTE *data = nullptr;
+        HRESULT result = render_->GetBuffer(frames, &data);
+        if (FAILED(result)) return result;
+        ConvertFrames(stereo, frames, format_, data);
+        return render_->ReleaseBuffer(frames, 0);
+    }
+
+    HRESULT Start() override {
+        HRESULT result = client_->Start();
+        started_ = SUCCEEDED(result);
+        return result;
+    }
+
+    void Stop() override {
+        if (started_) client_->Stop();
+        started_ = false;
+    }
+
+private:
+    HRESULT OpenDefault(IMMDeviceEnumerator *enumerator) {
+        IMMDevice *device = nullptr;
+        HRESULT result = enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device);
+        if (FAILED(result)) return result;
+        LPWSTR id = nullptr;
+        if (SUCCEEDED(device->GetId(&id)) && id) id_ = id;
+        CoTaskMemFree(id);
+        result = device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, reinterpret_cast<void **>(&client_));
+        device->Release();
+        if (FAILED(result)) return result;
+
+        WAVEFORMATEX *mix = nullptr;
+        result = client_->GetMixFormat(&mix);
+        if (FAILED(result)) return result;
+        bool usable = ReadWaveFormat(*mix, &format_);
+        REFERENCE_TIME period = 0, minimum = 0;
+        if (FAILED(client_->GetDevicePeriod(&period, &minimum)) || period <= 0) period = kDefaultPeriodHns;
+        // In shared mode the buffer is at least what the engine needs; two
+        // periods is what is asked for, and what is kept queued.
+        if (usable)
+            result = client_->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_EVENTCALLBACK, 2 * period, 0,
+                                         mix, nullptr);
+        CoTaskMemFree(mix);
+        if (!usable) return AUDCLNT_E_UNSUPPORTED_FORMAT;
+        if (FAILED(result)) return result;
+
+        ready_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        if (!ready_) return HRESULT_FROM_WIN32(GetLastError());
+        if (FAILED(result = client_->SetEventHandle(ready_))) return result;
+        if (FAILED(result = client_->GetBufferSize(&bufferFrames_))) return result;
+        result = client_->GetService(__uuidof(IAudioRenderClient), reinterpret_cast<void **>(&render_));
+        if (FAILED(result)) return result;
+        auto frames = [this](REFERENCE_TIME hns) {
+            return static_cast<UINT32>((hns * format_.rate + kHnsPerSecond - 1) / kHnsPerSecond);
+        };
+        target_ = std::min(bufferFrames_, frames(2 * period));
+        REFERENCE_TIME latency = 0;
+        if (SUCCEEDED(client_->GetStreamLatency(&latency)) && latency > 0)
+            laterQpc_ = latency * QpcFrequency() / kHnsPerSecond;
+        return S_OK;
+    }
+
+    IAudioClient *client_ = nullptr;
+    IAudioRenderClient *render_ = nullptr;
+    UINT32 bufferFrames_ = 0;
+    bool started_ = false;
+    std::wstring id_;
+};
+
+class WaveOutDevice : public Device {
+public:
+    ~WaveOutDevice() override {
+        Stop();
+        if (wave_) {
+            for (WAVEHDR &header : headers_)
+                if (header.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(wave_, &header, sizeof header);
+            waveOutClose(wave_);
+        }
+        if (ready_) CloseHandle(ready_);
+    }
+
+    static MMRESULT Open(std::unique_ptr<Device> *out) {
+        std::unique_ptr<WaveOutDevice> device(new WaveOutDevice);
+        MMRESULT result = device->OpenMapper();
+        if (result == MMSYSERR_NOERROR) *out = std::move(device);
+        return result;
+    }
+
+    AudioApi Api() const override { return AudioApi::WaveOut; }
+
+    HRESULT Query(UINT32 *queued, UINT32 *room) override {
+        UINT busy = 0;
+        for (const WAVEHDR &header : headers_)
+            if (header.dwFlags & WHDR_INQUEUE) ++busy;
+        *queued = busy * granule_;
+        *room = (kWaveBuffers - busy) * granule_;
+        return S_OK;
+    }
+
+    HRESULT Write(const float *stereo, UINT32 frames) override {
+        for (WAVEHDR &header : headers_) {
+            if (frames < granule_) break;
+            if (header.dwFlags & WHDR_INQUEUE) continue;
+            ConvertFrames(stereo, granule_, format_, header.lpData);
+            header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
+            MMRESULT result = waveOutWrite(wave_, &header, sizeof header);
+            if (result != MMSYSERR_NOERROR) return E_FAIL;
+            stereo += 2 * granule_;
+            frames -= granule_;
+        }
+        return S_OK;
+    }
+
+    HRESULT Start() override { return S_OK; }  // it plays from the first buffer written
+
+    void Stop() override {
+        if (wave_) waveOutReset(wave_);  // hands every buffer back
+    }
+
+private:
+    MMRESULT OpenMapper() {
+        ready_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        if (!ready_) return MMSYSERR_NOMEM;
+        if (waveOutGetNumDevs() == 0) return MMSYSERR_BADDEVICEID;
+        MMRESULT result = MMSYSERR_ERROR;
+        for (DWORD rate : {48000u, 44100u}) {
+            WAVEFORMATEX wave = {};
+            wave.wFormatTag = WAVE_FORMAT_PCM;
+            wave.nChannels = 2;
+            wave.nSamplesPerSec = rate;
+            wave.wBitsPerSample = 16;
+            wave.nBlockAlign = 4;
+            wave.nAvgBytesPerSec = rate * 4;
+            result = waveOutOpen(&wave_, WAVE_MAPPER, &wave, reinterpret_cast<DWORD_PTR>(ready_), 0, CALLBACK_EVENT);
+            if (result == MMSYSERR_NOERROR) {
+                ReadWaveFormat(wave, &format_);
+                break;
+            }
+            wave_ = nullptr;
+            if (result != WAVERR_BADFORMAT) return result;
+        }
+        if (result != MMSYSERR_NOERROR) return result;
+        granule_ = static_cast<UINT32>(format_.rate / 100);
+        target_ = granule_ * kWaveBuffers;
+        size_t bytes = static_cast<size_t>(granule_) * format_.BytesPerFrame();
+        for (UINT i = 0; i < kWaveBuffers; ++i) {
+            data_[i].assign(bytes, 0);
+            headers_[i].lpData = data_[i].data();
+            headers_[i].dwBufferLength = static_cast<DWORD>(bytes);
+            result = waveOutPrepareHeader(wave_, &headers_[i], sizeof headers_[i]);
+            if (result != MMSYSERR_NOERROR) return result;
+        }
+        return MMSYSERR_NOERROR;
+    }
+
+    HWAVEOUT wave_ = nullptr;
+    WAVEHDR headers_[kWaveBuffers] = {};
+    std::vector<char> data_[kWaveBuffers];
+};
+
+// Tells the render thread that the default render device changed.  The
+// system calls it on a thread of its own, which must not be held up: it
+// only sets an event.
+class DeviceNotice final : public IMMNotificationClient {
+public:
+    explicit DeviceNotice(HANDLE changed) : changed_(changed) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **object) override {
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IMMNotificationClient)) {
+            *object = static_cast<IMMNotificationClient *>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        LONG left = InterlockedDecrement(&references_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+
+    HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow flow, ERole role, LPCWSTR) override {
+        if (flow == eRender && role == eConsole) SetEvent(changed_);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR, DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) override { return S_OK; }
+
+private:
+    LONG references_ = 1;
+    HANDLE changed_;
+};
+
+// COM on the render thread, the device enumerator and its notices.
+class Session {
+public:
+    Session() : changed_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+        comInitialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        if (!comInitialised_ || !changed_) return;
+        if (FAILED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                    reinterpret_cast<void **>(&enumerator_)))) {
+            enumerator_ = nullptr;  // before Vista: waveOut only
+            return;
+        }
+        notice_ = new DeviceNotice(changed_);
+        if (FAILED(enumerator_->RegisterEndpointNotificationCallback(notice_))) Release(notice_);
+    }
+    ~Session() {
+        if (notice_) enumerator_->UnregisterEndpointNotificationCallback(notice_);
+        Release(notice_);
+        Release(enumerator_);
+        if (comInitialised_) CoUninitialize();
+        if (changed_) CloseHandle(changed_);
+    }
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    IMMDeviceEnumerator *Enumerator() const { return enumerator_; }
+    HANDLE Changed() const { return changed_; }
+
+private:
+    bool comInitialised_ = false;
+    HANDLE changed_;
+    IMMDeviceEnumerator *enumerator_ = nullptr;
+    DeviceNotice *notice_ = nullptr;
+};
+
+// The render thread's place in the Multimedia Class Scheduler Service: "Pro
+// Audio", else "Audio", so that busy programs do not starve the device;
+// a plain high priority where the service is missing.
+class MmcssTask {
+public:
+    MmcssTask() {
+        char path[MAX_PATH + 16];
+        UINT length = GetSystemDirectoryA(path, MAX_PATH);
+        if (length && length < MAX_PATH) {
+            lstrcatA(path, "\\avrt.dll");  // from the system folder only
+            avrt_ = LoadLibraryA(path);
+        }
+        auto join = SystemFunction<JoinProc>(avrt_, "AvSetMmThreadCharacteristicsA");
+        leave_ = SystemFunction<LeaveProc>(avrt_, "AvRevertMmThreadCharacteristics");
+        DWORD index = 0;
+        if (join && leave_) {
+            task_ = join("Pro Audio", &index);
+            if (!task_) task_ = join("Audio", &index);
+        }
+        if (!task_) SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+    }
+    ~MmcssTask() {
+        if (task_) leave_(task_);
+        if (avrt_) FreeLibrary(avrt_);
+    }
+    MmcssTask(const MmcssTask &) = delete;
+    MmcssTask &operator=(const MmcssTask &) = delete;
+
+private:
+    typedef HANDLE(WINAPI *JoinProc)(LPCSTR task, LPDWORD taskIndex);
+    typedef BOOL(WINAPI *LeaveProc)(HANDLE task);
+    HMODULE avrt_ = nullptr;
+    LeaveProc leave_ = nullptr;
+    HANDLE task_ = nullptr;
+};
+
+struct OpenAttempt {
+    std::unique_ptr<Device> device;
+    AudioError error = AudioError::None;
+    long code = 0;
+};
+
+// The default device through WASAPI, else the wave mapper.
+OpenAttempt OpenDefaultDevice(const Session &session) {
+    OpenAttempt attempt;
+    HRESULT wasapi = kNotFound;
+    if (session.Enumerator()) {
+        wasapi = WasapiDevice::Open(session.Enumerator(), &attempt.device);
+        if (SUCCEEDED(wasapi)) return attempt;
+    }
+    MMRESULT wave = WaveOutDevice::Open(&attempt.device);
+    if (wave == MMSYSERR_NOERROR) return attempt;
+    bool waveMissing = wave == MMSYSERR_BADDEVICEID || wave == MMSYSERR_NODRIVER;
+    if (wasapi == kNotFound && waveMissing) {
+        attempt.error = AudioError::NoDevice;
+    } else if (wasapi == AUDCLNT_E_DEVICE_IN_USE || wave == MMSYSERR_ALLOCATED) {
+        attempt.error = AudioError::Busy;
+        attempt.code = wasapi == AUDCLNT_E_DEVICE_IN_USE ? static_cast<long>(wasapi) : static_cast<long>(wave);
+    } else {
+        attempt.error = AudioError::Failed;
+        attempt.code = wasapi != kNotFound ? static_cast<long>(wasapi) : static_cast<long>(wave);
+    }
+    return attempt;
+}
+
+void PublishFormat(const Device &device) {
+    const DeviceFormat &format = device.Format();
+    g_figures.rate = static_cast<uint32_t>(format.rate);
+    g_figures.channels = static_cast<uint16_t>(format.channels);
+    g_figures.bits = static_cast<uint16_t>(format.containerBits);
+    g_figures.isFloat = format.encoding == DeviceFormat::Encoding::Float ? 1 : 0;
+    g_figures.api = static_cast<uint16_t>(device.Api());
+}
+
+// The render thread's work, from the first device to the end of the stream.
+class Renderer {
+public:
+    Renderer(AudioSource &source, const Session &session, HANDLE close)
+        : source_(source), session_(session), close_(close), frequency_(QpcFrequency()) {}
+
+    // Returns after the stream is closed (or lost for good).
+    void Run(std::unique_ptr<Device> device) {
+        sourceRate_ = source_.Begin(device->Format().rate);
+        Adopt(std::move(device));
+        if (FAILED(Fill())) Reopen();  // the first blocks go in before the device starts
+        while (phase_ != Phase::Done) {
+            HANDLE handles[3];
+            DWORD count = 0;
+            if (phase_ == Phase::Playing) handles[count++] = close_;
+            handles[count++] = session_.Changed();
+            if (device_) handles[count++] = device_->Ready();
+            // Without a device, time paces the source.
+            DWORD woke = WaitForMultipleObjects(count, handles, FALSE, device_ ? 200 : 10);
+            if (phase_ == Phase::Playing && woke == WAIT_OBJECT_0) {
+                phase_ = Phase::Settling;
+                settleStart_ = GetTickCount();
+            }
+            bool changed = woke < WAIT_OBJECT_0 + count && handles[woke - WAIT_OBJECT_0] == session_.Changed();
+            if (changed && !SameDefault()) Reopen();
+            if (!device_ && phase_ == Phase::Playing && GetTickCount() - lastTry_ >= kRetryMs) Reopen();
+            if (device_) {
+                if (FAILED(Fill())) Reopen();  // unplugged, or the engine reset: the default device now
+            } else {
+                Pace();
+            }
+            Advance();
+        }
+        if (device_) device_->Stop();
+        device_.reset();
+    }
+
+private:
+    enum class Phase { Playing, Settling, Fading, Draining, Done };
+
+    void Adopt(std::unique_ptr<Device> device) {
+        device_ = std::move(device);
+        started_ = false;
+        wrote_ = false;
+        const DeviceFormat &format = device_->Format();
+        converter_.reset(format.rate == sourceRate_ ? nullptr : new RateConverter(sourceRate_, format.rate));
+        source_.SetQueueTicks(static_cast<LONGLONG>(device_->Target()) * frequency_ / format.rate);
+        PublishFormat(*device_);
+        fadeTotal_ = std::max(1, static_cast<int>(format.rate * kFadeSeconds));
+    }
+
+    bool SameDefault() const {
+        if (!device_ || device_->Api() != AudioApi::Wasapi || !session_.Enumerator()) return false;
+        return WasapiDevice::DefaultId(session_.Enumerator()) == static_cast<WasapiDevice &>(*device_).Id();
+    }
+
+    void Reopen() {
+        if (device_) device_->Stop();
+        device_.reset();
+        lastTry_ = GetTickCount();
+        paceQpc_ = Now();
+        if (phase_ != Phase::Playing && phase_ != Phase::Settling) return;  // nothing more to hear
+        OpenAttempt attempt = OpenDefaultDevice(session_);
+        if (!attempt.device) return;
+        Adopt(std::move(attempt.device));
+        if (FAILED(Fill())) {
+            device_.reset();  // tried again after kRetryMs, or when the default changes
+            paceQpc_ = Now();
+        }
+    }
+
+    // Renders frames device frames into device_buffer_, at the device's rate.
+    void Produce(UINT32 frames, LONGLONG queuedQpc) {
+        deviceBuffer_.resize(2 * static_cast<size_t>(frames));
+        LONGLONG later = device_ ? device_->LaterQpc() : 0;
+        if (!converter_) {
+            source_.Render(deviceBuffer_.data(), frames, queuedQpc, later);
+            return;
+        }
+        size_t needed = converter_->SourceFramesFor(frames);
+        sourceBuffer_.resize(2 * needed);
+        if (needed) source_.Render(sourceBuffer_.data(), needed, queuedQpc, later);
+        converter_->Push(sourceBuffer_.data(), needed);
+        converter_->Pull(deviceBuffer_.data(), frames);
+    }
+
+    HRESULT Fill() {
+        UINT32 queued = 0, room = 0;
+        HRESULT result = device_->Query(&queued, &room);
+        if (FAILED(result)) return result;
+        if (phase_ == Phase::Draining) {
+            if (queued == 0 || GetTickCount() - drainStart_ > drainLimitMs_) phase_ = Phase::Done;
+            return S_OK;
+        }
+        if (started_ && wrote_ && queued == 0) g_figures.underruns.fetch_add(1);
+        UINT32 target = device_->Target();
+        UINT32 frames = std::min(room, target > queued ? target - queued : 0);
+        frames -= frames % device_->Granule();
+        if (frames) {
+            const DeviceFormat &format = device_->Format();
+            LONGLONG queuedQpc = Now() + static_cast<LONGLONG>(queued) * frequency_ / format.rate;
+            Produce(frames, queuedQpc);
+            if (phase_ == Phase::Fading) FadeOut(frames);
+            if (FAILED(result = device_->Write(deviceBuffer_.data(), frames))) return result;
+            wrote_ = true;
+            g_figures.frames.fetch_add(frames);
+            if (phase_ == Phase::Fading && fadeLeft_ == 0) {
+                phase_ = Phase::Draining;
+                drainStart_ = GetTickCount();
+                drainLimitMs_ = 100 + static_cast<DWORD>(1000ULL * (queued + frames) / format.rate);
+            }
+        }
+        if (!started_) {
+            if (FAILED(result = device_->Start())) return result;
+            started_ = true;
+        }
+        return S_OK;
+    }
+
+    // The sound goes on without a device, unheard, so that every message
+    // takes effect at its time and a device that comes back plays on.
+    void Pace() {
+        LONGLONG now = Now();
+        LONGLONG frames = (now - paceQpc_) * sourceRate_ / frequency_;
+        if (frames <= 0) return;
+        frames = std::min<LONGLONG>(frames, sourceRate_);  // after a long stall, not all at once
+        paceQpc_ += frames * frequency_ / sourceRate_;
+        sourceBuffer_.resize(2 * static_cast<size_t>(frames));
+        source_.Render(sourceBuffer_.data(), static_cast<size_t>(frames), now, 0);
+        if (phase_ == Phase::Fading) phase_ = Phase::Done;
+    }
+
+    void FadeOut(UINT32 frames) {
+        for (UINT32 f = 0; f < frames; ++f) {
+            float gain = fadeLeft_ > 0 ? static_cast<float>(fadeLeft_--) / static_cast<float>(fadeTotal_ + 1) : 0.0f;
+            deviceBuffer_[2 * f] *= gain;
+            deviceBuffer_[2 * f + 1] *= gain;
+        }
+    }
+
+    void Advance() {
+        if (phase_ == Phase::Settling &&
+            (source_.Settled() || GetTickCount() - settleStart_ > kSettleLimitMs)) {
+            phase_ = device_ ? Phase::Fading : Phase::Done;
+            fadeLeft_ = fadeTotal_;
+        }
+        if (!device_ && phase_ != Phase::Playing && phase_ != Phase::Settling) phase_ = Phase::Done;
+        ReportProcessorTime();
+    }
+
+    void ReportProcessorTime() {
+        FILETIME created, exited, kernel, user;
+        if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return;
+        auto ticks = [](const FILETIME &time) { return (uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime; };
+        uint64_t us = (ticks(kernel) + ticks(user)) / 10;
+        if (us > cpuReportedUs_) g_figures.cpuUs.fetch_add(us - cpuReportedUs_);
+        cpuReportedUs_ = std::max(us, cpuReportedUs_);
+    }
+
+    AudioSource &source_;
+    const Session &session_;
+    HANDLE close_;
+    LONGLONG frequency_;
+    int sourceRate_ = 0;
+    std::unique_ptr<Device> device_;
+    std::unique_ptr<RateConverter> converter_;
+    std::vector<float> sourceBuffer_, deviceBuffer_;
+    Phase phase_ = Phase::Playing;
+    bool started_ = false;
+    bool wrote_ = false;
+    DWORD settleStart_ = 0, drainStart_ = 0, drainLimitMs_ = 0, lastTry_ = 0;
+    int fadeTotal_ = 1, fadeLeft_ = 0;
+    LONGLONG paceQpc_ = 0;
+    uint64_t cpuReportedUs_ = 0;
+};
+
+}  // namespace
+
+DWORD WINAPI AudioStream::ThreadProc(LPVOID parameter) {
+    AudioStream &stream = *static_cast<AudioStream *>(parameter);
+    Session session;
+    MmcssTask task;
+    OpenAttempt attempt = OpenDefaultDevice(session);
+    stream.error_ = attempt.error;
+    stream.code_ = attempt.code;
+    if (attempt.device) {
+        g_figures.used = true;
+        g_figures.open.fetch_add(1);
+    }
+    SetEvent(stream.opened_);  // the opener reads error_ from here on
+    if (!attempt.device) return 0;
+    Renderer renderer(*stream.source_, session, stream.close_);
+    renderer.Run(std::move(attempt.device));
+    g_figures.open.fetch_sub(1);
+    return 0;
+}
+
+AudioStream::Opened AudioStream::Open(AudioSource &source) {
+    Opened result;
+    std::unique_ptr<AudioStream> stream(new AudioStream);
+    stream->source_ = &source;
+    stream->error_ = AudioError::Failed;  // until the thread says otherwise
+    stream->opened_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    stream->close_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (stream->opened_ && stream->close_)
+        stream->thread_ = CreateThread(nullptr, 0, ThreadProc, stream.get(), 0, nullptr);
+    if (!stream->thread_) {
+        result.error = AudioError::Failed;
+        result.code = static_cast<long>(GetLastError());
+        return result;
+    }
+    HANDLE handles[2] = {stream->opened_, stream->thread_};
+    WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+    if (stream->error_ != AudioError::None) {
+        result.error = stream->error_;
+        result.code = stream->code_;
+        return result;  // the thread ends by itself; the destructor waits for it
+    }
+    result.stream = std::move(stream);
+    return result;
+}
+
+void AudioStream::Close() {
+    if (!thread_) return;
+    SetEvent(close_);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+}
+
+AudioStream::~AudioStream() {
+    Close();
+    if (opened_) CloseHandle(opened_);
+    if (close_) CloseHandle(close_);
+}
+
+void NoteSongLatency(LONGLONG microseconds, LONGLONG engineMicroseconds) {
+    g_figures.latencyUs = static_cast<int32_t>(std::min<LONGLONG>(microseconds, INT32_MAX));
+    g_figures.engineLatencyUs = static_cast<int32_t>(std::min<LONGLONG>(engineMicroseconds, INT32_MAX));
+}
+
+bool ReadAudioFigures(KorvelSynthStats &stats) {
+    if (!g_figures.used) return false;
+    stats.open = g_figures.open.load() > 0 ? 1 : 0;
+    stats.underruns = g_figures.underruns.load();
+    stats.latencyUs = g_figures.latencyUs.load();
+    stats.renderCpuUs = g_figures.cpuUs.load();
+    stats.renderedFrames = g_figures.frames.load();
+    stats.sampleRate = g_figures.rate.load();
+    stats.channels = g_figures.channels.load();
+    stats.bitsPerSample = g_figures.bits.load();
+    stats.isFloat = g_figures.isFloat.load();
+    stats.api = g_figures.api.load();
+    stats.engineLatencyUs = g_figures.engineLatencyUs.load();
+    return true;
+}
+
+}  // namespace korvel

@@ -1,0 +1,84 @@
+// The system's audio output, as the synthesizer plays through it: WASAPI in
+// shared mode, driven by the device's event, at the device's own mix format;
+// waveOut where WASAPI is not to be had.  One render thread per stream asks
+// its source for sound block by block, joins the scheduler service for
+// audio, and follows the default device when the user changes it (or plugs
+// headphones in), so that a song plays on.
+#ifndef TIVORN_KORVEL_AUDIO_DEVICE_H
+#define TIVORN_KORVEL_AUDIO_DEVICE_H
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "korvel/audio_format.h"
+
+struct KorvelSynthStats;
+
+namespace korvel {
+
+enum class AudioApi { Wasapi = 1, WaveOut = 2 };
+
+// What the render thread plays.  Called on the render thread only.
+class AudioSource {
+public:
+    virtual ~AudioSource() = default;
+    // Once, when the first device is open: the rate the source renders at
+    // from now on (the device's, so that nothing is converted).
+    virtual int Begin(int deviceRate) = 0;
+    // With every device opened: how long a sample written at a wake waits
+    // in the device at most before the device takes it, in QPC ticks.
+    virtual void SetQueueTicks(LONGLONG ticks) = 0;
+    // frames of interleaved stereo at the source's rate.  The first enters
+    // the device's mixer at queuedQpc, and is heard laterQpc ticks after.
+    virtual void Render(float *stereo, size_t frames, LONGLONG queuedQpc, LONGLONG laterQpc) = 0;
+    // Once a close is asked for: whether everything sent before has been
+    // rendered, so that the stream may fade out.
+    virtual bool Settled() = 0;
+};
+
+enum class AudioError { None, NoDevice, Busy, Failed };
+
+class AudioStream {
+public:
+    struct Opened {
+        std::unique_ptr<AudioStream> stream;
+        AudioError error = AudioError::None;
+        long code = 0;  // the HRESULT or MMRESULT behind error
+    };
+    // Starts the render thread, which opens the default device; returns
+    // once it plays or could not be opened.
+    static Opened Open(AudioSource &source);
+
+    ~AudioStream();
+    AudioStream(const AudioStream &) = delete;
+    AudioStream &operator=(const AudioStream &) = delete;
+
+    // Lets what the source still has to render play, fades out over a few
+    // milliseconds, waits for the device to play it and ends the thread.
+    void Close();
+
+private:
+    AudioStream() = default;
+    static DWORD WINAPI ThreadProc(LPVOID stream);
+
+    AudioSource *source_ = nullptr;
+    HANDLE thread_ = nullptr;
+    HANDLE opened_ = nullptr;  // set when the first open has a result
+    HANDLE close_ = nullptr;   // set by Close
+    AudioError error_ = AudioError::None;
+    long code_ = 0;
+};
+
+// The figures of every stream since the library was loaded (SynthOutputStats).
+// The last song's first sample: from StartSong to the device taking it,
+// and what the device says it adds until it is heard.
+void NoteSongLatency(LONGLONG microseconds, LONGLONG engineMicroseconds);
+bool ReadAudioFigures(KorvelSynthStats &stats);
+
+}  // namespace korvel
+
+#endif

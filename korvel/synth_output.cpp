@@ -1,0 +1,220 @@
+#include "korvel/synth_output.h"
+
+#include <atomic>
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "korvel/audio_device.h"
+#include "korvel/synth/file_source.h"
+#include "korvel/synth/synthesizer.h"
+#include "korvel/synth_schedule.h"
+
+namespace korvel {
+namespace {
+
+// What a message waits beyond the device's queue: a wake of the render
+// thread may come this much late without moving the message's sample.
+constexpr LONGLONG kScheduleMarginUs = 3000;
+
+std::atomic<LONGLONG> g_songRequestedQpc{0};
+
+LONGLONG Frequency() {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return frequency.QuadPart;
+}
+
+FontProblem ProblemOf(synth::ReadError error) {
+    switch (error) {
+    case synth::ReadError::None: return FontProblem::None;
+    case synth::ReadError::Unreadable: return FontProblem::Unreadable;
+    case synth::ReadError::NotSoundFont: return FontProblem::NotSoundFont;
+    case synth::ReadError::Compressed: return FontProblem::Compressed;
+    case synth::ReadError::TooLarge: return FontProblem::TooLarge;
+    default: return FontProblem::Damaged;
+    }
+}
+
+SoundFontHolder::Loaded ReadFont(const std::string &path) {
+    SoundFontHolder::Loaded loaded;
+    try {
+        synth::FileSource source;
+        synth::FileOpen opened = source.Open(path.c_str());
+        if (opened != synth::FileOpen::Opened) {
+            loaded.problem = opened == synth::FileOpen::NotFound ? FontProblem::Missing : FontProblem::Unreadable;
+            return loaded;
+        }
+        synth::ReadResult result = synth::ReadSoundFont(source);
+        loaded.font = std::move(result.font);
+        loaded.problem = loaded.font ? FontProblem::None : ProblemOf(result.error);
+        if (!loaded.font && loaded.problem == FontProblem::None) loaded.problem = FontProblem::Damaged;
+    } catch (const std::bad_alloc &) {
+        loaded.font.reset();
+        loaded.problem = FontProblem::TooLarge;
+    }
+    return loaded;
+}
+
+// The synthesizer, fed by the playback thread and rendered by the audio
+// stream's thread.  Send only stamps and queues a message; the render thread
+// applies it at its sample (see SynthScheduler) and owns the synthesizer.
+class SynthOutput : public Output, private AudioSource {
+public:
+    explicit SynthOutput(std::shared_ptr<const synth::SoundFont> font)
+        : font_(std::move(font)), frequency_(Frequency()) {}
+    ~SynthOutput() override { Close(); }
+
+    AudioStream::Opened Open() {
+        AudioStream::Opened opened = AudioStream::Open(*this);
+        stream_ = std::move(opened.stream);
+        return opened;
+    }
+
+    bool Send(const uint8_t *message, size_t size, bool) override {
+        if (size == 0) return true;
+        TimedMessage timed;
+        timed.ticks = QpcNow();
+        timed.songStart = songStart_.exchange(false);
+        timed.bytes.assign(message, message + size);
+        queue_.Push(std::move(timed));
+        return true;
+    }
+
+    LONGLONG Start(LONGLONG originQpc) override {
+        // A song's start, not a switch to this output midway, is measured.
+        if (LONGLONG requested = g_songRequestedQpc.exchange(0)) {
+            requestedQpc_ = requested;
+            songStart_ = true;
+        }
+        return Output::Start(originQpc);
+    }
+
+    // What was sent plays to its end (the notes released, the sound
+    // stopped), then the stream fades out: nothing clicks.
+    bool Close() override {
+        if (stream_) stream_->Close();
+        stream_.reset();
+        return true;
+    }
+
+private:
+    // The synthesizer as the scheduler drives it.
+    class Sink : public MessageSink {
+    public:
+        explicit Sink(synth::Synthesizer &synthesizer) : synthesizer_(synthesizer) {}
+        void Apply(const uint8_t *message, size_t size) override { synthesizer_.Send(message, size); }
+        void Render(float *stereo, size_t frames) override { synthesizer_.Render(stereo, frames); }
+
+    private:
+        synth::Synthesizer &synthesizer_;
+    };
+
+    int Begin(int deviceRate) override {
+        synthesizer_ = std::make_unique<synth::Synthesizer>(font_, deviceRate);
+        sink_ = std::make_unique<Sink>(*synthesizer_);
+        scheduler_ = std::make_unique<SynthScheduler>(queue_, frequency_, deviceRate, 0);
+        return deviceRate;
+    }
+
+    void SetQueueTicks(LONGLONG ticks) override {
+        scheduler_->SetDelayTicks(ticks + kScheduleMarginUs * frequency_ / 1000000);
+    }
+
+    void Render(float *stereo, size_t frames, LONGLONG queuedQpc, LONGLONG laterQpc) override {
+        scheduler_->RenderBlock(*sink_, stereo, frames, queuedQpc);
+        int64_t taken = scheduler_->TakeSongStartTicks();
+        if (taken >= 0)
+            NoteSongLatency((taken - requestedQpc_.load()) * 1000000 / frequency_, laterQpc * 1000000 / frequency_);
+    }
+
+    bool Settled() override { return queue_.Empty() && scheduler_->Idle(); }
+
+    std::shared_ptr<const synth::SoundFont> font_;
+    LONGLONG frequency_;
+    MessageQueue queue_;
+    std::atomic<bool> songStart_{false};
+    std::atomic<LONGLONG> requestedQpc_{0};
+    // The render thread's.
+    std::unique_ptr<synth::Synthesizer> synthesizer_;
+    std::unique_ptr<Sink> sink_;
+    std::unique_ptr<SynthScheduler> scheduler_;
+    std::unique_ptr<AudioStream> stream_;
+};
+
+}  // namespace
+
+bool SoundFontHolder::Stamp::operator==(const Stamp &other) const {
+    return exists == other.exists && size == other.size && written.dwLowDateTime == other.written.dwLowDateTime &&
+           written.dwHighDateTime == other.written.dwHighDateTime;
+}
+
+SoundFontHolder::Stamp SoundFontHolder::StampOf(const std::string &path) {
+    Stamp stamp;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return stamp;
+    stamp.exists = true;
+    stamp.size = (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stamp.written = data.ftLastWriteTime;
+    return stamp;
+}
+
+SoundFontHolder::Loaded SoundFontHolder::Load(const std::string &path) {
+    Loaded loaded;
+    if (font_ && path == path_) {
+        loaded.font = font_;
+        return loaded;
+    }
+    Stamp stamp = StampOf(path);
+    if (failed_ != FontProblem::None && path == failedPath_ && stamp == failedStamp_) {
+        loaded.problem = failed_;
+        return loaded;
+    }
+    loaded = ReadFont(path);
+    if (loaded.font) {
+        path_ = path;
+        font_ = loaded.font;
+        failed_ = FontProblem::None;
+        failedPath_.clear();
+        return loaded;
+    }
+    loaded.news = true;
+    failedPath_ = path;
+    failed_ = loaded.problem;
+    failedStamp_ = stamp;
+    return loaded;
+}
+
+void SoundFontHolder::Release() {
+    font_.reset();
+    path_.clear();
+    failed_ = FontProblem::None;
+    failedPath_.clear();
+}
+
+OpenResult OpenSynthOutput(std::shared_ptr<const synth::SoundFont> font) {
+    OpenResult result;
+    std::unique_ptr<SynthOutput> output;
+    try {
+        output = std::make_unique<SynthOutput>(std::move(font));
+    } catch (const std::bad_alloc &) {
+        result.error = OutputError::AudioDeviceFailed;
+        result.systemError = ERROR_NOT_ENOUGH_MEMORY;
+        return result;
+    }
+    AudioStream::Opened opened = output->Open();
+    switch (opened.error) {
+    case AudioError::None:
+        result.output = std::move(output);
+        return result;
+    case AudioError::NoDevice: result.error = OutputError::NoAudioDevice; break;
+    case AudioError::Busy: result.error = OutputError::AudioDeviceBusy; break;
+    default: result.error = OutputError::AudioDeviceFailed; break;
+    }
+    result.systemError = static_cast<UINT>(opened.code);
+    return result;
+}
+
+void NoteSongRequested() { g_songRequestedQpc = QpcNow(); }
+
+}  // namespace korvel

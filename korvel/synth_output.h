@@ -1,0 +1,57 @@
+// The built-in synthesizer as an output: the messages of a song go to a
+// SoundFont synthesizer, whose sound is played through the system's audio.
+#ifndef TIVORN_KORVEL_SYNTH_OUTPUT_H
+#define TIVORN_KORVEL_SYNTH_OUTPUT_H
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "korvel/midi_errors.h"
+#include "korvel/midi_output.h"
+#include "korvel/synth/soundfont.h"
+
+namespace korvel {
+
+// The SoundFont of the synth: output, read once and kept while the
+// synthesizer is the output chosen, so that the next song and a switch to
+// the same file take it as it is.  A file that could not be used is not
+// read again (nor reported again) until it changes.
+class SoundFontHolder {
+public:
+    struct Loaded {
+        std::shared_ptr<const synth::SoundFont> font;  // null on a problem
+        FontProblem problem = FontProblem::None;
+        bool news = false;  // a problem not told before
+    };
+    Loaded Load(const std::string &path);
+    // Another output was chosen.
+    void Release();
+
+private:
+    struct Stamp {
+        bool exists = false;
+        ULONGLONG size = 0;
+        FILETIME written = {};
+        bool operator==(const Stamp &other) const;
+    };
+    static Stamp StampOf(const std::string &path);
+
+    std::string path_;
+    std::shared_ptr<const synth::SoundFont> font_;
+    std::string failedPath_;
+    FontProblem failed_ = FontProblem::None;
+    Stamp failedStamp_;
+};
+
+// The synthesizer with font on the default audio device; NoAudioDevice
+// and the like when the device cannot be opened.
+OpenResult OpenSynthOutput(std::shared_ptr<const synth::SoundFont> font);
+
+// StartSong was called: the latency of the song's first sample counts from now.
+void NoteSongRequested();
+
+}  // namespace korvel
+
+#endif

@@ -1,0 +1,203 @@
+// The synthesizer's way to the device: samples converted to the device's
+// format and rate, and each message applied at its sample.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "korvel/audio_format.h"
+#include "korvel/synth_schedule.h"
+
+namespace {
+
+using korvel::DeviceFormat;
+
+constexpr double kPi = 3.14159265358979323846;
+
+DeviceFormat Pcm(int channels, int container, int valid) {
+    DeviceFormat format;
+    format.channels = channels;
+    format.containerBits = container;
+    format.validBits = valid;
+    format.encoding = DeviceFormat::Encoding::Pcm;
+    return format;
+}
+
+std::vector<uint8_t> Convert(const std::vector<float> &stereo, const DeviceFormat &format, float gain = 1.0f) {
+    std::vector<uint8_t> out(stereo.size() / 2 * format.BytesPerFrame(), 0xAA);
+    korvel::ConvertFrames(stereo.data(), stereo.size() / 2, format, out.data(), gain);
+    return out;
+}
+
+TEST(AudioFormat, IntegerSamplesAreRoundedClippedAndPlacedInTheirContainer) {
+    // Full scale both ways, beyond it (clipped), half scale, and silence.
+    std::vector<float> stereo = {1.0f, -1.0f, 1.5f, -2.0f, 0.5f, 0.0f};
+    std::vector<uint8_t> pcm16 = Convert(stereo, Pcm(2, 16, 16));
+    EXPECT_EQ(pcm16, (std::vector<uint8_t>{0xFF, 0x7F, 0x00, 0x80, 0xFF, 0x7F, 0x00, 0x80, 0x00, 0x40, 0, 0}));
+    std::vector<uint8_t> pcm24 = Convert({0.5f, -0.5f}, Pcm(2, 24, 24));
+    EXPECT_EQ(pcm24, (std::vector<uint8_t>{0x00, 0x00, 0x40, 0x00, 0x00, 0xC0}));
+    // 24 significant bits at the top of a 32-bit container.
+    std::vector<uint8_t> pcm32 = Convert({0.5f, -1.0f}, Pcm(2, 32, 24));
+    EXPECT_EQ(pcm32, (std::vector<uint8_t>{0, 0, 0, 0x40, 0, 0, 0, 0x80}));
+    std::vector<uint8_t> pcm8 = Convert({1.0f, -1.0f}, Pcm(2, 8, 8));
+    EXPECT_EQ(pcm8, (std::vector<uint8_t>{0xFF, 0x00}));
+    // A fade's gain scales before rounding.
+    EXPECT_EQ(Convert({1.0f, 1.0f}, Pcm(2, 16, 16), 0.5f), (std::vector<uint8_t>{0x00, 0x40, 0x00, 0x40}));
+}
+
+TEST(AudioFormat, LeftAndRightGoToTheFirstTwoChannelsAndTheRestIsSilent) {
+    DeviceFormat surround;  // float, 5.1
+    surround.channels = 6;
+    std::vector<uint8_t> bytes = Convert({0.25f, -0.75f, 0.5f, 0.5f}, surround);
+    std::vector<float> samples(bytes.size() / 4);
+    std::memcpy(samples.data(), bytes.data(), bytes.size());
+    EXPECT_EQ(samples, (std::vector<float>{0.25f, -0.75f, 0, 0, 0, 0, 0.5f, 0.5f, 0, 0, 0, 0}));
+    // A single channel gets the mean of both.
+    EXPECT_EQ(Convert({0.5f, 0.0f}, Pcm(1, 16, 16)), (std::vector<uint8_t>{0x00, 0x20}));
+    EXPECT_FALSE(korvel::CanConvertTo(Pcm(2, 20, 20)));
+    EXPECT_FALSE(korvel::CanConvertTo(Pcm(0, 16, 16)));
+}
+
+// The frequency of a sine by its zero crossings.
+double Frequency(const std::vector<float> &stereo, int rate) {
+    int crossings = 0;
+    size_t first = 0, last = 0;
+    for (size_t f = 1; f < stereo.size() / 2; ++f)
+        if ((stereo[2 * f - 2] < 0) != (stereo[2 * f] < 0)) {
+            if (!crossings) first = f;
+            last = f;
+            ++crossings;
+        }
+    return (crossings - 1) / 2.0 * rate / static_cast<double>(last - first);
+}
+
+TEST(AudioFormat, RateConverterKeepsPitchAndJoinsBlocksWithoutSeams) {
+    const int from = 44100, to = 48000;
+    std::vector<float> source(2 * from);
+    for (int f = 0; f < from; ++f) source[2 * f] = source[2 * f + 1] = static_cast<float>(std::sin(2 * kPi * 1000.0 * f / from));
+    // Pulled in uneven blocks, as device wakes ask, the sine stays whole.
+    korvel::RateConverter converter(from, to);
+    std::vector<float> out;
+    size_t used = 0;
+    for (size_t block = 1; out.size() < 2 * 40000; block = block % 700 + 97) {
+        size_t needed = converter.SourceFramesFor(block);
+        ASSERT_LE(used + needed, static_cast<size_t>(from));
+        converter.Push(source.data() + 2 * used, needed);
+        used += needed;
+        std::vector<float> chunk(2 * block);
+        ASSERT_EQ(converter.Pull(chunk.data(), block), block);
+        out.insert(out.end(), chunk.begin(), chunk.end());
+    }
+    EXPECT_NEAR(Frequency(out, to), 1000.0, 0.5);
+    for (size_t f = 1000; f < out.size() / 2; ++f) {
+        double expected = std::sin(2 * kPi * 1000.0 * f / to);
+        ASSERT_NEAR(out[2 * f], expected, 0.01) << f;
+    }
+}
+
+// Records at which frame of the stream each message was applied.
+class RecordingSink : public korvel::MessageSink {
+public:
+    void Apply(const uint8_t *message, size_t) override { applied.push_back({message[1], frame}); }
+    void Render(float *stereo, size_t frames) override {
+        std::memset(stereo, 0, frames * 2 * sizeof(float));
+        frame += static_cast<int64_t>(frames);
+    }
+    struct Applied {
+        int note;
+        int64_t frame;
+    };
+    std::vector<Applied> applied;
+    int64_t frame = 0;
+};
+
+constexpr int64_t kTicksPerSecond = 10000000;
+constexpr int kRate = 48000;
+constexpr double kTicksPerFrame = static_cast<double>(kTicksPerSecond) / kRate;  // not a whole number: 208.33
+
+void Push(korvel::MessageQueue &queue, int64_t ticks, uint8_t note) {
+    korvel::TimedMessage message;
+    message.ticks = ticks;
+    message.bytes = {0x90, note, 100};
+    queue.Push(message);
+}
+
+TEST(SynthSchedule, MessagesLandOnTheirSamplesWhateverTheWakesDo) {
+    korvel::MessageQueue queue;
+    const int64_t delay = kTicksPerSecond / 50;  // 20 ms
+    korvel::SynthScheduler scheduler(queue, kTicksPerSecond, kRate, delay);
+    RecordingSink sink;
+    std::vector<float> buffer(2 * 960);
+    // Blocks of 10 ms whose wakes come up to 2 ms late; a message every
+    // 1.5 ms, sent just before the block that must hold it.
+    int64_t wake = 1000000;
+    const int64_t firstTicks = wake + 100;
+    int next = 0;
+    for (int block = 0; block < 100; ++block) {
+        for (; firstTicks + next * 15000 < wake + 10 * 10000 && next < 128; ++next) Push(queue, firstTicks + next * 15000, next);
+        int64_t lateness = (block * 7919) % 20000;
+        scheduler.RenderBlock(sink, buffer.data(), 480, wake + 10000 * 10 + lateness);
+        wake += 100000;
+    }
+    ASSERT_EQ(sink.applied.size(), 128u);
+    // 1.5 ms is 72 frames: the wakes' lateness moves no message off its place.
+    for (size_t i = 1; i < sink.applied.size(); ++i)
+        EXPECT_NEAR(sink.applied[i].frame - sink.applied[i - 1].frame, 72, 1) << i;
+    // The first message sits the delay after its sending on the device's line.
+    EXPECT_NEAR(sink.applied[0].frame, (firstTicks + delay - (1000000 + 100000)) / kTicksPerFrame, 1);
+}
+
+TEST(SynthSchedule, LateMessagesGoAtTheBlockStartInOrderAndAJumpMovesTheLine) {
+    korvel::MessageQueue queue;
+    korvel::SynthScheduler scheduler(queue, kTicksPerSecond, kRate, 0);
+    RecordingSink sink;
+    std::vector<float> buffer(2 * 480);
+    scheduler.RenderBlock(sink, buffer.data(), 480, 5000000);
+    // Sent long before this block: applied at its first frame, in order.
+    Push(queue, 1000000, 1);
+    Push(queue, 1000001, 2);
+    scheduler.RenderBlock(sink, buffer.data(), 480, 5100000);
+    ASSERT_EQ(sink.applied.size(), 2u);
+    EXPECT_EQ(sink.applied[0].note, 1);
+    EXPECT_EQ(sink.applied[1].frame, 480);
+    // An underrun: the device takes this block 50 ms later than the line
+    // says.  A message for 5 ms into the block lands there, not 50 ms early.
+    int64_t queued = 5200000 + 500000;
+    Push(queue, queued + 50000, 3);
+    scheduler.RenderBlock(sink, buffer.data(), 480, queued);
+    ASSERT_EQ(sink.applied.size(), 3u);
+    EXPECT_NEAR(sink.applied[2].frame, 960 + 240, 1);
+    EXPECT_TRUE(scheduler.Idle());
+}
+
+TEST(SynthSchedule, TheLineFollowsADeviceClockThatDrifts) {
+    // The device's clock runs 200 ppm fast against the counter, which puts
+    // it 12 ms ahead after the minute this runs; the wakes jitter by 2 ms.
+    korvel::MessageQueue queue;
+    const int64_t delay = 200000;
+    korvel::SynthScheduler scheduler(queue, kTicksPerSecond, kRate, delay);
+    RecordingSink sink;
+    std::vector<float> buffer(2 * 480);
+    auto deviceTicks = [](int64_t frame) {
+        return 1000000 + static_cast<int64_t>(static_cast<double>(frame) * kTicksPerFrame * (1 - 200e-6));
+    };
+    int64_t lowest = INT64_MAX, highest = INT64_MIN;
+    for (int block = 0; block < 6000; ++block) {
+        int64_t frame = block * 480;
+        // Meant for 120 frames into the next block.
+        Push(queue, deviceTicks(frame + 480 + 120) - delay, static_cast<uint8_t>(block & 0x7F));
+        size_t before = sink.applied.size();
+        scheduler.RenderBlock(sink, buffer.data(), 480, deviceTicks(frame) + (block * 7919) % 20000);
+        if (block < 500 || sink.applied.size() == before) continue;  // the line settles in its first seconds
+        int64_t off = sink.applied.back().frame - (frame + 120);
+        lowest = std::min(lowest, off);
+        highest = std::max(highest, off);
+    }
+    // Messages stay where they were against each other: within 1 ms over the minute.
+    EXPECT_LE(highest - lowest, kRate / 1000);
+}
+
+}  // namespace
