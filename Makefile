@@ -59,8 +59,9 @@ test: native-configure configure
 	cmake --build $(BUILD) -j $(JOBS) --target tivorn_serial_first
 	scripts/with-wine.sh $(TEST_PREFIX) ctest --test-dir $(BUILD) --output-on-failure -j $(TEST_JOBS)
 
-bench: configure
-	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
+bench: configure native-configure
+	cmake --build $(BUILD) -j $(JOBS) --target benchmarks tivornctl
+	cmake --build $(NATIVE) -j $(JOBS) --target make-demo-songs synth-bench-songs
 	scripts/with-wine.sh $(TEST_PREFIX) scripts/bench.sh $(BUILD)
 
 screenshots: configure

@@ -7,6 +7,7 @@ list(APPEND KORVEL_PURE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/log_line.cpp
     ${CMAKE_CURRENT_LIST_DIR}/midi_errors.cpp
     ${CMAKE_CURRENT_LIST_DIR}/output_fallback.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/song_render.cpp
     ${CMAKE_CURRENT_LIST_DIR}/audio_format.cpp
     ${CMAKE_CURRENT_LIST_DIR}/synth_schedule.cpp)
 list(APPEND KORVEL_WIN32_SOURCES

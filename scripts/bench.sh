@@ -1,9 +1,13 @@
 #!/bin/bash
-# Runs every benchmark program of a build tree and prints its figures.
+# Runs every benchmark program of a build tree and prints its figures, then
+# the built-in synthesizer's against fluidsynth (scripts/synth_bench.sh).
 #   scripts/with-wine.sh PREFIX scripts/bench.sh BUILD
 # Each program runs alone (benchmarks measure time), its output going to a
 # file first: a Wine program must not write into a pipe that others hold.
+# A PulseAudio server with a null sink, where one can be started, gives the
+# programs that play sound a device.
 set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 build=${1:?usage: scripts/bench.sh BUILD}
 shopt -s nullglob
 programs=("$build"/bench-bin/*.exe)
@@ -11,6 +15,9 @@ if [[ ${#programs[@]} -eq 0 ]]; then
     echo "bench.sh: no benchmark programs in $build/bench-bin" >&2
     exit 1
 fi
+. "$here/pulse-null-sink.sh"
+tivorn_pulse_up || echo "bench.sh: no sound server; the real-time figures of the synthesizer are skipped" >&2
+trap tivorn_pulse_down EXIT
 status=0
 out=$(mktemp "${TMPDIR:-/tmp}/tivorn-bench.XXXXXX")
 for program in "${programs[@]}"; do
@@ -25,4 +32,6 @@ for program in "${programs[@]}"; do
     echo
 done
 rm -f "$out"
+echo "== synth_bench"
+"$here/synth_bench.sh" "$build" || status=1
 exit $status

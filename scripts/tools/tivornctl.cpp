@@ -1,15 +1,19 @@
-// Sends one command to the running Tivorn, as the tray menu or a hotkey would.
+// Sends one command to the running Tivorn, as the tray menu or a hotkey would,
+// or renders a song into a WAV file through the built-in synthesizer.
 //
 //   tivornctl exit | next | rewind | stop | nextbest | restart | menu
+//   tivornctl render [--dry] SONG.mid SOUNDFONT.sf2 OUT.wav
 //
-// Exit code 0 when a running copy took the command, 1 when none runs, 2 on a
-// usage error.
+// Exit code 0 when a running copy took the command (or the WAV was written),
+// 1 when none runs (or a file could not be read or written), 2 on a usage
+// error.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 
 #include "engine/resident_window.h"
+#include "render_command.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -33,11 +37,13 @@ const Command kCommands[] = {
 }  // namespace
 
 int main(int argc, char **argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "render") == 0) return RenderCommand(argc - 2, argv + 2);
     const Command *command = nullptr;
     for (const Command &c : kCommands)
         if (argc == 2 && std::strcmp(argv[1], c.name) == 0) command = &c;
     if (!command) {
-        std::fprintf(stderr, "usage: tivornctl exit|next|rewind|stop|nextbest|restart|menu\n");
+        std::fprintf(stderr, "usage: tivornctl exit|next|rewind|stop|nextbest|restart|menu\n"
+                     "       tivornctl render [--dry] SONG.mid SOUNDFONT.sf2 OUT.wav\n");
         return 2;
     }
     HWND window = FindTivornWindow();

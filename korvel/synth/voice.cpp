@@ -1,0 +1,271 @@
+#include "korvel/synth/voice.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace synth {
+namespace {
+
+constexpr double kFixedOne = 4294967296.0;  // 2^32, the fraction of a position
+// Pitch is held below this many octaves above the sample's own rate.
+constexpr double kHighestStep = 256.0;
+constexpr double kZoneAttenuationShare = 0.4;
+// -90 dB: below the last bit of 16-bit output.
+constexpr double kInaudible = 3.2e-5;
+
+double Clamped(const double *gens, int gen, double lo, double hi) { return std::clamp(gens[gen], lo, hi); }
+
+double Seconds(const double *gens, int gen, double hi, double keyScaling = 0) {
+    return TimecentsToSeconds(std::clamp(gens[gen], -12000.0, hi) + keyScaling);
+}
+
+}  // namespace
+
+bool Voice::Start(const SoundFont &font, const VoiceSetup &setup, int channelIndex, int midiKey, int velocity,
+                  uint32_t id, double sampleRate) {
+    sample_ = setup.sample;
+    data_ = font.data.data();
+    rate_ = sampleRate;
+    channel = channelIndex;
+    key = midiKey;
+    velocity_ = velocity;
+    noteId = id;
+    std::copy(setup.gens, setup.gens + kVoiceGenSlots, base_);
+    modulators_ = setup.modulators;
+    if (!SetPositions(*sample_, font.data.size())) return false;
+    exclusiveClass = static_cast<int>(base_[kExclusiveClass]);
+    keyDown = true;
+    heldByPedal = heldBySostenuto = false;
+    released_ = ended_ = looped_ = false;
+    fresh_ = true;
+    firstBlock_ = true;
+    position_ = static_cast<uint64_t>(start_) << 32;
+    amp_ = 0;
+    filter_.Reset();
+    std::copy(base_, base_ + kVoiceGenSlots, gens_);
+    return true;
+}
+
+bool Voice::SetPositions(const Sample &s, size_t dataSize) {
+    auto at = [&](uint32_t base, int fine, int coarse) {
+        int64_t p = int64_t{base} + static_cast<int64_t>(base_[fine]) + 32768 * static_cast<int64_t>(base_[coarse]);
+        return static_cast<uint32_t>(std::clamp<int64_t>(p, 0, static_cast<int64_t>(dataSize)));
+    };
+    start_ = at(s.start, kStartAddrsOffset, kStartAddrsCoarseOffset);
+    end_ = at(s.end, kEndAddrsOffset, kEndAddrsCoarseOffset);
+    loopStart_ = at(s.loopStart, kStartloopAddrsOffset, kStartloopAddrsCoarseOffset);
+    loopEnd_ = at(s.loopEnd, kEndloopAddrsOffset, kEndloopAddrsCoarseOffset);
+    if (end_ <= start_) return false;
+    int mode = static_cast<int>(base_[kSampleModes]) & 3;
+    loop_ = mode == 1 ? LoopMode::Continuous : mode == 3 ? LoopMode::UntilRelease : LoopMode::None;
+    // A loop that is empty, inverted or outside the sample plays as none.
+    bool loopFits = s.loopUsable && loopStart_ >= start_ && loopEnd_ <= end_ && loopEnd_ >= loopStart_ + 2;
+    if (!loopFits) loop_ = LoopMode::None;
+    return true;
+}
+
+void Voice::Modulate(const ChannelInputs &in) {
+    ModulatorInputs inputs = in.modulators;
+    if (base_[kKeynum] >= 0) inputs.key = static_cast<int>(base_[kKeynum]);
+    inputs.velocity = base_[kVelocity] >= 0 ? static_cast<int>(base_[kVelocity]) : velocity_;
+    std::copy(base_, base_ + kVoiceGenSlots, gens_);
+    for (int i = 0; i < modulators_.Size(); ++i) {
+        const Modulator &m = modulators_[i];
+        if (m.destination < kVoiceGenSlots) gens_[m.destination] += ModulatorValue(m, inputs);
+    }
+    // The zones' own attenuation counts at 0.4 of its centibels, as on the
+    // hardware the format was made for and in the synthesizers users compare
+    // with; SoundFonts are voiced for it.  Modulators count in full.
+    gens_[kInitialAttenuation] -= (1.0 - kZoneAttenuationShare) * base_[kInitialAttenuation];
+    channelTuning_ = in.tuningCents;
+    ApplyGenerators();
+}
+
+// Derives the voice's working values from the modulated generators.
+void Voice::ApplyGenerators() {
+    const double *g = gens_;
+    int effectiveKey = g[kKeynum] >= 0 ? static_cast<int>(g[kKeynum]) : key;
+    int root = g[kOverridingRootKey] >= 0 ? static_cast<int>(g[kOverridingRootKey]) : sample_->originalKey;
+    double keyOffset = 60 - effectiveKey;
+    pitchCents_ = (effectiveKey - root) * Clamped(g, kScaleTuning, 0, 1200) + Clamped(g, kCoarseTune, -120, 120) * 100 +
+                  Clamped(g, kFineTune, -99, 99) + sample_->correction + g[kGenPitch] + channelTuning_;
+    sampleStep_ = static_cast<double>(sample_->rate) / rate_;
+    attenuationCb_ = Clamped(g, kInitialAttenuation, 0, 1440);
+    cutoffCents_ = Clamped(g, kInitialFilterFc, 1500, 13500);
+    resonanceDb_ = Clamped(g, kInitialFilterQ, 0, 960) / 10.0;
+    double pan = Clamped(g, kPan, -500, 500);
+    double angle = (pan + 500) / 1000 * 1.5707963267948966;
+    panLeft_ = static_cast<float>(std::cos(angle));
+    panRight_ = static_cast<float>(std::sin(angle));
+    reverb_ = static_cast<float>(Clamped(g, kReverbEffectsSend, 0, 1000) / 1000);
+    chorus_ = static_cast<float>(Clamped(g, kChorusEffectsSend, 0, 1000) / 1000);
+
+    EnvParams vol;
+    vol.delay = Seconds(g, kDelayVolEnv, 5000);
+    vol.attack = Seconds(g, kAttackVolEnv, 8000);
+    vol.hold = Seconds(g, kHoldVolEnv, 5000, Clamped(g, kKeynumToVolEnvHold, -1200, 1200) * keyOffset);
+    vol.decay = Seconds(g, kDecayVolEnv, 8000, Clamped(g, kKeynumToVolEnvDecay, -1200, 1200) * keyOffset);
+    vol.sustain = Clamped(g, kSustainVolEnv, 0, 1440);
+    vol.release = Seconds(g, kReleaseVolEnv, 8000);
+    EnvParams mod;
+    mod.delay = Seconds(g, kDelayModEnv, 5000);
+    mod.attack = Seconds(g, kAttackModEnv, 8000);
+    mod.hold = Seconds(g, kHoldModEnv, 5000, Clamped(g, kKeynumToModEnvHold, -1200, 1200) * keyOffset);
+    mod.decay = Seconds(g, kDecayModEnv, 8000, Clamped(g, kKeynumToModEnvDecay, -1200, 1200) * keyOffset);
+    mod.sustain = Clamped(g, kSustainModEnv, 0, 1000) / 1000;
+    mod.release = Seconds(g, kReleaseModEnv, 8000);
+    double modHz = AbsoluteCentsToHz(Clamped(g, kFreqModLfo, -16000, 4500));
+    double vibHz = AbsoluteCentsToHz(Clamped(g, kFreqVibLfo, -16000, 4500));
+    if (fresh_) {
+        fresh_ = false;
+        volEnv_.Start(vol, rate_);
+        modEnv_.Start(mod, rate_);
+        modLfo_.Start(Seconds(g, kDelayModLfo, 5000), modHz, rate_);
+        vibLfo_.Start(Seconds(g, kDelayVibLfo, 5000), vibHz, rate_);
+    } else {
+        volEnv_.Update(vol);
+        modEnv_.Update(mod);
+        modLfo_.SetFrequency(modHz, rate_);
+        vibLfo_.SetFrequency(vibHz, rate_);
+    }
+}
+
+void Voice::Release() {
+    released_ = true;
+    keyDown = false;
+    heldByPedal = heldBySostenuto = false;
+    volEnv_.Release();
+    modEnv_.Release();
+}
+
+bool Voice::Render(int frames, const Buses &buses) {
+    const double *g = gens_;
+    // LFOs and the modulation envelope as they stand at the block's end, so
+    // that a voice's first block already has its envelope's attack.
+    double modEnv = modEnv_.Advance(frames);
+    double modLfo = modLfo_.Advance(frames);
+    double vibLfo = vibLfo_.Advance(frames);
+    double cents = pitchCents_ + modLfo * Clamped(g, kModLfoToPitch, -12000, 12000) +
+                   vibLfo * Clamped(g, kVibLfoToPitch, -12000, 12000) + modEnv * Clamped(g, kModEnvToPitch, -12000, 12000);
+    double step = std::min(sampleStep_ * std::exp2(cents / 1200.0), kHighestStep);
+    double cutoff = cutoffCents_ + modLfo * Clamped(g, kModLfoToFilterFc, -12000, 12000) +
+                    modEnv * Clamped(g, kModEnvToFilterFc, -12000, 12000);
+    bool wantFilter = cutoff < 13500 || resonanceDb_ > 0;
+    if (wantFilter) {
+        if (!filterOn_) filter_.Reset();
+        // Coefficients cost a few transcendentals: only a change of more
+        // than a cent (or of the resonance) is worth them.
+        if (!filterOn_ || std::fabs(cutoff - filterCents_) > 1.0 || resonanceDb_ != filterResonance_) {
+            filter_.Set(AbsoluteCentsToHz(cutoff), resonanceDb_, rate_);
+            filterCents_ = cutoff;
+            filterResonance_ = resonanceDb_;
+        }
+    }
+    filterOn_ = wantFilter;
+
+    float samples[kBlockFrames];
+    int made = Generate(samples, frames, std::max<uint64_t>(static_cast<uint64_t>(step * kFixedOne), 1));
+    std::fill(samples + made, samples + frames, 0.0f);
+    if (filterOn_) filter_.Process(samples, frames);
+
+    double envelope = volEnv_.Advance(frames);
+    double lfoCb = -modLfo * Clamped(g, kModLfoToVolume, -960, 960);
+    double target = envelope * CentibelsToGain(attenuationCb_ + lfoCb);
+    // A released voice that can no longer be heard ends.
+    if (ended_ || (released_ && target < kInaudible)) target = 0;
+    // A voice's first block rises only over its attack when that is shorter:
+    // a short percussive sample would otherwise lose its first transient.
+    int rampFrames = frames;
+    if (firstBlock_) {
+        firstBlock_ = false;
+        rampFrames = std::clamp(static_cast<int>(volEnv_.AttackEnd() * rate_), 1, frames);
+    }
+    Mix(samples, frames, rampFrames, amp_, target, buses);
+    amp_ = target;
+    return target > 0 || (!ended_ && volEnv_.Stage() != EnvStage::Done && !released_);
+}
+
+void Voice::Mix(const float *samples, int frames, int rampFrames, double ampFrom, double ampTo,
+                const Buses &buses) const {
+    if (ampFrom == 0 && ampTo == 0) return;
+    float gain = static_cast<float>(ampFrom);
+    float slope = static_cast<float>((ampTo - ampFrom) / rampFrames);
+    float *__restrict left = buses.left;
+    float *__restrict right = buses.right;
+    float scaled[kBlockFrames];
+    for (int i = 0; i < rampFrames; ++i) scaled[i] = samples[i] * (gain + slope * static_cast<float>(i));
+    for (int i = rampFrames; i < frames; ++i) scaled[i] = samples[i] * static_cast<float>(ampTo);
+    float l = panLeft_, r = panRight_;
+    for (int i = 0; i < frames; ++i) {
+        left[i] += scaled[i] * l;
+        right[i] += scaled[i] * r;
+    }
+    if (reverb_ <= 0 && chorus_ <= 0) return;
+    float *__restrict reverb = buses.reverb;
+    float *__restrict chorus = buses.chorus;
+    float rv = reverb_, ch = chorus_;
+    for (int i = 0; i < frames; ++i) {
+        reverb[i] += scaled[i] * rv;
+        chorus[i] += scaled[i] * ch;
+    }
+}
+
+float Voice::Point(int64_t index) const {
+    if (Looping()) {
+        int64_t period = loopEnd_ - loopStart_;
+        if (index >= loopEnd_) index -= period;
+        else if (looped_ && index < loopStart_) index += period;
+    } else if (index >= end_) {
+        return 0.0f;
+    }
+    return index < start_ ? 0.0f : data_[index];
+}
+
+int Voice::Generate(float *out, int frames, uint64_t increment) {
+    constexpr float kScale = 1.0f / 32768.0f;
+    constexpr float kFraction = 1.0f / 16777216.0f;  // the top 24 bits of the fraction
+    uint64_t pos = position_;
+    int n = 0;
+    while (n < frames) {
+        uint32_t index = static_cast<uint32_t>(pos >> 32);
+        uint32_t limit = end_;
+        if (Looping()) {
+            if (index >= loopEnd_) {
+                pos -= uint64_t{loopEnd_ - loopStart_} << 32;
+                looped_ = true;
+                continue;
+            }
+            limit = loopEnd_;
+        } else if (index >= end_) {
+            ended_ = true;
+            break;
+        }
+        float p0, p1, p2, p3;
+        float f = static_cast<float>((pos & 0xFFFFFFFFu) * (1.0 / kFixedOne));
+        if (index > start_ && index + 2 < limit) {
+            // Every point lies inside: the plain loop, up to the boundary.
+            uint64_t stop = uint64_t{limit - 2} << 32;
+            int count = static_cast<int>(std::min<uint64_t>(frames - n, (stop - pos + increment - 1) / increment));
+            const int16_t *d = data_;
+            for (int k = 0; k < count; ++k) {
+                const int16_t *q = d + (pos >> 32) - 1;
+                float t = static_cast<float>(static_cast<int32_t>((pos & 0xFFFFFFFFu) >> 8)) * kFraction;
+                float a = q[0], b = q[1], c = q[2], e = q[3];
+                out[n + k] = kScale * (b + 0.5f * t * (c - a + t * (2 * a - 5 * b + 4 * c - e + t * (3 * (b - c) + e - a))));
+                pos += increment;
+            }
+            n += count;
+            continue;
+        }
+        p0 = Point(int64_t{index} - 1);
+        p1 = Point(index);
+        p2 = Point(int64_t{index} + 1);
+        p3 = Point(int64_t{index} + 2);
+        out[n++] = kScale * (p1 + 0.5f * f * (p2 - p0 + f * (2 * p0 - 5 * p1 + 4 * p2 - p3 + f * (3 * (p1 - p2) + p3 - p0))));
+        pos += increment;
+    }
+    position_ = pos;
+    return n;
+}
+
+}  // namespace synth
