@@ -15,10 +15,11 @@ NATIVE := $(BUILD)/native
 TEST_PREFIX := $(BUILD)/wineprefix
 RUN_PREFIX ?= $(HOME)/.local/share/tivorn/wineprefix
 JOBS ?= $(shell nproc)
-# A test slot per core for the tests that compute (the native tree's build,
-# fuzzing, the image check), and one more for the Wine tests that run one at
-# a time (they touch the program's registry key or windows) and mostly wait.
-TEST_JOBS ?= $(shell echo $$(( $(JOBS) + 1 )))
+# A test slot per core for the tests that compute (the two trees' builds,
+# fuzzing, the image check), one for the Wine tests that run one at a time
+# (they run the real program) and one more for the other Wine tests, which
+# mostly wait.
+TEST_JOBS ?= $(shell echo $$(( $(JOBS) + 2 )))
 
 CROSS_CONFIG = -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake \
 	-DCMAKE_BUILD_TYPE=Release -DTIVORN_NATIVE_DIR=$(abspath $(NATIVE))
@@ -49,12 +50,13 @@ dist: configure
 
 # The test prefix is made (first time only) while the Windows tree builds:
 # Wine's start-up mostly waits.  The test run waits for it through the
-# prefix's lock.  The native tree is built by the test run's first test,
-# native_build, beside the Wine tests.
+# prefix's lock.  Only the serial test programs and what they run are built
+# before the run; the run's first tests, windows_build and native_build,
+# build the rest of both trees beside them (tests/CMakeLists.txt).
 test: native-configure configure
 	@test -f $(TEST_PREFIX)/.tivorn-ready || \
 		{ scripts/with-wine.sh $(TEST_PREFIX) true >$(BUILD)/wineprefix.log 2>&1 & }
-	cmake --build $(BUILD) -j $(JOBS)
+	cmake --build $(BUILD) -j $(JOBS) --target tivorn_serial_first
 	scripts/with-wine.sh $(TEST_PREFIX) ctest --test-dir $(BUILD) --output-on-failure -j $(TEST_JOBS)
 
 bench: configure native-configure

@@ -4,11 +4,32 @@
 set(TIVORN_SYSTEM_LIBS user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 oleaut32
     uuid advapi32 winmm uxtheme)
 
-# tivorn_layer(folder [SEES folder...] [PLAIN source...] [WINDOWS source...])
+# tivorn_unity(target): the Windows tree compiles the target's sources as one
+# file, which reads the headers they share once and instantiates their
+# templates once: file by file, that work was most of a fresh build's time.
+# So names at file scope (anonymous namespaces, statics) must differ between
+# the files of one target.  The native tree compiles each file alone, which
+# keeps every file's own includes honest.
+function(tivorn_unity TARGET)
+    if(WIN32)
+        set_target_properties(${TARGET} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
+        # Included into the one file, a source counts as a header to GCC,
+        # which then warns of every class (a test fixture's test, say) built
+        # on a type of the source's anonymous namespace.
+        target_compile_options(${TARGET} PRIVATE -Wno-subobject-linkage)
+    endif()
+endfunction()
+
+# tivorn_layer(folder [APART] [SEES folder...] [PLAIN source...] [WINDOWS source...])
 # The library of one source folder, tivorn_<folder>, and the folders its code
 # may include.  PLAIN sources are C++ without windows.h, built in both trees;
 # WINDOWS sources only in the Windows tree.  A folder without sources in a
 # tree gives an interface library: its headers alone.
+#
+# The Windows tree compiles a library as one file (tivorn_unity), or with
+# APART file by file over precompiled system headers: for a library that
+# is linked beside the import library of a DLL made from it, the linker
+# must be able to take its files one at a time.
 #
 # SEES names the folders just below (utils is seen by every folder).  The
 # library links their libraries, and its include path is a folder of the
@@ -17,7 +38,7 @@ set(TIVORN_SYSTEM_LIBS user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 olea
 # ("shell/tray.h" from store/) finds no file.  Whatever links the library
 # sees the same, so a folder's tests see that folder and below.
 function(tivorn_layer FOLDER)
-    cmake_parse_arguments(L "" "" "SEES;PLAIN;WINDOWS" ${ARGN})
+    cmake_parse_arguments(L "APART" "" "SEES;PLAIN;WINDOWS" ${ARGN})
     if(NOT FOLDER STREQUAL "utils")
         list(APPEND L_SEES utils)
     endif()
@@ -47,12 +68,14 @@ function(tivorn_layer FOLDER)
             # After the libraries that call them, for the linker.
             target_link_libraries(tivorn_${FOLDER} PUBLIC ${TIVORN_SYSTEM_LIBS})
         endif()
-        if(WIN32)
+        if(WIN32 AND L_APART)
             # The system headers nearly every file of the Windows tree reads,
-            # compiled once per library instead of once per file: most of a
-            # fresh build's time.  Plain files get them too here; the native
-            # tree, which has none of them, keeps those files honest.
+            # compiled once for the library instead of once per file.  Plain
+            # files get them too here; the native tree, which has none of
+            # them, keeps those files honest.
             target_precompile_headers(tivorn_${FOLDER} PRIVATE <windows.h> <commctrl.h> <string> <vector>)
+        else()
+            tivorn_unity(tivorn_${FOLDER})
         endif()
     else()
         add_library(tivorn_${FOLDER} INTERFACE)
@@ -116,17 +139,18 @@ else()
     set(TIVORN_TEST_FLAGS -O0 -gline-tables-only)
 endif()
 
-# tivorn_test_code(target [PLAIN]): compiles the target as test code: the
-# flags above, and the headers most tests include precompiled once per tree
-# (tests/CMakeLists.txt), without windows.h for PLAIN code.  Test code is
-# compiled often and runs for moments.
+# tivorn_test_code(target): compiles the target as test code: the flags
+# above, and the headers most tests include precompiled once per tree
+# (tests/CMakeLists.txt).  In the Windows tree plain test code reads them
+# with windows.h too, one set fewer to compile; the native tree, which has
+# no windows.h, keeps it plain.  Test code is compiled often and runs for
+# moments.
 function(tivorn_test_code TARGET)
-    cmake_parse_arguments(C "PLAIN" "" "" ${ARGN})
     target_compile_options(${TARGET} PRIVATE ${TIVORN_TEST_FLAGS})
-    if(C_PLAIN OR NOT WIN32)
-        target_precompile_headers(${TARGET} REUSE_FROM tivorn_test_pch_plain)
-    else()
+    if(WIN32)
         target_precompile_headers(${TARGET} REUSE_FROM tivorn_test_pch_windows)
+    else()
+        target_precompile_headers(${TARGET} REUSE_FROM tivorn_test_pch_plain)
     endif()
 endfunction()
 
@@ -140,7 +164,9 @@ endfunction()
 #              on the one desktop.  The others keep their state under a key
 #              of their own (testing/win_test_support.h), and their resident
 #              windows are never the running copy's (engine/resident_window.h):
-#              they run side by side
+#              they run side by side.  A program that stands in or types,
+#              but needs no real Tivorn.exe, can run side by side on a
+#              desktop of its own instead (tt::RunOnOwnDesktop)
 #   OWN_MAIN   the sources bring main(); otherwise gtest_main is linked
 #   PURE       plain C++ built in both trees: the Windows tree's CTest also
 #              runs the native build under the sanitizers, as NAME_sanitized
@@ -150,12 +176,9 @@ function(tivorn_test)
         tivorn_native_test(NAME ${T_NAME}_sanitized COMMAND test-bin/${T_NAME})
     endif()
     add_executable(${T_NAME} ${T_SOURCES})
+    tivorn_unity(${T_NAME})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} tivorn_test_includes GTest::gtest)
-    if(T_PURE)
-        tivorn_test_code(${T_NAME} PLAIN)
-    else()
-        tivorn_test_code(${T_NAME})
-    endif()
+    tivorn_test_code(${T_NAME})
     if(NOT T_OWN_MAIN)
         target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
     endif()
@@ -177,8 +200,14 @@ function(tivorn_test)
         ENVIRONMENT "TIVORN_BIN_DIR=${TIVORN_BIN_DIR};TIVORN_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
     if(T_SERIAL)
         # One after another they are the longest chain of the run, so CTest
-        # starts each as soon as it can, before tests that cost more alone.
+        # starts each as soon as it can, before tests that cost more alone;
+        # they are built before the run (tests/CMakeLists.txt).
         set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK tivorn_registry COST 100)
+        if(WIN32)
+            add_dependencies(tivorn_serial_first ${T_NAME})
+        endif()
+    elseif(WIN32)
+        set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED windows_tree)
     endif()
 endfunction()
 
@@ -204,10 +233,12 @@ endfunction()
 # CORPUS is a folder of seed inputs; the run works on a copy in the tree.
 # The run is niced: it takes whatever processor time is left over in its
 # SECONDS, and the Wine tests beside it, which wait on windows, stay quick.
+# Ten seconds a run: make test is not the place for long fuzzing (run the
+# program in the native tree's fuzz/ for longer).
 function(tivorn_fuzzer)
     cmake_parse_arguments(F "" "NAME;SECONDS;CORPUS" "SOURCES;LIBS" ${ARGN})
     if(NOT F_SECONDS)
-        set(F_SECONDS 30)
+        set(F_SECONDS 10)
     endif()
     if(WIN32)
         math(EXPR limit "${F_SECONDS} + 120")

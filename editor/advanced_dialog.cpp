@@ -23,7 +23,7 @@
 
 namespace {
 
-const char kFolderPrompt[] = "設定ファイルを保存するフォルダを指定してください。";
+const char kDataFolderPrompt[] = "設定ファイルを保存するフォルダを指定してください。";
 const char kOverwriteQuestion[] = "指定したフォルダにはすでに設定ファイルが存在します。\n上書きしますか？";
 const char kMoveFailed[] = "設定ファイルを移動できませんでした。\nフォルダは変更されていません。";
 // Followed by the chosen folder, where the files that could not go back are.
@@ -112,7 +112,7 @@ void AdvancedDialog::ShowFolder(const char *folder) {
 
 void AdvancedDialog::OnChooseFolder() {
     char chosen[KORVEL_PATH_BUFFER] = "";
-    if (!picker_(window_, chosen, kFolderPrompt, TIVORN_CAPTION)) return;
+    if (!picker_(window_, chosen, kDataFolderPrompt, TIVORN_CAPTION)) return;
     chosen[sizeof chosen - 1] = '\0';
     if (!chosen[0]) return;
     // A folder whose file paths would not fit is refused, not cut to

@@ -22,7 +22,7 @@
 
 namespace {
 
-const char kFolderPrompt[] = "MIDIフォルダを指定してください。";
+const char kMidiFolderPrompt[] = "MIDIフォルダを指定してください。";
 
 // Posted by the dialog to itself: OK, Cancel or Close ends it.
 constexpr UINT kMsgClose = WM_APP + 6;
@@ -273,7 +273,7 @@ void BestSettingsDialog::ReportFailure() {
 
 void BestSettingsDialog::OnChangeMidiFolder() {
     char chosen[KORVEL_PATH_BUFFER] = "";
-    if (!picker_(window_, chosen, kFolderPrompt, TIVORN_CAPTION)) return;
+    if (!picker_(window_, chosen, kMidiFolderPrompt, TIVORN_CAPTION)) return;
     chosen[sizeof chosen - 1] = '\0';
     SaveBest(window_, false, kSaveRebuildOnly);
     // A drive root comes back as "D:\" and is kept as "D:".

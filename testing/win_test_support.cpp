@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <initializer_list>
 
 #include "engine/resident_window.h"
 #include "resources/resource_ids.h"
@@ -43,6 +44,69 @@ bool WaitUntil(const std::function<bool()> &condition, DWORD timeoutMs) {
         // Wake for this thread's messages, or poll again shortly.
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
+}
+
+namespace {
+const char kOwnStation[] = "TivornTest-";
+
+// An inheritable copy of a standard handle, or null.
+HANDLE InheritableStdHandle(DWORD which) {
+    HANDLE handle = GetStdHandle(which), copy = nullptr;
+    if (handle && handle != INVALID_HANDLE_VALUE)
+        DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS);
+    return copy;
+}
+}  // namespace
+
+bool OnOwnDesktop() {
+    char name[64] = "";
+    GetUserObjectInformationA(GetProcessWindowStation(), UOI_NAME, name, sizeof name, nullptr);
+    return std::strncmp(name, kOwnStation, sizeof kOwnStation - 1) == 0;
+}
+
+int RunOnOwnDesktop() {
+    // A desktop is made on the process's window station; this process
+    // borrows the new station only while it makes the desktop.
+    std::string station = kOwnStation + std::to_string(GetCurrentProcessId());
+    HWINSTA own = CreateWindowStationA(station.c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
+    HWINSTA mine = GetProcessWindowStation();
+    HDESK desktop = nullptr;
+    if (own && SetProcessWindowStation(own)) {
+        desktop = CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+        SetProcessWindowStation(mine);
+    }
+    if (!desktop) {
+        std::fprintf(stderr, "no desktop of its own for the test program (error %lu)\n", GetLastError());
+        if (own) CloseWindowStation(own);
+        return 1;
+    }
+    std::string desktopPath = station + "\\Default";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.lpDesktop = &desktopPath[0];
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = InheritableStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = InheritableStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = InheritableStdHandle(STD_ERROR_HANDLE);
+    char program[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, program, sizeof program);
+    std::string commandLine = GetCommandLineA();
+    PROCESS_INFORMATION child = {};
+    DWORD exitCode = 1;
+    std::fflush(stdout);
+    if (CreateProcessA(program, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child)) {
+        WaitForSingleObject(child.hProcess, INFINITE);
+        GetExitCodeProcess(child.hProcess, &exitCode);
+        CloseHandle(child.hThread);
+        CloseHandle(child.hProcess);
+    } else {
+        std::fprintf(stderr, "the test program did not start on its own desktop (error %lu)\n", GetLastError());
+    }
+    for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
+        if (handle) CloseHandle(handle);
+    CloseDesktop(desktop);
+    CloseWindowStation(own);
+    return static_cast<int>(exitCode);
 }
 
 ScratchFolder::ScratchFolder() {

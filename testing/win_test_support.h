@@ -25,6 +25,16 @@ bool WaitUntil(const std::function<bool()> &condition, DWORD timeoutMs = 15000);
 // Handles this thread's pending messages.
 void PumpMessages();
 
+// A window station and desktop of the test program's own.  Windows, focus,
+// typed keys and low-level keyboard hooks belong to a desktop, and window
+// searches see only the caller's: a program that types, or that stands in
+// for the running copy, runs there beside the others, unseen by them and
+// blind to them.  In main: OnOwnDesktop() says whether this copy runs there;
+// if not, RunOnOwnDesktop() runs the program again there, with the same
+// command line and output, and returns its exit code.
+bool OnOwnDesktop();
+int RunOnOwnDesktop();
+
 // A folder under %TEMP% that is removed with everything in it.
 class ScratchFolder {
 public:

@@ -4,10 +4,22 @@ import math
 from drawing.canvas import Canvas
 
 
+# Each shape also has a box, (left, top, right, bottom), that holds all of
+# it with room to spare: render asks contains() only of points inside it,
+# which gives the same pixels at a fraction of the time.
+SPARE = 1e-6
+
+
+def box_of(points, r=0.0):
+    xs, ys = [p[0] for p in points], [p[1] for p in points]
+    return (min(xs) - r - SPARE, min(ys) - r - SPARE, max(xs) + r + SPARE, max(ys) + r + SPARE)
+
+
 class Ellipse:
     def __init__(self, cx, cy, rx, ry, angle=0.0):
         self.cx, self.cy, self.rx, self.ry = cx, cy, rx, ry
         self.cos, self.sin = math.cos(math.radians(angle)), math.sin(math.radians(angle))
+        self.box = box_of([(cx, cy)], max(rx, ry))
 
     def contains(self, x, y):
         dx, dy = x - self.cx, y - self.cy
@@ -21,6 +33,7 @@ class Capsule:
 
     def __init__(self, points, r):
         self.points, self.r = points, r
+        self.box = box_of(points, r)
 
     def contains(self, x, y):
         r2 = self.r * self.r
@@ -37,6 +50,7 @@ class Capsule:
 class Polygon:
     def __init__(self, points):
         self.points = points
+        self.box = box_of(points)
 
     def contains(self, x, y):
         inside = False
@@ -87,6 +101,7 @@ def render(width, height, parts, pose=None, samples=4):
     it (later parts lie on top); a pixel of a part that touches the outside
     gets that part's outline colour."""
     pose = pose or Pose()
+    boxes = [part.shape.box for part in parts]
     labels = [[-1] * width for _ in range(height)]
     for y in range(height):
         for x in range(width):
@@ -96,7 +111,8 @@ def render(width, height, parts, pose=None, samples=4):
                     lx, ly = pose.to_local(x + (sx + 0.5) / samples, y + (sy + 0.5) / samples)
                     label = -1
                     for i in range(len(parts) - 1, -1, -1):
-                        if parts[i].shape.contains(lx, ly):
+                        left, top, right, bottom = boxes[i]
+                        if left <= lx <= right and top <= ly <= bottom and parts[i].shape.contains(lx, ly):
                             label = i
                             break
                     votes[label] = votes.get(label, 0) + 1

@@ -12,7 +12,7 @@
 #include "fake_tree.h"
 #include "utils/ansi_text.h"
 
-namespace {
+namespace collection_test {
 
 using faketree::FakeTree;
 using tree::Item;
@@ -363,4 +363,4 @@ TEST(DiskIndex, OneListingPerFolderAndNothingAskedPerFile) {
     EXPECT_LE(system.queries, 2 + 2);
 }
 
-}  // namespace
+}  // namespace collection_test

@@ -11,7 +11,7 @@
 #include "korvel/smf_reader.h"
 #include "testing/midi_writer.h"
 
-namespace {
+namespace sequencer_test {
 
 using korvel::PlayOutcome;
 using midiw::Bytes;
@@ -292,4 +292,4 @@ TEST(Waiter, GivesUpFineSleepsThatAreNoBetterThanTheTimer) {
     EXPECT_GT(std::count(tail.begin(), tail.end(), 0), 10) << "spun to the microsecond while the budget lasts";
 }
 
-}  // namespace
+}  // namespace sequencer_test
