@@ -241,17 +241,19 @@ void Synthesizer::Impl::StartVoices(int ch, int key, int velocity, int count) {
     }
     // A new note of an exclusive class ends the class's other notes on the
     // channel at once (an open hi-hat cut by the closed one).
+    int classes[kMaxVoicesPerNote];
+    int classCount = 0;
     for (int n = firstStarted; n < activeCount; ++n) {
         int cls = voices[active[n]].exclusiveClass;
-        if (cls == 0) continue;
-        for (int i = activeCount - 1; i >= 0; --i) {
-            Voice &other = voices[active[i]];
-            if (other.channel == ch && other.exclusiveClass == cls && other.noteId != id) {
-                Cut(active[i]);
-                if (i < n) --n;  // Cut moved the last voice into position i
-            }
-        }
+        if (cls != 0 && std::find(classes, classes + classCount, cls) == classes + classCount)
+            classes[classCount++] = cls;
     }
+    for (int c = 0; c < classCount; ++c)
+        // Downward: Cut moves the last voice into the place it frees.
+        for (int i = activeCount - 1; i >= 0; --i) {
+            const Voice &other = voices[active[i]];
+            if (other.channel == ch && other.exclusiveClass == classes[c] && other.noteId != id) Cut(active[i]);
+        }
 }
 
 // A free slot, or the slot of the voice that is stolen for it: the quietest
