@@ -30,6 +30,8 @@ constexpr double kFadeSeconds = 0.005;
 constexpr DWORD kRetryMs = 1000;
 // waveOut: buffers of 10 ms, all of them kept queued.
 constexpr UINT kWaveBuffers = 4;
+// How often the render thread's processor time goes into the figures.
+constexpr DWORD kCpuReportMs = 250;
 
 struct Figures {
     std::atomic<bool> used{false};
@@ -393,8 +395,12 @@ private:
 };
 
 // The render thread's place in the Multimedia Class Scheduler Service: "Pro
-// Audio", else "Audio", so that busy programs do not starve the device;
-// a plain high priority where the service is missing.
+// Audio", else "Audio", so that busy programs do not starve the device.
+// Where the service is missing, time-critical, the highest priority of a
+// normal process, which is what an audio thread needs: it runs for well
+// under a millisecond a wake, and a wake a period late is an underrun.
+// (Wine 8 applies neither to the host's scheduler: there the thread runs
+// at the host's normal priority, and only the queue's depth protects it.)
 class MmcssTask {
 public:
     MmcssTask() {
@@ -411,7 +417,7 @@ public:
             task_ = join("Pro Audio", &index);
             if (!task_) task_ = join("Audio", &index);
         }
-        if (!task_) SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+        if (!task_) SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     }
     ~MmcssTask() {
         if (task_) leave_(task_);
@@ -501,6 +507,7 @@ public:
         }
         if (device_) device_->Stop();
         device_.reset();
+        ReportProcessorTime();
     }
 
 private:
@@ -613,10 +620,13 @@ private:
             fadeLeft_ = fadeTotal_;
         }
         if (!device_ && phase_ != Phase::Playing && phase_ != Phase::Settling) phase_ = Phase::Done;
-        ReportProcessorTime();
+        // Asking for the thread's times is dear where the system reads them
+        // from a file (Wine reads /proc): a few times a second is plenty.
+        if (GetTickCount() - reportedTick_ >= kCpuReportMs) ReportProcessorTime();
     }
 
     void ReportProcessorTime() {
+        reportedTick_ = GetTickCount();
         FILETIME created, exited, kernel, user;
         if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return;
         auto ticks = [](const FILETIME &time) { return (uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime; };
@@ -640,6 +650,7 @@ private:
     int fadeTotal_ = 1, fadeLeft_ = 0;
     LONGLONG paceQpc_ = 0;
     uint64_t cpuReportedUs_ = 0;
+    DWORD reportedTick_ = 0;
 };
 
 }  // namespace

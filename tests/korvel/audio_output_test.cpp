@@ -121,7 +121,8 @@ constexpr double kTicksPerFrame = static_cast<double>(kTicksPerSecond) / kRate; 
 void Push(korvel::MessageQueue &queue, int64_t ticks, uint8_t note) {
     korvel::TimedMessage message;
     message.ticks = ticks;
-    message.bytes = {0x90, note, 100};
+    const uint8_t bytes[3] = {0x90, note, 100};
+    message.Assign(bytes, sizeof bytes);
     queue.Push(message);
 }
 
@@ -171,6 +172,46 @@ TEST(SynthSchedule, LateMessagesGoAtTheBlockStartInOrderAndAJumpMovesTheLine) {
     ASSERT_EQ(sink.applied.size(), 3u);
     EXPECT_NEAR(sink.applied[2].frame, 960 + 240, 1);
     EXPECT_TRUE(scheduler.Idle());
+}
+
+TEST(SynthSchedule, HeldMessagesWaitUntilReleasedOrDroppedAndLongOnesArriveWhole) {
+    korvel::MessageQueue queue;
+    korvel::SynthScheduler scheduler(queue, kTicksPerSecond, kRate, 0);
+    RecordingSink sink;
+    std::vector<float> buffer(2 * 480);
+    auto held = [&](int64_t ticks, uint8_t note) {
+        korvel::TimedMessage message;
+        message.ticks = ticks;
+        const uint8_t bytes[3] = {0xB0, note, 0};
+        message.Assign(bytes, sizeof bytes);
+        queue.Hold(message);
+    };
+    // A stop: the held message goes after what was pushed behind it.
+    held(1000, 120);
+    Push(queue, 2000, 1);
+    scheduler.RenderBlock(sink, buffer.data(), 480, 5000000);
+    ASSERT_EQ(sink.applied.size(), 1u);
+    queue.ReleaseHeld();
+    scheduler.RenderBlock(sink, buffer.data(), 480, 5100000);
+    ASSERT_EQ(sink.applied.size(), 2u);
+    EXPECT_EQ(sink.applied[1].note, 120);
+    // An end: it never plays, and a later release finds nothing.
+    held(3000, 121);
+    queue.DropHeld();
+    queue.ReleaseHeld();
+    scheduler.RenderBlock(sink, buffer.data(), 480, 5200000);
+    EXPECT_EQ(sink.applied.size(), 2u);
+    EXPECT_TRUE(queue.Empty());
+    // A system-exclusive message keeps every byte, after short ones reused the slot.
+    korvel::TimedMessage message;
+    const uint8_t on[6] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+    message.Assign(on, 2);
+    message.Assign(on, sizeof on);
+    ASSERT_EQ(message.Size(), sizeof on);
+    EXPECT_EQ(std::memcmp(message.Data(), on, sizeof on), 0);
+    message.Assign(on + 1, 3);
+    ASSERT_EQ(message.Size(), 3u);
+    EXPECT_EQ(message.Data()[2], 0x09);
 }
 
 TEST(SynthSchedule, TheLineFollowsADeviceClockThatDrifts) {
