@@ -127,6 +127,12 @@ struct KorvelSynthStats {
     LONG  engineLatencyUs; /* what the device says it adds after it took a sample
                             * until it is heard (WASAPI's stream latency; 0 for
                             * waveOut), for the last song */
+    LONG  scheduleDelayUs; /* the fixed part of latencyUs: how long after its
+                            * sending a message enters the device (the queue's
+                            * depth and a margin for late wakes) */
+    LONG  longestWakeUs;   /* the last song: the longest time between two wakes
+                            * of the render thread, in microseconds; a wake that
+                            * comes later than the queue's depth is an underrun */
 };
 #define KORVEL_AUDIO_WASAPI  1
 #define KORVEL_AUDIO_WAVEOUT 2
