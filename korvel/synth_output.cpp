@@ -139,6 +139,7 @@ private:
 
     void SetQueueTicks(LONGLONG ticks) override {
         scheduler_->SetDelayTicks(ticks + kScheduleMarginUs * frequency_ / 1000000);
+        NoteScheduleDelay(scheduler_->DelayTicks() * 1000000 / frequency_);
     }
 
     void Render(float *stereo, size_t frames, LONGLONG queuedQpc, LONGLONG laterQpc) override {
