@@ -55,6 +55,15 @@ TEST(AudioFormat, LeftAndRightGoToTheFirstTwoChannelsAndTheRestIsSilent) {
     std::vector<float> samples(bytes.size() / 4);
     std::memcpy(samples.data(), bytes.data(), bytes.size());
     EXPECT_EQ(samples, (std::vector<float>{0.25f, -0.75f, 0, 0, 0, 0, 0.5f, 0.5f, 0, 0, 0, 0}));
+    // Stereo float is the synthesizer's own format, a fade's gain still applied.
+    DeviceFormat stereo;
+    stereo.channels = 2;
+    for (float gain : {1.0f, 0.5f}) {
+        bytes = Convert({0.25f, -0.75f}, stereo, gain);
+        std::memcpy(samples.data(), bytes.data(), bytes.size());
+        EXPECT_EQ(samples[0], 0.25f * gain);
+        EXPECT_EQ(samples[1], -0.75f * gain);
+    }
     // A single channel gets the mean of both.
     EXPECT_EQ(Convert({0.5f, 0.0f}, Pcm(1, 16, 16)), (std::vector<uint8_t>{0x00, 0x20}));
     EXPECT_FALSE(korvel::CanConvertTo(Pcm(2, 20, 20)));
