@@ -281,10 +281,11 @@ int main(int argc, char **argv) {
                             synthPercent, synthPercent <= kCpuGoalPercent ? "" : ", itself over the goal");
             std::printf("\n    the rest of the process %.2f %%: the playback thread and the audio system's threads\n",
                         percent - renderPercent);
+            double silentSynthPercent = OfflineRenderPercent(silent, font, static_cast<int>(before.sampleRate));
             if (silentPercent >= 0)
-                std::printf("    a silent song through the same output: %.2f %% (render thread %.2f %%), "
-                            "%.2f %% outside the render thread%s\n",
-                            silentPercent, silentRenderPercent, silentPercent - silentRenderPercent,
+                std::printf("    a silent song through the same output: %.2f %% (render thread %.2f %%, the synthesizer's\n"
+                            "    own render of it %.2f %%), %.2f %% outside the render thread%s\n",
+                            silentPercent, silentRenderPercent, silentSynthPercent, silentPercent - silentRenderPercent,
                             silentPercent - silentRenderPercent > kCpuGoalPercent
                                 ? ": the audio system's own path alone exceeds the goal" : "");
         }
