@@ -181,6 +181,16 @@ TEST(SynthSchedule, LateMessagesGoAtTheBlockStartInOrderAndAJumpMovesTheLine) {
     ASSERT_EQ(sink.applied.size(), 3u);
     EXPECT_NEAR(sink.applied[2].frame, 960 + 240, 1);
     EXPECT_TRUE(scheduler.Idle());
+    // Many applied ahead of one still waiting: it keeps its place and time.
+    for (int i = 0; i < 300; ++i) Push(queue, queued, static_cast<uint8_t>(i & 0x7F));
+    Push(queue, queued + 250000, 99);  // 25 ms on: 240 frames into the block after
+    scheduler.RenderBlock(sink, buffer.data(), 480, queued + 100000);
+    ASSERT_EQ(sink.applied.size(), 303u);
+    EXPECT_FALSE(scheduler.Idle());
+    scheduler.RenderBlock(sink, buffer.data(), 480, queued + 200000);
+    ASSERT_EQ(sink.applied.size(), 304u);
+    EXPECT_EQ(sink.applied[303].note, 99);
+    EXPECT_NEAR(sink.applied[303].frame, 1920 + 240, 1);
 }
 
 TEST(SynthSchedule, HeldMessagesWaitUntilReleasedOrDroppedAndLongOnesArriveWhole) {
