@@ -94,7 +94,7 @@ public:
     // sound as on any device.
     void Mark(const char *word, const char *) override {
         if (std::strcmp(word, "end") == 0)
-            queue_.DropHeld();
+            queue_.ReleaseHeldAsPedalUp();
         else
             queue_.ReleaseHeld();
     }

@@ -43,11 +43,13 @@ public:
 
     // A message kept aside until the sender decides: the All Sound Off a
     // song's end adds waits to learn whether the song was stopped (it is
-    // queued, at its own time) or ended by itself (it is dropped, and the
-    // last notes ring out).
+    // queued as it is, at its own time) or ended by itself (the last notes
+    // ring out: it becomes the release of the channel's sostenuto pedal,
+    // the one hold the engine's note-offs and sustain off leave, so that
+    // no note hangs).
     void Hold(TimedMessage message);
     void ReleaseHeld();
-    void DropHeld();
+    void ReleaseHeldAsPedalUp();
 
 private:
     std::mutex lock_;

@@ -193,7 +193,7 @@ TEST(SynthSchedule, LateMessagesGoAtTheBlockStartInOrderAndAJumpMovesTheLine) {
     EXPECT_NEAR(sink.applied[303].frame, 1920 + 240, 1);
 }
 
-TEST(SynthSchedule, HeldMessagesWaitUntilReleasedOrDroppedAndLongOnesArriveWhole) {
+TEST(SynthSchedule, HeldMessagesWaitForTheSendersChoiceAndLongOnesArriveWhole) {
     korvel::MessageQueue queue;
     korvel::SynthScheduler scheduler(queue, kTicksPerSecond, kRate, 0);
     RecordingSink sink;
@@ -214,12 +214,13 @@ TEST(SynthSchedule, HeldMessagesWaitUntilReleasedOrDroppedAndLongOnesArriveWhole
     scheduler.RenderBlock(sink, buffer.data(), 480, 5100000);
     ASSERT_EQ(sink.applied.size(), 2u);
     EXPECT_EQ(sink.applied[1].note, 120);
-    // An end: it never plays, and a later release finds nothing.
-    held(3000, 121);
-    queue.DropHeld();
+    // An end: it comes as the sostenuto pedal's release, once.
+    held(3000, 120);
+    queue.ReleaseHeldAsPedalUp();
     queue.ReleaseHeld();
     scheduler.RenderBlock(sink, buffer.data(), 480, 5200000);
-    EXPECT_EQ(sink.applied.size(), 2u);
+    ASSERT_EQ(sink.applied.size(), 3u);
+    EXPECT_EQ(sink.applied[2].note, 66);
     EXPECT_TRUE(queue.Empty());
     // A system-exclusive message keeps every byte, after short ones reused the slot.
     korvel::TimedMessage message;
