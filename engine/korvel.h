@@ -138,7 +138,9 @@ struct KorvelSynthStats {
 #define KORVEL_AUDIO_WAVEOUT 2
 /* @32 The figures of the synth: output that is open, or of the last one
  * (open is then 0).  0 when no synth: output has been opened since the
- * library was loaded, or stats is NULL or its size too small. */
+ * library was loaded, or stats is NULL or its size too small.  A size that
+ * ends before scheduleDelayUs (a caller built before it) gets the fields
+ * up to engineLatencyUs. */
 KORVEL_API int   SynthOutputStats(struct KorvelSynthStats *stats);
 
 #define KORVEL_PATH_BUFFER 260
