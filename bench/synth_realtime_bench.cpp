@@ -11,7 +11,15 @@
 //     a processor busy;
 //   at most 30 ms from StartSong to the first sample at the device.
 //
-//   synth_realtime_bench [--spin]     (--spin: the busy process itself)
+// Beside each figure, whose part it is: the synthesizer's own render (the
+// same song rendered offline in this process), the render thread's, and the
+// audio system's (a silent song of the same length through the same
+// output); the fixed scheduling delay within the latency, and what the
+// device adds after it; the longest gap between the render thread's wakes
+// beside the underruns, and the machine's load.
+//
+//   synth_realtime_bench [cpu|busy|latency]   one part alone
+//   synth_realtime_bench --spin                the busy process itself
 #include <windows.h>
 
 #include <algorithm>
@@ -23,12 +31,18 @@
 
 #include "bench/gm_songs.h"
 #include "engine/korvel.h"
+#include "korvel/smf_reader.h"
+#include "korvel/song_render.h"
+#include "korvel/synth/file_source.h"
+#include "korvel/synth/synthesizer.h"
 
 namespace {
 
 constexpr double kCpuGoalPercent = 3.0;
 constexpr double kLatencyGoalMs = 30.0;
 constexpr int kLatencyStarts = 7;
+// The output's margin for late wakes within its scheduling delay.
+constexpr LONG kScheduleMarginUs = 3000;
 
 volatile bool g_ended = false;
 void OnEnd(int) { g_ended = true; }
@@ -49,6 +63,55 @@ double ProcessCpuSeconds() {
     u.LowPart = user.dwLowDateTime;
     u.HighPart = user.dwHighDateTime;
     return static_cast<double>(k.QuadPart + u.QuadPart) / 1e7;
+}
+
+double ThreadCpuSeconds() {
+    FILETIME created, exited, kernel, user;
+    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+    auto ticks = [](const FILETIME &t) { return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
+}
+
+// The machine's load where the system tells it (Linux under Wine), or empty.
+std::string LoadAverage() {
+    std::string text;
+    if (FILE *file = std::fopen("Z:\\proc\\loadavg", "r")) {
+        char line[128] = {};
+        if (std::fgets(line, sizeof line, file)) text.assign(line, std::strcspn(line, " "));
+        std::fclose(file);
+    }
+    return text;
+}
+
+// The synthesizer alone: the song rendered offline in this process at rate,
+// with reverb and chorus as the output has them; its processor time as a
+// share of one core over the sound's length.  Negative when it cannot be had.
+double OfflineRenderPercent(const midiw::Bytes &bytes, const std::string &fontPath, int rate) {
+    korvel::Song song;
+    if (korvel::ReadSmf(bytes.data(), bytes.size(), song) != korvel::SmfError::None) return -1;
+    synth::FileSource source;
+    if (source.Open(fontPath.c_str()) != synth::FileOpen::Opened) return -1;
+    synth::ReadResult font = synth::ReadSoundFont(source);
+    if (!font.font) return -1;
+    synth::Synthesizer synthesizer(font.font, rate);
+    uint64_t frames = 0;
+    double cpu0 = ThreadCpuSeconds();
+    korvel::RenderSong(song, synthesizer, [&](const float *, size_t n) {
+        frames += n;
+        return true;
+    });
+    double cpu = ThreadCpuSeconds() - cpu0;
+    return frames ? 100.0 * cpu * rate / static_cast<double>(frames) : -1;
+}
+
+// Nothing but a controller, and the end after seconds: the output's stream
+// runs as long as for a song, with no voice to render.
+midiw::Bytes SilentSong(double seconds) {
+    midiw::Track track;
+    track.Tempo(0, 500000);  // at 1000 ticks a beat, a tick is half a millisecond
+    track.Controller(0, 0, 7, 100);
+    track.End(static_cast<uint32_t>(seconds * 2000));
+    return midiw::File(0, 1000, {track});
 }
 
 bool Stats(KorvelSynthStats &stats) {
@@ -72,19 +135,30 @@ bool Play(const std::string &song, double seconds = 1e9) {
     return true;
 }
 
-// Another process that keeps one processor busy while it lives.
+// Another process that keeps one processor busy while it lives.  The song
+// starts once it spins: a process starting up under Wine keeps the
+// wineserver, through which every wait goes, busy for a while, which is
+// not what is measured here.
 class Spinner {
 public:
     Spinner() {
         char self[MAX_PATH];
         GetModuleFileNameA(nullptr, self, sizeof self);
-        std::string command = std::string("\"") + self + "\" --spin";
+        char name[64];
+        std::snprintf(name, sizeof name, "TivornBenchSpinning-%lu", GetCurrentProcessId());
+        HANDLE spinning = CreateEventA(nullptr, TRUE, FALSE, name);
+        std::string command = std::string("\"") + self + "\" --spin " + name;
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
-        if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
+        if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
             CloseHandle(process_.hThread);
-        else
+            HANDLE handles[2] = {spinning, process_.hProcess};
+            WaitForMultipleObjects(2, handles, FALSE, 10000);
+            Sleep(500);  // its last start-up work settles
+        } else {
             process_.hProcess = nullptr;
+        }
+        if (spinning) CloseHandle(spinning);
     }
     ~Spinner() {
         if (!process_.hProcess) return;
@@ -117,9 +191,13 @@ std::string SoundFontPath() {
 
 int main(int argc, char **argv) {
     if (argc > 1 && std::strcmp(argv[1], "--spin") == 0) {
+        if (argc > 2)
+            if (HANDLE spinning = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[2])) SetEvent(spinning);
         for (volatile unsigned long n = 0;; n = n + 1) {
         }
     }
+    const char *part = argc > 1 ? argv[1] : nullptr;
+    auto Runs = [part](const char *name) { return !part || std::strcmp(part, name) == 0; };
     std::printf("Built-in synthesizer in real time (synth: output, dense band song)\n");
     if (!std::getenv("PULSE_SERVER")) {
         std::printf("  skipped: no PulseAudio server to play into (scripts/bench.sh starts one)\n");
@@ -128,6 +206,7 @@ int main(int argc, char **argv) {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     std::string song = std::string(temp) + "synth-realtime-bench.mid";
+    std::string silentPath = std::string(temp) + "synth-realtime-bench-silent.mid";
     if (!midiw::Save(song, gmsongs::BandSong())) {
         std::printf("  cannot write %s\n", song.c_str());
         return 1;
@@ -163,49 +242,99 @@ int main(int argc, char **argv) {
                     before.channels, before.bitsPerSample, before.isFloat ? "float" : "integer");
         bool met = true;
 
-        // CPU: the whole process over the song's time.
-        double cpu0 = ProcessCpuSeconds(), wall0 = Now();
-        Play(song);
-        double wall = Now() - wall0, cpu = ProcessCpuSeconds() - cpu0;
-        Stats(after);
-        double percent = 100.0 * cpu / wall;
-        double renderPercent = 100.0 * static_cast<double>(after.renderCpuUs - before.renderCpuUs) / 1e6 / wall;
-        bool cpuMet = percent <= kCpuGoalPercent;
-        std::printf("  CPU %.2f %% of one core over %.1f s (render thread %.2f %%); goal <= %.0f %%: %s\n", percent, wall,
-                    renderPercent, kCpuGoalPercent, Verdict(cpuMet));
-        std::printf("  underruns while alone: %lu\n", after.underruns - before.underruns);
-        met = met && cpuMet;
+        std::string load = LoadAverage();
+        if (!load.empty()) std::printf("  machine load (1-minute average) at the start: %s\n", load.c_str());
 
-        // Underruns with a processor kept busy by another process.
-        Stats(before);
-        {
-            Spinner spinner;
-            if (!spinner.running()) std::printf("  (the busy process did not start)\n");
+        if (Runs("cpu")) {
+            // CPU: the whole process over the song's time.
+            double cpu0 = ProcessCpuSeconds(), wall0 = Now();
             Play(song);
-        }
-        Stats(after);
-        DWORD underruns = after.underruns - before.underruns;
-        std::printf("  underruns with a processor busy: %lu; goal 0: %s\n", underruns, Verdict(underruns == 0));
-        met = met && underruns == 0;
+            double wall = Now() - wall0, cpu = ProcessCpuSeconds() - cpu0;
+            Stats(after);
+            double percent = 100.0 * cpu / wall;
+            double renderPercent = 100.0 * static_cast<double>(after.renderCpuUs - before.renderCpuUs) / 1e6 / wall;
+            bool cpuMet = percent <= kCpuGoalPercent;
+            std::printf("  CPU %.2f %% of one core over %.1f s; goal <= %.0f %%: %s\n", percent, wall, kCpuGoalPercent,
+                        Verdict(cpuMet));
+            std::printf("  underruns while alone: %lu\n", after.underruns - before.underruns);
+            met = met && cpuMet;
 
-        // Latency: several starts of the song, each stopped soon after.
-        std::vector<double> latencies;
-        for (int i = 0; i < kLatencyStarts; ++i) {
-            Play(song, 0.3);
-            if (Stats(after) && after.latencyUs >= 0) latencies.push_back(after.latencyUs / 1000.0);
+            // Whose it is: the same length of silence through the same output,
+            // and the song rendered offline by the synthesizer alone.
+            Stats(before);
+            midiw::Bytes silent = SilentSong(wall);
+            double silentPercent = -1, silentRenderPercent = 0;
+            if (midiw::Save(silentPath, silent)) {
+                cpu0 = ProcessCpuSeconds();
+                wall0 = Now();
+                Play(silentPath);
+                double silentWall = Now() - wall0;
+                silentPercent = 100.0 * (ProcessCpuSeconds() - cpu0) / silentWall;
+                Stats(after);
+                silentRenderPercent =
+                    100.0 * static_cast<double>(after.renderCpuUs - before.renderCpuUs) / 1e6 / silentWall;
+            }
+            double synthPercent = OfflineRenderPercent(gmsongs::BandSong(), font, static_cast<int>(before.sampleRate));
+            std::printf("    render thread %.2f %%", renderPercent);
+            if (synthPercent >= 0)
+                std::printf(", of which the synthesizer's own render %.2f %% (the song rendered offline%s)",
+                            synthPercent, synthPercent <= kCpuGoalPercent ? "" : ", itself over the goal");
+            std::printf("\n    the rest of the process %.2f %%: the playback thread and the audio system's threads\n",
+                        percent - renderPercent);
+            double silentSynthPercent = OfflineRenderPercent(silent, font, static_cast<int>(before.sampleRate));
+            if (silentPercent >= 0)
+                std::printf("    a silent song through the same output: %.2f %% (render thread %.2f %%, the synthesizer's\n"
+                            "    own render of it %.2f %%), %.2f %% outside the render thread%s\n",
+                            silentPercent, silentRenderPercent, silentSynthPercent, silentPercent - silentRenderPercent,
+                            silentPercent - silentRenderPercent > kCpuGoalPercent
+                                ? ": the audio system's own path alone exceeds the goal" : "");
         }
-        if (latencies.empty()) {
-            std::printf("  latency: not measured (no song sounded)\n");
-            met = false;
-        } else {
-            std::sort(latencies.begin(), latencies.end());
-            double median = latencies[latencies.size() / 2];
-            bool latencyMet = median <= kLatencyGoalMs;
-            std::printf("  StartSong to the first sample at the device: median %.1f ms of %zu starts "
-                        "(%.1f to %.1f); goal <= %.0f ms: %s\n",
-                        median, latencies.size(), latencies.front(), latencies.back(), kLatencyGoalMs,
-                        Verdict(latencyMet));
-            met = met && latencyMet;
+
+        if (Runs("busy")) {
+            // Underruns with a processor kept busy by another process.
+            Stats(before);
+            {
+                Spinner spinner;
+                if (!spinner.running()) std::printf("  (the busy process did not start)\n");
+                Play(song);
+            }
+            Stats(after);
+            DWORD underruns = after.underruns - before.underruns;
+            std::printf("  underruns with a processor busy: %lu; goal 0: %s\n", underruns, Verdict(underruns == 0));
+            std::printf("    longest time between two wakes of the render thread: %.1f ms (%.1f ms queued)\n",
+                        after.longestWakeUs / 1000.0, (after.scheduleDelayUs - kScheduleMarginUs) / 1000.0);
+            if (underruns && after.longestWakeUs > after.scheduleDelayUs - kScheduleMarginUs)
+                std::printf("    the render thread went unrun for longer than the queue holds: the system's scheduler's\n"
+                            "    doing (Wine 8 leaves every thread at the host's normal priority, MMCSS and\n"
+                            "    time-critical alike, so a busy machine can hold it back)\n");
+            met = met && underruns == 0;
+        }
+
+        if (Runs("latency")) {
+            // Latency: several starts of the song, each stopped soon after.
+            std::vector<double> latencies;
+            for (int i = 0; i < kLatencyStarts; ++i) {
+                Play(song, 0.3);
+                if (Stats(after) && after.latencyUs >= 0) latencies.push_back(after.latencyUs / 1000.0);
+            }
+            if (latencies.empty()) {
+                std::printf("  latency: not measured (no song sounded)\n");
+                met = false;
+            } else {
+                std::sort(latencies.begin(), latencies.end());
+                double median = latencies[latencies.size() / 2];
+                bool latencyMet = median <= kLatencyGoalMs;
+                std::printf("  StartSong to the first sample at the device: median %.1f ms of %zu starts "
+                            "(%.1f to %.1f); goal <= %.0f ms: %s\n",
+                            median, latencies.size(), latencies.front(), latencies.back(), kLatencyGoalMs,
+                            Verdict(latencyMet));
+                std::printf("    of which the fixed scheduling delay %.1f ms (the device's queue %.1f ms, "
+                            "set by its period, and %.1f ms for late wakes);\n"
+                            "    the device says it adds %.1f ms more before the sample is heard\n",
+                            after.scheduleDelayUs / 1000.0, (after.scheduleDelayUs - kScheduleMarginUs) / 1000.0,
+                            kScheduleMarginUs / 1000.0, after.engineLatencyUs / 1000.0);
+                met = met && latencyMet;
+            }
         }
         std::printf("real-time goals: %s\n", met ? "met" : "NOT met");
         status = 0;
@@ -215,5 +344,6 @@ int main(int argc, char **argv) {
     RegDeleteTreeA(HKEY_CURRENT_USER, key);
     RegDeleteKeyA(HKEY_CURRENT_USER, key);
     DeleteFileA(song.c_str());
+    DeleteFileA(silentPath.c_str());
     return status;
 }

@@ -127,12 +127,20 @@ struct KorvelSynthStats {
     LONG  engineLatencyUs; /* what the device says it adds after it took a sample
                             * until it is heard (WASAPI's stream latency; 0 for
                             * waveOut), for the last song */
+    LONG  scheduleDelayUs; /* the fixed part of latencyUs: how long after its
+                            * sending a message enters the device (the queue's
+                            * depth and a margin for late wakes) */
+    LONG  longestWakeUs;   /* the last song: the longest time between two wakes
+                            * of the render thread, in microseconds; a wake that
+                            * comes later than the queue's depth is an underrun */
 };
 #define KORVEL_AUDIO_WASAPI  1
 #define KORVEL_AUDIO_WAVEOUT 2
 /* @32 The figures of the synth: output that is open, or of the last one
  * (open is then 0).  0 when no synth: output has been opened since the
- * library was loaded, or stats is NULL or its size too small. */
+ * library was loaded, or stats is NULL or its size too small.  A size that
+ * ends before scheduleDelayUs (a caller built before it) gets the fields
+ * up to engineLatencyUs. */
 KORVEL_API int   SynthOutputStats(struct KorvelSynthStats *stats);
 
 #define KORVEL_PATH_BUFFER 260

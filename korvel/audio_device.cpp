@@ -30,6 +30,8 @@ constexpr double kFadeSeconds = 0.005;
 constexpr DWORD kRetryMs = 1000;
 // waveOut: buffers of 10 ms, all of them kept queued.
 constexpr UINT kWaveBuffers = 4;
+// How often the render thread's processor time goes into the figures.
+constexpr DWORD kCpuReportMs = 250;
 
 struct Figures {
     std::atomic<bool> used{false};
@@ -37,6 +39,8 @@ struct Figures {
     std::atomic<uint32_t> underruns{0};
     std::atomic<int32_t> latencyUs{-1};
     std::atomic<int32_t> engineLatencyUs{0};
+    std::atomic<int32_t> scheduleDelayUs{0};
+    std::atomic<int32_t> longestWakeUs{0};
     std::atomic<uint64_t> cpuUs{0};
     std::atomic<uint64_t> frames{0};
     std::atomic<uint32_t> rate{0};
@@ -393,8 +397,12 @@ private:
 };
 
 // The render thread's place in the Multimedia Class Scheduler Service: "Pro
-// Audio", else "Audio", so that busy programs do not starve the device;
-// a plain high priority where the service is missing.
+// Audio", else "Audio", so that busy programs do not starve the device.
+// Where the service is missing, time-critical, the highest priority of a
+// normal process, which is what an audio thread needs: it runs for well
+// under a millisecond a wake, and a wake a period late is an underrun.
+// (Wine 8 applies neither to the host's scheduler: there the thread runs
+// at the host's normal priority, and only the queue's depth protects it.)
 class MmcssTask {
 public:
     MmcssTask() {
@@ -411,7 +419,7 @@ public:
             task_ = join("Pro Audio", &index);
             if (!task_) task_ = join("Audio", &index);
         }
-        if (!task_) SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+        if (!task_) SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     }
     ~MmcssTask() {
         if (task_) leave_(task_);
@@ -501,6 +509,7 @@ public:
         }
         if (device_) device_->Stop();
         device_.reset();
+        ReportProcessorTime();
     }
 
 private:
@@ -510,6 +519,7 @@ private:
         device_ = std::move(device);
         started_ = false;
         wrote_ = false;
+        lastWakeQpc_ = 0;
         const DeviceFormat &format = device_->Format();
         converter_.reset(format.rate == sourceRate_ ? nullptr : new RateConverter(sourceRate_, format.rate));
         source_.SetQueueTicks(static_cast<LONGLONG>(device_->Target()) * frequency_ / format.rate);
@@ -560,7 +570,9 @@ private:
             if (queued == 0 || GetTickCount() - drainStart_ > drainLimitMs_) phase_ = Phase::Done;
             return S_OK;
         }
-        if (started_ && wrote_ && queued == 0) g_figures.underruns.fetch_add(1);
+        bool drained = started_ && wrote_ && queued == 0;
+        if (drained) g_figures.underruns.fetch_add(1);
+        if (started_ && wrote_) NoteWake();
         UINT32 target = device_->Target();
         UINT32 frames = std::min(room, target > queued ? target - queued : 0);
         frames -= frames % device_->Granule();
@@ -568,6 +580,7 @@ private:
             const DeviceFormat &format = device_->Format();
             LONGLONG queuedQpc = Now() + static_cast<LONGLONG>(queued) * frequency_ / format.rate;
             Produce(frames, queuedQpc);
+            if (drained) FadeIn(frames);
             if (phase_ == Phase::Fading) FadeOut(frames);
             if (FAILED(result = device_->Write(deviceBuffer_.data(), frames))) return result;
             wrote_ = true;
@@ -585,6 +598,16 @@ private:
         return S_OK;
     }
 
+    // The time since the last wake that wrote to the device, kept if the longest.
+    void NoteWake() {
+        LONGLONG now = Now();
+        if (lastWakeQpc_) {
+            int32_t us = static_cast<int32_t>(std::min<LONGLONG>((now - lastWakeQpc_) * 1000000 / frequency_, INT32_MAX));
+            if (us > g_figures.longestWakeUs.load(std::memory_order_relaxed)) g_figures.longestWakeUs = us;
+        }
+        lastWakeQpc_ = now;
+    }
+
     // The sound goes on without a device, unheard, so that every message
     // takes effect at its time and a device that comes back plays on.
     void Pace() {
@@ -596,6 +619,17 @@ private:
         sourceBuffer_.resize(2 * static_cast<size_t>(frames));
         source_.Render(sourceBuffer_.data(), static_cast<size_t>(frames), now, 0);
         if (phase_ == Phase::Fading) phase_ = Phase::Done;
+    }
+
+    // The device played silence while it waited: the sound comes back
+    // over a moment rather than with a step.
+    void FadeIn(UINT32 frames) {
+        UINT32 ramp = std::min<UINT32>(frames, static_cast<UINT32>(fadeTotal_));
+        for (UINT32 f = 0; f < ramp; ++f) {
+            float gain = static_cast<float>(f + 1) / static_cast<float>(ramp + 1);
+            deviceBuffer_[2 * f] *= gain;
+            deviceBuffer_[2 * f + 1] *= gain;
+        }
     }
 
     void FadeOut(UINT32 frames) {
@@ -613,10 +647,13 @@ private:
             fadeLeft_ = fadeTotal_;
         }
         if (!device_ && phase_ != Phase::Playing && phase_ != Phase::Settling) phase_ = Phase::Done;
-        ReportProcessorTime();
+        // Asking for the thread's times is dear where the system reads them
+        // from a file (Wine reads /proc): a few times a second is plenty.
+        if (GetTickCount() - reportedTick_ >= kCpuReportMs) ReportProcessorTime();
     }
 
     void ReportProcessorTime() {
+        reportedTick_ = GetTickCount();
         FILETIME created, exited, kernel, user;
         if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return;
         auto ticks = [](const FILETIME &time) { return (uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime; };
@@ -639,7 +676,9 @@ private:
     DWORD settleStart_ = 0, drainStart_ = 0, drainLimitMs_ = 0, lastTry_ = 0;
     int fadeTotal_ = 1, fadeLeft_ = 0;
     LONGLONG paceQpc_ = 0;
+    LONGLONG lastWakeQpc_ = 0;
     uint64_t cpuReportedUs_ = 0;
+    DWORD reportedTick_ = 0;
 };
 
 }  // namespace
@@ -705,6 +744,11 @@ AudioStream::~AudioStream() {
 void NoteSongLatency(LONGLONG microseconds, LONGLONG engineMicroseconds) {
     g_figures.latencyUs = static_cast<int32_t>(std::min<LONGLONG>(microseconds, INT32_MAX));
     g_figures.engineLatencyUs = static_cast<int32_t>(std::min<LONGLONG>(engineMicroseconds, INT32_MAX));
+    g_figures.longestWakeUs = 0;  // the song's wakes count from its first sample
+}
+
+void NoteScheduleDelay(LONGLONG microseconds) {
+    g_figures.scheduleDelayUs = static_cast<int32_t>(std::min<LONGLONG>(microseconds, INT32_MAX));
 }
 
 bool ReadAudioFigures(KorvelSynthStats &stats) {
@@ -720,6 +764,8 @@ bool ReadAudioFigures(KorvelSynthStats &stats) {
     stats.isFloat = g_figures.isFloat.load();
     stats.api = g_figures.api.load();
     stats.engineLatencyUs = g_figures.engineLatencyUs.load();
+    stats.scheduleDelayUs = g_figures.scheduleDelayUs.load();
+    stats.longestWakeUs = g_figures.longestWakeUs.load();
     return true;
 }
 

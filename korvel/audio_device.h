@@ -77,6 +77,8 @@ private:
 // The last song's first sample: from StartSong to the device taking it,
 // and what the device says it adds until it is heard.
 void NoteSongLatency(LONGLONG microseconds, LONGLONG engineMicroseconds);
+// From a message's sending to its sample entering the device.
+void NoteScheduleDelay(LONGLONG microseconds);
 bool ReadAudioFigures(KorvelSynthStats &stats);
 
 }  // namespace korvel

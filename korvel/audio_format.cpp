@@ -51,6 +51,12 @@ bool CanConvertTo(const DeviceFormat &format) {
 
 void ConvertFrames(const float *stereo, size_t frames, const DeviceFormat &format, void *out, float gain) {
     uint8_t *at = static_cast<uint8_t *>(out);
+    // The usual shared-mode format is the synthesizer's own: copied as it is.
+    if (gain == 1.0f && format.channels == 2 && format.encoding == DeviceFormat::Encoding::Float &&
+        format.containerBits == 32) {
+        std::memcpy(at, stereo, frames * 2 * sizeof(float));
+        return;
+    }
     size_t sampleBytes = static_cast<size_t>(format.containerBits / 8);
     for (size_t f = 0; f < frames; ++f) {
         float left = stereo[2 * f] * gain;

@@ -6,6 +6,7 @@
 // and reports the end of a song with a message to the hidden window.
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -637,6 +638,13 @@ int ReportPlayError(int preview, HWND owner) {
 }  // extern "C"
 
 extern "C" int SynthOutputStats(struct KorvelSynthStats *stats) {
-    if (!stats || stats->size < sizeof *stats) return 0;
-    return korvel::ReadAudioFigures(*stats) ? 1 : 0;
+    // A caller built before the last fields were added gets those it knows.
+    constexpr DWORD kFirstSize = offsetof(KorvelSynthStats, scheduleDelayUs);
+    if (!stats || stats->size < kFirstSize) return 0;
+    KorvelSynthStats figures = {};
+    if (!korvel::ReadAudioFigures(figures)) return 0;
+    DWORD size = stats->size < sizeof figures ? stats->size : static_cast<DWORD>(sizeof figures);
+    figures.size = stats->size;
+    std::memcpy(stats, &figures, size);
+    return 1;
 }

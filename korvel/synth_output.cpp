@@ -19,6 +19,10 @@ constexpr LONGLONG kScheduleMarginUs = 3000;
 
 std::atomic<LONGLONG> g_songRequestedQpc{0};
 
+bool IsSoundOff(const uint8_t *message, size_t size) {
+    return size == 3 && (message[0] & 0xF0) == 0xB0 && message[1] == 120;
+}
+
 LONGLONG Frequency() {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
@@ -71,17 +75,32 @@ public:
         return opened;
     }
 
-    bool Send(const uint8_t *message, size_t size, bool) override {
+    bool Send(const uint8_t *message, size_t size, bool added) override {
         if (size == 0) return true;
         TimedMessage timed;
         timed.ticks = QpcNow();
         timed.songStart = songStart_.exchange(false);
-        timed.bytes.assign(message, message + size);
-        queue_.Push(std::move(timed));
+        timed.Assign(message, size);
+        if (added && IsSoundOff(message, size))
+            queue_.Hold(std::move(timed));  // until Mark tells a stop from an end
+        else
+            queue_.Push(std::move(timed));
         return true;
     }
 
+    // A song that ended by itself lets its last notes ring out, as the
+    // offline render does: the engine's note-offs and pedal releases play,
+    // its All Sound Off does not.  A stop, a switch and a close cut the
+    // sound as on any device.
+    void Mark(const char *word, const char *) override {
+        if (std::strcmp(word, "end") == 0)
+            queue_.ReleaseHeldAsPedalUp();
+        else
+            queue_.ReleaseHeld();
+    }
+
     LONGLONG Start(LONGLONG originQpc) override {
+        queue_.ReleaseHeld();  // a song that was neither stopped nor ended (lost midway) is cut
         // A song's start, not a switch to this output midway, is measured.
         if (LONGLONG requested = g_songRequestedQpc.exchange(0)) {
             requestedQpc_ = requested;
@@ -93,6 +112,7 @@ public:
     // What was sent plays to its end (the notes released, the sound
     // stopped), then the stream fades out: nothing clicks.
     bool Close() override {
+        queue_.ReleaseHeld();
         if (stream_) stream_->Close();
         stream_.reset();
         return true;
@@ -119,6 +139,7 @@ private:
 
     void SetQueueTicks(LONGLONG ticks) override {
         scheduler_->SetDelayTicks(ticks + kScheduleMarginUs * frequency_ / 1000000);
+        NoteScheduleDelay(scheduler_->DelayTicks() * 1000000 / frequency_);
     }
 
     void Render(float *stereo, size_t frames, LONGLONG queuedQpc, LONGLONG laterQpc) override {

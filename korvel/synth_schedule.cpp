@@ -1,6 +1,8 @@
 #include "korvel/synth_schedule.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <utility>
 
 namespace korvel {
@@ -13,26 +15,59 @@ constexpr double kResyncSeconds = 0.015;
 // enough to follow a device clock 100 ppm off with a lag of a quarter
 // millisecond.
 constexpr double kFollow = 1.0 / 256;
+constexpr uint8_t kSostenuto = 66;
+// Applied messages ahead of one still waiting are moved out in batches.
+constexpr size_t kCompactAfter = 256;
 
 }  // namespace
+
+void TimedMessage::Assign(const uint8_t *data, size_t size) {
+    if (size <= kShortBytes) {
+        std::copy(data, data + size, short_);
+        shortSize_ = static_cast<uint8_t>(size);
+        long_.clear();
+    } else {
+        long_.assign(data, data + size);
+    }
+}
 
 void MessageQueue::Push(TimedMessage message) {
     std::lock_guard<std::mutex> hold(lock_);
     queued_.push_back(std::move(message));
 }
 
-void MessageQueue::TakeAll(std::deque<TimedMessage> &into) {
-    std::vector<TimedMessage> taken;
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        taken.swap(queued_);
-    }
-    for (TimedMessage &message : taken) into.push_back(std::move(message));
+void MessageQueue::TakeAll(std::vector<TimedMessage> &into) {
+    std::lock_guard<std::mutex> hold(lock_);
+    for (TimedMessage &message : queued_) into.push_back(std::move(message));
+    queued_.clear();
 }
 
 bool MessageQueue::Empty() {
     std::lock_guard<std::mutex> hold(lock_);
     return queued_.empty();
+}
+
+void MessageQueue::Hold(TimedMessage message) {
+    std::lock_guard<std::mutex> hold(lock_);
+    held_.push_back(std::move(message));
+}
+
+void MessageQueue::ReleaseHeld() {
+    std::lock_guard<std::mutex> hold(lock_);
+    for (TimedMessage &held : held_) queued_.push_back(std::move(held));
+    held_.clear();
+}
+
+void MessageQueue::ReleaseHeldAsPedalUp() {
+    std::lock_guard<std::mutex> hold(lock_);
+    for (TimedMessage &held : held_) {
+        if (held.Size() == 3 && (held.Data()[0] & 0xF0) == 0xB0) {
+            const uint8_t pedalUp[3] = {held.Data()[0], kSostenuto, 0};
+            held.Assign(pedalUp, sizeof pedalUp);
+            queued_.push_back(std::move(held));
+        }
+    }
+    held_.clear();
 }
 
 FrameClock::FrameClock(int64_t ticksPerSecond, int rate)
@@ -68,21 +103,29 @@ void SynthScheduler::RenderBlock(MessageSink &sink, float *stereo, size_t frames
     size_t done = 0;
     while (done < frames) {
         size_t until = frames;
-        while (!pending_.empty()) {
-            const TimedMessage &message = pending_.front();
+        while (next_ < pending_.size()) {
+            const TimedMessage &message = pending_[next_];
             int64_t at = clock_.FrameAt(message.ticks + delayTicks_) - frame_;
             if (at > static_cast<int64_t>(done)) {
                 if (at < static_cast<int64_t>(frames)) until = static_cast<size_t>(at);
                 break;
             }
-            sink.Apply(message.bytes.data(), message.bytes.size());
+            sink.Apply(message.Data(), message.Size());
             if (message.songStart) songStartTicks_ = clock_.TicksAt(frame_ + static_cast<int64_t>(done));
-            pending_.pop_front();
+            ++next_;
         }
         sink.Render(stereo + 2 * done, until - done);
         done = until;
     }
     frame_ += static_cast<int64_t>(frames);
+    // The applied messages go; the vector keeps its room.
+    if (next_ == pending_.size()) {
+        pending_.clear();
+        next_ = 0;
+    } else if (next_ >= kCompactAfter) {
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(next_));
+        next_ = 0;
+    }
 }
 
 int64_t SynthScheduler::TakeSongStartTicks() {

@@ -9,7 +9,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -18,21 +17,44 @@ namespace korvel {
 struct TimedMessage {
     int64_t ticks = 0;     // when it was sent
     bool songStart = false;  // the first message of a song: its sample is what the latency is measured by
-    std::vector<uint8_t> bytes;
+
+    // A channel message is kept in place, so that queueing one allocates
+    // nothing; only a system-exclusive message takes the heap.
+    void Assign(const uint8_t *data, size_t size);
+    const uint8_t *Data() const { return long_.empty() ? short_ : long_.data(); }
+    size_t Size() const { return long_.empty() ? shortSize_ : long_.size(); }
+
+private:
+    static constexpr size_t kShortBytes = 3;
+    uint8_t short_[kShortBytes] = {};
+    uint8_t shortSize_ = 0;
+    std::vector<uint8_t> long_;
 };
 
 // Handed from the sending thread to the render thread.  The lock is held
-// only to move messages in or out, never while either thread works.
+// only to move messages in or out, never while either thread works; the
+// vectors keep their room, so that a steady song allocates nothing.
 class MessageQueue {
 public:
     void Push(TimedMessage message);
     // Moves every queued message to the end of into.
-    void TakeAll(std::deque<TimedMessage> &into);
+    void TakeAll(std::vector<TimedMessage> &into);
     bool Empty();
+
+    // A message kept aside until the sender decides: the All Sound Off a
+    // song's end adds waits to learn whether the song was stopped (it is
+    // queued as it is, at its own time) or ended by itself (the last notes
+    // ring out: it becomes the release of the channel's sostenuto pedal,
+    // the one hold the engine's note-offs and sustain off leave, so that
+    // no note hangs).
+    void Hold(TimedMessage message);
+    void ReleaseHeld();
+    void ReleaseHeldAsPedalUp();
 
 private:
     std::mutex lock_;
     std::vector<TimedMessage> queued_;
+    std::vector<TimedMessage> held_;
 };
 
 // The line that maps the stream's frame numbers to the moments they enter
@@ -78,7 +100,7 @@ public:
     void RenderBlock(MessageSink &sink, float *stereo, size_t frames, int64_t queuedTicks);
 
     // Render thread: no message is waiting for its sample.
-    bool Idle() const { return pending_.empty(); }
+    bool Idle() const { return next_ == pending_.size(); }
     // The moment the last song's first message entered the device, once,
     // or -1.
     int64_t TakeSongStartTicks();
@@ -92,7 +114,9 @@ private:
     int64_t delayTicks_;
     int64_t frame_ = 0;
     int64_t songStartTicks_ = -1;
-    std::deque<TimedMessage> pending_;
+    // Waiting for their sample, from next_ on.
+    std::vector<TimedMessage> pending_;
+    size_t next_ = 0;
 };
 
 }  // namespace korvel

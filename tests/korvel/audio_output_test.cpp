@@ -55,6 +55,15 @@ TEST(AudioFormat, LeftAndRightGoToTheFirstTwoChannelsAndTheRestIsSilent) {
     std::vector<float> samples(bytes.size() / 4);
     std::memcpy(samples.data(), bytes.data(), bytes.size());
     EXPECT_EQ(samples, (std::vector<float>{0.25f, -0.75f, 0, 0, 0, 0, 0.5f, 0.5f, 0, 0, 0, 0}));
+    // Stereo float is the synthesizer's own format, a fade's gain still applied.
+    DeviceFormat stereo;
+    stereo.channels = 2;
+    for (float gain : {1.0f, 0.5f}) {
+        bytes = Convert({0.25f, -0.75f}, stereo, gain);
+        std::memcpy(samples.data(), bytes.data(), bytes.size());
+        EXPECT_EQ(samples[0], 0.25f * gain);
+        EXPECT_EQ(samples[1], -0.75f * gain);
+    }
     // A single channel gets the mean of both.
     EXPECT_EQ(Convert({0.5f, 0.0f}, Pcm(1, 16, 16)), (std::vector<uint8_t>{0x00, 0x20}));
     EXPECT_FALSE(korvel::CanConvertTo(Pcm(2, 20, 20)));
@@ -121,7 +130,8 @@ constexpr double kTicksPerFrame = static_cast<double>(kTicksPerSecond) / kRate; 
 void Push(korvel::MessageQueue &queue, int64_t ticks, uint8_t note) {
     korvel::TimedMessage message;
     message.ticks = ticks;
-    message.bytes = {0x90, note, 100};
+    const uint8_t bytes[3] = {0x90, note, 100};
+    message.Assign(bytes, sizeof bytes);
     queue.Push(message);
 }
 
@@ -171,6 +181,57 @@ TEST(SynthSchedule, LateMessagesGoAtTheBlockStartInOrderAndAJumpMovesTheLine) {
     ASSERT_EQ(sink.applied.size(), 3u);
     EXPECT_NEAR(sink.applied[2].frame, 960 + 240, 1);
     EXPECT_TRUE(scheduler.Idle());
+    // Many applied ahead of one still waiting: it keeps its place and time.
+    for (int i = 0; i < 300; ++i) Push(queue, queued, static_cast<uint8_t>(i & 0x7F));
+    Push(queue, queued + 250000, 99);  // 25 ms on: 240 frames into the block after
+    scheduler.RenderBlock(sink, buffer.data(), 480, queued + 100000);
+    ASSERT_EQ(sink.applied.size(), 303u);
+    EXPECT_FALSE(scheduler.Idle());
+    scheduler.RenderBlock(sink, buffer.data(), 480, queued + 200000);
+    ASSERT_EQ(sink.applied.size(), 304u);
+    EXPECT_EQ(sink.applied[303].note, 99);
+    EXPECT_NEAR(sink.applied[303].frame, 1920 + 240, 1);
+}
+
+TEST(SynthSchedule, HeldMessagesWaitForTheSendersChoiceAndLongOnesArriveWhole) {
+    korvel::MessageQueue queue;
+    korvel::SynthScheduler scheduler(queue, kTicksPerSecond, kRate, 0);
+    RecordingSink sink;
+    std::vector<float> buffer(2 * 480);
+    auto held = [&](int64_t ticks, uint8_t note) {
+        korvel::TimedMessage message;
+        message.ticks = ticks;
+        const uint8_t bytes[3] = {0xB0, note, 0};
+        message.Assign(bytes, sizeof bytes);
+        queue.Hold(message);
+    };
+    // A stop: the held message goes after what was pushed behind it.
+    held(1000, 120);
+    Push(queue, 2000, 1);
+    scheduler.RenderBlock(sink, buffer.data(), 480, 5000000);
+    ASSERT_EQ(sink.applied.size(), 1u);
+    queue.ReleaseHeld();
+    scheduler.RenderBlock(sink, buffer.data(), 480, 5100000);
+    ASSERT_EQ(sink.applied.size(), 2u);
+    EXPECT_EQ(sink.applied[1].note, 120);
+    // An end: it comes as the sostenuto pedal's release, once.
+    held(3000, 120);
+    queue.ReleaseHeldAsPedalUp();
+    queue.ReleaseHeld();
+    scheduler.RenderBlock(sink, buffer.data(), 480, 5200000);
+    ASSERT_EQ(sink.applied.size(), 3u);
+    EXPECT_EQ(sink.applied[2].note, 66);
+    EXPECT_TRUE(queue.Empty());
+    // A system-exclusive message keeps every byte, after short ones reused the slot.
+    korvel::TimedMessage message;
+    const uint8_t on[6] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+    message.Assign(on, 2);
+    message.Assign(on, sizeof on);
+    ASSERT_EQ(message.Size(), sizeof on);
+    EXPECT_EQ(std::memcmp(message.Data(), on, sizeof on), 0);
+    message.Assign(on + 1, 3);
+    ASSERT_EQ(message.Size(), 3u);
+    EXPECT_EQ(message.Data()[2], 0x09);
 }
 
 TEST(SynthSchedule, TheLineFollowsADeviceClockThatDrifts) {
