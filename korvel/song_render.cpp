@@ -29,9 +29,16 @@ public:
 
     bool Send(const uint8_t *message, size_t size, bool added) override {
         // At the song's end the engine silences a device at once; here the
-        // notes are released and ring out instead (All Sound Off would cut them).
+        // notes are released and ring out instead (All Sound Off would cut
+        // them).  The note-offs and Sustain off before it free every note
+        // but those the sostenuto pedal holds: that pedal is let go too.
         bool cut = added && size == 3 && (message[0] & 0xF0) == 0xB0 && message[1] == 120;
-        if (!cut) synth_.Send(message, size);
+        if (!cut) {
+            synth_.Send(message, size);
+        } else {
+            const uint8_t sostenutoOff[3] = {message[0], 66, 0};
+            synth_.Send(sostenutoOff, sizeof sostenutoOff);
+        }
         return true;
     }
     void EndBatch(int, bool, int64_t) override {}

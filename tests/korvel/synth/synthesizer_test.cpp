@@ -332,6 +332,15 @@ TEST(SongRender, PlacesEachMessageOnItsSampleAndEndsWhenTheVoicesHaveDied) {
     EXPECT_LT(left.size(), static_cast<size_t>(0.45 * kRate));
     EXPECT_EQ(synth.ActiveVoices(), 0);
 
+    // A note the sostenuto pedal holds at the song's end rings out as well,
+    // rather than until the longest tail is cut.
+    const uint8_t hold[3] = {0xB0, 66, 127};
+    song.bytes.insert(song.bytes.end(), hold, hold + 3);
+    song.events = {{250000, 0, 3}, {260000, 6, 3}, {300000, 3, 3}};
+    left.clear();
+    EXPECT_EQ(korvel::RenderSong(song, synth, keep), korvel::RenderOutcome::Ended);
+    EXPECT_LT(left.size(), static_cast<size_t>(0.45 * kRate));
+
     size_t calls = 0;
     EXPECT_EQ(korvel::RenderSong(song, synth, [&](const float *, size_t) { return ++calls < 3; }),
               korvel::RenderOutcome::Stopped);
