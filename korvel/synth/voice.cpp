@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "korvel/synth/resample.h"
+
 namespace synth {
 namespace {
 
@@ -223,7 +225,6 @@ float Voice::Point(int64_t index) const {
 
 int Voice::Generate(float *out, int frames, uint64_t increment) {
     constexpr float kScale = 1.0f / 32768.0f;
-    constexpr float kFraction = 1.0f / 16777216.0f;  // the top 24 bits of the fraction
     uint64_t pos = position_;
     int n = 0;
     while (n < frames) {
@@ -246,14 +247,7 @@ int Voice::Generate(float *out, int frames, uint64_t increment) {
             // Every point lies inside: the plain loop, up to the boundary.
             uint64_t stop = uint64_t{limit - 2} << 32;
             int count = static_cast<int>(std::min<uint64_t>(frames - n, (stop - pos + increment - 1) / increment));
-            const int16_t *d = data_;
-            for (int k = 0; k < count; ++k) {
-                const int16_t *q = d + (pos >> 32) - 1;
-                float t = static_cast<float>(static_cast<int32_t>((pos & 0xFFFFFFFFu) >> 8)) * kFraction;
-                float a = q[0], b = q[1], c = q[2], e = q[3];
-                out[n + k] = kScale * (b + 0.5f * t * (c - a + t * (2 * a - 5 * b + 4 * c - e + t * (3 * (b - c) + e - a))));
-                pos += increment;
-            }
+            pos = InterpolateCubic(data_, pos, increment, count, out + n);
             n += count;
             continue;
         }
