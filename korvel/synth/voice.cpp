@@ -43,6 +43,7 @@ bool Voice::Start(const SoundFont &font, const VoiceSetup &setup, int channelInd
     firstBlock_ = true;
     position_ = static_cast<uint64_t>(start_) << 32;
     amp_ = 0;
+    stepCents_ = gainCb_ = NAN;
     filter_.Reset();
     std::copy(base_, base_ + kVoiceGenSlots, gens_);
     return true;
@@ -92,6 +93,7 @@ void Voice::ApplyGenerators() {
     pitchCents_ = (effectiveKey - root) * Clamped(g, kScaleTuning, 0, 1200) + Clamped(g, kCoarseTune, -120, 120) * 100 +
                   Clamped(g, kFineTune, -99, 99) + sample_->correction + g[kGenPitch] + channelTuning_;
     sampleStep_ = static_cast<double>(sample_->rate) / rate_;
+    stepCents_ = NAN;
     attenuationCb_ = Clamped(g, kInitialAttenuation, 0, 1440);
     cutoffCents_ = Clamped(g, kInitialFilterFc, 1500, 13500);
     resonanceDb_ = Clamped(g, kInitialFilterQ, 0, 960) / 10.0;
@@ -149,7 +151,12 @@ bool Voice::Render(int frames, const Buses &buses) {
     double vibLfo = vibLfo_.Advance(frames);
     double cents = pitchCents_ + modLfo * Clamped(g, kModLfoToPitch, -12000, 12000) +
                    vibLfo * Clamped(g, kVibLfoToPitch, -12000, 12000) + modEnv * Clamped(g, kModEnvToPitch, -12000, 12000);
-    double step = std::min(sampleStep_ * std::exp2(cents / 1200.0), kHighestStep);
+    // Most voices hold their pitch from one block to the next.
+    if (cents != stepCents_) {
+        stepCents_ = cents;
+        step_ = std::min(sampleStep_ * std::exp2(cents / 1200.0), kHighestStep);
+    }
+    double step = step_;
     double cutoff = cutoffCents_ + modLfo * Clamped(g, kModLfoToFilterFc, -12000, 12000) +
                     modEnv * Clamped(g, kModEnvToFilterFc, -12000, 12000);
     bool wantFilter = cutoff < 13500 || resonanceDb_ > 0;
@@ -172,7 +179,12 @@ bool Voice::Render(int frames, const Buses &buses) {
 
     double envelope = volEnv_.Advance(frames);
     double lfoCb = -modLfo * Clamped(g, kModLfoToVolume, -960, 960);
-    double target = envelope * CentibelsToGain(attenuationCb_ + lfoCb);
+    double attenuation = attenuationCb_ + lfoCb;
+    if (attenuation != gainCb_) {
+        gainCb_ = attenuation;
+        gain_ = CentibelsToGain(attenuation);
+    }
+    double target = envelope * gain_;
     // A released voice that can no longer be heard ends.
     if (ended_ || (released_ && target < kInaudible)) target = 0;
     // A voice's first block rises only over its attack when that is shorter:
@@ -192,21 +204,29 @@ void Voice::Mix(const float *samples, int frames, int rampFrames, double ampFrom
     if (ampFrom == 0 && ampTo == 0) return;
     float gain = static_cast<float>(ampFrom);
     float slope = static_cast<float>((ampTo - ampFrom) / rampFrames);
-    float *__restrict left = buses.left;
-    float *__restrict right = buses.right;
+    float steady = static_cast<float>(ampTo);
     float scaled[kBlockFrames];
     for (int i = 0; i < rampFrames; ++i) scaled[i] = samples[i] * (gain + slope * static_cast<float>(i));
-    for (int i = rampFrames; i < frames; ++i) scaled[i] = samples[i] * static_cast<float>(ampTo);
+    for (int i = rampFrames; i < frames; ++i) scaled[i] = samples[i] * steady;
+    float *__restrict left = buses.left;
+    float *__restrict right = buses.right;
     float l = panLeft_, r = panRight_;
-    for (int i = 0; i < frames; ++i) {
-        left[i] += scaled[i] * l;
-        right[i] += scaled[i] * r;
+    // The send buses are left out when the effects are off, or the voice
+    // sends nothing; otherwise all four are added in one pass.
+    bool sends = buses.reverb && buses.chorus && (reverb_ > 0 || chorus_ > 0);
+    if (!sends) {
+        for (int i = 0; i < frames; ++i) {
+            left[i] += scaled[i] * l;
+            right[i] += scaled[i] * r;
+        }
+        return;
     }
-    if (reverb_ <= 0 && chorus_ <= 0) return;
     float *__restrict reverb = buses.reverb;
     float *__restrict chorus = buses.chorus;
     float rv = reverb_, ch = chorus_;
     for (int i = 0; i < frames; ++i) {
+        left[i] += scaled[i] * l;
+        right[i] += scaled[i] * r;
         reverb[i] += scaled[i] * rv;
         chorus[i] += scaled[i] * ch;
     }
