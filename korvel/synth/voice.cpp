@@ -14,6 +14,9 @@ constexpr double kHighestStep = 256.0;
 constexpr double kZoneAttenuationShare = 0.4;
 // -90 dB: below the last bit of 16-bit output.
 constexpr double kInaudible = 3.2e-5;
+// A modulation envelope nobody listens to is still caught up this often
+// (about six minutes), so that the frames it owes stay a small number.
+constexpr int kMostOwedFrames = 1 << 24;
 
 double Clamped(const double *gens, int gen, double lo, double hi) { return std::clamp(gens[gen], lo, hi); }
 
@@ -132,12 +135,14 @@ void Voice::ApplyGenerators() {
     double vibHz = AbsoluteCentsToHz(Clamped(g, kFreqVibLfo, -16000, 4500));
     if (fresh_) {
         fresh_ = false;
+        modEnvOwed_ = 0;
         volEnv_.Start(vol, rate_);
         modEnv_.Start(mod, rate_);
         modLfo_.Start(Seconds(g, kDelayModLfo, 5000), modHz, rate_);
         vibLfo_.Start(Seconds(g, kDelayVibLfo, 5000), vibHz, rate_);
     } else {
         volEnv_.Update(vol);
+        CatchUpModEnv();
         modEnv_.Update(mod);
         modLfo_.SetFrequency(modHz, rate_);
         vibLfo_.SetFrequency(vibHz, rate_);
@@ -149,14 +154,29 @@ void Voice::Release() {
     keyDown = false;
     heldByPedal = heldBySostenuto = false;
     volEnv_.Release();
+    CatchUpModEnv();
     modEnv_.Release();
+}
+
+void Voice::CatchUpModEnv() {
+    if (modEnvOwed_ == 0) return;
+    modEnv_.Advance(modEnvOwed_);
+    modEnvOwed_ = 0;
 }
 
 bool Voice::Render(int frames, const Buses &buses) {
     const double *g = gens_;
     // LFOs and the modulation envelope as they stand at the block's end, so
     // that a voice's first block already has its envelope's attack.
-    double modEnv = modEnv_.Advance(frames);
+    // The modulation envelope runs only while something listens to it; the
+    // frames it missed are caught up at once when it is wanted again.
+    double modEnv = 0;
+    if (g[kModEnvToPitch] != 0 || g[kModEnvToFilterFc] != 0) {
+        CatchUpModEnv();
+        modEnv = modEnv_.Advance(frames);
+    } else if ((modEnvOwed_ += frames) >= kMostOwedFrames) {
+        CatchUpModEnv();
+    }
     double modLfo = modLfo_.Advance(frames);
     double vibLfo = vibLfo_.Advance(frames);
     double cents = pitchCents_ + modLfo * Clamped(g, kModLfoToPitch, -12000, 12000) +

@@ -62,6 +62,7 @@ private:
     static uint32_t Address(const double *gens, uint32_t base, int fine, int coarse, size_t dataSize);
     bool SetPositions(const Sample &sample, size_t dataSize);
     void ApplyGenerators();
+    void CatchUpModEnv();
     bool Looping() const { return loop_ == LoopMode::Continuous || (loop_ == LoopMode::UntilRelease && !released_); }
     int Generate(float *out, int frames, uint64_t increment);
     float Point(int64_t index) const;
@@ -89,6 +90,7 @@ private:
 
     VolumeEnvelope volEnv_;
     ModulationEnvelope modEnv_;
+    int modEnvOwed_ = 0;  // frames it has not been advanced by
     Lfo modLfo_, vibLfo_;
     LowPass filter_;
     bool filterOn_ = false;
