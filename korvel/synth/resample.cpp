@@ -28,6 +28,8 @@ uint64_t InterpolateCubicPlain(const int16_t *data, uint64_t pos, uint64_t incre
 
 namespace {
 
+constexpr uint64_t kSpanPoints = 256;
+
 // The four points around one frame, as floats: one 8-byte load.
 inline __m128 Points(const int16_t *q) {
     __m128i x = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(q));
@@ -48,13 +50,31 @@ uint64_t InterpolateCubic(const int16_t *data, uint64_t pos, uint64_t increment,
     uint32_t low = static_cast<uint32_t>(increment);
     const __m128i steps = _mm_set_epi32(static_cast<int32_t>(3 * low), static_cast<int32_t>(2 * low),
                                         static_cast<int32_t>(low), 0);
+    // A span of the data short enough (the pitch no more than a few times
+    // the sample's own) is turned into floats first, so that each frame's
+    // four points are one load.
+    float span[kSpanPoints];
+    int wide = count & ~3;
+    uint64_t firstIndex = (pos >> 32) - 1;
+    uint64_t points = wide > 0 ? ((pos + static_cast<uint64_t>(wide - 1) * increment) >> 32) + 3 - firstIndex : 0;
+    bool spanned = points <= kSpanPoints;
+    if (spanned)
+        for (uint64_t i = 0; i < points; ++i) span[i] = data[firstIndex + i];
     int k = 0;
-    for (; k + 4 <= count; k += 4) {
+    for (; k < wide; k += 4) {
         uint64_t p1 = pos + increment, p2 = p1 + increment, p3 = p2 + increment;
-        __m128 a = Points(data + (pos >> 32) - 1);
-        __m128 b = Points(data + (p1 >> 32) - 1);
-        __m128 c = Points(data + (p2 >> 32) - 1);
-        __m128 e = Points(data + (p3 >> 32) - 1);
+        __m128 a, b, c, e;
+        if (spanned) {
+            a = _mm_loadu_ps(span + ((pos >> 32) - 1 - firstIndex));
+            b = _mm_loadu_ps(span + ((p1 >> 32) - 1 - firstIndex));
+            c = _mm_loadu_ps(span + ((p2 >> 32) - 1 - firstIndex));
+            e = _mm_loadu_ps(span + ((p3 >> 32) - 1 - firstIndex));
+        } else {
+            a = Points(data + (pos >> 32) - 1);
+            b = Points(data + (p1 >> 32) - 1);
+            c = Points(data + (p2 >> 32) - 1);
+            e = Points(data + (p3 >> 32) - 1);
+        }
         _MM_TRANSPOSE4_PS(a, b, c, e);
         __m128i lows = _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(pos))), steps);
         __m128 t = _mm_mul_ps(_mm_cvtepi32_ps(_mm_srli_epi32(lows, 8)), fraction);
