@@ -229,8 +229,6 @@ void Synthesizer::Impl::StartVoices(int ch, int key, int velocity, int count) {
     ChannelInputs in = Inputs(ch, key);
     int firstStarted = activeCount;
     for (int n = 0; n < count; ++n) {
-        // A sample with nothing to play must not cost another voice its slot.
-        if (!Voice::Playable(*font, setups[n])) continue;
         int slot = Allocate(id);
         if (slot < 0) break;
         Voice &v = voices[slot];

@@ -52,21 +52,11 @@ bool Voice::Start(const SoundFont &font, const VoiceSetup &setup, int channelInd
     return true;
 }
 
-// A sample address moved by a zone's fine and coarse offsets, held inside the data.
-uint32_t Voice::Address(const double *gens, uint32_t base, int fine, int coarse, size_t dataSize) {
-    int64_t p = int64_t{base} + static_cast<int64_t>(gens[fine]) + 32768 * static_cast<int64_t>(gens[coarse]);
-    return static_cast<uint32_t>(std::clamp<int64_t>(p, 0, static_cast<int64_t>(dataSize)));
-}
-
-bool Voice::Playable(const SoundFont &font, const VoiceSetup &setup) {
-    const Sample &s = *setup.sample;
-    size_t n = font.data.size();
-    return Address(setup.gens, s.end, kEndAddrsOffset, kEndAddrsCoarseOffset, n) >
-           Address(setup.gens, s.start, kStartAddrsOffset, kStartAddrsCoarseOffset, n);
-}
-
 bool Voice::SetPositions(const Sample &s, size_t dataSize) {
-    auto at = [&](uint32_t base, int fine, int coarse) { return Address(base_, base, fine, coarse, dataSize); };
+    auto at = [&](uint32_t base, int fine, int coarse) {
+        int64_t p = int64_t{base} + static_cast<int64_t>(base_[fine]) + 32768 * static_cast<int64_t>(base_[coarse]);
+        return static_cast<uint32_t>(std::clamp<int64_t>(p, 0, static_cast<int64_t>(dataSize)));
+    };
     start_ = at(s.start, kStartAddrsOffset, kStartAddrsCoarseOffset);
     end_ = at(s.end, kEndAddrsOffset, kEndAddrsCoarseOffset);
     loopStart_ = at(s.loopStart, kStartloopAddrsOffset, kStartloopAddrsCoarseOffset);

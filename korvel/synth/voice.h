@@ -30,9 +30,6 @@ struct ChannelInputs {
 
 class Voice {
 public:
-    // Whether Start would find anything to play: asked before a voice is
-    // stolen for it.
-    static bool Playable(const SoundFont &font, const VoiceSetup &setup);
     // false when there is nothing to play (an empty sample).
     bool Start(const SoundFont &font, const VoiceSetup &setup, int channel, int key, int velocity,
                uint32_t noteId, double sampleRate);
@@ -59,7 +56,6 @@ public:
 private:
     enum class LoopMode { None, Continuous, UntilRelease };
 
-    static uint32_t Address(const double *gens, uint32_t base, int fine, int coarse, size_t dataSize);
     bool SetPositions(const Sample &sample, size_t dataSize);
     void ApplyGenerators();
     void CatchUpModEnv();
