@@ -10,11 +10,15 @@ Prints, one figure a line (key first, so scripts can pick a line by grep):
     logmel     correlation of the two log-mel spectrograms, 0..1
     rms        RMS level of each in dBFS, and candidate minus reference in dB
 
-How: both files are mixed to mono and aligned by cross-correlating their
-1 ms RMS envelopes within --max-lag.  Then each gets a log-mel spectrogram
+How: both files are mixed to mono and each gets a log-mel spectrogram
 (23.2 ms Hann frames every 11.6 ms, 64 mel bands from 0 Hz to the lower
-Nyquist frequency, in dB clipped 80 dB below its own loudest cell) and the
-two are correlated (Pearson) over every frame in which either one sounds.
+Nyquist frequency, in dB clipped 80 dB below its own loudest cell); the two
+are correlated (Pearson) over every frame in which either one sounds.  The
+lag is the one, within --max-lag, at which that correlation is highest:
+cross-correlating the 1 ms RMS envelopes proposes one, and lags within
+0.1 s of it and of no lag at all are tried, every 5 ms and then every 1 ms
+about the best, and the last few exactly.  (The envelopes alone can be pulled off by a few loud notes
+whose attacks differ, where the whole spectrum is not.)
 The RMS levels are taken over that same stretch of time, so trailing
 silence in a recording does not lower them.  Different sample rates are
 fine: frames are placed by time, not by sample count.
@@ -43,6 +47,11 @@ HOP_SECONDS = FRAME_SECONDS / 2
 MEL_BANDS = 64
 RANGE_DB = 80.0
 ENVELOPE_SECONDS = 0.001
+# The lag search: how far either side of the envelopes' guess (and of no
+# lag), and the coarse step, in milliseconds.
+SEARCH_MS = 100
+COARSE_MS = 5
+EXACT_MS = 2
 
 
 class WavError(Exception):
@@ -138,23 +147,33 @@ def mel_filterbank(rate, n_fft, fmax):
     return bank
 
 
-def log_mel(mono, rate, frames, fmax):
-    """dB mel spectrogram [frames, bands]; frames placed by time."""
+def mel_power(mono, rate, times, fmax):
+    """Mel band powers [len(times), bands] of frames starting at times (s)."""
     n_fft = int(round(FRAME_SECONDS * rate))
     window = np.hanning(n_fft)
     bank = mel_filterbank(rate, n_fft, fmax)
     padded = np.concatenate([mono, np.zeros(n_fft)])
-    starts = np.round(np.arange(frames) * HOP_SECONDS * rate).astype(np.int64)
-    out = np.empty((frames, MEL_BANDS))
+    starts = np.round(np.asarray(times) * rate).astype(np.int64)
+    out = np.empty((len(starts), MEL_BANDS))
     chunk = 2048
-    for c in range(0, frames, chunk):
+    for c in range(0, len(starts), chunk):
         s = starts[c:c + chunk]
         idx = s[:, None] + np.arange(n_fft)[None, :]
-        idx = np.minimum(idx, len(padded) - 1)
+        idx = np.clip(idx, 0, len(padded) - 1)
         spec = np.abs(np.fft.rfft(padded[idx] * window, axis=1)) ** 2
         out[c:c + chunk] = spec @ bank.T
-    db = 10.0 * np.log10(np.maximum(out, 1e-20))
+    return out
+
+
+def to_db(power):
+    """dB, clipped RANGE_DB below the loudest cell."""
+    db = 10.0 * np.log10(np.maximum(power, 1e-20))
     return np.maximum(db, db.max() - RANGE_DB)
+
+
+def log_mel(mono, rate, frames, fmax):
+    """dB mel spectrogram [frames, bands]; frames placed by time."""
+    return to_db(mel_power(mono, rate, np.arange(frames) * HOP_SECONDS, fmax))
 
 
 def shift(x, samples):
@@ -162,6 +181,17 @@ def shift(x, samples):
     if samples > 0:
         return np.concatenate([np.zeros((samples,) + x.shape[1:]), x])
     return x[-samples:]
+
+
+def correlate(a, b):
+    """The log-mel correlation and the frames in which either sounds."""
+    sounding = (a.max(axis=1) > a.min()) | (b.max(axis=1) > b.min())
+    if not sounding.any():
+        return float('nan'), sounding
+    x, y = a[sounding].ravel(), b[sounding].ravel()
+    x, y = x - x.mean(), y - y.mean()
+    denom = np.sqrt(np.dot(x, x) * np.dot(y, y))
+    return (float(np.dot(x, y) / denom) if denom > 0 else float('nan')), sounding
 
 
 def rms_db(x):
@@ -180,28 +210,52 @@ def compare(ref, ref_rate, cand, cand_rate, max_lag=0.5, trim=False):
         trimmed = c0 / cand_rate - r0 / ref_rate
     else:
         trimmed = 0.0
-    # Alignment on a common 1 ms grid.
+    # A first guess from the envelopes on a common 1 ms grid.
     ref_env = envelope(ref_mono, ref_rate)
     cand_env = envelope(cand_mono, cand_rate)
-    lag_blocks = find_lag(ref_env, cand_env, max(1, int(round(max_lag / ENVELOPE_SECONDS))))
-    lag = lag_blocks * ENVELOPE_SECONDS
-    result['lag_seconds'] = lag + trimmed
-    # The candidate moved so that its sound lines up with the reference.
-    cand = shift(cand, -int(round(lag * cand_rate)))
-    cand_mono = cand.mean(axis=1)
-    seconds = max(len(ref) / ref_rate, len(cand) / cand_rate)
+    guess = find_lag(ref_env, cand_env, max(1, int(round(max_lag / ENVELOPE_SECONDS)))) * ENVELOPE_SECONDS
+    # Every candidate is scored over the same frames, long enough for the
+    # candidate moved by any lag tried.
+    seconds = max(len(ref) / ref_rate, len(cand) / cand_rate + max_lag)
     frames = int(np.ceil(seconds / HOP_SECONDS))
     fmax = min(ref_rate, cand_rate) / 2.0
     a = log_mel(ref_mono, ref_rate, frames, fmax)
-    b = log_mel(cand_mono, cand_rate, frames, fmax)
-    sounding = (a.max(axis=1) > a.min()) | (b.max(axis=1) > b.min())
-    if not sounding.any():
-        result['logmel'] = float('nan')
-    else:
-        x, y = a[sounding].ravel(), b[sounding].ravel()
-        x, y = x - x.mean(), y - y.mean()
-        denom = np.sqrt(np.dot(x, x) * np.dot(y, y))
-        result['logmel'] = float(np.dot(x, y) / denom) if denom > 0 else float('nan')
+    # The candidate's spectrum on a 1 ms grid, once: a lag of whole
+    # milliseconds then picks its frames from it (each within half a
+    # millisecond of its place), with silence beyond its ends.
+    grid = mel_power(cand_mono, cand_rate, np.arange(int(np.ceil(len(cand) / cand_rate * 1000)) + 1) / 1000, fmax)
+    grid = np.vstack([to_db(grid), np.full((1, MEL_BANDS), -np.inf)])
+    grid[-1] = grid[:-1].min()
+    frame_ms = np.arange(frames) * HOP_SECONDS * 1000
+    scored = {}
+
+    def score(lag_ms):
+        if lag_ms not in scored:
+            at = np.round(frame_ms + lag_ms).astype(np.int64)
+            at[(at < 0) | (at >= len(grid) - 1)] = len(grid) - 1
+            scored[lag_ms] = correlate(a, grid[at])[0]
+        return np.nan_to_num(scored[lag_ms], nan=-2.0)
+
+    limit = int(round(max_lag * 1000))
+    coarse = set()
+    for centre in (int(round(guess * 1000)), 0):
+        for lag_ms in range(centre - SEARCH_MS, centre + SEARCH_MS + 1, COARSE_MS):
+            coarse.add(max(-limit, min(limit, lag_ms)))
+    best = max(sorted(coarse), key=score)
+    fine = range(max(-limit, best - COARSE_MS + 1), min(limit, best + COARSE_MS - 1) + 1)
+    best = max([best] + list(fine), key=score)
+    # The grid places frames to within half a millisecond: the last few
+    # lags are scored exactly, the candidate moved by each.
+    exact = {}
+    for lag_ms in range(max(-limit, best - EXACT_MS), min(limit, best + EXACT_MS) + 1):
+        moved = shift(cand_mono, -int(round(lag_ms / 1000 * cand_rate)))
+        exact[lag_ms] = correlate(a, log_mel(moved, cand_rate, frames, fmax))
+    best = max(exact, key=lambda lag_ms: np.nan_to_num(exact[lag_ms][0], nan=-2.0))
+    lag = best / 1000
+    result['lag_seconds'] = lag + trimmed
+    result['logmel'], sounding = exact[best]
+    # The candidate moved so that its sound lines up with the reference.
+    cand = shift(cand, -int(round(lag * cand_rate)))
     # Levels over the frames in which either sounds.
     idx = np.nonzero(sounding)[0]
     t0 = idx[0] * HOP_SECONDS if len(idx) else 0.0

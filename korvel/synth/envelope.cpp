@@ -23,6 +23,7 @@ void VolumeEnvelope::Start(const EnvParams &p, double sampleRate) {
     rate_ = sampleRate;
     level_ = 0;
     centibels_ = kFullRangeCb;
+    gainCb_ = -1;
     Enter(EnvStage::Delay);
 }
 
@@ -79,7 +80,13 @@ double VolumeEnvelope::Advance(int frames) {
     }
     // A sustain level changed by a controller takes effect at once.
     if (stage_ == EnvStage::Sustain) centibels_ = std::clamp(p_.sustain, 0.0, kFullRangeCb);
-    return Gain();
+    if (stage_ < EnvStage::Hold || stage_ == EnvStage::Done) return Gain();
+    // A held, sustained or silent level needs no new exponential.
+    if (centibels_ != gainCb_) {
+        gainCb_ = centibels_;
+        gain_ = Gain();
+    }
+    return gain_;
 }
 
 double VolumeEnvelope::Gain() const {

@@ -37,6 +37,7 @@ private:
     double t_ = 0;         // seconds into the stage
     double level_ = 0;     // attack: amplitude 0..1
     double centibels_ = 0; // decay, sustain, release: attenuation
+    double gainCb_ = -1, gain_ = 0;  // the last attenuation turned into a gain
 };
 
 // The modulation envelope: 0..1; a convex attack, linear decay and release.

@@ -29,7 +29,9 @@ void LowPass::Process(float *samples, int count) {
     float x1 = x1_, x2 = x2_, y1 = y1_, y2 = y2_;
     for (int i = 0; i < count; ++i) {
         float x = samples[i];
-        float y = b0_ * x + b1_ * x1 + b2_ * x2 - a1_ * y1 - a2_ * y2;
+        // The last output enters last: each sample then waits on one
+        // multiply and one subtraction of the one before, not three steps.
+        float y = (b0_ * x + b1_ * x1 + b2_ * x2 - a2_ * y2) - a1_ * y1;
         x2 = x1;
         x1 = x;
         y2 = y1;

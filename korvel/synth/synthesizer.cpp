@@ -278,14 +278,13 @@ int Synthesizer::Impl::Allocate(uint32_t noteId) {
 // into the ring ahead of the output, and its slot is free at once.
 void Synthesizer::Impl::Cut(int slot) {
     Voice &v = voices[slot];
-    float l[kBlockFrames], r[kBlockFrames], rv[kBlockFrames], ch[kBlockFrames];
+    float l[kBlockFrames], r[kBlockFrames];
     for (int done = 0; done < fadeFrames;) {
         int n = std::min(kBlockFrames, fadeFrames - done);
         std::fill(l, l + n, 0.0f);
         std::fill(r, r + n, 0.0f);
-        std::fill(rv, rv + n, 0.0f);
-        std::fill(ch, ch + n, 0.0f);
-        bool more = v.Render(n, Buses{l, r, rv, ch});
+        // The fade goes to the dry mix only.
+        bool more = v.Render(n, Buses{l, r, nullptr, nullptr});
         for (int i = 0; i < n; ++i) {
             float w = 1.0f - static_cast<float>(done + i) / fadeFrames;
             float *at = tail[(tailPos + done + i) & kTailMask];
@@ -312,9 +311,12 @@ void Synthesizer::Impl::Free(int position) {
 void Synthesizer::Impl::RenderBlock(float *out, int frames) {
     std::fill(left, left + frames, 0.0f);
     std::fill(right, right + frames, 0.0f);
-    std::fill(reverb, reverb + frames, 0.0f);
-    std::fill(chorus, chorus + frames, 0.0f);
-    Buses buses{left, right, reverb, chorus};
+    bool effectsOn = effects == Effects::On;
+    if (effectsOn) {
+        std::fill(reverb, reverb + frames, 0.0f);
+        std::fill(chorus, chorus + frames, 0.0f);
+    }
+    Buses buses{left, right, effectsOn ? reverb : nullptr, effectsOn ? chorus : nullptr};
     for (int i = 0; i < activeCount;) {
         if (voices[active[i]].Render(frames, buses)) ++i;
         else Free(i);
@@ -333,7 +335,7 @@ void Synthesizer::Impl::RenderBlock(float *out, int frames) {
         out[2 * i] = left[i];
         out[2 * i + 1] = right[i];
     }
-    if (effects == Effects::On) {
+    if (effectsOn) {
         reverbUnit.Process(reverb, out, static_cast<size_t>(frames));
         chorusUnit.Process(chorus, out, static_cast<size_t>(frames));
     }

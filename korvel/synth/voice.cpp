@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "korvel/synth/resample.h"
+
 namespace synth {
 namespace {
 
@@ -12,6 +14,9 @@ constexpr double kHighestStep = 256.0;
 constexpr double kZoneAttenuationShare = 0.4;
 // -90 dB: below the last bit of 16-bit output.
 constexpr double kInaudible = 3.2e-5;
+// A modulation envelope nobody listens to is still caught up this often
+// (about six minutes), so that the frames it owes stay a small number.
+constexpr int kMostOwedFrames = 1 << 24;
 
 double Clamped(const double *gens, int gen, double lo, double hi) { return std::clamp(gens[gen], lo, hi); }
 
@@ -41,6 +46,7 @@ bool Voice::Start(const SoundFont &font, const VoiceSetup &setup, int channelInd
     firstBlock_ = true;
     position_ = static_cast<uint64_t>(start_) << 32;
     amp_ = 0;
+    stepCents_ = gainCb_ = NAN;
     filter_.Reset();
     std::copy(base_, base_ + kVoiceGenSlots, gens_);
     return true;
@@ -90,6 +96,7 @@ void Voice::ApplyGenerators() {
     pitchCents_ = (effectiveKey - root) * Clamped(g, kScaleTuning, 0, 1200) + Clamped(g, kCoarseTune, -120, 120) * 100 +
                   Clamped(g, kFineTune, -99, 99) + sample_->correction + g[kGenPitch] + channelTuning_;
     sampleStep_ = static_cast<double>(sample_->rate) / rate_;
+    stepCents_ = NAN;
     attenuationCb_ = Clamped(g, kInitialAttenuation, 0, 1440);
     cutoffCents_ = Clamped(g, kInitialFilterFc, 1500, 13500);
     resonanceDb_ = Clamped(g, kInitialFilterQ, 0, 960) / 10.0;
@@ -118,12 +125,14 @@ void Voice::ApplyGenerators() {
     double vibHz = AbsoluteCentsToHz(Clamped(g, kFreqVibLfo, -16000, 4500));
     if (fresh_) {
         fresh_ = false;
+        modEnvOwed_ = 0;
         volEnv_.Start(vol, rate_);
         modEnv_.Start(mod, rate_);
         modLfo_.Start(Seconds(g, kDelayModLfo, 5000), modHz, rate_);
         vibLfo_.Start(Seconds(g, kDelayVibLfo, 5000), vibHz, rate_);
     } else {
         volEnv_.Update(vol);
+        CatchUpModEnv();
         modEnv_.Update(mod);
         modLfo_.SetFrequency(modHz, rate_);
         vibLfo_.SetFrequency(vibHz, rate_);
@@ -135,19 +144,39 @@ void Voice::Release() {
     keyDown = false;
     heldByPedal = heldBySostenuto = false;
     volEnv_.Release();
+    CatchUpModEnv();
     modEnv_.Release();
+}
+
+void Voice::CatchUpModEnv() {
+    if (modEnvOwed_ == 0) return;
+    modEnv_.Advance(modEnvOwed_);
+    modEnvOwed_ = 0;
 }
 
 bool Voice::Render(int frames, const Buses &buses) {
     const double *g = gens_;
     // LFOs and the modulation envelope as they stand at the block's end, so
     // that a voice's first block already has its envelope's attack.
-    double modEnv = modEnv_.Advance(frames);
+    // The modulation envelope runs only while something listens to it; the
+    // frames it missed are caught up at once when it is wanted again.
+    double modEnv = 0;
+    if (g[kModEnvToPitch] != 0 || g[kModEnvToFilterFc] != 0) {
+        CatchUpModEnv();
+        modEnv = modEnv_.Advance(frames);
+    } else if ((modEnvOwed_ += frames) >= kMostOwedFrames) {
+        CatchUpModEnv();
+    }
     double modLfo = modLfo_.Advance(frames);
     double vibLfo = vibLfo_.Advance(frames);
     double cents = pitchCents_ + modLfo * Clamped(g, kModLfoToPitch, -12000, 12000) +
                    vibLfo * Clamped(g, kVibLfoToPitch, -12000, 12000) + modEnv * Clamped(g, kModEnvToPitch, -12000, 12000);
-    double step = std::min(sampleStep_ * std::exp2(cents / 1200.0), kHighestStep);
+    // Most voices hold their pitch from one block to the next.
+    if (cents != stepCents_) {
+        stepCents_ = cents;
+        step_ = std::min(sampleStep_ * std::exp2(cents / 1200.0), kHighestStep);
+    }
+    double step = step_;
     double cutoff = cutoffCents_ + modLfo * Clamped(g, kModLfoToFilterFc, -12000, 12000) +
                     modEnv * Clamped(g, kModEnvToFilterFc, -12000, 12000);
     bool wantFilter = cutoff < 13500 || resonanceDb_ > 0;
@@ -170,7 +199,12 @@ bool Voice::Render(int frames, const Buses &buses) {
 
     double envelope = volEnv_.Advance(frames);
     double lfoCb = -modLfo * Clamped(g, kModLfoToVolume, -960, 960);
-    double target = envelope * CentibelsToGain(attenuationCb_ + lfoCb);
+    double attenuation = attenuationCb_ + lfoCb;
+    if (attenuation != gainCb_) {
+        gainCb_ = attenuation;
+        gain_ = CentibelsToGain(attenuation);
+    }
+    double target = envelope * gain_;
     // A released voice that can no longer be heard ends.
     if (ended_ || (released_ && target < kInaudible)) target = 0;
     // A voice's first block rises only over its attack when that is shorter:
@@ -190,21 +224,29 @@ void Voice::Mix(const float *samples, int frames, int rampFrames, double ampFrom
     if (ampFrom == 0 && ampTo == 0) return;
     float gain = static_cast<float>(ampFrom);
     float slope = static_cast<float>((ampTo - ampFrom) / rampFrames);
-    float *__restrict left = buses.left;
-    float *__restrict right = buses.right;
+    float steady = static_cast<float>(ampTo);
     float scaled[kBlockFrames];
     for (int i = 0; i < rampFrames; ++i) scaled[i] = samples[i] * (gain + slope * static_cast<float>(i));
-    for (int i = rampFrames; i < frames; ++i) scaled[i] = samples[i] * static_cast<float>(ampTo);
+    for (int i = rampFrames; i < frames; ++i) scaled[i] = samples[i] * steady;
+    float *__restrict left = buses.left;
+    float *__restrict right = buses.right;
     float l = panLeft_, r = panRight_;
-    for (int i = 0; i < frames; ++i) {
-        left[i] += scaled[i] * l;
-        right[i] += scaled[i] * r;
+    // The send buses are left out when the effects are off, or the voice
+    // sends nothing; otherwise all four are added in one pass.
+    bool sends = buses.reverb && buses.chorus && (reverb_ > 0 || chorus_ > 0);
+    if (!sends) {
+        for (int i = 0; i < frames; ++i) {
+            left[i] += scaled[i] * l;
+            right[i] += scaled[i] * r;
+        }
+        return;
     }
-    if (reverb_ <= 0 && chorus_ <= 0) return;
     float *__restrict reverb = buses.reverb;
     float *__restrict chorus = buses.chorus;
     float rv = reverb_, ch = chorus_;
     for (int i = 0; i < frames; ++i) {
+        left[i] += scaled[i] * l;
+        right[i] += scaled[i] * r;
         reverb[i] += scaled[i] * rv;
         chorus[i] += scaled[i] * ch;
     }
@@ -223,7 +265,6 @@ float Voice::Point(int64_t index) const {
 
 int Voice::Generate(float *out, int frames, uint64_t increment) {
     constexpr float kScale = 1.0f / 32768.0f;
-    constexpr float kFraction = 1.0f / 16777216.0f;  // the top 24 bits of the fraction
     uint64_t pos = position_;
     int n = 0;
     while (n < frames) {
@@ -246,14 +287,7 @@ int Voice::Generate(float *out, int frames, uint64_t increment) {
             // Every point lies inside: the plain loop, up to the boundary.
             uint64_t stop = uint64_t{limit - 2} << 32;
             int count = static_cast<int>(std::min<uint64_t>(frames - n, (stop - pos + increment - 1) / increment));
-            const int16_t *d = data_;
-            for (int k = 0; k < count; ++k) {
-                const int16_t *q = d + (pos >> 32) - 1;
-                float t = static_cast<float>(static_cast<int32_t>((pos & 0xFFFFFFFFu) >> 8)) * kFraction;
-                float a = q[0], b = q[1], c = q[2], e = q[3];
-                out[n + k] = kScale * (b + 0.5f * t * (c - a + t * (2 * a - 5 * b + 4 * c - e + t * (3 * (b - c) + e - a))));
-                pos += increment;
-            }
+            pos = InterpolateCubic(data_, pos, increment, count, out + n);
             n += count;
             continue;
         }

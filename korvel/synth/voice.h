@@ -5,6 +5,7 @@
 #ifndef TIVORN_KORVEL_SYNTH_VOICE_H
 #define TIVORN_KORVEL_SYNTH_VOICE_H
 
+#include <cmath>
 #include <cstdint>
 
 #include "korvel/synth/envelope.h"
@@ -15,7 +16,8 @@
 
 namespace synth {
 
-// The synthesizer's mixing buses for one block.
+// The synthesizer's mixing buses for one block; reverb and chorus are null
+// when nothing is to be sent to them.
 struct Buses {
     float *left, *right, *reverb, *chorus;
 };
@@ -56,6 +58,7 @@ private:
 
     bool SetPositions(const Sample &sample, size_t dataSize);
     void ApplyGenerators();
+    void CatchUpModEnv();
     bool Looping() const { return loop_ == LoopMode::Continuous || (loop_ == LoopMode::UntilRelease && !released_); }
     int Generate(float *out, int frames, uint64_t increment);
     float Point(int64_t index) const;
@@ -83,6 +86,7 @@ private:
 
     VolumeEnvelope volEnv_;
     ModulationEnvelope modEnv_;
+    int modEnvOwed_ = 0;  // frames it has not been advanced by
     Lfo modLfo_, vibLfo_;
     LowPass filter_;
     bool filterOn_ = false;
@@ -95,6 +99,9 @@ private:
     double cutoffCents_ = 13500, resonanceDb_ = 0;
     float panLeft_ = 0.7071f, panRight_ = 0.7071f, reverb_ = 0, chorus_ = 0;
     double amp_ = 0;          // the gain reached at the last block's end
+    // The last block's pitch and attenuation and what they came to, so that
+    // a steady voice skips the exponentials.
+    double stepCents_ = NAN, step_ = 1, gainCb_ = NAN, gain_ = 1;
 };
 
 }  // namespace synth

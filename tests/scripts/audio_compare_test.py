@@ -72,6 +72,16 @@ class CompareTest(unittest.TestCase):
         self.assertAlmostEqual(r['lag_seconds'], 0.3, delta=0.005)  # well inside a 23 ms frame
         self.assertGreater(r['logmel'], 0.99)
 
+    def test_softer_attacks_do_not_pull_the_lag(self):
+        # The same notes swelling in over 60 ms: their loudness peaks some
+        # 35 ms later, their spectrum does not move.
+        ref = tune(44100)
+        t = np.arange(len(ref)) / 44100
+        cand = ref * np.minimum(1.0, (t % 0.25) / 0.06)[:, None]
+        r = audio_compare.compare(ref, 44100, cand, 44100, max_lag=0.2)
+        self.assertAlmostEqual(r['lag_seconds'], 0.0, delta=0.003)
+        self.assertGreater(r['logmel'], 0.97)
+
     def test_other_sounds_score_low(self):
         ref = tune(44100)
         other = tune(44100, seed=2)

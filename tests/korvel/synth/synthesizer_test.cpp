@@ -190,6 +190,22 @@ TEST(Synthesizer, VolumeEnvelopeKeepsItsTimesLevelsAndKeyScaling) {
     EXPECT_NEAR(Db(high.Level(0.3) / highPeak), -20.0, 0.5);
 }
 
+TEST(Synthesizer, ModulationEnvelopeKeepsTimeWhileNothingListens) {
+    // It falls from full to nothing over a second; the mod wheel sends it
+    // to pitch (up to an octave) only halfway through.
+    Rig rig(MakeFont([](Zone &z) {
+        z.Set(kDecayModEnv, Tc(1.0));
+        z.Set(kSustainModEnv, 1000);
+        z.modulators.push_back(Modulator{0x81, kModEnvToPitch, 1200, 0, 0});
+    }));
+    rig.Send({0x90, kRoot, 127});
+    rig.Run(0.5);
+    rig.Send({0xB0, 1, 127});
+    rig.Run(0.2);
+    double expected = kToneHz * std::exp2(127.0 / 128 * 0.4);  // 0.6 s in: 40 % of the octave left
+    EXPECT_NEAR(rig.Frequency(0.55, 0.65), expected, expected * 0.03);
+}
+
 TEST(Synthesizer, DefaultModulatorsApplyVelocityVolumeExpressionAndPan) {
     auto levelOf = [](std::initializer_list<std::initializer_list<uint8_t>> setup, uint8_t velocity) {
         Rig rig;
