@@ -21,12 +21,12 @@
 #include "korvel/midi_output.h"
 #include "korvel/module.h"
 #include "korvel/output_fallback.h"
+#include "korvel/play_error_text.h"
 #include "korvel/playback_thread.h"
 #include "korvel/settings_key.h"
 #include "korvel/smf_reader.h"
 #include "korvel/switching_output.h"
 #include "korvel/synth_output.h"
-#include "utils/ansi_text.h"
 #include "utils/message_box.h"
 #include "utils/suspend_resume_notice.h"
 
@@ -165,36 +165,13 @@ void OpenLogForMarkers() {
     NoteOpened({setting, false});
 }
 
-const char *FontProblemText(FontProblem problem) {
-    switch (problem) {
-    case FontProblem::Missing:
-        return "ファイルが見つかりません。";
-    case FontProblem::Unreadable:
-        return "ファイルを読み取れません。ほかのアプリケーションが使用中か、アクセスが許可されていません。";
-    case FontProblem::NotSoundFont:
-        return "SoundFont 2 (.sf2) のファイルではありません。";
-    case FontProblem::Compressed:
-        return "圧縮された SoundFont (.sf3) には対応していません。.sf2 のファイルを選んでください。";
-    case FontProblem::TooLarge:
-        return "サンプルデータが大きすぎるため、メモリーに読み込めません。";
-    default:
-        return "ファイルが壊れています。";
-    }
-}
-
 // The SoundFont of the setting could not be used, and the user has not been
 // told yet: while the mapper plays, a box of its own says so once the caller
 // is back in its message loop (StartSong must not stop in a modal box); when
 // nothing plays, ReportPlayError says it with the reason.
 void TellFontProblem(const OutputSetting &setting, const OpenResult &result) {
     if (!result.fontProblemIsNew) return;
-    char path[KORVEL_PATH_BUFFER];
-    ansi::CopyFit(path, sizeof path, setting.soundFontPath.c_str());
-    char text[768];
-    std::snprintf(text, sizeof text,
-                  "SoundFont を読み込めませんでした。内蔵シンセサイザーの代わりにMIDIマッパーを使います。\n\n%s\n%s", path,
-                  FontProblemText(result.fontProblem));
-    g_playback.fontNotice = text;
+    g_playback.fontNotice = FontNoticeText(setting.soundFontPath, result.fontProblem);
     if (result.output && !PostMessageA(g_playback.window, kFontNoticeMessage, 0, 0)) g_playback.fontNotice.clear();
 }
 
@@ -420,32 +397,6 @@ bool StartThread(KorvelEndHandler onEnd, int priority) {
     return true;
 }
 
-const char *OutputErrorText(OutputError error) {
-    switch (error) {
-    case OutputError::NoDevice:
-        return "MIDI出力デバイスが見つからないため、再生できません。\n"
-               "MIDI音源が接続され、使える状態になっているか確認してください。";
-    case OutputError::DeviceBusy:
-        return "MIDI出力デバイスがほかのアプリケーションで使用中のため、再生できません。\n"
-               "そのアプリケーションを終了してから、もう一度再生してください。";
-    case OutputError::BadSetting:
-        return "MIDI出力先の設定が正しくないため、再生できません。\n"
-               "レジストリの値 \"Output\" を確認してください。";
-    case OutputError::LogUnwritable:
-        return "再生記録のファイルに書き込めないため、再生できません。\n";
-    case OutputError::NoAudioDevice:
-        return "オーディオデバイスが見つからないため、内蔵シンセサイザーで再生できません。\n"
-               "スピーカーやヘッドホンが接続され、使える状態になっているか確認してください。";
-    case OutputError::AudioDeviceBusy:
-        return "オーディオデバイスがほかのアプリケーションに占有されているため、内蔵シンセサイザーで再生できません。\n"
-               "そのアプリケーションを終了してから、もう一度再生してください。";
-    case OutputError::AudioDeviceFailed:
-        return "オーディオデバイスを開けないため、内蔵シンセサイザーで再生できません。\n";
-    default:
-        return "MIDI出力デバイスを開けないため、再生できません。\n";
-    }
-}
-
 }  // namespace
 
 extern "C" {
@@ -603,23 +554,10 @@ int ReportPlayError(int preview, HWND owner) {
     char text[1280];
     switch (g_playback.error) {
     case PlayError::Output: {
-        const char *reason = OutputErrorText(g_playback.outputError);
-        // The SoundFont that could not be used comes first: the mapper that
-        // failed was only its stand-in.
         std::string font;
-        font.swap(g_playback.fontNotice);
-        if (!font.empty()) font += "\n\n";
-        if (g_playback.outputError == OutputError::LogUnwritable) {
-            char path[KORVEL_PATH_BUFFER];
-            ansi::CopyFit(path, sizeof path, g_playback.errorDetail.c_str());
-            std::snprintf(text, sizeof text, "%s%s%s", font.c_str(), reason, path);
-        } else if (g_playback.outputError == OutputError::DeviceFailed) {
-            std::snprintf(text, sizeof text, "%s%s(エラー番号 %u)", font.c_str(), reason, g_playback.systemError);
-        } else if (g_playback.outputError == OutputError::AudioDeviceFailed) {
-            std::snprintf(text, sizeof text, "%s%s(エラー番号 0x%08X)", font.c_str(), reason, g_playback.systemError);
-        } else {
-            std::snprintf(text, sizeof text, "%s%s", font.c_str(), reason);
-        }
+        font.swap(g_playback.fontNotice);  // told here rather than in a box of its own
+        FormatOutputError(text, sizeof text, font, g_playback.outputError, g_playback.systemError,
+                          g_playback.errorDetail);
         break;
     }
     case PlayError::ThreadFailed:

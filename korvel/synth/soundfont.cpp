@@ -146,6 +146,27 @@ ReadResult ReadSampleData(ByteSource &source, const Chunk *smpl, SoundFont &font
     return {};
 }
 
+// The pdta list's sub-chunks, each checked for its record size.
+ReadResult ReadPdtaChunks(ByteSource &source, const Chunk &pdta, PdtaChunks &pdtaBytes) {
+    std::vector<Chunk> records;
+    ReadResult step = WalkChunks(source, pdta.offset, pdta.offset + pdta.size, "pdta", records);
+    if (step.error != ReadError::None) return step;
+    const struct {
+        const char *id;
+        size_t recordSize;
+        std::vector<uint8_t> *bytes;
+    } parts[] = {{"phdr", kPhdrSize, &pdtaBytes.phdr}, {"pbag", kBagSize, &pdtaBytes.pbag},
+                 {"pmod", kModSize, &pdtaBytes.pmod},  {"pgen", kGenSize, &pdtaBytes.pgen},
+                 {"inst", kInstSize, &pdtaBytes.inst}, {"ibag", kBagSize, &pdtaBytes.ibag},
+                 {"imod", kModSize, &pdtaBytes.imod},  {"igen", kGenSize, &pdtaBytes.igen},
+                 {"shdr", kShdrSize, &pdtaBytes.shdr}};
+    for (const auto &part : parts) {
+        step = ReadSubChunk(source, records, part.id, part.recordSize, *part.bytes);
+        if (step.error != ReadError::None) return step;
+    }
+    return {};
+}
+
 }  // namespace
 
 ReadResult ReadSoundFont(ByteSource &source) {
@@ -181,23 +202,9 @@ ReadResult ReadSoundFont(ByteSource &source) {
     const Chunk *smpl = Find(sampleChunks, "smpl");
     const uint64_t frames = smpl ? smpl->size / 2 : 0;
 
-    std::vector<Chunk> records;
-    step = WalkChunks(source, pdta->offset, pdta->offset + pdta->size, "pdta", records);
-    if (step.error != ReadError::None) return step;
     PdtaChunks pdtaBytes;
-    const struct {
-        const char *id;
-        size_t recordSize;
-        std::vector<uint8_t> *bytes;
-    } parts[] = {{"phdr", kPhdrSize, &pdtaBytes.phdr}, {"pbag", kBagSize, &pdtaBytes.pbag},
-                 {"pmod", kModSize, &pdtaBytes.pmod},  {"pgen", kGenSize, &pdtaBytes.pgen},
-                 {"inst", kInstSize, &pdtaBytes.inst}, {"ibag", kBagSize, &pdtaBytes.ibag},
-                 {"imod", kModSize, &pdtaBytes.imod},  {"igen", kGenSize, &pdtaBytes.igen},
-                 {"shdr", kShdrSize, &pdtaBytes.shdr}};
-    for (const auto &part : parts) {
-        step = ReadSubChunk(source, records, part.id, part.recordSize, *part.bytes);
-        if (step.error != ReadError::None) return step;
-    }
+    step = ReadPdtaChunks(source, *pdta, pdtaBytes);
+    if (step.error != ReadError::None) return step;
     PdtaOutcome outcome = ReadPdta(pdtaBytes, frames, *font);
     if (outcome.error != ReadError::None) return Refuse(outcome.error, std::move(outcome.detail));
 

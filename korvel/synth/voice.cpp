@@ -154,31 +154,28 @@ void Voice::CatchUpModEnv() {
     modEnvOwed_ = 0;
 }
 
-bool Voice::Render(int frames, const Buses &buses) {
+// The modulation envelope runs only while something listens to it; the
+// frames it missed are caught up at once when it is wanted again.
+double Voice::AdvanceModEnv(int frames) {
     const double *g = gens_;
-    // LFOs and the modulation envelope as they stand at the block's end, so
-    // that a voice's first block already has its envelope's attack.
-    // The modulation envelope runs only while something listens to it; the
-    // frames it missed are caught up at once when it is wanted again.
-    double modEnv = 0;
     if (g[kModEnvToPitch] != 0 || g[kModEnvToFilterFc] != 0) {
         CatchUpModEnv();
-        modEnv = modEnv_.Advance(frames);
-    } else if ((modEnvOwed_ += frames) >= kMostOwedFrames) {
-        CatchUpModEnv();
+        return modEnv_.Advance(frames);
     }
-    double modLfo = modLfo_.Advance(frames);
-    double vibLfo = vibLfo_.Advance(frames);
-    double cents = pitchCents_ + modLfo * Clamped(g, kModLfoToPitch, -12000, 12000) +
-                   vibLfo * Clamped(g, kVibLfoToPitch, -12000, 12000) + modEnv * Clamped(g, kModEnvToPitch, -12000, 12000);
+    if ((modEnvOwed_ += frames) >= kMostOwedFrames) CatchUpModEnv();
+    return 0;
+}
+
+double Voice::StepFor(double cents) {
     // Most voices hold their pitch from one block to the next.
     if (cents != stepCents_) {
         stepCents_ = cents;
         step_ = std::min(sampleStep_ * std::exp2(cents / 1200.0), kHighestStep);
     }
-    double step = step_;
-    double cutoff = cutoffCents_ + modLfo * Clamped(g, kModLfoToFilterFc, -12000, 12000) +
-                    modEnv * Clamped(g, kModEnvToFilterFc, -12000, 12000);
+    return step_;
+}
+
+void Voice::SetFilter(double cutoff) {
     bool wantFilter = cutoff < 13500 || resonanceDb_ > 0;
     if (wantFilter) {
         if (!filterOn_) filter_.Reset();
@@ -191,14 +188,11 @@ bool Voice::Render(int frames, const Buses &buses) {
         }
     }
     filterOn_ = wantFilter;
+}
 
-    float samples[kBlockFrames];
-    int made = Generate(samples, frames, std::max<uint64_t>(static_cast<uint64_t>(step * kFixedOne), 1));
-    std::fill(samples + made, samples + frames, 0.0f);
-    if (filterOn_) filter_.Process(samples, frames);
-
+double Voice::TargetAmp(int frames, double modLfo) {
     double envelope = volEnv_.Advance(frames);
-    double lfoCb = -modLfo * Clamped(g, kModLfoToVolume, -960, 960);
+    double lfoCb = -modLfo * Clamped(gens_, kModLfoToVolume, -960, 960);
     double attenuation = attenuationCb_ + lfoCb;
     if (attenuation != gainCb_) {
         gainCb_ = attenuation;
@@ -207,6 +201,28 @@ bool Voice::Render(int frames, const Buses &buses) {
     double target = envelope * gain_;
     // A released voice that can no longer be heard ends.
     if (ended_ || (released_ && target < kInaudible)) target = 0;
+    return target;
+}
+
+bool Voice::Render(int frames, const Buses &buses) {
+    const double *g = gens_;
+    // LFOs and the modulation envelope as they stand at the block's end, so
+    // that a voice's first block already has its envelope's attack.
+    double modEnv = AdvanceModEnv(frames);
+    double modLfo = modLfo_.Advance(frames);
+    double vibLfo = vibLfo_.Advance(frames);
+    double cents = pitchCents_ + modLfo * Clamped(g, kModLfoToPitch, -12000, 12000) +
+                   vibLfo * Clamped(g, kVibLfoToPitch, -12000, 12000) + modEnv * Clamped(g, kModEnvToPitch, -12000, 12000);
+    double step = StepFor(cents);
+    SetFilter(cutoffCents_ + modLfo * Clamped(g, kModLfoToFilterFc, -12000, 12000) +
+              modEnv * Clamped(g, kModEnvToFilterFc, -12000, 12000));
+
+    float samples[kBlockFrames];
+    int made = Generate(samples, frames, std::max<uint64_t>(static_cast<uint64_t>(step * kFixedOne), 1));
+    std::fill(samples + made, samples + frames, 0.0f);
+    if (filterOn_) filter_.Process(samples, frames);
+
+    double target = TargetAmp(frames, modLfo);
     // A voice's first block rises only over its attack when that is shorter:
     // a short percussive sample would otherwise lose its first transient.
     int rampFrames = frames;

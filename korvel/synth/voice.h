@@ -59,6 +59,13 @@ private:
     bool SetPositions(const Sample &sample, size_t dataSize);
     void ApplyGenerators();
     void CatchUpModEnv();
+    // The pieces of a block: the modulation envelope's value at its end, the
+    // resampling step for a pitch, the filter for a cutoff, and the gain to
+    // reach at its end.
+    double AdvanceModEnv(int frames);
+    double StepFor(double cents);
+    void SetFilter(double cutoff);
+    double TargetAmp(int frames, double modLfo);
     bool Looping() const { return loop_ == LoopMode::Continuous || (loop_ == LoopMode::UntilRelease && !released_); }
     int Generate(float *out, int frames, uint64_t increment);
     float Point(int64_t index) const;
