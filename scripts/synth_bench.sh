@@ -9,13 +9,15 @@
 # synth-bench-songs.
 #
 # TIVORN_BENCH_SOUNDFONT  the SoundFont (default: the packaged TimGM6mb.sf2)
-# TIVORN_BENCH_RUNS       timed runs of each program per song, best taken (3)
+# TIVORN_BENCH_RUNS       timed runs of each program per song, best taken (5: a
+#                         short song renders in some 40 ms, beside a Wine start
+#                         of 50 to 150 ms)
 # TIVORN_BENCH_ONLY       renders only the songs whose name contains it
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:?usage: scripts/synth_bench.sh BUILD}" && pwd)
 font=${TIVORN_BENCH_SOUNDFONT:-/usr/share/sounds/sf2/TimGM6mb.sf2}
-runs=${TIVORN_BENCH_RUNS:-3}
+runs=${TIVORN_BENCH_RUNS:-5}
 only=${TIVORN_BENCH_ONLY:-}
 python=/usr/bin/python3  # a python earlier on the PATH may lack numpy
 
