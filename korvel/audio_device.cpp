@@ -20,20 +20,6 @@ constexpr DWORD kRetryMs = 1000;
 // How often the render thread's processor time goes into the figures.
 constexpr DWORD kCpuReportMs = 250;
 
-struct Figures {
-    std::atomic<bool> used{false};
-    std::atomic<int> open{0};
-    std::atomic<uint32_t> underruns{0};
-    std::atomic<int32_t> latencyUs{-1};
-    std::atomic<int32_t> engineLatencyUs{0};
-    std::atomic<int32_t> scheduleDelayUs{0};
-    std::atomic<int32_t> longestWakeUs{0};
-    std::atomic<uint64_t> cpuUs{0};
-    std::atomic<uint64_t> frames{0};
-    std::atomic<uint32_t> rate{0};
-    std::atomic<uint16_t> channels{0}, bits{0}, isFloat{0}, api{0};
-};
-Figures g_figures;
 
 LONGLONG Now() {
     LARGE_INTEGER now;
@@ -81,20 +67,20 @@ private:
     HANDLE task_ = nullptr;
 };
 
-void PublishFormat(const Device &device) {
+void PublishFormat(const Device &device, AudioFigures &figures) {
     const DeviceFormat &format = device.Format();
-    g_figures.rate = static_cast<uint32_t>(format.rate);
-    g_figures.channels = static_cast<uint16_t>(format.channels);
-    g_figures.bits = static_cast<uint16_t>(format.containerBits);
-    g_figures.isFloat = format.encoding == DeviceFormat::Encoding::Float ? 1 : 0;
-    g_figures.api = static_cast<uint16_t>(device.Api());
+    figures.rate = static_cast<uint32_t>(format.rate);
+    figures.channels = static_cast<uint16_t>(format.channels);
+    figures.bits = static_cast<uint16_t>(format.containerBits);
+    figures.isFloat = format.encoding == DeviceFormat::Encoding::Float ? 1 : 0;
+    figures.api = static_cast<uint16_t>(device.Api());
 }
 
 // The render thread's work, from the first device to the end of the stream.
 class Renderer {
 public:
-    Renderer(AudioSource &source, const Session &session, HANDLE close)
-        : source_(source), session_(session), close_(close), frequency_(QpcFrequency()) {}
+    Renderer(AudioSource &source, AudioFigures &figures, const Session &session, HANDLE close)
+        : source_(source), figures_(figures), session_(session), close_(close), frequency_(QpcFrequency()) {}
 
     // Returns after the stream is closed (or lost for good).
     void Run(std::unique_ptr<Device> device) {
@@ -139,7 +125,7 @@ private:
         const DeviceFormat &format = device_->Format();
         converter_.reset(format.rate == sourceRate_ ? nullptr : new RateConverter(sourceRate_, format.rate));
         source_.SetQueueTicks(static_cast<LONGLONG>(device_->Target()) * frequency_ / format.rate);
-        PublishFormat(*device_);
+        PublishFormat(*device_, figures_);
         fadeTotal_ = std::max(1, static_cast<int>(format.rate * kFadeSeconds));
     }
 
@@ -184,7 +170,7 @@ private:
             return S_OK;
         }
         bool drained = started_ && wrote_ && queued == 0;
-        if (drained) g_figures.underruns.fetch_add(1);
+        if (drained) figures_.underruns.fetch_add(1);
         if (started_ && wrote_) NoteWake();
         UINT32 target = device_->Target();
         UINT32 frames = std::min(room, target > queued ? target - queued : 0);
@@ -197,7 +183,7 @@ private:
             if (phase_ == Phase::Fading) FadeOut(frames);
             if (FAILED(result = device_->Write(deviceBuffer_.data(), frames))) return result;
             wrote_ = true;
-            g_figures.frames.fetch_add(frames);
+            figures_.frames.fetch_add(frames);
             if (phase_ == Phase::Fading && fadeLeft_ == 0) {
                 phase_ = Phase::Draining;
                 drainStart_ = GetTickCount();
@@ -216,7 +202,7 @@ private:
         LONGLONG now = Now();
         if (lastWakeQpc_) {
             int32_t us = static_cast<int32_t>(std::min<LONGLONG>((now - lastWakeQpc_) * 1000000 / frequency_, INT32_MAX));
-            if (us > g_figures.longestWakeUs.load(std::memory_order_relaxed)) g_figures.longestWakeUs = us;
+            if (us > figures_.longestWakeUs.load(std::memory_order_relaxed)) figures_.longestWakeUs = us;
         }
         lastWakeQpc_ = now;
     }
@@ -271,11 +257,12 @@ private:
         if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return;
         auto ticks = [](const FILETIME &time) { return (uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime; };
         uint64_t us = (ticks(kernel) + ticks(user)) / 10;
-        if (us > cpuReportedUs_) g_figures.cpuUs.fetch_add(us - cpuReportedUs_);
+        if (us > cpuReportedUs_) figures_.cpuUs.fetch_add(us - cpuReportedUs_);
         cpuReportedUs_ = std::max(us, cpuReportedUs_);
     }
 
     AudioSource &source_;
+    AudioFigures &figures_;
     const Session &session_;
     HANDLE close_;
     LONGLONG frequency_;
@@ -304,21 +291,22 @@ DWORD WINAPI AudioStream::ThreadProc(LPVOID parameter) {
     stream.error_ = attempt.error;
     stream.code_ = attempt.code;
     if (attempt.device) {
-        g_figures.used = true;
-        g_figures.open.fetch_add(1);
+        stream.figures_->used = true;
+        stream.figures_->open.fetch_add(1);
     }
     SetEvent(stream.opened_);  // the opener reads error_ from here on
     if (!attempt.device) return 0;
-    Renderer renderer(*stream.source_, session, stream.close_);
+    Renderer renderer(*stream.source_, *stream.figures_, session, stream.close_);
     renderer.Run(std::move(attempt.device));
-    g_figures.open.fetch_sub(1);
+    stream.figures_->open.fetch_sub(1);
     return 0;
 }
 
-AudioStream::Opened AudioStream::Open(AudioSource &source) {
+AudioStream::Opened AudioStream::Open(AudioSource &source, AudioFigures &figures) {
     Opened result;
     std::unique_ptr<AudioStream> stream(new AudioStream);
     stream->source_ = &source;
+    stream->figures_ = &figures;
     stream->error_ = AudioError::Failed;  // until the thread says otherwise
     stream->opened_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     stream->close_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -354,31 +342,31 @@ AudioStream::~AudioStream() {
     if (close_) CloseHandle(close_);
 }
 
-void NoteSongLatency(LONGLONG microseconds, LONGLONG engineMicroseconds) {
-    g_figures.latencyUs = static_cast<int32_t>(std::min<LONGLONG>(microseconds, INT32_MAX));
-    g_figures.engineLatencyUs = static_cast<int32_t>(std::min<LONGLONG>(engineMicroseconds, INT32_MAX));
-    g_figures.longestWakeUs = 0;  // the song's wakes count from its first sample
+void AudioFigures::NoteSongLatency(LONGLONG microseconds, LONGLONG engineMicroseconds) {
+    latencyUs = static_cast<int32_t>(std::min<LONGLONG>(microseconds, INT32_MAX));
+    engineLatencyUs = static_cast<int32_t>(std::min<LONGLONG>(engineMicroseconds, INT32_MAX));
+    longestWakeUs = 0;  // the song's wakes count from its first sample
 }
 
-void NoteScheduleDelay(LONGLONG microseconds) {
-    g_figures.scheduleDelayUs = static_cast<int32_t>(std::min<LONGLONG>(microseconds, INT32_MAX));
+void AudioFigures::NoteScheduleDelay(LONGLONG microseconds) {
+    scheduleDelayUs = static_cast<int32_t>(std::min<LONGLONG>(microseconds, INT32_MAX));
 }
 
-bool ReadAudioFigures(KorvelSynthStats &stats) {
-    if (!g_figures.used) return false;
-    stats.open = g_figures.open.load() > 0 ? 1 : 0;
-    stats.underruns = g_figures.underruns.load();
-    stats.latencyUs = g_figures.latencyUs.load();
-    stats.renderCpuUs = g_figures.cpuUs.load();
-    stats.renderedFrames = g_figures.frames.load();
-    stats.sampleRate = g_figures.rate.load();
-    stats.channels = g_figures.channels.load();
-    stats.bitsPerSample = g_figures.bits.load();
-    stats.isFloat = g_figures.isFloat.load();
-    stats.api = g_figures.api.load();
-    stats.engineLatencyUs = g_figures.engineLatencyUs.load();
-    stats.scheduleDelayUs = g_figures.scheduleDelayUs.load();
-    stats.longestWakeUs = g_figures.longestWakeUs.load();
+bool AudioFigures::Read(KorvelSynthStats &stats) const {
+    if (!used) return false;
+    stats.open = open.load() > 0 ? 1 : 0;
+    stats.underruns = underruns.load();
+    stats.latencyUs = latencyUs.load();
+    stats.renderCpuUs = cpuUs.load();
+    stats.renderedFrames = frames.load();
+    stats.sampleRate = rate.load();
+    stats.channels = channels.load();
+    stats.bitsPerSample = bits.load();
+    stats.isFloat = isFloat.load();
+    stats.api = api.load();
+    stats.engineLatencyUs = engineLatencyUs.load();
+    stats.scheduleDelayUs = scheduleDelayUs.load();
+    stats.longestWakeUs = longestWakeUs.load();
     return true;
 }
 

@@ -42,6 +42,32 @@ public:
 
 enum class AudioError { None, NoDevice, Busy, Failed };
 
+// What the synthesizer's streams measured since the library was loaded
+// (SynthOutputStats).  Kept with the playback state; the render thread
+// writes it, any thread reads it.
+struct AudioFigures {
+    std::atomic<bool> used{false};
+    std::atomic<int> open{0};
+    std::atomic<uint32_t> underruns{0};
+    std::atomic<int32_t> latencyUs{-1};
+    std::atomic<int32_t> engineLatencyUs{0};
+    std::atomic<int32_t> scheduleDelayUs{0};
+    std::atomic<int32_t> longestWakeUs{0};
+    std::atomic<uint64_t> cpuUs{0};
+    std::atomic<uint64_t> frames{0};
+    std::atomic<uint32_t> rate{0};
+    std::atomic<uint16_t> channels{0}, bits{0}, isFloat{0}, api{0};
+    // When StartSong asked for the next song, until its output takes it.
+    std::atomic<LONGLONG> songRequestedQpc{0};
+
+    // The last song's first sample: from StartSong to the device taking it,
+    // and what the device says it adds until it is heard.
+    void NoteSongLatency(LONGLONG microseconds, LONGLONG engineMicroseconds);
+    // From a message's sending to its sample entering the device.
+    void NoteScheduleDelay(LONGLONG microseconds);
+    bool Read(KorvelSynthStats &stats) const;
+};
+
 class AudioStream {
 public:
     struct Opened {
@@ -50,8 +76,8 @@ public:
         long code = 0;  // the HRESULT or MMRESULT behind error
     };
     // Starts the render thread, which opens the default device; returns
-    // once it plays or could not be opened.
-    static Opened Open(AudioSource &source);
+    // once it plays or could not be opened.  figures outlives the stream.
+    static Opened Open(AudioSource &source, AudioFigures &figures);
 
     ~AudioStream();
     AudioStream(const AudioStream &) = delete;
@@ -66,6 +92,7 @@ private:
     static DWORD WINAPI ThreadProc(LPVOID stream);
 
     AudioSource *source_ = nullptr;
+    AudioFigures *figures_ = nullptr;
     HANDLE thread_ = nullptr;
     HANDLE opened_ = nullptr;  // set when the first open has a result
     HANDLE close_ = nullptr;   // set by Close
@@ -73,13 +100,6 @@ private:
     long code_ = 0;
 };
 
-// The figures of every stream since the library was loaded (SynthOutputStats).
-// The last song's first sample: from StartSong to the device taking it,
-// and what the device says it adds until it is heard.
-void NoteSongLatency(LONGLONG microseconds, LONGLONG engineMicroseconds);
-// From a message's sending to its sample entering the device.
-void NoteScheduleDelay(LONGLONG microseconds);
-bool ReadAudioFigures(KorvelSynthStats &stats);
 
 }  // namespace korvel
 

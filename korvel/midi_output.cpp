@@ -326,7 +326,7 @@ OpenResult OpenOutput(const OutputSetting &setting, MapperFallback fallback, Sou
         return OpenLog(setting.logPath);
     case OutputSetting::Synth: {
         SoundFontHolder::Loaded loaded = fonts.Load(setting.soundFontPath);
-        if (loaded.font) return OpenSynthOutput(std::move(loaded.font));
+        if (loaded.font) return OpenSynthOutput(std::move(loaded.font), fonts.figures);
         OpenResult result;
         if (fallback == MapperFallback::None) {
             result.error = OutputError::DeviceFailed;

@@ -460,7 +460,8 @@ int OpenSong(const char *path, int readAtOnce) {
 }
 
 int StartSong(KorvelEndHandler onEnd) {
-    korvel::NoteSongRequested();
+    // The latency of the song's first sample counts from here.
+    g_playback.fonts.figures.songRequestedQpc = korvel::QpcNow();
     g_playback.error = PlayError::None;
     // Once per start: as OpenSong read them, or afresh for a song started again.
     if (!g_playback.settingsRead) g_playback.settings = korvel::ReadSongSettings();
@@ -580,7 +581,7 @@ extern "C" int SynthOutputStats(struct KorvelSynthStats *stats) {
     constexpr DWORD kFirstSize = offsetof(KorvelSynthStats, scheduleDelayUs);
     if (!stats || stats->size < kFirstSize) return 0;
     KorvelSynthStats figures = {};
-    if (!korvel::ReadAudioFigures(figures)) return 0;
+    if (!g_playback.fonts.figures.Read(figures)) return 0;
     DWORD size = stats->size < sizeof figures ? stats->size : static_cast<DWORD>(sizeof figures);
     figures.size = stats->size;
     std::memcpy(stats, &figures, size);

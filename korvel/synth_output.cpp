@@ -17,7 +17,6 @@ namespace {
 // thread may come this much late without moving the message's sample.
 constexpr LONGLONG kScheduleMarginUs = 3000;
 
-std::atomic<LONGLONG> g_songRequestedQpc{0};
 
 bool IsSoundOff(const uint8_t *message, size_t size) {
     return size == 3 && (message[0] & 0xF0) == 0xB0 && message[1] == 120;
@@ -65,12 +64,12 @@ SoundFontHolder::Loaded ReadFont(const std::string &path) {
 // applies it at its sample (see SynthScheduler) and owns the synthesizer.
 class SynthOutput : public Output, private AudioSource {
 public:
-    explicit SynthOutput(std::shared_ptr<const synth::SoundFont> font)
-        : font_(std::move(font)), frequency_(Frequency()) {}
+    SynthOutput(std::shared_ptr<const synth::SoundFont> font, AudioFigures &figures)
+        : font_(std::move(font)), figures_(figures), frequency_(Frequency()) {}
     ~SynthOutput() override { Close(); }
 
     AudioStream::Opened Open() {
-        AudioStream::Opened opened = AudioStream::Open(*this);
+        AudioStream::Opened opened = AudioStream::Open(*this, figures_);
         stream_ = std::move(opened.stream);
         return opened;
     }
@@ -102,7 +101,7 @@ public:
     LONGLONG Start(LONGLONG originQpc) override {
         queue_.ReleaseHeld();  // a song that was neither stopped nor ended (lost midway) is cut
         // A song's start, not a switch to this output midway, is measured.
-        if (LONGLONG requested = g_songRequestedQpc.exchange(0)) {
+        if (LONGLONG requested = figures_.songRequestedQpc.exchange(0)) {
             requestedQpc_ = requested;
             songStart_ = true;
         }
@@ -139,19 +138,20 @@ private:
 
     void SetQueueTicks(LONGLONG ticks) override {
         scheduler_->SetDelayTicks(ticks + kScheduleMarginUs * frequency_ / 1000000);
-        NoteScheduleDelay(scheduler_->DelayTicks() * 1000000 / frequency_);
+        figures_.NoteScheduleDelay(scheduler_->DelayTicks() * 1000000 / frequency_);
     }
 
     void Render(float *stereo, size_t frames, LONGLONG queuedQpc, LONGLONG laterQpc) override {
         scheduler_->RenderBlock(*sink_, stereo, frames, queuedQpc);
         int64_t taken = scheduler_->TakeSongStartTicks();
         if (taken >= 0)
-            NoteSongLatency((taken - requestedQpc_.load()) * 1000000 / frequency_, laterQpc * 1000000 / frequency_);
+            figures_.NoteSongLatency((taken - requestedQpc_.load()) * 1000000 / frequency_, laterQpc * 1000000 / frequency_);
     }
 
     bool Settled() override { return queue_.Empty() && scheduler_->Idle(); }
 
     std::shared_ptr<const synth::SoundFont> font_;
+    AudioFigures &figures_;
     LONGLONG frequency_;
     MessageQueue queue_;
     std::atomic<bool> songStart_{false};
@@ -213,11 +213,11 @@ void SoundFontHolder::Release() {
     failedPath_.clear();
 }
 
-OpenResult OpenSynthOutput(std::shared_ptr<const synth::SoundFont> font) {
+OpenResult OpenSynthOutput(std::shared_ptr<const synth::SoundFont> font, AudioFigures &figures) {
     OpenResult result;
     std::unique_ptr<SynthOutput> output;
     try {
-        output = std::make_unique<SynthOutput>(std::move(font));
+        output = std::make_unique<SynthOutput>(std::move(font), figures);
     } catch (const std::bad_alloc &) {
         result.error = OutputError::AudioDeviceFailed;
         result.systemError = ERROR_NOT_ENOUGH_MEMORY;
@@ -236,6 +236,5 @@ OpenResult OpenSynthOutput(std::shared_ptr<const synth::SoundFont> font) {
     return result;
 }
 
-void NoteSongRequested() { g_songRequestedQpc = QpcNow(); }
 
 }  // namespace korvel

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "korvel/audio_device.h"
 #include "korvel/midi_errors.h"
 #include "korvel/midi_output.h"
 #include "korvel/synth/soundfont.h"
@@ -29,6 +30,9 @@ public:
     // Another output was chosen.
     void Release();
 
+    // What the synthesizer's streams measured; it outlasts each of them.
+    AudioFigures figures;
+
 private:
     struct Stamp {
         bool exists = false;
@@ -47,10 +51,7 @@ private:
 
 // The synthesizer with font on the default audio device; NoAudioDevice
 // and the like when the device cannot be opened.
-OpenResult OpenSynthOutput(std::shared_ptr<const synth::SoundFont> font);
-
-// StartSong was called: the latency of the song's first sample counts from now.
-void NoteSongRequested();
+OpenResult OpenSynthOutput(std::shared_ptr<const synth::SoundFont> font, AudioFigures &figures);
 
 }  // namespace korvel
 
