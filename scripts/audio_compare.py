@@ -160,8 +160,8 @@ def mel_power(mono, rate, times, fmax):
         s = starts[c:c + chunk]
         idx = s[:, None] + np.arange(n_fft)[None, :]
         idx = np.clip(idx, 0, len(padded) - 1)
-        spec = np.abs(np.fft.rfft(padded[idx] * window, axis=1)) ** 2
-        out[c:c + chunk] = spec @ bank.T
+        power = np.abs(np.fft.rfft(padded[idx] * window, axis=1)) ** 2
+        out[c:c + chunk] = power @ bank.T
     return out
 
 
