@@ -98,12 +98,15 @@ inline const Chord &ChordOfBar(int bar) {
     return kChords[bar % 8];
 }
 
-inline midiw::Track Conductor(int bpm, const std::string &title) {
-    midiw::Track t;
-    t.Name(0, title);
-    t.Tempo(0, 60000000 / bpm);
-    t.End();
-    return t;
+// The file: a conductor track with the song's name and tempo, then the parts.
+inline midiw::Bytes SongFile(int bpm, const std::string &title, std::vector<Part> &parts) {
+    midiw::Track conductor;
+    conductor.Name(0, title);
+    conductor.Tempo(0, 60000000 / bpm);
+    conductor.End();
+    std::vector<midiw::Track> tracks = {conductor};
+    for (Part &p : parts) tracks.push_back(p.Write());
+    return midiw::File(1, kDivision, tracks);
 }
 
 // A band of ten channels over 12 bars at 132 BPM: piano with pedal, bass,
@@ -158,9 +161,7 @@ inline midiw::Bytes BandSong() {
         if (bar % 4 == 3)
             for (int f = 0; f < 4; ++f) drums.Note(t + 3 * kBeat + f * kBeat / 4, 60, 9, 50 - 2 * f, 100);
     }
-    std::vector<midiw::Track> tracks = {Conductor(132, "Band")};
-    for (Part &p : parts) tracks.push_back(p.Write());
-    return midiw::File(1, kDivision, tracks);
+    return SongFile(132, "Band", parts);
 }
 
 // An orchestra on all sixteen channels over 8 slow bars: wide sustained
@@ -206,9 +207,7 @@ inline midiw::Bytes OrchestraSong() {
         parts[15].Note(t, kBar, 15, c.keys[0] + 24, 60);
         if (bar % 2 == 0) parts[9].Add(t, {0x99, 57, 100}), parts[9].Add(t + kBeat, {0x89, 57, 64});
     }
-    std::vector<midiw::Track> tracks = {Conductor(76, "Orchestra")};
-    for (Part &p : parts) tracks.push_back(p.Write());
-    return midiw::File(1, kDivision, tracks);
+    return SongFile(76, "Orchestra", parts);
 }
 
 // Synthesizers and piano at 150 BPM over 12 bars: fast piano arpeggios with
@@ -252,9 +251,7 @@ inline midiw::Bytes SynthSong() {
             if (sixteenth % 8 == 4) drums.Note(at, 60, 9, 39, 110);
         }
     }
-    std::vector<midiw::Track> tracks = {Conductor(150, "Synth")};
-    for (Part &p : parts) tracks.push_back(p.Write());
-    return midiw::File(1, kDivision, tracks);
+    return SongFile(150, "Synth", parts);
 }
 
 struct NamedSong {
