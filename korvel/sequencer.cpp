@@ -35,6 +35,12 @@ bool NoteTracker::Observe(const uint8_t *message, size_t size) {
     return false;
 }
 
+bool IsAllSoundOff(const uint8_t *message, size_t size) {
+    return size == 3 && (message[0] & 0xF0) == 0xB0 && message[1] == 120;
+}
+
+ShortMessage RingOutFor(uint8_t status) { return {status, 66, 0}; }
+
 std::vector<ShortMessage> SilenceMessages(uint16_t channels, const NoteTracker &notes) {
     std::vector<ShortMessage> out;
     for (int channel = 0; channel < 16; ++channel) {

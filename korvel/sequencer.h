@@ -38,6 +38,13 @@ extern const uint8_t kGmSystemOn[6];
 // not held by the pedal), All Sound Off and All Notes Off.
 std::vector<ShortMessage> SilenceMessages(uint16_t channels, const NoteTracker &notes);
 
+// The silence messages end with All Sound Off.  An output that lets a song
+// that ended by itself ring out (the synthesizer) sends RingOutFor in its
+// place: the note-offs and Sustain off before it free every note but those
+// the sostenuto pedal holds, so that pedal is let go too.
+bool IsAllSoundOff(const uint8_t *message, size_t size);
+ShortMessage RingOutFor(uint8_t status);
+
 // The system side of waiting.  Times are microseconds on the song's clock.
 class WaitPrimitives {
 public:

@@ -29,15 +29,12 @@ public:
 
     bool Send(const uint8_t *message, size_t size, bool added) override {
         // At the song's end the engine silences a device at once; here the
-        // notes are released and ring out instead (All Sound Off would cut
-        // them).  The note-offs and Sustain off before it free every note
-        // but those the sostenuto pedal holds: that pedal is let go too.
-        bool cut = added && size == 3 && (message[0] & 0xF0) == 0xB0 && message[1] == 120;
-        if (!cut) {
-            synth_.Send(message, size);
+        // notes are released and ring out instead.
+        if (added && IsAllSoundOff(message, size)) {
+            ShortMessage instead = RingOutFor(message[0]);
+            synth_.Send(instead.data(), instead.size());
         } else {
-            const uint8_t sostenutoOff[3] = {message[0], 66, 0};
-            synth_.Send(sostenutoOff, sizeof sostenutoOff);
+            synth_.Send(message, size);
         }
         return true;
     }

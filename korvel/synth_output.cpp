@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "korvel/audio_device.h"
+#include "korvel/sequencer.h"
 #include "korvel/synth/file_source.h"
 #include "korvel/synth/synthesizer.h"
 #include "korvel/synth_schedule.h"
@@ -17,10 +18,6 @@ namespace {
 // thread may come this much late without moving the message's sample.
 constexpr LONGLONG kScheduleMarginUs = 3000;
 
-
-bool IsSoundOff(const uint8_t *message, size_t size) {
-    return size == 3 && (message[0] & 0xF0) == 0xB0 && message[1] == 120;
-}
 
 LONGLONG Frequency() {
     LARGE_INTEGER frequency;
@@ -80,7 +77,7 @@ public:
         timed.ticks = QpcNow();
         timed.songStart = songStart_.exchange(false);
         timed.Assign(message, size);
-        if (added && IsSoundOff(message, size))
+        if (added && IsAllSoundOff(message, size))
             queue_.Hold(std::move(timed));  // until Mark tells a stop from an end
         else
             queue_.Push(std::move(timed));

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "korvel/sequencer.h"
+
 namespace korvel {
 namespace {
 
@@ -15,7 +17,6 @@ constexpr double kResyncSeconds = 0.015;
 // enough to follow a device clock 100 ppm off with a lag of a quarter
 // millisecond.
 constexpr double kFollow = 1.0 / 256;
-constexpr uint8_t kSostenuto = 66;
 // Applied messages ahead of one still waiting are moved out in batches.
 constexpr size_t kCompactAfter = 256;
 
@@ -61,9 +62,9 @@ void MessageQueue::ReleaseHeld() {
 void MessageQueue::ReleaseHeldAsPedalUp() {
     std::lock_guard<std::mutex> hold(lock_);
     for (TimedMessage &held : held_) {
-        if (held.Size() == 3 && (held.Data()[0] & 0xF0) == 0xB0) {
-            const uint8_t pedalUp[3] = {held.Data()[0], kSostenuto, 0};
-            held.Assign(pedalUp, sizeof pedalUp);
+        if (IsAllSoundOff(held.Data(), held.Size())) {
+            ShortMessage pedalUp = RingOutFor(held.Data()[0]);
+            held.Assign(pedalUp.data(), pedalUp.size());
             queued_.push_back(std::move(held));
         }
     }
