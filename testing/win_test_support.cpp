@@ -1,6 +1,7 @@
 #include "testing/win_test_support.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +34,20 @@ void PumpMessages() {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+}
+
+void JoinAnswering(std::thread &user) {
+    std::atomic<bool> ended{false};
+    std::thread watcher([&] {
+        user.join();
+        ended = true;
+    });
+    while (!ended) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // runs the sent ones
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
+    }
+    watcher.join();
 }
 
 bool WaitUntil(const std::function<bool()> &condition, DWORD timeoutMs) {

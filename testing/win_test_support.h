@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ std::string ProgramPath();
 bool WaitUntil(const std::function<bool()> &condition, DWORD timeoutMs = 15000);
 // Handles this thread's pending messages.
 void PumpMessages();
+// Joins a thread that plays the user while this thread ran the dialog they
+// worked on.  Until it ends, this thread answers the messages sent to its
+// windows (a look at their captions), and nothing else: a join that only
+// waited would hold such a look for its whole timeout.
+void JoinAnswering(std::thread &user);
 
 // A window station and desktop of the test program's own.  Windows, focus,
 // typed keys and low-level keyboard hooks belong to a desktop, and window

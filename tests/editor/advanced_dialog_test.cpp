@@ -101,7 +101,7 @@ protected:
         });
         SendMessageA(dialog_, WM_COMMAND, IDC_ADVANCED, 0);
         ended = true;
-        user.join();
+        JoinAnswering(user);
         EXPECT_FALSE(leftOpen);
     }
 
@@ -139,9 +139,13 @@ TEST_F(AdvancedTest, HotkeysAreStoredSavedAndARunningHookInstalledAgain) {
         EXPECT_EQ(Send(dialog, IDC_PRIORITY, CB_GETCURSEL), 3);
         EXPECT_EQ(Send(dialog, IDC_READ_AT_ONCE, BM_GETCHECK), BST_CHECKED);
         Send(dialog, IDC_HOTKEY_NEXT, HKM_SETHOTKEY, kCtrlAltB);
+        // The dialog is visible a moment before its activation gives a
+        // control the focus; keys posted before then would go nowhere.
         GUITHREADINFO focus = {};
         focus.cbSize = sizeof focus;
-        GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &focus);
+        WaitUntil([&] {
+            return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &focus) && IsChild(dialog, focus.hwndFocus);
+        });
         for (WPARAM key : {VK_ESCAPE, VK_RETURN}) PostMessageA(focus.hwndFocus, WM_KEYDOWN, key, 0);
     });
     EXPECT_EQ(HotkeyField(store_.settings().block(), 0), kCtrlAltB);

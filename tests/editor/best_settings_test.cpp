@@ -362,7 +362,7 @@ TEST_F(BestDialogTest, AFullNamesTableFreezesTheFoldersOpenedAndTellsOnce) {
     Dialog().state().dirty = true;
     Command(IDC_SAVE_BEST);
     done = true;
-    user.join();
+    JoinAnswering(user);
     EXPECT_EQ(Stored(), before);
     ASSERT_EQ(told.size(), 1u);
     EXPECT_EQ(told[0].rfind("開いたフォルダの中身を加えると、ツリーに表示できる", 0), 0u) << told[0];
@@ -555,7 +555,7 @@ TEST_F(BestDialogTest, AFailedSaveReportsOverTheDialogAndACloseMeanwhileEndsItCl
         PressButton(box, IDOK);  // posted behind the close that Cancel posted
     });
     Command(IDC_OK);
-    user.join();
+    JoinAnswering(user);
     // The box's loop took the close; it waited for OK's handler to return.
     EXPECT_TRUE(IsWindow(dialog));
     EXPECT_EQ(shell_.closes, 0);
@@ -583,7 +583,7 @@ TEST_F(BestDialogTest, TheKeyboardsMenuAndAlbumNamesHeldTo259BytesAndKeptByATabS
         PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
     });
     SendMessageA(tree_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree_), static_cast<LPARAM>(0xFFFFFFFFu));
-    user.join();
+    JoinAnswering(user);
     EXPECT_EQ(Events(), (std::vector<std::string>{"open " + AnsiToUtf8(M("r.mid")), "start"}));
 
     // 257 bytes: one more double-byte character fits, then nothing.
@@ -647,7 +647,7 @@ TEST_F(BestNameDialog, RefusesEmptyListedAndStoredNames) {
             PressButton(dialog, IDCANCEL);
         });
         EXPECT_FALSE(AskBestName(combo, combo, store_, &name)) << refused;
-        user.join();
+        JoinAnswering(user);
         warnings.push_back(warning);
     }
     EXPECT_EQ(warnings, (std::vector<std::string>{
@@ -671,7 +671,7 @@ TEST_F(BestSettingsTest, TheBestNameIsHeldTo259BytesAsTyped) {
     });
     HWND combo = Combo();
     EXPECT_TRUE(AskBestName(combo, combo, store_, &name));
-    user.join();
+    JoinAnswering(user);
     EXPECT_EQ(name, "c" + typed);
 }
 

@@ -93,7 +93,7 @@ protected:
         });
         SendMessageA(app_.shell().resident, WM_COMMAND, command, 0);
         ended = true;
-        user.join();
+        JoinAnswering(user);
         return asked;
     }
 
