@@ -229,6 +229,8 @@ void Synthesizer::Impl::StartVoices(int ch, int key, int velocity, int count) {
     ChannelInputs in = Inputs(ch, key);
     int firstStarted = activeCount;
     for (int n = 0; n < count; ++n) {
+        // Nothing to play takes no slot, so it steals no sounding voice.
+        if (!HasSound(setups[n], font->data.size())) continue;
         int slot = Allocate(id);
         if (slot < 0) break;
         Voice &v = voices[slot];

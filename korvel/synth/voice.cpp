@@ -52,15 +52,27 @@ bool Voice::Start(const SoundFont &font, const VoiceSetup &setup, int channelInd
     return true;
 }
 
-bool Voice::SetPositions(const Sample &s, size_t dataSize) {
+SamplePoints PointsOf(const Sample &s, const double *gens, size_t dataSize) {
     auto at = [&](uint32_t base, int fine, int coarse) {
-        int64_t p = int64_t{base} + static_cast<int64_t>(base_[fine]) + 32768 * static_cast<int64_t>(base_[coarse]);
+        int64_t p = int64_t{base} + static_cast<int64_t>(gens[fine]) + 32768 * static_cast<int64_t>(gens[coarse]);
         return static_cast<uint32_t>(std::clamp<int64_t>(p, 0, static_cast<int64_t>(dataSize)));
     };
-    start_ = at(s.start, kStartAddrsOffset, kStartAddrsCoarseOffset);
-    end_ = at(s.end, kEndAddrsOffset, kEndAddrsCoarseOffset);
-    loopStart_ = at(s.loopStart, kStartloopAddrsOffset, kStartloopAddrsCoarseOffset);
-    loopEnd_ = at(s.loopEnd, kEndloopAddrsOffset, kEndloopAddrsCoarseOffset);
+    return {at(s.start, kStartAddrsOffset, kStartAddrsCoarseOffset), at(s.end, kEndAddrsOffset, kEndAddrsCoarseOffset),
+            at(s.loopStart, kStartloopAddrsOffset, kStartloopAddrsCoarseOffset),
+            at(s.loopEnd, kEndloopAddrsOffset, kEndloopAddrsCoarseOffset)};
+}
+
+bool HasSound(const VoiceSetup &setup, size_t dataSize) {
+    SamplePoints points = PointsOf(*setup.sample, setup.gens, dataSize);
+    return points.end > points.start;
+}
+
+bool Voice::SetPositions(const Sample &s, size_t dataSize) {
+    SamplePoints points = PointsOf(s, base_, dataSize);
+    start_ = points.start;
+    end_ = points.end;
+    loopStart_ = points.loopStart;
+    loopEnd_ = points.loopEnd;
     if (end_ <= start_) return false;
     int mode = static_cast<int>(base_[kSampleModes]) & 3;
     loop_ = mode == 1 ? LoopMode::Continuous : mode == 3 ? LoopMode::UntilRelease : LoopMode::None;

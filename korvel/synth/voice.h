@@ -28,6 +28,17 @@ struct ChannelInputs {
     double tuningCents = 0;  // RPN 1 and 2
 };
 
+// Where a voice plays in the font's sample data: the sample's points moved
+// by the generators' address offsets, kept within the data.  The loop is
+// [loopStart, loopEnd).
+struct SamplePoints {
+    uint32_t start, end, loopStart, loopEnd;
+};
+SamplePoints PointsOf(const Sample &sample, const double *gens, size_t dataSize);
+// Whether a setup has anything to play: an empty sample (or one its
+// offsets empty) sounds nothing, and needs no voice.
+bool HasSound(const VoiceSetup &setup, size_t dataSize);
+
 class Voice {
 public:
     // false when there is nothing to play (an empty sample).

@@ -274,6 +274,9 @@ TEST(Synthesizer, CutVoicesFadeWithoutAClick) {
     }
     full.Run(0.0507);
     EXPECT_EQ(full.synth.ActiveVoices(), kMaxVoices);
+    full.Send({0x99, 50, 100});  // an empty sample steals no sounding voice
+    full.Run(0.01);
+    EXPECT_EQ(full.synth.ActiveVoices(), kMaxVoices);
     full.Send({0x90, kRoot, 127});
     full.Run(0.05);
     EXPECT_EQ(full.synth.ActiveVoices(), kMaxVoices);
