@@ -233,12 +233,12 @@ endfunction()
 # CORPUS is a folder of seed inputs; the run works on a copy in the tree.
 # The run is niced: it takes whatever processor time is left over in its
 # SECONDS, and the Wine tests beside it, which wait on windows, stay quick.
-# Ten seconds a run: make test is not the place for long fuzzing (run the
+# Five seconds a run: make test is not the place for long fuzzing (run the
 # program in the native tree's fuzz/ for longer).
 function(tivorn_fuzzer)
     cmake_parse_arguments(F "" "NAME;SECONDS;CORPUS" "SOURCES;LIBS" ${ARGN})
     if(NOT F_SECONDS)
-        set(F_SECONDS 10)
+        set(F_SECONDS 5)
     endif()
     if(WIN32)
         math(EXPR limit "${F_SECONDS} + 120")
