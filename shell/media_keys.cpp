@@ -15,7 +15,7 @@ void MediaKeys::PlaybackStarted() {
 // A song change stops and starts within one command: the keys stay across
 // it, or another program could take them in the gap.
 void MediaKeys::PlaybackStopped() {
-    hold_.Stopped(inKeyCommand_ ? StopCause::MediaKey : StopCause::Other);
+    hold_.Stopped(keyStops_ ? StopCause::MediaKey : StopCause::Other);
     if (settlePosted_ || !shell_.resident) return;
     settlePosted_ = PostMessageA(shell_.resident, kMsgSettleMediaKeys, 0, 0) != FALSE;
     // Without the message the stop would never count: keys held while

@@ -39,9 +39,25 @@ public:
     void LetGo();
 
     // A media key's command runs between these two: its stops keep the keys.
-    void BeginKeyCommand() { inKeyCommand_ = true; }
-    void EndKeyCommand() { inKeyCommand_ = false; }
+    void BeginKeyCommand() { inKeyCommand_ = keyStops_ = true; }
+    void EndKeyCommand() { inKeyCommand_ = keyStops_ = false; }
     bool KeyCommandUnderWay() const { return inKeyCommand_; }
+
+    // Around a command that comes from elsewhere (the menu, another copy,
+    // the hook's relay).  A key's command lets such a message in while it
+    // waits on another window (the notification area, a box), and the
+    // stops of that command are its own.
+    class OtherCommand {
+    public:
+        explicit OtherCommand(MediaKeys &keys) : keys_(keys), keyStops_(keys.keyStops_) { keys.keyStops_ = false; }
+        ~OtherCommand() { keys_.keyStops_ = keyStops_; }
+        OtherCommand(const OtherCommand &) = delete;
+        OtherCommand &operator=(const OtherCommand &) = delete;
+
+    private:
+        MediaKeys &keys_;
+        bool keyStops_;
+    };
 
 private:
     // Registers or unregisters when the hold's answer changed, and sets the
@@ -53,6 +69,7 @@ private:
     bool registered_ = false;
     bool settlePosted_ = false;
     bool inKeyCommand_ = false;
+    bool keyStops_ = false;  // a stop now is a media key's
     bool letGo_ = false;  // the exit let them go
 };
 

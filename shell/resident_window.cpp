@@ -87,8 +87,14 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return Answer(window_, 0);
     }
     switch (message) {
-    case WM_COMMAND: return OnCommand(LOWORD(wParam));
-    case WM_COPYDATA: return Answer(window_, OnCopyData(reinterpret_cast<const COPYDATASTRUCT *>(lParam)));
+    case WM_COMMAND: {
+        MediaKeys::OtherCommand other(app_.mediaKeys());
+        return OnCommand(LOWORD(wParam));
+    }
+    case WM_COPYDATA: {
+        MediaKeys::OtherCommand other(app_.mediaKeys());
+        return Answer(window_, OnCopyData(reinterpret_cast<const COPYDATASTRUCT *>(lParam)));
+    }
     case kTrayMessage: OnTrayNotify(static_cast<UINT>(lParam)); return Answer(window_, 1);
     case WM_TIMER: OnTimer(wParam); return TRUE;
     case kMsgSettleMediaKeys: app_.mediaKeys().Settle(); return TRUE;
