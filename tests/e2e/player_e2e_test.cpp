@@ -442,12 +442,18 @@ TEST_F(PlayerE2E, WithoutACurrentBestOkStartsTheFirstBest) {
     EXPECT_EQ(Opened(), LoggedAll({s0, s0}));
     PressButton(dialog, 1005);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
-    PostTrayClick(WM_RBUTTONUP);
+    // Under Wine the focus change of the dialog's end reaches the program
+    // late, now and then after a menu opened at once, which it closes: the
+    // user clicks again.
     HWND menu = nullptr;
-    // Now and then under Wine the menu does not come: what stood then.
-    ASSERT_TRUE(WaitUntil([&] { return (menu = OpenMenu()) != nullptr; }))
-        << "resident window enabled: " << IsWindowEnabled(tivorn_.WaitForResidentWindow())
-        << ", foreground: " << ClassName(GetForegroundWindow()) << " \"" << WindowText(GetForegroundWindow()) << "\"";
+    bool opened = false;
+    for (int click = 0; click < 2 && !opened; ++click) {
+        PostTrayClick(WM_RBUTTONUP);
+        opened = WaitUntil([&] { return (menu = OpenMenu()) != nullptr; }, 3000);
+    }
+    ASSERT_TRUE(opened) << "resident window enabled: " << IsWindowEnabled(tivorn_.WaitForResidentWindow())
+                        << ", foreground: " << ClassName(GetForegroundWindow()) << " \""
+                        << WindowText(GetForegroundWindow()) << "\"";
     PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     ASSERT_TRUE(WaitUntil([&] { return OpenMenu() == nullptr; }));
     EXPECT_EQ(tivorn_.Exit(), 0u);
