@@ -525,6 +525,21 @@ void PutOnClipboard(const char *text) {
     GlobalUnlock(memory);
     SetClipboardData(CF_TEXT, memory);
     CloseClipboard();
+    // Wine hands the clipboard to its X11 side after the close; until that
+    // is done a paste may find it empty.
+    EXPECT_TRUE(WaitUntil([text] {
+        bool there = false;
+        if (OpenClipboard(nullptr)) {
+            HANDLE data = GetClipboardData(CF_UNICODETEXT);
+            const wchar_t *wide = data ? static_cast<const wchar_t *>(GlobalLock(data)) : nullptr;
+            char ansi[64] = "";
+            if (wide) WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, sizeof ansi, nullptr, nullptr);
+            there = wide && strcmp(ansi, text) == 0;
+            if (wide) GlobalUnlock(data);
+            CloseClipboard();
+        }
+        return there;
+    }));
 }
 
 TEST_F(BestDialogTest, AFailedSaveReportsOverTheDialogAndACloseMeanwhileEndsItCleanly) {
