@@ -65,6 +65,9 @@ TEST_F(PlayerE2E, WithoutACurrentBestOkStartsTheFirstBest) {
     ASSERT_TRUE(WaitForFirstStart());
     EXPECT_EQ(Opened(), LoggedAll({s0}));
     EXPECT_EQ(Stored("PlayBest"), "First");
+    // The song starts while the dialog still stands: a menu request before
+    // it has gone would be kept for its close, and found the old one here.
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
 
     // From the menu the dialog can be left with Cancel, and changes nothing.
     Command(IDM_BEST_SETTINGS);
@@ -74,18 +77,9 @@ TEST_F(PlayerE2E, WithoutACurrentBestOkStartsTheFirstBest) {
     EXPECT_EQ(Opened(), LoggedAll({s0, s0}));
     PressButton(dialog, 1005);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
-    // Under Wine the focus change of the dialog's end reaches the program
-    // late, now and then after a menu opened at once, which it closes: the
-    // user clicks again.
+    PostTrayClick(WM_RBUTTONUP);
     HWND menu = nullptr;
-    bool opened = false;
-    for (int click = 0; click < 2 && !opened; ++click) {
-        PostTrayClick(WM_RBUTTONUP);
-        opened = WaitUntil([&] { return (menu = OpenMenu()) != nullptr; }, 3000);
-    }
-    ASSERT_TRUE(opened) << "resident window enabled: " << IsWindowEnabled(tivorn_.WaitForResidentWindow())
-                        << ", foreground: " << ClassName(GetForegroundWindow()) << " \""
-                        << WindowText(GetForegroundWindow()) << "\"";
+    ASSERT_TRUE(WaitUntil([&] { return (menu = OpenMenu()) != nullptr; }));
     PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     ASSERT_TRUE(WaitUntil([&] { return OpenMenu() == nullptr; }));
     EXPECT_EQ(tivorn_.Exit(), 0u);
