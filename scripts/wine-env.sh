@@ -68,6 +68,11 @@ _tivorn_start_xvfb() {
     return 1
 }
 
+_tivorn_prefix_complete() {
+    grep -q '^\[Software\\\\Wine\\\\Ports\]' "$WINEPREFIX/system.reg" 2>/dev/null &&
+        [[ -e "$WINEPREFIX/dosdevices/c:" ]]
+}
+
 tivorn_wine_up() {
     tivorn_wine_env "$1"
     TIVORN_XVFB_PID=
@@ -81,6 +86,15 @@ tivorn_wine_up() {
         _tivorn_fonts_reg "$reg"
         wine regedit /S "$reg" >/dev/null 2>&1
         wineserver -w
+        # The mount manager's keys come from a service of Wine's start-up;
+        # once, on a loaded machine, a new prefix lacked them (no drive C:
+        # in My Computer).  Such a prefix is set up again, not used.
+        if ! _tivorn_prefix_complete; then
+            echo "wine-env.sh: the new prefix is incomplete; setting it up again" >&2
+            wineboot -u >/dev/null 2>&1 || true
+            wineserver -w
+        fi
+        _tivorn_prefix_complete || { echo "wine-env.sh: $WINEPREFIX could not be set up" >&2; return 1; }
         touch "$WINEPREFIX/.tivorn-ready"
     fi
     wineserver -p >/dev/null 2>&1 || true
