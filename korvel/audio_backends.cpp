@@ -305,9 +305,9 @@ LONGLONG QpcFrequency() {
     return frequency.QuadPart;
 }
 
-Session::Session() : changed_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+Session::Session(AudioApis apis) : changed_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
     comInitialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-    if (!comInitialised_ || !changed_) return;
+    if (!comInitialised_ || !changed_ || apis == AudioApis::WaveOutOnly) return;
     if (FAILED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
                                 reinterpret_cast<void **>(&enumerator_)))) {
         enumerator_ = nullptr;  // before Vista: waveOut only

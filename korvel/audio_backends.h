@@ -49,7 +49,9 @@ class DeviceNotice;
 // COM on the render thread, the device enumerator and its notices.
 class Session {
 public:
-    Session();
+    // Without WASAPI (WaveOutOnly) there is no enumerator, and so no notice
+    // of a new default device either.
+    explicit Session(AudioApis apis);
     ~Session();
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;

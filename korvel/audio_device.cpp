@@ -285,7 +285,7 @@ private:
 
 DWORD WINAPI AudioStream::ThreadProc(LPVOID parameter) {
     AudioStream &stream = *static_cast<AudioStream *>(parameter);
-    Session session;
+    Session session(stream.apis_);
     MmcssTask task;
     OpenAttempt attempt = OpenDefaultDevice(session);
     stream.error_ = attempt.error;
@@ -302,11 +302,12 @@ DWORD WINAPI AudioStream::ThreadProc(LPVOID parameter) {
     return 0;
 }
 
-AudioStream::Opened AudioStream::Open(AudioSource &source, AudioFigures &figures) {
+AudioStream::Opened AudioStream::Open(AudioSource &source, AudioFigures &figures, AudioApis apis) {
     Opened result;
     std::unique_ptr<AudioStream> stream(new AudioStream);
     stream->source_ = &source;
     stream->figures_ = &figures;
+    stream->apis_ = apis;
     stream->error_ = AudioError::Failed;  // until the thread says otherwise
     stream->opened_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     stream->close_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);

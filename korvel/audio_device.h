@@ -22,6 +22,11 @@ namespace korvel {
 
 enum class AudioApi { Wasapi = 1, WaveOut = 2 };
 
+// The system interfaces a stream may open.  The program always takes
+// WASAPI when it works; WaveOutOnly shows (in tests and benches) what the
+// fallback does on a system where WASAPI works too.
+enum class AudioApis { WasapiThenWaveOut, WaveOutOnly };
+
 // What the render thread plays.  Called on the render thread only.
 class AudioSource {
 public:
@@ -77,7 +82,8 @@ public:
     };
     // Starts the render thread, which opens the default device; returns
     // once it plays or could not be opened.  figures outlives the stream.
-    static Opened Open(AudioSource &source, AudioFigures &figures);
+    static Opened Open(AudioSource &source, AudioFigures &figures,
+                       AudioApis apis = AudioApis::WasapiThenWaveOut);
 
     ~AudioStream();
     AudioStream(const AudioStream &) = delete;
@@ -93,6 +99,7 @@ private:
 
     AudioSource *source_ = nullptr;
     AudioFigures *figures_ = nullptr;
+    AudioApis apis_ = AudioApis::WasapiThenWaveOut;
     HANDLE thread_ = nullptr;
     HANDLE opened_ = nullptr;  // set when the first open has a result
     HANDLE close_ = nullptr;   // set by Close
