@@ -1,9 +1,11 @@
 // The setup program end to end in the test prefix: a silent installation
 // that plays, one over a running copy that keeps the user's state and starts
-// it again, and the uninstaller, which keeps the user's data unless told
-// otherwise; both wait for a copy they cannot end.
+// it again, one through its pages with the synthesizer ticked, and the
+// uninstaller, which keeps the user's data unless told otherwise; both wait
+// for a copy they cannot end.
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
@@ -68,6 +70,43 @@ bool KeyExists(const char *subkey) {
     if (RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
+}
+
+// A window of the tree below top (itself included) of that class, with that
+// text unless text is null.
+HWND FindDescendant(HWND top, const char *windowClass, const char *text = nullptr) {
+    struct Search {
+        const char *windowClass, *text;
+        HWND found;
+    } search{windowClass, text, nullptr};
+    auto matches = [](HWND window, const Search &s) {
+        return ClassName(window) == s.windowClass && (!s.text || WindowText(window) == s.text);
+    };
+    if (matches(top, search)) return top;
+    EnumChildWindows(
+        top,
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto &s = *reinterpret_cast<Search *>(parameter);
+            if (ClassName(window) != s.windowClass || (s.text && WindowText(window) != s.text)) return TRUE;
+            s.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The setup's window once it holds a window of that class (and text), and
+// its Next button (IDOK) can be pressed; *child is that window.
+HWND WaitForPage(DWORD process, const char *windowClass, const char *text, HWND *child) {
+    HWND page = nullptr;
+    WaitUntil([&] {
+        for (HWND window : ProcessWindows(process, true)) {
+            HWND next = GetDlgItem(window, IDOK);
+            if (next && IsWindowEnabled(next) && (*child = FindDescendant(window, windowClass, text))) page = window;
+        }
+        return page != nullptr;
+    });
+    return page;
 }
 
 // Runs the setup, or the uninstaller in place (without _? it copies itself
@@ -265,8 +304,35 @@ TEST_F(InstallE2E, ACopyWithoutAResidentWindowHoldsOffSetupAndUninstallUntilItEn
     EXPECT_EQ(Value(program_key::Key(), "Settings"), Bytes(program_key::Settings()));
 }
 
-TEST_F(InstallE2E, UninstallToldToRemoveTheDataRemovesOnlyItsOwnFiles) {
-    ASSERT_EQ(InstallSilently(), 0u);
+TEST_F(InstallE2E, InstallByThePagesWithTheSynthesizerTickedAndUninstallToldToRemoveTheData) {
+    // As a user would: Next on the welcome page; on the components page the
+    // third item (the synthesizer) ticked with the space bar; Tivorn not
+    // started from the finish page.
+    const char *setupPath = std::getenv("TIVORN_SETUP");
+    TivornProcess setup;
+    ASSERT_TRUE(setup.Start("", WindowsPath(setupPath ? setupPath : "")));
+    HWND page = nullptr, child = nullptr;
+    ASSERT_TRUE(page = WaitForPage(setup.id(), "Button", nullptr, &child)) << "the welcome page";
+    PressButton(page, IDOK);  // 次へ
+    ASSERT_TRUE(page = WaitForPage(setup.id(), "SysTreeView32", nullptr, &child)) << "the components page";
+    HTREEITEM item = TreeView_GetRoot(child);
+    for (int i = 0; i < 2 && item; ++i) item = TreeView_GetNextSibling(child, item);
+    ASSERT_NE(item, nullptr);
+    auto ticks = [&] { return SendMessageA(child, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_STATEIMAGEMASK); };
+    LRESULT unticked = ticks();
+    TreeView_SelectItem(child, item);
+    PostMessageA(child, WM_KEYDOWN, VK_SPACE, 0);
+    PostMessageA(child, WM_KEYUP, VK_SPACE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ticks() != unticked; }));
+    PressButton(page, IDOK);  // インストール
+    ASSERT_TRUE(page = WaitForPage(setup.id(), "Button", "Tivorn を起動する", &child)) << "the finish page";
+    PostMessageA(child, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(child, BM_GETCHECK, 0, 0) == BST_UNCHECKED; }));
+    PressButton(page, IDOK);  // 完了
+    ASSERT_EQ(setup.WaitForExit(60000), 0u);
+    EXPECT_EQ(Value(kEngineKey, "Output"), "synth:" + Installed("TimGM6mb.sf2"));
+    EXPECT_TRUE(Exists(Shortcut(CSIDL_STARTUP)));
+    EXPECT_EQ(FindTivornWindow(), nullptr);
     StartPlaying(songs_.path());
     tivorn_.Exit();
     for (const char *name : {"KORVEL.ini", "KORVEL.bak", "KORVEL.tmp", "KORVEL.log"})
@@ -277,12 +343,8 @@ TEST_F(InstallE2E, UninstallToldToRemoveTheDataRemovesOnlyItsOwnFiles) {
 
     TivornProcess uninstall;
     ASSERT_TRUE(StartUninstall(&uninstall, ""));
-    HWND page = nullptr, box = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        for (HWND window : ProcessWindows(uninstall.id(), true))
-            if (HWND button = GetDlgItem(window, IDOK)) page = IsWindowEnabled(button) ? window : nullptr;
-        return page != nullptr;
-    }));
+    HWND box = nullptr;
+    ASSERT_TRUE(page = WaitForPage(uninstall.id(), "Button", nullptr, &child));
     PressButton(page, IDOK);  // アンインストール
     ASSERT_TRUE(WaitUntil([&] {
         for (HWND window : ProcessWindows(uninstall.id(), true))
