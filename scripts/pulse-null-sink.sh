@@ -4,6 +4,7 @@
 #   . scripts/pulse-null-sink.sh
 #   tivorn_pulse_up || exit     # exports PULSE_SERVER and XDG_RUNTIME_DIR
 #   tivorn_pulse_record out.wav # records the sink's monitor in the background
+#   tivorn_pulse_add_sink NAME DESCRIPTION   # another device to move to
 #   tivorn_pulse_stop_record
 #   tivorn_pulse_down
 #
@@ -49,27 +50,39 @@ tivorn_pulse_up() {
     fi
 }
 
-# Records the sink's monitor into a WAV file until tivorn_pulse_stop_record,
-# and returns once the recording runs (its file has grown past the header).
+# Records a sink's monitor (the null sink's unless SINK is named) into a
+# WAV file until tivorn_pulse_stop_record, and returns once the recording
+# runs (its file has grown past the header).  Recordings may run side by side.
+#   tivorn_pulse_record OUT.wav [SINK]
 tivorn_pulse_record() {
-    parec --device=$TIVORN_PULSE_SINK.monitor --file-format=wav --rate=$TIVORN_PULSE_RATE --channels=2 \
+    parec --device=${2:-$TIVORN_PULSE_SINK}.monitor --file-format=wav --rate=$TIVORN_PULSE_RATE --channels=2 \
         --format=s16le --latency-msec=20 "$1" &>/dev/null &
-    TIVORN_PULSE_REC=$!
+    local pid=$!
+    TIVORN_PULSE_REC="${TIVORN_PULSE_REC:-} $pid"
     local i
     for i in $(seq 200); do
         [[ $(stat -c %s "$1" 2>/dev/null || echo 0) -gt 44 ]] && return 0
-        kill -0 "$TIVORN_PULSE_REC" 2>/dev/null || break
+        kill -0 "$pid" 2>/dev/null || break
         sleep 0.05
     done
     echo "parec did not start recording" >&2
     return 1
 }
 
-# SIGINT lets parec write the WAV header's sizes.
+# A second null sink, SINK, at the same rate, that Wine lists as a device
+# named DESCRIPTION; the default sink stays the first.
+tivorn_pulse_add_sink() {
+    pactl load-module module-null-sink sink_name="$1" rate=$TIVORN_PULSE_RATE channels=2 norewinds=1 \
+        sink_properties=device.description="$2" >/dev/null
+}
+
+# Ends every recording.  SIGINT lets parec write the WAV header's sizes.
 tivorn_pulse_stop_record() {
-    [[ -n "${TIVORN_PULSE_REC:-}" ]] || return 0
-    kill -INT "$TIVORN_PULSE_REC" 2>/dev/null
-    wait "$TIVORN_PULSE_REC" 2>/dev/null
+    local pid
+    for pid in ${TIVORN_PULSE_REC:-}; do
+        kill -INT "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
     TIVORN_PULSE_REC=
 }
 

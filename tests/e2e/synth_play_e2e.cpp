@@ -2,11 +2,17 @@
 // demo songs, and plays it through KORVEL.dll's synth: output to the end,
 // as the program does.
 //
-//   synth_play_e2e SONG.mid SOUNDFONT.sf2      (Windows paths)
+//   synth_play_e2e SONG.mid SOUNDFONT.sf2 [DEVICE]      (Windows paths)
+//
+// With DEVICE, the device of that name becomes the default one two seconds
+// into the song, as when headphones are plugged in.
 //
 // Prints "played" last when the song ended by itself; the script checks for
 // it, since a program that Wine ends may still exit with status 0.
 #include <windows.h>
+#include <initguid.h>
+#include <functiondiscoverykeys_devpkey.h>
+#include <mmdeviceapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -17,6 +23,43 @@
 #include "testing/midi_writer.h"
 
 namespace {
+
+// Wine's default render device is the one whose id its driver's
+// "DefaultOutput" holds; Wine tells a change of it to programs as Windows
+// does (IMMNotificationClient::OnDefaultDeviceChanged).
+const wchar_t kWineAudioKey[] = L"Software\\Wine\\Drivers\\winepulse.drv";
+
+// The id of the active render device of that name, or empty.
+std::wstring RenderDeviceId(const char *name) {
+    wchar_t wanted[128] = L"";
+    MultiByteToWideChar(CP_ACP, 0, name, -1, wanted, 128);
+    std::wstring found;
+    IMMDeviceEnumerator *enumerator = nullptr;
+    IMMDeviceCollection *devices = nullptr;
+    UINT count = 0;
+    if (FAILED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                reinterpret_cast<void **>(&enumerator))))
+        return found;
+    if (SUCCEEDED(enumerator->EnumAudioEndpoints(eRender, DEVICE_STATE_ACTIVE, &devices))) devices->GetCount(&count);
+    for (UINT i = 0; i < count && found.empty(); ++i) {
+        IMMDevice *device = nullptr;
+        IPropertyStore *properties = nullptr;
+        PROPVARIANT value;
+        PropVariantInit(&value);
+        LPWSTR id = nullptr;
+        if (SUCCEEDED(devices->Item(i, &device)) && SUCCEEDED(device->OpenPropertyStore(STGM_READ, &properties)) &&
+            SUCCEEDED(properties->GetValue(PKEY_Device_FriendlyName, &value)) && value.vt == VT_LPWSTR &&
+            wcscmp(value.pwszVal, wanted) == 0 && SUCCEEDED(device->GetId(&id)))
+            found = id;
+        CoTaskMemFree(id);
+        PropVariantClear(&value);
+        if (properties) properties->Release();
+        if (device) device->Release();
+    }
+    if (devices) devices->Release();
+    enumerator->Release();
+    return found;
+}
 
 volatile int g_endValue = -1;
 void OnEnd(int value) { g_endValue = value; }
@@ -53,8 +96,8 @@ midiw::Bytes Song() {
 }  // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: synth_play_e2e SONG.mid SOUNDFONT.sf2\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: synth_play_e2e SONG.mid SOUNDFONT.sf2 [DEVICE]\n");
         return 2;
     }
     if (!midiw::Save(argv[1], Song())) {
@@ -69,15 +112,31 @@ int main(int argc, char **argv) {
                     static_cast<DWORD>(output.size() + 1));
     SetSettingsKey(key);
 
+    const char *newDefault = argc == 4 ? argv[3] : nullptr;
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kWineAudioKey, L"DefaultOutput");
+
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     bool started = EngineInit() && OpenSong(argv[1], 1) && StartSong(OnEnd);
     DWORD deadline = GetTickCount() + 30000;
+    KorvelSynthStats stats = {};
+    stats.size = sizeof stats;
     while (started && g_endValue < 0 && static_cast<LONG>(deadline - GetTickCount()) > 0) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        if (newDefault && SynthOutputStats(&stats) && stats.renderedFrames >= 2ull * stats.sampleRate) {
+            std::wstring id = RenderDeviceId(newDefault);
+            if (id.empty()) {
+                std::printf("no device named %s\n", newDefault);
+                break;
+            }
+            RegSetKeyValueW(HKEY_CURRENT_USER, kWineAudioKey, L"DefaultOutput", REG_SZ,
+                            id.c_str(), static_cast<DWORD>((id.size() + 1) * sizeof(wchar_t)));
+            std::printf("the default device is now %s\n", newDefault);
+            newDefault = nullptr;
+        }
     }
-    KorvelSynthStats stats = {};
-    stats.size = sizeof stats;
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kWineAudioKey, L"DefaultOutput");
     if (SynthOutputStats(&stats))
         std::printf("output: api %u, %lu Hz, %u channels, underruns %lu, latency %ld us\n", stats.api,
                     stats.sampleRate, stats.channels, stats.underruns, stats.latencyUs);

@@ -2,8 +2,10 @@
 # The built-in synthesizer heard end to end: a short song played through
 # KORVEL.dll's synth: output into a PulseAudio server's null sink, recorded
 # from its monitor, sounds, and matches what tivornctl render makes of the
-# same song with the same SoundFont.  Before that, the output's fallback, waveOut
-# alone, plays four tones that are looked for in the recording.
+# same song with the same SoundFont; played again, it goes on through
+# another device that becomes the default in mid-song.  Before that, the
+# output's fallback, waveOut alone, plays four tones that are looked for
+# in the recording.
 #   synth_sound_e2e.sh PLAYER.exe TIVORNCTL.exe FALLBACK.exe   (CTest, under Wine)
 # Exit 77 (skipped) where pulseaudio or the SoundFont is not installed.
 #
@@ -45,16 +47,42 @@ run_wine() {
     return $status
 }
 
-# Plays the song (the player writes it first) and records it.
+# Plays the song (the player writes it first) and records it.  With a
+# device's name, that device becomes the default two seconds in: both sinks
+# are recorded, each must have heard a part, and recorded.wav is their sum.
 play() {
-    rm -f "$scratch/recorded.wav"
+    local device=${1:-}
+    rm -f "$scratch"/recorded*.wav
     tivorn_pulse_record "$scratch/recorded.wav" || exit 1
-    if ! run_wine "$scratch/player.log" "$player" "$(winpath "$scratch/song.mid")" "$(winpath "$font")" ||
+    if [[ -n $device ]]; then
+        tivorn_pulse_record "$scratch/recorded-other.wav" "$other_sink" || exit 1
+    fi
+    if ! run_wine "$scratch/player.log" "$player" "$(winpath "$scratch/song.mid")" "$(winpath "$font")" $device ||
         ! grep -q '^played' "$scratch/player.log"; then
-        echo "FAILED: the song did not play to its end through synth:"
+        echo "FAILED: the song did not play to its end through synth:${device:+ when the default device changed}"
         exit 1
     fi
     tivorn_pulse_stop_record
+    [[ -z $device ]] || mv "$scratch/recorded.wav" "$scratch/recorded-first.wav"
+    [[ -z $device ]] || /usr/bin/python3 - "$scratch/recorded-first.wav" "$scratch/recorded-other.wav" \
+        "$scratch/recorded.wav" <<'PY' || exit 1
+import sys, wave
+import numpy as np
+parts = []
+for path in sys.argv[1:3]:
+    with wave.open(path) as w:
+        rate = w.getframerate()
+        parts.append(np.frombuffer(w.readframes(w.getnframes()), dtype='<i2').reshape(-1, 2).astype(np.int32))
+for path, part in zip(sys.argv[1:3], parts):
+    if not len(part) or np.abs(part).max() < 1000:
+        sys.exit(f'FAILED: {path} is silent: the sound did not follow the default device')
+mixed = np.zeros((max(map(len, parts)), 2), dtype=np.int32)
+for part in parts:
+    mixed[:len(part)] += part
+with wave.open(sys.argv[3], 'wb') as w:
+    w.setnchannels(2), w.setsampwidth(2), w.setframerate(rate)
+    w.writeframes(np.clip(mixed, -32768, 32767).astype('<i2').tobytes())
+PY
 }
 
 # Reference: the offline render; candidate: the recording, which starts
@@ -115,21 +143,39 @@ for attempt in 1 2 3; do
     echo "the output counted $underruns underruns on a busy machine: playing again"
 done
 
-play
-if ! run_wine "$scratch/render.log" "$ctl" render "$(winpath "$scratch/song.mid")" "$(winpath "$font")" \
-    "$(winpath "$scratch/rendered.wav")"; then
-    echo "FAILED: tivornctl render"
-    exit 1
-fi
+# The offline render of the song that the player wrote.
+render_once() {
+    [[ -f "$scratch/rendered.wav" ]] && return 0
+    if ! run_wine "$scratch/render.log" "$ctl" render "$(winpath "$scratch/song.mid")" "$(winpath "$font")" \
+        "$(winpath "$scratch/rendered.wav")"; then
+        echo "FAILED: tivornctl render"
+        exit 1
+    fi
+}
 # A run in which the output itself counted underruns (the machine was too
 # busy to keep the device fed) has gaps that say nothing about the sound:
 # it is played again, up to three times in all.
-for attempt in 1 2 3; do
-    matches && { echo "passed"; exit 0; }
-    underruns=$(sed -n 's/.*underruns \([0-9]*\).*/\1/p' "$scratch/player.log")
-    [[ "${underruns:-0}" -gt 0 && $attempt -lt 3 ]] || break
-    echo "the output counted $underruns underruns on a busy machine: playing again"
-    play
-done
-echo "FAILED: the recording does not match the offline render"
-exit 1
+#   plays_as_rendered [DEVICE]
+plays_as_rendered() {
+    local attempt underruns
+    for attempt in 1 2 3; do
+        play "$@"
+        render_once
+        matches && return 0
+        underruns=$(sed -n 's/.*underruns \([0-9]*\).*/\1/p' "$scratch/player.log")
+        [[ "${underruns:-0}" -gt 0 && $attempt -lt 3 ]] || return 1
+        echo "the output counted $underruns underruns on a busy machine: playing again"
+    done
+}
+plays_as_rendered || { echo "FAILED: the recording does not match the offline render"; exit 1; }
+
+# Headphones plugged in: another device becomes the default in mid-song.
+# The song goes on there to its end, and the two parts together are the song.
+other_sink=tivorn_other
+tivorn_pulse_add_sink $other_sink TivornOther || exit 1
+plays_as_rendered TivornOther || {
+    echo "FAILED: the song as the two devices heard it does not match the offline render"
+    exit 1
+}
+echo "passed"
+exit 0
