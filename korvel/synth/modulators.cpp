@@ -16,8 +16,8 @@ constexpr uint16_t kBipolarFlag = 0x200;
 enum Curve { kLinear = 0, kConcave = 1, kConvex = 2, kSwitch = 3 };
 
 // General controllers.
-enum General { kNoController = 0, kVelocity = 2, kKey = 3, kKeyPressure = 10, kChannelPressure = 13,
-               kPitchWheel = 14, kPitchWheelSensitivity = 16 };
+enum General { kNoController = 0, kFromVelocity = 2, kFromKey = 3, kFromKeyPressure = 10, kFromChannelPressure = 13,
+               kFromPitchWheel = 14, kFromPitchWheelSensitivity = 16 };
 
 constexpr uint16_t kTransformAbsolute = 2;
 // Destinations with this bit set feed another modulator (not supported:
@@ -36,12 +36,12 @@ double RawSource(uint16_t source, const ModulatorInputs &in) {
     }
     switch (index) {
     case kNoController: return 1.0;
-    case kVelocity: return in.velocity / 128.0;
-    case kKey: return in.key / 128.0;
-    case kKeyPressure: return in.keyPressure / 128.0;
-    case kChannelPressure: return in.channelPressure / 128.0;
-    case kPitchWheel: return in.pitchWheel / 16384.0;
-    case kPitchWheelSensitivity: return std::min(in.pitchWheelSemitones, 127.0) / 127.0;
+    case kFromVelocity: return in.velocity / 128.0;
+    case kFromKey: return in.key / 128.0;
+    case kFromKeyPressure: return in.keyPressure / 128.0;
+    case kFromChannelPressure: return in.channelPressure / 128.0;
+    case kFromPitchWheel: return in.pitchWheel / 16384.0;
+    case kFromPitchWheelSensitivity: return std::min(in.pitchWheelSemitones, 127.0) / 127.0;
     default: return -1.0;
     }
 }

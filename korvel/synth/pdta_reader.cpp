@@ -3,17 +3,27 @@
 #include <algorithm>
 
 namespace synth {
+bool AmountAllowed(int oper, ZoneLevel level) {
+    switch (oper) {
+    case 14: case 18: case 19: case 20: case 42: case 49: case 55: case 59:
+    case kInstrument: case kKeyRange: case kVelRange: case kSampleId:
+        return false;
+    case kStartAddrsOffset: case kEndAddrsOffset: case kStartloopAddrsOffset: case kEndloopAddrsOffset:
+    case kStartAddrsCoarseOffset: case kEndAddrsCoarseOffset: case kStartloopAddrsCoarseOffset:
+    case kEndloopAddrsCoarseOffset: case kKeynum: case kVelocity: case kSampleModes: case kExclusiveClass:
+    case kOverridingRootKey:
+        return level == ZoneLevel::Instrument;
+    default:
+        return oper >= 0 && oper < kEndOper;
+    }
+}
+
 namespace {
 
 // Sample type bits.  Bit 4 marks compressed (Ogg) samples in .sf3 files.
 constexpr uint16_t kMono = 1, kRight = 2, kLeft = 4, kLinked = 8, kCompressed = 0x10, kRom = 0x8000;
 constexpr uint8_t kDefaultRootKey = 60;
 constexpr uint16_t kModLink = 0x8000;  // a modulator's destination is another modulator's amount
-
-uint16_t Le16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t *p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
 
 // A fixed 20-byte name field, up to its first NUL (the format does not
 // promise one).
@@ -92,27 +102,6 @@ bool CheckBagLists(const Records &bags, const Records &gens, const Records &mods
     return true;
 }
 
-enum class Level { Preset, Instrument };
-
-// Whether a generator may be given as an amount at this level.  Ranges and
-// links are kept apart; unused numbers and those the format reserves for
-// instruments only (sample offsets, sample modes, root key, exclusive
-// class, fixed key and velocity) are ignored in presets.
-bool AmountAllowed(uint16_t oper, Level level) {
-    switch (oper) {
-    case 14: case 18: case 19: case 20: case 42: case 49: case 55: case 59:
-    case kInstrument: case kKeyRange: case kVelRange: case kSampleId:
-        return false;
-    case kStartAddrsOffset: case kEndAddrsOffset: case kStartloopAddrsOffset: case kEndloopAddrsOffset:
-    case kStartAddrsCoarseOffset: case kEndAddrsCoarseOffset: case kStartloopAddrsCoarseOffset:
-    case kEndloopAddrsCoarseOffset: case kKeynum: case kVelocity: case kSampleModes: case kExclusiveClass:
-    case kOverridingRootKey:
-        return level == Level::Instrument;
-    default:
-        return oper < kEndOper;
-    }
-}
-
 // The fields stay as stored, but a destination must be something the
 // synthesizer can index: a generator, or a link (bit 15) to another
 // modulator of the zone, by its place in the file's list.  Others are
@@ -154,8 +143,8 @@ struct ZoneLists {
 // velRange only after at most a keyRange, and the link (instrument or
 // sampleID) ends the zone; whatever follows it is ignored.  Returns whether
 // the zone has a link.
-bool ReadZone(const ZoneLists &lists, const uint8_t *bag, const uint8_t *nextBag, Level level, Zone &zone) {
-    const uint16_t linkOper = level == Level::Preset ? kInstrument : kSampleId;
+bool ReadZone(const ZoneLists &lists, const uint8_t *bag, const uint8_t *nextBag, ZoneLevel level, Zone &zone) {
+    const uint16_t linkOper = level == ZoneLevel::Preset ? kInstrument : kSampleId;
     const size_t g0 = Le16(bag), g1 = Le16(nextBag);
     bool linked = false;
     for (size_t g = g0; g < g1 && !linked; ++g) {
@@ -195,7 +184,7 @@ bool ReadZone(const ZoneLists &lists, const uint8_t *bag, const uint8_t *nextBag
 // the callback refuses (it maps the file's index to the model's, or -1) or
 // whose ranges cover nothing.
 template <typename Owner, typename MapLink>
-void ReadZones(const ZoneLists &lists, const Records &bags, size_t b0, size_t b1, Level level, Owner &owner,
+void ReadZones(const ZoneLists &lists, const Records &bags, size_t b0, size_t b1, ZoneLevel level, Owner &owner,
                MapLink mapLink) {
     for (size_t b = b0; b < b1; ++b) {
         Zone zone;
@@ -285,7 +274,7 @@ PdtaOutcome ReadPdta(const PdtaChunks &chunks, uint64_t smplFrames, SoundFont &f
     for (size_t i = 0; i + 1 < inst.count; ++i) {
         Instrument &instrument = font.instruments[i];
         instrument.name = Name20(inst[i]);
-        ReadZones(instLists, ibag, Le16(inst[i] + 20), Le16(inst[i + 1] + 20), Level::Instrument, instrument,
+        ReadZones(instLists, ibag, Le16(inst[i] + 20), Le16(inst[i + 1] + 20), ZoneLevel::Instrument, instrument,
                   [&](int link) { return link < static_cast<int>(sampleRemap.size()) ? sampleRemap[link] : -1; });
     }
 
@@ -299,7 +288,7 @@ PdtaOutcome ReadPdta(const PdtaChunks &chunks, uint64_t smplFrames, SoundFont &f
         preset.name = Name20(r);
         preset.program = Le16(r + 20);
         preset.bank = Le16(r + 22);
-        ReadZones(presetLists, pbag, Le16(r + 24), Le16(phdr[i + 1] + 24), Level::Preset, preset,
+        ReadZones(presetLists, pbag, Le16(r + 24), Le16(phdr[i + 1] + 24), ZoneLevel::Preset, preset,
                   [&](int link) { return link < instruments ? link : -1; });
         for (const Zone &zone : preset.zones) playable |= !font.instruments[zone.link].zones.empty();
     }

@@ -32,11 +32,6 @@ constexpr uint64_t kMaxSampleBytes = uint64_t{1} << 30;
 constexpr int kMaxChunksPerList = 1024;
 constexpr size_t kMaxNameBytes = 256;
 
-uint16_t Le16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t *p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-
 // A chunk's payload: where it starts and how long it is.
 struct Chunk {
     char id[4] = {};

@@ -31,6 +31,15 @@ enum Gen : uint16_t {
 };
 constexpr int kGenCount = 61;
 
+// The two levels a zone lives at.
+enum class ZoneLevel { Preset, Instrument };
+
+// Whether a zone of that level may give generator oper an amount: the
+// numbers the format leaves unused never, nor the ranges and links, which
+// are read apart; the ones it keeps for instruments (sample offsets and
+// modes, root key, exclusive class, fixed key and velocity) only there.
+bool AmountAllowed(int oper, ZoneLevel level);
+
 // A modulator record as stored (SFModulator fields kept raw).  Its
 // destination is a generator below kEndOper, or a link (bit 15) to the
 // modulator at that place in the same zone's list; the reader drops any

@@ -3,34 +3,15 @@
 namespace synth {
 namespace {
 
-// Generators a preset zone may not change: sample addresses, the
-// instrument-only ones, ranges and links.  The unused numbers are ignored
-// at both levels.
-bool PresetMayAdd(int gen) {
-    switch (gen) {
-    case kStartAddrsOffset: case kEndAddrsOffset: case kStartloopAddrsOffset: case kEndloopAddrsOffset:
-    case kStartAddrsCoarseOffset: case kEndAddrsCoarseOffset: case kStartloopAddrsCoarseOffset:
-    case kEndloopAddrsCoarseOffset: case kKeynum: case kVelocity: case kSampleModes: case kExclusiveClass:
-    case kOverridingRootKey: case kInstrument: case kSampleId: case kKeyRange: case kVelRange:
-    case 14: case 18: case 19: case 20: case 42: case 49: case 55: case 59:
-        return false;
-    default: return gen < kEndOper;
-    }
-}
-
-bool IsUnused(int gen) {
-    return gen == 14 || gen == 18 || gen == 19 || gen == 20 || gen == 42 || gen == 49 || gen == 55 || gen == 59;
-}
-
 void Compose(VoiceSetup &v, const Zone *instrumentGlobal, const Zone &instrumentZone, const Zone *presetGlobal,
              const Zone &presetZone) {
     for (int g = 0; g < kVoiceGenSlots; ++g) {
         double value = DefaultGen(g);
-        if (g < kEndOper && !IsUnused(g)) {
+        if (AmountAllowed(g, ZoneLevel::Instrument)) {
             if (instrumentZone.Has(g)) value = instrumentZone.amount[g];
             else if (instrumentGlobal && instrumentGlobal->Has(g)) value = instrumentGlobal->amount[g];
         }
-        if (PresetMayAdd(g)) {
+        if (AmountAllowed(g, ZoneLevel::Preset)) {
             if (presetZone.Has(g)) value += presetZone.amount[g];
             else if (presetGlobal && presetGlobal->Has(g)) value += presetGlobal->amount[g];
         }
