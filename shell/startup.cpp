@@ -13,15 +13,20 @@
 namespace {
 
 // Restores the current best from "PlayBest" and starts its first song, or
-// the files of the command line, which choose no song of the best.
+// the files of the command line, which choose no song of the best.  The
+// best menu is built first: starting a song handles sent messages, and a
+// command among them (another copy's, a hotkey's) finds the bests in place.
 bool StartCurrentBest(Tray &tray, const Store &store, Player &player) {
     std::string name;
     if (!store.ReadPlayBest(&name)) return false;
     player.SetCurrentBestName(name.c_str());
     if (!player.LoadCurrentBest()) return false;
-    if (!(player.HandedFilesWaiting() ? player.PlayHandedFiles() : player.PlayNextSong())) return false;
     tray.BuildBestMenu(kRebuildBestMenu);
-    return true;
+    if (player.HandedFilesWaiting() ? player.PlayHandedFiles() : player.PlayNextSong()) return true;
+    // Nothing played: the start-up dialog comes, and until it has chosen,
+    // no command may pick a best of the menu.
+    tray.ClearBestMenu();
+    return false;
 }
 
 // Until the best file can be read, or the user gives up (false).  A file

@@ -215,7 +215,7 @@ int Tray::BuildBestMenu(BestMenuMode mode) {
     HMENU menu = Popup();
     if (mode == kRebuildBestMenu) {
         if (!menu) return 0;
-        while (GetMenuItemCount(menu) > 0 && !IsSeparatorItem(menu, 0)) DeleteMenu(menu, 0, MF_BYPOSITION);
+        ClearBestMenu();
         // Without a readable file the menu has no bests, and neither has the
         // list: positions and names must stay one to one.
         if (!store_.ReadBestNames(&bestNames_)) FreeBestNames();
@@ -232,6 +232,12 @@ int Tray::BuildBestMenu(BestMenuMode mode) {
             CheckMenuItem(menu, i, MF_BYPOSITION | (isCurrent ? MF_CHECKED : MF_UNCHECKED));
     }
     return 1;
+}
+
+void Tray::ClearBestMenu() {
+    if (HMENU menu = Popup())
+        while (GetMenuItemCount(menu) > 0 && !IsSeparatorItem(menu, 0)) DeleteMenu(menu, 0, MF_BYPOSITION);
+    FreeBestNames();
 }
 
 void Tray::FreeBestNames() {

@@ -73,6 +73,9 @@ public:
     // The best items at the top of the tray menu, with the current best
     // checked.  0 when the tray menu is missing in a rebuild, else 1.
     int BuildBestMenu(BestMenuMode mode);
+    // The tray menu without best items or names, as it is before start-up
+    // fills it.
+    void ClearBestMenu();
 
     // The best name list: name k is item k of the best menu and command
     // 10000 + k.  Rebuilt with the best menu, freed at shutdown.
