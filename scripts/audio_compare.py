@@ -9,6 +9,8 @@ Prints, one figure a line (key first, so scripts can pick a line by grep):
     lag        how much later the candidate starts than the reference
     logmel     correlation of the two log-mel spectrograms, 0..1
     rms        RMS level of each in dBFS, and candidate minus reference in dB
+    gap        the longest time, in ms, in which the reference sounds and the
+               candidate falls silent (more than 20 dB quieter), then sounds again
 
 How: both files are mixed to mono and each gets a log-mel spectrogram
 (23.2 ms Hann frames every 11.6 ms, 64 mel bands from 0 Hz to the lower
@@ -31,6 +33,7 @@ Options:
                      can otherwise line up a bar out
     --min-logmel X   exit 1 if the correlation is below X
     --max-rms-db D   exit 1 if the levels differ by more than D dB
+    --max-gap MS     exit 1 if the candidate falls silent for longer than MS
 
 Reads PCM WAV of 8, 16, 24 or 32 bits and 32/64-bit float WAV, plain or
 WAVE_FORMAT_EXTENSIBLE.  Needs numpy only.  Exit 2 on unreadable input.
@@ -199,6 +202,31 @@ def rms_db(x):
     return 10.0 * np.log10(ms) if ms > 0 else -np.inf
 
 
+def longest_gap(ref, ref_rate, cand, cand_rate):
+    """Milliseconds of the longest stretch in which the reference sounds
+    (within 40 dB of its loudest 10 ms) and the candidate, lined up with
+    it, is more than 20 dB quieter than it, and after which it sounds
+    again for 100 ms: a recording cut short at its end has no gap there."""
+    def levels(x, rate):
+        block = int(round(rate * 0.01))
+        x = x.mean(axis=1)
+        n = len(x) // block
+        return np.sqrt(np.mean(x[:n * block].reshape(n, block) ** 2, axis=1))
+    a = levels(ref, ref_rate)
+    b = levels(cand, cand_rate)
+    b = np.concatenate([b, np.zeros(max(0, len(a) - len(b)))])[:len(a)]
+    loud = a.max() * 10 ** (-40 / 20)
+    missing = (a > loud) & (b < a * 10 ** (-20 / 20))
+    heard_again = (b > loud) & ~missing
+    longest = run = heard = 0
+    for m, h in zip(missing, heard_again):
+        heard = heard + 1 if h else 0
+        run += 1 if m else 0
+        if heard >= 10 and run:
+            longest, run = max(longest, run), 0
+    return longest * 10
+
+
 def compare(ref, ref_rate, cand, cand_rate, max_lag=0.5, trim=False):
     """Returns a dict of the figures."""
     ref_mono, cand_mono = ref.mean(axis=1), cand.mean(axis=1)
@@ -265,6 +293,7 @@ def compare(ref, ref_rate, cand, cand_rate, max_lag=0.5, trim=False):
     result['ref_rms_db'] = rms_db(ref_part)
     result['cand_rms_db'] = rms_db(cand_part)
     result['rms_diff_db'] = result['cand_rms_db'] - result['ref_rms_db']
+    result['gap_ms'] = longest_gap(ref, ref_rate, cand, cand_rate)
     return result
 
 
@@ -276,6 +305,7 @@ def main(argv):
     parser.add_argument('--trim', action='store_true')
     parser.add_argument('--min-logmel', type=float)
     parser.add_argument('--max-rms-db', type=float)
+    parser.add_argument('--max-gap', type=float)
     args = parser.parse_args(argv)
     try:
         ref, ref_rate = read_wav(args.reference)
@@ -289,11 +319,14 @@ def main(argv):
     print(f"logmel {r['logmel']:.4f}")
     print(f"rms {r['ref_rms_db']:.2f} {r['cand_rms_db']:.2f} {r['rms_diff_db']:+.2f}"
           "   (dBFS: reference, candidate; dB difference)")
+    print(f"gap {r['gap_ms']:.0f}   (ms the candidate is silent where the reference sounds)")
     failed = []
     if args.min_logmel is not None and not r['logmel'] >= args.min_logmel:
         failed.append(f"logmel {r['logmel']:.4f} < {args.min_logmel}")
     if args.max_rms_db is not None and not abs(r['rms_diff_db']) <= args.max_rms_db:
         failed.append(f"rms difference {r['rms_diff_db']:+.2f} dB beyond {args.max_rms_db}")
+    if args.max_gap is not None and not r['gap_ms'] <= args.max_gap:
+        failed.append(f"the candidate is silent for {r['gap_ms']:.0f} ms where the reference sounds")
     for f in failed:
         print(f'audio_compare: {f}', file=sys.stderr)
     return 1 if failed else 0

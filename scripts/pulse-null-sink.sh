@@ -69,10 +69,12 @@ tivorn_pulse_record() {
     return 1
 }
 
-# A second null sink, SINK, at the same rate, that Wine lists as a device
-# named DESCRIPTION; the default sink stays the first.
+# A second sink, SINK, that Wine lists as a device named DESCRIPTION: a
+# remap of the null sink, so that what it plays is also in the null sink's
+# monitor, on the same clock, while its own monitor holds only what went to
+# it.  The default sink stays the null sink.
 tivorn_pulse_add_sink() {
-    pactl load-module module-null-sink sink_name="$1" rate=$TIVORN_PULSE_RATE channels=2 norewinds=1 \
+    pactl load-module module-remap-sink sink_name="$1" master=$TIVORN_PULSE_SINK \
         sink_properties=device.description="$2" >/dev/null
 }
 

@@ -114,8 +114,8 @@ int main(int argc, char **argv) {
 
     const char *newDefault = argc == 4 ? argv[3] : nullptr;
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kWineAudioKey, L"DefaultOutput");
+    if (newDefault) CoInitializeEx(nullptr, COINIT_MULTITHREADED);  // for the device list
 
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     bool started = EngineInit() && OpenSong(argv[1], 1) && StartSong(OnEnd);
     DWORD deadline = GetTickCount() + 30000;
     KorvelSynthStats stats = {};

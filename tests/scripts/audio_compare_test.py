@@ -89,6 +89,14 @@ class CompareTest(unittest.TestCase):
         noise = np.random.RandomState(3).uniform(-0.3, 0.3, ref.shape)
         self.assertLess(audio_compare.compare(ref, 44100, noise, 44100)['logmel'], 0.5)
 
+    def test_a_hole_is_a_gap_and_a_cut_end_is_not(self):
+        ref = tune(44100)
+        hole = ref.copy()
+        hole[int(1.0 * 44100):int(1.3 * 44100)] = 0
+        self.assertEqual(audio_compare.compare(ref, 44100, ref, 44100)['gap_ms'], 0)
+        self.assertGreaterEqual(audio_compare.compare(ref, 44100, hole, 44100)['gap_ms'], 250)
+        self.assertEqual(audio_compare.compare(ref, 44100, ref[:2 * 44100], 44100)['gap_ms'], 0)
+
     def test_formats_read_alike(self):
         x = tune(22050, seconds=0.5)
         for kind in ('pcm16', 'pcm24', 'float', 'extensible'):
