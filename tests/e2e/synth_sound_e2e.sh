@@ -126,17 +126,6 @@ fallback_plays() {
     tones_heard "$scratch/fallback.wav"
 }
 
-# As for the song below, a run with underruns is played again.
-for attempt in 1 2 3; do
-    fallback_plays && break
-    underruns=$(sed -n 's/.*underruns \([0-9]*\).*/\1/p' "$scratch/fallback.log")
-    if [[ "${underruns:-0}" -eq 0 || $attempt -eq 3 ]]; then
-        echo "FAILED: the tones through waveOut are not as played"
-        exit 1
-    fi
-    echo "the output counted $underruns underruns on a busy machine: playing again"
-done
-
 # The offline render of the song that the player wrote.
 render_once() {
     [[ -f "$scratch/rendered.wav" ]] && return 0
@@ -146,28 +135,32 @@ render_once() {
         exit 1
     fi
 }
+plays_as_rendered() { play "$@" && render_once && matches; }
+
 # A run in which the output itself counted underruns (the machine was too
 # busy to keep the device fed) has gaps that say nothing about the sound:
-# it is played again, up to three times in all.
-#   plays_as_rendered [DEVICE]
-plays_as_rendered() {
-    local attempt underruns
+# CHECK runs again, up to three times in all, while its player's LOG counts
+# underruns.
+#   retried LOG CHECK [ARGS...]
+retried() {
+    local log=$1 attempt underruns
+    shift
     for attempt in 1 2 3; do
-        play "$@"
-        render_once
-        matches && return 0
-        underruns=$(sed -n 's/.*underruns \([0-9]*\).*/\1/p' "$scratch/player.log")
+        "$@" && return 0
+        underruns=$(sed -n 's/.*underruns \([0-9]*\).*/\1/p' "$log")
         [[ "${underruns:-0}" -gt 0 && $attempt -lt 3 ]] || return 1
         echo "the output counted $underruns underruns on a busy machine: playing again"
     done
 }
-plays_as_rendered || { echo "FAILED: the recording does not match the offline render"; exit 1; }
+
+retried "$scratch/fallback.log" fallback_plays || { echo "FAILED: the tones through waveOut are not as played"; exit 1; }
+retried "$scratch/player.log" plays_as_rendered || { echo "FAILED: the recording does not match the offline render"; exit 1; }
 
 # Headphones plugged in: another device becomes the default in mid-song,
 # and the song goes on there to its end.
 other_sink=tivorn_other
 tivorn_pulse_add_sink $other_sink TivornOther || exit 1
-plays_as_rendered TivornOther || {
+retried "$scratch/player.log" plays_as_rendered TivornOther || {
     echo "FAILED: the song as both devices played it does not match the offline render"
     exit 1
 }
