@@ -3,6 +3,7 @@
 #include <algorithm>
 
 namespace synth {
+
 bool AmountAllowed(int oper, ZoneLevel level) {
     switch (oper) {
     case 14: case 18: case 19: case 20: case 42: case 49: case 55: case 59:

@@ -72,17 +72,12 @@ bool KeyExists(const char *subkey) {
     return true;
 }
 
-// A window of the tree below top (itself included) of that class, with that
-// text unless text is null.
-HWND FindDescendant(HWND top, const char *windowClass, const char *text = nullptr) {
+// The first window below top of that class, with that text unless text is null.
+HWND FindDescendant(HWND top, const char *windowClass, const char *text) {
     struct Search {
         const char *windowClass, *text;
         HWND found;
     } search{windowClass, text, nullptr};
-    auto matches = [](HWND window, const Search &s) {
-        return ClassName(window) == s.windowClass && (!s.text || WindowText(window) == s.text);
-    };
-    if (matches(top, search)) return top;
     EnumChildWindows(
         top,
         [](HWND window, LPARAM parameter) -> BOOL {
@@ -318,7 +313,9 @@ TEST_F(InstallE2E, InstallByThePagesWithTheSynthesizerTickedAndUninstallToldToRe
     HTREEITEM item = TreeView_GetRoot(child);
     for (int i = 0; i < 2 && item; ++i) item = TreeView_GetNextSibling(child, item);
     ASSERT_NE(item, nullptr);
-    auto ticks = [&] { return SendMessageA(child, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_STATEIMAGEMASK); };
+    auto ticks = [&] {
+        return SendMessageA(child, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_STATEIMAGEMASK);
+    };
     LRESULT unticked = ticks();
     TreeView_SelectItem(child, item);
     PostMessageA(child, WM_KEYDOWN, VK_SPACE, 0);
