@@ -12,12 +12,7 @@
 
 namespace {
 
-using paths::kLongestPath;
 static_assert(KORVEL_PATH_BUFFER == paths::kPathBuffer, "the engine's path buffers hold every path of the program");
-
-bool UsablePath(const char *path) {
-    return path && path[0] && std::strlen(path) <= kLongestPath;
-}
 
 void *Allocate(size_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
 
@@ -82,14 +77,14 @@ char *LastSeparator(const char *path) { return const_cast<char *>(ansi::LastSepa
 int IsSeparatorAt(const char *at) { return at && (*at == '\\' || *at == '/') ? 1 : 0; }
 
 int FileExists(const char *path, int) {
-    if (!UsablePath(path)) return 0;
+    if (!paths::UsablePath(path)) return 0;
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
 }
 
 char **ListFolder(const char *pattern, int kind, int *lastIndex, const char *filter) {
     if (lastIndex) *lastIndex = -1;
-    if (!UsablePath(pattern) || (kind != 0 && kind != 1)) return nullptr;
+    if (!paths::UsablePath(pattern) || (kind != 0 && kind != 1)) return nullptr;
     listing::FolderEntries entries;
     if (!listing::ListEntries(pattern, &entries)) return nullptr;
     NameList list;

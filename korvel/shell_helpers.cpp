@@ -4,11 +4,10 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include <cstring>
-
 #include "engine/korvel.h"
 #include "korvel/folder_names.h"
 #include "utils/ansi_text.h"
+#include "utils/path_rules.h"
 #include "utils/scope_guard.h"
 
 namespace {
@@ -44,10 +43,6 @@ private:
     T *pointer_ = nullptr;
 };
 
-bool UsablePath(const char *path) {
-    return path && path[0] && std::strlen(path) < KORVEL_PATH_BUFFER;
-}
-
 struct BrowseRequest {
     const char *caption;
 };
@@ -65,7 +60,7 @@ extern "C" {
 int ResolveShortcut(const char *shortcut, char *target) {
     if (!target) return 0;
     target[0] = '\0';
-    if (!UsablePath(shortcut)) return 0;
+    if (!paths::UsablePath(shortcut)) return 0;
     WCHAR widePath[KORVEL_PATH_BUFFER];
     if (!MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, shortcut, -1, widePath,
                              static_cast<int>(sizeof widePath / sizeof widePath[0])))

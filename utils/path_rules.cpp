@@ -1,10 +1,14 @@
 #include "utils/path_rules.h"
 
+#include <cstring>
+
 #include <utility>
 
 #include "utils/ansi_text.h"
 
 namespace paths {
+
+bool UsablePath(const char *path) { return path && path[0] && std::strlen(path) <= kLongestPath; }
 
 bool EndsWithSeparator(const std::string &path) {
     return !path.empty() && ansi::IsSeparatorAt(path.c_str(), path.c_str() + path.size() - 1);

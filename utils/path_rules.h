@@ -16,6 +16,9 @@ namespace paths {
 constexpr size_t kPathBuffer = 260;
 constexpr size_t kLongestPath = kPathBuffer - 1;
 
+// A path handed in as text: present, not empty, and no longer than the rule.
+bool UsablePath(const char *path);
+
 // Whether path ends with a separator character ('\' or '/').
 bool EndsWithSeparator(const std::string &path);
 
