@@ -4,18 +4,17 @@
 #include <cstring>
 
 #include "utils/ansi_text.h"
+#include "utils/command_line_files.h"
 
 namespace korvel {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 // Blanks and quotes are ASCII below 0x40, so they can never be the trail
 // byte of a double-byte character: trimming bytes from either end is safe.
 void Trim(const char *&begin, const char *&end) {
-    while (begin < end && IsBlank(*begin)) ++begin;
-    while (end > begin && IsBlank(end[-1])) --end;
+    while (begin < end && cmdline::IsBlank(*begin)) ++begin;
+    while (end > begin && cmdline::IsBlank(end[-1])) --end;
 }
 
 struct Command {

@@ -16,6 +16,9 @@ namespace cmdline {
 // so that a block of any size cannot grow the queue without bound.
 constexpr size_t kMaxFiles = 64;
 
+// The blanks between a command line's arguments.
+inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 // The files among the arguments (the command line without the program's own
 // path).  Arguments are separated by blanks; double quotes group blanks into
 // an argument and are removed, and an unterminated quote runs to the end, as
