@@ -73,7 +73,7 @@ TEST_F(StartupTest, RunsHiddenOnceAndExitsWithTheMenuCommand) {
         EXPECT_TRUE(ProcessWindows(second.id()).empty()) << commandLine;
     }
     TivornProcess longLine;
-    ASSERT_TRUE(longLine.Start(std::string(20000, 'x')));
+    ASSERT_TRUE(longLine.Start(std::string(20000, 'x'))) << "CreateProcess error " << GetLastError();
     EXPECT_EQ(longLine.WaitForExit(), 0u);
 
     // A file the code page cannot spell and that has no short name (here: is
