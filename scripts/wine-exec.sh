@@ -25,6 +25,11 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winedbg.exe=d"
 wine "$@" "--gtest_output=xml:Z:${report//\//\\}" >"$log" 2>&1 </dev/null
 status=$?
 grep -a -v -e '^ALSA lib' -e 'cannot change locale' "$log"
+# Output is buffered in a file, so a failed program may show nothing: the
+# status is then the one clue.
+if [[ $status -ne 0 && ! -s "$log" ]]; then
+    echo "wine-exec.sh: $(basename "$1") wrote nothing and wine ended with status $status" >&2
+fi
 if [[ $status -eq 0 ]] && ! grep -q '</testsuites>' "$report" 2>/dev/null; then
     echo "wine-exec.sh: $(basename "$1") ended without its test report (killed, or ended early): failed" >&2
     status=1
