@@ -170,10 +170,13 @@ endfunction()
 #              but needs no real Tivorn.exe, can run side by side on a
 #              desktop of its own instead (tt::RunOnOwnDesktop)
 #   OWN_MAIN   the sources bring main(); otherwise gtest_main is linked
+#   OWN_DESKTOP runs on a window station and desktop of its own
+#              (tt::RunOnOwnDesktop): the focus, the clipboard and typed
+#              keys are the program's alone, whatever runs beside it
 #   PURE       plain C++ built in both trees: the Windows tree's CTest also
 #              runs the native build under the sanitizers, as NAME_sanitized
 function(tivorn_test)
-    cmake_parse_arguments(T "RESOURCES;SERIAL;OWN_MAIN;PURE" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "RESOURCES;SERIAL;OWN_MAIN;OWN_DESKTOP;PURE" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
     if(T_PURE)
         tivorn_native_test(NAME ${T_NAME}_sanitized COMMAND test-bin/${T_NAME})
     endif()
@@ -181,7 +184,9 @@ function(tivorn_test)
     tivorn_unity(${T_NAME})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} tivorn_test_includes GTest::gtest)
     tivorn_test_code(${T_NAME})
-    if(NOT T_OWN_MAIN)
+    if(T_OWN_DESKTOP)
+        target_link_libraries(${T_NAME} PRIVATE tivorn_own_desktop_main tivorn_test_support)
+    elseif(NOT T_OWN_MAIN)
         target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
     endif()
     set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/test-bin)

@@ -205,14 +205,3 @@ TEST_F(Hook, SettingsSavedAfterInstallTakeEffect) {
 }
 
 }  // namespace
-
-// The stand-in for the running copy wears the running copy's mark, which a
-// hand-over without a window looks for, and the keys typed here go to the
-// focused window: on the one desktop, a Tivorn.exe started beside this test
-// would hand over to the stand-in, and another test's windows could take the
-// focus.  On a desktop of its own neither sees the other.
-int main(int argc, char **argv) {
-    if (!tt::OnOwnDesktop()) return tt::RunOnOwnDesktop();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
