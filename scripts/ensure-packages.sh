@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64   # cross compiler, windres, dlltool
-    cmake ninja-build make g++ clang libclang-rt-14-dev googletest libgtest-dev
+    cmake ninja-build make g++ clang lld libclang-rt-14-dev googletest libgtest-dev
     wine wine64 xvfb xauth x11-utils fonts-ipafont-gothic imagemagick locales
     fp-utils python3                                 # chmcmd and chmls, and the help file's build step
     nsis                                             # makensis: the installer
