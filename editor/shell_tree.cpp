@@ -30,12 +30,6 @@ uint32_t ItemData(HWND tree, HTREEITEM item) {
     return static_cast<uint32_t>(read.lParam);
 }
 
-template <class Interface>
-void Release(Interface *&object) {
-    if (object) object->Release();
-    object = nullptr;
-}
-
 }  // namespace
 
 // --- the node table ----------------------------------------------------------
@@ -85,18 +79,16 @@ bool ShellTree::Open(HWND dialog, HWND tree) {
     tree_ = tree;
     // The shell's folders and icons want COM on the calling thread; a thread
     // that already has it keeps its own.
-    com_ = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    if (FAILED(SHGetDesktopFolder(&desktop_))) desktop_ = nullptr;
-    if (desktop_) return true;
+    com_.emplace(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (SUCCEEDED(SHGetDesktopFolder(desktop_.Put())) && desktop_) return true;
     Close();
     return false;
 }
 
 void ShellTree::Close() {
     nodes_.Clear();
-    Release(desktop_);
-    if (SUCCEEDED(com_)) CoUninitialize();
-    com_ = E_FAIL;
+    desktop_.Reset();
+    com_.reset();
 }
 
 // --- building and filling --------------------------------------------------------
@@ -143,24 +135,20 @@ bool ShellTree::BuildShellTree() {
 
 bool ShellTree::FillShellNode(uint32_t index, HTREEITEM item) {
     if (!desktop_) return false;
-    IShellFolder *folder = nullptr;
+    ComPtr<IShellFolder> folder;
     if (index == ShellNodes::kDesktop) {
         // The desktop folder itself: its empty list has nothing to bind.
-        folder = desktop_;
-        folder->AddRef();
+        if (FAILED(desktop_->QueryInterface(IID_IShellFolder, folder.PutVoid()))) return false;
     } else {
         ShellIdList list = NodeIdList(item, nullptr);
         if (!list) return false;
-        if (FAILED(desktop_->BindToObject(list.get(), nullptr, IID_IShellFolder, reinterpret_cast<void **>(&folder))))
-            folder = nullptr;
+        if (FAILED(desktop_->BindToObject(list.get(), nullptr, IID_IShellFolder, folder.PutVoid()))) return false;
     }
     if (!folder) return false;
-    ScopeGuard releaseFolder([&folder] { Release(folder); });
-    IEnumIDList *children = nullptr;
+    ComPtr<IEnumIDList> children;
     // S_FALSE: nothing to list, and no enumerator.
-    if (folder->EnumObjects(dialog_, SHCONTF_FOLDERS | SHCONTF_INCLUDEHIDDEN, &children) != S_OK) children = nullptr;
-    if (!children) return false;
-    ScopeGuard releaseChildren([&children] { Release(children); });
+    if (folder->EnumObjects(dialog_, SHCONTF_FOLDERS | SHCONTF_INCLUDEHIDDEN, children.Put()) != S_OK || !children)
+        return false;
 
     // The nodes already below the item: on the Desktop, the build's My
     // Computer and Network Neighborhood, which the shell lists again there.

@@ -22,8 +22,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "utils/com.h"
 
 // An item-ID list from the shell or for it, freed with the shell's
 // allocator (the COM task allocator that SHGetMalloc hands out).
@@ -91,7 +94,7 @@ public:
     bool Open(HWND dialog, HWND tree);
     // Frees the node table and releases the desktop folder.
     void Close();
-    bool IsOpen() const { return desktop_ != nullptr; }
+    bool IsOpen() const { return static_cast<bool>(desktop_); }
     // The node table goes with the items that referred to it.
     void Clear() { nodes_.Clear(); }
 
@@ -121,8 +124,8 @@ private:
     ShellTreeSite *site_;
     HWND dialog_ = nullptr;
     HWND tree_ = nullptr;
-    IShellFolder *desktop_ = nullptr;
-    HRESULT com_ = E_FAIL;  // what Open's CoInitializeEx gave: Close ends what it started
+    std::optional<ComApartment> com_;  // from Open to Close
+    ComPtr<IShellFolder> desktop_;
     ShellNodes nodes_;
     // While the roots are built, items go last in the order found; later
     // ones are sorted by their text.

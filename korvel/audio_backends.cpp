@@ -54,18 +54,12 @@ bool ReadWaveFormat(const WAVEFORMATEX &wave, DeviceFormat *format) {
     return CanConvertTo(*format) && wave.nBlockAlign == format->BytesPerFrame();
 }
 
-template <typename T>
-void Release(T *&object) {
-    if (object) object->Release();
-    object = nullptr;
-}
-
 class WasapiDevice : public Device {
 public:
     ~WasapiDevice() override {
         Stop();
-        Release(render_);
-        Release(client_);
+        render_.Reset();
+        client_.Reset();
         if (ready_) CloseHandle(ready_);
     }
 
@@ -79,12 +73,11 @@ public:
     // The default device's id, or empty when there is none.
     static std::wstring DefaultId(IMMDeviceEnumerator *enumerator) {
         std::wstring id;
-        IMMDevice *device = nullptr;
-        if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device))) return id;
+        ComPtr<IMMDevice> device;
+        if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, device.Put()))) return id;
         LPWSTR text = nullptr;
         if (SUCCEEDED(device->GetId(&text)) && text) id = text;
         CoTaskMemFree(text);
-        device->Release();
         return id;
     }
 
@@ -121,14 +114,13 @@ public:
 
 private:
     HRESULT OpenDefault(IMMDeviceEnumerator *enumerator) {
-        IMMDevice *device = nullptr;
-        HRESULT result = enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device);
+        ComPtr<IMMDevice> device;
+        HRESULT result = enumerator->GetDefaultAudioEndpoint(eRender, eConsole, device.Put());
         if (FAILED(result)) return result;
         LPWSTR id = nullptr;
         if (SUCCEEDED(device->GetId(&id)) && id) id_ = id;
         CoTaskMemFree(id);
-        result = device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, reinterpret_cast<void **>(&client_));
-        device->Release();
+        result = device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, client_.PutVoid());
         if (FAILED(result)) return result;
 
         WAVEFORMATEX *mix = nullptr;
@@ -150,7 +142,7 @@ private:
         if (!ready_) return HRESULT_FROM_WIN32(GetLastError());
         if (FAILED(result = client_->SetEventHandle(ready_))) return result;
         if (FAILED(result = client_->GetBufferSize(&bufferFrames_))) return result;
-        result = client_->GetService(__uuidof(IAudioRenderClient), reinterpret_cast<void **>(&render_));
+        result = client_->GetService(__uuidof(IAudioRenderClient), render_.PutVoid());
         if (FAILED(result)) return result;
         auto frames = [this](REFERENCE_TIME hns) {
             return static_cast<UINT32>((hns * format_.rate + kHnsPerSecond - 1) / kHnsPerSecond);
@@ -162,8 +154,8 @@ private:
         return S_OK;
     }
 
-    IAudioClient *client_ = nullptr;
-    IAudioRenderClient *render_ = nullptr;
+    ComPtr<IAudioClient> client_;
+    ComPtr<IAudioRenderClient> render_;
     UINT32 bufferFrames_ = 0;
     bool started_ = false;
     std::wstring id_;
@@ -305,23 +297,21 @@ LONGLONG QpcFrequency() {
     return frequency.QuadPart;
 }
 
-Session::Session(AudioApis apis) : changed_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
-    comInitialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-    if (!comInitialised_ || !changed_ || apis == AudioApis::WaveOutOnly) return;
+Session::Session(AudioApis apis) : com_(COINIT_MULTITHREADED), changed_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+    if (!com_.Usable() || !changed_ || apis == AudioApis::WaveOutOnly) return;
+    // Before Vista there is no enumerator: waveOut only.
     if (FAILED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                reinterpret_cast<void **>(&enumerator_)))) {
-        enumerator_ = nullptr;  // before Vista: waveOut only
+                                enumerator_.PutVoid())))
         return;
-    }
-    notice_ = new DeviceNotice(changed_);
-    if (FAILED(enumerator_->RegisterEndpointNotificationCallback(notice_))) Release(notice_);
+    ComPtr<IMMNotificationClient> notice(new DeviceNotice(changed_));
+    if (SUCCEEDED(enumerator_->RegisterEndpointNotificationCallback(notice.Get())))
+        notice_ = std::move(notice);
 }
 
 Session::~Session() {
-    if (notice_) enumerator_->UnregisterEndpointNotificationCallback(notice_);
-    Release(notice_);
-    Release(enumerator_);
-    if (comInitialised_) CoUninitialize();
+    if (notice_) enumerator_->UnregisterEndpointNotificationCallback(notice_.Get());
+    notice_.Reset();
+    enumerator_.Reset();
     if (changed_) CloseHandle(changed_);
 }
 

@@ -13,6 +13,7 @@
 
 #include "korvel/audio_device.h"
 #include "korvel/audio_format.h"
+#include "utils/com.h"
 
 namespace korvel {
 
@@ -44,8 +45,6 @@ protected:
     LONGLONG laterQpc_ = 0;
 };
 
-class DeviceNotice;
-
 // COM on the render thread, the device enumerator and its notices.
 class Session {
 public:
@@ -56,14 +55,14 @@ public:
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
 
-    IMMDeviceEnumerator *Enumerator() const { return enumerator_; }
+    IMMDeviceEnumerator *Enumerator() const { return enumerator_.Get(); }
     HANDLE Changed() const { return changed_; }
 
 private:
-    bool comInitialised_ = false;
+    ComApartment com_;
     HANDLE changed_;
-    IMMDeviceEnumerator *enumerator_ = nullptr;
-    DeviceNotice *notice_ = nullptr;
+    ComPtr<IMMDeviceEnumerator> enumerator_;
+    ComPtr<IMMNotificationClient> notice_;
 };
 
 struct OpenAttempt {

@@ -7,41 +7,14 @@
 #include "engine/korvel.h"
 #include "korvel/folder_names.h"
 #include "utils/ansi_text.h"
+#include "utils/com.h"
 #include "utils/path_rules.h"
-#include "utils/scope_guard.h"
 
 namespace {
 
-// COM for the length of one call.  A thread that already has COM keeps its
-// own apartment; what this call started, the returned result tells the
-// caller to end (SUCCEEDED: CoUninitialize when done).
-HRESULT StartCom() { return CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE); }
-
-// RPC_E_CHANGED_MODE: the thread is in another apartment, which serves too.
-bool ComUsable(HRESULT started) { return SUCCEEDED(started) || started == RPC_E_CHANGED_MODE; }
-
-void EndCom(HRESULT started) {
-    if (SUCCEEDED(started)) CoUninitialize();
-}
-
-// A COM interface pointer, released with its scope.
-template <class T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ~ComPtr() {
-        if (pointer_) pointer_->Release();
-    }
-    ComPtr(const ComPtr &) = delete;
-    ComPtr &operator=(const ComPtr &) = delete;
-
-    T *operator->() const { return pointer_; }
-    T *get() const { return pointer_; }
-    void **out() { return reinterpret_cast<void **>(&pointer_); }
-
-private:
-    T *pointer_ = nullptr;
-};
+// The shell's objects want a single-threaded apartment for the length of
+// one call; a thread that already has COM keeps its own.
+constexpr DWORD kShellApartment = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;
 
 struct BrowseRequest {
     const char *caption;
@@ -66,13 +39,12 @@ int ResolveShortcut(const char *shortcut, char *target) {
                              static_cast<int>(sizeof widePath / sizeof widePath[0])))
         return 0;
 
-    HRESULT com = StartCom();
-    if (!ComUsable(com)) return 0;
-    ScopeGuard endCom([com] { EndCom(com); });
+    ComApartment com(kShellApartment);
+    if (!com.Usable()) return 0;
     ComPtr<IShellLinkA> link;
     ComPtr<IPersistFile> file;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.out())) ||
-        FAILED(link->QueryInterface(IID_IPersistFile, file.out())) ||
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.PutVoid())) ||
+        FAILED(link->QueryInterface(IID_IPersistFile, file.PutVoid())) ||
         FAILED(file->Load(widePath, STGM_READ)))
         return 0;
 
@@ -87,9 +59,8 @@ int ResolveShortcut(const char *shortcut, char *target) {
 
 int BrowseFolder(HWND owner, char *folder, const char *prompt, const char *caption) {
     if (!folder) return 0;
-    HRESULT com = StartCom();
-    if (!ComUsable(com)) return 0;
-    ScopeGuard endCom([com] { EndCom(com); });
+    ComApartment com(kShellApartment);
+    if (!com.Usable()) return 0;
 
     BrowseRequest request = {caption};
     char displayName[MAX_PATH];

@@ -14,6 +14,7 @@
 #include "shell/single_instance.h"
 #include "shell/startup.h"
 #include "store/store.h"
+#include "utils/com.h"
 #include "utils/command_line_files.h"
 #include "utils/message_box.h"
 #include "utils/suspend_resume_notice.h"
@@ -70,23 +71,6 @@ bool HandedToRunningCopy(StartupLock &lock, const CommandLineArguments &argument
 }
 
 const char kEngineCloseFailed[] = "オーディオデバイスの終了処理に失敗しました。";
-
-// COM on this thread for the object's life.  The shell's verbs (the song's
-// properties through ShellExecuteEx) may run COM objects, which need the
-// thread initialised first; the user interface thread is a single-threaded
-// apartment.
-class ComApartment {
-public:
-    ComApartment() : started_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(started_)) CoUninitialize();
-    }
-    ComApartment(const ComApartment &) = delete;
-    ComApartment &operator=(const ComApartment &) = delete;
-
-private:
-    HRESULT started_;
-};
 
 void InitControlClasses() {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES | ICC_TAB_CLASSES |
@@ -192,7 +176,10 @@ int Application::Run() {
         return 0;
     }
 
-    ComApartment com;  // before the first shell verb
+    // The shell's verbs (the song's properties through ShellExecuteEx) may
+    // run COM objects, which need the thread initialised first; the user
+    // interface thread is a single-threaded apartment.
+    ComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
     InitControlClasses();
     shell_.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");

@@ -8,8 +8,11 @@
 #include <cwchar>
 #include <initializer_list>
 
+#include <shlobj.h>
+
 #include "engine/resident_window.h"
 #include "resources/resource_ids.h"
+#include "utils/com.h"
 
 namespace tt {
 
@@ -204,6 +207,18 @@ void DeleteTree(const std::string &path) {
     MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], length);
     wide.resize(static_cast<size_t>(length) - 1);
     DeleteWideTree(wide);
+}
+
+bool MakeShortcut(const std::string &path, const std::string &target) {
+    ComApartment com(COINIT_APARTMENTTHREADED);
+    WCHAR wide[MAX_PATH];
+    if (!com.Usable() || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return false;
+    ComPtr<IShellLinkA> link;
+    ComPtr<IPersistFile> file;
+    return SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                      link.PutVoid())) &&
+           SUCCEEDED(link->SetPath(target.c_str())) &&
+           SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.PutVoid())) && SUCCEEDED(file->Save(wide, TRUE));
 }
 
 namespace program_key {

@@ -60,6 +60,8 @@ private:
 
 bool ReadWholeFile(const std::string &path, std::string *content);
 void DeleteTree(const std::string &path);
+// A shortcut at path to target, made as the shell makes one.
+bool MakeShortcut(const std::string &path, const std::string &target);
 
 // The program's key under HKEY_CURRENT_USER as this test process sees it,
 // and its values.  A process has a key of its own,

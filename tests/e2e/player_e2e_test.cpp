@@ -3,8 +3,6 @@
 // power events and shortcuts.
 #include <gtest/gtest.h>
 
-#include <shlobj.h>
-
 #include <algorithm>
 #include <set>
 #include <string>
@@ -18,27 +16,6 @@ namespace {
 
 using namespace tt;
 using namespace player_e2e;
-
-// A shortcut to target, made as the shell makes one.
-bool MakeShortcut(const std::string &path, const std::string &target) {
-    CoInitialize(nullptr);
-    IShellLinkA *link = nullptr;
-    IPersistFile *file = nullptr;
-    bool made = false;
-    WCHAR wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void **>(&link)))) {
-        link->SetPath(target.c_str());
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file)))) {
-            made = SUCCEEDED(file->Save(wide, TRUE));
-            file->Release();
-        }
-        link->Release();
-    }
-    CoUninitialize();
-    return made;
-}
 
 TEST_F(PlayerE2E, PlaysTheCurrentBestInListOrderAndCyclesPastWhatCannotPlay) {
     std::string a = Song("a.mid", 10), b = Song("b.mid", 10), c = Song("c.mid", 10);

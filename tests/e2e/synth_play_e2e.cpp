@@ -21,6 +21,7 @@
 
 #include "engine/korvel.h"
 #include "testing/midi_writer.h"
+#include "utils/com.h"
 
 namespace {
 
@@ -34,30 +35,28 @@ std::wstring RenderDeviceId(const char *name) {
     wchar_t wanted[128] = L"";
     MultiByteToWideChar(CP_ACP, 0, name, -1, wanted, 128);
     std::wstring found;
-    IMMDeviceEnumerator *enumerator = nullptr;
-    IMMDeviceCollection *devices = nullptr;
+    ComPtr<IMMDeviceEnumerator> enumerator;
+    ComPtr<IMMDeviceCollection> devices;
     UINT count = 0;
     if (FAILED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                reinterpret_cast<void **>(&enumerator))))
+                                enumerator.PutVoid())))
         return found;
-    if (SUCCEEDED(enumerator->EnumAudioEndpoints(eRender, DEVICE_STATE_ACTIVE, &devices))) devices->GetCount(&count);
+    if (SUCCEEDED(enumerator->EnumAudioEndpoints(eRender, DEVICE_STATE_ACTIVE, devices.Put())))
+        devices->GetCount(&count);
     for (UINT i = 0; i < count && found.empty(); ++i) {
-        IMMDevice *device = nullptr;
-        IPropertyStore *properties = nullptr;
+        ComPtr<IMMDevice> device;
+        ComPtr<IPropertyStore> properties;
         PROPVARIANT value;
         PropVariantInit(&value);
         LPWSTR id = nullptr;
-        if (SUCCEEDED(devices->Item(i, &device)) && SUCCEEDED(device->OpenPropertyStore(STGM_READ, &properties)) &&
+        if (SUCCEEDED(devices->Item(i, device.Put())) &&
+            SUCCEEDED(device->OpenPropertyStore(STGM_READ, properties.Put())) &&
             SUCCEEDED(properties->GetValue(PKEY_Device_FriendlyName, &value)) && value.vt == VT_LPWSTR &&
             wcscmp(value.pwszVal, wanted) == 0 && SUCCEEDED(device->GetId(&id)))
             found = id;
         CoTaskMemFree(id);
         PropVariantClear(&value);
-        if (properties) properties->Release();
-        if (device) device->Release();
     }
-    if (devices) devices->Release();
-    enumerator->Release();
     return found;
 }
 
@@ -114,7 +113,7 @@ int main(int argc, char **argv) {
 
     const char *newDefault = argc == 4 ? argv[3] : nullptr;
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kWineAudioKey, L"DefaultOutput");
-    if (newDefault) CoInitializeEx(nullptr, COINIT_MULTITHREADED);  // for the device list
+    ComApartment com(COINIT_MULTITHREADED);  // for the device list
 
     bool started = EngineInit() && OpenSong(argv[1], 1) && StartSong(OnEnd);
     DWORD deadline = GetTickCount() + 30000;

@@ -2,7 +2,6 @@
 // listings, the registry, shortcuts and the folder picker.  Literals are
 // Shift-JIS here: ソ and 表 end in the byte of a backslash.
 #include <windows.h>
-#include <objbase.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -220,21 +219,7 @@ TEST(ResolveShortcut, TargetOfAShortcutAndNothingForDamage) {
     scratch.MakeFolder("ソフト");
     std::string song = scratch.MakeFile("ソフト\\表.mid");
     std::string lnk = scratch.Join("表ソ.lnk");
-    {   // made as the shell makes it
-        CoInitialize(nullptr);
-        IShellLinkA *link = nullptr;
-        IPersistFile *file = nullptr;
-        WCHAR wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, lnk.c_str(), -1, wide, MAX_PATH);
-        ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                                  reinterpret_cast<void **>(&link)));
-        link->SetPath(song.c_str());
-        link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file));
-        EXPECT_HRESULT_SUCCEEDED(file->Save(wide, TRUE));
-        file->Release();
-        link->Release();
-        CoUninitialize();
-    }
+    ASSERT_TRUE(tt::MakeShortcut(lnk, song));
     char target[KORVEL_PATH_BUFFER];
     ASSERT_TRUE(ResolveShortcut(lnk.c_str(), target));
     EXPECT_TRUE(ansi::EqualNoCase(target, song.c_str())) << target;
