@@ -9,7 +9,8 @@
 #   link-with-lld.sh COMPILER ARGS...
 set -uo pipefail
 command -v ld.lld >/dev/null 2>&1 || exec "$@"
-line=$("$@" -### 2>&1 | grep -m1 '^ [^ ]*collect2 ') || exec "$@"
+driver=$("$@" -### 2>&1) || exec "$@"
+line=$(grep -m1 '^ [^ ]*collect2 ' <<<"$driver") || exec "$@"
 # The driver quotes each argument as the shell does ("...", with \" \\ \$ \`).
 eval "words=($line)" 2>/dev/null || exec "$@"
 args=()
