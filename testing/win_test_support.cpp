@@ -427,7 +427,9 @@ HWND FindPopupMenu(DWORD processId) {
 
 HWND FindMessageBox(DWORD processId, const char *caption) {
     for (HWND window : ProcessWindows(processId, true)) {
-        if (ClassName(window) == "#32770" && WindowText(window) == caption && !GetPropA(window, TIVORN_RESIDENT_PROP))
+        // A message box's text is its control 0xFFFF; the About view and the
+        // resident window, dialogs with the same caption, have none.
+        if (ClassName(window) == "#32770" && WindowText(window) == caption && GetDlgItem(window, 0xFFFF))
             return window;
     }
     return nullptr;
