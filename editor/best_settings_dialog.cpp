@@ -294,23 +294,15 @@ void BestSettingsDialog::OnAdvanced() {
     ApplyAdvanced(choice);
 }
 
+// The hook and the media keys follow the store's changes: the shell
+// listens.  "MediaKeys" is a value of its own, written at once: the
+// settings block has no bit for it.
 void BestSettingsDialog::ApplyAdvanced(const AdvancedChoice &choice) {
-    bool changed = ApplyHotkeys(choice);
-    ApplyMediaKeys(choice);
+    bool changed = store_.SetHotkeys(choice.nextHotkey, choice.menuHotkey);
+    store_.SetMediaKeys(choice.mediaKeys == MediaKeyUse::On);
     changed = ApplyCheckLook(choice) || changed;
     changed = MoveChosenDataFolder(window_, choice, store_) || changed;
     if (changed) store_.SaveSettings();
-}
-
-bool BestSettingsDialog::ApplyHotkeys(const AdvancedChoice &choice) {
-    if (!store_.SetHotkeys(choice.nextHotkey, choice.menuHotkey)) return false;
-    // A running hook takes the new keys by being installed again; should
-    // that fail, the host reports it and the program goes on without it.
-    if (host_->HotkeyHookInstalled()) {
-        host_->SetHotkeyHook(false);
-        host_->SetHotkeyHook(true);
-    }
-    return true;
 }
 
 bool BestSettingsDialog::ApplyCheckLook(const AdvancedChoice &choice) {
@@ -323,13 +315,6 @@ bool BestSettingsDialog::ApplyCheckLook(const AdvancedChoice &choice) {
     tree_.BuildStateImages();
     tree_.ShowTab(0);
     return true;
-}
-
-// "MediaKeys" is a value of its own, written at once: the settings block
-// has no bit for it.
-void BestSettingsDialog::ApplyMediaKeys(const AdvancedChoice &choice) {
-    bool on = choice.mediaKeys == MediaKeyUse::On;
-    if (store_.SetMediaKeys(on)) host_->SetMediaKeys(on);
 }
 
 // --- the way out -----------------------------------------------------------------------

@@ -33,9 +33,6 @@ public:
     virtual bool HotkeyHookInstalled() = 0;
     // Installs the hotkey hook (a failure is reported, not fatal) or removes it.
     virtual void SetHotkeyHook(bool on) = 0;
-    // The media keys in use or not: in use, they are taken while something
-    // plays; not, they are let go at once.
-    virtual void SetMediaKeys(bool on) = 0;
     // The dialog's window exists and is being set up: from now on the host
     // finds the dialog by it (its keys, whether the player waits for it),
     // boxes shown while it sets up included.
@@ -145,9 +142,7 @@ private:
     void OnHandlersReturned();
 
     void ApplyAdvanced(const AdvancedChoice &choice);
-    bool ApplyHotkeys(const AdvancedChoice &choice);
     bool ApplyCheckLook(const AdvancedChoice &choice);
-    void ApplyMediaKeys(const AdvancedChoice &choice);
 
     bool CreateButtonImages();
     enum class FirstBest {

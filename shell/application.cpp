@@ -82,11 +82,31 @@ void InitControlClasses() {
 
 Application::Application(HINSTANCE instance, const RegistryRoot &root) : store_(root) {
     shell_.instance = instance;
+    store_.AddListener(this);
 }
 
 Application::~Application() {
+    store_.RemoveListener(this);
     DestroyWindows();
     player_.SetHost(nullptr);
+}
+
+void Application::SettingsChanged(const Settings &settings, SettingsChange change) {
+    switch (change) {
+    case SettingsChange::Hotkeys:
+        // Should the hook fail now, the report has no owner and the program
+        // goes on without it.  After an exit there is no hook to follow.
+        if (shell_.hook.get()) {
+            RemoveHotkeyHook(shell_);
+            InstallHotkeyHook(shell_, store_, HookFailure::GoesOn);
+        }
+        break;
+    case SettingsChange::MediaKeys:
+        mediaKeys_.Use(settings.mediaKeys ? MediaKeySetting::On : MediaKeySetting::Off);
+        break;
+    case SettingsChange::Options:
+        break;
+    }
 }
 
 HWND Application::CreateResidentWindow() {

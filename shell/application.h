@@ -26,7 +26,7 @@
 #include "store/store.h"
 #include "utils/exit_request.h"
 
-class Application : public ExitRequester {
+class Application : public ExitRequester, private SettingsListener {
 public:
     // The store on root's keys: the program's own, or a test's.
     explicit Application(HINSTANCE instance, const RegistryRoot &root = RegistryRoot());
@@ -73,6 +73,11 @@ private:
     // (which owns the dialog).
     void DestroyWindows();
 
+    // The keys follow the settings, whoever changes them: new hotkeys reach
+    // a running hook by installing it again, and "MediaKeys" takes or lets
+    // go of the media keys at once.
+    void SettingsChanged(const Settings &settings, SettingsChange change) override;
+
     // Declared in the order they are made: each part gets what is made before
     // it, and they go in the reverse order.  The start lock an exit holds is
     // let go last of all.
@@ -85,7 +90,7 @@ private:
     AboutView about_{shell_, *this};
     HelpLoader help_;
     MediaKeys mediaKeys_{shell_};
-    ShellEditorHost editorHost_{shell_, store_, tray_, mediaKeys_, player_, *this};
+    ShellEditorHost editorHost_{shell_, store_, tray_, player_, *this};
     ShellPlayerHost playerHost_{shell_, tray_, mediaKeys_, *this};
     ResidentWindow residentWindow_{*this};
 };

@@ -13,10 +13,6 @@ void ShellEditorHost::SetHotkeyHook(bool on) {
         RemoveHotkeyHook(shell_);
 }
 
-void ShellEditorHost::SetMediaKeys(bool on) {
-    mediaKeys_.Use(on ? MediaKeySetting::On : MediaKeySetting::Off);
-}
-
 void ShellEditorHost::BestSettingsOpening(HWND dialog) {
     shell_.bestDialog = dialog;
     shell_.modeless.Add(dialog);

@@ -5,7 +5,6 @@
 #define TIVORN_SHELL_BEST_SETTINGS_H
 
 #include "editor/best_settings_dialog.h"
-#include "shell/media_keys.h"
 #include "shell/shell_state.h"
 #include "shell/tray.h"
 
@@ -17,9 +16,8 @@ enum class BestSettingsOpener {
 
 class ShellEditorHost : public EditorHost {
 public:
-    ShellEditorHost(ShellState &shell, Store &store, Tray &tray, MediaKeys &mediaKeys, Player &player,
-                    ExitRequester &exit)
-        : shell_(shell), store_(store), mediaKeys_(mediaKeys), tray_(tray), player_(player), exit_(exit) {}
+    ShellEditorHost(ShellState &shell, Store &store, Tray &tray, Player &player, ExitRequester &exit)
+        : shell_(shell), store_(store), tray_(tray), player_(player), exit_(exit) {}
     ShellEditorHost(const ShellEditorHost &) = delete;
     ShellEditorHost &operator=(const ShellEditorHost &) = delete;
     ~ShellEditorHost() = default;
@@ -32,7 +30,6 @@ public:
     void CloseBestSettings(const BestSettingsResult &result) override;
     bool HotkeyHookInstalled() override { return shell_.hook.get() != nullptr; }
     void SetHotkeyHook(bool on) override;
-    void SetMediaKeys(bool on) override;
     void BestSettingsOpening(HWND dialog) override;
     Player &player() override { return player_; }
     void RequestExit(ExitReason reason) override { exit_.RequestExit(reason); }
@@ -45,7 +42,6 @@ private:
 
     ShellState &shell_;
     Store &store_;
-    MediaKeys &mediaKeys_;
     Tray &tray_;
     Player &player_;
     ExitRequester &exit_;

@@ -22,8 +22,11 @@ public:
     MediaKeys(const MediaKeys &) = delete;
     MediaKeys &operator=(const MediaKeys &) = delete;
 
-    // The setting, at start-up and when the advanced settings change it.
+    // The setting, at start-up and whenever the stored one changes.
     void Use(MediaKeySetting setting);
+    // Whether the keys are to be taken now; they are, once the resident
+    // window stands.
+    bool Wanted() const { return hold_.Held(GetTickCount64()); }
     // The player started a song or a preview: the keys are taken at once.
     void PlaybackStarted();
     // The player stopped: a settle is posted, once, for the stops of the

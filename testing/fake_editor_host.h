@@ -33,7 +33,6 @@ public:
     }
     bool HotkeyHookInstalled() override { return installed; }
     void SetHotkeyHook(bool on) override { calls.push_back(installed = on); }
-    void SetMediaKeys(bool on) override { mediaKeyCalls.push_back(on); }
     Player &player() override { return player_; }
     void BestSettingsOpening(HWND) override {}
 
@@ -45,7 +44,6 @@ public:
     int closes = 0;
     bool installed = false;   // the hotkey hook
     std::vector<bool> calls;  // each SetHotkeyHook
-    std::vector<bool> mediaKeyCalls;
     Player player_;  // over the engine library and the test's store, reporting to nobody
 };
 

@@ -10,6 +10,7 @@
 
 #include "engine/korvel.h"
 #include "resources/resource_ids.h"
+#include "shell/hotkeys.h"
 #include "shell/out_of_memory.h"
 #include "shell/resident_window_fixture.h"
 #include "testing/win_test_support.h"
@@ -140,6 +141,32 @@ TEST_F(ResidentWindowTest, TheExitReleasesTheIconHookAndMenuAtOnceAndTheWindowsA
     EXPECT_FALSE(IsWindow(window_));
     EXPECT_EQ(app_.shell().bestDialog, nullptr);
     EXPECT_TRUE(ShellIdle(app_.shell()));
+}
+
+// Whoever changes the stored settings, the keys follow: new hotkeys install
+// a running hook again and install none where none runs, and the media keys
+// are wanted or not at once.  No resident window: nothing is registered
+// with the system, which other test programs share.
+TEST_F(ResidentWindowTest, TheHookAndTheMediaKeysFollowTheStoredSettings) {
+    Store &store = app_.store();
+    ASSERT_TRUE(store.SetHotkeys(0x0227, 0));
+    EXPECT_EQ(app_.shell().hook.get(), nullptr);
+    EXPECT_FALSE(program_key::Exists(program_key::Key(), "Hook"));
+
+    ASSERT_TRUE(InstallHotkeyHook(app_.shell(), store, HookFailure::GoesOn));
+    program_key::Delete(program_key::Key(), "Hook");
+    ASSERT_TRUE(store.SetHotkeys(0x0228, 0));
+    EXPECT_NE(app_.shell().hook.get(), nullptr);
+    EXPECT_TRUE(program_key::Exists(program_key::Key(), "Hook"));  // the new hook's
+    RemoveHotkeyHook(app_.shell());
+
+    app_.mediaKeys().Use(MediaKeySetting::On);
+    app_.mediaKeys().PlaybackStarted();
+    EXPECT_TRUE(app_.mediaKeys().Wanted());
+    ASSERT_TRUE(store.SetMediaKeys(false));
+    EXPECT_FALSE(app_.mediaKeys().Wanted());
+    ASSERT_TRUE(store.SetMediaKeys(true));
+    EXPECT_TRUE(app_.mediaKeys().Wanted());
 }
 
 // Presses the buttons of the out-of-memory box of another process: OK the
