@@ -79,7 +79,7 @@ bool ShellTree::Open(HWND dialog, HWND tree) {
     tree_ = tree;
     // The shell's folders and icons want COM on the calling thread; a thread
     // that already has it keeps its own.
-    com_.emplace(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    com_.emplace(kShellApartment);
     if (SUCCEEDED(SHGetDesktopFolder(desktop_.Put())) && desktop_) return true;
     Close();
     return false;

@@ -12,10 +12,6 @@
 
 namespace {
 
-// The shell's objects want a single-threaded apartment for the length of
-// one call; a thread that already has COM keeps its own.
-constexpr DWORD kShellApartment = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;
-
 struct BrowseRequest {
     const char *caption;
 };

@@ -199,7 +199,7 @@ int Application::Run() {
     // The shell's verbs (the song's properties through ShellExecuteEx) may
     // run COM objects, which need the thread initialised first; the user
     // interface thread is a single-threaded apartment.
-    ComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    ComApartment com(kShellApartment);
 
     InitControlClasses();
     shell_.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");

@@ -210,7 +210,7 @@ void DeleteTree(const std::string &path) {
 }
 
 bool MakeShortcut(const std::string &path, const std::string &target) {
-    ComApartment com(COINIT_APARTMENTTHREADED);
+    ComApartment com(kShellApartment);
     WCHAR wide[MAX_PATH];
     if (!com.Usable() || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return false;
     ComPtr<IShellLinkA> link;

@@ -1,7 +1,7 @@
 // COM's two clean-ups, each tied to a scope: the apartment a thread joins,
 // and the interface pointers it is given.
 //
-//   ComApartment com(COINIT_APARTMENTTHREADED);
+//   ComApartment com(kShellApartment);
 //   if (!com.Usable()) return false;
 //   ComPtr<IShellLinkA> link;
 //   if (FAILED(CoCreateInstance(..., link.PutVoid()))) return false;
@@ -12,6 +12,11 @@
 #define TIVORN_UTILS_COM_H
 
 #include <objbase.h>
+
+// What the shell's objects (folders, shortcuts, verbs, the folder picker)
+// want of the thread that uses them: a single-threaded apartment, without
+// the old DDE that OLE 1 needed.
+constexpr DWORD kShellApartment = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;
 
 // COM on this thread for the object's life.  Only what CoInitializeEx
 // started is ended; a thread that is already in an apartment of the other
