@@ -241,7 +241,8 @@ endfunction()
 # The run is niced: it takes whatever processor time is left over in its
 # SECONDS, and the Wine tests beside it, which wait on windows, stay quick.
 # Five seconds a run: make test is not the place for long fuzzing (run the
-# program in the native tree's fuzz/ for longer).
+# program in the native tree's fuzz/ for longer).  New functions reached are
+# not named (-print_funcs=0): naming them starts a symbolizer per run.
 function(tivorn_fuzzer)
     cmake_parse_arguments(F "" "NAME;SECONDS;CORPUS" "SOURCES;LIBS" ${ARGN})
     if(NOT F_SECONDS)
@@ -268,7 +269,7 @@ function(tivorn_fuzzer)
 set -e
 rm -rf '${work}' && mkdir -p '${work}'
 if [ -n '${F_CORPUS}' ] && [ -d '${F_CORPUS}' ]; then cp -r '${F_CORPUS}'/. '${work}'/; fi
-exec nice -n 10 '${CMAKE_BINARY_DIR}/fuzz/${F_NAME}' -max_total_time=${F_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 '${work}'
+exec nice -n 10 '${CMAKE_BINARY_DIR}/fuzz/${F_NAME}' -max_total_time=${F_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -print_funcs=0 '${work}'
 ")
     file(CHMOD ${CMAKE_BINARY_DIR}/fuzz/${F_NAME}-run.sh
          PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
