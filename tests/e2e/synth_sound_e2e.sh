@@ -132,7 +132,7 @@ if not ok:
 for k, pitch in enumerate(pitches):
     got = heard[k]
     levels = np.array([l for _, l in got]).reshape(-1, x.shape[1])
-    good = len(got) >= 2 and bool((np.abs(levels + 15.05) < 1.5).all())
+    good = len(got) >= 3 and bool((np.abs(levels + 15.05) < 1.5).all())
     shown = (f'{np.median([p for p, _ in got]):.1f} Hz in {len(got)} frames, levels '
              f'{levels.min(axis=0).round(2).tolist()} to {levels.max(axis=0).round(2).tolist()} dB' if got else 'not heard')
     print(f'tone {k}: {shown} (wanted {pitch:.0f} Hz)')
