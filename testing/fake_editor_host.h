@@ -32,7 +32,7 @@ public:
         if (dialog) DestroyWindow(dialog);
     }
     bool HotkeyHookInstalled() override { return installed; }
-    void SetHotkeyHook(bool on) override { calls.push_back(installed = on); }
+    void SetHotkeyHook(bool on) override { installed = on; }
     Player &player() override { return player_; }
     void BestSettingsOpening(HWND) override {}
 
@@ -42,8 +42,7 @@ public:
     std::vector<ExitReason> exits;
     BestSettingsResult result;
     int closes = 0;
-    bool installed = false;   // the hotkey hook
-    std::vector<bool> calls;  // each SetHotkeyHook
+    bool installed = false;  // the hotkey hook
     Player player_;  // over the engine library and the test's store, reporting to nobody
 };
 
