@@ -61,12 +61,42 @@ void KeepEntries(Collection &c, const std::string &path, bool folder, size_t *cu
     while (*cursor != record.Terminator() && OfFolder(record.At(*cursor), path, below)) *cursor = record.Next(*cursor);
 }
 
+// The folders below folder that cannot be listed now (a junction to a drive
+// unplugged, a share with a passing error, someone else's folder), the
+// outermost of each branch.  Nothing can be said of what they hold, so a
+// folder written from the disk keeps their entries as they are.
+void FindUnseen(Collection &c, const std::string &folder, std::vector<std::string> *unseen) {
+    for (const std::string &name : c.lister.List(folder, Listing::Folders)) {
+        std::string below = JoinPath(folder, name);
+        if (below.size() > kLongestPath) continue;
+        if (c.lister.CanList(below))
+            FindUnseen(c, below, unseen);
+        else
+            unseen->push_back(std::move(below));
+    }
+}
+
+bool InUnseen(const char *entry, const std::vector<std::string> &unseen) {
+    for (const std::string &folder : unseen)
+        if (OfFolder(entry, folder, folder + '\\')) return true;
+    return false;
+}
+
+bool HoldsUnseen(const std::string &folder, const std::vector<std::string> &unseen) {
+    std::string below = folder + '\\';
+    for (const std::string &path : unseen)
+        if (BeginsWith(path.c_str(), below)) return true;
+    return false;
+}
+
 // A changed item's old entries.  A folder's bare path and marker go on
 // either tab, so that the folder is one state whichever tab wrote it.  On
 // the MIDI tab a folder loses below it what that tab writes or shows (MIDI
 // files, shortcuts, markers and folders); entries of other files below it
-// were ticked on the all-files tab and stay.
-void RemoveEntries(Collection &c, const std::string &path, bool folder, size_t *cursor) {
+// were ticked on the all-files tab and stay, and so do those of the unseen
+// folders below it.
+void RemoveEntries(Collection &c, const std::string &path, bool folder, size_t *cursor,
+                   const std::vector<std::string> &unseen) {
     best::BestRecord &record = c.record;
     if (!folder) {
         if (*cursor != record.Terminator() && ansi::EqualNoCase(record.At(*cursor), path.c_str()))
@@ -77,9 +107,10 @@ void RemoveEntries(Collection &c, const std::string &path, bool folder, size_t *
     while (*cursor != record.Terminator() && OfFolder(record.At(*cursor), path, below)) {
         const char *entry = record.At(*cursor);
         size_t length = std::strlen(entry);
-        bool written = !c.midiTab || !BeginsWith(entry, below) || ansi::EndsWithNoCase(entry, ".mid") ||
-                       ansi::EndsWithNoCase(entry, ".lnk") || entry[length - 1] == '/' ||
-                       c.paths.Kind(entry) == PathKind::Folder;
+        bool written = !InUnseen(entry, unseen) &&
+                       (!c.midiTab || !BeginsWith(entry, below) || ansi::EndsWithNoCase(entry, ".mid") ||
+                        ansi::EndsWithNoCase(entry, ".lnk") || entry[length - 1] == '/' ||
+                        c.paths.Kind(entry) == PathKind::Folder);
         if (written)
             record.RemoveEntry(cursor);
         else
@@ -87,8 +118,17 @@ void RemoveEntries(Collection &c, const std::string &path, bool folder, size_t *
     }
 }
 
-void WriteEntries(Collection &c, const std::string &path, bool folder, size_t *cursor) {
+void WriteItems(Collection &c, const std::string &folder, size_t *cursor, const std::vector<std::string> &unseen);
+
+// A checked item anew.  A folder holding an unseen one is not whole as far
+// as anyone can tell: it is written as its items, as a frozen folder is.
+void WriteEntries(Collection &c, const std::string &path, bool folder, size_t *cursor,
+                  const std::vector<std::string> &unseen) {
     best::BestRecord &record = c.record;
+    if (folder && HoldsUnseen(path, unseen)) {
+        WriteItems(c, path, cursor, unseen);
+        return;
+    }
     if (c.midiTab && folder) {
         // The marker's place among the entries kept so far.
         *cursor = record.FirstEntry();
@@ -98,6 +138,31 @@ void WriteEntries(Collection &c, const std::string &path, bool folder, size_t *c
         record.InsertEntry(cursor, path.c_str());
     }
     if (folder) AddFolderContents(c, path, cursor);
+}
+
+// The sub-folders and files of folder one by one, in the list's order; an
+// unseen folder's entries are stepped over where they lie.
+void WriteItems(Collection &c, const std::string &folder, size_t *cursor, const std::vector<std::string> &unseen) {
+    best::BestRecord &record = c.record;
+    for (const std::string &name : c.lister.List(folder, Listing::Folders)) {
+        std::string below = JoinPath(folder, name);
+        if (below.size() > kLongestPath) continue;
+        if (c.lister.CanList(below)) {
+            WriteEntries(c, below, true, cursor, unseen);
+            continue;
+        }
+        // On the MIDI tab entries it does not write lie in between.
+        SeekEntry(&record, cursor, below.c_str(), SeekPass::StepOver, KnownKind::Folder, c.paths);
+        std::string inside = below + '\\';
+        while (*cursor != record.Terminator() && OfFolder(record.At(*cursor), below, inside))
+            *cursor = record.Next(*cursor);
+    }
+    for (const std::string &name : c.lister.List(folder, c.midiTab ? Listing::MidiFiles : Listing::Files)) {
+        std::string path = JoinPath(folder, name);
+        if (path.size() > kLongestPath) continue;
+        if (c.midiTab) SeekEntry(&record, cursor, path.c_str(), SeekPass::StepOver, KnownKind::File, c.paths);
+        record.InsertEntry(cursor, path.c_str());
+    }
 }
 
 // What a collection does with an item's entries.
@@ -175,9 +240,13 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
             KeepEntries(c, path, isFolder, cursor);
             continue;
         }
-        RemoveEntries(c, path, isFolder, cursor);
+        // Unticked, a folder goes whole: what lies below it was meant too.
+        std::vector<std::string> unseen;
+        bool checked = (state & tree::kChecked) != 0;
+        if (checked && isFolder) FindUnseen(c, path, &unseen);
+        RemoveEntries(c, path, isFolder, cursor, unseen);
         changed = true;
-        if (state & tree::kChecked) WriteEntries(c, path, isFolder, cursor);
+        if (checked) WriteEntries(c, path, isFolder, cursor, unseen);
         c.tree.SetData(item, data & ~tree::kChangedBit);
     }
     return changed;

@@ -10,7 +10,9 @@
 // are stepped over and kept, even where the tree never loaded them.  A
 // checked folder expands into an entry per file below it, read from the disk
 // at that moment; one that cannot be listed then keeps its entries, since
-// nothing can be said of what it holds.
+// nothing can be said of what it holds, and so does one below it: the
+// folders holding that one are then written as their items, not as whole
+// folders.
 #ifndef TIVORN_EDITOR_COLLECTION_H
 #define TIVORN_EDITOR_COLLECTION_H
 

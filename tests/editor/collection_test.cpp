@@ -264,6 +264,8 @@ struct CountingDisk : DiskAccess {
     }
     PathKind Attributes(const char *path) override {
         ++queries;
+        // Behind a refused folder (a junction to a drive unplugged, say) nothing answers.
+        if (!refused.empty() && std::string(path).rfind(refused + '\\', 0) == 0) return PathKind::Missing;
         return disk.Kind(path);
     }
     Disk &disk;
@@ -310,6 +312,39 @@ TEST(Collection, AFolderTheTreeCannotShowWholeKeepsItsEntries) {
     // A ticked is all checked, and still written item by item.
     EXPECT_TRUE(tree::ToggleMark(tab.t, a, false));
     EXPECT_EQ(collect(), (Paths{before[0], before[1], "D:\\M\\A\\1.mid", "D:\\M\\A\\2.mid", before[2]}));
+}
+
+// A folder written whole from the disk keeps what the disk does not show:
+// the entries of a sub-folder that cannot be listed stay, and the folders
+// holding it are written as their items, never as whole folders, whether
+// the folder was ticked or became whole by its last unticked child.
+TEST(Collection, ASubFolderThatCannotBeListedKeepsItsEntriesWhenAFolderAboveIsWritten) {
+    const Paths midiKept = {"D:\\M\\A\\Deep/", "D:\\M\\A\\Deep\\d.mid"};
+    const Paths midiAfter = Join(Join(midiKept, {"D:\\M\\A\\1.mid", "D:\\M\\A\\2.mid"}), Join(kB, {"D:\\M\\top.mid"}));
+    const Paths allKept = {"D:\\M\\A\\Deep", "D:\\M\\A\\Deep\\d.mid"};
+    const Paths allAfter = Join(allKept, {"D:\\M\\A\\1.mid", "D:\\M\\A\\2.mid", "D:\\M\\A\\cover.jpg", "D:\\M\\A\\s.lnk",
+                                          "D:\\M\\B", kB[1], kB[2], kB[3], "D:\\M\\B\\liner.txt", "D:\\M\\a.wav",
+                                          "D:\\M\\top.mid"});
+    struct Case { bool midi; bool completed; Paths entries, after; };
+    for (const Case &k : {Case{true, false, midiKept, midiAfter}, Case{false, false, allKept, allAfter},
+                          Case{true, true, midiKept, midiAfter}}) {
+        MidiTab tab(k.entries, k.completed ? P : C, k.midi);
+        CountingDisk system(tab.disk);
+        system.refused = "D:\\M\\A\\Deep";
+        DiskIndex index(system);
+        if (k.completed) {
+            // B and the MIDI folder's own file ticked, A the last to be.
+            tab.Fill(tab.root, "D:\\M", C);
+            tab.t.At(tab.t.Child(tab.root, "A")).state = U;
+            EXPECT_TRUE(tree::ToggleMark(tab.t, tab.t.Child(tab.root, "A"), false));
+            EXPECT_EQ(tab.t.MarkOf(tab.root), C);
+        }
+        tab.t.At(tab.root).data |= tree::kChangedBit;
+        Collection c{tab.t, tab.record, index, index, k.midi};
+        size_t cursor = tab.record.FirstEntry();
+        EXPECT_TRUE(CollectChecks(c, std::string(), &cursor, tab.root, CollectFrom::FirstEntry));
+        EXPECT_EQ(Entries(tab.record), k.after) << k.midi << k.completed;
+    }
 }
 
 // At collection scale the system's price per call is the cost: the whole
