@@ -83,7 +83,9 @@ KORVEL_API int  FileExists(const char *path, int mode);
 KORVEL_API int  BrowseFolder(HWND owner, char *folder, const char *prompt, const char *caption);
 /* @25 Names in a folder.  kind 0: sub-folders, 1: files.  *lastIndex gets
  * count - 1 (-1 when empty).  filter "*.ext" keeps names with that extension.
- * NULL when nothing was found; release every name, then the array, with 20. */
+ * NULL when nothing was found, and when the folder could not be listed whole
+ * (a search the system ended with an error part way gives no names at all);
+ * release every name, then the array, with 20. */
 KORVEL_API char **ListFolder(const char *pattern, int kind, int *lastIndex, const char *filter);
 
 /* --- registry (HKEY_CURRENT_USER only) --------------------------------------- */

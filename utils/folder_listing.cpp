@@ -1,4 +1,5 @@
 #include "utils/folder_listing.h"
+#include "utils/folder_listing_calls.h"
 
 #include <windows.h>
 
@@ -39,7 +40,8 @@ enum class Pass { Done, NeedsShortNames, Failed };
 
 // One pass over the matches.  The listing is read in UTF-16, since only
 // there can a name the code page cannot spell be told from one it can.
-Pass ListOnce(const std::wstring &pattern, Names names, ShortNames shortNames, FolderEntries *out) {
+Pass ListOnce(const std::wstring &pattern, Names names, ShortNames shortNames, FindNextCall findNext,
+              FolderEntries *out) {
     WIN32_FIND_DATAW entry = {};
     HANDLE search = FindFirst(pattern, names, &entry);
     if (search == INVALID_HANDLE_VALUE) return Pass::Failed;
@@ -63,23 +65,34 @@ Pass ListOnce(const std::wstring &pattern, Names names, ShortNames shortNames, F
         }
         if (folder && IsDotEntry(name.c_str())) continue;
         (folder ? out->folders : out->files).push_back(name);
-    } while (FindNextFileW(search, &entry));
+    } while (findNext(search, &entry));
+    // Only "no more files" ends a search whole.  Anything else (a network
+    // error, a USB drive gone, a cloud folder failing part way) cut it
+    // short, and what was read so far is not what the folder holds.
+    if (GetLastError() != ERROR_NO_MORE_FILES) return Pass::Failed;
     return Pass::Done;
 }
 
 }  // namespace
 
 bool ListEntries(const char *pattern, FolderEntries *out, ShortNames shortNames) {
+    return ListEntries(pattern, out, shortNames, FindNextFileW);
+}
+
+bool ListEntries(const char *pattern, FolderEntries *out, ShortNames shortNames, FindNextCall findNext) {
     try {
         *out = FolderEntries();
         std::wstring wide = codepage::Widen(pattern);
         if (wide.empty()) return false;
-        Pass pass = ListOnce(wide, Names::LongOnly, shortNames, out);
+        Pass pass = ListOnce(wide, Names::LongOnly, shortNames, findNext, out);
         if (pass == Pass::NeedsShortNames) {
             *out = FolderEntries();
-            pass = ListOnce(wide, Names::WithShort, shortNames, out);
+            pass = ListOnce(wide, Names::WithShort, shortNames, findNext, out);
         }
-        if (pass != Pass::Done) return false;
+        if (pass != Pass::Done) {
+            *out = FolderEntries();
+            return false;
+        }
         SortNames(&out->folders);
         SortNames(&out->files);
         return true;

@@ -50,8 +50,10 @@ enum class ShortNames { Volume, NoneKept };
 // Protected system entries (hidden and system together) are left out, and a
 // name with characters outside the code page (932) is given by its short
 // name, or put in leftOut where it has none, since it could never be opened.
-// False when nothing could be listed (no such folder, no access, out of
-// memory).
+// False, with out empty, when the folder could not be listed whole (no such
+// folder, no access, out of memory, a search the system ended with an
+// error part way): callers take it as a folder that cannot be listed, never
+// as one holding what was read.
 bool ListEntries(const char *pattern, FolderEntries *out, ShortNames shortNames = ShortNames::Volume);
 
 }  // namespace listing

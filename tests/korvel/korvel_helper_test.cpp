@@ -16,6 +16,7 @@
 #include "utils/ansi_text.h"
 #include "utils/code_page.h"
 #include "utils/folder_listing.h"
+#include "utils/folder_listing_calls.h"
 #include "tests/korvel/korvel_test_windows.h"
 
 namespace {
@@ -94,6 +95,27 @@ TEST(CodePage, SpellsOnlyWhatReadsBackAsItself) {
     // Look-alikes ("e", "～") and characters with no spelling at all.
     for (const wchar_t *name : {L"caf\u00e9", L"\u301c", L"\ud55c", L"\U0001F3B5"})
         EXPECT_FALSE(codepage::Spell(name, &spelt)) << static_cast<unsigned>(name[0]);
+}
+
+// A search the system ends with an error part way (the network, a drive
+// unplugged) gives no listing at all, never the names read before it.
+int g_entriesBeforeCut;
+BOOL WINAPI CutShort(HANDLE search, WIN32_FIND_DATAW *entry) {
+    if (g_entriesBeforeCut-- > 0) return FindNextFileW(search, entry);
+    SetLastError(ERROR_UNEXP_NET_ERR);
+    return FALSE;
+}
+
+TEST(ListFolder, AListingCutShortIsNoListing) {
+    kt::ScratchFolder scratch;
+    for (const char *name : {"a.mid", "b.mid", "c.mid"}) scratch.MakeFile(name);
+    listing::FolderEntries entries;
+    g_entriesBeforeCut = 2;
+    EXPECT_FALSE(listing::ListEntries(scratch.Join("*.*").c_str(), &entries, listing::ShortNames::Volume, CutShort));
+    EXPECT_TRUE(entries.files.empty() && entries.folders.empty());
+    g_entriesBeforeCut = 100;
+    EXPECT_TRUE(listing::ListEntries(scratch.Join("*.*").c_str(), &entries, listing::ShortNames::Volume, CutShort));
+    EXPECT_EQ(entries.files, (Names{"a.mid", "b.mid", "c.mid"}));
 }
 
 TEST(ListFolder, NothingToListGivesNull) {
