@@ -28,6 +28,8 @@ const char kTreeFull[] =
     "中身を表示できなかったフォルダのチェックは変更できません。そのフォルダについてベストに"
     "登録されている内容は、そのまま保たれます。\n\n"
     "タブを切り替えるか、このダイアログを開き直すと、ツリーが作り直されて空きができます。";
+const char kAlbumNotStored[] =
+    "アルバム名を設定ファイル (KORVEL.ini) に書き込めませんでした。\nアルバム名は変更されていません。";
 const char kNamesLeftOut[] =
     "次のファイルとフォルダは、名前にコードページ 932 (シフト JIS) で表せない文字が含まれていて、"
     "短い名前 (8.3 形式) もないため、ツリーに表示できません。\n"
@@ -113,6 +115,9 @@ LRESULT FolderTree::OnTreeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case kMsgTellLeftOut:
         TellLeftOutNow();
+        return 0;
+    case kMsgTellAlbumNotStored:
+        ShowMessage(dialog_, kAlbumNotStored, MB_OK | MB_ICONERROR);
         return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDM_PLAY) {
@@ -278,12 +283,16 @@ LRESULT FolderTree::OnEndLabelEdit(const NMTVDISPINFOA *info) {
         return FALSE;
     }
     const char *text = info->item.pszText;
-    if (text && text[0]) {
-        store_.WriteAlbumName(path.c_str(), text);
-        return TRUE;
+    bool naming = text && text[0];
+    // Cancelled (or emptied), the folder's name goes.
+    bool stored = naming ? store_.WriteAlbumName(path.c_str(), text) : store_.DeleteAlbumName(path.c_str());
+    if (!stored) {
+        // FALSE: the label stays what it showed, which the settings file still holds.
+        PostMessageA(tree_, kMsgTellAlbumNotStored, 0, 0);
+        return FALSE;
     }
-    // Cancelled (or emptied): the folder is shown under its own name again.
-    store_.DeleteAlbumName(path.c_str());
+    if (naming) return TRUE;
+    // The folder is shown under its own name again.
     TVITEMA own = {};
     own.mask = TVIF_TEXT;
     own.hItem = item;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/korvel.h"
+#include "store/album_key.h"
 #include "store/data_folder.h"
 #include "store/file_io.h"
 #include "store/registry_layout.h"
@@ -386,8 +387,23 @@ const char kAlbumSection[] = "AlbumName";
 
 std::string ReadAlbumNameIn(const char *settingsFile, const char *folder) {
     char name[MAX_PATH] = "";
-    if (settingsFile[0]) GetPrivateProfileStringA(kAlbumSection, folder, "", name, sizeof name, settingsFile);
+    if (settingsFile[0])
+        GetPrivateProfileStringA(kAlbumSection, store::AlbumKey(folder).c_str(), "", name, sizeof name, settingsFile);
     return name;
+}
+
+// A null name deletes the folder's key.
+bool WriteAlbumNameIn(const char *settingsFile, const char *folder, const char *name) {
+    if (!settingsFile[0]) return false;
+    std::string key = store::AlbumKey(folder);
+    if (fileio::RetryWhileHeld(fileio::Denial::MayPass, [&] {
+            return WritePrivateProfileStringA(kAlbumSection, key.c_str(), name, settingsFile) != FALSE;
+        }))
+        return true;
+    // The system may keep the file in memory with the change it could not
+    // write; let go of that copy, so that reads give what the file holds.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, settingsFile);
+    return false;
 }
 
 }  // namespace
@@ -413,8 +429,8 @@ AlbumNames AlbumNames::Read(const Store &store) {
         keys.resize(keys.size() * 2);
     }
     for (size_t at = 0; at < keys.size() && keys[at];) {
-        names.folders_.emplace_back(&keys[at]);
-        at += names.folders_.back().size() + 1;
+        names.folders_.push_back(store::AlbumFolder(&keys[at]));
+        at += std::strlen(&keys[at]) + 1;
     }
     return names;
 }
@@ -426,12 +442,16 @@ std::string AlbumNames::For(const char *folder) const {
     return std::string();
 }
 
-// A null name deletes the folder's key.
-void Store::WriteAlbumName(const char *folder, const char *name) {
-    if (!settingsFile_[0]) return;
-    fileio::RetryWhileHeld(fileio::Denial::MayPass, [&] {
-        return WritePrivateProfileStringA(kAlbumSection, folder, name, settingsFile_) != FALSE;
-    });
+bool Store::WriteAlbumName(const char *folder, const char *name) {
+    return WriteAlbumNameIn(settingsFile_, folder, name);
 }
 
-void Store::DeleteAlbumName(const char *folder) { WriteAlbumName(folder, nullptr); }
+bool Store::DeleteAlbumName(const char *folder) {
+    if (WriteAlbumNameIn(settingsFile_, folder, nullptr)) return true;
+    // A folder without a name had nothing to take away, even where the file
+    // cannot be written (a read-only data folder, say).  A file that cannot
+    // be read now may hold one all the same.
+    std::vector<unsigned char> bytes;
+    fileio::FileRead read = settingsFile_[0] ? fileio::ReadWholeFile(settingsFile_, &bytes) : fileio::FileRead::Failed;
+    return read == fileio::FileRead::Missing || (read == fileio::FileRead::Read && ReadAlbumName(folder).empty());
+}

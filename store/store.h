@@ -174,11 +174,13 @@ public:
     best::BestFileState DeleteAllBests();
 
     // Album names: the name a folder of the MIDI tab is shown under, kept in
-    // the settings file KORVEL.ini by the folder's full path.  Empty when the
-    // folder has none.
+    // the settings file KORVEL.ini by the folder's full path (store/album_key.h).
+    // Empty when the folder has none.  A write or delete answers false when
+    // the settings file was not changed (no data folder yet, the file held
+    // for long, no access, a full disk): what it held before still stands.
     std::string ReadAlbumName(const char *folder) const;
-    void WriteAlbumName(const char *folder, const char *name);
-    void DeleteAlbumName(const char *folder);
+    bool WriteAlbumName(const char *folder, const char *name);
+    bool DeleteAlbumName(const char *folder);
 
 private:
     void Tell(SettingsChange change);
