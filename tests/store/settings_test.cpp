@@ -1,4 +1,4 @@
-// The settings block in the registry.
+// The settings block in the registry, and album names in the settings file.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -87,6 +87,31 @@ TEST_F(SettingsTest, NamedFieldsAreTheBlocksBytesAndChangesAreTold) {
     std::string mediaKeys;
     ASSERT_TRUE(program_key::ReadRaw(program_key::Key(), "MediaKeys", &mediaKeys));
     EXPECT_EQ(mediaKeys, std::string(4, '\0'));
+}
+
+// Every folder's album name reads back, under a key the profile API keeps
+// whole ('=' would split it, spaces around it be trimmed; "ポ" ends in the
+// byte of '|'), names stored before still count, and a refused write changes nothing.
+TEST_F(StoreFixture, AlbumNamesOfEveryFolderReadBackAndARefusedWriteChangesNothing) {
+    const std::pair<const char *, const char *> named[] = {
+        {"D:\\M\\a=b", "イコール"}, {"D:\\M\\x ", "空白"}, {"D:\\M\\ポ=", "ポ"}};
+    for (const auto &[folder, name] : named) ASSERT_TRUE(store_.WriteAlbumName(folder, name)) << folder;
+    ASSERT_TRUE(WritePrivateProfileStringA("AlbumName", "D:\\M\\old", "前の名前", store_.settingsFile()));
+    AlbumNames names = AlbumNames::Read(store_);
+    for (const auto &[folder, name] : named)
+        EXPECT_TRUE(store_.ReadAlbumName(folder) == name && names.For(folder) == name) << folder;
+    EXPECT_EQ(names.For("d:\\m\\OLD"), "前の名前");
+    for (const char *none : {"D:\\M\\a", "D:\\M\\x", "D:\\M\\ポ"}) EXPECT_EQ(store_.ReadAlbumName(none), "") << none;
+    ASSERT_TRUE(store_.DeleteAlbumName("D:\\M\\a=b"));
+    EXPECT_EQ(store_.ReadAlbumName("D:\\M\\a=b"), "");
+
+    // Another program holds the file for longer than a write waits.
+    HANDLE holder = CreateFileA(store_.settingsFile(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(store_.WriteAlbumName("D:\\M\\old", "新しい名前"));
+    EXPECT_FALSE(store_.DeleteAlbumName("D:\\M\\x "));
+    CloseHandle(holder);
+    EXPECT_EQ(store_.ReadAlbumName("D:\\M\\old"), "前の名前");
+    EXPECT_EQ(store_.ReadAlbumName("D:\\M\\x "), "空白");
 }
 
 }  // namespace
