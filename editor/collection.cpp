@@ -244,7 +244,12 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
         std::vector<std::string> unseen;
         bool checked = (state & tree::kChecked) != 0;
         if (checked && isFolder) FindUnseen(c, path, &unseen);
+        size_t start = *cursor;
         RemoveEntries(c, path, isFolder, cursor, unseen);
+        // The removal stepped over the entries it kept; the items go in
+        // among them from where the folder's entries begin (nothing before
+        // that place moved).
+        if (!unseen.empty()) *cursor = start;
         changed = true;
         if (checked) WriteEntries(c, path, isFolder, cursor, unseen);
         c.tree.SetData(item, data & ~tree::kChangedBit);

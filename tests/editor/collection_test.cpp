@@ -319,24 +319,29 @@ TEST(Collection, AFolderTheTreeCannotShowWholeKeepsItsEntries) {
 // holding it are written as their items, never as whole folders, whether
 // the folder was ticked or became whole by its last unticked child.
 TEST(Collection, ASubFolderThatCannotBeListedKeepsItsEntriesWhenAFolderAboveIsWritten) {
-    const Paths kept = {"D:\\M\\A\\Deep/", "D:\\M\\A\\Deep\\d.mid"};
-    for (bool completed : {false, true}) {
-        MidiTab tab(kept, completed ? P : C);
+    const Paths deep = {"D:\\M\\A\\Deep/", "D:\\M\\A\\Deep\\d.mid"}, b = {"D:\\M\\B", kB[1], kB[2], kB[3]};
+    const Paths midiAfter = Join(Join(deep, {"D:\\M\\A\\1.mid", "D:\\M\\A\\2.mid"}), Join(kB, {"D:\\M\\top.mid"}));
+    const Paths allAfter = Join({"D:\\M\\A", "D:\\M\\A\\Deep\\d.mid", "D:\\M\\A\\1.mid", "D:\\M\\A\\2.mid",
+                                 "D:\\M\\A\\cover.jpg", "D:\\M\\A\\s.lnk"},
+                                Join(b, {"D:\\M\\a.wav", "D:\\M\\top.mid"}));
+    struct Case { bool midi, completed; const char *refused; Paths entries, after; };
+    for (const Case &k : {Case{true, false, "D:\\M\\A\\Deep", deep, midiAfter},
+                          Case{true, true, "D:\\M\\A\\Deep", deep, midiAfter}, Case{false, false, "D:\\M\\B", b, allAfter}}) {
+        MidiTab tab(k.entries, k.completed ? P : C, k.midi);
         CountingDisk system(tab.disk);
-        system.refused = "D:\\M\\A\\Deep";
+        system.refused = k.refused;
         DiskIndex index(system);
-        if (completed) {  // B and the MIDI folder's own file ticked, A the last to be
+        if (k.completed) {  // B and the MIDI folder's own file ticked, A the last to be
             tab.Fill(tab.root, "D:\\M", C);
             tab.t.At(tab.t.Child(tab.root, "A")).state = U;
             EXPECT_TRUE(tree::ToggleMark(tab.t, tab.t.Child(tab.root, "A"), false));
             EXPECT_EQ(tab.t.MarkOf(tab.root), C);
         }
         tab.t.At(tab.root).data |= tree::kChangedBit;
-        Collection c{tab.t, tab.record, index, index, true};
+        Collection c{tab.t, tab.record, index, index, k.midi};
         size_t cursor = tab.record.FirstEntry();
         EXPECT_TRUE(CollectChecks(c, std::string(), &cursor, tab.root, CollectFrom::FirstEntry));
-        EXPECT_EQ(Entries(tab.record),
-                  Join(Join(kept, {"D:\\M\\A\\1.mid", "D:\\M\\A\\2.mid"}), Join(kB, {"D:\\M\\top.mid"})));
+        EXPECT_EQ(Entries(tab.record), k.after) << k.refused;
     }
 }
 
