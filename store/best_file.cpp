@@ -196,10 +196,6 @@ std::string LocalDataFolder() {
     return paths::KeptFolder(ansi.c_str()) + "\\Tivorn";
 }
 
-}  // namespace
-
-namespace {
-
 // What a string value of the program's key held.
 enum class StoredText {
     Read,
@@ -236,8 +232,10 @@ store::Resolution Store::LoadDataFolder(std::string *unreachable) {
         if (unreachable) *unreachable = std::string("HKEY_CURRENT_USER\\") + ProgramKey() + " の " + kValueDataPath;
         return store::Resolution::Unreachable;
     }
+    // The program's own path as the code page spells it; the start has
+    // ended already where it cannot be spelt.
     std::string module;
-    if (!codepage::ProgramFile(&module)) module.clear();
+    codepage::ProgramFile(&module);
 
     store::DataFolder folder;
     store::WritableFallback fallback;
