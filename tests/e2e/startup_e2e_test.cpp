@@ -143,20 +143,20 @@ TEST_F(StartupTest, ADataFolderOutOfReachIsToldOfAndNothingChanges) {
 // A program folder the code page cannot spell (C:\\Users\\José): read by the
 // A calls it would be "Jos?", a folder that is not there.  Its short name is.
 TEST_F(StartupTest, AProgramFolderTheCodePageCannotSpellIsFoundByItsShortName) {
-    std::wstring folder = codepage::Widen(data_.path().c_str()) + L"\\Jos\u00e9";
-    std::wstring exe = folder + L"\\Tivorn.exe", dll = folder + L"\\KORVEL.dll";
-    std::string program = ProgramPath();
+    std::wstring folder = codepage::Widen(data_.path().c_str()) + L"\\Jos\u00e9\\";
+    std::string bin = ProgramPath().substr(0, ProgramPath().rfind('\\') + 1);
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    ASSERT_TRUE(CopyFileW(codepage::Widen(program.c_str()).c_str(), exe.c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(codepage::Widen((program.substr(0, program.rfind('\\')) + "\\KORVEL.dll").c_str()).c_str(),
-                          dll.c_str(), FALSE));
+    for (const char *name : {"Tivorn.exe", "KORVEL.dll"})
+        ASSERT_TRUE(CopyFileW(codepage::Widen((bin + name).c_str()).c_str(), (folder + codepage::Widen(name)).c_str(),
+                              FALSE));
     std::string spelt;
-    ASSERT_TRUE(codepage::Spell(codepage::ShortPath(folder), &spelt));
+    ASSERT_TRUE(codepage::Spell(codepage::ShortPath(folder.substr(0, folder.size() - 1)), &spelt));
     program_key::WriteSettings(program_key::Settings());
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    ASSERT_TRUE(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+    ASSERT_TRUE(CreateProcessW((folder + L"Tivorn.exe").c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &info));
     std::string stored;
     EXPECT_TRUE(WaitUntil([&] { return program_key::ReadRaw(program_key::Key(), "DataPath", &stored); }));
     EXPECT_EQ(stored, spelt + '\0');
@@ -165,7 +165,7 @@ TEST_F(StartupTest, AProgramFolderTheCodePageCannotSpellIsFoundByItsShortName) {
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     for (const wchar_t *name : {L"Tivorn.exe", L"KORVEL.dll", L"KORVEL.dat", L"KORVEL.tmp"})
-        DeleteFileW((folder + L"\\" + name).c_str());
+        DeleteFileW((folder + name).c_str());
     RemoveDirectoryW(folder.c_str());
 }
 

@@ -57,7 +57,8 @@ const char kQuestion[] =
     "［はい］そのフォルダのファイルを使います。今のファイルは移動せず、元のフォルダに残します。\n"
     "［いいえ］今のファイルを移動して、そのフォルダのファイルを置き換えます。\n"
     "［キャンセル］データフォルダを変更しません。";
-const char kReplaceTwo[] = "そのフォルダのファイルを置き換えると、そこにある 2 個のベストとアルバム名が失われます。\n置き換えますか？";
+const char kReplaceTwo[] =
+    "そのフォルダのファイルを置き換えると、そこにある 2 個のベストとアルバム名が失われます。\n置き換えますか？";
 constexpr unsigned kCtrlA = MAKEWORD('A', HOTKEYF_CONTROL);
 constexpr unsigned kCtrlAltB = MAKEWORD('B', HOTKEYF_CONTROL | HOTKEYF_ALT);
 

@@ -184,34 +184,24 @@ TEST_F(Registry, StringsComeBackTerminatedInsideTheBuffer) {
 TEST_F(Registry, TheLastErrorTellsAMissingValueFromOneThatCannotBeUsed) {
     const DWORD number = 7;
     Write("Number", &number, sizeof number, REG_DWORD);
-    const std::string expandable = "%SystemRoot%\\ソ";
-    Write("Expand", expandable.c_str(), static_cast<DWORD>(expandable.size() + 1), REG_EXPAND_SZ);
-    SetEnvironmentVariableA("TIVORN_TEST_LONG", std::string(20000, 'x').c_str());
-    const char twice[] = "%TIVORN_TEST_LONG%%TIVORN_TEST_LONG%";
-    Write("Huge", twice, sizeof twice, REG_EXPAND_SZ);
+    const char expandable[] = "%SystemRoot%\\ソ";
+    Write("Expand", expandable, sizeof expandable, REG_EXPAND_SZ);
     Write("Empty", "", 0, REG_BINARY);
-    auto answer = [&](const char *name, void *buffer, DWORD size, DWORD type) {
+    char buffer[MAX_PATH], expanded[MAX_PATH];
+    auto answer = [&](const char *name, DWORD size, DWORD type) {
         SetLastError(12345);
-        DWORD got = Read(name, buffer, size, type);
+        DWORD got = Read(name, size ? buffer : nullptr, size, type);
         return std::make_pair(got, GetLastError());
     };
-    char buffer[MAX_PATH];
     using Answer = std::pair<DWORD, DWORD>;
-    EXPECT_EQ(answer("Missing", nullptr, 0, REG_SZ), Answer(0, ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(ReadValue((subkey + "\\None").c_str(), "V", buffer, sizeof buffer, REG_SZ, HKEY_CURRENT_USER), 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(answer("Number", buffer, sizeof buffer, REG_SZ), Answer(0, ERROR_INVALID_DATATYPE));
-    EXPECT_EQ(answer("Huge", nullptr, 0, REG_SZ), Answer(0, ERROR_INVALID_DATA));
-    EXPECT_EQ(answer("Empty", buffer, sizeof buffer, REG_BINARY), Answer(0, ERROR_SUCCESS));
-
-    char expanded[MAX_PATH];
-    DWORD length = ExpandEnvironmentStringsA(expandable.c_str(), expanded, sizeof expanded);
-    ASSERT_GT(length, 0u);
-    EXPECT_EQ(answer("Expand", nullptr, 0, REG_SZ), Answer(static_cast<DWORD>(std::strlen(expanded) + 1), ERROR_SUCCESS));
-    EXPECT_EQ(answer("Expand", buffer, 4, REG_SZ), Answer(0, ERROR_MORE_DATA));
-    EXPECT_EQ(answer("Expand", buffer, sizeof buffer, REG_SZ).second, static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(answer("Missing", 0, REG_SZ), Answer(0, ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(answer("Number", sizeof buffer, REG_SZ), Answer(0, ERROR_INVALID_DATATYPE));
+    EXPECT_EQ(answer("Empty", sizeof buffer, REG_BINARY), Answer(0, ERROR_SUCCESS));
+    ASSERT_GT(ExpandEnvironmentStringsA(expandable, expanded, sizeof expanded), 0u);
+    EXPECT_EQ(answer("Expand", 0, REG_SZ), Answer(static_cast<DWORD>(std::strlen(expanded) + 1), ERROR_SUCCESS));
+    EXPECT_EQ(answer("Expand", 4, REG_SZ), Answer(0, ERROR_MORE_DATA));
+    EXPECT_EQ(answer("Expand", sizeof buffer, REG_SZ).second, static_cast<DWORD>(ERROR_SUCCESS));
     EXPECT_STREQ(buffer, expanded);
-    SetEnvironmentVariableA("TIVORN_TEST_LONG", nullptr);
 }
 
 TEST_F(Registry, JapaneseValueNamesAreStoredAsThemselves) {

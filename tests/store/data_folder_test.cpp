@@ -295,7 +295,8 @@ TEST(DataFolder, ALookThatGoesUnansweredNeverHidesWhereTheBestsAre) {
             bool committed = false;
             store::DataMove result = store::MoveDataFiles(from, to, &gone, [&] { return committed = true; });
             EXPECT_EQ(gone.files[committed ? to.bestFile : from.bestFile], "bests");
-            EXPECT_TRUE(std::any_of(gone.files.begin(), gone.files.end(), [](const auto &f) { return f.second == "names"; }));
+            EXPECT_TRUE(
+                std::any_of(gone.files.begin(), gone.files.end(), [](const auto &f) { return f.second == "names"; }));
             EXPECT_EQ(result == store::DataMove::Unseen, gone.missed);
         }
 }
