@@ -495,11 +495,18 @@ Section "$(SecProgramName)" SecProgram
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
   Call WriteSettingsUnlessUsable
-  ; The MIDI folder: the user's Music folder until the user chooses another.
+  ; The MIDI folder: the user's Music folder until the user chooses another,
+  ; spelt as the program can read it; one it cannot is left for the user to
+  ; choose.
   ClearErrors
   ReadRegStr $0 HKCU "${PROGRAM_KEY}" "Root"
   ${If} ${Errors}
-    WriteRegStr HKCU "${PROGRAM_KEY}" "Root" "$MUSIC"
+    Push $MUSIC
+    Call SpellFolder
+    Pop $0
+    ${If} $0 != ""
+      WriteRegStr HKCU "${PROGRAM_KEY}" "Root" "$0"
+    ${EndIf}
   ${EndIf}
 
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Tivorn.exe"
@@ -589,21 +596,24 @@ Function SpeltIn932
   Exch $R0
 FunctionEnd
 
-; $INSTDIR as the program can spell it: as it is, or with the part of it
-; that already exists by its short (8.3) name.  Empty when neither spells.
-Function SpellInstallFolder
-  Push $R0
+; A folder as the program can spell it: as it is, or with the part of it
+; that already exists by its short (8.3) name.  Takes the folder from the
+; stack and leaves the spelling there, empty when neither spells.
+Function SpellFolder
+  Exch $R0
   Push $R1
   Push $R2
-  Push $INSTDIR
+  Push $R3
+  StrCpy $R3 $R0
+  Push $R3
   Call SpeltIn932
   Pop $R0
   ${If} $R0 = 1
-    StrCpy $R0 $INSTDIR
+    StrCpy $R0 $R3
   ${Else}
     ; The folders still to be made keep their names; only one that exists
     ; has a short name.
-    StrCpy $R1 $INSTDIR
+    StrCpy $R1 $R3
     StrCpy $R2 ""
     ${DoUntil} ${FileExists} "$R1\*.*"
       ${GetFileName} $R1 $R0
@@ -628,6 +638,7 @@ Function SpellInstallFolder
       ${EndIf}
     ${EndIf}
   ${EndIf}
+  Pop $R3
   Pop $R2
   Pop $R1
   Exch $R0
@@ -645,7 +656,8 @@ Function .onInit
   ; A folder whose path the program cannot spell would leave it without its
   ; data folder, SoundFont and help (C:\Users\José on a volume without short
   ; names, say); nothing is installed there.
-  Call SpellInstallFolder
+  Push $INSTDIR
+  Call SpellFolder
   Pop $0
   ${If} $0 == ""
     MessageBox MB_OK|MB_ICONSTOP "$(UnspeltFolder)" /SD IDOK
