@@ -24,7 +24,26 @@
 namespace {
 
 const char kDataFolderPrompt[] = "設定ファイルを保存するフォルダを指定してください。";
-const char kOverwriteQuestion[] = "指定したフォルダにはすでに設定ファイルが存在します。\n上書きしますか？";
+// Yes keeps every file where it is: the safe answer is the first one, and
+// the default.
+const char kFilesFoundQuestion[] =
+    "指定したフォルダにはすでに設定ファイルが存在します。\n\n"
+    "［はい］そのフォルダのファイルを使います。今のファイルは移動せず、元のフォルダに残します。\n"
+    "［いいえ］今のファイルを移動して、そのフォルダのファイルを置き換えます。\n"
+    "［キャンセル］データフォルダを変更しません。";
+// Around the number of bests in the chosen folder's KORVEL.dat.
+const char kReplaceBefore[] = "そのフォルダのファイルを置き換えると、そこにある ";
+const char kReplaceAfter[] = " 個のベストとアルバム名が失われます。\n置き換えますか？";
+const char kReplaceUncounted[] =
+    "そのフォルダのファイルを置き換えると、そこにあるベストとアルバム名が失われます"
+    "（ベストファイルを読み込めなかったため、ベストの数はわかりません）。\n置き換えますか？";
+const char kSwitchFailed[] = "データフォルダを変更できませんでした。\nフォルダは変更されていません。";
+// Followed by the data folder as it now is, and the other folder.
+const char kMoveUnseen[] =
+    "設定ファイルを移動しましたが、移動先または移動元のフォルダを確認できなかったため、"
+    "結果を確かめられませんでした。\n次のフォルダをデータフォルダとして使います。"
+    "ファイルの一部がもう一方のフォルダに残っている可能性があります。\n\n";
+const char kOtherFolder[] = "\n\nもう一方のフォルダ:\n";
 const char kMoveFailed[] = "設定ファイルを移動できませんでした。\nフォルダは変更されていません。";
 // Followed by the chosen folder, where the files that could not go back are.
 const char kMoveLeftFiles[] =
@@ -158,6 +177,33 @@ AdvancedChoice RunAdvancedSettings(HWND owner, FolderPicker picker, const Store 
     return dialog.choice();
 }
 
+namespace {
+
+// What the user makes of a chosen folder that holds data files already.
+enum class FoundFiles {
+    Use,      // they become the data files; the current ones stay where they are
+    Replace,  // the current ones move there in their place
+    Keep,     // nothing changes
+};
+
+// Asked before anything is moved or deleted; replacing is confirmed once
+// more, with what it would lose.
+FoundFiles AskAboutFoundFiles(HWND owner, const store::DataFolder &target) {
+    switch (ShowMessage(owner, kFilesFoundQuestion, MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    case IDYES: return FoundFiles::Use;
+    case IDNO: break;
+    default: return FoundFiles::Keep;
+    }
+    size_t bests = 0;
+    std::string text = Store::CountBests(target.bestFile.c_str(), &bests)
+                           ? kReplaceBefore + std::to_string(bests) + kReplaceAfter
+                           : std::string(kReplaceUncounted);
+    return ShowMessage(owner, text.c_str(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES ? FoundFiles::Replace
+                                                                                              : FoundFiles::Keep;
+}
+
+}  // namespace
+
 bool MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice, Store &store) {
     if (choice.dataFolder.empty()) return false;
     // "D:\" is the drive root "D:"; the folder was checked to fit when chosen.
@@ -167,8 +213,16 @@ bool MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice, Store &store
     store::FileFound found;
     while ((found = store.FindDataFilesForMove(target, &unreachable)) == store::FileFound::Unknown)
         if (!AskRetryUnreachableFolder(owner, unreachable.c_str(), FolderWait::Move)) return true;
-    bool occupied = found == store::FileFound::File;
-    if (occupied && ShowMessage(owner, kOverwriteQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES) return true;
+    if (found == store::FileFound::File) {
+        switch (AskAboutFoundFiles(owner, target)) {
+        case FoundFiles::Use:
+            if (!store.UseFoundDataFolder(target)) ShowMessage(owner, kSwitchFailed, MB_OK | MB_ICONERROR);
+            return true;
+        case FoundFiles::Replace: break;
+        case FoundFiles::Keep: return true;
+        }
+    }
+    const std::string old = store.dataFolder();
     // Both files move or neither does: bests left behind would be gone from
     // the program, and the next start reads one folder for both.
     switch (store.MoveDataFolder(target)) {
@@ -177,6 +231,15 @@ bool MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice, Store &store
     case store::DataMove::PartlyUndone: {
         // Nothing is lost, but what the old folder lacks now is there.
         std::string text = kMoveLeftFiles + paths::ShownFolder(target.folder);
+        ShowMessage(owner, text.c_str(), MB_OK | MB_ICONERROR);
+        break;
+    }
+    case store::DataMove::Unseen: {
+        // The data folder is where "DataPath" says the files went; the user
+        // is shown both, since the looks that would tell could not be had.
+        std::string now = store.dataFolder();
+        std::string other = ansi::EqualNoCase(now.c_str(), old.c_str()) ? target.folder : old;
+        std::string text = kMoveUnseen + paths::ShownFolder(now) + kOtherFolder + paths::ShownFolder(other);
         ShowMessage(owner, text.c_str(), MB_OK | MB_ICONERROR);
         break;
     }

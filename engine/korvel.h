@@ -92,7 +92,15 @@ KORVEL_API char **ListFolder(const char *pattern, int kind, int *lastIndex, cons
 KORVEL_API void  DeleteValue(const char *subkey, const char *name, HKEY root);           /* @26 */
 /* @27 Bytes read, 0 when missing, of another type or larger than size.  With a
  * NULL buffer and size 0 it answers the size a buffer needs.  REG_SZ reads
- * are always NUL-terminated inside the buffer. */
+ * are always NUL-terminated inside the buffer, and take a REG_EXPAND_SZ
+ * value too, expanded (at most 32K characters).  The thread's last error
+ * tells the answers apart: ERROR_SUCCESS for a value read (0 bytes: a binary
+ * value stored empty), ERROR_FILE_NOT_FOUND for a value or key that is not
+ * there, ERROR_INVALID_DATATYPE for a value of another type, ERROR_MORE_DATA
+ * for one larger than size, ERROR_INVALID_DATA for an expansion that fails or
+ * is too long, and otherwise the system's reason the value could not be read
+ * (ERROR_ACCESS_DENIED, ERROR_NOT_ENOUGH_MEMORY, ...).  Only
+ * ERROR_FILE_NOT_FOUND means "none". */
 KORVEL_API DWORD ReadValue(const char *subkey, const char *name, void *buffer, DWORD size,
                            DWORD type, HKEY root);
 KORVEL_API void  WriteValue(const char *subkey, const char *name, const void *data, DWORD size,

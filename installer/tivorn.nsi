@@ -121,6 +121,7 @@ LangString CannotEnd ${LANG_JAPANESE} "実行中の Tivorn を終了できませ
 LangString InUseInstall ${LANG_JAPANESE} "Tivorn が実行中のため、ファイルを置き換えられません。$\n$INSTDIR\Tivorn.exe$\n$\n表示されている Tivorn のメッセージを閉じるなどして Tivorn を終了してから、再試行をクリックしてください。"
 LangString InUseRemove ${LANG_JAPANESE} "Tivorn が実行中のため、削除できません。$\n$INSTDIR\Tivorn.exe$\n$\n表示されている Tivorn のメッセージを閉じるなどして Tivorn を終了してから、再試行をクリックしてください。"
 LangString WrongCodePage ${LANG_JAPANESE} "Tivorn は日本語の文字コード (コードページ 932) で動作しますが、このコンピュータでは別のコードページが使われているため、インストールできません。$\n[コントロール パネル] の [地域] を開き、[管理] タブの [システム ロケールの変更] で、[現在のシステム ロケール] を [日本語 (日本)] にし、[ベータ: ワールドワイド言語サポートで Unicode UTF-8 を使用] のチェックを外してから、Windows を再起動してください。$\n$\nTivorn needs the Japanese code page (932), but this computer uses another one, so Tivorn cannot be installed.$\nOpen Control Panel > Region, and on the Administrative tab click $\"Change system locale...$\". Set $\"Current system locale$\" to $\"Japanese (Japan)$\", clear $\"Beta: Use Unicode UTF-8 for worldwide language support$\", then restart Windows."
+LangString UnspeltFolder ${LANG_JAPANESE} "次のインストール先のパスには、日本語の文字コード (コードページ 932) で表せない文字が含まれていて、短い名前 (8.3 形式) もないため、Tivorn は自分のファイルを開けません。$\n$\n$INSTDIR$\n$\nパスに使える文字だけのフォルダ (たとえば C:\Tivorn) を /D= で指定して、もう一度セットアップを実行してください。"
 LangString AskRemoveData ${LANG_JAPANESE} "ベスト、再生の履歴、設定も削除しますか？$\n$\n「いいえ」を選ぶと、これらは残り、もう一度インストールしたときにそのまま使えます。"
 
 ; Whether a token is elevated: GetTokenInformation's TokenElevation class,
@@ -494,11 +495,18 @@ Section "$(SecProgramName)" SecProgram
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
   Call WriteSettingsUnlessUsable
-  ; The MIDI folder: the user's Music folder until the user chooses another.
+  ; The MIDI folder: the user's Music folder until the user chooses another,
+  ; spelt as the program can read it; one it cannot is left for the user to
+  ; choose.
   ClearErrors
   ReadRegStr $0 HKCU "${PROGRAM_KEY}" "Root"
   ${If} ${Errors}
-    WriteRegStr HKCU "${PROGRAM_KEY}" "Root" "$MUSIC"
+    Push $MUSIC
+    Call SpellFolder
+    Pop $0
+    ${If} $0 != ""
+      WriteRegStr HKCU "${PROGRAM_KEY}" "Root" "$0"
+    ${EndIf}
   ${EndIf}
 
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Tivorn.exe"
@@ -568,6 +576,74 @@ Section "-Finish"
   ${EndIf}
 SectionEnd
 
+; The program reaches its own files by paths in code page 932 (its A
+; calls): a path is usable as it is when it converts to that code page and
+; back unchanged.  Leaves 1 or 0 on the stack.
+Function SpeltIn932
+  Exch $R0
+  Push $R1
+  Push $R2
+  ; WC_NO_BEST_FIT_CHARS: a look-alike ("e" for "é") would name another file.
+  System::Call "kernel32::WideCharToMultiByte(i 932, i 0x400, w R0, i -1, m .R1, i ${NSIS_MAX_STRLEN}, p 0, *i 0 .R2) i .r0"
+  ${If} $R2 = 0
+  ${AndIf} $R1 S== $R0
+    StrCpy $R0 1
+  ${Else}
+    StrCpy $R0 0
+  ${EndIf}
+  Pop $R2
+  Pop $R1
+  Exch $R0
+FunctionEnd
+
+; A folder as the program can spell it: as it is, or with the part of it
+; that already exists by its short (8.3) name.  Takes the folder from the
+; stack and leaves the spelling there, empty when neither spells.
+Function SpellFolder
+  Exch $R0
+  Push $R1
+  Push $R2
+  Push $R3
+  StrCpy $R3 $R0
+  Push $R3
+  Call SpeltIn932
+  Pop $R0
+  ${If} $R0 = 1
+    StrCpy $R0 $R3
+  ${Else}
+    ; The folders still to be made keep their names; only one that exists
+    ; has a short name.
+    StrCpy $R1 $R3
+    StrCpy $R2 ""
+    ${DoUntil} ${FileExists} "$R1\*.*"
+      ${GetFileName} $R1 $R0
+      StrCpy $R2 "\$R0$R2"
+      ${GetParent} $R1 $R1
+      ${If} $R1 == ""
+        ${ExitDo}
+      ${EndIf}
+    ${Loop}
+    StrCpy $R0 ""
+    ${If} $R1 != ""
+      GetFullPathName /SHORT $R1 $R1
+      ${If} $R1 != ""
+        Push "$R1$R2"
+        Call SpeltIn932
+        Pop $R0
+        ${If} $R0 = 1
+          StrCpy $R0 "$R1$R2"
+        ${Else}
+          StrCpy $R0 ""
+        ${EndIf}
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+  Pop $R3
+  Pop $R2
+  Pop $R1
+  Exch $R0
+FunctionEnd
+
 Function .onInit
   ; The program would not start (it says the same); nothing is installed.
   ; A silent run shows no box and ends with exit code 2.
@@ -577,6 +653,18 @@ Function .onInit
     SetErrorLevel 2
     Quit
   ${EndIf}
+  ; A folder whose path the program cannot spell would leave it without its
+  ; data folder, SoundFont and help (C:\Users\José on a volume without short
+  ; names, say); nothing is installed there.
+  Push $INSTDIR
+  Call SpellFolder
+  Pop $0
+  ${If} $0 == ""
+    MessageBox MB_OK|MB_ICONSTOP "$(UnspeltFolder)" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+  StrCpy $INSTDIR $0
   ; Installing again keeps the earlier choice about starting with Windows.
   ClearErrors
   ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"

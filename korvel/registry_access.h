@@ -16,8 +16,11 @@ public:
     StoredValue &operator=(const StoredValue &) = delete;
 
     // Reads the whole value, however long it is.  False when it is missing,
-    // unreadable or memory ran out.
+    // unreadable or memory ran out; failure() then says which.
     bool Read(HKEY key, const char *name);
+    // The system's answer to the failed read: ERROR_FILE_NOT_FOUND for a
+    // missing value, ERROR_NOT_ENOUGH_MEMORY for one too large to hold.
+    LONG failure() const { return failure_; }
 
     const unsigned char *bytes() const { return bytes_; }
     DWORD size() const { return size_; }
@@ -30,6 +33,7 @@ private:
     DWORD capacity_ = 0;
     DWORD size_ = 0;
     DWORD type_ = REG_NONE;
+    LONG failure_ = ERROR_SUCCESS;
 };
 
 }  // namespace korvel

@@ -6,6 +6,10 @@
 #include "korvel/registry_value.h"
 #include "utils/scope_guard.h"
 
+#include <cstring>
+#include <string>
+#include <vector>
+
 namespace korvel {
 
 namespace {
@@ -34,17 +38,19 @@ bool StoredValue::Read(HKEY key, const char *name) {
     // string may need less, and the value may change between the calls), so
     // read until the buffer was large enough.
     DWORD hint = 0;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &hint) != ERROR_SUCCESS) return false;
+    failure_ = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &hint);
+    if (failure_ != ERROR_SUCCESS) return false;
     DWORD capacity = hint < kLargestValue ? hint + 16 : kLargestValue + 1;
     for (int attempt = 0; attempt < 8; ++attempt) {
+        failure_ = ERROR_NOT_ENOUGH_MEMORY;
         if (!Reserve(capacity)) return false;
         DWORD got = capacity_;
-        LONG status = RegQueryValueExA(key, name, nullptr, &type_, bytes_, &got);
-        if (status == ERROR_SUCCESS) {
+        failure_ = RegQueryValueExA(key, name, nullptr, &type_, bytes_, &got);
+        if (failure_ == ERROR_SUCCESS) {
             size_ = got;
             return true;
         }
-        if (status != ERROR_MORE_DATA) return false;
+        if (failure_ != ERROR_MORE_DATA) return false;
         capacity = got > capacity && got < kLargestValue ? got + 16 : capacity * 2;
     }
     return false;
@@ -56,6 +62,29 @@ namespace {
 
 bool Served(HKEY root, const char *subkey, const char *name) {
     return root == HKEY_CURRENT_USER && subkey && subkey[0] && name;
+}
+
+// A REG_EXPAND_SZ value as the string it stands for, with its NUL.  The
+// system expands at most 32K characters; a value that names more, or whose
+// expansion is longer, cannot be used.
+bool Expand(const unsigned char *stored, size_t size, std::vector<char> *out) {
+    constexpr DWORD kLargestExpansion = 32767;
+    std::string text(reinterpret_cast<const char *>(stored), size);
+    text.resize(std::strlen(text.c_str()));
+    if (text.size() >= kLargestExpansion) return false;
+    DWORD needed = ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+    if (needed == 0 || needed > kLargestExpansion) return false;
+    // An ANSI expansion may ask for one byte more than it gives.
+    out->assign(needed + 1, '\0');
+    DWORD got = ExpandEnvironmentStringsA(text.c_str(), out->data(), needed + 1);
+    if (got == 0 || got > needed + 1) return false;
+    out->resize(std::strlen(out->data()) + 1);
+    return true;
+}
+
+DWORD Answer(DWORD result, DWORD error) {
+    SetLastError(error);
+    return result;
 }
 
 // Opens (or with create, creates) a subkey of HKEY_CURRENT_USER; null on failure.
@@ -79,15 +108,31 @@ void DeleteValue(const char *subkey, const char *name, HKEY root) {
 }
 
 DWORD ReadValue(const char *subkey, const char *name, void *buffer, DWORD size, DWORD type, HKEY root) {
-    if (!Served(root, subkey, name) || (!buffer && size != 0)) return 0;
-    HKEY key = OpenKey(subkey, KEY_QUERY_VALUE, false);
-    if (!key) return 0;
+    // Every answer sets the last error, so that a caller can tell a value
+    // that is not there from one that is there but cannot be used: only the
+    // first may be taken for "none".
+    if (!Served(root, subkey, name) || (!buffer && size != 0)) return Answer(0, ERROR_INVALID_PARAMETER);
+    HKEY key = nullptr;
+    LONG opened = RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, KEY_QUERY_VALUE, &key);
+    if (opened != ERROR_SUCCESS) return Answer(0, static_cast<DWORD>(opened));
     ScopeGuard closeKey([key] { RegCloseKey(key); });
     korvel::StoredValue value;
-    if (!value.Read(key, name) || value.type() != type) return 0;
+    if (!value.Read(key, name)) return Answer(0, static_cast<DWORD>(value.failure()));
+    const unsigned char *bytes = value.bytes();
+    size_t stored = value.size();
+    std::vector<char> expanded;
+    if (type == REG_SZ && value.type() == REG_EXPAND_SZ) {
+        if (!Expand(bytes, stored, &expanded)) return Answer(0, ERROR_INVALID_DATA);
+        bytes = reinterpret_cast<const unsigned char *>(expanded.data());
+        stored = expanded.size();
+    } else if (value.type() != type) {
+        return Answer(0, ERROR_INVALID_DATATYPE);
+    }
     bool isString = type == REG_SZ;
-    if (!buffer) return static_cast<DWORD>(korvel::NeededSize(value.bytes(), value.size(), isString));
-    return static_cast<DWORD>(korvel::CopyToCaller(value.bytes(), value.size(), isString, buffer, size));
+    size_t needed = korvel::NeededSize(bytes, stored, isString);
+    if (!buffer) return Answer(static_cast<DWORD>(needed), ERROR_SUCCESS);
+    if (needed > size) return Answer(0, ERROR_MORE_DATA);
+    return Answer(static_cast<DWORD>(korvel::CopyToCaller(bytes, stored, isString, buffer, size)), ERROR_SUCCESS);
 }
 
 void WriteValue(const char *subkey, const char *name, const void *data, DWORD size, DWORD type,

@@ -24,6 +24,13 @@ const wchar_t kWrongCodePage[] =
     L"Set \"Current system locale\" to \"Japanese (Japan)\", clear \"Beta: Use Unicode UTF-8 for "
     L"worldwide language support\", then restart Windows.";
 
+// Followed by the program's folder as the system has it.
+const wchar_t kUnspeltProgramFolder[] =
+    L"Tivorn のフォルダのパスに、日本語の文字コード (コードページ 932) で表せない文字が含まれていて、"
+    L"短い名前 (8.3 形式) もないため、Tivorn は自分のファイルを開けません。\n"
+    L"Tivorn を、パスに使える文字だけのフォルダ (たとえば C:\\Tivorn) にインストールし直してください。"
+    L"ベスト、再生の履歴、設定はそのまま残ります。\n\n";
+
 const char kFilesLeftOut[] =
     "次のファイルは、名前にコードページ 932 (シフト JIS) で表せない文字が含まれていて、"
     "短い名前 (8.3 形式) もないため、演奏できません。\n"
@@ -32,8 +39,19 @@ const char kFilesLeftOut[] =
 }  // namespace
 
 bool CheckProgramCodePage() {
-    if (GetACP() == codepage::kProgram) return true;
-    MessageBoxW(nullptr, kWrongCodePage, TIVORN_CAPTION_W, MB_OK | MB_ICONERROR);
+    if (GetACP() != codepage::kProgram) {
+        MessageBoxW(nullptr, kWrongCodePage, TIVORN_CAPTION_W, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    // The data folder, the SoundFont and the help file are found beside the
+    // program file, by A calls: a folder they cannot name would be taken
+    // for one without them, or for one out of reach at every start.
+    std::string own;
+    if (codepage::ProgramFile(&own)) return true;
+    std::wstring module(32768, L'\0');
+    module.resize(GetModuleFileNameW(nullptr, &module[0], static_cast<DWORD>(module.size())));
+    std::wstring text = kUnspeltProgramFolder + module;
+    MessageBoxW(nullptr, text.c_str(), TIVORN_CAPTION_W, MB_OK | MB_ICONERROR);
     return false;
 }
 

@@ -14,7 +14,10 @@
 // Windows 10 only with a Japanese system locale and without the UTF-8 beta
 // option.  Otherwise every text would be garbled and paths split at the
 // wrong bytes: this shows the one box (in UTF-16, in Japanese and English)
-// saying what to change, and returns false.
+// saying what to change, and returns false.  So it does, in Japanese, when
+// the program's own path cannot be spelt in the code page, even by its
+// short form (a user folder such as C:\Users\José on a volume without
+// short names): nothing of the program's could be found by it.
 bool CheckProgramCodePage();
 
 // The arguments of this process's command line (read in UTF-16), spelt in

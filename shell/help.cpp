@@ -1,8 +1,10 @@
 #include "shell/help.h"
 
 #include <cstring>
+#include <string>
 
 #include "engine/korvel.h"
+#include "utils/code_page.h"
 #include "utils/message_box.h"
 #include "utils/path_rules.h"
 #include "utils/system_function.h"
@@ -36,12 +38,15 @@ HelpLoader::HtmlHelpFunction HelpLoader::Load() {
 }
 
 void HelpLoader::Show(HWND owner, ExitRequester &exit) {
-    char path[paths::kPathBuffer];
-    DWORD length = GetModuleFileNameA(nullptr, path, ARRAYSIZE(path));
-    if (length == 0 || length >= ARRAYSIZE(path)) {
+    // Spelt as the start checked it could be: GetModuleFileNameA would give
+    // '?' for a character the code page lacks.
+    std::string program;
+    if (!codepage::ProgramFile(&program)) {
         ReportUnexpectedError(owner, exit);
         return;
     }
+    char path[paths::kPathBuffer];
+    std::memcpy(path, program.c_str(), program.size() + 1);
     // Beside the program file only, whatever the current folder is.
     char *separator = LastSeparator(path);
     char *name = separator ? separator + 1 : nullptr;

@@ -11,6 +11,7 @@
 #include "resources/resource_ids.h"
 #include "store/output_choice.h"
 #include "utils/ansi_text.h"
+#include "utils/code_page.h"
 #include "utils/message_box.h"
 #include "utils/path_rules.h"
 
@@ -81,12 +82,13 @@ int PositionOf(HMENU menu, UINT command) {
 
 // TimGM6mb.sf2 beside the program file; empty when it is not there.
 std::string ShippedSoundFont() {
-    char module[paths::kPathBuffer] = "";
-    DWORD length = GetModuleFileNameA(nullptr, module, ARRAYSIZE(module));
-    if (length == 0 || length >= ARRAYSIZE(module)) return std::string();
-    const char *separator = ansi::LastSeparator(module);
+    // Spelt in the code page, by the short form where needed: the engine
+    // opens it by this name.
+    std::string module;
+    if (!codepage::ProgramFile(&module)) return std::string();
+    const char *separator = ansi::LastSeparator(module.c_str());
     if (!separator) return std::string();
-    std::string folder(module, static_cast<size_t>(separator - module));
+    std::string folder(module.c_str(), static_cast<size_t>(separator - module.c_str()));
     std::string path;
     if (!paths::JoinFitting(folder, kShippedSoundFont, &path)) return std::string();
     return FileExists(path.c_str(), 0) ? path : std::string();

@@ -11,6 +11,7 @@
 #include "store/file_io.h"
 #include "store/registry_layout.h"
 #include "utils/ansi_text.h"
+#include "utils/code_page.h"
 #include "utils/path_rules.h"
 #include "utils/scope_guard.h"
 
@@ -182,43 +183,69 @@ bool MakeFolder(const char *folder) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// %LOCALAPPDATA%\Tivorn in the ANSI code page; empty when the user's folder
-// cannot be had or its name has characters the code page lacks (a path
-// with "?" in it would name another folder, or none).
+// %LOCALAPPDATA%\Tivorn in the ANSI code page, by the folder's short form
+// where its name has characters the code page lacks; empty when the user's
+// folder cannot be had or named at all (a path with "?" in it would name
+// another folder, or none).
 std::string LocalDataFolder() {
     PWSTR wide = nullptr;
     HRESULT found = SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &wide);
     ScopeGuard freeWide([&wide] { CoTaskMemFree(wide); });  // also on failure, as documented
     if (FAILED(found) || !wide) return std::string();
-    char ansi[MAX_PATH];
-    BOOL lossy = FALSE;
-    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, ansi, sizeof ansi, nullptr, &lossy);
-    if (length <= 1 || lossy) return std::string();
-    return paths::KeptFolder(ansi) + "\\Tivorn";
+    std::string ansi;
+    if (!codepage::SpellPath(wide, &ansi)) return std::string();
+    return paths::KeptFolder(ansi.c_str()) + "\\Tivorn";
+}
+
+// What a string value of the program's key held.
+enum class StoredText {
+    Read,
+    Missing,   // not there: the one answer that may be taken for "none"
+    Unusable,  // there, but of another type, too long or unreadable
+};
+
+// A REG_SZ (or REG_EXPAND_SZ, expanded) value of at most largest bytes with
+// its NUL.  The engine's last error tells a missing value from one that is
+// there and cannot be used.
+StoredText ReadStoredText(const char *key, const char *name, size_t largest, std::string *text) {
+    auto missing = [] { return GetLastError() == ERROR_FILE_NOT_FOUND; };
+    DWORD size = ReadValue(key, name, nullptr, 0, REG_SZ, HKEY_CURRENT_USER);
+    if (size == 0) return missing() ? StoredText::Missing : StoredText::Unusable;
+    if (size > largest) return StoredText::Unusable;
+    std::vector<char> value(largest, '\0');
+    if (!ReadValue(key, name, value.data(), static_cast<DWORD>(value.size()), REG_SZ, HKEY_CURRENT_USER))
+        return missing() ? StoredText::Missing : StoredText::Unusable;
+    *text = value.data();
+    return StoredText::Read;
 }
 
 }  // namespace
 
 store::Resolution Store::LoadDataFolder(std::string *unreachable) {
-    // A value too long for any path buffer names no folder the files can be
-    // in, but it is the user's: it is reported, never replaced.
-    std::vector<char> dataPath(paths::kPathBuffer, '\0');
-    DWORD size = ReadValue(ProgramKey(), kValueDataPath, nullptr, 0, REG_SZ, HKEY_CURRENT_USER);
-    if (size > dataPath.size() && size <= (1u << 16)) dataPath.resize(size);
-    DWORD got = ReadValue(ProgramKey(), kValueDataPath, dataPath.data(), static_cast<DWORD>(dataPath.size()), REG_SZ,
-                          HKEY_CURRENT_USER);
-    char module[MAX_PATH] = "";
-    DWORD moduleLength = GetModuleFileNameA(nullptr, module, sizeof module);
-    if (moduleLength == 0 || moduleLength >= sizeof module) module[0] = '\0';
+    // A "DataPath" that is there but cannot be used (another type, too long
+    // for any path buffer, an expansion that does not fit) is the user's
+    // folder all the same: taken for none, the program's folder would take
+    // its place and the default best every history.  It is reported as a
+    // folder out of reach, named by where it is kept, and never replaced.
+    std::string dataPath;
+    StoredText stored = ReadStoredText(ProgramKey(), kValueDataPath, paths::kPathBuffer, &dataPath);
+    if (stored == StoredText::Unusable) {
+        if (unreachable) *unreachable = std::string("HKEY_CURRENT_USER\\") + ProgramKey() + " の " + kValueDataPath;
+        return store::Resolution::Unreachable;
+    }
+    // The program's own path as the code page spells it; the start has
+    // ended already where it cannot be spelt.
+    std::string module;
+    codepage::ProgramFile(&module);
 
     store::DataFolder folder;
     store::WritableFallback fallback;
     fallback.writable = CanCreateFileIn;
     fallback.makeFolder = MakeFolder;
     fallback.localFolder = LocalDataFolder();
-    store::Resolution resolution = store::ResolveDataFolder(got ? dataPath.data() : nullptr,
-                                                            module[0] ? module : nullptr, fileio::FindFile, &folder,
-                                                            fallback);
+    store::Resolution resolution =
+        store::ResolveDataFolder(stored == StoredText::Read ? dataPath.c_str() : nullptr,
+                                 module.empty() ? nullptr : module.c_str(), fileio::FindFile, &folder, fallback);
     if (resolution == store::Resolution::Unreachable && unreachable) *unreachable = folder.folder;
     if (resolution != store::Resolution::Resolved) return resolution;
     // Resolution keeps every path within the buffers.
@@ -270,6 +297,8 @@ bool SameFolderOnDisk(const std::string &a, const std::string &b) {
 bool WriteDataPath(const char *programKey, const std::string &folder) {
     char old[MAX_PATH] = "";
     DWORD had = ReadValue(programKey, kValueDataPath, old, sizeof old, REG_SZ, HKEY_CURRENT_USER);
+    // Only a value that was not there may be taken away again.
+    bool oldMissing = !had && GetLastError() == ERROR_FILE_NOT_FOUND;
     WriteValue(programKey, kValueDataPath, folder.c_str(), static_cast<DWORD>(folder.size() + 1), REG_SZ,
                HKEY_CURRENT_USER);
     char stored[MAX_PATH] = "";
@@ -279,7 +308,7 @@ bool WriteDataPath(const char *programKey, const std::string &folder) {
     if (had)
         WriteValue(programKey, kValueDataPath, old, static_cast<DWORD>(std::strlen(old) + 1), REG_SZ,
                    HKEY_CURRENT_USER);
-    else
+    else if (oldMissing)
         DeleteValue(programKey, kValueDataPath, HKEY_CURRENT_USER);
     return false;
 }
@@ -302,9 +331,13 @@ store::DataMove Store::MoveDataFolder(const store::DataFolder &to) {
     from.folder = dataFolder_;
     from.settingsFile = settingsFile_;
     from.bestFile = bestFile_;
-    store::DataMove result =
-        store::MoveDataFiles(from, to, &fileio::DiskFiles(), [this, &to] { return WriteDataPath(ProgramKey(), to.folder); });
-    if (result != store::DataMove::Moved) return result;
+    // The paths follow "DataPath": where it names the new folder, the files
+    // went there, seen or not.
+    bool committed = false;
+    store::DataMove result = store::MoveDataFiles(from, to, &fileio::DiskFiles(), [this, &to, &committed] {
+        return committed = WriteDataPath(ProgramKey(), to.folder);
+    });
+    if (!committed) return result;
     ansi::CopyFit(dataFolder_, sizeof dataFolder_, to.folder.c_str());
     ansi::CopyFit(settingsFile_, sizeof settingsFile_, to.settingsFile.c_str());
     ansi::CopyFit(bestFile_, sizeof bestFile_, to.bestFile.c_str());
@@ -332,6 +365,26 @@ store::FileFound Store::FindDataFilesForMove(const store::DataFolder &to, std::s
     store::FileFound target = FindBothDataFiles(to.settingsFile.c_str(), to.bestFile.c_str());
     if (target == store::FileFound::Unknown) *unreachable = to.folder;
     return target;
+}
+
+bool Store::UseFoundDataFolder(const store::DataFolder &to) {
+    if (to.folder.empty() || to.settingsFile.size() >= paths::kPathBuffer || to.bestFile.size() >= paths::kPathBuffer ||
+        !WriteDataPath(ProgramKey(), to.folder))
+        return false;
+    UseDataFolder(to);
+    return true;
+}
+
+bool Store::CountBests(const char *bestFile, size_t *count) {
+    *count = 0;
+    std::vector<unsigned char> bytes;
+    switch (fileio::ReadWholeFile(bestFile, &bytes)) {
+    case fileio::FileRead::Missing: return true;
+    case fileio::FileRead::Failed: return false;
+    case fileio::FileRead::Read: break;
+    }
+    *count = best::ListBestNames(bytes.data(), bytes.size()).size();
+    return true;
 }
 
 void Store::WriteHistory(const char *name, const unsigned char *bitmap, size_t size) {

@@ -46,31 +46,65 @@ struct Transfer {
     bool sourceLeft = false;  // and still at `from` too: it was copied
 };
 
+// Looks at the files for the move.  A look that cannot be answered (a share
+// with a brief error, a device busy for a moment) is asked again before it
+// counts: a single one taken for "no file" made a move that had arrived
+// look failed, while the original was already gone.
+class Looks {
+public:
+    explicit Looks(DataFileSystem *files) : files_(files) {}
+
+    FileFound Find(const std::string &path) {
+        for (int look = 0; look < kLooks; ++look) {
+            FileFound found = files_->Find(path);
+            if (found != FileFound::Unknown) return found;
+        }
+        unseen_ = true;
+        return FileFound::Unknown;
+    }
+    bool Move(const std::string &from, const std::string &to) { return files_->Move(from, to); }
+    void Remove(const std::string &path) { files_->Remove(path); }
+    bool unseen() const { return unseen_; }
+
+private:
+    static constexpr int kLooks = 3;
+    DataFileSystem *files_;
+    bool unseen_ = false;
+};
+
 // Moves and then looks.  A success counts only with the file at `to`, and a
 // move that left its source is known as a copy.  A failure is believed while
 // the source is still there: what may stand at `to` then is no whole file.
-void Shift(Transfer *step, DataFileSystem *files) {
+// Where `to` cannot be seen, the move's own report is all there is: a move
+// reports success only with the whole file there.  A source that cannot be
+// seen counts as left, so that only a second look removes it.
+void Shift(Transfer *step, Looks *files) {
     bool reported = files->Move(step->from, step->to);
-    bool source = files->IsFile(step->from);
-    step->arrived = files->IsFile(step->to) && (reported || !source);
-    step->sourceLeft = step->arrived && source;
+    FileFound source = files->Find(step->from);
+    switch (files->Find(step->to)) {
+    case FileFound::File: step->arrived = reported || source != FileFound::File; break;
+    case FileFound::Unknown: step->arrived = reported; break;
+    case FileFound::None: step->arrived = false; break;
+    }
+    step->sourceLeft = step->arrived && source != FileFound::None;
 }
 
-// Removes one of two copies of a file, only while the other is there.
-// True when it is gone.
-bool DropOneOfTwo(const std::string &doomed, const std::string &kept, DataFileSystem *files) {
-    if (!files->IsFile(kept)) return false;
+// Removes one of two copies of a file, only while the other is seen there.
+// True when it is seen gone.
+bool DropOneOfTwo(const std::string &doomed, const std::string &kept, Looks *files) {
+    if (files->Find(kept) != FileFound::File) return false;
     files->Remove(doomed);
-    return !files->IsFile(doomed);
+    return files->Find(doomed) == FileFound::None;
 }
 
 // Takes one transfer back.  False when the file stays at `to`, as a second
 // copy or as the only one; nothing is removed unless its original is there.
-bool TakeBack(const Transfer &step, DataFileSystem *files) {
+bool TakeBack(const Transfer &step, Looks *files) {
     if (!step.arrived) return true;
     if (step.sourceLeft) return DropOneOfTwo(step.to, step.from, files);
-    // A file now standing where this one came from is not ours to replace.
-    if (files->IsFile(step.from)) return false;
+    // A file now standing where this one came from is not ours to replace,
+    // and one that cannot be seen may be there.
+    if (files->Find(step.from) != FileFound::None) return false;
     Transfer back{step.to, step.from};
     Shift(&back, files);
     return back.arrived && (!back.sourceLeft || DropOneOfTwo(step.to, step.from, files));
@@ -83,13 +117,24 @@ struct FileMove {
     Transfer carry;  // the data file into the target folder
 };
 
-bool Carry(FileMove *step, DataFileSystem *files) {
-    bool source = files->IsFile(step->carry.from);
-    if (files->IsFile(step->carry.to)) {
+// False when the step could not be taken, or its files could not be seen:
+// the move does not go on blind.
+bool Carry(FileMove *step, Looks *files) {
+    FileFound source = files->Find(step->carry.from);
+    FileFound target = files->Find(step->carry.to);
+    if (source == FileFound::Unknown || target == FileFound::Unknown) return false;
+    if (target == FileFound::File) {
         // Left over from an earlier move into this folder that was cut short
         // or not undone in full: a file the user agreed to replace then, and
         // (being asked again, as the target holds a file) agrees to now.
-        if (files->IsFile(step->aside.to) && !files->Remove(step->aside.to)) return false;
+        switch (files->Find(step->aside.to)) {
+        case FileFound::File:
+            files->Remove(step->aside.to);
+            if (files->Find(step->aside.to) != FileFound::None) return false;
+            break;
+        case FileFound::Unknown: return false;
+        case FileFound::None: break;
+        }
         Shift(&step->aside, files);
         if (!step->aside.arrived) return false;
         // Set aside as a copy: the target's name must still be freed.
@@ -98,7 +143,7 @@ bool Carry(FileMove *step, DataFileSystem *files) {
             step->aside.sourceLeft = false;
         }
     }
-    if (source) {
+    if (source == FileFound::File) {
         Shift(&step->carry, files);
         if (!step->carry.arrived) return false;
     }
@@ -107,7 +152,7 @@ bool Carry(FileMove *step, DataFileSystem *files) {
 
 // Puts back what the moves did, the last first, and every step of it even
 // when one fails.  False when some file could not go back.
-DataMove Undo(std::vector<FileMove> *moves, DataFileSystem *files) {
+DataMove Undo(std::vector<FileMove> *moves, Looks *files) {
     bool whole = true;
     for (auto step = moves->rbegin(); step != moves->rend(); ++step) {
         whole = TakeBack(step->carry, files) && whole;
@@ -116,19 +161,8 @@ DataMove Undo(std::vector<FileMove> *moves, DataFileSystem *files) {
     return whole ? DataMove::Undone : DataMove::PartlyUndone;
 }
 
-}  // namespace
-
-bool FormDataFolder(const char *text, DataFolder *out) {
-    *out = DataFolder();
-    if (!text || !text[0] || std::strlen(text) >= kPathBuffer) return false;
-    // "D:\" and "D:\MIDI\" as a user might type them.
-    if (FormPaths(paths::KeptFolder(text), out)) return true;
-    *out = DataFolder();
-    return false;
-}
-
-DataMove MoveDataFiles(const DataFolder &from, const DataFolder &to, DataFileSystem *files,
-                       const std::function<bool()> &commit) {
+// The move's steps, with what they saw.
+DataMove Transfers(const DataFolder &from, const DataFolder &to, Looks *files, const std::function<bool()> &commit) {
     std::string settingsAside, bestAside;
     if (!paths::JoinFitting(to.folder, kSettingsAside, &settingsAside) ||
         !paths::JoinFitting(to.folder, kBestAside, &bestAside))
@@ -151,6 +185,24 @@ DataMove MoveDataFiles(const DataFolder &from, const DataFolder &to, DataFileSys
         if (step.carry.sourceLeft) DropOneOfTwo(step.carry.from, step.carry.to, files);
     }
     return DataMove::Moved;
+}
+
+}  // namespace
+
+bool FormDataFolder(const char *text, DataFolder *out) {
+    *out = DataFolder();
+    if (!text || !text[0] || std::strlen(text) >= kPathBuffer) return false;
+    // "D:\" and "D:\MIDI\" as a user might type them.
+    if (FormPaths(paths::KeptFolder(text), out)) return true;
+    *out = DataFolder();
+    return false;
+}
+
+DataMove MoveDataFiles(const DataFolder &from, const DataFolder &to, DataFileSystem *files,
+                       const std::function<bool()> &commit) {
+    Looks looks(files);
+    DataMove result = Transfers(from, to, &looks, commit);
+    return looks.unseen() ? DataMove::Unseen : result;
 }
 
 Resolution ResolveDataFolder(const char *dataPath, const char *modulePath, const FileQuery &query,

@@ -38,12 +38,21 @@ struct DataFolder {
 // such a folder is refused, never cut.
 bool FormDataFolder(const char *text, DataFolder *out);
 
+// What the file system answered for a data file's path.
+enum class FileFound {
+    File,     // an existing file
+    None,     // its folder is there and holds no such file
+    Unknown,  // its folder could not be reached or read (a drive or share
+              // not there yet, a device not ready, no access): the file may
+              // well be there
+};
+
 // The file system as the move of the data files sees it.  The move does not
 // take its reports on trust: it looks at both paths after every step.
 class DataFileSystem {
 public:
-    // An existing file (not a folder).
-    virtual bool IsFile(const std::string &path) = 0;
+    // Whether path is an existing file (not a folder), or cannot be told.
+    virtual FileFound Find(const std::string &path) = 0;
     // Moves a file to a path where no file is.  True once the whole file is
     // at `to`; a move to another drive may then have left the source behind
     // as well.  False when it did not arrive, with whatever this call made
@@ -65,6 +74,13 @@ enum class DataMove {
     // exists, but some are left in the target folder: under their own names,
     // or set aside there as KORVEL.in~ and KORVEL.da~.
     PartlyUndone,
+    // A look at a file went unanswered even when asked again.  Where a look
+    // could not tell, the move went by what the moves themselves reported,
+    // and nothing was removed that was not seen twice: moved if commit ran
+    // and agreed, undone as far as could be seen otherwise.  Whichever
+    // folder is the data folder then should hold the files, unconfirmed, and
+    // the other may hold some too.
+    Unseen,
 };
 
 // Moves KORVEL.ini and KORVEL.dat from one data folder to another, all or
@@ -89,14 +105,6 @@ struct WritableFallback {
     std::string localFolder;  // %LOCALAPPDATA%\Tivorn; empty when it cannot be had
 };
 
-// What the file system answered for a data file's path.
-enum class FileFound {
-    File,     // an existing file
-    None,     // its folder is there and holds no such file
-    Unknown,  // its folder could not be reached or read (a drive or share
-              // not there yet, a device not ready, no access): the file may
-              // well be there
-};
 using FileQuery = std::function<FileFound(const char *path)>;
 
 enum class Resolution {

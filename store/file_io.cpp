@@ -72,15 +72,13 @@ DWORD ReadOnce(const char *path, std::vector<unsigned char> *bytes) {
     return ERROR_SUCCESS;
 }
 
-bool IsFile(const char *path) { return FileExists(path, 0) != 0; }
-
 // Moves a file to a free name.  To another drive it is copied, the copy
 // flushed and read back, and only then the original deleted: a move that
 // lets the system copy can report success with the original still there,
 // and leave a copy cut short behind when it fails.
 class Disk : public store::DataFileSystem {
 public:
-    bool IsFile(const std::string &path) override { return fileio::IsFile(path.c_str()); }
+    store::FileFound Find(const std::string &path) override { return FindFile(path.c_str()); }
 
     bool Move(const std::string &from, const std::string &to) override {
         if (RetryWhileHeld(Denial::MayPass,

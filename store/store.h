@@ -104,8 +104,10 @@ public:
     // either file could not be moved or "DataPath" not written, Undone with
     // everything as it was; PartlyUndone when not every step could be taken
     // back (see store::DataMove): the data folder is then still the old one,
-    // and some files are left in `to`.  A file that does not exist yet moves
-    // nothing and its path switches all the same.
+    // and some files are left in `to`.  Unseen when a look at the files went
+    // unanswered: the data folder is then the one "DataPath" names, the new
+    // one if it was written.  A file that does not exist yet moves nothing
+    // and its path switches all the same.
     store::DataMove MoveDataFolder(const store::DataFolder &to);
     // What the move asks before it begins: File when `to` holds a data file
     // already, None when it holds neither.  Unknown, with that folder in
@@ -113,6 +115,15 @@ public:
     // would take the files it cannot see for missing, and switch to a folder
     // without them.
     store::FileFound FindDataFilesForMove(const store::DataFolder &to, std::string *unreachable) const;
+    // Makes `to`, which holds data files of its own, the data folder as it
+    // is: "DataPath" names it and the paths of the store switch; nothing is
+    // moved or deleted, and the current files stay where they are.  False,
+    // with nothing changed, when "DataPath" could not be written.
+    bool UseFoundDataFolder(const store::DataFolder &to);
+    // The bests in a best file, for the question before it is replaced: 0
+    // when there is no such file or it holds none; false when it cannot be
+    // read.
+    static bool CountBests(const char *bestFile, size_t *count);
 
     // "PlayBest", the name of the current best.  Reading fails when the value is
     // missing, unreadable, or longer than any name the best file can hold.

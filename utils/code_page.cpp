@@ -53,6 +53,29 @@ std::wstring ShortPath(const std::wstring &path) {
     return shortPath;
 }
 
+bool SpellPath(const std::wstring &wide, std::string *out) {
+    out->clear();
+    std::string spelt;
+    if (!wide.empty() && Spell(wide, &spelt) && spelt.size() < MAX_PATH) {
+        *out = std::move(spelt);
+        return true;
+    }
+    std::wstring shortPath = ShortPath(wide);
+    if (shortPath.empty() || !Spell(shortPath, &spelt) || spelt.empty() || spelt.size() >= MAX_PATH) return false;
+    *out = std::move(spelt);
+    return true;
+}
+
+bool ProgramFile(std::string *path) {
+    path->clear();
+    // The longest path the system has; a cut one would name another file.
+    std::wstring module(32768, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, &module[0], static_cast<DWORD>(module.size()));
+    if (length == 0 || length >= module.size()) return false;
+    module.resize(length);
+    return SpellPath(module, path);
+}
+
 void ShowLeftOut(HWND owner, const char *text, const std::vector<std::wstring> &names) {
     std::wstring message = Widen(text);
     message += L"\n";

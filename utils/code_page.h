@@ -25,6 +25,16 @@ std::wstring Widen(const char *text);
 // volume keeps none or the path cannot be asked.
 std::wstring ShortPath(const std::wstring &path);
 
+// A path the system gives in UTF-16, as the program's A calls can name it:
+// spelt as itself, or by its short form where the long one cannot be spelt
+// (or would not fit a path buffer).  False when neither can: the path then
+// has no name in code page 932, and '?' in its place would name another
+// folder, or none.
+bool SpellPath(const std::wstring &wide, std::string *out);
+// The program file's own full path, spelt as SpellPath does; false when it
+// cannot be spelt or had.
+bool ProgramFile(std::string *path);
+
 // A box (caption "Tivorn") telling that files were left out because their
 // names cannot be spelt: the program's text (code page 932), then the names
 // one per line, as many as a box shows well and how many more.

@@ -6,6 +6,7 @@
 #include "engine/resident_window.h"
 #include "testing/best_bytes.h"
 #include "testing/store_fixture.h"
+#include "utils/code_page.h"
 
 namespace {
 
@@ -137,6 +138,35 @@ TEST_F(StartupTest, ADataFolderOutOfReachIsToldOfAndNothingChanges) {
     EXPECT_EQ(tivorn.WaitForExit(), 0u);
     EXPECT_EQ(program_key::Snapshot(), registry);
     EXPECT_EQ(Stored(), bests);
+}
+
+// A program folder the code page cannot spell (C:\\Users\\José): read by the
+// A calls it would be "Jos?", a folder that is not there.  Its short name is.
+TEST_F(StartupTest, AProgramFolderTheCodePageCannotSpellIsFoundByItsShortName) {
+    std::wstring folder = codepage::Widen(data_.path().c_str()) + L"\\Jos\u00e9\\";
+    std::string bin = ProgramPath().substr(0, ProgramPath().rfind('\\') + 1);
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    for (const char *name : {"Tivorn.exe", "KORVEL.dll"})
+        ASSERT_TRUE(CopyFileW(codepage::Widen((bin + name).c_str()).c_str(), (folder + codepage::Widen(name)).c_str(),
+                              FALSE));
+    std::string spelt;
+    ASSERT_TRUE(codepage::Spell(codepage::ShortPath(folder.substr(0, folder.size() - 1)), &spelt));
+    program_key::WriteSettings(program_key::Settings());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    ASSERT_TRUE(CreateProcessW((folder + L"Tivorn.exe").c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &info));
+    std::string stored;
+    EXPECT_TRUE(WaitUntil([&] { return program_key::ReadRaw(program_key::Key(), "DataPath", &stored); }));
+    EXPECT_EQ(stored, spelt + '\0');
+    TerminateProcess(info.hProcess, 0);
+    WaitForSingleObject(info.hProcess, 5000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    for (const wchar_t *name : {L"Tivorn.exe", L"KORVEL.dll", L"KORVEL.dat", L"KORVEL.tmp"})
+        DeleteFileW((folder + name).c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 TEST_F(StartupTest, CopyDataOfAnyCodeLeavesTheProgramRunning) {

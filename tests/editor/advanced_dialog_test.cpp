@@ -52,7 +52,13 @@ std::string Answer(int button) {
     return text;
 }
 
-const char kQuestion[] = "指定したフォルダにはすでに設定ファイルが存在します。\n上書きしますか？";
+const char kQuestion[] =
+    "指定したフォルダにはすでに設定ファイルが存在します。\n\n"
+    "［はい］そのフォルダのファイルを使います。今のファイルは移動せず、元のフォルダに残します。\n"
+    "［いいえ］今のファイルを移動して、そのフォルダのファイルを置き換えます。\n"
+    "［キャンセル］データフォルダを変更しません。";
+const char kReplaceTwo[] =
+    "そのフォルダのファイルを置き換えると、そこにある 2 個のベストとアルバム名が失われます。\n置き換えますか？";
 constexpr unsigned kCtrlA = MAKEWORD('A', HOTKEYF_CONTROL);
 constexpr unsigned kCtrlAltB = MAKEWORD('B', HOTKEYF_CONTROL | HOTKEYF_ALT);
 
@@ -275,21 +281,27 @@ TEST_F(AdvancedTest, TheDataFilesMoveTogetherOrNotAtAll) {
     EXPECT_EQ(Value("DataPath"), "(none)");
     ASSERT_TRUE(MoveFileA(other.Join("KORVEL.ini").c_str(), data_.Join("KORVEL.ini").c_str()));  // as the user would
 
-    // A file of theirs in the way: No moves nothing and applies the rest;
-    // Yes replaces it, read-only as it is.
+    // Files of theirs in the way: Cancel, or No and then No to replacing the
+    // two bests there, moves nothing and applies the rest; No and Yes
+    // replaces them, read-only as they are.
     std::string theirs = other.WriteFile("KORVEL.ini", {'[', ']'});
+    const bestbytes::Bytes theirBests = bestbytes::File({bestbytes::Record("X", {}), bestbytes::Record("Y", {})});
+    other.WriteFile("KORVEL.dat", theirBests);
     SetFileAttributesA(theirs.c_str(), FILE_ATTRIBUTE_READONLY);
-    Advanced([&](HWND dialog) {
-        Send(dialog, IDC_HOTKEY_NEXT, HKM_SETHOTKEY, kCtrlA);
-        moveTo(other.path())(dialog);
-        EXPECT_EQ(Answer(IDNO), kQuestion);
-    });
+    for (bool second : {false, true})
+        Advanced([&](HWND dialog) {
+            Send(dialog, IDC_HOTKEY_NEXT, HKM_SETHOTKEY, second ? kCtrlAltB : kCtrlA);
+            moveTo(other.path())(dialog);
+            EXPECT_EQ(Answer(second ? IDNO : IDCANCEL), kQuestion);
+            EXPECT_EQ(second ? Answer(IDNO) : kReplaceTwo, kReplaceTwo);
+        });
     EXPECT_EQ(Value("Settings"), Block());
     EXPECT_EQ(Content(theirs), "[]");
     EXPECT_STREQ(store_.dataFolder(), data_.path().c_str());
     Advanced([&](HWND dialog) {
         moveTo(other.path())(dialog);
-        EXPECT_EQ(Answer(IDYES), kQuestion);
+        EXPECT_EQ(Answer(IDNO), kQuestion);
+        EXPECT_EQ(Answer(IDYES), kReplaceTwo);
     });
     EXPECT_EQ(Content(theirs), ini);
     EXPECT_EQ(Content(other.Join("KORVEL.dat")), dat);
@@ -308,6 +320,17 @@ TEST_F(AdvancedTest, TheDataFilesMoveTogetherOrNotAtAll) {
     EXPECT_STREQ(store_.settingsFile(), (third + "\\KORVEL.ini").c_str());
     EXPECT_EQ(Content(third + "\\KORVEL.dat"), dat);
     EXPECT_EQ(Content(other.Join("KORVEL.dat")), "(none)");
+
+    // Yes uses the files found there: nothing moves and nothing goes.
+    std::string found = other.WriteFile("KORVEL.dat", theirBests);
+    Advanced([&](HWND dialog) {
+        moveTo(other.path())(dialog);
+        EXPECT_EQ(Answer(IDYES), kQuestion);
+    });
+    EXPECT_STREQ(store_.bestFile(), found.c_str());
+    EXPECT_EQ(Value("DataPath"), other.path() + '\0');
+    EXPECT_EQ(Content(found), std::string(theirBests.begin(), theirBests.end()));
+    EXPECT_EQ(Content(third + "\\KORVEL.dat"), dat);
     DeleteTree(third);
 }
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/korvel.h"
@@ -198,6 +199,31 @@ TEST_F(Registry, StringsComeBackTerminatedInsideTheBuffer) {
     EXPECT_STREQ(buffer, "abc");
     EXPECT_EQ(Read("Empty", buffer, sizeof buffer, REG_SZ), 1u);
     EXPECT_STREQ(buffer, "");
+}
+
+// Only a value that is not there may be taken for none: the last error says
+// which answer a 0 is, and an expandable string is read as what it names.
+TEST_F(Registry, TheLastErrorTellsAMissingValueFromOneThatCannotBeUsed) {
+    const DWORD number = 7;
+    Write("Number", &number, sizeof number, REG_DWORD);
+    const char expandable[] = "%SystemRoot%\\ソ";
+    Write("Expand", expandable, sizeof expandable, REG_EXPAND_SZ);
+    Write("Empty", "", 0, REG_BINARY);
+    char buffer[MAX_PATH], expanded[MAX_PATH];
+    auto answer = [&](const char *name, DWORD size, DWORD type) {
+        SetLastError(12345);
+        DWORD got = Read(name, size ? buffer : nullptr, size, type);
+        return std::make_pair(got, GetLastError());
+    };
+    using Answer = std::pair<DWORD, DWORD>;
+    EXPECT_EQ(answer("Missing", 0, REG_SZ), Answer(0, ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(answer("Number", sizeof buffer, REG_SZ), Answer(0, ERROR_INVALID_DATATYPE));
+    EXPECT_EQ(answer("Empty", sizeof buffer, REG_BINARY), Answer(0, ERROR_SUCCESS));
+    ASSERT_GT(ExpandEnvironmentStringsA(expandable, expanded, sizeof expanded), 0u);
+    EXPECT_EQ(answer("Expand", 0, REG_SZ), Answer(static_cast<DWORD>(std::strlen(expanded) + 1), ERROR_SUCCESS));
+    EXPECT_EQ(answer("Expand", 4, REG_SZ), Answer(0, ERROR_MORE_DATA));
+    EXPECT_EQ(answer("Expand", sizeof buffer, REG_SZ).second, static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_STREQ(buffer, expanded);
 }
 
 TEST_F(Registry, JapaneseValueNamesAreStoredAsThemselves) {

@@ -287,4 +287,36 @@ TEST_F(BestFileTest, DataFolderIsStoredWhenTheProgramsFolderIsChosen) {
     EXPECT_EQ(stored, std::string(module) + '\0');
 }
 
+// A "DataPath" that is there but cannot be used is the user's all the same:
+// neither replaced by the program's folder nor rewritten.  One to expand is
+// the folder it names.
+TEST_F(BestFileTest, ADataPathThatCannotBeUsedIsReportedAndKept) {
+    store_.UseDataFolder(store::DataFolder{});
+    data_.WriteFile("KORVEL.dat", {0, 0, 0, 0});
+    const char *key = program_key::Key();
+    auto write = [key](const void *data, size_t size, DWORD type) {
+        WriteValue(key, "DataPath", data, static_cast<DWORD>(size), type, HKEY_CURRENT_USER);
+    };
+    const DWORD number = 1;
+    const std::string tooLong = "C:\\" + std::string(70000, 'x');
+    SetEnvironmentVariableA("TIVORN_TEST_DATA", data_.path().c_str());
+    const std::string expandsTooFar = "%TIVORN_TEST_DATA%\\" + std::string(250, 'y');
+    for (int kind = 0; kind < 3; ++kind) {
+        SCOPED_TRACE(kind);
+        if (kind == 0) write(&number, sizeof number, REG_DWORD);
+        if (kind == 1) write(tooLong.c_str(), tooLong.size() + 1, REG_SZ);
+        if (kind == 2) write(expandsTooFar.c_str(), expandsTooFar.size() + 1, REG_EXPAND_SZ);
+        std::string before = program_key::Snapshot(), shown;
+        EXPECT_EQ(store_.LoadDataFolder(&shown), store::Resolution::Unreachable);
+        EXPECT_NE(shown.find("DataPath"), std::string::npos) << shown;
+        EXPECT_EQ(program_key::Snapshot(), before);
+        EXPECT_STREQ(store_.dataFolder(), "");
+    }
+    const char expandable[] = "%TIVORN_TEST_DATA%";
+    write(expandable, sizeof expandable, REG_EXPAND_SZ);
+    ASSERT_EQ(store_.LoadDataFolder(), store::Resolution::Resolved);
+    EXPECT_EQ(std::string(store_.bestFile()), data_.Join("KORVEL.dat"));
+    SetEnvironmentVariableA("TIVORN_TEST_DATA", nullptr);
+}
+
 }  // namespace

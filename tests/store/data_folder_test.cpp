@@ -153,14 +153,23 @@ TEST(PathRules, DriveRootsAndSeparatorsAreTakenAsCharacters) {
 
 // Files by path with their content.  The moves and removals whose turn is in
 // `fail` fail (counted from 0, both kinds together); with copies, a move
-// copies and leaves its source, as a move to another drive may.
+// copies and leaves its source, as a move to another drive may.  The looks
+// whose turn is in `blind` go unanswered, and so, from look `blindFrom` on,
+// does every look into drive D:.
 class FakeDisk : public store::DataFileSystem {
 public:
     std::map<std::string, std::string> files;
-    std::set<int> fail;
-    bool copies = false;
-    int operations = 0;
-    bool IsFile(const std::string &path) override { return files.count(path) != 0; }
+    std::set<int> fail, blind;
+    bool copies = false, missed = false;
+    int operations = 0, looks = 0, blindFrom = -1;
+    store::FileFound Find(const std::string &path) override {
+        int turn = looks++;
+        if (blind.count(turn) || (blindFrom >= 0 && turn >= blindFrom && path[0] == 'D')) {
+            missed = true;
+            return store::FileFound::Unknown;
+        }
+        return files.count(path) ? store::FileFound::File : store::FileFound::None;
+    }
     bool Move(const std::string &from, const std::string &to) override {
         if (fail.count(operations++) || !files.count(from) || files.count(to)) return false;
         files[to] = files[from];
@@ -256,6 +265,40 @@ TEST(DataFolder, NoFailingStepOfTheMoveOrOfItsUndoLosesAFile) {
                     }
                 }
     EXPECT_EQ(outcomes.size(), 3u);
+}
+
+TEST(DataFolder, ALookThatGoesUnansweredNeverHidesWhereTheBestsAre) {
+    DataFolder from, to;
+    store::FormDataFolder("C:\\Old", &from);
+    store::FormDataFolder("D:\\New", &to);
+    const std::map<std::string, std::string> before = {
+        {"C:\\Old\\KORVEL.ini", "names"}, {"C:\\Old\\KORVEL.dat", "bests"}, {"D:\\New\\KORVEL.dat", "theirs"}};
+    for (bool copies : {false, true})
+        for (int turn = 0; turn < 40; ++turn) {
+            SCOPED_TRACE(::testing::Message() << copies << " " << turn);
+            // One look that fails is asked again: the move ends as if it had not.
+            FakeDisk once;
+            once.files = before;
+            once.copies = copies;
+            once.blind = {turn};
+            EXPECT_EQ(store::MoveDataFiles(from, to, &once, [] { return true; }), store::DataMove::Moved);
+            EXPECT_EQ(once.files[to.settingsFile] + once.files[to.bestFile], "namesbests");
+            EXPECT_EQ(once.files.count(from.bestFile), 0u);
+
+            // The target out of sight from here on: the folder that becomes the
+            // data folder (the new one once commit agreed) holds the bests, and
+            // the album names are somewhere.
+            FakeDisk gone;
+            gone.files = before;
+            gone.copies = copies;
+            gone.blindFrom = turn;
+            bool committed = false;
+            store::DataMove result = store::MoveDataFiles(from, to, &gone, [&] { return committed = true; });
+            EXPECT_EQ(gone.files[committed ? to.bestFile : from.bestFile], "bests");
+            EXPECT_TRUE(
+                std::any_of(gone.files.begin(), gone.files.end(), [](const auto &f) { return f.second == "names"; }));
+            EXPECT_EQ(result == store::DataMove::Unseen, gone.missed);
+        }
 }
 
 }  // namespace
