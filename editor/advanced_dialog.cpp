@@ -204,22 +204,25 @@ FoundFiles AskAboutFoundFiles(HWND owner, const store::DataFolder &target) {
 
 }  // namespace
 
-bool MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice, Store &store) {
-    if (choice.dataFolder.empty()) return false;
+DataFolderChange MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice, Store &store,
+                                      const std::function<bool()> &leaveEdits) {
+    if (choice.dataFolder.empty()) return DataFolderChange::None;
     // "D:\" is the drive root "D:"; the folder was checked to fit when chosen.
     store::DataFolder target;
-    if (!store::FormDataFolder(choice.dataFolder.c_str(), &target)) return true;
+    if (!store::FormDataFolder(choice.dataFolder.c_str(), &target)) return DataFolderChange::Kept;
     std::string unreachable;
     store::FileFound found;
     while ((found = store.FindDataFilesForMove(target, &unreachable)) == store::FileFound::Unknown)
-        if (!AskRetryUnreachableFolder(owner, unreachable.c_str(), FolderWait::Move)) return true;
+        if (!AskRetryUnreachableFolder(owner, unreachable.c_str(), FolderWait::Move)) return DataFolderChange::Kept;
     if (found == store::FileFound::File) {
         switch (AskAboutFoundFiles(owner, target)) {
         case FoundFiles::Use:
-            if (!store.UseFoundDataFolder(target)) ShowMessage(owner, kSwitchFailed, MB_OK | MB_ICONERROR);
-            return true;
+            if (!leaveEdits()) return DataFolderChange::Kept;
+            if (store.UseFoundDataFolder(target)) return DataFolderChange::Switched;
+            ShowMessage(owner, kSwitchFailed, MB_OK | MB_ICONERROR);
+            return DataFolderChange::Kept;
         case FoundFiles::Replace: break;
-        case FoundFiles::Keep: return true;
+        case FoundFiles::Keep: return DataFolderChange::Kept;
         }
     }
     const std::string old = store.dataFolder();
@@ -244,5 +247,5 @@ bool MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice, Store &store
         break;
     }
     }
-    return true;
+    return DataFolderChange::Kept;
 }

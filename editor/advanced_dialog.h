@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 class Store;
@@ -45,9 +46,19 @@ struct AdvancedChoice {
 // Runs the dialog over owner until OK, Cancel or Close.
 AdvancedChoice RunAdvancedSettings(HWND owner, FolderPicker picker, const Store &store);
 
+// What became of a chosen data folder.
+enum class DataFolderChange {
+    None,      // none was chosen
+    Kept,      // chosen, moved or not, with the same bests as before
+    Switched,  // its own files were taken: the bests are now that folder's
+};
+
 // Moves both data files into the chosen folder, after asking before files
-// already there are replaced.  Boxes are owned by owner.  True when a folder
-// was chosen, moved or not: the settings are then saved.
-bool MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice, Store &store);
+// already there are replaced.  Boxes are owned by owner.  leaveEdits runs
+// before the data folder switches to files found there, and may refuse
+// (the edits of the best on screen belong to the folder being left).  The
+// settings are saved whenever a folder was chosen.
+DataFolderChange MoveChosenDataFolder(HWND owner, const AdvancedChoice &choice, Store &store,
+                                      const std::function<bool()> &leaveEdits);
 
 #endif

@@ -301,8 +301,40 @@ void BestSettingsDialog::ApplyAdvanced(const AdvancedChoice &choice) {
     bool changed = store_.SetHotkeys(choice.nextHotkey, choice.menuHotkey);
     store_.SetMediaKeys(choice.mediaKeys == MediaKeyUse::On);
     changed = ApplyCheckLook(choice) || changed;
-    changed = MoveChosenDataFolder(window_, choice, store_) || changed;
+    // The edits on screen are saved, or given up, where they were made.
+    auto leaveEdits = [this] {
+        SaveBestResult left = LeaveBestSave();
+        return left == kSaved || left == kSaveDeclined;
+    };
+    DataFolderChange folder = MoveChosenDataFolder(window_, choice, store_, leaveEdits);
+    if (folder != DataFolderChange::None) changed = true;
     if (changed) store_.SaveSettings();
+    if (folder == DataFolderChange::Switched) ShowNewFolderBests();
+}
+
+// The data folder now holds other bests: the dialog shows them, as an
+// opening would, and the best to play is one of them.  Nothing of the
+// folder left behind is written over: it keeps its own file.
+void BestSettingsDialog::ShowNewFolderBests() {
+    HWND combo = Combo();
+    SendMessageA(combo, CB_RESETCONTENT, 0, 0);
+    best::BestRecord record;
+    const char *current = host_->player().CurrentBestName();
+    if (!current || !ReadBests(current, ReadBestsMode::FillSelect, combo, &record)) {
+        FirstBest first = LoadFirstOrDefaultBest(combo, &record);
+        if (first == FirstBest::Gone) return;
+        if (first == FirstBest::DefaultMade) RequireOk();
+    }
+    state_.edited = std::move(record);
+    state_.dirty = false;
+    // The player goes over to the new folder's best at the close, whatever
+    // it is called: a best of the same name there is another list.
+    if (!state_.edited.IsNone()) {
+        SetDlgItemTextA(window_, IDC_PLAY_BEST, state_.edited.Name());
+        state_.changeMarks |= kMarkBestToPlay;
+    }
+    state_.changeMarks |= kMarkBestList;
+    ShowLoadedBest();
 }
 
 bool BestSettingsDialog::ApplyCheckLook(const AdvancedChoice &choice) {

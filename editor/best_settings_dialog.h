@@ -143,6 +143,7 @@ private:
 
     void ApplyAdvanced(const AdvancedChoice &choice);
     bool ApplyCheckLook(const AdvancedChoice &choice);
+    void ShowNewFolderBests();
 
     bool CreateButtonImages();
     enum class FirstBest {

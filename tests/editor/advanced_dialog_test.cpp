@@ -331,6 +331,12 @@ TEST_F(AdvancedTest, TheDataFilesMoveTogetherOrNotAtAll) {
     EXPECT_EQ(Value("DataPath"), other.path() + '\0');
     EXPECT_EQ(Content(found), std::string(theirBests.begin(), theirBests.end()));
     EXPECT_EQ(Content(third + "\\KORVEL.dat"), dat);
+    // The dialog shows the bests found there, and plays one of them: a save
+    // of the best left on screen would merge it into their file.
+    HWND combo = GetDlgItem(dialog_, IDC_BEST_LIST);
+    EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(WindowText(combo), "X");
+    EXPECT_EQ(WindowText(GetDlgItem(dialog_, IDC_PLAY_BEST)), "X");
     DeleteTree(third);
 }
 
