@@ -74,7 +74,7 @@ Reach ReachOf(const char *path, store::PathFound found, PlayerState *player, Pla
     bool volumeAnswers = false;
     if (!volume.empty() && !Listed(passed.downVolumes, volume)) {
         volumeAnswers = Listed(passed.upVolumes, volume) ||
-                        env->FindPath(paths::JoinPath(paths::ShownFolder(volume), "").c_str()) == store::PathFound::Folder;
+                        env->FindPath(paths::JoinPath(volume, "").c_str()) == store::PathFound::Folder;  // its root
         (volumeAnswers ? passed.upVolumes : passed.downVolumes).push_back(volume);
     }
     // A missing folder on a volume that answers was deleted.

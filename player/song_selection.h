@@ -45,6 +45,7 @@ struct PlayerState {
 
 class PlayerEnvironment {
 public:
+    // The file system's answer for a song's path, or for a volume's root.
     virtual store::PathFound FindPath(const char *path) = 0;
     // The millisecond field of the local time, 0 to 999.
     virtual int LocalMilliseconds() = 0;

@@ -151,6 +151,11 @@ TEST(SongSelection, SongsOutOfReachAreNeitherPlayedNorMarked) {
     EXPECT_TRUE(ReachFailed(player));
     EXPECT_EQ(player.passed.place, "\\\\nas\\music");
     EXPECT_EQ(env.existsCalls, 2);  // the first song and its share
+    // The share is back: the cycle goes on where it stood.
+    ForgetPassedOver(&player);
+    env.files.insert(share.begin(), share.end());
+    EXPECT_EQ(SelectNextSong(&player, &env, 0), 1);
+    EXPECT_EQ(player.position, 2);
 
     // A song whose folder is gone from a drive that answers is marked; one
     // on a drive with nothing behind it is not.
