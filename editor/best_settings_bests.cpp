@@ -64,6 +64,9 @@ SaveBestResult BestSettingsDialog::SaveBest(HWND owner, bool ask, SaveBestMode m
     }
     if (!store_.WriteBest(state_.edited, mode == kSaveDelete)) return kSaveFailed;
     state_.dirty = false;
+    // The writer emptied the history; the player, if this is its best,
+    // moves to the saved list before a song's end can store its old bitmap.
+    if (mode != kSaveDelete) host_->player().TakeSavedBest(state_.edited);
     return kSaved;
 }
 

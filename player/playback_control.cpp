@@ -15,6 +15,10 @@ std::atomic<Player *> g_endPlayer{nullptr};
 
 const char kNoMidiFiles[] =
     "このベストにはMIDIファイルがありません。\nほかのベストを指定してください。";
+// After the folder or share out of reach.
+const char kOutOfReach[] =
+    " に接続できません。\n"
+    "ドライブやネットワークに接続できたら、「再生」で続きから再生します。再生履歴はそのまま残ります。";
 
 bool Sounds(PlayState state) { return state == PlayState::Playing || state == PlayState::PlayingHanded; }
 
@@ -26,7 +30,10 @@ bool Sounds(PlayState state) { return state == PlayState::Playing || state == Pl
 class PlayerChange {
 public:
     explicit PlayerChange(Player &player) : player_(player) {
-        if (player_.changeDepth_++ == 0) player_.options_.reset();
+        if (player_.changeDepth_++ != 0) return;
+        player_.options_.reset();
+        // A share that did not answer the last change may answer this one.
+        ForgetPassedOver(&player_.songs_);
     }
     ~PlayerChange() {
         if (--player_.changeDepth_ != 0) return;
@@ -108,7 +115,7 @@ void Player::EnterStopped() {
 
 // The song and the preview alike: a shortcut is resolved to its target, the
 // file opened and started, with onEnd as the engine's end handler.
-Player::SongStart Player::StartFile(const char *path, KorvelEndHandler onEnd) {
+Player::SongStart Player::StartFile(const char *path, KorvelEndHandler onEnd, std::string *opened) {
     char target[KORVEL_PATH_BUFFER];
     const char *file = path;
     if (ansi::EndsWithNoCase(path, ".lnk")) {
@@ -116,6 +123,7 @@ Player::SongStart Player::StartFile(const char *path, KorvelEndHandler onEnd) {
         target[sizeof target - 1] = '\0';
         file = target;
     }
+    if (opened) *opened = file;
     g_endPlayer = this;
     return engine_->OpenSong(file, Options().readAtOnce) && engine_->StartSong(onEnd) ? SongStart::Started
                                                                                      : SongStart::Failed;
@@ -127,9 +135,10 @@ Player::StartResult Player::StartCurrentSong(bool checked) {
     handedFileCurrent_ = handed;
     const char *path = handed ? handedFiles_.front().c_str() : songs_.currentSong;
     if (handed) noSong_ = false;  // the tip names it
-    if (!path || ((handed || !checked) && !engine_->FileExists(path))) return StartResult::Skip;
+    if (!path || ((handed || !checked) && engine_->FindPath(path) != store::PathFound::File)) return StartResult::Skip;
     ++generation_;
-    switch (StartFile(path, OnSongEnd)) {
+    std::string opened;
+    switch (StartFile(path, OnSongEnd, &opened)) {
     case SongStart::Started:
         TellOwner(nullptr, 1);
         sounding_ = true;
@@ -142,7 +151,11 @@ Player::StartResult Player::StartCurrentSong(bool checked) {
     case SongStart::Failed: break;
     }
     int report = cause_ == PlayCause::Automatic ? KORVEL_REPORT_FOREGROUND : 0;
-    return engine_->ReportPlayError(report, host_->Window()) ? StartResult::Skip : StartResult::GaveUp;
+    if (!engine_->ReportPlayError(report, host_->Window())) return StartResult::GaveUp;
+    // Only the file is at fault.  One that exists and cannot be read now (a
+    // file offline, held or without access) is passed over unmarked.
+    if (!handed) PassOverUnopened(&songs_, this, opened.c_str(), engine_->FindReadableFile(opened.c_str()));
+    return StartResult::Skip;
 }
 
 bool Player::Select(bool random) {
@@ -155,7 +168,10 @@ bool Player::Select(bool random) {
 }
 
 void Player::NothingToPlay() {
-    host_->ShowBox(kNoMidiFiles, MB_OK | MB_ICONWARNING | BoxFlags());
+    if (ReachFailed(songs_))
+        host_->ShowBox((songs_.passed.place + kOutOfReach).c_str(), MB_OK | MB_ICONERROR | BoxFlags());
+    else
+        host_->ShowBox(kNoMidiFiles, MB_OK | MB_ICONWARNING | BoxFlags());
     noSong_ = true;  // the tray tip goes back to the product name
 }
 
@@ -389,6 +405,27 @@ void Player::SwitchBest(AfterSwitch after, HandedFiles handed) {
         PlayHandedFiles();
     else
         PlayNextSong();
+}
+
+void Player::TakeSavedBest(const best::BestRecord &saved) {
+    const char *name = HistoryOwner();
+    if (!name || saved.IsNone() || !saved.NameEquals(name)) return;
+    PlayerChange change(*this);
+    best::BestRecord copy = saved;
+    copy.Bytes();  // contiguous, as a record read from the file is
+    MovePlayerBest(&songs_, std::move(copy));
+    // The writer emptied the value: this bitmap is the saved list's.
+    SaveHistory(HistorySave::Always);
+}
+
+void Player::ReloadCurrentBest() {
+    PlayerChange change(*this);
+    const char *name = HistoryOwner();
+    best::BestRecord record = name ? store_->FindBest(name) : best::BestRecord();
+    if (record.IsNone())
+        SwitchBest(AfterSwitch::Wait, HandedFiles::Keep);
+    else
+        TakeSavedBest(record);
 }
 
 bool Player::ChooseBest(const char *name) {

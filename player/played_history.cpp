@@ -12,7 +12,7 @@ const char *Player::HistoryOwner() const {
     return name && songs_.best.NameEquals(name) ? name : nullptr;
 }
 
-bool Player::FileExists(const char *path) { return engine_->FileExists(path); }
+store::PathFound Player::FindPath(const char *path) { return engine_->FindPath(path); }
 
 int Player::LocalMilliseconds() {
     SYSTEMTIME now;

@@ -170,6 +170,18 @@ public:
     // Loads the best named by the current best name at start-up: record, song
     // count and history.  False when there is no such best.
     bool LoadCurrentBest();
+    // The best that plays was saved (edited in the best settings): the player
+    // goes on over the saved list without interrupting the song, each song
+    // keeping its played mark by its path, and stores that history for it.
+    // Nothing for a best the player does not hold.
+    void TakeSavedBest(const best::BestRecord &saved);
+    // The best that plays was saved while the best settings were open: its
+    // list is read again from the best file and taken as TakeSavedBest takes it.
+    void ReloadCurrentBest();
+    // The last search found no song because those it could not reach (their
+    // drive or share not there, offline or held) were all that was left; the
+    // user was told, and the history is as it was.
+    bool SongsOutOfReach() const { return ReachFailed(songs_); }
 
     // --- the played history -----------------------------------------------------
     // The random switch: OPT_RANDOM and the menu check.
@@ -201,7 +213,7 @@ private:
     enum class StartResult { Started, GaveUp, Skip };
 
     // PlayerEnvironment, for the song selection.
-    bool FileExists(const char *path) override;
+    store::PathFound FindPath(const char *path) override;
     int LocalMilliseconds() override;
     bool SkipShortcuts() override;
     void SaveHistory(const unsigned char *bitmap, size_t size) override;
@@ -210,7 +222,8 @@ private:
     const char *HistoryOwner() const;
     void TellOwner(HWND owner, int flag);
     void EnterStopped();
-    SongStart StartFile(const char *path, KorvelEndHandler onEnd);
+    // opened, when given, receives the file opened: a shortcut's target.
+    SongStart StartFile(const char *path, KorvelEndHandler onEnd, std::string *opened = nullptr);
     StartResult StartCurrentSong(bool checked);
     int PlayCurrent(bool checked);
     bool Select(bool random);

@@ -1,8 +1,16 @@
 #include "player/player_engine.h"
 
+#include "store/file_io.h"
 #include "store/store.h"
+#include "utils/path_rules.h"
 
-bool KorvelPlayerEngine::FileExists(const char *path) { return ::FileExists(path, 0) != 0; }
+store::PathFound KorvelPlayerEngine::FindPath(const char *path) {
+    return paths::UsablePath(path) ? fileio::FindPath(path) : store::PathFound::NoName;
+}
+
+store::PathFound KorvelPlayerEngine::FindReadableFile(const char *path) {
+    return paths::UsablePath(path) ? fileio::FindReadableFile(path) : store::PathFound::NoName;
+}
 
 bool KorvelPlayerEngine::ResolveShortcut(const char *shortcut, char *target) {
     return ::ResolveShortcut(shortcut, target) != 0;

@@ -12,13 +12,16 @@
 
 #include "engine/korvel.h"
 #include "store/best_record.h"
+#include "store/path_found.h"
 
 class Store;
 
 class PlayerEngine {
 public:
-    // An existing file (not a folder).
-    virtual bool FileExists(const char *path) = 0;
+    // The file system's answer for a song's path.
+    virtual store::PathFound FindPath(const char *path) = 0;
+    // As FindPath, a file counting only when its first bytes can be read.
+    virtual store::PathFound FindReadableFile(const char *path) = 0;
     // The target of a shortcut into a KORVEL_PATH_BUFFER buffer.
     virtual bool ResolveShortcut(const char *shortcut, char *target) = 0;
     virtual bool OpenSong(const char *path, bool readAtOnce) = 0;
@@ -60,7 +63,8 @@ protected:
 // The engine library's imports.
 class KorvelPlayerEngine final : public PlayerEngine {
 public:
-    bool FileExists(const char *path) override;
+    store::PathFound FindPath(const char *path) override;
+    store::PathFound FindReadableFile(const char *path) override;
     bool ResolveShortcut(const char *shortcut, char *target) override;
     bool OpenSong(const char *path, bool readAtOnce) override;
     bool StartSong(KorvelEndHandler onEnd) override;

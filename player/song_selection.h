@@ -10,9 +10,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "store/best_record.h"
+#include "store/path_found.h"
+
+// Songs the searches of one change of the player passed over because they
+// could not be reached (their share or drive not there, the file offline or
+// held): they stay unplayed, and these searches do not ask for them again.
+struct PassedOver {
+    std::vector<unsigned char> entries;    // bit i: entry i passed over
+    size_t count = 0;                      // bits set in entries
+    std::vector<std::string> downVolumes;  // volumes that did not answer
+    std::vector<std::string> upVolumes;    // volumes that answered
+    std::string place;                     // the first folder or share out of reach
+};
 
 // The songs of the current best, with the selection's cursor and the played
 // history.  Replaced as a whole by LoadPlayerBest.
@@ -27,12 +40,13 @@ struct PlayerState {
     int32_t position = 0;                // index of the current song; the selection's cursor
     std::vector<unsigned char> history;  // (songCount + 7) / 8 bytes; bit i set = entry i played
     const char *currentSong = nullptr;   // entry `position` inside best; null when no song is chosen
+    PassedOver passed;
 };
 
 class PlayerEnvironment {
 public:
-    // Nonzero when path names an existing file (not a folder).
-    virtual bool FileExists(const char *path) = 0;
+    // The file system's answer for a song's path, or for a volume's root.
+    virtual store::PathFound FindPath(const char *path) = 0;
     // The millisecond field of the local time, 0 to 999.
     virtual int LocalMilliseconds() = 0;
     virtual bool SkipShortcuts() = 0;  // OPT_SKIP_SHORTCUTS
@@ -63,7 +77,34 @@ int CountUnplayed(const PlayerState &player);
 // and the current song name it, it is marked played in memory (the caller
 // saves the history when it starts) and the result is 1.  When nothing is
 // playable the result is 0, and the caller tells the user.
+//
+// An entry is gone when its folder, or the volume under a missing folder,
+// answers without it: it is passed over and marked, like a folder entry.
+// An entry whose volume does not answer, or that cannot be asked, is passed
+// over unmarked.  A search that finds nothing and passed over such an entry
+// leaves the history, position and current song as they were (ReachFailed
+// then tells), in memory and as saved.
 int SelectNextSong(PlayerState *player, PlayerEnvironment *env, bool random);
+
+// The current song was chosen and could not be opened.  found: the file
+// system's answer for the file opened (a shortcut's target).  Unless the
+// file is gone or its bytes could be read (they are what failed), it is out
+// of reach: unmarked and passed over.  True in that case.
+bool PassOverUnopened(PlayerState *player, PlayerEnvironment *env, const char *opened, store::PathFound found);
+
+// The searches since ForgetPassedOver passed over songs they could not
+// reach; place names the first folder or share out of reach.
+bool ReachFailed(const PlayerState &player);
+// A new change begins: every song is asked for again.
+void ForgetPassedOver(PlayerState *player);
+
+// Makes record, a saved edit of the loaded best, the current best: each entry
+// is played when an entry of the same path (compared as the program compares
+// paths, without regard to case) was played in the list it replaces, and the
+// current song stays current where the new list still holds it.  Otherwise
+// the walk goes on at the first entry that followed it and is still there,
+// with no current song.
+void MovePlayerBest(PlayerState *player, best::BestRecord record);
 
 // Every entry unplayed, the history saved, position 0.  The song that plays
 // is not touched.

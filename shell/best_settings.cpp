@@ -71,5 +71,5 @@ void ShellEditorHost::ApplyBestSettings(const BestSettingsResult &result, bool r
     if (result.bestToPlayChanged || required)
         player_.SwitchBest(AfterSwitch::Play, HandedFiles::Keep);
     else if (result.playingBestSaved)
-        player_.SwitchBest(AfterSwitch::Wait, HandedFiles::Keep);
+        player_.ReloadCurrentBest();
 }

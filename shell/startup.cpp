@@ -23,6 +23,9 @@ bool StartCurrentBest(Tray &tray, const Store &store, Player &player) {
     if (!player.LoadCurrentBest()) return false;
     tray.BuildBestMenu(kRebuildBestMenu);
     if (player.HandedFilesWaiting() ? player.PlayHandedFiles() : player.PlayNextSong()) return true;
+    // A share or drive not back yet at logon: the best waits, stopped, for
+    // 再生 once it answers; the user was told.
+    if (player.SongsOutOfReach()) return true;
     // Nothing played: the start-up dialog comes, and until it has chosen,
     // no command may pick a best of the menu.
     tray.ClearBestMenu();

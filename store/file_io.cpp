@@ -111,15 +111,53 @@ private:
 
 }  // namespace
 
-store::FileFound FindFile(const char *path) {
+namespace {
+
+// Only "no such file" says that the folder is there without it.  "No such
+// path" is what a drive letter with nothing behind it, or a share not yet
+// reconnected, answers as well; a device not ready, a network error or a
+// denial says nothing either.
+store::PathFound FoundByError(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND: return store::PathFound::NoName;
+    case ERROR_PATH_NOT_FOUND: return store::PathFound::NoPath;
+    default: return store::PathFound::NoAnswer;
+    }
+}
+
+}  // namespace
+
+store::PathFound FindPath(const char *path) {
     DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES)
-        return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? store::FileFound::None : store::FileFound::File;
-    // Only "no such file" says that the folder is there without it.  "No
-    // such path" is what a drive letter with nothing behind it, or a share
-    // not yet reconnected, answers as well; a device not ready, a network
-    // error or a denial says nothing either.
-    return GetLastError() == ERROR_FILE_NOT_FOUND ? store::FileFound::None : store::FileFound::Unknown;
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? store::PathFound::Folder : store::PathFound::File;
+    return FoundByError(GetLastError());
+}
+
+store::PathFound FindReadableFile(const char *path) {
+    store::PathFound found = FindPath(path);
+    if (found != store::PathFound::File) return found;
+    // Others may write or delete it meanwhile; reading its start is all
+    // that is asked.
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return FoundByError(GetLastError());
+    ScopeGuard closeFile([file] { CloseHandle(file); });
+    char start[16];
+    DWORD read = 0;
+    if (!ReadFile(file, start, sizeof start, &read, nullptr)) return FoundByError(GetLastError());
+    return store::PathFound::File;
+}
+
+store::FileFound FindFile(const char *path) {
+    switch (FindPath(path)) {
+    case store::PathFound::File: return store::FileFound::File;
+    case store::PathFound::Folder:
+    case store::PathFound::NoName: return store::FileFound::None;
+    case store::PathFound::NoPath:
+    case store::PathFound::NoAnswer: break;
+    }
+    return store::FileFound::Unknown;
 }
 
 bool RetryWhileHeld(Denial denial, const std::function<bool()> &attempt) {

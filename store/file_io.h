@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "store/data_folder.h"
+#include "store/path_found.h"
 
 namespace fileio {
 
@@ -27,6 +28,13 @@ bool RetryWhileHeld(Denial denial, const std::function<bool()> &attempt);
 // Whether path names an existing file, as a data folder's resolution needs
 // it: only "no such file" is None; a folder out of reach is Unknown.
 store::FileFound FindFile(const char *path);
+
+// The path as the file system answers for it, with why when it is no file.
+store::PathFound FindPath(const char *path);
+// As FindPath, but a file counts only when its first bytes can be read: an
+// online-only file offline, a file held without read sharing or one without
+// read access answers NoAnswer.
+store::PathFound FindReadableFile(const char *path);
 
 enum class FileRead { Read, Missing, Failed };
 

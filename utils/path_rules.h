@@ -40,6 +40,10 @@ std::string JoinPath(const std::string &folder, const std::string &name);
 // not fit a path buffer.
 bool JoinFitting(const std::string &folder, const std::string &name, std::string *out);
 
+// The volume a full path lies on, as a folder is kept: "D:" for "D:\MIDI\a.mid",
+// "\\server\share" for a path on a share.  Empty when path names neither.
+std::string VolumeOf(const char *path);
+
 }  // namespace paths
 
 #endif

@@ -180,6 +180,39 @@ TEST_F(PlayerE2E, ABestFileHeldAtStartIsReportedAndKeptWithItsHistory) {
     EXPECT_EQ(after, before);
 }
 
+// At logon a mapped drive or a share may not be back yet.  Wine answers a
+// drive letter with nothing behind it "no such path", for the letter's root
+// too, and a server it cannot reach "bad device type", both at once.
+TEST_F(PlayerE2E, SongsOutOfReachAtStartKeepTheHistoryByteForByte) {
+    char letter = 0;
+    for (char c = 'Y'; c >= 'M' && !letter; --c)
+        if (!(GetLogicalDrives() & (1u << (c - 'A')))) letter = c;
+    ASSERT_NE(letter, 0);
+    std::string drive = std::string(1, letter) + ":\\";
+    WriteBests({bestbytes::Record("Share", {drive + "music\\a.mid", drive + "music\\b.mid",
+                                            "\\\\nosuchserver-tivorn\\music\\c.mid"})});
+    program_key::WriteBinary(program_key::HistoryKey(), "Share", "\x02", 1);  // b has played
+    std::string before;
+    ASSERT_TRUE(ReadWholeFile(data_.Join("KORVEL.dat"), &before));
+    Start("Share");
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindMessageBox(tivorn_.id())) != nullptr; }));
+    EXPECT_EQ(MessageBoxText(box).rfind(drive + " に接続できません。\n", 0), 0u) << MessageBoxText(box);
+    PressButton(box, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+    // The best waits for its songs: no best settings, and no second box.
+    SendMessageTimeoutA(tivorn_.WaitForResidentWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 15000, nullptr);
+    for (HWND window : ProcessWindows(tivorn_.id(), false))
+        EXPECT_FALSE(ClassName(window) == "#32770" && IsWindowVisible(window)) << WindowText(window);
+    EXPECT_EQ(History("Share"), "\x02");
+    EXPECT_EQ(tivorn_.Exit(), 0u);
+    EXPECT_EQ(History("Share"), "\x02");
+    EXPECT_TRUE(Opened().empty());
+    std::string after;
+    ASSERT_TRUE(ReadWholeFile(data_.Join("KORVEL.dat"), &after));
+    EXPECT_EQ(after, before);
+}
+
 }  // namespace
 
 TEST_F(PlayerE2E, FilesOnTheCommandLinePlayFirstThenTheBestGoesOnUnchanged) {

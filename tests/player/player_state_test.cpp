@@ -21,7 +21,11 @@ struct Recorder {
 
 struct FakeEngine : PlayerEngine {
     explicit FakeEngine(Recorder &r) : rec(r) {}
-    bool FileExists(const char *path) override { return rec.calls.push_back("exists"), files.count(path) != 0; }
+    store::PathFound FindPath(const char *path) override {
+        rec.calls.push_back("exists");
+        return files.count(path) ? store::PathFound::File : store::PathFound::NoName;
+    }
+    store::PathFound FindReadableFile(const char *path) override { return FindPath(path); }
     bool ResolveShortcut(const char *, char *) override { return rec.calls.push_back("resolve"), false; }
     bool OpenSong(const char *path, bool) override { return rec.calls.push_back("open"), opened = path, true; }
     bool StartSong(KorvelEndHandler) override { return rec.calls.push_back("start"), true; }
@@ -48,10 +52,14 @@ struct FakeStore : PlayerStore {
         rec.calls.push_back("read");
         return {};
     }
-    void WriteHistory(const char *, const unsigned char *, size_t) override { rec.calls.push_back("history"); }
+    void WriteHistory(const char *, const unsigned char *bitmap, size_t size) override {
+        rec.calls.push_back("history");
+        history.assign(bitmap, bitmap + size);
+    }
     bool HistoryPresent(const char *) override { return rec.calls.push_back("present"), true; }
     Recorder &rec;
     std::vector<std::string> songs;
+    std::vector<unsigned char> history;  // as last written
 };
 
 struct FakeHost : PlayerHost {
@@ -153,6 +161,32 @@ TEST_F(PlayerStateTest, EachTransitionEndsInOneStateAndOneReport) {
     once(PlayState::Stopped, false, false);
     EXPECT_EQ(host_.tip, "");
     EXPECT_NE(host_.box.find("このベストにはMIDIファイルがありません。"), std::string::npos) << host_.box;
+}
+
+// An edit of the best that plays is saved: the played marks follow the
+// songs by path onto the saved list, that bitmap is stored at once, and the
+// close of the dialog goes on from the same place in the cycle.
+TEST_F(PlayerStateTest, ASavedEditOfThePlayingBestCarriesTheMarksByPath) {
+    player_.PlayNextSong();  // s0 and s1 played, s1 plays
+    std::vector<std::string> edited = {"C:\\MIDI\\new.mid", store_.songs[1], store_.songs[2], "c:\\midi\\S3.MID"};
+    engine_.files.insert(edited.begin(), edited.end());
+    bestbytes::Bytes file = bestbytes::File({bestbytes::Record("B", edited)});
+    player_.TakeSavedBest(best::FindBest(file.data(), file.size(), "B"));
+    EXPECT_EQ(store_.history, std::vector<unsigned char>{0x02});
+    EXPECT_EQ(player_.State(), PlayState::Playing);
+    EXPECT_EQ(player_.Songs().position, 1);
+
+    // The song's end stores the new list's bitmap, never the old one.
+    player_.HandleSongEnded(player_.Generation());
+    EXPECT_EQ(engine_.opened, store_.songs[2]);
+    EXPECT_EQ(store_.history, std::vector<unsigned char>{0x06});
+
+    // The dialog closes: the list read back from the file is the same.
+    store_.songs = edited;
+    player_.ReloadCurrentBest();
+    EXPECT_EQ(store_.history, std::vector<unsigned char>{0x06});
+    player_.PlayNextSong();
+    EXPECT_EQ(engine_.opened, edited[3]);
 }
 
 }  // namespace

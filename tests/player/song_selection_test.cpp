@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -12,11 +13,17 @@ namespace {
 
 struct FakeEnvironment : PlayerEnvironment {
     std::set<std::string> files;
+    std::map<std::string, store::PathFound> answers;  // of paths neither files nor gone
     int ms = 0, msReads = 0, existsCalls = 0;
     bool skipShortcuts = false;
     std::vector<std::vector<unsigned char>> saved;
 
-    bool FileExists(const char *path) override { return ++existsCalls, files.count(path) != 0; }
+    store::PathFound FindPath(const char *path) override {
+        ++existsCalls;
+        if (files.count(path)) return store::PathFound::File;
+        auto answer = answers.find(path);
+        return answer != answers.end() ? answer->second : store::PathFound::NoName;
+    }
     int LocalMilliseconds() override { return ++msReads, ms; }
     bool SkipShortcuts() override { return skipShortcuts; }
     void SaveHistory(const unsigned char *bitmap, size_t size) override { saved.emplace_back(bitmap, bitmap + size); }
@@ -119,6 +126,58 @@ TEST(SongSelection, NothingPlayableFailsAfterAtMostTwoPasses) {
         EXPECT_EQ(SelectNextSong(&player, &env, 0), 0);
         EXPECT_EQ(player.currentSong, nullptr);
     }
+}
+
+// A share not back yet, a drive letter with nothing behind it, a file
+// offline: passed over unmarked, each volume asked once, and a search that
+// reaches nothing leaves the history as it was.  A folder deleted from a
+// volume that answers is gone, and marked.
+TEST(SongSelection, SongsOutOfReachAreNeitherPlayedNorMarked) {
+    using store::PathFound;
+    PlayerState player;
+    FakeEnvironment env;
+    std::vector<std::string> share;
+    for (int i = 0; i < 4; ++i) share.push_back("\\\\nas\\music\\" + std::to_string(i) + ".mid");
+    for (const std::string &song : share) env.answers[song] = PathFound::NoAnswer;
+    env.answers["\\\\nas\\music\\"] = PathFound::NoAnswer;
+    Load(&player, share, {1});
+    player.position = 1;
+    player.currentSong = "kept";
+    EXPECT_EQ(SelectNextSong(&player, &env, 1), 0);
+    EXPECT_EQ(player.history, std::vector<unsigned char>{0x02});
+    EXPECT_TRUE(env.saved.empty());
+    EXPECT_EQ(player.position, 1);
+    EXPECT_STREQ(player.currentSong, "kept");
+    EXPECT_TRUE(ReachFailed(player));
+    EXPECT_EQ(player.passed.place, "\\\\nas\\music");
+    EXPECT_EQ(env.existsCalls, 2);  // the first song and its share
+    // The share is back: the cycle goes on where it stood.
+    ForgetPassedOver(&player);
+    env.files.insert(share.begin(), share.end());
+    EXPECT_EQ(SelectNextSong(&player, &env, 0), 1);
+    EXPECT_EQ(player.position, 2);
+
+    // A song whose folder is gone from a drive that answers is marked; one
+    // on a drive with nothing behind it is not.
+    env = FakeEnvironment();
+    env.answers = {{"D:\\Old\\a.mid", PathFound::NoPath}, {"D:\\", PathFound::Folder},
+                   {"Q:\\b.mid", PathFound::NoPath}, {"Q:\\", PathFound::NoPath}};
+    env.files = {"C:\\c.mid"};
+    Load(&player, {"D:\\Old\\a.mid", "Q:\\b.mid", "C:\\c.mid"});
+    EXPECT_EQ(SelectNextSong(&player, &env, 0), 1);
+    EXPECT_EQ(player.position, 2);
+    EXPECT_EQ(player.history, std::vector<unsigned char>{0x05});
+
+    // The file is there and cannot be opened (offline): unmarked, and the
+    // search after it asks for the gone song alone.
+    EXPECT_TRUE(PassOverUnopened(&player, &env, "C:\\c.mid", PathFound::NoAnswer));
+    EXPECT_EQ(player.history, std::vector<unsigned char>{0x01});
+    int calls = env.existsCalls;
+    EXPECT_EQ(SelectNextSong(&player, &env, 0), 0);
+    EXPECT_EQ(env.existsCalls, calls + 1);
+    EXPECT_EQ(player.passed.place, "Q:\\");
+    EXPECT_EQ(player.history, std::vector<unsigned char>{0x01});
+    EXPECT_TRUE(env.saved.empty());
 }
 
 TEST(PlayedHistory, ClearingDuringASongLetsItComeAgain) {
