@@ -320,19 +320,22 @@ void BestSettingsDialog::ShowNewFolderBests() {
     SendMessageA(combo, CB_RESETCONTENT, 0, 0);
     best::BestRecord record;
     const char *current = host_->player().CurrentBestName();
-    if (!current || !ReadBests(current, ReadBestsMode::FillSelect, combo, &record)) {
+    if (current && ReadBests(current, ReadBestsMode::FillSelect, combo, &record)) {
+        // A best of the same name there is another list: the player goes on
+        // over it, each song keeping its played mark by its path.
+        host_->player().TakeSavedBest(record);
+    } else {
         FirstBest first = LoadFirstOrDefaultBest(combo, &record);
         if (first == FirstBest::Gone) return;
         if (first == FirstBest::DefaultMade) RequireOk();
+        // The player goes over to it at the close.
+        if (!record.IsNone()) {
+            SetDlgItemTextA(window_, IDC_PLAY_BEST, record.Name());
+            state_.changeMarks |= kMarkBestToPlay;
+        }
     }
     state_.edited = std::move(record);
     state_.dirty = false;
-    // The player goes over to the new folder's best at the close, whatever
-    // it is called: a best of the same name there is another list.
-    if (!state_.edited.IsNone()) {
-        SetDlgItemTextA(window_, IDC_PLAY_BEST, state_.edited.Name());
-        state_.changeMarks |= kMarkBestToPlay;
-    }
     state_.changeMarks |= kMarkBestList;
     ShowLoadedBest();
 }
