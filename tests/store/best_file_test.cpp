@@ -40,7 +40,7 @@ protected:
         size_t cursor = record.Terminator();
         for (const std::string &entry : entries)
             if (!record.InsertEntry(&cursor, entry.c_str())) return false;
-        return store_.WriteBest(record, remove);
+        return store_.WriteBest(record, remove) == store::BestSave::Saved;
     }
 
     std::vector<std::string> Names() {
@@ -218,18 +218,19 @@ TEST_F(BestFileTest, TheLongestDataFolderSavesWithItsBackup) {
 TEST_F(BestFileTest, ASaveWaitsOutAMomentaryHold) {
     WriteBests({Record("Keep", {"C:\\k.mid"})});
     // Another program holds the file and lets go once the writer has met the
-    // hold: without sharing, at the writer's read (it empties the best's
-    // history just before); reading, at its replace (the temporary file is
-    // written just before).
-    std::string temporary = data_.Join("KORVEL.tmp");
+    // hold: without sharing, at the writer's read (it takes its lock just
+    // before); reading, at its replace (its temporary file is written just
+    // before).
     for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}}) {
         program_key::WriteBinary(program_key::HistoryKey(), "Keep", "\1", 1);
         HANDLE held = CreateFileA(store_.bestFile(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         std::thread scanner([&] {
             WaitUntil([&] {
-                return share ? GetFileAttributesA(temporary.c_str()) != INVALID_FILE_ATTRIBUTES
-                             : HistoryIsEmpty("Keep");
+                std::vector<std::string> files = Files();
+                return std::any_of(files.begin(), files.end(), [&](const std::string &name) {
+                    return name.rfind(share ? "KORVEL.t" : "KORVEL.lck", 0) == 0;
+                });
             });
             CloseHandle(held);
         });
@@ -241,9 +242,10 @@ TEST_F(BestFileTest, ASaveWaitsOutAMomentaryHold) {
     EXPECT_EQ(Files(), std::vector<std::string>{"KORVEL.dat"});
 }
 
-TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileWhole) {
+TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileAndTheHistoryWhole) {
     Bytes old = bestbytes::File({Record("Keep", {"C:\\k.mid"})});
     WriteBestFile(old);
+    program_key::WriteBinary(program_key::HistoryKey(), "Keep", "\1", 1);
 
     // Another program reads the file without letting it be replaced, for
     // longer than the writer waits.
@@ -252,6 +254,7 @@ TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileWhole) {
     EXPECT_FALSE(Save("Keep", {}));
     CloseHandle(reader);
     EXPECT_EQ(Stored(), old);
+    EXPECT_EQ(History("Keep"), "\1");
     EXPECT_EQ(Files(), std::vector<std::string>{"KORVEL.dat"});
 
     // A file locked against reading is not taken for a missing one.
@@ -260,11 +263,80 @@ TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileWhole) {
     EXPECT_FALSE(Save("Keep", {}));
     CloseHandle(locker);
     EXPECT_EQ(Stored(), old);
+    EXPECT_EQ(History("Keep"), "\1");
 
     // Without a data folder there is nowhere to write.
     store_.UseDataFolder(store::DataFolder{"", "", store_.bestFile()});
     EXPECT_FALSE(Save("Keep", {}));
     EXPECT_EQ(Stored(), old);
+}
+
+TEST_F(BestFileTest, AnotherWriterOfTheFolderIsWaitedForAndNeverWrittenOver) {
+    Bytes old = bestbytes::File({Record("Keep", {"C:\\k.mid"})});
+    WriteBestFile(old);
+    program_key::WriteBinary(program_key::HistoryKey(), "Keep", "\1", 1);
+
+    // Another copy saving, its lock held for longer than a save waits for it:
+    // this save fails rather than write over what that copy is writing.
+    HANDLE lock = CreateFileA(data_.Join("KORVEL.lck").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(Save("Keep", {}));
+    EXPECT_EQ(Stored(), old);
+    EXPECT_EQ(History("Keep"), "\1");
+    CloseHandle(lock);
+
+    // A copy from before the lock, in the middle of its save: its temporary
+    // file is its own, and neither stops this save nor is touched by it.
+    HANDLE temporary = CreateFileA(data_.Join("KORVEL.tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                   nullptr);
+    ASSERT_NE(temporary, INVALID_HANDLE_VALUE);
+    DWORD wrote = 0;
+    ASSERT_TRUE(WriteFile(temporary, "theirs", 6, &wrote, nullptr));
+    EXPECT_TRUE(Save("Keep", {"C:\\new.mid"}));
+    CloseHandle(temporary);
+    EXPECT_EQ(Stored(), bestbytes::File({Record("Keep", {"C:\\new.mid"})}));
+    EXPECT_EQ(Stored("KORVEL.tmp"), Bytes({'t', 'h', 'e', 'i', 'r', 's'}));
+    EXPECT_TRUE(HistoryIsEmpty("Keep"));
+}
+
+TEST_F(BestFileTest, ABestFileLeftAsATemporaryFileIsTakenBackNotWrittenOver) {
+    // A save cut off on a volume that replaces in two steps: KORVEL.dat gone,
+    // the new content in temporary files.  The newest complete one is taken
+    // back; one cut short, however new, is not.
+    Bytes older = bestbytes::File({Record("Old", {})});
+    Bytes newer = bestbytes::File({Record("Old", {}), Record("New", {"C:\\n.mid"})});
+    Bytes cut = bestbytes::File({Record("Cut", {"C:\\c.mid"})});
+    cut.resize(cut.size() - 3);
+    auto leave = [&](const char *name, const Bytes &content, WORD minute) {
+        std::string path = data_.WriteFile(name, std::vector<uint8_t>(content.begin(), content.end()));
+        SYSTEMTIME when = {2026, 1, 0, 1, 12, minute, 0, 0};
+        FILETIME time;
+        SystemTimeToFileTime(&when, &time);
+        HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFileTime(file, nullptr, nullptr, &time);
+        CloseHandle(file);
+    };
+    leave("KORVEL.tmp", older, 1);
+    leave("KORVEL.t3a", newer, 2);
+    leave("KORVEL.t07", cut, 3);
+    data_.WriteFile("KORVEL.ini", {});
+    program_key::WriteString(program_key::Key(), "DataPath", data_.path());
+    ASSERT_EQ(store_.LoadDataFolder(), store::Resolution::Resolved);
+    EXPECT_EQ(Stored(), newer);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"KORVEL.dat", "KORVEL.ini", "KORVEL.t07", "KORVEL.tmp"}));
+
+    // Left while this copy runs: the next save starts from it, and clears up.
+    ASSERT_TRUE(DeleteFileA(store_.bestFile()));
+    leave("KORVEL.t3a", newer, 2);
+    ASSERT_TRUE(Save("Third", {}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Old", "New", "Third"}));
+    EXPECT_EQ(Files(), (std::vector<std::string>{"KORVEL.dat", "KORVEL.ini"}));
+
+    // Beside a KORVEL.dat, a temporary file is not taken back at the start.
+    leave("KORVEL.t3a", older, 2);
+    ASSERT_EQ(store_.LoadDataFolder(), store::Resolution::Resolved);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Old", "New", "Third"}));
 }
 
 TEST_F(BestFileTest, DataFolderIsStoredWhenTheProgramsFolderIsChosen) {
