@@ -168,48 +168,93 @@ TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
     EXPECT_EQ(shell_.result, Closed({&R::bestToPlayChanged, &R::bestListChanged, &R::playingBestSaved}));
 }
 
-TEST_F(BestDialogTest, AFailedSaveReportsOverTheDialogAndACloseMeanwhileEndsItCleanly) {
-    // The resident window: the report's shut-down is posted to it.
-    HWND resident = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                    GetModuleHandleA(nullptr), nullptr);
-    Open({Record("T", {}), Record("U", {})}, "T", resident);
-    HWND dialog = shell_.dialog;
-    std::string before, after;
-    ReadWholeFile(store_.bestFile(), &before);
-    store_.SetOption(Option::AutoSave, 1);
-    Key(Item({"r.mid"}), WM_CHAR, ' ');
-    // The writer cannot make its temporary file: a folder has its name.
-    ASSERT_TRUE(CreateDirectoryA(data_.Join("KORVEL.tmp").c_str(), nullptr));
+// Answers the message boxes of this process one after another, each with
+// its button (a name typed first where one is given); Texts waits for the
+// last and gives what each box said.
+class BoxesAnswerer {
+public:
+    struct Answer {
+        int button;
+        const char *caption = "Tivorn";
+        const char *typed = nullptr;
+    };
+    explicit BoxesAnswerer(std::vector<Answer> answers)
+        : answers_(std::move(answers)), thread_([this] { Run(); }) {}
+    ~BoxesAnswerer() { Texts(); }
+    const std::vector<std::string> &Texts() {
+        if (thread_.joinable()) thread_.join();
+        return texts_;
+    }
 
-    // While the report is up the dialog takes no clicks; a Cancel that
-    // reaches it all the same closes it, once OK's handler has returned, and
-    // OK goes no further.
-    std::string report;
-    bool disabled = false;
-    std::thread user([&] {
-        HWND box = nullptr;
-        WaitUntil([&] { return (box = FindMessageBox(GetCurrentProcessId())) != nullptr; });
-        report = MessageBoxText(box);
-        disabled = !IsWindowEnabled(dialog);
-        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CANCEL, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_CANCEL)));
-        PressButton(box, IDOK);  // posted behind the close that Cancel posted
-    });
-    Command(IDC_OK);
-    JoinAnswering(user);
-    // The box's loop took the close; it waited for OK's handler to return.
+private:
+    void Run() {
+        for (const Answer &answer : answers_) {
+            HWND box = nullptr;
+            if (!WaitUntil([&] { return (box = FindMessageBox(GetCurrentProcessId(), answer.caption)) != nullptr; }))
+                return;
+            texts_.push_back(MessageBoxText(box));
+            if (answer.typed) SetDlgItemTextA(box, IDC_BEST_NAME, answer.typed);
+            PressButton(box, answer.button);
+            WaitUntil([&] { return !IsWindow(box); });
+        }
+    }
+
+    std::vector<Answer> answers_;
+    std::vector<std::string> texts_;
+    std::thread thread_;
+};
+
+TEST_F(BestDialogTest, AFailedSaveKeepsTheDialogItsEditsTheFileAndTheHistory) {
+    Open({Record("T", {}), Record("U", {})}, "T");
+    HWND dialog = shell_.dialog, combo = GetDlgItem(dialog, IDC_BEST_LIST);
+    Bytes before = Stored();
+    program_key::WriteBinary(program_key::HistoryKey(), "T", "\1", 1);
+    store_.SetOption(Option::AutoSave, 1);
+    // The best file cannot be written: a folder stands in its place, which
+    // fails at once where a held file fails after the writer's wait.
+    ASSERT_TRUE(DeleteFileA(store_.bestFile()));
+    ASSERT_TRUE(CreateDirectoryA(store_.bestFile(), nullptr));
+    std::vector<std::string> told;
+    auto act = [&](std::vector<BoxesAnswerer::Answer> answers, int id, int notification = BN_CLICKED) {
+        BoxesAnswerer user(std::move(answers));
+        Command(id, notification);
+        for (const std::string &text : user.Texts())
+            if (text.rfind("ベストを保存できませんでした。", 0) == 0) told.push_back("failed");
+    };
+
+    // Every way a save is asked for tells of the failure, and giving up
+    // leaves the dialog as it was: a new best that was not written leaves
+    // the list again;
+    act({{IDOK, "ベスト名の入力", "N"}, {IDCANCEL}}, IDC_NEW_BEST);
+    EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 0);
+    // OK, tried again and given up, stays open with the changes;
+    Key(Item({"r.mid"}), WM_CHAR, ' ');
+    act({{IDRETRY}, {IDCANCEL}}, IDC_OK);
+    PumpMessages();
     EXPECT_TRUE(IsWindow(dialog));
     EXPECT_EQ(shell_.closes, 0);
-    MSG posted;
-    while (PeekMessageA(&posted, dialog, 0, 0, PM_REMOVE)) DispatchMessageA(&posted);
-    EXPECT_EQ(report.rfind("予期せぬエラーが発生しました。", 0), 0u) << report;
-    EXPECT_TRUE(disabled);
-    EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(shell_.closes, 1);
-    EXPECT_EQ(shell_.exits, std::vector<ExitReason>{ExitReason::FatalError});
-    ReadWholeFile(store_.bestFile(), &after);
-    EXPECT_EQ(after, before);
-    DestroyWindow(resident);
+    // another best chosen goes back to the edited one;
+    SendMessageA(combo, CB_SETCURSEL, 1, 0);
+    act({{IDCANCEL}}, IDC_BEST_LIST, CBN_SELCHANGE);
+    EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(Mark(Item({"r.mid"})), 0x2000u);
+    // and the current best is not deleted.
+    act({{IDOK}, {IDCANCEL}}, IDC_DELETE_BEST);
+    EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 2);
+    EXPECT_STREQ(shell_.player().CurrentBestName(), "T");
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_CANCEL)));
+    EXPECT_EQ(told, std::vector<std::string>(5, "failed"));
+    EXPECT_TRUE(shell_.exits.empty());
+    EXPECT_EQ(History("T"), "\1");
+
+    // Once the file can be written, the edits are still there to save.
+    ASSERT_TRUE(RemoveDirectoryA(store_.bestFile()));
+    WriteBestFile(before);
+    Command(IDC_SAVE_BEST);
+    EXPECT_EQ(Entries("T"), std::vector<std::string>{M("r.mid")});
+    EXPECT_EQ(Names(), (std::vector<std::string>{"T", "U"}));
+    EXPECT_EQ(History("T"), "");
 }
 
 TEST_F(BestDialogTest, WithoutAMidiFolderTheDefaultBestIsMadeEmpty) {
