@@ -71,7 +71,8 @@ SaveBestResult BestSettingsDialog::SaveBest(HWND owner, bool ask, SaveBestMode m
             TellBestTooLarge(owner);
             return kSaveFailed;
         case store::BestSave::Failed:
-            if (!AskRetryFailedSave(owner)) return kSaveFailed;
+            // Before the tree is set up the one save is the default best's.
+            if (!AskRetryFailedSave(owner, treeShown_ ? SaveWait::Edit : SaveWait::Start)) return kSaveFailed;
             break;
         }
     }
@@ -129,7 +130,13 @@ void BestSettingsDialog::MakeDefaultBest(HWND combo, best::BestRecord *record) {
     // Written even when there is nothing to collect (no MIDI folder yet):
     // the dialog needs a best to show and to play.
     state_.dirty = true;
-    SaveBest(window_, false, kSaveRebuild);
+    if (SaveBest(window_, false, kSaveRebuild) == kSaveFailed) {
+        // Given up: nothing was written, and there is no best to edit.
+        ShowWindow(window_, SW_HIDE);
+        host_->RequestExit(ExitReason::UserGaveUp);
+        failed_ = true;
+        return;
+    }
     SendMessageA(combo, CB_RESETCONTENT, 0, 0);
     if (!ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, record)) ReportFailure();
 }

@@ -26,8 +26,9 @@ const char kSaveFailedText[] =
     "ベストを保存できませんでした。\n"
     "ほかのプログラムがベストファイル（KORVEL.dat）を使用中か、ディスクがいっぱいか、"
     "ドライブやネットワークに接続できないか、書き込みできない場所の可能性があります。\n\n"
-    "［再試行］もう一度保存します。\n"
-    "［キャンセル］保存せずに戻ります。変更点は残ります。";
+    "［再試行］もう一度保存します。\n";
+const char kGiveUpEdit[] = "［キャンセル］保存せずに戻ります。変更点は残ります。";
+const char kGiveUpDefault[] = "［キャンセル］Tivorn を終了します。";
 const char kBestTooLarge[] =
     "このベストは大きすぎるため保存できません。\n"
     "ベストファイル（KORVEL.dat）は 1 GB までです。チェックするファイルやフォルダを減らしてください。";
@@ -46,8 +47,10 @@ bool AskRetryUnreachableFolder(HWND owner, const char *folder, FolderWait wait) 
     return ShowMessage(owner, text.c_str(), MB_RETRYCANCEL | MB_ICONERROR | MB_SETFOREGROUND) == IDRETRY;
 }
 
-bool AskRetryFailedSave(HWND owner) {
-    return ShowMessage(owner, kSaveFailedText, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY;
+bool AskRetryFailedSave(HWND owner, SaveWait wait) {
+    std::string text = kSaveFailedText;
+    text += wait == SaveWait::Edit ? kGiveUpEdit : kGiveUpDefault;
+    return ShowMessage(owner, text.c_str(), MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY;
 }
 
 void TellBestTooLarge(HWND owner) { ShowMessage(owner, kBestTooLarge, MB_OK | MB_ICONERROR); }

@@ -23,9 +23,12 @@ bool AskRetryUnreachableFolder(HWND owner, const char *folder, FolderWait wait);
 
 // The best file could not be written (held for long, another copy saving, a
 // full disk, a drive out of reach, read-only media): true to try again.
-// Giving up leaves the best file, the played history and the edits as they
-// were.
-bool AskRetryFailedSave(HWND owner);
+// Giving up leaves the best file and the played history as they were.
+enum class SaveWait {
+    Edit,  // the dialog goes on with its edits
+    Start, // the default best, without which there is nothing to edit: giving up ends Tivorn
+};
+bool AskRetryFailedSave(HWND owner, SaveWait wait = SaveWait::Edit);
 
 // The best file would grow larger than it may be: the best cannot be saved
 // as it is.
