@@ -20,15 +20,15 @@ namespace {
 const char kBackupName[] = "KORVEL.bak";
 // Held by the copy that writes the best file (see fileio::WriterLock).
 const char kLockName[] = "KORVEL.lck";
-// Each save writes a temporary file of its own, "KORVEL.t" and two hex
+// Each save writes a temporary file of its own, "KORVEL.~" and two hex
 // digits, made as a new file so that two writers never share one; the
-// copies of the program before it wrote KORVEL.tmp, which the pattern finds
-// too.
-const char kTemporaryPattern[] = "KORVEL.t??";
-const char kTemporaryStem[] = "KORVEL.t";
-constexpr size_t kTemporaryLength = sizeof kTemporaryPattern - 1;
+// copies of the program before it wrote KORVEL.tmp.
+const char kTemporaryPattern[] = "KORVEL.*";
+const char kTemporaryStem[] = "KORVEL.~";
+const char kOldTemporaryName[] = "KORVEL.tmp";
+constexpr size_t kStemLength = sizeof kTemporaryStem - 1;
 static_assert(sizeof kBackupName <= sizeof store::kBestFileName && sizeof kLockName <= sizeof store::kBestFileName &&
-                  sizeof kTemporaryPattern <= sizeof store::kBestFileName,
+                  sizeof kTemporaryStem + 2 <= sizeof store::kBestFileName,
               "the writer's files must fit wherever the best file does");
 
 // How often a save starts over from the file another writer put in place
@@ -39,12 +39,11 @@ bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'
 
 // A temporary file of a writer, this copy's or another's.
 bool IsWriterTemporary(const char *name) {
-    if (std::strlen(name) != kTemporaryLength ||
-        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name, sizeof kTemporaryStem - 1, kTemporaryStem,
-                       sizeof kTemporaryStem - 1) != CSTR_EQUAL)
-        return false;
-    const char *rest = name + sizeof kTemporaryStem - 1;
-    return lstrcmpiA(rest, "mp") == 0 || (IsHexDigit(rest[0]) && IsHexDigit(rest[1]));
+    if (lstrcmpiA(name, kOldTemporaryName) == 0) return true;
+    return std::strlen(name) == kStemLength + 2 &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name, kStemLength, kTemporaryStem, kStemLength) ==
+               CSTR_EQUAL &&
+           IsHexDigit(name[kStemLength]) && IsHexDigit(name[kStemLength + 1]);
 }
 
 // Reading for the reader: nothing to work on unless there are bytes.
@@ -142,7 +141,7 @@ bool WriteOwnTemporary(const char *bestFile, const std::vector<unsigned char> &c
     // seldom try the same names; the name is only ever taken as a new file.
     unsigned first = (GetCurrentProcessId() * 31u + GetTickCount()) & 0xFFu;
     for (unsigned k = 0; k < 256; ++k) {
-        char name[sizeof kTemporaryPattern];
+        char name[sizeof kTemporaryStem + 2];
         wsprintfA(name, "%s%02x", kTemporaryStem, (first + k) & 0xFFu);
         if (!BesideBestFile(bestFile, name, path)) return false;
         if (fileio::WriteWholeFile(path, content, fileio::Creation::New)) return true;

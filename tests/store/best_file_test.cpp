@@ -301,8 +301,8 @@ TEST_F(BestFileTest, ABestFileLeftAsATemporaryFileIsTakenBackNotWrittenOver) {
         CloseHandle(file);
     };
     leave("KORVEL.tmp", older, 1);
-    leave("KORVEL.t3a", newer, 2);
-    leave("KORVEL.t07", cut, 3);
+    leave("KORVEL.~3a", newer, 2);
+    leave("KORVEL.~07", cut, 3);
     data_.WriteFile("KORVEL.ini", {});
     program_key::WriteString(program_key::Key(), "DataPath", data_.path());
     ASSERT_EQ(store_.LoadDataFolder(), store::Resolution::Resolved);
@@ -311,10 +311,10 @@ TEST_F(BestFileTest, ABestFileLeftAsATemporaryFileIsTakenBackNotWrittenOver) {
     // Left while this copy runs, it is where the next save starts, which
     // clears the rest away; beside a KORVEL.dat it is not taken back.
     ASSERT_TRUE(DeleteFileA(store_.bestFile()));
-    leave("KORVEL.t3a", newer, 2);
+    leave("KORVEL.~3a", newer, 2);
     ASSERT_TRUE(Save("Third", {}));
     EXPECT_EQ(Files(), (std::vector<std::string>{"KORVEL.dat", "KORVEL.ini"}));
-    leave("KORVEL.t3a", older, 2);
+    leave("KORVEL.~3a", older, 2);
     ASSERT_EQ(store_.LoadDataFolder(), store::Resolution::Resolved);
     EXPECT_EQ(Names(), (std::vector<std::string>{"Old", "New", "Third"}));
 }
