@@ -78,22 +78,27 @@ bool BesideBestFile(const char *bestFile, const char *name, char (&path)[MAX_PAT
     return true;
 }
 
-// The writer's temporary files beside the best file, by name; empty when
-// the folder cannot be listed.
-std::vector<std::string> WriterTemporaries(const char *bestFile) {
-    std::vector<std::string> names;
+// The writer's temporary files beside the best file, by name; false when
+// the folder could not be listed to the end.
+bool ListWriterTemporaries(const char *bestFile, std::vector<std::string> *names) {
+    names->clear();
     char pattern[MAX_PATH];
-    if (!BesideBestFile(bestFile, kTemporaryPattern, pattern)) return names;
+    if (!BesideBestFile(bestFile, kTemporaryPattern, pattern)) return false;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
+    if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
     ScopeGuard close([search] { FindClose(search); });
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsWriterTemporary(found.cFileName))
-            names.emplace_back(found.cFileName);
+            names->emplace_back(found.cFileName);
     } while (FindNextFileA(search, &found));
-    return names;
+    return GetLastError() == ERROR_NO_MORE_FILES;
 }
+
+enum class TakeBack {
+    Done,     // KORVEL.dat is there, was taken back, or there is none to take back
+    Unknown,  // a temporary file that may hold the bests could not be looked at or moved
+};
 
 // With the writer lock held.  A save cut off where the volume cannot replace
 // a file in one step (FAT, exFAT: the old file is deleted, then the new one
@@ -102,18 +107,21 @@ std::vector<std::string> WriterTemporaries(const char *bestFile) {
 // again, so that neither the next read nor the next save takes the folder
 // for one without bests.  Nothing is done while KORVEL.dat exists or cannot
 // be asked for.
-void TakeBackLeftBestFile(const char *bestFile) {
-    if (fileio::FindFile(bestFile) != store::FileFound::None) return;
+TakeBack TakeBackLeftBestFile(const char *bestFile) {
+    if (fileio::FindFile(bestFile) != store::FileFound::None) return TakeBack::Done;
+    std::vector<std::string> names;
+    if (!ListWriterTemporaries(bestFile, &names)) return TakeBack::Unknown;
     std::string newest;
     ULONGLONG newestTime = 0;
-    for (const std::string &name : WriterTemporaries(bestFile)) {
+    for (const std::string &name : names) {
         char path[MAX_PATH];
         std::vector<unsigned char> bytes;
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!BesideBestFile(bestFile, name.c_str(), path) || !GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
-            fileio::ReadWholeFile(path, &bytes) != fileio::FileRead::Read ||
-            !best::IsCompleteBestFile(bytes.data(), bytes.size()))
-            continue;
+        if (!BesideBestFile(bestFile, name.c_str(), path) ||
+            !GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
+            fileio::ReadWholeFile(path, &bytes) != fileio::FileRead::Read)
+            return TakeBack::Unknown;
+        if (!best::IsCompleteBestFile(bytes.data(), bytes.size())) continue;
         ULONGLONG time = static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32 |
                          data.ftLastWriteTime.dwLowDateTime;
         if (newest.empty() || time > newestTime) {
@@ -122,13 +130,16 @@ void TakeBackLeftBestFile(const char *bestFile) {
         }
     }
     // Never over a KORVEL.dat that appeared meanwhile.
-    if (!newest.empty()) MoveFileExA(newest.c_str(), bestFile, MOVEFILE_WRITE_THROUGH);
+    if (!newest.empty() && !MoveFileExA(newest.c_str(), bestFile, MOVEFILE_WRITE_THROUGH)) return TakeBack::Unknown;
+    return TakeBack::Done;
 }
 
 // With the writer lock held, after a save: the temporary files left by saves
 // that were cut off.  One try each; one that is held stays.
 void RemoveLeftTemporaries(const char *bestFile) {
-    for (const std::string &name : WriterTemporaries(bestFile)) {
+    std::vector<std::string> names;
+    ListWriterTemporaries(bestFile, &names);
+    for (const std::string &name : names) {
         char path[MAX_PATH];
         if (BesideBestFile(bestFile, name.c_str(), path)) DeleteFileA(path);
     }
@@ -217,8 +228,8 @@ bool Store::ReadBestChoice(const char *name, bool firstByDefault, best::BestChoi
 store::BestSave Store::WriteBest(const best::BestRecord &edited, bool remove) {
     if (edited.IsNone() || !bestFile_[0] || !dataFolder_[0]) return store::BestSave::Failed;
     fileio::WriterLock lock;
-    if (!TakeWriterLock(bestFile_, &lock)) return store::BestSave::Failed;
-    TakeBackLeftBestFile(bestFile_);
+    if (!TakeWriterLock(bestFile_, &lock) || TakeBackLeftBestFile(bestFile_) != TakeBack::Done)
+        return store::BestSave::Failed;
 
     for (int round = 0; round < kMergeRounds; ++round) {
         // Stamped before it is read: a file replaced in between is read again.
@@ -492,7 +503,10 @@ void Store::TakeBackBestFileAtStart() {
     // Most starts find KORVEL.dat, and need no lock (which a folder that
     // cannot be written would keep them waiting for).  Another copy saving
     // now puts its file in place itself.
-    if (fileio::FindFile(bestFile_) != store::FileFound::None || WriterTemporaries(bestFile_).empty()) return;
+    std::vector<std::string> names;
+    if (fileio::FindFile(bestFile_) != store::FileFound::None ||
+        (ListWriterTemporaries(bestFile_, &names) && names.empty()))
+        return;
     fileio::WriterLock lock;
     if (TakeWriterLock(bestFile_, &lock)) TakeBackLeftBestFile(bestFile_);
 }
@@ -502,8 +516,8 @@ best::BestFileState Store::DeleteAllBests() {
     // its new one in place, or may have been cut off there.
     fileio::WriterLock lock;
     if (bestFile_[0]) {
-        if (!TakeWriterLock(bestFile_, &lock)) return best::BestFileState::Unreadable;
-        TakeBackLeftBestFile(bestFile_);
+        if (!TakeWriterLock(bestFile_, &lock) || TakeBackLeftBestFile(bestFile_) != TakeBack::Done)
+            return best::BestFileState::Unreadable;
     }
     // Judged on the very bytes that are set aside: the reader's "no best" a
     // moment ago may have been a hold that has passed since, or a failure.

@@ -27,8 +27,8 @@ TEST_F(PlayerE2E, ASaveWithTheBestFileHeldKeepsTheDialogTheFileAndTheHistory) {
     ASSERT_TRUE(WaitUntil([&] { return (dialog = Dialog(kBestSettingsTitle)) != nullptr && IsWindowVisible(dialog); }));
     // A backup tool reads the file without letting it be replaced, for longer
     // than the writer waits; a new best is a save.
-    HANDLE held = CreateFileA(data_.Join("KORVEL.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    std::string bestFile = data_.Join("KORVEL.dat");
+    HANDLE held = CreateFileA(bestFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     PressButton(dialog, IDC_NEW_BEST);
     ASSERT_TRUE(WaitUntil([&] { return (names = FindMessageBox(tivorn_.id(), "ベスト名の入力")) != nullptr; }));
     SetDlgItemTextA(names, IDC_BEST_NAME, "New");
