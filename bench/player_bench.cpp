@@ -194,7 +194,7 @@ void BenchBestFile(const std::string &dir) {
     bool result = false;
     for (int run = 0; run < kFileRuns; ++run) {
         double begin = Now();
-        result = store.WriteBest(edited, false);
+        result = store.WriteBest(edited, false) == store::BestSave::Saved;
         saves.push_back(Now() - begin);
     }
     std::printf("SaveBest mode 2 (a best in the middle): median %.1f ms%s", Median(saves),

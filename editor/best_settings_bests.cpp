@@ -62,12 +62,24 @@ SaveBestResult BestSettingsDialog::SaveBest(HWND owner, bool ask, SaveBestMode m
         default: break;
         }
     }
-    if (!store_.WriteBest(state_.edited, mode == kSaveDelete)) return kSaveFailed;
-    state_.dirty = false;
-    // The writer emptied the history; the player, if this is its best,
-    // moves to the saved list before a song's end can store its old bitmap.
-    if (mode != kSaveDelete) host_->player().TakeSavedBest(state_.edited);
-    return kSaved;
+    for (;;) {
+        switch (store_.WriteBest(state_.edited, mode == kSaveDelete)) {
+        case store::BestSave::Saved:
+            state_.dirty = false;
+            // The writer emptied the history; the player, if this is its
+            // best, moves to the saved list before a song's end can store
+            // its old bitmap.
+            if (mode != kSaveDelete) host_->player().TakeSavedBest(state_.edited);
+            return kSaved;
+        case store::BestSave::TooLarge:
+            TellBestTooLarge(owner);
+            return kSaveFailed;
+        case store::BestSave::Failed:
+            // Before the tree is set up the one save is the default best's.
+            if (!AskRetryFailedSave(owner, treeShown_ ? SaveWait::Edit : SaveWait::Start)) return kSaveFailed;
+            break;
+        }
+    }
 }
 
 void BestSettingsDialog::LoadSelectedBest(HWND combo) {
@@ -122,7 +134,13 @@ void BestSettingsDialog::MakeDefaultBest(HWND combo, best::BestRecord *record) {
     // Written even when there is nothing to collect (no MIDI folder yet):
     // the dialog needs a best to show and to play.
     state_.dirty = true;
-    SaveBest(window_, false, kSaveRebuild);
+    if (SaveBest(window_, false, kSaveRebuild) == kSaveFailed) {
+        // Given up: nothing was written, and there is no best to edit.
+        ShowWindow(window_, SW_HIDE);
+        host_->RequestExit(ExitReason::UserGaveUp);
+        failed_ = true;
+        return;
+    }
     SendMessageA(combo, CB_RESETCONTENT, 0, 0);
     if (!ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, record)) ReportFailure();
 }
@@ -164,10 +182,8 @@ void BestSettingsDialog::OnBestSelected() {
     HWND combo = Combo();
     switch (left) {
     case kSaveFailed:
-        ReportFailure();
-        return;
     case kSaveCancelled: {
-        // Back to the best being edited.
+        // Back to the best being edited, its changes still unsaved.
         LRESULT index = SendMessageA(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                      reinterpret_cast<LPARAM>(state_.edited.Name()));
         if (index != CB_ERR) {
@@ -184,10 +200,7 @@ void BestSettingsDialog::OnBestSelected() {
 }
 
 void BestSettingsDialog::OnSave() {
-    if (SaveBest(window_, false, kSaveRebuild) == kSaveFailed) {
-        ReportFailure();
-        return;
-    }
+    if (SaveBest(window_, false, kSaveRebuild) == kSaveFailed) return;
     if (EditedIsCurrent()) state_.changeMarks |= kMarkPlayingBestSaved;
 }
 
@@ -196,14 +209,21 @@ void BestSettingsDialog::OnNewBest() {
     std::string name;
     if (!AskBestName(window_, combo, store_, &name)) return;
     SaveBestResult left = LeaveBestSave();
-    if (left == kSaveFailed) ReportFailure();
-    if (failed_ || left == kSaveCancelled) return;
+    if (left == kSaveFailed || left == kSaveCancelled) return;
+    LRESULT previous = SendMessageA(combo, CB_GETCURSEL, 0, 0);
     LRESULT index = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     LoadSelectedBest(combo);
     ShowLoadedBest();
-    if (SaveBest(window_, false, kSaveAsIs) == kSaveFailed) ReportFailure();
-    if (failed_) return;
+    if (SaveBest(window_, false, kSaveAsIs) == kSaveFailed) {
+        // The new best is not in the file: it leaves the list, and the best
+        // it followed comes back as the file holds it.
+        SendMessageA(combo, CB_DELETESTRING, static_cast<WPARAM>(index), 0);
+        SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(previous), 0);
+        LoadSelectedBest(combo);
+        ShowLoadedBest();
+        return;
+    }
     state_.changeMarks |= kMarkBestList;
 }
 
@@ -215,8 +235,7 @@ void BestSettingsDialog::OnDeleteBest() {
         return;
     }
     if (ShowMessage(window_, kDeleteQuestion, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;
-    if (SaveBest(window_, false, kSaveDelete) == kSaveFailed) ReportFailure();
-    if (failed_) return;
+    if (SaveBest(window_, false, kSaveDelete) == kSaveFailed) return;
 
     std::string deleted = SelectedName();
     std::string shown = ShownBestToPlay();

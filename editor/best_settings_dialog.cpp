@@ -358,11 +358,10 @@ void BestSettingsDialog::OnOk() {
     // An album name being typed is kept, as a click on OK would keep it.
     tree_.EndLabelEdit();
     SaveBestResult saved = LeaveBestSave();
-    if (saved == kSaveCancelled) return;
-    // The report ends the program: OK goes no further.
-    if (saved == kSaveFailed) ReportFailure();
+    // Unsaved, the dialog stays open with the changes.
+    if (saved == kSaveCancelled || saved == kSaveFailed) return;
     // A Cancel handled while a box was up has closed the dialog already.
-    if (failed_ || closing_) return;
+    if (closing_) return;
 
     bool randomChanged = IsChecked(window_, IDC_RANDOM) != store_.option(Option::Random);
     store_.SetOption(Option::AutoSave, IsChecked(window_, IDC_AUTO_SAVE));

@@ -60,6 +60,8 @@ enum SaveBestMode {
 
 enum SaveBestResult {
     kSaveDeclined = -1,  // the user chose not to save
+    // Not saved, and the user was told: the best file, the history and the
+    // edits are as they were, and what asked for the save does not happen.
     kSaveFailed = 0,
     kSaved = 1,          // saved, or nothing to save
     kSaveCancelled = 2,  // the user cancelled; always for kSaveRebuildOnly
@@ -97,7 +99,8 @@ public:
 
     // Saves the edited best record into the best file (see SaveBestMode).
     // With ask, and unless changes are saved automatically, the user is
-    // asked first in a box owned by owner.
+    // asked first in a box owned by owner.  A save that fails is told in a
+    // box there too, which offers to try again.
     SaveBestResult SaveBest(HWND owner, bool ask, SaveBestMode mode);
 
     EditState &state() { return state_; }

@@ -22,6 +22,17 @@ const char kUnreachableAfter[] = "」にアクセスできませんでした。\
 const char kGiveUpStart[] = "［キャンセル］Tivorn を終了します。ベストと再生履歴はそのまま残ります。";
 const char kGiveUpMove[] = "［キャンセル］データフォルダを変更しません。";
 
+const char kSaveFailedText[] =
+    "ベストを保存できませんでした。\n"
+    "ほかのプログラムがベストファイル（KORVEL.dat）を使用中か、ディスクがいっぱいか、"
+    "ドライブやネットワークに接続できないか、書き込みできない場所の可能性があります。\n\n"
+    "［再試行］もう一度保存します。\n";
+const char kGiveUpEdit[] = "［キャンセル］保存せずに戻ります。変更点は残ります。";
+const char kGiveUpDefault[] = "［キャンセル］Tivorn を終了します。";
+const char kBestTooLarge[] =
+    "このベストは大きすぎるため保存できません。\n"
+    "ベストファイル（KORVEL.dat）は 1 GB までです。チェックするファイルやフォルダを減らしてください。";
+
 }  // namespace
 
 bool AskRetryUnreadableBestFile(HWND owner) {
@@ -35,3 +46,11 @@ bool AskRetryUnreachableFolder(HWND owner, const char *folder, FolderWait wait) 
     text += wait == FolderWait::Start ? kGiveUpStart : kGiveUpMove;
     return ShowMessage(owner, text.c_str(), MB_RETRYCANCEL | MB_ICONERROR | MB_SETFOREGROUND) == IDRETRY;
 }
+
+bool AskRetryFailedSave(HWND owner, SaveWait wait) {
+    std::string text = kSaveFailedText;
+    text += wait == SaveWait::Edit ? kGiveUpEdit : kGiveUpDefault;
+    return ShowMessage(owner, text.c_str(), MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY;
+}
+
+void TellBestTooLarge(HWND owner) { ShowMessage(owner, kBestTooLarge, MB_OK | MB_ICONERROR); }

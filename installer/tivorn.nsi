@@ -686,16 +686,19 @@ Function .onInit
 FunctionEnd
 
 ; Deletes the program's data files in one folder, never the folder itself:
-; a data folder may be any folder of the user's.  The two "~" files are what
-; a cut-short move of the data files can leave behind; KORVEL.tmp is the
-; best file writer's, KORVEL.bak a damaged best file it set aside, and
-; KORVEL.log what failed as a session ended.
+; a data folder may be any folder of the user's.  KORVEL.da~ and KORVEL.in~
+; are what a cut-short move of the data files can leave behind; KORVEL.~ and
+; two hex digits are the best file writer's temporary files (KORVEL.tmp those
+; of earlier versions), KORVEL.lck its lock, KORVEL.bak a damaged best file
+; it set aside, and KORVEL.log what failed as a session ended.
 !macro DELETE_DATA_FILES FOLDER
   Delete "${FOLDER}\KORVEL.dat"
   Delete "${FOLDER}\KORVEL.ini"
   Delete "${FOLDER}\KORVEL.da~"
   Delete "${FOLDER}\KORVEL.in~"
   Delete "${FOLDER}\KORVEL.tmp"
+  Delete "${FOLDER}\KORVEL.~??"
+  Delete "${FOLDER}\KORVEL.lck"
   Delete "${FOLDER}\KORVEL.bak"
   Delete "${FOLDER}\KORVEL.log"
 !macroend

@@ -19,11 +19,34 @@ namespace {
 
 // Beside KORVEL.dat, and no longer than its name: whenever the best file's
 // path fits a path buffer, so do these.
-const char kTemporaryName[] = "KORVEL.tmp";
 const char kBackupName[] = "KORVEL.bak";
-static_assert(sizeof kTemporaryName <= sizeof store::kBestFileName &&
-                  sizeof kBackupName <= sizeof store::kBestFileName,
+// Held by the copy that writes the best file (see fileio::WriterLock).
+const char kLockName[] = "KORVEL.lck";
+// Each save writes a temporary file of its own, "KORVEL.~" and two hex
+// digits, made as a new file so that two writers never share one; the
+// copies of the program before it wrote KORVEL.tmp.
+const char kTemporaryPattern[] = "KORVEL.*";
+const char kTemporaryStem[] = "KORVEL.~";
+const char kOldTemporaryName[] = "KORVEL.tmp";
+constexpr size_t kStemLength = sizeof kTemporaryStem - 1;
+static_assert(sizeof kBackupName <= sizeof store::kBestFileName && sizeof kLockName <= sizeof store::kBestFileName &&
+                  sizeof kTemporaryStem + 2 <= sizeof store::kBestFileName,
               "the writer's files must fit wherever the best file does");
+
+// How often a save starts over from the file another writer put in place
+// meanwhile before it counts as failed.
+constexpr int kMergeRounds = 3;
+
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// A temporary file of a writer, this copy's or another's.
+bool IsWriterTemporary(const char *name) {
+    if (lstrcmpiA(name, kOldTemporaryName) == 0) return true;
+    return std::strlen(name) == kStemLength + 2 &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name, kStemLength, kTemporaryStem, kStemLength) ==
+               CSTR_EQUAL &&
+           IsHexDigit(name[kStemLength]) && IsHexDigit(name[kStemLength + 1]);
+}
 
 // Reading for the reader: nothing to work on unless there are bytes.
 bool ReadBestBytes(const char *bestFile, std::vector<unsigned char> *bytes) {
@@ -57,24 +80,123 @@ bool BesideBestFile(const char *bestFile, const char *name, char (&path)[MAX_PAT
     return true;
 }
 
-// Writes content to a temporary file beside the best file and moves it over
-// the best file.  With keep, that is written to KORVEL.bak first: the old
-// file as read, on disk before the new one takes its place.  On failure the
-// old file is untouched and the temporary file gone.
-bool ReplaceBestFile(const Store &store, const std::vector<unsigned char> &content,
-                     const std::vector<unsigned char> *keep) {
-    const char *bestFile = store.bestFile();
-    char temporary[MAX_PATH], backup[MAX_PATH];
-    if (!store.dataFolder()[0] || !BesideBestFile(bestFile, kTemporaryName, temporary) ||
-        !BesideBestFile(bestFile, kBackupName, backup))
-        return false;
-    if (!fileio::WriteWholeFile(temporary, content, fileio::Creation::Replace)) return false;
-    if (keep) fileio::MakeWritable(backup);
-    if ((!keep || fileio::WriteWholeFile(backup, *keep, fileio::Creation::Replace)) &&
-        fileio::ReplaceFile(temporary, bestFile))
-        return true;
-    fileio::RemoveFile(temporary);
+// The writer's temporary files beside the best file, by name; false when
+// the folder could not be listed to the end.
+bool ListWriterTemporaries(const char *bestFile, std::vector<std::string> *names) {
+    names->clear();
+    char pattern[MAX_PATH];
+    if (!BesideBestFile(bestFile, kTemporaryPattern, pattern)) return false;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    ScopeGuard close([search] { FindClose(search); });
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsWriterTemporary(found.cFileName))
+            names->emplace_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+enum class TakeBack {
+    Done,     // KORVEL.dat is there, was taken back, or there is none to take back
+    Unknown,  // a temporary file that may hold the bests could not be looked at or moved
+};
+
+// With the writer lock held.  A save cut off where the volume cannot replace
+// a file in one step (FAT, exFAT: the old file is deleted, then the new one
+// renamed) leaves the new content in a temporary file and no KORVEL.dat.  The
+// newest temporary file that is a complete best file becomes KORVEL.dat
+// again, so that neither the next read nor the next save takes the folder
+// for one without bests.  Nothing is done while KORVEL.dat exists or cannot
+// be asked for.
+TakeBack TakeBackLeftBestFile(const char *bestFile) {
+    if (fileio::FindFile(bestFile) != store::FileFound::None) return TakeBack::Done;
+    std::vector<std::string> names;
+    if (!ListWriterTemporaries(bestFile, &names)) return TakeBack::Unknown;
+    std::string newest;
+    ULONGLONG newestTime = 0;
+    for (const std::string &name : names) {
+        char path[MAX_PATH];
+        std::vector<unsigned char> bytes;
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!BesideBestFile(bestFile, name.c_str(), path) ||
+            !GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
+            fileio::ReadWholeFile(path, &bytes) != fileio::FileRead::Read)
+            return TakeBack::Unknown;
+        if (!best::IsCompleteBestFile(bytes.data(), bytes.size())) continue;
+        ULONGLONG time = static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32 |
+                         data.ftLastWriteTime.dwLowDateTime;
+        if (newest.empty() || time > newestTime) {
+            newest = path;
+            newestTime = time;
+        }
+    }
+    // Never over a KORVEL.dat that appeared meanwhile.
+    if (!newest.empty() && !MoveFileExA(newest.c_str(), bestFile, MOVEFILE_WRITE_THROUGH)) return TakeBack::Unknown;
+    return TakeBack::Done;
+}
+
+// With the writer lock held, after a save: the temporary files left by saves
+// that were cut off.  One try each; one that is held stays.
+void RemoveLeftTemporaries(const char *bestFile) {
+    std::vector<std::string> names;
+    ListWriterTemporaries(bestFile, &names);
+    for (const std::string &name : names) {
+        char path[MAX_PATH];
+        if (BesideBestFile(bestFile, name.c_str(), path)) DeleteFileA(path);
+    }
+}
+
+// Writes content to a new temporary file of this save beside the best file;
+// false when none could be made.
+bool WriteOwnTemporary(const char *bestFile, const std::vector<unsigned char> &content, char (&path)[MAX_PATH]) {
+    // A start that differs between processes, so that copies saving at once
+    // seldom try the same names; the name is only ever taken as a new file.
+    unsigned first = (GetCurrentProcessId() * 31u + GetTickCount()) & 0xFFu;
+    for (unsigned k = 0; k < 256; ++k) {
+        char name[sizeof kTemporaryStem + 2];
+        wsprintfA(name, "%s%02x", kTemporaryStem, (first + k) & 0xFFu);
+        if (!BesideBestFile(bestFile, name, path)) return false;
+        if (fileio::WriteWholeFile(path, content, fileio::Creation::New)) return true;
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+    }
     return false;
+}
+
+enum class Replacement {
+    Replaced,
+    Changed,  // the best file is not the one read: nothing was written
+    Failed,   // the old file is untouched
+};
+
+// Writes content to a temporary file beside the best file and moves it over
+// the best file, provided that is still the file stamped `read`.  With keep,
+// that is written to KORVEL.bak first: the old file as read, on disk before
+// the new one takes its place.  The temporary file is gone afterwards.
+Replacement ReplaceBestFile(const char *bestFile, const std::vector<unsigned char> &content,
+                            const std::vector<unsigned char> *keep, const fileio::FileStamp &read) {
+    char temporary[MAX_PATH], backup[MAX_PATH];
+    if (!BesideBestFile(bestFile, kBackupName, backup) || !WriteOwnTemporary(bestFile, content, temporary))
+        return Replacement::Failed;
+    ScopeGuard removeTemporary([&temporary] { fileio::RemoveFile(temporary); });
+    // A writer that does not take the lock (a copy from before it, a sync
+    // client) may have put another file in place since it was read.
+    fileio::FileStamp now;
+    if (!fileio::StampFile(bestFile, &now)) return Replacement::Failed;
+    if (now != read) return Replacement::Changed;
+    if (keep) fileio::MakeWritable(backup);
+    if ((keep && !fileio::WriteWholeFile(backup, *keep, fileio::Creation::Replace)) ||
+        !fileio::ReplaceFile(temporary, bestFile))
+        return Replacement::Failed;
+    removeTemporary.Dismiss();
+    return Replacement::Replaced;
+}
+
+// The writer lock of the data folder the best file is in.
+bool TakeWriterLock(const char *bestFile, fileio::WriterLock *lock) {
+    char path[MAX_PATH];
+    return BesideBestFile(bestFile, kLockName, path) && lock->Take(path);
 }
 
 }  // namespace
@@ -105,33 +227,51 @@ bool Store::ReadBestChoice(const char *name, bool firstByDefault, best::BestChoi
     return true;
 }
 
-bool Store::WriteBest(const best::BestRecord &edited, bool remove) {
-    if (edited.IsNone()) return false;
+store::BestSave Store::WriteBest(const best::BestRecord &edited, bool remove) {
+    if (edited.IsNone() || !bestFile_[0] || !dataFolder_[0]) return store::BestSave::Failed;
+    fileio::WriterLock lock;
+    if (!TakeWriterLock(bestFile_, &lock) || TakeBackLeftBestFile(bestFile_) != TakeBack::Done)
+        return store::BestSave::Failed;
 
-    // The entry numbers change with the list, so the best's played history
-    // starts afresh; an empty value also tells a later best switch not to
-    // write the old bitmap back.
-    char name[MAX_PATH];
-    ansi::CopyFit(name, sizeof name, edited.Name());
-    Store::EmptyHistory(name);
+    for (int round = 0; round < kMergeRounds; ++round) {
+        // Stamped before it is read: a file replaced in between is read again.
+        fileio::FileStamp read;
+        if (!fileio::StampFile(bestFile_, &read)) return store::BestSave::Failed;
+        // A missing file and an empty one are both a file without bests.
+        std::vector<unsigned char> old;
+        switch (fileio::ReadWholeFile(bestFile_, &old)) {
+        case fileio::FileRead::Failed: return store::BestSave::Failed;
+        case fileio::FileRead::Missing: break;
+        case fileio::FileRead::Read:
+            if (!fileio::MakeWritable(bestFile_)) return store::BestSave::Failed;
+            break;
+        }
 
-    // A missing file and an empty one are both a file without bests.
-    std::vector<unsigned char> old;
-    if (!bestFile_[0]) return false;
-    switch (fileio::ReadWholeFile(bestFile_, &old)) {
-    case fileio::FileRead::Failed: return false;
-    case fileio::FileRead::Missing: break;
-    case fileio::FileRead::Read:
-        if (!fileio::MakeWritable(bestFile_)) return false;
-        break;
+        std::vector<unsigned char> content;
+        best::MergeReport report;
+        switch (best::MergeBestFile(old.data(), old.size(), edited, remove ? 0 : 1, &content, &report)) {
+        case best::MergeResult::Merged: break;
+        case best::MergeResult::NoRecord: return store::BestSave::Failed;
+        case best::MergeResult::TooLarge: return store::BestSave::TooLarge;
+        }
+        // Damaged records cannot be written back; the old file keeps them.
+        bool keepOld = report.damagedRecords > 0 || report.lostBytes > 0;
+        switch (ReplaceBestFile(bestFile_, content, keepOld ? &old : nullptr, read)) {
+        case Replacement::Changed: continue;
+        case Replacement::Failed: return store::BestSave::Failed;
+        case Replacement::Replaced: break;
+        }
+        // The entry numbers change with the list, so the best's played
+        // history starts afresh, now that the new list is the stored one; an
+        // empty value also tells a later best switch not to write the old
+        // bitmap back.
+        char name[MAX_PATH];
+        ansi::CopyFit(name, sizeof name, edited.Name());
+        Store::EmptyHistory(name);
+        RemoveLeftTemporaries(bestFile_);
+        return store::BestSave::Saved;
     }
-
-    std::vector<unsigned char> content;
-    best::MergeReport report;
-    if (!best::MergeBestFile(old.data(), old.size(), edited, remove ? 0 : 1, &content, &report)) return false;
-    // Damaged records cannot be written back; the old file keeps them.
-    bool keepOld = report.damagedRecords > 0 || report.lostBytes > 0;
-    return ReplaceBestFile(*this, content, keepOld ? &old : nullptr);
+    return store::BestSave::Failed;
 }
 
 bool Store::ReadPlayBest(std::string *name) const {
@@ -255,6 +395,7 @@ store::Resolution Store::LoadDataFolder(std::string *unreachable) {
     if (folder.rewriteDataPath)
         WriteValue(ProgramKey(), kValueDataPath, dataFolder_, static_cast<DWORD>(folder.folder.size() + 1),
                    REG_SZ, HKEY_CURRENT_USER);
+    TakeBackBestFileAtStart();
     return resolution;
 }
 
@@ -412,7 +553,26 @@ best::BestFileState Store::ReadBestFileState() const {
     return JudgeBestBytes(bestFile_, &bytes);
 }
 
+void Store::TakeBackBestFileAtStart() {
+    // Most starts find KORVEL.dat, and need no lock (which a folder that
+    // cannot be written would keep them waiting for).  Another copy saving
+    // now puts its file in place itself.
+    std::vector<std::string> names;
+    if (fileio::FindFile(bestFile_) != store::FileFound::None ||
+        (ListWriterTemporaries(bestFile_, &names) && names.empty()))
+        return;
+    fileio::WriterLock lock;
+    if (TakeWriterLock(bestFile_, &lock)) TakeBackLeftBestFile(bestFile_);
+}
+
 best::BestFileState Store::DeleteAllBests() {
+    // A writer of another copy may be between deleting KORVEL.dat and putting
+    // its new one in place, or may have been cut off there.
+    fileio::WriterLock lock;
+    if (bestFile_[0]) {
+        if (!TakeWriterLock(bestFile_, &lock) || TakeBackLeftBestFile(bestFile_) != TakeBack::Done)
+            return best::BestFileState::Unreadable;
+    }
     // Judged on the very bytes that are set aside: the reader's "no best" a
     // moment ago may have been a hold that has passed since, or a failure.
     std::vector<unsigned char> old;

@@ -276,6 +276,16 @@ BestFileState JudgeBestFile(FileReading reading, const unsigned char *file, size
     return walk.Next(&record) ? BestFileState::Bests : BestFileState::NoBest;
 }
 
+bool IsCompleteBestFile(const unsigned char *file, size_t size) {
+    RecordWalk walk(file, size);
+    RecordView record;
+    while (walk.Next(&record)) {
+    }
+    size_t end = walk.Offset();
+    return !walk.MetDamage() && size >= kEndMarkerSize && end == size - kEndMarkerSize &&
+           file[end] == 0 && file[end + 1] == 0 && file[end + 2] == 0 && file[end + 3] == 0;
+}
+
 BestChoice ChooseBest(const unsigned char *file, size_t size, const char *name, bool firstByDefault) {
     BestChoice choice;
     size_t nameLength = 0;
@@ -303,18 +313,18 @@ BestChoice ChooseBest(const unsigned char *file, size_t size, const char *name, 
 
 // --- the writer ----------------------------------------------------------------
 
-bool MergeBestFile(const unsigned char *old, size_t oldSize, const BestRecord &edited, int mode,
-                   std::vector<unsigned char> *out, MergeReport *report) {
+MergeResult MergeBestFile(const unsigned char *old, size_t oldSize, const BestRecord &edited, int mode,
+                          std::vector<unsigned char> *out, MergeReport *report, size_t largest) {
     out->clear();
-    if (edited.IsNone()) return false;
+    if (edited.IsNone()) return MergeResult::NoRecord;
     if (!old) oldSize = 0;
 
     const char *name = edited.Name();
     size_t nameLength = edited.NameLength();
     bool saving = mode != 0;
+
     bool written = false;
     out->reserve(oldSize + edited.Size() + kEndMarkerSize);
-
     RecordWalk walk(old, oldSize);
     RecordView record;
     while (walk.Next(&record)) {
@@ -327,11 +337,15 @@ bool MergeBestFile(const unsigned char *old, size_t oldSize, const BestRecord &e
     }
     if (saving && !written) out->insert(out->end(), edited.Bytes(), edited.Bytes() + edited.Size());
     out->insert(out->end(), kEndMarkerSize, 0);
+    if (out->size() > largest) {
+        out->clear();
+        return MergeResult::TooLarge;
+    }
     if (report) {
         report->damagedRecords = walk.DamagedRecords();
         report->lostBytes = walk.LostBytes();
     }
-    return true;
+    return MergeResult::Merged;
 }
 
 }  // namespace best

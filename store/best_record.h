@@ -48,6 +48,11 @@ constexpr uint32_t kMinRecordLength = 12;
 constexpr size_t kMaxNameLength = paths::kLongestPath;  // bytes before the NUL: a name fits a path buffer
 constexpr size_t kMaxEntryLength = paths::kLongestPath;  // every entry is a path
 constexpr size_t kEndMarkerSize = 4;
+// The largest best file the reader takes, and so the largest the writer
+// makes: far beyond any selection of songs (a thousand bests of a thousand
+// paths is about 60 MB), and a file larger than this is refused rather than
+// given all the memory it asks for.
+constexpr size_t kLargestFile = size_t{1} << 30;
 
 // One valid record as found in a file's bytes; points into those bytes.
 struct RecordView {
@@ -224,6 +229,11 @@ enum class BestFileState {
 };
 BestFileState JudgeBestFile(FileReading reading, const unsigned char *file, size_t size);
 
+// Whether the bytes are a best file as the writer leaves it: valid records
+// only, then the end marker as the last four bytes.  A temporary file that
+// was cut short or damaged is not.
+bool IsCompleteBestFile(const unsigned char *file, size_t size);
+
 // --- the writer ------------------------------------------------------------
 
 // What the merge left out of the old content beyond what it was asked to.
@@ -249,10 +259,18 @@ struct MergeReport {
 // result holds exactly the valid records the reader lists (less or plus
 // edited), and *report says what was lost, so that the caller can keep a copy
 // of the old file.
-// Returns false (and leaves *out empty) only when edited is none.
+// A result larger than largest is refused: the reader would not take it back,
+// and the user would be locked out of every best at the next start.
 // Linear in the size of the old content.
-bool MergeBestFile(const unsigned char *old, size_t oldSize, const BestRecord &edited, int mode,
-                   std::vector<unsigned char> *out, MergeReport *report = nullptr);
+enum class MergeResult {
+    Merged,
+    NoRecord,  // edited is none
+    TooLarge,  // the new content would pass largest
+};
+// *out is empty unless the result is Merged.
+MergeResult MergeBestFile(const unsigned char *old, size_t oldSize, const BestRecord &edited, int mode,
+                          std::vector<unsigned char> *out, MergeReport *report = nullptr,
+                          size_t largest = kLargestFile);
 
 }  // namespace best
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/korvel.h"
+#include "store/best_record.h"
 #include "utils/scope_guard.h"
 
 namespace fileio {
@@ -15,11 +16,12 @@ namespace {
 // user waits no longer than a moment before a failure is told.
 constexpr ULONGLONG kHoldLimitMs = 2000;
 constexpr DWORD kPauseMs = 50;
+// Another copy's save holds the writer lock through its own waits for holds
+// of the files, each up to kHoldLimitMs; most saves take a fraction of that.
+constexpr ULONGLONG kLockLimitMs = 5000;
 
-// Far beyond any data file the program could write (a thousand bests of a
-// thousand paths is about 60 MB); a larger one is refused rather than given
-// all the memory it asks for.
-constexpr LONGLONG kLargestFile = 1LL << 30;
+// The best file is the largest data file; the writer makes none larger.
+constexpr LONGLONG kLargestFile = static_cast<LONGLONG>(best::kLargestFile);
 constexpr DWORD kIoChunk = 1u << 24;
 
 // Sharing and lock violations are another program's hold, whatever the call.
@@ -160,17 +162,29 @@ store::FileFound FindFile(const char *path) {
     return store::FileFound::Unknown;
 }
 
-bool RetryWhileHeld(Denial denial, const std::function<bool()> &attempt) {
+namespace {
+
+bool RetryFor(ULONGLONG limitMs, Denial denial, const std::function<bool()> &attempt) {
     ULONGLONG start = GetTickCount64();
     for (;;) {
         if (attempt()) return true;
         DWORD error = GetLastError();
-        if (!IsHold(error, denial) || GetTickCount64() - start >= kHoldLimitMs) {
+        if (!IsHold(error, denial) || GetTickCount64() - start >= limitMs) {
             SetLastError(error);
             return false;
         }
         Sleep(kPauseMs);
     }
+}
+
+ULONGLONG Ticks(const FILETIME &time) {
+    return static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+}  // namespace
+
+bool RetryWhileHeld(Denial denial, const std::function<bool()> &attempt) {
+    return RetryFor(kHoldLimitMs, denial, attempt);
 }
 
 FileRead ReadWholeFile(const char *path, std::vector<unsigned char> *bytes) {
@@ -207,7 +221,11 @@ bool WriteWholeFile(const char *path, const std::vector<unsigned char> &content,
     // The content must be on disk before it replaces another file.
     written = written && FlushFileBuffers(file);
     written = closeFile.Run() && written;
-    if (!written) RemoveFile(path);
+    if (!written) {
+        DWORD error = GetLastError();
+        RemoveFile(path);
+        SetLastError(error);
+    }
     return written;
 }
 
@@ -231,6 +249,37 @@ bool MakeWritable(const char *path) {
     SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
     attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+bool StampFile(const char *path, FileStamp *stamp) {
+    *stamp = FileStamp();
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    stamp->present = true;
+    stamp->size = static_cast<ULONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    stamp->created = Ticks(data.ftCreationTime);
+    stamp->written = Ticks(data.ftLastWriteTime);
+    return true;
+}
+
+WriterLock::~WriterLock() {
+    if (handle_) CloseHandle(handle_);
+}
+
+bool WriterLock::Take(const char *path) {
+    if (handle_) return true;
+    // Shared with no one: another writer's open fails with a sharing
+    // violation, and for a moment after it lets go, while the file is being
+    // deleted, with "access denied".  A lock file left over (by a file system
+    // that could not delete it) is simply taken over.
+    HANDLE file = INVALID_HANDLE_VALUE;
+    bool taken = RetryFor(kLockLimitMs, Denial::MayPass, [&] {
+        file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        return file != INVALID_HANDLE_VALUE;
+    });
+    if (taken) handle_ = file;
+    return taken;
 }
 
 store::DataFileSystem &DiskFiles() {

@@ -50,7 +50,8 @@ enum class Creation {
 };
 
 // Writes content as the file's whole content and flushes it to disk.  On
-// failure nothing this call created stays behind.
+// failure nothing this call created stays behind, and the last error is the
+// failure's (ERROR_FILE_EXISTS for a New file whose name is taken).
 bool WriteWholeFile(const char *path, const std::vector<unsigned char> &content, Creation creation);
 
 // Moves a file over another of the same volume (or to a free name), on disk
@@ -63,6 +64,39 @@ bool RemoveFile(const char *path);
 // Takes the read-only attribute off a file so that it can be replaced;
 // false when the file does not exist or stays read-only.
 bool MakeWritable(const char *path);
+
+// The size and times of a file, which tell one version of it from the next
+// (a replace puts another file with times of its own in its place).
+struct FileStamp {
+    bool present = false;  // false: there is no such file
+    unsigned long long size = 0, created = 0, written = 0;
+    bool operator==(const FileStamp &other) const {
+        return present == other.present && size == other.size && created == other.created &&
+               written == other.written;
+    }
+    bool operator!=(const FileStamp &other) const { return !(*this == other); }
+};
+// False when the file's folder cannot be asked; a missing file is a stamp
+// that is not present.
+bool StampFile(const char *path, FileStamp *stamp);
+
+// The data folder's writer lock: a file that no other program may open while
+// it is held, so that one copy at a time, on this PC or on another sharing
+// the folder, reads, merges and replaces the best file.  The system deletes
+// it when its holder lets go or ends, a crash included.
+class WriterLock {
+public:
+    WriterLock() = default;
+    WriterLock(const WriterLock &) = delete;
+    WriterLock &operator=(const WriterLock &) = delete;
+    ~WriterLock();
+    // Takes the lock at path, waiting about five seconds for another writer
+    // to finish; false when it could not be had by then.
+    bool Take(const char *path);
+
+private:
+    void *handle_ = nullptr;
+};
 
 // The data folder move on disk.
 store::DataFileSystem &DiskFiles();

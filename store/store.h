@@ -19,6 +19,22 @@
 #include "store/registry_layout.h"
 #include "store/settings.h"
 
+namespace store {
+
+// How a save of the best file ended.
+enum class BestSave {
+    Saved,
+    // Nothing written (the file held for long, another copy saving for long,
+    // a full disk, a drive out of reach, read-only media): the best file and
+    // the played history are as they were.
+    Failed,
+    // The file would be larger than the reader takes back (best::kLargestFile):
+    // nothing written.
+    TooLarge,
+};
+
+}  // namespace store
+
 class Store {
 public:
     // The store on root's keys, and the engine library told the same key.
@@ -152,10 +168,14 @@ public:
 
     // The writer: saves edited into the best file in place of the record of its
     // name, or appends it; with remove, deletes that name's record instead.
-    // Either way the best's played history starts afresh.  The new content goes
-    // to a temporary file in the data folder first and replaces KORVEL.dat only
-    // once it is complete on disk, so a failure leaves the old file whole.
-    bool WriteBest(const best::BestRecord &edited, bool remove);
+    // Once the new file is in place the best's played history starts afresh.
+    // The data folder's writer lock (KORVEL.lck) is held throughout, so that
+    // another copy sharing the folder does not save at the same time, and the
+    // merge starts from the file as it is under the lock.  The new content goes
+    // to a temporary file of this save in the data folder first and replaces
+    // KORVEL.dat only once it is complete on disk, so a failure leaves the old
+    // file and the history whole.
+    store::BestSave WriteBest(const best::BestRecord &edited, bool remove);
 
     // The played history: one REG_BINARY value per best, named as the best.  The
     // player keeps the bitmap and the best file's writer empties it; both go
@@ -195,6 +215,9 @@ public:
 
 private:
     void Tell(SettingsChange change);
+    // A best file left as a temporary file alone is put back before anything
+    // reads the bests (see best_file.cpp).
+    void TakeBackBestFileAtStart();
 
     RegistryRoot root_;
     char dataFolder_[MAX_PATH] = "";

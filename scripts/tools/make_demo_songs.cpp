@@ -169,7 +169,7 @@ bool WriteDemoBest(const std::string &windowsFolder, const std::string &bestFile
     for (const std::string &name : Sorted(songNames))
         ok = ok && record.InsertEntry(&cursor, (root + "\\" + name).c_str());
     std::vector<unsigned char> file;
-    ok = ok && best::MergeBestFile(nullptr, 0, record, 2, &file);
+    ok = ok && best::MergeBestFile(nullptr, 0, record, 2, &file) == best::MergeResult::Merged;
     return ok && midiw::Save(bestFile, midiw::Bytes(file.begin(), file.end()));
 }
 

@@ -332,7 +332,7 @@ TEST_F(InstallE2E, InstallByThePagesWithTheSynthesizerTickedAndUninstallToldToRe
     EXPECT_EQ(FindTivornWindow(), nullptr);
     StartPlaying(songs_.path());
     tivorn_.Exit();
-    for (const char *name : {"KORVEL.ini", "KORVEL.bak", "KORVEL.tmp", "KORVEL.log"})
+    for (const char *name : {"KORVEL.ini", "KORVEL.bak", "KORVEL.tmp", "KORVEL.~3a", "KORVEL.log"})
         songs_.WriteFile(name, {'[', 'A', ']'});
     std::string theirs[] = {songs_.WriteFile("mine\\KORVEL.dat", {1}), songs_.Join("song.mid"), Installed("x.txt")};
     ASSERT_TRUE(CopyFileA(songs_.Join("KORVEL.dat").c_str(), Installed("KORVEL.dat").c_str(), FALSE));
@@ -352,7 +352,7 @@ TEST_F(InstallE2E, InstallByThePagesWithTheSynthesizerTickedAndUninstallToldToRe
     PressButton(box, IDYES);
     ASSERT_EQ(uninstall.WaitForExit(60000), 0u);
 
-    for (const char *name : {"KORVEL.dat", "KORVEL.ini", "KORVEL.bak", "KORVEL.tmp", "KORVEL.log"})
+    for (const char *name : {"KORVEL.dat", "KORVEL.ini", "KORVEL.bak", "KORVEL.tmp", "KORVEL.~3a", "KORVEL.log"})
         EXPECT_FALSE(Exists(songs_.Join(name))) << name;
     EXPECT_FALSE(Exists(Installed("KORVEL.dat")));
     EXPECT_FALSE(Exists(Installed("Tivorn.exe")));

@@ -168,48 +168,42 @@ TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
     EXPECT_EQ(shell_.result, Closed({&R::bestToPlayChanged, &R::bestListChanged, &R::playingBestSaved}));
 }
 
-TEST_F(BestDialogTest, AFailedSaveReportsOverTheDialogAndACloseMeanwhileEndsItCleanly) {
-    // The resident window: the report's shut-down is posted to it.
-    HWND resident = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                    GetModuleHandleA(nullptr), nullptr);
-    Open({Record("T", {}), Record("U", {})}, "T", resident);
-    HWND dialog = shell_.dialog;
-    std::string before, after;
-    ReadWholeFile(store_.bestFile(), &before);
+TEST_F(BestDialogTest, AFailedSaveIsToldAndGivingUpKeepsTheDialogItsEditsAndTheHistory) {
+    Open({Record("T", {}), Record("U", {})}, "T");
+    HWND combo = GetDlgItem(shell_.dialog, IDC_BEST_LIST);
+    Bytes before = Stored();
+    program_key::WriteBinary(program_key::HistoryKey(), "T", "\1", 1);
     store_.SetOption(Option::AutoSave, 1);
+    // A folder in the best file's place fails the save at once.
+    ASSERT_TRUE(DeleteFileA(store_.bestFile()) && CreateDirectoryA(store_.bestFile(), nullptr));
+    std::vector<std::string> told;
+    {  // a new best that was not written leaves the list again
+        BoxAnswerer name(IDOK, "ベスト名の入力", "N"), answer(IDCANCEL);
+        Command(IDC_NEW_BEST);
+        told.push_back(answer.text());
+    }
+    EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 2);
     Key(Item({"r.mid"}), WM_CHAR, ' ');
-    // The writer cannot make its temporary file: a folder has its name.
-    ASSERT_TRUE(CreateDirectoryA(data_.Join("KORVEL.tmp").c_str(), nullptr));
-
-    // While the report is up the dialog takes no clicks; a Cancel that
-    // reaches it all the same closes it, once OK's handler has returned, and
-    // OK goes no further.
-    std::string report;
-    bool disabled = false;
-    std::thread user([&] {
-        HWND box = nullptr;
-        WaitUntil([&] { return (box = FindMessageBox(GetCurrentProcessId())) != nullptr; });
-        report = MessageBoxText(box);
-        disabled = !IsWindowEnabled(dialog);
-        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CANCEL, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_CANCEL)));
-        PressButton(box, IDOK);  // posted behind the close that Cancel posted
-    });
-    Command(IDC_OK);
-    JoinAnswering(user);
-    // The box's loop took the close; it waited for OK's handler to return.
-    EXPECT_TRUE(IsWindow(dialog));
+    for (int command : {IDC_OK, IDC_BEST_LIST}) {  // OK stays open; another best goes back
+        BoxAnswerer answer(IDCANCEL);
+        SendMessageA(combo, CB_SETCURSEL, 1, 0);
+        Command(command, command == IDC_OK ? BN_CLICKED : CBN_SELCHANGE);
+        told.push_back(answer.text());
+    }
+    PumpMessages();
     EXPECT_EQ(shell_.closes, 0);
-    MSG posted;
-    while (PeekMessageA(&posted, dialog, 0, 0, PM_REMOVE)) DispatchMessageA(&posted);
-    EXPECT_EQ(report.rfind("予期せぬエラーが発生しました。", 0), 0u) << report;
-    EXPECT_TRUE(disabled);
-    EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(shell_.closes, 1);
-    EXPECT_EQ(shell_.exits, std::vector<ExitReason>{ExitReason::FatalError});
-    ReadWholeFile(store_.bestFile(), &after);
-    EXPECT_EQ(after, before);
-    DestroyWindow(resident);
+    EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(Mark(Item({"r.mid"})), 0x2000u);
+    for (const std::string &text : told) EXPECT_EQ(text.rfind("ベストを保存できませんでした。", 0), 0u) << text;
+    EXPECT_TRUE(shell_.exits.empty());
+    EXPECT_EQ(History("T"), "\1");
+
+    // Once the file can be written, the edits are still there to save.
+    ASSERT_TRUE(RemoveDirectoryA(store_.bestFile()));
+    WriteBestFile(before);
+    Command(IDC_SAVE_BEST);
+    EXPECT_EQ(Entries("T"), std::vector<std::string>{M("r.mid")});
+    EXPECT_EQ(History("T"), "");
 }
 
 TEST_F(BestDialogTest, WithoutAMidiFolderTheDefaultBestIsMadeEmpty) {

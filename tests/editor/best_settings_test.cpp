@@ -129,7 +129,10 @@ TEST_F(BestSettingsTest, TheSaveQuestionAndTheRebuildModes) {
     HANDLE reader = CreateFileA(store_.bestFile(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
     dialog_.state().dirty = true;
-    EXPECT_EQ(dialog_.SaveBest(nullptr, false, kSaveAsIs), kSaveFailed);
+    {
+        BoxAnswerer answer(IDCANCEL);
+        EXPECT_EQ(dialog_.SaveBest(nullptr, false, kSaveAsIs), kSaveFailed);
+    }
     CloseHandle(reader);
     EXPECT_TRUE(dialog_.state().dirty);
 }

@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (int i = 0; i < entries; ++i) Require(edited.InsertEntry(&cursor, "C:\\m\\song.mid"));
     std::vector<unsigned char> saved;
     MergeReport report;
-    Require(MergeBestFile(file, fileSize, edited, mode, &saved, &report));
+    Require(MergeBestFile(file, fileSize, edited, mode, &saved, &report) == MergeResult::Merged);
     RequireClean(saved);
     std::vector<std::string> after = ListBestNames(saved.data(), saved.size());
     size_t same = 0;
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     // Saving the result again changes nothing and loses nothing.
     std::vector<unsigned char> again;
-    Require(MergeBestFile(saved.data(), saved.size(), edited, mode, &again, &report));
+    Require(MergeBestFile(saved.data(), saved.size(), edited, mode, &again, &report) == MergeResult::Merged);
     Require(again == saved && report.damagedRecords == 0 && report.lostBytes == 0);
     return 0;
 }

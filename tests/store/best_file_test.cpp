@@ -40,7 +40,7 @@ protected:
         size_t cursor = record.Terminator();
         for (const std::string &entry : entries)
             if (!record.InsertEntry(&cursor, entry.c_str())) return false;
-        return store_.WriteBest(record, remove);
+        return store_.WriteBest(record, remove) == store::BestSave::Saved;
     }
 
     std::vector<std::string> Names() {
@@ -218,19 +218,15 @@ TEST_F(BestFileTest, TheLongestDataFolderSavesWithItsBackup) {
 TEST_F(BestFileTest, ASaveWaitsOutAMomentaryHold) {
     WriteBests({Record("Keep", {"C:\\k.mid"})});
     // Another program holds the file and lets go once the writer has met the
-    // hold: without sharing, at the writer's read (it empties the best's
-    // history just before); reading, at its replace (the temporary file is
-    // written just before).
-    std::string temporary = data_.Join("KORVEL.tmp");
+    // hold: without sharing, at the writer's read (it takes its lock just
+    // before); reading, at its replace (its temporary file is written just
+    // before).
     for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}}) {
         program_key::WriteBinary(program_key::HistoryKey(), "Keep", "\1", 1);
         HANDLE held = CreateFileA(store_.bestFile(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         std::thread scanner([&] {
-            WaitUntil([&] {
-                return share ? GetFileAttributesA(temporary.c_str()) != INVALID_FILE_ATTRIBUTES
-                             : HistoryIsEmpty("Keep");
-            });
+            WaitUntil([&] { return Files().size() > (share ? 2u : 1u); });  // its lock, then its own file
             CloseHandle(held);
         });
         bool saved = Save("Keep", {"C:\\new.mid"});
@@ -241,9 +237,10 @@ TEST_F(BestFileTest, ASaveWaitsOutAMomentaryHold) {
     EXPECT_EQ(Files(), std::vector<std::string>{"KORVEL.dat"});
 }
 
-TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileWhole) {
+TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileAndTheHistoryWhole) {
     Bytes old = bestbytes::File({Record("Keep", {"C:\\k.mid"})});
     WriteBestFile(old);
+    program_key::WriteBinary(program_key::HistoryKey(), "Keep", "\1", 1);
 
     // Another program reads the file without letting it be replaced, for
     // longer than the writer waits.
@@ -252,6 +249,7 @@ TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileWhole) {
     EXPECT_FALSE(Save("Keep", {}));
     CloseHandle(reader);
     EXPECT_EQ(Stored(), old);
+    EXPECT_EQ(History("Keep"), "\1");
     EXPECT_EQ(Files(), std::vector<std::string>{"KORVEL.dat"});
 
     // A file locked against reading is not taken for a missing one.
@@ -260,11 +258,65 @@ TEST_F(BestFileTest, AFailedSaveLeavesTheOldFileWhole) {
     EXPECT_FALSE(Save("Keep", {}));
     CloseHandle(locker);
     EXPECT_EQ(Stored(), old);
+    EXPECT_EQ(History("Keep"), "\1");
 
     // Without a data folder there is nowhere to write.
     store_.UseDataFolder(store::DataFolder{"", "", store_.bestFile()});
     EXPECT_FALSE(Save("Keep", {}));
     EXPECT_EQ(Stored(), old);
+}
+
+TEST_F(BestFileTest, AnotherWriterOfTheFolderIsNeitherWrittenOverNorInTheWay) {
+    Bytes old = bestbytes::File({Record("Keep", {"C:\\k.mid"})});
+    WriteBestFile(old);
+    // Another copy saving, its lock held for longer than a save waits.
+    HANDLE lock = CreateFileA(data_.Join("KORVEL.lck").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    EXPECT_FALSE(Save("Keep", {}));
+    EXPECT_EQ(Stored(), old);
+    CloseHandle(lock);
+    // A copy from before the lock in the middle of its save: its temporary
+    // file neither stops this save nor is touched by it.
+    HANDLE theirs = CreateFileA(data_.Join("KORVEL.tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD wrote = 0;
+    WriteFile(theirs, "x", 1, &wrote, nullptr);
+    EXPECT_TRUE(Save("Keep", {"C:\\new.mid"}));
+    CloseHandle(theirs);
+    EXPECT_EQ(Stored(), bestbytes::File({Record("Keep", {"C:\\new.mid"})}));
+    EXPECT_EQ(Stored("KORVEL.tmp"), Bytes{'x'});
+}
+
+TEST_F(BestFileTest, ABestFileLeftAsATemporaryFileIsTakenBackNotWrittenOver) {
+    // A save cut off where a replace takes two steps: KORVEL.dat gone, the
+    // new content in temporary files.  The newest complete one comes back.
+    Bytes older = bestbytes::File({Record("Old", {})}), newer = bestbytes::File({Record("Old", {}), Record("New", {})});
+    Bytes cut(newer.begin(), newer.end() - 3);
+    auto leave = [&](const char *name, const Bytes &content, WORD minute) {
+        std::string path = data_.WriteFile(name, std::vector<uint8_t>(content.begin(), content.end()));
+        SYSTEMTIME when = {2026, 1, 0, 1, 12, minute, 0, 0};
+        FILETIME time;
+        SystemTimeToFileTime(&when, &time);
+        HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFileTime(file, nullptr, nullptr, &time);
+        CloseHandle(file);
+    };
+    leave("KORVEL.tmp", older, 1);
+    leave("KORVEL.~3a", newer, 2);
+    leave("KORVEL.~07", cut, 3);
+    data_.WriteFile("KORVEL.ini", {});
+    program_key::WriteString(program_key::Key(), "DataPath", data_.path());
+    ASSERT_EQ(store_.LoadDataFolder(), store::Resolution::Resolved);
+    EXPECT_EQ(Stored(), newer);
+
+    // Left while this copy runs, it is where the next save starts, which
+    // clears the rest away; beside a KORVEL.dat it is not taken back.
+    ASSERT_TRUE(DeleteFileA(store_.bestFile()));
+    leave("KORVEL.~3a", newer, 2);
+    ASSERT_TRUE(Save("Third", {}));
+    EXPECT_EQ(Files(), (std::vector<std::string>{"KORVEL.dat", "KORVEL.ini"}));
+    leave("KORVEL.~3a", older, 2);
+    ASSERT_EQ(store_.LoadDataFolder(), store::Resolution::Resolved);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Old", "New", "Third"}));
 }
 
 TEST_F(BestFileTest, DataFolderIsStoredWhenTheProgramsFolderIsChosen) {

@@ -18,7 +18,7 @@ using Names = std::vector<std::string>;
 
 Bytes Merge(const Bytes &old, const BestRecord &edited, int mode, MergeReport *report = nullptr) {
     Bytes out;
-    EXPECT_TRUE(MergeBestFile(old.data(), old.size(), edited, mode, &out, report));
+    EXPECT_EQ(MergeBestFile(old.data(), old.size(), edited, mode, &out, report), MergeResult::Merged);
     return out;
 }
 
@@ -158,14 +158,32 @@ TEST(BestFileWriter, SavesInPlaceAppendsDeletesAndRoundTrips) {
 
     // No file and a file of 0 bytes are alike: saving is possible again.
     Bytes out;
-    ASSERT_TRUE(MergeBestFile(nullptr, 0, newB, 1, &out));
+    ASSERT_EQ(MergeBestFile(nullptr, 0, newB, 1, &out), MergeResult::Merged);
     EXPECT_EQ(out, File({BytesOf(newB)}));
     EXPECT_EQ(Merge(Bytes(), newB, 0), File({}));
-    EXPECT_FALSE(MergeBestFile(file.data(), file.size(), BestRecord(), 1, &out));
+    EXPECT_EQ(MergeBestFile(file.data(), file.size(), BestRecord(), 1, &out), MergeResult::NoRecord);
 
     Bytes saved = Merge(Merge(file, newB, 1), Make("E", {"C:\\e.mid"}), 1);
     EXPECT_EQ(BytesOf(FindBest(saved.data(), saved.size(), "B")), BytesOf(newB));
     EXPECT_EQ(NamesIn(saved), (Names{"A", "B", "C", "E"}));
+}
+
+TEST(BestFileWriter, NeverWritesWhatTheReaderWouldRefuseOrTakesBackAnUnfinishedFile) {
+    Bytes file = File({Record("A", {"C:\\a.mid"})}), out;
+    BestRecord grown = Make("B", {"C:\\b.mid"});
+    size_t size = file.size() + grown.Size();
+    EXPECT_EQ(MergeBestFile(file.data(), file.size(), grown, 1, &out, nullptr, size), MergeResult::Merged);
+    EXPECT_EQ(MergeBestFile(file.data(), file.size(), grown, 1, &out, nullptr, size - 1), MergeResult::TooLarge);
+    EXPECT_TRUE(out.empty());
+
+    // Only the writer's whole output is a best file to take back.
+    Bytes whole = Merge(file, grown, 1), trailing = whole, damaged = File({Record("Bad", {"C:\\x.mid"}, 2, 3)});
+    trailing.push_back(0);
+    EXPECT_TRUE(IsCompleteBestFile(whole.data(), whole.size()));
+    for (size_t cut : {size_t{1}, size_t{4}, grown.Size()})
+        EXPECT_FALSE(IsCompleteBestFile(whole.data(), whole.size() - cut)) << cut;
+    EXPECT_FALSE(IsCompleteBestFile(trailing.data(), trailing.size()));
+    EXPECT_FALSE(IsCompleteBestFile(damaged.data(), damaged.size()));
 }
 
 TEST(DamagedBestFile, ReaderAndWriterPassOverTheSameRecordsAndNeverWriteThemBack) {
@@ -253,7 +271,7 @@ TEST(DamagedBestFile, EveryTruncationReadsTheWholeRecordsAndSavesCleanly) {
         EXPECT_EQ(ListBestNames(bytes.get(), cut), Names(names.begin(), names.begin() + whole));
 
         Bytes saved;
-        ASSERT_TRUE(MergeBestFile(bytes.get(), cut, Make("Two", {"C:\\2.mid"}), 1, &saved));
+        ASSERT_EQ(MergeBestFile(bytes.get(), cut, Make("Two", {"C:\\2.mid"}), 1, &saved), MergeResult::Merged);
         ExpectClean(saved);
         EXPECT_FALSE(FindBest(saved.data(), saved.size(), "Two").IsNone());
     }
