@@ -104,11 +104,14 @@ bool BestSettingsDialog::CollectTreeMarks() { return window_ && tree_.Collect();
 
 // --- the first best of an opening -------------------------------------------------
 
-BestSettingsDialog::FirstBest BestSettingsDialog::LoadFirstOrDefaultBest(HWND combo, best::BestRecord *record) {
+BestSettingsDialog::FirstBest BestSettingsDialog::LoadFirstOrDefaultBest(HWND combo, best::BestRecord *record,
+                                                                      OtherHistories histories) {
     for (;;) {
         SendMessageA(combo, CB_RESETCONTENT, 0, 0);
         if (ReadBests(nullptr, ReadBestsMode::FillSelectFirst, combo, record)) return FirstBest::Loaded;
-        switch (store_.DeleteAllBests()) {
+        best::BestFileState state =
+            histories == OtherHistories::Clear ? store_.DeleteAllBests() : store_.ReadBestFileState();
+        switch (state) {
         case best::BestFileState::NoBest:
             MakeDefaultBest(combo, record);
             return failed_ ? FirstBest::Gone : FirstBest::DefaultMade;

@@ -325,7 +325,7 @@ void BestSettingsDialog::ShowNewFolderBests() {
         // over it, each song keeping its played mark by its path.
         host_->player().TakeSavedBest(record);
     } else {
-        FirstBest first = LoadFirstOrDefaultBest(combo, &record);
+        FirstBest first = LoadFirstOrDefaultBest(combo, &record, OtherHistories::Keep);
         if (first == FirstBest::Gone) return;
         if (first == FirstBest::DefaultMade) RequireOk();
         // The player goes over to it at the close.

@@ -157,7 +157,12 @@ private:
     // No current best: the first best of the file, or the default best when
     // the file truly holds none.  A file that cannot be read is told of until
     // it can, or the user ends the program.
-    FirstBest LoadFirstOrDefaultBest(HWND combo, best::BestRecord *record);
+    // What becomes of the played histories of other bests when the file holds
+    // none: an opening starts afresh; after a switch to another folder's
+    // files they belong to the bests of the folder left, which still has them.
+    enum class OtherHistories { Clear, Keep };
+    FirstBest LoadFirstOrDefaultBest(HWND combo, best::BestRecord *record,
+                                     OtherHistories histories = OtherHistories::Clear);
     void MakeDefaultBest(HWND combo, best::BestRecord *record);
     // The selection-change handling without the save question: the best
     // selected in combo becomes the edited best record, or a new empty

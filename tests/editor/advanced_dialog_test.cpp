@@ -338,6 +338,19 @@ TEST_F(AdvancedTest, TheDataFilesMoveTogetherOrNotAtAll) {
     EXPECT_EQ(WindowText(combo), "X");
     EXPECT_EQ(WindowText(GetDlgItem(dialog_, IDC_PLAY_BEST)), "X");
     DeleteTree(third);
+
+    // A folder with album names alone has no best: the default best is made
+    // there, and the histories of the bests left behind stay theirs.
+    const unsigned char played = 1;
+    store_.WriteHistory("X", &played, 1);
+    ScratchFolder names;
+    names.WriteFile("KORVEL.ini", {'[', ']'});
+    Advanced([&](HWND dialog) {
+        moveTo(names.path())(dialog);
+        EXPECT_EQ(Answer(IDYES), kQuestion);
+    });
+    EXPECT_EQ(WindowText(combo), "すべてのMIDIファイル");
+    EXPECT_TRUE(store_.HistoryPresent("X"));
 }
 
 }  // namespace
