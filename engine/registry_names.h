@@ -7,6 +7,11 @@
 constexpr char kProgramKey[] = "Software\\Zarnith\\Tivorn";
 constexpr char kValueSettings[] = "Settings";  /* REG_BINARY, the 29-byte settings block */
 
+/* REG_DWORD beside "MediaKeys": how a song with a loop plays, 0 once
+ * through, 1 twice with a fade (also when missing or another number),
+ * 2 until 次の曲. */
+constexpr char kValueLoop[] = "Loop";
+
 constexpr char kEngineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
 constexpr char kValueOutput[] = "Output";      /* REG_SZ: empty, "midi:N", "midi:name:NAME" or "log:PATH" */
 

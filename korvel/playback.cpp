@@ -355,6 +355,7 @@ bool StartThread(KorvelEndHandler onEnd, int priority) {
     run->output = g_playback.output.get();
     run->activity = &g_playback.activity;
     run->calibration = g_playback.calibration;
+    run->loop = g_playback.settings.loop;
     run->notifyWindow = g_playback.window;
     run->endMessage = kSongEndedMessage;
     run->generation = ++g_playback.generation;

@@ -286,7 +286,7 @@ DWORD WINAPI PlaybackThread(LPVOID parameter) {
     run.output->WatchStop(run.stopEvent);
     PlayOutcome outcome;
     try {
-        outcome = PlaySong(*run.song, waiter, waits, output);
+        outcome = PlaySong(*run.song, waiter, waits, output, run.loop);
     } catch (const std::bad_alloc &) {
         // The log could not hold a huge message.  The song is given up as
         // if it had ended, so that the player moves on.

@@ -42,6 +42,7 @@ struct PlaybackRun {
     std::atomic<bool> started{false};  // "start" is written; the song's clock runs
     std::atomic<bool> stopRequested{false};
     WaitCalibration calibration;
+    LoopPlay loop = LoopPlay::TwoPassesAndFade;
     bool joinMmcss = false;         // the thread's priority is the system's to manage
     HWND notifyWindow = nullptr;    // gets endMessage when the song ended by itself or failed
     UINT endMessage = 0;

@@ -127,6 +127,16 @@ public:
 
 enum class PlayOutcome { Ended, Stopped, Failed };
 
+// What a song with a loop does at the loop's end: plays on to its end as
+// if there were none, goes back once and fades out on the way back again,
+// or goes back until it is stopped.
+enum class LoopPlay { Off, TwoPassesAndFade, Endless };
+
+// How long the fade after the second pass lasts, and how often the
+// channels' volume steps down meanwhile.
+constexpr int64_t kLoopFadeUs = 8'000'000;
+constexpr int64_t kLoopFadeStepUs = 100'000;
+
 // How late the next event may come before the sequencer takes it for a
 // freeze of the process (a debugger, Modern Standby, a suspended machine
 // whose notice never came) rather than a busy machine.
@@ -139,7 +149,16 @@ constexpr int64_t kFreezeLateUs = 250000;
 // it stood: the notes that sound are released and the song's time origin
 // moves forward, so that what fell due meanwhile is not sent in one burst.
 // Failed: the output was lost; nothing more is sent, not even the silence.
-PlayOutcome PlaySong(const Song &song, Waiter &waiter, WaitPrimitives &clock, SongOutput &output);
+//
+// A song with a loop goes back from the loop's end to its start as loop
+// says.  At each jump the notes that sound are released and the channels
+// are put back as they stood at the loop's start (controllers, program,
+// pitch bend, channel pressure, the RPNs and the GS and XG NRPNs), so that
+// every pass sounds the same; SysEx in the loop is sent again as it stands.
+// The fade steps each channel's volume (controller 7) down from the
+// channel's own, and puts the channel's own back once it is silent.
+PlayOutcome PlaySong(const Song &song, Waiter &waiter, WaitPrimitives &clock, SongOutput &output,
+                     LoopPlay loop = LoopPlay::Off);
 
 }  // namespace korvel
 

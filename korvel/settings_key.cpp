@@ -25,6 +25,25 @@ int StoredPlaybackPriority(const std::string &programKey) {
     return index;
 }
 
+korvel::LoopPlay StoredLoopPlay(const std::string &programKey) {
+    DWORD value = 1;
+    DWORD size = sizeof value;
+    DWORD type = 0;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, programKey.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        if (RegQueryValueExA(key, kValueLoop, nullptr, &type, reinterpret_cast<BYTE *>(&value), &size) !=
+                ERROR_SUCCESS ||
+            type != REG_DWORD || size != sizeof value)
+            value = 1;
+        RegCloseKey(key);
+    }
+    switch (value) {
+    case 0: return korvel::LoopPlay::Off;
+    case 2: return korvel::LoopPlay::Endless;
+    default: return korvel::LoopPlay::TwoPassesAndFade;
+    }
+}
+
 }  // namespace
 
 namespace korvel {
@@ -35,6 +54,7 @@ SongSettings ReadSongSettings() {
     std::string key = SettingsKey();
     SongSettings settings;
     settings.priority = StoredPlaybackPriority(key);
+    settings.loop = StoredLoopPlay(key);
     settings.output = ReadOutputSetting((key + "\\Engine").c_str());
     return settings;
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/registry_names.h"
+#include "korvel/sequencer.h"
 #include "utils/output_value.h"
 
 namespace korvel {
@@ -44,6 +45,7 @@ std::string EngineKeyPath();  // SettingsKey()\Engine
 struct SongSettings {
     int priority = 0;  // index into 高 ... 低; 高 when "Settings" holds none
     outputs::OutputSetting output;
+    LoopPlay loop = LoopPlay::TwoPassesAndFade;
 };
 SongSettings ReadSongSettings();
 

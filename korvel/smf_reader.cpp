@@ -117,13 +117,39 @@ SmfError ParseHeader(const Span &smf, Header &header) {
     return SmfError::None;
 }
 
-// One decoded track event before timing: a message in the byte pool, or a
-// tempo change (size 0, offset holding microseconds per quarter note).
+// One decoded track event before timing: a message in the byte pool, a
+// tempo change (offset holding microseconds per quarter note), or a loop mark.
+enum class RawKind : uint8_t { Message, Tempo, LoopStart, LoopEnd };
+
 struct RawEvent {
     uint64_t tick;
     uint32_t offset;
     uint32_t size;
+    RawKind kind = RawKind::Message;
 };
+
+// A loop mark with its time, in the order the song plays it.
+struct LoopMark {
+    int64_t timeUs;
+    RawKind kind;
+};
+
+// Controller 111 marks the loop start in much game music.
+constexpr uint8_t kLoopStartController = 111;
+// A stretch shorter than this is not looped: it would only stutter, and at
+// zero length it would never end.
+constexpr int64_t kShortestLoopUs = 100000;
+
+bool TextIs(const uint8_t *p, uint32_t length, const char *word) {
+    size_t n = std::strlen(word);
+    if (length != n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        uint8_t c = p[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<uint8_t>(c - 'A' + 'a');
+        if (c != static_cast<uint8_t>(word[i])) return false;
+    }
+    return true;
+}
 
 enum class NumberRead { Ok, Truncated, TooLong };
 
@@ -203,7 +229,11 @@ private:
         if (type == 0x2F) return Step::Last;
         if (type == 0x51 && length >= 3) {
             uint32_t tempo = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
-            if (tempo != 0) out_.push_back({at, tempo, 0});
+            if (tempo != 0) out_.push_back({at, tempo, 0, RawKind::Tempo});
+        }
+        if (type == 0x06) {  // a marker
+            if (TextIs(p, length, "loopstart")) out_.push_back({at, 0, 0, RawKind::LoopStart});
+            if (TextIs(p, length, "loopend")) out_.push_back({at, 0, 0, RawKind::LoopEnd});
         }
         p += length;
         return Step::Next;
@@ -245,6 +275,7 @@ private:
         running = status;
         Append(at, &status, 1, p, static_cast<uint32_t>(count));
         UseChannel(status);
+        if ((status & 0xF0) == 0xB0 && p[0] == kLoopStartController) out_.push_back({at, 0, 0, RawKind::LoopStart});
         p += count;
         return Step::Next;
     }
@@ -267,19 +298,47 @@ private:
 // Gives the events their times on one tempo map that starts at startUs;
 // returns the time of endTick.
 int64_t AppendTimed(const std::vector<RawEvent> &raw, uint64_t endTick, const Timebase &base, int64_t startUs,
-                    Song &song) {
+                    Song &song, std::vector<LoopMark> &marks) {
     TickClock clock(base, startUs);
     uint64_t tick = 0;
     for (const RawEvent &e : raw) {
         clock.Advance(e.tick - tick);
         tick = e.tick;
-        if (e.size == 0)
-            clock.SetTempo(e.offset);
-        else
-            song.events.push_back({clock.Us(), e.offset, e.size});
+        switch (e.kind) {
+        case RawKind::Message: song.events.push_back({clock.Us(), e.offset, e.size}); break;
+        case RawKind::Tempo: clock.SetTempo(e.offset); break;
+        case RawKind::LoopStart:
+        case RawKind::LoopEnd: marks.push_back({clock.Us(), e.kind}); break;
+        }
     }
     clock.Advance(endTick - tick);
     return clock.Us();
+}
+
+// The first loop start counts, and the first end after it; ends before
+// the start, a second start and later ends are passed over.  Without an
+// end the loop runs to the song's end.  An end at the start's own time
+// leaves no loop, as does a stretch too short.  Events at the start's time belong
+// to the loop, those at an end mark's time to what follows it.
+SongLoop FindLoop(const std::vector<LoopMark> &marks, const Song &song) {
+    SongLoop loop;
+    auto start = std::find_if(marks.begin(), marks.end(), [](const LoopMark &m) { return m.kind == RawKind::LoopStart; });
+    if (start == marks.end()) return loop;
+    auto end = std::find_if(start, marks.end(),
+                            [](const LoopMark &m) { return m.kind == RawKind::LoopEnd; });
+    int64_t endUs = end == marks.end() ? song.endUs : std::min(end->timeUs, song.endUs);
+    if (endUs - start->timeUs < kShortestLoopUs) return loop;
+    auto firstAt = [&](int64_t us) {
+        return static_cast<size_t>(
+            std::lower_bound(song.events.begin(), song.events.end(), us,
+                             [](const SongEvent &e, int64_t t) { return e.timeUs < t; }) -
+            song.events.begin());
+    };
+    loop.startUs = start->timeUs;
+    loop.endUs = endUs;
+    loop.startIndex = firstAt(loop.startUs);
+    loop.endIndex = end == marks.end() ? song.events.size() : firstAt(endUs);
+    return loop;
 }
 
 bool PrintableId(const uint8_t *p) {
@@ -325,6 +384,7 @@ SmfError ReadSmf(const uint8_t *data, size_t size, Song &song) {
     TrackDecoder decoder(song, header.format == 2 ? sequential : merged);
     uint64_t mergedEnd = 0;
     int64_t sequenceUs = 0;
+    std::vector<LoopMark> marks;
     size_t tracksWithEvents = 0;
     size_t pos = header.firstChunk;
     while (smf.size - pos >= 8) {
@@ -340,7 +400,7 @@ SmfError ReadSmf(const uint8_t *data, size_t size, Song &song) {
                 return SmfError::BadNumber;
             }
             if (header.format == 2) {
-                sequenceUs = AppendTimed(sequential, endTick, header.timebase, sequenceUs, song);
+                sequenceUs = AppendTimed(sequential, endTick, header.timebase, sequenceUs, song, marks);
                 sequential.clear();
             } else {
                 mergedEnd = std::max(mergedEnd, endTick);
@@ -361,8 +421,9 @@ SmfError ReadSmf(const uint8_t *data, size_t size, Song &song) {
         if (tracksWithEvents > 1)
             std::stable_sort(merged.begin(), merged.end(),
                              [](const RawEvent &a, const RawEvent &b) { return a.tick < b.tick; });
-        song.endUs = AppendTimed(merged, mergedEnd, header.timebase, 0, song);
+        song.endUs = AppendTimed(merged, mergedEnd, header.timebase, 0, song, marks);
     }
+    song.loop = FindLoop(marks, song);
     if (song.events.empty()) {
         song = Song();
         return SmfError::NothingToPlay;

@@ -15,11 +15,25 @@ struct SongEvent {
     uint32_t size;    // never 0
 };
 
+// The stretch that a looped song plays again: its events are
+// events[startIndex, endIndex), their times [startUs, endUs).  The start is
+// controller 111 or a marker "loopStart", the end a marker "loopEnd" or,
+// without one, the song's end.  Absent (endUs == startUs == 0) when the song
+// has no usable loop: marks out of order or a stretch too short to repeat.
+struct SongLoop {
+    size_t startIndex = 0;
+    size_t endIndex = 0;
+    int64_t startUs = 0;
+    int64_t endUs = 0;
+    bool present() const { return endUs > startUs; }
+};
+
 struct Song {
     std::vector<SongEvent> events;  // ordered by time; ties keep file order
     std::vector<uint8_t> bytes;     // the messages back to back, as sent
     int64_t endUs = 0;              // End of Track of the last track to end
     uint16_t channelsUsed = 0;      // bit n: a channel message for channel n
+    SongLoop loop;
 
     const uint8_t *Message(const SongEvent &e) const { return bytes.data() + e.offset; }
 };

@@ -74,7 +74,7 @@ RenderOutcome RenderSong(const Song &song, synth::Synthesizer &synth, const Rend
     tuning.fineSleepUsable = true;
     tuning.fineLateUs = 0;
     Waiter waiter(clock, tuning);
-    if (PlaySong(song, waiter, clock, clock) != PlayOutcome::Ended) return RenderOutcome::Stopped;
+    if (PlaySong(song, waiter, clock, clock, options.loop) != PlayOutcome::Ended) return RenderOutcome::Stopped;
 
     int64_t cutAt = clock.NowUs() + options.longestTailUs;
     while (synth.ActiveVoices() > 0 && clock.NowUs() < cutAt && !clock.StopRequested())

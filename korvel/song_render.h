@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "korvel/sequencer.h"
 #include "korvel/song.h"
 #include "korvel/synth/synthesizer.h"
 
@@ -22,6 +23,8 @@ struct RenderOptions {
     // After the song's end the voices ring out for at most this long; the
     // rest is faded out quickly.
     int64_t longestTailUs = 10'000'000;
+    // As the player's default, so that a looped song's file ends.
+    LoopPlay loop = LoopPlay::TwoPassesAndFade;
 };
 
 // Sends the GM System On, the song, and at its end the note-offs and pedal

@@ -4,7 +4,8 @@
 //   tivornctl render [--dry] SONG.mid SOUNDFONT.sf2 OUT.wav
 //
 // The WAV is 44.1 kHz 16-bit stereo and ends when the last voice has died
-// away.  --dry leaves reverb and chorus out.  A WAV that cannot be written
+// away.  A song with a loop plays it twice and fades out, as the player does
+// by default.  --dry leaves reverb and chorus out.  A WAV that cannot be written
 // whole is not left behind, and does not replace one that was there.
 #include "render_command.h"
 

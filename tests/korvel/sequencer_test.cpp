@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -203,6 +205,134 @@ TEST(Sequencer, AnOutputThatIsLostEndsTheSongAsFailedAtOnce) {
     EXPECT_EQ(korvel::PlaySong(song, waiter, system, output), PlayOutcome::Failed);
     EXPECT_EQ(output.sent.size(), 57u);  // nothing tried after the loss, not even the silence
     EXPECT_LT(system.now, song.endUs);
+}
+
+// What one channel's controllers, program and pitch bend stand at after
+// the messages sent so far, from the reset's values.
+struct ChannelLook {
+    std::array<int, 128> controllers{};
+    int program = 0, bend = 8192;
+    ChannelLook() { controllers[7] = 100, controllers[10] = 64, controllers[11] = 127, controllers[91] = 40; }
+    void Follow(const Bytes &m) {
+        if ((m[0] & 0xF0) == 0xB0 && m[1] < 120) controllers[m[1]] = m[2];
+        if ((m[0] & 0xF0) == 0xC0) program = m[1];
+        if ((m[0] & 0xF0) == 0xE0) bend = m[1] | (m[2] << 7);
+    }
+    bool operator==(const ChannelLook &o) const {
+        return controllers == o.controllers && program == o.program && bend == o.bend;
+    }
+};
+
+// A second of loop after half a second of intro (a tick is a millisecond),
+// which changes pan, program, bend and bend range and holds a note and the
+// pedal over its end; what follows the loop's end is never reached.
+korvel::Song LoopedSong() {
+    Track t;
+    t.Program(0, 0, 5).Controller(0, 0, 7, 90).Controller(0, 0, 101, 0).Controller(0, 0, 100, 0);
+    t.Controller(0, 0, 6, 12).NoteOn(0, 0, 60, 100);
+    t.Meta(500, 0x06, {'l', 'o', 'o', 'p', 'S', 't', 'a', 'r', 't'}).NoteOff(0, 0, 60).NoteOn(0, 0, 62, 100);
+    t.Controller(100, 0, 10, 20).Program(0, 0, 30).Event(0, {0xE0, 0, 0x50}).Controller(0, 0, 6, 2);
+    t.Controller(0, 0, 64, 127).NoteOff(200, 0, 62).NoteOn(0, 0, 64, 100);
+    t.Meta(700, 0x06, {'l', 'o', 'o', 'p', 'E', 'n', 'd'}).NoteOn(0, 0, 70, 100).NoteOff(100, 0, 70).End(400);
+    return Decode(midiw::File(0, 500, {t}));
+}
+
+TEST(Sequencer, ALoopPlaysTwiceAlikeThenFadesAndPutsTheVolumeBack) {
+    korvel::Song song = LoopedSong();
+    const Bytes loopFirst = {0x80, 60, 0x40}, pastLoop = {0x90, 70, 100};
+    for (korvel::LoopPlay mode : {korvel::LoopPlay::TwoPassesAndFade, korvel::LoopPlay::Off, korvel::LoopPlay::Endless}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        FakeSystem system;
+        system.stopAt = mode == korvel::LoopPlay::Endless ? 20'000'000 : INT64_MAX;
+        korvel::Waiter waiter(system, {true, 0});
+        RecordingOutput output(system);
+        PlayOutcome outcome = korvel::PlaySong(song, waiter, system, output, mode);
+
+        ChannelLook look;
+        korvel::NoteTracker notes;
+        std::vector<ChannelLook> atPass;
+        std::vector<Sent> passes[2];
+        int lowestVolume = 127;
+        for (const Sent &s : output.sent) {
+            if (s.message == pastLoop) EXPECT_EQ(mode, korvel::LoopPlay::Off) << "played past the loop's end";
+            if (s.message == loopFirst && !s.added) {
+                if (!atPass.empty()) EXPECT_EQ(notes.Sounding(), 0) << "a note rings over the jump at " << s.at;
+                atPass.push_back(look);
+                atPass.back().controllers[7] = 0;  // the fade's to change
+            }
+            if (!s.added && atPass.size() >= 1 && atPass.size() <= 2) passes[atPass.size() - 1].push_back(s);
+            if (s.message[0] == 0xB0 && s.message[1] == 7) lowestVolume = std::min<int>(lowestVolume, s.message[2]);
+            look.Follow(s.message);
+            notes.Observe(s.message.data(), s.message.size());
+        }
+        for (size_t i = 1; i < atPass.size(); ++i) EXPECT_EQ(atPass[i], atPass[0]) << "pass " << i + 1;
+        if (mode == korvel::LoopPlay::Off) {
+            EXPECT_EQ(outcome, PlayOutcome::Ended);
+            EXPECT_EQ(output.sent.back().at, 2'000'000);
+            EXPECT_EQ(atPass.size(), 1u);
+            continue;
+        }
+        ASSERT_EQ(passes[1].size(), passes[0].size());
+        for (size_t i = 0; i < passes[0].size(); ++i) {
+            EXPECT_EQ(passes[1][i].message, passes[0][i].message) << i;
+            EXPECT_EQ(passes[1][i].at, passes[0][i].at + 1'000'000) << i;
+        }
+        if (mode == korvel::LoopPlay::Endless) {
+            EXPECT_EQ(outcome, PlayOutcome::Stopped);
+            EXPECT_EQ(atPass.size(), 20u);
+            EXPECT_EQ(lowestVolume, 90);
+            continue;
+        }
+        // Intro, two passes, and the fade while the loop goes on.
+        EXPECT_EQ(outcome, PlayOutcome::Ended);
+        EXPECT_EQ(output.sent.back().at, 500'000 + 2 * 1'000'000 + korvel::kLoopFadeUs);
+        EXPECT_EQ(lowestVolume, 0);
+        EXPECT_EQ(look.controllers[7], 90) << "the channel's own volume is put back";
+        EXPECT_EQ(notes.Sounding(), 0);
+    }
+}
+
+// Marks that make no loop, or one other than they seem to; none may hang
+// a song that plays its loop for ever.
+TEST(Sequencer, LoopMarksOutOfOrderRepeatedOrEmptyGiveADefinedLoop) {
+    auto marker = [](const char *text) { return Bytes(text, text + std::strlen(text)); };
+    struct Case {
+        const char *what;
+        std::vector<Track> tracks;
+        int64_t startMs, endMs;  // 0, 0: no loop
+    };
+    Track endFirst, noEnd, repeated, zero, lastTick, unknownWord, conductor, notes;
+    endFirst.Meta(100, 6, marker("loopEnd")).NoteOn(0, 0, 60, 1).Meta(300, 6, marker("LOOPSTART")).NoteOff(600, 0, 60).End();
+    noEnd.NoteOn(0, 0, 60, 1).Controller(200, 0, 111, 0).NoteOff(800, 0, 60).End();
+    repeated.Meta(100, 6, marker("loopstart")).NoteOn(0, 0, 60, 1).Controller(200, 0, 111, 0);
+    repeated.Meta(300, 6, marker("LoopEnd")).Meta(200, 6, marker("loopEnd")).NoteOff(200, 0, 60).End();
+    zero.NoteOn(0, 0, 60, 1).Meta(500, 6, marker("loopStart")).Meta(0, 6, marker("loopEnd")).NoteOff(500, 0, 60).End();
+    lastTick.NoteOn(0, 0, 60, 1).NoteOff(1000, 0, 60).Controller(0, 0, 111, 0).End();
+    unknownWord.NoteOn(0, 0, 60, 1).Meta(100, 6, marker("loop start")).Meta(0, 1, marker("loopStart")).NoteOff(900, 0, 60).End();
+    conductor.Meta(300, 6, marker("loopStart")).Meta(400, 6, marker("loopEnd")).End();
+    notes.NoteOn(0, 1, 60, 1).NoteOff(1000, 1, 60).End();
+    const Case cases[] = {
+        {"an end before the start is passed over", {endFirst}, 400, 1000},
+        {"controller 111 with no end loops to the song's end", {noEnd}, 200, 1000},
+        {"the first start and the first end after it count", {repeated}, 100, 600},
+        {"a loop of no length is none", {zero}, 0, 0},
+        {"controller 111 at the end is none", {lastTick}, 0, 0},
+        {"only the marker's own words count", {unknownWord}, 0, 0},
+        {"marks of another track", {conductor, notes}, 300, 700},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        korvel::Song song = Decode(midiw::File(c.tracks.size() > 1 ? 1 : 0, 500, c.tracks));
+        EXPECT_EQ(song.loop.present(), c.endMs != 0);
+        EXPECT_EQ(song.loop.startUs, c.startMs * 1000);
+        EXPECT_EQ(song.loop.endUs, c.endMs * 1000);
+        FakeSystem system;
+        system.stopAt = 60'000'000;
+        korvel::Waiter waiter(system, {true, 0});
+        RecordingOutput output(system);
+        EXPECT_EQ(korvel::PlaySong(song, waiter, system, output, korvel::LoopPlay::Endless),
+                  song.loop.present() ? PlayOutcome::Stopped : PlayOutcome::Ended);
+    }
 }
 
 TEST(Sequencer, NoteTrackerFollowsWhatSounds) {
