@@ -1,4 +1,4 @@
-// The advanced settings dialog: hotkeys, the media keys, the check-mark look
+// The advanced settings dialog: hotkeys, the media keys, loop play, the check-mark look
 // and the data folder, handed back by OK to be applied in that order.
 #include "editor/advanced_dialog.h"
 
@@ -53,6 +53,8 @@ const char kPathTooLong[] = "指定したフォルダのパスが長すぎます
 
 // Index = the priority byte of the settings block.
 const char *const kPriorities[kPriorityCount] = {"高", "通常以上", "通常", "通常以下", "低"};
+// In the order of the values "Loop" stores, so that the index is the value.
+const char *const kLoopPlayTexts[] = {"しない", "2回再生してフェードアウト", "次の曲まで繰り返す"};
 
 // The dialog only shows and gathers: OK hands what it shows back to the
 // caller, which applies it.
@@ -115,6 +117,9 @@ INT_PTR AdvancedDialog::OnInitDialog(HWND window) {
     CheckDlgButton(window_, IDC_READ_AT_ONCE, store_.option(Option::ReadAtOnce) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(window_, IDC_ALT_CHECK_ICONS, store_.option(Option::AltCheckIcons) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(window_, IDC_MEDIA_KEYS, store_.settings().mediaKeys ? BST_CHECKED : BST_UNCHECKED);
+    HWND loop = GetDlgItem(window_, IDC_LOOP_PLAY);
+    for (const char *text : kLoopPlayTexts) SendMessageA(loop, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageA(loop, CB_SETCURSEL, static_cast<WPARAM>(store_.settings().loopPlay), 0);
     SendDlgItemMessageA(window_, IDC_HOTKEY_NEXT, HKM_SETHOTKEY, store_.settings().hotkey(kHotkeyNext), 0);
     SendDlgItemMessageA(window_, IDC_HOTKEY_MENU, HKM_SETHOTKEY, store_.settings().hotkey(kHotkeyMenu), 0);
     return FALSE;
@@ -155,6 +160,10 @@ void AdvancedDialog::OnOk() {
     choice_.look = alternative ? CheckLook::Alternative : CheckLook::Standard;
     bool mediaKeys = IsDlgButtonChecked(window_, IDC_MEDIA_KEYS) == BST_CHECKED;
     choice_.mediaKeys = mediaKeys ? MediaKeyUse::On : MediaKeyUse::Off;
+    LRESULT loop = SendDlgItemMessageA(window_, IDC_LOOP_PLAY, CB_GETCURSEL, 0, 0);
+    choice_.loopPlay = loop >= 0 && loop < static_cast<LRESULT>(sizeof kLoopPlayTexts / sizeof kLoopPlayTexts[0])
+                           ? static_cast<LoopPlayUse>(loop)
+                           : store_.settings().loopPlay;
     if (folderChosen_) {
         char text[KORVEL_PATH_BUFFER] = "";
         GetDlgItemTextA(window_, IDC_DATA_FOLDER, text, sizeof text);

@@ -1,5 +1,5 @@
 // The advanced settings dialog (template 106), modal over the best settings
-// dialog: the two hotkeys, the media keys, the look of the folder tree's check marks and the
+// dialog: the two hotkeys, the media keys, how looped songs play, the look of the folder tree's check marks and the
 // data folder that holds KORVEL.ini and KORVEL.dat.  The playback priority
 // and reading files at once are shown and cannot be changed.
 #ifndef TIVORN_EDITOR_ADVANCED_DIALOG_H
@@ -9,6 +9,8 @@
 
 #include <functional>
 #include <string>
+
+#include "store/settings.h"
 
 class Store;
 
@@ -40,6 +42,7 @@ struct AdvancedChoice {
     unsigned menuHotkey = 0;
     CheckLook look = CheckLook::Standard;
     MediaKeyUse mediaKeys = MediaKeyUse::On;
+    LoopPlayUse loopPlay = LoopPlayUse::TwiceAndFade;
     std::string dataFolder;   // as shown; empty when no other folder was chosen
 };
 

@@ -7,10 +7,16 @@
 constexpr char kProgramKey[] = "Software\\Zarnith\\Tivorn";
 constexpr char kValueSettings[] = "Settings";  /* REG_BINARY, the 29-byte settings block */
 
-/* REG_DWORD beside "MediaKeys": how a song with a loop plays, 0 once
- * through, 1 twice with a fade (also when missing or another number),
- * 2 until 次の曲. */
+/* REG_DWORD beside "MediaKeys": how a song with a loop plays.  Missing,
+ * of another type or holding another number, it reads as twice with a fade;
+ * written only when the user changes it. */
 constexpr char kValueLoop[] = "Loop";
+constexpr unsigned long kLoopOnce = 0;
+constexpr unsigned long kLoopTwiceAndFade = 1;
+constexpr unsigned long kLoopUntilNext = 2;
+constexpr unsigned long UsableLoopValue(unsigned long stored) {
+    return stored == kLoopOnce || stored == kLoopUntilNext ? stored : kLoopTwiceAndFade;
+}
 
 constexpr char kEngineKey[] = "Software\\Zarnith\\Tivorn\\Engine";
 constexpr char kValueOutput[] = "Output";      /* REG_SZ: empty, "midi:N", "midi:name:NAME" or "log:PATH" */

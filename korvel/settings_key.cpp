@@ -26,7 +26,7 @@ int StoredPlaybackPriority(const std::string &programKey) {
 }
 
 korvel::LoopPlay StoredLoopPlay(const std::string &programKey) {
-    DWORD value = 1;
+    DWORD value = kLoopTwiceAndFade;
     DWORD size = sizeof value;
     DWORD type = 0;
     HKEY key;
@@ -34,12 +34,12 @@ korvel::LoopPlay StoredLoopPlay(const std::string &programKey) {
         if (RegQueryValueExA(key, kValueLoop, nullptr, &type, reinterpret_cast<BYTE *>(&value), &size) !=
                 ERROR_SUCCESS ||
             type != REG_DWORD || size != sizeof value)
-            value = 1;
+            value = kLoopTwiceAndFade;
         RegCloseKey(key);
     }
-    switch (value) {
-    case 0: return korvel::LoopPlay::Off;
-    case 2: return korvel::LoopPlay::Endless;
+    switch (UsableLoopValue(value)) {
+    case kLoopOnce: return korvel::LoopPlay::Off;
+    case kLoopUntilNext: return korvel::LoopPlay::Endless;
     default: return korvel::LoopPlay::TwoPassesAndFade;
     }
 }

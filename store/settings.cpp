@@ -36,6 +36,7 @@ LoadResult Store::LoadSettings() {
     settings_.setOption(Option::RepeatOne, false);
     settings_.engineVariant = EngineVariant();
     ReadMediaKeys();
+    ReadLoopPlay();
     return LoadResult::Ready;
 }
 
@@ -45,6 +46,13 @@ void Store::ReadMediaKeys() {
     if (ReadValue(ProgramKey(), kValueMediaKeys, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER) != sizeof value)
         value = 1;
     settings_.mediaKeys = value != 0;
+}
+
+void Store::ReadLoopPlay() {
+    DWORD value = kLoopTwiceAndFade;
+    if (ReadValue(ProgramKey(), kValueLoop, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER) != sizeof value)
+        value = kLoopTwiceAndFade;
+    settings_.loopPlay = static_cast<LoopPlayUse>(UsableLoopValue(value));
 }
 
 void Store::SaveSettings() {
@@ -76,6 +84,16 @@ bool Store::SetMediaKeys(bool on) {
     WriteValue(ProgramKey(), kValueMediaKeys, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
     settings_.mediaKeys = on;
     Tell(SettingsChange::MediaKeys);
+    return true;
+}
+
+// Written at once, as "MediaKeys" is; the engine reads it at the next song.
+bool Store::SetLoopPlay(LoopPlayUse use) {
+    if (use == settings_.loopPlay) return false;
+    DWORD value = static_cast<DWORD>(use);
+    WriteValue(ProgramKey(), kValueLoop, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
+    settings_.loopPlay = use;
+    Tell(SettingsChange::LoopPlay);
     return true;
 }
 

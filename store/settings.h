@@ -9,6 +9,9 @@
 
 #include "store/option_bits.h"
 
+// The "Loop" value's choices, by the numbers it stores.
+enum class LoopPlayUse { Once = 0, TwiceAndFade = 1, UntilNext = 2 };
+
 // The option bits of the block, by name.
 enum class Option {
     Hotkeys = OPT_HOTKEYS,
@@ -40,6 +43,8 @@ public:
 
     // "MediaKeys": Play/Pause, Next, Previous and Stop taken while something plays.
     bool mediaKeys = true;
+    // "Loop": how a song with loop marks plays.
+    LoopPlayUse loopPlay = LoopPlayUse::TwiceAndFade;
     // EngineVariant() as the load found it; handed back to InstallHook.
     int engineVariant = 0;
 
@@ -51,7 +56,7 @@ private:
 };
 
 // What changed, for those that follow the settings.
-enum class SettingsChange { Options, Hotkeys, MediaKeys };
+enum class SettingsChange { Options, Hotkeys, MediaKeys, LoopPlay };
 
 // Told by the store after each change it makes; implemented by the layers
 // above that show or act on a setting.

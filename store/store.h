@@ -81,6 +81,7 @@ public:
     void UseSettings(const unsigned char *block, size_t size);
     // "MediaKeys" alone (LoadSettings reads it too): on unless it says 0.
     void ReadMediaKeys();
+    void ReadLoopPlay();
 
     // The changes below are made in memory (saved by SaveSettings, but for
     // "MediaKeys"), and each that changes something tells the listeners.
@@ -92,6 +93,7 @@ public:
     void SetAltCheckIcons(bool on) { SetOption(Option::AltCheckIcons, on); }
     // Writes "MediaKeys" at once; true when it differed.
     bool SetMediaKeys(bool on);
+    bool SetLoopPlay(LoopPlayUse use);
 
     void AddListener(SettingsListener *listener);
     void RemoveListener(SettingsListener *listener);

@@ -182,12 +182,24 @@ TEST_F(AdvancedTest, HotkeysAreStoredAndSavedAsGiven) {
     EXPECT_EQ(Value("Settings"), Block());
 }
 
-TEST_F(AdvancedTest, MediaKeysAreStoredOnlyWhenChanged) {
+TEST_F(AdvancedTest, MediaKeysAndLoopPlayAreStoredOnlyWhenChanged) {
     store_.ReadMediaKeys();  // no value: on
-    Advanced([](HWND dialog) { Press(dialog, IDC_OK); });
+    DWORD unusable = 7;      // reads as twice with a fade, and stays until changed
+    RegSetKeyValueA(HKEY_CURRENT_USER, program_key::Key(), "Loop", REG_DWORD, &unusable, sizeof unusable);
+    store_.ReadLoopPlay();
+    Advanced([](HWND dialog) {
+        EXPECT_EQ(Send(dialog, IDC_LOOP_PLAY, CB_GETCURSEL), 1);
+        Press(dialog, IDC_OK);
+    });
     EXPECT_EQ(Value("MediaKeys"), "(none)");
-    Advanced([](HWND dialog) { Send(dialog, IDC_MEDIA_KEYS, BM_CLICK); Press(dialog, IDC_OK); });
+    EXPECT_EQ(Value("Loop"), std::string("\x07\0\0\0", 4));
+    Advanced([](HWND dialog) {
+        Send(dialog, IDC_MEDIA_KEYS, BM_CLICK);
+        Send(dialog, IDC_LOOP_PLAY, CB_SETCURSEL, 2);
+        Press(dialog, IDC_OK);
+    });
     EXPECT_EQ(Value("MediaKeys"), std::string(4, '\0'));
+    EXPECT_EQ(Value("Loop"), std::string("\x02\0\0\0", 4));
 }
 
 TEST_F(AdvancedTest, TheLookSwapsTheImagesKeepsTheMarksAndShowsTheMidiTab) {

@@ -96,6 +96,8 @@ const TemplateLayout kAdvanced = {
         {IDC_DATA_FOLDER, "Edit", "", kEditBits, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER, 0},
         {IDC_CHANGE_DATA_FOLDER, "Button", "パスを変更", kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
         {IDC_MEDIA_KEYS, "Button", "メディアキーで操作する", kButtonBits, BS_AUTOCHECKBOX | WS_TABSTOP, 0},
+        {IDC_STATIC_NONE, "Static", "ループ再生", kStaticBits, WS_GROUP, 0},
+        {IDC_LOOP_PLAY, "ComboBox", nullptr, kComboBits, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0},
         {IDC_CANCEL, "Button", "ｷｬﾝｾﾙ", kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
         {IDC_OK, "Button", "OK", kButtonBits, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
     }};
