@@ -51,6 +51,14 @@ int main(int argc, char **argv) {
     seeds.push_back({"long-number.mid", midiw::File(0, 96, {longNumber})});
     seeds.push_back({"no-division.mid", midiw::File(0, 0, {melody})});
 
+    Track looped = melody;
+    looped.data.resize(looped.data.size() - 4);  // without its End of Track
+    looped.Meta(0, 0x06, {'l', 'o', 'o', 'p', 'S', 't', 'a', 'r', 't'}).Controller(0, 0, 111, 0);
+    looped.Controller(0, 0, 101, 0).Controller(0, 0, 100, 0).Controller(0, 0, 6, 12).Controller(0, 0, 99, 1);
+    looped.Controller(0, 0, 98, 8).Controller(0, 0, 6, 70).Controller(0, 0, 7, 30).NoteOn(0, 0, 64, 90);
+    looped.Meta(100, 0x06, {'L', 'O', 'O', 'P', 'E', 'N', 'D'}).End(10);
+    seeds.push_back({"loop.mid", midiw::File(1, 96, {conductor, looped})});
+
     for (const auto &seed : seeds) {
         std::string path = std::string(argv[1]) + "/" + seed.first;
         if (!midiw::Save(path, seed.second)) {

@@ -52,10 +52,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         previous = e.timeUs;
     }
     if (song.endUs < previous) std::abort();
+    const korvel::SongLoop &loop = song.loop;
+    if (loop.present() && (loop.startIndex > loop.endIndex || loop.endIndex > song.events.size() ||
+                           loop.endUs > song.endUs))
+        std::abort();
 
     InstantClock clock;
     korvel::Waiter waiter(clock, {true, 50});
     CheckingOutput output;
-    if (korvel::PlaySong(song, waiter, clock, output) != korvel::PlayOutcome::Ended || output.last != 0) std::abort();
+    for (korvel::LoopPlay mode : {korvel::LoopPlay::Off, korvel::LoopPlay::TwoPassesAndFade})
+        if (korvel::PlaySong(song, waiter, clock, output, mode) != korvel::PlayOutcome::Ended || output.last != 0)
+            std::abort();
     return 0;
 }
