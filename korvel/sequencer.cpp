@@ -177,7 +177,7 @@ struct ChannelChase {
     // A parameter number with its kind: bit 14 set for an NRPN.
     using ParameterKey = uint16_t;
     static constexpr ParameterKey kNrpn = 0x4000;
-    static constexpr ParameterKey kNoParameter = 0x7F7F;  // 127/127 selects none
+    static constexpr ParameterKey kNoParameter = 0x3FFF;  // RPN 127/127
     struct Value {
         uint8_t msb = 0;
         uint8_t lsb = 0;
@@ -197,6 +197,7 @@ struct ChannelChase {
         controllers[10] = 64;
         controllers[11] = 127;
         controllers[91] = 40;
+        for (int c = 98; c <= 101; ++c) controllers[c] = 127;
     }
 
     // What Reset All Controllers sets.
@@ -204,9 +205,15 @@ struct ChannelChase {
         controllers[1] = 0;
         controllers[11] = 127;
         for (int c = 64; c <= 69; ++c) controllers[c] = 0;
+        for (int c = 98; c <= 101; ++c) controllers[c] = 127;
         pressure = 0;
         bend = 8192;
         selected = kNoParameter;
+    }
+
+    // 127/127 selects none, of either kind.
+    void Select(ParameterKey kind, uint8_t msb, uint8_t lsb) {
+        selected = msb == 127 && lsb == 127 ? kNoParameter : static_cast<ParameterKey>(kind | (msb << 7) | lsb);
     }
 };
 
@@ -226,13 +233,8 @@ void Follow(ChannelChase &c, const uint8_t *m, size_t size) {
     if (number >= 120) return;
     c.controllers[number] = value;
     switch (number) {
-    case 101: case 100:
-        c.selected = static_cast<ChannelChase::ParameterKey>((c.controllers[101] << 7) | c.controllers[100]);
-        break;
-    case 99: case 98:
-        c.selected = static_cast<ChannelChase::ParameterKey>(ChannelChase::kNrpn | (c.controllers[99] << 7) |
-                                                             c.controllers[98]);
-        break;
+    case 101: case 100: c.Select(0, c.controllers[101], c.controllers[100]); break;
+    case 99: case 98: c.Select(ChannelChase::kNrpn, c.controllers[99], c.controllers[98]); break;
     case 6:
         if (c.selected != ChannelChase::kNoParameter) c.parameters[c.selected].msb = value;
         break;
@@ -377,6 +379,12 @@ std::vector<ShortMessage> LoopJumpMessages(const Song &song) {
     return out;
 }
 
+// Program change and channel pressure are two bytes long.
+size_t SizeOf(const ShortMessage &m) {
+    uint8_t kind = m[0] & 0xF0;
+    return kind == 0xC0 || kind == 0xD0 ? 2 : 3;
+}
+
 bool IsVolume(const uint8_t *m, size_t size) { return size == 3 && (m[0] & 0xF0) == 0xB0 && m[1] == 7 && m[2] < 128; }
 
 class Player {
@@ -499,7 +507,7 @@ private:
     bool JumpBack() {
         if (!ReleaseSounding()) return false;
         for (const ShortMessage &m : jump_)
-            if (!SendSong(m.data(), m.size(), true)) return false;
+            if (!SendSong(m.data(), SizeOf(m), true)) return false;
         output_.EndBatch(notes_.Sounding(), false, 0);
         return true;
     }
