@@ -254,11 +254,17 @@ TEST(Sequencer, ALoopPlaysTwiceAlikeThenFadesAndPutsTheVolumeBack) {
         std::vector<Sent> passes[2];
         int lowestVolume = 127;
         for (const Sent &s : output.sent) {
-            if (s.message == pastLoop) EXPECT_EQ(mode, korvel::LoopPlay::Off) << "played past the loop's end";
+            if (s.message == pastLoop) {
+                EXPECT_EQ(mode, korvel::LoopPlay::Off) << "played past the loop's end";
+            }
             uint8_t kind = s.message[0] & 0xF0;
-            if (kind >= 0x80 && kind <= 0xE0) EXPECT_EQ(s.message.size(), kind == 0xC0 || kind == 0xD0 ? 2u : 3u);
+            if (kind >= 0x80 && kind <= 0xE0) {
+                EXPECT_EQ(s.message.size(), kind == 0xC0 || kind == 0xD0 ? 2u : 3u);
+            }
             if (s.message == loopFirst && !s.added) {
-                if (!atPass.empty()) EXPECT_EQ(notes.Sounding(), 0) << "a note rings over the jump at " << s.at;
+                if (!atPass.empty()) {
+                    EXPECT_EQ(notes.Sounding(), 0) << "a note rings over the jump at " << s.at;
+                }
                 atPass.push_back(look);
                 atPass.back().controllers[7] = 0;  // the fade's to change
             }
