@@ -1,5 +1,5 @@
 // The settings as a value: the 29-byte "Settings" block with its fields
-// named, and the values read beside it ("MediaKeys", the engine variant).
+// named, and the values read beside it ("MediaKeys", "Loop", the engine variant).
 // The block is kept whole, reserved bytes and all, so that a save writes
 // back byte for byte what was read.
 #ifndef TIVORN_STORE_SETTINGS_H

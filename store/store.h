@@ -81,10 +81,11 @@ public:
     void UseSettings(const unsigned char *block, size_t size);
     // "MediaKeys" alone (LoadSettings reads it too): on unless it says 0.
     void ReadMediaKeys();
+    // "Loop" alone: twice with a fade unless it holds another usable choice.
     void ReadLoopPlay();
 
     // The changes below are made in memory (saved by SaveSettings, but for
-    // "MediaKeys"), and each that changes something tells the listeners.
+    // "MediaKeys" and "Loop"), and each that changes something tells the listeners.
     // Returns on.
     bool SetOption(Option which, bool on);
     // The advanced settings dialog's hotkeys, as given (none and two equal
@@ -93,6 +94,7 @@ public:
     void SetAltCheckIcons(bool on) { SetOption(Option::AltCheckIcons, on); }
     // Writes "MediaKeys" at once; true when it differed.
     bool SetMediaKeys(bool on);
+    // Writes "Loop" at once; true when it differed.
     bool SetLoopPlay(LoopPlayUse use);
 
     void AddListener(SettingsListener *listener);
