@@ -475,7 +475,7 @@ private:
         switch (wake) {
         case Wake::Stopped: return Silence(PlayOutcome::Stopped);
         case Wake::Lost: return PlayOutcome::Failed;
-        case Wake::Faded: return FadedEnd();
+        case Wake::Faded: return Silence(PlayOutcome::Ended);
         case Wake::Due: break;
         }
         return PlayOutcome::Ended;
@@ -512,20 +512,6 @@ private:
         return true;
     }
 
-    // The fade has come down to silence.  What still sounds is cut rather
-    // than let ring out (the outputs let only the engine's own All Sound
-    // Off ring, hence it goes as the song's), so that putting each
-    // channel's volume back for the next song brings nothing back.
-    PlayOutcome FadedEnd() {
-        for (const ShortMessage &m : SilenceMessages(song_.channelsUsed, notes_)) {
-            notes_.Observe(m.data(), m.size());
-            if (!output_.Send(m.data(), m.size(), !IsAllSoundOff(m.data(), m.size()))) return PlayOutcome::Failed;
-        }
-        if (!RestoreVolumes()) return PlayOutcome::Failed;
-        output_.EndBatch(notes_.Sounding(), false, SongOutput::kIdleForGood);
-        return PlayOutcome::Ended;
-    }
-
     int64_t Due(const SongEvent &e) const { return e.timeUs + shiftUs_; }
 
     // The process was frozen: the notes that sounded when it stopped would
@@ -557,12 +543,18 @@ private:
         return true;
     }
 
+    // Once the fade has begun, each channel's own volume is put back after
+    // the silence for the next song.  What still sounds is cut first, so
+    // that the volume brings nothing back: the outputs let only the
+    // engine's own All Sound Off ring out, hence it goes as the song's.
     PlayOutcome Silence(PlayOutcome outcome) {
+        bool faded = Fading();
         for (const ShortMessage &m : SilenceMessages(song_.channelsUsed, notes_)) {
             notes_.Observe(m.data(), m.size());
-            if (!output_.Send(m.data(), m.size(), true)) return PlayOutcome::Failed;
+            if (!output_.Send(m.data(), m.size(), !(faded && IsAllSoundOff(m.data(), m.size()))))
+                return PlayOutcome::Failed;
         }
-        if (Fading() && !RestoreVolumes()) return PlayOutcome::Failed;  // stopped in the fade
+        if (faded && !RestoreVolumes()) return PlayOutcome::Failed;
         output_.EndBatch(notes_.Sounding(), false, SongOutput::kIdleForGood);
         return outcome;
     }
