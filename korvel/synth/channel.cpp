@@ -141,7 +141,7 @@ int ChannelState::Bank(SystemMode mode) const {
 
 int ChannelState::Program(SystemMode mode) const {
     // Both XG SFX kits are the one the GS fonts hold.
-    if (mode == SystemMode::Xg && !drums && controllers[kBankSelect] == kXgSfxKits) return kGsSfxKit;
+    if (mode == SystemMode::Xg && controllers[kBankSelect] == kXgSfxKits) return kGsSfxKit;
     return program;
 }
 

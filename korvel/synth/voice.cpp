@@ -28,7 +28,7 @@ constexpr double kResonanceCbPerStep = 3.0;
 constexpr double kTimecentsPerStep = 100.0;         // a time a twelfth of an octave longer a step
 // A time the SoundFont leaves at next to nothing (most attacks) is
 // lengthened from this, so that a slower attack is heard on a piano too.
-constexpr double kShortestLengthenedTimecents = -6774;  // 20 ms
+constexpr double kShortestLengthenedTimecents = -6773;  // 20 ms
 
 double Clamped(const double *gens, int gen, double lo, double hi) { return std::clamp(gens[gen], lo, hi); }
 
