@@ -99,6 +99,7 @@ void ChannelState::NrpnEntry(int delta, bool lsb, uint8_t value) {
     if (lsb) return;
     int msb = controllers[kNrpnMsb], number = controllers[kNrpnLsb];
     auto entered = [&](int now, int lo, int hi) { return std::clamp(delta ? now + delta : int{value}, lo, hi); };
+    auto relative = [&](int8_t &now) { now = static_cast<int8_t>(entered(now + 64, 0, 127) - 64); };
     if (msb == 0x01) {
         ToneEdit edit;
         switch (number) {
@@ -112,12 +113,17 @@ void ChannelState::NrpnEntry(int delta, bool lsb, uint8_t value) {
         case 0x66: edit = kRelease; break;
         default: return;
         }
-        toneEdits[edit] = static_cast<int8_t>(entered(toneEdits[edit] + 64, 0, 127) - 64);
+        relative(toneEdits[edit]);
         return;
     }
     DrumEdit &d = drumEdits[number];
     switch (msb) {
-    case 0x18: d.pitch = static_cast<int8_t>(entered(d.pitch + 64, 0, 127) - 64); break;
+    case 0x14: relative(d.cutoff); break;
+    case 0x15: relative(d.resonance); break;
+    case 0x16: relative(d.attack); break;
+    case 0x17: relative(d.decay); break;
+    case 0x18: relative(d.pitch); break;
+    case 0x19: relative(d.fine); break;
     case 0x1A: d.level = static_cast<uint8_t>(entered(d.level, 0, 127)); break;
     case 0x1C: d.pan = static_cast<uint8_t>(entered(d.pan == kPanAsFont ? 64 : d.pan, 0, 127)); break;
     case 0x1D: d.reverb = static_cast<uint8_t>(entered(d.reverb, 0, 127)); break;

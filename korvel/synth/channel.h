@@ -31,13 +31,15 @@ enum ToneEdit : uint8_t {
     kToneEditCount,
 };
 
-// A drum part's edits of one of its keys by NRPN.  The pitch is relative
-// (semitones), the others absolute as the modules take them: level and
-// sends scale the instrument's own (127 leaves it), pan replaces its place.
+// A drum part's edits of one of its keys by NRPN.  The pitch (semitones and,
+// for XG, cents) and XG's filter and envelope edits are relative, less 64 as
+// the part's; the others absolute as the modules take them: level and sends
+// scale the instrument's own (127 leaves it), pan replaces its place.
 constexpr uint8_t kPanAsFont = 0xFF;
 constexpr uint8_t kPanRandom = 0;
 struct DrumEdit {
-    int8_t pitch = 0;
+    int8_t pitch = 0, fine = 0;
+    int8_t cutoff = 0, resonance = 0, attack = 0, decay = 0;
     uint8_t level = 127;
     uint8_t pan = kPanAsFont;  // or kPanRandom, or 1..127 (left to right)
     uint8_t reverb = 127, chorus = 127;

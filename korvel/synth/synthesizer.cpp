@@ -24,6 +24,7 @@ constexpr float kSoftKnee = 0.8f;
 // The mix's overall level: a single forte note of a typical General MIDI
 // SoundFont peaks near -12 dBFS, so that a dense song seldom reaches the knee.
 constexpr double kOutputGain = 0.6;
+// The GS master tune's four nibbles at none (0x0400).
 constexpr uint8_t kNoMasterTune[4] = {0, 4, 0, 0};
 
 float SoftClip(float x) {
@@ -76,7 +77,7 @@ struct Synthesizer::Impl {
     double masterFineCents = 0;
     int masterCoarseSemitones = 0;
     int masterKeyShift = 0;
-    uint8_t masterTune[4] = {0, 4, 0, 0};
+    uint8_t masterTune[4];  // as the GS data set wrote its nibbles
     ChannelState channels[kChannels];
 
     Voice voices[kMaxVoices];

@@ -30,6 +30,22 @@ constexpr double kTimecentsPerStep = 100.0;         // a time a twelfth of an oc
 // lengthened from this, so that a slower attack is heard on a piano too.
 constexpr double kShortestLengthenedTimecents = -6773;  // 20 ms
 
+// Lengthens or shortens a time generator by steps.
+void Lengthen(double *gens, int gen, int steps) {
+    if (steps == 0) return;
+    if (steps > 0) gens[gen] = std::max(gens[gen], kShortestLengthenedTimecents);
+    gens[gen] += steps * kTimecentsPerStep;
+}
+
+// The filter and envelope edits a part and a drum key share.
+void EditFilterAndEnvelope(double *gens, int cutoff, int resonance, int attack, int decay) {
+    gens[kInitialFilterFc] += cutoff * kCutoffCentsPerStep;
+    gens[kInitialFilterQ] += resonance * kResonanceCbPerStep;
+    // The modules' envelope edits move the filter's envelope with the level's.
+    for (int gen : {kAttackVolEnv, kAttackModEnv}) Lengthen(gens, gen, attack);
+    for (int gen : {kDecayVolEnv, kDecayModEnv}) Lengthen(gens, gen, decay);
+}
+
 double Clamped(const double *gens, int gen, double lo, double hi) { return std::clamp(gens[gen], lo, hi); }
 
 double Seconds(const double *gens, int gen, double hi, double keyScaling = 0) {
@@ -121,21 +137,14 @@ void Voice::ApplyEdits(const ChannelInputs &in) {
         // Less depth goes down to none, never to a vibrato of the other phase.
         double depth = g[kVibLfoToPitch] + e[kVibratoDepth] * kVibratoDepthCentsPerStep;
         g[kVibLfoToPitch] = g[kVibLfoToPitch] >= 0 ? std::max(depth, 0.0) : std::min(depth, 0.0);
-        g[kInitialFilterFc] += e[kCutoff] * kCutoffCentsPerStep;
-        g[kInitialFilterQ] += e[kResonance] * kResonanceCbPerStep;
-        auto lengthen = [g](int gen, int steps) {
-            if (steps == 0) return;
-            if (steps > 0) g[gen] = std::max(g[gen], kShortestLengthenedTimecents);
-            g[gen] += steps * kTimecentsPerStep;
-        };
-        lengthen(kDelayVibLfo, e[kVibratoDelay]);
-        // The modules' envelope edits move the filter's envelope with the level's.
-        for (int gen : {kAttackVolEnv, kAttackModEnv}) lengthen(gen, e[kAttack]);
-        for (int gen : {kDecayVolEnv, kDecayModEnv}) lengthen(gen, e[kDecay]);
-        for (int gen : {kReleaseVolEnv, kReleaseModEnv}) lengthen(gen, e[kRelease]);
+        Lengthen(g, kDelayVibLfo, e[kVibratoDelay]);
+        EditFilterAndEnvelope(g, e[kCutoff], e[kResonance], e[kAttack], e[kDecay]);
+        for (int gen : {kReleaseVolEnv, kReleaseModEnv}) Lengthen(g, gen, e[kRelease]);
     }
     if (const DrumEdit *d = in.drum) {
         g[kCoarseTune] += d->pitch;
+        g[kFineTune] += d->fine;
+        EditFilterAndEnvelope(g, d->cutoff, d->resonance, d->attack, d->decay);
         // The level on the square law of the channel volume.
         if (d->level < 127) g[kInitialAttenuation] += GainToCentibels(std::pow(d->level / 127.0, 2));
         if (d->pan == kPanRandom) {

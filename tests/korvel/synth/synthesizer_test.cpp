@@ -382,12 +382,13 @@ TEST(Synthesizer, NrpnEditsSoundAsTheGeneratorsTheyStandFor) {
         z.Set(kFreqVibLfo, 300), z.Set(kVibLfoToPitch, 50), z.Set(kDelayVibLfo, lengthened(8));
     }), {}), "vibrato");
 
-    // A drum key's pitch (+2) and pan (hard left), and its level, which
-    // follows the law of the expression controller.
+    // A drum key's pitch (+2), pan (hard left) and cutoff (XG, -10), and its
+    // level, which follows the law of the expression controller.
     Messages drum = Nrpn(9, 0x18, 42, 66);
-    for (auto more : {Nrpn(9, 0x1C, 42, 1), Nrpn(9, 0x1A, 42, 64)}) drum.insert(drum.end(), more.begin(), more.end());
+    for (auto more : {Nrpn(9, 0x1C, 42, 1), Nrpn(9, 0x14, 42, 54), Nrpn(9, 0x1A, 42, 64)})
+        drum.insert(drum.end(), more.begin(), more.end());
     auto kitFont = MakeFont({}, [](Zone &z) {
-        if (z.keyLo == 42) z.Set(kCoarseTune, 2), z.Set(kPan, -500);
+        if (z.keyLo == 42) z.Set(kCoarseTune, 2), z.Set(kPan, -500), z.Set(kInitialFilterFc, 12500);
     });
     ExpectSame(Played(MakeFont(), drum, 9, 42), Played(kitFont, {{0xB9, 11, 64}}, 9, 42), "drum key");
     // A new drum set puts the keys' edits back.
