@@ -20,7 +20,7 @@ constexpr int kMostOwedFrames = 1 << 24;
 
 // What one step of a relative NRPN (a value sent less 64) moves its
 // generators by.  The modules give no units; these keep the parts' edits
-// audible but musical at the ±50 the modules' own editors reach.
+// audible but musical over the ±50 the modules' tone edits span.
 constexpr double kVibratoRateCentsPerStep = 37.5;  // about three times as fast at +50
 constexpr double kVibratoDepthCentsPerStep = 100.0 / 64;
 constexpr double kCutoffCentsPerStep = 100.0;       // a semitone of cutoff a step
@@ -30,7 +30,7 @@ constexpr double kTimecentsPerStep = 100.0;         // a time a twelfth of an oc
 // lengthened from this, so that a slower attack is heard on a piano too.
 constexpr double kShortestLengthenedTimecents = -6773;  // 20 ms
 
-// Lengthens or shortens a time generator by steps.
+// Lengthens a time generator by steps, or shortens it by negative ones.
 void Lengthen(double *gens, int gen, int steps) {
     if (steps == 0) return;
     if (steps > 0) gens[gen] = std::max(gens[gen], kShortestLengthenedTimecents);
@@ -134,9 +134,11 @@ void Voice::ApplyEdits(const ChannelInputs &in) {
     double *g = gens_;
     if (const int8_t *e = in.toneEdits) {
         g[kFreqVibLfo] += e[kVibratoRate] * kVibratoRateCentsPerStep;
-        // Less depth goes down to none, never to a vibrato of the other phase.
-        double depth = g[kVibLfoToPitch] + e[kVibratoDepth] * kVibratoDepthCentsPerStep;
-        g[kVibLfoToPitch] = g[kVibLfoToPitch] >= 0 ? std::max(depth, 0.0) : std::min(depth, 0.0);
+        // Depth is the vibrato's size whatever its phase: less goes down to
+        // none, never over to the other phase.
+        double phase = g[kVibLfoToPitch] < 0 ? -1.0 : 1.0;
+        double depth = std::fabs(g[kVibLfoToPitch]) + e[kVibratoDepth] * kVibratoDepthCentsPerStep;
+        g[kVibLfoToPitch] = phase * std::max(depth, 0.0);
         Lengthen(g, kDelayVibLfo, e[kVibratoDelay]);
         EditFilterAndEnvelope(g, e[kCutoff], e[kResonance], e[kAttack], e[kDecay]);
         for (int gen : {kReleaseVolEnv, kReleaseModEnv}) Lengthen(g, gen, e[kRelease]);
