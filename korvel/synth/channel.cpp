@@ -29,6 +29,7 @@ void ChannelState::Reset(int channel) {
     fineTuning = 8192;
     coarseTuning = 64;
     keyShift = 0;
+    randomPan = false;
     std::memset(toneEdits, 0, sizeof toneEdits);
     ResetDrumEdits();
     for (int k = 0; k < 128; ++k) soundingKey[k] = static_cast<uint8_t>(k);

@@ -57,6 +57,7 @@ struct ChannelState {
     int coarseTuning;    // RPN 2, 64 = none
     Parameter selected;  // data entry goes to the RPN in 101/100 or the NRPN in 99/98
     int keyShift;        // GS part key shift, semitones
+    bool randomPan;      // GS part pan "random": each note its own place, instead of controller 10
     int8_t toneEdits[kToneEditCount];
     DrumEdit drumEdits[128];
     uint8_t soundingKey[128];  // the key each struck key plays, after key shift

@@ -133,6 +133,7 @@ ChannelInputs Synthesizer::Impl::Inputs(int ch, int key) const {
     in.modulators.pitchWheelSemitones = c.BendRangeSemitones();
     in.tuningCents = c.TuningCents() + masterFineCents + masterCoarseSemitones * 100.0;
     in.toneEdits = c.toneEdits;
+    in.randomPan = c.randomPan;
     if (c.DrumPart(mode)) in.drum = &c.drumEdits[key & 127];
     return in;
 }
@@ -187,6 +188,7 @@ void Synthesizer::Impl::ControlChange(int ch, uint8_t controller, uint8_t value)
     bool sostenutoWas = c.controllers[kSostenuto] >= 64;
     c.controllers[controller] = value;
     c.Apply(controller, value);
+    if (controller == kPanController) c.randomPan = false;
     switch (controller) {
     case kAllSoundOff:
         for (int i = activeCount - 1; i >= 0; --i)
@@ -478,7 +480,12 @@ void Synthesizer::Impl::GsWrite(uint32_t address, uint8_t value) {
         break;
     case 0x16: c.keyShift = KeyShiftOf(value); break;
     case 0x19: ControlChange(ch, kVolume, value); break;
-    case 0x1C: ControlChange(ch, kPanController, value == 0 ? 64 : value); break;  // 0 "random" plays centred
+    case 0x1C:
+        // 0 is "random"; the controller keeps its value for when a later one ends it.
+        c.randomPan = value == 0;
+        if (value != 0) ControlChange(ch, kPanController, value);
+        else ModulateChannel(ch);
+        break;
     case 0x21: ControlChange(ch, kChorusSend, value); break;
     case 0x22: ControlChange(ch, kReverbSend, value); break;
     default: break;

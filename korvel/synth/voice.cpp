@@ -143,21 +143,25 @@ void Voice::ApplyEdits(const ChannelInputs &in) {
         EditFilterAndEnvelope(g, e[kCutoff], e[kResonance], e[kAttack], e[kDecay]);
         for (int gen : {kReleaseVolEnv, kReleaseModEnv}) Lengthen(g, gen, e[kRelease]);
     }
+    if (in.randomPan) g[kPan] = base_[kPan] + RandomPan();
     if (const DrumEdit *d = in.drum) {
         g[kCoarseTune] += d->pitch;
         g[kFineTune] += d->fine;
         EditFilterAndEnvelope(g, d->cutoff, d->resonance, d->attack, d->decay);
         // The level on the square law of the channel volume.
         if (d->level < 127) g[kInitialAttenuation] += GainToCentibels(std::pow(d->level / 127.0, 2));
-        if (d->pan == kPanRandom) {
-            uint32_t spread = (noteId * 2654435761u) >> 16;
-            g[kPan] += static_cast<double>(spread % 1001) - 500 - base_[kPan];
-        } else if (d->pan != kPanAsFont) {
-            g[kPan] += (d->pan - 64) * 500.0 / 63 - base_[kPan];
-        }
+        if (d->pan == kPanRandom) g[kPan] += RandomPan() - base_[kPan];
+        else if (d->pan != kPanAsFont) g[kPan] += (d->pan - 64) * 500.0 / 63 - base_[kPan];
         g[kReverbEffectsSend] *= d->reverb / 127.0;
         g[kChorusEffectsSend] *= d->chorus / 127.0;
     }
+}
+
+// A place from hard left to hard right that a note keeps while it sounds:
+// the voices of one note share it.
+double Voice::RandomPan() const {
+    uint32_t spread = (noteId * 2654435761u) >> 16;
+    return static_cast<double>(spread % 1001) - 500;
 }
 
 // Derives the voice's working values from the modulated generators.

@@ -29,6 +29,7 @@ struct ChannelInputs {
     double tuningCents = 0;  // RPN 1 and 2, key shift, master tune
     const int8_t *toneEdits = nullptr;  // kToneEditCount NRPN edits, or null for none
     const DrumEdit *drum = nullptr;     // the key's edits on a drum part
+    bool randomPan = false;             // the part's pan is each note's own
 };
 
 // Where a voice plays in the font's sample data: the sample's points moved
@@ -72,6 +73,7 @@ private:
 
     bool SetPositions(const Sample &sample, size_t dataSize);
     void ApplyEdits(const ChannelInputs &in);
+    double RandomPan() const;
     void ApplyGenerators();
     void CatchUpModEnv();
     // The pieces of a block: the modulation envelope's value at its end, the
