@@ -24,6 +24,7 @@ constexpr float kSoftKnee = 0.8f;
 // The mix's overall level: a single forte note of a typical General MIDI
 // SoundFont peaks near -12 dBFS, so that a dense song seldom reaches the knee.
 constexpr double kOutputGain = 0.6;
+constexpr uint8_t kXgDrumBank = 127;
 // The GS master tune's four nibbles at none (0x0400).
 constexpr uint8_t kNoMasterTune[4] = {0, 4, 0, 0};
 
@@ -106,8 +107,12 @@ void Synthesizer::Impl::ResetAll(SystemMode newMode) {
     reverbUnit.SetVoicing(kStandardVoicing);
     chorusUnit.SetVoicing(kStandardVoicing);
     for (int ch = 0; ch < kChannels; ++ch) {
-        channels[ch].Reset(ch);
-        ChoosePreset(channels[ch]);
+        ChannelState &c = channels[ch];
+        c.Reset(ch);
+        // XG makes channel 10 a drum part by its bank, which a song may
+        // change to play a melody there.
+        if (mode == SystemMode::Xg && c.drums) c.drums = false, c.controllers[kBankSelect] = kXgDrumBank;
+        ChoosePreset(c);
     }
 }
 

@@ -405,8 +405,11 @@ TEST(Synthesizer, BanksOfGsAndXgFallBackAsTheModulesDo) {
     withSfx->presets.push_back(Preset{"sfx", 56, 128, false, {}, withSfx->presets[0].zones});
     ExpectSame(Played(withSfx, {xgOn, {0xB2, 0, 126}, {0xC2, 1}}, 2), Played(MakeFont(), {}), "XG SFX kit");
     ExpectSame(Played(MakeFont(), {{0xC9, 5}}, 9, 42), drums, "missing drum set");
-    // XG SFX voices the font lacks are the capital tone.
+    // XG SFX voices the font lacks are the capital tone; XG's channel 10
+    // plays drums until its bank makes it melodic.
     ExpectSame(Played(MakeFont(), {xgOn, {0xB0, 0, 64}, {0xC0, 0}}), Played(MakeFont(), {}), "XG SFX voice");
+    ExpectSame(Played(MakeFont(), {xgOn}, 9, 42), drums, "XG drum part");
+    ExpectSame(Played(MakeFont(), {xgOn, {0xB9, 0, 0}, {0xC9, 0}}, 9), Played(MakeFont(), {}), "XG melody on 10");
 }
 
 // A GS data set to one address with its checksum.
