@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -349,9 +350,12 @@ void ExpectSame(const std::vector<float> &a, const std::vector<float> &b, const 
     EXPECT_LT(worst, 1e-4f) << what;
 }
 
-Messages Nrpn(int channel, int msb, int lsb, int value) {
+// NRPNs of a channel: number (MSB, LSB) and value each.
+Messages Nrpn(int channel, std::initializer_list<std::array<uint8_t, 3>> edits) {
     auto cc = static_cast<uint8_t>(0xB0 | channel);
-    return {{cc, 99, static_cast<uint8_t>(msb)}, {cc, 98, static_cast<uint8_t>(lsb)}, {cc, 6, static_cast<uint8_t>(value)}};
+    Messages out;
+    for (auto e : edits) out.insert(out.end(), {{cc, 99, e[0]}, {cc, 98, e[1]}, {cc, 6, e[2]}});
+    return out;
 }
 
 TEST(Synthesizer, NrpnEditsSoundAsTheGeneratorsTheyStandFor) {
@@ -363,30 +367,27 @@ TEST(Synthesizer, NrpnEditsSoundAsTheGeneratorsTheyStandFor) {
     auto with = [&](std::function<void(Zone &)> gens) {
         return MakeFont([=](Zone &z) { own(z), gens(z); });
     };
-    auto lengthened = [](int steps) { return static_cast<int16_t>(Tc(0.02) + 100 * steps); };
+    auto longer = [](int steps) { return static_cast<int16_t>(Tc(0.02) + 100 * steps); };
     struct Case {
         Messages nrpn;
         std::function<void(Zone &)> gens;
     } cases[] = {
-        {Nrpn(0, 1, 0x20, 44), [](Zone &z) { z.Set(kInitialFilterFc, 11500); }},
-        {Nrpn(0, 1, 0x21, 74), [](Zone &z) { z.Set(kInitialFilterQ, 30); }},
-        {Nrpn(0, 1, 0x63, 74), [&](Zone &z) { z.Set(kAttackVolEnv, Tc(0.05) + 1000), z.Set(kAttackModEnv, lengthened(10)); }},
-        {Nrpn(0, 1, 0x66, 54), [](Zone &z) { z.Set(kReleaseVolEnv, Tc(0.3) - 1000), z.Set(kReleaseModEnv, -13000); }},
-        {Nrpn(0, 1, 0x64, 70), [&](Zone &z) { z.Set(kDecayVolEnv, lengthened(6)), z.Set(kDecayModEnv, lengthened(6)); }},
+        {Nrpn(0, {{1, 0x20, 44}}), [](Zone &z) { z.Set(kInitialFilterFc, 11500); }},
+        {Nrpn(0, {{1, 0x21, 74}}), [](Zone &z) { z.Set(kInitialFilterQ, 30); }},
+        {Nrpn(0, {{1, 0x63, 74}}), [&](Zone &z) { z.Set(kAttackVolEnv, Tc(0.05) + 1000), z.Set(kAttackModEnv, longer(10)); }},
+        {Nrpn(0, {{1, 0x66, 54}}), [](Zone &z) { z.Set(kReleaseVolEnv, Tc(0.3) - 1000), z.Set(kReleaseModEnv, -13000); }},
+        {Nrpn(0, {{1, 0x64, 70}}), [&](Zone &z) { z.Set(kDecayVolEnv, longer(6)), z.Set(kDecayModEnv, longer(6)); }},
     };
     for (const Case &c : cases) ExpectSame(Played(MakeFont(own), c.nrpn), Played(with(c.gens), {}), "tone edit");
     // Vibrato rate, depth and delay together (depth 50 cents, rate and delay 8 steps).
-    Messages vibrato = Nrpn(0, 1, 0x08, 72);
-    for (auto more : {Nrpn(0, 1, 0x09, 96), Nrpn(0, 1, 0x0A, 72)}) vibrato.insert(vibrato.end(), more.begin(), more.end());
+    Messages vibrato = Nrpn(0, {{1, 0x08, 72}, {1, 0x09, 96}, {1, 0x0A, 72}});
     ExpectSame(Played(MakeFont(own), vibrato), Played(with([&](Zone &z) {
-        z.Set(kFreqVibLfo, 300), z.Set(kVibLfoToPitch, 50), z.Set(kDelayVibLfo, lengthened(8));
+        z.Set(kFreqVibLfo, 300), z.Set(kVibLfoToPitch, 50), z.Set(kDelayVibLfo, longer(8));
     }), {}), "vibrato");
 
     // A drum key's pitch (+2), pan (hard left) and cutoff (XG, -10), and its
     // level, which follows the law of the expression controller.
-    Messages drum = Nrpn(9, 0x18, 42, 66);
-    for (auto more : {Nrpn(9, 0x1C, 42, 1), Nrpn(9, 0x14, 42, 54), Nrpn(9, 0x1A, 42, 64)})
-        drum.insert(drum.end(), more.begin(), more.end());
+    Messages drum = Nrpn(9, {{0x18, 42, 66}, {0x1C, 42, 1}, {0x14, 42, 54}, {0x1A, 42, 64}});
     auto kitFont = MakeFont({}, [](Zone &z) {
         if (z.keyLo == 42) z.Set(kCoarseTune, 2), z.Set(kPan, -500), z.Set(kInitialFilterFc, 12500);
     });
