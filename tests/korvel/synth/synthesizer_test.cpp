@@ -359,10 +359,11 @@ Messages Nrpn(int channel, std::initializer_list<std::array<uint8_t, 3>> edits) 
 }
 
 TEST(Synthesizer, NrpnEditsSoundAsTheGeneratorsTheyStandFor) {
-    // A tone with an attack and a release of its own, and vibrato left to the NRPNs.
+    // A tone with an attack, sustain and release of its own, and vibrato left to the NRPNs.
     auto own = [](Zone &z) {
         z.Set(kAttackVolEnv, Tc(0.05));
         z.Set(kReleaseVolEnv, Tc(0.3));
+        z.Set(kSustainVolEnv, 200);  // so that the decay is heard
     };
     auto with = [&](std::function<void(Zone &)> gens) {
         return MakeFont([=](Zone &z) { own(z), gens(z); });
