@@ -21,6 +21,30 @@ enum Controller : uint8_t {
     kAllSoundOff = 120, kResetControllers = 121, kAllNotesOff = 123,
 };
 
+// Which parameter number data entry goes to.
+enum class Parameter { None, Rpn, Nrpn };
+
+// The tone edits a part takes by NRPN, the same for GS and XG.  Each holds
+// the value sent less 64: 0 leaves the SoundFont's voicing as it is.
+enum ToneEdit : uint8_t {
+    kVibratoRate, kVibratoDepth, kVibratoDelay, kCutoff, kResonance, kAttack, kDecay, kRelease,
+    kToneEditCount,
+};
+
+// A drum part's edits of one of its keys by NRPN.  The pitch (semitones and,
+// for XG, cents) and XG's filter and envelope edits are relative, less 64 as
+// the part's; the others absolute as the modules take them: level and sends
+// scale the instrument's own (127 leaves it), pan replaces its place.
+constexpr uint8_t kPanAsFont = 0xFF;
+constexpr uint8_t kPanRandom = 0;
+struct DrumEdit {
+    int8_t pitch = 0, fine = 0;
+    int8_t cutoff = 0, resonance = 0, attack = 0, decay = 0;
+    uint8_t level = 127;
+    uint8_t pan = kPanAsFont;  // or kPanRandom, or 1..127 (left to right)
+    uint8_t reverb = 127, chorus = 127;
+};
+
 struct ChannelState {
     uint8_t controllers[128];
     uint8_t keyPressure[128];
@@ -31,7 +55,12 @@ struct ChannelState {
     int bendSemitones, bendCents;  // RPN 0
     int fineTuning;      // RPN 1, 14 bits, 8192 = none
     int coarseTuning;    // RPN 2, 64 = none
-    bool rpnSelected;    // data entry goes to the RPN in controllers 101/100
+    Parameter selected;  // data entry goes to the RPN in 101/100 or the NRPN in 99/98
+    int keyShift;        // GS part key shift, semitones
+    bool randomPan;      // GS part pan "random": each note its own place, instead of controller 10
+    int8_t toneEdits[kToneEditCount];
+    DrumEdit drumEdits[128];
+    uint8_t soundingKey[128];  // the key each struck key plays, after key shift
     const Preset *preset;   // what a note-on plays; null until looked up
     bool presetChosen;
 
@@ -50,9 +79,15 @@ struct ChannelState {
 
     // The bank that program changes choose from, for the reset mode.
     int Bank(SystemMode mode) const;
+    // The program it looks up in that bank.
+    int Program(SystemMode mode) const;
+    bool DrumPart(SystemMode mode) const { return Bank(mode) >= 128; }
+    // Puts the edits of the drum keys back, as a new drum set does.
+    void ResetDrumEdits();
 
 private:
     void DataEntry(int delta, bool lsb, uint8_t value);
+    void NrpnEntry(int delta, bool lsb, uint8_t value);
 };
 
 }  // namespace synth

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 namespace synth {
@@ -121,9 +122,9 @@ struct Line {
 namespace {
 
 constexpr int kLines = 8;
-// Line lengths of a medium room: the mean is about 36 ms.
+// Line lengths of a medium room: the mean is about 36 ms.  A voicing scales
+// them by its size.
 constexpr double kLineMs[kLines] = {22.3, 25.9, 29.1, 33.7, 37.3, 42.1, 46.9, 51.7};
-constexpr double kPreDelayMs = 5.0;
 // All-passes smear each input into a dense burst before it enters the
 // network, so a drum hit does not ring as discrete echoes.  The first three
 // are in series; the last two take the third's output side by side, one
@@ -131,10 +132,27 @@ constexpr double kPreDelayMs = 5.0;
 constexpr int kDiffusers = 5;
 constexpr double kDiffuserMs[kDiffusers] = {4.77, 3.59, 12.73, 9.31, 10.63};
 constexpr float kDiffuserGain[kDiffusers] = {0.70f, 0.70f, 0.62f, 0.62f, 0.62f};
-// Decay times (to -60 dB) at low frequencies and in the treble, at a fixed
-// frequency so that the room sounds the same at every sample rate.
-constexpr double kDecayLowSeconds = 1.2;
-constexpr double kDecayHighSeconds = 0.85;
+// A voicing: the size of the lines, the decay times (to -60 dB) at low
+// frequencies and in the treble, and the pre-delay.  The treble's is set at
+// a fixed frequency so that a room sounds the same at every sample rate.
+// The delays have no echoes of their own here: they are a room heard
+// behind a long pre-delay.
+struct RoomVoicing {
+    double size, decayLowSeconds, decayHighSeconds, preDelayMs;
+};
+constexpr RoomVoicing kStandardRoom = {1.0, 1.2, 0.85, 5.0};
+constexpr RoomVoicing kRooms[] = {
+    {0.7, 0.6, 0.45, 3.0},    // room 1
+    {0.85, 0.9, 0.6, 4.0},    // room 2
+    {1.0, 1.4, 0.9, 6.0},     // room 3
+    {1.3, 1.8, 1.2, 12.0},    // hall 1
+    {1.5, 2.4, 1.5, 18.0},    // hall 2
+    {0.8, 1.6, 1.4, 2.0},     // plate: bright
+    {1.0, 1.0, 0.7, 120.0},   // delay
+    {1.0, 1.0, 0.7, 150.0},   // panning delay
+};
+constexpr double kLargestRoom = 1.5;
+constexpr double kLongestPreDelayMs = 150.0;
 constexpr double kDecayHighHz = 8000.0;
 // Levels of the early sound (the diffused send, heard before the network's
 // first echoes come back) and of the network's tail.
@@ -181,17 +199,28 @@ struct Reverb::Impl {
     size_t checkInterval = 0;
     bool idle = true;
 
-    explicit Impl(int sampleRate) {
-        int rate = SaneRate(sampleRate);
-        pre.Init(static_cast<size_t>(std::lround(kPreDelayMs * rate / 1000.0)));
-        inputPath = pre.length;
-        for (int i = 0; i < kDiffusers; i++) {
+    int rate = 44100;
+
+    explicit Impl(int sampleRate) : rate(SaneRate(sampleRate)) {
+        // Every line is made for the largest voicing, so that a change of
+        // voicing never allocates.
+        pre.Init(static_cast<size_t>(std::lround(kLongestPreDelayMs * rate / 1000.0)));
+        for (int i = 0; i < kDiffusers; i++)
             diffuser[i].Init(PrimeDelay(kDiffuserMs[i], rate));
+        for (int i = 0; i < kLines; i++)
+            line[i].Init(PrimeDelay(kLineMs[i] * kLargestRoom, rate));
+        Apply(kStandardRoom);
+    }
+
+    void Apply(const RoomVoicing &room) {
+        pre.length = static_cast<size_t>(std::lround(room.preDelayMs * rate / 1000.0));
+        inputPath = pre.length;
+        for (int i = 0; i < kDiffusers; i++)
             if (i != 4)  // the right early sound's, not on the network's path
                 inputPath += diffuser[i].length;
-        }
+        checkInterval = 0;
         for (int i = 0; i < kLines; i++) {
-            line[i].Init(PrimeDelay(kLineMs[i], rate));
+            line[i].length = PrimeDelay(kLineMs[i] * room.size, rate);
             checkInterval = std::max(checkInterval, line[i].length);
             // The gain one pass through this line may have, at DC and in the
             // treble, for the decay times wanted; then the one-pole low-pass
@@ -199,8 +228,8 @@ struct Reverb::Impl {
             // r = (high / low)^2 and b = low (1 - a), |H|^2 = high^2 at w
             // is a quadratic in a, of which this is the root in [0, 1).
             double seconds = static_cast<double>(line[i].length) / rate;
-            double low = std::pow(10.0, -3.0 * seconds / kDecayLowSeconds);
-            double high = std::pow(10.0, -3.0 * seconds / kDecayHighSeconds);
+            double low = std::pow(10.0, -3.0 * seconds / room.decayLowSeconds);
+            double high = std::pow(10.0, -3.0 * seconds / room.decayHighSeconds);
             double w = 2.0 * kPi * std::min(kDecayHighHz, 0.45 * rate) / rate;
             double r = (high / low) * (high / low);
             double c = 1.0 - r * std::cos(w);
@@ -278,6 +307,11 @@ void Reverb::Reset() {
     impl_->Clear();
 }
 
+void Reverb::SetVoicing(int macro) {
+    bool known = macro >= 0 && macro < static_cast<int>(std::size(kRooms));
+    impl_->Apply(known ? kRooms[macro] : kStandardRoom);
+}
+
 void Reverb::Process(const float *send, float *stereo, size_t frames) {
     Impl &r = *impl_;
     if (r.idle) {
@@ -312,9 +346,23 @@ void Reverb::Process(const float *send, float *stereo, size_t frames) {
 namespace {
 
 constexpr int kVoices = 3;
-constexpr double kChorusCentreMs = 13.0;
-constexpr double kChorusDepthMs = 2.5;  // either side of the centre
-constexpr double kChorusHz = 0.3;
+// A voicing: the taps' centre delay, how far the sweep takes them either
+// side of it, and its rate.  The feedback voicings have no feedback here.
+struct ChorusVoicing {
+    double centreMs, depthMs, hz;
+};
+constexpr ChorusVoicing kStandardChorus = {13.0, 2.5, 0.3};
+constexpr ChorusVoicing kChoruses[] = {
+    {8.0, 1.5, 0.5},    // chorus 1
+    {10.0, 2.0, 0.4},   // chorus 2
+    {13.0, 2.5, 0.3},   // chorus 3
+    {16.0, 3.5, 0.25},  // chorus 4
+    {12.0, 3.0, 0.35},  // feedback chorus
+    {3.0, 1.5, 0.2},    // flanger
+    {20.0, 0.0, 0.0},   // short delay
+    {25.0, 0.0, 0.0},   // short delay with feedback
+};
+constexpr double kLongestTapMs = 25.0;
 // Pan angles (0 = left, pi/2 = right) of the taps.
 constexpr double kVoicePan[kVoices] = {0.1 * kPi, 0.25 * kPi, 0.4 * kPi};
 
@@ -336,16 +384,13 @@ struct Chorus::Impl {
     size_t quietFrames = 0;
     bool idle = true;
 
-    explicit Impl(int sampleRate) {
-        int rate = SaneRate(sampleRate);
-        centre = static_cast<float>(kChorusCentreMs * rate / 1000.0);
-        depth = static_cast<float>(kChorusDepthMs * rate / 1000.0);
+    int rate = 44100;
+
+    explicit Impl(int sampleRate) : rate(SaneRate(sampleRate)) {
         // The longest delay read, plus the interpolator's two samples beyond.
-        buf.assign(PowerOfTwoAtLeast(static_cast<size_t>(centre + depth) + 4), 0.0f);
+        buf.assign(PowerOfTwoAtLeast(static_cast<size_t>(kLongestTapMs * rate / 1000.0) + 4), 0.0f);
         mask = buf.size() - 1;
-        double w = 2.0 * kPi * kChorusHz / rate;
-        stepC = std::cos(w);
-        stepS = std::sin(w);
+        Apply(kStandardChorus);
         // Equal power per channel: the squared gains of each channel add up
         // to one, so uncorrelated taps come out at the level sent in.
         double power = 0.0;
@@ -359,6 +404,14 @@ struct Chorus::Impl {
             gainL[v] = static_cast<float>(norm * std::cos(kVoicePan[v]));
             gainR[v] = static_cast<float>(norm * std::sin(kVoicePan[v]));
         }
+    }
+
+    void Apply(const ChorusVoicing &v) {
+        centre = static_cast<float>(v.centreMs * rate / 1000.0);
+        depth = static_cast<float>(v.depthMs * rate / 1000.0);
+        double w = 2.0 * kPi * v.hz / rate;
+        stepC = std::cos(w);
+        stepS = std::sin(w);
     }
 
     void Clear() {
@@ -418,6 +471,11 @@ Chorus::~Chorus() = default;
 
 void Chorus::Reset() {
     impl_->Clear();
+}
+
+void Chorus::SetVoicing(int macro) {
+    bool known = macro >= 0 && macro < static_cast<int>(std::size(kChoruses));
+    impl_->Apply(known ? kChoruses[macro] : kStandardChorus);
 }
 
 void Chorus::Process(const float *send, float *stereo, size_t frames) {

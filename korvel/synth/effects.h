@@ -13,6 +13,13 @@
 
 namespace synth {
 
+// The voicings are those the GS macros choose: reverb 0 to 7 (three rooms,
+// two halls, a plate, a delay and a panning delay), chorus 0 to 7 (four
+// choruses, a feedback chorus, a flanger and two short delays).  Both are
+// approximated by the one design each.  A song that chooses none hears
+// kStandardVoicing, the medium room and the gentle chorus below.
+constexpr int kStandardVoicing = -1;
+
 // A medium room, as a General MIDI synthesizer's default reverb: early sound
 // from 5 ms, then a tail that falls by 60 dB in about 1.2 s, sooner in the
 // treble.  A steady send comes out about 5 dB quieter in each channel.
@@ -29,6 +36,10 @@ public:
 
     // Forgets the tail at once.
     void Reset();
+
+    // A macro past the last plays the standard voicing.  The tail sounding
+    // goes on in the new voicing.
+    void SetVoicing(int macro);
 
 private:
     struct Impl;
@@ -50,6 +61,9 @@ public:
 
     // Empties the delay line and restarts the sweep.
     void Reset();
+
+    // As Reverb::SetVoicing.
+    void SetVoicing(int macro);
 
 private:
     struct Impl;

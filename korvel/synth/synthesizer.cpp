@@ -24,6 +24,9 @@ constexpr float kSoftKnee = 0.8f;
 // The mix's overall level: a single forte note of a typical General MIDI
 // SoundFont peaks near -12 dBFS, so that a dense song seldom reaches the knee.
 constexpr double kOutputGain = 0.6;
+constexpr uint8_t kXgDrumBank = 127;
+// The GS master tune's four nibbles at none (0x0400).
+constexpr uint8_t kNoMasterTune[4] = {0, 4, 0, 0};
 
 float SoftClip(float x) {
     float a = std::fabs(x);
@@ -48,6 +51,11 @@ struct Synthesizer::Impl {
     void Channel(const uint8_t *m, size_t size);
     void ControlChange(int ch, uint8_t controller, uint8_t value);
     void SystemExclusive(const uint8_t *m, size_t size);
+    void GsDataSet(const uint8_t *body, size_t size);
+    void GsWrite(uint32_t address, uint8_t value);
+    void SetMasterVolume(double fraction);
+    void RetuneAll();
+    int Shifted(int ch, int struck) const;
     void NoteOn(int ch, int key, int velocity);
     void NoteOff(int ch, int key);
     void StartVoices(int ch, int key, int velocity, int count);
@@ -66,6 +74,11 @@ struct Synthesizer::Impl {
     Chorus chorusUnit;
     SystemMode mode = SystemMode::Gm;
     double masterGain = 1.0;
+    // Master tune, GS or universal, and the GS master key shift.
+    double masterFineCents = 0;
+    int masterCoarseSemitones = 0;
+    int masterKeyShift = 0;
+    uint8_t masterTune[4];  // as the GS data set wrote its nibbles
     ChannelState channels[kChannels];
 
     Voice voices[kMaxVoices];
@@ -84,22 +97,33 @@ struct Synthesizer::Impl {
 };
 
 void Synthesizer::Impl::ResetAll(SystemMode newMode) {
+    for (int i = activeCount - 1; i >= 0; --i) Cut(active[i]);
     mode = newMode;
     masterGain = 1.0;
+    masterFineCents = 0;
+    masterCoarseSemitones = 0;
+    masterKeyShift = 0;
+    std::copy(std::begin(kNoMasterTune), std::end(kNoMasterTune), masterTune);
+    reverbUnit.SetVoicing(kStandardVoicing);
+    chorusUnit.SetVoicing(kStandardVoicing);
     for (int ch = 0; ch < kChannels; ++ch) {
-        channels[ch].Reset(ch);
-        ChoosePreset(channels[ch]);
+        ChannelState &c = channels[ch];
+        c.Reset(ch);
+        // XG makes channel 10 a drum part by its bank, which a song may
+        // change to play a melody there.
+        if (mode == SystemMode::Xg && c.drums) c.drums = false, c.controllers[kBankSelect] = kXgDrumBank;
+        ChoosePreset(c);
     }
 }
 
 void Synthesizer::Impl::ChoosePreset(ChannelState &c) {
     c.preset = nullptr;
     if (!font) return;
-    int bank = c.Bank(mode);
-    c.preset = font->FindPreset(bank, c.program);
+    int bank = c.Bank(mode), program = c.Program(mode);
+    c.preset = font->FindPreset(bank, program);
     // A variation the font lacks falls back to its capital tone, and a
     // missing drum set to the standard one.
-    if (!c.preset) c.preset = bank >= 128 ? font->FindPreset(128, 0) : font->FindPreset(0, c.program);
+    if (!c.preset) c.preset = bank >= 128 ? font->FindPreset(128, 0) : font->FindPreset(0, program);
     c.presetChosen = true;
 }
 
@@ -112,7 +136,10 @@ ChannelInputs Synthesizer::Impl::Inputs(int ch, int key) const {
     in.modulators.channelPressure = c.channelPressure;
     in.modulators.pitchWheel = c.pitchWheel;
     in.modulators.pitchWheelSemitones = c.BendRangeSemitones();
-    in.tuningCents = c.TuningCents();
+    in.tuningCents = c.TuningCents() + masterFineCents + masterCoarseSemitones * 100.0;
+    in.toneEdits = c.toneEdits;
+    in.randomPan = c.randomPan;
+    if (c.DrumPart(mode)) in.drum = &c.drumEdits[key & 127];
     return in;
 }
 
@@ -136,13 +163,15 @@ void Synthesizer::Impl::Channel(const uint8_t *m, size_t size) {
         break;
     case 0xA0:
         if (size < 3) break;
-        c.keyPressure[d1] = d2;
-        ModulateChannel(ch, d1);
+        c.keyPressure[c.soundingKey[d1]] = d2;
+        ModulateChannel(ch, c.soundingKey[d1]);
         break;
     case 0xB0: if (size >= 3) ControlChange(ch, d1, d2); break;
     case 0xC0:
         if (size < 2) break;
         c.program = d1;
+        // A new drum set starts from its own voicing.
+        if (c.DrumPart(mode)) c.ResetDrumEdits();
         ChoosePreset(c);
         break;
     case 0xD0:
@@ -164,6 +193,7 @@ void Synthesizer::Impl::ControlChange(int ch, uint8_t controller, uint8_t value)
     bool sostenutoWas = c.controllers[kSostenuto] >= 64;
     c.controllers[controller] = value;
     c.Apply(controller, value);
+    if (controller == kPanController) c.randomPan = false;
     switch (controller) {
     case kAllSoundOff:
         for (int i = activeCount - 1; i >= 0; --i)
@@ -199,7 +229,8 @@ void Synthesizer::Impl::MaybeRelease(Voice &v) {
     v.Release();
 }
 
-void Synthesizer::Impl::NoteOff(int ch, int key) {
+void Synthesizer::Impl::NoteOff(int ch, int struck) {
+    int key = channels[ch].soundingKey[struck];
     for (int i = 0; i < activeCount; ++i) {
         Voice &v = voices[active[i]];
         if (v.channel != ch || v.key != key || !v.keyDown) continue;
@@ -208,9 +239,22 @@ void Synthesizer::Impl::NoteOff(int ch, int key) {
     }
 }
 
-void Synthesizer::Impl::NoteOn(int ch, int key, int velocity) {
+// Key shift moves the key a note plays, as on the modules, so that a
+// multisampled tone keeps its own sample for each pitch; drum parts stay.
+int Synthesizer::Impl::Shifted(int ch, int struck) const {
+    const ChannelState &c = channels[ch];
+    if (c.DrumPart(mode)) return struck;
+    int key = struck + c.keyShift + masterKeyShift;
+    while (key < 0) key += 12;
+    while (key > 127) key -= 12;
+    return key;
+}
+
+void Synthesizer::Impl::NoteOn(int ch, int struck, int velocity) {
     const Preset *preset = channels[ch].preset;
     if (!preset) return;
+    int key = Shifted(ch, struck);
+    channels[ch].soundingKey[struck] = static_cast<uint8_t>(key);
     // A key struck again lets go of its earlier strike.
     for (int i = 0; i < activeCount; ++i) {
         Voice &v = voices[active[i]];
@@ -345,36 +389,116 @@ void Synthesizer::Impl::RenderBlock(float *out, int frames) {
     for (int i = 0; i < 2 * frames; ++i) out[i] = SoftClip(out[i] * gain);
 }
 
+namespace {
+
+// The device ids this synthesizer answers to: the modules' factory setting
+// (device 17) and "all".
+constexpr uint8_t kDeviceId = 0x10, kAllDevices = 0x7F;
+constexpr uint8_t kRolandId = 0x41, kGsModelId = 0x42, kDataSet = 0x12;
+constexpr uint8_t kYamahaId = 0x43, kXgModelId = 0x4C;
+constexpr uint8_t kUniversalRealTime = 0x7F, kUniversalNonRealTime = 0x7E;
+
+// The channel of a GS part block (the x of 40 1x yy): block 0 is part 10,
+// blocks 1-9 parts 1-9, the others parts 11-16.
+int ChannelOfBlock(int block) { return block == 0 ? 9 : block <= 9 ? block - 1 : block; }
+
+// A GS key shift (0x28..0x58, 0x40 none) in semitones.
+int KeyShiftOf(uint8_t value) { return std::clamp(int{value}, 0x28, 0x58) - 0x40; }
+
+}  // namespace
+
+void Synthesizer::Impl::SetMasterVolume(double fraction) {
+    // On the same square law as the channel volume.
+    masterGain = fraction * fraction;
+}
+
+// Each rejected message is ignored as a whole: a wrong maker, model or
+// device, a checksum that does not add up, or one cut short.
 void Synthesizer::Impl::SystemExclusive(const uint8_t *m, size_t size) {
     if (size < 6 || m[size - 1] != 0xF7) return;
-    SystemMode reset;
-    if (size == 6 && m[1] == 0x7E && m[3] == 0x09 && (m[4] == 0x01 || m[4] == 0x03)) {
-        reset = SystemMode::Gm;  // GM System On, GM2 System On
-    } else if (size == 8 && m[1] == 0x7F && m[3] == 0x04 && m[4] == 0x01) {
-        // Master volume, 14 bits, on the same square law as the channel volume.
-        double v = ((m[5] & 0x7F) | (m[6] & 0x7F) << 7) / 16383.0;
-        masterGain = v * v;
-        return;
-    } else if (size == 11 && m[1] == 0x41 && m[3] == 0x42 && m[4] == 0x12) {
-        uint32_t address = uint32_t{m[5]} << 16 | uint32_t{m[6]} << 8 | m[7];
-        if ((address & 0xFFF0FF) == 0x401015) {
-            // GS "use for rhythm part": block 0 is part 10, blocks 1-9 parts 1-9.
-            int block = (address >> 8) & 0x0F;
-            int ch = block == 0 ? 9 : block <= 9 ? block - 1 : block;
-            channels[ch].drums = m[8] != 0;
-            ChoosePreset(channels[ch]);
-            return;
+    bool forUs = m[2] == kDeviceId || m[2] == kAllDevices;
+    if (m[1] == kUniversalNonRealTime && size == 6 && forUs && m[3] == 0x09 && (m[4] == 0x01 || m[4] == 0x03)) {
+        ResetAll(SystemMode::Gm);  // GM System On, GM2 System On
+    } else if (m[1] == kUniversalRealTime && size == 8 && forUs && m[3] == 0x04) {
+        int value = (m[5] & 0x7F) | (m[6] & 0x7F) << 7;
+        switch (m[4]) {
+        case 0x01: SetMasterVolume(value / 16383.0); break;
+        case 0x03: masterFineCents = (value - 8192) * 100.0 / 8192; RetuneAll(); break;
+        case 0x04: masterCoarseSemitones = (m[6] & 0x7F) - 64; RetuneAll(); break;
+        default: break;
         }
-        if (address != 0x40007F || m[8] != 0) return;
-        reset = SystemMode::Gs;
-    } else if (size == 9 && m[1] == 0x43 && (m[2] & 0xF0) == 0x10 && m[3] == 0x4C && m[4] == 0 && m[5] == 0 &&
-               m[6] == 0x7E && m[7] == 0) {
-        reset = SystemMode::Xg;
-    } else {
+    } else if (m[1] == kRolandId && forUs && m[3] == kGsModelId && m[4] == kDataSet) {
+        GsDataSet(m + 5, size - 6);
+    } else if (m[1] == kYamahaId && size == 9 && m[2] == kDeviceId && m[3] == kXgModelId && m[4] == 0 &&
+               m[5] == 0 && m[6] == 0x7E && m[7] == 0) {
+        ResetAll(SystemMode::Xg);
+    }
+}
+
+// A GS data set: address (3 bytes), data, checksum.  Data of more than one
+// byte fills the addresses that follow, as the modules take it.
+void Synthesizer::Impl::GsDataSet(const uint8_t *body, size_t size) {
+    if (size < 5) return;
+    unsigned sum = 0;
+    for (size_t i = 0; i < size; ++i) {
+        if (body[i] & 0x80) return;
+        sum += body[i];
+    }
+    if (sum % 128 != 0) return;
+    uint32_t packed = uint32_t{body[0]} << 14 | uint32_t{body[1]} << 7 | body[2];
+    for (size_t i = 3; i + 1 < size; ++i, ++packed) {
+        uint32_t address = (packed >> 14 & 0x7F) << 16 | (packed >> 7 & 0x7F) << 8 | (packed & 0x7F);
+        GsWrite(address, body[i]);
+    }
+}
+
+void Synthesizer::Impl::GsWrite(uint32_t address, uint8_t value) {
+    // GS reset, and the system mode set of the later modules.
+    if (address == 0x40007F || address == 0x00007F) {
+        ResetAll(SystemMode::Gs);
         return;
     }
-    for (int i = activeCount - 1; i >= 0; --i) Cut(active[i]);
-    ResetAll(reset);
+    if (address >= 0x400000 && address <= 0x400003) {
+        // Master tune: four nibbles, 0x0400 none, in tenths of a cent.
+        masterTune[address & 3] = value & 0x0F;
+        int tenths = masterTune[0] << 12 | masterTune[1] << 8 | masterTune[2] << 4 | masterTune[3];
+        masterFineCents = (std::clamp(tenths, 0x18, 0x7E8) - 0x400) / 10.0;
+        RetuneAll();
+        return;
+    }
+    switch (address) {
+    case 0x400004: SetMasterVolume(value / 127.0); return;
+    case 0x400005: masterKeyShift = KeyShiftOf(value); return;
+    case 0x400130: reverbUnit.SetVoicing(value); return;
+    case 0x400138: chorusUnit.SetVoicing(value); return;
+    default: break;
+    }
+    if ((address & 0xFFF000) != 0x401000) return;
+    int ch = ChannelOfBlock(address >> 8 & 0x0F);
+    ChannelState &c = channels[ch];
+    // Part edits that have a controller go through it, so that the two are
+    // one setting and the later of them holds.
+    switch (address & 0xFF) {
+    case 0x15:  // use for rhythm part
+        c.drums = value != 0;
+        ChoosePreset(c);
+        break;
+    case 0x16: c.keyShift = KeyShiftOf(value); break;
+    case 0x19: ControlChange(ch, kVolume, value); break;
+    case 0x1C:
+        // 0 is "random"; the controller keeps its value for when a later one ends it.
+        c.randomPan = value == 0;
+        if (value != 0) ControlChange(ch, kPanController, value);
+        else ModulateChannel(ch);
+        break;
+    case 0x21: ControlChange(ch, kChorusSend, value); break;
+    case 0x22: ControlChange(ch, kReverbSend, value); break;
+    default: break;
+    }
+}
+
+void Synthesizer::Impl::RetuneAll() {
+    for (int ch = 0; ch < kChannels; ++ch) ModulateChannel(ch);
 }
 
 Synthesizer::Synthesizer(std::shared_ptr<const SoundFont> font, int sampleRate, Effects effects)

@@ -18,6 +18,34 @@ constexpr double kInaudible = 3.2e-5;
 // (about six minutes), so that the frames it owes stay a small number.
 constexpr int kMostOwedFrames = 1 << 24;
 
+// What one step of a relative NRPN (a value sent less 64) moves its
+// generators by.  The modules give no units; these keep the parts' edits
+// audible but musical over the ±50 the modules' tone edits span.
+constexpr double kVibratoRateCentsPerStep = 37.5;  // about three times as fast at +50
+constexpr double kVibratoDepthCentsPerStep = 100.0 / 64;
+constexpr double kCutoffCentsPerStep = 100.0;       // a semitone of cutoff a step
+constexpr double kResonanceCbPerStep = 3.0;
+constexpr double kTimecentsPerStep = 100.0;         // a time a twelfth of an octave longer a step
+// A time the SoundFont leaves at next to nothing (most attacks) is
+// lengthened from this, so that a slower attack is heard on a piano too.
+constexpr double kShortestLengthenedTimecents = -6773;  // 20 ms
+
+// Lengthens a time generator by steps, or shortens it by negative ones.
+void Lengthen(double *gens, int gen, int steps) {
+    if (steps == 0) return;
+    if (steps > 0) gens[gen] = std::max(gens[gen], kShortestLengthenedTimecents);
+    gens[gen] += steps * kTimecentsPerStep;
+}
+
+// The filter and envelope edits a part and a drum key share.
+void EditFilterAndEnvelope(double *gens, int cutoff, int resonance, int attack, int decay) {
+    gens[kInitialFilterFc] += cutoff * kCutoffCentsPerStep;
+    gens[kInitialFilterQ] += resonance * kResonanceCbPerStep;
+    // The modules' envelope edits move the filter's envelope with the level's.
+    for (int gen : {kAttackVolEnv, kAttackModEnv}) Lengthen(gens, gen, attack);
+    for (int gen : {kDecayVolEnv, kDecayModEnv}) Lengthen(gens, gen, decay);
+}
+
 double Clamped(const double *gens, int gen, double lo, double hi) { return std::clamp(gens[gen], lo, hi); }
 
 double Seconds(const double *gens, int gen, double hi, double keyScaling = 0) {
@@ -95,8 +123,45 @@ void Voice::Modulate(const ChannelInputs &in) {
     // hardware the format was made for and in the synthesizers users compare
     // with; SoundFonts are voiced for it.  Modulators count in full.
     gens_[kInitialAttenuation] -= (1.0 - kZoneAttenuationShare) * base_[kInitialAttenuation];
+    ApplyEdits(in);
     channelTuning_ = in.tuningCents;
     ApplyGenerators();
+}
+
+// The part's NRPN edits, as offsets to the generators the voice was
+// given (its modulators included), and a drum key's own.
+void Voice::ApplyEdits(const ChannelInputs &in) {
+    double *g = gens_;
+    if (const int8_t *e = in.toneEdits) {
+        g[kFreqVibLfo] += e[kVibratoRate] * kVibratoRateCentsPerStep;
+        // Depth is the vibrato's size whatever its phase: less goes down to
+        // none, never over to the other phase.
+        double phase = g[kVibLfoToPitch] < 0 ? -1.0 : 1.0;
+        double depth = std::fabs(g[kVibLfoToPitch]) + e[kVibratoDepth] * kVibratoDepthCentsPerStep;
+        g[kVibLfoToPitch] = phase * std::max(depth, 0.0);
+        Lengthen(g, kDelayVibLfo, e[kVibratoDelay]);
+        EditFilterAndEnvelope(g, e[kCutoff], e[kResonance], e[kAttack], e[kDecay]);
+        for (int gen : {kReleaseVolEnv, kReleaseModEnv}) Lengthen(g, gen, e[kRelease]);
+    }
+    if (in.randomPan) g[kPan] = base_[kPan] + RandomPan();
+    if (const DrumEdit *d = in.drum) {
+        g[kCoarseTune] += d->pitch;
+        g[kFineTune] += d->fine;
+        EditFilterAndEnvelope(g, d->cutoff, d->resonance, d->attack, d->decay);
+        // The level on the square law of the channel volume.
+        if (d->level < 127) g[kInitialAttenuation] += GainToCentibels(std::pow(d->level / 127.0, 2));
+        if (d->pan == kPanRandom) g[kPan] += RandomPan() - base_[kPan];
+        else if (d->pan != kPanAsFont) g[kPan] += (d->pan - 64) * 500.0 / 63 - base_[kPan];
+        g[kReverbEffectsSend] *= d->reverb / 127.0;
+        g[kChorusEffectsSend] *= d->chorus / 127.0;
+    }
+}
+
+// A place from hard left to hard right that a note keeps while it sounds:
+// the voices of one note share it.
+double Voice::RandomPan() const {
+    uint32_t spread = (noteId * 2654435761u) >> 16;
+    return static_cast<double>(spread % 1001) - 500;
 }
 
 // Derives the voice's working values from the modulated generators.

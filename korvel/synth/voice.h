@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "korvel/synth/channel.h"
 #include "korvel/synth/envelope.h"
 #include "korvel/synth/filter.h"
 #include "korvel/synth/modulators.h"
@@ -25,7 +26,10 @@ struct Buses {
 // What the voice's channel contributes besides its modulators' sources.
 struct ChannelInputs {
     ModulatorInputs modulators;
-    double tuningCents = 0;  // RPN 1 and 2
+    double tuningCents = 0;  // RPN 1 and 2, key shift, master tune
+    const int8_t *toneEdits = nullptr;  // kToneEditCount NRPN edits, or null for none
+    const DrumEdit *drum = nullptr;     // the key's edits on a drum part
+    bool randomPan = false;             // the part's pan is each note's own
 };
 
 // Where a voice plays in the font's sample data: the sample's points moved
@@ -68,6 +72,8 @@ private:
     enum class LoopMode { None, Continuous, UntilRelease };
 
     bool SetPositions(const Sample &sample, size_t dataSize);
+    void ApplyEdits(const ChannelInputs &in);
+    double RandomPan() const;
     void ApplyGenerators();
     void CatchUpModEnv();
     // The pieces of a block: the modulation envelope's value at its end, the

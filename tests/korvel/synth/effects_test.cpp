@@ -137,6 +137,33 @@ TEST(Chorus, KeepsTheLevelAndAddsToTheMix) {
     }
 }
 
+// The GS macros: a small room dies long before a hall, a delay is heard
+// late, the short delay does not sweep, and a macro past the last is the
+// standard voicing.
+TEST(Effects, MacrosChooseTheirVoicings) {
+    const int rate = 44100;
+    auto reverbOf = [&](int macro) {
+        synth::Reverb reverb(rate);
+        reverb.SetVoicing(macro);
+        std::vector<float> out;
+        Feed(reverb, Impulse(3 * rate), out);
+        return out;
+    };
+    auto room = reverbOf(0), hall = reverbOf(4), delay = reverbOf(6), standard = reverbOf(synth::kStandardVoicing);
+    EXPECT_GT(Energy(hall, rate, 2 * rate, 0), 1000 * Energy(room, rate, 2 * rate, 0));
+    EXPECT_EQ(Energy(delay, 0, rate / 10, 0), 0.0);
+    EXPECT_GT(Energy(delay, rate / 10, rate / 5, 0), 0.01);
+    EXPECT_EQ(reverbOf(8), standard);
+
+    synth::Chorus chorus(rate);
+    chorus.SetVoicing(6);
+    std::vector<float> out;
+    Feed(chorus, Impulse(rate), out);
+    size_t first = 0;
+    while (out[2 * first] == 0.0f) first++;
+    EXPECT_EQ(first, size_t(rate * 20 / 1000));
+}
+
 TEST(Effects, ResetForgetsEverythingAtOnce) {
     const int rate = 44100;
     synth::Reverb reverb(rate);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -27,7 +28,8 @@ int16_t Tc(double seconds) { return static_cast<int16_t>(std::lround(1200.0 * st
 // Preset 0:0 plays the sine through one zone the test may change; bank 128
 // holds a drum kit whose keys 42 and 46 share exclusive class 1, key 50
 // an empty sample and key 51 one whose loop ends before it starts.
-std::shared_ptr<SoundFont> MakeFont(const std::function<void(Zone &)> &tune = {}) {
+std::shared_ptr<SoundFont> MakeFont(const std::function<void(Zone &)> &tune = {},
+                                    const std::function<void(Zone &)> &tuneKit = {}) {
     auto font = std::make_shared<SoundFont>();
     const int cycles = 20;
     for (int i = 0; i < cycles * kPeriod; ++i)
@@ -58,6 +60,7 @@ std::shared_ptr<SoundFont> MakeFont(const std::function<void(Zone &)> &tune = {}
         z.link = key == 50 ? 1 : key == 51 ? 2 : 0;
         z.Set(kSampleModes, 1);
         if (key == 42 || key == 46) z.Set(kExclusiveClass, 1);
+        if (tuneKit) tuneKit(z);
         kit.zones.push_back(z);
     }
     font->instruments = {melodic, kit};
@@ -325,6 +328,130 @@ TEST(Synthesizer, ResetsAndMasterVolume) {
     rig.Run(0.2);
     // Volume back to 100 and master volume to full.
     EXPECT_NEAR(Db(rig.Level(0.4) / quiet), 24.0 + 40 * std::log10(100.0 / 30), 0.5);
+}
+
+using Messages = std::vector<std::vector<uint8_t>>;
+
+// The left channel of messages sent, then a key struck on a channel for
+// 0.3 s and let go for 0.2 s.
+std::vector<float> Played(std::shared_ptr<SoundFont> font, const Messages &setup, int channel = 0, int key = kRoot) {
+    Rig rig(std::move(font));
+    for (const auto &m : setup) rig.synth.Send(m.data(), m.size());
+    rig.Send({static_cast<uint8_t>(0x90 | channel), static_cast<uint8_t>(key), 100});
+    rig.Run(0.3);
+    rig.Send({static_cast<uint8_t>(0x80 | channel), static_cast<uint8_t>(key), 0});
+    rig.Run(0.2);
+    return rig.out;
+}
+
+void ExpectSame(const std::vector<float> &a, const std::vector<float> &b, const char *what) {
+    float worst = 0;
+    for (size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::fabs(a[i] - b[i]));
+    EXPECT_LT(worst, 1e-4f) << what;
+}
+
+// NRPNs of a channel: number (MSB, LSB) and value each.
+Messages Nrpn(int channel, std::initializer_list<std::array<uint8_t, 3>> edits) {
+    auto cc = static_cast<uint8_t>(0xB0 | channel);
+    Messages out;
+    for (auto e : edits) out.insert(out.end(), {{cc, 99, e[0]}, {cc, 98, e[1]}, {cc, 6, e[2]}});
+    return out;
+}
+
+TEST(Synthesizer, NrpnEditsSoundAsTheGeneratorsTheyStandFor) {
+    // A tone with an attack, sustain and release of its own, and vibrato left to the NRPNs.
+    auto own = [](Zone &z) {
+        z.Set(kAttackVolEnv, Tc(0.05));
+        z.Set(kReleaseVolEnv, Tc(0.3));
+        z.Set(kSustainVolEnv, 200);  // so that the decay is heard
+    };
+    auto with = [&](std::function<void(Zone &)> gens) {
+        return MakeFont([=](Zone &z) { own(z), gens(z); });
+    };
+    auto longer = [](int steps) { return static_cast<int16_t>(Tc(0.02) + 100 * steps); };
+    struct Case {
+        Messages nrpn;
+        std::function<void(Zone &)> gens;
+    } cases[] = {
+        {Nrpn(0, {{1, 0x20, 44}}), [](Zone &z) { z.Set(kInitialFilterFc, 11500); }},
+        {Nrpn(0, {{1, 0x21, 74}}), [](Zone &z) { z.Set(kInitialFilterQ, 30); }},
+        {Nrpn(0, {{1, 0x63, 74}}), [&](Zone &z) { z.Set(kAttackVolEnv, Tc(0.05) + 1000), z.Set(kAttackModEnv, longer(10)); }},
+        {Nrpn(0, {{1, 0x66, 54}}), [](Zone &z) { z.Set(kReleaseVolEnv, Tc(0.3) - 1000), z.Set(kReleaseModEnv, -13000); }},
+        {Nrpn(0, {{1, 0x64, 70}}), [&](Zone &z) { z.Set(kDecayVolEnv, longer(6)), z.Set(kDecayModEnv, longer(6)); }},
+    };
+    for (const Case &c : cases) ExpectSame(Played(MakeFont(own), c.nrpn), Played(with(c.gens), {}), "tone edit");
+    // Vibrato rate, depth and delay together (depth 50 cents, rate and delay 8 steps).
+    Messages vibrato = Nrpn(0, {{1, 0x08, 72}, {1, 0x09, 96}, {1, 0x0A, 72}});
+    ExpectSame(Played(MakeFont(own), vibrato), Played(with([&](Zone &z) {
+        z.Set(kFreqVibLfo, 300), z.Set(kVibLfoToPitch, 50), z.Set(kDelayVibLfo, longer(8));
+    }), {}), "vibrato");
+
+    // A drum key's pitch (+2), pan (hard left) and cutoff (XG, -10), and its
+    // level, which follows the law of the expression controller.
+    Messages drum = Nrpn(9, {{0x18, 42, 66}, {0x1C, 42, 1}, {0x14, 42, 54}, {0x1A, 42, 64}});
+    auto kitFont = MakeFont({}, [](Zone &z) {
+        if (z.keyLo == 42) z.Set(kCoarseTune, 2), z.Set(kPan, -500), z.Set(kInitialFilterFc, 12500);
+    });
+    ExpectSame(Played(MakeFont(), drum, 9, 42), Played(kitFont, {{0xB9, 11, 64}}, 9, 42), "drum key");
+    // A new drum set puts the keys' edits back.
+    drum.push_back({0xC9, 0});
+    ExpectSame(Played(MakeFont(), drum, 9, 42), Played(MakeFont(), {}, 9, 42), "drum set change");
+}
+
+TEST(Synthesizer, BanksOfGsAndXgFallBackAsTheModulesDo) {
+    const std::vector<uint8_t> xgOn = {0xF0, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7};
+    auto drums = Played(MakeFont(), {}, 9, 42);
+    // XG SFX kits play as a drum part on any channel, from where GS fonts
+    // keep the SFX set (here the sine); a missing GS drum set is the standard one.
+    auto withSfx = MakeFont();
+    withSfx->presets.push_back(Preset{"sfx", 56, 128, false, {}, withSfx->presets[0].zones});
+    ExpectSame(Played(withSfx, {xgOn, {0xB2, 0, 126}, {0xC2, 1}}, 2), Played(MakeFont(), {}), "XG SFX kit");
+    ExpectSame(Played(MakeFont(), {{0xC9, 5}}, 9, 42), drums, "missing drum set");
+    // XG SFX voices the font lacks are the capital tone; XG's channel 10
+    // plays drums until its bank makes it melodic.
+    ExpectSame(Played(MakeFont(), {xgOn, {0xB0, 0, 64}, {0xC0, 0}}), Played(MakeFont(), {}), "XG SFX voice");
+    ExpectSame(Played(MakeFont(), {xgOn}, 9, 42), drums, "XG drum part");
+    ExpectSame(Played(MakeFont(), {xgOn, {0xB9, 0, 0}, {0xC9, 0}}, 9), Played(MakeFont(), {}), "XG melody on 10");
+}
+
+// A GS data set to one address with its checksum.
+std::vector<uint8_t> Gs(uint8_t a1, uint8_t a2, uint8_t a3, std::vector<uint8_t> data) {
+    std::vector<uint8_t> m = {0xF0, 0x41, 0x10, 0x42, 0x12, a1, a2, a3};
+    m.insert(m.end(), data.begin(), data.end());
+    int sum = 0;
+    for (size_t i = 5; i < m.size(); ++i) sum += m[i];
+    m.push_back(static_cast<uint8_t>((128 - sum % 128) % 128));
+    m.push_back(0xF7);
+    return m;
+}
+
+TEST(Synthesizer, GsSysExSoundsAsItsControllersAndBadInputIsIgnored) {
+    // Part 1's level, pan and key shift; master volume, key shift and tune.
+    ExpectSame(Played(MakeFont(), {Gs(0x40, 0x11, 0x19, {50}), Gs(0x40, 0x11, 0x1C, {20})}),
+               Played(MakeFont(), {{0xB0, 7, 50}, {0xB0, 10, 20}}), "part level and pan");
+    ExpectSame(Played(MakeFont(), {Gs(0x40, 0x11, 0x16, {0x4C})}), Played(MakeFont(), {}, 0, kRoot + 12), "key shift");
+    ExpectSame(Played(MakeFont(), {Gs(0x40, 0x00, 0x04, {64}), Gs(0x40, 0x00, 0x05, {0x34})}),
+               Played(MakeFont(), {{0xF0, 0x7F, 0x7F, 0x04, 0x01, 64, 64, 0xF7}}, 0, kRoot - 12),
+               "master volume and key shift");
+    // Part 11 made a rhythm part plays the drums as channel 10 does.
+    ExpectSame(Played(MakeFont(), {Gs(0x40, 0x1A, 0x15, {2})}, 10, 42), Played(MakeFont(), {}, 9, 42), "rhythm part");
+    // 50 cents up, as the fine tuning RPN would.
+    ExpectSame(Played(MakeFont(), {Gs(0x40, 0x00, 0x00, {0x00, 0x05, 0x0F, 0x04})}),
+               Played(MakeFont(), {{0xB0, 101, 0}, {0xB0, 100, 1}, {0xB0, 6, 96}}), "master tune");
+
+    auto wrong = [](size_t at, uint8_t value) {
+        auto m = Gs(0x40, 0x11, 0x19, {10});
+        m[at] = value;
+        return m;
+    };
+    auto reset = Gs(0x40, 0x00, 0x7F, {0x00});
+    reset[9] ^= 1;
+    // Cut short: an address with no data, summing right.
+    std::vector<uint8_t> cut = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x11, 0x19, 0x16, 0xF7};
+    Messages bad = {{0xB0, 7, 50}, wrong(9, 0x00), wrong(3, 0x45), wrong(2, 0x11), cut, reset,
+                    // an NRPN with no data entry, and data entry with no NRPN
+                    {0xB0, 99, 1}, {0xB0, 98, 0x20}, {0xB0, 121, 0}, {0xB0, 6, 0}};
+    ExpectSame(Played(MakeFont(), bad), Played(MakeFont(), {{0xB0, 7, 50}}), "bad input");
 }
 
 TEST(SongRender, PlacesEachMessageOnItsSampleAndEndsWhenTheVoicesHaveDied) {
