@@ -6,6 +6,7 @@
 
 #include "engine/korvel.h"
 #include "korvel/audio_backends.h"
+#include "korvel/synth/resample.h"
 #include "utils/system_function.h"
 
 namespace korvel {
@@ -123,7 +124,7 @@ private:
         wrote_ = false;
         lastWakeQpc_ = 0;
         const DeviceFormat &format = device_->Format();
-        converter_.reset(format.rate == sourceRate_ ? nullptr : new RateConverter(sourceRate_, format.rate));
+        converter_.reset(format.rate == sourceRate_ ? nullptr : new synth::RateConverter(sourceRate_, format.rate));
         source_.SetQueueTicks(static_cast<LONGLONG>(device_->Target()) * frequency_ / format.rate);
         PublishFormat(*device_, figures_);
         fadeTotal_ = std::max(1, static_cast<int>(format.rate * kFadeSeconds));
@@ -268,7 +269,7 @@ private:
     LONGLONG frequency_;
     int sourceRate_ = 0;
     std::unique_ptr<Device> device_;
-    std::unique_ptr<RateConverter> converter_;
+    std::unique_ptr<synth::RateConverter> converter_;
     std::vector<float> sourceBuffer_, deviceBuffer_;
     Phase phase_ = Phase::Playing;
     bool started_ = false;
