@@ -119,8 +119,8 @@ constexpr double kPassFraction = 0.9;
 constexpr double kTransitionFraction = 0.2;
 // Ratios whose phases fit in this many rows are computed exactly; others
 // read between rows of this many.
-constexpr uint64_t kMostExactPhases = 1024;
-constexpr uint32_t kReadPhases = 512;
+constexpr uint64_t kMostExactPhases = 512;
+constexpr uint32_t kReadPhases = 256;
 
 double BesselI0(double x) {
     double sum = 1.0, term = 1.0;

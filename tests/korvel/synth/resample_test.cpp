@@ -64,7 +64,9 @@ TEST(Resample, RateConverterKeepsTheBandBelowTheLowerNyquistAndRemovesWhatLiesAb
     struct Ratio {
         int from, to;
     };
-    const Ratio ratios[] = {{384000, 8000}, {48000, 8000}, {44100, 11025}, {8000, 192000}, {44100, 48000}};
+    // The last steps between phases that are read between two rows of the table.
+    const Ratio ratios[] = {{384000, 8000}, {48000, 8000},  {44100, 11025},
+                            {8000, 192000}, {44100, 48000}, {11025, 48000}};
     constexpr double kPi = 3.14159265358979323846;
     for (const Ratio &r : ratios) {
         SCOPED_TRACE(testing::Message() << r.from << " to " << r.to);
