@@ -1,7 +1,7 @@
 // The audio devices the render thread writes to: WASAPI in shared mode,
 // driven by the device's event, at the device's own mix format; waveOut
 // through the wave mapper where WASAPI is not to be had.  Internal to the
-// render thread of audio_device.cpp.
+// render thread of audio_device.cpp (and the fakes of its tests).
 #ifndef TIVORN_KORVEL_AUDIO_BACKENDS_H
 #define TIVORN_KORVEL_AUDIO_BACKENDS_H
 

@@ -135,8 +135,8 @@ private:
 
     bool SameDefault() const { return device_ && system_.IsStillDefault(*device_); }
 
-    // WASAPI could not be opened when the device last changed (held by
-    // another program in exclusive mode, a format it would not share, an
+    // WASAPI could not be opened when the stream last opened a device (held
+    // by another program in exclusive mode, a format it would not share, an
     // audio service restarting), and waveOut stood in: at a song start it
     // is asked again, before the song's first sample is rendered, and on a
     // second failure waveOut plays on as it did, without a word.
