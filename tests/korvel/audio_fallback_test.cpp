@@ -1,13 +1,10 @@
 // The synthesizer's stream on fake devices: where WASAPI could not be
 // opened and waveOut stood in, a song start asks WASAPI again.
-#include <windows.h>
-
 #include <audioclient.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
-#include <memory>
 
 #include "korvel/audio_backends.h"
 #include "testing/win_test_support.h"
@@ -16,14 +13,14 @@ namespace {
 
 using korvel::AudioApi;
 
-// Takes whatever it is given; its event is never set, so the render thread
-// wakes for the stream's own events (or its timeout).
+// Always empty; its event is never set, so the render thread wakes for the
+// stream's own events (or its timeout).  open counts the devices of its kind.
 struct CountedDevice final : korvel::Device {
     CountedDevice(AudioApi api, int rate, std::atomic<int> &open) : api(api), open(open) {
-        ++open;
         format_.rate = rate;
         ready_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         target_ = static_cast<UINT32>(rate / 50);
+        ++open;
     }
     ~CountedDevice() override {
         CloseHandle(ready_);
@@ -42,22 +39,20 @@ struct CountedDevice final : korvel::Device {
     std::atomic<int> &open;
 };
 
-// WASAPI held by another program until the test lets it go.
+// WASAPI held by another program until the test lets it go; what plays is silence.
 struct HeldWasapi final : korvel::DeviceSystem, korvel::AudioSource {
     HANDLE Changed() const override { return changed; }
     bool HasWasapi() const override { return true; }
     HRESULT OpenWasapi(std::unique_ptr<korvel::Device> *out) override {
         ++wasapiTries;
-        if (!wasapiFree) return AUDCLNT_E_DEVICE_IN_USE;
-        *out = std::make_unique<CountedDevice>(AudioApi::Wasapi, 44100, wasapiOpen);
-        return S_OK;
+        if (wasapiFree) out->reset(new CountedDevice(AudioApi::Wasapi, 44100, wasapiOpen));
+        return wasapiFree ? S_OK : AUDCLNT_E_DEVICE_IN_USE;
     }
     MMRESULT OpenWaveOut(std::unique_ptr<korvel::Device> *out) override {
-        *out = std::make_unique<CountedDevice>(AudioApi::WaveOut, 48000, waveOutOpen);
+        out->reset(new CountedDevice(AudioApi::WaveOut, 48000, waveOutOpen));
         return MMSYSERR_NOERROR;
     }
     bool IsStillDefault(const korvel::Device &device) const override { return device.Api() == AudioApi::Wasapi; }
-    // What plays: silence.
     int Begin(int deviceRate) override { return deviceRate; }
     void SetQueueTicks(LONGLONG) override {}
     void Render(float *stereo, size_t frames, LONGLONG, LONGLONG) override { std::fill_n(stereo, 2 * frames, 0.0f); }
