@@ -315,14 +315,25 @@ Session::~Session() {
     if (changed_) CloseHandle(changed_);
 }
 
-OpenAttempt OpenDefaultDevice(const Session &session) {
+HRESULT Session::OpenWasapi(std::unique_ptr<Device> *out) {
+    return enumerator_ ? WasapiDevice::Open(enumerator_.Get(), out) : kNotFound;
+}
+
+MMRESULT Session::OpenWaveOut(std::unique_ptr<Device> *out) { return WaveOutDevice::Open(out); }
+
+bool Session::IsStillDefault(const Device &device) const {
+    if (device.Api() != AudioApi::Wasapi || !enumerator_) return false;
+    return WasapiDevice::DefaultId(enumerator_.Get()) == static_cast<const WasapiDevice &>(device).Id();
+}
+
+OpenAttempt OpenDefaultDevice(DeviceSystem &system) {
     OpenAttempt attempt;
     HRESULT wasapi = kNotFound;
-    if (session.Enumerator()) {
-        wasapi = WasapiDevice::Open(session.Enumerator(), &attempt.device);
+    if (system.HasWasapi()) {
+        wasapi = system.OpenWasapi(&attempt.device);
         if (SUCCEEDED(wasapi)) return attempt;
     }
-    MMRESULT wave = WaveOutDevice::Open(&attempt.device);
+    MMRESULT wave = system.OpenWaveOut(&attempt.device);
     if (wave == MMSYSERR_NOERROR) return attempt;
     bool waveMissing = wave == MMSYSERR_BADDEVICEID || wave == MMSYSERR_NODRIVER;
     if (wasapi == kNotFound && waveMissing) {
@@ -335,11 +346,6 @@ OpenAttempt OpenDefaultDevice(const Session &session) {
         attempt.code = wasapi != kNotFound ? static_cast<long>(wasapi) : static_cast<long>(wave);
     }
     return attempt;
-}
-
-bool IsStillDefault(const Device &device, const Session &session) {
-    if (device.Api() != AudioApi::Wasapi || !session.Enumerator()) return false;
-    return WasapiDevice::DefaultId(session.Enumerator()) == static_cast<const WasapiDevice &>(device).Id();
 }
 
 }  // namespace korvel

@@ -1,13 +1,14 @@
 // The audio devices the render thread writes to: WASAPI in shared mode,
 // driven by the device's event, at the device's own mix format; waveOut
 // through the wave mapper where WASAPI is not to be had.  Internal to the
-// render thread of audio_device.cpp.
+// render thread of audio_device.cpp (and the fakes of its tests).
 #ifndef TIVORN_KORVEL_AUDIO_BACKENDS_H
 #define TIVORN_KORVEL_AUDIO_BACKENDS_H
 
 #include <windows.h>
 
 #include <mmdeviceapi.h>
+#include <mmsystem.h>
 
 #include <memory>
 
@@ -45,18 +46,40 @@ protected:
     LONGLONG laterQpc_ = 0;
 };
 
+// The system's devices as the render thread opens them (tests stand in
+// fakes).  Called on the render thread only.
+class DeviceSystem {
+public:
+    virtual ~DeviceSystem() = default;
+    // Set when the default render device changes.
+    virtual HANDLE Changed() const = 0;
+    // Whether WASAPI may be asked at all: not without its enumerator
+    // (before Vista), nor where only waveOut was asked for.
+    virtual bool HasWasapi() const = 0;
+    // The default device through WASAPI, or the failure's HRESULT.
+    virtual HRESULT OpenWasapi(std::unique_ptr<Device> *out) = 0;
+    // The wave mapper, or the failure's MMRESULT.
+    virtual MMRESULT OpenWaveOut(std::unique_ptr<Device> *out) = 0;
+    // Whether device is a WASAPI device that is still the default one; a
+    // waveOut device never is.
+    virtual bool IsStillDefault(const Device &device) const = 0;
+};
+
 // COM on the render thread, the device enumerator and its notices.
-class Session {
+class Session final : public DeviceSystem {
 public:
     // Without WASAPI (WaveOutOnly) there is no enumerator, and so no notice
     // of a new default device either.
     explicit Session(AudioApis apis);
-    ~Session();
+    ~Session() override;
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
 
-    IMMDeviceEnumerator *Enumerator() const { return enumerator_.Get(); }
-    HANDLE Changed() const { return changed_; }
+    HANDLE Changed() const override { return changed_; }
+    bool HasWasapi() const override { return enumerator_.Get() != nullptr; }
+    HRESULT OpenWasapi(std::unique_ptr<Device> *out) override;
+    MMRESULT OpenWaveOut(std::unique_ptr<Device> *out) override;
+    bool IsStillDefault(const Device &device) const override;
 
 private:
     ComApartment com_;
@@ -72,11 +95,7 @@ struct OpenAttempt {
 };
 
 // The default device through WASAPI, else the wave mapper.
-OpenAttempt OpenDefaultDevice(const Session &session);
-
-// Whether device is a WASAPI device that is still the default one; a
-// waveOut device, or any without the enumerator, never is.
-bool IsStillDefault(const Device &device, const Session &session);
+OpenAttempt OpenDefaultDevice(DeviceSystem &system);
 
 }  // namespace korvel
 

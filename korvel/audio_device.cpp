@@ -6,6 +6,7 @@
 
 #include "engine/korvel.h"
 #include "korvel/audio_backends.h"
+#include "korvel/synth/resample.h"
 #include "utils/system_function.h"
 
 namespace korvel {
@@ -79,8 +80,9 @@ void PublishFormat(const Device &device, AudioFigures &figures) {
 // The render thread's work, from the first device to the end of the stream.
 class Renderer {
 public:
-    Renderer(AudioSource &source, AudioFigures &figures, const Session &session, HANDLE close)
-        : source_(source), figures_(figures), session_(session), close_(close), frequency_(QpcFrequency()) {}
+    Renderer(AudioSource &source, AudioFigures &figures, DeviceSystem &system, HANDLE close, HANDLE songStart)
+        : source_(source), figures_(figures), system_(system), close_(close), songStart_(songStart),
+          frequency_(QpcFrequency()) {}
 
     // Returns after the stream is closed (or lost for good).
     void Run(std::unique_ptr<Device> device) {
@@ -88,10 +90,11 @@ public:
         Adopt(std::move(device));
         if (FAILED(Fill())) Reopen();  // the first blocks go in before the device starts
         while (phase_ != Phase::Done) {
-            HANDLE handles[3];
+            HANDLE handles[4];
             DWORD count = 0;
             if (phase_ == Phase::Playing) handles[count++] = close_;
-            handles[count++] = session_.Changed();
+            handles[count++] = songStart_;
+            handles[count++] = system_.Changed();
             if (device_) handles[count++] = device_->Ready();
             // Without a device, time paces the source.
             DWORD woke = WaitForMultipleObjects(count, handles, FALSE, device_ ? 200 : 10);
@@ -99,8 +102,9 @@ public:
                 phase_ = Phase::Settling;
                 settleStart_ = GetTickCount();
             }
-            bool changed = woke < WAIT_OBJECT_0 + count && handles[woke - WAIT_OBJECT_0] == session_.Changed();
-            if (changed && !SameDefault()) Reopen();
+            HANDLE signalled = woke < WAIT_OBJECT_0 + count ? handles[woke - WAIT_OBJECT_0] : nullptr;
+            if (signalled == system_.Changed() && !SameDefault()) Reopen();
+            if (signalled == songStart_) ReturnToWasapi();
             if (!device_ && phase_ == Phase::Playing && GetTickCount() - lastTry_ >= kRetryMs) Reopen();
             if (device_) {
                 if (FAILED(Fill())) Reopen();  // unplugged, or the engine reset: the default device now
@@ -123,13 +127,29 @@ private:
         wrote_ = false;
         lastWakeQpc_ = 0;
         const DeviceFormat &format = device_->Format();
-        converter_.reset(format.rate == sourceRate_ ? nullptr : new RateConverter(sourceRate_, format.rate));
+        converter_.reset(format.rate == sourceRate_ ? nullptr : new synth::RateConverter(sourceRate_, format.rate));
         source_.SetQueueTicks(static_cast<LONGLONG>(device_->Target()) * frequency_ / format.rate);
         PublishFormat(*device_, figures_);
         fadeTotal_ = std::max(1, static_cast<int>(format.rate * kFadeSeconds));
     }
 
-    bool SameDefault() const { return device_ && IsStillDefault(*device_, session_); }
+    bool SameDefault() const { return device_ && system_.IsStillDefault(*device_); }
+
+    // WASAPI could not be opened when the stream last opened a device (held
+    // by another program in exclusive mode, a format it would not share, an
+    // audio service restarting), and waveOut stood in: at a song start it
+    // is asked again, before the song's first sample is rendered, and on a
+    // second failure waveOut plays on as it did, without a word.
+    void ReturnToWasapi() {
+        if (!device_ || device_->Api() != AudioApi::WaveOut || !system_.HasWasapi() || phase_ != Phase::Playing)
+            return;
+        std::unique_ptr<Device> wasapi;
+        if (FAILED(system_.OpenWasapi(&wasapi)) || !wasapi) return;
+        device_->Stop();
+        device_.reset();
+        Adopt(std::move(wasapi));
+        if (FAILED(Fill())) Reopen();
+    }
 
     void Reopen() {
         if (device_) device_->Stop();
@@ -137,7 +157,7 @@ private:
         lastTry_ = GetTickCount();
         paceQpc_ = Now();
         if (phase_ != Phase::Playing && phase_ != Phase::Settling) return;  // nothing more to hear
-        OpenAttempt attempt = OpenDefaultDevice(session_);
+        OpenAttempt attempt = OpenDefaultDevice(system_);
         if (!attempt.device) return;
         Adopt(std::move(attempt.device));
         if (FAILED(Fill())) {
@@ -263,12 +283,12 @@ private:
 
     AudioSource &source_;
     AudioFigures &figures_;
-    const Session &session_;
-    HANDLE close_;
+    DeviceSystem &system_;
+    HANDLE close_, songStart_;
     LONGLONG frequency_;
     int sourceRate_ = 0;
     std::unique_ptr<Device> device_;
-    std::unique_ptr<RateConverter> converter_;
+    std::unique_ptr<synth::RateConverter> converter_;
     std::vector<float> sourceBuffer_, deviceBuffer_;
     Phase phase_ = Phase::Playing;
     bool started_ = false;
@@ -285,9 +305,14 @@ private:
 
 DWORD WINAPI AudioStream::ThreadProc(LPVOID parameter) {
     AudioStream &stream = *static_cast<AudioStream *>(parameter);
-    Session session(stream.apis_);
+    std::unique_ptr<Session> session;
+    DeviceSystem *system = stream.system_;
+    if (!system) {
+        session.reset(new Session(stream.apis_));  // COM is the thread's own
+        system = session.get();
+    }
     MmcssTask task;
-    OpenAttempt attempt = OpenDefaultDevice(session);
+    OpenAttempt attempt = OpenDefaultDevice(*system);
     stream.error_ = attempt.error;
     stream.code_ = attempt.code;
     if (attempt.device) {
@@ -296,22 +321,35 @@ DWORD WINAPI AudioStream::ThreadProc(LPVOID parameter) {
     }
     SetEvent(stream.opened_);  // the opener reads error_ from here on
     if (!attempt.device) return 0;
-    Renderer renderer(*stream.source_, *stream.figures_, session, stream.close_);
+    Renderer renderer(*stream.source_, *stream.figures_, *system, stream.close_, stream.songStart_);
     renderer.Run(std::move(attempt.device));
     stream.figures_->open.fetch_sub(1);
     return 0;
 }
 
 AudioStream::Opened AudioStream::Open(AudioSource &source, AudioFigures &figures, AudioApis apis) {
-    Opened result;
     std::unique_ptr<AudioStream> stream(new AudioStream);
     stream->source_ = &source;
     stream->figures_ = &figures;
     stream->apis_ = apis;
+    return Start(std::move(stream));
+}
+
+AudioStream::Opened AudioStream::Open(AudioSource &source, AudioFigures &figures, DeviceSystem &system) {
+    std::unique_ptr<AudioStream> stream(new AudioStream);
+    stream->source_ = &source;
+    stream->figures_ = &figures;
+    stream->system_ = &system;
+    return Start(std::move(stream));
+}
+
+AudioStream::Opened AudioStream::Start(std::unique_ptr<AudioStream> stream) {
+    Opened result;
     stream->error_ = AudioError::Failed;  // until the thread says otherwise
     stream->opened_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     stream->close_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (stream->opened_ && stream->close_)
+    stream->songStart_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (stream->opened_ && stream->close_ && stream->songStart_)
         stream->thread_ = CreateThread(nullptr, 0, ThreadProc, stream.get(), 0, nullptr);
     if (!stream->thread_) {
         result.error = AudioError::Failed;
@@ -337,10 +375,15 @@ void AudioStream::Close() {
     thread_ = nullptr;
 }
 
+void AudioStream::SongStarts() {
+    if (songStart_) SetEvent(songStart_);
+}
+
 AudioStream::~AudioStream() {
     Close();
     if (opened_) CloseHandle(opened_);
     if (close_) CloseHandle(close_);
+    if (songStart_) CloseHandle(songStart_);
 }
 
 void AudioFigures::NoteSongLatency(LONGLONG microseconds, LONGLONG engineMicroseconds) {

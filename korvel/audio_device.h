@@ -20,6 +20,8 @@ struct KorvelSynthStats;
 
 namespace korvel {
 
+class DeviceSystem;
+
 enum class AudioApi { Wasapi = 1, WaveOut = 2 };
 
 // The system interfaces a stream may open.  The program always takes
@@ -84,6 +86,8 @@ public:
     // once it plays or could not be opened.  figures outlives the stream.
     static Opened Open(AudioSource &source, AudioFigures &figures,
                        AudioApis apis = AudioApis::WasapiThenWaveOut);
+    // The same on the devices of system, which outlives the stream.
+    static Opened Open(AudioSource &source, AudioFigures &figures, DeviceSystem &system);
 
     ~AudioStream();
     AudioStream(const AudioStream &) = delete;
@@ -93,16 +97,24 @@ public:
     // milliseconds, waits for the device to play it and ends the thread.
     void Close();
 
+    // Any thread: a song starts.  A stream that fell back to waveOut tries
+    // WASAPI again before the song's first sample, and plays on waveOut
+    // as before when that fails again.
+    void SongStarts();
+
 private:
     AudioStream() = default;
+    static Opened Start(std::unique_ptr<AudioStream> stream);
     static DWORD WINAPI ThreadProc(LPVOID stream);
 
     AudioSource *source_ = nullptr;
     AudioFigures *figures_ = nullptr;
     AudioApis apis_ = AudioApis::WasapiThenWaveOut;
+    DeviceSystem *system_ = nullptr;  // null: the system's own, made on the render thread
     HANDLE thread_ = nullptr;
     HANDLE opened_ = nullptr;  // set when the first open has a result
     HANDLE close_ = nullptr;   // set by Close
+    HANDLE songStart_ = nullptr;  // set by SongStarts
     AudioError error_ = AudioError::None;
     long code_ = 0;
 };

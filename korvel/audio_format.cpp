@@ -73,42 +73,4 @@ void ConvertFrames(const float *stereo, size_t frames, const DeviceFormat &forma
     }
 }
 
-RateConverter::RateConverter(int fromRate, int toRate)
-    : step_(static_cast<double>(fromRate) / toRate), position_(1.0), history_(2, 0.0f) {}
-
-size_t RateConverter::SourceFramesFor(size_t frames) const {
-    if (frames == 0) return 0;
-    // The last output frame needs the source frame two past its position.
-    double last = position_ + static_cast<double>(frames - 1) * step_;
-    size_t needed = static_cast<size_t>(last) + 3;
-    size_t have = history_.size() / 2;
-    return needed > have ? needed - have : 0;
-}
-
-void RateConverter::Push(const float *stereo, size_t frames) { history_.insert(history_.end(), stereo, stereo + 2 * frames); }
-
-size_t RateConverter::Pull(float *stereo, size_t frames) {
-    size_t have = history_.size() / 2;
-    size_t made = 0;
-    for (; made < frames; ++made) {
-        size_t i = static_cast<size_t>(position_);
-        if (i + 2 >= have) break;
-        float t = static_cast<float>(position_ - static_cast<double>(i));
-        for (int c = 0; c < 2; ++c) {
-            float p0 = history_[2 * (i - 1) + c], p1 = history_[2 * i + c];
-            float p2 = history_[2 * (i + 1) + c], p3 = history_[2 * (i + 2) + c];
-            stereo[2 * made + c] =
-                p1 + 0.5f * t * (p2 - p0 + t * (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3 + t * (3.0f * (p1 - p2) + p3 - p0)));
-        }
-        position_ += step_;
-    }
-    // Only the frame before the next position is still needed behind it.
-    size_t drop = static_cast<size_t>(position_) - 1;
-    if (drop) {
-        history_.erase(history_.begin(), history_.begin() + static_cast<std::ptrdiff_t>(2 * drop));
-        position_ -= static_cast<double>(drop);
-    }
-    return made;
-}
-
 }  // namespace korvel

@@ -1,12 +1,10 @@
 // The device side of the synthesizer's sound: its samples converted to what
-// the audio device takes, and a rate converter for a device that runs at
-// another rate than the synthesizer.  Plain C++.
+// the audio device takes.  Plain C++.
 #ifndef TIVORN_KORVEL_AUDIO_FORMAT_H
 #define TIVORN_KORVEL_AUDIO_FORMAT_H
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace korvel {
 
@@ -30,26 +28,6 @@ bool CanConvertTo(const DeviceFormat &format);
 // others get silence.  Integer samples are clipped to their range and
 // rounded; gain (0 to 1) scales everything, for fades.
 void ConvertFrames(const float *stereo, size_t frames, const DeviceFormat &format, void *out, float gain = 1.0f);
-
-// Stereo from one rate to another, for a device whose rate differs from
-// the synthesizer's.  Cubic (Catmull-Rom) interpolation; the state carries
-// over from call to call, so a stream is converted without seams.
-class RateConverter {
-public:
-    RateConverter(int fromRate, int toRate);
-    bool Passthrough() const { return step_ == 1.0; }
-    // Source frames that must be added before `frames` output frames can be made.
-    size_t SourceFramesFor(size_t frames) const;
-    // Appends source frames (interleaved stereo).
-    void Push(const float *stereo, size_t frames);
-    // Writes up to frames output frames from what was pushed; returns how many.
-    size_t Pull(float *stereo, size_t frames);
-
-private:
-    double step_;      // source frames per output frame
-    double position_;  // of the next output frame, from history_'s second frame
-    std::vector<float> history_;  // interleaved stereo, beginning one frame before position_
-};
 
 }  // namespace korvel
 

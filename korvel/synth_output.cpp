@@ -101,7 +101,10 @@ public:
         if (LONGLONG requested = figures_.songRequestedQpc.exchange(0)) {
             requestedQpc_ = requested;
             songStart_ = true;
+            // The stream's first song was played on what it opened just now.
+            if (startedBefore_ && stream_) stream_->SongStarts();
         }
+        startedBefore_ = true;
         return Output::Start(originQpc);
     }
 
@@ -152,6 +155,7 @@ private:
     LONGLONG frequency_;
     MessageQueue queue_;
     std::atomic<bool> songStart_{false};
+    bool startedBefore_ = false;  // the playback thread's
     std::atomic<LONGLONG> requestedQpc_{0};
     // The render thread's.
     std::unique_ptr<synth::Synthesizer> synthesizer_;

@@ -1,5 +1,5 @@
 // The synthesizer's way to the device: samples converted to the device's
-// format and rate, and each message applied at its sample.
+// format, and each message applied at its sample.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,8 +14,6 @@
 namespace {
 
 using korvel::DeviceFormat;
-
-constexpr double kPi = 3.14159265358979323846;
 
 DeviceFormat Pcm(int channels, int container, int valid) {
     DeviceFormat format;
@@ -68,43 +66,6 @@ TEST(AudioFormat, LeftAndRightGoToTheFirstTwoChannelsAndTheRestIsSilent) {
     EXPECT_EQ(Convert({0.5f, 0.0f}, Pcm(1, 16, 16)), (std::vector<uint8_t>{0x00, 0x20}));
     EXPECT_FALSE(korvel::CanConvertTo(Pcm(2, 20, 20)));
     EXPECT_FALSE(korvel::CanConvertTo(Pcm(0, 16, 16)));
-}
-
-// The frequency of a sine by its zero crossings.
-double Frequency(const std::vector<float> &stereo, int rate) {
-    int crossings = 0;
-    size_t first = 0, last = 0;
-    for (size_t f = 1; f < stereo.size() / 2; ++f)
-        if ((stereo[2 * f - 2] < 0) != (stereo[2 * f] < 0)) {
-            if (!crossings) first = f;
-            last = f;
-            ++crossings;
-        }
-    return (crossings - 1) / 2.0 * rate / static_cast<double>(last - first);
-}
-
-TEST(AudioFormat, RateConverterKeepsPitchAndJoinsBlocksWithoutSeams) {
-    const int from = 44100, to = 48000;
-    std::vector<float> source(2 * from);
-    for (int f = 0; f < from; ++f) source[2 * f] = source[2 * f + 1] = static_cast<float>(std::sin(2 * kPi * 1000.0 * f / from));
-    // Pulled in uneven blocks, as device wakes ask, the sine stays whole.
-    korvel::RateConverter converter(from, to);
-    std::vector<float> out;
-    size_t used = 0;
-    for (size_t block = 1; out.size() < 2 * 40000; block = block % 700 + 97) {
-        size_t needed = converter.SourceFramesFor(block);
-        ASSERT_LE(used + needed, static_cast<size_t>(from));
-        converter.Push(source.data() + 2 * used, needed);
-        used += needed;
-        std::vector<float> chunk(2 * block);
-        ASSERT_EQ(converter.Pull(chunk.data(), block), block);
-        out.insert(out.end(), chunk.begin(), chunk.end());
-    }
-    EXPECT_NEAR(Frequency(out, to), 1000.0, 0.5);
-    for (size_t f = 1000; f < out.size() / 2; ++f) {
-        double expected = std::sin(2 * kPi * 1000.0 * f / to);
-        ASSERT_NEAR(out[2 * f], expected, 0.01) << f;
-    }
 }
 
 // Records at which frame of the stream each message was applied.
