@@ -30,9 +30,10 @@ int16_t Tc(double seconds) { return static_cast<int16_t>(std::lround(1200.0 * st
 std::shared_ptr<SoundFont> MakeFont(const std::function<void(Zone &)> &tune = {}) {
     auto font = std::make_shared<SoundFont>();
     const int cycles = 20;
+    std::vector<int16_t> frames;
     for (int i = 0; i < cycles * kPeriod; ++i)
-        font->data.push_back(static_cast<int16_t>(std::lround(30000 * std::sin(2 * kPi * i / kPeriod))));
-    font->data.resize(font->data.size() + 64, 0);
+        frames.push_back(static_cast<int16_t>(std::lround(30000 * std::sin(2 * kPi * i / kPeriod))));
+    font->data = SampleData(std::move(frames));
     Sample sine;
     sine.end = cycles * kPeriod;
     sine.loopStart = 10 * kPeriod;
