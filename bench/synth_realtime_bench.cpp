@@ -166,9 +166,22 @@ void SetOutput(const std::string &key, const std::string &output) {
                     static_cast<DWORD>(output.size() + 1));
 }
 
+// The largest file view in the process, in MB: the SoundFont's while it is mapped.
+double LargestViewMb() {
+    size_t largest = 0;
+    MEMORY_BASIC_INFORMATION info;
+    for (const char *at = nullptr; VirtualQuery(at, &info, sizeof info) == sizeof info;
+         at = static_cast<const char *>(info.BaseAddress) + info.RegionSize) {
+        if (info.Type == MEM_MAPPED && info.State == MEM_COMMIT) largest = std::max(largest, info.RegionSize);
+        if (info.RegionSize == 0) break;
+    }
+    return static_cast<double>(largest) / (1024.0 * 1024.0);
+}
+
 struct MemoryFigures {
     double playingMb = 0;  // the most while the song played
     double stoppedMb = 0;  // once the engine let the output go
+    double playingViewMb = 0, stoppedViewMb = 0;
     double latencyMs = -1;
 };
 
@@ -176,9 +189,13 @@ struct MemoryFigures {
 // the engine to let the output go, as the tray program sits stopped.
 MemoryFigures PlayForMemory(const std::string &song, double seconds) {
     MemoryFigures figures;
-    Play(song, seconds, [&] { figures.playingMb = std::max(figures.playingMb, PrivateMb()); });
+    Play(song, seconds, [&] {
+        figures.playingMb = std::max(figures.playingMb, PrivateMb());
+        figures.playingViewMb = std::max(figures.playingViewMb, LargestViewMb());
+    });
     for (double until = Now() + 1.0; Now() < until;) Pump();
     figures.stoppedMb = PrivateMb();
+    figures.stoppedViewMb = LargestViewMb();
     KorvelSynthStats stats;
     if (Stats(stats) && stats.latencyUs >= 0) figures.latencyMs = stats.latencyUs / 1000.0;
     return figures;
@@ -197,6 +214,9 @@ bool MeasureMemory(const std::string &key, const std::string &song, const std::s
     SetOutput(key, "synth:" + fontPath);
     MemoryFigures first = PlayForMemory(song, 4.0);  // the SoundFont read and mapped
     MemoryFigures again = PlayForMemory(song, 4.0);  // mapped again after the stop
+    SetOutput(key, "log:" + log);
+    MemoryFigures after = PlayForMemory(song, 4.0);  // what playing sound left in the process
+    DeleteFileA(log.c_str());
     if (first.latencyMs < 0) {
         std::printf("    not measured: the synth: output did not sound\n");
         return false;
@@ -209,6 +229,12 @@ bool MeasureMemory(const std::string &key, const std::string &song, const std::s
     std::printf("    private memory stopped in the tray: %.1f MB, against %.1f MB with the log output (%.2fx); "
                 "goal <= %.1fx: %s\n",
                 stopped, logged.stoppedMb, stopped / logged.stoppedMb, kStoppedGoalRatio, Verdict(stoppedMet));
+    std::printf("    of which what the sound left in the process (the audio system, heap), the same with the\n"
+                "    log output after the synth: output played: %.1f MB; what the synth: output holds: %.1f MB\n",
+                after.stoppedMb - logged.stoppedMb, stopped - after.stoppedMb);
+    std::printf("    the largest file view in the process (the SoundFont's while it is mapped): %.1f MB while\n"
+                "    playing, %.1f MB while stopped\n",
+                std::max(first.playingViewMb, again.playingViewMb), std::max(first.stoppedViewMb, again.stoppedViewMb));
     std::printf("    while the dense song plays: %+.1f MB over the log output's %.1f MB; goal <= +%.0f MB: %s\n",
                 playing, logged.playingMb, kPlayingGoalMb, Verdict(playingMet));
     if (const char *kb = std::getenv("TIVORN_BENCH_FLUIDSYNTH_KB"))
