@@ -11,8 +11,8 @@
 //     a processor busy;
 //   at most 30 ms from StartSong to the first sample at the device;
 //   memory, with the large FluidR3 GM SoundFont (TIVORN_BENCH_MEMORY_SOUNDFONT
-//     for another): private memory at most 1.5 times the log output's while
-//     stopped, and at most 32 MB over it while the song plays, beside
+//     for another): private memory at most 32 MB over the log output's while
+//     the song plays (the tray program's own, stopped, is player_bench's), beside
 //     fluidsynth's resident memory for the same font (which scripts/bench.sh
 //     measures and passes in TIVORN_BENCH_FLUIDSYNTH_KB).
 //
@@ -48,7 +48,6 @@ namespace {
 constexpr double kCpuGoalPercent = 3.0;
 constexpr double kLatencyGoalMs = 30.0;
 constexpr int kLatencyStarts = 7;
-constexpr double kStoppedGoalRatio = 1.5;
 constexpr double kPlayingGoalMb = 32.0;
 // The output's margin for late wakes within its scheduling delay.
 constexpr LONG kScheduleMarginUs = 3000;
@@ -223,15 +222,13 @@ bool MeasureMemory(const std::string &key, const std::string &song, const std::s
     }
     const double stopped = std::max(first.stoppedMb, again.stoppedMb);
     const double playing = std::max(first.playingMb, again.playingMb) - logged.playingMb;
-    const bool stoppedMet = stopped <= kStoppedGoalRatio * logged.stoppedMb;
     const bool playingMet = playing <= kPlayingGoalMb;
     const bool latencyMet = first.latencyMs <= kLatencyGoalMs && again.latencyMs <= kLatencyGoalMs;
-    std::printf("    private memory stopped in the tray: %.1f MB, against %.1f MB with the log output (%.2fx); "
-                "goal <= %.1fx: %s\n",
-                stopped, logged.stoppedMb, stopped / logged.stoppedMb, kStoppedGoalRatio, Verdict(stoppedMet));
-    std::printf("    of which what the sound left in the process (the audio system, heap), the same with the\n"
+    // The tray program's own figure, and its goal, is player_bench's.
+    std::printf("    this process's private memory stopped: %.1f MB, against %.1f MB with the log output;\n"
+                "    of which what the sound left in the process (the audio system, heap), the same with the\n"
                 "    log output after the synth: output played: %.1f MB; what the synth: output holds: %.1f MB\n",
-                after.stoppedMb - logged.stoppedMb, stopped - after.stoppedMb);
+                stopped, logged.stoppedMb, after.stoppedMb - logged.stoppedMb, stopped - after.stoppedMb);
     std::printf("    the largest file view in the process (the SoundFont's while it is mapped): %.1f MB while\n"
                 "    playing, %.1f MB while stopped\n",
                 std::max(first.playingViewMb, again.playingViewMb), std::max(first.stoppedViewMb, again.stoppedViewMb));
@@ -240,10 +237,11 @@ bool MeasureMemory(const std::string &key, const std::string &song, const std::s
     if (const char *kb = std::getenv("TIVORN_BENCH_FLUIDSYNTH_KB"))
         std::printf("    fluidsynth's resident memory rendering the same song with the same font: %.1f MB\n",
                     std::atof(kb) / 1024.0);
-    std::printf("    StartSong to the first sample: %.1f ms for the first song (the SoundFont read), %.1f ms\n"
-                "    after a stop that let the file go (mapped again); goal <= %.0f ms: %s\n",
+    std::printf("    StartSong to the first sample: %.1f ms for the first song (the SoundFont read, the\n"
+                "    process's first audio device opened), %.1f ms after a stop that let the file go (mapped\n"
+                "    again); goal <= %.0f ms: %s\n",
                 first.latencyMs, again.latencyMs, kLatencyGoalMs, Verdict(latencyMet));
-    return stoppedMet && playingMet && latencyMet;
+    return playingMet && latencyMet;
 }
 
 // The large SoundFont the memory is measured with, as Windows sees it.

@@ -79,7 +79,8 @@ private:
 
     static LONG CALLBACK OnFault(EXCEPTION_POINTERS *info) {
         const EXCEPTION_RECORD *record = info->ExceptionRecord;
-        // Wine reports a page past a shrunk file's end as an access violation.
+        // An access violation inside a view counts too: another thread that
+        // reads it while it is being swapped meets one.
         if ((record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR && record->ExceptionCode != EXCEPTION_ACCESS_VIOLATION) ||
             record->NumberParameters < 2)
             return EXCEPTION_CONTINUE_SEARCH;
@@ -168,7 +169,7 @@ synth::ReadError SoundFontFile::Samples(const synth::SampleSpan &span, synth::Sa
     const uint64_t bytes = span.frames * 2;
     // Frames must be aligned for the synthesizer to read them in place; a
     // file that puts them at an odd offset is read into memory instead.
-    if (file_ == INVALID_HANDLE_VALUE || bytes == 0 || (span.offset & 1) || sizeof(size_t) < 8)
+    if (file_ == INVALID_HANDLE_VALUE || bytes == 0 || (span.offset & 1))
         return ByteSource::Samples(span, into);
     if (span.offset > size_ || bytes > size_ - span.offset) return synth::ReadError::Unreadable;
     SYSTEM_INFO system;
