@@ -60,6 +60,7 @@ test: native-configure configure
 	scripts/with-wine.sh $(TEST_PREFIX) ctest --test-dir $(BUILD) --output-on-failure -j $(TEST_JOBS)
 
 bench: configure native-configure
+	@scripts/ensure-packages.sh bench
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks tivornctl
 	cmake --build $(NATIVE) -j $(JOBS) --target make-demo-songs synth-bench-songs
 	scripts/with-wine.sh $(TEST_PREFIX) scripts/bench.sh $(BUILD)

@@ -2,6 +2,10 @@
 // first song's "start" in the engine's log, and how long the best file's
 // reader and writer take on a large best file (1,000 bests of 1,000 paths),
 // and whether the program's memory stays flat over a long play session.
+// And the tray program's private memory with the built-in synthesizer and
+// the large FluidR3 GM SoundFont (TIVORN_BENCH_MEMORY_SOUNDFONT for
+// another), against the log output: stopped, at most 1.5 times; while a
+// dense song plays, at most 32 MB more.
 //
 // Runs in the test prefix: it writes the program's registry key and removes
 // it when done.
@@ -11,11 +15,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/gm_songs.h"
 #include "engine/resident_window.h"
 #include "store/store.h"
 #include "testing/best_bytes.h"
@@ -152,6 +158,59 @@ void BenchLongPlay(const std::string &dir) {
     for (int i = 0; i < 20; ++i) DeleteFileA((dir + "\\short " + std::to_string(i) + ".mid").c_str());
 }
 
+struct TrayMemory {
+    double playingMb = 0;  // the most while the song plays
+    double stoppedMb = 0;  // once stopped from the menu and the output let go
+};
+
+// The program started with output, playing the best's song for a while,
+// then stopped as the menu stops it.  false when it did not start.
+bool MeasureTray(const std::string &output, TrayMemory &figures) {
+    SetString(kEngineKey, "Output", output);
+    PROCESS_INFORMATION process;
+    if (!StartProgram(ProgramPath(), &process)) return false;
+    HWND resident = nullptr;
+    for (double begin = Now(); !resident && Now() - begin < 30000; Sleep(100)) resident = FindTivornWindow();
+    for (double begin = Now(); Now() - begin < 5000; Sleep(100))
+        figures.playingMb = std::max(figures.playingMb, PrivateBytes(process.hProcess) / 1048576.0);
+    if (resident) PostMessageA(resident, WM_COMMAND, IDM_STOP, 0);
+    Sleep(2000);
+    figures.stoppedMb = PrivateBytes(process.hProcess) / 1048576.0;
+    EndProgram(&process, resident);
+    return resident && figures.stoppedMb > 0;
+}
+
+void BenchTrayMemory(const std::string &dir) {
+    const char *unix = std::getenv("TIVORN_BENCH_MEMORY_SOUNDFONT");
+    std::string font = std::string("Z:") + (unix && *unix ? unix : "/usr/share/sounds/sf2/FluidR3_GM.sf2");
+    std::replace(font.begin(), font.end(), '/', '\\');
+    if (!std::getenv("PULSE_SERVER") || GetFileAttributesA(font.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        std::printf("tray memory: skipped (no sound server, or no SoundFont at %s)\n", font.c_str());
+        return;
+    }
+    std::string song = dir + "\\dense.mid";
+    midiw::Save(song, gmsongs::BandSong());
+    WriteBytes(dir + "\\KORVEL.dat", bestbytes::File({bestbytes::Record("Bench", {song})}));
+    SetDefaultSettings();
+    SetString(kProgramKey, "DataPath", dir);
+    SetString(kProgramKey, "PlayBest", "Bench");
+    TrayMemory logged, synth;
+    if (!MeasureTray("log:" + dir + "\\tray.log", logged) || !MeasureTray("synth:" + font, synth)) {
+        std::printf("tray memory: the program did not start or could not be measured\n");
+        return;
+    }
+    const double playing = synth.playingMb - logged.playingMb;
+    std::printf("tray memory with %s: stopped %.1f MB against %.1f MB with the log output (%.2fx; goal <= 1.5x: %s);\n"
+                "  while the dense song plays %.1f MB, %+.1f MB over the log output's %.1f MB (goal <= +32 MB: %s)\n",
+                font.c_str(), synth.stoppedMb, logged.stoppedMb, synth.stoppedMb / logged.stoppedMb,
+                synth.stoppedMb <= 1.5 * logged.stoppedMb ? "met" : "MISSED", synth.playingMb, playing,
+                logged.playingMb, playing <= 32 ? "met" : "MISSED");
+    if (const char *kb = std::getenv("TIVORN_BENCH_FLUIDSYNTH_KB"))
+        std::printf("  fluidsynth's resident memory rendering the same song with the same font: %.1f MB\n",
+                    std::atof(kb) / 1024.0);
+    for (const char *name : {"dense.mid", "tray.log"}) DeleteFileA((dir + "\\" + name).c_str());
+}
+
 void BenchBestFile(const std::string &dir) {
     std::vector<bestbytes::Bytes> records;
     records.reserve(kBests);
@@ -207,7 +266,7 @@ void BenchBestFile(const std::string &dir) {
 
 int main(int argc, char **argv) {
     // An argument runs only the figures whose name contains it
-    // ("start-up", "long play", "best file").
+    // ("start-up", "long play", "tray memory", "best file").
     auto wanted = [&](const char *name) { return argc < 2 || std::strstr(name, argv[1]); };
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
@@ -216,6 +275,7 @@ int main(int argc, char **argv) {
 
     if (wanted("start-up")) BenchStartUp(dir);
     if (wanted("long play")) BenchLongPlay(dir);
+    if (wanted("tray memory")) BenchTrayMemory(dir);
     if (wanted("best file")) BenchBestFile(dir);
 
     RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);

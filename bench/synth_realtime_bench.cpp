@@ -9,7 +9,12 @@
 //     playback thread, render thread and the audio system's own threads);
 //   no underrun, counted by the output itself, while another process keeps
 //     a processor busy;
-//   at most 30 ms from StartSong to the first sample at the device.
+//   at most 30 ms from StartSong to the first sample at the device;
+//   memory, with the large FluidR3 GM SoundFont (TIVORN_BENCH_MEMORY_SOUNDFONT
+//     for another): private memory at most 32 MB over the log output's while
+//     the song plays (the tray program's own, stopped, is player_bench's), beside
+//     fluidsynth's resident memory for the same font (which scripts/bench.sh
+//     measures and passes in TIVORN_BENCH_FLUIDSYNTH_KB).
 //
 // Beside each figure, whose part it is: the synthesizer's own render (the
 // same song rendered offline in this process), the render thread's, and the
@@ -18,14 +23,16 @@
 // device adds after it; the longest gap between the render thread's wakes
 // beside the underruns, and the machine's load.
 //
-//   synth_realtime_bench [cpu|busy|latency]   one part alone
+//   synth_realtime_bench [memory|cpu|busy|latency]   one part alone
 //   synth_realtime_bench --spin                the busy process itself
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +48,7 @@ namespace {
 constexpr double kCpuGoalPercent = 3.0;
 constexpr double kLatencyGoalMs = 30.0;
 constexpr int kLatencyStarts = 7;
+constexpr double kPlayingGoalMb = 32.0;
 // The output's margin for late wakes within its scheduling delay.
 constexpr LONG kScheduleMarginUs = 3000;
 
@@ -120,19 +128,128 @@ bool Stats(KorvelSynthStats &stats) {
     return SynthOutputStats(&stats) != 0;
 }
 
-// Plays the song to its end, or for at most seconds; false when it would not start.
-bool Play(const std::string &song, double seconds = 1e9) {
+const char *Verdict(bool met) { return met ? "met" : "MISSED"; }
+
+void Pump() {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+}
+
+// Plays the song to its end, or for at most seconds; false when it would
+// not start.  each runs between the waits.
+bool Play(const std::string &song, double seconds = 1e9, const std::function<void()> &each = {}) {
     if (!OpenSong(song.c_str(), 1)) return false;
     g_ended = false;
     if (!StartSong(OnEnd)) return false;
     double until = Now() + seconds;
     while (!g_ended && Now() < until) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        Pump();
+        if (each) each();
     }
     if (!g_ended) StopSong();
     return true;
+}
+
+// The process's private memory in MB: PagefileUsage, the commit charge,
+// which Wine fills where it leaves PrivateUsage at 0.
+double PrivateMb() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return static_cast<double>(counters.PagefileUsage) / (1024.0 * 1024.0);
+}
+
+void SetOutput(const std::string &key, const std::string &output) {
+    RegSetKeyValueA(HKEY_CURRENT_USER, (key + "\\Engine").c_str(), "Output", REG_SZ, output.c_str(),
+                    static_cast<DWORD>(output.size() + 1));
+}
+
+// The largest file view in the process, in MB: the SoundFont's while it is mapped.
+double LargestViewMb() {
+    size_t largest = 0;
+    MEMORY_BASIC_INFORMATION info;
+    for (const char *at = nullptr; VirtualQuery(at, &info, sizeof info) == sizeof info;
+         at = static_cast<const char *>(info.BaseAddress) + info.RegionSize) {
+        if (info.Type == MEM_MAPPED && info.State == MEM_COMMIT) largest = std::max(largest, info.RegionSize);
+        if (info.RegionSize == 0) break;
+    }
+    return static_cast<double>(largest) / (1024.0 * 1024.0);
+}
+
+struct MemoryFigures {
+    double playingMb = 0;  // the most while the song played
+    double stoppedMb = 0;  // once the engine let the output go
+    double playingViewMb = 0, stoppedViewMb = 0;
+    double latencyMs = -1;
+};
+
+// Seconds of the song, then stopped as the player stops, and a while for
+// the engine to let the output go, as the tray program sits stopped.
+MemoryFigures PlayForMemory(const std::string &song, double seconds) {
+    MemoryFigures figures;
+    Play(song, seconds, [&] {
+        figures.playingMb = std::max(figures.playingMb, PrivateMb());
+        figures.playingViewMb = std::max(figures.playingViewMb, LargestViewMb());
+    });
+    for (double until = Now() + 1.0; Now() < until;) Pump();
+    figures.stoppedMb = PrivateMb();
+    figures.stoppedViewMb = LargestViewMb();
+    KorvelSynthStats stats;
+    if (Stats(stats) && stats.latencyUs >= 0) figures.latencyMs = stats.latencyUs / 1000.0;
+    return figures;
+}
+
+// The log output and then the synth: output with fontPath, each for the
+// same stretch of the dense song.  true when the goals are met.
+bool MeasureMemory(const std::string &key, const std::string &song, const std::string &fontPath) {
+    std::printf("  memory with %s:\n", fontPath.c_str());
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::string log = std::string(temp) + "synth-realtime-bench.log";
+    SetOutput(key, "log:" + log);
+    MemoryFigures logged = PlayForMemory(song, 4.0);
+    DeleteFileA(log.c_str());
+    SetOutput(key, "synth:" + fontPath);
+    MemoryFigures first = PlayForMemory(song, 4.0);  // the SoundFont read and mapped
+    MemoryFigures again = PlayForMemory(song, 4.0);  // mapped again after the stop
+    SetOutput(key, "log:" + log);
+    MemoryFigures after = PlayForMemory(song, 4.0);  // what playing sound left in the process
+    DeleteFileA(log.c_str());
+    if (first.latencyMs < 0) {
+        std::printf("    not measured: the synth: output did not sound\n");
+        return false;
+    }
+    const double stopped = std::max(first.stoppedMb, again.stoppedMb);
+    const double playing = std::max(first.playingMb, again.playingMb) - logged.playingMb;
+    const bool playingMet = playing <= kPlayingGoalMb;
+    const bool latencyMet = first.latencyMs <= kLatencyGoalMs && again.latencyMs <= kLatencyGoalMs;
+    // The tray program's own figure, and its goal, is player_bench's.
+    std::printf("    this process's private memory stopped: %.1f MB, against %.1f MB with the log output;\n"
+                "    of which what the sound left in the process (the audio system, heap), the same with the\n"
+                "    log output after the synth: output played: %.1f MB; what the synth: output holds: %.1f MB\n",
+                stopped, logged.stoppedMb, after.stoppedMb - logged.stoppedMb, stopped - after.stoppedMb);
+    std::printf("    the largest file view in the process (the SoundFont's while it is mapped): %.1f MB while\n"
+                "    playing, %.1f MB while stopped\n",
+                std::max(first.playingViewMb, again.playingViewMb), std::max(first.stoppedViewMb, again.stoppedViewMb));
+    std::printf("    while the dense song plays: %+.1f MB over the log output's %.1f MB; goal <= +%.0f MB: %s\n",
+                playing, logged.playingMb, kPlayingGoalMb, Verdict(playingMet));
+    if (const char *kb = std::getenv("TIVORN_BENCH_FLUIDSYNTH_KB"))
+        std::printf("    fluidsynth's resident memory rendering the same song with the same font: %.1f MB\n",
+                    std::atof(kb) / 1024.0);
+    std::printf("    StartSong to the first sample: %.1f ms for the first song (the SoundFont read, the\n"
+                "    process's first audio device opened), %.1f ms after a stop that let the file go (mapped\n"
+                "    again); goal <= %.0f ms: %s\n",
+                first.latencyMs, again.latencyMs, kLatencyGoalMs, Verdict(latencyMet));
+    return playingMet && latencyMet;
+}
+
+// The large SoundFont the memory is measured with, as Windows sees it.
+std::string MemorySoundFontPath() {
+    const char *unix = std::getenv("TIVORN_BENCH_MEMORY_SOUNDFONT");
+    std::string path = std::string("Z:") + (unix && *unix ? unix : "/usr/share/sounds/sf2/FluidR3_GM.sf2");
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
 }
 
 // Another process that keeps one processor busy while it lives.  The song
@@ -172,7 +289,6 @@ private:
     PROCESS_INFORMATION process_ = {};
 };
 
-const char *Verdict(bool met) { return met ? "met" : "MISSED"; }
 
 const char *ApiName(WORD api) {
     return api == KORVEL_AUDIO_WASAPI ? "WASAPI" : api == KORVEL_AUDIO_WAVEOUT ? "waveOut" : "?";
@@ -230,7 +346,17 @@ int main(int argc, char **argv) {
 
     int status = 1;
     KorvelSynthStats before, after;
-    if (!EngineInit()) {
+    const bool initialised = EngineInit() != 0;
+    bool memoryMet = true;
+    if (initialised && Runs("memory")) {
+        const std::string large = MemorySoundFontPath();
+        if (GetFileAttributesA(large.c_str()) == INVALID_FILE_ATTRIBUTES)
+            std::printf("  memory: skipped, no SoundFont at %s\n", large.c_str());
+        else
+            memoryMet = MeasureMemory(key, song, large);
+        SetOutput(key, output);
+    }
+    if (!initialised) {
         std::printf("  the engine did not start\n");
     } else if (!Play(song, 1.0) || !Stats(before) || !before.open) {
         // The first, short play opens the output and loads the SoundFont, so
@@ -240,7 +366,7 @@ int main(int argc, char **argv) {
     } else {
         std::printf("  device: %s, %lu Hz, %u channels, %u-bit %s\n", ApiName(before.api), before.sampleRate,
                     before.channels, before.bitsPerSample, before.isFloat ? "float" : "integer");
-        bool met = true;
+        bool met = memoryMet;
 
         std::string load = LoadAverage();
         if (!load.empty()) std::printf("  machine load (1-minute average) at the start: %s\n", load.c_str());

@@ -18,4 +18,5 @@ list(APPEND KORVEL_WIN32_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/play_error_text.cpp
     ${CMAKE_CURRENT_LIST_DIR}/audio_device.cpp
     ${CMAKE_CURRENT_LIST_DIR}/audio_backends.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/synth_output.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/synth_output.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/soundfont_file.cpp)

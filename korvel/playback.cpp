@@ -212,6 +212,7 @@ bool CloseOutput() {
     if (!g_playback.output) return true;
     bool closed = g_playback.output->Close();
     g_playback.output.reset();
+    g_playback.fonts.LetFileGo();  // while nothing plays, the SoundFont may be replaced
     return closed;
 }
 

@@ -7,7 +7,7 @@
 
 #include "korvel/audio_device.h"
 #include "korvel/sequencer.h"
-#include "korvel/synth/file_source.h"
+#include "korvel/soundfont_file.h"
 #include "korvel/synth/synthesizer.h"
 #include "korvel/synth_schedule.h"
 
@@ -39,7 +39,7 @@ FontProblem ProblemOf(synth::ReadError error) {
 SoundFontHolder::Loaded ReadFont(const std::string &path) {
     SoundFontHolder::Loaded loaded;
     try {
-        synth::FileSource source;
+        SoundFontFile source;
         synth::FileOpen opened = source.Open(path.c_str());
         if (opened != synth::FileOpen::Opened) {
             loaded.problem = opened == synth::FileOpen::NotFound ? FontProblem::Missing : FontProblem::Unreadable;
@@ -72,6 +72,7 @@ public:
     }
 
     bool Send(const uint8_t *message, size_t size, bool added) override {
+        if (font_->data.Lost()) return false;  // it plays silence: the song stops
         if (size == 0) return true;
         TimedMessage timed;
         timed.ticks = QpcNow();
@@ -94,6 +95,8 @@ public:
         else
             queue_.ReleaseHeld();
     }
+
+    unsigned LostBecause() const override { return font_->data.Lost() ? kSamplesLostError : 0; }
 
     LONGLONG Start(LONGLONG originQpc) override {
         queue_.ReleaseHeld();  // a song that was neither stopped nor ended (lost midway) is cut
@@ -181,11 +184,28 @@ SoundFontHolder::Stamp SoundFontHolder::StampOf(const std::string &path) {
     return stamp;
 }
 
+// The records stay as read while the file keeps its size and time: only
+// its sample data is mapped again.  The font is changed in place only while
+// this holder is its one owner, so no output sees it change.
+bool SoundFontHolder::MapAgain(const std::string &path) {
+    if (font_.use_count() != 1 || font_->data.Lost() || !(StampOf(path) == fontStamp_)) return false;
+    SoundFontFile file;
+    synth::SampleData data;
+    if (file.Open(path.c_str()) != synth::FileOpen::Opened ||
+        file.Samples(font_->span, data) != synth::ReadError::None)
+        return false;
+    std::const_pointer_cast<synth::SoundFont>(font_)->data = std::move(data);
+    return true;
+}
+
 SoundFontHolder::Loaded SoundFontHolder::Load(const std::string &path) {
     Loaded loaded;
     if (font_ && path == path_) {
-        loaded.font = font_;
-        return loaded;
+        if ((font_->data.Held() && !font_->data.Lost()) || MapAgain(path)) {
+            loaded.font = font_;
+            return loaded;
+        }
+        font_.reset();  // changed, gone or lost: read afresh
     }
     Stamp stamp = StampOf(path);
     if (failed_ != FontProblem::None && path == failedPath_ && stamp == failedStamp_) {
@@ -196,6 +216,7 @@ SoundFontHolder::Loaded SoundFontHolder::Load(const std::string &path) {
     if (loaded.font) {
         path_ = path;
         font_ = loaded.font;
+        fontStamp_ = stamp;
         failed_ = FontProblem::None;
         failedPath_.clear();
         return loaded;
@@ -212,6 +233,10 @@ void SoundFontHolder::Release() {
     path_.clear();
     failed_ = FontProblem::None;
     failedPath_.clear();
+}
+
+void SoundFontHolder::LetFileGo() {
+    if (font_ && font_.use_count() == 1) std::const_pointer_cast<synth::SoundFont>(font_)->data = synth::SampleData();
 }
 
 OpenResult OpenSynthOutput(std::shared_ptr<const synth::SoundFont> font, AudioFigures &figures) {

@@ -17,7 +17,10 @@ namespace korvel {
 
 // The SoundFont of the synth: output, read once and kept while the
 // synthesizer is the output chosen, so that the next song and a switch to
-// the same file take it as it is.  A file that could not be used is not
+// the same file take it as it is.  Its sample data is a view of the file,
+// let go whenever the output closes (nothing plays), so that the file can
+// be replaced then; the next load maps it again, and reads the records
+// again only if the file changed.  A file that could not be used is not
 // read again (nor reported again) until it changes.
 class SoundFontHolder {
 public:
@@ -29,6 +32,8 @@ public:
     Loaded Load(const std::string &path);
     // Another output was chosen.
     void Release();
+    // The output closed: the file is let go, the records kept.
+    void LetFileGo();
 
     // What the synthesizer's streams measured; it outlasts each of them.
     AudioFigures figures;
@@ -42,8 +47,11 @@ private:
     };
     static Stamp StampOf(const std::string &path);
 
+    bool MapAgain(const std::string &path);
+
     std::string path_;
     std::shared_ptr<const synth::SoundFont> font_;
+    Stamp fontStamp_;  // the file's when font_ was read
     std::string failedPath_;
     FontProblem failed_ = FontProblem::None;
     Stamp failedStamp_;

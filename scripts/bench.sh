@@ -20,6 +20,20 @@ tivorn_pulse_up || echo "bench.sh: no sound server; the real-time figures of the
 trap tivorn_pulse_down EXIT
 status=0
 out=$(mktemp "${TMPDIR:-/tmp}/tivorn-bench.XXXXXX")
+# fluidsynth's resident memory for the SoundFont whose memory the real-time
+# bench measures, rendering the same dense song: the most it held.
+memory_font=${TIVORN_BENCH_MEMORY_SOUNDFONT:-/usr/share/sounds/sf2/FluidR3_GM.sf2}
+songs=$build/native/tools/synth-bench-songs
+if [[ -f "$memory_font" && -x "$songs" ]] && command -v fluidsynth >/dev/null; then
+    "$songs" "$out.songs" >/dev/null 2>&1 &&
+        TIVORN_BENCH_FLUIDSYNTH_KB=$(/usr/bin/python3 -c '
+import resource, subprocess, sys
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' \
+            fluidsynth -ni -q -F "$out.wav" -T wav -r 48000 "$memory_font" "$out.songs/dense-band.mid") &&
+        export TIVORN_BENCH_FLUIDSYNTH_KB
+    rm -rf "$out.songs" "$out.wav"
+fi
 for program in "${programs[@]}"; do
     echo "== $(basename "$program" .exe)"
     wine "$program" >"$out" 2>&1 </dev/null

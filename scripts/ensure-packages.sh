@@ -1,6 +1,7 @@
 #!/bin/bash
 # Installs, with apt-get, the Debian packages the build, the tests and the
 # demo need, but only those that are missing, so a second call costs nothing.
+#   scripts/ensure-packages.sh [bench]   bench: also what only make bench needs
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,8 @@ packages=(
     fluidsynth python3-numpy                         # make bench: the reference synthesizer, the comparison
     pulseaudio pulseaudio-utils                      # a sound server with a null sink for the tests
 )
+# The large General MIDI SoundFont whose memory make bench measures.
+[[ "${1:-}" == bench ]] && packages+=(fluid-soundfont-gm)
 
 missing=()
 for p in "${packages[@]}"; do

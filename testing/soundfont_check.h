@@ -13,11 +13,9 @@ namespace sf2w {
 // Empty when every index, range and position holds; otherwise the first
 // that does not.
 inline std::string ModelFault(const synth::SoundFont &font) {
-    using synth::SoundFont;
     using namespace synth;  // the generator numbers
-    const size_t frames = font.data.size() - std::min(font.data.size(), SoundFont::kTailFrames);
-    for (size_t k = frames; k < font.data.size(); ++k)
-        if (font.data[k] != 0 || font.data.size() < SoundFont::kTailFrames) return "zero tail";
+    const size_t frames = font.data.size();
+    if (!font.data.Held() || frames != font.span.frames) return "sample data";
     for (const synth::Sample &s : font.samples) {
         if (s.start >= s.end || s.end > frames) return "sample " + s.name + " outside the data";
         if (s.loopStart < s.start || s.loopEnd > s.end || s.loopStart > s.loopEnd ||

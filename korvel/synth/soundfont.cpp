@@ -14,6 +14,37 @@ bool MemorySource::Read(uint64_t offset, void *into, size_t size) {
     return true;
 }
 
+namespace {
+
+// Frames copied into memory, for sources that cannot offer a view.
+struct OwnedFrames : SampleStore {
+    explicit OwnedFrames(std::vector<int16_t> from) : frames(std::move(from)) {}
+    std::vector<int16_t> frames;
+};
+
+}  // namespace
+
+SampleData::SampleData(std::vector<int16_t> frames) {
+    auto owned = std::make_shared<OwnedFrames>(std::move(frames));
+    frames_ = owned->frames.data();
+    count_ = owned->frames.size();
+    store_ = std::move(owned);
+}
+
+ReadError ByteSource::Samples(const SampleSpan &span, SampleData &into) {
+    std::vector<int16_t> frames;
+    try {
+        frames.resize(static_cast<size_t>(span.frames));
+    } catch (const std::bad_alloc &) {
+        return ReadError::TooLarge;
+    }
+    // Read straight into place: the file is little-endian, as is every
+    // machine this is built for.
+    if (!Read(span.offset, frames.data(), frames.size() * 2)) return ReadError::Unreadable;
+    into = SampleData(std::move(frames));
+    return ReadError::None;
+}
+
 const Preset *SoundFont::FindPreset(int bank, int program) const {
     for (const Preset &preset : presets)
         if (preset.bank == bank && preset.program == program) return &preset;
@@ -22,9 +53,10 @@ const Preset *SoundFont::FindPreset(int bank, int program) const {
 
 namespace {
 
-// The most sample data held in memory.  A General MIDI SoundFont is a few
-// to a few hundred megabytes; beyond this the synthesizer would take more of
-// the user's memory than a tray program should.
+// The most sample data taken.  A General MIDI SoundFont is a few to a few
+// hundred megabytes; a view of more than this would take much of the address
+// space, and a copy (where no view can be had) more of the user's memory
+// than a tray program should.
 constexpr uint64_t kMaxSampleBytes = uint64_t{1} << 30;
 // A list holding more chunks than this is not a SoundFont's (INFO has a
 // dozen at most); the walk stops there rather than crawling a huge file
@@ -128,16 +160,12 @@ ReadResult ReadSubChunk(ByteSource &source, const std::vector<Chunk> &chunks, co
 }
 
 ReadResult ReadSampleData(ByteSource &source, const Chunk *smpl, SoundFont &font) {
-    const size_t frames = smpl ? smpl->size / 2 : 0;
-    try {
-        font.data.assign(frames + SoundFont::kTailFrames, 0);
-    } catch (const std::bad_alloc &) {
-        return Refuse(ReadError::TooLarge, "smpl: no memory for " + std::to_string(frames) + " frames");
-    }
-    if (frames == 0) return {};
-    // Read straight into place: the file is little-endian, as is every
-    // machine this is built for.
-    if (!source.Read(smpl->offset, font.data.data(), frames * 2)) return CannotRead(smpl->offset);
+    font.span.offset = smpl ? smpl->offset : 0;
+    font.span.frames = smpl ? smpl->size / 2 : 0;
+    const ReadError error = source.Samples(font.span, font.data);
+    if (error == ReadError::TooLarge)
+        return Refuse(error, "smpl: no memory for " + std::to_string(font.span.frames) + " frames");
+    if (error != ReadError::None) return CannotRead(font.span.offset);
     return {};
 }
 

@@ -112,18 +112,66 @@ struct Sample {
     bool loopUsable = true; // false when the file's loop ends before it starts or is empty
 };
 
+// What keeps a SampleData's frames where they are: a buffer of its own, or a
+// read-only view of the file, which the system pages in and drops as it
+// likes.  A view can go bad under the synthesizer (a network drive gone, a
+// stick pulled, a file cut short); its frames then read as silence and Lost
+// says so, for the output to stop the song.
+class SampleStore {
+public:
+    virtual ~SampleStore() = default;
+    virtual bool Lost() const { return false; }
+};
+
+// The smpl chunk's 16-bit frames, and what keeps them.  Copies share the
+// frames.  The synthesizer never reads at or past size(): every sample lies
+// inside, and its interpolator stops short of a sample's end.
+class SampleData {
+public:
+    SampleData() = default;
+    explicit SampleData(std::vector<int16_t> frames);
+    SampleData(std::shared_ptr<const SampleStore> store, const int16_t *frames, size_t count)
+        : store_(std::move(store)), frames_(frames), count_(count) {}
+
+    const int16_t *data() const { return frames_; }
+    size_t size() const { return count_; }
+    const int16_t *begin() const { return frames_; }
+    const int16_t *end() const { return frames_ + count_; }
+    bool Held() const { return store_ != nullptr; }
+    bool Lost() const { return store_ && store_->Lost(); }
+
+private:
+    std::shared_ptr<const SampleStore> store_;
+    const int16_t *frames_ = nullptr;
+    size_t count_ = 0;
+};
+
+// Where the smpl chunk lies in the file, to hand its frames out again.
+struct SampleSpan {
+    uint64_t offset = 0;
+    uint64_t frames = 0;
+};
+
 struct SoundFont {
     std::string name;  // INAM, for messages
     std::vector<Preset> presets;
     std::vector<Instrument> instruments;
     std::vector<Sample> samples;
-    // The smpl chunk, followed by kTailFrames zero frames, so that an
-    // interpolator reading a few frames past a sample's end stays inside.
-    std::vector<int16_t> data;
-    static constexpr size_t kTailFrames = 64;
+    SampleData data;
+    SampleSpan span;
 
     // The preset of bank and program, or nullptr.
     const Preset *FindPreset(int bank, int program) const;
+};
+
+// Why a file was refused.  Each has its own message for the user.
+enum class ReadError {
+    None,
+    Unreadable,    // the bytes could not be read
+    NotSoundFont,  // not RIFF sfbk
+    Compressed,    // an .sf3 (compressed samples): not supported
+    TooLarge,      // more sample data than the synthesizer will hold
+    Damaged,       // a chunk or record that is missing, cut short or out of range
 };
 
 // Where the file's bytes come from: a file may be larger than is wise to
@@ -134,6 +182,10 @@ public:
     virtual uint64_t Size() const = 0;
     // false when the bytes could not be read (offset + size past the end included).
     virtual bool Read(uint64_t offset, void *into, size_t size) = 0;
+    // The frames of span, which the reader has checked against Size(): a
+    // copy in memory, unless the source can do better (a view of the file).
+    // None, TooLarge or Unreadable.
+    virtual ReadError Samples(const SampleSpan &span, SampleData &into);
 };
 
 class MemorySource : public ByteSource {
@@ -145,16 +197,6 @@ public:
 private:
     const uint8_t *bytes_;
     size_t size_;
-};
-
-// Why a file was refused.  Each has its own message for the user.
-enum class ReadError {
-    None,
-    Unreadable,    // the bytes could not be read
-    NotSoundFont,  // not RIFF sfbk
-    Compressed,    // an .sf3 (compressed samples): not supported
-    TooLarge,      // more sample data than the synthesizer will hold in memory
-    Damaged,       // a chunk or record that is missing, cut short or out of range
 };
 
 struct ReadResult {

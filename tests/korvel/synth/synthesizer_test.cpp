@@ -32,9 +32,10 @@ std::shared_ptr<SoundFont> MakeFont(const std::function<void(Zone &)> &tune = {}
                                     const std::function<void(Zone &)> &tuneKit = {}) {
     auto font = std::make_shared<SoundFont>();
     const int cycles = 20;
+    std::vector<int16_t> frames;
     for (int i = 0; i < cycles * kPeriod; ++i)
-        font->data.push_back(static_cast<int16_t>(std::lround(30000 * std::sin(2 * kPi * i / kPeriod))));
-    font->data.resize(font->data.size() + 64, 0);
+        frames.push_back(static_cast<int16_t>(std::lround(30000 * std::sin(2 * kPi * i / kPeriod))));
+    font->data = SampleData(std::move(frames));
     Sample sine;
     sine.end = cycles * kPeriod;
     sine.loopStart = 10 * kPeriod;
