@@ -45,6 +45,11 @@ public:
     // argument (a song's path) comes in the ANSI code page; the log writes
     // it in UTF-8.
     virtual void Mark(const char * /*word*/, const char * /*argument*/ = nullptr) {}
+    // Whether the output has a gain of its own for a fade (the synthesizer
+    // has; a device is faded by each channel's volume instead), and that
+    // gain, 0 to 1, from the next message on.  false once the output is lost.
+    virtual bool FadesByGain() const { return false; }
+    virtual bool Fade(double /*gain*/) { return true; }
     // Writes "start" and counts message times from originQpc, or, given
     // kStartNow, from just after the line is written: a song's clock must
     // not count the write.  Returns the origin used.

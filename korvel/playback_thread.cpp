@@ -127,6 +127,8 @@ public:
     ThreadOutput(Output &output, Activity &activity) : output_(output), activity_(activity) {}
 
     bool Send(const uint8_t *message, size_t size, bool added) override { return output_.Send(message, size, added); }
+    bool FadesByGain() const override { return output_.FadesByGain(); }
+    bool Fade(double gain) override { return output_.Fade(gain); }
 
     void EndBatch(int soundingNotes, bool noteStarted, int64_t idleUs) override {
         output_.Flush(idleUs);

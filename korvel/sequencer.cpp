@@ -441,6 +441,7 @@ public:
             shiftUs_ += loop.endUs - loop.startUs;
             // The first jump starts the second pass; the second starts the fade.
             if (loopPlay_ == LoopPlay::TwoPassesAndFade && jumps == 1) {
+                gainFade_ = output_.FadesByGain();
                 fadeStartUs_ = clock_.NowUs();
                 nextFadeUs_ = fadeStartUs_ + kLoopFadeStepUs;
             }
@@ -459,10 +460,14 @@ private:
             if (!waiter_.WaitUntil(nextFadeUs_)) return Wake::Stopped;
             int64_t left = std::max<int64_t>(fadeStartUs_ + kLoopFadeUs - clock_.NowUs(), 0);
             level_ = static_cast<int>((left * kFullLevel + kLoopFadeUs - 1) / kLoopFadeUs);
-            for (int channel = 0; channel < 16; ++channel) {
-                if (!(song_.channelsUsed & (1u << channel))) continue;
-                ShortMessage m = {static_cast<uint8_t>(0xB0 | channel), 7, Faded(volume_[channel])};
-                if (!output_.Send(m.data(), m.size(), true)) return Wake::Lost;
+            if (gainFade_) {
+                if (!output_.Fade(static_cast<double>(level_) / kFullLevel)) return Wake::Lost;
+            } else {
+                for (int channel = 0; channel < 16; ++channel) {
+                    if (!(song_.channelsUsed & (1u << channel))) continue;
+                    ShortMessage m = {static_cast<uint8_t>(0xB0 | channel), 7, Faded(volume_[channel])};
+                    if (!output_.Send(m.data(), m.size(), true)) return Wake::Lost;
+                }
             }
             output_.EndBatch(notes_.Sounding(), false, 0);
             if (level_ == 0) return Wake::Faded;
@@ -481,7 +486,10 @@ private:
         return PlayOutcome::Ended;
     }
 
-    uint8_t Faded(uint8_t volume) const { return static_cast<uint8_t>((volume * level_ + kFullLevel / 2) / kFullLevel); }
+    uint8_t Faded(uint8_t volume) const {
+        if (gainFade_) return volume;
+        return static_cast<uint8_t>((volume * level_ + kFullLevel / 2) / kFullLevel);
+    }
 
     // A song's volume is the channel's own: while the song fades it goes out
     // scaled to the fade.
@@ -494,6 +502,7 @@ private:
 
     bool RestoreVolumes() {
         level_ = kFullLevel;
+        if (gainFade_) return output_.Fade(1.0);
         for (int channel = 0; channel < 16; ++channel) {
             if (!(song_.channelsUsed & (1u << channel))) continue;
             ShortMessage m = {static_cast<uint8_t>(0xB0 | channel), 7, volume_[channel]};
@@ -572,6 +581,7 @@ private:
     uint8_t volume_[16];          // each channel's own volume, as the song set it
     static constexpr int kFullLevel = 1024;
     int level_ = kFullLevel;      // of the fade
+    bool gainFade_ = false;       // the output fades by its own gain
     int64_t fadeStartUs_ = -1;    // on the clock; -1 while not fading
     int64_t nextFadeUs_ = 0;
 };

@@ -122,6 +122,10 @@ public:
     // After each group of messages sent at one moment.  idleUs: how long
     // until the next group is due (kIdleForGood when none follows).
     virtual void EndBatch(int soundingNotes, bool noteStarted, int64_t idleUs) = 0;
+    // A gain of the output's own for the loop's fade (see Output::Fade):
+    // where there is none, each channel's volume is scaled instead.
+    virtual bool FadesByGain() const { return false; }
+    virtual bool Fade(double /*gain*/) { return true; }
     static constexpr int64_t kIdleForGood = INT64_MAX;
 };
 
@@ -155,8 +159,9 @@ constexpr int64_t kFreezeLateUs = 250000;
 // are put back as they stood at the loop's start (controllers, program,
 // pitch bend, channel pressure, the RPNs and the GS and XG NRPNs), so that
 // every pass sounds the same; SysEx in the loop is sent again as it stands.
-// The fade steps each channel's volume (controller 7) down from the
-// channel's own, and puts the channel's own back once it is silent.
+// The fade steps the output's own gain down where it has one (the
+// synthesizer), else each channel's volume (controller 7) from the
+// channel's own; either is put back once the song is silent.
 PlayOutcome PlaySong(const Song &song, Waiter &waiter, WaitPrimitives &clock, SongOutput &output,
                      LoopPlay loop = LoopPlay::Off);
 

@@ -39,6 +39,11 @@ public:
         return true;
     }
     void EndBatch(int, bool, int64_t) override {}
+    bool FadesByGain() const override { return true; }
+    bool Fade(double gain) override {
+        synth_.SetFadeGain(gain);
+        return true;
+    }
 
     void RenderUntil(int64_t us) {
         int64_t target = (us * Rate() + 999'999) / 1'000'000;

@@ -46,6 +46,22 @@ bool SwitchingOutput::Send(const uint8_t *message, size_t size, bool added) {
     return sent;
 }
 
+// A fade follows the output that plays; one switched to midway starts at
+// full gain, and a device then plays the rest of the fade unfaded.
+bool SwitchingOutput::FadesByGain() const {
+    AcquireSRWLockShared(&lock_);
+    bool result = current_->FadesByGain();
+    ReleaseSRWLockShared(&lock_);
+    return result;
+}
+
+bool SwitchingOutput::Fade(double gain) {
+    AcquireSRWLockShared(&lock_);
+    bool result = current_->Fade(gain);
+    ReleaseSRWLockShared(&lock_);
+    return result;
+}
+
 unsigned SwitchingOutput::LostBecause() const {
     AcquireSRWLockShared(&lock_);
     unsigned result = current_->LostBecause();

@@ -21,6 +21,8 @@ public:
 
     bool Send(const uint8_t *message, size_t size, bool added) override;
     unsigned LostBecause() const override;
+    bool FadesByGain() const override;
+    bool Fade(double gain) override;
     void WatchStop(HANDLE stopEvent) override;
     void Flush(int64_t idleUs) override;
     void Mark(const char *word, const char *argument = nullptr) override;

@@ -1,6 +1,8 @@
 #include "korvel/synth_output.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -56,6 +58,10 @@ SoundFontHolder::Loaded ReadFont(const std::string &path) {
     return loaded;
 }
 
+// SynthOutput::Fade's message.
+constexpr uint8_t kFadeStatus = 0xF4;
+constexpr int kFadeSteps = 16383;
+
 // The synthesizer, fed by the playback thread and rendered by the audio
 // stream's thread.  Send only stamps and queues a message; the render thread
 // applies it at its sample (see SynthScheduler) and owns the synthesizer.
@@ -98,8 +104,18 @@ public:
 
     unsigned LostBecause() const override { return font_->data.Lost() ? kSamplesLostError : 0; }
 
+    // The loop's fade goes among the messages, at its moment, as a status
+    // byte no song sends (F4 is undefined) with the gain in 14 bits.
+    bool FadesByGain() const override { return true; }
+    bool Fade(double gain) override {
+        if (font_->data.Lost()) return false;
+        QueueFade(gain);
+        return true;
+    }
+
     LONGLONG Start(LONGLONG originQpc) override {
         queue_.ReleaseHeld();  // a song that was neither stopped nor ended (lost midway) is cut
+        QueueFade(1.0);        // nor faded back, if it was fading
         // A song's start, not a switch to this output midway, is measured.
         if (LONGLONG requested = figures_.songRequestedQpc.exchange(0)) {
             requestedQpc_ = requested;
@@ -121,11 +137,25 @@ public:
     }
 
 private:
+    void QueueFade(double gain) {
+        int value = static_cast<int>(std::lround(std::min(std::max(gain, 0.0), 1.0) * kFadeSteps));
+        TimedMessage timed;
+        timed.ticks = QpcNow();
+        const uint8_t message[3] = {kFadeStatus, static_cast<uint8_t>(value >> 7), static_cast<uint8_t>(value & 127)};
+        timed.Assign(message, sizeof message);
+        queue_.Push(std::move(timed));
+    }
+
     // The synthesizer as the scheduler drives it.
     class Sink : public MessageSink {
     public:
         explicit Sink(synth::Synthesizer &synthesizer) : synthesizer_(synthesizer) {}
-        void Apply(const uint8_t *message, size_t size) override { synthesizer_.Send(message, size); }
+        void Apply(const uint8_t *message, size_t size) override {
+            if (size == 3 && message[0] == kFadeStatus)
+                synthesizer_.SetFadeGain(((message[1] << 7) | message[2]) / static_cast<double>(kFadeSteps));
+            else
+                synthesizer_.Send(message, size);
+        }
         void Render(float *stereo, size_t frames) override { synthesizer_.Render(stereo, frames); }
 
     private:

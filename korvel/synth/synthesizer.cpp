@@ -74,6 +74,7 @@ struct Synthesizer::Impl {
     Chorus chorusUnit;
     SystemMode mode = SystemMode::Gm;
     double masterGain = 1.0;
+    double fadeGain = 1.0;  // Synthesizer::SetFadeGain
     // Master tune, GS or universal, and the GS master key shift.
     double masterFineCents = 0;
     int masterCoarseSemitones = 0;
@@ -385,7 +386,7 @@ void Synthesizer::Impl::RenderBlock(float *out, int frames) {
         reverbUnit.Process(reverb, out, static_cast<size_t>(frames));
         chorusUnit.Process(chorus, out, static_cast<size_t>(frames));
     }
-    float gain = static_cast<float>(masterGain * kOutputGain);
+    float gain = static_cast<float>(masterGain * fadeGain * kOutputGain);
     for (int i = 0; i < 2 * frames; ++i) out[i] = SoftClip(out[i] * gain);
 }
 
@@ -541,5 +542,7 @@ void Synthesizer::Reset() {
 }
 
 int Synthesizer::SampleRate() const { return impl_->rate; }
+
+void Synthesizer::SetFadeGain(double gain) { impl_->fadeGain = std::min(std::max(gain, 0.0), 1.0); }
 
 }  // namespace synth

@@ -33,6 +33,11 @@ public:
     // [-1, 1].  Messages sent before take effect at the first frame.
     void Render(float *stereo, size_t frames);
 
+    // A gain of the output's own (0 to 1), for a fade that is no part of the
+    // song: no reset touches it, so it holds until it is set again.  It
+    // takes effect at the next frame rendered.
+    void SetFadeGain(double gain);
+
     // Voices still sounding, releasing ones included.
     int ActiveVoices() const;
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <array>
 #include <cstring>
 #include <functional>
@@ -65,6 +66,14 @@ public:
         return true;
     }
     void EndBatch(int soundingNotes, bool, int64_t) override { lastSounding = soundingNotes; }
+    // With a gain of its own, as the synthesizer has, the fade's steps.
+    bool gain = false;
+    std::vector<double> gains;
+    bool FadesByGain() const override { return gain; }
+    bool Fade(double to) override {
+        gains.push_back(to);
+        return true;
+    }
 
 private:
     FakeSystem &system_;
@@ -241,16 +250,20 @@ TEST(Sequencer, ALoopPlaysTwiceAlikeThenFadesAndPutsTheVolumeBack) {
     korvel::Song song = LoopedSong();
     const Bytes loopFirst = {0x80, 60, 0x40}, pastLoop = {0x90, 70, 100};
     // The last run is stopped in the fade.
-    const std::pair<korvel::LoopPlay, int64_t> runs[] = {{korvel::LoopPlay::TwoPassesAndFade, INT64_MAX},
-                                                         {korvel::LoopPlay::Off, INT64_MAX},
-                                                         {korvel::LoopPlay::Endless, 20'000'000},
-                                                         {korvel::LoopPlay::TwoPassesAndFade, 5'000'000}};
-    for (auto [mode, stopAt] : runs) {
-        SCOPED_TRACE(static_cast<int>(mode));
+    // The last two runs fade by the output's own gain.
+    const std::tuple<korvel::LoopPlay, int64_t, bool> runs[] = {{korvel::LoopPlay::TwoPassesAndFade, INT64_MAX, false},
+                                                                {korvel::LoopPlay::Off, INT64_MAX, false},
+                                                                {korvel::LoopPlay::Endless, 20'000'000, false},
+                                                                {korvel::LoopPlay::TwoPassesAndFade, 5'000'000, false},
+                                                                {korvel::LoopPlay::TwoPassesAndFade, INT64_MAX, true},
+                                                                {korvel::LoopPlay::TwoPassesAndFade, 5'000'000, true}};
+    for (auto [mode, stopAt, byGain] : runs) {
+        SCOPED_TRACE(static_cast<int>(mode) * 10 + byGain);
         FakeSystem system;
         system.stopAt = stopAt;
         korvel::Waiter waiter(system, {true, 0});
         RecordingOutput output(system);
+        output.gain = byGain;
         PlayOutcome outcome = korvel::PlaySong(song, waiter, system, output, mode);
 
         ChannelLook look;
@@ -300,9 +313,19 @@ TEST(Sequencer, ALoopPlaysTwiceAlikeThenFadesAndPutsTheVolumeBack) {
         EXPECT_EQ(outcome, stopAt == INT64_MAX ? PlayOutcome::Ended : PlayOutcome::Stopped);
         if (stopAt == INT64_MAX) {
             EXPECT_EQ(output.sent.back().at, 500'000 + 2 * 1'000'000 + korvel::kLoopFadeUs);
-            EXPECT_EQ(lowestVolume, 0);
         }
-        EXPECT_LT(lowestVolume, 90);
+        if (byGain) {
+            // The channels keep their own volume; the gain falls, and is put back.
+            EXPECT_EQ(lowestVolume, 90);
+            ASSERT_GE(output.gains.size(), 3u);
+            EXPECT_TRUE(std::is_sorted(output.gains.rbegin() + 1, output.gains.rend()));
+            EXPECT_LT(output.gains[output.gains.size() - 2], stopAt == INT64_MAX ? 0.001 : 0.9);
+            EXPECT_EQ(output.gains.back(), 1.0);
+        } else {
+            EXPECT_TRUE(output.gains.empty());
+            EXPECT_EQ(lowestVolume, stopAt == INT64_MAX ? 0 : lowestVolume);
+            EXPECT_LT(lowestVolume, 90);
+        }
         EXPECT_EQ(look.controllers[7], 90) << "the channel's own volume is put back";
         EXPECT_EQ(notes.Sounding(), 0);
     }

@@ -329,6 +329,14 @@ TEST(Synthesizer, ResetsAndMasterVolume) {
     rig.Run(0.2);
     // Volume back to 100 and master volume to full.
     EXPECT_NEAR(Db(rig.Level(0.4) / quiet), 24.0 + 40 * std::log10(100.0 / 30), 0.5);
+
+    // A loop's fade is the output's own gain: a reset on the way does not undo it.
+    double full = rig.Level(0.4);
+    rig.synth.SetFadeGain(0.25);
+    rig.Send({0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7});  // GM System On
+    rig.Send({0x90, kRoot, 127});
+    rig.Run(0.2);
+    EXPECT_NEAR(Db(rig.Level(0.6) / full), -12.0, 0.5);
 }
 
 using Messages = std::vector<std::vector<uint8_t>>;
