@@ -143,13 +143,13 @@ INT_PTR BestSettingsDialog::OnNotify(const NMHDR *notice) {
 HWND BestSettingsDialog::Combo() const { return GetDlgItem(window_, IDC_BEST_LIST); }
 
 bool BestSettingsDialog::CreateButtonImages() {
-    buttonImages_ = ImageList_Create(25, 23, ILC_COLOR8 | ILC_MASK, kFaceCount, 0);
+    buttonImages_.Reset(ImageList_Create(25, 23, ILC_COLOR8 | ILC_MASK, kFaceCount, 0));
     if (!buttonImages_) return false;
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_, GWLP_HINSTANCE));
     for (int i = 0; i < kFaceCount; ++i) {
-        HBITMAP face = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_BUTTON_FIRST + i));
-        ImageList_AddMasked(buttonImages_, face, kTransparent);
-        if (face) DeleteObject(face);
+        // The list keeps a copy of the picture.
+        GdiObject<HBITMAP> face(LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_BUTTON_FIRST + i)));
+        ImageList_AddMasked(buttonImages_.Get(), face.Get(), kTransparent);
     }
     return true;
 }
@@ -199,8 +199,7 @@ void BestSettingsDialog::OnDestroy() {
     // Last resort: the dialog went without OK or Cancel (the program ends).
     tree_.EndLabelEdit();
     tree_.TearDown();
-    if (buttonImages_) ImageList_Destroy(buttonImages_);
-    buttonImages_ = nullptr;
+    buttonImages_.Reset();
 }
 
 // --- the bitmap buttons ------------------------------------------------------------
@@ -223,10 +222,10 @@ void BestSettingsDialog::OnDrawItem(const DRAWITEMSTRUCT *draw) {
     // The faces keep their pixel size; a button grown with the display's
     // DPI shows its face in the middle.
     int width = 0, height = 0;
-    ImageList_GetIconSize(buttonImages_, &width, &height);
+    ImageList_GetIconSize(buttonImages_.Get(), &width, &height);
     int x = (std::max)(0, (static_cast<int>(draw->rcItem.right - draw->rcItem.left) - width) / 2);
     int y = (std::max)(0, (static_cast<int>(draw->rcItem.bottom - draw->rcItem.top) - height) / 2);
-    ImageList_Draw(buttonImages_, face, draw->hDC, draw->rcItem.left + x, draw->rcItem.top + y, ILD_NORMAL);
+    ImageList_Draw(buttonImages_.Get(), face, draw->hDC, draw->rcItem.left + x, draw->rcItem.top + y, ILD_NORMAL);
 }
 
 void BestSettingsDialog::OnSetCursor(HWND under, UINT mouseMessage) {

@@ -22,6 +22,7 @@
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "utils/exit_request.h"
+#include "utils/image_list.h"
 #include "utils/window_binding.h"
 
 class EditorHost : public ExitRequester {
@@ -197,7 +198,7 @@ private:
     bool treeShown_ = false;          // SetUp has run: loads rebuild the tree
     HWND buttons_[3] = {};            // new, save, delete
     HWND hotButton_ = nullptr;        // the button under the mouse
-    HIMAGELIST buttonImages_ = nullptr;
+    ImageList buttonImages_;
     bool failed_ = false;             // a failure was reported: the program ends
     bool closing_ = false;            // the close is posted, with result_
     bool playerWaits_ = false;        // see PlayerWaits

@@ -1,6 +1,7 @@
 #include "editor/folder_tree.h"
 
 #include <cstring>
+#include <utility>
 
 #include "editor/best_settings_dialog.h"
 #include "editor/collection.h"
@@ -74,11 +75,11 @@ void FolderTree::SetUp() {
     subclassed_ = SetWindowSubclass(tree_, TreeProc, kTreeSubclass, reinterpret_cast<DWORD_PTR>(this)) != FALSE;
 
     HINSTANCE instance = Instance();
-    normalImages_ = ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, 3, 0);
-    rootImage_ = AddIcon(normalImages_, instance, IDI_TRAY_A);
-    folderImage_ = AddIcon(normalImages_, instance, IDI_FOLDER);
-    fileImage_ = AddIcon(normalImages_, instance, IDI_FILE);
-    TreeView_SetImageList(tree_, normalImages_, TVSIL_NORMAL);
+    normalImages_.Reset(ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, 3, 0));
+    rootImage_ = AddIcon(normalImages_.Get(), instance, IDI_TRAY_A);
+    folderImage_ = AddIcon(normalImages_.Get(), instance, IDI_FOLDER);
+    fileImage_ = AddIcon(normalImages_.Get(), instance, IDI_FILE);
+    TreeView_SetImageList(tree_, normalImages_.Get(), TVSIL_NORMAL);
     BuildStateImages();
     if (!shell_.Open(dialog_, tree_)) {
         // Nothing more: no tabs and no items (not even the default best's
@@ -109,9 +110,8 @@ void FolderTree::TearDown() {
         TreeView_SetImageList(tree_, nullptr, TVSIL_NORMAL);
         TreeView_SetImageList(tree_, nullptr, TVSIL_STATE);
     }
-    if (normalImages_) ImageList_Destroy(normalImages_);
-    if (stateImages_) ImageList_Destroy(stateImages_);
-    normalImages_ = stateImages_ = nullptr;
+    normalImages_.Reset();
+    stateImages_.Reset();
     names_.Clear();
     shell_.Close();
 }
@@ -126,12 +126,12 @@ void FolderTree::BuildStateImages() {
     bool alternative = store_.option(Option::AltCheckIcons);
     const WORD *ids = alternative ? kAlternative : kPlain;
     int count = alternative ? 7 : 4;
-    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, count, 0);
+    ImageList list(ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, count, 0));
     HINSTANCE instance = Instance();
-    for (int i = 0; i < count; ++i) AddIcon(list, instance, ids[i]);
-    TreeView_SetImageList(tree_, list, TVSIL_STATE);
-    if (stateImages_) ImageList_Destroy(stateImages_);
-    stateImages_ = list;
+    for (int i = 0; i < count; ++i) AddIcon(list.Get(), instance, ids[i]);
+    // The tree lets go of the old list here, so it can be destroyed.
+    TreeView_SetImageList(tree_, list.Get(), TVSIL_STATE);
+    stateImages_ = std::move(list);
 }
 
 void FolderTree::ShowTab(int tab) {
@@ -208,7 +208,7 @@ unsigned FolderTree::FolderPathMark(const std::string &path) {
 
 void FolderTree::BuildMidiTree() {
     TreeView_DeleteAllItems(tree_);
-    TreeView_SetImageList(tree_, store_.option(Option::AltCheckIcons) ? nullptr : normalImages_, TVSIL_NORMAL);
+    TreeView_SetImageList(tree_, store_.option(Option::AltCheckIcons) ? nullptr : normalImages_.Get(), TVSIL_NORMAL);
     uint32_t index;
     PushName(midiFolder_, ItemKind::Folder, &index);
     SystemDisk system;

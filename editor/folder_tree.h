@@ -21,6 +21,7 @@
 #include "editor/mark_tree.h"
 #include "editor/shell_tree.h"
 #include "store/store.h"
+#include "utils/image_list.h"
 
 class EditorHost;
 
@@ -152,8 +153,8 @@ private:
     HWND tree_ = nullptr;
     HWND tabs_ = nullptr;
     bool subclassed_ = false;
-    HIMAGELIST normalImages_ = nullptr;
-    HIMAGELIST stateImages_ = nullptr;
+    ImageList normalImages_;
+    ImageList stateImages_;
     int rootImage_ = 0;
     int folderImage_ = 0;
     int fileImage_ = 0;

@@ -5,6 +5,8 @@
 #include "resources/resource_ids.h"
 #include "shell/about_frames.h"
 #include "engine/korvel.h"
+#include "utils/handles.h"
+#include "utils/image_list.h"
 #include "utils/message_box.h"
 #include "utils/scope_guard.h"
 #include "utils/system_function.h"
@@ -49,14 +51,13 @@ constexpr int kTitleWidthOtherEngine = 10;
 
 // The bitmaps from IDB_ABOUT_FIRST on in one image list.  A picture that cannot be loaded
 // ends the list there, so that the later ones never take its index.
-HIMAGELIST BuildFrames(HINSTANCE instance) {
-    HIMAGELIST list = ImageList_Create(kFrameSize, kFrameSize, ILC_COLOR8 | ILC_MASK, kAboutFrameCount, 0);
-    if (!list) return nullptr;
+ImageList BuildFrames(HINSTANCE instance) {
+    ImageList list(ImageList_Create(kFrameSize, kFrameSize, ILC_COLOR8 | ILC_MASK, kAboutFrameCount, 0));
+    if (!list) return list;
     for (int i = 0; i < kAboutFrameCount; ++i) {
-        HBITMAP bitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_ABOUT_FIRST + i));
+        GdiObject<HBITMAP> bitmap(LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_ABOUT_FIRST + i)));
         if (!bitmap) break;
-        ImageList_AddMasked(list, bitmap, kFrameGround);
-        DeleteObject(bitmap);
+        ImageList_AddMasked(list.Get(), bitmap.Get(), kFrameGround);
     }
     return list;
 }
@@ -104,14 +105,14 @@ void DrawFrame(HIMAGELIST frames, int step, HDC dc, int dpi, const ViewColours &
         format.bmiHeader.biBitCount = 32;
         format.bmiHeader.biCompression = BI_RGB;
         void *bits = nullptr;
+        // The bitmap goes before the context it was selected out of.
         HDC scratch = CreateCompatibleDC(dc);
-        HBITMAP bitmap = CreateDIBSection(dc, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
-        ScopeGuard release([scratch, bitmap] {
-            if (bitmap) DeleteObject(bitmap);
+        ScopeGuard deleteScratch([scratch] {
             if (scratch) DeleteDC(scratch);
         });
+        GdiObject<HBITMAP> bitmap(CreateDIBSection(dc, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
         if (scratch && bitmap && bits) {
-            HGDIOBJ previous = SelectObject(scratch, bitmap);
+            HGDIOBJ previous = SelectObject(scratch, bitmap.Get());
             // Recolouring needs the ground as it is in the bitmap.
             ImageList_DrawEx(frames, frame, scratch, 0, 0, 0, 0, high ? kFrameGround : colours.face, CLR_NONE,
                              ILD_NORMAL);
@@ -136,11 +137,10 @@ void DrawFrame(HIMAGELIST frames, int step, HDC dc, int dpi, const ViewColours &
 
 // One text in its own font; a font that cannot be made leaves its text out.
 void DrawAboutText(HDC dc, const AboutText &text, int dpi, const ViewColours &colours) {
-    HFONT font = CreateFontA(Scaled(text.height, dpi), Scaled(text.width, dpi), 0, 0, FW_BOLD, text.italic, FALSE,
-                             FALSE, SHIFTJIS_CHARSET, 0, 0, 0, 0, kFontFace);
+    GdiObject<HFONT> font(CreateFontA(Scaled(text.height, dpi), Scaled(text.width, dpi), 0, 0, FW_BOLD,
+                                      text.italic, FALSE, FALSE, SHIFTJIS_CHARSET, 0, 0, 0, 0, kFontFace));
     if (!font) return;
-    ScopeGuard deleteFont([font] { DeleteObject(font); });
-    HGDIOBJ previous = SelectObject(dc, font);
+    HGDIOBJ previous = SelectObject(dc, font.Get());
     ScopeGuard restoreFont([dc, previous] { SelectObject(dc, previous); });
     SetTextColor(dc, colours.contrast == Contrast::High ? colours.text : text.colour);
     TextOutA(dc, Scaled(text.x, dpi), Scaled(text.y, dpi), text.text, lstrlenA(text.text));
@@ -239,8 +239,7 @@ void AboutView::OnShowWindow(bool shown) {
     } else if (!shown && frames_) {
         if (animating_) KillTimer(window_, kAboutAnimationTimer);
         animating_ = false;
-        ImageList_Destroy(frames_);
-        frames_ = nullptr;
+        frames_.Reset();
     }
 }
 
@@ -248,7 +247,7 @@ void AboutView::OnTimer() {
     HDC dc = GetDC(window_);
     if (!dc) return;
     step_ = NextAboutStep(step_);
-    DrawFrame(frames_, step_, dc, ViewDpi(dc), ColoursFor(contrast_()));
+    DrawFrame(frames_.Get(), step_, dc, ViewDpi(dc), ColoursFor(contrast_()));
     ReleaseDC(window_, dc);
 }
 
@@ -258,7 +257,7 @@ INT_PTR AboutView::OnPaint() {
     if (!dc) return TRUE;
     int dpi = ViewDpi(dc);
     ViewColours colours = ColoursFor(contrast_());
-    DrawFrame(frames_, step_, dc, dpi, colours);
+    DrawFrame(frames_.Get(), step_, dc, dpi, colours);
     DrawAboutTexts(dc, dpi, colours);
     EndPaint(window_, &paint);
     return TRUE;

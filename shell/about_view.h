@@ -8,6 +8,7 @@
 
 #include "shell/shell_state.h"
 #include "utils/exit_request.h"
+#include "utils/image_list.h"
 #include "utils/window_binding.h"
 
 // Whether the user turned high contrast on: the view then paints in the
@@ -69,7 +70,7 @@ private:
     HWND window_ = nullptr;
     DpiForWindow dpiForWindow_ = nullptr;  // null before Windows 10 1607
     ContrastQuery contrast_ = SystemContrast;
-    HIMAGELIST frames_ = nullptr;          // exists only while the view shows
+    ImageList frames_;                     // exists only while the view shows
     bool animating_ = false;               // the animation's timer runs
     int step_ = 0;                         // survives closing: a reopened view runs on from here
 };

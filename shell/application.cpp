@@ -16,6 +16,7 @@
 #include "store/store.h"
 #include "utils/com.h"
 #include "utils/command_line_files.h"
+#include "utils/handles.h"
 #include "utils/message_box.h"
 #include "utils/suspend_resume_notice.h"
 
@@ -42,12 +43,11 @@ const char kHandOverBoxShowing[] = "Local\\Zarnith.Tivorn.HandOverBox";
 constexpr int kHandOverTries = 3;
 
 void TellHandOverFailed(int result) {
-    HANDLE showing = CreateEventA(nullptr, TRUE, FALSE, kHandOverBoxShowing);
+    KernelHandle showing(CreateEventA(nullptr, TRUE, FALSE, kHandOverBoxShowing));
     bool first = showing && GetLastError() != ERROR_ALREADY_EXISTS;
     if (first)
         ShowMessage(nullptr, result == KORVEL_HANDOVER_REFUSED ? kHandOverRefused : kHandOverNoAnswer,
                     MB_OK | MB_ICONERROR);
-    if (showing) CloseHandle(showing);
 }
 
 // Whether a running copy took the command line, or told why not: this start

@@ -7,22 +7,27 @@
 namespace {
 
 // Commands of the tray menu that show a picture beside their text.
-const MenuBitmap kMenuBitmaps[kMenuBitmapCount] = {
-    {IDM_BEST_SETTINGS, IDB_MENU_BEST_SETTINGS, nullptr},
-    {IDM_PLAY, IDB_MENU_PLAY, nullptr},
-    {IDM_STOP, IDB_MENU_STOP, nullptr},
-    {IDM_NEXT, IDB_MENU_NEXT, nullptr},
-    {IDM_REWIND, IDB_MENU_REWIND, nullptr},
-    {IDM_SONG_INFO, IDB_MENU_SONG_INFO, nullptr},
-    {IDM_HELP, IDB_MENU_HELP, nullptr},
-    {IDM_VERSION, IDB_MENU_VERSION, nullptr},
-    {IDM_EXIT, IDB_MENU_EXIT, nullptr},
+struct MenuPicture {
+    UINT command;
+    WORD resource;
+};
+
+const MenuPicture kMenuPictures[kMenuBitmapCount] = {
+    {IDM_BEST_SETTINGS, IDB_MENU_BEST_SETTINGS},
+    {IDM_PLAY, IDB_MENU_PLAY},
+    {IDM_STOP, IDB_MENU_STOP},
+    {IDM_NEXT, IDB_MENU_NEXT},
+    {IDM_REWIND, IDB_MENU_REWIND},
+    {IDM_SONG_INFO, IDB_MENU_SONG_INFO},
+    {IDM_HELP, IDB_MENU_HELP},
+    {IDM_VERSION, IDB_MENU_VERSION},
+    {IDM_EXIT, IDB_MENU_EXIT},
 };
 
 // The picture of the menu item with this command, or null.
 HBITMAP PictureOf(const ShellState &shell, UINT command) {
     for (const MenuBitmap &row : shell.menuBitmaps)
-        if (row.command == command) return row.bitmap;
+        if (row.command == command) return row.bitmap.Get();
     return nullptr;
 }
 
@@ -41,10 +46,11 @@ void LoadPopupMenu(ShellState &shell) {
     }
     for (int i = 0; i < kMenuBitmapCount; ++i) {
         MenuBitmap &row = shell.menuBitmaps[i];
-        row = kMenuBitmaps[i];
+        row.command = kMenuPictures[i].command;
+        row.resource = kMenuPictures[i].resource;
         // A DIB section keeps the 32 bits with their premultiplied alpha.
-        row.bitmap = static_cast<HBITMAP>(
-            LoadImageA(shell.instance, MAKEINTRESOURCEA(row.resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        row.bitmap.Reset(static_cast<HBITMAP>(
+            LoadImageA(shell.instance, MAKEINTRESOURCEA(row.resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
         if (!shell.popupMenu) continue;
         // The menu asks the resident window to draw the picture, which then
         // blends it over the background and the highlight itself.  Given as
@@ -57,18 +63,14 @@ void LoadPopupMenu(ShellState &shell) {
         item.hbmpItem = HBMMENU_CALLBACK;
         SetMenuItemInfoA(shell.popupMenu, row.command, FALSE, &item);
     }
-    shell.checkBitmap = LoadBitmapA(shell.instance, MAKEINTRESOURCEA(IDB_CHECK));
+    shell.checkBitmap.Reset(LoadBitmapA(shell.instance, MAKEINTRESOURCEA(IDB_CHECK)));
 }
 
 void UnloadPopupMenu(ShellState &shell) {
-    for (MenuBitmap &row : shell.menuBitmaps) {
-        if (row.bitmap) DeleteObject(row.bitmap);
-        row.bitmap = nullptr;
-    }
+    for (MenuBitmap &row : shell.menuBitmaps) row.bitmap.Reset();
     if (shell.popupMenu) DestroyMenu(shell.popupMenu);
     shell.popupMenu = nullptr;
-    if (shell.checkBitmap) DeleteObject(shell.checkBitmap);
-    shell.checkBitmap = nullptr;
+    shell.checkBitmap.Reset();
 }
 
 bool MeasureMenuPicture(const ShellState &shell, MEASUREITEMSTRUCT *item) {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "shell/message_loop.h"
+#include "utils/handles.h"
 
 // The hotkey hook, removed when its holder goes or takes another.
 class UniqueHook {
@@ -28,7 +29,7 @@ private:
 struct MenuBitmap {
     UINT command;
     WORD resource;
-    HBITMAP bitmap;
+    GdiObject<HBITMAP> bitmap;
 };
 
 constexpr int kMenuBitmapCount = 9;
@@ -46,7 +47,7 @@ struct ShellState {
     UINT taskbarCreated;             // the registered "TaskbarCreated" message
     HMENU popupMenu;                 // IDR_POPUP_MENU; popup 0 is the tray menu
     MenuBitmap menuBitmaps[kMenuBitmapCount];
-    HBITMAP checkBitmap;             // IDB_CHECK, the best menu's check mark
+    GdiObject<HBITMAP> checkBitmap;  // IDB_CHECK, the best menu's check mark
     ModelessWindows modeless;        // the About view and the best settings dialog while open
     HWND bestDialog;                 // the best settings dialog while it is open
     bool closingBestSettings;        // its result is being applied

@@ -13,16 +13,15 @@ constexpr DWORD kStartupLockWaitMs = 10000;
 
 void StartupLock::Acquire() {
     Release();
-    mutex_ = CreateMutexA(nullptr, FALSE, kStartupLockName);
+    mutex_.Reset(CreateMutexA(nullptr, FALSE, kStartupLockName));
     if (!mutex_) return;
     // An abandoned lock (a start that crashed holding it) is ours all the same.
-    DWORD waited = WaitForSingleObject(mutex_, kStartupLockWaitMs);
+    DWORD waited = WaitForSingleObject(mutex_.Get(), kStartupLockWaitMs);
     owned_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
 }
 
 void StartupLock::Release() {
-    if (owned_) ReleaseMutex(mutex_);
+    if (owned_) ReleaseMutex(mutex_.Get());
     owned_ = false;
-    if (mutex_) CloseHandle(mutex_);
-    mutex_ = nullptr;
+    mutex_.Reset();
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "utils/handles.h"
+
 // Puts two starts racing each other in order.  The window search alone
 // cannot: both could look before either has made its resident window, and
 // both would then stay.  A start holds this lock of the session from its
@@ -27,7 +29,7 @@ public:
     void Release();
 
 private:
-    HANDLE mutex_ = nullptr;
+    KernelHandle mutex_;
     bool owned_ = false;
 };
 

@@ -165,10 +165,11 @@ int Tray::ImageShown() const { return record_.hIcon && record_.hIcon == imageB_ 
 int Tray::ImagePixels() const {
     ICONINFO info = {};
     if (!record_.hIcon || !GetIconInfo(record_.hIcon, &info)) return 0;
+    // The icon's bitmaps are copies made for the caller.
+    GdiObject<HBITMAP> colour(info.hbmColor);
+    GdiObject<HBITMAP> mask(info.hbmMask);
     BITMAP bitmap = {};
-    GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
-    if (info.hbmColor) DeleteObject(info.hbmColor);
-    if (info.hbmMask) DeleteObject(info.hbmMask);
+    GetObjectA(colour ? colour.Get() : mask.Get(), sizeof bitmap, &bitmap);
     return bitmap.bmWidth;
 }
 
@@ -201,7 +202,7 @@ void Tray::InsertBestItem(HMENU menu, int index, const char *name) {
     item.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STRING | MIIM_CHECKMARKS;
     item.fType = MFT_STRING | MFT_RADIOCHECK;
     item.wID = IDM_BEST_FIRST + index;
-    item.hbmpChecked = shell_.checkBitmap;
+    item.hbmpChecked = shell_.checkBitmap.Get();
     item.dwTypeData = label;
     InsertMenuItemA(menu, index, TRUE, &item);
 }

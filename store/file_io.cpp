@@ -6,7 +6,7 @@
 
 #include "engine/korvel.h"
 #include "store/best_record.h"
-#include "utils/scope_guard.h"
+#include "utils/handles.h"
 
 namespace fileio {
 
@@ -48,12 +48,11 @@ bool IsHold(DWORD error, Denial denial) {
 // snapshot all the same, and a file cut short meanwhile is told apart.
 DWORD ReadOnce(const char *path, std::vector<unsigned char> *bytes) {
     bytes->clear();
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return GetLastError();
-    ScopeGuard closeFile([file] { CloseHandle(file); });
+    KernelHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return GetLastError();
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file, &size)) return GetLastError();
+    if (!GetFileSizeEx(file.Get(), &size)) return GetLastError();
     if (size.QuadPart < 0 || size.QuadPart > kLargestFile) return ERROR_FILE_TOO_LARGE;
     bytes->resize(static_cast<size_t>(size.QuadPart));
     size_t done = 0;
@@ -61,7 +60,7 @@ DWORD ReadOnce(const char *path, std::vector<unsigned char> *bytes) {
         size_t left = bytes->size() - done;
         DWORD chunk = left > kIoChunk ? kIoChunk : static_cast<DWORD>(left);
         DWORD got = 0;
-        if (!ReadFile(file, bytes->data() + done, chunk, &got, nullptr)) {
+        if (!ReadFile(file.Get(), bytes->data() + done, chunk, &got, nullptr)) {
             bytes->clear();
             return GetLastError();
         }
@@ -141,13 +140,12 @@ store::PathFound FindReadableFile(const char *path) {
     if (found != store::PathFound::File) return found;
     // Others may write or delete it meanwhile; reading its start is all
     // that is asked.
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return FoundByError(GetLastError());
-    ScopeGuard closeFile([file] { CloseHandle(file); });
+    KernelHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return FoundByError(GetLastError());
     char start[16];
     DWORD read = 0;
-    if (!ReadFile(file, start, sizeof start, &read, nullptr)) return FoundByError(GetLastError());
+    if (!ReadFile(file.Get(), start, sizeof start, &read, nullptr)) return FoundByError(GetLastError());
     return store::PathFound::File;
 }
 
@@ -202,25 +200,24 @@ FileRead ReadWholeFile(const char *path, std::vector<unsigned char> *bytes) {
 
 bool WriteWholeFile(const char *path, const std::vector<unsigned char> &content, Creation creation) {
     DWORD disposition = creation == Creation::New ? CREATE_NEW : CREATE_ALWAYS;
-    HANDLE file = INVALID_HANDLE_VALUE;
+    KernelHandle file;
     if (!RetryWhileHeld(Denial::MayPass, [&] {
-            file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-            return file != INVALID_HANDLE_VALUE;
+            file.Reset(CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+            return static_cast<bool>(file);
         }))
         return false;
-    ScopeGuard closeFile([file] { return CloseHandle(file) != FALSE; });
     bool written = true;
     size_t done = 0;
     while (written && done < content.size()) {
         size_t left = content.size() - done;
         DWORD chunk = left > kIoChunk ? kIoChunk : static_cast<DWORD>(left);
         DWORD wrote = 0;
-        written = WriteFile(file, content.data() + done, chunk, &wrote, nullptr) && wrote != 0;
+        written = WriteFile(file.Get(), content.data() + done, chunk, &wrote, nullptr) && wrote != 0;
         done += wrote;
     }
     // The content must be on disk before it replaces another file.
-    written = written && FlushFileBuffers(file);
-    written = closeFile.Run() && written;
+    written = written && FlushFileBuffers(file.Get());
+    written = file.Close() && written;
     if (!written) {
         DWORD error = GetLastError();
         RemoveFile(path);
@@ -262,24 +259,17 @@ bool StampFile(const char *path, FileStamp *stamp) {
     return true;
 }
 
-WriterLock::~WriterLock() {
-    if (handle_) CloseHandle(handle_);
-}
-
 bool WriterLock::Take(const char *path) {
-    if (handle_) return true;
+    if (file_) return true;
     // Shared with no one: another writer's open fails with a sharing
     // violation, and for a moment after it lets go, while the file is being
     // deleted, with "access denied".  A lock file left over (by a file system
     // that could not delete it) is simply taken over.
-    HANDLE file = INVALID_HANDLE_VALUE;
-    bool taken = RetryFor(kLockLimitMs, Denial::MayPass, [&] {
-        file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        return file != INVALID_HANDLE_VALUE;
+    return RetryFor(kLockLimitMs, Denial::MayPass, [&] {
+        file_.Reset(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        return static_cast<bool>(file_);
     });
-    if (taken) handle_ = file;
-    return taken;
 }
 
 store::DataFileSystem &DiskFiles() {

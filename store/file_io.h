@@ -11,6 +11,7 @@
 
 #include "store/data_folder.h"
 #include "store/path_found.h"
+#include "utils/handles.h"
 
 namespace fileio {
 
@@ -89,13 +90,12 @@ public:
     WriterLock() = default;
     WriterLock(const WriterLock &) = delete;
     WriterLock &operator=(const WriterLock &) = delete;
-    ~WriterLock();
     // Takes the lock at path, waiting about five seconds for another writer
     // to finish; false when it could not be had by then.
     bool Take(const char *path);
 
 private:
-    void *handle_ = nullptr;
+    KernelHandle file_;
 };
 
 // The data folder move on disk.

@@ -8,7 +8,7 @@
 
 #include "utils/code_page.h"
 #include "utils/name_spelling.h"
-#include "utils/scope_guard.h"
+#include "utils/handles.h"
 
 namespace listing {
 
@@ -43,9 +43,8 @@ enum class Pass { Done, NeedsShortNames, Failed };
 Pass ListOnce(const std::wstring &pattern, Names names, ShortNames shortNames, FindNextCall findNext,
               FolderEntries *out) {
     WIN32_FIND_DATAW entry = {};
-    HANDLE search = FindFirst(pattern, names, &entry);
-    if (search == INVALID_HANDLE_VALUE) return Pass::Failed;
-    ScopeGuard closeSearch([search] { FindClose(search); });
+    FindHandle search(FindFirst(pattern, names, &entry));
+    if (!search) return Pass::Failed;
     std::string name;
     do {
         if (Protected(entry.dwFileAttributes)) continue;
@@ -65,7 +64,7 @@ Pass ListOnce(const std::wstring &pattern, Names names, ShortNames shortNames, F
         }
         if (folder && IsDotEntry(name.c_str())) continue;
         (folder ? out->folders : out->files).push_back(name);
-    } while (findNext(search, &entry));
+    } while (findNext(search.Get(), &entry));
     // Only "no more files" ends a search whole.  Anything else (a network
     // error, a USB drive gone, a cloud folder failing part way) cut it
     // short, and what was read so far is not what the folder holds.

@@ -1,6 +1,7 @@
 #include "utils/message_box.h"
 
 #include "utils/caption.h"
+#include "utils/handles.h"
 
 namespace {
 
@@ -17,15 +18,17 @@ constexpr LONGLONG kBoxLogLimit = 64 * 1024;
 
 void AppendToLog(const std::string &logFile, const char *text) {
     if (logFile.empty()) return;
-    HANDLE file = CreateFileA(logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    KernelHandle file(CreateFileA(logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
     LARGE_INTEGER size = {};
-    if (GetFileSizeEx(file, &size) && size.QuadPart > kBoxLogLimit) {
-        CloseHandle(file);
-        file = CreateFileA(logFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return;
+    if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > kBoxLogLimit) {
+        // Closed before it is opened again to be emptied, which the share
+        // mode would refuse while this open holds it.
+        file.Close();
+        file.Reset(CreateFileA(logFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return;
     }
     SYSTEMTIME now;
     GetLocalTime(&now);
@@ -37,8 +40,7 @@ void AppendToLog(const std::string &logFile, const char *text) {
     for (const char *c = text ? text : ""; *c; ++c) line += (*c == '\n' || *c == '\r') ? ' ' : *c;
     line += "\r\n";
     DWORD written = 0;
-    WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 int ShowMessage(HWND owner, const char *text, UINT flags) { return MessageBoxA(owner, text, TIVORN_CAPTION, flags); }

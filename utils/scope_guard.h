@@ -1,8 +1,9 @@
-// Runs a clean-up when the scope ends: closing a handle, deleting a GDI
-// object, destroying a menu, releasing a COM object.
+// Runs a clean-up when the scope ends, for what has no owner of its own
+// (handles.h holds handles, com.h interface pointers): destroying a menu,
+// deleting a device context, restoring what was selected into one.
 //
-//   HANDLE file = CreateFileA(...);
-//   ScopeGuard closeFile([&] { CloseHandle(file); });
+//   HMENU menu = CreatePopupMenu();
+//   ScopeGuard destroyMenu([menu] { DestroyMenu(menu); });
 //
 // Dismiss() keeps what the guard would have released, for a value that is
 // handed on; Run() releases it now (where the result of the release matters,

@@ -129,7 +129,7 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
         ASSERT_TRUE(GetMenuItemInfoA(tray_, i, TRUE, &item));
         EXPECT_EQ(item.wID, static_cast<UINT>(IDM_BEST_FIRST + i));
         EXPECT_TRUE(item.fType & MFT_RADIOCHECK);
-        EXPECT_EQ(item.hbmpChecked, app_.shell().checkBitmap);
+        EXPECT_EQ(item.hbmpChecked, app_.shell().checkBitmap.Get());
         EXPECT_EQ(item.hbmpUnchecked, nullptr);
     }
     EXPECT_EQ(CheckedPositions(), std::vector<int>{9});
