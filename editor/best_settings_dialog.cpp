@@ -16,6 +16,7 @@
 #include "store/store.h"
 #include "utils/ansi_text.h"
 #include "utils/message_box.h"
+#include "utils/private_messages.h"
 #include "utils/path_rules.h"
 #include "utils/scope_guard.h"
 #include "utils/caption.h"
@@ -23,9 +24,6 @@
 namespace {
 
 const char kMidiFolderPrompt[] = "MIDIフォルダを指定してください。";
-
-// Posted by the dialog to itself: OK, Cancel or Close ends it.
-constexpr UINT kMsgClose = WM_APP + 6;
 
 // The faces of the three bitmap buttons: normal, hot and pressed for each.
 constexpr int kButtonCount = 3;

@@ -22,6 +22,7 @@
 #include "editor/shell_tree.h"
 #include "store/store.h"
 #include "utils/image_list.h"
+#include "utils/private_messages.h"
 
 class EditorHost;
 
@@ -85,15 +86,6 @@ public:
     const char *Name(uint32_t index) override;
 
 private:
-    // Posted to the tree: the fill that found the names table full is over.
-    static constexpr UINT kMsgTellTreeFull = WM_APP + 4;
-    // Posted to the tree: a fill met names that cannot be shown.
-    static constexpr UINT kMsgTellLeftOut = WM_APP + 5;
-    // Posted to the tree: an album name could not be stored (or taken away).
-    // The box waits until the edit's end, and any rebuild or close it was
-    // part of, is over.
-    static constexpr UINT kMsgTellAlbumNotStored = WM_APP + 7;
-
     static HTREEITEM AsHandle(tree::Item item) { return reinterpret_cast<HTREEITEM>(item); }
     static tree::Item AsItem(HTREEITEM item) { return reinterpret_cast<tree::Item>(item); }
     HINSTANCE Instance() const;

@@ -23,11 +23,9 @@
 #include "player/player_engine.h"
 #include "player/player_host.h"
 #include "player/song_selection.h"
+#include "utils/private_messages.h"
 
-// Messages the player posts to the host's window.
-constexpr UINT kMsgSongEnded = WM_APP + 1;     // wParam: the song generation that ended
-// wParam: the preview generation that ended; lParam: the engine's end value.
-constexpr UINT kMsgPreviewEnded = WM_APP + 2;
+// The player posts kMsgSongEnded and kMsgPreviewEnded to the host's window.
 
 // Who asked for the song being started.  The user's own action leaves
 // Tivorn in the foreground for its boxes; an automatic change (the end of a

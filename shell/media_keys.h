@@ -7,12 +7,10 @@
 
 #include "shell/media_key_hold.h"
 #include "shell/shell_state.h"
+#include "utils/private_messages.h"
 
 // The resident window's timer that ends the hold after a media key's stop.
 constexpr UINT_PTR kMediaKeyHoldTimer = 5;
-// Posted to the resident window by a stop, which it settles once the
-// command that made the stop is done.
-constexpr UINT kMsgSettleMediaKeys = WM_APP + 20;
 
 class MediaKeys {
 public:

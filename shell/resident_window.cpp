@@ -17,18 +17,12 @@
 #include "store/store.h"
 #include "utils/command_line_files.h"
 #include "utils/message_box.h"
+#include "utils/private_messages.h"
 #include "utils/scope_guard.h"
 
 namespace {
 
 const char kNoProperties[] = "プロパティを表示できませんでした。";
-
-// Posted to open the tray menu for copy-data code 5: the sender (the hook, a
-// second start) gets its answer at once instead of waiting while the user
-// looks at the menu.
-constexpr UINT kMsgOpenTrayMenu = WM_APP + 3;
-// Posted to play the files a second start handed over.
-constexpr UINT kMsgPlayHandedFiles = WM_APP + 19;
 
 INT_PTR Answer(HWND window, LRESULT result) {
     return WindowBinding<ResidentWindow, WindowLifetime::OutlivesWindow>::Answer(window, result);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "shell/shell_state.h"
+#include "utils/private_messages.h"
 #include "store/store.h"
 
 class Player;
@@ -31,8 +32,6 @@ constexpr UINT_PTR kTrayAddRetryTimer = 3;
 constexpr UINT kTrayAddRetryPeriodMs = 2000;
 constexpr int kTrayAddRetries = 60;
 
-// The tray notification message of the resident window.
-constexpr unsigned kTrayMessage = 32868;
 constexpr unsigned kTrayIconId = 1;
 // The tip holds at most this many bytes of text.
 constexpr unsigned kTrayTipBytes = 63;

@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "store/option_bits.h"
+#include "engine/settings_block.h"
 
 // The "Loop" value's choices, by the numbers it stores.
 enum class LoopPlayUse { Once = 0, TwiceAndFade = 1, UntilNext = 2 };
@@ -67,6 +67,12 @@ public:
 protected:
     ~SettingsListener() = default;
 };
+
+// A stored value of storedSize bytes can be taken as the block when it is not
+// longer than the block; a shorter one is zero-filled.  The block's layout is
+// the engine library's as much as ours (engine/settings_block.h); this rule
+// is the store's own.
+bool StoredSettingsFit(size_t storedSize);
 
 enum class LoadResult { Ready, NotInstalled };
 

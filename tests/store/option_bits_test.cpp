@@ -1,4 +1,4 @@
-#include "store/option_bits.h"
+#include "store/settings.h"
 
 #include <gtest/gtest.h>
 
