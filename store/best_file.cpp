@@ -12,6 +12,7 @@
 #include "store/registry_layout.h"
 #include "utils/ansi_text.h"
 #include "utils/code_page.h"
+#include "utils/handles.h"
 #include "utils/path_rules.h"
 #include "utils/scope_guard.h"
 
@@ -84,13 +85,12 @@ bool ListWriterTemporaries(const char *bestFile, std::vector<std::string> *names
     char pattern[MAX_PATH];
     if (!BesideBestFile(bestFile, kTemporaryPattern, pattern)) return false;
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
-    ScopeGuard close([search] { FindClose(search); });
+    FindHandle search(FindFirstFileA(pattern, &found));
+    if (!search) return GetLastError() == ERROR_FILE_NOT_FOUND;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsWriterTemporary(found.cFileName))
             names->emplace_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileA(search.Get(), &found));
     return GetLastError() == ERROR_NO_MORE_FILES;
 }
 

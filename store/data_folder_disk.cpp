@@ -9,6 +9,7 @@
 #include "store/registry_layout.h"
 #include "utils/ansi_text.h"
 #include "utils/code_page.h"
+#include "utils/handles.h"
 #include "utils/path_rules.h"
 #include "utils/scope_guard.h"
 
@@ -84,13 +85,12 @@ std::string CanonicalFolder(const char *folder) {
 
 // The folder's identity on disk: its volume and file index.
 bool FolderIdentity(const std::string &folder, BY_HANDLE_FILE_INFORMATION *info) {
-    HANDLE handle = CreateFileA(paths::ShownFolder(folder).c_str(), 0,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    ScopeGuard closeHandle([handle] { CloseHandle(handle); });
+    KernelHandle handle(CreateFileA(paths::ShownFolder(folder).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) return false;
     // A file system without file indexes cannot tell folders apart this way.
-    return GetFileInformationByHandle(handle, info) && (info->nFileIndexHigh | info->nFileIndexLow) != 0;
+    return GetFileInformationByHandle(handle.Get(), info) && (info->nFileIndexHigh | info->nFileIndexLow) != 0;
 }
 
 bool SameFolderOnDisk(const std::string &a, const std::string &b) {
