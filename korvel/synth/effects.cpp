@@ -6,11 +6,12 @@
 #include <iterator>
 #include <vector>
 
+#include "korvel/synth/units.h"
+
 namespace synth {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 
 // Rates outside this range are taken as its nearest end: the buffers stay
 // of a sane size whatever the caller passes.

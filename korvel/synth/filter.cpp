@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "korvel/synth/units.h"
+
 namespace synth {
 
 void LowPass::Set(double cutoffHz, double resonanceDb, double sampleRate) {
@@ -15,7 +17,7 @@ void LowPass::Set(double cutoffHz, double resonanceDb, double sampleRate) {
     // peak's decibels, so that a resonant voice keeps about the loudness its
     // SoundFont was voiced at.
     double gain = 1.0 / std::sqrt(peak);
-    double w = 2.0 * 3.141592653589793 * fc / sampleRate;
+    double w = 2.0 * kPi * fc / sampleRate;
     double alpha = std::sin(w) / (2.0 * q);
     double c = std::cos(w);
     double a0 = 1.0 + alpha;

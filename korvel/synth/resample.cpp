@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "korvel/synth/units.h"
+
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define TIVORN_SYNTH_SSE2 1
@@ -109,7 +111,6 @@ uint64_t InterpolateCubic(const int16_t *data, uint64_t pos, uint64_t increment,
 namespace synth {
 namespace {
 
-constexpr double kConverterPi = 3.14159265358979323846;
 // How far the filters push down what they remove: well below what 16-bit
 // output can tell from silence.
 constexpr double kStopbandDb = 80.0;
@@ -140,12 +141,12 @@ double KaiserAt(double x) {
 }
 
 // sin(pi x) / (pi x)
-double Sinc(double x) { return std::fabs(x) < 1e-12 ? 1.0 : std::sin(kConverterPi * x) / (kConverterPi * x); }
+double Sinc(double x) { return std::fabs(x) < 1e-12 ? 1.0 : std::sin(kPi * x) / (kPi * x); }
 
 // Taps a Kaiser-windowed filter needs for a transition band of `width`
 // (a fraction of the rate it runs at).
 int TapsFor(double width) {
-    return static_cast<int>(std::ceil((kStopbandDb - 8.0) / (2.285 * 2.0 * kConverterPi * width))) + 1;
+    return static_cast<int>(std::ceil((kStopbandDb - 8.0) / (2.285 * 2.0 * kPi * width))) + 1;
 }
 
 // Appends each coefficient twice (left, right), scaled so that they sum to

@@ -6,6 +6,9 @@
 
 namespace synth {
 
+// The circle's ratio, for the filters, the effects and the rate converter.
+constexpr double kPi = 3.14159265358979323846;
+
 // Frames rendered between two updates of envelopes, LFOs and the filter.
 constexpr int kBlockFrames = 64;
 
