@@ -38,8 +38,8 @@
 
 #include "bench/gm_songs.h"
 #include "engine/korvel.h"
-#include "korvel/smf_reader.h"
-#include "korvel/song_render.h"
+#include "korvel/song/smf_reader.h"
+#include "korvel/synth_output/song_render.h"
 #include "korvel/synth/file_source.h"
 #include "korvel/synth/synthesizer.h"
 

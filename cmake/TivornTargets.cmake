@@ -21,10 +21,11 @@ function(tivorn_unity TARGET)
 endfunction()
 
 # tivorn_layer(folder [APART] [SEES folder...] [PLAIN source...] [WINDOWS source...])
-# The library of one source folder, tivorn_<folder>, and the folders its code
-# may include.  PLAIN sources are C++ without windows.h, built in both trees;
-# WINDOWS sources only in the Windows tree.  A folder without sources in a
-# tree gives an interface library: its headers alone.
+# The library of one source folder, tivorn_<folder> (korvel/output gives
+# tivorn_korvel_output), and the folders its code may include.  PLAIN
+# sources are C++ without windows.h, built in both trees; WINDOWS sources
+# only in the Windows tree.  A folder without sources in a tree gives an
+# interface library: its headers alone.
 #
 # The Windows tree compiles a library as one file (tivorn_unity), or with
 # APART file by file over precompiled system headers: for a library that
@@ -42,6 +43,7 @@ function(tivorn_layer FOLDER)
     if(NOT FOLDER STREQUAL "utils")
         list(APPEND L_SEES utils)
     endif()
+    string(REPLACE "/" "_" name ${FOLDER})
     set(sees ${FOLDER})
     foreach(lower IN LISTS L_SEES)
         get_property(below GLOBAL PROPERTY TIVORN_SEES_${lower})
@@ -52,49 +54,79 @@ function(tivorn_layer FOLDER)
     endforeach()
     list(REMOVE_DUPLICATES sees)
     set_property(GLOBAL PROPERTY TIVORN_SEES_${FOLDER} ${sees})
-    tivorn_include_view(${FOLDER} view ${sees})
+    tivorn_include_view(${name} view ${sees})
 
     set(sources ${L_PLAIN})
     if(WIN32)
         list(APPEND sources ${L_WINDOWS})
     endif()
+    set(target tivorn_${name})
     if(sources)
-        add_library(tivorn_${FOLDER} STATIC ${sources})
-        target_include_directories(tivorn_${FOLDER} PUBLIC ${view})
+        add_library(${target} STATIC ${sources})
+        target_include_directories(${target} PUBLIC ${view})
         foreach(lower IN LISTS L_SEES)
-            target_link_libraries(tivorn_${FOLDER} PUBLIC tivorn_${lower})
+            string(REPLACE "/" "_" lowerName ${lower})
+            target_link_libraries(${target} PUBLIC tivorn_${lowerName})
         endforeach()
         if(WIN32 AND L_WINDOWS)
             # After the libraries that call them, for the linker.
-            target_link_libraries(tivorn_${FOLDER} PUBLIC ${TIVORN_SYSTEM_LIBS})
+            target_link_libraries(${target} PUBLIC ${TIVORN_SYSTEM_LIBS})
         endif()
         if(WIN32 AND L_APART)
             # The system headers nearly every file of the Windows tree reads,
             # compiled once for the library instead of once per file.  Plain
             # files get them too here; the native tree, which has none of
             # them, keeps those files honest.
-            target_precompile_headers(tivorn_${FOLDER} PRIVATE <windows.h> <commctrl.h> <string> <vector>)
+            target_precompile_headers(${target} PRIVATE <windows.h> <commctrl.h> <string> <vector>)
         else()
-            tivorn_unity(tivorn_${FOLDER})
+            tivorn_unity(${target})
         endif()
     else()
-        add_library(tivorn_${FOLDER} INTERFACE)
-        target_include_directories(tivorn_${FOLDER} INTERFACE ${view})
+        add_library(${target} INTERFACE)
+        target_include_directories(${target} INTERFACE ${view})
         foreach(lower IN LISTS L_SEES)
-            target_link_libraries(tivorn_${FOLDER} INTERFACE tivorn_${lower})
+            string(REPLACE "/" "_" lowerName ${lower})
+            target_link_libraries(${target} INTERFACE tivorn_${lowerName})
         endforeach()
     endif()
 endfunction()
 
+# tivorn_part_layer(name OF folder EXCEPT file...): a layer of headers that
+# shows a folder without some of its files, for code that may use the rest
+# of the folder but not those (the engine library's rooms see the names
+# engine/ shares, but not its C interface).  Seen as SEES name.
+function(tivorn_part_layer NAME)
+    cmake_parse_arguments(P "" "OF" "EXCEPT" ${ARGN})
+    set_property(GLOBAL PROPERTY TIVORN_PART_${NAME} ${P_OF} ${P_EXCEPT})
+    tivorn_layer(${NAME})
+endfunction()
+
 # tivorn_include_view(name out-var folder...): a folder of the build tree
 # with a link to each named source folder, made anew at every configure, for
-# an include path that reaches these folders and no others.
+# an include path that reaches these folders and no others.  A part layer
+# (tivorn_part_layer) is a real folder there, holding links to the files it
+# shows, unless the whole folder is named too.
 function(tivorn_include_view NAME OUT)
     set(view ${CMAKE_BINARY_DIR}/layers/${NAME})
     file(REMOVE_RECURSE ${view})
     file(MAKE_DIRECTORY ${view})
     foreach(folder IN LISTS ARGN)
-        if(EXISTS ${CMAKE_SOURCE_DIR}/${folder})
+        get_property(part GLOBAL PROPERTY TIVORN_PART_${folder})
+        if(part)
+            list(POP_FRONT part whole)
+            if(whole IN_LIST ARGN)
+                continue()
+            endif()
+            file(MAKE_DIRECTORY ${view}/${whole})
+            file(GLOB shown RELATIVE ${CMAKE_SOURCE_DIR}/${whole} ${CMAKE_SOURCE_DIR}/${whole}/*)
+            foreach(file IN LISTS shown)
+                if(NOT file IN_LIST part)
+                    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${whole}/${file} ${view}/${whole}/${file} SYMBOLIC)
+                endif()
+            endforeach()
+        elseif(EXISTS ${CMAKE_SOURCE_DIR}/${folder})
+            get_filename_component(parent ${view}/${folder} DIRECTORY)
+            file(MAKE_DIRECTORY ${parent})
             file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${view}/${folder} SYMBOLIC)
         endif()
     endforeach()

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "korvel/smf_reader.h"
-#include "korvel/song.h"
-#include "korvel/song_render.h"
+#include "korvel/song/smf_reader.h"
+#include "korvel/song/song.h"
+#include "korvel/synth_output/song_render.h"
 #include "korvel/synth/file_source.h"
 #include "korvel/synth/soundfont.h"
 #include "korvel/synth/synthesizer.h"

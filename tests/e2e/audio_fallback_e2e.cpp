@@ -14,7 +14,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "korvel/audio_device.h"
+#include "korvel/audio/audio_device.h"
 
 namespace {
 

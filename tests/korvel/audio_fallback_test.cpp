@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "korvel/audio_backends.h"
+#include "korvel/audio/audio_backends.h"
 #include "testing/win_test_support.h"
 
 namespace {

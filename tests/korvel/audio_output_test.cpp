@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "korvel/audio_format.h"
-#include "korvel/synth_schedule.h"
+#include "korvel/audio/audio_format.h"
+#include "korvel/synth_output/synth_schedule.h"
 
 namespace {
 

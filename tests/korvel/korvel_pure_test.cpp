@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "utils/ansi_text.h"
-#include "korvel/command_line.h"
-#include "korvel/folder_names.h"
+#include "korvel/handover/command_line.h"
+#include "korvel/system/folder_names.h"
 #include "utils/folder_listing.h"
-#include "korvel/hotkey_filter.h"
+#include "korvel/hotkeys/hotkey_filter.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // What the results of the MIDI output calls lead to: the song given up, the
 // mapper tried, which message the user gets.
-#include "korvel/midi_errors.h"
+#include "korvel/output/midi_errors.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "korvel/log_line.h"
-#include "korvel/output_fallback.h"
-#include "korvel/output_setting.h"
+#include "korvel/output/log_line.h"
+#include "korvel/output/output_fallback.h"
+#include "korvel/output/output_setting.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The sequencer on a fake clock: what is sent when, what a stop leaves
 // behind, and how the waits cope with timers that come late.
-#include "korvel/sequencer.h"
+#include "korvel/sequencer/sequencer.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-#include "korvel/smf_reader.h"
+#include "korvel/song/smf_reader.h"
 #include "testing/midi_writer.h"
 
 namespace sequencer_test {

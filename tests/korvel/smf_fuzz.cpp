@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "korvel/sequencer.h"
-#include "korvel/smf_reader.h"
+#include "korvel/sequencer/sequencer.h"
+#include "korvel/song/smf_reader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "korvel/smf_reader.h"
+#include "korvel/song/smf_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "korvel/synth_output.h"
+#include "korvel/synth_output/synth_output.h"
 #include "testing/sf2_writer.h"
 #include "testing/win_test_support.h"
 

@@ -8,7 +8,7 @@
 #include <future>
 #include <vector>
 
-#include "korvel/switching_output.h"
+#include "korvel/output/switching_output.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "korvel/song_render.h"
+#include "korvel/synth_output/song_render.h"
 #include "korvel/synth/synthesizer.h"
 
 namespace {
