@@ -61,7 +61,6 @@ public:
         Stop();
         render_.Reset();
         client_.Reset();
-        if (ready_) CloseHandle(ready_);
     }
 
     static HRESULT Open(IMMDeviceEnumerator *enumerator, std::unique_ptr<Device> *out) {
@@ -139,9 +138,9 @@ private:
         if (!usable) return AUDCLNT_E_UNSUPPORTED_FORMAT;
         if (FAILED(result)) return result;
 
-        ready_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        ready_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
         if (!ready_) return HRESULT_FROM_WIN32(GetLastError());
-        if (FAILED(result = client_->SetEventHandle(ready_))) return result;
+        if (FAILED(result = client_->SetEventHandle(ready_.Get()))) return result;
         if (FAILED(result = client_->GetBufferSize(&bufferFrames_))) return result;
         result = client_->GetService(__uuidof(IAudioRenderClient), render_.PutVoid());
         if (FAILED(result)) return result;
@@ -171,7 +170,6 @@ public:
                 if (header.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(wave_, &header, sizeof header);
             waveOutClose(wave_);
         }
-        if (ready_) CloseHandle(ready_);
     }
 
     static MMRESULT Open(std::unique_ptr<Device> *out) {
@@ -214,7 +212,7 @@ public:
 
 private:
     MMRESULT OpenMapper() {
-        ready_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        ready_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
         if (!ready_) return MMSYSERR_NOMEM;
         if (waveOutGetNumDevs() == 0) return MMSYSERR_BADDEVICEID;
         MMRESULT result = MMSYSERR_ERROR;
@@ -226,7 +224,7 @@ private:
             wave.wBitsPerSample = 16;
             wave.nBlockAlign = 4;
             wave.nAvgBytesPerSec = rate * 4;
-            result = waveOutOpen(&wave_, WAVE_MAPPER, &wave, reinterpret_cast<DWORD_PTR>(ready_), 0, CALLBACK_EVENT);
+            result = waveOutOpen(&wave_, WAVE_MAPPER, &wave, reinterpret_cast<DWORD_PTR>(ready_.Get()), 0, CALLBACK_EVENT);
             if (result == MMSYSERR_NOERROR) {
                 ReadWaveFormat(wave, &format_);
                 break;
@@ -298,7 +296,7 @@ Session::Session(AudioApis apis) : com_(COINIT_MULTITHREADED), changed_(CreateEv
     if (FAILED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
                                 enumerator_.PutVoid())))
         return;
-    ComPtr<IMMNotificationClient> notice(new DeviceNotice(changed_));
+    ComPtr<IMMNotificationClient> notice(new DeviceNotice(changed_.Get()));
     if (SUCCEEDED(enumerator_->RegisterEndpointNotificationCallback(notice.Get())))
         notice_ = std::move(notice);
 }
@@ -307,7 +305,6 @@ Session::~Session() {
     if (notice_) enumerator_->UnregisterEndpointNotificationCallback(notice_.Get());
     notice_.Reset();
     enumerator_.Reset();
-    if (changed_) CloseHandle(changed_);
 }
 
 HRESULT Session::OpenWasapi(std::unique_ptr<Device> *out) {

@@ -15,6 +15,7 @@
 #include "korvel/audio/audio_device.h"
 #include "korvel/audio/audio_format.h"
 #include "utils/com.h"
+#include "utils/handles.h"
 
 namespace korvel {
 
@@ -32,14 +33,14 @@ public:
     virtual void Stop() = 0;
 
     const DeviceFormat &Format() const { return format_; }
-    HANDLE Ready() const { return ready_; }    // set whenever the device took a block
+    HANDLE Ready() const { return ready_.Get(); }    // set whenever the device took a block
     UINT32 Target() const { return target_; }  // frames kept queued
     UINT32 Granule() const { return granule_; }
     LONGLONG LaterQpc() const { return laterQpc_; }  // from the mixer to the ear, as the device tells
 
 protected:
     DeviceFormat format_;
-    HANDLE ready_ = nullptr;
+    KernelHandle ready_;
     UINT32 target_ = 0;
     UINT32 granule_ = 1;
     LONGLONG laterQpc_ = 0;
@@ -74,7 +75,7 @@ public:
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
 
-    HANDLE Changed() const override { return changed_; }
+    HANDLE Changed() const override { return changed_.Get(); }
     bool HasWasapi() const override { return enumerator_.Get() != nullptr; }
     HRESULT OpenWasapi(std::unique_ptr<Device> *out) override;
     MMRESULT OpenWaveOut(std::unique_ptr<Device> *out) override;
@@ -82,7 +83,7 @@ public:
 
 private:
     ComApartment com_;
-    HANDLE changed_;
+    KernelHandle changed_;
     ComPtr<IMMDeviceEnumerator> enumerator_;
     ComPtr<IMMNotificationClient> notice_;
 };

@@ -313,9 +313,9 @@ DWORD WINAPI AudioStream::ThreadProc(LPVOID parameter) {
         stream.figures_->used = true;
         stream.figures_->open.fetch_add(1);
     }
-    SetEvent(stream.opened_);  // the opener reads error_ from here on
+    SetEvent(stream.opened_.Get());  // the opener reads error_ from here on
     if (!attempt.device) return 0;
-    Renderer renderer(*stream.source_, *stream.figures_, *system, stream.close_, stream.songStart_);
+    Renderer renderer(*stream.source_, *stream.figures_, *system, stream.close_.Get(), stream.songStart_.Get());
     renderer.Run(std::move(attempt.device));
     stream.figures_->open.fetch_sub(1);
     return 0;
@@ -340,17 +340,17 @@ AudioStream::Opened AudioStream::Open(AudioSource &source, AudioFigures &figures
 AudioStream::Opened AudioStream::Start(std::unique_ptr<AudioStream> stream) {
     Opened result;
     stream->error_ = AudioError::Failed;  // until the thread says otherwise
-    stream->opened_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    stream->close_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    stream->songStart_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    stream->opened_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    stream->close_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    stream->songStart_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (stream->opened_ && stream->close_ && stream->songStart_)
-        stream->thread_ = CreateThread(nullptr, 0, ThreadProc, stream.get(), 0, nullptr);
+        stream->thread_.Reset(CreateThread(nullptr, 0, ThreadProc, stream.get(), 0, nullptr));
     if (!stream->thread_) {
         result.error = AudioError::Failed;
         result.code = static_cast<long>(GetLastError());
         return result;
     }
-    HANDLE handles[2] = {stream->opened_, stream->thread_};
+    HANDLE handles[2] = {stream->opened_.Get(), stream->thread_.Get()};
     WaitForMultipleObjects(2, handles, FALSE, INFINITE);
     if (stream->error_ != AudioError::None) {
         result.error = stream->error_;
@@ -363,22 +363,16 @@ AudioStream::Opened AudioStream::Start(std::unique_ptr<AudioStream> stream) {
 
 void AudioStream::Close() {
     if (!thread_) return;
-    SetEvent(close_);
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    thread_ = nullptr;
+    SetEvent(close_.Get());
+    WaitForSingleObject(thread_.Get(), INFINITE);
+    thread_.Close();
 }
 
 void AudioStream::SongStarts() {
-    if (songStart_) SetEvent(songStart_);
+    if (songStart_) SetEvent(songStart_.Get());
 }
 
-AudioStream::~AudioStream() {
-    Close();
-    if (opened_) CloseHandle(opened_);
-    if (close_) CloseHandle(close_);
-    if (songStart_) CloseHandle(songStart_);
-}
+AudioStream::~AudioStream() { Close(); }
 
 void AudioFigures::NoteSongLatency(LONGLONG microseconds, LONGLONG engineMicroseconds) {
     latencyUs = static_cast<int32_t>(std::min<LONGLONG>(microseconds, INT32_MAX));

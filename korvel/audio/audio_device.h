@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "korvel/audio/audio_format.h"
+#include "utils/handles.h"
 
 namespace korvel {
 
@@ -108,10 +109,11 @@ private:
     AudioFigures *figures_ = nullptr;
     AudioApis apis_ = AudioApis::WasapiThenWaveOut;
     DeviceSystem *system_ = nullptr;  // null: the system's own, made on the render thread
-    HANDLE thread_ = nullptr;
-    HANDLE opened_ = nullptr;  // set when the first open has a result
-    HANDLE close_ = nullptr;   // set by Close
-    HANDLE songStart_ = nullptr;  // set by SongStarts
+    // Declared before the thread, so that they outlive it.
+    KernelHandle opened_;     // set when the first open has a result
+    KernelHandle close_;      // set by Close
+    KernelHandle songStart_;  // set by SongStarts
+    KernelHandle thread_;
     AudioError error_ = AudioError::None;
     long code_ = 0;
 };

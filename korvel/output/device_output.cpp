@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "utils/handles.h"
+
 namespace korvel {
 namespace {
 
@@ -28,13 +30,9 @@ class DeviceOutput : public Output {
 public:
     // done: the auto-reset event the device signals as it returns a
     // header (CALLBACK_EVENT), or nullptr when none could be made.
-    DeviceOutput(HMIDIOUT device, HANDLE done)
-        : device_(device), done_(done), giveUp_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
-    ~DeviceOutput() override {
-        Close();
-        if (done_) CloseHandle(done_);
-        if (giveUp_) CloseHandle(giveUp_);
-    }
+    DeviceOutput(HMIDIOUT device, KernelHandle done)
+        : device_(device), done_(std::move(done)), giveUp_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    ~DeviceOutput() override { Close(); }
 
     bool Send(const uint8_t *message, size_t size, bool) override {
         if (lostBecause_ || !device_) return false;
@@ -55,7 +53,7 @@ public:
     void WatchStop(HANDLE stopEvent) override { stop_ = stopEvent; }
     void StopWaiting() override {
         givenUp_ = true;
-        if (giveUp_) SetEvent(giveUp_);
+        if (giveUp_) SetEvent(giveUp_.Get());
     }
 
     // Closes the handle once, lost or not: an unplugged device's handle
@@ -68,7 +66,7 @@ public:
         if (result != MMSYSERR_NOERROR && done_) {
             // A driver that kept the handle may still signal the event: it is
             // left open rather than closed under the driver's hands.
-            done_ = nullptr;
+            done_.Release();
         }
         return result == MMSYSERR_NOERROR;
     }
@@ -111,9 +109,9 @@ private:
             HANDLE handles[3];
             DWORD count = 0;
             if (stop_) handles[count++] = stop_;
-            if (giveUp_) handles[count++] = giveUp_;
+            if (giveUp_) handles[count++] = giveUp_.Get();
             DWORD ends = count;  // the handles before it end the wait
-            if (done_) handles[count++] = done_;
+            if (done_) handles[count++] = done_.Get();
             // Without an event of its own the device is looked at every
             // millisecond; with no event at all there is nothing to wait on.
             DWORD timeout = done_ ? kLongMessageLimitMs - waited : 1;
@@ -124,8 +122,8 @@ private:
     }
 
     HMIDIOUT device_;
-    HANDLE done_;
-    HANDLE giveUp_;  // set by StopWaiting; null when it could not be made
+    KernelHandle done_;
+    KernelHandle giveUp_;  // set by StopWaiting; null when it could not be made
     std::atomic<bool> givenUp_{false};
     HANDLE stop_ = nullptr;
     std::atomic<unsigned> lostBecause_{0};
@@ -138,14 +136,14 @@ OpenResult OpenDevice(UINT id, OpenTarget target, MapperFallback fallback) {
     OpenResult result;
     HMIDIOUT device = nullptr;
     // The device tells of each returned header through this event.
-    HANDLE done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    MMRESULT code = done ? midiOutOpen(&device, id, reinterpret_cast<DWORD_PTR>(done), 0, CALLBACK_EVENT)
+    KernelHandle done(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    MMRESULT code = done ? midiOutOpen(&device, id, reinterpret_cast<DWORD_PTR>(done.Get()), 0, CALLBACK_EVENT)
                          : midiOutOpen(&device, id, 0, 0, CALLBACK_NULL);
     if (code == MMSYSERR_NOERROR) {
-        result.output = std::make_unique<DeviceOutput>(device, done);
+        result.output = std::make_unique<DeviceOutput>(device, std::move(done));
         return result;
     }
-    if (done) CloseHandle(done);
+    done.Close();
     OpenFailure failure = JudgeOpenFailure(code, target, midiOutGetNumDevs());
     if (failure.tryMapper && fallback == MapperFallback::Allowed) {
         result = OpenDevice(MIDI_MAPPER, OpenTarget::Mapper, fallback);

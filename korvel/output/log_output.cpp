@@ -4,6 +4,7 @@
 
 #include "korvel/output/log_line.h"
 #include "korvel/system/clock.h"
+#include "utils/handles.h"
 
 namespace korvel {
 namespace {
@@ -37,7 +38,7 @@ std::string AnsiToUtf8(const char *text) {
 // than kLogHoldUs; markers, a pause in the song and the end write at once.
 class LogOutput : public Output {
 public:
-    explicit LogOutput(HANDLE file) : file_(file) {
+    explicit LogOutput(KernelHandle file) : file_(std::move(file)) {
         InitializeSRWLock(&lock_);
         AppendWordLine(pending_, kOutputWord, "opened");
         WritePending();
@@ -82,14 +83,12 @@ public:
     }
 
     bool Close() override {
-        if (file_ == INVALID_HANDLE_VALUE) return true;
+        if (!file_) return true;
         AcquireSRWLockExclusive(&lock_);
         AppendWordLine(pending_, kOutputWord, "closed");
         WritePending();
         ReleaseSRWLockExclusive(&lock_);
-        BOOL closed = CloseHandle(file_);
-        file_ = INVALID_HANDLE_VALUE;
-        return closed != FALSE;
+        return file_.Close();
     }
 
 private:
@@ -99,17 +98,17 @@ private:
     void WritePending() {
         const char *p = pending_.data();
         size_t left = pending_.size();
-        while (left && file_ != INVALID_HANDLE_VALUE) {
+        while (left && file_) {
             DWORD chunk = left > 0x10000000 ? 0x10000000 : static_cast<DWORD>(left);
             DWORD written = 0;
-            if (!WriteFile(file_, p, chunk, &written, nullptr) || written == 0) break;
+            if (!WriteFile(file_.Get(), p, chunk, &written, nullptr) || written == 0) break;
             p += written;
             left -= written;
         }
         pending_.clear();
     }
 
-    HANDLE file_;
+    KernelHandle file_;
     SRWLOCK lock_;
     LONGLONG origin_ = 0;
     LONGLONG oldestPendingQpc_ = 0;
@@ -121,14 +120,14 @@ private:
 OpenResult OpenLog(const std::string &path) {
     OpenResult result;
     // Others may read, and even delete or rename, the file while it grows.
-    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    KernelHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         result.error = OutputError::LogUnwritable;
         result.systemError = GetLastError();
         return result;
     }
-    result.output = std::make_unique<LogOutput>(file);
+    result.output = std::make_unique<LogOutput>(std::move(file));
     return result;
 }
 

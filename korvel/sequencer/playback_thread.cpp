@@ -57,9 +57,9 @@ void TimerSleep(HANDLE timer, int64_t us) {
 class SystemWaits : public WaitPrimitives {
 public:
     explicit SystemWaits(PlaybackRun &run) : run_(run) {
-        timer_ = CreateHighResolutionTimer();
+        timer_.Reset(CreateHighResolutionTimer());
         if (!timer_) {
-            timer_ = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+            timer_.Reset(CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS));
             periodHeld_ = timeBeginPeriod(1) == TIMERR_NOERROR;
         }
         fine_ = run.calibration.method;
@@ -69,7 +69,6 @@ public:
     }
     ~SystemWaits() override {
         if (periodHeld_) timeEndPeriod(1);
-        if (timer_) CloseHandle(timer_);
     }
     SystemWaits(const SystemWaits &) = delete;
     SystemWaits &operator=(const SystemWaits &) = delete;
@@ -83,11 +82,11 @@ public:
     bool CoarseWait(int64_t us) override {
         DWORD result;
         LARGE_INTEGER due = RelativeDue(us);
-        if (timer_ && SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE)) {
-            HANDLE handles[2] = {run_.stopEvent, timer_};
+        if (timer_ && SetWaitableTimer(timer_.Get(), &due, 0, nullptr, nullptr, FALSE)) {
+            HANDLE handles[2] = {run_.stopEvent.Get(), timer_.Get()};
             result = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
         } else {
-            result = WaitForSingleObject(run_.stopEvent, static_cast<DWORD>((us + 999) / 1000));
+            result = WaitForSingleObject(run_.stopEvent.Get(), static_cast<DWORD>((us + 999) / 1000));
         }
         return result != WAIT_OBJECT_0;
     }
@@ -97,7 +96,7 @@ public:
             LARGE_INTEGER interval = RelativeDue(us);
             delay_(FALSE, &interval);
         } else if (fine_ == FineSleepMethod::Timer) {
-            TimerSleep(timer_, us);
+            TimerSleep(timer_.Get(), us);
         }
     }
 
@@ -108,7 +107,7 @@ public:
 private:
     PlaybackRun &run_;
     SongClock clock_;
-    HANDLE timer_ = nullptr;
+    KernelHandle timer_;
     bool periodHeld_ = false;
     FineSleepMethod fine_ = FineSleepMethod::None;
     DelayExecutionProc delay_ = nullptr;
@@ -243,9 +242,9 @@ WaitCalibration CalibrateWaits() {
             result.method = FineSleepMethod::Delay;
         }
     }
-    if (HANDLE timer = CreateHighResolutionTimer()) {
-        int64_t late = MedianLateness([timer](int64_t us) { TimerSleep(timer, us); }, kProbeUs);
-        CloseHandle(timer);
+    if (KernelHandle timer{CreateHighResolutionTimer()}) {
+        int64_t late = MedianLateness([&timer](int64_t us) { TimerSleep(timer.Get(), us); }, kProbeUs);
+        timer.Close();
         if (late < best) {
             best = late;
             result.method = FineSleepMethod::Timer;
@@ -271,11 +270,11 @@ DWORD WINAPI PlaybackThread(LPVOID parameter) {
     // first events do not come late against the rest.  StartSong is woken
     // before the clock starts: waking it is a system call, which would
     // otherwise make every event of the song late by its cost.
-    SetEvent(run.setUpEvent);
+    SetEvent(run.setUpEvent.Get());
     waits.StartClock(run.output->Start(Output::kStartNow));
     run.started.store(true);
 
-    run.output->WatchStop(run.stopEvent);
+    run.output->WatchStop(run.stopEvent.Get());
     PlayOutcome outcome;
     try {
         outcome = PlaySong(*run.song, waiter, waits, output, run.loop);

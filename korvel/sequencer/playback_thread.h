@@ -11,6 +11,7 @@
 #include "korvel/output/output.h"
 #include "korvel/sequencer/sequencer.h"
 #include "korvel/song/song.h"
+#include "utils/handles.h"
 
 namespace korvel {
 
@@ -37,8 +38,8 @@ struct PlaybackRun {
     std::shared_ptr<const Song> song;
     Output *output = nullptr;
     Activity *activity = nullptr;
-    HANDLE stopEvent = nullptr;     // manual reset; set with stopRequested
-    HANDLE setUpEvent = nullptr;    // set once the thread is ready to write "start"
+    KernelHandle stopEvent;         // manual reset; set with stopRequested
+    KernelHandle setUpEvent;        // set once the thread is ready to write "start"
     std::atomic<bool> started{false};  // "start" is written; the song's clock runs
     std::atomic<bool> stopRequested{false};
     WaitCalibration calibration;

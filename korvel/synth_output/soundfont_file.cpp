@@ -101,35 +101,16 @@ private:
     std::atomic<bool> lost_{false};
 };
 
-// Closes a handle when the scope ends.
-class OwnedHandle {
-public:
-    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-    ~OwnedHandle() {
-        if (handle_) CloseHandle(handle_);
-    }
-    OwnedHandle(const OwnedHandle &) = delete;
-    OwnedHandle &operator=(const OwnedHandle &) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 }  // namespace
 
-SoundFontFile::~SoundFontFile() {
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-}
-
 synth::FileOpen SoundFontFile::Open(const char *path) {
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    file_.Close();
     size_ = 0;
     // Others may go on reading, writing and renaming it: what plays is
     // what was checked, and a view that goes bad is guarded.
-    file_ = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file_ == INVALID_HANDLE_VALUE) {
+    file_.Reset(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME)
             return synth::FileOpen::NotFound;
@@ -138,10 +119,9 @@ synth::FileOpen SoundFontFile::Open(const char *path) {
     }
     LARGE_INTEGER size;
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file_, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        !GetFileSizeEx(file_, &size) || size.QuadPart < 0) {
-        CloseHandle(file_);
-        file_ = INVALID_HANDLE_VALUE;
+    if (!GetFileInformationByHandle(file_.Get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        !GetFileSizeEx(file_.Get(), &size) || size.QuadPart < 0) {
+        file_.Close();
         return synth::FileOpen::Denied;
     }
     size_ = static_cast<uint64_t>(size.QuadPart);
@@ -149,7 +129,7 @@ synth::FileOpen SoundFontFile::Open(const char *path) {
 }
 
 bool SoundFontFile::Read(uint64_t offset, void *into, size_t size) {
-    if (file_ == INVALID_HANDLE_VALUE || offset > size_ || size > size_ - offset) return false;
+    if (!file_ || offset > size_ || size > size_ - offset) return false;
     char *to = static_cast<char *>(into);
     while (size > 0) {
         const DWORD part = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
@@ -157,7 +137,7 @@ bool SoundFontFile::Read(uint64_t offset, void *into, size_t size) {
         at.Offset = static_cast<DWORD>(offset);
         at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD read = 0;
-        if (!ReadFile(file_, to, part, &read, &at) || read != part) return false;
+        if (!ReadFile(file_.Get(), to, part, &read, &at) || read != part) return false;
         to += part;
         offset += part;
         size -= part;
@@ -169,7 +149,7 @@ synth::ReadError SoundFontFile::Samples(const synth::SampleSpan &span, synth::Sa
     const uint64_t bytes = span.frames * 2;
     // Frames must be aligned for the synthesizer to read them in place; a
     // file that puts them at an odd offset is read into memory instead.
-    if (file_ == INVALID_HANDLE_VALUE || bytes == 0 || (span.offset & 1))
+    if (!file_ || bytes == 0 || (span.offset & 1))
         return ByteSource::Samples(span, into);
     if (span.offset > size_ || bytes > size_ - span.offset) return synth::ReadError::Unreadable;
     SYSTEM_INFO system;
@@ -179,11 +159,11 @@ synth::ReadError SoundFontFile::Samples(const synth::SampleSpan &span, synth::Sa
     const uint64_t end = span.offset + bytes;
     // The mapping is no larger than what was checked.  A read-only mapping
     // cannot grow a file, so one that has shrunk since is refused here.
-    OwnedHandle mapping(CreateFileMappingA(file_, nullptr, PAGE_READONLY, static_cast<DWORD>(end >> 32),
-                                           static_cast<DWORD>(end), nullptr));
-    if (!mapping.get()) return synth::ReadError::Unreadable;
+    KernelHandle mapping(CreateFileMappingA(file_.Get(), nullptr, PAGE_READONLY, static_cast<DWORD>(end >> 32),
+                                            static_cast<DWORD>(end), nullptr));
+    if (!mapping) return synth::ReadError::Unreadable;
     const size_t viewBytes = static_cast<size_t>(end - first);
-    char *base = static_cast<char *>(MapViewOfFile(mapping.get(), FILE_MAP_READ, static_cast<DWORD>(first >> 32),
+    char *base = static_cast<char *>(MapViewOfFile(mapping.Get(), FILE_MAP_READ, static_cast<DWORD>(first >> 32),
                                                    static_cast<DWORD>(first), viewBytes));
     if (!base) {
         // No address space for it: the frames would not fit in memory either.

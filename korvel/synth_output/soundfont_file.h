@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "korvel/synth/file_source.h"
+#include "utils/handles.h"
 #include "korvel/synth/soundfont.h"
 
 namespace korvel {
@@ -17,7 +18,7 @@ namespace korvel {
 class SoundFontFile : public synth::ByteSource {
 public:
     SoundFontFile() = default;
-    ~SoundFontFile() override;
+    ~SoundFontFile() override = default;
     SoundFontFile(const SoundFontFile &) = delete;
     SoundFontFile &operator=(const SoundFontFile &) = delete;
 
@@ -31,7 +32,7 @@ public:
     synth::ReadError Samples(const synth::SampleSpan &span, synth::SampleData &into) override;
 
 private:
-    HANDLE file_ = INVALID_HANDLE_VALUE;
+    KernelHandle file_;
     uint64_t size_ = 0;
 };
 

@@ -18,14 +18,11 @@ using korvel::AudioApi;
 struct CountedDevice final : korvel::Device {
     CountedDevice(AudioApi api, int rate, std::atomic<int> &open) : api(api), open(open) {
         format_.rate = rate;
-        ready_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        ready_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
         target_ = static_cast<UINT32>(rate / 50);
         ++open;
     }
-    ~CountedDevice() override {
-        CloseHandle(ready_);
-        --open;
-    }
+    ~CountedDevice() override { --open; }
     AudioApi Api() const override { return api; }
     HRESULT Query(UINT32 *queued, UINT32 *room) override {
         *queued = 0;
