@@ -1,4 +1,4 @@
-#include "tests/korvel/korvel_test_windows.h"
+#include "tests/korvel/dll/korvel_test_windows.h"
 
 #include <gtest/gtest.h>
 

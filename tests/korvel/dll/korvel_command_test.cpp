@@ -14,7 +14,7 @@
 #include "engine/korvel.h"
 #include "engine/registry_names.h"
 #include "engine/resident_window.h"
-#include "tests/korvel/korvel_test_windows.h"
+#include "tests/korvel/dll/korvel_test_windows.h"
 
 namespace {
 

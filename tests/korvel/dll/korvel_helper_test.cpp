@@ -18,7 +18,7 @@
 #include "utils/code_page.h"
 #include "utils/folder_listing.h"
 #include "utils/folder_listing_calls.h"
-#include "tests/korvel/korvel_test_windows.h"
+#include "tests/korvel/dll/korvel_test_windows.h"
 
 namespace {
 
