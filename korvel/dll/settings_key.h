@@ -38,7 +38,7 @@ private:
 };
 
 // Both read on any thread (the hook reads on its own).  SettingsKey reads
-// the playback state's choice (playback.cpp).
+// the playback state's choice (playback_exports.cpp).
 std::string SettingsKey();
 std::string EngineKeyPath();  // SettingsKey()\Engine
 

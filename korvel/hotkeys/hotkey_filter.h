@@ -30,7 +30,7 @@ constexpr unsigned kMaskKey = 0xE8;
 enum class KeyAction {
     Pass,        // not ours: the next hook and the focused window get it
     Swallow,     // ours, already acted on (auto-repeat, key-up)
-    SendNext,    // the fast-forward hotkey was pressed: code 0
+    SendNext,    // the next hotkey was pressed: code 0
     SendMenu,    // the menu hotkey was pressed: code 5
 };
 

@@ -1,5 +1,5 @@
 // What the results of the MIDI output calls mean for playback.  Plain C++:
-// the numbers are mmsystem.h's, which midi_output.cpp checks against the
+// the numbers are mmsystem.h's, which device_output.cpp checks against the
 // header.
 #ifndef TIVORN_KORVEL_MIDI_ERRORS_H
 #define TIVORN_KORVEL_MIDI_ERRORS_H

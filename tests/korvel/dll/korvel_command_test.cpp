@@ -183,7 +183,7 @@ TEST_F(Hook, DecidesWhileTheInstallingThreadIsBusyAndIsRemovedFromIt) {
     EXPECT_EQ(resident.codes.size(), 1u);
 }
 
-TEST_F(Hook, FastForwardGoesToThePlaybackOwner) {
+TEST_F(Hook, NextGoesToThePlaybackOwner) {
     kt::RecordingWindow preview("KorvelTestPreview", false);
     SetPlaybackOwner(preview.handle(), 1);
     Press(VK_F9, {VK_CONTROL});
