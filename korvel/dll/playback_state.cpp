@@ -161,18 +161,19 @@ void PlaybackState::OnOutputLost() {
 }
 
 // Waits for the playback thread and releases its run.  Returns the thread's
-// exit code (kSongStopped, kSongEnded or kSongFailed).
-DWORD PlaybackState::JoinThread() {
-    DWORD exitCode = kSongStopped;
+// exit code.
+SongExit PlaybackState::JoinThread() {
+    DWORD exitCode = static_cast<DWORD>(SongExit::Stopped);
     WaitForSingleObject(thread_.Get(), INFINITE);
     GetExitCodeThread(thread_.Get(), &exitCode);
     thread_.Close();
     run_.reset();  // and its events
-    if (exitCode == kSongFailed)
+    SongExit exit = static_cast<SongExit>(exitCode);
+    if (exit == SongExit::Failed)
         OnOutputLost();
     else
         lostInARow_ = 0;
-    return exitCode;
+    return exit;
 }
 
 // Many devices (USB interfaces, hardware ports) take one program at a time,
@@ -201,7 +202,7 @@ void PlaybackState::StopPlaying() {
     if (thread_) {
         run_->stopRequested.store(true);
         SetEvent(run_->stopEvent.Get());
-        if (JoinThread() == kSongStopped && output_) output_->Mark("stop");
+        if (JoinThread() == SongExit::Stopped && output_) output_->Mark("stop");
     }
     // Only now: the thread no longer uses the output, should it close at once.
     if (output_) CloseOutputWhenIdle();
@@ -209,7 +210,7 @@ void PlaybackState::StopPlaying() {
 
 void PlaybackState::OnSongEnded(WPARAM generation) {
     if (generation != generation_ || !thread_) return;  // stopped meanwhile
-    bool ended = JoinThread() == kSongEnded;
+    bool ended = JoinThread() == SongExit::Ended;
     KorvelEndHandler onEnd = onEnd_;
     onEnd_ = nullptr;
     ++generation_;

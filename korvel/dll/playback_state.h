@@ -76,7 +76,7 @@ private:
     bool CloseOutput();
     void ReturnToChosenDevice(const OutputSetting &wanted);
     void OnOutputLost();
-    DWORD JoinThread();
+    SongExit JoinThread();
     void CloseOutputWhenIdle();
     void OnIdle();
     void StopPlaying();

@@ -51,10 +51,10 @@ struct PlaybackRun {
 };
 
 // The playback thread's exit codes.
-enum : DWORD {
-    kSongStopped = 0,
-    kSongEnded = 1,   // by itself
-    kSongFailed = 2,  // the output was lost (see Output::LostBecause)
+enum class SongExit : DWORD {
+    Stopped = 0,
+    Ended = 1,   // by itself
+    Failed = 2,  // the output was lost (see Output::LostBecause)
 };
 
 // Thread procedure; the parameter is the PlaybackRun.
