@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <thread>
@@ -41,7 +42,9 @@ void JoinAnswering(std::thread &user);
 bool OnOwnDesktop();
 int RunOnOwnDesktop();
 
-// A folder under %TEMP% that is removed with everything in it.
+// A folder under %TEMP% that is removed with everything in it.  What it
+// cannot make or write throws std::runtime_error: a test that goes on
+// without its files would test something else, and pass.
 class ScratchFolder {
 public:
     ScratchFolder();
@@ -52,6 +55,7 @@ public:
     std::string Join(const std::string &name) const { return path_ + "\\" + name; }
     // Writes bytes to a file below the folder (creating sub-folders).
     std::string WriteFile(const std::string &name, const std::vector<uint8_t> &bytes) const;
+    // A folder below this one with the folders above it; one already there is kept.
     std::string MakeFolder(const std::string &name) const;
 
 private:
@@ -113,6 +117,30 @@ HWND FindMessageBox(DWORD processId, const char *caption = "Tivorn");
 std::string MessageBoxText(HWND box);
 // Presses a button of a dialog as a click would.
 void PressButton(HWND dialog, int id);
+
+// Answers the next message box of this process that has the caption with a
+// button, from a thread of its own while the test's thread waits inside the
+// box; with typed, the name box's edit gets it first.  Gives up after 15 s.
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(int button = IDOK, const char *caption = "Tivorn", const char *typed = nullptr);
+    ~BoxAnswerer();
+    BoxAnswerer(const BoxAnswerer &) = delete;
+    BoxAnswerer &operator=(const BoxAnswerer &) = delete;
+    // The box's text, once it was answered; empty if none came.
+    std::string Text();
+
+private:
+    void Run(int button);
+    void Stop();
+
+    const char *caption_;
+    std::string typed_;
+    bool type_;
+    std::atomic<bool> stop_{false};
+    std::string text_;
+    std::thread thread_;
+};
 
 // A Tivorn.exe started by the test; ended (killed) at destruction if it is
 // still running.

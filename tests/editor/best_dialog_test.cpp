@@ -110,7 +110,7 @@ TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
     {
         BoxAnswerer answer(IDCANCEL);
         SelectBest(0);
-        EXPECT_EQ(answer.text(), kSaveQuestion);
+        EXPECT_EQ(answer.Text(), kSaveQuestion);
     }
     EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1);
     EXPECT_EQ(Mark(Item({"r.mid"})), 0x1000u);
@@ -140,7 +140,7 @@ TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
     {
         BoxAnswerer answer(IDOK);
         Command(IDC_DELETE_BEST);
-        EXPECT_EQ(answer.text(), "このベストを削除してもよろしいですか？");
+        EXPECT_EQ(answer.Text(), "このベストを削除してもよろしいですか？");
     }
     EXPECT_EQ(Names(), (std::vector<std::string>{"T", "New"}));
     EXPECT_STREQ(shell_.player().CurrentBestName(), "New");
@@ -160,7 +160,7 @@ TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
     {
         BoxAnswerer answer(IDOK);  // the last best cannot go
         Command(IDC_DELETE_BEST);
-        EXPECT_EQ(answer.text(), "すべてのベストを削除することはできません。");
+        EXPECT_EQ(answer.Text(), "すべてのベストを削除することはできません。");
     }
     EXPECT_EQ(Names(), std::vector<std::string>{"T"});
     Command(IDC_OK);
@@ -180,7 +180,7 @@ TEST_F(BestDialogTest, AFailedSaveIsToldAndGivingUpKeepsTheDialogItsEditsAndTheH
     {  // a new best that was not written leaves the list again
         BoxAnswerer name(IDOK, "ベスト名の入力", "N"), answer(IDCANCEL);
         Command(IDC_NEW_BEST);
-        told.push_back(answer.text());
+        told.push_back(answer.Text());
     }
     EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 2);
     Key(Item({"r.mid"}), WM_CHAR, ' ');
@@ -188,7 +188,7 @@ TEST_F(BestDialogTest, AFailedSaveIsToldAndGivingUpKeepsTheDialogItsEditsAndTheH
         BoxAnswerer answer(IDCANCEL);
         SendMessageA(combo, CB_SETCURSEL, 1, 0);
         Command(command, command == IDC_OK ? BN_CLICKED : CBN_SELCHANGE);
-        told.push_back(answer.text());
+        told.push_back(answer.Text());
     }
     PumpMessages();
     EXPECT_EQ(shell_.closes, 0);

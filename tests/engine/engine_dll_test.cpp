@@ -16,6 +16,7 @@
 
 #include "engine/korvel.h"
 #include "testing/midi_writer.h"
+#include "testing/sf2_writer.h"
 #include "testing/win_test_support.h"
 
 namespace {
@@ -111,66 +112,6 @@ std::string WithoutTime(const std::string &line) { return line.substr(line.find(
 const std::vector<std::string> kChordSilence = {"80 3C 40 *", "B0 40 00 *", "B0 78 00 *", "B0 7B 00 *",
                                                 "81 43 40 *", "B1 40 00 *", "B1 78 00 *", "B1 7B 00 *",
                                                 "89 24 40 *", "B9 40 00 *", "B9 78 00 *", "B9 7B 00 *"};
-
-void PutLE(Bytes &out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-Bytes Chunk(const char *id, const Bytes &body) {
-    Bytes out(id, id + 4);
-    PutLE(out, static_cast<uint32_t>(body.size()), 4);
-    out.insert(out.end(), body.begin(), body.end());
-    if (body.size() % 2) out.push_back(0);
-    return out;
-}
-
-Bytes List(const char *type, std::initializer_list<Bytes> chunks) {
-    Bytes body(type, type + 4);
-    for (const Bytes &chunk : chunks) body.insert(body.end(), chunk.begin(), chunk.end());
-    return Chunk("LIST", body);
-}
-
-// count records of size bytes, all zero but for the fields set by fill.
-Bytes Records(int count, int size, const std::function<void(Bytes &, int)> &fill) {
-    Bytes out;
-    for (int i = 0; i < count; ++i) {
-        Bytes record;
-        fill(record, i);
-        record.resize(static_cast<size_t>(size), 0);
-        out.insert(out.end(), record.begin(), record.end());
-    }
-    return out;
-}
-
-// The smallest SoundFont there is: one preset playing one instrument with
-// one short sample, every list closed by its terminal record.
-Bytes TinySoundFont() {
-    Bytes name(20, 0);
-    auto named = [&name](Bytes &r) { r.insert(r.end(), name.begin(), name.end()); };
-    Bytes info = List("INFO", {Chunk("ifil", {2, 0, 1, 0})});
-    Bytes sdta = List("sdta", {Chunk("smpl", Bytes(2 * (100 + 46), 0))});
-    Bytes pdta = List("pdta",
-                      {Chunk("phdr", Records(2, 38, [&](Bytes &r, int i) { named(r); PutLE(r, 0, 4); PutLE(r, i, 2); })),
-                       Chunk("pbag", Records(2, 4, [](Bytes &r, int i) { PutLE(r, i, 2); })),
-                       Chunk("pmod", Records(1, 10, [](Bytes &, int) {})),
-                       Chunk("pgen", Records(2, 4, [](Bytes &r, int i) { PutLE(r, i ? 0 : 41, 2); })),
-                       Chunk("inst", Records(2, 22, [&](Bytes &r, int i) { named(r); PutLE(r, i, 2); })),
-                       Chunk("ibag", Records(2, 4, [](Bytes &r, int i) { PutLE(r, i, 2); })),
-                       Chunk("imod", Records(1, 10, [](Bytes &, int) {})),
-                       Chunk("igen", Records(2, 4, [](Bytes &r, int i) { PutLE(r, i ? 0 : 53, 2); })),
-                       Chunk("shdr", Records(2, 46, [&](Bytes &r, int i) {
-                           named(r);
-                           for (uint32_t at : {0u, 100u, 10u, 90u}) PutLE(r, i ? 0 : at, 4);
-                           PutLE(r, i ? 0 : 44100, 4);
-                           r.push_back(60);
-                           r.push_back(0);
-                           PutLE(r, 0, 2);
-                           PutLE(r, i ? 0 : 1, 2);
-                       }))});
-    Bytes body = {'s', 'f', 'b', 'k'};
-    for (const Bytes *list : {&info, &sdta, &pdta}) body.insert(body.end(), list->begin(), list->end());
-    return Chunk("RIFF", body);
-}
 
 class EngineDll : public ::testing::Test {
 protected:
@@ -548,12 +489,12 @@ TEST_F(EngineDll, WhenNothingCanPlayOneBoxSaysWhy) {
 // mapper's own failure; the next song says only the latter.
 TEST_F(EngineDll, TheSynthesizerSaysWhatStopsItAndTellsOfABadSoundFontOnce) {
     std::string tune = Write("tune.mid", ShortTune());
-    Bytes cut = TinySoundFont();
+    Bytes cut = sf2w::Simple().Build();
     cut.resize(cut.size() - 50);  // the sample headers cut short
     const struct {
         std::string font;
         const char *reason;  // null: the font is good
-    } cases[] = {{Write("good.sf2", TinySoundFont()), nullptr},
+    } cases[] = {{Write("good.sf2", sf2w::Simple().Build()), nullptr},
                  {scratch_.Join("missing.sf2"), "ファイルが見つかりません。"},
                  {Write("cut.sf2", cut), "ファイルが壊れています。"}};
     for (const auto &c : cases) {

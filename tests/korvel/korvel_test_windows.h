@@ -13,16 +13,6 @@
 
 namespace kt {
 
-using tt::PumpMessages;
-using tt::WaitUntil;
-
-// A folder under %TEMP%, removed with its contents.
-class ScratchFolder : public tt::ScratchFolder {
-public:
-    std::string MakeFile(const std::string &name, const std::string &content = "x") const;
-    std::string MakeFolder(const std::string &name) const;
-};
-
 // A top-level window of the creating thread.  Titled "Tivorn" and marked
 // resident, it stands for the running copy's window.
 class RecordingWindow {
