@@ -15,9 +15,7 @@
 
 #include "engine/korvel.h"
 #include "utils/ansi_text.h"
-#include "utils/code_page.h"
 #include "utils/folder_listing.h"
-#include "utils/folder_listing_calls.h"
 #include "tests/korvel/korvel_test_windows.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// The log output's line format and the "Output" value's forms.
+// The log output's line format, and the mapper giving way to the chosen device.
 #include <gtest/gtest.h>
 
 #include <string>

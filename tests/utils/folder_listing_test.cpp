@@ -26,7 +26,8 @@ TEST(ListEntries, AListingCutShortIsNoListing) {
     listing::FolderEntries entries;
     for (int cut : {2, 100}) {
         g_entriesBeforeCut = cut;
-        bool listed = listing::ListEntries(scratch.Join("*.*").c_str(), &entries, listing::ShortNames::Volume, CutShort);
+        bool listed =
+            listing::ListEntries(scratch.Join("*.*").c_str(), &entries, listing::ShortNames::Volume, CutShort);
         EXPECT_EQ(listed, cut == 100);
         EXPECT_EQ(entries.files, cut == 100 ? (std::vector<std::string>{"a.mid", "b.mid", "c.mid"})
                                              : std::vector<std::string>{});
