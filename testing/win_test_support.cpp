@@ -458,28 +458,43 @@ void PressButton(HWND dialog, int id) {
 
 BoxAnswerer::BoxAnswerer(int button, const char *caption, const char *typed)
     : caption_(caption), typed_(typed ? typed : ""), type_(typed != nullptr),
-      thread_([this, button] { Run(button); }) {}
+      thread_([this, button] { Run(Boxes::First, button); }) {}
+
+BoxAnswerer::BoxAnswerer(Boxes every, int button)
+    : caption_("Tivorn"), type_(false), thread_([this, every, button] { Run(every, button); }) {}
 
 BoxAnswerer::~BoxAnswerer() { Stop(); }
 
+// Its look at captions is a message to this thread's windows: a plain join
+// would hold it for its whole timeout.
 void BoxAnswerer::Stop() {
     stop_ = true;
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable()) JoinAnswering(thread_);
+}
+
+std::vector<BoxAnswerer::Box> BoxAnswerer::Seen() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
 }
 
 std::string BoxAnswerer::Text() {
     Stop();
-    return text_;
+    return seen_.empty() ? std::string() : seen_[0].text;
 }
 
-void BoxAnswerer::Run(int button) {
+void BoxAnswerer::Run(Boxes which, int button) {
     DWORD start = GetTickCount();
-    while (!stop_ && GetTickCount() - start < 15000) {
+    while (!stop_ && (which == Boxes::Every || GetTickCount() - start < 15000)) {
         if (HWND box = FindMessageBox(GetCurrentProcessId(), caption_)) {
-            text_ = MessageBoxText(box);
+            Box seen = {GetWindow(box, GW_OWNER), MessageBoxText(box)};
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                seen_.push_back(seen);
+            }
             if (type_) SetDlgItemTextA(box, IDC_BEST_NAME, typed_.c_str());
             PressButton(box, button);
-            return;
+            if (which == Boxes::First) return;
+            while (IsWindow(box) && !stop_) Sleep(5);
         }
         Sleep(10);
     }

@@ -1,6 +1,6 @@
 // Helpers for Windows tests: paths, scratch folders, the program's registry
-// key, waiting on conditions, and driving a running Tivorn.exe and its
-// message boxes from outside.
+// key, waiting on conditions, answering this process's message boxes, and
+// driving a running Tivorn.exe and its message boxes from outside.
 #ifndef TIVORN_TESTING_WIN_TEST_SUPPORT_H
 #define TIVORN_TESTING_WIN_TEST_SUPPORT_H
 
@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <string>
 #include <vector>
@@ -118,27 +119,38 @@ std::string MessageBoxText(HWND box);
 // Presses a button of a dialog as a click would.
 void PressButton(HWND dialog, int id);
 
-// Answers the next message box of this process that has the caption with a
-// button, from a thread of its own while the test's thread waits inside the
-// box; with typed, the name box's edit gets it first.  Gives up after 15 s.
+// Answers message boxes of this process from a thread of its own, while the
+// test's thread waits inside them: the first that has the caption, typed
+// into the name box's edit first when typed is given, for at most 15 s; or
+// every box, each with the button, until it ends.
+enum class Boxes { First, Every };
 class BoxAnswerer {
 public:
     explicit BoxAnswerer(int button = IDOK, const char *caption = "Tivorn", const char *typed = nullptr);
+    explicit BoxAnswerer(Boxes every, int button = IDOK);
     ~BoxAnswerer();
     BoxAnswerer(const BoxAnswerer &) = delete;
     BoxAnswerer &operator=(const BoxAnswerer &) = delete;
-    // The box's text, once it was answered; empty if none came.
+
+    struct Box {
+        HWND owner;
+        std::string text;
+    };
+    // The boxes answered so far.
+    std::vector<Box> Seen();
+    // Ends the answering; the first box's text, empty if none came.
     std::string Text();
 
 private:
-    void Run(int button);
+    void Run(Boxes which, int button);
     void Stop();
 
     const char *caption_;
     std::string typed_;
     bool type_;
     std::atomic<bool> stop_{false};
-    std::string text_;
+    std::mutex mutex_;
+    std::vector<Box> seen_;
     std::thread thread_;
 };
 

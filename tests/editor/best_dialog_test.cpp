@@ -5,9 +5,7 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "editor/best_dialog_fixture.h"
@@ -76,16 +74,7 @@ TEST_F(BestDialogTest, AFullNamesTableFreezesTheFoldersOpenedAndTellsOnce) {
     Open({Record("T", {M("A\\a1.mid"), M("r.mid")})}, "T");
     Bytes before = Stored();
     Dialog().tree().SetNameCap(4);  // the root, A, B and r.mid
-    std::vector<std::string> told;
-    std::atomic<bool> done{false};
-    std::thread user([&] {  // answers every box until the test is done
-        HWND box = nullptr;
-        while (WaitUntil([&] { return done || (box = FindMessageBox(GetCurrentProcessId())) != nullptr; }) && !done) {
-            told.push_back(MessageBoxText(box));
-            PressButton(box, IDOK);
-            WaitUntil([&] { return !IsWindow(box); });
-        }
-    });
+    BoxAnswerer user(Boxes::Every);
     HTREEITEM a = Item({"A"});
     TreeView_Expand(tree_, a, TVE_EXPAND);
     TreeView_Expand(tree_, Item({"B"}), TVE_EXPAND);
@@ -93,11 +82,10 @@ TEST_F(BestDialogTest, AFullNamesTableFreezesTheFoldersOpenedAndTellsOnce) {
     EXPECT_EQ(Mark(a), 0x3000u);
     Dialog().state().dirty = true;
     Command(IDC_SAVE_BEST);
-    done = true;
-    JoinAnswering(user);
+    std::vector<BoxAnswerer::Box> told = user.Seen();
     EXPECT_EQ(Stored(), before);
     ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0].rfind("開いたフォルダの中身を加えると、ツリーに表示できる", 0), 0u) << told[0];
+    EXPECT_EQ(told[0].text.rfind("開いたフォルダの中身を加えると、ツリーに表示できる", 0), 0u) << told[0].text;
 }
 
 TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {

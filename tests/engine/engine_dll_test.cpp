@@ -6,12 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "engine/korvel.h"
@@ -42,43 +39,6 @@ bool PollUntil(const std::function<bool()> &done) {
         if (GetTickCount() - start > 20000) return false;
     return true;
 }
-
-// Answers every message box of this process with OK, as a user would, and
-// keeps its owner and what it said.
-class BoxWatcher {
-public:
-    BoxWatcher()
-        : thread_([this] {
-              for (; !done_; Sleep(20))
-                  if (HWND box = tt::FindMessageBox(GetCurrentProcessId())) {
-                      Box seen = {GetWindow(box, GW_OWNER), tt::MessageBoxText(box)};
-                      {
-                          std::lock_guard<std::mutex> lock(mutex_);
-                          boxes_.push_back(seen);
-                      }
-                      tt::PressButton(box, IDOK);
-                      while (IsWindow(box) && !done_) Sleep(5);
-                  }
-          }) {}
-    ~BoxWatcher() {
-        done_ = true;
-        thread_.join();
-    }
-    struct Box {
-        HWND owner;
-        std::string text;
-    };
-    std::vector<Box> Seen() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return boxes_;
-    }
-
-private:
-    std::atomic<bool> done_{false};
-    std::mutex mutex_;
-    std::vector<Box> boxes_;
-    std::thread thread_;
-};
 
 // A tune of 50 ms notes on channel 0.
 Bytes ShortTune() { return midiw::Tune({60, 62, 64}, 48); }
@@ -430,7 +390,7 @@ TEST_F(EngineDll, ReadingAtOnceOrNotPlaysTheSameAndFaultsOfTheFileAreQuiet) {
     EXPECT_EQ(played[0], played[1]);
     EXPECT_EQ(played[1].size(), 23u);
 
-    BoxWatcher boxes;
+    tt::BoxAnswerer boxes(tt::Boxes::Every);
     Track broken;
     broken.NoteOn(0, 0, 60, 100).Raw({0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 60, 0}).End();
     std::string damaged = Write("damaged.mid", midiw::File(0, 96, {broken}));
@@ -469,12 +429,12 @@ TEST_F(EngineDll, WhenNothingCanPlayOneBoxSaysWhy) {
         EngineClose();
         tt::program_key::WriteString(kEngineKey, "Output", setting);
         ASSERT_TRUE(EngineInit());
-        BoxWatcher watcher;
+        tt::BoxAnswerer watcher(tt::Boxes::Every);
         ASSERT_TRUE(OpenSong(tune.c_str(), 1)) << setting;
         EXPECT_FALSE(StartSong(OnEndA)) << setting;
         EXPECT_EQ(ReportPlayError(preview, owner), 0) << setting;  // for the player and a preview alike
         preview ^= 1;
-        std::vector<BoxWatcher::Box> boxes = watcher.Seen();
+        std::vector<tt::BoxAnswerer::Box> boxes = watcher.Seen();
         ASSERT_EQ(boxes.size(), 1u) << setting;
         EXPECT_EQ(boxes[0].owner, owner);
         EXPECT_GT(boxes[0].text.size(), 20u) << setting;
@@ -501,9 +461,9 @@ TEST_F(EngineDll, TheSynthesizerSaysWhatStopsItAndTellsOfABadSoundFontOnce) {
         EngineClose();
         tt::program_key::WriteString(kEngineKey, "Output", "synth:" + c.font);
         ASSERT_TRUE(EngineInit());
-        std::vector<BoxWatcher::Box> boxes;
+        std::vector<tt::BoxAnswerer::Box> boxes;
         for (int song = 0; song < 2; ++song) {
-            BoxWatcher watcher;
+            tt::BoxAnswerer watcher(tt::Boxes::Every);
             ASSERT_TRUE(OpenSong(tune.c_str(), 1));
             EXPECT_FALSE(StartSong(OnEndA)) << c.font;
             EXPECT_EQ(ReportPlayError(0, nullptr), 0) << c.font;
