@@ -1,5 +1,5 @@
-// Windows helpers of the engine's tests: the shared test helpers, and a
-// window that records the WM_COPYDATA codes and the keys it receives.
+// The window both Windows test programs of the engine library stand up: it
+// records the WM_COPYDATA codes and the keys it receives.
 #ifndef TIVORN_TESTS_KORVEL_TEST_WINDOWS_H
 #define TIVORN_TESTS_KORVEL_TEST_WINDOWS_H
 
