@@ -96,14 +96,6 @@ std::string CheckTree(HWND tree, HTREEITEM root, HTREEITEM big) {
     return wrong;
 }
 
-void PumpMessages() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
 struct Timing {
     double total = -1;  // the key press to the items painted
     double paint = 0;   // of which the paint after the expansion
@@ -123,14 +115,14 @@ Timing OneRun(Store &store, std::string *wrong) {
     HWND tree = GetDlgItem(host.dialog, IDC_TREE);
     ShowWindow(host.dialog, SW_SHOW);
     UpdateWindow(host.dialog);
-    PumpMessages();
+    tt::PumpMessages();
     HTREEITEM root = TreeView_GetRoot(tree);
     HTREEITEM big = tt::ChildLabelled(tree, root, "Big");
     if (big) {
         TreeView_SelectItem(tree, big);
         SetFocus(tree);
         UpdateWindow(tree);
-        PumpMessages();
+        tt::PumpMessages();
         double begin = Now();
         // The tree expands its selected item on the key itself, as a user's
         // press does; the paint comes next, when the window is updated.
@@ -148,7 +140,7 @@ Timing OneRun(Store &store, std::string *wrong) {
     }
     DestroyWindow(host.dialog);
     host.dialog = nullptr;
-    PumpMessages();
+    tt::PumpMessages();
     return timing;
 }
 

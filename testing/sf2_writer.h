@@ -24,10 +24,15 @@ inline void Put32(Bytes &out, uint32_t v) { Put16(out, v & 0xFFFF), Put16(out, v
 inline void PutName(Bytes &out, const std::string &name) {
     for (size_t i = 0; i < 20; ++i) out.push_back(i < name.size() ? uint8_t(name[i]) : 0);
 }
+// id and the size it claims, for a payload that is elsewhere or missing.
+inline Bytes ChunkHeader(const std::string &id, uint32_t size) {
+    Bytes out(id.begin(), id.begin() + 4);
+    Put32(out, size);
+    return out;
+}
 // id, size, payload, and the pad byte of an odd size.
 inline Bytes Chunk(const std::string &id, const Bytes &payload) {
-    Bytes out(id.begin(), id.begin() + 4);
-    Put32(out, static_cast<uint32_t>(payload.size()));
+    Bytes out = ChunkHeader(id, static_cast<uint32_t>(payload.size()));
     out.insert(out.end(), payload.begin(), payload.end());
     if (payload.size() & 1) out.push_back(0);
     return out;

@@ -7,11 +7,13 @@
 #include <cstring>
 #include <cwchar>
 #include <initializer_list>
+#include <stdexcept>
 
 #include <shlobj.h>
 
 #include "engine/resident_window.h"
 #include "resources/resource_ids.h"
+#include "utils/ansi_text.h"
 #include "utils/com.h"
 
 namespace tt {
@@ -143,22 +145,28 @@ ScratchFolder::~ScratchFolder() { DeleteTree(path_); }
 
 std::string ScratchFolder::MakeFolder(const std::string &name) const {
     std::string full = Join(name);
-    for (size_t i = path_.size() + 1; i <= full.size(); ++i) {
-        if (i == full.size() || full[i] == '\\') CreateDirectoryA(full.substr(0, i).c_str(), nullptr);
+    // Character by character: the trail byte of "ソ" is a backslash too.
+    const char *text = full.c_str();
+    for (const char *at = text + path_.size() + 1;; at += ansi::CharLength(at)) {
+        if (!*at || *at == '\\') CreateDirectoryA(std::string(text, at).c_str(), nullptr);
+        if (!*at) break;
     }
+    DWORD attributes = GetFileAttributesA(full.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        throw std::runtime_error("cannot make the scratch folder " + full);
     return full;
 }
 
 std::string ScratchFolder::WriteFile(const std::string &name, const std::vector<uint8_t> &bytes) const {
-    size_t slash = name.rfind('\\');
-    if (slash != std::string::npos) MakeFolder(name.substr(0, slash));
+    if (const char *slash = ansi::LastSeparator(name.c_str())) MakeFolder(std::string(name.c_str(), slash));
     std::string full = Join(name);
     HANDLE file = CreateFileA(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        if (!bytes.empty()) ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-    }
+    DWORD written = 0;
+    bool whole = file != INVALID_HANDLE_VALUE &&
+                 (bytes.empty() ||
+                  ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    if (!whole || written != bytes.size()) throw std::runtime_error("cannot write the scratch file " + full);
     return full;
 }
 
@@ -445,6 +453,50 @@ void PressButton(HWND dialog, int id) {
         PostMessageA(button, BM_CLICK, 0, 0);
     } else {
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    }
+}
+
+BoxAnswerer::BoxAnswerer(int button, const char *caption, const char *typed)
+    : caption_(caption), typed_(typed ? typed : ""), type_(typed != nullptr),
+      thread_([this, button] { Run(Boxes::First, button); }) {}
+
+BoxAnswerer::BoxAnswerer(Boxes every, int button)
+    : caption_("Tivorn"), type_(false), thread_([this, every, button] { Run(every, button); }) {}
+
+BoxAnswerer::~BoxAnswerer() { Stop(); }
+
+// Its look at captions is a message to this thread's windows: a plain join
+// would hold it for its whole timeout.
+void BoxAnswerer::Stop() {
+    stop_ = true;
+    if (thread_.joinable()) JoinAnswering(thread_);
+}
+
+std::vector<BoxAnswerer::Box> BoxAnswerer::Seen() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+}
+
+std::string BoxAnswerer::Text() {
+    Stop();
+    return seen_.empty() ? std::string() : seen_[0].text;
+}
+
+void BoxAnswerer::Run(Boxes which, int button) {
+    DWORD start = GetTickCount();
+    while (!stop_ && (which == Boxes::Every || GetTickCount() - start < 15000)) {
+        if (HWND box = FindMessageBox(GetCurrentProcessId(), caption_)) {
+            Box seen = {GetWindow(box, GW_OWNER), MessageBoxText(box)};
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                seen_.push_back(seen);
+            }
+            if (type_) SetDlgItemTextA(box, IDC_BEST_NAME, typed_.c_str());
+            PressButton(box, button);
+            if (which == Boxes::First) return;
+            while (IsWindow(box) && !stop_) Sleep(5);
+        }
+        Sleep(10);
     }
 }
 

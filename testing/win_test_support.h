@@ -1,13 +1,15 @@
 // Helpers for Windows tests: paths, scratch folders, the program's registry
-// key, waiting on conditions, and driving a running Tivorn.exe and its
-// message boxes from outside.
+// key, waiting on conditions, answering this process's message boxes, and
+// driving a running Tivorn.exe and its message boxes from outside.
 #ifndef TIVORN_TESTING_WIN_TEST_SUPPORT_H
 #define TIVORN_TESTING_WIN_TEST_SUPPORT_H
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <string>
 #include <vector>
@@ -41,7 +43,9 @@ void JoinAnswering(std::thread &user);
 bool OnOwnDesktop();
 int RunOnOwnDesktop();
 
-// A folder under %TEMP% that is removed with everything in it.
+// A folder under %TEMP% that is removed with everything in it.  What it
+// cannot make or write throws std::runtime_error: a test that goes on
+// without its files would test something else, and pass.
 class ScratchFolder {
 public:
     ScratchFolder();
@@ -52,6 +56,7 @@ public:
     std::string Join(const std::string &name) const { return path_ + "\\" + name; }
     // Writes bytes to a file below the folder (creating sub-folders).
     std::string WriteFile(const std::string &name, const std::vector<uint8_t> &bytes) const;
+    // A folder below this one with the folders above it; one already there is kept.
     std::string MakeFolder(const std::string &name) const;
 
 private:
@@ -113,6 +118,41 @@ HWND FindMessageBox(DWORD processId, const char *caption = "Tivorn");
 std::string MessageBoxText(HWND box);
 // Presses a button of a dialog as a click would.
 void PressButton(HWND dialog, int id);
+
+// Answers message boxes of this process from a thread of its own, while the
+// test's thread waits inside them: the first that has the caption, typed
+// into the name box's edit first when typed is given, for at most 15 s; or
+// every box, each with the button, until it ends.
+enum class Boxes { First, Every };
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(int button = IDOK, const char *caption = "Tivorn", const char *typed = nullptr);
+    explicit BoxAnswerer(Boxes every, int button = IDOK);
+    ~BoxAnswerer();
+    BoxAnswerer(const BoxAnswerer &) = delete;
+    BoxAnswerer &operator=(const BoxAnswerer &) = delete;
+
+    struct Box {
+        HWND owner;
+        std::string text;
+    };
+    // The boxes answered so far.
+    std::vector<Box> Seen();
+    // Ends the answering; the first box's text, empty if none came.
+    std::string Text();
+
+private:
+    void Run(Boxes which, int button);
+    void Stop();
+
+    const char *caption_;
+    std::string typed_;
+    bool type_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<Box> seen_;
+    std::thread thread_;
+};
 
 // A Tivorn.exe started by the test; ended (killed) at destruction if it is
 // still running.

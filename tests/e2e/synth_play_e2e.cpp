@@ -21,6 +21,7 @@
 
 #include "engine/korvel.h"
 #include "testing/midi_writer.h"
+#include "testing/win_test_support.h"
 #include "utils/com.h"
 
 namespace {
@@ -121,8 +122,7 @@ int main(int argc, char **argv) {
     stats.size = sizeof stats;
     while (started && g_endValue < 0 && static_cast<LONG>(deadline - GetTickCount()) > 0) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        tt::PumpMessages();
         if (newDefault && SynthOutputStats(&stats) && stats.renderedFrames >= 2ull * stats.sampleRate) {
             std::wstring id = RenderDeviceId(newDefault);
             if (id.empty()) {

@@ -73,7 +73,7 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
         SetWindowTextA(edit, "新しい名前");
         SendMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
         PumpMessages();
-        EXPECT_EQ(told.text(), "アルバム名を設定ファイル (KORVEL.ini) に書き込めませんでした。\n"
+        EXPECT_EQ(told.Text(), "アルバム名を設定ファイル (KORVEL.ini) に書き込めませんでした。\n"
                                "アルバム名は変更されていません。");
     }
     CloseHandle(holder);

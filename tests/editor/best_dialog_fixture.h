@@ -1,6 +1,5 @@
-// The best settings dialog's tests: a user who answers message boxes from a
-// thread of its own or types into an edit, and the real dialog over a scratch
-// MIDI folder.
+// The best settings dialog's tests: a user who types into an edit, and the
+// real dialog over a scratch MIDI folder.
 #ifndef TIVORN_TESTS_EDITOR_BEST_DIALOG_FIXTURE_H
 #define TIVORN_TESTS_EDITOR_BEST_DIALOG_FIXTURE_H
 
@@ -8,9 +7,7 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "editor/best_settings_dialog.h"
@@ -32,41 +29,6 @@ using bestbytes::Record;
 using R = BestSettingsResult;
 
 const char kSaveQuestion[] = "このベストの変更点を保存しますか？";
-
-// Answers the next message box of this process with a button, from a thread
-// of its own while the test's thread waits inside the box.
-class BoxAnswerer {
-public:
-    explicit BoxAnswerer(int button, const char *caption = "Tivorn", const char *text = nullptr)
-        : caption_(caption), typed_(text ? text : ""), type_(text != nullptr),
-          thread_([this, button] { Run(button); }) {}
-    ~BoxAnswerer() {
-        stop_ = true;
-        thread_.join();
-    }
-    const std::string &text() const { return text_; }
-
-private:
-    void Run(int button) {
-        DWORD start = GetTickCount();
-        while (!stop_ && GetTickCount() - start < 15000) {
-            if (HWND box = FindMessageBox(GetCurrentProcessId(), caption_)) {
-                text_ = MessageBoxText(box);
-                if (type_) SetDlgItemTextA(box, IDC_BEST_NAME, typed_.c_str());
-                PressButton(box, button);
-                return;
-            }
-            Sleep(10);
-        }
-    }
-
-    const char *caption_;
-    std::string typed_;
-    bool type_;
-    std::atomic<bool> stop_{false};
-    std::string text_;
-    std::thread thread_;
-};
 
 // Typed as the keyboard types it, one character after another.
 inline void Type(HWND edit, const wchar_t *text) {

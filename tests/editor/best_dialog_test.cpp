@@ -5,9 +5,7 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "editor/best_dialog_fixture.h"
@@ -76,16 +74,7 @@ TEST_F(BestDialogTest, AFullNamesTableFreezesTheFoldersOpenedAndTellsOnce) {
     Open({Record("T", {M("A\\a1.mid"), M("r.mid")})}, "T");
     Bytes before = Stored();
     Dialog().tree().SetNameCap(4);  // the root, A, B and r.mid
-    std::vector<std::string> told;
-    std::atomic<bool> done{false};
-    std::thread user([&] {  // answers every box until the test is done
-        HWND box = nullptr;
-        while (WaitUntil([&] { return done || (box = FindMessageBox(GetCurrentProcessId())) != nullptr; }) && !done) {
-            told.push_back(MessageBoxText(box));
-            PressButton(box, IDOK);
-            WaitUntil([&] { return !IsWindow(box); });
-        }
-    });
+    BoxAnswerer user(Boxes::Every);
     HTREEITEM a = Item({"A"});
     TreeView_Expand(tree_, a, TVE_EXPAND);
     TreeView_Expand(tree_, Item({"B"}), TVE_EXPAND);
@@ -93,11 +82,10 @@ TEST_F(BestDialogTest, AFullNamesTableFreezesTheFoldersOpenedAndTellsOnce) {
     EXPECT_EQ(Mark(a), 0x3000u);
     Dialog().state().dirty = true;
     Command(IDC_SAVE_BEST);
-    done = true;
-    JoinAnswering(user);
+    std::vector<BoxAnswerer::Box> told = user.Seen();
     EXPECT_EQ(Stored(), before);
     ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0].rfind("開いたフォルダの中身を加えると、ツリーに表示できる", 0), 0u) << told[0];
+    EXPECT_EQ(told[0].text.rfind("開いたフォルダの中身を加えると、ツリーに表示できる", 0), 0u) << told[0].text;
 }
 
 TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
@@ -110,7 +98,7 @@ TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
     {
         BoxAnswerer answer(IDCANCEL);
         SelectBest(0);
-        EXPECT_EQ(answer.text(), kSaveQuestion);
+        EXPECT_EQ(answer.Text(), kSaveQuestion);
     }
     EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1);
     EXPECT_EQ(Mark(Item({"r.mid"})), 0x1000u);
@@ -140,7 +128,7 @@ TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
     {
         BoxAnswerer answer(IDOK);
         Command(IDC_DELETE_BEST);
-        EXPECT_EQ(answer.text(), "このベストを削除してもよろしいですか？");
+        EXPECT_EQ(answer.Text(), "このベストを削除してもよろしいですか？");
     }
     EXPECT_EQ(Names(), (std::vector<std::string>{"T", "New"}));
     EXPECT_STREQ(shell_.player().CurrentBestName(), "New");
@@ -160,7 +148,7 @@ TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
     {
         BoxAnswerer answer(IDOK);  // the last best cannot go
         Command(IDC_DELETE_BEST);
-        EXPECT_EQ(answer.text(), "すべてのベストを削除することはできません。");
+        EXPECT_EQ(answer.Text(), "すべてのベストを削除することはできません。");
     }
     EXPECT_EQ(Names(), std::vector<std::string>{"T"});
     Command(IDC_OK);
@@ -180,7 +168,7 @@ TEST_F(BestDialogTest, AFailedSaveIsToldAndGivingUpKeepsTheDialogItsEditsAndTheH
     {  // a new best that was not written leaves the list again
         BoxAnswerer name(IDOK, "ベスト名の入力", "N"), answer(IDCANCEL);
         Command(IDC_NEW_BEST);
-        told.push_back(answer.text());
+        told.push_back(answer.Text());
     }
     EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 2);
     Key(Item({"r.mid"}), WM_CHAR, ' ');
@@ -188,7 +176,7 @@ TEST_F(BestDialogTest, AFailedSaveIsToldAndGivingUpKeepsTheDialogItsEditsAndTheH
         BoxAnswerer answer(IDCANCEL);
         SendMessageA(combo, CB_SETCURSEL, 1, 0);
         Command(command, command == IDC_OK ? BN_CLICKED : CBN_SELCHANGE);
-        told.push_back(answer.text());
+        told.push_back(answer.Text());
     }
     PumpMessages();
     EXPECT_EQ(shell_.closes, 0);

@@ -103,7 +103,7 @@ TEST_F(BestSettingsTest, TheSaveQuestionAndTheRebuildModes) {
     {
         BoxAnswerer answer(IDCANCEL);
         EXPECT_EQ(dialog_.SaveBest(nullptr, true, kSaveRebuild), kSaveCancelled);
-        EXPECT_EQ(answer.text(), kSaveQuestion);
+        EXPECT_EQ(answer.Text(), kSaveQuestion);
     }
     {
         BoxAnswerer answer(IDNO);

@@ -1,40 +1,17 @@
-// The helpers' plain decisions: separators in Shift-JIS paths, the hand-over
-// command table, the listing filter and order, folder paths and the hotkey
-// filter.  Shift-JIS bytes are escapes: "\x83\x5c" (a katakana) and
-// "\x95\x5c" (a kanji) both end in the byte of a backslash.
+// The helpers' plain decisions: the hand-over command table, folder paths
+// and the hotkey filter.  Shift-JIS bytes are escapes: "\x83\x5c" (a
+// katakana) and "\x95\x5c" (a kanji) both end in the byte of a backslash.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "utils/ansi_text.h"
 #include "korvel/handover/command_line.h"
-#include "korvel/system/folder_names.h"
-#include "utils/folder_listing.h"
 #include "korvel/hotkeys/hotkey_filter.h"
+#include "korvel/system/folder_names.h"
 
 namespace {
-
-TEST(Separators, TrailBytesThatLookLikeBackslashesAreNotSeparators) {
-    const char path[] = "C:\\\x83\x5c\\\x95\x5c.mid";
-    EXPECT_TRUE(ansi::IsSeparatorAt(path, path + 2));
-    EXPECT_FALSE(ansi::IsSeparatorAt(path, path + 4));
-    EXPECT_TRUE(ansi::IsSeparatorAt(path, path + 5));
-    EXPECT_FALSE(ansi::IsSeparatorAt(path, path + 7));
-    EXPECT_EQ(ansi::LastSeparator(path), path + 5);
-
-    const char endsInTrail[] = "D:/Music\\\x83\x5c";
-    EXPECT_EQ(ansi::LastSeparator(endsInTrail), endsInTrail + 8);
-    EXPECT_FALSE(ansi::IsSeparatorAt(endsInTrail, endsInTrail + 10));
-    EXPECT_TRUE(ansi::IsSeparatorAt(endsInTrail, endsInTrail + 2));
-
-    EXPECT_EQ(ansi::LastSeparator("song.mid"), nullptr);
-    EXPECT_EQ(ansi::LastSeparator("\x83\x5c\x95\x5c"), nullptr);
-    EXPECT_EQ(ansi::LastSeparator(nullptr), nullptr);
-    const char damaged[] = "a\\\x83";  // a lead byte cut off by the terminator
-    EXPECT_EQ(ansi::LastSeparator(damaged), damaged + 1);
-}
 
 TEST(HandOverCode, CommandsInAnyCaseWithBlanksAndQuotes) {
     const char *lines[] = {"/next", "/rewind", "/stop", "/nextbest", "/restart", "/menu"};
@@ -51,24 +28,6 @@ TEST(HandOverCode, AnythingElseSendsNothing) {
                              "\x83\x5c", "/next\x83", "C:\\a.mid", "/"})
         EXPECT_EQ(korvel::HandOverCode(line), korvel::kNoCommand) << line;
     EXPECT_EQ(korvel::HandOverCode(std::string(100000, 'x').c_str()), korvel::kNoCommand);
-}
-
-// The cases of file names are covered through the DLL's ListFolder; these
-// are the filter forms it never receives from the program.
-TEST(ListingFilter, WildcardsAndLiteralFilters) {
-    for (const char *filter : {static_cast<const char *>(nullptr), "", "*", "*.*"})
-        EXPECT_TRUE(listing::PassesFilter("x.midi", filter));
-    EXPECT_TRUE(listing::PassesFilter("Readme.TXT", "readme.txt"));
-    EXPECT_FALSE(listing::PassesFilter("other.txt", "readme.txt"));
-    EXPECT_FALSE(listing::PassesFilter("xmid", "*.mid"));
-    EXPECT_TRUE(listing::IsDotEntry(".."));
-    EXPECT_FALSE(listing::IsDotEntry("..."));
-}
-
-TEST(ListingOrder, NamesEqualButForCaseKeepAFixedOrder) {
-    std::vector<std::string> names = {"b", "a", "~", "A", "Z", "\x83\x5c", "_"};
-    listing::SortNames(&names);
-    EXPECT_EQ(names, (std::vector<std::string>{"_", "A", "a", "b", "Z", "~", "\x83\x5c"}));
 }
 
 std::string Dropped(const char *path) {

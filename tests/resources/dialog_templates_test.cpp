@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "resources/resource_ids.h"
+#include "testing/win_test_support.h"
 
 namespace {
 
@@ -148,18 +149,6 @@ private:
     HWND window_;
 };
 
-std::string WindowText(HWND window) {
-    char text[512] = {};
-    GetWindowTextA(window, text, ARRAYSIZE(text));
-    return text;
-}
-
-std::string ClassOf(HWND window) {
-    char name[64] = {};
-    GetClassNameA(window, name, ARRAYSIZE(name));
-    return name;
-}
-
 // A control's rectangle in its dialog's client coordinates.
 RECT Placed(HWND control, HWND dialog) {
     RECT r;
@@ -171,8 +160,8 @@ RECT Placed(HWND control, HWND dialog) {
 // Frames (group boxes, the tab control) hold other controls; nothing else may
 // cover another control.
 bool IsFrame(HWND control) {
-    return ClassOf(control) == "SysTabControl32" ||
-           (ClassOf(control) == "Button" && (GetWindowLongPtrA(control, GWL_STYLE) & kType) == BS_GROUPBOX);
+    return tt::ClassName(control) == "SysTabControl32" ||
+           (tt::ClassName(control) == "Button" && (GetWindowLongPtrA(control, GWL_STYLE) & kType) == BS_GROUPBOX);
 }
 
 // Edits and trees turn WS_BORDER into a sunken client edge when they are
@@ -183,7 +172,7 @@ bool HasBorder(HWND window) {
 }
 
 void CheckDialog(const TemplateLayout &layout, HWND window) {
-    EXPECT_EQ(WindowText(window), layout.caption);
+    EXPECT_EQ(tt::WindowText(window), layout.caption);
     DWORD style = static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE));
     EXPECT_EQ(style & layout.style, layout.style) << std::hex << style;
     EXPECT_EQ(style & layout.absentStyle, 0u) << std::hex << style;
@@ -212,9 +201,9 @@ void CheckControls(const TemplateLayout &layout, HWND dialog) {
         HWND child = children[i];
         SCOPED_TRACE("control " + std::to_string(i) + " (id " + std::to_string(c.id) + ")");
         EXPECT_EQ(GetDlgCtrlID(child), c.id);
-        EXPECT_EQ(lstrcmpiA(ClassOf(child).c_str(), c.className), 0) << ClassOf(child);
+        EXPECT_EQ(lstrcmpiA(tt::ClassName(child).c_str(), c.className), 0) << tt::ClassName(child);
         if (c.text) {
-            EXPECT_EQ(WindowText(child), c.text);
+            EXPECT_EQ(tt::WindowText(child), c.text);
         }
 
         DWORD style = static_cast<DWORD>(GetWindowLongPtrA(child, GWL_STYLE));

@@ -4,9 +4,7 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 
 #include "resources/resource_ids.h"
 #include "shell/resident_window_fixture.h"
@@ -173,39 +171,6 @@ TEST_F(AboutViewTest, AboutAndTheBestSettingsDialogEachKeepTheirKeysAndTheDialog
     EXPECT_FALSE(IsWindow(about));
     EXPECT_TRUE(ShellIdle(app_.shell()));
 }
-
-// Answers the first message box of this process with OK, as a user would,
-// and keeps its text.
-class BoxAnswerer {
-public:
-    BoxAnswerer() : thread_([this] { Run(); }) {}
-    ~BoxAnswerer() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-    }
-    std::string Text() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-        return text_;
-    }
-
-private:
-    void Run() {
-        DWORD start = GetTickCount();
-        while (!stop_ && GetTickCount() - start < 15000) {
-            if (HWND box = FindMessageBox(GetCurrentProcessId())) {
-                text_ = MessageBoxText(box);
-                PressButton(box, IDOK);
-                return;
-            }
-            Sleep(10);
-        }
-    }
-
-    std::atomic<bool> stop_{false};
-    std::string text_;
-    std::thread thread_;
-};
 
 TEST_F(AboutViewTest, HelpIsLookedForBesideTheProgramOnlyAndItsAbsenceIsReported) {
     char program[MAX_PATH];

@@ -25,9 +25,10 @@ namespace {
 
 using namespace tt;
 
-class TrayMenuTest : public ::testing::Test {
+class TrayMenuTest : public ProgramKeyFixture {
 protected:
     void SetUp() override {
+        ProgramKeyFixture::SetUp();
         app_.shell().resident = app_.CreateResidentWindow();
         ASSERT_NE(app_.shell().resident, nullptr);
         LoadPopupMenu(app_.shell());
@@ -43,13 +44,14 @@ protected:
         PumpMessages();
         app_.tray().FreeBestNames();
         app_.player().SetCurrentBestName(nullptr);
+        ProgramKeyFixture::TearDown();
     }
 
-    void WriteBests(const std::vector<std::string> &names) {
+    // Bests of these names, each with one song.
+    static std::vector<bestbytes::Bytes> Named(const std::vector<std::string> &names) {
         std::vector<bestbytes::Bytes> records;
         for (const std::string &name : names) records.push_back(bestbytes::Record(name, {"C:\\a.mid"}));
-        bestbytes::Bytes file = bestbytes::File(records);
-        data_.WriteFile("KORVEL.dat", std::vector<uint8_t>(file.begin(), file.end()));
+        return records;
     }
 
     std::string Label(int position) {
@@ -98,7 +100,6 @@ protected:
     }
 
     Application app_{GetModuleHandleA(nullptr), TestRegistryRoot()};
-    ScratchFolder data_;
     HMENU tray_ = nullptr;
 };
 
@@ -107,7 +108,7 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
     for (int i = 0; i < 11; ++i) names.push_back("Best " + std::to_string(i));
     names[3] = "Rock & Roll";
     names[7] = "ソース";  // a name with a 0x5C trail byte
-    WriteBests(names);
+    WriteBests(Named(names));
     app_.player().SetCurrentBestName("Best 9");
     ASSERT_EQ(app_.tray().BuildBestMenu(kRebuildBestMenu), 1);
 
@@ -138,7 +139,7 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
     // Ten bests: the tenth is the last with a mnemonic; the rebuild replaces
     // the old items rather than adding to them.
     names.resize(10);
-    WriteBests(names);
+    WriteBests(Named(names));
     ASSERT_EQ(app_.tray().BuildBestMenu(kRebuildBestMenu), 1);
     EXPECT_EQ(GetMenuItemCount(tray_), 10 + staticItems);
     EXPECT_EQ(Label(9), "1&0 Best 9");
@@ -146,13 +147,13 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
 }
 
 TEST_F(TrayMenuTest, TheCheckFollowsTheExactNameOnly) {
-    WriteBests({"Jazz", "jazz", "Jazz "});
+    WriteBests(Named({"Jazz", "jazz", "Jazz "}));
     app_.player().SetCurrentBestName("jazz");
     app_.tray().BuildBestMenu(kRebuildBestMenu);
     EXPECT_EQ(CheckedPositions(), std::vector<int>{1});
 
     // Mode 1 only moves the mark; it does not read the file.
-    WriteBests({"Other"});
+    WriteBests(Named({"Other"}));
     app_.player().SetCurrentBestName("Jazz");
     ASSERT_EQ(app_.tray().BuildBestMenu(kMarkCurrentBest), 1);
     EXPECT_EQ(CheckedPositions(), std::vector<int>{0});
@@ -169,7 +170,7 @@ TEST_F(TrayMenuTest, TheCheckFollowsTheExactNameOnly) {
 }
 
 TEST_F(TrayMenuTest, AnUnreadableFileLeavesNoBestsInMenuOrList) {
-    WriteBests({"A", "B"});
+    WriteBests(Named({"A", "B"}));
     app_.tray().BuildBestMenu(kRebuildBestMenu);
     ASSERT_EQ(app_.tray().BestMenuItemCount(), 2);
     DeleteFileA(app_.store().bestFile());
@@ -186,7 +187,7 @@ TEST_F(TrayMenuTest, AnUnreadableFileLeavesNoBestsInMenuOrList) {
 }
 
 TEST_F(TrayMenuTest, PlayItemsFollowThePlayingState) {
-    WriteBests({"A"});
+    WriteBests(Named({"A"}));
     app_.tray().BuildBestMenu(kRebuildBestMenu);  // the items are found by command wherever they moved
     app_.tray().SetPlayMenuState(1);
     EXPECT_TRUE(Grayed(IDM_PLAY));

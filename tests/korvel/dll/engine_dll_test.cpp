@@ -6,16 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "engine/korvel.h"
 #include "testing/midi_writer.h"
+#include "testing/sf2_writer.h"
 #include "testing/win_test_support.h"
 
 namespace {
@@ -41,43 +39,6 @@ bool PollUntil(const std::function<bool()> &done) {
         if (GetTickCount() - start > 20000) return false;
     return true;
 }
-
-// Answers every message box of this process with OK, as a user would, and
-// keeps its owner and what it said.
-class BoxWatcher {
-public:
-    BoxWatcher()
-        : thread_([this] {
-              for (; !done_; Sleep(20))
-                  if (HWND box = tt::FindMessageBox(GetCurrentProcessId())) {
-                      Box seen = {GetWindow(box, GW_OWNER), tt::MessageBoxText(box)};
-                      {
-                          std::lock_guard<std::mutex> lock(mutex_);
-                          boxes_.push_back(seen);
-                      }
-                      tt::PressButton(box, IDOK);
-                      while (IsWindow(box) && !done_) Sleep(5);
-                  }
-          }) {}
-    ~BoxWatcher() {
-        done_ = true;
-        thread_.join();
-    }
-    struct Box {
-        HWND owner;
-        std::string text;
-    };
-    std::vector<Box> Seen() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return boxes_;
-    }
-
-private:
-    std::atomic<bool> done_{false};
-    std::mutex mutex_;
-    std::vector<Box> boxes_;
-    std::thread thread_;
-};
 
 // A tune of 50 ms notes on channel 0.
 Bytes ShortTune() { return midiw::Tune({60, 62, 64}, 48); }
@@ -111,66 +72,6 @@ std::string WithoutTime(const std::string &line) { return line.substr(line.find(
 const std::vector<std::string> kChordSilence = {"80 3C 40 *", "B0 40 00 *", "B0 78 00 *", "B0 7B 00 *",
                                                 "81 43 40 *", "B1 40 00 *", "B1 78 00 *", "B1 7B 00 *",
                                                 "89 24 40 *", "B9 40 00 *", "B9 78 00 *", "B9 7B 00 *"};
-
-void PutLE(Bytes &out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-Bytes Chunk(const char *id, const Bytes &body) {
-    Bytes out(id, id + 4);
-    PutLE(out, static_cast<uint32_t>(body.size()), 4);
-    out.insert(out.end(), body.begin(), body.end());
-    if (body.size() % 2) out.push_back(0);
-    return out;
-}
-
-Bytes List(const char *type, std::initializer_list<Bytes> chunks) {
-    Bytes body(type, type + 4);
-    for (const Bytes &chunk : chunks) body.insert(body.end(), chunk.begin(), chunk.end());
-    return Chunk("LIST", body);
-}
-
-// count records of size bytes, all zero but for the fields set by fill.
-Bytes Records(int count, int size, const std::function<void(Bytes &, int)> &fill) {
-    Bytes out;
-    for (int i = 0; i < count; ++i) {
-        Bytes record;
-        fill(record, i);
-        record.resize(static_cast<size_t>(size), 0);
-        out.insert(out.end(), record.begin(), record.end());
-    }
-    return out;
-}
-
-// The smallest SoundFont there is: one preset playing one instrument with
-// one short sample, every list closed by its terminal record.
-Bytes TinySoundFont() {
-    Bytes name(20, 0);
-    auto named = [&name](Bytes &r) { r.insert(r.end(), name.begin(), name.end()); };
-    Bytes info = List("INFO", {Chunk("ifil", {2, 0, 1, 0})});
-    Bytes sdta = List("sdta", {Chunk("smpl", Bytes(2 * (100 + 46), 0))});
-    Bytes pdta = List("pdta",
-                      {Chunk("phdr", Records(2, 38, [&](Bytes &r, int i) { named(r); PutLE(r, 0, 4); PutLE(r, i, 2); })),
-                       Chunk("pbag", Records(2, 4, [](Bytes &r, int i) { PutLE(r, i, 2); })),
-                       Chunk("pmod", Records(1, 10, [](Bytes &, int) {})),
-                       Chunk("pgen", Records(2, 4, [](Bytes &r, int i) { PutLE(r, i ? 0 : 41, 2); })),
-                       Chunk("inst", Records(2, 22, [&](Bytes &r, int i) { named(r); PutLE(r, i, 2); })),
-                       Chunk("ibag", Records(2, 4, [](Bytes &r, int i) { PutLE(r, i, 2); })),
-                       Chunk("imod", Records(1, 10, [](Bytes &, int) {})),
-                       Chunk("igen", Records(2, 4, [](Bytes &r, int i) { PutLE(r, i ? 0 : 53, 2); })),
-                       Chunk("shdr", Records(2, 46, [&](Bytes &r, int i) {
-                           named(r);
-                           for (uint32_t at : {0u, 100u, 10u, 90u}) PutLE(r, i ? 0 : at, 4);
-                           PutLE(r, i ? 0 : 44100, 4);
-                           r.push_back(60);
-                           r.push_back(0);
-                           PutLE(r, 0, 2);
-                           PutLE(r, i ? 0 : 1, 2);
-                       }))});
-    Bytes body = {'s', 'f', 'b', 'k'};
-    for (const Bytes *list : {&info, &sdta, &pdta}) body.insert(body.end(), list->begin(), list->end());
-    return Chunk("RIFF", body);
-}
 
 class EngineDll : public ::testing::Test {
 protected:
@@ -489,7 +390,7 @@ TEST_F(EngineDll, ReadingAtOnceOrNotPlaysTheSameAndFaultsOfTheFileAreQuiet) {
     EXPECT_EQ(played[0], played[1]);
     EXPECT_EQ(played[1].size(), 23u);
 
-    BoxWatcher boxes;
+    tt::BoxAnswerer boxes(tt::Boxes::Every);
     Track broken;
     broken.NoteOn(0, 0, 60, 100).Raw({0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 60, 0}).End();
     std::string damaged = Write("damaged.mid", midiw::File(0, 96, {broken}));
@@ -528,12 +429,12 @@ TEST_F(EngineDll, WhenNothingCanPlayOneBoxSaysWhy) {
         EngineClose();
         tt::program_key::WriteString(kEngineKey, "Output", setting);
         ASSERT_TRUE(EngineInit());
-        BoxWatcher watcher;
+        tt::BoxAnswerer watcher(tt::Boxes::Every);
         ASSERT_TRUE(OpenSong(tune.c_str(), 1)) << setting;
         EXPECT_FALSE(StartSong(OnEndA)) << setting;
         EXPECT_EQ(ReportPlayError(preview, owner), 0) << setting;  // for the player and a preview alike
         preview ^= 1;
-        std::vector<BoxWatcher::Box> boxes = watcher.Seen();
+        std::vector<tt::BoxAnswerer::Box> boxes = watcher.Seen();
         ASSERT_EQ(boxes.size(), 1u) << setting;
         EXPECT_EQ(boxes[0].owner, owner);
         EXPECT_GT(boxes[0].text.size(), 20u) << setting;
@@ -548,21 +449,21 @@ TEST_F(EngineDll, WhenNothingCanPlayOneBoxSaysWhy) {
 // mapper's own failure; the next song says only the latter.
 TEST_F(EngineDll, TheSynthesizerSaysWhatStopsItAndTellsOfABadSoundFontOnce) {
     std::string tune = Write("tune.mid", ShortTune());
-    Bytes cut = TinySoundFont();
+    Bytes cut = sf2w::Simple().Build();
     cut.resize(cut.size() - 50);  // the sample headers cut short
     const struct {
         std::string font;
         const char *reason;  // null: the font is good
-    } cases[] = {{Write("good.sf2", TinySoundFont()), nullptr},
+    } cases[] = {{Write("good.sf2", sf2w::Simple().Build()), nullptr},
                  {scratch_.Join("missing.sf2"), "ファイルが見つかりません。"},
                  {Write("cut.sf2", cut), "ファイルが壊れています。"}};
     for (const auto &c : cases) {
         EngineClose();
         tt::program_key::WriteString(kEngineKey, "Output", "synth:" + c.font);
         ASSERT_TRUE(EngineInit());
-        std::vector<BoxWatcher::Box> boxes;
+        std::vector<tt::BoxAnswerer::Box> boxes;
         for (int song = 0; song < 2; ++song) {
-            BoxWatcher watcher;
+            tt::BoxAnswerer watcher(tt::Boxes::Every);
             ASSERT_TRUE(OpenSong(tune.c_str(), 1));
             EXPECT_FALSE(StartSong(OnEndA)) << c.font;
             EXPECT_EQ(ReportPlayError(0, nullptr), 0) << c.font;

@@ -30,7 +30,7 @@ void FromAnotherThread(const std::function<void()> &work) {
         work();
         done = true;
     });
-    EXPECT_TRUE(kt::WaitUntil([&] { return done.load(); }, 60000));
+    EXPECT_TRUE(tt::WaitUntil([&] { return done.load(); }, 60000));
     other.join();
 }
 
@@ -81,7 +81,7 @@ void SendKey(WORD vk, bool down) {
     input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
     input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
     SendInput(1, &input, sizeof input);
-    kt::PumpMessages();
+    tt::PumpMessages();
 }
 
 // A keystroke as the user types it.
@@ -115,7 +115,7 @@ protected:
         SetFocus(focus.handle());
         focus.keys.clear();
         Press('Q');
-        if (!kt::WaitUntil([&] { return focus.HasKey('Q'); }, 5000))
+        if (!tt::WaitUntil([&] { return focus.HasKey('Q'); }, 5000))
             GTEST_SKIP() << "injected keys do not reach the focused window here";
     }
     void TearDown() override {
@@ -126,7 +126,7 @@ protected:
     // absence in the focused window is not mere slowness.
     bool Settled() {
         Press('Z');
-        return kt::WaitUntil([&] { return focus.HasKey('Z'); }, 5000);
+        return tt::WaitUntil([&] { return focus.HasKey('Z'); }, 5000);
     }
 
     static kt::RecordingWindow *focusWindow;
@@ -142,7 +142,7 @@ TEST_F(Hook, HotkeysSendTheirCodesAndAreSwallowed) {
     focus.keys.clear();
     Press(VK_F9, {VK_CONTROL});
     Press(VK_F10, {VK_SHIFT, VK_MENU});
-    ASSERT_TRUE(kt::WaitUntil([&] { return resident.codes.size() == 2; }));
+    ASSERT_TRUE(tt::WaitUntil([&] { return resident.codes.size() == 2; }));
     ASSERT_TRUE(Settled());
     EXPECT_EQ(resident.codes, (Codes{TIVORN_CODE_NEXT, TIVORN_CODE_MENU}));
     EXPECT_TRUE(focus.HasKey(VK_CONTROL));
@@ -170,7 +170,7 @@ TEST_F(Hook, DecidesWhileTheInstallingThreadIsBusyAndIsRemovedFromIt) {
         Press('Z');
     });
     typist.join();
-    ASSERT_TRUE(kt::WaitUntil([&] { return focus.HasKey('Z') && resident.codes.size() == 1; }));
+    ASSERT_TRUE(tt::WaitUntil([&] { return focus.HasKey('Z') && resident.codes.size() == 1; }));
     EXPECT_EQ(resident.codes, Codes{TIVORN_CODE_NEXT});
     EXPECT_FALSE(focus.HasKey(VK_F9) || focus.HasKey(kMaskKey)) << "the hotkey was not swallowed, or masked without Alt";
 
@@ -188,7 +188,7 @@ TEST_F(Hook, NextGoesToThePlaybackOwner) {
     SetPlaybackOwner(preview.handle(), 1);
     Press(VK_F9, {VK_CONTROL});
     Press(VK_F10, {VK_SHIFT, VK_MENU});
-    ASSERT_TRUE(kt::WaitUntil([&] { return preview.codes.size() == 1 && resident.codes.size() == 1; }));
+    ASSERT_TRUE(tt::WaitUntil([&] { return preview.codes.size() == 1 && resident.codes.size() == 1; }));
     EXPECT_EQ(preview.codes, Codes{TIVORN_CODE_NEXT});
     EXPECT_EQ(resident.codes, Codes{TIVORN_CODE_MENU});
 }
@@ -197,7 +197,7 @@ TEST_F(Hook, SettingsSavedAfterInstallTakeEffect) {
     // The advanced settings dialog saves the block after it reinstalled the hook.
     SavedSettings::WriteHotkeys(VK_F11, 0);
     Press(VK_F11);
-    ASSERT_TRUE(kt::WaitUntil([&] { return resident.codes.size() == 1; }));
+    ASSERT_TRUE(tt::WaitUntil([&] { return resident.codes.size() == 1; }));
     Press(VK_F9, {VK_CONTROL});
     Press(VK_F10, {VK_SHIFT, VK_MENU});
     ASSERT_TRUE(Settled());

@@ -15,21 +15,12 @@
 
 #include "engine/korvel.h"
 #include "utils/ansi_text.h"
-#include "utils/code_page.h"
 #include "utils/folder_listing.h"
-#include "utils/folder_listing_calls.h"
 #include "tests/korvel/dll/korvel_test_windows.h"
 
 namespace {
 
 using Names = std::vector<std::string>;
-
-TEST(Separators, LeadBytesAreThoseOfTheSystemCodePage) {
-    ASSERT_EQ(GetACP(), 932u);
-    for (int b = 0; b < 256; ++b)
-        EXPECT_EQ(ansi::IsLeadByte(static_cast<unsigned char>(b)), IsDBCSLeadByteEx(932, static_cast<BYTE>(b)) != 0)
-            << b;
-}
 
 // Every name of a listing, released as the program releases them.
 Names Listed(const std::string &pattern, int kind, const char *filter) {
@@ -46,10 +37,10 @@ Names Listed(const std::string &pattern, int kind, const char *filter) {
 }
 
 TEST(ListFolder, NamesInOrderFilteredByTheWholeExtension) {
-    kt::ScratchFolder scratch;
+    tt::ScratchFolder scratch;
     for (const char *name : {"b.mid", "A.MID", "_x.mid", "10.mid", "2.mid", "ソ.mid", "表.Mid", "a.mid.txt",
                              "x.midi", ".mid", "readme"})
-        scratch.MakeFile(name);
+        scratch.WriteFile(name, {'x'});
     for (const char *name : {"Sub", "album", "ソフト", "_1"}) scratch.MakeFolder(name);
 
     // The search pattern may also find x.midi through its short name.
@@ -69,8 +60,8 @@ TEST(ListFolder, NamesInOrderFilteredByTheWholeExtension) {
 // could never be opened: the listing gives its short name instead, which
 // can, and where the volume keeps none, leaves it out and says so.
 TEST(ListFolder, ANameOutsideTheCodePageIsListedByOneThatOpensOrLeftOut) {
-    kt::ScratchFolder scratch;
-    scratch.MakeFile("a.mid");
+    tt::ScratchFolder scratch;
+    scratch.WriteFile("a.mid", {'x'});
     const std::string base = scratch.Join("");  // ASCII: a scratch folder of the temporary folder
     std::wstring folder(base.begin(), base.end());
     HANDLE file = CreateFileW((folder + L"caf\u00e9 \u00e0 la carte.mid").c_str(), GENERIC_WRITE, 0, nullptr,
@@ -89,38 +80,8 @@ TEST(ListFolder, ANameOutsideTheCodePageIsListedByOneThatOpensOrLeftOut) {
     EXPECT_EQ(entries.leftOut, std::vector<std::wstring>{L"caf\u00e9 \u00e0 la carte.mid"});
 }
 
-TEST(CodePage, SpellsOnlyWhatReadsBackAsItself) {
-    std::string spelt;
-    EXPECT_TRUE(codepage::Spell(L"\u30bd\u8868\uff5e.mid", &spelt));
-    EXPECT_EQ(spelt, "ソ表～.mid");
-    // Look-alikes ("e", "～") and characters with no spelling at all.
-    for (const wchar_t *name : {L"caf\u00e9", L"\u301c", L"\ud55c", L"\U0001F3B5"})
-        EXPECT_FALSE(codepage::Spell(name, &spelt)) << static_cast<unsigned>(name[0]);
-}
-
-// A search the system ends with an error part way (the network, a drive
-// unplugged) gives no listing at all, never the names read before it.
-int g_entriesBeforeCut;
-BOOL WINAPI CutShort(HANDLE search, WIN32_FIND_DATAW *entry) {
-    if (g_entriesBeforeCut-- > 0) return FindNextFileW(search, entry);
-    SetLastError(ERROR_UNEXP_NET_ERR);
-    return FALSE;
-}
-
-TEST(ListFolder, AListingCutShortIsNoListing) {
-    kt::ScratchFolder scratch;
-    for (const char *name : {"a.mid", "b.mid", "c.mid"}) scratch.MakeFile(name);
-    listing::FolderEntries entries;
-    for (int cut : {2, 100}) {
-        g_entriesBeforeCut = cut;
-        bool listed = listing::ListEntries(scratch.Join("*.*").c_str(), &entries, listing::ShortNames::Volume, CutShort);
-        EXPECT_EQ(listed, cut == 100);
-        EXPECT_EQ(entries.files, cut == 100 ? (Names{"a.mid", "b.mid", "c.mid"}) : Names{});
-    }
-}
-
 TEST(ListFolder, NothingToListGivesNull) {
-    kt::ScratchFolder scratch;
+    tt::ScratchFolder scratch;
     std::string empty = scratch.MakeFolder("empty");
     std::string tooLong = scratch.Join(std::string(300, 'a')) + "\\*.*";
     for (const std::string &pattern : {empty + "\\*.*", scratch.Join("missing\\*.*"), tooLong}) {
@@ -128,7 +89,7 @@ TEST(ListFolder, NothingToListGivesNull) {
         EXPECT_EQ(Listed(pattern, 1, nullptr), Names{}) << pattern;
         EXPECT_FALSE(FileExists(pattern.c_str(), 0));
     }
-    scratch.MakeFile("x.mid");
+    scratch.WriteFile("x.mid", {'x'});
     EXPECT_EQ(Listed(scratch.Join("*.*"), 2, nullptr), Names{});
     int last = 7;
     EXPECT_EQ(ListFolder(nullptr, 1, &last, nullptr), nullptr);
@@ -263,16 +224,16 @@ TEST_F(Registry, OtherRootsAreRefused) {
 }
 
 TEST(ResolveShortcut, TargetOfAShortcutAndNothingForDamage) {
-    kt::ScratchFolder scratch;
+    tt::ScratchFolder scratch;
     scratch.MakeFolder("ソフト");
-    std::string song = scratch.MakeFile("ソフト\\表.mid");
+    std::string song = scratch.WriteFile("ソフト\\表.mid", {'x'});
     std::string lnk = scratch.Join("表ソ.lnk");
     ASSERT_TRUE(tt::MakeShortcut(lnk, song));
     char target[KORVEL_PATH_BUFFER];
     ASSERT_TRUE(ResolveShortcut(lnk.c_str(), target));
     EXPECT_TRUE(ansi::EqualNoCase(target, song.c_str())) << target;
 
-    std::string damaged = scratch.MakeFile("damaged.lnk", std::string(200, 'L'));
+    std::string damaged = scratch.WriteFile("damaged.lnk", std::vector<uint8_t>(200, 'L'));
     for (const std::string &path : {damaged, scratch.Join("missing.lnk"), std::string()}) {
         std::memset(target, 'x', sizeof target);
         EXPECT_FALSE(ResolveShortcut(path.c_str(), target)) << path;
@@ -291,19 +252,11 @@ public:
     bool found() const { return found_; }
 
 private:
-    static BOOL CALLBACK Find(HWND window, LPARAM param) {
-        auto *self = reinterpret_cast<PickerDriver *>(param);
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        char title[128] = {};
-        GetWindowTextA(window, title, sizeof title);
-        if (process != GetCurrentProcessId() || !IsWindowVisible(window) || self->caption_ != title) return TRUE;
-        self->dialog_ = window;
-        return FALSE;
-    }
     void Run() {
-        for (DWORD start = GetTickCount(); !dialog_ && GetTickCount() - start < 15000; Sleep(20))
-            EnumWindows(Find, reinterpret_cast<LPARAM>(this));
+        for (DWORD start = GetTickCount(); !dialog_ && GetTickCount() - start < 15000; Sleep(20)) {
+            for (HWND window : tt::ProcessWindows(GetCurrentProcessId(), true))
+                if (!dialog_ && tt::WindowText(window) == caption_) dialog_ = window;
+        }
         if (!dialog_) return;
         found_ = true;
         if (select_) SendMessageA(dialog_, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(select_));

@@ -8,18 +8,6 @@
 
 namespace kt {
 
-std::string ScratchFolder::MakeFile(const std::string &name, const std::string &content) const {
-    std::string path = WriteFile(name, std::vector<uint8_t>(content.begin(), content.end()));
-    EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << path;
-    return path;
-}
-
-std::string ScratchFolder::MakeFolder(const std::string &name) const {
-    std::string path = Join(name);
-    EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path;
-    return path;
-}
-
 RecordingWindow::RecordingWindow(const char *title, bool resident) {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = Proc;

@@ -1,5 +1,5 @@
-// Windows helpers of the engine's tests: the shared test helpers, and a
-// window that records the WM_COPYDATA codes and the keys it receives.
+// The window both Windows test programs of the engine library stand up: it
+// records the WM_COPYDATA codes and the keys it receives.
 #ifndef TIVORN_TESTS_KORVEL_TEST_WINDOWS_H
 #define TIVORN_TESTS_KORVEL_TEST_WINDOWS_H
 
@@ -12,16 +12,6 @@
 #include "testing/win_test_support.h"
 
 namespace kt {
-
-using tt::PumpMessages;
-using tt::WaitUntil;
-
-// A folder under %TEMP%, removed with its contents.
-class ScratchFolder : public tt::ScratchFolder {
-public:
-    std::string MakeFile(const std::string &name, const std::string &content = "x") const;
-    std::string MakeFolder(const std::string &name) const;
-};
 
 // A top-level window of the creating thread.  Titled "Tivorn" and marked
 // resident, it stands for the running copy's window.

@@ -248,11 +248,12 @@ TEST(SoundFontReader, HugeFilesAreBoundedByTheirSize) {
         return true;
     });
     SparseSource huge;
-    huge.head = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 's', 'f', 'b', 'k'};
-    const Bytes infoList = sf2w::List("INFO", info);
-    huge.head.insert(huge.head.end(), infoList.begin(), infoList.end());
-    const Bytes sdta{'L', 'I', 'S', 'T', 12, 0, 0, 0x80, 's', 'd', 't', 'a', 's', 'm', 'p', 'l', 0, 0, 0, 0x80};
-    huge.head.insert(huge.head.end(), sdta.begin(), sdta.end());
+    huge.head = sf2w::Chunk("RIFF", {'s', 'f', 'b', 'k'});  // its size is set below
+    Bytes infoList = sf2w::List("INFO", info), samples = sf2w::ChunkHeader("smpl", 0x80000000u);
+    Bytes sdta = sf2w::ChunkHeader("LIST", 12 + 0x80000000u);
+    sdta.insert(sdta.end(), {'s', 'd', 't', 'a'});
+    for (const Bytes *part : {&infoList, &sdta, &samples})
+        huge.head.insert(huge.head.end(), part->begin(), part->end());
     huge.tail = sf2w::List("pdta", pdta);
     huge.tailAt = huge.head.size() + 0x80000000u;
     huge.size = huge.tailAt + huge.tail.size();
