@@ -1,50 +1,11 @@
-// The helpers' plain decisions: the hand-over command table, folder paths
-// and the hotkey filter.  Shift-JIS bytes are escapes: "\x83\x5c" (a
-// katakana) and "\x95\x5c" (a kanji) both end in the byte of a backslash.
+// The hotkey filter's decisions.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
 #include <vector>
 
-#include "korvel/handover/command_line.h"
 #include "korvel/hotkeys/hotkey_filter.h"
-#include "korvel/system/folder_names.h"
 
 namespace {
-
-TEST(HandOverCode, CommandsInAnyCaseWithBlanksAndQuotes) {
-    const char *lines[] = {"/next", "/rewind", "/stop", "/nextbest", "/restart", "/menu"};
-    for (int code = 0; code < 6; ++code) EXPECT_EQ(korvel::HandOverCode(lines[code]), code);
-    EXPECT_EQ(korvel::HandOverCode("  /NextBest \r\n"), 3);
-    EXPECT_EQ(korvel::HandOverCode(" \" /rewind \" "), 1);
-    EXPECT_EQ(korvel::HandOverCode("\"/menu"), 5);  // unterminated quote
-    for (const char *empty : {"", "  \t ", "\"\""}) EXPECT_EQ(korvel::HandOverCode(empty), 5);
-    EXPECT_EQ(korvel::HandOverCode(nullptr), 5);
-}
-
-TEST(HandOverCode, AnythingElseSendsNothing) {
-    for (const char *line : {"/nex", "/nextx", "/next /stop", "next", "-next", "//next", "/next\"x\"",
-                             "\x83\x5c", "/next\x83", "C:\\a.mid", "/"})
-        EXPECT_EQ(korvel::HandOverCode(line), korvel::kNoCommand) << line;
-    EXPECT_EQ(korvel::HandOverCode(std::string(100000, 'x').c_str()), korvel::kNoCommand);
-}
-
-std::string Dropped(const char *path) {
-    char buffer[64];
-    std::strcpy(buffer, path);
-    korvel::DropTrailingSeparator(buffer);
-    return buffer;
-}
-
-TEST(FolderPath, TrailingSeparatorGoesExceptForRootsAndTrailBytes) {
-    EXPECT_EQ(Dropped("C:\\M\\"), "C:\\M");
-    EXPECT_EQ(Dropped("\\\\server\\share/"), "\\\\server\\share");
-    EXPECT_EQ(Dropped("D:\\"), "D:\\");
-    EXPECT_EQ(Dropped("\\"), "\\");
-    EXPECT_EQ(Dropped("C:\\\x83\x5c"), "C:\\\x83\x5c");
-    EXPECT_EQ(Dropped("C:\\\x83\x5c\\"), "C:\\\x83\x5c");
-}
 
 using korvel::KeyAction;
 constexpr unsigned kF9 = 0x78, kF10 = 0x79;
