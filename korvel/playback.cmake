@@ -9,7 +9,8 @@ list(APPEND KORVEL_PURE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/output_fallback.cpp
     ${CMAKE_CURRENT_LIST_DIR}/song_render.cpp
     ${CMAKE_CURRENT_LIST_DIR}/audio_format.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/synth_schedule.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/synth_schedule.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/song/song_title.cpp)
 list(APPEND KORVEL_WIN32_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/midi_output.cpp
     ${CMAKE_CURRENT_LIST_DIR}/switching_output.cpp
@@ -19,4 +20,5 @@ list(APPEND KORVEL_WIN32_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/audio_device.cpp
     ${CMAKE_CURRENT_LIST_DIR}/audio_backends.cpp
     ${CMAKE_CURRENT_LIST_DIR}/synth_output.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/soundfont_file.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/soundfont_file.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/title_export.cpp)

@@ -27,6 +27,7 @@
 #include "korvel/smf_reader.h"
 #include "korvel/switching_output.h"
 #include "korvel/synth_output.h"
+#include "korvel/title_export.h"
 #include "utils/message_box.h"
 #include "utils/suspend_resume_notice.h"
 
@@ -102,6 +103,8 @@ void Fail(PlayError error) { g_playback.error = error; }
 }  // namespace
 
 std::string korvel::SettingsKey() { return g_playback.settingsKey.Get(); }
+
+std::string korvel::OpenedSongTitle() { return g_playback.song ? g_playback.song->title : std::string(); }
 
 extern "C" void SetSettingsKey(const char *programKey) { g_playback.settingsKey.Set(programKey); }
 
