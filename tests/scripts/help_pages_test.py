@@ -99,7 +99,7 @@ def main():
     project = parsed['KORVEL.hhp'][0]
     files = re.search(r'^\[FILES\]\n(.*?)(^\[|\Z)', project, re.M | re.S)
     listed = set(files.group(1).split()) if files else set()
-    for name in pages + [n for n in names if n.endswith('.css')]:
+    for name in pages + [n for n in names if n.endswith(('.css', '.png'))]:
         if name not in listed:
             faults.append('KORVEL.hhp does not list %s' % name)
 
