@@ -1,11 +1,7 @@
 #!/usr/bin/env python3
-"""The help pages as the compiled help and a browser use them: every link
-and image a page names is in the help (its anchor too), every page has a
-title, the contents, the index and the project list every page, and all
-that HTML Help reads as code page 932 bytes has a form there.
-
-    help_pages_test.py HELP_DIR
-"""
+# help_pages_test.py HELP_DIR: every link and image a page names is in the help
+# (its anchor too), every page has a title, the contents, the index and the
+# project list every page, and what HTML Help reads as code page 932 has a form there.
 
 import html.parser
 import os

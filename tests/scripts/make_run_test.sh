@@ -18,13 +18,10 @@ env -u DISPLAY -u PULSE_SERVER -u WINEPREFIX XDG_RUNTIME_DIR="$scratch/no-server
 grep -q 'rendered by its synthesizer' "$scratch/run.log" || fail "the run does not say where the WAV is"
 
 # At least a second of sound, loud enough to hear.
-/usr/bin/python3 - "$build/run/demo.wav" <<'PY' || fail "the WAV is missing or silent"
-import sys, wave, numpy
-with wave.open(sys.argv[1]) as w:
-    samples = numpy.frombuffer(w.readframes(w.getnframes()), dtype=numpy.int16).astype(float)
-    seconds = w.getnframes() / w.getframerate()
-sys.exit(0 if seconds >= 1 and numpy.sqrt((samples ** 2).mean()) > 100 else 1)
-PY
+/usr/bin/python3 -c 'import sys, wave, numpy
+w = wave.open(sys.argv[1]); s = numpy.frombuffer(w.readframes(w.getnframes()), numpy.int16).astype(float)
+sys.exit(not (w.getnframes() >= w.getframerate() and numpy.sqrt((s ** 2).mean()) > 100))' \
+    "$build/run/demo.wav" 2>/dev/null || fail "the WAV is missing or silent"
 
 # The menu's light face fills most of the picture.
 lit=$(convert "$build/screenshots/run.png" -colorspace gray -threshold 25% -format '%[fx:mean]' info: 2>/dev/null)
