@@ -66,6 +66,7 @@ bench: configure native-configure
 	scripts/with-wine.sh $(TEST_PREFIX) scripts/bench.sh $(BUILD)
 
 screenshots: configure
+	@scripts/ensure-packages.sh screenshots
 	cmake --build $(BUILD) -j $(JOBS) --target screenshot_tool
 	scripts/with-wine.sh $(TEST_PREFIX) scripts/screenshots.sh $(BUILD)
 

@@ -120,6 +120,7 @@ INT_PTR AdvancedDialog::OnInitDialog(HWND window) {
     HWND loop = GetDlgItem(window_, IDC_LOOP_PLAY);
     for (const char *text : kLoopPlayTexts) SendMessageA(loop, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     SendMessageA(loop, CB_SETCURSEL, static_cast<WPARAM>(store_.settings().loopPlay), 0);
+    CheckDlgButton(window_, IDC_SONG_NOTICE, store_.settings().songNotice ? BST_CHECKED : BST_UNCHECKED);
     SendDlgItemMessageA(window_, IDC_HOTKEY_NEXT, HKM_SETHOTKEY, store_.settings().hotkey(kHotkeyNext), 0);
     SendDlgItemMessageA(window_, IDC_HOTKEY_MENU, HKM_SETHOTKEY, store_.settings().hotkey(kHotkeyMenu), 0);
     return FALSE;
@@ -160,6 +161,8 @@ void AdvancedDialog::OnOk() {
     choice_.look = alternative ? CheckLook::Alternative : CheckLook::Standard;
     bool mediaKeys = IsDlgButtonChecked(window_, IDC_MEDIA_KEYS) == BST_CHECKED;
     choice_.mediaKeys = mediaKeys ? MediaKeyUse::On : MediaKeyUse::Off;
+    bool notice = IsDlgButtonChecked(window_, IDC_SONG_NOTICE) == BST_CHECKED;
+    choice_.songNotice = notice ? SongNoticeUse::On : SongNoticeUse::Off;
     LRESULT loop = SendDlgItemMessageA(window_, IDC_LOOP_PLAY, CB_GETCURSEL, 0, 0);
     choice_.loopPlay = loop >= 0 && loop < static_cast<LRESULT>(sizeof kLoopPlayTexts / sizeof kLoopPlayTexts[0])
                            ? static_cast<LoopPlayUse>(loop)

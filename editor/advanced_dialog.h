@@ -1,5 +1,6 @@
 // The advanced settings dialog (template 106), modal over the best settings
-// dialog: the two hotkeys, the media keys, how looped songs play, the look of the folder tree's check marks and the
+// dialog: the two hotkeys, the media keys, how looped songs play, the notice
+// of each song, the look of the folder tree's check marks and the
 // data folder that holds KORVEL.ini and KORVEL.dat.  The playback priority
 // and reading files at once are shown and cannot be changed.
 #ifndef TIVORN_EDITOR_ADVANCED_DIALOG_H
@@ -34,6 +35,11 @@ enum class MediaKeyUse {
     On,
 };
 
+enum class SongNoticeUse {
+    Off,
+    On,
+};
+
 // What the user chose; the best settings dialog applies it, since the
 // check-mark look changes its tree.
 struct AdvancedChoice {
@@ -43,6 +49,7 @@ struct AdvancedChoice {
     CheckLook look = CheckLook::Standard;
     MediaKeyUse mediaKeys = MediaKeyUse::On;
     LoopPlayUse loopPlay = LoopPlayUse::TwiceAndFade;
+    SongNoticeUse songNotice = SongNoticeUse::Off;
     std::string dataFolder;   // as shown; empty when no other folder was chosen
 };
 

@@ -292,12 +292,13 @@ void BestSettingsDialog::OnAdvanced() {
 }
 
 // The hook and the media keys follow the store's changes: the shell
-// listens.  "MediaKeys" and "Loop" are values of their own, written at
+// listens.  "MediaKeys", "Loop" and "SongNotice" are values of their own, written at
 // once: the settings block has no room for them.
 void BestSettingsDialog::ApplyAdvanced(const AdvancedChoice &choice) {
     bool changed = store_.SetHotkeys(choice.nextHotkey, choice.menuHotkey);
     store_.SetMediaKeys(choice.mediaKeys == MediaKeyUse::On);
     store_.SetLoopPlay(choice.loopPlay);
+    store_.SetSongNotice(choice.songNotice == SongNoticeUse::On);
     changed = ApplyCheckLook(choice) || changed;
     // The edits on screen are saved, or given up, where they were made.
     auto leaveEdits = [this] {

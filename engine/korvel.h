@@ -153,6 +153,17 @@ struct KorvelSynthStats {
  * up to engineLatencyUs. */
 KORVEL_API int   SynthOutputStats(struct KorvelSynthStats *stats);
 
+/* --- the song's own title ------------------------------------------------ */
+/* @33 The title the song last opened carries for itself (its first track's
+ * name, or its first text before a note), in code page 932 and without
+ * control characters, into a buffer of size bytes, NUL-terminated.  It is
+ * known once the song's tracks are read: after OpenSong reading at once, or
+ * after StartSong.  The length in bytes; 0, with an empty buffer, when the
+ * song has no title that can be shown, or it does not fit (a title never
+ * needs more than KORVEL_TITLE_BUFFER bytes). */
+KORVEL_API int   SongTitle(char *title, int size);
+#define KORVEL_TITLE_BUFFER 256
+
 #define KORVEL_PATH_BUFFER 260
 
 #ifdef __cplusplus

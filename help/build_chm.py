@@ -27,20 +27,25 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROJECT = 'KORVEL.hhp'
 TEXT_SUFFIXES = ('.hhp', '.hhc', '.hhk', '.html', '.css')
+IMAGE_SUFFIXES = ('.png',)
 UTF8_DECLARATION = 'charset=utf-8'
 CP932_DECLARATION = 'charset=Shift_JIS'
 
 
 def sources():
-    return sorted(name for name in os.listdir(HERE) if name.endswith(TEXT_SUFFIXES))
+    return sorted(name for name in os.listdir(HERE) if name.endswith(TEXT_SUFFIXES + IMAGE_SUFFIXES))
 
 
 def stage(work):
-    """The sources in code page 932, with Windows line ends, in work."""
+    """The sources in code page 932, with Windows line ends, in work; the
+    pictures as they are."""
     if os.path.isdir(work):
         shutil.rmtree(work)
     os.makedirs(work)
     for name in sources():
+        if name.endswith(IMAGE_SUFFIXES):
+            shutil.copyfile(os.path.join(HERE, name), os.path.join(work, name))
+            continue
         with open(os.path.join(HERE, name), encoding='utf-8') as source:
             text = source.read()
         if name.endswith('.html'):

@@ -94,6 +94,13 @@ void Player::Report() {
     report.sounding = sounding_;
     report.songPlaying = SongPlaying();
     report.tip = noSong_ ? nullptr : CurrentSongPath();
+    bool playing = mode_.state == PlayState::Playing || mode_.state == PlayState::PlayingHanded;
+    if (songBegan_ && playing) {
+        report.songBegan = true;
+        report.songTitle = begunTitle_.empty() ? nullptr : begunTitle_.c_str();
+        report.bestName = mode_.state == PlayState::Playing ? CurrentBestName() : nullptr;
+    }
+    songBegan_ = false;
     host_->ShowPlayer(report);
 }
 
@@ -144,6 +151,11 @@ Player::StartResult Player::StartCurrentSong(bool checked) {
         sounding_ = true;
         mode_ = Mode();
         mode_.state = handed ? PlayState::PlayingHanded : PlayState::Playing;
+        if (opened != lastBegun_) {
+            lastBegun_ = opened;
+            songBegan_ = true;
+            begunTitle_ = engine_->SongTitle();
+        }
         // A handed-over file is no entry of the best: its history stays.
         if (!handed) SaveHistory(HistorySave::Always);
         return StartResult::Started;
@@ -225,6 +237,7 @@ int Player::PlayCurrentSong() {
 void Player::StopPlayback() {
     PlayerChange change(*this);
     EnterStopped();
+    lastBegun_.clear();  // played again, it begins anew
 }
 
 void Player::RestartCurrentSong() {

@@ -252,6 +252,12 @@ private:
     std::atomic<unsigned> previewGeneration_{0};
     // Something sounds: a song of the player's, or a preview.
     bool sounding_ = false;
+    // The file of the song that began last, until the user stops playback;
+    // a song that begins again after it is not news.
+    std::string lastBegun_;
+    // The song that began in the change under way, and its own title.
+    bool songBegan_ = false;
+    std::string begunTitle_;
     // The playback owner the engine library was last told.
     HWND toldOwner_ = nullptr;
 

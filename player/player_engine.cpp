@@ -22,6 +22,11 @@ bool KorvelPlayerEngine::StartSong(KorvelEndHandler onEnd) { return ::StartSong(
 
 void KorvelPlayerEngine::StopSong() { ::StopSong(); }
 
+std::string KorvelPlayerEngine::SongTitle() {
+    char title[KORVEL_TITLE_BUFFER] = "";
+    return ::SongTitle(title, sizeof title) > 0 ? std::string(title) : std::string();
+}
+
 void KorvelPlayerEngine::SetPlaybackOwner(HWND owner, int flag) { ::SetPlaybackOwner(owner, flag); }
 
 bool KorvelPlayerEngine::ReportPlayError(int flags, HWND owner) { return ::ReportPlayError(flags, owner) != 0; }

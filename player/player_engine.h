@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "engine/korvel.h"
@@ -31,6 +32,8 @@ public:
     // Tells the user why the last open or start failed; true when only that
     // file is at fault.
     virtual bool ReportPlayError(int flags, HWND owner) = 0;
+    // The title the song last started carries for itself; empty without one.
+    virtual std::string SongTitle() { return std::string(); }
 
 protected:
     ~PlayerEngine() = default;
@@ -71,6 +74,7 @@ public:
     void StopSong() override;
     void SetPlaybackOwner(HWND owner, int flag) override;
     bool ReportPlayError(int flags, HWND owner) override;
+    std::string SongTitle() override;
 };
 
 // The application's store: its settings in memory, its best file and its

@@ -25,6 +25,11 @@ struct PlayerReport {
     bool songPlaying = false;
     // The song the tray tip names; null for the product name.
     const char *tip = nullptr;
+    // Another song began to play in this change (not the same one again,
+    // after a rewind, a repeat or a wake): what a notice of it would name.
+    bool songBegan = false;
+    const char *songTitle = nullptr;  // its own title; null without one
+    const char *bestName = nullptr;   // the best it belongs to; null for a handed-over file
 };
 
 class PlayerHost : public ExitRequester {

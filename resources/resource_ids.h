@@ -62,6 +62,7 @@
 #define IDC_TABS                1034
 #define IDC_MEDIA_KEYS          1035    // check box in 106
 #define IDC_LOOP_PLAY           1036    // combo box in 106
+#define IDC_SONG_NOTICE         1037    // check box in 106
 
 // Bitmaps.
 #define IDB_BUTTON_FIRST        131     // 131-139: new, save, delete; normal, hot, pressed

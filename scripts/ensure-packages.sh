@@ -1,7 +1,9 @@
 #!/bin/bash
 # Installs, with apt-get, the Debian packages the build, the tests and the
 # demo need, but only those that are missing, so a second call costs nothing.
-#   scripts/ensure-packages.sh [bench]   bench: also what only make bench needs
+#   scripts/ensure-packages.sh [bench|screenshots]
+#     bench: also what only make bench needs; screenshots: also the browser
+#     that renders the help pages for make screenshots
 set -euo pipefail
 
 packages=(
@@ -16,6 +18,8 @@ packages=(
 )
 # The large General MIDI SoundFont whose memory make bench measures.
 [[ "${1:-}" == bench ]] && packages+=(fluid-soundfont-gm)
+# A real browser, headless, shows the help pages as a user sees them.
+[[ "${1:-}" == screenshots ]] && packages+=(chromium)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -99,14 +99,54 @@ else
     output="kept"
 fi
 
-# 5. Start it, detached from this terminal.
+# 5. Start it, detached from this terminal, and wait until its first song
+#    plays: the log output says so; a device gives no sign, so it gets two
+#    seconds.
 log="$state/tivorn.log"
+played_before=0
+[[ -f "$played" ]] && played_before=$(stat -c %s "$played")
 (cd "$program_dir" && setsid wine "C:\\Program Files\\Tivorn\\Tivorn.exe" &) >"$log" 2>&1 </dev/null
 for _ in $(seq 1 100); do
     pgrep -f 'Program Files.Tivorn.Tivorn.exe' >/dev/null && break
     sleep 0.1
 done
-sleep 2
+# The song this start opened: the first "open" line after what the log held.
+first_song() { tail -c +$((played_before + 1)) "$played" 2>/dev/null | tr -d '\r' | sed -n 's/^open //p' | head -n 1; }
+if [[ "$output" == log ]]; then
+    for _ in $(seq 1 100); do
+        tail -c +$((played_before + 1)) "$played" 2>/dev/null | grep -q '^start' && break
+        sleep 0.1
+    done
+else
+    sleep 2
+fi
+
+# 6. No sound server here: the song Tivorn plays is rendered through the
+#    same synthesizer with the same SoundFont, so that it can be heard.
+wav=
+if [[ "$output" == log && -f "$program_dir/TimGM6mb.sf2" ]]; then
+    song=$(first_song)
+    mkdir -p "$build/run"
+    rm -f "$build/run/demo.wav"
+    if [[ -n "$song" ]] && wine "$build/tools/tivornctl.exe" render "$song" \
+            'C:\Program Files\Tivorn\TimGM6mb.sf2' "Z:${build//\//\\}\\run\\demo.wav" \
+            >"$state/render.log" 2>&1 </dev/null; then
+        wav="$build/run/demo.wav"
+    fi
+fi
+
+# 7. Under Xvfb, a picture of Tivorn at work: the tray menu open at the
+#    icon, with the bests and the output submenu, cut to what shows.
+shot=
+if [[ -n "${headless:-}" ]]; then
+    mkdir -p "$build/screenshots"
+    if wine "$build/tools/tivornctl.exe" showmenu >"$state/menu.log" 2>&1 </dev/null &&
+        import -display "$DISPLAY" -window root "$state/run-full.png" 2>/dev/null; then
+        convert "$state/run-full.png" -trim +repage "$build/screenshots/run.png" &&
+            shot="$build/screenshots/run.png"
+    fi
+    wine "$build/tools/tivornctl.exe" hidemenu >/dev/null 2>&1 </dev/null || true
+fi
 
 say ""
 say "Tivorn runs in the Wine prefix $prefix"
@@ -114,10 +154,10 @@ say "  program:     C:\\Program Files\\Tivorn\\Tivorn.exe"
 say "  demo songs:  C:\\TivornDemo (the MIDI folder, registry value Root), all in"
 say "               the best \"すべてのMIDIファイル\" of C:\\Program Files\\Tivorn\\KORVEL.dat"
 say "  Wine output: $log"
-if [[ -n "${headless:-}" ]]; then
-    mkdir -p "$build/screenshots"
-    import -display "$DISPLAY" -window root "$build/screenshots/run.png" 2>/dev/null &&
-        say "  no display here: it runs under Xvfb ($DISPLAY); screenshot: $build/screenshots/run.png"
+if [[ -n "$shot" ]]; then
+    say "  no display here: it runs under Xvfb ($DISPLAY); its tray menu: $shot"
+elif [[ -n "${headless:-}" ]]; then
+    say "  no display here: it runs under Xvfb ($DISPLAY); the picture could not be taken ($state/menu.log)"
 fi
 case "$output" in
 synth)
@@ -125,7 +165,12 @@ synth)
     say "               through the sound server, with C:\\Program Files\\Tivorn\\TimGM6mb.sf2" ;;
 log)
     say "  sound:       neither a MIDI out device nor a sound server here: the engine writes"
-    say "               what it plays to $played instead (registry value Output under Engine)" ;;
+    say "               what it plays to $played instead (registry value Output under Engine)"
+    if [[ -n "$wav" ]]; then
+        say "               The song it plays, rendered by its synthesizer: $wav"
+    else
+        say "               The song could not be rendered to a WAV ($state/render.log)."
+    fi ;;
 kept)
     say "  sound:       the output chosen in the tray menu: $current" ;;
 *)

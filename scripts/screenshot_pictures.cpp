@@ -139,7 +139,7 @@ void AddSampleBests(HMENU tray) {
         item.fType = MFT_STRING | MFT_RADIOCHECK;
         item.fState = i == 1 ? MFS_CHECKED : 0;
         item.wID = IDM_BEST_FIRST + i;
-        item.hbmpChecked = App().shell().checkBitmap;
+        item.hbmpChecked = App().shell().checkBitmap.Get();
         item.dwTypeData = const_cast<char *>(labels[i]);
         InsertMenuItemA(tray, i, TRUE, &item);
     }

@@ -35,5 +35,30 @@ for bmp in "$raw"/*.bmp; do
     convert "$bmp" "$out/$name.png" || status=1
 done
 rm -rf "$raw"
+
+# The help pages as a browser shows them, at the width of the help window's
+# topic pane, each as tall as its page.  Chromium renders them headless with
+# the IPA fonts, which stand in for the pages' Japanese faces.
+browser=$(command -v chromium || true)
+if [[ -z "$browser" ]]; then
+    echo "screenshots.sh: chromium is missing (scripts/ensure-packages.sh screenshots)" >&2
+    status=1
+else
+    help_dir=$(cd "$(dirname "$0")/../help" && pwd)
+    profile=$(mktemp -d)
+    for page in "$help_dir"/*.html; do
+        name=help-$(basename "$page" .html)
+        tall="$out/$name-tall.png"
+        "$browser" --headless --no-sandbox --disable-gpu --hide-scrollbars --user-data-dir="$profile" \
+            --window-size=560,4000 --screenshot="$tall" "file://$page" >/dev/null 2>&1 </dev/null || status=1
+        if [[ -f "$tall" ]]; then
+            # Down to the last line of the page, with a margin under it.
+            height=$(convert "$tall" -trim -format '%[fx:page.y+h]' info:)
+            convert "$tall" -crop "560x$((height + 16))+0+0" +repage "$out/$name.png" || status=1
+            rm -f "$tall"
+        fi
+    done
+    rm -rf "$profile"
+fi
 ls -1 "$out"/*.png 2>/dev/null
 exit $status

@@ -105,7 +105,8 @@ void Application::SettingsChanged(const Settings &settings, SettingsChange chang
         mediaKeys_.Use(settings.mediaKeys ? MediaKeySetting::On : MediaKeySetting::Off);
         break;
     case SettingsChange::Options:
-    case SettingsChange::LoopPlay:  // the engine reads it at the next song
+    case SettingsChange::LoopPlay:    // the engine reads it at the next song
+    case SettingsChange::SongNotice:  // read as each song starts
         break;
     }
 }

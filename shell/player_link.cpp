@@ -20,4 +20,5 @@ void ShellPlayerHost::ShowPlayer(const PlayerReport &report) {
     AnimateIcon(report.sounding);
     tray_.SetPlayMenuState(report.songPlaying);
     tray_.UpdateIcon(kTrayTip, report.tip);
+    if (report.songBegan) tray_.TellSongBegan(report);
 }

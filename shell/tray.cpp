@@ -109,6 +109,44 @@ bool Tray::AddIcon() {
     return true;
 }
 
+namespace {
+
+// Whether the user is there to see a balloon without it getting in the way:
+// not while a full-screen program, a presentation or the lock screen has
+// the screen.  A system that cannot say is taken as one that can be shown.
+bool NoticeWelcome() {
+    QUERY_USER_NOTIFICATION_STATE state;
+    if (FAILED(SHQueryUserNotificationState(&state))) return true;
+    switch (state) {
+    case QUNS_NOT_PRESENT:
+    case QUNS_BUSY:
+    case QUNS_RUNNING_D3D_FULL_SCREEN:
+    case QUNS_PRESENTATION_MODE: return false;
+    default: return true;
+    }
+}
+
+}  // namespace
+
+void Tray::TellSongBegan(const PlayerReport &report) {
+    if (!store_.settings().songNotice || !report.tip || !NoticeWelcome()) return;
+    NOTIFYICONDATAA &r = record_;
+    r.cbSize = sizeof r;
+    r.uID = kTrayIconId;
+    r.uFlags = NIF_INFO;
+    r.dwInfoFlags = NIIF_INFO | NIIF_NOSOUND;
+    // The title is the file's: cut between characters to the balloon's
+    // title, as the file name is for the tip.
+    if (report.songTitle)
+        ansi::CopyFit(r.szInfoTitle, sizeof r.szInfoTitle, report.songTitle);
+    else
+        TrayTipText(report.tip, r.szInfoTitle, sizeof r.szInfoTitle);
+    // A handed-over file belongs to no best: its path says where it is.
+    ansi::CopyFit(r.szInfo, sizeof r.szInfo, report.bestName && *report.bestName ? report.bestName : report.tip);
+    ++noticesAsked_;
+    Notify(NIM_MODIFY);
+}
+
 void Tray::RetryAdd() {
     if (addTriesLeft_ <= 0 || AddIcon()) return;
     if (--addTriesLeft_ == 0 && shell_.resident) KillTimer(shell_.resident, kTrayAddRetryTimer);

@@ -13,6 +13,7 @@
 #include "store/store.h"
 
 class Player;
+struct PlayerReport;
 
 enum TrayKind {
     kTrayRemove = 0,     // delete the icon
@@ -85,6 +86,15 @@ public:
     // playing; the reverse when stopped.
     void SetPlayMenuState(bool playing);
 
+    // A song began: with "SongNotice" on, and unless a full-screen program
+    // or a presentation has the screen, a balloon names it (its own title,
+    // else its file name) and its best.  No sound: the song is the sound.
+    void TellSongBegan(const PlayerReport &report);
+    // For tests: how many balloons were asked for, and the last one's texts.
+    int NoticesAsked() const { return noticesAsked_; }
+    const char *NoticeTitle() const { return record_.szInfoTitle; }
+    const char *NoticeText() const { return record_.szInfo; }
+
     // The menu's ランダム and 1曲リピート checks as the settings have them.
     void ShowOptionChecks();
     void SettingsChanged(const Settings &settings, SettingsChange change) override;
@@ -127,6 +137,7 @@ private:
     int iconSize_ = 0;            // of the images loaded, in pixels
     int alternate_ = 0;           // 1 while image B is shown by the animation
     int addTriesLeft_ = 0;        // tries of kTrayAddRetryTimer still to come
+    int noticesAsked_ = 0;
     // Positions of the best items and names correspond one to one.
     std::vector<std::string> bestNames_;
 };

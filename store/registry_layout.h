@@ -32,5 +32,8 @@ constexpr char kValueHook[] = "Hook";           // REG_DWORD, written, never rea
 // REG_DWORD, 0 turns the media keys off; missing means on, so it is written
 // only when the user changes it.
 constexpr char kValueMediaKeys[] = "MediaKeys";
+// REG_DWORD beside it, nonzero: a balloon names each song as it starts;
+// missing means off.
+constexpr char kValueSongNotice[] = "SongNotice";
 
 #endif

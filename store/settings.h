@@ -45,6 +45,8 @@ public:
     bool mediaKeys = true;
     // "Loop": how a song with loop marks plays.
     LoopPlayUse loopPlay = LoopPlayUse::TwiceAndFade;
+    // "SongNotice": a balloon from the icon names each song that starts.
+    bool songNotice = false;
     // EngineVariant() as the load found it; handed back to InstallHook.
     int engineVariant = 0;
 
@@ -56,7 +58,7 @@ private:
 };
 
 // What changed, for those that follow the settings.
-enum class SettingsChange { Options, Hotkeys, MediaKeys, LoopPlay };
+enum class SettingsChange { Options, Hotkeys, MediaKeys, LoopPlay, SongNotice };
 
 // Told by the store after each change it makes; implemented by the layers
 // above that show or act on a setting.

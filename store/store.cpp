@@ -39,6 +39,7 @@ LoadResult Store::LoadSettings() {
     settings_.engineVariant = EngineVariant();
     ReadMediaKeys();
     ReadLoopPlay();
+    ReadSongNotice();
     return LoadResult::Ready;
 }
 
@@ -55,6 +56,13 @@ void Store::ReadLoopPlay() {
     if (ReadValue(ProgramKey(), kValueLoop, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER) != sizeof value)
         value = kLoopTwiceAndFade;
     settings_.loopPlay = static_cast<LoopPlayUse>(UsableLoopValue(value));
+}
+
+void Store::ReadSongNotice() {
+    DWORD value = 0;
+    if (ReadValue(ProgramKey(), kValueSongNotice, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER) != sizeof value)
+        value = 0;
+    settings_.songNotice = value != 0;
 }
 
 void Store::SaveSettings() {
@@ -86,6 +94,15 @@ bool Store::SetMediaKeys(bool on) {
     WriteValue(ProgramKey(), kValueMediaKeys, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
     settings_.mediaKeys = on;
     Tell(SettingsChange::MediaKeys);
+    return true;
+}
+
+bool Store::SetSongNotice(bool on) {
+    if (on == settings_.songNotice) return false;
+    DWORD value = on ? 1 : 0;
+    WriteValue(ProgramKey(), kValueSongNotice, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
+    settings_.songNotice = on;
+    Tell(SettingsChange::SongNotice);
     return true;
 }
 

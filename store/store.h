@@ -83,6 +83,8 @@ public:
     void ReadMediaKeys();
     // "Loop" alone: twice with a fade unless it holds another usable choice.
     void ReadLoopPlay();
+    // "SongNotice" alone: off unless it holds a nonzero DWORD.
+    void ReadSongNotice();
 
     // The changes below are made in memory (saved by SaveSettings, but for
     // "MediaKeys" and "Loop"), and each that changes something tells the listeners.
@@ -96,6 +98,8 @@ public:
     bool SetMediaKeys(bool on);
     // Writes "Loop" at once; true when it differed.
     bool SetLoopPlay(LoopPlayUse use);
+    // Writes "SongNotice" at once; true when it differed.
+    bool SetSongNotice(bool on);
 
     void AddListener(SettingsListener *listener);
     void RemoveListener(SettingsListener *listener);

@@ -1,6 +1,4 @@
-// The playback operations of KORVEL.dll, as the program calls them.  The
-// library has one playback state for the process: the exports have no
-// other context to find it by.
+// The playback operations of KORVEL.dll, as the program calls them.
 #include <cstddef>
 #include <cstring>
 
@@ -13,6 +11,8 @@ namespace {
 korvel::PlaybackState g_playback;
 
 }  // namespace
+
+korvel::PlaybackState &korvel::ThePlayback() { return g_playback; }
 
 std::string korvel::SettingsKey() { return g_playback.SettingsKey(); }
 

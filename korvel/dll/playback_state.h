@@ -60,6 +60,9 @@ public:
     void SetOwner(HWND owner, int flag);
     int ReportError(int preview, HWND owner);
     bool ReadFigures(KorvelSynthStats &stats) const;
+    // The title of the song last opened, once its tracks are read (by
+    // OpenSong reading at once, else by StartSong); empty without one.
+    std::string OpenedSongTitle() const { return song_ ? song_->title : std::string(); }
     std::string SettingsKey() { return settingsKey_.Get(); }
     void SetSettingsKey(const char *programKey) { settingsKey_.Set(programKey); }
 
@@ -128,6 +131,10 @@ private:
     // Where the settings are read (SetSettingsKey); the hook's thread reads it too.
     korvel::SettingsKeyChoice settingsKey_;
 };
+
+// The library's one playback state (playback_exports.cpp): the exports have
+// no other context to find it by.
+PlaybackState &ThePlayback();
 
 }  // namespace korvel
 

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "korvel/song/song_title.h"
+
 namespace korvel {
 namespace {
 
@@ -386,6 +388,7 @@ SmfError ReadSmf(const uint8_t *data, size_t size, Song &song) {
     int64_t sequenceUs = 0;
     std::vector<LoopMark> marks;
     size_t tracksWithEvents = 0;
+    bool firstTrackRead = false;  // the title is the first track's
     size_t pos = header.firstChunk;
     while (smf.size - pos >= 8) {
         const uint8_t *chunk = smf.data + pos;
@@ -393,6 +396,8 @@ SmfError ReadSmf(const uint8_t *data, size_t size, Song &song) {
         size_t available = smf.size - pos - 8;
         if (IdIs(chunk, "MTrk")) {
             size_t trackSize = std::min(length, available);  // a track that runs past the file is cut
+            if (!firstTrackRead) song.title = ReadTrackTitle(chunk + 8, trackSize);
+            firstTrackRead = true;
             size_t before = merged.size();
             uint64_t endTick;
             if (!decoder.Decode(chunk + 8, chunk + 8 + trackSize, endTick)) {

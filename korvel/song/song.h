@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace korvel {
@@ -34,6 +35,9 @@ struct Song {
     int64_t endUs = 0;              // End of Track of the last track to end
     uint16_t channelsUsed = 0;      // bit n: a channel message for channel n
     SongLoop loop;
+    // The song's own title (korvel/song/song_title.h), in code page 932;
+    // empty when it has none that can be shown.
+    std::string title;
 
     const uint8_t *Message(const SongEvent &e) const { return bytes.data() + e.offset; }
 };

@@ -326,4 +326,28 @@ TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
     EXPECT_TRUE(app_.player().Songs().history.empty());
 }
 
+// A song that begins is named in a balloon, by its own title and its best,
+// only with the setting on, and a song begun again (a rewind) is no news.
+TEST_F(PlaybackTest, ABeginningSongIsNoticedByItsTitleOnlyWhenAsked) {
+    midiw::Track titled;
+    titled.Name(0, "夜明けの歌").NoteOn(0, 0, 60, 100).NoteOff(30000, 0, 60).End();
+    std::string song = data_.WriteFile("t.mid", midiw::File(0, 96, {titled}));
+    WriteBests({Record("Best", {song, songs_[0]})});
+    app_.tray().UpdateIcon(kTrayAdd, nullptr);
+    PlayBest("Best");
+    EXPECT_EQ(app_.tray().NoticesAsked(), 0);  // off unless the user asks
+
+    ASSERT_TRUE(app_.store().SetSongNotice(true));
+    app_.player().StopPlayback();
+    app_.player().PlayCurrentSong();
+    app_.player().RestartCurrentSong();
+    EXPECT_EQ(app_.tray().NoticesAsked(), 1);
+    EXPECT_STREQ(app_.tray().NoticeTitle(), "夜明けの歌");
+    EXPECT_STREQ(app_.tray().NoticeText(), "Best");
+    app_.player().PlayNextSong();  // no title of its own: its file name
+    EXPECT_EQ(app_.tray().NoticesAsked(), 2);
+    EXPECT_STREQ(app_.tray().NoticeTitle(), "s0.mid");
+    app_.tray().UpdateIcon(kTrayRemove, nullptr);
+}
+
 }  // namespace

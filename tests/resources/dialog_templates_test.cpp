@@ -99,6 +99,7 @@ const TemplateLayout kAdvanced = {
         {IDC_MEDIA_KEYS, "Button", "メディアキーで操作する", kButtonBits, BS_AUTOCHECKBOX | WS_TABSTOP, 0},
         {IDC_STATIC_NONE, "Static", "ループ再生", kStaticBits, WS_GROUP, 0},
         {IDC_LOOP_PLAY, "ComboBox", nullptr, kComboBits, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0},
+        {IDC_SONG_NOTICE, "Button", "曲名を通知する", kButtonBits, BS_AUTOCHECKBOX | WS_TABSTOP, 0},
         {IDC_CANCEL, "Button", "ｷｬﾝｾﾙ", kButtonBits, BS_PUSHBUTTON | WS_TABSTOP, 0},
         {IDC_OK, "Button", "OK", kButtonBits, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
     }};

@@ -58,6 +58,7 @@ TEST(EngineOrdinals, EachOperationHasItsNumberAndSignatureAndNothingElseIsExport
         {30, "SwitchOutput", Address<int()>(&SwitchOutput)},
         {31, "SetSettingsKey", Address<void(const char *)>(&SetSettingsKey)},
         {32, "SynthOutputStats", Address<int(KorvelSynthStats *)>(&SynthOutputStats)},
+        {33, "SongTitle", Address<int(char *, int)>(&SongTitle)},
     };
 
     char exe[MAX_PATH];
