@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_figure.h"
 #include "engine/registry_names.h"
 #include "resources/resource_ids.h"
 
@@ -37,18 +38,6 @@ inline double Best(const std::vector<double> &values) {
 inline double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0 : values[values.size() / 2];
-}
-
-// One row of make bench's table of figures, beside the program's own
-// account: the figure, this run's value, the same run's reference (what the
-// machine itself does in its place) and their ratio.  scripts/bench.sh
-// gathers the rows by their first word.  A reference of 0 is none.
-inline void Figure(const char *figure, double value, const char *unit, double reference, const char *referenceName) {
-    if (reference > 0)
-        std::printf("figure\t%s\t%.3g %s\t%.3g %s (%s)\t%.2f\n", figure, value, unit, reference, unit, referenceName,
-                    value / reference);
-    else
-        std::printf("figure\t%s\t%.3g %s\t%s\t\n", figure, value, unit, referenceName);
 }
 
 inline void SetString(const char *key, const char *name, const std::string &value) {
