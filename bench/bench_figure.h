@@ -12,10 +12,10 @@ namespace bench {
 // gathers the rows by their first word.  A reference of 0 is none.
 inline void Figure(const char *figure, double value, const char *unit, double reference, const char *referenceName) {
     if (reference > 0)
-        std::printf("figure\t%s\t%.3g %s\t%.3g %s (%s)\t%.2f\n", figure, value, unit, reference, unit, referenceName,
+        std::printf("figure\t%s\t%.4g %s\t%.4g %s (%s)\t%.2f\n", figure, value, unit, reference, unit, referenceName,
                     value / reference);
     else
-        std::printf("figure\t%s\t%.3g %s\t%s\t\n", figure, value, unit, referenceName);
+        std::printf("figure\t%s\t%.4g %s\t%s\t\n", figure, value, unit, referenceName);
 }
 
 }  // namespace bench
