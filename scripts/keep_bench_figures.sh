@@ -15,6 +15,7 @@ fi
 # Written beside the document and moved over it, so that a failed write
 # leaves the document as it was.
 next=$(mktemp "$document.XXXXXX")
+chmod --reference="$document" "$next"
 awk -v begin="$begin" -v end="$end" -v table="$table" '
     $0 == begin { print; while ((getline line < table) > 0) print line; skipping = 1; next }
     $0 == end { skipping = 0 }
