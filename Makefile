@@ -4,7 +4,8 @@
 #   make test         every test (unit, GUI, end-to-end, fuzz) under Wine
 #   make build        build/bin/Tivorn.exe and build/bin/KORVEL.dll
 #   make dist         build/dist/Tivorn-<version>-setup.exe, the installer
-#   make bench        performance figures
+#   make bench        performance figures, and their table in build/bench-figures.md
+#                     (TIVORN_BENCH_KEEP=1 keeps it in docs/performance.md)
 #   make screenshots  PNGs of every window in build/screenshots
 #   make stop         end the copy that make run started
 #

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_figure.h"
 #include "engine/registry_names.h"
 #include "resources/resource_ids.h"
 

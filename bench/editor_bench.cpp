@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,38 @@ void RemoveFolders(const std::string &root, int count) {
     }
 }
 
+// The tree below folder listed by the system alone, as the collection lists
+// it (each folder once, its sub-folders then its files), in UTF-16 and large
+// fetches, nothing asked beyond the names: the floor under the collection's
+// own listing.  Gives the number of files found.
+long RawTreeListing(const std::wstring &folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                     FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    long files = 0;
+    std::vector<std::wstring> below;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            ++files;
+        else if (std::wcscmp(found.cFileName, L".") != 0 && std::wcscmp(found.cFileName, L"..") != 0)
+            below.push_back(folder + L"\\" + found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    for (const std::wstring &sub : below) files += RawTreeListing(sub);
+    return files;
+}
+
+// Milliseconds for the raw listing of root, or -1 where it did not find
+// every file.
+double TimeRawListing(const std::string &root, long files) {
+    std::wstring wide(root.begin(), root.end());
+    double begin = Now();
+    long found = RawTreeListing(wide);
+    double elapsed = Now() - begin;
+    return found == files ? elapsed : -1;
+}
+
 // Every start begins with no best: no best file and no current best.
 void ForgetBests(const std::string &dataDir) {
     DeleteFileA((dataDir + "\\KORVEL.dat").c_str());
@@ -132,6 +165,7 @@ double TimeOneStart(const std::string &dataDir, const std::string &root) {
 
 struct Runs {
     std::vector<double> cold, warm;
+    std::vector<double> rawCold, rawWarm;  // the raw listing's, in the same minutes
     bool failed = false;
     bool wrong = false;  // the default best did not hold every file
 };
@@ -153,11 +187,14 @@ Runs BenchFolder(const std::string &dataDir, const std::string &empty, const std
         double ms = TimeOneStart(dataDir, root);
         if (ms < 0) runs.failed = true;
         runs.cold.push_back(ms);
+        if (!DropCaches(&why)) break;
+        runs.rawCold.push_back(TimeRawListing(root, files));
     }
     for (int run = 0; run < kWarmRuns && !runs.failed; ++run) {
         double ms = TimeOneStart(dataDir, root);
         if (ms < 0) runs.failed = true;
         runs.warm.push_back(ms);
+        runs.rawWarm.push_back(TimeRawListing(root, files));
     }
     // The default best holds the MIDI folder's marker and every file.
     runs.wrong = FirstRecordCount(dataDir + "\\KORVEL.dat") != files + 1;
@@ -202,7 +239,7 @@ int main(int argc, char **argv) {
         long files;
         double goalMs;
     };
-    const Size sizes[] = {{20000, 600}, {100000, 3000}};
+    const Size sizes[] = {{20000, 250}, {100000, 1000}};
     double past[2] = {-1, -1};
     int status = 0, made = 0, index = 0;
     bool allMet = true;
@@ -223,19 +260,26 @@ int main(int argc, char **argv) {
         }
         double warm = Median(runs.warm) - base;
         double first = runs.cold.empty() ? warm : Best(runs.cold) - base;
+        double raw = runs.cold.empty() ? Median(runs.rawWarm) : Best(runs.rawCold);
         past[index++] = first;
-        bool met = first <= size.goalMs;
+        // Within twice what the system takes to list the same tree, as well.
+        bool met = first <= size.goalMs && first <= 2 * raw;
         allMet = allMet && met;
         std::printf("%6ld files: %s %.0f ms, warm %.0f ms (", size.files, runs.cold.empty() ? "warm" : "cold", first,
                     warm);
         if (!runs.cold.empty()) PrintRuns("cold runs", runs.cold);
         PrintRuns(runs.cold.empty() ? "runs" : "; warm runs", runs.warm);
-        std::printf(")  goal at most %.0f ms: ", size.goalMs);
+        std::printf(")\n        the raw listing of the same tree %s %.0f ms (", runs.cold.empty() ? "warm" : "cold", raw);
+        if (!runs.rawCold.empty()) PrintRuns("cold runs", runs.rawCold);
+        PrintRuns(runs.rawCold.empty() ? "runs" : "; warm runs", runs.rawWarm);
+        std::printf(")  goal at most %.0f ms and at most twice the raw listing: ", size.goalMs);
         if (met)
             std::printf("met");
         else
-            std::printf("MISSED by %.0f ms", first - size.goalMs);
+            std::printf("MISSED by %.0f ms", first - std::min(size.goalMs, 2 * raw));
         std::printf("%s\n", runs.wrong ? "  (WRONG DEFAULT BEST)" : "");
+        std::string figure = "collection: first opening, " + std::to_string(size.files) + " files";
+        Figure(figure.c_str(), first, "ms", raw, runs.cold.empty() ? "raw listing, warm" : "raw listing, cold");
     }
     if (past[0] > 0 && past[1] > 0) {
         double ratio = past[1] / past[0];

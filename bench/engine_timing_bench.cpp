@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_figure.h"
 #include "bench/engine_timing_raw.h"
 #include "bench/engine_timing_songs.h"
 #include "engine/korvel.h"
@@ -206,6 +207,8 @@ bool PrintGoals(const SongResult &song, const Reference &reference, double floor
                             static_cast<long long>(f.max));
         }
         met = met && ok;
+        std::string figure = std::string("playback: steady p99, ") + song.name;
+        bench::Figure(figure.c_str(), double(f.p99), "us", double(reference.p99), "raw wait's best p99");
     }
     bool firstOk = f.firstLate <= 300;
     std::printf("  first %zu moments %+lld us against the steady state; goal <= 300 us: %s\n", kFirstMoments,
@@ -223,6 +226,8 @@ bool PrintGoals(const SongResult &song, const Reference &reference, double floor
             std::printf("    the figure is mostly the wakes' cost, which grows while other programs keep the\n"
                         "    processors busy\n");
         met = met && cpuOk;
+        std::string figure = std::string("playback: CPU, ") + song.name;
+        bench::Figure(figure.c_str(), f.cpuPercent, "% of a core", floorPercent, "bare wakes at its moments");
     }
     return met;
 }

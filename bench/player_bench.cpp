@@ -43,7 +43,8 @@ constexpr int kLongPlaySeconds = 60;
 // quarter off either way, so up to 1.25 times counts as the same.
 constexpr double kStartUpBefore = 116, kReadBefore = 37.9, kSaveBefore = 173.5, kSameWithin = 1.25;
 
-void PrintAgainst(double figure, double before) {
+void PrintAgainst(double figure, double before, const char *name) {
+    Figure(name, figure, "ms", before, "before, the developer's machine");
     bool same = figure <= before * kSameWithin;
     std::printf("  goal no slower than before (%.1f ms on the developer's machine): %s (%.2f times)%s\n", before,
                 same ? "met" : "MISSED", figure / before,
@@ -98,7 +99,7 @@ void BenchStartUp(const std::string &dir) {
     }
     std::printf("start-up to the first song's start: median %.0f ms, best %.0f ms (%d runs)", Median(times),
                 *std::min_element(times.begin(), times.end()), kStartRuns);
-    PrintAgainst(Median(times), kStartUpBefore);
+    PrintAgainst(Median(times), kStartUpBefore, "player: start-up to the first song");
 }
 
 // The commit charge: the private memory committed for the process
@@ -243,7 +244,7 @@ void BenchBestFile(const std::string &dir) {
     }
     std::printf("ReadBests mode 0 (the last best): median %.1f ms%s", Median(reads),
                 found.Count() == kEntries ? "" : "  (WRONG RESULT)");
-    PrintAgainst(Median(reads), kReadBefore);
+    PrintAgainst(Median(reads), kReadBefore, "player: ReadBests, last of 1,000 bests");
 
     // A best in the middle saved with one entry more.
     best::BestRecord edited = store.FindBestInFile("Best 500");
@@ -258,7 +259,7 @@ void BenchBestFile(const std::string &dir) {
     }
     std::printf("SaveBest mode 2 (a best in the middle): median %.1f ms%s", Median(saves),
                 result ? "" : "  (FAILED)");
-    PrintAgainst(Median(saves), kSaveBefore);
+    PrintAgainst(Median(saves), kSaveBefore, "player: SaveBest, a best in the middle");
     DeleteFileA(path.c_str());
 }
 

@@ -1,6 +1,7 @@
 // The folder tree's figure: how long a folder of 10,000 MIDI files takes to
 // open in the best settings dialog, from the key press on its item to its
-// items painted in the tree.  The goal is at most 500 ms.
+// items painted in the tree.  The goal is at most twice the system's own read
+// of the folder plus 100 ms, and 200 ms at most.
 //
 // The real dialog runs in this process, over a scratch MIDI folder and data
 // folder, with a best that gives all three marks: the big folder partly
@@ -29,6 +30,8 @@
 #include "testing/fake_editor_host.h"
 #include "testing/midi_writer.h"
 #include "testing/win_test_support.h"
+#include "utils/code_page.h"
+#include "utils/folder_listing.h"
 
 namespace {
 
@@ -36,7 +39,7 @@ using namespace bench;
 
 constexpr int kRuns = 5;
 constexpr int kBigFiles = 10000;
-constexpr double kGoalMs = 500;
+constexpr double kGoalMs = 200;
 const char kBest[] = "Bench";
 
 constexpr unsigned kUnchecked = 0x1000, kChecked = 0x2000, kPartly = 0x3000;
@@ -124,9 +127,19 @@ Timing OneRun(Store &store, std::string *wrong) {
         UpdateWindow(tree);
         tt::PumpMessages();
         double begin = Now();
-        // The tree expands its selected item on the key itself, as a user's
-        // press does; the paint comes next, when the window is updated.
-        SendMessageA(tree, WM_KEYDOWN, VK_RIGHT, 0);
+        // The key comes through the queue and the dialog's keys, as the
+        // program's message loop offers a user's press to its modeless
+        // windows; the tree expands its selected item on the key itself, and
+        // the paint comes next, when the window is updated.
+        PostMessageA(tree, WM_KEYDOWN, VK_RIGHT, 0);
+        MSG message;
+        // The paint is left in the queue, to be timed apart.
+        const UINT kNoPaint = PM_REMOVE | PM_QS_INPUT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE;
+        while (PeekMessageA(&message, nullptr, 0, 0, kNoPaint)) {
+            if (IsDialogMessageA(host.dialog, &message)) continue;
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
         double expanded = Now();
         UpdateWindow(tree);
         double end = Now();
@@ -144,18 +157,82 @@ Timing OneRun(Store &store, std::string *wrong) {
     return timing;
 }
 
-// The folder read once by the system alone (FindFirstFile and FindNextFile),
-// in milliseconds: the floor under whatever the tree does with it.
-double FolderReadTime(const std::string &folder) {
+// The folder read once by the system alone, in milliseconds: the floor under
+// whatever the tree does with it.  The long names in UTF-16, in large
+// fetches, nothing asked beyond them.
+double RawListingTime(const std::string &folder) {
+    std::wstring pattern = codepage::Widen((folder + "\\*").c_str());
     double begin = Now();
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                     FIND_FIRST_EX_LARGE_FETCH);
     if (search != INVALID_HANDLE_VALUE) {
-        while (FindNextFileA(search, &found)) {
+        while (FindNextFileW(search, &found)) {
         }
         FindClose(search);
     }
     return Now() - begin;
+}
+
+// The program's own listing of the folder: the same read, each name spelt
+// in the code page and the names sorted.
+double ListingTime(const std::string &folder) {
+    double begin = Now();
+    listing::FolderEntries entries;
+    listing::ListEntries((folder + "\\*.*").c_str(), &entries);
+    return Now() - begin;
+}
+
+// The steps of a fill, each on a bare tree of its own: the items alone,
+// then with their icons, then with their check marks as well, and the last
+// again with the tree subclassed as the dialog's is.
+enum class Step { Items, Icons, Marks, Subclassed, Count };
+
+LRESULT CALLBACK PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+double InsertTime(Step step, HIMAGELIST images, HIMAGELIST marks) {
+    HWND tree = CreateWindowExA(0, WC_TREEVIEWA, "", WS_POPUP | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES, 0, 0,
+                                300, 400, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (step >= Step::Icons) TreeView_SetImageList(tree, images, TVSIL_NORMAL);
+    if (step >= Step::Marks) TreeView_SetImageList(tree, marks, TVSIL_STATE);
+    if (step == Step::Subclassed) SetWindowSubclass(tree, PassOn, 1, 0);
+    TVINSERTSTRUCTA insert = {};
+    insert.hParent = TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_CHILDREN;
+    insert.item.pszText = const_cast<char *>("Big");
+    insert.item.cChildren = 1;
+    HTREEITEM parent = TreeView_InsertItem(tree, &insert);
+    UpdateWindow(tree);
+    std::vector<std::string> names;
+    for (int i = 0; i < kBigFiles; ++i) names.push_back(SongName(i));
+    double begin = Now();
+    SendMessageA(tree, WM_SETREDRAW, FALSE, 0);
+    insert.hParent = parent;
+    TVITEMA &item = insert.item;
+    item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN;
+    if (step >= Step::Icons) item.mask |= TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    if (step >= Step::Marks) item.mask |= TVIF_STATE;
+    item.cChildren = 0;
+    item.iImage = item.iSelectedImage = 0;
+    item.stateMask = TVIS_STATEIMAGEMASK;
+    for (int i = 0; i < kBigFiles; ++i) {
+        item.pszText = const_cast<char *>(names[i].c_str());
+        item.lParam = i;
+        item.state = INDEXTOSTATEIMAGEMASK(i % 2 ? 1 : 2);
+        TreeView_InsertItem(tree, &insert);
+    }
+    TreeView_Expand(tree, parent, TVE_EXPAND);
+    SendMessageA(tree, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(tree, nullptr, TRUE);
+    UpdateWindow(tree);
+    double time = Now() - begin;
+    if (step == Step::Subclassed) RemoveWindowSubclass(tree, PassOn, 1);
+    DestroyWindow(tree);
+    PumpMessages();
+    return time;
 }
 
 }  // namespace
@@ -186,31 +263,51 @@ int main() {
         // ones find ready.
         std::string wrong;
         OneRun(store, &wrong);
-        std::vector<double> times, paints, reads;
+        HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, 3, 0);
+        HIMAGELIST marks = ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, 4, 0);
+        for (HIMAGELIST list : {images, marks})
+            for (int i = 0; i < 4; ++i) ImageList_AddIcon(list, LoadIconA(nullptr, IDI_APPLICATION));
+        std::vector<double> times, paints, raws, listings, steps[static_cast<int>(Step::Count)];
         for (int run = 0; run < kRuns && wrong.empty(); ++run) {
             Timing timing = OneRun(store, &wrong);
             if (timing.total < 0) continue;
             times.push_back(timing.total);
             paints.push_back(timing.paint);
-            reads.push_back(FolderReadTime(midi.Join("Big")));
+            raws.push_back(RawListingTime(midi.Join("Big")));
+            listings.push_back(ListingTime(midi.Join("Big")));
+            for (int step = 0; step < static_cast<int>(Step::Count); ++step)
+                steps[step].push_back(InsertTime(static_cast<Step>(step), images, marks));
         }
+        ImageList_Destroy(images);
+        ImageList_Destroy(marks);
         if (!wrong.empty() || times.empty()) {
             std::printf("opening a folder of %d files: WRONG MARKS OR ITEMS:%s\n", kBigFiles, wrong.c_str());
             status = 1;
         } else {
-            double median = Median(times);
+            double median = Median(times), raw = Median(raws);
+            // Twice the system's own read, plus 0.1 s for the rest, and never
+            // more than 0.2 s.
+            double goal = std::min(2 * raw + 100, kGoalMs);
             std::printf("opening a folder of %d files, key press to items painted: median %.0f ms (runs", kBigFiles,
                         median);
             for (double ms : times) std::printf(" %.0f", ms);
-            std::printf("); goal at most %.0f ms: ", kGoalMs);
-            if (median <= kGoalMs)
+            std::printf("); goal at most %.0f ms (2 x the raw listing + 100 ms, at most %.0f): ", goal, kGoalMs);
+            if (median <= goal)
                 std::printf("met\n");
             else
-                std::printf("MISSED by %.0f ms\n", median - kGoalMs);
+                std::printf("MISSED by %.0f ms\n", median - goal);
             double paint = Median(paints);
             std::printf("  of which the paint %.0f ms, and the expansion with the folder's listing, items and marks\n"
-                        "  %.0f ms; the system alone reads the folder in %.0f ms\n",
-                        paint, median - paint, Median(reads));
+                        "  %.0f ms\n",
+                        paint, median - paint);
+            std::printf("  step by step, the median of %zu runs of each alone:\n", times.size());
+            std::printf("    the raw listing (FindFirstFileExW, basic, large fetch)  %6.1f ms\n", raw);
+            std::printf("    the program's listing, names spelt and sorted         %6.1f ms\n", Median(listings));
+            const char *stepNames[] = {"10,000 items into a bare tree", "  with their icons", "  and their check marks",
+                                       "  the same, the tree subclassed"};
+            for (int step = 0; step < static_cast<int>(Step::Count); ++step)
+                std::printf("    %-54s %6.1f ms\n", stepNames[step], Median(steps[step]));
+            Figure("tree: 10,000-file folder opened", median, "ms", raw, "raw listing");
         }
 
         if (engine) EngineClose();

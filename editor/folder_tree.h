@@ -90,8 +90,7 @@ private:
     static tree::Item AsItem(HTREEITEM item) { return reinterpret_cast<tree::Item>(item); }
     HINSTANCE Instance() const;
 
-    static LRESULT CALLBACK TreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                     DWORD_PTR self);
+    static LRESULT CALLBACK TreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnTreeMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnKeyboardContextMenu();
     void TellLeftOutNow();
@@ -144,7 +143,7 @@ private:
     HWND dialog_ = nullptr;
     HWND tree_ = nullptr;
     HWND tabs_ = nullptr;
-    bool subclassed_ = false;
+    WNDPROC previous_ = nullptr;  // the tree's procedure below TreeProc while it is subclassed
     ImageList normalImages_;
     ImageList stateImages_;
     int rootImage_ = 0;

@@ -49,8 +49,8 @@ bool FromKeyboard(LPARAM lParam) { return GET_X_LPARAM(lParam) == -1 && GET_Y_LP
 
 // --- the subclassed tree -------------------------------------------------------
 
-LRESULT CALLBACK FolderTree::TreeProc(HWND, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
-    FolderTree *tree = reinterpret_cast<FolderTree *>(self);
+LRESULT CALLBACK FolderTree::TreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto *tree = reinterpret_cast<FolderTree *>(GetWindowLongPtrW(window, GWLP_USERDATA));
     // A handler of the dialog's: its close waits for this one to return.
     HandlerDepth::Scope handling(tree->depth_);
     return tree->OnTreeMessage(message, wParam, lParam);
@@ -58,7 +58,7 @@ LRESULT CALLBACK FolderTree::TreeProc(HWND, UINT message, WPARAM wParam, LPARAM 
 
 // Only inside TreeProc: the procedure below this subclass.
 LRESULT FolderTree::Default(UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefSubclassProc(tree_, message, wParam, lParam);
+    return CallWindowProcW(previous_, tree_, message, wParam, lParam);
 }
 
 HTREEITEM FolderTree::HitAt(POINT client, UINT flags) {
