@@ -231,7 +231,7 @@ double InsertTime(Step step, HIMAGELIST images, HIMAGELIST marks) {
     double time = Now() - begin;
     if (step == Step::Subclassed) RemoveWindowSubclass(tree, PassOn, 1);
     DestroyWindow(tree);
-    PumpMessages();
+    tt::PumpMessages();
     return time;
 }
 
