@@ -99,14 +99,14 @@ void Player::Report() {
 
 // The engine library keeps the playback owner for its hook; it is told
 // whenever it changes.
-void Player::TellOwner(HWND owner, int flag) {
-    if (owner == toldOwner_) return;
-    toldOwner_ = owner;
-    engine_->SetPlaybackOwner(owner, flag);
+void Player::TellPlaybackOwner(HWND owner, int unusedFlag) {
+    if (owner == toldPlaybackOwner_) return;
+    toldPlaybackOwner_ = owner;
+    engine_->SetPlaybackOwner(owner, unusedFlag);
 }
 
 void Player::EnterStopped() {
-    TellOwner(nullptr, 1);
+    TellPlaybackOwner(nullptr, 1);
     sounding_ = false;
     ++generation_;
     engine_->StopSong();
@@ -140,7 +140,7 @@ Player::StartResult Player::StartCurrentSong(bool checked) {
     std::string opened;
     switch (StartFile(path, OnSongEnd, &opened)) {
     case SongStart::Started:
-        TellOwner(nullptr, 1);
+        TellPlaybackOwner(nullptr, 1);
         sounding_ = true;
         mode_ = Mode();
         mode_.state = handed ? PlayState::PlayingHanded : PlayState::Playing;
@@ -258,7 +258,7 @@ void Player::SuspendPlayback() {
     if (!SongPlaying()) return;
     PlayerChange change(*this);
     // Still meant to play, so that the resume knows to play again.
-    TellOwner(nullptr, 1);
+    TellPlaybackOwner(nullptr, 1);
     sounding_ = false;
     ++generation_;
     engine_->StopSong();
@@ -289,22 +289,22 @@ void Player::HandleSongEnded(WPARAM generation) {
     NextSong(ChosenOrder(), Options().repeatOne ? NextChoice::Same : NextChoice::Next);
 }
 
-void Player::StopForPreview(HWND owner) {
+void Player::StopForPreview(HWND window) {
     PlayerChange change(*this);
     ++previewGeneration_;
     PlayState under = mode_.state == PlayState::Previewing ? mode_.underPreview : mode_.state;
-    TellOwner(owner, 1);
+    TellPlaybackOwner(window, 1);
     sounding_ = false;
     ++generation_;
     engine_->StopSong();
     mode_.state = PlayState::Previewing;
-    mode_.previewOwner = owner;
+    mode_.previewWindow = window;
     mode_.underPreview = under;
 }
 
-bool Player::PlayPreview(const char *path, HWND owner) {
+bool Player::PlayPreview(const char *path, HWND window) {
     PlayerChange change(*this);
-    StopForPreview(owner);
+    StopForPreview(window);
     if (StartFile(path, OnPreviewEnd) != SongStart::Started) return false;
     sounding_ = true;
     return true;
@@ -330,7 +330,7 @@ void Player::ResumeAfterPreview(AfterPreview after) {
     ++previewGeneration_;
     engine_->StopSong();
     ++generation_;
-    TellOwner(nullptr, 0);
+    TellPlaybackOwner(nullptr, 0);
     sounding_ = false;
     // Back to what the preview interrupted; a song meant to play starts
     // again, or stays meant to play for a later resume.
@@ -408,7 +408,7 @@ void Player::SwitchBest(AfterSwitch after, HandedFiles handed) {
 }
 
 void Player::TakeSavedBest(const best::BestRecord &saved) {
-    const char *name = HistoryOwner();
+    const char *name = HistoryBestName();
     if (!name || saved.IsNone() || !saved.NameEquals(name)) return;
     PlayerChange change(*this);
     best::BestRecord copy = saved;
@@ -420,7 +420,7 @@ void Player::TakeSavedBest(const best::BestRecord &saved) {
 
 void Player::ReloadCurrentBest() {
     PlayerChange change(*this);
-    const char *name = HistoryOwner();
+    const char *name = HistoryBestName();
     best::BestRecord record = name ? store_->FindBest(name) : best::BestRecord();
     if (record.IsNone())
         SwitchBest(AfterSwitch::Wait, HandedFiles::Keep);
@@ -440,7 +440,7 @@ bool Player::ChooseBest(const char *name) {
         mode_ = Mode();
         mode_.state = under;
     }
-    TellOwner(nullptr, 1);
+    TellPlaybackOwner(nullptr, 1);
     SwitchBest(AfterSwitch::Play, HandedFiles::Drop);
     return true;
 }

@@ -22,7 +22,7 @@ bool KorvelPlayerEngine::StartSong(KorvelEndHandler onEnd) { return ::StartSong(
 
 void KorvelPlayerEngine::StopSong() { ::StopSong(); }
 
-void KorvelPlayerEngine::SetPlaybackOwner(HWND owner, int flag) { ::SetPlaybackOwner(owner, flag); }
+void KorvelPlayerEngine::SetPlaybackOwner(HWND owner, int unusedFlag) { ::SetPlaybackOwner(owner, unusedFlag); }
 
 bool KorvelPlayerEngine::ReportPlayError(int flags, HWND owner) { return ::ReportPlayError(flags, owner) != 0; }
 

@@ -131,7 +131,7 @@ TEST_F(PlayerStateTest, EachTransitionEndsInOneStateAndOneReport) {
     // A preview holds playback, and the engine is told whose it is.
     Crossings([&] { EXPECT_TRUE(player_.PlayPreview("C:\\other.mid", dialog)); });
     once(PlayState::Previewing, true, true);
-    EXPECT_EQ(player_.PreviewOwner(), dialog);
+    EXPECT_EQ(player_.PreviewWindow(), dialog);
     EXPECT_EQ(engine_.owner, dialog);
     Crossings([&] { player_.ResumeAfterPreview(AfterPreview::Resume); });
     once(PlayState::Playing, true, true);

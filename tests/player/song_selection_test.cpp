@@ -32,7 +32,7 @@ struct FakeEnvironment : PlayerEnvironment {
 std::string Song(int i) { return "C:\\MIDI\\song" + std::to_string(i) + ".mid"; }
 
 // Through the file reader, which also takes entries the editor would refuse.
-void Load(PlayerState *player, const std::vector<std::string> &entries, const std::vector<int> &played = {}) {
+void Load(BestSongs *player, const std::vector<std::string> &entries, const std::vector<int> &played = {}) {
     bestbytes::Bytes file = bestbytes::File({bestbytes::Record("Best", entries)});
     LoadPlayerBest(player, best::FindBest(file.data(), file.size(), "Best"));
     ASSERT_EQ(player->songCount, static_cast<int32_t>(entries.size()));
@@ -40,21 +40,21 @@ void Load(PlayerState *player, const std::vector<std::string> &entries, const st
 }
 
 // A best of count existing songs.
-void LoadSongs(PlayerState *player, FakeEnvironment *env, int count, const std::vector<int> &played = {}) {
+void LoadSongs(BestSongs *player, FakeEnvironment *env, int count, const std::vector<int> &played = {}) {
     std::vector<std::string> songs;
     for (int i = 0; i < count; ++i) songs.push_back(Song(i));
     env->files.insert(songs.begin(), songs.end());
     Load(player, songs, played);
 }
 
-int Pick(PlayerState *player, FakeEnvironment *env, int random) {
+int Pick(BestSongs *player, FakeEnvironment *env, int random) {
     EXPECT_EQ(SelectNextSong(player, env, random), 1);
     EXPECT_STREQ(player->currentSong, Song(player->position).c_str());
     return player->position;
 }
 
 TEST(SongSelection, InOrderPlaysEverySongOnceThenANewCycleFromTheStart) {
-    PlayerState player;
+    BestSongs player;
     FakeEnvironment env;
     LoadSongs(&player, &env, 3);
     std::vector<int> order;
@@ -66,7 +66,7 @@ TEST(SongSelection, InOrderPlaysEverySongOnceThenANewCycleFromTheStart) {
 }
 
 TEST(SongSelection, RandomPickIsTheNthUnplayedEntryFromThePosition) {
-    PlayerState player;
+    BestSongs player;
     FakeEnvironment env;
     for (int ms : {0, 1, 500, 999}) {  // u = 1
         LoadSongs(&player, &env, 10, {0, 1, 2, 3, 4, 5, 7, 8, 9});
@@ -99,7 +99,7 @@ TEST(SongSelection, PassesOverEntriesThatCannotBePlayed) {
                                               "C:\\" + std::string(257, 'L'), "C:\\MIDI\\Link.LNK", "C:\\MIDI\\a.mid"};
     FakeEnvironment env;
     env.files = {"C:", entries[4], entries[5], entries[6]};  // too short or too long although they "exist"
-    PlayerState player;
+    BestSongs player;
     Load(&player, entries);
     EXPECT_EQ(SelectNextSong(&player, &env, 0), 1);
     EXPECT_EQ(player.position, 5);  // a shortcut plays while the option is clear
@@ -113,7 +113,7 @@ TEST(SongSelection, PassesOverEntriesThatCannotBePlayed) {
 }
 
 TEST(SongSelection, NothingPlayableFailsAfterAtMostTwoPasses) {
-    PlayerState player;
+    BestSongs player;
     FakeEnvironment env;
     Load(&player, {"C:\\a.mid", "C:\\b.mid", "C:\\c.mid"}, {0});
     EXPECT_EQ(SelectNextSong(&player, &env, 1), 0);
@@ -134,7 +134,7 @@ TEST(SongSelection, NothingPlayableFailsAfterAtMostTwoPasses) {
 // volume that answers is gone, and marked.
 TEST(SongSelection, SongsOutOfReachAreNeitherPlayedNorMarked) {
     using store::PathFound;
-    PlayerState player;
+    BestSongs player;
     FakeEnvironment env;
     std::vector<std::string> share;
     for (int i = 0; i < 4; ++i) share.push_back("\\\\nas\\music\\" + std::to_string(i) + ".mid");
@@ -181,7 +181,7 @@ TEST(SongSelection, SongsOutOfReachAreNeitherPlayedNorMarked) {
 }
 
 TEST(PlayedHistory, ClearingDuringASongLetsItComeAgain) {
-    PlayerState player;
+    BestSongs player;
     FakeEnvironment env;
     LoadSongs(&player, &env, 3);
     Pick(&player, &env, 0);
@@ -194,7 +194,7 @@ TEST(PlayedHistory, ClearingDuringASongLetsItComeAgain) {
 }
 
 TEST(PlayedHistory, CountsOnlySongsAndLoadsOnlyValuesThatFit) {
-    PlayerState player;
+    BestSongs player;
     FakeEnvironment env;
     LoadSongs(&player, &env, 3);
     player.history[0] = 0xFA;  // entry 1 played; bits past the song count are not songs
@@ -211,7 +211,7 @@ TEST(PlayedHistory, CountsOnlySongsAndLoadsOnlyValuesThatFit) {
     LoadSongs(&player, &env, 4);
     Pick(&player, &env, 0);
     Pick(&player, &env, 0);
-    PlayerState restarted;
+    BestSongs restarted;
     LoadSongs(&restarted, &env, 4);
     LoadHistoryValue(&restarted, player.history.data(), player.history.size());
     std::vector<int> order;
@@ -220,7 +220,7 @@ TEST(PlayedHistory, CountsOnlySongsAndLoadsOnlyValuesThatFit) {
 }
 
 TEST(PlayedHistory, RandomSwitchAdjustsTheHistoryAroundThePosition) {
-    PlayerState player;
+    BestSongs player;
     FakeEnvironment env;
     LoadSongs(&player, &env, 16, {5});
     player.position = 4;

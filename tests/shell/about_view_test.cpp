@@ -20,7 +20,7 @@ class AboutViewTest : public ResidentWindowFixture {
 protected:
     void SetUp() override {
         ResidentWindowFixture::SetUp();
-        app_.shell().resident = window_;
+        app_.state().resident = window_;
     }
     void TearDown() override {
         app_.about().Close();
@@ -47,7 +47,7 @@ TEST_F(AboutViewTest, TicksAdvanceTheAnimationRepaintsDoNotAndReopeningRunsOnWhe
     Command(IDM_VERSION);
     ASSERT_TRUE(IsWindowVisible(About()));
     EXPECT_FALSE(IsWindowVisible(window_));  // the view is a window of its own
-    EXPECT_FALSE(ShellIdle(app_.shell()));
+    EXPECT_FALSE(ApplicationIdle(app_.state()));
     // The view's own timer runs while it shows.
     int shown = app_.about().AnimationStep();
     EXPECT_TRUE(WaitUntil([&] { return app_.about().AnimationStep() != shown; }, 5000));
@@ -61,7 +61,7 @@ TEST_F(AboutViewTest, TicksAdvanceTheAnimationRepaintsDoNotAndReopeningRunsOnWhe
 
     CloseAbout();
     EXPECT_EQ(About(), nullptr);
-    EXPECT_TRUE(ShellIdle(app_.shell()));
+    EXPECT_TRUE(ApplicationIdle(app_.state()));
     int hidden = app_.about().AnimationStep();
     Command(IDM_VERSION);
     EXPECT_EQ(app_.about().AnimationStep(), hidden);
@@ -135,11 +135,11 @@ INT_PTR CALLBACK StandInProc(HWND, UINT message, WPARAM wParam, LPARAM) {
 
 TEST_F(AboutViewTest, AboutAndTheBestSettingsDialogEachKeepTheirKeysAndTheDialogItsMode) {
     g_standInCancels = 0;
-    HWND dialog = CreateDialogParamA(app_.shell().instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_, StandInProc, 0);
+    HWND dialog = CreateDialogParamA(app_.state().instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_, StandInProc, 0);
     ASSERT_NE(dialog, nullptr);
 
     // About over the dialog: the dialog stays open and in charge of its
-    // own keys, and the shell is not idle until both are gone.
+    // own keys, and the application is not idle until both are gone.
     app_.editorHost().BestSettingsOpening(dialog);
     Command(IDM_VERSION);
     HWND about = About();
@@ -149,7 +149,7 @@ TEST_F(AboutViewTest, AboutAndTheBestSettingsDialogEachKeepTheirKeysAndTheDialog
     EXPECT_TRUE(IsWindowVisible(about));
     PressEscapeIn(about, IDOK);
     EXPECT_FALSE(IsWindow(about));
-    EXPECT_FALSE(ShellIdle(app_.shell()));
+    EXPECT_FALSE(ApplicationIdle(app_.state()));
     PressEscapeIn(dialog, IDC_BEST_NAME);
     EXPECT_EQ(g_standInCancels, 2);
 
@@ -157,8 +157,8 @@ TEST_F(AboutViewTest, AboutAndTheBestSettingsDialogEachKeepTheirKeysAndTheDialog
     // the dialog closes the view is in charge again.
     app_.editorHost().CloseBestSettings(BestSettingsResult());
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_TRUE(ShellIdle(app_.shell()));
-    dialog = CreateDialogParamA(app_.shell().instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_, StandInProc, 0);
+    EXPECT_TRUE(ApplicationIdle(app_.state()));
+    dialog = CreateDialogParamA(app_.state().instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_, StandInProc, 0);
     ASSERT_NE(dialog, nullptr);
     Command(IDM_VERSION);
     about = About();
@@ -168,10 +168,10 @@ TEST_F(AboutViewTest, AboutAndTheBestSettingsDialogEachKeepTheirKeysAndTheDialog
     EXPECT_TRUE(IsWindowVisible(about));
     app_.editorHost().CloseBestSettings(BestSettingsResult());
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_FALSE(ShellIdle(app_.shell()));
+    EXPECT_FALSE(ApplicationIdle(app_.state()));
     PressEscapeIn(about, IDOK);
     EXPECT_FALSE(IsWindow(about));
-    EXPECT_TRUE(ShellIdle(app_.shell()));
+    EXPECT_TRUE(ApplicationIdle(app_.state()));
 }
 
 // Answers the first message box of this process with OK, as a user would,
