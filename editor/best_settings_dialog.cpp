@@ -320,7 +320,7 @@ void BestSettingsDialog::ShowNewFolderBests() {
     const char *current = host_->player().CurrentBestName();
     if (current && ReadBests(current, ReadBestsMode::FillSelect, combo, &record)) {
         // A best of the same name there is another list: the player goes on
-        // over it, each song keeping its played mark by its path.
+        // over it, each song keeping its played bit by its path.
         host_->player().TakeSavedBest(record);
     } else {
         FirstBest first = LoadFirstOrDefaultBest(combo, &record, OtherHistories::Keep);

@@ -1,7 +1,7 @@
 // The best settings dialog (IDD_BEST_SETTINGS), modeless, owned by the
 // resident window.  The dialog object is bound to its window (DWLP_USER) and
 // owns what one opening edits: the edited best record, its dirty flag and
-// the change marks.  What the dialog needs of the application comes
+// the changes.  What the dialog needs of the application comes
 // through EditorHost, which the application implements.
 //
 // OK, Cancel and Close end in a BestSettingsResult.  The dialog posts its

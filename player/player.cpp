@@ -49,7 +49,7 @@ private:
 
 namespace {
 
-// Marks what runs in its scope as an automatic change, for the boxes it shows.
+// Declares what runs in its scope an automatic change, for the boxes it shows.
 class AutomaticChange {
 public:
     explicit AutomaticChange(PlayCause &cause) : cause_(cause), previous_(cause) { cause = PlayCause::Automatic; }
@@ -153,7 +153,7 @@ Player::StartResult Player::StartCurrentSong(bool checked) {
     int report = cause_ == PlayCause::Automatic ? KORVEL_REPORT_FOREGROUND : 0;
     if (!engine_->ReportPlayError(report, host_->Window())) return StartResult::GaveUp;
     // Only the file is at fault.  One that exists and cannot be read now (a
-    // file offline, held or without access) is passed over unmarked.
+    // file offline, held or without access) is passed over and left unplayed.
     if (!handed) PassOverUnopened(&songs_, this, opened.c_str(), engine_->FindReadableFile(opened.c_str()));
     return StartResult::Skip;
 }
@@ -184,7 +184,7 @@ void Player::DropHandedFile() {
 
 int Player::PlayCurrent(bool checked) {
     // Entries that cannot be played are passed over in list order.  Each
-    // attempt marks its entry played, so within two passes every entry has
+    // attempt sets its entry played, so within two passes every entry has
     // been tried since the history was last cleared; a best whose files
     // all exist but none of which plays (not MIDI files) ends there instead
     // of clearing its history and trying again for ever.

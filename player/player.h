@@ -144,7 +144,7 @@ public:
     // Files given on the command line (none given changes nothing).  They play
     // first, one after another, and then the best goes on where it was.  At the
     // start-up, queued before the best's first song is chosen, they play in its
-    // place: that song is chosen only once they are done, so a handed file marks
+    // place: that song is chosen only once they are done, so a handed file sets
     // nothing in the best's history.
     void QueueHandedFiles(std::vector<std::string> files, HandedQueue how = HandedQueue::Replace);
     // Files are queued and have not begun.
@@ -170,7 +170,7 @@ public:
     bool LoadCurrentBest();
     // The best that plays was saved (edited in the best settings): the player
     // goes on over the saved list without interrupting the song, each song
-    // keeping its played mark by its path, and stores that history for it.
+    // keeping its played bit by its path, and stores that history for it.
     // Nothing for a best the player does not hold.
     void TakeSavedBest(const best::BestRecord &saved);
     // The best that plays was saved while the best settings were open: its

@@ -139,7 +139,7 @@ int SelectNextSong(BestSongs *songs, PlayerEnvironment *env, bool random) {
         const std::vector<unsigned char> historyBefore = songs->history;
         const int32_t positionBefore = songs->position;
         const char *const songBefore = songs->currentSong;
-        // Each pass marks or passes over one open entry, so u is kept by
+        // Each pass sets played or passes over one open entry, so u is kept by
         // counting down rather than by counting the bitmap again.
         int32_t open = CountOpen(*songs);
         // This search has cleared the history once: a second time would

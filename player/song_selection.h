@@ -74,14 +74,14 @@ bool IsPlayed(const BestSongs &songs, int32_t entry);
 int CountUnplayed(const BestSongs &songs);
 
 // Chooses the next song (at random when random is set).  On success the position
-// and the current song name it, it is marked played in memory (the caller
+// and the current song name it, it is set played in memory (the caller
 // saves the history when it starts) and the result is 1.  When nothing is
 // playable the result is 0, and the caller tells the user.
 //
 // An entry is gone when its folder, or the volume under a missing folder,
-// answers without it: it is passed over and marked, like a folder entry.
+// answers without it: it is passed over and set played, like a folder entry.
 // An entry whose volume does not answer, or that cannot be asked, is passed
-// over unmarked.  A search that finds nothing and passed over such an entry
+// over and left unplayed.  A search that finds nothing and passed over such an entry
 // leaves the history, position and current song as they were (ReachFailed
 // then tells), in memory and as saved.
 int SelectNextSong(BestSongs *songs, PlayerEnvironment *env, bool random);
@@ -89,7 +89,7 @@ int SelectNextSong(BestSongs *songs, PlayerEnvironment *env, bool random);
 // The current song was chosen and could not be opened.  found: the file
 // system's answer for the file opened (a shortcut's target).  Unless the
 // file is gone or its bytes could be read (they are what failed), it is out
-// of reach: unmarked and passed over.  True in that case.
+// of reach: left unplayed and passed over.  True in that case.
 bool PassOverUnopened(BestSongs *songs, PlayerEnvironment *env, const char *opened, store::PathFound found);
 
 // The searches since ForgetPassedOver passed over songs they could not
@@ -112,7 +112,7 @@ void ClearHistory(BestSongs *songs, PlayerEnvironment *env);
 
 // The history part of the random switch with reset: turning random on clears
 // the bytes before the one holding the current position; turning it off
-// marks entries 0 .. position played, so that in list order play continues
+// sets entries 0 .. position played, so that in list order play continues
 // after the current song.  Nothing when no best is loaded.  Memory only.
 void AdjustHistoryForRandomSwitch(BestSongs *songs, bool on);
 

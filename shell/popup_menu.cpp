@@ -55,7 +55,7 @@ void LoadPopupMenu(ApplicationState &state) {
         // The menu asks the resident window to draw the picture, which then
         // blends it over the background and the highlight itself.  Given as
         // check-mark bitmaps, the pictures would be ANDed on as monochrome
-        // marks; given as item bitmaps, some systems copy them as they are
+        // masks; given as item bitmaps, some systems copy them as they are
         // and show every clear pixel black.
         MENUITEMINFOA item = {};
         item.cbSize = sizeof item;

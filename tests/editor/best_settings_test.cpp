@@ -125,7 +125,7 @@ TEST_F(BestSettingsTest, TheSaveQuestionAndTheRebuildModes) {
     EXPECT_EQ(dialog_.SaveBest(nullptr, true, SaveBestMode::Rebuild), SaveBestResult::Saved);
     EXPECT_EQ(Stored(), old);
 
-    // A failed save keeps the changes marked as unsaved.
+    // A failed save keeps the changes counted as unsaved.
     HANDLE reader = CreateFileA(store_.bestFile(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
     dialog_.state().dirty = true;

@@ -163,10 +163,10 @@ TEST_F(PlayerStateTest, EachTransitionEndsInOneStateAndOneReport) {
     EXPECT_NE(host_.box.find("このベストにはMIDIファイルがありません。"), std::string::npos) << host_.box;
 }
 
-// An edit of the best that plays is saved: the played marks follow the
+// An edit of the best that plays is saved: the played bits follow the
 // songs by path onto the saved list, that bitmap is stored at once, and the
 // close of the dialog goes on from the same place in the cycle.
-TEST_F(PlayerStateTest, ASavedEditOfThePlayingBestCarriesTheMarksByPath) {
+TEST_F(PlayerStateTest, ASavedEditOfThePlayingBestCarriesThePlayedBitsByPath) {
     player_.PlayNextSong();  // s0 and s1 played, s1 plays
     std::vector<std::string> edited = {"C:\\MIDI\\new.mid", store_.songs[1], store_.songs[2], "c:\\midi\\S3.MID"};
     engine_.files.insert(edited.begin(), edited.end());

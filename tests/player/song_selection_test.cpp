@@ -84,7 +84,7 @@ TEST(SongSelection, RandomPickIsTheNthUnplayedEntryFromThePosition) {
     EXPECT_EQ(Pick(&player, &env, 1), 0);
 
     // n = 7 lands on the missing entry 7; the search goes on in list order
-    // without drawing again, and the skipped entry is marked too.
+    // without drawing again, and the skipped entry is set played too.
     LoadSongs(&player, &env, 10);
     env.files.erase(Song(7));
     env.ms = 700;
@@ -129,10 +129,10 @@ TEST(SongSelection, NothingPlayableFailsAfterAtMostTwoPasses) {
 }
 
 // A share not back yet, a drive letter with nothing behind it, a file
-// offline: passed over unmarked, each volume asked once, and a search that
+// offline: passed over unplayed, each volume asked once, and a search that
 // reaches nothing leaves the history as it was.  A folder deleted from a
-// volume that answers is gone, and marked.
-TEST(SongSelection, SongsOutOfReachAreNeitherPlayedNorMarked) {
+// volume that answers is gone, and set played.
+TEST(SongSelection, SongsOutOfReachAreLeftUnplayed) {
     using store::PathFound;
     BestSongs player;
     FakeEnvironment env;
@@ -157,7 +157,7 @@ TEST(SongSelection, SongsOutOfReachAreNeitherPlayedNorMarked) {
     EXPECT_EQ(SelectNextSong(&player, &env, 0), 1);
     EXPECT_EQ(player.position, 2);
 
-    // A song whose folder is gone from a drive that answers is marked; one
+    // A song whose folder is gone from a drive that answers is set played; one
     // on a drive with nothing behind it is not.
     env = FakeEnvironment();
     env.answers = {{"D:\\Old\\a.mid", PathFound::NoPath}, {"D:\\", PathFound::Folder},
@@ -168,7 +168,7 @@ TEST(SongSelection, SongsOutOfReachAreNeitherPlayedNorMarked) {
     EXPECT_EQ(player.position, 2);
     EXPECT_EQ(player.history, std::vector<unsigned char>{0x05});
 
-    // The file is there and cannot be opened (offline): unmarked, and the
+    // The file is there and cannot be opened (offline): left unplayed, and the
     // search after it asks for the gone song alone.
     EXPECT_TRUE(PassOverUnopened(&player, &env, "C:\\c.mid", PathFound::NoAnswer));
     EXPECT_EQ(player.history, std::vector<unsigned char>{0x01});
@@ -225,13 +225,13 @@ TEST(PlayedHistory, RandomSwitchAdjustsTheHistoryAroundThePosition) {
     LoadSongs(&player, &env, 16, {5});
     player.position = 4;
     AdjustHistoryForRandomSwitch(&player, false);
-    EXPECT_EQ(player.history[0], 0x3F);  // 0 to 4 marked, 5 as it was
+    EXPECT_EQ(player.history[0], 0x3F);  // 0 to 4 played, 5 as it was
     EXPECT_EQ(Pick(&player, &env, 0), 6);
 
     LoadSongs(&player, &env, 16, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
     player.position = 12;
     AdjustHistoryForRandomSwitch(&player, true);
-    EXPECT_EQ(player.history, (std::vector<unsigned char>{0x00, 0x1F}));  // 8 to 12 keep their marks
+    EXPECT_EQ(player.history, (std::vector<unsigned char>{0x00, 0x1F}));  // 8 to 12 keep their bits
 
     player.position = 15;  // the last song: no byte follows it
     AdjustHistoryForRandomSwitch(&player, false);
