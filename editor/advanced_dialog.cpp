@@ -1,4 +1,4 @@
-// The advanced settings dialog: hotkeys, the media keys, loop play, the check-mark look
+// The advanced settings dialog: hotkeys, the media keys, loop play, the mark look
 // and the data folder, handed back by OK to be applied in that order.
 #include "editor/advanced_dialog.h"
 
@@ -104,9 +104,9 @@ private:
 
 INT_PTR AdvancedDialog::OnInitDialog(HWND window) {
     window_ = window;
-    // The data folder: the settings file's folder.
+    // The data folder: the album file's folder.
     char folder[MAX_PATH] = "";
-    ansi::CopyFit(folder, sizeof folder, store_.settingsFile());
+    ansi::CopyFit(folder, sizeof folder, store_.albumFile());
     if (char *separator = const_cast<char *>(ansi::LastSeparator(folder))) *separator = '\0';
     ShowFolder(folder);
 
@@ -115,14 +115,14 @@ INT_PTR AdvancedDialog::OnInitDialog(HWND window) {
     SendMessageA(priority, CB_SETCURSEL, store_.settings().priority(), 0);
 
     CheckDlgButton(window_, IDC_READ_AT_ONCE, store_.option(Option::ReadAtOnce) ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(window_, IDC_ALT_CHECK_ICONS, store_.option(Option::AltCheckIcons) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(window_, IDC_ALT_CHECK_ICONS, store_.option(Option::AltMarkIcons) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(window_, IDC_MEDIA_KEYS, store_.settings().mediaKeys ? BST_CHECKED : BST_UNCHECKED);
     HWND loop = GetDlgItem(window_, IDC_LOOP_PLAY);
     for (const char *text : kLoopPlayTexts) SendMessageA(loop, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     SendMessageA(loop, CB_SETCURSEL, static_cast<WPARAM>(store_.settings().loopPlay), 0);
     CheckDlgButton(window_, IDC_SONG_NOTICE, store_.settings().songNotice ? BST_CHECKED : BST_UNCHECKED);
-    SendDlgItemMessageA(window_, IDC_HOTKEY_NEXT, HKM_SETHOTKEY, store_.settings().hotkey(kHotkeyNext), 0);
-    SendDlgItemMessageA(window_, IDC_HOTKEY_MENU, HKM_SETHOTKEY, store_.settings().hotkey(kHotkeyMenu), 0);
+    SendDlgItemMessageA(window_, IDC_HOTKEY_NEXT, HKM_SETHOTKEY, store_.settings().hotkey(HotkeyIndex::Next), 0);
+    SendDlgItemMessageA(window_, IDC_HOTKEY_MENU, HKM_SETHOTKEY, store_.settings().hotkey(HotkeyIndex::Menu), 0);
     return FALSE;
 }
 

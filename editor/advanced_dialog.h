@@ -1,6 +1,6 @@
 // The advanced settings dialog (template 106), modal over the best settings
 // dialog: the two hotkeys, the media keys, how looped songs play, the notice
-// of each song, the look of the folder tree's check marks and the
+// of each song, the look of the folder tree's marks and the
 // data folder that holds KORVEL.ini and KORVEL.dat.  The playback priority
 // and reading files at once are shown and cannot be changed.
 #ifndef TIVORN_EDITOR_ADVANCED_DIALOG_H
@@ -41,7 +41,7 @@ enum class SongNoticeUse {
 };
 
 // What the user chose; the best settings dialog applies it, since the
-// check-mark look changes its tree.
+// mark look changes its tree.
 struct AdvancedChoice {
     AdvancedEnd end = AdvancedEnd::Cancelled;
     unsigned nextHotkey = 0;  // HKM_GETHOTKEY's low word

@@ -49,34 +49,34 @@ int BestSettingsDialog::ReadBests(const char *name, ReadBestsMode mode, HWND com
 }
 
 SaveBestResult BestSettingsDialog::SaveBest(HWND owner, bool ask, SaveBestMode mode) {
-    if (mode == kSaveRebuild || mode == kSaveRebuildOnly) {
+    if (mode == SaveBestMode::Rebuild || mode == SaveBestMode::RebuildOnly) {
         bool changed = CollectTreeMarks();
-        if (!changed && !state_.dirty) return kSaved;
+        if (!changed && !state_.dirty) return SaveBestResult::Saved;
         state_.dirty = true;
     }
-    if (mode == kSaveRebuildOnly) return kSaveCancelled;
+    if (mode == SaveBestMode::RebuildOnly) return SaveBestResult::Cancelled;
     if (ask && !store_.option(Option::AutoSave)) {
         switch (ShowMessage(owner, kSaveQuestion, MB_YESNOCANCEL | MB_ICONQUESTION)) {
-        case IDCANCEL: return kSaveCancelled;
-        case IDNO: return kSaveDeclined;
+        case IDCANCEL: return SaveBestResult::Cancelled;
+        case IDNO: return SaveBestResult::Declined;
         default: break;
         }
     }
     for (;;) {
-        switch (store_.WriteBest(state_.edited, mode == kSaveDelete)) {
+        switch (store_.WriteBest(state_.edited, mode == SaveBestMode::Delete)) {
         case store::BestSave::Saved:
             state_.dirty = false;
             // The writer emptied the history; the player, if this is its
             // best, moves to the saved list before a song's end can store
             // its old bitmap.
-            if (mode != kSaveDelete) host_->player().TakeSavedBest(state_.edited);
-            return kSaved;
+            if (mode != SaveBestMode::Delete) host_->player().TakeSavedBest(state_.edited);
+            return SaveBestResult::Saved;
         case store::BestSave::TooLarge:
             TellBestTooLarge(owner);
-            return kSaveFailed;
+            return SaveBestResult::Failed;
         case store::BestSave::Failed:
             // Before the tree is set up the one save is the default best's.
-            if (!AskRetryFailedSave(owner, treeShown_ ? SaveWait::Edit : SaveWait::Start)) return kSaveFailed;
+            if (!AskRetryFailedSave(owner, treeShown_ ? SaveWait::Edit : SaveWait::Start)) return SaveBestResult::Failed;
             break;
         }
     }
@@ -137,7 +137,7 @@ void BestSettingsDialog::MakeDefaultBest(HWND combo, best::BestRecord *record) {
     // Written even when there is nothing to collect (no MIDI folder yet):
     // the dialog needs a best to show and to play.
     state_.dirty = true;
-    if (SaveBest(window_, false, kSaveRebuild) == kSaveFailed) {
+    if (SaveBest(window_, false, SaveBestMode::Rebuild) == SaveBestResult::Failed) {
         // Given up: nothing was written, and there is no best to edit.
         ShowWindow(window_, SW_HIDE);
         host_->RequestExit(ExitReason::UserGaveUp);
@@ -173,8 +173,8 @@ std::string BestSettingsDialog::SelectedName() {
 // The save of the edited best before another takes its place.
 SaveBestResult BestSettingsDialog::LeaveBestSave() {
     bool wasCurrent = EditedIsCurrent();
-    SaveBestResult result = SaveBest(window_, true, kSaveRebuild);
-    if (result == kSaved && wasCurrent) state_.changeMarks |= kMarkPlayingBestSaved;
+    SaveBestResult result = SaveBest(window_, true, SaveBestMode::Rebuild);
+    if (result == SaveBestResult::Saved && wasCurrent) state_.changes.Add(EditChange::PlayingBestSaved);
     return result;
 }
 
@@ -184,8 +184,8 @@ void BestSettingsDialog::OnBestSelected() {
     SaveBestResult left = LeaveBestSave();
     HWND combo = Combo();
     switch (left) {
-    case kSaveFailed:
-    case kSaveCancelled: {
+    case SaveBestResult::Failed:
+    case SaveBestResult::Cancelled: {
         // Back to the best being edited, its changes still unsaved.
         LRESULT index = SendMessageA(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                      reinterpret_cast<LPARAM>(state_.edited.Name()));
@@ -203,8 +203,8 @@ void BestSettingsDialog::OnBestSelected() {
 }
 
 void BestSettingsDialog::OnSave() {
-    if (SaveBest(window_, false, kSaveRebuild) == kSaveFailed) return;
-    if (EditedIsCurrent()) state_.changeMarks |= kMarkPlayingBestSaved;
+    if (SaveBest(window_, false, SaveBestMode::Rebuild) == SaveBestResult::Failed) return;
+    if (EditedIsCurrent()) state_.changes.Add(EditChange::PlayingBestSaved);
 }
 
 void BestSettingsDialog::OnNewBest() {
@@ -212,13 +212,13 @@ void BestSettingsDialog::OnNewBest() {
     std::string name;
     if (!AskBestName(window_, combo, store_, &name)) return;
     SaveBestResult left = LeaveBestSave();
-    if (left == kSaveFailed || left == kSaveCancelled) return;
+    if (left == SaveBestResult::Failed || left == SaveBestResult::Cancelled) return;
     LRESULT previous = SendMessageA(combo, CB_GETCURSEL, 0, 0);
     LRESULT index = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     LoadSelectedBest(combo);
     ShowLoadedBest();
-    if (SaveBest(window_, false, kSaveAsIs) == kSaveFailed) {
+    if (SaveBest(window_, false, SaveBestMode::AsIs) == SaveBestResult::Failed) {
         // The new best is not in the file: it leaves the list, and the best
         // it followed comes back as the file holds it.
         SendMessageA(combo, CB_DELETESTRING, static_cast<WPARAM>(index), 0);
@@ -227,7 +227,7 @@ void BestSettingsDialog::OnNewBest() {
         ShowLoadedBest();
         return;
     }
-    state_.changeMarks |= kMarkBestList;
+    state_.changes.Add(EditChange::BestList);
 }
 
 void BestSettingsDialog::OnDeleteBest() {
@@ -238,7 +238,7 @@ void BestSettingsDialog::OnDeleteBest() {
         return;
     }
     if (ShowMessage(window_, kDeleteQuestion, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;
-    if (SaveBest(window_, false, kSaveDelete) == kSaveFailed) return;
+    if (SaveBest(window_, false, SaveBestMode::Delete) == SaveBestResult::Failed) return;
 
     std::string deleted = SelectedName();
     std::string shown = ShownBestToPlay();
@@ -258,13 +258,13 @@ void BestSettingsDialog::OnDeleteBest() {
     }
     if (deleted == shown) {
         ShowBestToPlay();
-        state_.changeMarks |= kMarkBestToPlay;
+        state_.changes.Add(EditChange::BestToPlay);
     }
     store_.DeleteHistory(deleted.c_str());
-    state_.changeMarks |= kMarkBestList;
+    state_.changes.Add(EditChange::BestList);
 }
 
 void BestSettingsDialog::OnChangeBestToPlay() {
     SetDlgItemTextA(window_, IDC_PLAY_BEST, SelectedName().c_str());
-    state_.changeMarks |= kMarkBestToPlay;
+    state_.changes.Add(EditChange::BestToPlay);
 }

@@ -127,7 +127,7 @@ INT_PTR BestSettingsDialog::OnCommand(WORD id, WORD notification) {
 INT_PTR BestSettingsDialog::OnNotify(const NMHDR *notice) {
     if (notice->code == TCN_SELCHANGE) {
         // The marks of the tab being left go into the edited best first.
-        SaveBest(window_, false, kSaveRebuildOnly);
+        SaveBest(window_, false, SaveBestMode::RebuildOnly);
         tree_.OnTabChanged();
         return FALSE;
     }
@@ -181,7 +181,7 @@ bool BestSettingsDialog::SetUp() {
         if (first == FirstBest::DefaultMade) RequireOk();
         if (!record.IsNone()) {
             host_->player().SetCurrentBestName(record.Name());
-            state_.changeMarks |= kMarkBestToPlay;
+            state_.changes.Add(EditChange::BestToPlay);
         }
     }
     state_.edited = std::move(record);
@@ -261,7 +261,7 @@ std::string BestSettingsDialog::ShownBestToPlay() { return ControlText(window_, 
 
 void BestSettingsDialog::ReportFailure() {
     // Modal to this dialog, so that Cancel, OK or Close cannot be clicked
-    // while the box is up; the shell then ends the program.
+    // while the box is up; the application then ends the program.
     ReportUnexpectedError(window_, *host_);
     failed_ = true;
 }
@@ -272,11 +272,11 @@ void BestSettingsDialog::OnChangeMidiFolder() {
     char chosen[KORVEL_PATH_BUFFER] = "";
     if (!picker_(window_, chosen, kMidiFolderPrompt, TIVORN_CAPTION)) return;
     chosen[sizeof chosen - 1] = '\0';
-    SaveBest(window_, false, kSaveRebuildOnly);
+    SaveBest(window_, false, SaveBestMode::RebuildOnly);
     // A drive root comes back as "D:\" and is kept as "D:".
     ansi::CopyFit(midiFolder_, sizeof midiFolder_, paths::KeptFolder(chosen).c_str());
     tree_.ShowTab(0);
-    state_.changeMarks |= kMarkMidiFolder;
+    state_.changes.Add(EditChange::MidiFolder);
     ShowMidiFolder();
 }
 
@@ -291,7 +291,7 @@ void BestSettingsDialog::OnAdvanced() {
     ApplyAdvanced(choice);
 }
 
-// The hook and the media keys follow the store's changes: the shell
+// The hook and the media keys follow the store's changes: the application
 // listens.  "MediaKeys", "Loop" and "SongNotice" are values of their own, written at
 // once: the settings block has no room for them.
 void BestSettingsDialog::ApplyAdvanced(const AdvancedChoice &choice) {
@@ -303,7 +303,7 @@ void BestSettingsDialog::ApplyAdvanced(const AdvancedChoice &choice) {
     // The edits on screen are saved, or given up, where they were made.
     auto leaveEdits = [this] {
         SaveBestResult left = LeaveBestSave();
-        return left == kSaved || left == kSaveDeclined;
+        return left == SaveBestResult::Saved || left == SaveBestResult::Declined;
     };
     DataFolderChange folder = MoveChosenDataFolder(window_, choice, store_, leaveEdits);
     if (folder != DataFolderChange::None) changed = true;
@@ -321,7 +321,7 @@ void BestSettingsDialog::ShowNewFolderBests() {
     const char *current = host_->player().CurrentBestName();
     if (current && ReadBests(current, ReadBestsMode::FillSelect, combo, &record)) {
         // A best of the same name there is another list: the player goes on
-        // over it, each song keeping its played mark by its path.
+        // over it, each song keeping its played bit by its path.
         host_->player().TakeSavedBest(record);
     } else {
         FirstBest first = LoadFirstOrDefaultBest(combo, &record, OtherHistories::Keep);
@@ -330,22 +330,22 @@ void BestSettingsDialog::ShowNewFolderBests() {
         // The player goes over to it at the close.
         if (!record.IsNone()) {
             SetDlgItemTextA(window_, IDC_PLAY_BEST, record.Name());
-            state_.changeMarks |= kMarkBestToPlay;
+            state_.changes.Add(EditChange::BestToPlay);
         }
     }
     state_.edited = std::move(record);
     state_.dirty = false;
-    state_.changeMarks |= kMarkBestList;
+    state_.changes.Add(EditChange::BestList);
     ShowLoadedBest();
 }
 
 bool BestSettingsDialog::ApplyCheckLook(const AdvancedChoice &choice) {
     bool alternative = choice.look == CheckLook::Alternative;
-    if (alternative == store_.option(Option::AltCheckIcons)) return false;
+    if (alternative == store_.option(Option::AltMarkIcons)) return false;
     // The marks on screen go into the edited best before the tree is built
     // anew from it.
-    SaveBest(window_, false, kSaveRebuildOnly);
-    store_.SetAltCheckIcons(alternative);
+    SaveBest(window_, false, SaveBestMode::RebuildOnly);
+    store_.SetAltMarkIcons(alternative);
     tree_.BuildStateImages();
     tree_.ShowTab(0);
     return true;
@@ -358,7 +358,7 @@ void BestSettingsDialog::OnOk() {
     tree_.EndLabelEdit();
     SaveBestResult saved = LeaveBestSave();
     // Unsaved, the dialog stays open with the changes.
-    if (saved == kSaveCancelled || saved == kSaveFailed) return;
+    if (saved == SaveBestResult::Cancelled || saved == SaveBestResult::Failed) return;
     // A Cancel handled while a box was up has closed the dialog already.
     if (closing_) return;
 
@@ -371,24 +371,24 @@ void BestSettingsDialog::OnOk() {
     if (closing_) return;
     store_.SetOption(Option::SkipShortcuts, IsChecked(window_, IDC_SKIP_SHORTCUTS));
 
-    if (state_.changeMarks & kMarkMidiFolder) {
+    if (state_.changes.Has(EditChange::MidiFolder)) {
         std::string folder = paths::KeptFolder(ControlText(window_, IDC_MIDI_FOLDER).c_str());
         store_.WriteMidiFolder(folder.c_str());
     }
-    if (state_.changeMarks & kMarkBestToPlay) {
+    if (state_.changes.Has(EditChange::BestToPlay)) {
         host_->player().SaveHistory(HistorySave::IfPresent);
         std::string name = ShownBestToPlay();
         host_->player().SetCurrentBestName(name.empty() ? nullptr : name.c_str());
     }
     store_.SaveSettings();
-    Close(OkResult(state_.changeMarks, randomChanged));
+    Close(OkResult(state_.changes, randomChanged));
 }
 
 void BestSettingsDialog::OnCancel() {
     // While only OK may close the dialog, Close and Esc do nothing.
     if (closing_ || !IsWindowEnabled(GetDlgItem(window_, IDC_CANCEL))) return;
     tree_.EndLabelEdit();
-    Close(KeptResult(state_.changeMarks));
+    Close(KeptResult(state_.changes));
 }
 
 void BestSettingsDialog::Close(const BestSettingsResult &result) {

@@ -1,8 +1,8 @@
 // The best settings dialog (IDD_BEST_SETTINGS), modeless, owned by the
 // resident window.  The dialog object is bound to its window (DWLP_USER) and
 // owns what one opening edits: the edited best record, its dirty flag and
-// the change marks.  What the dialog needs of the application shell comes
-// through EditorHost, which the shell implements.
+// the changes.  What the dialog needs of the application comes
+// through EditorHost, which the application implements.
 //
 // OK, Cancel and Close end in a BestSettingsResult.  The dialog posts its
 // close to itself and hands the result over when that message arrives with
@@ -52,20 +52,20 @@ enum class ReadBestsMode {
     FillSelectFirst,  // as FillSelect, the first best when no name matches
 };
 
-enum SaveBestMode {
-    kSaveDelete = 0,       // remove the edited best's name from the file
-    kSaveRebuild = 1,      // take the tree's marks, then save
-    kSaveAsIs = 2,         // save the edited record as it is
-    kSaveRebuildOnly = 3,  // take the tree's marks, leave the file alone
+enum class SaveBestMode {
+    Delete = 0,       // remove the edited best's name from the file
+    Rebuild = 1,      // take the tree's marks, then save
+    AsIs = 2,         // save the edited record as it is
+    RebuildOnly = 3,  // take the tree's marks, leave the file alone
 };
 
-enum SaveBestResult {
-    kSaveDeclined = -1,  // the user chose not to save
+enum class SaveBestResult {
+    Declined = -1,  // the user chose not to save
     // Not saved, and the user was told: the best file, the history and the
     // edits are as they were, and what asked for the save does not happen.
-    kSaveFailed = 0,
-    kSaved = 1,          // saved, or nothing to save
-    kSaveCancelled = 2,  // the user cancelled; always for kSaveRebuildOnly
+    Failed = 0,
+    Saved = 1,      // saved, or nothing to save
+    Cancelled = 2,  // the user cancelled; always for SaveBestMode::RebuildOnly
 };
 
 // Whether the dialog gets a button on the taskbar of its own.
@@ -171,7 +171,7 @@ private:
     void LoadSelectedBest(HWND combo);
     // After a load by the user: the tree shows the loaded best.
     void ShowLoadedBest();
-    // Collects the check marks of the folder tree into the edited best
+    // Collects the marks of the folder tree into the edited best
     // record; answers whether its entry list changed.
     bool CollectTreeMarks();
     SaveBestResult LeaveBestSave();

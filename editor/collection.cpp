@@ -216,7 +216,7 @@ bool CollectChecks(Collection &c, const std::string &folder, size_t *cursor, tre
         if (top) {
             // The items at the top need not come in the list's order: the
             // Desktop shows its own folders after My Computer's drives, in
-            // the shell's order.  Each is sought from the first entry, and
+            // the Shell's order.  Each is sought from the first entry, and
             // one that only keeps its entries is not sought at all, since
             // nothing passed at the top goes.
             if (keep) continue;

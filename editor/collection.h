@@ -1,10 +1,10 @@
-// The check marks of the folder tree into the edited best's entry list, and
+// The marks of the folder tree into the edited best's entry list, and
 // the entry list into the marks of items being created (no windows.h).
 //
 // The entry list is kept in the folder-first order (editor/entry_order.h),
 // and the tree lists every folder in that order too, so a collection walks
 // the tree and moves one cursor through the list alongside: a single forward
-// pass below each item at the top (those come in the shell's order, so each
+// pass below each item at the top (those come in the Shell's order, so each
 // that changes something is sought from the first entry).  Only items whose
 // mark was changed rewrite their part of the list; the entries of the others
 // are stepped over and kept, even where the tree never loaded them.  A

@@ -5,16 +5,16 @@ bool operator==(const BestSettingsResult &a, const BestSettingsResult &b) {
            a.bestListChanged == b.bestListChanged && a.playingBestSaved == b.playingBestSaved;
 }
 
-BestSettingsResult KeptResult(int changeMarks) {
+BestSettingsResult KeptResult(EditChanges changes) {
     BestSettingsResult result;
-    result.bestListChanged = (changeMarks & kMarkBestList) != 0;
-    result.playingBestSaved = (changeMarks & kMarkPlayingBestSaved) != 0;
+    result.bestListChanged = changes.Has(EditChange::BestList);
+    result.playingBestSaved = changes.Has(EditChange::PlayingBestSaved);
     return result;
 }
 
-BestSettingsResult OkResult(int changeMarks, bool randomChanged) {
-    BestSettingsResult result = KeptResult(changeMarks);
-    result.bestToPlayChanged = (changeMarks & kMarkBestToPlay) != 0;
+BestSettingsResult OkResult(EditChanges changes, bool randomChanged) {
+    BestSettingsResult result = KeptResult(changes);
+    result.bestToPlayChanged = changes.Has(EditChange::BestToPlay);
     result.randomChanged = randomChanged;
     return result;
 }

@@ -1,17 +1,27 @@
 // The best settings dialog's model (no windows.h): the best being edited,
 // whether its list has unsaved changes, and what the user changed during one
-// opening, which becomes the result the shell applies.
+// opening, which becomes the result the application applies.
 #ifndef TIVORN_EDITOR_EDIT_MODEL_H
 #define TIVORN_EDITOR_EDIT_MODEL_H
 
 #include "store/best_record.h"
 
 // What the user changed during one opening of the dialog.
-enum ChangeMark {
-    kMarkBestToPlay = 1,
-    kMarkMidiFolder = 4,
-    kMarkBestList = 8,
-    kMarkPlayingBestSaved = 16,
+enum class EditChange : unsigned {
+    BestToPlay = 1,
+    MidiFolder = 4,
+    BestList = 8,
+    PlayingBestSaved = 16,
+};
+
+// The changes of one opening so far.
+class EditChanges {
+public:
+    void Add(EditChange change) { bits_ |= static_cast<unsigned>(change); }
+    bool Has(EditChange change) const { return (bits_ & static_cast<unsigned>(change)) != 0; }
+
+private:
+    unsigned bits_ = 0;
 };
 
 // What closing the dialog asks of the player and the best menu.
@@ -27,14 +37,14 @@ bool operator==(const BestSettingsResult &a, const BestSettingsResult &b);
 struct EditState {
     best::BestRecord edited;  // the best selected in the combo box
     bool dirty = false;       // its entry list has changes not yet saved
-    int changeMarks = 0;
+    EditChanges changes;
 };
 
 // What every way out passes on: bests created, saved or deleted stay as
 // they are in the best file, whether the dialog ends with OK or not.
-BestSettingsResult KeptResult(int changeMarks);
+BestSettingsResult KeptResult(EditChanges changes);
 
 // What OK passes on: the kept changes, the best to play and the random box.
-BestSettingsResult OkResult(int changeMarks, bool randomChanged);
+BestSettingsResult OkResult(EditChanges changes, bool randomChanged);
 
 #endif

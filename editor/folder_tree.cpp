@@ -131,7 +131,7 @@ void FolderTree::BuildStateImages() {
     static const WORD kPlain[] = {IDI_BOX_EMPTY, IDI_BOX_EMPTY, IDI_BOX_TICKED, IDI_BOX_PARTLY};
     static const WORD kAlternative[] = {IDI_BOX_EMPTY,  IDI_FOLDER_UNCHECKED, IDI_FOLDER,  IDI_FOLDER_PARTLY,
                                         IDI_BOX_EMPTY,  IDI_FILE_UNCHECKED,   IDI_FILE};
-    bool alternative = store_.option(Option::AltCheckIcons);
+    bool alternative = store_.option(Option::AltMarkIcons);
     const WORD *ids = alternative ? kAlternative : kPlain;
     int count = alternative ? 7 : 4;
     ImageList list(ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, count, 0));
@@ -216,7 +216,7 @@ unsigned FolderTree::FolderPathMark(const std::string &path) {
 
 void FolderTree::BuildMidiTree() {
     TreeView_DeleteAllItems(tree_);
-    TreeView_SetImageList(tree_, store_.option(Option::AltCheckIcons) ? nullptr : normalImages_.Get(), TVSIL_NORMAL);
+    TreeView_SetImageList(tree_, store_.option(Option::AltMarkIcons) ? nullptr : normalImages_.Get(), TVSIL_NORMAL);
     uint32_t index;
     PushName(midiFolder_, ItemKind::Folder, &index);
     SystemDisk system;
@@ -254,7 +254,7 @@ void FolderTree::FillFolder(HTREEITEM folder) {
         SendMessageA(tree_, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(tree_, nullptr, TRUE);
     });
-    if (FillOpenedFolder(fill, *this, AsItem(folder), store_.option(Option::AltCheckIcons)) == FillEnd::NoRoom) TellTreeFull();
+    if (FillOpenedFolder(fill, *this, AsItem(folder), store_.option(Option::AltMarkIcons)) == FillEnd::NoRoom) TellTreeFull();
     TellLeftOut(system.leftOut);
 }
 
@@ -295,7 +295,7 @@ void FolderTree::SetImages(TVITEMA *item, const std::string &path, ItemKind kind
         item->iImage = item->iSelectedImage = kind == ItemKind::File ? fileImage_ : folderImage_;
         return;
     }
-    // The all-files tab shows the system's small icons, as the shell does.
+    // The all-files tab shows the system's small icons, as the Shell does.
     // A file's icon does not open: one look-up (which may read the file)
     // gives both.
     int *open = kind == ItemKind::File ? nullptr : &item->iSelectedImage;

@@ -1,7 +1,7 @@
 // The folder tree of the best settings dialog (control 1004 under the tab
 // control 1034): on the MIDI tab the MIDI folder, on the all-files tab the
-// shell namespace down to every drive and share (editor/shell_tree.h), both
-// filled folder by folder as they are opened, with a check mark on every
+// Shell namespace down to every drive and share (editor/shell_tree.h), both
+// filled folder by folder as they are opened, with a mark on every
 // file and folder that says whether it belongs to the edited best.  The tree
 // is subclassed for its clicks, keys, context menu and preview; album names
 // are edited as its labels.  Set-up, tabs and fills are in folder_tree.cpp;
@@ -37,7 +37,7 @@ public:
 
     // Takes the dialog's tree and tab controls.
     void Attach(HWND dialog);
-    // Subclasses the tree, makes the image lists, obtains the shell's desktop
+    // Subclasses the tree, makes the image lists, obtains the Shell's desktop
     // folder and, with it, makes the two tabs and shows the MIDI tab.
     // Without the desktop folder there are no tabs and the tree stays empty.
     void SetUp();
@@ -60,7 +60,7 @@ public:
     // handled, with the dialog's result in *result.
     bool OnNotify(const NMHDR *notice, LRESULT *result);
 
-    // The check marks into the edited best's entry list; true when an item
+    // The marks into the edited best's entry list; true when an item
     // had been changed.
     bool Collect();
 
@@ -68,7 +68,7 @@ public:
     // for the collection to take in before any tree is shown.
     void MarkWholeMidiFolder();
 
-    // The check-mark images anew, after the look changed.
+    // The mark images anew, after the look changed.
     void BuildStateImages();
 
     // A names table smaller than the index allows, so that tests fill it.

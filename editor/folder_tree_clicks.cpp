@@ -1,4 +1,4 @@
-// The folder tree as the user handles it: clicks on the check marks, the
+// The folder tree as the user handles it: clicks on the marks, the
 // keys the dialog manager offers, the context menu and the preview, the
 // expansion of a folder, and album names edited as labels.
 #include "editor/folder_tree.h"
@@ -166,7 +166,7 @@ LRESULT FolderTree::OnCaptureChanged(bool internal, WPARAM wParam, LPARAM lParam
         pending_ = nullptr;
         return Default(WM_CAPTURECHANGED, wParam, lParam);
     }
-    tree::ToggleMark(*this, AsItem(pending_), store_.option(Option::AltCheckIcons));
+    tree::ToggleMark(*this, AsItem(pending_), store_.option(Option::AltMarkIcons));
     pending_ = nullptr;
     return 0;
 }
@@ -264,7 +264,7 @@ LRESULT FolderTree::OnBeginLabelEdit(const NMTVDISPINFOA *info) {
     // folder itself.
     if (!midiTab_ || (Data(AsItem(info->item.hItem)) & tree::kNameIndexMask) == 0) return TRUE;
     editing_ = true;
-    // The settings file keeps what a 260-byte buffer reads back whole.
+    // The album file keeps what a 260-byte buffer reads back whole.
     if (HWND edit = TreeView_GetEditControl(tree_)) LimitEditBytes(edit, tree::kLongestPath);
     return FALSE;
 }
@@ -287,7 +287,7 @@ LRESULT FolderTree::OnEndLabelEdit(const NMTVDISPINFOA *info) {
     // Cancelled (or emptied), the folder's name goes.
     bool stored = naming ? store_.WriteAlbumName(path.c_str(), text) : store_.DeleteAlbumName(path.c_str());
     if (!stored) {
-        // FALSE: the label stays what it showed, which the settings file still holds.
+        // FALSE: the label stays what it showed, which the album file still holds.
         PostMessageA(tree_, kMsgTellAlbumNotStored, 0, 0);
         return FALSE;
     }

@@ -1,4 +1,4 @@
-// The folder tree's items and check marks as the editor's plain code sees
+// The folder tree's items and marks as the editor's plain code sees
 // them (no windows.h).  The Win32 side implements MarkTree over the tree
 // view control; tests implement it over a few structs.
 //
@@ -6,8 +6,8 @@
 // bits: unchecked, checked, or partly checked (a folder some of whose
 // contents are checked).  The item data holds an index into the names table,
 // the changed bit (the mark was changed since the last collection, so the
-// collection rewrites the item's part of the entry list) and the shell node
-// bit (a shell namespace node that is no file-system folder: no mark, never
+// collection rewrites the item's part of the entry list) and the Shell node
+// bit (a Shell namespace node that is no file-system folder: no mark, never
 // part of a path).
 //
 // A folder whose contents the tree could not show (its listing failed, or
@@ -127,7 +127,7 @@ inline bool IsFrozen(uint32_t data) { return (data & kFrozenBit) != 0; }
 inline bool HoldsFrozen(uint32_t data) { return (data & kHoldsFrozenBit) != 0; }
 
 // Gives an item's parent the mark its children imply, and so on up while a
-// mark changes; never into a shell node.  With mark 0, item is a first child
+// mark changes; never into a Shell node.  With mark 0, item is a first child
 // and its own mark counts; otherwise item first takes mark (and the changed
 // bit).  A checked folder that becomes partly checked gives its checked
 // children the changed bit, so that the collection writes them one by one
@@ -148,7 +148,7 @@ void SetFileChildren(MarkTree &tree, Item folder, unsigned mark, bool altIcons);
 // only its direct files; anything else changes with everything loaded below
 // it.  Marks then go up.  A folder holding a frozen one is unchecked when
 // anything in it that may change is checked, else checked.  False when
-// nothing changed: a shell node, a frozen folder, or an expanded item
+// nothing changed: a Shell node, a frozen folder, or an expanded item
 // without children.
 bool ToggleMark(MarkTree &tree, Item item, bool altIcons);
 
@@ -158,7 +158,7 @@ bool ToggleMark(MarkTree &tree, Item item, bool altIcons);
 void Freeze(MarkTree &tree, Item folder, unsigned mark);
 
 // The full path of item, built from the names table up to the first item or
-// the first below a shell node; empty for a shell node itself.  False when
+// the first below a Shell node; empty for a Shell node itself.  False when
 // the path would not fit a 260-byte buffer.
 bool ItemPath(MarkTree &tree, Item item, std::string *path);
 

@@ -71,13 +71,13 @@ ShellIdList ShellNodes::Compose(const std::vector<uint32_t> &path, LPCITEMIDLIST
     return list;
 }
 
-// --- the shell objects ---------------------------------------------------------
+// --- the Shell objects ---------------------------------------------------------
 
 bool ShellTree::Open(HWND dialog, HWND tree) {
     Close();
     dialog_ = dialog;
     tree_ = tree;
-    // The shell's folders and icons want COM on the calling thread; a thread
+    // The Shell's folders and icons want COM on the calling thread; a thread
     // that already has it keeps its own.
     com_.emplace(kShellApartment);
     if (SUCCEEDED(SHGetDesktopFolder(desktop_.Put())) && desktop_) return true;
@@ -124,7 +124,7 @@ bool ShellTree::BuildShellTree() {
     if (!computer) return false;
     // Both nodes go in before the Desktop opens (selecting My Computer opens
     // it too): its first expansion notice adds the desktop's own folders
-    // after them, in the shell's order, and leaves out these two.
+    // after them, in the Shell's order, and leaves out these two.
     bool network = PushNodeIdList(lists[2].get()) && InsertShellItem(lists[2].get(), desktop, ShellItem::Node);
     // Its first expansion notice fills it with the drives.
     TreeView_Expand(tree_, computer, TVE_EXPAND);
@@ -151,7 +151,7 @@ bool ShellTree::FillShellNode(uint32_t index, HTREEITEM item) {
         return false;
 
     // The nodes already below the item: on the Desktop, the build's My
-    // Computer and Network Neighborhood, which the shell lists again there.
+    // Computer and Network Neighborhood, which the Shell lists again there.
     std::vector<ShellIdList> present;
     for (HTREEITEM at = TreeView_GetChild(tree_, item); at; at = TreeView_GetNextSibling(tree_, at)) {
         uint32_t data = ItemData(tree_, at);
@@ -214,7 +214,7 @@ HTREEITEM ShellTree::InsertShellItem(LPCITEMIDLIST list, HTREEITEM parent, Shell
     item.cChildren = 1;
     item.state = parent ? 0 : TVIS_EXPANDED;
     if (shellNode) {
-        // No check mark, and the table's last entry.
+        // No mark, and the table's last entry.
         item.stateMask = 0;
         item.lParam = static_cast<LPARAM>(static_cast<uint32_t>(nodes_.Count() - 1) | tree::kShellNodeBit);
     } else if (!SetFolderItem(list, &item)) {
@@ -242,7 +242,7 @@ bool ShellTree::SetFolderItem(LPCITEMIDLIST list, TVITEMA *item) {
     // Folders are kept without a final separator; a drive root as "C:".
     if (paths::EndsWithSeparator(folder)) folder.pop_back();
     if (folder.empty() || folder.size() > tree::kLongestPath) return false;
-    // An archive the shell opens as a folder is a file on the disk: the
+    // An archive the Shell opens as a folder is a file on the disk: the
     // folder tree could not fill it, and the best would hold a file as a
     // folder.  Drives ("C:") are not asked: one without a disk in it is
     // shown all the same.
@@ -257,7 +257,7 @@ bool ShellTree::SetFolderItem(LPCITEMIDLIST list, TVITEMA *item) {
 }
 
 ShellIdList ShellTree::NodeIdList(HTREEITEM item, LPCITEMIDLIST child) {
-    // Every ancestor of a shell node is one.
+    // Every ancestor of a Shell node is one.
     std::vector<uint32_t> path;
     for (HTREEITEM at = item; at; at = TreeView_GetParent(tree_, at)) {
         uint32_t data = ItemData(tree_, at);

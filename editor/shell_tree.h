@@ -1,18 +1,18 @@
-// The top of the all-files tab: the shell namespace from the Desktop down to
+// The top of the all-files tab: the Shell namespace from the Desktop down to
 // the first file-system folders (drives, shares, folders on the desktop).
 // The Desktop holds My Computer, filled with its drives at once, expanded
-// and selected, and Network Neighborhood, then what the shell's desktop
+// and selected, and Network Neighborhood, then what the Shell's desktop
 // holds besides (the user's folders, libraries, folders on the desktop);
-// any node that is no file-system folder is filled from the shell when it
+// any node that is no file-system folder is filled from the Shell when it
 // is first opened.  A
 // file-system folder found there becomes an ordinary folder item of the
 // folder tree: its full path goes into the names table, it carries a check
 // mark, and the folder tree fills it from the disk.
 //
-// A shell node's item data is its index in the shell node table with the
-// shell node bit.  The table keeps only each node's own item ID; the
+// A Shell node's item data is its index in the Shell node table with the
+// Shell node bit.  The table keeps only each node's own item ID; the
 // absolute item-ID list of a node is put together from the node and its
-// ancestors when the shell needs it.
+// ancestors when the Shell needs it.
 #ifndef TIVORN_EDITOR_SHELL_TREE_H
 #define TIVORN_EDITOR_SHELL_TREE_H
 
@@ -28,14 +28,14 @@
 
 #include "utils/com.h"
 
-// An item-ID list from the shell or for it, freed with the shell's
+// An item-ID list from the Shell or for it, freed with the Shell's
 // allocator (the COM task allocator that SHGetMalloc hands out).
 struct ShellFree {
     void operator()(ITEMIDLIST *list) const { CoTaskMemFree(list); }
 };
 using ShellIdList = std::unique_ptr<ITEMIDLIST, ShellFree>;
 
-// The shell node table: a copy of the first item ID of every shell node's
+// The Shell node table: a copy of the first item ID of every Shell node's
 // list, in the order the nodes were found.  Entry 0 is the Desktop, whose
 // list is empty.
 class ShellNodes {
@@ -65,7 +65,7 @@ private:
     std::vector<std::vector<BYTE>> ids_;
 };
 
-// What the shell nodes need of the folder tree that shows them.
+// What the Shell nodes need of the folder tree that shows them.
 class ShellTreeSite {
 public:
     // Puts a file-system folder's full path into the names table; false when
@@ -80,8 +80,8 @@ protected:
     ~ShellTreeSite() = default;
 };
 
-// The shell objects of the all-files tab for the life of the tree: COM for
-// the dialog's thread, the desktop folder, and the shell node table.
+// The Shell objects of the all-files tab for the life of the tree: COM for
+// the dialog's thread, the desktop folder, and the Shell node table.
 class ShellTree {
 public:
     explicit ShellTree(ShellTreeSite *site) : site_(site) {}
@@ -90,7 +90,7 @@ public:
     ShellTree &operator=(const ShellTree &) = delete;
 
     // Obtains the desktop folder; false without it.  dialog owns what the
-    // shell shows while it enumerates.
+    // Shell shows while it enumerates.
     bool Open(HWND dialog, HWND tree);
     // Frees the node table and releases the desktop folder.
     void Close();
@@ -102,7 +102,7 @@ public:
     // Network Neighborhood, the desktop's own folders).  True when the three
     // roots were built; a failure leaves what was built so far.
     bool BuildShellTree();
-    // The first expansion of shell node index, item: its folders, except
+    // The first expansion of Shell node index, item: its folders, except
     // nodes already below it (the Desktop's two from the build).  True when
     // the node was enumerated; otherwise nothing is added.
     bool FillShellNode(uint32_t index, HTREEITEM item);
@@ -112,11 +112,11 @@ public:
 private:
     enum class ShellItem { Folder, Node };
     // Inserts the item for the absolute list below parent (null: a root):
-    // a shell node standing for the table's last entry, or a file-system
-    // folder.  Null when the shell gives no icon, name or path.
+    // a Shell node standing for the table's last entry, or a file-system
+    // folder.  Null when the Shell gives no icon, name or path.
     HTREEITEM InsertShellItem(LPCITEMIDLIST list, HTREEITEM parent, ShellItem kind);
     bool SetFolderItem(LPCITEMIDLIST list, TVITEMA *item);
-    // The absolute list of shell node item, with child's item ID after it
+    // The absolute list of Shell node item, with child's item ID after it
     // when child is given.
     ShellIdList NodeIdList(HTREEITEM item, LPCITEMIDLIST child);
     bool PushNodeIdList(LPCITEMIDLIST list) { return nodes_.Push(list); }
@@ -134,7 +134,7 @@ private:
 
 // The system small icon list's indexes for a path (normal and open), as the
 // all-files tab shows files and folders.  A null open asks only the normal
-// one, which is all a file has.  False when the shell has none.
+// one, which is all a file has.  False when the Shell has none.
 bool SystemIconIndexes(const char *path, int *normal, int *open);
 
 #endif

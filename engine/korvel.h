@@ -1,4 +1,4 @@
-/* KORVEL.dll as Tivorn sees it.
+/* KORVEL.dll as Tivorn sees it: the engine interface.
  *
  * The library exports these operations by ordinal only (see korvel.def);
  * the program links against an import library made from that file.  Only
@@ -35,11 +35,12 @@ KORVEL_API int  StartSong(KorvelEndHandler onEnd);        /* @5  nonzero: playin
 KORVEL_API void StopSong(void);                           /* @6 */
 KORVEL_API int  ActivityState(void);                      /* @7  1 while notes sound */
 KORVEL_API HWND PlaybackOwner(void);                      /* @10 */
-KORVEL_API int  ReportPlayError(int preview, HWND owner); /* @11 nonzero: only this file is at fault */
-/* Added to ReportPlayError's first argument: the box comes to the front, for
- * an error that no action of the user led to (an automatic song change). */
+KORVEL_API int  ReportPlayError(int flags, HWND owner);   /* @11 nonzero: only this file is at fault */
+/* Added to ReportPlayError's flags: the box comes to the front, for an error
+ * that no action of the user led to (an automatic song change).  The flags'
+ * lowest bit says a preview asks; nothing reads it. */
 #define KORVEL_REPORT_FOREGROUND 2
-KORVEL_API void SetPlaybackOwner(HWND owner, int flag);   /* @16 */
+KORVEL_API void SetPlaybackOwner(HWND owner, int unusedFlag); /* @16 */
 /* @30 Engine\Output was changed, or chosen again: a playing song goes on on
  * the new output from where it is, after its notes on the old one are
  * released; otherwise the next StartSong opens it.  The output that plays
@@ -48,7 +49,7 @@ KORVEL_API void SetPlaybackOwner(HWND owner, int flag);   /* @16 */
  * song then goes on where it was; ReportPlayError says why). */
 KORVEL_API int  SwitchOutput(void);
 
-/* --- shell helpers --------------------------------------------------------- */
+/* --- hand-over, hook, path and Shell helpers ------------------------------ */
 /* @13 Target of a .lnk file into a buffer of KORVEL_PATH_BUFFER bytes. */
 KORVEL_API int  ResolveShortcut(const char *shortcut, char *target);
 /* @14 Passes a second start's command line to the running copy; one of the
@@ -65,9 +66,10 @@ KORVEL_API int  HandOver(const char *commandLine, HWND runningWindow);
  * (one of the two started as administrator). */
 #define KORVEL_HANDOVER_REFUSED 3
 /* @15 Keyboard hook for the two hotkeys of "Settings"; NULL on failure.  Its
- * commands go to commandTarget, the resident window (fast-forward to the
- * playback owner while there is one). */
-KORVEL_API HHOOK InstallHook(int variant, HWND commandTarget);
+ * commands go to commandTarget, the resident window (next to the playback
+ * owner while there is one).  The program passes the engine variant, which
+ * the library does not read. */
+KORVEL_API HHOOK InstallHook(int unusedVariant, HWND commandTarget);
 /* @20 Releases a name or the array returned by ListFolder. */
 KORVEL_API void FreeEngineMemory(void *block);
 /* @21 Last '\' or '/' of path (double-byte aware), or NULL. */
@@ -77,8 +79,9 @@ KORVEL_API char *LastSeparator(const char *path);
  * the string from its start, or with CharPrevExA): a 0x5C trail byte is no
  * separator, and only the caller can know where characters begin. */
 KORVEL_API int  IsSeparatorAt(const char *at);
-/* @23 Nonzero when path names an existing file (not a folder).  mode is 0. */
-KORVEL_API int  FileExists(const char *path, int mode);
+/* @23 Nonzero when path names an existing file (not a folder).  The program
+ * passes 0 for the mode, which the library does not read. */
+KORVEL_API int  FileExists(const char *path, int unusedMode);
 /* @24 Folder picker; the chosen folder goes into a KORVEL_PATH_BUFFER buffer. */
 KORVEL_API int  BrowseFolder(HWND owner, char *folder, const char *prompt, const char *caption);
 /* @25 Names in a folder.  kind 0: sub-folders, 1: files.  *lastIndex gets

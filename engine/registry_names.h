@@ -1,5 +1,5 @@
 /* The registry names that Tivorn and KORVEL.dll share, all under
- * HKEY_CURRENT_USER.  The engine reads the settings block for the hotkeys
+ * HKEY_CURRENT_USER.  The engine library reads the settings block for the hotkeys
  * and the playback priority, and its own key for the output. */
 #ifndef TIVORN_ENGINE_REGISTRY_NAMES_H
 #define TIVORN_ENGINE_REGISTRY_NAMES_H

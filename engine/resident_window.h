@@ -4,12 +4,12 @@
  * property below.  The title alone proves nothing: the program's own message
  * boxes carry that caption, and so does any other program's window that
  * happens to show the name (a folder window open on the install folder,
- * say).  So the program's single-instance check and the engine's hand-over
+ * say).  So the program's single-instance check and the library's hand-over
  * and hotkey hook all take only the window that carries the property.
  *
- * The property's value says whose window it is.  The resident window is made
- * with TIVORN_MARK_MADE; only the program's start, once it has found no
- * running copy, makes it TIVORN_MARK_RUNNING_COPY.  A window of the same code
+ * The property's value, the window's tag, says whose window it is.  The resident window is made
+ * with TIVORN_TAG_MADE; only the program's start, once it has found no
+ * running copy, makes it TIVORN_TAG_RUNNING_COPY.  A window of the same code
  * made by any other process (a test, a tool that draws it) is then never
  * taken for the running copy, and a start beside it runs as it should.
  * Commands are WM_COPYDATA whose data word (dwData) is the command code; only
@@ -23,8 +23,8 @@
 #include "utils/caption.h"
 
 #define TIVORN_RESIDENT_PROP  "TivornResident"
-#define TIVORN_MARK_RUNNING_COPY  ((HANDLE)1)
-#define TIVORN_MARK_MADE          ((HANDLE)2)
+#define TIVORN_TAG_RUNNING_COPY  ((HANDLE)1)
+#define TIVORN_TAG_MADE          ((HANDLE)2)
 
 /* WM_COPYDATA command codes of the resident window. */
 enum {
@@ -43,13 +43,13 @@ enum {
 #define TIVORN_NOT_TAKEN 1
 
 /* The running copy's resident window, or NULL when no window titled "Tivorn"
- * carries the running copy's mark.  FindWindowEx compares the titles the system keeps,
+ * carries the running copy's tag.  FindWindowEx compares the titles the system keeps,
  * sending no message: a hung window of any program cannot stall the search.
  * Any class, hidden windows included. */
 static inline HWND FindTivornWindow(void) {
     HWND window = NULL;
     while ((window = FindWindowExA(NULL, window, NULL, TIVORN_CAPTION)) != NULL)
-        if (GetPropA(window, TIVORN_RESIDENT_PROP) == TIVORN_MARK_RUNNING_COPY) return window;
+        if (GetPropA(window, TIVORN_RESIDENT_PROP) == TIVORN_TAG_RUNNING_COPY) return window;
     return NULL;
 }
 

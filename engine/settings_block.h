@@ -3,7 +3,7 @@
  * it.  Both read this one layout, so that a field cannot move in one and
  * not the other.  Plain C++, no windows.h: KORVEL.dll's plain code uses it.
  *
- *   bytes 0-1  fast-forward hotkey (low byte virtual key, high byte modifiers)
+ *   bytes 0-1  next hotkey (low byte virtual key, high byte modifiers)
  *   bytes 2-3  menu hotkey
  *   byte  4    playback priority index, 0 "高" ... 4 "低"
  *   byte  5    option bits 40-47
@@ -18,7 +18,7 @@ constexpr size_t kSettingsSize = 29;
 
 // Each hotkey is a little-endian 16-bit field; 0 (or a virtual key of 0)
 // leaves that hotkey unset.
-enum HotkeyIndex { kHotkeyNext = 0, kHotkeyMenu = 1 };
+enum class HotkeyIndex { Next = 0, Menu = 1 };
 constexpr size_t kHotkeyOffset[2] = {0, 2};
 // A stored value shorter than this holds no hotkeys at all.
 constexpr size_t kHotkeyBytes = 4;
@@ -59,13 +59,13 @@ inline int SetOptionBit(int bit, int value, unsigned char *block) {
     return value;
 }
 
-inline unsigned HotkeyField(const unsigned char *block, int index) {
-    const unsigned char *field = block + kHotkeyOffset[index];
+inline unsigned HotkeyField(const unsigned char *block, HotkeyIndex index) {
+    const unsigned char *field = block + kHotkeyOffset[static_cast<int>(index)];
     return field[0] | (field[1] << 8);
 }
 
-inline void SetHotkeyField(unsigned char *block, int index, unsigned hotkey) {
-    unsigned char *field = block + kHotkeyOffset[index];
+inline void SetHotkeyField(unsigned char *block, HotkeyIndex index, unsigned hotkey) {
+    unsigned char *field = block + kHotkeyOffset[static_cast<int>(index)];
     field[0] = static_cast<unsigned char>(hotkey & 0xFF);
     field[1] = static_cast<unsigned char>((hotkey >> 8) & 0xFF);
 }

@@ -7,7 +7,7 @@
 // The bitmap belongs to the loaded record; while the current best name names
 // another best (the best settings dialog changed it, the new best is not
 // loaded yet) it must not be stored under that name.
-const char *Player::HistoryOwner() const {
+const char *Player::HistoryBestName() const {
     const char *name = CurrentBestName();
     return name && songs_.best.NameEquals(name) ? name : nullptr;
 }
@@ -23,7 +23,7 @@ int Player::LocalMilliseconds() {
 bool Player::SkipShortcuts() { return Options().skipShortcuts; }
 
 void Player::SaveHistory(const unsigned char *bitmap, size_t size) {
-    if (const char *name = HistoryOwner()) store_->WriteHistory(name, bitmap, size);
+    if (const char *name = HistoryBestName()) store_->WriteHistory(name, bitmap, size);
 }
 
 void Player::SetRandomMode(bool on, RandomChange change) {
@@ -37,7 +37,7 @@ void Player::SetRandomMode(bool on, RandomChange change) {
 void Player::ClearHistory() { ::ClearHistory(&songs_, this); }
 
 void Player::SaveHistory(HistorySave when) {
-    const char *name = HistoryOwner();
+    const char *name = HistoryBestName();
     if (!name) return;
     if (when == HistorySave::IfPresent && !store_->HistoryPresent(name)) return;
     store_->WriteHistory(name, songs_.history.data(), songs_.history.size());

@@ -49,7 +49,7 @@ private:
 
 namespace {
 
-// Marks what runs in its scope as an automatic change, for the boxes it shows.
+// Declares what runs in its scope an automatic change, for the boxes it shows.
 class AutomaticChange {
 public:
     explicit AutomaticChange(PlayCause &cause) : cause_(cause), previous_(cause) { cause = PlayCause::Automatic; }
@@ -106,14 +106,14 @@ void Player::Report() {
 
 // The engine library keeps the playback owner for its hook; it is told
 // whenever it changes.
-void Player::TellOwner(HWND owner, int flag) {
-    if (owner == toldOwner_) return;
-    toldOwner_ = owner;
-    engine_->SetPlaybackOwner(owner, flag);
+void Player::TellPlaybackOwner(HWND owner, int unusedFlag) {
+    if (owner == toldPlaybackOwner_) return;
+    toldPlaybackOwner_ = owner;
+    engine_->SetPlaybackOwner(owner, unusedFlag);
 }
 
 void Player::EnterStopped() {
-    TellOwner(nullptr, 1);
+    TellPlaybackOwner(nullptr, 1);
     sounding_ = false;
     ++generation_;
     engine_->StopSong();
@@ -147,7 +147,7 @@ Player::StartResult Player::StartCurrentSong(bool checked) {
     std::string opened;
     switch (StartFile(path, OnSongEnd, &opened)) {
     case SongStart::Started:
-        TellOwner(nullptr, 1);
+        TellPlaybackOwner(nullptr, 1);
         sounding_ = true;
         mode_ = Mode();
         mode_.state = handed ? PlayState::PlayingHanded : PlayState::Playing;
@@ -165,7 +165,7 @@ Player::StartResult Player::StartCurrentSong(bool checked) {
     int report = cause_ == PlayCause::Automatic ? KORVEL_REPORT_FOREGROUND : 0;
     if (!engine_->ReportPlayError(report, host_->Window())) return StartResult::GaveUp;
     // Only the file is at fault.  One that exists and cannot be read now (a
-    // file offline, held or without access) is passed over unmarked.
+    // file offline, held or without access) is passed over and left unplayed.
     if (!handed) PassOverUnopened(&songs_, this, opened.c_str(), engine_->FindReadableFile(opened.c_str()));
     return StartResult::Skip;
 }
@@ -196,7 +196,7 @@ void Player::DropHandedFile() {
 
 int Player::PlayCurrent(bool checked) {
     // Entries that cannot be played are passed over in list order.  Each
-    // attempt marks its entry played, so within two passes every entry has
+    // attempt sets its entry played, so within two passes every entry has
     // been tried since the history was last cleared; a best whose files
     // all exist but none of which plays (not MIDI files) ends there instead
     // of clearing its history and trying again for ever.
@@ -271,7 +271,7 @@ void Player::SuspendPlayback() {
     if (!SongPlaying()) return;
     PlayerChange change(*this);
     // Still meant to play, so that the resume knows to play again.
-    TellOwner(nullptr, 1);
+    TellPlaybackOwner(nullptr, 1);
     sounding_ = false;
     ++generation_;
     engine_->StopSong();
@@ -302,22 +302,22 @@ void Player::HandleSongEnded(WPARAM generation) {
     NextSong(ChosenOrder(), Options().repeatOne ? NextChoice::Same : NextChoice::Next);
 }
 
-void Player::StopForPreview(HWND owner) {
+void Player::StopForPreview(HWND window) {
     PlayerChange change(*this);
     ++previewGeneration_;
     PlayState under = mode_.state == PlayState::Previewing ? mode_.underPreview : mode_.state;
-    TellOwner(owner, 1);
+    TellPlaybackOwner(window, 1);
     sounding_ = false;
     ++generation_;
     engine_->StopSong();
     mode_.state = PlayState::Previewing;
-    mode_.previewOwner = owner;
+    mode_.previewWindow = window;
     mode_.underPreview = under;
 }
 
-bool Player::PlayPreview(const char *path, HWND owner) {
+bool Player::PlayPreview(const char *path, HWND window) {
     PlayerChange change(*this);
-    StopForPreview(owner);
+    StopForPreview(window);
     if (StartFile(path, OnPreviewEnd) != SongStart::Started) return false;
     sounding_ = true;
     return true;
@@ -343,7 +343,7 @@ void Player::ResumeAfterPreview(AfterPreview after) {
     ++previewGeneration_;
     engine_->StopSong();
     ++generation_;
-    TellOwner(nullptr, 0);
+    TellPlaybackOwner(nullptr, 0);
     sounding_ = false;
     // Back to what the preview interrupted; a song meant to play starts
     // again, or stays meant to play for a later resume.
@@ -421,7 +421,7 @@ void Player::SwitchBest(AfterSwitch after, HandedFiles handed) {
 }
 
 void Player::TakeSavedBest(const best::BestRecord &saved) {
-    const char *name = HistoryOwner();
+    const char *name = HistoryBestName();
     if (!name || saved.IsNone() || !saved.NameEquals(name)) return;
     PlayerChange change(*this);
     best::BestRecord copy = saved;
@@ -433,7 +433,7 @@ void Player::TakeSavedBest(const best::BestRecord &saved) {
 
 void Player::ReloadCurrentBest() {
     PlayerChange change(*this);
-    const char *name = HistoryOwner();
+    const char *name = HistoryBestName();
     best::BestRecord record = name ? store_->FindBest(name) : best::BestRecord();
     if (record.IsNone())
         SwitchBest(AfterSwitch::Wait, HandedFiles::Keep);
@@ -453,7 +453,7 @@ bool Player::ChooseBest(const char *name) {
         mode_ = Mode();
         mode_.state = under;
     }
-    TellOwner(nullptr, 1);
+    TellPlaybackOwner(nullptr, 1);
     SwitchBest(AfterSwitch::Play, HandedFiles::Drop);
     return true;
 }

@@ -7,7 +7,7 @@
 // back from inside its own callback, and the player's state is never touched
 // from one; the handlers read only the generations, which may happen on the
 // engine's thread.  What the player shows goes through the PlayerHost that
-// the shell implements; what it asks of the engine and the store goes
+// the application implements; what it asks of the engine and the store goes
 // through PlayerEngine and PlayerStore.
 #ifndef TIVORN_PLAYER_PLAYER_H
 #define TIVORN_PLAYER_PLAYER_H
@@ -76,7 +76,7 @@ public:
     Player(const Player &) = delete;
     Player &operator=(const Player &) = delete;
 
-    // The shell connects itself before the player is used; null (and until
+    // The application connects itself before the player is used; null (and until
     // then) tells nobody.
     void SetHost(PlayerHost *host) { host_ = host ? host : &noHost_; }
     PlayerHost &Host() { return *host_; }
@@ -84,7 +84,7 @@ public:
     // --- the state ------------------------------------------------------------
     PlayState State() const { return mode_.state; }
     // The window whose preview holds playback; null when the player holds it.
-    HWND PreviewOwner() const { return mode_.state == PlayState::Previewing ? mode_.previewOwner : nullptr; }
+    HWND PreviewWindow() const { return mode_.state == PlayState::Previewing ? mode_.previewWindow : nullptr; }
     // A song is meant to be playing: playing, asleep, or under a preview
     // that will give it back.
     bool SongPlaying() const;
@@ -125,14 +125,14 @@ public:
     unsigned Generation() const { return generation_; }
 
     // --- previews ---------------------------------------------------------------
-    // A preview takes playback over: owner (the best settings dialog) becomes
-    // the playback owner and the player's song stops; it is still meant to
+    // A preview takes playback over: window (the best settings dialog)
+    // becomes the playback owner and the player's song stops; it is still meant to
     // play, so that ResumeAfterPreview can start it again.
-    void StopForPreview(HWND owner);
-    // Plays the file at path (a shortcut: its target) once as owner's preview,
+    void StopForPreview(HWND window);
+    // Plays the file at path (a shortcut: its target) once as window's preview,
     // stopping the player's song first.  False when it did not start: the
     // caller then asks the engine why (ReportPlayError) and gives playback back.
-    bool PlayPreview(const char *path, HWND owner);
+    bool PlayPreview(const char *path, HWND window);
     // The handling of kMsgPreviewEnded: ResumeAfterPreview (value) when the end
     // belongs to the preview that plays now.
     void HandlePreviewEnded(WPARAM generation, LPARAM value);
@@ -144,7 +144,7 @@ public:
     // Files given on the command line (none given changes nothing).  They play
     // first, one after another, and then the best goes on where it was.  At the
     // start-up, queued before the best's first song is chosen, they play in its
-    // place: that song is chosen only once they are done, so a handed file marks
+    // place: that song is chosen only once they are done, so a handed file sets
     // nothing in the best's history.
     void QueueHandedFiles(std::vector<std::string> files, HandedQueue how = HandedQueue::Replace);
     // Files are queued and have not begun.
@@ -170,7 +170,7 @@ public:
     bool LoadCurrentBest();
     // The best that plays was saved (edited in the best settings): the player
     // goes on over the saved list without interrupting the song, each song
-    // keeping its played mark by its path, and stores that history for it.
+    // keeping its played bit by its path, and stores that history for it.
     // Nothing for a best the player does not hold.
     void TakeSavedBest(const best::BestRecord &saved);
     // The best that plays was saved while the best settings were open: its
@@ -192,7 +192,7 @@ public:
     void LoadHistory();
 
     // The current best record, song count, position and history.
-    PlayerState &Songs() { return songs_; }
+    BestSongs &Songs() { return songs_; }
 
 private:
     friend class PlayerChange;
@@ -202,7 +202,7 @@ private:
     // The state: one value, changed only by the transitions below.
     struct Mode {
         PlayState state = PlayState::Stopped;
-        HWND previewOwner = nullptr;  // Previewing: whose preview it is
+        HWND previewWindow = nullptr;  // Previewing: whose preview it is
         // Previewing: what the preview interrupted, and what its end gives back.
         PlayState underPreview = PlayState::Stopped;
     };
@@ -217,8 +217,8 @@ private:
     void SaveHistory(const unsigned char *bitmap, size_t size) override;
 
     const PlayerOptions &Options();
-    const char *HistoryOwner() const;
-    void TellOwner(HWND owner, int flag);
+    const char *HistoryBestName() const;
+    void TellPlaybackOwner(HWND owner, int unusedFlag);
     void EnterStopped();
     // opened, when given, receives the file opened: a shortcut's target.
     SongStart StartFile(const char *path, KorvelEndHandler onEnd, std::string *opened = nullptr);
@@ -237,7 +237,7 @@ private:
     PlayerHost *host_ = &noHost_;
 
     Mode mode_;
-    PlayerState songs_;
+    BestSongs songs_;
     std::string bestName_;
     bool hasBestName_ = false;
     // The last search found nothing: the tray tip names no song.
@@ -259,7 +259,7 @@ private:
     bool songBegan_ = false;
     std::string begunTitle_;
     // The playback owner the engine library was last told.
-    HWND toldOwner_ = nullptr;
+    HWND toldPlaybackOwner_ = nullptr;
 
     // Files given on the command line, played before the best goes on; the
     // best's position and history stay as they are meanwhile.

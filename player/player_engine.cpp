@@ -27,7 +27,7 @@ std::string KorvelPlayerEngine::SongTitle() {
     return ::SongTitle(title, sizeof title) > 0 ? std::string(title) : std::string();
 }
 
-void KorvelPlayerEngine::SetPlaybackOwner(HWND owner, int flag) { ::SetPlaybackOwner(owner, flag); }
+void KorvelPlayerEngine::SetPlaybackOwner(HWND owner, int unusedFlag) { ::SetPlaybackOwner(owner, unusedFlag); }
 
 bool KorvelPlayerEngine::ReportPlayError(int flags, HWND owner) { return ::ReportPlayError(flags, owner) != 0; }
 

@@ -28,7 +28,7 @@ public:
     virtual bool OpenSong(const char *path, bool readAtOnce) = 0;
     virtual bool StartSong(KorvelEndHandler onEnd) = 0;
     virtual void StopSong() = 0;
-    virtual void SetPlaybackOwner(HWND owner, int flag) = 0;
+    virtual void SetPlaybackOwner(HWND owner, int unusedFlag) = 0;
     // Tells the user why the last open or start failed; true when only that
     // file is at fault.
     virtual bool ReportPlayError(int flags, HWND owner) = 0;
@@ -72,7 +72,7 @@ public:
     bool OpenSong(const char *path, bool readAtOnce) override;
     bool StartSong(KorvelEndHandler onEnd) override;
     void StopSong() override;
-    void SetPlaybackOwner(HWND owner, int flag) override;
+    void SetPlaybackOwner(HWND owner, int unusedFlag) override;
     bool ReportPlayError(int flags, HWND owner) override;
     std::string SongTitle() override;
 };

@@ -1,6 +1,6 @@
-// What the player tells the application shell, which implements this: the
+// What the player tells the application, which implements this: the
 // player has no windows of its own and does not know the tray or its menu.
-// A failure that ends the program asks the shell for its end.
+// A failure that ends the program asks the application for its end.
 #ifndef TIVORN_PLAYER_PLAYER_HOST_H
 #define TIVORN_PLAYER_PLAYER_HOST_H
 
@@ -9,12 +9,12 @@
 #include "utils/exit_request.h"
 #include "utils/message_box.h"
 
-// Where the player stands.  Previewing carries its owner (the window whose
+// Where the player stands.  Previewing carries its window (the one whose
 // preview plays) with it; Suspended is a song meant to play while the
 // computer sleeps.
 enum class PlayState { Stopped, Playing, Previewing, Suspended, PlayingHanded };
 
-// What the shell shows of the player, told once at the end of each change.
+// What the application shows of the player, told once at the end of each change.
 struct PlayerReport {
     PlayState state = PlayState::Stopped;
     // Something sounds (a song or a preview): the icon moves and the media
@@ -48,7 +48,7 @@ protected:
     ~PlayerHost() = default;
 };
 
-// Until the shell connects itself (and in tests of the player alone) nobody
+// Until the application connects itself (and in tests of the player alone) nobody
 // is told anything.
 class NoPlayerHost final : public PlayerHost {
 public:

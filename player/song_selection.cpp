@@ -15,35 +15,35 @@ constexpr uint32_t kMaxSongCount = INT32_MAX - 7;
 
 size_t HistoryBytes(int32_t songCount) { return songCount > 0 ? (static_cast<size_t>(songCount) + 7) / 8 : 0; }
 
-bool HasSongs(const PlayerState &player) {
-    return player.songCount > 0 && player.history.size() == HistoryBytes(player.songCount) &&
-           player.entryOffsets.size() == static_cast<size_t>(player.songCount);
+bool HasSongs(const BestSongs &songs) {
+    return songs.songCount > 0 && songs.history.size() == HistoryBytes(songs.songCount) &&
+           songs.entryOffsets.size() == static_cast<size_t>(songs.songCount);
 }
 
-void MarkPlayed(PlayerState *player, int32_t entry) {
-    player->history[entry / 8] |= static_cast<unsigned char>(1u << (entry % 8));
+void MarkPlayed(BestSongs *songs, int32_t entry) {
+    songs->history[entry / 8] |= static_cast<unsigned char>(1u << (entry % 8));
 }
 
 bool Bit(const std::vector<unsigned char> &bits, int32_t entry) {
     return entry >= 0 && static_cast<size_t>(entry / 8) < bits.size() && ((bits[entry / 8] >> (entry % 8)) & 1);
 }
 
-bool IsPassed(const PlayerState &player, int32_t entry) { return Bit(player.passed.entries, entry); }
+bool IsPassed(const BestSongs &songs, int32_t entry) { return Bit(songs.passed.entries, entry); }
 
-void PassOver(PlayerState *player, int32_t entry) {
-    PassedOver &passed = player->passed;
-    if (passed.entries.size() != player->history.size()) passed.entries.assign(player->history.size(), 0);
-    if (IsPassed(*player, entry)) return;
+void PassOver(BestSongs *songs, int32_t entry) {
+    PassedOver &passed = songs->passed;
+    if (passed.entries.size() != songs->history.size()) passed.entries.assign(songs->history.size(), 0);
+    if (IsPassed(*songs, entry)) return;
     passed.entries[entry / 8] |= static_cast<unsigned char>(1u << (entry % 8));
     ++passed.count;
 }
 
 // Entries neither played nor passed over.
-int32_t CountOpen(const PlayerState &player) {
-    int32_t open = CountUnplayed(player);
-    if (player.passed.count == 0) return open;
-    for (int32_t i = 0; i < player.songCount; ++i)
-        if (IsPassed(player, i) && !IsPlayed(player, i)) --open;
+int32_t CountOpen(const BestSongs &songs) {
+    int32_t open = CountUnplayed(songs);
+    if (songs.passed.count == 0) return open;
+    for (int32_t i = 0; i < songs.songCount; ++i)
+        if (IsPassed(songs, i) && !IsPlayed(songs, i)) --open;
     return open;
 }
 
@@ -61,7 +61,7 @@ enum class Reach { Playable, Gone, OutOfReach };
 
 // What found, the answer for path, means for a song; the volume is asked
 // (once per change) when the answer alone cannot tell.
-Reach ReachOf(const char *path, store::PathFound found, PlayerState *player, PlayerEnvironment *env) {
+Reach ReachOf(const char *path, store::PathFound found, BestSongs *songs, PlayerEnvironment *env) {
     switch (found) {
     case store::PathFound::File: return Reach::Playable;
     case store::PathFound::Folder:
@@ -69,7 +69,7 @@ Reach ReachOf(const char *path, store::PathFound found, PlayerState *player, Pla
     case store::PathFound::NoPath:
     case store::PathFound::NoAnswer: break;
     }
-    PassedOver &passed = player->passed;
+    PassedOver &passed = songs->passed;
     std::string volume = paths::VolumeOf(path);
     bool volumeAnswers = false;
     if (!volume.empty() && !Listed(passed.downVolumes, volume)) {
@@ -84,64 +84,64 @@ Reach ReachOf(const char *path, store::PathFound found, PlayerState *player, Pla
 }
 
 // Longer paths do not fit the engine's 260-byte buffers.
-Reach ReachSong(const char *path, PlayerState *player, PlayerEnvironment *env) {
+Reach ReachSong(const char *path, BestSongs *songs, PlayerEnvironment *env) {
     size_t length = std::strlen(path);
     if (length <= 2 || length > best::kMaxEntryLength) return Reach::Gone;
     // Every song of a volume that did not answer is out of reach with it,
     // without waiting for the network once more per song.
     std::string volume = paths::VolumeOf(path);
-    if (!volume.empty() && Listed(player->passed.downVolumes, volume)) return Reach::OutOfReach;
-    Reach reach = ReachOf(path, env->FindPath(path), player, env);  // folders and folder markers are gone
+    if (!volume.empty() && Listed(songs->passed.downVolumes, volume)) return Reach::OutOfReach;
+    Reach reach = ReachOf(path, env->FindPath(path), songs, env);  // folders and folder markers are gone
     if (reach == Reach::Playable && env->SkipShortcuts() && ansi::EndsWithNoCase(path, ".lnk")) return Reach::Gone;
     return reach;
 }
 
 }  // namespace
 
-void LoadPlayerBest(PlayerState *player, best::BestRecord record) {
-    player->position = 0;
-    player->currentSong = nullptr;
-    player->entryOffsets.clear();
-    player->history.clear();
-    player->passed = PassedOver();
-    player->songCount = 0;
-    player->best = std::move(record);
-    if (player->best.IsNone() || player->best.Count() > kMaxSongCount) return;
-    player->songCount = static_cast<int32_t>(player->best.Count());
-    player->entryOffsets = player->best.EntryOffsets();
-    player->history.assign(HistoryBytes(player->songCount), 0);
+void LoadPlayerBest(BestSongs *songs, best::BestRecord record) {
+    songs->position = 0;
+    songs->currentSong = nullptr;
+    songs->entryOffsets.clear();
+    songs->history.clear();
+    songs->passed = PassedOver();
+    songs->songCount = 0;
+    songs->best = std::move(record);
+    if (songs->best.IsNone() || songs->best.Count() > kMaxSongCount) return;
+    songs->songCount = static_cast<int32_t>(songs->best.Count());
+    songs->entryOffsets = songs->best.EntryOffsets();
+    songs->history.assign(HistoryBytes(songs->songCount), 0);
 }
 
-void LoadHistoryValue(PlayerState *player, const unsigned char *value, size_t size) {
-    if (!value || size > player->history.size()) return;
-    std::memcpy(player->history.data(), value, size);
+void LoadHistoryValue(BestSongs *songs, const unsigned char *value, size_t size) {
+    if (!value || size > songs->history.size()) return;
+    std::memcpy(songs->history.data(), value, size);
 }
 
-bool IsPlayed(const PlayerState &player, int32_t entry) {
-    if (entry < 0 || static_cast<size_t>(entry / 8) >= player.history.size()) return false;
-    return (player.history[entry / 8] >> (entry % 8)) & 1;
+bool IsPlayed(const BestSongs &songs, int32_t entry) {
+    if (entry < 0 || static_cast<size_t>(entry / 8) >= songs.history.size()) return false;
+    return (songs.history[entry / 8] >> (entry % 8)) & 1;
 }
 
-int CountUnplayed(const PlayerState &player) {
-    if (!HasSongs(player)) return 0;
-    int32_t whole = player.songCount / 8;
+int CountUnplayed(const BestSongs &songs) {
+    if (!HasSongs(songs)) return 0;
+    int32_t whole = songs.songCount / 8;
     int played = 0;
-    for (int32_t i = 0; i < whole; ++i) played += __builtin_popcount(player.history[i]);
-    int rest = player.songCount % 8;  // bits past the song count are never counted
-    if (rest) played += __builtin_popcount(player.history[whole] & ((1u << rest) - 1));
-    return player.songCount - played;
+    for (int32_t i = 0; i < whole; ++i) played += __builtin_popcount(songs.history[i]);
+    int rest = songs.songCount % 8;  // bits past the song count are never counted
+    if (rest) played += __builtin_popcount(songs.history[whole] & ((1u << rest) - 1));
+    return songs.songCount - played;
 }
 
-int SelectNextSong(PlayerState *player, PlayerEnvironment *env, bool random) {
-    if (HasSongs(*player)) {
-        const int32_t count = player->songCount;
+int SelectNextSong(BestSongs *songs, PlayerEnvironment *env, bool random) {
+    if (HasSongs(*songs)) {
+        const int32_t count = songs->songCount;
         // What a search that reaches nothing gives back.
-        const std::vector<unsigned char> historyBefore = player->history;
-        const int32_t positionBefore = player->position;
-        const char *const songBefore = player->currentSong;
-        // Each pass marks or passes over one open entry, so u is kept by
+        const std::vector<unsigned char> historyBefore = songs->history;
+        const int32_t positionBefore = songs->position;
+        const char *const songBefore = songs->currentSong;
+        // Each pass sets played or passes over one open entry, so u is kept by
         // counting down rather than by counting the bitmap again.
-        int32_t open = CountOpen(*player);
+        int32_t open = CountOpen(*songs);
         // This search has cleared the history once: a second time would
         // loop for ever.
         bool cleared = false, clearSaved = false;
@@ -149,16 +149,16 @@ int SelectNextSong(PlayerState *player, PlayerEnvironment *env, bool random) {
             if (open == 0) {
                 if (cleared) break;
                 cleared = true;
-                if (player->passed.count == 0) {
-                    ClearHistory(player, env);
+                if (songs->passed.count == 0) {
+                    ClearHistory(songs, env);
                     clearSaved = true;
                 } else {
                     // Saved only once a song is found: the songs out of
                     // reach may be all there is.
-                    std::memset(player->history.data(), 0, player->history.size());
-                    player->position = 0;
+                    std::memset(songs->history.data(), 0, songs->history.size());
+                    songs->position = 0;
                 }
-                open = CountOpen(*player);
+                open = CountOpen(*songs);
                 if (open == 0) break;
             }
 
@@ -173,60 +173,60 @@ int SelectNextSong(PlayerState *player, PlayerEnvironment *env, bool random) {
             }
 
             // The (n + 1)-th open entry, counted cyclically from the position.
-            int32_t position = player->position;
+            int32_t position = songs->position;
             do {
                 if (position < 0 || position >= count) position = 0;
-                if (!IsPlayed(*player, position) && !IsPassed(*player, position)) --n;
+                if (!IsPlayed(*songs, position) && !IsPassed(*songs, position)) --n;
                 ++position;
             } while (n >= 0);
             --position;
 
-            player->position = position;
+            songs->position = position;
             --open;
-            const char *song = player->best.At(player->entryOffsets[position]);
-            Reach reach = ReachSong(song, player, env);
+            const char *song = songs->best.At(songs->entryOffsets[position]);
+            Reach reach = ReachSong(song, songs, env);
             random = false;  // the rest of this search goes in list order
             if (reach == Reach::OutOfReach) {
-                PassOver(player, position);
+                PassOver(songs, position);
                 continue;
             }
-            MarkPlayed(player, position);  // skipped entries count as played too
-            player->currentSong = song;
+            MarkPlayed(songs, position);  // skipped entries count as played too
+            songs->currentSong = song;
             if (reach == Reach::Playable) return 1;
         }
-        if (ReachFailed(*player)) {
-            player->history = historyBefore;
-            player->position = positionBefore;
-            player->currentSong = songBefore;
-            if (clearSaved) env->SaveHistory(player->history.data(), player->history.size());
+        if (ReachFailed(*songs)) {
+            songs->history = historyBefore;
+            songs->position = positionBefore;
+            songs->currentSong = songBefore;
+            if (clearSaved) env->SaveHistory(songs->history.data(), songs->history.size());
         }
     }
-    if (player->songCount <= 0) player->currentSong = nullptr;
+    if (songs->songCount <= 0) songs->currentSong = nullptr;
     return 0;
 }
 
-bool PassOverUnopened(PlayerState *player, PlayerEnvironment *env, const char *opened, store::PathFound found) {
-    if (!HasSongs(*player) || !opened || player->position < 0 || player->position >= player->songCount) return false;
-    if (ReachOf(opened, found, player, env) != Reach::OutOfReach) return false;
-    int32_t entry = player->position;
-    player->history[entry / 8] &= static_cast<unsigned char>(~(1u << (entry % 8)));
-    PassOver(player, entry);
+bool PassOverUnopened(BestSongs *songs, PlayerEnvironment *env, const char *opened, store::PathFound found) {
+    if (!HasSongs(*songs) || !opened || songs->position < 0 || songs->position >= songs->songCount) return false;
+    if (ReachOf(opened, found, songs, env) != Reach::OutOfReach) return false;
+    int32_t entry = songs->position;
+    songs->history[entry / 8] &= static_cast<unsigned char>(~(1u << (entry % 8)));
+    PassOver(songs, entry);
     return true;
 }
 
-bool ReachFailed(const PlayerState &player) { return player.passed.count > 0; }
+bool ReachFailed(const BestSongs &songs) { return songs.passed.count > 0; }
 
-void ForgetPassedOver(PlayerState *player) { player->passed = PassedOver(); }
+void ForgetPassedOver(BestSongs *songs) { songs->passed = PassedOver(); }
 
-void MovePlayerBest(PlayerState *player, best::BestRecord record) {
+void MovePlayerBest(BestSongs *songs, best::BestRecord record) {
     // The old list's strings stay readable in old until the new list is made.
-    best::BestRecord old = std::move(player->best);
-    std::vector<uint32_t> oldOffsets = std::move(player->entryOffsets);
-    std::vector<unsigned char> oldHistory = std::move(player->history);
-    const char *oldSong = player->currentSong;
-    int32_t oldPosition = player->position;
-    LoadPlayerBest(player, std::move(record));
-    if (!HasSongs(*player)) return;
+    best::BestRecord old = std::move(songs->best);
+    std::vector<uint32_t> oldOffsets = std::move(songs->entryOffsets);
+    std::vector<unsigned char> oldHistory = std::move(songs->history);
+    const char *oldSong = songs->currentSong;
+    int32_t oldPosition = songs->position;
+    LoadPlayerBest(songs, std::move(record));
+    if (!HasSongs(*songs)) return;
 
     // The new entries in path order, each found by a binary search.
     auto less = [](const std::pair<const char *, int32_t> &a, const std::pair<const char *, int32_t> &b) {
@@ -234,8 +234,8 @@ void MovePlayerBest(PlayerState *player, best::BestRecord record) {
         return order != 0 ? order < 0 : a.second < b.second;
     };
     std::vector<std::pair<const char *, int32_t>> byPath;
-    byPath.reserve(player->entryOffsets.size());
-    for (int32_t i = 0; i < player->songCount; ++i) byPath.emplace_back(player->best.At(player->entryOffsets[i]), i);
+    byPath.reserve(songs->entryOffsets.size());
+    for (int32_t i = 0; i < songs->songCount; ++i) byPath.emplace_back(songs->best.At(songs->entryOffsets[i]), i);
     std::sort(byPath.begin(), byPath.end(), less);
     auto find = [&](const char *path) {  // the new entries of that path, first to last
         auto first = std::lower_bound(byPath.begin(), byPath.end(), std::make_pair(path, INT32_MIN), less);
@@ -250,7 +250,7 @@ void MovePlayerBest(PlayerState *player, best::BestRecord record) {
         auto found = find(path);
         if (found.first == found.second) continue;
         if (Bit(oldHistory, static_cast<int32_t>(i)))
-            for (auto it = found.first; it != found.second; ++it) MarkPlayed(player, it->second);
+            for (auto it = found.first; it != found.second; ++it) MarkPlayed(songs, it->second);
         // Without a current song the walk was to begin at the position itself.
         int32_t entry = static_cast<int32_t>(i);
         if (next < 0 && (entry > oldPosition || (!oldSong && entry == oldPosition))) next = found.first->second;
@@ -258,33 +258,33 @@ void MovePlayerBest(PlayerState *player, best::BestRecord record) {
     if (oldSong) {
         auto found = find(oldSong);
         if (found.first != found.second) {
-            player->position = found.first->second;
-            player->currentSong = found.first->first;
+            songs->position = found.first->second;
+            songs->currentSong = found.first->first;
             return;
         }
     }
-    player->position = next < 0 ? 0 : next;
+    songs->position = next < 0 ? 0 : next;
 }
 
-void ClearHistory(PlayerState *player, PlayerEnvironment *env) {
-    std::memset(player->history.data(), 0, player->history.size());
-    env->SaveHistory(player->history.data(), player->history.size());
-    player->position = 0;
+void ClearHistory(BestSongs *songs, PlayerEnvironment *env) {
+    std::memset(songs->history.data(), 0, songs->history.size());
+    env->SaveHistory(songs->history.data(), songs->history.size());
+    songs->position = 0;
 }
 
-void AdjustHistoryForRandomSwitch(PlayerState *player, bool on) {
-    size_t bytes = player->history.size();
+void AdjustHistoryForRandomSwitch(BestSongs *songs, bool on) {
+    size_t bytes = songs->history.size();
     if (bytes == 0) return;
-    int64_t through = static_cast<int64_t>(player->position < 0 ? 0 : player->position) + 1;
+    int64_t through = static_cast<int64_t>(songs->position < 0 ? 0 : songs->position) + 1;
     size_t k = static_cast<size_t>(through / 8);
     size_t whole = k < bytes ? k : bytes;
     if (on) {
-        std::memset(player->history.data(), 0, whole);
+        std::memset(songs->history.data(), 0, whole);
         return;
     }
-    std::memset(player->history.data(), 0xFF, whole);
+    std::memset(songs->history.data(), 0xFF, whole);
     int bits = static_cast<int>(through % 8);
-    if (k < bytes && bits) player->history[k] |= static_cast<unsigned char>((1u << bits) - 1);
+    if (k < bytes && bits) songs->history[k] |= static_cast<unsigned char>((1u << bits) - 1);
 }
 
 void TrayTipText(const char *path, char *tip, size_t capacity) {

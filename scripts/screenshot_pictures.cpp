@@ -123,9 +123,9 @@ LRESULT CALLBACK MenuOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 0;
     }
     // The menu's pictures are drawn by its owner, as the resident window does.
-    if (message == WM_MEASUREITEM && MeasureMenuPicture(App().shell(), reinterpret_cast<MEASUREITEMSTRUCT *>(lParam)))
+    if (message == WM_MEASUREITEM && MeasureMenuPicture(App().state(), reinterpret_cast<MEASUREITEMSTRUCT *>(lParam)))
         return TRUE;
-    if (message == WM_DRAWITEM && DrawMenuPicture(App().shell(), reinterpret_cast<const DRAWITEMSTRUCT *>(lParam)))
+    if (message == WM_DRAWITEM && DrawMenuPicture(App().state(), reinterpret_cast<const DRAWITEMSTRUCT *>(lParam)))
         return TRUE;
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -139,7 +139,7 @@ void AddSampleBests(HMENU tray) {
         item.fType = MFT_STRING | MFT_RADIOCHECK;
         item.fState = i == 1 ? MFS_CHECKED : 0;
         item.wID = IDM_BEST_FIRST + i;
-        item.hbmpChecked = App().shell().checkBitmap.Get();
+        item.hbmpChecked = App().state().checkBitmap.Get();
         item.dwTypeData = const_cast<char *>(labels[i]);
         InsertMenuItemA(tray, i, TRUE, &item);
     }
@@ -155,8 +155,8 @@ void ShootTrayMenu(Capture &capture) {
     RegisterClassA(&windowClass);
     HWND owner = CreateWindowExA(WS_EX_TOOLWINDOW, windowClass.lpszClassName, "", WS_POPUP, 0, 0, 1, 1,
                                  nullptr, nullptr, Instance(), nullptr);
-    LoadPopupMenu(App().shell());
-    HMENU tray = App().shell().popupMenu ? GetSubMenu(App().shell().popupMenu, 0) : nullptr;
+    LoadPopupMenu(App().state());
+    HMENU tray = App().state().popupMenu ? GetSubMenu(App().state().popupMenu, 0) : nullptr;
     if (!owner || !tray) {
         Report(capture, "103-tray-menu", false);
     } else {
@@ -170,7 +170,7 @@ void ShootTrayMenu(Capture &capture) {
         KillTimer(owner, 1);
         if (!g_menuShot.done) Report(capture, g_menuShot.tray ? "103-tray-menu-output" : "103-tray-menu", false);
     }
-    UnloadPopupMenu(App().shell());
+    UnloadPopupMenu(App().state());
     if (owner) DestroyWindow(owner);
 }
 

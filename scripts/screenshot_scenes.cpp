@@ -222,7 +222,7 @@ void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
         Report(capture, name, false);
         return;
     }
-    HWND dialog = App().shell().bestDialog;
+    HWND dialog = App().state().bestDialog;
     HWND tree = GetDlgItem(dialog, IDC_TREE);
     HTREEITEM root = TreeView_GetRoot(tree);
     HTREEITEM partly = root ? tt::ChildLabelled(tree, root, kPartlyFolder) : nullptr;
@@ -252,7 +252,7 @@ void ShootBestSettings(Capture &capture, const char *name, bool alternative) {
 // few ticks.
 void ShootAbout(Capture &capture) {
     const char *name = "104-about";
-    if (HWND resident = App().shell().resident) SendMessageA(resident, WM_COMMAND, IDM_VERSION, 0);
+    if (HWND resident = App().state().resident) SendMessageA(resident, WM_COMMAND, IDM_VERSION, 0);
     HWND about = App().about().window();
     bool ok = false;
     if (about) {
@@ -278,7 +278,7 @@ void ShootProgramScenes(Capture &capture) {
     // The all-files tab lists the desktop's folders; Wine's desktop is the
     // Unix home, which is no user's desktop.
     SceneValue desktop(kUserShellFolders, "Desktop", REG_EXPAND_SZ, scene.desktop());
-    App().shell().resident = App().CreateResidentWindow();
+    App().state().resident = App().CreateResidentWindow();
     App().store().UseDataFolder(scene.dir().c_str());
     EngineInit();
     // Settings as a user would have them: one option ticked, the usual

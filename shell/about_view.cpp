@@ -167,7 +167,7 @@ Contrast SystemContrast() {
     return (setting.dwFlags & HCF_HIGHCONTRASTON) ? Contrast::High : Contrast::Normal;
 }
 
-AboutView::AboutView(ShellState &shell, ExitRequester &exit) : shell_(shell), exit_(exit) {
+AboutView::AboutView(ApplicationState &state, ExitRequester &exit) : state_(state), exit_(exit) {
     // GetDpiForWindow (Windows 10 1607 on) knows the monitor the view is on;
     // without it the device's DPI is the system's.
     dpiForWindow_ = SystemFunction<DpiForWindow>(GetModuleHandleA("user32.dll"), "GetDpiForWindow");
@@ -179,10 +179,10 @@ void AboutView::Open() {
     if (window_) return;
     // Unowned, as the view has always been: a window of its own on the
     // taskbar, in front of nothing in particular.
-    HWND window = WindowBinding<AboutView, WindowLifetime::OutlivesWindow>::Create(shell_.instance, IDD_RESIDENT,
+    HWND window = WindowBinding<AboutView, WindowLifetime::OutlivesWindow>::Create(state_.instance, IDD_RESIDENT,
                                                                                    nullptr, *this);
     if (!window) {
-        ReportUnexpectedError(shell_.resident, exit_);
+        ReportUnexpectedError(state_.resident, exit_);
         return;
     }
     ShowWindow(window, SW_SHOW);
@@ -194,7 +194,7 @@ void AboutView::Close() {
 
 INT_PTR AboutView::OnInitDialog(HWND window) {
     window_ = window;
-    shell_.modeless.Add(window);
+    state_.modeless.Add(window);
     return TRUE;
 }
 
@@ -218,7 +218,7 @@ INT_PTR AboutView::OnMessage(UINT message, WPARAM wParam, LPARAM) {
 
 void AboutView::OnDestroy() {
     OnShowWindow(false);
-    shell_.modeless.Remove(window_);
+    state_.modeless.Remove(window_);
     window_ = nullptr;
 }
 
@@ -230,9 +230,9 @@ int AboutView::ViewDpi(HDC dc) const {
 
 void AboutView::OnShowWindow(bool shown) {
     if (shown && !frames_) {
-        frames_ = BuildFrames(shell_.instance);
+        frames_ = BuildFrames(state_.instance);
         if (!frames_) {
-            ReportUnexpectedError(shell_.resident, exit_);
+            ReportUnexpectedError(state_.resident, exit_);
             return;
         }
         animating_ = SetTimer(window_, kAboutAnimationTimer, kAboutAnimationPeriodMs, nullptr) != 0;

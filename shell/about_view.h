@@ -6,7 +6,7 @@
 
 #include <commctrl.h>
 
-#include "shell/shell_state.h"
+#include "shell/application_state.h"
 #include "utils/exit_request.h"
 #include "utils/image_list.h"
 #include "utils/window_binding.h"
@@ -25,7 +25,7 @@ constexpr UINT_PTR kAboutAnimationTimer = 2;
 // The application owns this object, which outlives each window.
 class AboutView {
 public:
-    AboutView(ShellState &shell, ExitRequester &exit);
+    AboutView(ApplicationState &state, ExitRequester &exit);
     ~AboutView();
     AboutView(const AboutView &) = delete;
     AboutView &operator=(const AboutView &) = delete;
@@ -65,7 +65,7 @@ private:
 
     using DpiForWindow = UINT(WINAPI *)(HWND);
 
-    ShellState &shell_;
+    ApplicationState &state_;
     ExitRequester &exit_;  // a view that cannot show its pictures ends the program
     HWND window_ = nullptr;
     DpiForWindow dpiForWindow_ = nullptr;  // null before Windows 10 1607

@@ -39,7 +39,7 @@ const char kHandOverRefused[] =
 const char kHandOverBoxShowing[] = "Local\\Zarnith.Tivorn.HandOverBox";
 // A copy that was exiting answers that it took nothing; the start then waits
 // for it to end and runs as the new copy.  A copy that keeps answering so
-// (another program's window wearing the mark) is not waited for for ever.
+// (another program's window wearing the tag) is not waited for for ever.
 constexpr int kHandOverTries = 3;
 
 void TellHandOverFailed(int result) {
@@ -81,7 +81,7 @@ void InitControlClasses() {
 }  // namespace
 
 Application::Application(HINSTANCE instance, const RegistryRoot &root) : store_(root) {
-    shell_.instance = instance;
+    state_.instance = instance;
     store_.AddListener(this);
 }
 
@@ -96,9 +96,9 @@ void Application::SettingsChanged(const Settings &settings, SettingsChange chang
     case SettingsChange::Hotkeys:
         // Should the hook fail now, the report has no owner and the program
         // goes on without it.  After an exit there is no hook to follow.
-        if (shell_.hook.get()) {
-            RemoveHotkeyHook(shell_);
-            InstallHotkeyHook(shell_, store_, HookFailure::GoesOn);
+        if (state_.hook.get()) {
+            RemoveHotkeyHook(state_);
+            InstallHotkeyHook(state_, store_, HookFailure::GoesOn);
         }
         break;
     case SettingsChange::MediaKeys:
@@ -114,15 +114,15 @@ void Application::SettingsChanged(const Settings &settings, SettingsChange chang
 HWND Application::CreateResidentWindow() {
     // The player reports to this window and the tray from its first call.
     player_.SetHost(&playerHost_);
-    return residentWindow_.Create(shell_.instance);
+    return residentWindow_.Create(state_.instance);
 }
 
-// A copy that is exiting is no longer the running copy: its mark goes first,
+// A copy that is exiting is no longer the running copy: its tag goes first,
 // so that a start from now on runs as the new copy instead of handing over
 // to one that no longer listens.  That start waits for the startup lock,
 // which this copy holds from here to its end, so the two never overlap (the
 // new one would find the MIDI device still taken).  The lock comes before
-// the mark: a start that is searching finishes first, and a hand-over it
+// the tag: a start that is searching finishes first, and a hand-over it
 // then sends is answered "not taken".  Then the notes are released (a device
 // would hold them sounding) and the history saved (a random switch changes
 // it in memory only).
@@ -138,9 +138,9 @@ void Application::RequestExit(ExitReason reason) {
     // What the members' destructors would release, in their order, while
     // the resident window stands.
     mediaKeys_.LetGo();
-    tray_.UpdateIcon(kTrayRemove, nullptr);
-    RemoveHotkeyHook(shell_);
-    UnloadPopupMenu(shell_);
+    tray_.UpdateIcon(TrayKind::Remove, nullptr);
+    RemoveHotkeyHook(state_);
+    UnloadPopupMenu(state_);
     // The quit message comes only after the messages queued before it: a
     // hand-over queued meanwhile is answered, not left to time out.
     PostQuitMessage(0);
@@ -150,24 +150,24 @@ void Application::TellExitFailure(const char *text) {
     if (exitReason_ == ExitReason::SessionEnd)
         AppendToLog(store_.FailureLogFile(), text);
     else
-        ShowMessage(shell_.resident, text, MB_OK | MB_ICONERROR);
+        ShowMessage(state_.resident, text, MB_OK | MB_ICONERROR);
 }
 
 int Application::RunMessageLoop() {
-    int exitCode = ::RunMessageLoop(shell_.modeless, shell_.resident, *this);
+    int exitCode = ::RunMessageLoop(state_.modeless, state_.resident, *this);
     if (exitReason_) DestroyWindows();
     return exitCode;
 }
 
 void Application::DestroyWindows() {
-    if (HWND dialog = shell_.bestDialog) {
-        shell_.modeless.Remove(dialog);
-        shell_.bestDialog = nullptr;
+    if (HWND dialog = state_.bestDialog) {
+        state_.modeless.Remove(dialog);
+        state_.bestDialog = nullptr;
         DestroyWindow(dialog);
     }
     about_.Close();
-    if (HWND resident = shell_.resident) {
-        shell_.resident = nullptr;
+    if (HWND resident = state_.resident) {
+        state_.resident = nullptr;
         DestroyWindow(resident);
     }
 }
@@ -198,13 +198,13 @@ int Application::Run() {
         return 0;
     }
 
-    // The shell's verbs (the song's properties through ShellExecuteEx) may
+    // The Shell's verbs (the song's properties through ShellExecuteEx) may
     // run COM objects, which need the thread initialised first; the user
     // interface thread is a single-threaded apartment.
     ComApartment com(kShellApartment);
 
     InitControlClasses();
-    shell_.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    state_.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     HWND resident = CreateResidentWindow();
     if (resident) residentWindow_.ClaimRunningCopy();
     lock.Release();
@@ -212,10 +212,10 @@ int Application::Run() {
         ReportUnexpectedError(nullptr);
         return 0;
     }
-    shell_.resident = resident;
+    state_.resident = resident;
     SuspendResumeNotice powerNotices(resident);  // until the loop has ended
 
-    LoadPopupMenu(shell_);
+    LoadPopupMenu(state_);
     // Files on the command line play first, in place of the best's first
     // song; the other files of the same selection, handed over by the starts
     // that Explorer made with this one, join them.

@@ -1,8 +1,8 @@
 // The program from start to end: the object WinMain makes, which owns the
-// resident window's state and every part of the shell that reads it.
+// resident window's state and every part of the application that reads it.
 //
 // The one way out is RequestExit, whatever the reason.  The exit drops the
-// running copy's mark, releases the notes, saves the history and lets go of
+// running copy's tag, releases the notes, saves the history and lets go of
 // the tray icon, the media keys, the hook and the menu at once (the session
 // may end the process any moment); the windows are destroyed only once the
 // message loop has ended, when no handler of theirs is under way.  What was
@@ -20,7 +20,7 @@
 #include "shell/media_keys.h"
 #include "shell/player_link.h"
 #include "shell/resident_window.h"
-#include "shell/shell_state.h"
+#include "shell/application_state.h"
 #include "shell/single_instance.h"
 #include "shell/tray.h"
 #include "store/store.h"
@@ -30,7 +30,7 @@ class Application : public ExitRequester, private SettingsListener {
 public:
     // The store on root's keys: the program's own, or a test's.
     explicit Application(HINSTANCE instance, const RegistryRoot &root = RegistryRoot());
-    // The player is told of no window once the shell is gone; windows that
+    // The player is told of no window once the application is gone; windows that
     // no exit destroyed go first.
     ~Application();
     Application(const Application &) = delete;
@@ -42,7 +42,7 @@ public:
 
     // Creates the resident window hidden, with the player reporting to it
     // and the tray from then on; null on failure.  The window is not yet
-    // the shell's: Run stores it once it stands.
+    // the application's: Run stores it once it stands.
     HWND CreateResidentWindow();
 
     // Ends the program: all but the windows' end is done at once (the
@@ -60,11 +60,11 @@ public:
     void TellExitFailure(const char *text);
 
     Store &store() { return store_; }
-    ShellState &shell() { return shell_; }
+    ApplicationState &state() { return state_; }
     Tray &tray() { return tray_; }
     AboutView &about() { return about_; }
     HelpLoader &help() { return help_; }
-    ShellEditorHost &editorHost() { return editorHost_; }
+    ApplicationEditorHost &editorHost() { return editorHost_; }
     MediaKeys &mediaKeys() { return mediaKeys_; }
     Player &player() { return player_; }
 
@@ -84,14 +84,14 @@ private:
     std::optional<StartupLock> exitLock_;
     std::optional<ExitReason> exitReason_;
     Store store_;
-    ShellState shell_ = {};
+    ApplicationState state_ = {};
     Player player_{store_};
-    Tray tray_{shell_, store_, player_};
-    AboutView about_{shell_, *this};
+    Tray tray_{state_, store_, player_};
+    AboutView about_{state_, *this};
     HelpLoader help_;
-    MediaKeys mediaKeys_{shell_};
-    ShellEditorHost editorHost_{shell_, store_, tray_, player_, *this};
-    ShellPlayerHost playerHost_{shell_, tray_, mediaKeys_, *this};
+    MediaKeys mediaKeys_{state_};
+    ApplicationEditorHost editorHost_{state_, store_, tray_, player_, *this};
+    ApplicationPlayerHost playerHost_{state_, tray_, mediaKeys_, *this};
     ResidentWindow residentWindow_{*this};
 };
 

@@ -1,11 +1,11 @@
-// The shell as the best settings dialog's host: it opens the dialog, keeps
-// it in shell.bestDialog and among the message loop's modeless windows
+// The application as the best settings dialog's host: it opens the dialog, keeps
+// it in state.bestDialog and among the message loop's modeless windows
 // while it is open, and applies what closing it asks for.
 #ifndef TIVORN_SHELL_BEST_SETTINGS_H
 #define TIVORN_SHELL_BEST_SETTINGS_H
 
 #include "editor/best_settings_dialog.h"
-#include "shell/shell_state.h"
+#include "shell/application_state.h"
 #include "shell/tray.h"
 
 // Who opens the dialog.
@@ -14,13 +14,13 @@ enum class BestSettingsOpener {
     Startup,  // start-up, with nothing to play: it waits for the dialog
 };
 
-class ShellEditorHost : public EditorHost {
+class ApplicationEditorHost : public EditorHost {
 public:
-    ShellEditorHost(ShellState &shell, Store &store, Tray &tray, Player &player, ExitRequester &exit)
-        : shell_(shell), store_(store), tray_(tray), player_(player), exit_(exit) {}
-    ShellEditorHost(const ShellEditorHost &) = delete;
-    ShellEditorHost &operator=(const ShellEditorHost &) = delete;
-    ~ShellEditorHost() = default;
+    ApplicationEditorHost(ApplicationState &state, Store &store, Tray &tray, Player &player, ExitRequester &exit)
+        : state_(state), store_(store), tray_(tray), player_(player), exit_(exit) {}
+    ApplicationEditorHost(const ApplicationEditorHost &) = delete;
+    ApplicationEditorHost &operator=(const ApplicationEditorHost &) = delete;
+    ~ApplicationEditorHost() = default;
 
     // Creates the dialog, owned by the resident window.  False (and no
     // dialog) when it could not be created.
@@ -28,7 +28,7 @@ public:
 
     // The dialog closed: its result is applied and the dialog is destroyed.
     void CloseBestSettings(const BestSettingsResult &result) override;
-    bool HotkeyHookInstalled() override { return shell_.hook.get() != nullptr; }
+    bool HotkeyHookInstalled() override { return state_.hook.get() != nullptr; }
     void SetHotkeyHook(bool on) override;
     void BestSettingsOpening(HWND dialog) override;
     Player &player() override { return player_; }
@@ -37,10 +37,10 @@ public:
 private:
     // What the dialog's result asks of playback and of the best menu.
     void ApplyBestSettings(const BestSettingsResult &result, bool required);
-    // The dialog is no longer the shell's.
+    // The dialog is no longer the application's.
     void ForgetBestSettings();
 
-    ShellState &shell_;
+    ApplicationState &state_;
     Store &store_;
     Tray &tray_;
     Player &player_;

@@ -5,18 +5,18 @@
 #include "store/store.h"
 #include "utils/message_box.h"
 
-bool InstallHotkeyHook(ShellState &shell, Store &store, HookFailure failure) {
-    HHOOK hook = InstallHook(store.settings().engineVariant, shell.resident);
+bool InstallHotkeyHook(ApplicationState &state, Store &store, HookFailure failure) {
+    HHOOK hook = InstallHook(store.settings().engineVariant, state.resident);
     if (!hook) {
-        ReportUnexpectedError(failure == HookFailure::EndsProgram ? shell.resident : nullptr);
+        ReportUnexpectedError(failure == HookFailure::EndsProgram ? state.resident : nullptr);
         return false;
     }
-    shell.hook.reset(hook);
+    state.hook.reset(hook);
     store.WriteHookValue(hook);
     return true;
 }
 
-void RemoveHotkeyHook(ShellState &shell) { shell.hook.reset(); }
+void RemoveHotkeyHook(ApplicationState &state) { state.hook.reset(); }
 
 namespace {
 

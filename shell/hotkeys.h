@@ -2,7 +2,7 @@
 #ifndef TIVORN_SHELL_HOTKEYS_H
 #define TIVORN_SHELL_HOTKEYS_H
 
-#include "shell/shell_state.h"
+#include "shell/application_state.h"
 
 class Store;
 
@@ -14,9 +14,9 @@ enum class HookFailure {
 };
 
 // Installs the hook, keeps it in shell.hook and records it in "Hook".
-bool InstallHotkeyHook(ShellState &shell, Store &store, HookFailure failure);
+bool InstallHotkeyHook(ApplicationState &state, Store &store, HookFailure failure);
 // Removes the hook, if one is installed.
-void RemoveHotkeyHook(ShellState &shell);
+void RemoveHotkeyHook(ApplicationState &state);
 
 // The media keys (Play/Pause, Next, Previous, Stop) as hotkeys of window,
 // which then receives WM_HOTKEY.  A key another program holds already stays

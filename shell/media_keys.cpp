@@ -16,8 +16,8 @@ void MediaKeys::PlaybackStarted() {
 // it, or another program could take them in the gap.
 void MediaKeys::PlaybackStopped() {
     hold_.Stopped(keyStops_ ? StopCause::MediaKey : StopCause::Other);
-    if (settlePosted_ || !shell_.resident) return;
-    settlePosted_ = PostMessageA(shell_.resident, kMsgSettleMediaKeys, 0, 0) != FALSE;
+    if (settlePosted_ || !state_.resident) return;
+    settlePosted_ = PostMessageA(state_.resident, kMsgSettleMediaKeys, 0, 0) != FALSE;
     // Without the message the stop would never count: keys held while
     // stopped are the worse fault.
     if (!settlePosted_) Settle();
@@ -38,7 +38,7 @@ void MediaKeys::Suspend() {
 
 void MediaKeys::LetGo() {
     letGo_ = true;
-    HWND window = shell_.resident;
+    HWND window = state_.resident;
     if (!window) return;
     KillTimer(window, kMediaKeyHoldTimer);
     if (registered_) UnregisterMediaKeys(window);
@@ -46,7 +46,7 @@ void MediaKeys::LetGo() {
 }
 
 void MediaKeys::Apply() {
-    HWND window = shell_.resident;
+    HWND window = state_.resident;
     if (!window || letGo_) return;
     uint64_t now = GetTickCount64();
     bool held = hold_.Held(now);

@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "shell/media_key_hold.h"
-#include "shell/shell_state.h"
+#include "shell/application_state.h"
 #include "utils/private_messages.h"
 
 // The resident window's timer that ends the hold after a media key's stop.
@@ -14,7 +14,7 @@ constexpr UINT_PTR kMediaKeyHoldTimer = 5;
 
 class MediaKeys {
 public:
-    explicit MediaKeys(const ShellState &shell) : shell_(shell) {}
+    explicit MediaKeys(const ApplicationState &state) : state_(state) {}
     // The keys go back to the system with this object.
     ~MediaKeys() { LetGo(); }
     MediaKeys(const MediaKeys &) = delete;
@@ -65,7 +65,7 @@ private:
     // timer to its end.
     void Apply();
 
-    const ShellState &shell_;
+    const ApplicationState &state_;
     MediaKeyHold hold_;
     bool registered_ = false;
     bool settlePosted_ = false;

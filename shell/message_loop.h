@@ -10,7 +10,7 @@
 
 // The modeless windows open now (the About view, the best settings dialog),
 // each added once it exists and removed as it goes.  Which of them exist is
-// also what the shell's modes are worked out from: nothing open, the tray
+// also what the application's modes are worked out from: nothing open, the tray
 // menu opens.
 class ModelessWindows {
 public:

@@ -61,7 +61,7 @@ void InsertItem(HMENU menu, UINT position, UINT command, const std::string &labe
 
 // The resource's items are plain strings; the outputs among them are shown
 // as the radio choices they are.
-void MarkAsChoice(HMENU menu, UINT command) {
+void CheckAsChoice(HMENU menu, UINT command) {
     MENUITEMINFOA item = {};
     item.cbSize = sizeof item;
     item.fMask = MIIM_FTYPE;
@@ -166,8 +166,8 @@ void BuildOutputMenu(HMENU tray, const Store &store) {
     // the synthesizer, and the log follows the synthesizer while it is set.
     for (int i = GetMenuItemCount(menu) - 1; i >= 0; --i)
         if (IsListedOutput(GetMenuItemID(menu, i))) DeleteMenu(menu, i, MF_BYPOSITION);
-    MarkAsChoice(menu, IDM_OUTPUT_MAPPER);
-    MarkAsChoice(menu, IDM_OUTPUT_SYNTH);
+    CheckAsChoice(menu, IDM_OUTPUT_MAPPER);
+    CheckAsChoice(menu, IDM_OUTPUT_SYNTH);
 
     std::vector<std::string> names = OutputDeviceNames();
     for (size_t k = 0; k < names.size(); ++k)

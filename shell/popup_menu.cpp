@@ -25,19 +25,19 @@ const MenuPicture kMenuPictures[kMenuBitmapCount] = {
 };
 
 // The picture of the menu item with this command, or null.
-HBITMAP PictureOf(const ShellState &shell, UINT command) {
-    for (const MenuBitmap &row : shell.menuBitmaps)
+HBITMAP PictureOf(const ApplicationState &state, UINT command) {
+    for (const MenuBitmap &row : state.menuBitmaps)
         if (row.command == command) return row.bitmap.Get();
     return nullptr;
 }
 
 }  // namespace
 
-void LoadPopupMenu(ShellState &shell) {
-    shell.popupMenu = LoadMenuA(shell.instance, MAKEINTRESOURCEA(IDR_POPUP_MENU));
+void LoadPopupMenu(ApplicationState &state) {
+    state.popupMenu = LoadMenuA(state.instance, MAKEINTRESOURCEA(IDR_POPUP_MENU));
     // No item has both a picture and a check, so both share the one column
-    // beside the text, as the pictures did when they were check marks.
-    if (HMENU tray = shell.popupMenu ? GetSubMenu(shell.popupMenu, 0) : nullptr) {
+    // beside the text, as the pictures did when they were checks.
+    if (HMENU tray = state.popupMenu ? GetSubMenu(state.popupMenu, 0) : nullptr) {
         MENUINFO info = {};
         info.cbSize = sizeof info;
         info.fMask = MIM_STYLE;
@@ -45,48 +45,48 @@ void LoadPopupMenu(ShellState &shell) {
         SetMenuInfo(tray, &info);
     }
     for (int i = 0; i < kMenuBitmapCount; ++i) {
-        MenuBitmap &row = shell.menuBitmaps[i];
+        MenuBitmap &row = state.menuBitmaps[i];
         row.command = kMenuPictures[i].command;
         row.resource = kMenuPictures[i].resource;
         // A DIB section keeps the 32 bits with their premultiplied alpha.
         row.bitmap.Reset(static_cast<HBITMAP>(
-            LoadImageA(shell.instance, MAKEINTRESOURCEA(row.resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-        if (!shell.popupMenu) continue;
+            LoadImageA(state.instance, MAKEINTRESOURCEA(row.resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        if (!state.popupMenu) continue;
         // The menu asks the resident window to draw the picture, which then
         // blends it over the background and the highlight itself.  Given as
         // check-mark bitmaps, the pictures would be ANDed on as monochrome
-        // marks; given as item bitmaps, some systems copy them as they are
+        // masks; given as item bitmaps, some systems copy them as they are
         // and show every clear pixel black.
         MENUITEMINFOA item = {};
         item.cbSize = sizeof item;
         item.fMask = MIIM_BITMAP;
         item.hbmpItem = HBMMENU_CALLBACK;
-        SetMenuItemInfoA(shell.popupMenu, row.command, FALSE, &item);
+        SetMenuItemInfoA(state.popupMenu, row.command, FALSE, &item);
     }
-    shell.checkBitmap.Reset(LoadBitmapA(shell.instance, MAKEINTRESOURCEA(IDB_CHECK)));
+    state.checkBitmap.Reset(LoadBitmapA(state.instance, MAKEINTRESOURCEA(IDB_CHECK)));
 }
 
-void UnloadPopupMenu(ShellState &shell) {
-    for (MenuBitmap &row : shell.menuBitmaps) row.bitmap.Reset();
-    if (shell.popupMenu) DestroyMenu(shell.popupMenu);
-    shell.popupMenu = nullptr;
-    shell.checkBitmap.Reset();
+void UnloadPopupMenu(ApplicationState &state) {
+    for (MenuBitmap &row : state.menuBitmaps) row.bitmap.Reset();
+    if (state.popupMenu) DestroyMenu(state.popupMenu);
+    state.popupMenu = nullptr;
+    state.checkBitmap.Reset();
 }
 
-bool MeasureMenuPicture(const ShellState &shell, MEASUREITEMSTRUCT *item) {
+bool MeasureMenuPicture(const ApplicationState &state, MEASUREITEMSTRUCT *item) {
     if (item->CtlType != ODT_MENU) return false;
     BITMAP info = {};
-    HBITMAP picture = PictureOf(shell, item->itemID);
+    HBITMAP picture = PictureOf(state, item->itemID);
     if (!picture || !GetObjectA(picture, sizeof info, &info)) return false;
     item->itemWidth = static_cast<UINT>(info.bmWidth);
     item->itemHeight = static_cast<UINT>(info.bmHeight);
     return true;
 }
 
-bool DrawMenuPicture(const ShellState &shell, const DRAWITEMSTRUCT *item) {
+bool DrawMenuPicture(const ApplicationState &state, const DRAWITEMSTRUCT *item) {
     if (item->CtlType != ODT_MENU) return false;
     BITMAP info = {};
-    HBITMAP picture = PictureOf(shell, item->itemID);
+    HBITMAP picture = PictureOf(state, item->itemID);
     if (!picture || !GetObjectA(picture, sizeof info, &info)) return false;
     HDC source = CreateCompatibleDC(item->hDC);
     if (!source) return false;

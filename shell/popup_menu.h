@@ -4,14 +4,14 @@
 
 #include <windows.h>
 
-#include "shell/shell_state.h"
+#include "shell/application_state.h"
 
-void LoadPopupMenu(ShellState &shell);
-void UnloadPopupMenu(ShellState &shell);
+void LoadPopupMenu(ApplicationState &state);
+void UnloadPopupMenu(ApplicationState &state);
 
 // WM_MEASUREITEM and WM_DRAWITEM of the tray menu's pictures, which the
 // resident window draws; false for anything else.
-bool MeasureMenuPicture(const ShellState &shell, MEASUREITEMSTRUCT *item);
-bool DrawMenuPicture(const ShellState &shell, const DRAWITEMSTRUCT *item);
+bool MeasureMenuPicture(const ApplicationState &state, MEASUREITEMSTRUCT *item);
+bool DrawMenuPicture(const ApplicationState &state, const DRAWITEMSTRUCT *item);
 
 #endif

@@ -52,10 +52,10 @@ HWND ResidentWindow::Create(HINSTANCE instance) {
 
 INT_PTR ResidentWindow::OnInitDialog(HWND window) {
     window_ = window;
-    // Marks this window as the program's resident window, so that a message
+    // Tags this window as the program's resident window, so that a message
     // box captioned "Tivorn" is never taken for it.  It becomes the target
     // of hand-overs once the start claims it (ClaimRunningCopy).
-    SetPropA(window, TIVORN_RESIDENT_PROP, TIVORN_MARK_MADE);
+    SetPropA(window, TIVORN_RESIDENT_PROP, TIVORN_TAG_MADE);
     AllowMessagesFromLowerIntegrity();
     return TRUE;
 }
@@ -67,7 +67,7 @@ INT_PTR ResidentWindow::OnInitDialog(HWND window) {
 // carries more than a command code or a checked list of files.
 void ResidentWindow::AllowMessagesFromLowerIntegrity() {
     ChangeWindowMessageFilterEx(window_, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
-    if (UINT taskbarCreated = app_.shell().taskbarCreated)
+    if (UINT taskbarCreated = app_.state().taskbarCreated)
         ChangeWindowMessageFilterEx(window_, taskbarCreated, MSGFLT_ALLOW, nullptr);
 }
 
@@ -76,8 +76,8 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     // behind it would find the engine closed: only a hand-over is answered,
     // told that it was not taken.
     if (exiting_ && message != WM_COPYDATA) return FALSE;
-    if (message == app_.shell().taskbarCreated && message != 0) {
-        app_.tray().UpdateIcon(kTrayAdd, nullptr);
+    if (message == app_.state().taskbarCreated && message != 0) {
+        app_.tray().UpdateIcon(TrayKind::Add, nullptr);
         return Answer(window_, 0);
     }
     switch (message) {
@@ -94,8 +94,8 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kMsgSettleMediaKeys: app_.mediaKeys().Settle(); return TRUE;
     case WM_POWERBROADCAST: OnPowerBroadcast(wParam); return Answer(window_, TRUE);
     case WM_MEASUREITEM:
-        return MeasureMenuPicture(app_.shell(), reinterpret_cast<MEASUREITEMSTRUCT *>(lParam));
-    case WM_DRAWITEM: return DrawMenuPicture(app_.shell(), reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
+        return MeasureMenuPicture(app_.state(), reinterpret_cast<MEASUREITEMSTRUCT *>(lParam));
+    case WM_DRAWITEM: return DrawMenuPicture(app_.state(), reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
     // The taskbar's scale may change without the hidden window's monitor
     // changing its own: a display change is asked too.
     case WM_DPICHANGED:
@@ -119,13 +119,13 @@ INT_PTR ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 BOOL ResidentWindow::SwitchToBest(int k) {
     Tray &tray = app_.tray();
     if (k < 0 || static_cast<size_t>(k) >= tray.BestNames().size() || k >= tray.BestMenuItemCount()) return FALSE;
-    if (!GetSubMenu(app_.shell().popupMenu, 0)) return FALSE;
+    if (!GetSubMenu(app_.state().popupMenu, 0)) return FALSE;
     return app_.player().ChooseBest(tray.BestNames()[k].c_str()) ? TRUE : FALSE;
 }
 
 // The best after the current one, the first after the last or when none is current.
 void ResidentWindow::SwitchToNextBest() {
-    HMENU popupMenu = app_.shell().popupMenu;
+    HMENU popupMenu = app_.state().popupMenu;
     int count = app_.tray().BestMenuItemCount();
     if (!popupMenu || !GetSubMenu(popupMenu, 0) || count == 0) return;
     const std::vector<std::string> &names = app_.tray().BestNames();
@@ -149,19 +149,19 @@ void ResidentWindow::OpenBestSettingsFromMenu() {
     // A dialog whose result is being applied is on its way out, though its
     // window still stands (starting a song can take sent messages): the
     // request is kept for the close to carry out, not lost on it.
-    if (app_.shell().closingBestSettings) {
-        app_.shell().reopenBestSettings = true;
+    if (app_.state().closingBestSettings) {
+        app_.state().reopenBestSettings = true;
         return;
     }
     // One dialog at a time: a second request brings the open one forward.
-    if (HWND open = app_.shell().bestDialog) {
+    if (HWND open = app_.state().bestDialog) {
         SetForegroundWindow(open);
         return;
     }
     if (!app_.editorHost().OpenBestSettings(BestSettingsOpener::Menu)) ReportUnexpectedError(window_, app_);
 }
 
-// The shell's properties of the current song (of a shortcut, the shortcut itself).
+// The Shell's properties of the current song (of a shortcut, the shortcut itself).
 void ResidentWindow::ShowSongProperties() {
     const char *path = app_.player().CurrentSongPath();
     SHELLEXECUTEINFOA info = {};
@@ -201,7 +201,7 @@ INT_PTR ResidentWindow::OnCommand(WORD id) {
 // previewing, or the player may wait for it to name a best) wait for it to
 // close, as the menu's play does; its close plays them.
 void ResidentWindow::PlayHandedFilesUnlessEditing() {
-    if (!app_.shell().bestDialog) app_.player().PlayHandedFiles();
+    if (!app_.state().bestDialog) app_.player().PlayHandedFiles();
 }
 
 // Copy-data command codes from the engine's hook and from a second start.
@@ -229,7 +229,7 @@ LRESULT ResidentWindow::OnCopyData(const COPYDATASTRUCT *data) {
     // A code that arrives while the window is still being created is not
     // taken, nor one that arrives while the copy exits: the sender then
     // knows that no copy runs to take it.
-    if (!app_.shell().resident || exiting_) return TIVORN_NOT_TAKEN;
+    if (!app_.state().resident || exiting_) return TIVORN_NOT_TAKEN;
     if (!data) return 0;
     if (data->dwData == TIVORN_CODE_PLAY_FILES) {
         // The block is only ours until this returns, and the sender waits:
@@ -251,7 +251,7 @@ LRESULT ResidentWindow::OnCopyData(const COPYDATASTRUCT *data) {
 // cannot be played) is ignored too: the command is not entered twice.
 void ResidentWindow::OnMediaKey(WPARAM hotkeyId) {
     MediaKeys &keys = app_.mediaKeys();
-    if (keys.KeyCommandUnderWay() || app_.shell().bestDialog || BestSettingsRequired(app_.shell())) return;
+    if (keys.KeyCommandUnderWay() || app_.state().bestDialog || BestSettingsRequired(app_.state())) return;
     UINT command = MediaKeyCommand(hotkeyId, app_.player().SongPlaying());
     if (!command) return;
     keys.BeginKeyCommand();
@@ -262,10 +262,10 @@ void ResidentWindow::OnMediaKey(WPARAM hotkeyId) {
 void ResidentWindow::OnTrayNotify(UINT mouseMessage) {
     switch (mouseMessage) {
     case WM_LBUTTONDBLCLK:
-        if (!BestSettingsRequired(app_.shell())) app_.player().PlayNextSong();
+        if (!BestSettingsRequired(app_.state())) app_.player().PlayNextSong();
         break;
     case WM_RBUTTONUP:
-        if (ShellIdle(app_.shell())) app_.tray().ShowMenu(window_);
+        if (ApplicationIdle(app_.state())) app_.tray().ShowMenu(window_);
         break;
     default: break;
     }
@@ -273,7 +273,7 @@ void ResidentWindow::OnTrayNotify(UINT mouseMessage) {
 
 void ResidentWindow::OpenTrayMenuWhenIdle() {
     // A window may have opened since the code arrived.
-    if (!ShellIdle(app_.shell())) return;
+    if (!ApplicationIdle(app_.state())) return;
     // A menu without the foreground could not be used with the keys nor
     // closed by a click elsewhere: better none, with the refusal's beep.
     if (TakeForegroundForMenu(window_))
@@ -283,9 +283,12 @@ void ResidentWindow::OpenTrayMenuWhenIdle() {
 }
 
 void ResidentWindow::OnTimer(UINT_PTR id) {
-    if (id == kTrayAnimationTimer)
-        app_.tray().UpdateIcon(ActivityState() + kTrayStill, nullptr);
-    else if (id == kTrayAddRetryTimer)
+    if (id == kTrayAnimationTimer) {
+        // Any answer but the two the library gives leaves the icon as it is.
+        int activity = ActivityState();
+        if (activity == 0 || activity == 1)
+            app_.tray().UpdateIcon(activity ? TrayKind::Alternate : TrayKind::Still, nullptr);
+    } else if (id == kTrayAddRetryTimer)
         app_.tray().RetryAdd();
     else if (id == kResumeRetryTimer)
         RetryResume();
@@ -324,7 +327,7 @@ void ResidentWindow::RetryResume() {
     app_.player().ResumePlayback();
 }
 
-void ResidentWindow::ClaimRunningCopy() { SetPropA(window_, TIVORN_RESIDENT_PROP, TIVORN_MARK_RUNNING_COPY); }
+void ResidentWindow::ClaimRunningCopy() { SetPropA(window_, TIVORN_RESIDENT_PROP, TIVORN_TAG_RUNNING_COPY); }
 
 void ResidentWindow::StopTakingCommands() {
     exiting_ = true;

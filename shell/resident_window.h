@@ -31,7 +31,7 @@ public:
     void ClaimRunningCopy();
 
     // The exit has begun: the window is no longer the running copy's (its
-    // mark goes), takes no more commands and stops its timers.
+    // tag goes), takes no more commands and stops its timers.
     void StopTakingCommands();
 
 private:

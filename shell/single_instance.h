@@ -10,9 +10,9 @@
 // cannot: both could look before either has made its resident window, and
 // both would then stay.  A start holds this lock of the session from its
 // search for a running copy until its own resident window stands with its
-// mark (or it knows it will not make one), so the later start's search finds
+// tag (or it knows it will not make one), so the later start's search finds
 // the earlier one's window.  A copy that exits holds it from the moment its
-// window loses the mark until it has ended.
+// window loses the tag until it has ended.
 class StartupLock {
 public:
     // Waits for the lock.  A start that cannot have it (the name taken by

@@ -21,7 +21,7 @@ bool StartCurrentBest(Tray &tray, const Store &store, Player &player) {
     if (!store.ReadPlayBest(&name)) return false;
     player.SetCurrentBestName(name.c_str());
     if (!player.LoadCurrentBest()) return false;
-    tray.BuildBestMenu(kRebuildBestMenu);
+    tray.BuildBestMenu(BestMenuMode::Rebuild);
     if (player.HandedFilesWaiting() ? player.PlayHandedFiles() : player.PlayNextSong()) return true;
     // A share or drive not back yet at logon: the best waits, stopped, for
     // 再生 once it answers; the user was told.
@@ -74,10 +74,10 @@ int RunStartupLoad(Application &app) {
     }
     // The keys themselves are taken by the first song.
     app.mediaKeys().Use(store.settings().mediaKeys ? MediaKeySetting::On : MediaKeySetting::Off);
-    if (store.option(Option::Hotkeys) && !InstallHotkeyHook(app.shell(), store, HookFailure::EndsProgram)) return 0;
+    if (store.option(Option::Hotkeys) && !InstallHotkeyHook(app.state(), store, HookFailure::EndsProgram)) return 0;
 
     player.UnloadBest();
-    app.tray().UpdateIcon(kTrayAdd, nullptr);
+    app.tray().UpdateIcon(TrayKind::Add, nullptr);
     if (!WaitForReadableBestFile(store)) return 0;
     if (StartCurrentBest(app.tray(), store, player)) return 1;
 

@@ -13,8 +13,8 @@
 #include "utils/path_rules.h"
 #include "utils/system_function.h"
 
-Tray::Tray(const ShellState &shell, Store &store, const Player &player)
-    : shell_(shell), store_(store), player_(player) {
+Tray::Tray(const ApplicationState &state, Store &store, const Player &player)
+    : state_(state), store_(store), player_(player) {
     // Looked up once: the newer systems' DPI and icon functions, null where
     // the system predates them.
     dpiForMonitor_ = SystemFunction<DpiForMonitor>(LoadLibraryExA("shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32),
@@ -28,7 +28,7 @@ Tray::Tray(const ShellState &shell, Store &store, const Player &player)
 // behind in the notification area.
 Tray::~Tray() {
     store_.RemoveListener(this);
-    if (record_.hWnd) UpdateIcon(kTrayRemove, nullptr);
+    if (record_.hWnd) UpdateIcon(TrayKind::Remove, nullptr);
     if (imageA_) DestroyIcon(imageA_);
     if (imageB_) DestroyIcon(imageB_);
 }
@@ -69,13 +69,13 @@ int SmallIconSize(UINT dpi, Tray::SystemMetricsForDpi metricsForDpi) {
 // taken, or a larger one scaled down, instead of a 16 px image blurred up.
 HICON Tray::LoadSmallIcon(WORD id, int size) const {
     HICON icon = nullptr;
-    if (loadScaledDown_ && SUCCEEDED(loadScaledDown_(shell_.instance, MAKEINTRESOURCEW(id), size, size, &icon)))
+    if (loadScaledDown_ && SUCCEEDED(loadScaledDown_(state_.instance, MAKEINTRESOURCEW(id), size, size, &icon)))
         return icon;
-    return static_cast<HICON>(LoadImageA(shell_.instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+    return static_cast<HICON>(LoadImageA(state_.instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
 void Tray::LoadImages(int size) {
-    // The shell keeps its own copy of the icon shown, so the old images
+    // The Shell keeps its own copy of the icon shown, so the old images
     // can go before the new ones are shown.
     if (imageA_) DestroyIcon(imageA_);
     if (imageB_) DestroyIcon(imageB_);
@@ -105,7 +105,7 @@ bool Tray::Notify(DWORD action) { return Shell_NotifyIconA(action, &record_) != 
 bool Tray::AddIcon() {
     if (!Notify(NIM_ADD) && !Notify(NIM_MODIFY)) return false;
     addTriesLeft_ = 0;
-    if (shell_.resident) KillTimer(shell_.resident, kTrayAddRetryTimer);
+    if (state_.resident) KillTimer(state_.resident, kTrayAddRetryTimer);
     return true;
 }
 
@@ -149,46 +149,46 @@ void Tray::TellSongBegan(const PlayerReport &report) {
 
 void Tray::RetryAdd() {
     if (addTriesLeft_ <= 0 || AddIcon()) return;
-    if (--addTriesLeft_ == 0 && shell_.resident) KillTimer(shell_.resident, kTrayAddRetryTimer);
+    if (--addTriesLeft_ == 0 && state_.resident) KillTimer(state_.resident, kTrayAddRetryTimer);
 }
 
-void Tray::UpdateIcon(int kind, const char *path) {
+void Tray::UpdateIcon(TrayKind kind, const char *path) {
     NOTIFYICONDATAA &r = record_;
     r.cbSize = sizeof r;
     r.uID = kTrayIconId;
     r.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     r.uCallbackMessage = kTrayMessage;
     switch (kind) {
-    case kTrayRemove:
+    case TrayKind::Remove:
         addTriesLeft_ = 0;
-        if (shell_.resident) KillTimer(shell_.resident, kTrayAddRetryTimer);
+        if (state_.resident) KillTimer(state_.resident, kTrayAddRetryTimer);
         Notify(NIM_DELETE);
         break;
-    case kTrayAdd:
+    case TrayKind::Add:
         SetTip(TIVORN_CAPTION);
         alternate_ = 0;
-        r.hWnd = shell_.resident;
+        r.hWnd = state_.resident;
         // Explorer restarted, perhaps after a change of scale.
         LoadImages(SmallIconSize(TaskbarDpi(dpiForMonitor_), metricsForDpi_));
         r.hIcon = imageA_;
-        if (!AddIcon() && shell_.resident) {
+        if (!AddIcon() && state_.resident) {
             addTriesLeft_ = kTrayAddRetries;
-            SetTimer(shell_.resident, kTrayAddRetryTimer, kTrayAddRetryPeriodMs, nullptr);
+            SetTimer(state_.resident, kTrayAddRetryTimer, kTrayAddRetryPeriodMs, nullptr);
         }
         break;
-    case kTrayTip:
+    case TrayKind::Tip:
         if (path)
             TrayTipText(path, r.szTip, kTrayTipBytes + 1);
         else
             SetTip(TIVORN_CAPTION);
         Notify(NIM_MODIFY);
         break;
-    case kTrayStill:
+    case TrayKind::Still:
         r.hIcon = imageA_;
         alternate_ = 0;
         Notify(NIM_MODIFY);
         break;
-    case kTrayAlternate:
+    case TrayKind::Alternate:
         alternate_ ^= 1;
         r.hIcon = alternate_ ? imageB_ : imageA_;
         Notify(NIM_MODIFY);
@@ -230,7 +230,7 @@ int CountBestItems(HMENU menu) {
 
 }  // namespace
 
-HMENU Tray::Popup() const { return shell_.popupMenu ? GetSubMenu(shell_.popupMenu, 0) : nullptr; }
+HMENU Tray::Popup() const { return state_.popupMenu ? GetSubMenu(state_.popupMenu, 0) : nullptr; }
 
 void Tray::InsertBestItem(HMENU menu, int index, const char *name) {
     char label[paths::kPathBuffer];
@@ -240,7 +240,7 @@ void Tray::InsertBestItem(HMENU menu, int index, const char *name) {
     item.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STRING | MIIM_CHECKMARKS;
     item.fType = MFT_STRING | MFT_RADIOCHECK;
     item.wID = IDM_BEST_FIRST + index;
-    item.hbmpChecked = shell_.checkBitmap.Get();
+    item.hbmpChecked = state_.checkBitmap.Get();
     item.dwTypeData = label;
     InsertMenuItemA(menu, index, TRUE, &item);
 }
@@ -252,7 +252,7 @@ int Tray::BestMenuItemCount() const {
 
 int Tray::BuildBestMenu(BestMenuMode mode) {
     HMENU menu = Popup();
-    if (mode == kRebuildBestMenu) {
+    if (mode == BestMenuMode::Rebuild) {
         if (!menu) return 0;
         ClearBestMenu();
         // Without a readable file the menu has no bests, and neither has the
@@ -267,7 +267,7 @@ int Tray::BuildBestMenu(BestMenuMode mode) {
     const char *current = player_.CurrentBestName();
     for (int i = 0; i < count; ++i) {
         bool isCurrent = current && bestNames_[i] == current;
-        if (mode == kMarkCurrentBest || isCurrent)
+        if (mode == BestMenuMode::MoveCheck || isCurrent)
             CheckMenuItem(menu, i, MF_BYPOSITION | (isCurrent ? MF_CHECKED : MF_UNCHECKED));
     }
     return 1;
@@ -285,18 +285,18 @@ void Tray::FreeBestNames() {
 }
 
 void Tray::SetPlayMenuState(bool playing) {
-    if (!shell_.popupMenu) return;
+    if (!state_.popupMenu) return;
     UINT play = playing ? MF_GRAYED : MF_ENABLED;
     UINT others = playing ? MF_ENABLED : MF_GRAYED;
-    EnableMenuItem(shell_.popupMenu, IDM_PLAY, MF_BYCOMMAND | play);
-    EnableMenuItem(shell_.popupMenu, IDM_STOP, MF_BYCOMMAND | others);
-    EnableMenuItem(shell_.popupMenu, IDM_SONG_INFO, MF_BYCOMMAND | others);
+    EnableMenuItem(state_.popupMenu, IDM_PLAY, MF_BYCOMMAND | play);
+    EnableMenuItem(state_.popupMenu, IDM_STOP, MF_BYCOMMAND | others);
+    EnableMenuItem(state_.popupMenu, IDM_SONG_INFO, MF_BYCOMMAND | others);
 }
 
 void Tray::ShowOptionChecks() {
-    if (!shell_.popupMenu) return;
+    if (!state_.popupMenu) return;
     auto check = [this](UINT command, Option option) {
-        CheckMenuItem(shell_.popupMenu, command, MF_BYCOMMAND | (store_.option(option) ? MF_CHECKED : MF_UNCHECKED));
+        CheckMenuItem(state_.popupMenu, command, MF_BYCOMMAND | (store_.option(option) ? MF_CHECKED : MF_UNCHECKED));
     };
     check(IDM_RANDOM, Option::Random);
     check(IDM_REPEAT_ONE, Option::RepeatOne);

@@ -8,19 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "shell/shell_state.h"
+#include "shell/application_state.h"
 #include "utils/private_messages.h"
 #include "store/store.h"
 
 class Player;
 struct PlayerReport;
 
-enum TrayKind {
-    kTrayRemove = 0,     // delete the icon
-    kTrayAdd = 1,        // add it with image A and the tip "Tivorn"
-    kTrayTip = 2,        // tip = the file name of path, or "Tivorn" without one
-    kTrayStill = 3,      // show image A
-    kTrayAlternate = 4,  // show A and B in turn
+enum class TrayKind {
+    Remove = 0,     // delete the icon
+    Add = 1,        // add it with image A and the tip "Tivorn"
+    Tip = 2,        // tip = the file name of path, or "Tivorn" without one
+    Still = 3,      // show image A
+    Alternate = 4,  // show A and B in turn
 };
 
 // Timer of the resident window that animates the tray icon while a song plays.
@@ -41,28 +41,28 @@ constexpr unsigned kTrayTipBytes = 63;
 // menu's own (IDM_PLAY on), so later bests get no item.
 constexpr int kMaxBestMenuItems = 30000;
 
-enum BestMenuMode {
-    kRebuildBestMenu,  // the best items anew from the best file, then the check
-    kMarkCurrentBest,  // only move the check mark to the current best
+enum class BestMenuMode {
+    Rebuild = 0,    // the best items anew from the best file, then the check
+    MoveCheck = 1,  // only move the check to the current best
 };
 
 // The icon and the tray menu's best items, over the menu and the window of
 // the resident window's state.
-// It follows the settings for the menu's check marks (ランダム, 1曲リピート),
+// It follows the settings for the menu's checks (ランダム, 1曲リピート),
 // whoever changes them.
 class Tray final : public SettingsListener {
 public:
     // The best menu lists the store's bests and checks the player's current
     // one.
-    Tray(const ShellState &shell, Store &store, const Player &player);
+    Tray(const ApplicationState &state, Store &store, const Player &player);
     // Removes the icon if it shows.
     ~Tray();
     Tray(const Tray &) = delete;
     Tray &operator=(const Tray &) = delete;
 
-    // kind: a TrayKind; any other number does nothing.  An add that the
+    // A value that is no TrayKind does nothing.  An add that the
     // notification area refuses is tried again on kTrayAddRetryTimer.
-    void UpdateIcon(int kind, const char *path);
+    void UpdateIcon(TrayKind kind, const char *path);
     // kTrayAddRetryTimer fired: one more try at adding the icon.
     void RetryAdd();
     // The display's scale changed: the icon's images at the size for the
@@ -125,7 +125,7 @@ private:
     bool AddIcon();
     void InsertBestItem(HMENU menu, int index, const char *name);
 
-    const ShellState &shell_;
+    const ApplicationState &state_;
     Store &store_;
     const Player &player_;
     DpiForMonitor dpiForMonitor_ = nullptr;

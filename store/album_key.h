@@ -1,4 +1,4 @@
-// The key a folder's album name is kept under in the settings file's
+// The key a folder's album name is kept under in the album file's
 // "AlbumName" section (no windows.h).
 //
 // The key is the folder's full path wherever the profile API keeps that

@@ -1,4 +1,4 @@
-// The album names in the settings file, by the folder's key.
+// The album names in the album file, by the folder's key.
 #ifndef TIVORN_STORE_ALBUM_NAMES_H
 #define TIVORN_STORE_ALBUM_NAMES_H
 
@@ -6,10 +6,10 @@
 
 namespace albumfile {
 
-// The folder's name in settingsFile; "" when it has none or there is no file.
-std::string ReadAlbumNameIn(const char *settingsFile, const char *folder);
+// The folder's name in albumFile; "" when it has none or there is no file.
+std::string ReadAlbumNameIn(const char *albumFile, const char *folder);
 // A null name deletes the folder's key; false when the file was not changed.
-bool WriteAlbumNameIn(const char *settingsFile, const char *folder, const char *name);
+bool WriteAlbumNameIn(const char *albumFile, const char *folder, const char *name);
 
 }  // namespace albumfile
 

@@ -12,7 +12,7 @@ namespace {
 bool FormPaths(const std::string &folder, DataFolder *out) {
     if (folder.empty()) return false;
     out->folder = folder;
-    return paths::JoinFitting(folder, kSettingsFileName, &out->settingsFile) &&
+    return paths::JoinFitting(folder, kAlbumFileName, &out->albumFile) &&
            paths::JoinFitting(folder, kBestFileName, &out->bestFile);
 }
 
@@ -25,18 +25,18 @@ FileFound Find(const std::string &folder, const char *name, const FileQuery &que
 // Either data file decides: one that is there makes the folder the user's,
 // and an unknown one may be.
 FileFound FindDataFile(const std::string &folder, const FileQuery &query) {
-    FileFound settings = Find(folder, kSettingsFileName, query);
+    FileFound album = Find(folder, kAlbumFileName, query);
     FileFound best = Find(folder, kBestFileName, query);
-    if (settings == FileFound::File || best == FileFound::File) return FileFound::File;
-    if (settings == FileFound::Unknown || best == FileFound::Unknown) return FileFound::Unknown;
+    if (album == FileFound::File || best == FileFound::File) return FileFound::File;
+    if (album == FileFound::Unknown || best == FileFound::Unknown) return FileFound::Unknown;
     return FileFound::None;
 }
 
 // Where a target file waits while the move may still be undone.  As long as
 // the data files' own names, so they fit wherever those do.
-constexpr char kSettingsAside[] = "KORVEL.in~";
+constexpr char kAlbumAside[] = "KORVEL.in~";
 constexpr char kBestAside[] = "KORVEL.da~";
-static_assert(sizeof kSettingsAside == sizeof kSettingsFileName && sizeof kBestAside == sizeof kBestFileName,
+static_assert(sizeof kAlbumAside == sizeof kAlbumFileName && sizeof kBestAside == sizeof kBestFileName,
               "the set-aside files must fit wherever the data files do");
 
 // One file on its way from one path to another.
@@ -163,15 +163,15 @@ DataMove Undo(std::vector<FileMove> *moves, Looks *files) {
 
 // The move's steps, with what they saw.
 DataMove Transfers(const DataFolder &from, const DataFolder &to, Looks *files, const std::function<bool()> &commit) {
-    std::string settingsAside, bestAside;
-    if (!paths::JoinFitting(to.folder, kSettingsAside, &settingsAside) ||
+    std::string albumAside, bestAside;
+    if (!paths::JoinFitting(to.folder, kAlbumAside, &albumAside) ||
         !paths::JoinFitting(to.folder, kBestAside, &bestAside))
         return DataMove::Undone;
-    // The settings file first: when the best file cannot follow, only the
+    // The album file first: when the best file cannot follow, only the
     // album names have to go back.
     std::vector<FileMove> moves(2);
-    moves[0].aside = {to.settingsFile, settingsAside};
-    moves[0].carry = {from.settingsFile, to.settingsFile};
+    moves[0].aside = {to.albumFile, albumAside};
+    moves[0].carry = {from.albumFile, to.albumFile};
     moves[1].aside = {to.bestFile, bestAside};
     moves[1].carry = {from.bestFile, to.bestFile};
     for (FileMove &step : moves)

@@ -1,4 +1,4 @@
-// Where the settings file and the best file live (no windows.h).
+// Where the album file and the best file live (no windows.h).
 //
 // The data folder is "DataPath" when that folder holds KORVEL.ini or
 // KORVEL.dat, otherwise the folder of the program file (or, when that cannot
@@ -20,14 +20,14 @@ namespace store {
 
 using paths::kPathBuffer;
 
-constexpr char kSettingsFileName[] = "KORVEL.ini";
+constexpr char kAlbumFileName[] = "KORVEL.ini";
 constexpr char kBestFileName[] = "KORVEL.dat";
 // What went wrong where no box could say it (the session ending).
 constexpr char kFailureLogName[] = "KORVEL.log";
 
 struct DataFolder {
     std::string folder;        // without a trailing separator; a drive root is "D:"
-    std::string settingsFile;  // folder\KORVEL.ini
+    std::string albumFile;  // folder\KORVEL.ini
     std::string bestFile;      // folder\KORVEL.dat
     bool rewriteDataPath = false;  // the program's folder was chosen: store it as "DataPath"
 };

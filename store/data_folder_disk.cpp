@@ -126,11 +126,11 @@ bool WriteDataPath(const char *programKey, const std::string &folder) {
 
 // Both data files of a folder, for the move: it looks at each, so each must
 // answer.
-store::FileFound FindBothDataFiles(const char *settingsFile, const char *bestFile) {
-    store::FileFound settings = fileio::FindFile(settingsFile), best = fileio::FindFile(bestFile);
-    if (settings == store::FileFound::Unknown || best == store::FileFound::Unknown) return store::FileFound::Unknown;
-    return settings == store::FileFound::File || best == store::FileFound::File ? store::FileFound::File
-                                                                                : store::FileFound::None;
+store::FileFound FindBothDataFiles(const char *albumFile, const char *bestFile) {
+    store::FileFound album = fileio::FindFile(albumFile), best = fileio::FindFile(bestFile);
+    if (album == store::FileFound::Unknown || best == store::FileFound::Unknown) return store::FileFound::Unknown;
+    return album == store::FileFound::File || best == store::FileFound::File ? store::FileFound::File
+                                                                             : store::FileFound::None;
 }
 
 

@@ -25,7 +25,7 @@ StoredText ReadStoredText(const char *key, const char *name, size_t largest, std
 std::string CanonicalFolder(const char *folder);
 bool SameFolderOnDisk(const std::string &a, const std::string &b);
 bool WriteDataPath(const char *programKey, const std::string &folder);
-store::FileFound FindBothDataFiles(const char *settingsFile, const char *bestFile);
+store::FileFound FindBothDataFiles(const char *albumFile, const char *bestFile);
 
 }  // namespace datadisk
 

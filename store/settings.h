@@ -20,7 +20,7 @@ enum class Option {
     ReadAtOnce = OPT_READ_AT_ONCE,
     AutoSave = OPT_AUTO_SAVE,
     RepeatOne = OPT_REPEAT_ONE,
-    AltCheckIcons = OPT_ALT_CHECK_ICONS,  // the folder tree's check-mark look
+    AltMarkIcons = OPT_ALT_CHECK_ICONS,  // the folder tree's mark look
 };
 
 class Settings {
@@ -43,7 +43,7 @@ public:
 
     // "MediaKeys": Play/Pause, Next, Previous and Stop taken while something plays.
     bool mediaKeys = true;
-    // "Loop": how a song with loop marks plays.
+    // "Loop": how a song with loop points plays.
     LoopPlayUse loopPlay = LoopPlayUse::TwiceAndFade;
     // "SongNotice": a balloon from the icon names each song that starts.
     bool songNotice = false;

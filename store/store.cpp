@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "engine/korvel.h"
 #include "store/album_names.h"
@@ -24,7 +25,7 @@ bool Store::UseDataFolder(const char *folder) {
 
 void Store::UseDataFolder(const store::DataFolder &files) {
     ansi::CopyFit(dataFolder_, sizeof dataFolder_, files.folder.c_str());
-    ansi::CopyFit(settingsFile_, sizeof settingsFile_, files.settingsFile.c_str());
+    ansi::CopyFit(albumFile_, sizeof albumFile_, files.albumFile.c_str());
     ansi::CopyFit(bestFile_, sizeof bestFile_, files.bestFile.c_str());
 }
 
@@ -78,11 +79,12 @@ bool Store::SetOption(Option which, bool on) {
 }
 
 bool Store::SetHotkeys(unsigned next, unsigned menu) {
-    const unsigned hotkeys[2] = {next & 0xFFFFu, menu & 0xFFFFu};
+    const std::pair<HotkeyIndex, unsigned> hotkeys[] = {{HotkeyIndex::Next, next & 0xFFFFu},
+                                                         {HotkeyIndex::Menu, menu & 0xFFFFu}};
     bool changed = false;
-    for (HotkeyIndex which : {kHotkeyNext, kHotkeyMenu}) {
-        if (hotkeys[which] != settings_.hotkey(which)) changed = true;
-        settings_.setHotkey(which, hotkeys[which]);
+    for (const auto &[which, hotkey] : hotkeys) {
+        if (hotkey != settings_.hotkey(which)) changed = true;
+        settings_.setHotkey(which, hotkey);
     }
     if (changed) Tell(SettingsChange::Hotkeys);
     return changed;
@@ -259,7 +261,7 @@ store::Resolution Store::LoadDataFolder(std::string *unreachable) {
     if (resolution != store::Resolution::Resolved) return resolution;
     // Resolution keeps every path within the buffers.
     ansi::CopyFit(dataFolder_, sizeof dataFolder_, folder.folder.c_str());
-    ansi::CopyFit(settingsFile_, sizeof settingsFile_, folder.settingsFile.c_str());
+    ansi::CopyFit(albumFile_, sizeof albumFile_, folder.albumFile.c_str());
     ansi::CopyFit(bestFile_, sizeof bestFile_, folder.bestFile.c_str());
     if (folder.rewriteDataPath)
         WriteValue(ProgramKey(), kValueDataPath, dataFolder_, static_cast<DWORD>(folder.folder.size() + 1),
@@ -276,13 +278,13 @@ bool Store::IsDataFolder(const char *folder) const {
 }
 
 store::DataMove Store::MoveDataFolder(const store::DataFolder &to) {
-    if (to.folder.empty() || to.settingsFile.size() >= paths::kPathBuffer || to.bestFile.size() >= paths::kPathBuffer)
+    if (to.folder.empty() || to.albumFile.size() >= paths::kPathBuffer || to.bestFile.size() >= paths::kPathBuffer)
         return store::DataMove::Undone;
     // Moving the files onto themselves would only set them aside.
     if (IsDataFolder(to.folder.c_str())) return store::DataMove::Moved;
     store::DataFolder from;
     from.folder = dataFolder_;
-    from.settingsFile = settingsFile_;
+    from.albumFile = albumFile_;
     from.bestFile = bestFile_;
     // The paths follow "DataPath": where it names the new folder, the files
     // went there, seen or not.
@@ -292,23 +294,23 @@ store::DataMove Store::MoveDataFolder(const store::DataFolder &to) {
     });
     if (!committed) return result;
     ansi::CopyFit(dataFolder_, sizeof dataFolder_, to.folder.c_str());
-    ansi::CopyFit(settingsFile_, sizeof settingsFile_, to.settingsFile.c_str());
+    ansi::CopyFit(albumFile_, sizeof albumFile_, to.albumFile.c_str());
     ansi::CopyFit(bestFile_, sizeof bestFile_, to.bestFile.c_str());
     return result;
 }
 
 store::FileFound Store::FindDataFilesForMove(const store::DataFolder &to, std::string *unreachable) const {
-    if (datadisk::FindBothDataFiles(settingsFile_, bestFile_) == store::FileFound::Unknown) {
+    if (datadisk::FindBothDataFiles(albumFile_, bestFile_) == store::FileFound::Unknown) {
         *unreachable = dataFolder_;
         return store::FileFound::Unknown;
     }
-    store::FileFound target = datadisk::FindBothDataFiles(to.settingsFile.c_str(), to.bestFile.c_str());
+    store::FileFound target = datadisk::FindBothDataFiles(to.albumFile.c_str(), to.bestFile.c_str());
     if (target == store::FileFound::Unknown) *unreachable = to.folder;
     return target;
 }
 
 bool Store::UseFoundDataFolder(const store::DataFolder &to) {
-    if (to.folder.empty() || to.settingsFile.size() >= paths::kPathBuffer || to.bestFile.size() >= paths::kPathBuffer ||
+    if (to.folder.empty() || to.albumFile.size() >= paths::kPathBuffer || to.bestFile.size() >= paths::kPathBuffer ||
         !datadisk::WriteDataPath(ProgramKey(), to.folder))
         return false;
     UseDataFolder(to);
@@ -393,18 +395,18 @@ best::BestFileState Store::DeleteAllBests() {
     return state;
 }
 
-std::string Store::ReadAlbumName(const char *folder) const { return albumfile::ReadAlbumNameIn(settingsFile_, folder); }
+std::string Store::ReadAlbumName(const char *folder) const { return albumfile::ReadAlbumNameIn(albumFile_, folder); }
 
 bool Store::WriteAlbumName(const char *folder, const char *name) {
-    return albumfile::WriteAlbumNameIn(settingsFile_, folder, name);
+    return albumfile::WriteAlbumNameIn(albumFile_, folder, name);
 }
 
 bool Store::DeleteAlbumName(const char *folder) {
-    if (albumfile::WriteAlbumNameIn(settingsFile_, folder, nullptr)) return true;
+    if (albumfile::WriteAlbumNameIn(albumFile_, folder, nullptr)) return true;
     // A folder without a name had nothing to take away, even where the file
     // cannot be written (a read-only data folder, say).  A file that cannot
     // be read now may hold one all the same.
     std::vector<unsigned char> bytes;
-    fileio::FileRead read = settingsFile_[0] ? fileio::ReadWholeFile(settingsFile_, &bytes) : fileio::FileRead::Failed;
+    fileio::FileRead read = albumFile_[0] ? fileio::ReadWholeFile(albumFile_, &bytes) : fileio::FileRead::Failed;
     return read == fileio::FileRead::Missing || (read == fileio::FileRead::Read && ReadAlbumName(folder).empty());
 }

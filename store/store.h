@@ -52,7 +52,7 @@ public:
     // The data folder, without a trailing backslash, and the two files in
     // it; "" while there is none.
     const char *dataFolder() const { return dataFolder_; }
-    const char *settingsFile() const { return settingsFile_; }  // dataFolder\KORVEL.ini
+    const char *albumFile() const { return albumFile_; }  // dataFolder\KORVEL.ini
     const char *bestFile() const { return bestFile_; }          // dataFolder\KORVEL.dat
 
     // For the programs that run parts of Tivorn without its start-up load
@@ -93,7 +93,7 @@ public:
     // The advanced settings dialog's hotkeys, as given (none and two equal
     // ones included); true when either differs from before.
     bool SetHotkeys(unsigned next, unsigned menu);
-    void SetAltCheckIcons(bool on) { SetOption(Option::AltCheckIcons, on); }
+    void SetAltMarkIcons(bool on) { SetOption(Option::AltMarkIcons, on); }
     // Writes "MediaKeys" at once; true when it differed.
     bool SetMediaKeys(bool on);
     // Writes "Loop" at once; true when it differed.
@@ -213,9 +213,9 @@ public:
     best::BestFileState DeleteAllBests();
 
     // Album names: the name a folder of the MIDI tab is shown under, kept in
-    // the settings file KORVEL.ini by the folder's full path (store/album_key.h).
+    // the album file KORVEL.ini by the folder's full path (store/album_key.h).
     // Empty when the folder has none.  A write or delete answers false when
-    // the settings file was not changed (no data folder yet, the file held
+    // the album file was not changed (no data folder yet, the file held
     // for long, no access, a full disk): what it held before still stands.
     std::string ReadAlbumName(const char *folder) const;
     bool WriteAlbumName(const char *folder, const char *name);
@@ -229,14 +229,14 @@ private:
 
     RegistryRoot root_;
     char dataFolder_[MAX_PATH] = "";
-    char settingsFile_[MAX_PATH] = "";
+    char albumFile_[MAX_PATH] = "";
     char bestFile_[MAX_PATH] = "";
     Settings settings_;
     std::vector<SettingsListener *> listeners_;
 };
 
 // The album names of many folders, as a fill of the tree shows them: the
-// settings file is asked once which folders have a name, and then only for
+// album file is asked once which folders have a name, and then only for
 // those, instead of once for every folder listed.
 class AlbumNames {
 public:
@@ -244,8 +244,8 @@ public:
     std::string For(const char *folder) const;
 
 private:
-    std::string settingsFile_;
-    std::vector<std::string> folders_;  // the keys of the settings file's section
+    std::string albumFile_;
+    std::vector<std::string> folders_;  // the keys of the album file's section
 };
 
 #endif

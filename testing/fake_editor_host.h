@@ -1,6 +1,6 @@
-// The shell's part as the best settings dialog sees it, with what the
+// The application's part as the best settings dialog sees it, with what the
 // dialog asked of it kept for the test.  Closing destroys `dialog` when one
-// is set, as the shell's close does.
+// is set, as the application's close does.
 #ifndef TIVORN_TESTING_FAKE_EDITOR_HOST_H
 #define TIVORN_TESTING_FAKE_EDITOR_HOST_H
 

@@ -368,12 +368,12 @@ std::vector<std::string> LogEvents(const std::string &path) {
     return events;
 }
 
-std::vector<std::string> LogMarkers(const std::string &path, size_t from) {
-    std::vector<std::string> markers;
+std::vector<std::string> SongEvents(const std::string &path, size_t from) {
+    std::vector<std::string> songEvents;
     for (const std::string &line : LogEvents(path))
-        if (!IsOutputLine(line)) markers.push_back(line);
-    markers.erase(markers.begin(), markers.begin() + std::min(from, markers.size()));
-    return markers;
+        if (!IsOutputLine(line)) songEvents.push_back(line);
+    songEvents.erase(songEvents.begin(), songEvents.begin() + std::min(from, songEvents.size()));
+    return songEvents;
 }
 
 std::string AnsiToUtf8(const std::string &ansi) {

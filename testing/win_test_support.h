@@ -65,7 +65,7 @@ private:
 
 bool ReadWholeFile(const std::string &path, std::string *content);
 void DeleteTree(const std::string &path);
-// A shortcut at path to target, made as the shell makes one.
+// A shortcut at path to target, made as the Shell makes one.
 bool MakeShortcut(const std::string &path, const std::string &target);
 
 // The program's key under HKEY_CURRENT_USER as this test process sees it,
@@ -95,10 +95,10 @@ void WriteSettings(const std::vector<uint8_t> &block);
 
 // The engine's log output: every line the engine wrote to a log file.
 std::vector<std::string> ReadLines(const std::string &path);
-// Its markers ("open <path>", "start", "end", "stop"; the lines that are not
-// timed messages, nor of the output itself), from the `from`th marker on.
-std::vector<std::string> LogMarkers(const std::string &path, size_t from = 0);
-// The markers with the output's own "output opened" and "output closed".
+// Its song events ("open <path>", "start", "end", "stop"; the lines that are
+// not timed messages, nor of the output itself), from the `from`th one on.
+std::vector<std::string> SongEvents(const std::string &path, size_t from = 0);
+// The song events with the output's own "output opened" and "output closed".
 std::vector<std::string> LogEvents(const std::string &path);
 bool IsOutputLine(const std::string &line);
 // A path as the log's "open" line shows it: the log is UTF-8, while the

@@ -13,7 +13,7 @@
 
 #include <objbase.h>
 
-// What the shell's objects (folders, shortcuts, verbs, the folder picker)
+// What the Shell's objects (folders, shortcuts, verbs, the folder picker)
 // want of the thread that uses them: a single-threaded apartment, without
 // the old DDE that OLE 1 needed.
 constexpr DWORD kShellApartment = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;

@@ -1,6 +1,6 @@
-// How a part of the program asks for the program's end.  The shell is the
+// How a part of the program asks for the program's end.  The application is the
 // one that ends it; the parts below it (the player, the editor, the message
-// box helpers) only ask, through this interface, which the shell implements.
+// box helpers) only ask, through this interface, which the application implements.
 #ifndef TIVORN_UTILS_EXIT_REQUEST_H
 #define TIVORN_UTILS_EXIT_REQUEST_H
 

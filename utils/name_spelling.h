@@ -1,7 +1,7 @@
 // Names the system gives in UTF-16, put into the program's code page (932).
 // Plain C++: the system's conversion and its short names come in as
 // parameters, so the rule is the same for the command line, the folder
-// listing and the shell tree, and a test can stand in for a volume that
+// listing and the Shell tree, and a test can stand in for a volume that
 // keeps no short names.
 //
 // A character that code page 932 cannot spell (é, Hangul, emoji) comes out

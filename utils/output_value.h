@@ -22,7 +22,10 @@
 namespace outputs {
 
 struct OutputSetting {
-    enum Kind { Mapper, Device, DeviceName, Log, Synth, Invalid };
+    enum class Kind { Mapper, Device, DeviceName, Log, Synth, Invalid };
+    // Short names, as in OutputSetting::Log.
+    static constexpr Kind Mapper = Kind::Mapper, Device = Kind::Device, DeviceName = Kind::DeviceName,
+                          Log = Kind::Log, Synth = Kind::Synth, Invalid = Kind::Invalid;
     Kind kind = Mapper;
     unsigned device = 0;
     std::string deviceName;

@@ -76,7 +76,7 @@ char *LastSeparator(const char *path) { return const_cast<char *>(ansi::LastSepa
 // is no trail byte at all).
 int IsSeparatorAt(const char *at) { return at && (*at == '\\' || *at == '/') ? 1 : 0; }
 
-int FileExists(const char *path, int) {
+int FileExists(const char *path, int /*unusedMode*/) {
     if (!paths::UsablePath(path)) return 0;
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;

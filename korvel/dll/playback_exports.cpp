@@ -26,9 +26,9 @@ int StartSong(KorvelEndHandler onEnd) { return g_playback.StartSong(onEnd); }
 void StopSong(void) { g_playback.StopSong(); }
 int SwitchOutput(void) { return g_playback.SwitchOutput(); }
 int ActivityState(void) { return g_playback.ActivityState(); }
-HWND PlaybackOwner(void) { return g_playback.Owner(); }
-void SetPlaybackOwner(HWND owner, int flag) { g_playback.SetOwner(owner, flag); }
-int ReportPlayError(int preview, HWND owner) { return g_playback.ReportError(preview, owner); }
+HWND PlaybackOwner(void) { return g_playback.PlaybackOwner(); }
+void SetPlaybackOwner(HWND owner, int /*unusedFlag*/) { g_playback.SetPlaybackOwner(owner); }
+int ReportPlayError(int flags, HWND owner) { return g_playback.ReportError(flags, owner); }
 
 int SynthOutputStats(struct KorvelSynthStats *stats) {
     // A caller built before the last fields were added gets those it knows.

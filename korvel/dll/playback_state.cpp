@@ -202,7 +202,7 @@ void PlaybackState::StopPlaying() {
     if (thread_) {
         run_->stopRequested.store(true);
         SetEvent(run_->stopEvent.Get());
-        if (JoinThread() == SongExit::Stopped && output_) output_->Mark("stop");
+        if (JoinThread() == SongExit::Stopped && output_) output_->SongEvent("stop");
     }
     // Only now: the thread no longer uses the output, should it close at once.
     if (output_) CloseOutputWhenIdle();
@@ -367,7 +367,7 @@ int PlaybackState::OpenSong(const char *path, int readAtOnce) {
     settingsRead_ = true;
     OpenLogForMarkers();
     if (output_) {
-        output_->Mark("open", path);
+        output_->SongEvent("open", path);
         if (!thread_) CloseOutputWhenIdle();  // kept if StartSong follows
     }
     return 1;
@@ -452,13 +452,11 @@ int PlaybackState::ActivityState() {
     return korvel::clock::Now() - lastNoteOn < korvel::clock::Frequency() / 2 ? 1 : 0;
 }
 
-void PlaybackState::SetOwner(HWND owner, int flag) {
-    owner_.store(owner);
-    ownerFlag_ = flag;
-}
+void PlaybackState::SetPlaybackOwner(HWND owner) { playbackOwner_.store(owner); }
 
-int PlaybackState::ReportError(int preview, HWND owner) {
-    (void)preview;  // a preview's own message follows a nonzero answer; the device's message is the same
+int PlaybackState::ReportError(int flags, HWND owner) {
+    // The lowest bit (a preview) is not read: a preview's own message follows a
+    // nonzero answer, and the device's message is the same.
     char text[1280];
     switch (error_) {
     case PlayError::Output: {
@@ -477,7 +475,7 @@ int PlaybackState::ReportError(int preview, HWND owner) {
     default:
         return 1;  // only this file is at fault
     }
-    ShowMessage(owner, text, MB_OK | MB_ICONERROR | ((preview & KORVEL_REPORT_FOREGROUND) ? MB_SETFOREGROUND : 0));
+    ShowMessage(owner, text, MB_OK | MB_ICONERROR | ((flags & KORVEL_REPORT_FOREGROUND) ? MB_SETFOREGROUND : 0));
     return 0;
 }
 

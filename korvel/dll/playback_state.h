@@ -56,9 +56,9 @@ public:
     void StopSong() { StopPlaying(); }
     int SwitchOutput();
     int ActivityState();
-    HWND Owner() const { return owner_.load(); }
-    void SetOwner(HWND owner, int flag);
-    int ReportError(int preview, HWND owner);
+    HWND PlaybackOwner() const { return playbackOwner_.load(); }
+    void SetPlaybackOwner(HWND owner);
+    int ReportError(int flags, HWND owner);
     bool ReadFigures(KorvelSynthStats &stats) const;
     // The title of the song last opened, once its tracks are read (by
     // OpenSong reading at once, else by StartSong); empty without one.
@@ -125,8 +125,7 @@ private:
     WPARAM generation_ = 0;  // changes with every start and stop
     Activity activity_;
 
-    std::atomic<HWND> owner_{nullptr};  // read on the hook's thread too
-    int ownerFlag_ = 0;
+    std::atomic<HWND> playbackOwner_{nullptr};  // read on the hook's thread too
 
     // Where the settings are read (SetSettingsKey); the hook's thread reads it too.
     korvel::SettingsKeyChoice settingsKey_;

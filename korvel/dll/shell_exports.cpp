@@ -1,4 +1,4 @@
-// Shortcut resolution and the folder picker, both through the shell's COM
+// Shortcut resolution and the folder picker, both through the Shell's COM
 // objects.
 #include <windows.h>
 #include <objbase.h>

@@ -12,8 +12,8 @@ void HotkeyFilter::SetHotkeysFromBlock(const unsigned char *block, size_t size) 
         SetHotkeys(0, 0);
         return;
     }
-    SetHotkeys(static_cast<uint16_t>(HotkeyField(block, kHotkeyNext)),
-               static_cast<uint16_t>(HotkeyField(block, kHotkeyMenu)));
+    SetHotkeys(static_cast<uint16_t>(HotkeyField(block, HotkeyIndex::Next)),
+               static_cast<uint16_t>(HotkeyField(block, HotkeyIndex::Menu)));
 }
 
 KeyAction HotkeyFilter::OnKey(unsigned virtualKey, bool down, unsigned modifiers) {

@@ -24,7 +24,7 @@ constexpr unsigned kModWin = 0x100;
 // An unassigned virtual key.  A hotkey swallowed while Alt or Win is held
 // would leave the focused window a lone Alt (down, then up: it opens its
 // menu bar) or a lone Win (the Start menu).  Injecting this key first puts
-// something between them, as the shell itself does.
+// something between them, as the Shell itself does.
 constexpr unsigned kMaskKey = 0xE8;
 
 enum class KeyAction {

@@ -17,7 +17,7 @@ constexpr size_t kLogGatherBytes = 16384;
 // The log is read on other systems too (shells, editors, scripts), which
 // take text for UTF-8, while the program hands paths over in the ANSI code
 // page.  A path that is not valid text of that code page is written as its
-// bytes: a marker line must never go missing for the sake of its argument.
+// bytes: a song event's line must never go missing for the sake of its argument.
 std::string AnsiToUtf8(const char *text) {
     int wideLength = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
     if (wideLength <= 0) return text;
@@ -35,7 +35,7 @@ std::string AnsiToUtf8(const char *text) {
 // a reader (a test, a curious user) sees them as they come.  Each write costs
 // the playback thread about as much as a wake (a file system update), so the
 // lines of a dense passage are gathered, but no line waits in memory longer
-// than kLogHoldUs; markers, a pause in the song and the end write at once.
+// than kLogHoldUs; song events, a pause in the song and the end write at once.
 class LogOutput : public Output {
 public:
     explicit LogOutput(KernelHandle file) : file_(std::move(file)) {
@@ -64,7 +64,7 @@ public:
         ReleaseSRWLockExclusive(&lock_);
     }
 
-    void Mark(const char *word, const char *argument) override {
+    void SongEvent(const char *word, const char *argument) override {
         std::string utf8;
         if (argument) utf8 = AnsiToUtf8(argument);
         AcquireSRWLockExclusive(&lock_);

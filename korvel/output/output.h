@@ -34,10 +34,10 @@ public:
     // After each group of messages sent at one moment; nothing more is sent
     // for idleUs microseconds.
     virtual void Flush(int64_t /*idleUs*/) {}
-    // Song markers (open, start, end, stop); only the log writes them.  The
+    // Song events (open, start, end, stop); only the log writes them.  The
     // argument (a song's path) comes in the ANSI code page; the log writes
     // it in UTF-8.
-    virtual void Mark(const char * /*word*/, const char * /*argument*/ = nullptr) {}
+    virtual void SongEvent(const char * /*word*/, const char * /*argument*/ = nullptr) {}
     // Whether the output has a gain of its own for a fade (the synthesizer
     // has; a device is faded by each channel's volume instead), and that
     // gain, 0 to 1, from the next message on.  false once the output is lost.

@@ -82,9 +82,9 @@ void SwitchingOutput::Flush(int64_t idleUs) {
     ReleaseSRWLockExclusive(&lock_);
 }
 
-void SwitchingOutput::Mark(const char *word, const char *argument) {
+void SwitchingOutput::SongEvent(const char *word, const char *argument) {
     AcquireSRWLockExclusive(&lock_);
-    current_->Mark(word, argument);
+    current_->SongEvent(word, argument);
     ReleaseSRWLockExclusive(&lock_);
 }
 
@@ -177,7 +177,7 @@ void SwitchingOutput::Replace(std::unique_ptr<Output> next) {
         SendAdded(*current_, static_cast<uint8_t>(0xB0 | c), 123, 0);
     }
     current_->Flush(kNothingSoonUs);
-    current_->Mark("stop");
+    current_->SongEvent("stop");
     current_->WatchStop(nullptr);
     current_->Close();
     current_ = std::move(next);

@@ -25,7 +25,7 @@ public:
     bool Fade(double gain) override;
     void WatchStop(HANDLE stopEvent) override;
     void Flush(int64_t idleUs) override;
-    void Mark(const char *word, const char *argument = nullptr) override;
+    void SongEvent(const char *word, const char *argument = nullptr) override;
     LONGLONG Start(LONGLONG originQpc) override;
     bool Close() override;
 

@@ -288,8 +288,8 @@ DWORD WINAPI PlaybackThread(LPVOID parameter) {
     run.activity->soundingNotes.store(0);
     run.activity->lastNoteOnQpc.store(0);
     if (outcome == PlayOutcome::Stopped) return static_cast<DWORD>(SongExit::Stopped);
-    // The marker goes out before the handler can run.
-    if (outcome == PlayOutcome::Ended) run.output->Mark("end");
+    // The event goes out before the handler can run.
+    if (outcome == PlayOutcome::Ended) run.output->SongEvent("end");
     PostMessageA(run.notifyWindow, run.endMessage, run.generation, 0);
     return static_cast<DWORD>(outcome == PlayOutcome::Ended ? SongExit::Ended : SongExit::Failed);
 }

@@ -131,12 +131,12 @@ struct RawEvent {
 };
 
 // A loop mark with its time, in the order the song plays it.
-struct LoopMark {
+struct LoopPoint {
     int64_t timeUs;
     RawKind kind;
 };
 
-// Controller 111 marks the loop start in much game music.
+// Controller 111 points the loop start in much game music.
 constexpr uint8_t kLoopStartController = 111;
 // A stretch shorter than this is not looped: it would only stutter, and at
 // zero length it would never end.
@@ -300,7 +300,7 @@ private:
 // Gives the events their times on one tempo map that starts at startUs;
 // returns the time of endTick.
 int64_t AppendTimed(const std::vector<RawEvent> &raw, uint64_t endTick, const Timebase &base, int64_t startUs,
-                    Song &song, std::vector<LoopMark> &marks) {
+                    Song &song, std::vector<LoopPoint> &points) {
     TickClock clock(base, startUs);
     uint64_t tick = 0;
     for (const RawEvent &e : raw) {
@@ -310,7 +310,7 @@ int64_t AppendTimed(const std::vector<RawEvent> &raw, uint64_t endTick, const Ti
         case RawKind::Message: song.events.push_back({clock.Us(), e.offset, e.size}); break;
         case RawKind::Tempo: clock.SetTempo(e.offset); break;
         case RawKind::LoopStart:
-        case RawKind::LoopEnd: marks.push_back({clock.Us(), e.kind}); break;
+        case RawKind::LoopEnd: points.push_back({clock.Us(), e.kind}); break;
         }
     }
     clock.Advance(endTick - tick);
@@ -322,13 +322,13 @@ int64_t AppendTimed(const std::vector<RawEvent> &raw, uint64_t endTick, const Ti
 // end the loop runs to the song's end.  An end at the start's own time
 // leaves no loop, as does a stretch too short.  Events at the start's time belong
 // to the loop, those at an end mark's time to what follows it.
-SongLoop FindLoop(const std::vector<LoopMark> &marks, const Song &song) {
+SongLoop FindLoop(const std::vector<LoopPoint> &points, const Song &song) {
     SongLoop loop;
-    auto start = std::find_if(marks.begin(), marks.end(), [](const LoopMark &m) { return m.kind == RawKind::LoopStart; });
-    if (start == marks.end()) return loop;
-    auto end = std::find_if(start, marks.end(),
-                            [](const LoopMark &m) { return m.kind == RawKind::LoopEnd; });
-    int64_t endUs = end == marks.end() ? song.endUs : std::min(end->timeUs, song.endUs);
+    auto start = std::find_if(points.begin(), points.end(), [](const LoopPoint &m) { return m.kind == RawKind::LoopStart; });
+    if (start == points.end()) return loop;
+    auto end = std::find_if(start, points.end(),
+                            [](const LoopPoint &m) { return m.kind == RawKind::LoopEnd; });
+    int64_t endUs = end == points.end() ? song.endUs : std::min(end->timeUs, song.endUs);
     if (endUs - start->timeUs < kShortestLoopUs) return loop;
     auto firstAt = [&](int64_t us) {
         return static_cast<size_t>(
@@ -339,7 +339,7 @@ SongLoop FindLoop(const std::vector<LoopMark> &marks, const Song &song) {
     loop.startUs = start->timeUs;
     loop.endUs = endUs;
     loop.startIndex = firstAt(loop.startUs);
-    loop.endIndex = end == marks.end() ? song.events.size() : firstAt(endUs);
+    loop.endIndex = end == points.end() ? song.events.size() : firstAt(endUs);
     return loop;
 }
 
@@ -386,7 +386,7 @@ SmfError ReadSmf(const uint8_t *data, size_t size, Song &song) {
     TrackDecoder decoder(song, header.format == 2 ? sequential : merged);
     uint64_t mergedEnd = 0;
     int64_t sequenceUs = 0;
-    std::vector<LoopMark> marks;
+    std::vector<LoopPoint> points;
     size_t tracksWithEvents = 0;
     bool firstTrackRead = false;  // the title is the first track's
     size_t pos = header.firstChunk;
@@ -405,7 +405,7 @@ SmfError ReadSmf(const uint8_t *data, size_t size, Song &song) {
                 return SmfError::BadNumber;
             }
             if (header.format == 2) {
-                sequenceUs = AppendTimed(sequential, endTick, header.timebase, sequenceUs, song, marks);
+                sequenceUs = AppendTimed(sequential, endTick, header.timebase, sequenceUs, song, points);
                 sequential.clear();
             } else {
                 mergedEnd = std::max(mergedEnd, endTick);
@@ -426,9 +426,9 @@ SmfError ReadSmf(const uint8_t *data, size_t size, Song &song) {
         if (tracksWithEvents > 1)
             std::stable_sort(merged.begin(), merged.end(),
                              [](const RawEvent &a, const RawEvent &b) { return a.tick < b.tick; });
-        song.endUs = AppendTimed(merged, mergedEnd, header.timebase, 0, song, marks);
+        song.endUs = AppendTimed(merged, mergedEnd, header.timebase, 0, song, points);
     }
-    song.loop = FindLoop(marks, song);
+    song.loop = FindLoop(points, song);
     if (song.events.empty()) {
         song = Song();
         return SmfError::NothingToPlay;

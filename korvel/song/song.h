@@ -20,7 +20,7 @@ struct SongEvent {
 // events[startIndex, endIndex), their times [startUs, endUs).  The start is
 // controller 111 or a marker "loopStart", the end a marker "loopEnd" or,
 // without one, the song's end.  Absent (endUs == startUs == 0) when the song
-// has no usable loop: marks out of order or a stretch too short to repeat.
+// has no usable loop: loop points out of order or a stretch too short to repeat.
 struct SongLoop {
     size_t startIndex = 0;
     size_t endIndex = 0;

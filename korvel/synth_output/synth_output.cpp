@@ -80,7 +80,7 @@ public:
         timed.songStart = songStart_.exchange(false);
         timed.Assign(message, size);
         if (added && IsAllSoundOff(message, size))
-            queue_.Hold(std::move(timed));  // until Mark tells a stop from an end
+            queue_.Hold(std::move(timed));  // until SongEvent tells a stop from an end
         else
             queue_.Push(std::move(timed));
         return true;
@@ -90,7 +90,7 @@ public:
     // offline render does: the engine's note-offs and pedal releases play,
     // its All Sound Off does not.  A stop, a switch and a close cut the
     // sound as on any device.
-    void Mark(const char *word, const char *) override {
+    void SongEvent(const char *word, const char *) override {
         if (std::strcmp(word, "end") == 0)
             queue_.ReleaseHeldAsPedalUp();
         else

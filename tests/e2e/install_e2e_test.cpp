@@ -129,10 +129,10 @@ DWORD EndRunningCopy() {
     return code;
 }
 
-// Not in the SDK's headers: makes a window the desktop's shell window.
+// Not in the SDK's headers: makes a window the desktop's Shell window.
 extern "C" BOOL WINAPI SetShellWindow(HWND window);
 
-// A window of this process standing in for the desktop's shell while it
+// A window of this process standing in for the desktop's Shell while it
 // lives.  Only where there is none, as in the test prefix.
 struct StandInShell {
     HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
@@ -256,7 +256,7 @@ TEST_F(InstallE2E, InstallingOverARunningCopyKeepsTheUsersStateAndMendsOnlyUnusa
     EXPECT_EQ(Value(program_key::HistoryKey(), kBest), history);
     EXPECT_FALSE(Exists(Shortcut(CSIDL_STARTUP)));
     // A silent update started it again, and as setup is elevated (Wine
-    // reports every process so), as a child of the shell window's process.
+    // reports every process so), as a child of the Shell window's process.
     HWND window = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (window = FindTivornWindow()) && GetPropA(window, TIVORN_RESIDENT_PROP); }, 30000));
     DWORD id = 0;

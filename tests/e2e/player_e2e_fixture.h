@@ -60,8 +60,8 @@ protected:
         ASSERT_NE(tivorn_.WaitForResidentWindow(), nullptr);
     }
 
-    // The engine's markers: "open <path>" (UTF-8), "start", "end" and "stop".
-    std::vector<std::string> Events() const { return LogMarkers(log_); }
+    // The engine's song events: "open <path>" (UTF-8), "start", "end" and "stop".
+    std::vector<std::string> Events() const { return SongEvents(log_); }
 
     std::vector<std::string> Opened() const {
         std::vector<std::string> opened;
@@ -89,8 +89,8 @@ protected:
         return SendMessageTimeoutA(tivorn_.WaitForResidentWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 15000, nullptr) != 0;
     }
 
-    // What the engine did after the first `from` markers.
-    std::vector<std::string> EventsSince(size_t from) const { return LogMarkers(log_, from); }
+    // What the engine did after the first `from` song events.
+    std::vector<std::string> EventsSince(size_t from) const { return SongEvents(log_, from); }
 
     std::string Stored(const char *name) {
         std::string value;

@@ -112,7 +112,7 @@ Bests ReadBestFile(const std::string &path) {
 }
 
 TEST_F(PlayerE2E, WithoutAnyBestTheDefaultBestOfTheMidiFolderIsMadeAndOkPlaysItsFirstSong) {
-    // A settings file keeps the scratch folder the data folder while it has
+    // An album file keeps the scratch folder the data folder while it has
     // no best file.  Japanese names hold 0x5C trail bytes ("ソ" is 83 5C):
     // no path may be split at them.  Sub-folders come before files (a.mid
     // last), and names compare without case ("ソa" before "ソB").

@@ -277,7 +277,7 @@ TEST_F(PlayerE2E, MenuCommandsOfTheSettingsAndTheHistory) {
     Command(IDM_NEXT);  // the history was cleared: from the first song again
     EXPECT_EQ(Opened().back(), Logged(songs[0]));
 
-    // The song's properties: Wine's shell has no properties sheet for a
+    // The song's properties: Wine's Shell has no properties sheet for a
     // file, so its refusal is what shows here.
     tivorn_.PostCommand(IDM_SONG_INFO);
     AnswerBox("プロパティを表示できませんでした。");

@@ -186,11 +186,11 @@ TEST_F(StartupTest, CopyDataOfAnyCodeLeavesTheProgramRunning) {
     EXPECT_EQ(tivorn.Exit(), 0u);
 }
 
-TEST_F(StartupTest, OnlyTheMarkedWindowCountsAsARunningCopy) {
+TEST_F(StartupTest, OnlyTheTaggedWindowCountsAsARunningCopy) {
     // Windows whose titles merely contain the name, as the best settings
     // dialog's does, are not a running copy; nor is another program's window
     // titled exactly "Tivorn" (a folder window on the install folder) that
-    // lacks the resident window's mark.
+    // lacks the resident window's tag.
     const char *titles[] = {"ベストの設定 - Tivorn", "Tivorn2", "Tivorn"};
     HWND lookalikes[3];
     for (int i = 0; i < 3; ++i) {
@@ -259,7 +259,7 @@ TEST_F(StartupTest, AStartThatCannotHandOverToAHungCopySaysSoAndEnds) {
     HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::thread hung([release] {
         HWND window = CreateWindowExA(0, "STATIC", "Tivorn", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        SetPropA(window, TIVORN_RESIDENT_PROP, TIVORN_MARK_RUNNING_COPY);
+        SetPropA(window, TIVORN_RESIDENT_PROP, TIVORN_TAG_RUNNING_COPY);
         WaitForSingleObject(release, INFINITE);
         DestroyWindow(window);
     });

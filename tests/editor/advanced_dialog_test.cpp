@@ -72,15 +72,15 @@ protected:
         program_key::WriteString(program_key::Key(), "Root", midi_.path());
         WriteBests({bestbytes::Record("T", {})});
         store_.WriteAlbumName(midi_.Join("A").c_str(), "アルバム");
-        shell_.player().SetCurrentBestName("T");
-        dialog_ = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_, store_);
+        app_.player().SetCurrentBestName("T");
+        dialog_ = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &app_, store_);
         ASSERT_NE(dialog_, nullptr);
         BestSettingsDialog::From(dialog_)->SetFolderPicker(PickChosen);
         tree_ = GetDlgItem(dialog_, IDC_TREE);
     }
     void TearDown() override {
         DestroyWindow(dialog_);
-        shell_.player().SetCurrentBestName(nullptr);
+        app_.player().SetCurrentBestName(nullptr);
         StoreFixture::TearDown();
     }
 
@@ -129,7 +129,7 @@ protected:
     int StateImages() { return ImageList_GetImageCount(TreeView_GetImageList(tree_, TVSIL_STATE)); }
 
     ScratchFolder midi_;
-    FakeEditorHost shell_{store_};
+    FakeEditorHost app_{store_};
     HWND dialog_ = nullptr, tree_ = nullptr;
 };
 
@@ -153,8 +153,8 @@ TEST_F(AdvancedTest, HotkeysAreStoredAndSavedAsGiven) {
         });
         for (WPARAM key : {VK_ESCAPE, VK_RETURN}) PostMessageA(focus.hwndFocus, WM_KEYDOWN, key, 0);
     });
-    EXPECT_EQ(HotkeyField(store_.settings().block(), 0), kCtrlAltB);
-    EXPECT_EQ(store_.settings().hotkey(kHotkeyNext), kCtrlAltB);
+    EXPECT_EQ(HotkeyField(store_.settings().block(), HotkeyIndex::Next), kCtrlAltB);
+    EXPECT_EQ(store_.settings().hotkey(HotkeyIndex::Next), kCtrlAltB);
     EXPECT_EQ(Value("Settings"), Block());
 
     // Cancel drops what was changed on screen; OK without a change saves nothing.
@@ -177,8 +177,8 @@ TEST_F(AdvancedTest, HotkeysAreStoredAndSavedAsGiven) {
         Send(dialog, IDC_HOTKEY_NEXT, HKM_SETHOTKEY, 0);
         Press(dialog, IDC_OK);
     });
-    EXPECT_EQ(HotkeyField(store_.settings().block(), 0), 0u);
-    EXPECT_EQ(HotkeyField(store_.settings().block(), 1), kCtrlAltB);
+    EXPECT_EQ(HotkeyField(store_.settings().block(), HotkeyIndex::Next), 0u);
+    EXPECT_EQ(HotkeyField(store_.settings().block(), HotkeyIndex::Menu), kCtrlAltB);
     EXPECT_EQ(Value("Settings"), Block());
 }
 
@@ -215,7 +215,7 @@ TEST_F(AdvancedTest, TheLookSwapsTheImagesKeepsTheMarksAndShowsTheMidiTab) {
         Press(dialog, IDC_OK);
     };
     Advanced(toggle);
-    EXPECT_TRUE(store_.option(Option::AltCheckIcons) && store_.option(Option::AltCheckIcons));
+    EXPECT_TRUE(store_.option(Option::AltMarkIcons) && store_.option(Option::AltMarkIcons));
     EXPECT_EQ(Value("Settings"), Block());
     EXPECT_EQ(StateImages(), 7);
     EXPECT_EQ(SongMark(), 0x2000u);
@@ -259,7 +259,7 @@ TEST_F(AdvancedTest, TheDataFilesMoveTogetherOrNotAtAll) {
     EXPECT_EQ(Content(data_.Join("KORVEL.dat")), dat);
     EXPECT_EQ(Value("DataPath"), "(none)");
 
-    // A best file that cannot be moved: the settings file comes back too.
+    // A best file that cannot be moved: the album file comes back too.
     HANDLE held = CreateFileA(store_.bestFile(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     Advanced([&](HWND dialog) {
         moveTo(other.path())(dialog);
@@ -271,7 +271,7 @@ TEST_F(AdvancedTest, TheDataFilesMoveTogetherOrNotAtAll) {
     EXPECT_STREQ(store_.bestFile(), data_.Join("KORVEL.dat").c_str());
     EXPECT_EQ(Value("DataPath"), "(none)");
 
-    // The settings file, once moved, is held in the chosen folder as well,
+    // The album file, once moved, is held in the chosen folder as well,
     // so that it cannot come back: it stays there, and the user is told so.
     held = CreateFileA(store_.bestFile(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     HANDLE arrived = INVALID_HANDLE_VALUE;
@@ -289,7 +289,7 @@ TEST_F(AdvancedTest, TheDataFilesMoveTogetherOrNotAtAll) {
     CloseHandle(held);
     EXPECT_EQ(Content(other.Join("KORVEL.ini")), ini);
     EXPECT_EQ(Content(data_.Join("KORVEL.dat")), dat);
-    EXPECT_STREQ(store_.settingsFile(), data_.Join("KORVEL.ini").c_str());
+    EXPECT_STREQ(store_.albumFile(), data_.Join("KORVEL.ini").c_str());
     EXPECT_EQ(Value("DataPath"), "(none)");
     ASSERT_TRUE(MoveFileA(other.Join("KORVEL.ini").c_str(), data_.Join("KORVEL.ini").c_str()));  // as the user would
 
@@ -322,14 +322,14 @@ TEST_F(AdvancedTest, TheDataFilesMoveTogetherOrNotAtAll) {
     EXPECT_EQ(store_.ReadAlbumName(midi_.Join("A").c_str()), "アルバム");
     EXPECT_FALSE(store_.FindBestInFile("T").IsNone());
 
-    // A settings file not made yet: its path follows the folder all the same.
+    // An album file not made yet: its path follows the folder all the same.
     // To another drive too (Z:\dev\shm is a memory file system on most
     // hosts), where the best file is copied whole before its original goes.
     DeleteFileA(theirs.c_str());
     std::string third = "Z:\\dev\\shm\\tivorn-move-" + std::to_string(GetCurrentProcessId());
     ASSERT_TRUE(CreateDirectoryA(third.c_str(), nullptr));
     Advanced(moveTo(third));
-    EXPECT_STREQ(store_.settingsFile(), (third + "\\KORVEL.ini").c_str());
+    EXPECT_STREQ(store_.albumFile(), (third + "\\KORVEL.ini").c_str());
     EXPECT_EQ(Content(third + "\\KORVEL.dat"), dat);
     EXPECT_EQ(Content(other.Join("KORVEL.dat")), "(none)");
 

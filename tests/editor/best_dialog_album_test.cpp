@@ -27,14 +27,14 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     SelectBest(1);
     Command(IDC_CHANGE_PLAY_BEST);
     char shown[MAX_PATH] = "";
-    GetDlgItemTextA(shell_.dialog, IDC_PLAY_BEST, shown, sizeof shown);
+    GetDlgItemTextA(app_.dialog, IDC_PLAY_BEST, shown, sizeof shown);
     EXPECT_STREQ(shown, "U");
 
     // Album names: F2 names a folder; Esc takes the name away again.
     HTREEITEM a = Item({"A"});
     TreeView_SelectItem(tree_, a);
     NMTVKEYDOWN f2 = {{tree_, IDC_TREE, static_cast<UINT>(TVN_KEYDOWN)}, VK_F2, 0};
-    SendMessageA(shell_.dialog, WM_NOTIFY, IDC_TREE, reinterpret_cast<LPARAM>(&f2));
+    SendMessageA(app_.dialog, WM_NOTIFY, IDC_TREE, reinterpret_cast<LPARAM>(&f2));
     HWND edit = TreeView_GetEditControl(tree_);
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(GetParent(edit), tree_);  // what the message loop knows a label edit by
@@ -43,14 +43,14 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     EXPECT_EQ(store_.ReadAlbumName(M("A").c_str()), "アルバム");
     EXPECT_EQ(Label(Item({"アルバム"})), "アルバム");
     EXPECT_EQ(TreeView_GetEditControl(tree_), nullptr);  // the edit has ended
-    EXPECT_FALSE(BestSettingsDialog::From(shell_.dialog)->PlayerWaits());
-    // A fill shows the names the settings file keeps, in any letter case.
+    EXPECT_FALSE(BestSettingsDialog::From(app_.dialog)->PlayerWaits());
+    // A fill shows the names the album file keeps, in any letter case.
     std::string upper = M("A");
     CharUpperA(&upper[0]);
     store_.DeleteAlbumName(M("A").c_str());
     store_.WriteAlbumName(upper.c_str(), "アルバム");
-    SwitchTab(shell_.dialog, 1);
-    SwitchTab(shell_.dialog, 0);
+    SwitchTab(app_.dialog, 1);
+    SwitchTab(app_.dialog, 0);
     HTREEITEM named = Item({"アルバム"});
     ASSERT_NE(named, nullptr);
     edit = TreeView_EditLabel(tree_, named);
@@ -64,9 +64,9 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     SetWindowTextA(edit, "");
     SendMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_NE(Item({"A"}), nullptr);
-    // The settings file held for longer than a write waits: the user is
+    // The album file held for longer than a write waits: the user is
     // told, and the label shows what the file still holds.
-    HANDLE holder = CreateFileA(store_.settingsFile(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE holder = CreateFileA(store_.albumFile(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     {
         BoxAnswerer told(IDOK);
         edit = TreeView_EditLabel(tree_, Item({"A"}));
@@ -87,9 +87,9 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     TreeView_GetItemRect(tree_, song, &label, TRUE);
     SendMessageA(tree_, WM_LBUTTONDBLCLK, 0, MAKELPARAM(label.left - 8, (label.top + label.bottom) / 2));
     EXPECT_EQ(Events(), (std::vector<std::string>{"open " + AnsiToUtf8(M("r.mid")), "start"}));
-    EXPECT_EQ(PlaybackOwner(), shell_.dialog);
+    EXPECT_EQ(PlaybackOwner(), app_.dialog);
     COPYDATASTRUCT end = {};
-    SendMessageA(shell_.dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&end));
+    SendMessageA(app_.dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&end));
     EXPECT_EQ(PlaybackOwner(), nullptr);
     EXPECT_EQ(Events().back(), "stop");
     Key(Item({"B"}), WM_KEYDOWN, VK_RETURN);  // Enter on a folder plays nothing
@@ -106,8 +106,8 @@ TEST_F(BestDialogTest, BestToPlayMidiFolderAlbumNamesAndPreview) {
     PumpMessages();
     // Leaving the current best saved it, with nothing to save: its list is
     // read again all the same.
-    EXPECT_EQ(shell_.result, Closed({&R::bestToPlayChanged, &R::playingBestSaved}));
-    EXPECT_STREQ(shell_.player().CurrentBestName(), "U");
+    EXPECT_EQ(app_.result, Closed({&R::bestToPlayChanged, &R::playingBestSaved}));
+    EXPECT_STREQ(app_.player().CurrentBestName(), "U");
     std::string root;
     program_key::ReadRaw(program_key::Key(), "Root", &root);
     EXPECT_EQ(root, other.path() + '\0');
@@ -169,11 +169,11 @@ TEST_F(BestDialogTest, TheKeyboardsMenuAndAlbumNamesHeldTo259BytesAndKeptByATabS
     SendMessageA(edit, WM_PASTE, 0, 0);
     EXPECT_EQ(WindowText(edit), "かき" + full.substr(0, 255));
     // A tab click leaves the focus in the edit: the name is kept all the same.
-    SwitchTab(shell_.dialog, 1);
+    SwitchTab(app_.dialog, 1);
     EXPECT_EQ(TreeView_GetEditControl(tree_), nullptr);
     EXPECT_EQ(store_.ReadAlbumName(M("A").c_str()), "かき" + full.substr(0, 255));
 
-    SwitchTab(shell_.dialog, 0);
+    SwitchTab(app_.dialog, 0);
     SetWindowTextA(TreeView_EditLabel(tree_, Item({"B"})), "ベスト盤");
     Command(IDC_CANCEL);
     EXPECT_EQ(TreeView_GetEditControl(tree_), nullptr);

@@ -57,11 +57,11 @@ protected:
         program_key::WriteString(program_key::Key(), "Root", midi_.path());
     }
     void TearDown() override {
-        if (IsWindow(shell_.dialog)) DestroyWindow(shell_.dialog);
+        if (IsWindow(app_.dialog)) DestroyWindow(app_.dialog);
         StopSong();
         SetPlaybackOwner(nullptr, 0);
         EngineClose();
-        shell_.player().SetCurrentBestName(nullptr);
+        app_.player().SetCurrentBestName(nullptr);
         StoreFixture::TearDown();
     }
 
@@ -69,14 +69,14 @@ protected:
 
     void Open(const std::vector<bestbytes::Bytes> &bests, const char *current, HWND owner = nullptr) {
         if (!bests.empty()) WriteBests(bests);
-        shell_.player().SetCurrentBestName(current);
-        shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), owner, &shell_, store_);
-        ASSERT_NE(shell_.dialog, nullptr);
+        app_.player().SetCurrentBestName(current);
+        app_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), owner, &app_, store_);
+        ASSERT_NE(app_.dialog, nullptr);
         Dialog().SetFolderPicker(PickChosenFolder);
-        tree_ = GetDlgItem(shell_.dialog, IDC_TREE);
+        tree_ = GetDlgItem(app_.dialog, IDC_TREE);
     }
 
-    BestSettingsDialog &Dialog() { return *BestSettingsDialog::From(shell_.dialog); }
+    BestSettingsDialog &Dialog() { return *BestSettingsDialog::From(app_.dialog); }
 
     // The item reached by labels from the root "MIDIファイル".
     HTREEITEM Item(const std::vector<std::string> &labels) {
@@ -119,11 +119,11 @@ protected:
     void Key(HTREEITEM item, UINT message, WPARAM key) { OfferKey(tree_, item, message, key); }
 
     void Command(int id, int notification = BN_CLICKED) {
-        SendMessageA(shell_.dialog, WM_COMMAND, MAKEWPARAM(id, notification), 0);
+        SendMessageA(app_.dialog, WM_COMMAND, MAKEWPARAM(id, notification), 0);
     }
 
     void SelectBest(int index) {
-        SendDlgItemMessageA(shell_.dialog, IDC_BEST_LIST, CB_SETCURSEL, index, 0);
+        SendDlgItemMessageA(app_.dialog, IDC_BEST_LIST, CB_SETCURSEL, index, 0);
         Command(IDC_BEST_LIST, CBN_SELCHANGE);
     }
 
@@ -141,11 +141,11 @@ protected:
         return entries;
     }
 
-    std::vector<std::string> Events() { return LogMarkers(log_); }
+    std::vector<std::string> Events() { return SongEvents(log_); }
 
     ScratchFolder midi_;
     std::string log_;
-    FakeEditorHost shell_{store_};
+    FakeEditorHost app_{store_};
     HWND tree_ = nullptr;
 };
 

@@ -54,18 +54,18 @@ TEST_F(BestDialogTest, ClicksAndSpaceSetTheMarksThatSavingAndTabsKeep) {
     EXPECT_EQ(Mark(Item({"A", "a2.mid"})), 0x2000u);
 
     // The marks of a tab are taken in before the other is shown.
-    TabCtrl_SetCurSel(GetDlgItem(shell_.dialog, IDC_TABS), 1);
-    NMHDR change = {GetDlgItem(shell_.dialog, IDC_TABS), IDC_TABS, static_cast<UINT>(TCN_SELCHANGE)};
-    SendMessageA(shell_.dialog, WM_NOTIFY, IDC_TABS, reinterpret_cast<LPARAM>(&change));
-    TabCtrl_SetCurSel(GetDlgItem(shell_.dialog, IDC_TABS), 0);
-    SendMessageA(shell_.dialog, WM_NOTIFY, IDC_TABS, reinterpret_cast<LPARAM>(&change));
+    TabCtrl_SetCurSel(GetDlgItem(app_.dialog, IDC_TABS), 1);
+    NMHDR change = {GetDlgItem(app_.dialog, IDC_TABS), IDC_TABS, static_cast<UINT>(TCN_SELCHANGE)};
+    SendMessageA(app_.dialog, WM_NOTIFY, IDC_TABS, reinterpret_cast<LPARAM>(&change));
+    TabCtrl_SetCurSel(GetDlgItem(app_.dialog, IDC_TABS), 0);
+    SendMessageA(app_.dialog, WM_NOTIFY, IDC_TABS, reinterpret_cast<LPARAM>(&change));
     EXPECT_EQ(Mark(Item({"A"})), 0x2000u);
     EXPECT_EQ(Mark(Item({"r.mid"})), 0x2000u);
     EXPECT_EQ(Mark(Item({"B"})), 0x1000u);
     EXPECT_EQ(Dialog().state().edited.Count(), 4u);  // A/, a1, a2, r
     Command(IDC_CANCEL);
     PumpMessages();
-    EXPECT_EQ(shell_.result, Closed({&R::playingBestSaved}));
+    EXPECT_EQ(app_.result, Closed({&R::playingBestSaved}));
 }
 
 // With the names table full, opened folders stay frozen: clicks change
@@ -91,7 +91,7 @@ TEST_F(BestDialogTest, AFullNamesTableFreezesTheFoldersOpenedAndTellsOnce) {
 TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
     Open({Record("T", {}), Record("U", {M("r.mid")})}, "U");
     EXPECT_EQ(Mark(Item({"r.mid"})), 0x2000u);
-    HWND combo = GetDlgItem(shell_.dialog, IDC_BEST_LIST);
+    HWND combo = GetDlgItem(app_.dialog, IDC_BEST_LIST);
 
     // Changes, then another best: Cancel stays, No leaves them, Yes saves.
     Key(Item({"r.mid"}), WM_CHAR, ' ');
@@ -131,11 +131,11 @@ TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
         EXPECT_EQ(answer.Text(), "このベストを削除してもよろしいですか？");
     }
     EXPECT_EQ(Names(), (std::vector<std::string>{"T", "New"}));
-    EXPECT_STREQ(shell_.player().CurrentBestName(), "New");
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(shell_.dialog, IDC_CANCEL)));
-    EXPECT_TRUE(BestSettingsDialog::From(shell_.dialog)->PlayerWaits());
+    EXPECT_STREQ(app_.player().CurrentBestName(), "New");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(app_.dialog, IDC_CANCEL)));
+    EXPECT_TRUE(BestSettingsDialog::From(app_.dialog)->PlayerWaits());
     char shown[MAX_PATH] = "";
-    GetDlgItemTextA(shell_.dialog, IDC_PLAY_BEST, shown, sizeof shown);
+    GetDlgItemTextA(app_.dialog, IDC_PLAY_BEST, shown, sizeof shown);
     EXPECT_STREQ(shown, "New");
     {
         BoxAnswerer answer(IDCANCEL);  // the question answered Cancel: nothing
@@ -153,12 +153,12 @@ TEST_F(BestDialogTest, NewSaveDeleteAndTheSaveQuestion) {
     EXPECT_EQ(Names(), std::vector<std::string>{"T"});
     Command(IDC_OK);
     PumpMessages();
-    EXPECT_EQ(shell_.result, Closed({&R::bestToPlayChanged, &R::bestListChanged, &R::playingBestSaved}));
+    EXPECT_EQ(app_.result, Closed({&R::bestToPlayChanged, &R::bestListChanged, &R::playingBestSaved}));
 }
 
 TEST_F(BestDialogTest, AFailedSaveIsToldAndGivingUpKeepsTheDialogItsEditsAndTheHistory) {
     Open({Record("T", {}), Record("U", {})}, "T");
-    HWND combo = GetDlgItem(shell_.dialog, IDC_BEST_LIST);
+    HWND combo = GetDlgItem(app_.dialog, IDC_BEST_LIST);
     Bytes before = Stored();
     program_key::WriteBinary(program_key::HistoryKey(), "T", "\1", 1);
     store_.SetOption(Option::AutoSave, 1);
@@ -179,11 +179,11 @@ TEST_F(BestDialogTest, AFailedSaveIsToldAndGivingUpKeepsTheDialogItsEditsAndTheH
         told.push_back(answer.Text());
     }
     PumpMessages();
-    EXPECT_EQ(shell_.closes, 0);
+    EXPECT_EQ(app_.closes, 0);
     EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(Mark(Item({"r.mid"})), 0x2000u);
     for (const std::string &text : told) EXPECT_EQ(text.rfind("ベストを保存できませんでした。", 0), 0u) << text;
-    EXPECT_TRUE(shell_.exits.empty());
+    EXPECT_TRUE(app_.exits.empty());
     EXPECT_EQ(History("T"), "\1");
 
     // Once the file can be written, the edits are still there to save.
@@ -199,8 +199,8 @@ TEST_F(BestDialogTest, WithoutAMidiFolderTheDefaultBestIsMadeEmpty) {
     Open({}, nullptr);
     EXPECT_EQ(Names(), std::vector<std::string>{"すべてのMIDIファイル"});
     EXPECT_TRUE(Entries("すべてのMIDIファイル").empty());
-    EXPECT_STREQ(shell_.player().CurrentBestName(), "すべてのMIDIファイル");
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(shell_.dialog, IDC_CANCEL)));
+    EXPECT_STREQ(app_.player().CurrentBestName(), "すべてのMIDIファイル");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(app_.dialog, IDC_CANCEL)));
 }
 
 }  // namespace

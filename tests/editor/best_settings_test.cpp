@@ -50,8 +50,8 @@ protected:
         return text;
     }
 
-    FakeEditorHost shell_{store_};
-    BestSettingsDialog dialog_{&shell_, store_};
+    FakeEditorHost app_{store_};
+    BestSettingsDialog dialog_{&app_, store_};
     HWND combo_ = nullptr;
 };
 
@@ -94,26 +94,26 @@ TEST_F(BestSettingsTest, TheSaveQuestionAndTheRebuildModes) {
     Edit("Asked", {"C:\\a.mid"});
 
     // Nothing collected from the tree and nothing dirty: nothing to save.
-    EXPECT_EQ(dialog_.SaveBest(nullptr, true, kSaveRebuild), kSaved);
-    EXPECT_EQ(dialog_.SaveBest(nullptr, true, kSaveRebuildOnly), kSaved);
+    EXPECT_EQ(dialog_.SaveBest(nullptr, true, SaveBestMode::Rebuild), SaveBestResult::Saved);
+    EXPECT_EQ(dialog_.SaveBest(nullptr, true, SaveBestMode::RebuildOnly), SaveBestResult::Saved);
     EXPECT_FALSE(program_key::Exists(program_key::HistoryKey(), "Asked"));
 
     dialog_.state().dirty = true;
-    EXPECT_EQ(dialog_.SaveBest(nullptr, true, kSaveRebuildOnly), kSaveCancelled);
+    EXPECT_EQ(dialog_.SaveBest(nullptr, true, SaveBestMode::RebuildOnly), SaveBestResult::Cancelled);
     {
         BoxAnswerer answer(IDCANCEL);
-        EXPECT_EQ(dialog_.SaveBest(nullptr, true, kSaveRebuild), kSaveCancelled);
+        EXPECT_EQ(dialog_.SaveBest(nullptr, true, SaveBestMode::Rebuild), SaveBestResult::Cancelled);
         EXPECT_EQ(answer.Text(), kSaveQuestion);
     }
     {
         BoxAnswerer answer(IDNO);
-        EXPECT_EQ(dialog_.SaveBest(nullptr, true, kSaveRebuild), kSaveDeclined);
+        EXPECT_EQ(dialog_.SaveBest(nullptr, true, SaveBestMode::Rebuild), SaveBestResult::Declined);
     }
     EXPECT_TRUE(dialog_.state().dirty);
     EXPECT_EQ(Stored(), old);
     {
         BoxAnswerer answer(IDYES);
-        EXPECT_EQ(dialog_.SaveBest(nullptr, true, kSaveRebuild), kSaved);
+        EXPECT_EQ(dialog_.SaveBest(nullptr, true, SaveBestMode::Rebuild), SaveBestResult::Saved);
     }
     EXPECT_EQ(Stored(), bestbytes::File({Record("Asked", {"C:\\a.mid"})}));
     EXPECT_FALSE(dialog_.state().dirty);
@@ -122,16 +122,16 @@ TEST_F(BestSettingsTest, TheSaveQuestionAndTheRebuildModes) {
     store_.SetOption(Option::AutoSave, 1);
     dialog_.state().dirty = true;
     Edit("Asked", {});
-    EXPECT_EQ(dialog_.SaveBest(nullptr, true, kSaveRebuild), kSaved);
+    EXPECT_EQ(dialog_.SaveBest(nullptr, true, SaveBestMode::Rebuild), SaveBestResult::Saved);
     EXPECT_EQ(Stored(), old);
 
-    // A failed save keeps the changes marked as unsaved.
+    // A failed save keeps the changes counted as unsaved.
     HANDLE reader = CreateFileA(store_.bestFile(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
     dialog_.state().dirty = true;
     {
         BoxAnswerer answer(IDCANCEL);
-        EXPECT_EQ(dialog_.SaveBest(nullptr, false, kSaveAsIs), kSaveFailed);
+        EXPECT_EQ(dialog_.SaveBest(nullptr, false, SaveBestMode::AsIs), SaveBestResult::Failed);
     }
     CloseHandle(reader);
     EXPECT_TRUE(dialog_.state().dirty);

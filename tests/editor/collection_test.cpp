@@ -1,4 +1,4 @@
-// The check marks of the folder tree written into a best's entry list, and
+// The marks of the folder tree written into a best's entry list, and
 // the entry list read back into marks, over a small disk in memory.
 #include "editor/collection.h"
 #include "editor/disk_index.h"

@@ -1,4 +1,4 @@
-// The check marks of the folder tree: how a click changes them and how they
+// The marks of the folder tree: how a click changes them and how they
 // go up, and the paths of items.
 #include "editor/mark_tree.h"
 
@@ -96,8 +96,8 @@ TEST(ToggleMark, AnExpandedFolderChangesOnlyItsOwnFiles) {
     EXPECT_EQ(t.MarkOf(a), U);
     EXPECT_EQ(t.MarkOf(f), P);
 
-    // Nothing changes for a shell node or an expanded folder without
-    // children, and marks never go up into a shell node.
+    // Nothing changes for a Shell node or an expanded folder without
+    // children, and marks never go up into a Shell node.
     Item shell = t.Add(kTop, "Computer", kOpen, false, tree::kShellNodeBit);
     Item drive = t.Add(shell, "C:\\", U);
     Item empty = t.Add(drive, "Empty", C | kOpen);

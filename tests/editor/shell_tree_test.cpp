@@ -1,4 +1,4 @@
-// The best settings dialog's all-files tab over the shell namespace Wine
+// The best settings dialog's all-files tab over the Shell namespace Wine
 // offers: the roots, the marks read from the best's entries below a drive,
 // and ticks collected back into the best.  The files live in a scratch
 // folder at the top of drive C:.
@@ -43,14 +43,14 @@ protected:
         ASSERT_TRUE(Touch(tooLong_));
     }
     void TearDown() override {
-        if (IsWindow(shell_.dialog)) DestroyWindow(shell_.dialog);
+        if (IsWindow(app_.dialog)) DestroyWindow(app_.dialog);
         DeleteFileW(std::wstring(tooLong_.begin(), tooLong_.end()).c_str());
         DeleteTree(disk_);
         if (ownProfile_) {
             RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
             RegCloseKey(ownProfile_);
         }
-        shell_.player().SetCurrentBestName(nullptr);
+        app_.player().SetCurrentBestName(nullptr);
         StoreFixture::TearDown();
     }
 
@@ -64,15 +64,15 @@ protected:
     // The dialog on best "T" with these entries, showing the all-files tab.
     void Open(const Paths &entries) {
         WriteBests({bestbytes::Record("T", entries)});
-        shell_.player().SetCurrentBestName("T");
-        shell_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &shell_, store_);
-        ASSERT_NE(shell_.dialog, nullptr);
-        tree_ = GetDlgItem(shell_.dialog, IDC_TREE);
+        app_.player().SetCurrentBestName("T");
+        app_.dialog = BestSettingsDialog::Create(GetModuleHandleA(nullptr), nullptr, &app_, store_);
+        ASSERT_NE(app_.dialog, nullptr);
+        tree_ = GetDlgItem(app_.dialog, IDC_TREE);
         SwitchTab(1);
     }
-    void SwitchTab(int tab) { tt::SwitchTab(shell_.dialog, tab); }
+    void SwitchTab(int tab) { tt::SwitchTab(app_.dialog, tab); }
 
-    FolderTree &Tree() { return BestSettingsDialog::From(shell_.dialog)->tree(); }
+    FolderTree &Tree() { return BestSettingsDialog::From(app_.dialog)->tree(); }
     uint32_t Data(HTREEITEM item) { return Tree().Data(reinterpret_cast<tree::Item>(item)); }
     TVITEMA Read(HTREEITEM item, UINT mask) {
         TVITEMA read = {};
@@ -109,7 +109,7 @@ protected:
     const std::string long_ = std::string(240 - disk_.size() - 1, 'L');
     const std::string tooLong_ = "\\\\?\\" + disk_ + "\\" + long_ + "\\" + std::string(30, 'x') + ".txt";
     // The desktop folder in the scratch folder, for this process only: its
-    // HKEY_CURRENT_USER becomes a key below the program's, which the shell
+    // HKEY_CURRENT_USER becomes a key below the program's, which the Shell
     // reads the desktop's place from.  The user's own, which Wine links to
     // the Unix home and every program shows, is not touched.
     void SetDesktop(const std::string &folder) {
@@ -123,7 +123,7 @@ protected:
         program_key::WriteString(program_key::Key(), "Root", data_.path());
     }
     HKEY ownProfile_ = nullptr;
-    FakeEditorHost shell_{store_};
+    FakeEditorHost app_{store_};
     HWND tree_ = nullptr;
 };
 
@@ -150,7 +150,7 @@ TEST_F(ShellTabTest, TheDesktopHoldsMyComputerWithTheDrivesNetworkNeighborhoodAn
     ASSERT_NE(own, nullptr);
     EXPECT_EQ(Mark(own), 0x3000u);
     EXPECT_EQ(Name(own), D("Desktop\\Own"));
-    // No mark on a shell node, and Space changes nothing there.
+    // No mark on a Shell node, and Space changes nothing there.
     top.push_back(desktop);
     for (HTREEITEM node : top) {
         if (!(Data(node) & tree::kShellNodeBit)) continue;
@@ -175,10 +175,10 @@ TEST_F(ShellTabTest, TheDesktopHoldsMyComputerWithTheDrivesNetworkNeighborhoodAn
     EXPECT_EQ(TreeView_GetImageList(tree_, TVSIL_NORMAL), system);
     EXPECT_EQ(Read(Reach(D("Sub\\b.txt")), TVIF_IMAGE).iImage, info.iIcon);
     // The desktop's folder unticked: its file leaves the best, though the
-    // shell lists the folder after the drives.
+    // Shell lists the folder after the drives.
     Space(own);
     SwitchTab(0);
-    best::BestRecord &record = BestSettingsDialog::From(shell_.dialog)->state().edited;
+    best::BestRecord &record = BestSettingsDialog::From(app_.dialog)->state().edited;
     EXPECT_EQ(record.FirstEntry(), record.Terminator());
     EXPECT_NE(TreeView_GetImageList(tree_, TVSIL_NORMAL), system);
 }
@@ -217,7 +217,7 @@ TEST_F(ShellTabTest, TicksBelowADriveAreCollectedIntoTheBest) {
 
     SwitchTab(0);  // the marks of the tab left go into the edited best
     Paths entries;
-    best::BestRecord &record = BestSettingsDialog::From(shell_.dialog)->state().edited;
+    best::BestRecord &record = BestSettingsDialog::From(app_.dialog)->state().edited;
     for (size_t at = record.FirstEntry(); at != record.Terminator(); at = record.Next(at))
         entries.push_back(record.At(at));
     EXPECT_EQ(entries, (Paths{D(long_), D(long_ + "\\fits.txt"), D("Sub\\a.mid"), D("Sub\\b.txt")}));

@@ -36,16 +36,16 @@ protected:
         log_ = data_.Join("play.log");
         program_key::WriteString(program_key::EngineKey(), "Output", "log:" + log_);
         program_key::WriteSettings(program_key::Settings());
-        app_.shell().resident = app_.CreateResidentWindow();
-        ASSERT_NE(app_.shell().resident, nullptr);
-        LoadPopupMenu(app_.shell());
+        app_.state().resident = app_.CreateResidentWindow();
+        ASSERT_NE(app_.state().resident, nullptr);
+        LoadPopupMenu(app_.state());
         ASSERT_TRUE(EngineInit());
         for (int i = 0; i < 3; ++i) songs_.push_back(data_.WriteFile("s" + std::to_string(i) + ".mid",
                                                                      midiw::Tune({60}, 30000)));
     }
     void TearDown() override {
         app_.player().StopPlayback();
-        if (app_.shell().bestDialog) DestroyWindow(app_.shell().bestDialog);
+        if (app_.state().bestDialog) DestroyWindow(app_.state().bestDialog);
         app_.RequestExit(ExitReason::ExitCommand);  // closes the engine and unloads the menu
         PumpMessages();
         StoreFixture::TearDown();
@@ -58,12 +58,12 @@ protected:
         ASSERT_EQ(app_.player().NextSong(SongOrder::InOrder, NextChoice::Next), 1);
     }
 
-    std::vector<std::string> Events() const { return LogMarkers(log_); }
-    std::vector<std::string> EventsSince(size_t from) const { return LogMarkers(log_, from); }
+    std::vector<std::string> Events() const { return SongEvents(log_); }
+    std::vector<std::string> EventsSince(size_t from) const { return SongEvents(log_, from); }
 
     void OpenBestSettings(BestSettingsOpener opener) {
         ASSERT_TRUE(app_.editorHost().OpenBestSettings(opener));
-        ASSERT_NE(app_.shell().bestDialog, nullptr);
+        ASSERT_NE(app_.state().bestDialog, nullptr);
     }
 
     Application app_{GetModuleHandleA(nullptr), TestRegistryRoot()};
@@ -78,7 +78,7 @@ TEST_F(PlaybackTest, AnEndMovesOnOnlyForTheSongThatStillPlays) {
 
     // An end posted for an earlier song is dropped.
     size_t seen = Events().size();
-    SendMessageA(app_.shell().resident, kMsgSongEnded, app_.player().Generation() - 1, 0);
+    SendMessageA(app_.state().resident, kMsgSongEnded, app_.player().Generation() - 1, 0);
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
 
     // The engine's handler only posts; the resident window moves on.
@@ -107,10 +107,10 @@ TEST_F(PlaybackTest, AnEndMovesOnOnlyForTheSongThatStillPlays) {
 TEST_F(PlaybackTest, APreviewsEndResumesOnlyABestThatWasPlaying) {
     WriteBests({Record("Best", songs_)});
     PlayBest("Best");
-    HWND previewOwner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+    HWND previewWindow = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                         GetModuleHandleA(nullptr), nullptr);
     // A preview takes playback over as the best settings dialog does.
-    app_.player().StopForPreview(previewOwner);
+    app_.player().StopForPreview(previewWindow);
     size_t seen = Events().size();
     OnPreviewEnd(1);
     PumpMessages();
@@ -119,7 +119,7 @@ TEST_F(PlaybackTest, APreviewsEndResumesOnlyABestThatWasPlaying) {
 
     // The engine asked the owner to end it: no resume.
     seen = Events().size();
-    app_.player().StopForPreview(previewOwner);
+    app_.player().StopForPreview(previewWindow);
     OnPreviewEnd(0);
     PumpMessages();
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{"stop"});
@@ -129,16 +129,16 @@ TEST_F(PlaybackTest, APreviewsEndResumesOnlyABestThatWasPlaying) {
     seen = Events().size();
     app_.player().ResumeAfterPreview(AfterPreview::Resume);
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
-    DestroyWindow(previewOwner);
+    DestroyWindow(previewWindow);
 }
 
 TEST_F(PlaybackTest, TheEndOfAnEarlierPreviewStopsNeitherTheNextNorTheBest) {
     WriteBests({Record("Best", songs_)});
     PlayBest("Best");
-    HWND previewOwner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+    HWND previewWindow = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                         GetModuleHandleA(nullptr), nullptr);
     auto preview = [&](const std::string &song) {
-        app_.player().StopForPreview(previewOwner);
+        app_.player().StopForPreview(previewWindow);
         ASSERT_TRUE(OpenSong(song.c_str(), 0) && StartSong(OnPreviewEnd));
     };
     // Preview A ends; its end is still queued when preview B starts.
@@ -148,7 +148,7 @@ TEST_F(PlaybackTest, TheEndOfAnEarlierPreviewStopsNeitherTheNextNorTheBest) {
     size_t seen = Events().size();
     PumpMessages();
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
-    EXPECT_EQ(PlaybackOwner(), previewOwner);
+    EXPECT_EQ(PlaybackOwner(), previewWindow);
 
     // B's own end gives playback back to the best; an end of B handled after
     // that (the engine asked its owner too) is stale as well.
@@ -157,40 +157,40 @@ TEST_F(PlaybackTest, TheEndOfAnEarlierPreviewStopsNeitherTheNextNorTheBest) {
     PumpMessages();
     EXPECT_EQ(EventsSince(seen), (std::vector<std::string>{"stop", "open " + AnsiToUtf8(songs_[0]), "start"}));
     EXPECT_EQ(PlaybackOwner(), nullptr);
-    DestroyWindow(previewOwner);
+    DestroyWindow(previewWindow);
 }
 
 TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     WriteBests({Record("A", {songs_[0]})});
     PlayBest("A");
-    app_.tray().BuildBestMenu(kRebuildBestMenu);
+    app_.tray().BuildBestMenu(BestMenuMode::Rebuild);
 
     // Bests were added and the playing best saved: the menu and the list are
     // read again without interrupting the song.
     WriteBests({Record("A", {songs_[0], songs_[1]}), Record("B", {songs_[2]})});
     OpenBestSettings(BestSettingsOpener::Menu);
-    HWND dialog = app_.shell().bestDialog;
+    HWND dialog = app_.state().bestDialog;
     size_t seen = Events().size();
     app_.editorHost().CloseBestSettings(Closed({&BestSettingsResult::bestListChanged, &BestSettingsResult::playingBestSaved}));
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{});
     EXPECT_EQ(app_.tray().BestMenuItemCount(), 2);
     EXPECT_EQ(app_.player().Songs().songCount, 2);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(app_.shell().bestDialog, nullptr);
-    EXPECT_TRUE(ShellIdle(app_.shell()));
+    EXPECT_EQ(app_.state().bestDialog, nullptr);
+    EXPECT_TRUE(ApplicationIdle(app_.state()));
 
     // The random box changed: switched and stored.
     OpenBestSettings(BestSettingsOpener::Menu);
     app_.editorHost().CloseBestSettings(Closed({&BestSettingsResult::randomChanged}));
     EXPECT_EQ(app_.store().option(Option::Random), 1);
-    EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_TRUE(GetMenuState(app_.state().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     std::string stored;
     ASSERT_TRUE(program_key::ReadRaw(program_key::Key(), "Settings", &stored));
     EXPECT_EQ(stored[5] & 0x04, 0x04);
 
     // Another best to play; a preview of the dialog is ended first.
     OpenBestSettings(BestSettingsOpener::Menu);
-    app_.player().StopForPreview(app_.shell().bestDialog);
+    app_.player().StopForPreview(app_.state().bestDialog);
     app_.player().SetCurrentBestName("B");
     seen = Events().size();
     app_.editorHost().CloseBestSettings(Closed({&BestSettingsResult::bestToPlayChanged}));
@@ -201,7 +201,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
     EXPECT_EQ(PlaybackOwner(), nullptr);
     EXPECT_EQ(std::vector<int>{1}, [this] {
         std::vector<int> checked;
-        HMENU tray = GetSubMenu(app_.shell().popupMenu, 0);
+        HMENU tray = GetSubMenu(app_.state().popupMenu, 0);
         for (int i = 0; i < app_.tray().BestMenuItemCount(); ++i)
             if (GetMenuState(tray, i, MF_BYPOSITION) & MF_CHECKED) checked.push_back(i);
         return checked;
@@ -211,7 +211,7 @@ TEST_F(PlaybackTest, ClosingTheBestSettingsAppliesItsFlags) {
 TEST_F(PlaybackTest, WithoutAnyBestTheRequiredDialogMakesTheDefaultBestAndOkPlaysIt) {
     program_key::WriteString(program_key::Key(), "Root", data_.path());
     OpenBestSettings(BestSettingsOpener::Startup);
-    HWND dialog = app_.shell().bestDialog;
+    HWND dialog = app_.state().bestDialog;
     EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);  // nothing else shows it waits
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CANCEL)));
     SendMessageA(dialog, WM_CLOSE, 0, 0);  // only OK closes it
@@ -219,7 +219,7 @@ TEST_F(PlaybackTest, WithoutAnyBestTheRequiredDialogMakesTheDefaultBestAndOkPlay
     SendMessageA(dialog, WM_COMMAND, IDC_OK, 0);
     PumpMessages();  // the dialog's close arrives posted
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_TRUE(ShellIdle(app_.shell()));
+    EXPECT_TRUE(ApplicationIdle(app_.state()));
     ASSERT_NE(app_.player().CurrentBestName(), nullptr);
     EXPECT_STREQ(app_.player().CurrentBestName(), "すべてのMIDIファイル");
     EXPECT_EQ(app_.tray().BestMenuItemCount(), 1);
@@ -227,17 +227,17 @@ TEST_F(PlaybackTest, WithoutAnyBestTheRequiredDialogMakesTheDefaultBestAndOkPlay
     EXPECT_EQ(Events(), (std::vector<std::string>{"open " + AnsiToUtf8(songs_[0]), "start"}));
 }
 
-// The shell's modes are read from its windows: the required dialog is the
+// The application's modes are read from its windows: the required dialog is the
 // dialog's own state from its first box on, and keys typed into a tree's
 // label edit box pass the dialog by in the real message loop.
 TEST_F(PlaybackTest, ModesFollowFromTheOpenWindows) {
     data_.WriteFile("A\\a.mid", midiw::Tune({60}, 30000));
     program_key::WriteString(program_key::Key(), "Root", data_.path());
     OpenBestSettings(BestSettingsOpener::Startup);
-    HWND dialog = app_.shell().bestDialog;
-    EXPECT_TRUE(app_.shell().modeless.Contains(dialog));
-    EXPECT_TRUE(BestSettingsRequired(app_.shell()));
-    SendMessageA(app_.shell().resident, kTrayMessage, 0, WM_LBUTTONDBLCLK);  // no skipping
+    HWND dialog = app_.state().bestDialog;
+    EXPECT_TRUE(app_.state().modeless.Contains(dialog));
+    EXPECT_TRUE(BestSettingsRequired(app_.state()));
+    SendMessageA(app_.state().resident, kTrayMessage, 0, WM_LBUTTONDBLCLK);  // no skipping
     EXPECT_EQ(Events(), std::vector<std::string>{});
 
     HWND tree = GetDlgItem(dialog, IDC_TREE);
@@ -296,12 +296,12 @@ TEST_F(PlaybackTest, TheEndOfTheSessionReleasesTheSongAndSavesTheHistory) {
     PlayBest("H");
     app_.player().Songs().history[0] = 0x07;  // changed in memory only, as a random switch does
     size_t seen = Events().size();
-    HWND resident = app_.shell().resident;
+    HWND resident = app_.state().resident;
     EXPECT_EQ(SendMessageA(resident, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
     SendMessageA(resident, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     EXPECT_EQ(EventsSince(seen), std::vector<std::string>{"stop"});
     EXPECT_EQ(History("H"), std::string(1, '\x07'));
-    EXPECT_EQ(app_.shell().popupMenu, nullptr);  // the shell is shut down too
+    EXPECT_EQ(app_.state().popupMenu, nullptr);  // the application is shut down too
 
     // What fails on the way out is logged beside the data, never shown: a
     // box would hold up the sign-out.
@@ -314,7 +314,7 @@ TEST_F(PlaybackTest, TheEndOfTheSessionReleasesTheSongAndSavesTheHistory) {
 TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
     app_.player().SetRandomMode(true, RandomChange::ShowOnly);
     EXPECT_EQ(app_.store().option(Option::Random), 1);
-    EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_TRUE(GetMenuState(app_.state().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_EQ(program_key::Settings(), [] {
         std::string stored;
         program_key::ReadRaw(program_key::Key(), "Settings", &stored);
@@ -322,7 +322,7 @@ TEST_F(PlaybackTest, TheRandomSwitchWithoutABestChangesOnlyTheSetting) {
     }());  // without reset nothing is stored
     app_.player().SetRandomMode(false, RandomChange::Switch);
     EXPECT_EQ(app_.store().option(Option::Random), 0);
-    EXPECT_FALSE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_FALSE(GetMenuState(app_.state().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_TRUE(app_.player().Songs().history.empty());
 }
 
@@ -333,7 +333,7 @@ TEST_F(PlaybackTest, ABeginningSongIsNoticedByItsTitleOnlyWhenAsked) {
     titled.Name(0, "夜明けの歌").NoteOn(0, 0, 60, 100).NoteOff(30000, 0, 60).End();
     std::string song = data_.WriteFile("t.mid", midiw::File(0, 96, {titled}));
     WriteBests({Record("Best", {song, songs_[0]})});
-    app_.tray().UpdateIcon(kTrayAdd, nullptr);
+    app_.tray().UpdateIcon(TrayKind::Add, nullptr);
     PlayBest("Best");
     EXPECT_EQ(app_.tray().NoticesAsked(), 0);  // off unless the user asks
 
@@ -347,7 +347,7 @@ TEST_F(PlaybackTest, ABeginningSongIsNoticedByItsTitleOnlyWhenAsked) {
     app_.player().PlayNextSong();  // no title of its own: its file name
     EXPECT_EQ(app_.tray().NoticesAsked(), 2);
     EXPECT_STREQ(app_.tray().NoticeTitle(), "s0.mid");
-    app_.tray().UpdateIcon(kTrayRemove, nullptr);
+    app_.tray().UpdateIcon(TrayKind::Remove, nullptr);
 }
 
 }  // namespace

@@ -131,7 +131,7 @@ TEST_F(PlayerStateTest, EachTransitionEndsInOneStateAndOneReport) {
     // A preview holds playback, and the engine is told whose it is.
     Crossings([&] { EXPECT_TRUE(player_.PlayPreview("C:\\other.mid", dialog)); });
     once(PlayState::Previewing, true, true);
-    EXPECT_EQ(player_.PreviewOwner(), dialog);
+    EXPECT_EQ(player_.PreviewWindow(), dialog);
     EXPECT_EQ(engine_.owner, dialog);
     Crossings([&] { player_.ResumeAfterPreview(AfterPreview::Resume); });
     once(PlayState::Playing, true, true);
@@ -163,10 +163,10 @@ TEST_F(PlayerStateTest, EachTransitionEndsInOneStateAndOneReport) {
     EXPECT_NE(host_.box.find("このベストにはMIDIファイルがありません。"), std::string::npos) << host_.box;
 }
 
-// An edit of the best that plays is saved: the played marks follow the
+// An edit of the best that plays is saved: the played bits follow the
 // songs by path onto the saved list, that bitmap is stored at once, and the
 // close of the dialog goes on from the same place in the cycle.
-TEST_F(PlayerStateTest, ASavedEditOfThePlayingBestCarriesTheMarksByPath) {
+TEST_F(PlayerStateTest, ASavedEditOfThePlayingBestCarriesThePlayedBitsByPath) {
     player_.PlayNextSong();  // s0 and s1 played, s1 plays
     std::vector<std::string> edited = {"C:\\MIDI\\new.mid", store_.songs[1], store_.songs[2], "c:\\midi\\S3.MID"};
     engine_.files.insert(edited.begin(), edited.end());

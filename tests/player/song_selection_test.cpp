@@ -32,7 +32,7 @@ struct FakeEnvironment : PlayerEnvironment {
 std::string Song(int i) { return "C:\\MIDI\\song" + std::to_string(i) + ".mid"; }
 
 // Through the file reader, which also takes entries the editor would refuse.
-void Load(PlayerState *player, const std::vector<std::string> &entries, const std::vector<int> &played = {}) {
+void Load(BestSongs *player, const std::vector<std::string> &entries, const std::vector<int> &played = {}) {
     bestbytes::Bytes file = bestbytes::File({bestbytes::Record("Best", entries)});
     LoadPlayerBest(player, best::FindBest(file.data(), file.size(), "Best"));
     ASSERT_EQ(player->songCount, static_cast<int32_t>(entries.size()));
@@ -40,21 +40,21 @@ void Load(PlayerState *player, const std::vector<std::string> &entries, const st
 }
 
 // A best of count existing songs.
-void LoadSongs(PlayerState *player, FakeEnvironment *env, int count, const std::vector<int> &played = {}) {
+void LoadSongs(BestSongs *player, FakeEnvironment *env, int count, const std::vector<int> &played = {}) {
     std::vector<std::string> songs;
     for (int i = 0; i < count; ++i) songs.push_back(Song(i));
     env->files.insert(songs.begin(), songs.end());
     Load(player, songs, played);
 }
 
-int Pick(PlayerState *player, FakeEnvironment *env, int random) {
+int Pick(BestSongs *player, FakeEnvironment *env, int random) {
     EXPECT_EQ(SelectNextSong(player, env, random), 1);
     EXPECT_STREQ(player->currentSong, Song(player->position).c_str());
     return player->position;
 }
 
 TEST(SongSelection, InOrderPlaysEverySongOnceThenANewCycleFromTheStart) {
-    PlayerState player;
+    BestSongs player;
     FakeEnvironment env;
     LoadSongs(&player, &env, 3);
     std::vector<int> order;
@@ -66,7 +66,7 @@ TEST(SongSelection, InOrderPlaysEverySongOnceThenANewCycleFromTheStart) {
 }
 
 TEST(SongSelection, RandomPickIsTheNthUnplayedEntryFromThePosition) {
-    PlayerState player;
+    BestSongs player;
     FakeEnvironment env;
     for (int ms : {0, 1, 500, 999}) {  // u = 1
         LoadSongs(&player, &env, 10, {0, 1, 2, 3, 4, 5, 7, 8, 9});
@@ -84,7 +84,7 @@ TEST(SongSelection, RandomPickIsTheNthUnplayedEntryFromThePosition) {
     EXPECT_EQ(Pick(&player, &env, 1), 0);
 
     // n = 7 lands on the missing entry 7; the search goes on in list order
-    // without drawing again, and the skipped entry is marked too.
+    // without drawing again, and the skipped entry is set played too.
     LoadSongs(&player, &env, 10);
     env.files.erase(Song(7));
     env.ms = 700;
@@ -99,7 +99,7 @@ TEST(SongSelection, PassesOverEntriesThatCannotBePlayed) {
                                               "C:\\" + std::string(257, 'L'), "C:\\MIDI\\Link.LNK", "C:\\MIDI\\a.mid"};
     FakeEnvironment env;
     env.files = {"C:", entries[4], entries[5], entries[6]};  // too short or too long although they "exist"
-    PlayerState player;
+    BestSongs player;
     Load(&player, entries);
     EXPECT_EQ(SelectNextSong(&player, &env, 0), 1);
     EXPECT_EQ(player.position, 5);  // a shortcut plays while the option is clear
@@ -113,7 +113,7 @@ TEST(SongSelection, PassesOverEntriesThatCannotBePlayed) {
 }
 
 TEST(SongSelection, NothingPlayableFailsAfterAtMostTwoPasses) {
-    PlayerState player;
+    BestSongs player;
     FakeEnvironment env;
     Load(&player, {"C:\\a.mid", "C:\\b.mid", "C:\\c.mid"}, {0});
     EXPECT_EQ(SelectNextSong(&player, &env, 1), 0);
@@ -129,12 +129,12 @@ TEST(SongSelection, NothingPlayableFailsAfterAtMostTwoPasses) {
 }
 
 // A share not back yet, a drive letter with nothing behind it, a file
-// offline: passed over unmarked, each volume asked once, and a search that
+// offline: passed over unplayed, each volume asked once, and a search that
 // reaches nothing leaves the history as it was.  A folder deleted from a
-// volume that answers is gone, and marked.
-TEST(SongSelection, SongsOutOfReachAreNeitherPlayedNorMarked) {
+// volume that answers is gone, and set played.
+TEST(SongSelection, SongsOutOfReachAreLeftUnplayed) {
     using store::PathFound;
-    PlayerState player;
+    BestSongs player;
     FakeEnvironment env;
     std::vector<std::string> share;
     for (int i = 0; i < 4; ++i) share.push_back("\\\\nas\\music\\" + std::to_string(i) + ".mid");
@@ -157,7 +157,7 @@ TEST(SongSelection, SongsOutOfReachAreNeitherPlayedNorMarked) {
     EXPECT_EQ(SelectNextSong(&player, &env, 0), 1);
     EXPECT_EQ(player.position, 2);
 
-    // A song whose folder is gone from a drive that answers is marked; one
+    // A song whose folder is gone from a drive that answers is set played; one
     // on a drive with nothing behind it is not.
     env = FakeEnvironment();
     env.answers = {{"D:\\Old\\a.mid", PathFound::NoPath}, {"D:\\", PathFound::Folder},
@@ -168,7 +168,7 @@ TEST(SongSelection, SongsOutOfReachAreNeitherPlayedNorMarked) {
     EXPECT_EQ(player.position, 2);
     EXPECT_EQ(player.history, std::vector<unsigned char>{0x05});
 
-    // The file is there and cannot be opened (offline): unmarked, and the
+    // The file is there and cannot be opened (offline): left unplayed, and the
     // search after it asks for the gone song alone.
     EXPECT_TRUE(PassOverUnopened(&player, &env, "C:\\c.mid", PathFound::NoAnswer));
     EXPECT_EQ(player.history, std::vector<unsigned char>{0x01});
@@ -181,7 +181,7 @@ TEST(SongSelection, SongsOutOfReachAreNeitherPlayedNorMarked) {
 }
 
 TEST(PlayedHistory, ClearingDuringASongLetsItComeAgain) {
-    PlayerState player;
+    BestSongs player;
     FakeEnvironment env;
     LoadSongs(&player, &env, 3);
     Pick(&player, &env, 0);
@@ -194,7 +194,7 @@ TEST(PlayedHistory, ClearingDuringASongLetsItComeAgain) {
 }
 
 TEST(PlayedHistory, CountsOnlySongsAndLoadsOnlyValuesThatFit) {
-    PlayerState player;
+    BestSongs player;
     FakeEnvironment env;
     LoadSongs(&player, &env, 3);
     player.history[0] = 0xFA;  // entry 1 played; bits past the song count are not songs
@@ -211,7 +211,7 @@ TEST(PlayedHistory, CountsOnlySongsAndLoadsOnlyValuesThatFit) {
     LoadSongs(&player, &env, 4);
     Pick(&player, &env, 0);
     Pick(&player, &env, 0);
-    PlayerState restarted;
+    BestSongs restarted;
     LoadSongs(&restarted, &env, 4);
     LoadHistoryValue(&restarted, player.history.data(), player.history.size());
     std::vector<int> order;
@@ -220,18 +220,18 @@ TEST(PlayedHistory, CountsOnlySongsAndLoadsOnlyValuesThatFit) {
 }
 
 TEST(PlayedHistory, RandomSwitchAdjustsTheHistoryAroundThePosition) {
-    PlayerState player;
+    BestSongs player;
     FakeEnvironment env;
     LoadSongs(&player, &env, 16, {5});
     player.position = 4;
     AdjustHistoryForRandomSwitch(&player, false);
-    EXPECT_EQ(player.history[0], 0x3F);  // 0 to 4 marked, 5 as it was
+    EXPECT_EQ(player.history[0], 0x3F);  // 0 to 4 played, 5 as it was
     EXPECT_EQ(Pick(&player, &env, 0), 6);
 
     LoadSongs(&player, &env, 16, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
     player.position = 12;
     AdjustHistoryForRandomSwitch(&player, true);
-    EXPECT_EQ(player.history, (std::vector<unsigned char>{0x00, 0x1F}));  // 8 to 12 keep their marks
+    EXPECT_EQ(player.history, (std::vector<unsigned char>{0x00, 0x1F}));  // 8 to 12 keep their bits
 
     player.position = 15;  // the last song: no byte follows it
     AdjustHistoryForRandomSwitch(&player, false);

@@ -18,7 +18,7 @@ class AboutViewTest : public ResidentWindowFixture {
 protected:
     void SetUp() override {
         ResidentWindowFixture::SetUp();
-        app_.shell().resident = window_;
+        app_.state().resident = window_;
     }
     void TearDown() override {
         app_.about().Close();
@@ -45,7 +45,7 @@ TEST_F(AboutViewTest, TicksAdvanceTheAnimationRepaintsDoNotAndReopeningRunsOnWhe
     Command(IDM_VERSION);
     ASSERT_TRUE(IsWindowVisible(About()));
     EXPECT_FALSE(IsWindowVisible(window_));  // the view is a window of its own
-    EXPECT_FALSE(ShellIdle(app_.shell()));
+    EXPECT_FALSE(ApplicationIdle(app_.state()));
     // The view's own timer runs while it shows.
     int shown = app_.about().AnimationStep();
     EXPECT_TRUE(WaitUntil([&] { return app_.about().AnimationStep() != shown; }, 5000));
@@ -59,7 +59,7 @@ TEST_F(AboutViewTest, TicksAdvanceTheAnimationRepaintsDoNotAndReopeningRunsOnWhe
 
     CloseAbout();
     EXPECT_EQ(About(), nullptr);
-    EXPECT_TRUE(ShellIdle(app_.shell()));
+    EXPECT_TRUE(ApplicationIdle(app_.state()));
     int hidden = app_.about().AnimationStep();
     Command(IDM_VERSION);
     EXPECT_EQ(app_.about().AnimationStep(), hidden);
@@ -133,11 +133,11 @@ INT_PTR CALLBACK StandInProc(HWND, UINT message, WPARAM wParam, LPARAM) {
 
 TEST_F(AboutViewTest, AboutAndTheBestSettingsDialogEachKeepTheirKeysAndTheDialogItsMode) {
     g_standInCancels = 0;
-    HWND dialog = CreateDialogParamA(app_.shell().instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_, StandInProc, 0);
+    HWND dialog = CreateDialogParamA(app_.state().instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_, StandInProc, 0);
     ASSERT_NE(dialog, nullptr);
 
     // About over the dialog: the dialog stays open and in charge of its
-    // own keys, and the shell is not idle until both are gone.
+    // own keys, and the application is not idle until both are gone.
     app_.editorHost().BestSettingsOpening(dialog);
     Command(IDM_VERSION);
     HWND about = About();
@@ -147,7 +147,7 @@ TEST_F(AboutViewTest, AboutAndTheBestSettingsDialogEachKeepTheirKeysAndTheDialog
     EXPECT_TRUE(IsWindowVisible(about));
     PressEscapeIn(about, IDOK);
     EXPECT_FALSE(IsWindow(about));
-    EXPECT_FALSE(ShellIdle(app_.shell()));
+    EXPECT_FALSE(ApplicationIdle(app_.state()));
     PressEscapeIn(dialog, IDC_BEST_NAME);
     EXPECT_EQ(g_standInCancels, 2);
 
@@ -155,8 +155,8 @@ TEST_F(AboutViewTest, AboutAndTheBestSettingsDialogEachKeepTheirKeysAndTheDialog
     // the dialog closes the view is in charge again.
     app_.editorHost().CloseBestSettings(BestSettingsResult());
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_TRUE(ShellIdle(app_.shell()));
-    dialog = CreateDialogParamA(app_.shell().instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_, StandInProc, 0);
+    EXPECT_TRUE(ApplicationIdle(app_.state()));
+    dialog = CreateDialogParamA(app_.state().instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_, StandInProc, 0);
     ASSERT_NE(dialog, nullptr);
     Command(IDM_VERSION);
     about = About();
@@ -166,10 +166,10 @@ TEST_F(AboutViewTest, AboutAndTheBestSettingsDialogEachKeepTheirKeysAndTheDialog
     EXPECT_TRUE(IsWindowVisible(about));
     app_.editorHost().CloseBestSettings(BestSettingsResult());
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_FALSE(ShellIdle(app_.shell()));
+    EXPECT_FALSE(ApplicationIdle(app_.state()));
     PressEscapeIn(about, IDOK);
     EXPECT_FALSE(IsWindow(about));
-    EXPECT_TRUE(ShellIdle(app_.shell()));
+    EXPECT_TRUE(ApplicationIdle(app_.state()));
 }
 
 TEST_F(AboutViewTest, HelpIsLookedForBesideTheProgramOnlyAndItsAbsenceIsReported) {

@@ -27,7 +27,7 @@ protected:
     }
 };
 
-TEST_F(ResidentWindowTest, IsTheHiddenTemplateMarkedAsTheCommandTarget) {
+TEST_F(ResidentWindowTest, IsTheHiddenTemplateTaggedAsTheCommandTarget) {
     EXPECT_FALSE(IsWindowVisible(window_));
     EXPECT_EQ(WindowText(window_), "Tivorn");
     EXPECT_NE(GetPropA(window_, "TivornResident"), nullptr);
@@ -36,12 +36,12 @@ TEST_F(ResidentWindowTest, IsTheHiddenTemplateMarkedAsTheCommandTarget) {
 
 TEST_F(ResidentWindowTest, CopyDataIsIgnoredUntilTheWindowIsStored) {
     EXPECT_EQ(SendCode(0), 1);  // still being created, as far as the program knows
-    app_.shell().resident = window_;
+    app_.state().resident = window_;
     for (ULONG_PTR code : {ULONG_PTR(6), ULONG_PTR(99), ~ULONG_PTR(0)}) EXPECT_EQ(SendCode(code), 0);
 }
 
 TEST_F(ResidentWindowTest, ExitCommandClosesTheEngineAndEndsTheLoop) {
-    app_.shell().resident = window_;
+    app_.state().resident = window_;
     PostMessageA(window_, WM_COMMAND, IDM_EXIT, 0);
     // The loop ends with the quit message that the exit posts.
     EXPECT_EQ(app_.RunMessageLoop(), 0);
@@ -52,25 +52,25 @@ TEST_F(ResidentWindowTest, ExitCommandClosesTheEngineAndEndsTheLoop) {
 // window's end, as a hand-over sent then would be.
 struct DuringExit {
     static inline HWND resident;
-    static inline bool marked = true;
+    static inline bool tagged = true;
     static inline LRESULT answer = 0;
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message != WM_APP) return DefWindowProcA(window, message, wParam, lParam);
-        marked = GetPropA(resident, "TivornResident") != nullptr;
+        tagged = GetPropA(resident, "TivornResident") != nullptr;
         COPYDATASTRUCT data = {0, 0, nullptr};
         answer = SendMessageA(resident, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
         return 0;
     }
 };
 
-TEST_F(ResidentWindowTest, AnExitingCopyDropsItsMarkTakesNothingAndHoldsTheStartLockToItsEnd) {
-    app_.shell().resident = DuringExit::resident = window_;
+TEST_F(ResidentWindowTest, AnExitingCopyDropsItsTagTakesNothingAndHoldsTheStartLockToItsEnd) {
+    app_.state().resident = DuringExit::resident = window_;
     HWND probe = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     SetWindowLongPtrA(probe, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DuringExit::Proc));
     PostMessageA(window_, WM_COMMAND, IDM_EXIT, 0);
     PostMessageA(probe, WM_APP, 0, 0);
     EXPECT_EQ(app_.RunMessageLoop(), 0);
-    EXPECT_FALSE(DuringExit::marked);
+    EXPECT_FALSE(DuringExit::tagged);
     EXPECT_EQ(DuringExit::answer, 1);  // not taken: the start runs as the new copy
     EXPECT_FALSE(IsWindow(window_));
     std::thread([] {
@@ -83,7 +83,7 @@ TEST_F(ResidentWindowTest, AnExitingCopyDropsItsMarkTakesNothingAndHoldsTheStart
 }
 
 TEST_F(ResidentWindowTest, DialogKeysReachTheAboutViewOnlyWhileItShows) {
-    app_.shell().resident = window_;
+    app_.state().resident = window_;
     // The resident window never takes dialog keys: it is not among the
     // modeless windows, and hidden.
     PostMessageA(GetDlgItem(window_, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
@@ -96,15 +96,15 @@ TEST_F(ResidentWindowTest, DialogKeysReachTheAboutViewOnlyWhileItShows) {
     PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
     RunLoopOnce();
     EXPECT_FALSE(IsWindow(about));
-    EXPECT_TRUE(ShellIdle(app_.shell()));
+    EXPECT_TRUE(ApplicationIdle(app_.state()));
 }
 
 // The exit lets go of what the system holds for the program at once, and
 // destroys the windows (the best settings dialog first) only once the loop
 // has ended: a handler under way never has its dialog destroyed under it.
 TEST_F(ResidentWindowTest, TheExitReleasesTheIconHookAndMenuAtOnceAndTheWindowsAfterTheLoop) {
-    app_.shell().resident = window_;
-    HWND dialog = CreateDialogParamA(app_.shell().instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_,
+    app_.state().resident = window_;
+    HWND dialog = CreateDialogParamA(app_.state().instance, MAKEINTRESOURCEA(IDD_BEST_NAME), window_,
                                      [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR { return message == WM_INITDIALOG; },
                                      0);
     ASSERT_NE(dialog, nullptr);
@@ -112,7 +112,7 @@ TEST_F(ResidentWindowTest, TheExitReleasesTheIconHookAndMenuAtOnceAndTheWindowsA
     SendMessageA(window_, WM_COMMAND, IDM_VERSION, 0);
     HWND about = app_.about().window();
     ASSERT_NE(about, nullptr);
-    app_.tray().UpdateIcon(kTrayAdd, nullptr);
+    app_.tray().UpdateIcon(TrayKind::Add, nullptr);
     NOTIFYICONDATAA probe = {};
     probe.cbSize = sizeof probe;
     probe.hWnd = window_;
@@ -120,18 +120,18 @@ TEST_F(ResidentWindowTest, TheExitReleasesTheIconHookAndMenuAtOnceAndTheWindowsA
     probe.uFlags = NIF_TIP;
     lstrcpyA(probe.szTip, "probe");
     ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &probe));
-    app_.shell().hook.reset(SetWindowsHookExA(WH_KEYBOARD_LL, [](int code, WPARAM w, LPARAM l) {
+    app_.state().hook.reset(SetWindowsHookExA(WH_KEYBOARD_LL, [](int code, WPARAM w, LPARAM l) {
         return CallNextHookEx(nullptr, code, w, l);
     }, GetModuleHandleA(nullptr), 0));
-    ASSERT_NE(app_.shell().hook.get(), nullptr);
-    HHOOK hook = app_.shell().hook.get();
+    ASSERT_NE(app_.state().hook.get(), nullptr);
+    HHOOK hook = app_.state().hook.get();
 
     app_.RequestExit(ExitReason::FatalError);
     app_.RequestExit(ExitReason::SessionEnd);  // only the first counts
     EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &probe));
-    EXPECT_EQ(app_.shell().hook.get(), nullptr);
+    EXPECT_EQ(app_.state().hook.get(), nullptr);
     EXPECT_FALSE(UnhookWindowsHookEx(hook));  // already removed
-    EXPECT_EQ(app_.shell().popupMenu, nullptr);
+    EXPECT_EQ(app_.state().popupMenu, nullptr);
     EXPECT_TRUE(IsWindow(dialog));
     EXPECT_TRUE(IsWindow(about));
     EXPECT_TRUE(IsWindow(window_));
@@ -139,8 +139,8 @@ TEST_F(ResidentWindowTest, TheExitReleasesTheIconHookAndMenuAtOnceAndTheWindowsA
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_FALSE(IsWindow(about));
     EXPECT_FALSE(IsWindow(window_));
-    EXPECT_EQ(app_.shell().bestDialog, nullptr);
-    EXPECT_TRUE(ShellIdle(app_.shell()));
+    EXPECT_EQ(app_.state().bestDialog, nullptr);
+    EXPECT_TRUE(ApplicationIdle(app_.state()));
 }
 
 // Whoever changes the stored settings, the keys follow: new hotkeys install
@@ -150,15 +150,15 @@ TEST_F(ResidentWindowTest, TheExitReleasesTheIconHookAndMenuAtOnceAndTheWindowsA
 TEST_F(ResidentWindowTest, TheHookAndTheMediaKeysFollowTheStoredSettings) {
     Store &store = app_.store();
     ASSERT_TRUE(store.SetHotkeys(0x0227, 0));
-    EXPECT_EQ(app_.shell().hook.get(), nullptr);
+    EXPECT_EQ(app_.state().hook.get(), nullptr);
     EXPECT_FALSE(program_key::Exists(program_key::Key(), "Hook"));
 
-    ASSERT_TRUE(InstallHotkeyHook(app_.shell(), store, HookFailure::GoesOn));
+    ASSERT_TRUE(InstallHotkeyHook(app_.state(), store, HookFailure::GoesOn));
     program_key::Delete(program_key::Key(), "Hook");
     ASSERT_TRUE(store.SetHotkeys(0x0228, 0));
-    EXPECT_NE(app_.shell().hook.get(), nullptr);
+    EXPECT_NE(app_.state().hook.get(), nullptr);
     EXPECT_TRUE(program_key::Exists(program_key::Key(), "Hook"));  // the new hook's
-    RemoveHotkeyHook(app_.shell());
+    RemoveHotkeyHook(app_.state());
 
     app_.mediaKeys().Use(MediaKeySetting::On);
     app_.mediaKeys().PlaybackStarted();

@@ -21,7 +21,7 @@ protected:
         App().store().UseSettings(nullptr, 0);
     }
     void TearDown() override {
-        RemoveHotkeyHook(App().shell());
+        RemoveHotkeyHook(App().state());
         program_key::Clear();
     }
 
@@ -38,16 +38,16 @@ TEST_F(StartupTest, StartUpClearsRepeatOneAndInstallsTheHookOnRequest) {
     ASSERT_EQ(App().store().LoadSettings(), LoadResult::Ready);
     ASSERT_EQ(RunStartupLoad(App()), 1);
     EXPECT_EQ(App().store().option(Option::RepeatOne), 0);
-    EXPECT_TRUE(App().store().option(Option::AltCheckIcons));
-    EXPECT_EQ(App().store().settings().hotkey(kHotkeyNext), 0x0227u);
-    EXPECT_EQ(App().store().settings().hotkey(kHotkeyMenu), 0x0624u);
-    EXPECT_EQ(App().shell().hook.get(), nullptr);
+    EXPECT_TRUE(App().store().option(Option::AltMarkIcons));
+    EXPECT_EQ(App().store().settings().hotkey(HotkeyIndex::Next), 0x0227u);
+    EXPECT_EQ(App().store().settings().hotkey(HotkeyIndex::Menu), 0x0624u);
+    EXPECT_EQ(App().state().hook.get(), nullptr);
     EXPECT_FALSE(program_key::Exists(program_key::Key(), "Hook"));
 
     program_key::WriteSettings(program_key::Settings(0x01));
     ASSERT_EQ(App().store().LoadSettings(), LoadResult::Ready);
     ASSERT_EQ(RunStartupLoad(App()), 1);
-    ASSERT_NE(App().shell().hook.get(), nullptr);
+    ASSERT_NE(App().state().hook.get(), nullptr);
     std::string hook;
     DWORD type = 0;
     ASSERT_TRUE(program_key::ReadRaw(program_key::Key(), "Hook", &hook, &type));

@@ -16,7 +16,7 @@
 #include "shell/application.h"
 #include "shell/output_menu.h"
 #include "shell/popup_menu.h"
-#include "shell/shell_state.h"
+#include "shell/application_state.h"
 #include "store/store.h"
 #include "testing/store_fixture.h"
 #include "testing/win_test_support.h"
@@ -29,18 +29,18 @@ class TrayMenuTest : public ProgramKeyFixture {
 protected:
     void SetUp() override {
         ProgramKeyFixture::SetUp();
-        app_.shell().resident = app_.CreateResidentWindow();
-        ASSERT_NE(app_.shell().resident, nullptr);
-        LoadPopupMenu(app_.shell());
-        tray_ = GetSubMenu(app_.shell().popupMenu, 0);
+        app_.state().resident = app_.CreateResidentWindow();
+        ASSERT_NE(app_.state().resident, nullptr);
+        LoadPopupMenu(app_.state());
+        tray_ = GetSubMenu(app_.state().popupMenu, 0);
         ASSERT_NE(tray_, nullptr);
         ASSERT_TRUE(app_.store().UseDataFolder(data_.path().c_str()));
         app_.player().SetCurrentBestName(nullptr);
     }
     void TearDown() override {
-        app_.tray().UpdateIcon(kTrayRemove, nullptr);
-        UnloadPopupMenu(app_.shell());
-        DestroyWindow(app_.shell().resident);
+        app_.tray().UpdateIcon(TrayKind::Remove, nullptr);
+        UnloadPopupMenu(app_.state());
+        DestroyWindow(app_.state().resident);
         PumpMessages();
         app_.tray().FreeBestNames();
         app_.player().SetCurrentBestName(nullptr);
@@ -70,7 +70,7 @@ protected:
     }
 
     bool Grayed(UINT command) {
-        return (GetMenuState(app_.shell().popupMenu, command, MF_BYCOMMAND) & MF_GRAYED) != 0;
+        return (GetMenuState(app_.state().popupMenu, command, MF_BYCOMMAND) & MF_GRAYED) != 0;
     }
 
     // Sends an output command as the menu does while a user answers the
@@ -88,12 +88,12 @@ protected:
             });
             if (!dialog) return;
             asked = true;
-            EXPECT_FALSE(ShellIdle(app_.shell()));
+            EXPECT_FALSE(ApplicationIdle(app_.state()));
             HWND name = GetDlgItem(dialog, cmb13) ? GetDlgItem(dialog, cmb13) : GetDlgItem(dialog, edt1);
             SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
             PressButton(dialog, file.empty() ? IDCANCEL : IDOK);
         });
-        SendMessageA(app_.shell().resident, WM_COMMAND, command, 0);
+        SendMessageA(app_.state().resident, WM_COMMAND, command, 0);
         ended = true;
         JoinAnswering(user);
         return asked;
@@ -110,7 +110,7 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
     names[7] = "ソース";  // a name with a 0x5C trail byte
     WriteBests(Named(names));
     app_.player().SetCurrentBestName("Best 9");
-    ASSERT_EQ(app_.tray().BuildBestMenu(kRebuildBestMenu), 1);
+    ASSERT_EQ(app_.tray().BuildBestMenu(BestMenuMode::Rebuild), 1);
 
     const int staticItems = 15;
     ASSERT_EQ(GetMenuItemCount(tray_), 11 + staticItems);
@@ -130,7 +130,7 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
         ASSERT_TRUE(GetMenuItemInfoA(tray_, i, TRUE, &item));
         EXPECT_EQ(item.wID, static_cast<UINT>(IDM_BEST_FIRST + i));
         EXPECT_TRUE(item.fType & MFT_RADIOCHECK);
-        EXPECT_EQ(item.hbmpChecked, app_.shell().checkBitmap.Get());
+        EXPECT_EQ(item.hbmpChecked, app_.state().checkBitmap.Get());
         EXPECT_EQ(item.hbmpUnchecked, nullptr);
     }
     EXPECT_EQ(CheckedPositions(), std::vector<int>{9});
@@ -140,7 +140,7 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
     // the old items rather than adding to them.
     names.resize(10);
     WriteBests(Named(names));
-    ASSERT_EQ(app_.tray().BuildBestMenu(kRebuildBestMenu), 1);
+    ASSERT_EQ(app_.tray().BuildBestMenu(BestMenuMode::Rebuild), 1);
     EXPECT_EQ(GetMenuItemCount(tray_), 10 + staticItems);
     EXPECT_EQ(Label(9), "1&0 Best 9");
     EXPECT_EQ(CheckedPositions(), std::vector<int>{9});
@@ -149,46 +149,46 @@ TEST_F(TrayMenuTest, TenBestsGetTheDigitMnemonicsAndTheCurrentOneIsChecked) {
 TEST_F(TrayMenuTest, TheCheckFollowsTheExactNameOnly) {
     WriteBests(Named({"Jazz", "jazz", "Jazz "}));
     app_.player().SetCurrentBestName("jazz");
-    app_.tray().BuildBestMenu(kRebuildBestMenu);
+    app_.tray().BuildBestMenu(BestMenuMode::Rebuild);
     EXPECT_EQ(CheckedPositions(), std::vector<int>{1});
 
-    // Mode 1 only moves the mark; it does not read the file.
+    // Mode 1 only moves the check; it does not read the file.
     WriteBests(Named({"Other"}));
     app_.player().SetCurrentBestName("Jazz");
-    ASSERT_EQ(app_.tray().BuildBestMenu(kMarkCurrentBest), 1);
+    ASSERT_EQ(app_.tray().BuildBestMenu(BestMenuMode::MoveCheck), 1);
     EXPECT_EQ(CheckedPositions(), std::vector<int>{0});
     EXPECT_EQ(Label(0), "&1 Jazz");
     app_.player().SetCurrentBestName("JAZZ");
-    app_.tray().BuildBestMenu(kMarkCurrentBest);
+    app_.tray().BuildBestMenu(BestMenuMode::MoveCheck);
     EXPECT_EQ(CheckedPositions(), std::vector<int>{});
 
     // The random and repeat items' checks are not best items.
-    CheckMenuItem(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND | MF_CHECKED);
+    CheckMenuItem(app_.state().popupMenu, IDM_RANDOM, MF_BYCOMMAND | MF_CHECKED);
     app_.player().SetCurrentBestName(nullptr);
-    app_.tray().BuildBestMenu(kMarkCurrentBest);
-    EXPECT_TRUE(GetMenuState(app_.shell().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
+    app_.tray().BuildBestMenu(BestMenuMode::MoveCheck);
+    EXPECT_TRUE(GetMenuState(app_.state().popupMenu, IDM_RANDOM, MF_BYCOMMAND) & MF_CHECKED);
 }
 
 TEST_F(TrayMenuTest, AnUnreadableFileLeavesNoBestsInMenuOrList) {
     WriteBests(Named({"A", "B"}));
-    app_.tray().BuildBestMenu(kRebuildBestMenu);
+    app_.tray().BuildBestMenu(BestMenuMode::Rebuild);
     ASSERT_EQ(app_.tray().BestMenuItemCount(), 2);
     DeleteFileA(app_.store().bestFile());
-    ASSERT_EQ(app_.tray().BuildBestMenu(kRebuildBestMenu), 1);
+    ASSERT_EQ(app_.tray().BuildBestMenu(BestMenuMode::Rebuild), 1);
     EXPECT_EQ(app_.tray().BestMenuItemCount(), 0);
     EXPECT_TRUE(app_.tray().BestNames().empty());
     EXPECT_EQ(GetMenuItemID(tray_, 1), static_cast<UINT>(IDM_BEST_SETTINGS));
     // A best command that no item stands for is refused.
-    SendMessageA(app_.shell().resident, WM_COMMAND, IDM_BEST_FIRST, 0);
+    SendMessageA(app_.state().resident, WM_COMMAND, IDM_BEST_FIRST, 0);
     EXPECT_EQ(app_.player().CurrentBestName(), nullptr);
 
-    UnloadPopupMenu(app_.shell());
-    EXPECT_EQ(app_.tray().BuildBestMenu(kRebuildBestMenu), 0);
+    UnloadPopupMenu(app_.state());
+    EXPECT_EQ(app_.tray().BuildBestMenu(BestMenuMode::Rebuild), 0);
 }
 
 TEST_F(TrayMenuTest, PlayItemsFollowThePlayingState) {
     WriteBests(Named({"A"}));
-    app_.tray().BuildBestMenu(kRebuildBestMenu);  // the items are found by command wherever they moved
+    app_.tray().BuildBestMenu(BestMenuMode::Rebuild);  // the items are found by command wherever they moved
     app_.tray().SetPlayMenuState(1);
     EXPECT_TRUE(Grayed(IDM_PLAY));
     EXPECT_FALSE(Grayed(IDM_STOP));
@@ -200,10 +200,10 @@ TEST_F(TrayMenuTest, PlayItemsFollowThePlayingState) {
     EXPECT_FALSE(Grayed(IDM_NEXT));
 
     // The option checks follow the settings, whoever changes them.
-    auto checked = [&](UINT id) { return (GetMenuState(app_.shell().popupMenu, id, MF_BYCOMMAND) & MF_CHECKED) != 0; };
+    auto checked = [&](UINT id) { return (GetMenuState(app_.state().popupMenu, id, MF_BYCOMMAND) & MF_CHECKED) != 0; };
     app_.store().SetOption(Option::RepeatOne, 1);
     EXPECT_TRUE(checked(IDM_REPEAT_ONE));
-    SendMessageA(app_.shell().resident, WM_COMMAND, IDM_REPEAT_ONE, 0);
+    SendMessageA(app_.state().resident, WM_COMMAND, IDM_REPEAT_ONE, 0);
     EXPECT_FALSE(checked(IDM_REPEAT_ONE));
     EXPECT_FALSE(app_.store().option(Option::RepeatOne));
 }
@@ -241,11 +241,11 @@ TEST_F(TrayMenuTest, TheOutputSubmenuChecksWhereTheMusicGoes) {
     EXPECT_EQ(items(), (std::vector<std::string>{"MIDIマッパー", "* 内蔵シンセサイザー", "", "SoundFont を選ぶ…"}));
 
     program_key::WriteString(engineKey, "Output", log);
-    SendMessageA(app_.shell().resident, WM_COMMAND, IDM_OUTPUT_LOG, 0);  // already the output: nothing changes
+    SendMessageA(app_.state().resident, WM_COMMAND, IDM_OUTPUT_LOG, 0);  // already the output: nothing changes
     std::string stored;
     ASSERT_TRUE(program_key::ReadRaw(engineKey, "Output", &stored));
     EXPECT_EQ(stored, log + '\0');
-    SendMessageA(app_.shell().resident, WM_COMMAND, IDM_OUTPUT_MAPPER, 0);
+    SendMessageA(app_.state().resident, WM_COMMAND, IDM_OUTPUT_MAPPER, 0);
     ASSERT_TRUE(program_key::ReadRaw(engineKey, "Output", &stored));
     EXPECT_EQ(stored, std::string(1, '\0'));
     BuildOutputMenu(tray_, app_.store());
@@ -255,7 +255,7 @@ TEST_F(TrayMenuTest, TheOutputSubmenuChecksWhereTheMusicGoes) {
 
 TEST_F(TrayMenuTest, TheSynthesizerPlaysTheSoundFontLastPlayedOrOneThatIsPicked) {
     const char *engineKey = program_key::EngineKey();
-    HWND resident = app_.shell().resident;
+    HWND resident = app_.state().resident;
     auto stored = [engineKey](const char *name) {
         std::string value;
         return program_key::ReadRaw(engineKey, name, &value) ? std::string(value.c_str()) : "(missing)";
@@ -291,35 +291,35 @@ TEST_F(TrayMenuTest, TheSynthesizerPlaysTheSoundFontLastPlayedOrOneThatIsPicked)
 }
 
 TEST_F(TrayMenuTest, IconAlternatesAndTheTipShowsTheFileName) {
-    app_.tray().UpdateIcon(kTrayAdd, nullptr);
+    app_.tray().UpdateIcon(TrayKind::Add, nullptr);
     EXPECT_STREQ(app_.tray().TipText(), "Tivorn");
     EXPECT_EQ(app_.tray().ImageShown(), 0);
-    app_.tray().UpdateIcon(kTrayStill, nullptr);
+    app_.tray().UpdateIcon(TrayKind::Still, nullptr);
     std::vector<int> shown;
     for (int kind : {4, 4, 3, 4, 7, -1}) {  // 7 and -1 are no kinds: nothing
-        app_.tray().UpdateIcon(kind, nullptr);
+        app_.tray().UpdateIcon(static_cast<TrayKind>(kind), nullptr);
         shown.push_back(app_.tray().ImageShown());
     }
     EXPECT_EQ(shown, (std::vector<int>{1, 0, 0, 1, 1, 1}));
 
-    app_.tray().UpdateIcon(kTrayTip, "C:\\MIDI\\ソ\\曲.mid");
+    app_.tray().UpdateIcon(TrayKind::Tip, "C:\\MIDI\\ソ\\曲.mid");
     EXPECT_STREQ(app_.tray().TipText(), "曲.mid");
     std::string longName;
     for (int i = 0; i < 40; ++i) longName += "ソ";
-    app_.tray().UpdateIcon(kTrayTip, ("C:\\MIDI\\" + longName).c_str());
+    app_.tray().UpdateIcon(TrayKind::Tip, ("C:\\MIDI\\" + longName).c_str());
     std::string tip = app_.tray().TipText();
     EXPECT_LE(tip.size(), 63u);
     EXPECT_EQ(tip.substr(tip.size() - 3), "...");
     EXPECT_EQ(tip.substr(0, tip.size() - 3), longName.substr(0, tip.size() - 3));
     EXPECT_EQ((tip.size() - 3) % 2, 0u);  // whole characters only
-    app_.tray().UpdateIcon(kTrayTip, nullptr);
+    app_.tray().UpdateIcon(TrayKind::Tip, nullptr);
     EXPECT_STREQ(app_.tray().TipText(), "Tivorn");
 
     // The taskbar came back: the icon is added again with image A.
-    app_.tray().UpdateIcon(kTrayAlternate, nullptr);
-    app_.tray().UpdateIcon(kTrayTip, "C:\\a.mid");
-    app_.shell().taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-    SendMessageA(app_.shell().resident, app_.shell().taskbarCreated, 0, 0);
+    app_.tray().UpdateIcon(TrayKind::Alternate, nullptr);
+    app_.tray().UpdateIcon(TrayKind::Tip, "C:\\a.mid");
+    app_.state().taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    SendMessageA(app_.state().resident, app_.state().taskbarCreated, 0, 0);
     EXPECT_EQ(app_.tray().ImageShown(), 0);
     EXPECT_STREQ(app_.tray().TipText(), "Tivorn");
 

@@ -326,7 +326,7 @@ TEST_F(BestFileTest, DataFolderIsStoredWhenTheProgramsFolderIsChosen) {
     ASSERT_EQ(store_.LoadDataFolder(), store::Resolution::Resolved);
     EXPECT_EQ(std::string(store_.dataFolder()), data_.path());
     EXPECT_EQ(std::string(store_.bestFile()), data_.Join("KORVEL.dat"));
-    EXPECT_EQ(std::string(store_.settingsFile()), data_.Join("KORVEL.ini"));
+    EXPECT_EQ(std::string(store_.albumFile()), data_.Join("KORVEL.ini"));
 
     DeleteFileA(data_.Join("KORVEL.dat").c_str());
     ASSERT_EQ(store_.LoadDataFolder(), store::Resolution::Resolved);

@@ -34,7 +34,7 @@ TEST(DataFolder, DataPathCountsOnlyWhenItHoldsOneOfTheFiles) {
     files.existing = {"D:\\Data\\KORVEL.ini"};
     ASSERT_EQ(kResolved, store::ResolveDataFolder("D:\\Data", kModule, files.Query(), &folder));
     EXPECT_EQ(folder.folder, "D:\\Data");
-    EXPECT_EQ(folder.settingsFile, "D:\\Data\\KORVEL.ini");
+    EXPECT_EQ(folder.albumFile, "D:\\Data\\KORVEL.ini");
     EXPECT_EQ(folder.bestFile, "D:\\Data\\KORVEL.dat");
     EXPECT_FALSE(folder.rewriteDataPath);
 
@@ -102,7 +102,7 @@ TEST(DataFolder, SeparatorsAreFoundAsCharactersAndPathsStayBounded) {
     files.existing = {"D:\\KORVEL.ini", "E:\\\x83\x5c\\KORVEL.dat", "E:\\\x83\x5c\\KORVEL.ini"};
     ASSERT_EQ(kResolved, store::ResolveDataFolder("D:\\", kModule, files.Query(), &folder));
     EXPECT_EQ(folder.folder, "D:");
-    EXPECT_EQ(folder.settingsFile, "D:\\KORVEL.ini");
+    EXPECT_EQ(folder.albumFile, "D:\\KORVEL.ini");
     ASSERT_EQ(kResolved, store::ResolveDataFolder("E:\\\x83\x5c", kModule, files.Query(), &folder));
     EXPECT_EQ(folder.folder, "E:\\\x83\x5c");
 
@@ -131,7 +131,7 @@ TEST(DataFolder, SeparatorsAreFoundAsCharactersAndPathsStayBounded) {
 TEST(DataFolder, AChosenFolderIsFormedAsStoredOrRefused) {
     DataFolder folder;
     ASSERT_TRUE(store::FormDataFolder("D:\\", &folder));  // a drive root as the picker gives it
-    EXPECT_EQ(folder.settingsFile, "D:\\KORVEL.ini");
+    EXPECT_EQ(folder.albumFile, "D:\\KORVEL.ini");
     ASSERT_TRUE(store::FormDataFolder("E:\\\x83\x5c", &folder));  // ends in a 0x5C trail byte
     EXPECT_EQ(folder.bestFile, "E:\\\x83\x5c\\KORVEL.dat");
     // Paths that would not fit are refused rather than cut.
@@ -230,7 +230,7 @@ TEST(DataFolder, NoFailingStepOfTheMoveOrOfItsUndoLosesAFile) {
                         EXPECT_EQ(disk.files, before);
                     } else if (result == store::DataMove::Moved) {
                         EXPECT_FALSE(refuse);
-                        EXPECT_EQ(disk.files[to.settingsFile] + disk.files[to.bestFile], "namesbests");
+                        EXPECT_EQ(disk.files[to.albumFile] + disk.files[to.bestFile], "namesbests");
                     } else {
                         // Only a failing step of the undo leaves it partial:
                         // what is not back in its place is in the target
@@ -271,7 +271,7 @@ TEST(DataFolder, ALookThatGoesUnansweredNeverHidesWhereTheBestsAre) {
             once.copies = copies;
             once.blind = {turn};
             EXPECT_EQ(store::MoveDataFiles(from, to, &once, [] { return true; }), store::DataMove::Moved);
-            EXPECT_EQ(once.files[to.settingsFile] + once.files[to.bestFile], "namesbests");
+            EXPECT_EQ(once.files[to.albumFile] + once.files[to.bestFile], "namesbests");
             EXPECT_EQ(once.files.count(from.bestFile), 0u);
 
             // The target out of sight from here on: the folder that becomes the

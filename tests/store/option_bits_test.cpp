@@ -44,12 +44,12 @@ TEST(OptionBits, SettingTouchesOnlyItsBitAndReturnsTheValue) {
 
 TEST(OptionBits, HotkeyFieldsAreLittleEndianAndZeroMeansUnset) {
     unsigned char block[kSettingsSize] = {};
-    EXPECT_EQ(HotkeyField(block, 0), 0u);
-    SetHotkeyField(block, 1, 0x0671);  // Ctrl+Alt+F2
+    EXPECT_EQ(HotkeyField(block, HotkeyIndex::Next), 0u);
+    SetHotkeyField(block, HotkeyIndex::Menu, 0x0671);  // Ctrl+Alt+F2
     EXPECT_EQ(block[2], 0x71);
     EXPECT_EQ(block[3], 0x06);
-    EXPECT_EQ(HotkeyField(block, 1), 0x0671u);
-    EXPECT_EQ(HotkeyField(block, 0), 0u);
+    EXPECT_EQ(HotkeyField(block, HotkeyIndex::Menu), 0x0671u);
+    EXPECT_EQ(HotkeyField(block, HotkeyIndex::Next), 0u);
 }
 
 TEST(OptionBits, StoredValueFitsWhenNotLongerThanTheBlock) {

@@ -1,4 +1,4 @@
-// The settings block in the registry, and album names in the settings file.
+// The settings block in the registry, and album names in the album file.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -96,7 +96,7 @@ TEST_F(StoreFixture, AlbumNamesOfEveryFolderReadBackAndARefusedWriteChangesNothi
     const std::pair<const char *, const char *> named[] = {
         {"D:\\M\\a=b", "イコール"}, {"D:\\M\\x ", "空白"}, {"D:\\M\\ポ=", "ポ"}};
     for (const auto &[folder, name] : named) ASSERT_TRUE(store_.WriteAlbumName(folder, name)) << folder;
-    ASSERT_TRUE(WritePrivateProfileStringA("AlbumName", "D:\\M\\old", "前の名前", store_.settingsFile()));
+    ASSERT_TRUE(WritePrivateProfileStringA("AlbumName", "D:\\M\\old", "前の名前", store_.albumFile()));
     AlbumNames names = AlbumNames::Read(store_);
     for (const auto &[folder, name] : named)
         EXPECT_TRUE(store_.ReadAlbumName(folder) == name && names.For(folder) == name) << folder;
@@ -106,7 +106,7 @@ TEST_F(StoreFixture, AlbumNamesOfEveryFolderReadBackAndARefusedWriteChangesNothi
     EXPECT_EQ(store_.ReadAlbumName("D:\\M\\a=b"), "");
 
     // Another program holds the file for longer than a write waits.
-    HANDLE holder = CreateFileA(store_.settingsFile(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE holder = CreateFileA(store_.albumFile(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_FALSE(store_.WriteAlbumName("D:\\M\\old", "新しい名前"));
     EXPECT_FALSE(store_.DeleteAlbumName("D:\\M\\x "));
     CloseHandle(holder);

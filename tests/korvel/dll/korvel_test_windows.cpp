@@ -17,7 +17,7 @@ RecordingWindow::RecordingWindow(const char *title, bool resident) {
     window_ = CreateWindowExA(0, windowClass.lpszClassName, title, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
                               nullptr, nullptr, windowClass.hInstance, this);
     EXPECT_NE(window_, nullptr);
-    if (resident) SetPropA(window_, TIVORN_RESIDENT_PROP, TIVORN_MARK_RUNNING_COPY);
+    if (resident) SetPropA(window_, TIVORN_RESIDENT_PROP, TIVORN_TAG_RUNNING_COPY);
 }
 
 bool RecordingWindow::HasKey(WPARAM key) const {

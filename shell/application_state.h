@@ -1,7 +1,7 @@
 // The resident window's state: one record, owned by the application object
-// and read by the parts of the shell it lends it to.
-#ifndef TIVORN_SHELL_SHELL_STATE_H
-#define TIVORN_SHELL_SHELL_STATE_H
+// and read by the parts of the application it lends it to.
+#ifndef TIVORN_SHELL_APPLICATION_STATE_H
+#define TIVORN_SHELL_APPLICATION_STATE_H
 
 #include <windows.h>
 
@@ -36,18 +36,18 @@ constexpr int kMenuBitmapCount = 9;
 
 // The tray menu with its pictures and the hotkey hook belong to the record:
 // they go with it, if the exit has not released them before.
-struct ShellState {
-    ShellState() = default;
-    ~ShellState();
-    ShellState(const ShellState &) = delete;
-    ShellState &operator=(const ShellState &) = delete;
+struct ApplicationState {
+    ApplicationState() = default;
+    ~ApplicationState();
+    ApplicationState(const ApplicationState &) = delete;
+    ApplicationState &operator=(const ApplicationState &) = delete;
 
     HINSTANCE instance;
     HWND resident;                   // null until CreateDialog returned
     UINT taskbarCreated;             // the registered "TaskbarCreated" message
     HMENU popupMenu;                 // IDR_POPUP_MENU; popup 0 is the tray menu
     MenuBitmap menuBitmaps[kMenuBitmapCount];
-    GdiObject<HBITMAP> checkBitmap;  // IDB_CHECK, the best menu's check mark
+    GdiObject<HBITMAP> checkBitmap;  // IDB_CHECK, the best menu's check
     ModelessWindows modeless;        // the About view and the best settings dialog while open
     HWND bestDialog;                 // the best settings dialog while it is open
     bool closingBestSettings;        // its result is being applied
@@ -55,12 +55,12 @@ struct ShellState {
     UniqueHook hook;                 // the hotkey hook, null when none
 };
 
-// The shell's modes, worked out from the windows open now rather than kept.
+// The application's modes, worked out from the windows open now rather than kept.
 // Idle: no modeless window is open, nor a modal one over the resident
 // window, so the tray menu may open.
-bool ShellIdle(const ShellState &shell);
+bool ApplicationIdle(const ApplicationState &state);
 // The player waits for the best settings dialog to name its best: however
 // it closes, that best is switched to and played (the dialog's own state).
-bool BestSettingsRequired(const ShellState &shell);
+bool BestSettingsRequired(const ApplicationState &state);
 
 #endif
