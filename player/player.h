@@ -20,7 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "player/player_engine.h"
+#include "player/korvel_player_engine.h"
+#include "player/store_player_files.h"
 #include "player/player_host.h"
 #include "player/song_selection.h"
 #include "utils/private_messages.h"
