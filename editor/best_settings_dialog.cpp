@@ -1,6 +1,6 @@
 // The best settings dialog: its creation and message routing, the bitmap
 // buttons, the MIDI folder, the advanced settings, and the way out through
-// OK, Cancel and Close.  The bests themselves: best_settings_bests.cpp.
+// OK, Cancel and Close.  The bests themselves: best_settings_dialog_bests.cpp.
 #include "editor/best_settings_dialog.h"
 
 #include <algorithm>

@@ -11,7 +11,7 @@
 #include "shell/message_loop.h"
 #include "shell/out_of_memory.h"
 #include "shell/popup_menu.h"
-#include "shell/single_instance.h"
+#include "shell/startup_lock.h"
 #include "shell/startup.h"
 #include "store/store.h"
 #include "utils/com.h"

@@ -15,13 +15,13 @@
 #include <optional>
 
 #include "shell/about_view.h"
-#include "shell/best_settings.h"
-#include "shell/help.h"
+#include "shell/application_editor_host.h"
+#include "shell/help_loader.h"
 #include "shell/media_keys.h"
-#include "shell/player_link.h"
+#include "shell/application_player_host.h"
 #include "shell/resident_window.h"
 #include "shell/application_state.h"
-#include "shell/single_instance.h"
+#include "shell/startup_lock.h"
 #include "shell/tray.h"
 #include "store/store.h"
 #include "utils/exit_request.h"

@@ -1,4 +1,4 @@
-#include "shell/best_settings.h"
+#include "shell/application_editor_host.h"
 
 #include "engine/korvel.h"
 #include "player/player.h"

@@ -1,4 +1,4 @@
-#include "shell/player_link.h"
+#include "shell/application_player_host.h"
 
 #include "resources/resource_ids.h"
 

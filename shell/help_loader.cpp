@@ -1,4 +1,4 @@
-#include "shell/help.h"
+#include "shell/help_loader.h"
 
 #include <cstring>
 #include <string>

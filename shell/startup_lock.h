@@ -1,6 +1,6 @@
 // One copy per user session.
-#ifndef TIVORN_SHELL_SINGLE_INSTANCE_H
-#define TIVORN_SHELL_SINGLE_INSTANCE_H
+#ifndef TIVORN_SHELL_STARTUP_LOCK_H
+#define TIVORN_SHELL_STARTUP_LOCK_H
 
 #include <windows.h>
 

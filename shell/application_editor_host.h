@@ -1,8 +1,8 @@
 // The application as the best settings dialog's host: it opens the dialog, keeps
 // it in state.bestDialog and among the message loop's modeless windows
 // while it is open, and applies what closing it asks for.
-#ifndef TIVORN_SHELL_BEST_SETTINGS_H
-#define TIVORN_SHELL_BEST_SETTINGS_H
+#ifndef TIVORN_SHELL_APPLICATION_EDITOR_HOST_H
+#define TIVORN_SHELL_APPLICATION_EDITOR_HOST_H
 
 #include "editor/best_settings_dialog.h"
 #include "shell/application_state.h"

@@ -1,7 +1,7 @@
 // The application as the player's host: the resident window, the tray icon and
 // the tray menu show what the player does.
-#ifndef TIVORN_SHELL_PLAYER_LINK_H
-#define TIVORN_SHELL_PLAYER_LINK_H
+#ifndef TIVORN_SHELL_APPLICATION_PLAYER_HOST_H
+#define TIVORN_SHELL_APPLICATION_PLAYER_HOST_H
 
 #include "player/player.h"
 #include "shell/media_keys.h"

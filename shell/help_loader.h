@@ -1,6 +1,6 @@
 // Help: KORVEL.chm beside the program file, opened with HTML Help.
-#ifndef TIVORN_SHELL_HELP_H
-#define TIVORN_SHELL_HELP_H
+#ifndef TIVORN_SHELL_HELP_LOADER_H
+#define TIVORN_SHELL_HELP_LOADER_H
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "shell/single_instance.h"
+#include "shell/startup_lock.h"
 
 namespace {
 
