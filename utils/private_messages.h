@@ -1,7 +1,8 @@
 // The private window messages of Tivorn.exe, every one in this list so that
 // two of them for the same window can never share a number by accident.
 // Messages to different windows may share one (the player's and the folder
-// tree's never meet).  The engine library keeps its own, to its own windows.
+// tree's never meet).  The engine library's, to its own windows, are in
+// korvel/system/private_messages.h.
 #ifndef TIVORN_UTILS_PRIVATE_MESSAGES_H
 #define TIVORN_UTILS_PRIVATE_MESSAGES_H
 

@@ -17,6 +17,7 @@
 #include "korvel/song/smf_reader.h"
 #include "korvel/system/clock.h"
 #include "korvel/system/module.h"
+#include "korvel/system/private_messages.h"
 #include "utils/handles.h"
 #include "utils/message_box.h"
 
@@ -24,9 +25,6 @@ namespace korvel {
 namespace {
 
 const char kWindowClass[] = "KorvelPlaybackWindow";
-const UINT kSongEndedMessage = WM_APP + 1;
-const UINT kIdleMessage = WM_APP + 2;
-const UINT kFontNoticeMessage = WM_APP + 3;
 
 // Reads the whole file, or says why not.
 PlayError ReadSongFile(const char *path, std::vector<uint8_t> &bytes) {
@@ -94,7 +92,7 @@ void PlaybackState::OpenLogForMarkers() {
 void PlaybackState::TellFontProblem(const OutputSetting &setting, const OpenResult &result) {
     if (!result.fontProblemIsNew) return;
     fontNotice_ = FontNoticeText(setting.soundFontPath, result.fontProblem);
-    if (result.output && !PostMessageA(window_, kFontNoticeMessage, 0, 0)) fontNotice_.clear();
+    if (result.output && !PostMessageA(window_, kMsgFontNotice, 0, 0)) fontNotice_.clear();
 }
 
 void PlaybackState::OnFontNotice() {
@@ -185,7 +183,7 @@ SongExit PlaybackState::JoinThread() {
 void PlaybackState::CloseOutputWhenIdle() {
     closeWhenIdle_ = true;
     if (idlePosted_) return;
-    idlePosted_ = PostMessageA(window_, kIdleMessage, 0, 0) != FALSE;
+    idlePosted_ = PostMessageA(window_, kMsgIdle, 0, 0) != FALSE;
     if (!idlePosted_) CloseOutput();  // a full queue: at once rather than never
 }
 
@@ -238,13 +236,13 @@ LRESULT CALLBACK PlaybackState::WindowProc(HWND window, UINT message, WPARAM wPa
     auto *self = reinterpret_cast<PlaybackState *>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (!self) return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
-    case kSongEndedMessage:
+    case kMsgSongEnded:
         self->OnSongEnded(wParam);
         return 0;
-    case kIdleMessage:
+    case kMsgIdle:
         self->OnIdle();
         return 0;
-    case kFontNoticeMessage:
+    case kMsgFontNotice:
         self->OnFontNotice();
         return 0;
     case WM_POWERBROADCAST:
@@ -284,7 +282,7 @@ bool PlaybackState::StartThread(KorvelEndHandler onEnd, int priority) {
     run->calibration = calibration_;
     run->loop = settings_.loop;
     run->notifyWindow = window_;
-    run->endMessage = kSongEndedMessage;
+    run->endMessage = kMsgSongEnded;
     run->generation = ++generation_;
     run->stopEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     run->setUpEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
@@ -330,7 +328,7 @@ int PlaybackState::Close() {
     StopPlaying();
     bool closed = CloseOutput();
     powerNotice_.Unregister();
-    DestroyWindow(window_);  // and with it a kIdleMessage on its way
+    DestroyWindow(window_);  // and with it a kMsgIdle on its way
     window_ = nullptr;
     idlePosted_ = false;
     song_.reset();

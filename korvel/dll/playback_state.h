@@ -114,7 +114,7 @@ private:
     bool settingsRead_ = false;
     bool reopenOutput_ = false;  // the machine slept: the device may have changed
     bool closeWhenIdle_ = false;  // nothing plays: let the device go unless a song starts first
-    bool idlePosted_ = false;     // kIdleMessage is on its way
+    bool idlePosted_ = false;     // kMsgIdle is on its way
     int lostInARow_ = 0;         // songs given up in a row because the output was lost
     unsigned lostBecause_ = 0;   // the system's result that lost it the last time
 

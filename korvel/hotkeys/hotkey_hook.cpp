@@ -23,6 +23,7 @@
 #include "korvel/hotkeys/hotkey_hook.h"
 #include "korvel/hotkeys/hotkey_filter.h"
 #include "korvel/system/module.h"
+#include "korvel/system/private_messages.h"
 #include "korvel/system/registry_access.h"
 #include "utils/handles.h"
 
@@ -30,8 +31,6 @@ namespace {
 
 constexpr char kRelayClass[] = "KorvelHotkeyRelay";
 constexpr char kHookWindowClass[] = "KorvelHotkeyHook";
-constexpr UINT kRelayCommand = WM_APP + 1;   // wParam: the WM_COPYDATA code
-constexpr UINT kInstallRequest = WM_APP + 2; // to the hook's window; answers the hook
 constexpr UINT_PTR kRereadTimer = 1;
 // Without change notification "Settings" is read again this often.
 constexpr UINT kRereadPeriodMs = 1000;
@@ -130,7 +129,7 @@ void InjectMaskKey() {
 }
 
 void PostCommand(WPARAM code) {
-    if (HWND relay = g_hook.relay.load()) PostMessageA(relay, kRelayCommand, code, 0);
+    if (HWND relay = g_hook.relay.load()) PostMessageA(relay, korvel::kMsgRelayCommand, code, 0);
 }
 
 LRESULT CALLBACK KeyboardHook(int code, WPARAM message, LPARAM data) {
@@ -181,7 +180,7 @@ void Deliver(HWND relay, WPARAM code) {
 }
 
 LRESULT CALLBACK RelayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kRelayCommand) {
+    if (message == korvel::kMsgRelayCommand) {
         Deliver(window, wParam);
         return 0;
     }
@@ -228,7 +227,7 @@ HHOOK InstallOnHookThread() {
 
 LRESULT CALLBACK HookWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case kInstallRequest:
+    case korvel::kMsgInstallRequest:
         return reinterpret_cast<LRESULT>(InstallOnHookThread());
     case WM_TIMER:
         if (wParam == kRereadTimer) RefreshHotkeys();
@@ -288,7 +287,7 @@ HHOOK InstallHotkeyHook(HWND commandTarget, HookHost &host) {
     HWND hookWindow = HookThreadWindow();
     if (!hookWindow) return nullptr;
     // The hook thread never waits on this one, so the call returns at once.
-    return reinterpret_cast<HHOOK>(SendMessageA(hookWindow, kInstallRequest, 0, 0));
+    return reinterpret_cast<HHOOK>(SendMessageA(hookWindow, korvel::kMsgInstallRequest, 0, 0));
 }
 
 }  // namespace korvel
