@@ -75,7 +75,7 @@ void PlaybackState::NoteOpened(const OpenedOutput &opened) {
 
 // The log output takes the song markers from OpenSong on, before any
 // StartSong has opened an output; a device waits for StartSong.
-void PlaybackState::OpenLogForMarkers() {
+void PlaybackState::OpenLogForSongEvents() {
     if (output_) return;
     const OutputSetting &setting = settings_.output;
     if (setting.kind != OutputSetting::Log) return;
@@ -363,7 +363,7 @@ int PlaybackState::OpenSong(const char *path, int readAtOnce) {
     }
     settings_ = korvel::ReadSongSettings();
     settingsRead_ = true;
-    OpenLogForMarkers();
+    OpenLogForSongEvents();
     if (output_) {
         output_->SongEvent("open", path);
         if (!thread_) CloseOutputWhenIdle();  // kept if StartSong follows

@@ -37,7 +37,7 @@ enum class PlayError {
     FileNotPlayable,  // not MIDI, damaged beyond use, too large
     NothingOpened,    // StartSong without a song
     NotInitialised,
-    Output,           // see outputError
+    Output,           // see outputError_
     ThreadFailed,
 };
 
@@ -71,7 +71,7 @@ private:
     HWND CreatePlaybackWindow();
     void Fail(PlayError error) { error_ = error; }
     void NoteOpened(const OpenedOutput &opened);
-    void OpenLogForMarkers();
+    void OpenLogForSongEvents();
     void TellFontProblem(const OutputSetting &setting, const OpenResult &result);
     void OnFontNotice();
     std::unique_ptr<Output> OpenChosenOutput(const OutputSetting &setting, OpenedOutput *opened);
