@@ -73,7 +73,7 @@ void PlaybackState::NoteOpened(const OpenedOutput &opened) {
     if (opened.setting.kind != OutputSetting::Synth) fonts_.Release();
 }
 
-// The log output takes the song markers from OpenSong on, before any
+// The log output takes the song events from OpenSong on, before any
 // StartSong has opened an output; a device waits for StartSong.
 void PlaybackState::OpenLogForSongEvents() {
     if (output_) return;

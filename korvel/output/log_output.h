@@ -1,5 +1,5 @@
 // The log file that stands in for a MIDI device: a line for each message
-// and marker, with its time in microseconds since the song's start.
+// and song event, with its time in microseconds since the song's start.
 #ifndef TIVORN_KORVEL_OUTPUT_LOG_OUTPUT_H
 #define TIVORN_KORVEL_OUTPUT_LOG_OUTPUT_H
 
