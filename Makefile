@@ -63,15 +63,16 @@ test: native-configure configure
 
 # Both trees are built first, as far as the change reaches, so the run
 # skips the fixtures that build them.  Left out: the tests labelled serial
-# (they run Tivorn.exe one at a time, the longest chain of make test) and
-# fuzz (bounded by the clock, not by the change).
+# (they run Tivorn.exe one at a time, the longest chain of make test), fuzz
+# (bounded by the clock, not by the change) and sound (a song recorded
+# through a sound server).
 test-quick: native-configure configure
 	@test -f $(TEST_PREFIX)/.tivorn-ready || \
 		{ scripts/with-wine.sh $(TEST_PREFIX) true >$(BUILD)/wineprefix.log 2>&1 & }
 	cmake --build $(BUILD) -j $(JOBS)
 	cmake --build $(NATIVE) -j $(JOBS)
 	scripts/with-wine.sh $(TEST_PREFIX) ctest --test-dir $(BUILD) --output-on-failure -j $(TEST_JOBS) \
-		-LE '^(serial|fuzz)$$' -FS windows_tree -FS native_tree
+		-LE '^(serial|fuzz|sound)$$' -FS windows_tree -FS native_tree
 
 bench: configure native-configure
 	@scripts/ensure-packages.sh bench
