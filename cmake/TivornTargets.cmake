@@ -241,7 +241,9 @@ function(tivorn_test)
         # One after another they are the longest chain of the run, so CTest
         # starts each as soon as it can, before tests that cost more alone;
         # they are built before the run (tests/CMakeLists.txt).
-        set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK tivorn_registry COST 100)
+        # Labelled, so that make test-quick can leave them out of the edit loop.
+        set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK tivorn_registry COST 100
+                             LABELS serial)
         if(WIN32)
             add_dependencies(tivorn_serial_first ${T_NAME})
         endif()
@@ -286,7 +288,7 @@ function(tivorn_fuzzer)
             COMMAND fuzz/${F_NAME}-run.sh)
         # The longest tests beside the serial ones: started early.
         if(TEST ${F_NAME})
-            set_tests_properties(${F_NAME} PROPERTIES COST ${F_SECONDS})
+            set_tests_properties(${F_NAME} PROPERTIES COST ${F_SECONDS} LABELS fuzz)
         endif()
         return()
     endif()
