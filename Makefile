@@ -2,8 +2,8 @@
 #
 #   make run          build, install into a Wine prefix with demo songs, start
 #   make test         every test (unit, GUI, end-to-end, fuzz) under Wine
-#   make test-quick   the edit loop: every test but fuzzing and the serial ones
-#                     that run the real program
+#   make test-quick   the edit loop: every test but fuzzing, the recorded
+#                     sound and those that run the real program
 #   make build        build/bin/Tivorn.exe and build/bin/KORVEL.dll
 #   make dist         build/dist/Tivorn-<version>-setup.exe, the installer
 #   make bench        performance figures, and their table in build/bench-figures.md
@@ -65,15 +65,16 @@ test: native-configure configure
 # Both trees are built first, as far as the change reaches, so the run
 # skips the fixtures that build them.  Left out: the tests labelled serial
 # (they run Tivorn.exe one at a time, the longest chain of make test), fuzz
-# (bounded by the clock, not by the change) and sound (a song recorded
-# through a sound server).
+# (bounded by the clock, not by the change), sound (a song recorded
+# through a sound server) and program (make run's own test, which starts
+# Tivorn.exe in a prefix of its own).
 test-quick: native-configure configure
 	@test -f $(TEST_PREFIX)/.tivorn-ready || \
 		{ scripts/with-wine.sh $(TEST_PREFIX) true >$(BUILD)/wineprefix.log 2>&1 & }
 	cmake --build $(BUILD) -j $(JOBS)
 	cmake --build $(NATIVE) -j $(JOBS)
 	scripts/with-wine.sh $(TEST_PREFIX) ctest --test-dir $(BUILD) --output-on-failure -j $(TEST_JOBS) \
-		-LE '^(serial|fuzz|sound)$$' -FS windows_tree -FS native_tree
+		-LE '^(serial|fuzz|sound|program)$$' -FS windows_tree -FS native_tree
 
 bench: configure native-configure
 	@scripts/ensure-packages.sh bench
