@@ -188,7 +188,7 @@ function(tivorn_test_code TARGET)
     endif()
 endfunction()
 
-# tivorn_test(NAME name SOURCES ... [LIBS ...] [RESOURCES] [SERIAL] [TIMEOUT s] [SHARDS n])
+# tivorn_test(NAME name SOURCES ... [LIBS ...] [RESOURCES] [SERIAL] [TIMEOUT s])
 # A GoogleTest program run by CTest (under Wine in the Windows tree).
 #   LIBS       the folder libraries under test (tivorn_store, ...): the test
 #              sees what they see, plus the test helpers (tivorn_test_includes)
@@ -205,12 +205,10 @@ endfunction()
 #   OWN_DESKTOP runs on a window station and desktop of its own
 #              (tt::RunOnOwnDesktop): the focus, the clipboard and typed
 #              keys are the program's alone, whatever runs beside it
-#   SHARDS n   runs as n CTest tests side by side (NAME_part0 ...), each a
-#              share of the cases, for a program whose cases mostly wait
 #   PURE       plain C++ built in both trees: the Windows tree's CTest also
 #              runs the native build under the sanitizers, as NAME_sanitized
 function(tivorn_test)
-    cmake_parse_arguments(T "RESOURCES;SERIAL;OWN_MAIN;OWN_DESKTOP;PURE" "NAME;TIMEOUT;SHARDS" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "RESOURCES;SERIAL;OWN_MAIN;OWN_DESKTOP;PURE" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
     if(T_PURE)
         tivorn_native_test(NAME ${T_NAME}_sanitized COMMAND test-bin/${T_NAME})
     endif()
@@ -233,28 +231,12 @@ function(tivorn_test)
         # TIVORN_BIN_DIR by the end-to-end tests.
         tivorn_korvel_beside(${T_NAME})
     endif()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_color=no)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 600)
     endif()
-    set(environment "TIVORN_BIN_DIR=${TIVORN_BIN_DIR};TIVORN_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
-    if(T_SHARDS AND NOT T_SERIAL)
-        # A program whose cases mostly wait (on holds that time out, say) runs
-        # as that many CTest tests side by side, each a share of its cases
-        # (GoogleTest's own sharding), so that it is not the run's longest.
-        math(EXPR last "${T_SHARDS} - 1")
-        foreach(shard RANGE ${last})
-            set(name ${T_NAME}_part${shard})
-            add_test(NAME ${name} COMMAND ${T_NAME} --gtest_color=no)
-            set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
-                ENVIRONMENT "${environment};GTEST_TOTAL_SHARDS=${T_SHARDS};GTEST_SHARD_INDEX=${shard}")
-            if(WIN32)
-                set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED windows_tree)
-            endif()
-        endforeach()
-        return()
-    endif()
-    add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_color=no)
-    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${environment}")
+    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
+        ENVIRONMENT "TIVORN_BIN_DIR=${TIVORN_BIN_DIR};TIVORN_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
     if(T_SERIAL)
         # One after another they are the longest chain of the run, so CTest
         # starts each as soon as it can, before tests that cost more alone;
