@@ -44,27 +44,31 @@ LoadResult Store::LoadSettings() {
     return LoadResult::Ready;
 }
 
-void Store::ReadMediaKeys() {
-    DWORD value = 1;
-    // A value of another type or size reads as missing: the keys stay on.
-    if (ReadValue(ProgramKey(), kValueMediaKeys, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER) != sizeof value)
-        value = 1;
-    settings_.mediaKeys = value != 0;
+namespace {
+
+// The DWORD values beside the settings block ("MediaKeys", "Loop",
+// "SongNotice").  A value of another type or size reads as missing.
+DWORD ReadDwordValue(const char *key, const char *name, DWORD missing) {
+    DWORD value = missing;
+    if (ReadValue(key, name, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER) != sizeof value) value = missing;
+    return value;
 }
 
+void WriteDwordValue(const char *key, const char *name, DWORD value) {
+    WriteValue(key, name, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
+}
+
+}  // namespace
+
+// Missing, the media keys stay on.
+void Store::ReadMediaKeys() { settings_.mediaKeys = ReadDwordValue(ProgramKey(), kValueMediaKeys, 1) != 0; }
+
 void Store::ReadLoopPlay() {
-    DWORD value = kLoopTwiceAndFade;
-    if (ReadValue(ProgramKey(), kValueLoop, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER) != sizeof value)
-        value = kLoopTwiceAndFade;
+    DWORD value = ReadDwordValue(ProgramKey(), kValueLoop, kLoopTwiceAndFade);
     settings_.loopPlay = static_cast<LoopPlayUse>(UsableLoopValue(value));
 }
 
-void Store::ReadSongNotice() {
-    DWORD value = 0;
-    if (ReadValue(ProgramKey(), kValueSongNotice, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER) != sizeof value)
-        value = 0;
-    settings_.songNotice = value != 0;
-}
+void Store::ReadSongNotice() { settings_.songNotice = ReadDwordValue(ProgramKey(), kValueSongNotice, 0) != 0; }
 
 void Store::SaveSettings() {
     WriteValue(ProgramKey(), kValueSettings, settings_.block(), kSettingsSize, REG_BINARY, HKEY_CURRENT_USER);
@@ -92,8 +96,7 @@ bool Store::SetHotkeys(unsigned next, unsigned menu) {
 
 bool Store::SetMediaKeys(bool on) {
     if (on == settings_.mediaKeys) return false;
-    DWORD value = on ? 1 : 0;
-    WriteValue(ProgramKey(), kValueMediaKeys, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
+    WriteDwordValue(ProgramKey(), kValueMediaKeys, on ? 1 : 0);
     settings_.mediaKeys = on;
     Tell(SettingsChange::MediaKeys);
     return true;
@@ -101,8 +104,7 @@ bool Store::SetMediaKeys(bool on) {
 
 bool Store::SetSongNotice(bool on) {
     if (on == settings_.songNotice) return false;
-    DWORD value = on ? 1 : 0;
-    WriteValue(ProgramKey(), kValueSongNotice, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
+    WriteDwordValue(ProgramKey(), kValueSongNotice, on ? 1 : 0);
     settings_.songNotice = on;
     Tell(SettingsChange::SongNotice);
     return true;
@@ -111,8 +113,7 @@ bool Store::SetSongNotice(bool on) {
 // Written at once, as "MediaKeys" is; the engine reads it at the next song.
 bool Store::SetLoopPlay(LoopPlayUse use) {
     if (use == settings_.loopPlay) return false;
-    DWORD value = static_cast<DWORD>(use);
-    WriteValue(ProgramKey(), kValueLoop, &value, sizeof value, REG_DWORD, HKEY_CURRENT_USER);
+    WriteDwordValue(ProgramKey(), kValueLoop, static_cast<DWORD>(use));
     settings_.loopPlay = use;
     Tell(SettingsChange::LoopPlay);
     return true;
