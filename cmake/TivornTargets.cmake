@@ -193,14 +193,23 @@ endfunction()
 #   LIBS       the folder libraries under test (tivorn_store, ...): the test
 #              sees what they see, plus the test helpers (tivorn_test_includes)
 #   RESOURCES  links the program's resources (dialog templates, menus, images)
-#   SERIAL     runs alone: it runs the real program (which has the program's
-#              own registry key), stands in for the running copy, or types
-#              on the one desktop.  The others keep their state under a key
-#              of their own (testing/win_test_support.h), and their resident
-#              windows are never the running copy's (engine/resident_window.h):
-#              they run side by side.  A program that stands in or types,
-#              but needs no real Tivorn.exe, can run side by side on a
-#              desktop of its own instead (tt::RunOnOwnDesktop)
+#   SERIAL     runs the real program (which has the program's own registry
+#              key), stands in for the running copy, or types on the one
+#              desktop: so it runs in a Wine prefix and on a display of its
+#              own (scripts/own-prefix.sh).  The others keep their state
+#              under a key of their own (testing/win_test_support.h), and
+#              their resident windows are never the running copy's
+#              (engine/resident_window.h): they run side by side in the
+#              test prefix.  A program that stands in or types, but needs
+#              no real Tivorn.exe, can run side by side on a desktop of its
+#              own instead (tt::RunOnOwnDesktop)
+#   SHARDS n   a SERIAL program run as n tests, each a share of its cases
+#              in a prefix of its own (GoogleTest's sharding)
+#   QUICK_SHARDS n  for make test-quick, the program runs as n tests side
+#              by side, each a share of its cases (labelled part), where
+#              make test runs it whole (labelled whole): for a program whose
+#              cases mostly wait, where a start of Wine per part costs
+#              make test more processor time than it saves it
 #   OWN_MAIN   the sources bring main(); otherwise gtest_main is linked
 #   OWN_DESKTOP runs on a window station and desktop of its own
 #              (tt::RunOnOwnDesktop): the focus, the clipboard and typed
@@ -208,7 +217,7 @@ endfunction()
 #   PURE       plain C++ built in both trees: the Windows tree's CTest also
 #              runs the native build under the sanitizers, as NAME_sanitized
 function(tivorn_test)
-    cmake_parse_arguments(T "RESOURCES;SERIAL;OWN_MAIN;OWN_DESKTOP;PURE" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "RESOURCES;SERIAL;OWN_MAIN;OWN_DESKTOP;PURE" "NAME;TIMEOUT;SHARDS;QUICK_SHARDS" "SOURCES;LIBS" ${ARGN})
     if(T_PURE)
         tivorn_native_test(NAME ${T_NAME}_sanitized COMMAND test-bin/${T_NAME})
     endif()
@@ -231,25 +240,52 @@ function(tivorn_test)
         # TIVORN_BIN_DIR by the end-to-end tests.
         tivorn_korvel_beside(${T_NAME})
     endif()
-    add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_color=no)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 600)
     endif()
-    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "TIVORN_BIN_DIR=${TIVORN_BIN_DIR};TIVORN_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
-    if(T_SERIAL)
-        # One after another they are the longest chain of the run, so CTest
-        # starts each as soon as it can, before tests that cost more alone;
-        # they are built before the run (tests/CMakeLists.txt).
-        # Labelled, so that make test-quick can leave them out of the edit loop.
-        set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK tivorn_registry COST 100
-                             LABELS serial)
+    set(environment "TIVORN_BIN_DIR=${TIVORN_BIN_DIR};TIVORN_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    if(NOT T_SERIAL OR NOT WIN32)
+        add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_color=no)
+        set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${environment}")
         if(WIN32)
-            add_dependencies(tivorn_serial_first ${T_NAME})
+            set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED windows_tree)
         endif()
-    elseif(WIN32)
-        set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED windows_tree)
+        if(T_QUICK_SHARDS)
+            set_tests_properties(${T_NAME} PROPERTIES LABELS whole)
+            math(EXPR last "${T_QUICK_SHARDS} - 1")
+            foreach(shard RANGE ${last})
+                math(EXPR number "${shard} + 1")
+                add_test(NAME ${T_NAME}_part_${number} COMMAND ${T_NAME} --gtest_color=no)
+                set_tests_properties(${T_NAME}_part_${number} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS part
+                    ENVIRONMENT "${environment};GTEST_TOTAL_SHARDS=${T_QUICK_SHARDS};GTEST_SHARD_INDEX=${shard}")
+                if(WIN32)
+                    set_tests_properties(${T_NAME}_part_${number} PROPERTIES FIXTURES_REQUIRED windows_tree)
+                endif()
+            endforeach()
+        endif()
+        return()
     endif()
+    # They are the longest tests of the run, so CTest starts them first,
+    # and they are built before it (tests/CMakeLists.txt).  Labelled, so that
+    # make test-quick can leave them out of the edit loop.
+    add_dependencies(tivorn_serial_first ${T_NAME})
+    if(NOT T_SHARDS)
+        set(T_SHARDS 1)
+    endif()
+    math(EXPR last "${T_SHARDS} - 1")
+    foreach(shard RANGE ${last})
+        set(test ${T_NAME})
+        set(shard_environment "${environment}")
+        if(T_SHARDS GREATER 1)
+            math(EXPR number "${shard} + 1")
+            set(test ${T_NAME}_${number})
+            list(APPEND shard_environment GTEST_TOTAL_SHARDS=${T_SHARDS} GTEST_SHARD_INDEX=${shard})
+        endif()
+        add_test(NAME ${test} COMMAND ${PROJECT_SOURCE_DIR}/scripts/own-prefix.sh ${test}
+                 ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${T_NAME}> --gtest_color=no)
+        set_tests_properties(${test} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${shard_environment}"
+                             COST 100 LABELS serial)
+    endforeach()
 endfunction()
 
 # tivorn_native_test(NAME name COMMAND path-in-native-tree args...)

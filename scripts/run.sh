@@ -140,10 +140,18 @@ fi
 shot=
 if [[ -n "${headless:-}" ]]; then
     mkdir -p "$build/screenshots"
-    if wine "$build/tools/tivornctl.exe" showmenu >"$state/menu.log" 2>&1 </dev/null &&
-        import -display "$DISPLAY" -window root "$state/run-full.png" 2>/dev/null; then
-        convert "$state/run-full.png" -trim +repage "$build/screenshots/run.png" &&
-            shot="$build/screenshots/run.png"
+    # Open is not yet drawn: on a busy machine the menus' windows show before
+    # their faces, so the picture is taken again until the menu's light face
+    # fills most of it (some 5 s at most).
+    if wine "$build/tools/tivornctl.exe" showmenu >"$state/menu.log" 2>&1 </dev/null; then
+        for _ in $(seq 1 16); do
+            import -display "$DISPLAY" -window root "$state/run-full.png" 2>/dev/null &&
+                convert "$state/run-full.png" -trim +repage "$build/screenshots/run.png" &&
+                shot="$build/screenshots/run.png" || break
+            lit=$(convert "$shot" -colorspace gray -threshold 25% -format '%[fx:mean]' info: 2>/dev/null)
+            awk -v lit="${lit:-0}" 'BEGIN { exit !(lit > 0.5) }' && break
+            sleep 0.3
+        done
     fi
     wine "$build/tools/tivornctl.exe" hidemenu >/dev/null 2>&1 </dev/null || true
 fi

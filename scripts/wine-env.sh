@@ -51,21 +51,28 @@ _tivorn_fonts_reg() {
 }
 
 _tivorn_start_xvfb() {
-    local n
-    for n in $(seq 90 140); do
-        [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-        TIVORN_XVFB_PID=$!
-        local i
-        for i in $(seq 1 100); do
-            [[ -e /tmp/.X11-unix/X$n ]] && break
-            sleep 0.05
-        done
-        export DISPLAY=":$n"
-        return 0
+    # Xvfb picks a free display number itself and says which: runs that
+    # start side by side (own-prefix.sh) never share a server, which the
+    # first to end would take down under the other.
+    local said
+    said=$(mktemp "${TMPDIR:-/tmp}/tivorn-xvfb.XXXXXX") || return 1
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$said" >/dev/null 2>&1 &
+    TIVORN_XVFB_PID=$!
+    local i
+    for i in $(seq 1 200); do
+        [[ -s "$said" && "$(tail -c 1 "$said" | od -An -c | tr -d ' ')" == '\n' ]] && break
+        kill -0 "$TIVORN_XVFB_PID" 2>/dev/null || break
+        sleep 0.05
     done
-    echo "no free X display number for Xvfb" >&2
-    return 1
+    local n
+    n=$(tr -dc 0-9 <"$said")
+    rm -f "$said"
+    if [[ -z "$n" ]]; then
+        echo "Xvfb did not start" >&2
+        return 1
+    fi
+    export DISPLAY=":$n"
+    return 0
 }
 
 _tivorn_prefix_complete() {

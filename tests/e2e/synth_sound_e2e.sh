@@ -183,8 +183,18 @@ retried() {
     done
 }
 
-retried "$scratch/fallback.log" fallback_plays || { echo "FAILED: the tones through waveOut are not as played"; exit 1; }
 retried "$scratch/player.log" plays_as_rendered || { echo "FAILED: the recording does not match the offline render"; exit 1; }
+
+# waveOut counts no underruns (its log says 0 whatever happened), and on a
+# busy machine, as at the start of make test, a tone comes out cut short
+# (so these tones come after the song, which counts its underruns):
+# the tones play again, up to three times in all.  A fault in what is
+# played fails every time.
+for attempt in 1 2 3; do
+    fallback_plays && break
+    [[ $attempt -lt 3 ]] || { echo "FAILED: the tones through waveOut are not as played"; exit 1; }
+    echo "the tones through waveOut were not as played, perhaps on a busy machine: playing again"
+done
 
 # Headphones plugged in: another device becomes the default in mid-song,
 # and the song goes on there to its end.
