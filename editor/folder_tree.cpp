@@ -6,6 +6,7 @@
 #include "editor/best_settings_dialog.h"
 #include "editor/collection.h"
 #include "editor/disk_index.h"
+#include "editor/listing_ahead.h"
 #include "engine/korvel.h"
 #include "player/player.h"
 #include "resources/resource_ids.h"
@@ -329,8 +330,13 @@ void FolderTree::MarkWholeMidiFolder() {
 
 bool FolderTree::Collect() {
     if (state_->edited.IsNone()) return false;
-    SystemDisk system;
-    DiskIndex disk(system);
+    SystemDisk system, ahead;
+    // The whole MIDI folder ticked: every folder under it is listed, part of
+    // them by a second thread.
+    tree::Item root = FirstChild(tree::kNoItem);
+    bool whole = midiTab_ && root != tree::kNoItem && tree::Mark(State(root)) == tree::kChecked;
+    ListingAhead both(system, ahead, whole ? std::string(midiFolder_) : std::string());
+    DiskIndex disk(both);
     Collection collection{*this, state_->edited, disk, disk, midiTab_};
     size_t cursor = state_->edited.FirstEntry();
     return CollectChecks(collection, std::string(), &cursor, FirstChild(tree::kNoItem),

@@ -2,6 +2,7 @@
 // the entry list read back into marks, over a small disk in memory.
 #include "editor/collection.h"
 #include "editor/disk_index.h"
+#include "editor/listing_ahead.h"
 
 #include <gtest/gtest.h>
 
@@ -394,6 +395,35 @@ TEST(DiskIndex, OneListingPerFolderAndNothingAskedPerFile) {
     // per sub-folder the entry its seek stops at.
     EXPECT_EQ(system.listings, 4);
     EXPECT_LE(system.queries, 2 + 2);
+}
+
+// The whole MIDI folder listed by two threads gives the best one thread
+// gives, each folder listed once by one of them, and a folder whose
+// listing is refused is refused whichever thread comes to it.
+TEST(ListingAhead, TwoThreadsGiveWhatOneGivesListingEachFolderOnce) {
+    for (const char *refused : {"", "D:\\M\\A\\Deep", "D:\\M\\B", "D:\\M"}) {
+        auto collect = [&](bool ahead, int *listings) {
+            MidiTab tab({"D:\\M\\A\\Deep/", "D:\\M\\A\\Deep\\d.mid", "D:\\M\\B\\gone.mid"}, C);
+            tab.t.At(tab.root).data |= tree::kChangedBit;
+            CountingDisk here(tab.disk), there(tab.disk);
+            here.refused = there.refused = refused;
+            {
+                ListingAhead both(here, there, ahead ? "D:\\M" : "");
+                DiskIndex index(both);
+                Collection c{tab.t, tab.record, index, index, true};
+                size_t cursor = tab.record.FirstEntry();
+                CollectChecks(c, std::string(), &cursor, tab.root, CollectFrom::FirstEntry);
+            }
+            *listings = here.listings + there.listings;
+            return Entries(tab.record);
+        };
+        int alone = 0, together = 0;
+        Paths one = collect(false, &alone);
+        for (int run = 0; run < 20; ++run) {  // the threads meet at other folders each time
+            EXPECT_EQ(collect(true, &together), one) << refused;
+            EXPECT_EQ(together, alone) << refused;
+        }
+    }
 }
 
 }  // namespace collection_test
